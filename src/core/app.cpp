@@ -1,0 +1,3 @@
+#include "core/app.h"
+
+int App_Main(const char*) { return 0; }

@@ -1,0 +1,37 @@
+// What a platform backend provides under the common queue, windows and boxes.
+// Internal to src/platform.
+#pragma once
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "platform/msgbox.h"
+#include "platform/window.h"
+
+class PlatBackend {
+public:
+    virtual ~PlatBackend() = default;
+    virtual bool createWindow(WindowHandle window, const std::string& caption, int width, int height) = 0;
+    virtual void destroyWindow(WindowHandle window) = 0;
+    virtual void showWindow(WindowHandle window, int command) = 0;
+    virtual void setCaption(WindowHandle window, const std::string& caption) = 0;
+    virtual void setSize(WindowHandle window, int width, int height) = 0;
+    virtual void captureMouse(WindowHandle window, bool capture) = 0;
+    // Turns waiting native events into posted messages.
+    virtual void pollEvents() = 0;
+    // Waits up to timeoutMs for a native event.
+    virtual void waitEvents(uint32_t timeoutMs) = 0;
+    virtual int messageBox(const MessageBoxRecord& box) = 0;
+    virtual void frameTick() {}
+};
+
+std::unique_ptr<PlatBackend> Plat_MakeHeadlessBackend();
+std::unique_ptr<PlatBackend> Plat_MakeSdlBackend();  // null when no display can be opened
+PlatBackend* Plat_Backend();  // the backend in use (headless when none was started)
+
+// For backends: every window in creation order.
+std::vector<WindowHandle> Plat_AllWindows();
+
+// The headless answer to a box: the policy's, or OK / Yes / the first button.
+int Plat_DefaultMessageBoxAnswer(const MessageBoxRecord& box);

@@ -1,0 +1,33 @@
+// Process services: backend choice, large allocations, priorities.
+#pragma once
+#include <cstddef>
+#include <cstdint>
+
+enum class BackendKind { Sdl, Headless };
+
+// sdl when a display is there, headless otherwise or with GRAVENHOLT_HEADLESS=1.
+BackendKind Plat_ChooseBackend();
+bool Plat_Init(BackendKind kind);
+void Plat_Shutdown();
+bool Plat_IsHeadless();
+bool Plat_IsInitialised();
+
+// Called once per game frame: the headless backend ends a run after
+// GRAVENHOLT_HEADLESS_FRAMES frames by closing the first window.
+void Plat_FrameTick();
+
+// Reserve-and-commit memory; null on failure. Tests can make the next allocations fail.
+void* Plat_AllocPages(size_t bytes);
+void Plat_FreePages(void* block, size_t bytes);
+void Plat_FailNextAllocations(int count, size_t minBytes = 0);
+
+// Thread and process priorities have no effect here; the values are only kept.
+constexpr int THREAD_PRIORITY_LOWEST = -2;
+constexpr int THREAD_PRIORITY_NORMAL = 0;
+constexpr int THREAD_PRIORITY_HIGHEST = 2;
+constexpr int NORMAL_PRIORITY_CLASS = 0x20;
+constexpr int REALTIME_PRIORITY_CLASS = 0x100;
+void Plat_SetThreadPriority(int priority);
+int Plat_GetThreadPriority();
+void Plat_SetPriorityClass(int priorityClass);
+int Plat_GetPriorityClass();
