@@ -5,6 +5,14 @@
 
 namespace content {
 
+namespace {
+// Each format's generator, in the order they are written (later ones may pack earlier output).
+using Generator = bool (*)(const std::string& dir, std::string* error);
+const Generator kGenerators[] = {
+    nullptr,  // the list ends here; generators go above this line
+};
+}  // namespace
+
 bool WriteWorld(const std::string& dir, std::string* error) {
     std::error_code ec;
     std::filesystem::create_directories(dir, ec);
@@ -12,6 +20,8 @@ bool WriteWorld(const std::string& dir, std::string* error) {
         if (error) *error = "cannot create " + dir + ": " + ec.message();
         return false;
     }
+    for (Generator generate : kGenerators)
+        if (generate && !generate(dir, error)) return false;
     return true;
 }
 
