@@ -213,6 +213,13 @@ const char* MessageName(uint32_t message) {
 }  // namespace
 
 AppGlobals& App_Globals() { return g_app; }
+
+void App_ReleaseResources() {
+    ReleaseWorkBuffers();
+    Plat_StrTableDestroy(g_app.messageTable);
+    g_app.messageTable = nullptr;
+    Plat_ReleaseInstanceLock();
+}
 int32_t Game_GetState() { return g_gameState; }
 void Game_SetState(int32_t state) { g_gameState = state; }
 
@@ -223,6 +230,7 @@ const char* App_Text(const char* english) {
 int App_Main(const char* commandLine) {
     // 1. The floating-point exceptions stay masked: unmasking them would turn harmless NaNs
     // inside libraries into crashes.
+    App_ReleaseResources();
     g_app = AppGlobals{};
     g_switches = EntrySwitches{};
     g_gameState = 0;
