@@ -19,6 +19,7 @@ struct AppGlobals {
     bool noShell = false;          // a map name stood on the command line
     bool gameSetup = false;        // "gamesetup": the network shell instead of the front end
     bool loading = false;          // from mission set-up to the end of loading
+    bool loadRequestAside = false; // the command line's "load", kept for the first pass
     bool switchingModes = false;   // the display is changing modes (WM_SIZE ignored)
     int frameWidth = 0;            // window minus client rectangle
     int frameHeight = 0;

@@ -6,6 +6,8 @@
 #include <cstring>
 #include <string>
 
+#include "core/seams/cockpit.h"
+#include "core/seams/render.h"
 #include "platform/exit.h"
 #include "platform/msgbox.h"
 #include "platform/paths.h"
@@ -19,8 +21,14 @@ constexpr size_t kScreenPrintfChars = 90;
 constexpr int kScrollStep = 10;
 constexpr int kMaxScroll = 1 << 24;  // far past any page; keeps the offset from overflowing
 
-void NoOp() {}
 void NoOpText(const char*) {}
+// The defaults reach the input layer and the driver record through their seams.
+void SeamReleaseMouse() { Seam_Cockpit().mouseRelease(); }
+void SeamCaptureMouse() { Seam_Cockpit().mouseCapture(); }
+void SeamDriverRelease() { Seam_Render().driverRelease(); }
+void SeamDriverPause() { Seam_Render().driverPause(); }
+void SeamDriverResume() { Seam_Render().driverResume(); }
+void SeamCloseInput() { Seam_Cockpit().inputClose(); }
 void WriteToStderr(const char* text) {
     std::fputs(text, stderr);
     std::fflush(stderr);
@@ -28,12 +36,12 @@ void WriteToStderr(const char* text) {
 
 DiagnosticsHooks DefaultHooks() {
     DiagnosticsHooks hooks;
-    hooks.releaseMouse = NoOp;     // PENDING(9.103) Mouse_Release
-    hooks.captureMouse = NoOp;     // PENDING(9.103) Mouse_Capture
-    hooks.driverRelease = NoOp;    // PENDING(8.101) the driver record's release hook
-    hooks.driverPause = NoOp;      // PENDING(8.101) the driver record's pause step
-    hooks.driverResume = NoOp;     // PENDING(8.101) the driver record's resume hook
-    hooks.closeInput = NoOp;       // PENDING(9.101) Input_Close
+    hooks.releaseMouse = SeamReleaseMouse;
+    hooks.captureMouse = SeamCaptureMouse;
+    hooks.driverRelease = SeamDriverRelease;
+    hooks.driverPause = SeamDriverPause;
+    hooks.driverResume = SeamDriverResume;
+    hooks.closeInput = SeamCloseInput;
     hooks.showDebugLines = NoOpText;  // PENDING(8.108) DebugScreen_WriteLines
     hooks.debuggerOutput = WriteToStderr;
     return hooks;
