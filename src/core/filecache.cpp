@@ -7,6 +7,7 @@
 #include <cstring>
 #include <strings.h>
 
+#include "core/cmdline.h"
 #include "core/debug.h"
 #include "core/zfs.h"
 #include "core/zix.h"
@@ -36,7 +37,6 @@ struct FileCache {
 };
 
 FileCache g_cache;
-bool g_quietMissing = true;
 int g_failAllocations = 0;
 
 // Names are kept to 15 characters; hashing and comparing use that same stored form, so a longer
@@ -112,22 +112,21 @@ void* Allocate(size_t bytes) {
     return std::calloc(1, bytes);
 }
 
-// Written when memory runs out: every item in chain order.
+// Written when memory runs out: every item in chain order. The debug output stays on that log.
 void DumpCache() {
-    // PENDING(1.105) switch the debug output to mode 4 on this log once the diagnostics module has it.
-    FILE* log = Plat_OpenFile(Plat_ProfilePath("prjcache.txt"), "wt");
-    if (!log) return;
-    std::fprintf(log, "Size: %d Items: %d\n\n", static_cast<int>(g_cache.nominalSize), g_cache.itemCount);
-    std::fprintf(log, "Contents of project file cache:\n\n");
+    Debug_SetOutputMode(kDebugOutLog);
+    Debug_SetLogPath("prjcache.txt");
+    Debug_OpenLog();
+    Debug_Printf("Size: %d Items: %d\n\n", static_cast<int>(g_cache.nominalSize), g_cache.itemCount);
+    Debug_Printf("Contents of project file cache:\n\n");
     long long total = 0;
     for (int chain = 0; g_cache.chains && chain < kCacheChains; ++chain) {
         for (CacheItem* item = g_cache.chains[chain]; item; item = item->chainNext) {
-            std::fprintf(log, "Name: %30s Size: %7d\n", item->name, static_cast<int>(item->size));
+            Debug_Printf("Name: %30s Size: %7d\n", item->name, static_cast<int>(item->size));
             total += item->size;
         }
     }
-    std::fprintf(log, "\nTotal allocated: %d\n", static_cast<int>(total));
-    std::fclose(log);
+    Debug_Printf("\nTotal allocated: %d\n", static_cast<int>(total));
 }
 
 void ReportMissing() {
@@ -136,7 +135,7 @@ void ReportMissing() {
         std::fprintf(log, "%s\n", reason);
         std::fclose(log);
     }
-    if (!g_quietMissing) Error_Warning("%s\n", reason);
+    if (!CmdLine_Globals().quietMissingFiles) Error_Warning("%s\n", reason);
 }
 
 }  // namespace
@@ -237,9 +236,6 @@ const char* Cache_GetItemName(const void* data) {
             if (item->Data() == data) return item->name;
     return "???";
 }
-
-void Cache_SetQuietMissingFiles(bool quiet) { g_quietMissing = quiet; }
-bool Cache_QuietMissingFiles() { return g_quietMissing; }
 
 int Cache_ItemCount() { return g_cache.itemCount; }
 

@@ -14,7 +14,8 @@ constexpr size_t kCacheNameLength = 15;  // significant characters of an item na
 // The default cache; deletes "symlog.txt" in the profile directory.
 void Cache_Init();
 // The file's bytes (followed by one zero byte) with one more lock; loaded when absent. Null for a
-// null or empty name, a name beginning with "null" in any case, and a file that cannot be had.
+// null or empty name, a name beginning with "null" in any case, and a file that cannot be had
+// (listed in "symlog.txt"; a warning too when the command line made missing files loud).
 void* Cache_UseItem(const char* name);
 // One lock less; at 0 the item goes to the tail of the purge list. Unknown names are ignored.
 void Cache_UnlockItem(const char* name);
@@ -27,10 +28,6 @@ int Cache_ItemExists(const char* name);
 uint32_t Cache_GetItemSize(const char* name);
 // The name of the item whose data begins at data, "???" when none.
 const char* Cache_GetItemName(const void* data);
-
-// Missing files raise a warning only when this is off (the command line's "addon" toggles it).
-void Cache_SetQuietMissingFiles(bool quiet);
-bool Cache_QuietMissingFiles();
 
 // Inspection and fault injection for tools and tests.
 int Cache_ItemCount();

@@ -89,7 +89,7 @@ TEST_F(CacheTest, MissingFilesAreLoggedAndWarnOnlyWhenNotQuiet) {
     EXPECT_EQ(Cache_UseItem("gone.txt"), nullptr);
     EXPECT_EQ(Read("profile/symlog.txt"), "Couldn't find file \"gone.txt\"\n");
     EXPECT_TRUE(Plat_MessageBoxLog().empty());
-    Cache_SetQuietMissingFiles(false);
+    CmdLine_Globals().quietMissingFiles = false;
     EXPECT_EQ(Cache_UseItem("lost.txt"), nullptr);
     EXPECT_EQ(BoxTexts(), std::vector<std::string>{"Couldn't find file \"lost.txt\"\n"});
     EXPECT_EQ(Read("profile/symlog.txt"), "Couldn't find file \"gone.txt\"\nCouldn't find file \"lost.txt\"\n");
@@ -113,6 +113,7 @@ TEST_F(CacheTest, AllocationFailurePurgesFirstThenDumpsAndWarns) {
     std::snprintf(line, sizeof line, "Name: %30s Size: %7d\n", "bb.txt", 6);
     EXPECT_EQ(Read("profile/prjcache.txt"), std::string("Size: 5242880 Items: 1\n\nContents of project file cache:\n\n") +
                                                 line + "\nTotal allocated: 6\n");
+    EXPECT_EQ(Debug_GetOutputMode(), 4) << "the debug output stays on the dump's log";
 }
 
 TEST_F(CacheTest, ItemLimitPurgesTheOldestOrWarnsAndStillLoads) {

@@ -9,6 +9,7 @@
 #include <string>
 
 #include "archive_writer.h"
+#include "core/cmdline.h"
 #include "core/debug.h"
 #include "core/filecache.h"
 #include "core/filesys.h"
@@ -31,7 +32,9 @@ protected:
         Error_ResetForTests();
         Data_Close();
         Cache_Init();
-        Cache_SetQuietMissingFiles(true);
+        CmdLine_Globals().quietMissingFiles = true;
+        Debug_SetOutputMode(0);
+        Debug_SetLogPath("debug.log");
     }
     void TearDown() override {
         Data_Close();

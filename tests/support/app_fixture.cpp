@@ -4,6 +4,7 @@
 #include <filesystem>
 
 #include "content.h"
+#include "core/app.h"
 #include "core/debug.h"
 #include "core/textentry.h"
 #include "platform/msgbox.h"
@@ -39,6 +40,7 @@ void AppFixture::SetUp() {
 }
 
 void AppFixture::TearDown() {
+    App_ReleaseResources();
     Seam_Render() = render_;
     Seam_Shell() = shell_;
     Seam_Audio() = audio_;
