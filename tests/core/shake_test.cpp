@@ -7,6 +7,7 @@
 
 #include "core/shake.h"
 #include "platform/random.h"
+#include "tileimage.h"
 
 namespace {
 
@@ -314,40 +315,6 @@ TEST(TileImage, RefusesShortOrInconsistentInputWithoutWriting) {
     EXPECT_EQ(out[4] | out[5] << 8, 1000);
 }
 
-// Encodes an image into codes and a code book, one entry per distinct non-uniform tile (clipped
-// tiles padded with zeros), solid codes for uniform tiles.
-struct Encoded {
-    std::vector<uint8_t> input, book;
-};
-Encoded Encode(const std::vector<uint8_t>& pixels, int w, int h) {
-    std::vector<uint16_t> codes;
-    std::vector<std::vector<uint8_t>> entries;
-    for (int ty = 0; ty * 4 < h; ++ty) {
-        for (int tx = 0; tx * 4 < w; ++tx) {
-            std::vector<uint8_t> tile(16, 0);
-            bool uniform = true;
-            uint8_t first = pixels[ty * 4 * w + tx * 4];
-            for (int r = 0; r < 4 && ty * 4 + r < h; ++r)
-                for (int c = 0; c < 4 && tx * 4 + c < w; ++c) {
-                    tile[r * 4 + c] = pixels[(ty * 4 + r) * w + tx * 4 + c];
-                    uniform &= tile[r * 4 + c] == first;
-                }
-            if (uniform) {
-                codes.push_back(static_cast<uint16_t>(0x8000 | first));
-                continue;
-            }
-            auto it = std::find(entries.begin(), entries.end(), tile);
-            codes.push_back(static_cast<uint16_t>(it - entries.begin()));
-            if (it == entries.end()) entries.push_back(tile);
-        }
-    }
-    Encoded e;
-    e.input = TileInput(0xBEEF, static_cast<uint16_t>(w), h, codes);
-    e.book.assign(kTileCodeBookHeaderSize, 0);
-    for (const auto& t : entries) e.book.insert(e.book.end(), t.begin(), t.end());
-    return e;
-}
-
 TEST(TileImage, RandomImagesOfEverySizeRoundTrip) {
     uint32_t s = 77;
     auto next = [&] {
@@ -362,10 +329,11 @@ TEST(TileImage, RandomImagesOfEverySizeRoundTrip) {
             if (w >= 4 && h >= 4)
                 for (int r = 0; r < 4; ++r)
                     for (int c = 0; c < 4; ++c) pixels[r * w + c] = 0x99;
-            Encoded e = Encode(pixels, w, h);
+            content::TileImageFiles e;
+            ASSERT_TRUE(content::EncodeTileImage(pixels, w, h, 0xBEEF, "tiles.cbk", &e));
             std::vector<uint8_t> out(8 + w * h + 3, 0xEE);
-            ASSERT_EQ(TileImage_Decode(e.input.data(), e.input.size(), e.book.data(), e.book.size(), out.data(),
-                                       out.size()),
+            ASSERT_EQ(TileImage_Decode(e.image.data(), e.image.size(), e.codeBook.data(), e.codeBook.size(),
+                                       out.data(), out.size()),
                       1)
                 << w << "x" << h;
             EXPECT_EQ(out[0] | out[1] << 8, w);
