@@ -5,6 +5,7 @@
 #include <ctime>
 #include <string>
 
+#include "core/cmdline.h"
 #include "core/debug.h"
 #include "core/seams/audio.h"
 #include "core/seams/cockpit.h"
@@ -28,54 +29,6 @@ constexpr const char* kInstanceLockName = "gravenholt.lock";
 constexpr const char* kOutOfMemoryText =
     "Sorry, there is not enough memory to continue.\n"
     "Please make sure that you have at least 50MB free on your hard drive and that virtual memory is not disabled.";
-
-// Start-up switches the entry itself acts on.
-struct EntrySwitches {
-    std::string commandLine;  // the kept copy, at most 255 characters
-    std::string mapName;
-    bool noIntro = false;
-    bool forceFeed = false;
-    bool startEdit = false;
-    bool loadRequest = false;
-};
-EntrySwitches g_switches;
-
-// PENDING(1.106) the command-line parser replaces this stand-in, which knows the entry's own
-// switches and takes a bare word as the map name.
-void StandInParseCommandLine(const char* commandLine) {
-    std::string line = commandLine;
-    size_t at = 0;
-    while (at < line.size()) {
-        while (at < line.size() && std::isspace(static_cast<unsigned char>(line[at]))) ++at;
-        size_t end = at;
-        while (end < line.size() && !std::isspace(static_cast<unsigned char>(line[end]))) ++end;
-        std::string word = line.substr(at, end - at);
-        at = end;
-        if (word.empty()) continue;
-        bool isSwitch = word[0] == '-' || word[0] == '/';
-        std::string name = isSwitch ? word.substr(1) : word;
-        for (char& c : name) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-        if (!isSwitch) {
-            g_switches.mapName = word;
-        } else if (name == "nointro") {
-            g_switches.noIntro = true;
-        } else if (name == "forcefeed") {
-            g_switches.forceFeed = true;
-        } else if (name == "startedit") {
-            g_switches.startEdit = true;
-        } else if (name == "load") {
-            g_switches.loadRequest = true;
-        } else if (name == "sw") {
-            g_app.driverKind = 0;
-        } else if (name == "d3d") {
-            g_app.driverKind = 1;
-        } else if (name == "gdi" || name == "win") {
-            g_app.fullScreen = false;
-        } else if (name == "gamesetup") {
-            g_app.gameSetup = true;
-        }
-    }
-}
 
 // PENDING(1.102) the outer game-state loop replaces this stand-in, which only pumps messages
 // and counts frames until the program is told to end.
@@ -149,6 +102,7 @@ void Shutdown() {
     g_app.messageTable = nullptr;
     // 9
     App_CloseDisplay();
+    DebugScreen_Reset();
     Plat_ReleaseInstanceLock();
 }
 
@@ -213,6 +167,13 @@ const char* MessageName(uint32_t message) {
 }  // namespace
 
 AppGlobals& App_Globals() { return g_app; }
+
+void App_ReleaseResources() {
+    ReleaseWorkBuffers();
+    Plat_StrTableDestroy(g_app.messageTable);
+    g_app.messageTable = nullptr;
+    Plat_ReleaseInstanceLock();
+}
 int32_t Game_GetState() { return g_gameState; }
 void Game_SetState(int32_t state) { g_gameState = state; }
 
@@ -223,8 +184,8 @@ const char* App_Text(const char* english) {
 int App_Main(const char* commandLine) {
     // 1. The floating-point exceptions stay masked: unmasking them would turn harmless NaNs
     // inside libraries into crashes.
+    App_ReleaseResources();
     g_app = AppGlobals{};
-    g_switches = EntrySwitches{};
     g_gameState = 0;
     // 2
     g_app.messageTable = Plat_StrTableCreate("lang.txt");
@@ -248,13 +209,21 @@ int App_Main(const char* commandLine) {
     }
     Plat_FreePages(probe, kMemoryProbeSize);
     // 5: PENDING(1.113) the system memory status is read here.
-    // 6
-    if (!commandLine) Error_Fatal("This program must be launched from m4q.exe\n");
-    g_switches.commandLine = std::string(commandLine).substr(0, 255);
-    StandInParseCommandLine(g_switches.commandLine.c_str());
-    g_app.noShell = !g_switches.mapName.empty();
-    bool loadRequest = g_switches.loadRequest;
-    (void)loadRequest;
+    DebugScreen_Reset();
+    // 6. The parser reports a missing command line itself.
+    CmdLine_ResetGlobals();
+    std::string kept = commandLine ? std::string(commandLine).substr(0, 255) : std::string();
+    char mapName[256] = {};
+    CmdLine_Parse(commandLine ? kept.c_str() : nullptr, mapName, sizeof mapName);
+    CmdLineGlobals& switches = CmdLine_Globals();
+    g_app.noShell = !switches.mapName.empty();
+    switches.noShell = g_app.noShell;
+    g_app.fullScreen = switches.fullScreen;
+    g_app.driverKind = switches.driverKind;
+    g_app.gameSetup = switches.gameSetup;
+    // The command line's load request waits for the first pass; the live flag starts clear.
+    g_app.loadRequestAside = switches.loadRequested;
+    switches.loadRequested = false;
     // 7
     Random_Seed(static_cast<uint32_t>(std::time(nullptr)));
     // 8
@@ -265,7 +234,7 @@ int App_Main(const char* commandLine) {
     render.initBrightness();
     shell.playerDefRead();
     shell.copyStartupText();
-    if (g_switches.forceFeed) cockpit.forceFeedbackStart();
+    if (switches.forceFeedback) cockpit.forceFeedbackStart();
     // 9
     Plat_RegisterClass(kAppClassName, App_WindowProc);
     // 10
@@ -287,7 +256,7 @@ int App_Main(const char* commandLine) {
     audio.cdSaveVolume();
     // 13
     audio.movieDeviceOpen();
-    if (!g_switches.noIntro) {
+    if (!switches.noIntro) {
         PlayMovie("intro.avi");
         Plat_SetThreadPriority(THREAD_PRIORITY_NORMAL);
     }
@@ -296,7 +265,7 @@ int App_Main(const char* commandLine) {
     Game_SetState(5);
     shell.setScreenMode(1);
     shell.playerDefRead();
-    if (g_switches.startEdit) shell.playerDef()[88] |= 1;
+    if (switches.startInEditor) shell.playerDef()[88] |= 1;
     // 16: PENDING(1.103) the registry's start-up phase runs here.
     audio.audioInit(g_app.mainWindow);
     // 17

@@ -3,6 +3,7 @@
 #include <cstdlib>
 #include <filesystem>
 
+#include "core/app.h"
 #include "core/debug.h"
 #include "core/textentry.h"
 #include "platform/msgbox.h"
@@ -34,6 +35,7 @@ void AppFixture::SetUp() {
 }
 
 void AppFixture::TearDown() {
+    App_ReleaseResources();
     Seam_Render() = render_;
     Seam_Shell() = shell_;
     Seam_Audio() = audio_;
