@@ -11,7 +11,6 @@
 namespace {
 
 bool g_binary = false;
-bool g_saveBinarySetting = true;
 int32_t g_version = kSaveVersionCurrent;
 
 // The one read state.
@@ -36,22 +35,18 @@ void SwapRun(uint8_t* p, size_t length, size_t width) {
 
 // Turns host bytes into stored bytes or back (the same operation both ways).
 void ConvertOrder(uint8_t* p, size_t length, Layout layout) {
-    if constexpr (std::endian::native == std::endian::little) {
-        (void)p, (void)length, (void)layout;
-        return;
-    } else {
-        switch (layout) {
-            case Layout::Bytes: return;
-            case Layout::Scalar2: SwapRun(p, length, 2); return;
-            case Layout::Scalar4: SwapRun(p, length, 4); return;
-            case Layout::Scalar8: SwapRun(p, length, 8); return;
-            case Layout::Matrix:
-                for (size_t e = 0; e + kFieldMatrixSize <= length; e += kFieldMatrixSize) {
-                    SwapRun(p + e, kFieldMatrixGapOffset, 4);
-                    SwapRun(p + e + kFieldMatrixPositOffset, kFieldMatrixSize - kFieldMatrixPositOffset, 8);
-                }
-                return;
-        }
+    if (std::endian::native == std::endian::little) return;
+    switch (layout) {
+        case Layout::Bytes: return;
+        case Layout::Scalar2: SwapRun(p, length, 2); return;
+        case Layout::Scalar4: SwapRun(p, length, 4); return;
+        case Layout::Scalar8: SwapRun(p, length, 8); return;
+        case Layout::Matrix:
+            for (size_t e = 0; e + kFieldMatrixSize <= length; e += kFieldMatrixSize) {
+                SwapRun(p + e, kFieldMatrixGapOffset, 4);
+                SwapRun(p + e + kFieldMatrixPositOffset, kFieldMatrixSize - kFieldMatrixPositOffset, 8);
+            }
+            return;
     }
 }
 
@@ -290,8 +285,6 @@ int HexDigit(char c) {
 
 void Field_SetBinary(bool binary) { g_binary = binary; }
 bool Field_IsBinary() { return g_binary; }
-void Field_SetSaveBinarySetting(bool binary) { g_saveBinarySetting = binary; }
-bool Field_SaveBinarySetting() { return g_saveBinarySetting; }
 void Field_SetVersion(int32_t version) { g_version = version; }
 int32_t Field_Version() { return g_version; }
 

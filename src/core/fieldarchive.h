@@ -66,10 +66,6 @@ static_assert(sizeof(PhysicsState) == kFieldPhysicsSize);
 // "binarySave" field; false between uses.
 void Field_SetBinary(bool binary);
 bool Field_IsBinary();
-// The save setting from which the save code takes the flag ("binarysave" / "asciisave";
-// binary unless told otherwise).
-void Field_SetSaveBinarySetting(bool binary);
-bool Field_SaveBinarySetting();
 // The version of the stream being read; loaders compare it to decide which fields exist.
 void Field_SetVersion(int32_t version);
 int32_t Field_Version();
