@@ -17,6 +17,8 @@
 #include <cstdint>
 #include <cstdio>
 
+#include "core/mathlib.h"
+
 // The format version written by this program.
 constexpr int32_t kSaveVersionCurrent = 1039;
 
@@ -56,11 +58,14 @@ struct PhysicsState {
     float v_mag_inv;
     float I;
     float k_i;
-    float v[3];
-    float omega[3];
-    float Accel[3];
+    Vector v;
+    Vector omega;
+    Vector Accel;
 };
 static_assert(sizeof(PhysicsState) == kFieldPhysicsSize);
+static_assert(sizeof(Vector) == kFieldVectorSize && sizeof(Vector2D) == kFieldVector2DSize);
+static_assert(sizeof(Matrix) == kFieldMatrixSize && offsetof(Matrix, gap) == kFieldMatrixGapOffset &&
+              offsetof(Matrix, posit) == kFieldMatrixPositOffset);
 
 // The binary-form flag: set by the save code before writing, by the loader from the stream's
 // "binarySave" field; false between uses.

@@ -87,7 +87,7 @@ std::vector<KindCase> Cases() {
                          FieldRecord(11, binary), true});
     }
     {
-        PhysicsState p{2.f, 0.5f, 4.f, 0.25f, 8.f, 0.125f, {1.f, 2.f, 3.f}, {0.f, -1.f, 0.f}, {0.5f, 0.f, -0.5f}};
+        const PhysicsState p{2.f, 0.5f, 4.f, 0.25f, 8.f, 0.125f, {1.f, 2.f, 3.f}, {0.f, -1.f, 0.f}, {0.5f, 0.f, -0.5f}};
         std::string value(reinterpret_cast<const char*>(&p), sizeof p);
         std::string binary = FieldRecord(5, Le(2.f)) + FieldRecord(5, Le(0.5f)) + FieldRecord(5, Le(4.f)) +
                              FieldRecord(5, Le(0.25f)) + FieldRecord(5, Le(8.f)) + FieldRecord(5, Le(0.125f)) +
@@ -397,6 +397,21 @@ TEST(FieldArchive, WritersReportAStreamThatRefusesAndOversizedRecords) {
     const std::string max = CaptureFields(true, [&](FILE* f) { return Field_WriteBytes(f, big.data(), kFieldMaxLength, "m"); }, &ok);
     EXPECT_TRUE(ok);
     EXPECT_EQ(max.substr(0, 4), std::string("\x00\x00\xFF\xFF", 4));
+}
+
+TEST(FieldArchive, MatrixRecordIsTheMatrixSaveForm) {
+    Matrix m = kIdentityMatrix;
+    m.right = {0.5f, -0.25f, 2.f};
+    m.gap = 0xA1B2C3D4;
+    m.posit = {1234.5678901, -0.125, 1e-9};
+    uint8_t saveForm[kMatrixSaveSize];
+    Matrix_WriteBytes(m, saveForm);
+    const std::string binary = CaptureFields(true, [&](FILE* f) { return Field_WriteMatrix(f, &m, sizeof m, "m"); });
+    EXPECT_EQ(binary, FieldRecord(11, std::string(reinterpret_cast<const char*>(saveForm), sizeof saveForm)));
+    FieldReadScope scope(binary, true);
+    Matrix back{};
+    ASSERT_TRUE(Field_ReadMatrix("m", &back, sizeof back));
+    EXPECT_EQ(0, std::memcmp(&back, &m, sizeof m));  // every bit, the gap included
 }
 
 TEST(FieldArchive, PhysicsNeedsItsWholeSize) {
