@@ -1,0 +1,28 @@
+// What the core calls of the front-end shell and the player profile.
+#pragma once
+#include <cstdint>
+
+#include "platform/window.h"
+
+struct ShellSeam {
+    void (*playerDefRead)();
+    void (*playerDefWrite)();
+    void (*playerDefFree)();
+    uint8_t* (*playerDef)();  // the 116-byte settings record
+    void (*copyStartupText)();
+    void (*setupFont)();
+    void (*saveMouseSettings)();
+    void (*restoreMouseSettings)();
+    void (*restoreSystemSettings)();
+    void (*setScreenMode)(int mode);  // also records it as the previous mode
+    void (*setCursor)(int cursor);
+    void (*selectSavedCursor)();
+    bool (*isSoundPlaying)();
+    void (*stopSound)();
+    void (*refreshMenu)();
+    void (*refreshScreenState)();
+    LResult (*modalProc)(WindowHandle window, uint32_t message, WParam wParam, LParam lParam);
+    void (*inGameMenuKey)(uint32_t message, WParam wParam, LParam lParam);
+};
+
+ShellSeam& Seam_Shell();
