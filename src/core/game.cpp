@@ -6,6 +6,7 @@
 
 #include "core/app.h"
 #include "core/clock.h"
+#include "core/cmdline.h"
 #include "core/debug.h"
 #include "core/phasehook.h"
 #include "core/seams/ai.h"
@@ -236,7 +237,7 @@ bool Game_IsPaused() {
 
 void Game_GetMapId(char* out) {
     std::memset(out, 0, 9);
-    const std::string& name = Game_Globals().mapName;
+    const std::string& name = CmdLine_Globals().mapName;
     const size_t stem = std::min(name.find('.'), name.size());
     if (stem <= 8) std::memcpy(out, name.data(), stem);
 }
@@ -301,12 +302,12 @@ void Game_MissionStart() {
     Seam_Ai().avoidanceStart();
     Seam_Objects().gameObjectCreateGrid();
     Seam_Objects().scrapCreateGrid();
-    g.loadFlag = false;
-    g.keptLoadFlag = false;
+    CmdLine_Globals().loadRequested = false;
+    App_Globals().loadRequestAside = false;
     PhaseHook_RunPostLoad();
     cockpit.hudStartAll();
     Seam_Core().missionResaveIfOld();
-    if (g.writeMapImage) cockpit.writeMapImage();
+    if (CmdLine_Globals().shellMap || CmdLine_Globals().largeMap) cockpit.writeMapImage();
     Seam_Core().randomFillTable();
     world.skyLoad();
     g.blackIndex = Seam_Render().blackIndex();
@@ -378,6 +379,7 @@ void Game_MissionTeardown() {
 void Game_OuterLoop() {
     AppGlobals& app = App_Globals();
     GameGlobals& g = Game_Globals();
+    CmdLineGlobals& cmd = CmdLine_Globals();
     for (;;) {
         RunShell();
 
@@ -391,22 +393,22 @@ void Game_OuterLoop() {
             continue;
         }
         if (state == kStateLoadGame) {
-            g.loadPath = g.mapName;
+            cmd.loadPath = cmd.mapName;
             Game_SetState(kStateRun);
         } else if (state == kStateLoadPath) {
             Game_SetState(kStateRun);
         } else {
-            g.loadPath = g.mapName;
+            cmd.loadPath = cmd.mapName;
         }
 
         Game_MissionSetup();
-        g.loadFlag = g.keptLoadFlag;
+        cmd.loadRequested = app.loadRequestAside;
         RestoreWindow(true);
         if (IsNetworkGame()) WaitForNetworkPlayers();
 
         uint8_t* playerDef = Seam_Shell().playerDef();
         const uint32_t keptDifficulty = ReadU32(playerDef + kPlayerDefDifficulty);
-        if (!Seam_Core().saveGameLoad(g.loadPath.c_str())) {
+        if (!Seam_Core().saveGameLoad(cmd.loadPath.c_str())) {
             // Straight back to the shell: no teardown; the next set-up runs over what is left.
             Game_SetState(kStateShell);
             continue;
@@ -418,7 +420,7 @@ void Game_OuterLoop() {
         app.loading = false;
         Seam_Render().setDriverBlackIndex(Seam_Render().blackIndex());
         Seam_Render().setMissionPalette();
-        Seam_World().terrainSetFileName(g.mapName.c_str());
+        Seam_World().terrainSetFileName(cmd.mapName.c_str());
         Seam_Core().netRegisterLoadedObjects();
 
         if (IsNetworkGame()) StartNetworkMission();

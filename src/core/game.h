@@ -5,7 +5,6 @@
 // tears every subsystem down again.
 #pragma once
 #include <cstdint>
-#include <string>
 
 struct RenderView;
 
@@ -39,12 +38,10 @@ struct FpsCounter {
     int textWidth = 0;
 };
 
+// The map name, the load path (the file the next pass loads) and the live load flag are the
+// command line's values (CmdLine_Globals), which the shell and the saved-game code change too;
+// the kept load flag, restored before each load, is App_Globals().loadRequestAside.
 struct GameGlobals {
-    std::string loadPath = ".\\savegame.qmn";  // the file the next pass loads
-    std::string mapName;                        // from the command line or the shell
-    bool loadFlag = false;       // set while a saved game, not a mission file, is loaded
-    bool keptLoadFlag = false;   // the command line's request, restored before each load
-    bool writeMapImage = false;  // "shellmap" or "largemap"
     void (*frameHook)() = nullptr;
     bool simulationStarted = false;
     bool missionRunning = false;

@@ -10,6 +10,7 @@
 
 #include "core/app.h"
 #include "core/clock.h"
+#include "core/cmdline.h"
 #include "core/debug.h"
 #include "core/phasehook.h"
 #include "platform/clock.h"
@@ -76,6 +77,7 @@ protected:
         app.active = true;
         app.screenMode = 1;
         Game_Globals() = GameGlobals{};
+        CmdLine_ResetGlobals();
         Game_SetState(kStateRun);
         SetPlayerDefWord(kPlayerDefFlags, 0);
         SetPlayerDefWord(kPlayerDefDifficulty, 2);
@@ -119,6 +121,7 @@ protected:
         Plat_UseRealClock();
         App_Globals() = AppGlobals{};
         Game_Globals() = GameGlobals{};
+        CmdLine_ResetGlobals();
         Game_SetState(kStateRun);
         SetPlayerDefWord(kPlayerDefFlags, 0);
     }
@@ -187,7 +190,7 @@ TEST_F(GameTest, MissionSetupRunsTwiceOverWhatTheFirstLeft) {
         removed.push_back(fn);
     };
     Game_MissionSetup();
-    Game_Globals().loadFlag = true;
+    CmdLine_Globals().loadRequested = true;
     Game_MissionSetup();
     Log twice = kSetupOrder;
     twice.insert(twice.end(), kSetupOrder.begin(), kSetupOrder.end());
@@ -199,7 +202,7 @@ TEST_F(GameTest, MissionSetupRunsTwiceOverWhatTheFirstLeft) {
 }
 
 TEST_F(GameTest, MissionStartCallsEverySubsystemInOrder) {
-    Game_Globals().loadFlag = Game_Globals().keptLoadFlag = true;
+    CmdLine_Globals().loadRequested = App_Globals().loadRequestAside = true;
     Game_MissionStart();
     const Log expected = {"cockpit.commandMenuReset", "ai.missionTakeMapId", "world.classfncActivatePending",
                           "ai.avoidanceStart", "objects.gameObjectCreateGrid", "objects.scrapCreateGrid",
@@ -209,12 +212,12 @@ TEST_F(GameTest, MissionStartCallsEverySubsystemInOrder) {
                           "audio.cdPlayMissionTrack", "render.driverInitialise", "cockpit.cameraReset"};
     EXPECT_EQ(SeamLog(), expected);
     EXPECT_TRUE(Game_Globals().missionRunning);
-    EXPECT_FALSE(Game_Globals().loadFlag);
-    EXPECT_FALSE(Game_Globals().keptLoadFlag);
+    EXPECT_FALSE(CmdLine_Globals().loadRequested);
+    EXPECT_FALSE(App_Globals().loadRequestAside);
 }
 
 TEST_F(GameTest, MissionStartWritesTheMapImageOnlyWhenAsked) {
-    Game_Globals().writeMapImage = true;
+    CmdLine_Globals().shellMap = true;
     Game_MissionStart();
     EXPECT_EQ(Count("cockpit.writeMapImage"), 1u);
 }
@@ -252,8 +255,8 @@ TEST_F(GameTest, StateTableChoosesTheLoadPath) {
     for (const Case& c : {Case{kStateRun, "misn05.qmn"}, Case{kStateLoadGame, "misn05.qmn"},
                           Case{kStateLoadPath, "save\\game3.sav"}}) {
         SCOPED_TRACE(c.menuState);
-        Game_Globals().mapName = "misn05.qmn";
-        Game_Globals().loadPath = "save\\game3.sav";
+        CmdLine_Globals().mapName = "misn05.qmn";
+        CmdLine_Globals().loadPath = "save\\game3.sav";
         Game_SetState(kStateShell);
         g_menuStates = {c.menuState};
         g_framesLeft = 1;
@@ -262,7 +265,7 @@ TEST_F(GameTest, StateTableChoosesTheLoadPath) {
         EXPECT_EQ(g_loads, std::vector<std::string>{c.expectedLoad});
         EXPECT_EQ(Game_GetState(), kStateQuit);
         // The load path names what was loaded, so state 9 would load the same file again.
-        EXPECT_EQ(Game_Globals().loadPath, c.expectedLoad);
+        EXPECT_EQ(CmdLine_Globals().loadPath, c.expectedLoad);
     }
 }
 
@@ -285,7 +288,7 @@ TEST_F(GameTest, StatesThatEndTheProgramSetNothingUp) {
 
 TEST_F(GameTest, NoShellRunsTheMissionOnceAndEnds) {
     App_Globals().noShell = true;
-    Game_Globals().mapName = "misn05.qmn";
+    CmdLine_Globals().mapName = "misn05.qmn";
     g_framesLeft = 3;
     g_endState = kStateShell;
     Game_OuterLoop();
@@ -305,7 +308,7 @@ TEST_F(GameTest, EndScreenLeavingItsStateDoesNotLoopWithoutShell) {
 }
 
 TEST_F(GameTest, FailedLoadReturnsToTheShellWithoutTeardown) {
-    Game_Globals().mapName = "misn05.qmn";
+    CmdLine_Globals().mapName = "misn05.qmn";
     Game_SetState(kStateShell);
     g_menuStates = {kStateRun, kStateRun};
     g_loadResults = {false, true};
@@ -453,7 +456,7 @@ TEST_F(GameTest, MapIdIsTheShortStemOfTheMapName) {
                                                          {"abcdefghi.qmn", ""},    {"tran02", "tran02"},
                                                          {"", ""},                 {"a.b.c", "a"}};
     for (auto [name, id] : cases) {
-        Game_Globals().mapName = name;
+        CmdLine_Globals().mapName = name;
         char out[9];
         std::memset(out, 'x', sizeof out);
         Game_GetMapId(out);
@@ -646,6 +649,46 @@ TEST_F(GameTest, FpsCounterMeasuresOverMoreThanASecond) {
     EXPECT_NEAR(Game_Globals().fps.rate, 51 * 1000.0f / 1020.0f, 1e-3f);
     EXPECT_STREQ(Game_Globals().fps.text, "50.0");
     EXPECT_EQ(Game_Globals().fps.frames, 0u);
+}
+
+TEST_F(GameTest, CommandLineLoadRequestIsRestoredBeforeEachLoad) {
+    static std::vector<bool> seen;
+    seen.clear();
+    Seam_Core().saveGameLoad = [](const char*) {
+        seen.push_back(CmdLine_Globals().loadRequested);
+        return true;
+    };
+    App_Globals().noShell = true;
+    App_Globals().loadRequestAside = true;
+    g_framesLeft = 1;
+    Game_OuterLoop();
+    EXPECT_EQ(seen, std::vector<bool>{true});
+    EXPECT_FALSE(App_Globals().loadRequestAside);  // the mission start clears both flags
+}
+
+TEST_F(GameTest, NetworkMissionWithoutScriptIsCreatedFromTheNetworkMapStem) {
+    static std::vector<std::string> created;
+    created.clear();
+    Seam_Missions().createByName = [](const char* name) { created.push_back(name); };
+    g_network = true;
+    App_Globals().noShell = true;
+    g_framesLeft = 1;
+    Game_OuterLoop();
+    EXPECT_EQ(created, std::vector<std::string>{"mult01"});
+    EXPECT_EQ(Count("net.sessionStart"), 1u);
+    EXPECT_EQ(Count("net.playPhaseStart"), 1u);
+    EXPECT_EQ(Count("net.sessionEnd"), 1u);
+}
+
+TEST_F(GameTest, LinkLostWhileSynchronisingSkipsTheFramesButTearsDown) {
+    Seam_Net().playersSyncPending = [] { return true; };
+    Seam_Net().linkLost = [] { return true; };
+    g_network = true;
+    App_Globals().noShell = true;
+    Game_OuterLoop();
+    EXPECT_EQ(Count("core.saveGameLoad"), 1u);
+    EXPECT_EQ(Count("ai.missionTick"), 0u);
+    EXPECT_EQ(Count("world.entitiesRemoveAll"), 1u);
 }
 
 }  // namespace

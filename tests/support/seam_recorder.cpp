@@ -129,6 +129,8 @@ void InstallAll() {
     GV_RECORD(Seam_Render, "render", readGraphicOptions);
     GV_RECORD_RESULT(Seam_Render, "render", driverInitialise, true);
     GV_RECORD(Seam_Render, "render", driverRelease);
+    GV_RECORD(Seam_Render, "render", driverPause);
+    GV_RECORD(Seam_Render, "render", driverResume);
     GV_RECORD(Seam_Render, "render", driverPresent);
     GV_RECORD(Seam_Render, "render", driverSetMode);
     GV_RECORD(Seam_Render, "render", driverResize);

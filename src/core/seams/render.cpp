@@ -32,6 +32,8 @@ RenderSeam MakeDefault() {
     seam.chooseDriver = StandInChooseDriver;
     seam.driverInitialise = StandInInitialise;
     seam.driverRelease = StandInNothing;
+    seam.driverPause = StandInNothing;
+    seam.driverResume = StandInNothing;
     seam.driverPresent = StandInNothing;
     seam.driverSetMode = StandInSetMode;
     seam.driverResize = StandInNothing;

@@ -14,6 +14,8 @@ struct RenderSeam {
     // The driver record's hooks.
     bool (*driverInitialise)(int mode);  // false on failure
     void (*driverRelease)();
+    void (*driverPause)();   // around a warning box
+    void (*driverResume)();
     void (*driverPresent)();
     void (*driverSetMode)(int value);
     void (*driverResize)();
