@@ -21,6 +21,7 @@
 #include "core/seams/tools.h"
 #include "core/seams/weapons.h"
 #include "core/seams/world.h"
+#include "core/shake.h"
 #include "platform/clock.h"
 #include "platform/ini.h"
 #include "platform/paths.h"
@@ -308,7 +309,7 @@ void Game_MissionStart() {
     cockpit.hudStartAll();
     Seam_Core().missionResaveIfOld();
     if (CmdLine_Globals().shellMap || CmdLine_Globals().largeMap) cockpit.writeMapImage();
-    Seam_Core().randomFillTable();
+    Random_FillTable();
     world.skyLoad();
     g.blackIndex = Seam_Render().blackIndex();
     Game_InitFpsCounter();
@@ -633,7 +634,7 @@ void Game_RenderFrame(RenderView* view) {
     if (!hardware) {
         render.lineDoublingRestore();
         PhaseHook_OverlayAll();
-        if (Seam_Core().shakeIsActive()) Seam_Core().shakeApply(view);
+        if (Shake_IsActive()) Shake_Apply(view);
         if (cockpit.hudIsOn()) {
             if (cockpit.radarIsOn()) {
                 cockpit.radarDrawFrame();

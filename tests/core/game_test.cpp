@@ -207,7 +207,7 @@ TEST_F(GameTest, MissionStartCallsEverySubsystemInOrder) {
     const Log expected = {"cockpit.commandMenuReset", "ai.missionTakeMapId", "world.classfncActivatePending",
                           "ai.avoidanceStart", "objects.gameObjectCreateGrid", "objects.scrapCreateGrid",
                           "objects.animBuildingPostLoad", "hook.postload", "cockpit.hudStartAll",
-                          "core.missionResaveIfOld", "core.randomFillTable", "world.skyLoad", "cockpit.mouseCapture",
+                          "core.missionResaveIfOld", "world.skyLoad", "cockpit.mouseCapture",
                           "world.entitiesResetDetail", "audio.cdStop", "cockpit.keyboardClearState",
                           "audio.cdPlayMissionTrack", "render.driverInitialise", "cockpit.cameraReset"};
     EXPECT_EQ(SeamLog(), expected);

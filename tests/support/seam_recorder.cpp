@@ -120,9 +120,6 @@ void InstallAll() {
     GV_RECORD_RESULT(Seam_Core, "core", saveGameLoad, true);
     GV_RECORD(Seam_Core, "core", missionResaveIfOld);
     GV_RECORD(Seam_Core, "core", netRegisterLoadedObjects);
-    GV_RECORD(Seam_Core, "core", randomFillTable);
-    GV_QUIET(Seam_Core, "core", shakeIsActive);
-    GV_RECORD(Seam_Core, "core", shakeApply);
     GV_RECORD(Seam_Core, "core", textFieldClearList);
     GV_RECORD(Seam_Core, "core", textFieldDrawAll);
     GV_RECORD(Seam_Core, "core", textFieldDestroyAll);

@@ -1,17 +1,11 @@
 // Services of other core modules that the game loop reaches through a table until they exist.
 #pragma once
 
-struct RenderView;
-
 struct CoreSeam {
     // Saved games and mission files.
     bool (*saveGameLoad)(const char* path);  // false when the load failed
     void (*missionResaveIfOld)();
     void (*netRegisterLoadedObjects)();
-    // Noise table and screen shake.
-    void (*randomFillTable)();
-    bool (*shakeIsActive)();
-    void (*shakeApply)(RenderView* view);
     // In-game text-entry fields.
     void (*textFieldClearList)();
     void (*textFieldDrawAll)();
