@@ -385,6 +385,8 @@ void Game_OuterLoop() {
         RunShell();
 
         int32_t state = Game_GetState();
+        // Once a window quit has been taken no message can end a mission any more: leave too.
+        if (app.quit) return;
         if (state == kStateQuit || (state == kStateShell && (app.noShell || app.gameSetup))) return;
         if (state != kStateRun && state != kStateLoadGame && state != kStateLoadPath) {
             // Nothing here starts a mission from any other state (an end screen that left its
@@ -441,7 +443,7 @@ void Game_OuterLoop() {
         }
 
         g.frameHook = StartingFrameHook;
-        while (Game_GetState() == kStateRun) g.frameHook();
+        while (Game_GetState() == kStateRun && !app.quit) g.frameHook();
 
         const int32_t ended = EndMission();
         Game_MissionTeardown();

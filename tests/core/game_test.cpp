@@ -691,4 +691,15 @@ TEST_F(GameTest, LinkLostWhileSynchronisingSkipsTheFramesButTearsDown) {
     EXPECT_EQ(Count("world.entitiesRemoveAll"), 1u);
 }
 
+TEST_F(GameTest, WindowQuitEndsTheMissionAndTheLoop) {
+    App_Globals().noShell = true;
+    g_framesLeft = 1000;
+    Seam_Cockpit().inputRead = [] {
+        if (Clock_GetFrameCount() == 5) App_Globals().quit = true;
+    };
+    Game_OuterLoop();
+    EXPECT_EQ(Count("ai.missionTick"), 4u);
+    EXPECT_EQ(Count("world.entitiesRemoveAll"), 1u);
+}
+
 }  // namespace
