@@ -6,7 +6,10 @@
 #include <string>
 
 #include "core/cmdline.h"
+#include "core/clock.h"
 #include "core/debug.h"
+#include "core/game.h"
+#include "core/phasehook.h"
 #include "core/filesys.h"
 #include "core/registration.h"
 #include "core/seams/audio.h"
@@ -31,19 +34,6 @@ constexpr const char* kInstanceLockName = "gravenholt.lock";
 constexpr const char* kOutOfMemoryText =
     "Sorry, there is not enough memory to continue.\n"
     "Please make sure that you have at least 50MB free on your hard drive and that virtual memory is not disabled.";
-
-// PENDING(1.102) the outer game-state loop replaces this stand-in, which only pumps messages
-// and counts frames until the program is told to end.
-void StandInOuterLoop() {
-    while (true) {
-        int32_t state = Game_GetState();
-        if (state == 10 || (state == 2 && (g_app.noShell || g_app.gameSetup)) || g_app.quit) return;
-        if (state == 2 || state == 7 || state == 9) Game_SetState(5);
-        Plat_FrameTick();
-        App_PumpMessage();
-        Plat_Sleep(16);
-    }
-}
 
 void PlayMovie(const char* name) {
     AudioSeam& audio = Seam_Audio();
@@ -87,7 +77,8 @@ void Shutdown() {
     shell.restoreSystemSettings();
     cockpit.mouseRelease();
     audio.cdRestoreVolume();
-    // 3: PENDING(1.103) the registry's exit phase runs here.
+    // 3
+    PhaseHook_RunShutdown();
     // 4
     audio.movieDeviceClose();
     render.freeSprites();
@@ -123,7 +114,7 @@ void OnActivateApp(WindowHandle window, bool becomingActive) {
             Plat_SetFocus(window);
             if (!network) {
                 Seam_Audio().cdResume();
-                // PENDING(1.104) the frame clock resumes here.
+                Clock_Resume();
             }
             if (g_app.screenMode == 16) shell.refreshMenu();
             cockpit.keyboardClearState();
@@ -142,7 +133,7 @@ void OnActivateApp(WindowHandle window, bool becomingActive) {
     if (InGame()) {
         if (!network) {
             Seam_Audio().cdPause();
-            // PENDING(1.104) the frame clock pauses here.
+            Clock_Pause();
         }
         Plat_SetPriorityClass(NORMAL_PRIORITY_CLASS);
         Plat_SetThreadPriority(THREAD_PRIORITY_NORMAL);
@@ -252,7 +243,7 @@ int App_Main(const char* commandLine) {
     render.readGraphicOptions();
     if (!render.chooseDriver(kAppClassName) || !render.driverInitialise(0))
         Error_Fatal("Gravenholt Init_Graphic_System");
-    // 12: PENDING(0.8) the graphics set-up supplies display flag bits 1 and 2.
+    // 12: PENDING(8.140) the graphics set-up supplies display flag bits 1 and 2.
     FileSys_Start(g_app.driverKind == 1 ? kDisplayHardware : 0);
     shell.setupFont();
     cockpit.buildKeyNames();
@@ -271,10 +262,12 @@ int App_Main(const char* commandLine) {
     shell.setScreenMode(1);
     shell.playerDefRead();
     if (switches.startInEditor) shell.playerDef()[88] |= 1;
-    // 16: PENDING(1.103) the registry's start-up phase runs here.
+    // 16
+    PhaseHook_RegisterAll();
+    PhaseHook_RunStartup();
     audio.audioInit(g_app.mainWindow);
     // 17
-    StandInOuterLoop();
+    Game_OuterLoop();
     Shutdown();
     return g_app.exitCode;
 }

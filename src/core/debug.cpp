@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstdarg>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <string>
 
@@ -29,7 +30,13 @@ void SeamDriverRelease() { Seam_Render().driverRelease(); }
 void SeamDriverPause() { Seam_Render().driverPause(); }
 void SeamDriverResume() { Seam_Render().driverResume(); }
 void SeamCloseInput() { Seam_Cockpit().inputClose(); }
+// Debugger output is only seen when asked for (GRAVENHOLT_TRACE=1), as a debugger would show it.
 void WriteToStderr(const char* text) {
+    static const bool wanted = [] {
+        const char* trace = std::getenv("GRAVENHOLT_TRACE");
+        return trace && *trace && std::strcmp(trace, "0") != 0;
+    }();
+    if (!wanted) return;
     std::fputs(text, stderr);
     std::fflush(stderr);
 }

@@ -1,15 +1,27 @@
-// The registry's members, in the order the game relies on: with equal priorities every phase
-// calls them in this order. Each module adds the accessor of its member here.
-#include <array>
+// The registry's members join in the order of the subsystem-member registration table: with
+// equal priorities every phase calls them in that order. Each module, when it is built, adds
+// its member's accessor to kAccessors under the name the registration table gives it.
+#include <cstring>
 
 #include "core/phasehook.h"
+#include "core/registration.h"
 
 namespace {
 
-using PhaseHookMember = PhaseHook& (*)();
+struct MemberAccessor {
+    const char* name;
+    PhaseHook& (*member)();
+};
 
-// PENDING(1.109) the modules' members join this table as they are built.
-constexpr std::array<PhaseHookMember, 0> kMembers{};
+const MemberAccessor kAccessors[] = {
+    {nullptr, nullptr},  // modules add their rows above this one
+};
+
+PhaseHook* FindMember(const char* name) {
+    for (const MemberAccessor& row : kAccessors)
+        if (row.name && std::strcmp(row.name, name) == 0) return &row.member();
+    return nullptr;
+}
 
 }  // namespace
 
@@ -17,5 +29,6 @@ void PhaseHook_RegisterAll() {
     static bool registered = false;
     if (registered) return;
     registered = true;
-    for (PhaseHookMember member : kMembers) PhaseHook_Register(&member());
+    for (const SubsystemMember& row : Registration_SubsystemMembers())
+        if (PhaseHook* member = FindMember(row.name)) PhaseHook_Register(member);
 }

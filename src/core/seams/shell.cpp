@@ -1,5 +1,7 @@
 #include "core/seams/shell.h"
 
+#include "core/cmdline.h"
+
 #include "core/app.h"
 
 namespace {
@@ -36,8 +38,13 @@ ShellSeam MakeDefault() {
     seam.refreshScreenState = Nothing;
     seam.modalProc = ModalProc;
     seam.inGameMenuKey = NothingMessage;
-    seam.mainMenu = [] {                          // PENDING(11.121)
-        Game_SetState(10);
+    // PENDING(11.121) until the front end exists, its menu starts the sample map (or the map
+    // already chosen) straight away, unless the window was closed meanwhile.
+    seam.mainMenu = [] {
+        if (Game_GetState() == 10) return 0;
+        CmdLineGlobals& switches = CmdLine_Globals();
+        if (switches.mapName.empty()) switches.mapName = "sample";
+        Game_SetState(5);
         return 0;
     };
     seam.failureScreen = Nothing;                 // PENDING(11.126)
