@@ -1,5 +1,6 @@
 #include "content.h"
 
+#include "archive_writer.h"
 #include "colortables.h"
 
 #include <filesystem>
@@ -12,6 +13,7 @@ namespace {
 using Generator = bool (*)(const std::string& dir, std::string* error);
 const Generator kGenerators[] = {
     WriteColorTables,
+    WriteArchiveWorld,
     nullptr,  // the list ends here; generators go above this line
 };
 }  // namespace
