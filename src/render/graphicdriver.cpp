@@ -413,37 +413,39 @@ void Graphic_Resume() {
     Graphic_SetPalette(0, 256);
 }
 
-int Graphic_PresentFrame() {
+int Graphic_Present() {
     GraphicDriver& driver = g_graphicDriver;
-    if (g_textureReload || !driver.Present) return 0;
-    return driver.Present(&driver);
+    return driver.Present ? driver.Present(&driver) : 0;
 }
+
+int Graphic_PresentFrame() { return g_textureReload ? 0 : Graphic_Present(); }
 
 void Graphic_SetMode(int mode) {
     GraphicDriver& driver = g_graphicDriver;
     if (driver.SetMode) driver.SetMode(&driver, mode);
 }
 
-bool Graphic_BeginFrame() {
+bool Graphic_LockFrame() {
     GraphicDriver& driver = g_graphicDriver;
-    if (GraphicD3DFlags != 0) {
-        if (g_hardwareScreen.deviceLost) return false;
-        // PENDING(8.103) the device begins its scene here.
-        g_textureReload = false;
-        return true;
-    }
     return driver.Lock && driver.Lock(&driver) != 0;
 }
 
-void Graphic_EndFrame() {
+void Graphic_UnlockFrame() {
     GraphicDriver& driver = g_graphicDriver;
-    if (GraphicD3DFlags != 0) {
-        // PENDING(8.103) the device ends its scene; PENDING(8.107) with the reload flag set every
-        // hardware texture is released so that it is rebuilt from the changed pixels.
-        return;
-    }
     if (driver.Unlock) driver.Unlock(&driver);
 }
+
+void Graphic_BeginScene() {
+    // PENDING(8.103) the device begins its scene here.
+    g_textureReload = false;
+}
+
+void Graphic_EndScene() {
+    // PENDING(8.103) the device ends its scene; PENDING(8.107) with the reload flag set every
+    // hardware texture is released so that it is rebuilt from the changed pixels.
+}
+
+void Graphic_ClearBackground() { Graphic_Clear(&g_graphicDriver.screen, 0); }
 
 void Graphic_Resize() {
     GraphicDriver& driver = g_graphicDriver;
@@ -458,11 +460,25 @@ void Render_InstallSeam() {
     seam.driverRelease = Graphic_Release;
     seam.driverPause = Graphic_Pause;
     seam.driverResume = Graphic_Resume;
-    seam.driverPresent = [] { Graphic_PresentFrame(); };
+    seam.driverPresent = [] { Graphic_Present(); };
     seam.driverSetMode = Graphic_SetMode;
-    seam.driverBeginFrame = Graphic_BeginFrame;
-    seam.driverEndFrame = Graphic_EndFrame;
     seam.driverResize = Graphic_Resize;
     seam.driverWasShutDown = Graphic_WasShutDown;
     seam.initBrightness = Palette_BuildGammaCurves;
+    seam.presentForbidden = Graphic_TextureReloadPending;
+    seam.lockFrame = Graphic_LockFrame;
+    seam.unlockFrame = Graphic_UnlockFrame;
+    seam.lockBackBuffer = Graphic_LockFrame;
+    seam.unlockBackBuffer = Graphic_UnlockFrame;
+    seam.beginScene = Graphic_BeginScene;
+    seam.endScene = Graphic_EndScene;
+    seam.clearBackground = [](RenderView*) { Graphic_ClearBackground(); };
+    seam.screenClip = [] {
+        const GraphicBuffer& screen = g_graphicDriver.screen;
+        return PlatRect{screen.clipLeft, screen.clipTop, screen.clipRight, screen.clipBottom};
+    };
+    seam.setPalette = [] { Graphic_SetPalette(0, 256); };
+    seam.paletteFade = [](float step, int steps) { Palette_FadeOut(step, steps, 0, 0, 0); };
+    seam.paletteRemapIdentity255 = [] { Palette_ClearRemap(255); };
+    seam.paletteFindNearest = Palette_FindNearest;
 }

@@ -172,15 +172,22 @@ void Graphic_Release();
 // The display steps aside for a box (blank screen) and comes back after it.
 void Graphic_Pause();
 void Graphic_Resume();
-// Shows the previous frame unless the texture-reload flag is set; 1 when presented.
+// The record's Present; 1 when shown.
+int Graphic_Present();
+// The frame's first step: shows the previous frame unless the texture-reload flag is set.
 int Graphic_PresentFrame();
 void Graphic_SetMode(int mode);
-// Hardware: begin the scene; software: lock the screen. False: draw nothing this frame.
-bool Graphic_BeginFrame();
-// Hardware: end the scene; software: unlock.
-void Graphic_EndFrame();
+// The record's Lock and Unlock: the software frame, and the hardware back buffer for 2-D work
+// between scenes. False from the lock: draw nothing.
+bool Graphic_LockFrame();
+void Graphic_UnlockFrame();
+// The hardware frame's scene. Beginning clears the texture-reload flag.
+void Graphic_BeginScene();
+void Graphic_EndScene();
+// The frame clears its background (colour 0) instead of drawing the sky.
+void Graphic_ClearBackground();
 // The window was resized or restored: the hardware device is restored when it needs it.
 void Graphic_Resize();
 bool Graphic_WasShutDown();
-// Points the core's render seam at the hooks above.
+// Points the core's render seam at the hooks above and at the palette and buffer services.
 void Render_InstallSeam();

@@ -246,7 +246,8 @@ void Palette_Fade(bool fadeOut, float stepSeconds, int steps, int r, int g, int 
     }
     // A step longer than an hour is taken as an hour: a bad argument must not hang the game.
     double ms = std::isfinite(stepSeconds) && stepSeconds > 0.0f ? stepSeconds * 1000.0 : 0.0;
-    uint32_t stepMs = static_cast<uint32_t>(std::min(ms, 3600000.0));
+    // Rounded to the nearest millisecond: 0.01 s as a float is a hair under 10 ms.
+    uint32_t stepMs = static_cast<uint32_t>(std::lround(std::min(ms, 3600000.0)));
     const int target[3] = {r, g, b};
     uint8_t base[768];
     std::memcpy(base, driver->palette, sizeof base);

@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "core/seams/render.h"
+#include "platform/clock.h"
 #include "platform/msgbox.h"
 #include "render/graphicdriver.h"
 #include "render/palette.h"
@@ -189,14 +190,11 @@ TEST_F(DriverTest, NothingIsPresentedWhileTexturesWaitToBeReloaded) {
     EXPECT_EQ(Graphic_PresentFrame(), 0);
     EXPECT_EQ(g_calls.presents, 0);
     // Beginning the next scene clears the flag; then the frame is shown again.
-    EXPECT_TRUE(Graphic_BeginFrame());
+    Graphic_BeginScene();
     EXPECT_FALSE(Graphic_TextureReloadPending());
-    Graphic_EndFrame();
+    Graphic_EndScene();
     EXPECT_EQ(Graphic_PresentFrame(), 1);
     EXPECT_EQ(g_calls.presents, 1);
-    // A lost device draws nothing.
-    Graphic_HardwareScreen().deviceLost = true;
-    EXPECT_FALSE(Graphic_BeginFrame());
 }
 
 TEST_F(DriverTest, SoftwareFrameLocksAndUnlocks) {
@@ -205,8 +203,8 @@ TEST_F(DriverTest, SoftwareFrameLocksAndUnlocks) {
     g_realUnlock = d.Unlock;
     d.Lock = CountLock;
     d.Unlock = CountUnlock;
-    EXPECT_TRUE(Graphic_BeginFrame());
-    Graphic_EndFrame();
+    EXPECT_TRUE(Graphic_LockFrame());
+    Graphic_UnlockFrame();
     EXPECT_EQ(g_calls.locks, 1);
     EXPECT_EQ(g_calls.unlocks, 1);
 }
@@ -300,9 +298,47 @@ TEST_F(DriverTest, TheCoreSeamReachesTheRecord) {
     EXPECT_TRUE(seam.driverWasShutDown());
     EXPECT_TRUE(seam.driverInitialise(5));
     EXPECT_FALSE(seam.driverWasShutDown());
-    EXPECT_TRUE(seam.driverBeginFrame());
-    seam.driverEndFrame();
     seam.driverResize();
+
+    // The frame's own calls.
+    g_realLock = d.Lock;
+    g_realUnlock = d.Unlock;
+    d.Lock = CountLock;
+    d.Unlock = CountUnlock;
+    EXPECT_TRUE(seam.lockFrame());
+    seam.unlockFrame();
+    EXPECT_EQ(g_calls.locks, 1);
+    EXPECT_EQ(g_calls.unlocks, 1);
+    Graphic_SetTextureReload(true);
+    EXPECT_TRUE(seam.presentForbidden());
+    seam.beginScene();
+    EXPECT_FALSE(seam.presentForbidden());
+    seam.endScene();
+    Graphic_SetClipRect(&d.screen, 5, 6, 100, 90);
+    PlatRect clip = seam.screenClip();
+    EXPECT_EQ(clip.left, 5);
+    EXPECT_EQ(clip.top, 6);
+    EXPECT_EQ(clip.right, 100);
+    EXPECT_EQ(clip.bottom, 90);
+    std::memset(d.screen.pixels, 9, 16);
+    seam.clearBackground(nullptr);
+    EXPECT_EQ(d.screen.pixels[15], 0);
+
+    // Palette services.
+    EXPECT_EQ(seam.paletteFindNearest(0.0f, 0.0f, 0.0f), 0);
+    TranslucencyTable[255][3] = 7;
+    seam.paletteRemapIdentity255();
+    EXPECT_EQ(TranslucencyTable[255][3], 3);
+    g_calls.applied.clear();
+    seam.setPalette();
+    ASSERT_EQ(g_calls.applied.size(), 1u);
+    EXPECT_EQ(g_calls.applied[0][3], 32);
+    Plat_UseVirtualClock(0);
+    seam.paletteFade(0.01f, 32);
+    EXPECT_EQ(Plat_VirtualSleepTotal(), 320u);
+    Plat_UseRealClock();
+    EXPECT_EQ(g_calls.applied.size(), 34u);
+    EXPECT_EQ(g_calls.applied.back(), std::vector<uint8_t>(768, 0));
 
     Seam_Render() = saved;
 }

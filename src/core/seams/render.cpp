@@ -19,7 +19,6 @@ bool StandInInitialise(int) { return true; }
 void StandInNothing() {}
 void StandInSetMode(int) {}
 bool StandInNotShutDown() { return false; }
-bool StandInBeginFrame() { return true; }
 void StandInSaveOptions(bool) {}
 int StandInBlack() { return 0; }
 
@@ -39,8 +38,6 @@ RenderSeam MakeDefault() {
     seam.driverPresent = StandInNothing;
     seam.driverSetMode = StandInSetMode;
     seam.driverResize = StandInNothing;
-    seam.driverBeginFrame = StandInBeginFrame;
-    seam.driverEndFrame = StandInNothing;
     seam.driverWasShutDown = StandInNotShutDown;
     seam.saveGraphicOptions = StandInSaveOptions;
     seam.initBrightness = StandInNothing;

@@ -19,10 +19,6 @@ struct RenderSeam {
     void (*driverPresent)();
     void (*driverSetMode)(int value);
     void (*driverResize)();
-    // The frame's drawing sits between these: hardware scene or software lock. False from begin:
-    // draw nothing this frame.
-    bool (*driverBeginFrame)();
-    void (*driverEndFrame)();
     bool (*driverWasShutDown)();
     // Writes the crash-detect record; cleanExit marks an orderly end.
     void (*saveGraphicOptions)(bool cleanExit);
