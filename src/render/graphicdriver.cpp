@@ -153,6 +153,7 @@ HardwareScreenState& Graphic_HardwareScreen() { return g_hardwareScreen; }
 GraphicBuffer* Graphic_CreateScreenBuffer(GraphicDriver* record, int32_t width, int32_t height) {
     GraphicBuffer buffer;
     Graphic_InitBuffer(&buffer, width, height, nullptr, kGraphicFormat8);
+    Graphic_FreeBuffer(&record->screen);  // a screen on own memory is replaced, not leaked
     record->screen = buffer;
     return &record->screen;
 }
