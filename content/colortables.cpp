@@ -1,0 +1,72 @@
+#include "colortables.h"
+
+#include <cstring>
+#include <fstream>
+
+#include "render/graphicdriver.h"
+#include "render/palette.h"
+
+namespace content {
+
+std::vector<uint8_t> MakeWorldPalette() {
+    std::vector<uint8_t> palette(768, 0);
+    int index = 1;
+    for (int r = 0; r < 6; ++r)
+        for (int g = 0; g < 6; ++g)
+            for (int b = 0; b < 6; ++b, ++index) {
+                palette[index * 3 + 0] = static_cast<uint8_t>(r * 51);
+                palette[index * 3 + 1] = static_cast<uint8_t>(g * 51);
+                palette[index * 3 + 2] = static_cast<uint8_t>(b * 51);
+            }
+    for (; index < 255; ++index) {
+        int grey = 6 + (index - 217) * 243 / 37;
+        if (grey % 51 == 0) grey += 3;  // the cube has those greys already
+        palette[index * 3 + 0] = palette[index * 3 + 1] = palette[index * 3 + 2] = static_cast<uint8_t>(grey);
+    }
+    palette[255 * 3 + 0] = 255;
+    palette[255 * 3 + 1] = 0;
+    palette[255 * 3 + 2] = 255;
+    return palette;
+}
+
+ColorTables MakeColorTables(const std::vector<uint8_t>& palette) {
+    ColorTables tables;
+    tables.palette = palette;
+    GraphicDriver* driver = new GraphicDriver;
+    std::memcpy(driver->palette, palette.data(), 768);
+
+    Palette_Load(driver, nullptr);
+    tables.luma.assign(&LumaTable[0][0], &LumaTable[0][0] + 65536);
+
+    Palette_BuildBlendTable(driver, kTranslucencyOpacity);
+    tables.translucency.assign(&TranslucencyTable[0][0], &TranslucencyTable[0][0] + 65536);
+
+    tables.alpha.assign(65536, 0);
+    Palette_BuildBlendInto(reinterpret_cast<uint8_t(*)[256]>(tables.alpha.data()), driver, kAlphaOpacity);
+    delete driver;
+    return tables;
+}
+
+namespace {
+
+bool WriteFile(const std::string& path, const std::vector<uint8_t>& bytes, std::string* error) {
+    std::ofstream out(path, std::ios::binary | std::ios::trunc);
+    out.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+    if (!out) {
+        if (error) *error = "cannot write " + path;
+        return false;
+    }
+    return true;
+}
+
+}  // namespace
+
+bool WriteColorTables(const std::string& dir, std::string* error) {
+    ColorTables tables = MakeColorTables(MakeWorldPalette());
+    return WriteFile(dir + "/" + kPaletteFile, tables.palette, error) &&
+           WriteFile(dir + "/" + kLumaFile, tables.luma, error) &&
+           WriteFile(dir + "/" + kTranslucencyFile, tables.translucency, error) &&
+           WriteFile(dir + "/" + kAlphaFile, tables.alpha, error);
+}
+
+}  // namespace content

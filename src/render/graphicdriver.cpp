@@ -1,0 +1,485 @@
+#include "render/graphicdriver.h"
+
+#include <algorithm>
+#include <cstring>
+
+#include "core/debug.h"
+#include "core/seams/render.h"
+#include "render/palette.h"
+
+GraphicDriver g_graphicDriver;
+uint32_t GraphicD3DFlags = 0;
+DisplayModeEntry DisplayMode[kDisplayModeCount];
+int32_t CurrentDisplayMode = 0;
+
+namespace {
+
+bool g_textureReload = false;
+bool g_shutDown = false;
+
+HardwareScreenState g_hardwareScreen;
+
+// The fixed modes: size and bits per pixel (0 = not offered to the software driver).
+struct FixedMode {
+    int32_t width, height, bits;
+};
+constexpr FixedMode kFixedModes[kFirstHardwareMode] = {
+    {640, 480, 16}, {1600, 1200, 0}, {1280, 1024, 0}, {1024, 768, 0},
+    {800, 600, 0},  {640, 480, 8},   {512, 384, 8},   {400, 300, 8},
+};
+
+bool ModeIsAvailable(int mode) {
+    return mode >= 0 && mode < kDisplayModeCount && DisplayMode[mode].available != 0;
+}
+
+int SoftwareIsSoftware(GraphicDriver*) { return 1; }
+int HardwareIsSoftware(GraphicDriver*) { return 0; }
+int SoftLockNothing(GraphicDriver*) { return 1; }
+void SoftNothing(GraphicDriver*) {}
+
+// PENDING(8.140) the display set-up runs its after-mode-change step (mouse reset, camera projections).
+void AfterModeChange() {}
+
+// PENDING(8.123) the blits replace these two stand-ins (opaque 8-bit copy and stretch only).
+void StandInCopy(GraphicBuffer* dst, const GraphicBuffer* src) {
+    if (dst->format != kGraphicFormat8 || src->format != kGraphicFormat8) return;
+    ClipRect target{dst->clipLeft, dst->clipTop, dst->clipLeft + (src->clipRight - src->clipLeft),
+                    dst->clipTop + (src->clipBottom - src->clipTop)};
+    ClipRect bounds{dst->clipLeft, dst->clipTop, dst->clipRight, dst->clipBottom};
+    ClipRect clipped = target;
+    if (Rect_Clip(&clipped, bounds) < 0) return;
+    int32_t srcX = src->clipLeft + (clipped.left - target.left);
+    int32_t srcY = src->clipTop + (clipped.top - target.top);
+    size_t span = static_cast<size_t>(clipped.right - clipped.left + 1);
+    for (int32_t y = clipped.top; y <= clipped.bottom; ++y)
+        std::memcpy(dst->pixels + static_cast<size_t>(y) * dst->width + clipped.left,
+                    src->pixels + static_cast<size_t>(srcY + y - clipped.top) * src->width + srcX, span);
+}
+
+void StandInStretch(GraphicBuffer* dst, const GraphicBuffer* src, int32_t right, int32_t bottom) {
+    if (dst->format != kGraphicFormat8 || src->format != kGraphicFormat8) return;
+    int64_t srcWidth = src->clipRight - src->clipLeft + 1;
+    int64_t srcHeight = src->clipBottom - src->clipTop + 1;
+    int64_t xStep = right > 0 ? (srcWidth * 65536) / (right + 1) : 0;
+    int64_t yStep = bottom > 0 ? (srcHeight * 65536) / (bottom + 1) : 0;
+    int32_t maxX = std::min(right, dst->width - 1);
+    int32_t maxY = std::min(bottom, dst->height - 1);
+    for (int32_t y = 0; y <= maxY; ++y) {
+        const uint8_t* row = src->pixels + static_cast<size_t>(src->clipTop + ((y * yStep) >> 16)) * src->width;
+        uint8_t* out = dst->pixels + static_cast<size_t>(y) * dst->width;
+        for (int32_t x = 0; x <= maxX; ++x) out[x] = row[src->clipLeft + ((x * xStep) >> 16)];
+    }
+}
+
+void CopyPaletteEntries(GraphicDriver* record, int first, int count, const uint8_t* source) {
+    if (!source) return;
+    first = std::clamp(first, 0, 256);
+    count = std::clamp(count, 0, 256 - first);
+    std::memcpy(record->palette + first * 3, source + first * 3, static_cast<size_t>(count) * 3);
+}
+
+}  // namespace
+
+// ---- Record, templates, modes --------------------------------------------------------------
+
+const GraphicDriverTemplate kHardwareDriverTemplate = {
+    kDriverHardware,        1,
+    kWindowStyleFramed,     D3DDisplay_Open,
+    D3DDisplay_Close,       D3DDisplay_Lock,
+    D3DDisplay_Unlock,      D3DDisplay_SetPalette,
+    D3DDisplay_ApplyPalette, D3DDisplay_SetMode,
+    D3DDisplay_GetDrawDC,   D3DDisplay_ReleaseDrawDC,
+    D3DDisplay_Restore,     0,
+    D3DDisplay_Present,     D3DDisplay_Clear,
+    HardwareIsSoftware,
+};
+
+const GraphicDriverTemplate kSoftwareDriverTemplate = {
+    kDriverSoftware,         1,
+    kWindowStyleFramed,      SoftDisplay_Open,
+    SoftDisplay_Close,       SoftLockNothing,
+    SoftLockNothing,         SoftDisplay_SetPalette,
+    SoftDisplay_ApplyPalette, SoftDisplay_SetMode,
+    SoftDisplay_GetDrawDC,   SoftNothing,
+    SoftNothing,             5,
+    SoftDisplay_Present,     SoftDisplay_Clear,
+    SoftwareIsSoftware,
+};
+
+void Graphic_ApplyTemplate(GraphicDriver* record, const GraphicDriverTemplate& source) {
+    record->driverKind = source.driverKind;
+    record->windowed = source.windowed;
+    record->windowStyle = source.windowStyle;
+    record->Open = source.Open;
+    record->Close = source.Close;
+    record->Lock = source.Lock;
+    record->Unlock = source.Unlock;
+    record->SetPalette = source.SetPalette;
+    record->ApplyPalette = source.ApplyPalette;
+    record->SetMode = source.SetMode;
+    record->GetDrawDC = source.GetDrawDC;
+    record->ReleaseDrawDC = source.ReleaseDrawDC;
+    record->Restore = source.Restore;
+    record->defaultMode = source.defaultMode;
+    record->Present = source.Present;
+    record->Clear = source.Clear;
+    record->IsSoftware = source.IsSoftware;
+}
+
+void Graphic_ClearRecord(GraphicDriver* record) {
+    if (record == &g_graphicDriver) Graphic_FreeBuffer(&record->screen);
+    *record = GraphicDriver{};
+}
+
+void DisplayMode_Reset() {
+    for (int i = 0; i < kDisplayModeCount; ++i) {
+        DisplayModeEntry& entry = DisplayMode[i];
+        if (i < kFirstHardwareMode) {
+            const FixedMode& fixed = kFixedModes[i];
+            entry = {0, 0, 0, fixed.bits, fixed.width, fixed.height, fixed.width, fixed.height};
+        } else {
+            entry.available = 0;
+        }
+    }
+}
+
+namespace {
+// The table starts with its fixed entries in place.
+const bool g_modesReady = (DisplayMode_Reset(), true);
+}  // namespace
+
+HardwareScreenState& Graphic_HardwareScreen() { return g_hardwareScreen; }
+
+GraphicBuffer* Graphic_CreateScreenBuffer(GraphicDriver* record, int32_t width, int32_t height) {
+    GraphicBuffer buffer;
+    Graphic_InitBuffer(&buffer, width, height, nullptr, kGraphicFormat8);
+    Graphic_FreeBuffer(&record->screen);  // a screen on own memory is replaced, not leaked
+    record->screen = buffer;
+    return &record->screen;
+}
+
+// ---- Hardware operations -------------------------------------------------------------------
+
+int D3DDisplay_Open(GraphicDriver*) { return 0; }
+
+int D3DDisplay_Close(GraphicDriver* record) {
+    // PENDING(8.107) every hardware texture is released first.
+    // PENDING(8.103) the device releases its back buffer, itself and the Direct3D object.
+    g_hardwareScreen.hasBackBuffer = false;
+    g_hardwareScreen.locked = false;
+    g_hardwareScreen.drawContextCount = 0;
+    record->screen.pixels = Graphic_HardwareScreenMarker();
+    return 1;
+}
+
+int D3DDisplay_Lock(GraphicDriver* record) {
+    if (g_hardwareScreen.locked) return 1;
+    g_hardwareScreen.locked = true;
+    if (!g_hardwareScreen.hasBackBuffer) return 0;
+    // A descriptor only: two bytes a pixel, external, no addressable pixels.
+    Graphic_InitBuffer(&record->screen, g_hardwareScreen.backWidth, g_hardwareScreen.backHeight,
+                       Graphic_HardwareScreenMarker(), kGraphicFormat16);
+    return 1;
+}
+
+int D3DDisplay_Unlock(GraphicDriver* record) {
+    if (g_hardwareScreen.locked) {
+        g_hardwareScreen.locked = false;
+        record->screen.pixels = Graphic_HardwareScreenMarker();
+    }
+    return 1;
+}
+
+int D3DDisplay_SetPalette(GraphicDriver* record, int first, int count, const uint8_t* source, const uint8_t* luma) {
+    CopyPaletteEntries(record, first, count, source);
+    // The record keeps the palette as given; the display gets it through the brightness curve.
+    uint8_t shown[768];
+    std::memcpy(shown, record->palette, sizeof shown);
+    Palette_ApplyGamma(shown, 0, 256, 0);
+    if (record->ApplyPalette) record->ApplyPalette(record, shown);
+    Palette_Load(record, luma);
+    Palette_ResetTables();
+    return 1;
+}
+
+int D3DDisplay_ApplyPalette(GraphicDriver*, const uint8_t* palette) {
+    // PENDING(8.103) the device builds its 32-bit and substitute colour tables and the fog colour;
+    // this stand-in keeps the plain 5-6-5 colours.
+    for (int i = 0; i < 256; ++i) {
+        uint16_t r = palette[i * 3], g = palette[i * 3 + 1], b = palette[i * 3 + 2];
+        PaletteColors16[i] = static_cast<uint16_t>(((r >> 3) << 11) | ((g >> 2) << 5) | (b >> 3));
+    }
+    return 1;
+}
+
+int D3DDisplay_SetMode(GraphicDriver* record, int mode) {
+    // Mode 0 is the desktop window; any other mode must be on offer.
+    if (mode != 0 && !ModeIsAvailable(mode)) return 0;
+    if (mode < 0 || mode >= kDisplayModeCount) return 0;
+    // PENDING(8.103) the device switches its display mode and resets itself.
+    CurrentDisplayMode = mode;
+    record->displayWidth = DisplayMode[mode].width;
+    record->displayHeight = DisplayMode[mode].height;
+    AfterModeChange();
+    return 1;
+}
+
+DrawContext D3DDisplay_GetDrawDC(GraphicDriver*) {
+    // PENDING(8.103) the first call asks the back buffer for a drawing context.
+    ++g_hardwareScreen.drawContextCount;
+    return nullptr;
+}
+
+void D3DDisplay_ReleaseDrawDC(GraphicDriver*) {
+    if (g_hardwareScreen.drawContextCount > 0) --g_hardwareScreen.drawContextCount;
+}
+
+void D3DDisplay_Restore(GraphicDriver*) {
+    // PENDING(8.103) the reset loop runs here when the device is lost or in full screen.
+}
+
+int D3DDisplay_Present(GraphicDriver*) {
+    // PENDING(8.103) the device presents its back buffer.
+    g_hardwareScreen.drawContextCount = 0;
+    return g_hardwareScreen.deviceLost ? 0 : 1;
+}
+
+int D3DDisplay_Clear(GraphicDriver*, uint32_t) {
+    // PENDING(8.103) the device clears its render target (depth 1.0).
+    return 1;
+}
+
+// ---- Software operations -------------------------------------------------------------------
+
+int SoftDisplay_Open(GraphicDriver* record) {
+    if (record->displayOpen) SoftDisplay_Close(record);
+    // PENDING(8.140) the window's drawing surface and its header are set up here.
+    record->displayOpen = 1;
+    if (record->SetPalette) record->SetPalette(record, 0, 256, GamePalette, nullptr);
+    int32_t width = record->screen.width, height = record->screen.height;
+    Graphic_CreateScreenBuffer(record, width, height);
+    if (record->screen.valid != 1) {
+        record->errorCode = kGraphicErrorScreenBuffer;
+        SoftDisplay_Close(record);
+        record->screen.width = width;  // the wanted size stays for another try
+        record->screen.height = height;
+        return 0;
+    }
+    Graphic_Clear(&record->screen, 0);
+    if (!record->Present || !record->Present(record)) {
+        SoftDisplay_Close(record);
+        return 0;
+    }
+    CurrentDisplayMode = -1;
+    for (int mode : {0, 5, 6, 7}) DisplayMode[mode].available = 1;
+    return 1;
+}
+
+int SoftDisplay_Close(GraphicDriver* record) {
+    if (!record->displayOpen) return 0;
+    // PENDING(8.140) the window's drawing surface and palette are given back here.
+    Graphic_FreeBuffer(&record->screen);
+    record->screen.valid = 0;
+    record->displayOpen = 0;
+    return 1;
+}
+
+int SoftDisplay_SetPalette(GraphicDriver* record, int first, int count, const uint8_t* source, const uint8_t* luma) {
+    if (!record->displayOpen) return 0;
+    CopyPaletteEntries(record, first, count, source);
+    record->palette[0] = record->palette[1] = record->palette[2] = 0;
+    Palette_SetFloatColors(record->palette);
+    uint8_t shown[768];
+    std::memcpy(shown, record->palette, sizeof shown);
+    Palette_ApplyGamma(shown, 0, 256, 0);
+    if (record->ApplyPalette) record->ApplyPalette(record, shown);
+    Palette_Load(record, luma);
+    return 1;
+}
+
+int SoftDisplay_ApplyPalette(GraphicDriver* record, const uint8_t* palette) {
+    if (!record->displayOpen) return 0;
+    // PENDING(8.140) the shown palette reaches the window's surface here; 16-bit buffers take
+    // the same colours.
+    for (int i = 0; i < 256; ++i) {
+        uint16_t r = palette[i * 3], g = palette[i * 3 + 1], b = palette[i * 3 + 2];
+        PaletteColors16[i] = static_cast<uint16_t>(((r >> 3) << 11) | ((g >> 2) << 5) | (b >> 3));
+    }
+    return 1;
+}
+
+int SoftDisplay_SetMode(GraphicDriver* record, int mode) {
+    // An unavailable mode fails and the current one stays.
+    if (!ModeIsAvailable(mode)) return 0;
+    const DisplayModeEntry& entry = DisplayMode[mode];
+    // The new buffer is made before the old one goes, so a failure keeps the display as it was.
+    GraphicBuffer fresh;
+    Graphic_InitBuffer(&fresh, entry.bufferWidth, entry.bufferHeight, nullptr, kGraphicFormat8);
+    if (fresh.valid != 1) {
+        record->errorCode = kGraphicErrorScreenBuffer;
+        return 0;
+    }
+    CurrentDisplayMode = mode;
+    Graphic_FreeBuffer(&record->screen);
+    record->screen = fresh;
+    int32_t width = entry.bufferWidth, height = entry.bufferHeight;
+    record->windowRect[0] = 0;
+    record->windowRect[1] = 0;
+    record->windowRect[2] = width;
+    record->windowRect[3] = height;
+    record->displayWidth = width;
+    record->displayHeight = height;
+    bool fullScreen = mode == 5 && width == record->desktopWidth && height == record->desktopHeight;
+    record->windowStyle = fullScreen ? kWindowStylePopup : kWindowStyleFramed;
+    // PENDING(8.140) the window takes the style, its frame and a centred place on the desktop.
+    if (record->window) Plat_SetWindowSize(record->window, width, height);
+    AfterModeChange();
+    return 1;
+}
+
+DrawContext SoftDisplay_GetDrawDC(GraphicDriver*) {
+    // PENDING(8.140) the window's drawing context.
+    return nullptr;
+}
+
+int SoftDisplay_Present(GraphicDriver* record) {
+    if (!record->displayOpen) return 0;
+    // PENDING(8.140) the buffer is shown in the window through the platform's surface.
+    return 1;
+}
+
+int SoftDisplay_Clear(GraphicDriver* record, uint32_t colour) {
+    GraphicBuffer& screen = record->screen;
+    if (screen.valid == 1 && screen.pixels && screen.pixels != Graphic_HardwareScreenMarker())
+        std::memset(screen.pixels, static_cast<uint8_t>(colour),
+                    static_cast<size_t>(screen.width) * static_cast<size_t>(screen.height));
+    return 1;
+}
+
+// ---- Whole-display helpers -----------------------------------------------------------------
+
+int Graphic_FlipBuffer(GraphicBuffer* buffer) {
+    GraphicDriver& driver = g_graphicDriver;
+    if (!buffer || !driver.Lock || !driver.Lock(&driver)) return 0;
+    GraphicBuffer& screen = driver.screen;
+    if (screen.pixels == Graphic_HardwareScreenMarker()) {
+        // PENDING(8.104) the hardware path uploads the buffer and draws it as a screen quad.
+        static bool warned = false;
+        if (!warned) {
+            warned = true;
+            Error_Warning("A 2-D buffer cannot be shown on the hardware screen yet.");
+        }
+        if (driver.Unlock) driver.Unlock(&driver);
+        return 0;
+    }
+    if (buffer->valid == 1 && screen.valid == 1) {
+        if (buffer->width == screen.width && buffer->height == screen.height)
+            StandInCopy(&screen, buffer);
+        else
+            StandInStretch(&screen, buffer, screen.width - 1, screen.height - 1);
+    }
+    if (driver.Unlock) driver.Unlock(&driver);
+    if (driver.Present) driver.Present(&driver);
+    return 1;
+}
+
+void Graphic_CallHook(GraphicDriver* record) {
+    if (record && record->Close) record->Close(record);
+}
+
+void Graphic_SetTextureReload(bool on) { g_textureReload = on; }
+bool Graphic_TextureReloadPending() { return g_textureReload; }
+
+// ---- Hooks of the core ---------------------------------------------------------------------
+
+bool Graphic_Initialise(int mode) {
+    GraphicDriver& driver = g_graphicDriver;
+    // PENDING(8.140) until the driver choice fills the record there is nothing to set up.
+    if (driver.driverKind == 0) return true;
+    if (!driver.SetMode || !driver.SetMode(&driver, mode)) return false;
+    g_shutDown = false;
+    return true;
+}
+
+void Graphic_Release() {
+    Graphic_CallHook(&g_graphicDriver);
+    g_shutDown = true;
+}
+
+void Graphic_Pause() { Graphic_BlankScreen(); }
+
+void Graphic_Resume() {
+    GraphicDriver& driver = g_graphicDriver;
+    if (driver.Restore) driver.Restore(&driver);
+    Graphic_SetPalette(0, 256);
+}
+
+int Graphic_Present() {
+    GraphicDriver& driver = g_graphicDriver;
+    return driver.Present ? driver.Present(&driver) : 0;
+}
+
+int Graphic_PresentFrame() { return g_textureReload ? 0 : Graphic_Present(); }
+
+void Graphic_SetMode(int mode) {
+    GraphicDriver& driver = g_graphicDriver;
+    if (driver.SetMode) driver.SetMode(&driver, mode);
+}
+
+bool Graphic_LockFrame() {
+    GraphicDriver& driver = g_graphicDriver;
+    return driver.Lock && driver.Lock(&driver) != 0;
+}
+
+void Graphic_UnlockFrame() {
+    GraphicDriver& driver = g_graphicDriver;
+    if (driver.Unlock) driver.Unlock(&driver);
+}
+
+void Graphic_BeginScene() {
+    // PENDING(8.103) the device begins its scene here.
+    g_textureReload = false;
+}
+
+void Graphic_EndScene() {
+    // PENDING(8.103) the device ends its scene; PENDING(8.107) with the reload flag set every
+    // hardware texture is released so that it is rebuilt from the changed pixels.
+}
+
+void Graphic_ClearBackground() { Graphic_Clear(&g_graphicDriver.screen, 0); }
+
+void Graphic_Resize() {
+    GraphicDriver& driver = g_graphicDriver;
+    if (driver.Restore) driver.Restore(&driver);
+}
+
+bool Graphic_WasShutDown() { return g_shutDown; }
+
+void Render_InstallSeam() {
+    RenderSeam& seam = Seam_Render();
+    seam.driverInitialise = Graphic_Initialise;
+    seam.driverRelease = Graphic_Release;
+    seam.driverPause = Graphic_Pause;
+    seam.driverResume = Graphic_Resume;
+    seam.driverPresent = [] { Graphic_Present(); };
+    seam.driverSetMode = Graphic_SetMode;
+    seam.driverResize = Graphic_Resize;
+    seam.driverWasShutDown = Graphic_WasShutDown;
+    seam.initBrightness = Palette_BuildGammaCurves;
+    seam.presentForbidden = Graphic_TextureReloadPending;
+    seam.lockFrame = Graphic_LockFrame;
+    seam.unlockFrame = Graphic_UnlockFrame;
+    seam.lockBackBuffer = Graphic_LockFrame;
+    seam.unlockBackBuffer = Graphic_UnlockFrame;
+    seam.beginScene = Graphic_BeginScene;
+    seam.endScene = Graphic_EndScene;
+    seam.clearBackground = [](RenderView*) { Graphic_ClearBackground(); };
+    seam.screenClip = [] {
+        const GraphicBuffer& screen = g_graphicDriver.screen;
+        return PlatRect{screen.clipLeft, screen.clipTop, screen.clipRight, screen.clipBottom};
+    };
+    seam.setPalette = [] { Graphic_SetPalette(0, 256); };
+    seam.paletteFade = [](float step, int steps) { Palette_FadeOut(step, steps, 0, 0, 0); };
+    seam.paletteRemapIdentity255 = [] { Palette_ClearRemap(255); };
+    seam.paletteFindNearest = Palette_FindNearest;
+}
