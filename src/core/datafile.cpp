@@ -1,0 +1,47 @@
+#include "core/datafile.h"
+
+#include <cstdio>
+
+#include "platform/paths.h"
+
+namespace {
+
+// PENDING(1.107) the file cache (archives and loose files by plain name) replaces this loader.
+bool LoadFromDataRoot(const char* name, std::vector<char>* bytes) {
+    return DataFile_ReadHostFile(Plat_DataPath(name).c_str(), bytes);
+}
+
+DataFileLoader g_loader = LoadFromDataRoot;
+
+}  // namespace
+
+void DataFile_SetLoader(DataFileLoader loader) { g_loader = loader ? loader : LoadFromDataRoot; }
+DataFileLoader DataFile_GetLoader() { return g_loader; }
+
+bool DataFile_Load(const char* name, std::vector<char>* bytes) {
+    bytes->clear();
+    if (!name || !*name) return false;
+    if (g_loader(name, bytes)) return true;
+    bytes->clear();
+    return false;
+}
+
+bool DataFile_ReadHostFile(const char* path, std::vector<char>* bytes) {
+    bytes->clear();
+    if (!path || !*path) return false;
+    FILE* file = Plat_OpenFile(path, "rb");
+    if (!file) return false;
+    char chunk[16384];
+    bool ok = true;
+    for (;;) {
+        size_t got = std::fread(chunk, 1, sizeof chunk, file);
+        bytes->insert(bytes->end(), chunk, chunk + got);
+        if (got < sizeof chunk) {
+            ok = !std::ferror(file);
+            break;
+        }
+    }
+    std::fclose(file);
+    if (!ok) bytes->clear();
+    return ok;
+}
