@@ -32,6 +32,8 @@ public:
     explicit OdfFile(const char* name) { Open(name); }
     OdfFile(const OdfFile&) = delete;
     OdfFile& operator=(const OdfFile&) = delete;
+    OdfFile(OdfFile&&) = default;
+    OdfFile& operator=(OdfFile&&) = default;
 
     // Rebuilds the object from the named file; a missing file leaves it empty (every getter
     // answers its default) and returns false.
