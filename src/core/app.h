@@ -19,6 +19,7 @@ struct AppGlobals {
     bool noShell = false;          // a map name stood on the command line
     bool gameSetup = false;        // "gamesetup": the network shell instead of the front end
     bool loading = false;          // from mission set-up to the end of loading
+    bool loadRequestAside = false; // the command line's "load", kept for the first pass
     bool switchingModes = false;   // the display is changing modes (WM_SIZE ignored)
     int frameWidth = 0;            // window minus client rectangle
     int frameHeight = 0;
@@ -37,6 +38,9 @@ AppGlobals& App_Globals();
 // Runs the program: start-up, the outer game-state loop, shutdown. Returns the exit code.
 // commandLine null means no command line at all.
 int App_Main(const char* commandLine);
+// Frees what an earlier run that ended through an exit left held (tests run the program many
+// times in one process; a real exit leaves it to the system).
+void App_ReleaseResources();
 LResult App_WindowProc(WindowHandle window, uint32_t message, WParam wParam, LParam lParam);
 // Takes at most one message; 0 when the quit flag is set or nothing waits.
 int App_PumpMessage();

@@ -2,20 +2,26 @@
 
 #include <cstdio>
 
+#include "core/filecache.h"
 #include "platform/paths.h"
 
 namespace {
 
-// PENDING(1.107) the file cache (archives and loose files by plain name) replaces this loader.
-bool LoadFromDataRoot(const char* name, std::vector<char>* bytes) {
-    return DataFile_ReadHostFile(Plat_DataPath(name).c_str(), bytes);
+// Through the file cache (archives and loose files by plain name); the cache keeps its copy,
+// the caller gets its own.
+bool LoadFromCache(const char* name, std::vector<char>* bytes) {
+    const char* data = static_cast<const char*>(Cache_UseItem(name));
+    if (!data) return false;
+    bytes->assign(data, data + Cache_GetItemSize(name));
+    Cache_UnlockItem(name);
+    return true;
 }
 
-DataFileLoader g_loader = LoadFromDataRoot;
+DataFileLoader g_loader = LoadFromCache;
 
 }  // namespace
 
-void DataFile_SetLoader(DataFileLoader loader) { g_loader = loader ? loader : LoadFromDataRoot; }
+void DataFile_SetLoader(DataFileLoader loader) { g_loader = loader ? loader : LoadFromCache; }
 DataFileLoader DataFile_GetLoader() { return g_loader; }
 
 bool DataFile_Load(const char* name, std::vector<char>* bytes) {

@@ -6,7 +6,7 @@
 // Fills bytes with the whole file and returns true; false when the file cannot be had.
 using DataFileLoader = bool (*)(const char* name, std::vector<char>* bytes);
 
-// Replaces the loader; null restores the default one.
+// Replaces the loader; null restores the default one, the file cache.
 void DataFile_SetLoader(DataFileLoader loader);
 DataFileLoader DataFile_GetLoader();
 // The bytes of the named data file through the current loader. False (bytes emptied) for a

@@ -7,10 +7,12 @@
 #include <vector>
 
 // Turns a game path into a host path: separators become '/', each existing component takes the
-// case it has on disk; components that do not exist yet are kept as given.
+// case it has on disk; components that do not exist yet are kept as given. "." components are
+// dropped and ".." takes back the component before it ("." when nothing is left).
 std::string Plat_ResolvePath(const std::string& path);
 
 // The data root (the generated world, read-only): the working directory unless set.
+// Setting either directory to "" brings back its default.
 void Plat_SetDataRoot(const std::string& dir);
 const std::string& Plat_DataRoot();
 // The profile directory (everything the game writes): GRAVENHOLT_PROFILE, else the working directory.
@@ -22,7 +24,7 @@ std::string Plat_ProfilePath(const std::string& name);
 
 // fopen of a resolved path.
 FILE* Plat_OpenFile(const std::string& path, const char* mode);
-bool Plat_FileExists(const std::string& path);
+bool Plat_FileExists(const std::string& path);  // exists and is not a directory
 bool Plat_IsDirectory(const std::string& path);
 // Names (not paths) of the entries of a directory, sorted; empty when it is missing.
 std::vector<std::string> Plat_ListDirectory(const std::string& path);

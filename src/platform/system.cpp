@@ -13,7 +13,7 @@ std::unique_ptr<PlatBackend> g_backend;
 bool g_headless = true;
 bool g_initialised = false;
 int g_failAllocations = 0;
-size_t g_failMinBytes = 0;
+size_t g_failSize = 0;
 int g_threadPriority = THREAD_PRIORITY_NORMAL;
 int g_priorityClass = NORMAL_PRIORITY_CLASS;
 }  // namespace
@@ -61,7 +61,7 @@ PlatBackend* Plat_Backend() {
 void Plat_FrameTick() { Plat_Backend()->frameTick(); }
 
 void* Plat_AllocPages(size_t bytes) {
-    if (g_failAllocations > 0 && bytes >= g_failMinBytes) {
+    if (g_failAllocations > 0 && bytes == g_failSize) {
         --g_failAllocations;
         return nullptr;
     }
@@ -74,9 +74,9 @@ void Plat_FreePages(void* block, size_t bytes) {
     if (block) munmap(block, bytes);
 }
 
-void Plat_FailNextAllocations(int count, size_t minBytes) {
+void Plat_FailAllocationsOfSize(size_t bytes, int count) {
     g_failAllocations = count;
-    g_failMinBytes = minBytes;
+    g_failSize = bytes;
 }
 
 void Plat_SetThreadPriority(int priority) { g_threadPriority = priority; }

@@ -16,10 +16,10 @@ bool Plat_IsInitialised();
 // GRAVENHOLT_HEADLESS_FRAMES frames by closing the first window.
 void Plat_FrameTick();
 
-// Reserve-and-commit memory; null on failure. Tests can make the next allocations fail.
+// Reserve-and-commit memory; null on failure. Tests can make allocations of one size fail.
 void* Plat_AllocPages(size_t bytes);
 void Plat_FreePages(void* block, size_t bytes);
-void Plat_FailNextAllocations(int count, size_t minBytes = 0);
+void Plat_FailAllocationsOfSize(size_t bytes, int count);  // count 0 stops the failures
 
 // Thread and process priorities have no effect here; the values are only kept.
 constexpr int THREAD_PRIORITY_LOWEST = -2;

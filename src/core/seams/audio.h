@@ -1,0 +1,30 @@
+// What the core calls of audio, CD audio and the movie player.
+#pragma once
+#include "platform/window.h"
+
+struct AudioSeam {
+    void (*audioInit)(WindowHandle window);
+    void (*audioShutdown)();
+    void (*cdSaveVolume)();
+    void (*cdRestoreVolume)();
+    void (*cdPause)();
+    void (*cdResume)();
+    bool (*movieDeviceOpen)();
+    void (*movieDeviceClose)();
+    bool (*movieOpen)(const char* name);  // false when the movie cannot be opened
+    void (*moviePlay)(const PlatRect& rect);
+    bool (*movieIsPlaying)();
+    void (*movieClose)();
+    void (*movieNotify)(WParam wParam, LParam lParam);
+
+    // The game loop and the frame.
+    void (*audioUpdate)();
+    void (*soundFrontEndEnable)(bool on);
+    void (*releaseMissionSounds)();  // the per-sound release at mission end
+    void (*stopAllSounds)();
+    void (*cdPlayTrack)(int track, bool forced);
+    void (*cdPlayMissionTrack)();
+    void (*cdStop)();
+};
+
+AudioSeam& Seam_Audio();

@@ -1,0 +1,57 @@
+#include "core/seams/shell.h"
+
+#include "core/app.h"
+
+namespace {
+
+// PENDING(11.102) the player settings record and the shell services (their own Parts) replace these stand-ins.
+uint8_t g_playerDef[116] = {};
+void Nothing() {}
+uint8_t* PlayerDefRecord() { return g_playerDef; }
+void SetScreenMode(int mode) { App_Globals().screenMode = mode; }
+void NothingInt(int) {}
+bool NotPlaying() { return false; }
+LResult ModalProc(WindowHandle window, uint32_t message, WParam wParam, LParam lParam) {
+    return Plat_DefWindowProc(window, message, wParam, lParam);
+}
+void NothingMessage(uint32_t, WParam, LParam) {}
+
+ShellSeam MakeDefault() {
+    ShellSeam seam{};
+    seam.playerDefRead = Nothing;
+    seam.playerDefWrite = Nothing;
+    seam.playerDefFree = Nothing;
+    seam.playerDef = PlayerDefRecord;
+    seam.copyStartupText = Nothing;
+    seam.setupFont = Nothing;
+    seam.saveMouseSettings = Nothing;
+    seam.restoreMouseSettings = Nothing;
+    seam.restoreSystemSettings = Nothing;
+    seam.setScreenMode = SetScreenMode;
+    seam.setCursor = NothingInt;
+    seam.selectSavedCursor = Nothing;
+    seam.isSoundPlaying = NotPlaying;
+    seam.stopSound = Nothing;
+    seam.refreshMenu = Nothing;
+    seam.refreshScreenState = Nothing;
+    seam.modalProc = ModalProc;
+    seam.inGameMenuKey = NothingMessage;
+    seam.mainMenu = [] {                          // PENDING(11.121)
+        Game_SetState(10);
+        return 0;
+    };
+    seam.failureScreen = Nothing;                 // PENDING(11.126)
+    seam.successScreen = Nothing;                 // PENDING(11.126)
+    seam.setInGameScreenState = Nothing;          // PENDING(11.103)
+    seam.messageWindowsSetup = Nothing;           // PENDING(11.104)
+    seam.messageWindowsDraw = Nothing;            // PENDING(11.104)
+    seam.messageWindowsFree = Nothing;            // PENDING(11.104)
+    return seam;
+}
+
+}  // namespace
+
+ShellSeam& Seam_Shell() {
+    static ShellSeam seam = MakeDefault();
+    return seam;
+}

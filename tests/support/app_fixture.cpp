@@ -1,0 +1,58 @@
+#include "support/app_fixture.h"
+
+#include <cstdlib>
+#include <filesystem>
+
+#include "content.h"
+#include "core/app.h"
+#include "core/debug.h"
+#include "core/textentry.h"
+#include "platform/msgbox.h"
+#include "platform/paths.h"
+#include "platform/system.h"
+#include "platform/window.h"
+
+std::vector<std::string>& RecordedCalls() {
+    static std::vector<std::string> calls;
+    return calls;
+}
+
+void AppFixture::SetUp() {
+    Plat_Init(BackendKind::Headless);
+    Plat_ClearMessages();
+    Plat_ClearMessageBoxLog();
+    Plat_SetMessageBoxPolicy(nullptr);
+    Error_ResetForTests();
+    TextEntry_SetFocused(nullptr);
+    RecordedCalls().clear();
+    char pattern[] = "/tmp/gvtest-XXXXXX";
+    profileDir = mkdtemp(pattern);
+    Plat_SetProfileDir(profileDir);
+    // The program reads its data through the index: the sample world serves as the data root.
+    std::string error;
+    ASSERT_TRUE(content::WriteWorld(profileDir + "/data", &error)) << error;
+    Plat_SetDataRoot(profileDir + "/data");
+    render_ = Seam_Render();
+    shell_ = Seam_Shell();
+    audio_ = Seam_Audio();
+    cockpit_ = Seam_Cockpit();
+    net_ = Seam_Net();
+}
+
+void AppFixture::TearDown() {
+    App_ReleaseResources();
+    Seam_Render() = render_;
+    Seam_Shell() = shell_;
+    Seam_Audio() = audio_;
+    Seam_Cockpit() = cockpit_;
+    Seam_Net() = net_;
+    for (WindowHandle window : {Plat_FindWindow("Gravenholt")})
+        if (window) Plat_DestroyWindow(window);
+    Plat_ClearMessages();
+    Plat_FailAllocationsOfSize(0, 0);
+    Error_ResetForTests();
+    Plat_Shutdown();
+    Plat_SetDataRoot(".");
+    std::error_code ec;
+    std::filesystem::remove_all(profileDir, ec);
+}
