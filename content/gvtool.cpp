@@ -7,7 +7,9 @@
 #include <string>
 
 #include "content.h"
+#include "core/odf.h"
 #include "core/zfs.h"
+#include "odfkeys.h"
 
 namespace {
 int Usage() {
@@ -17,7 +19,10 @@ int Usage() {
                  "       gvtool zfs-extract ARCHIVE NAME OUT     write a record's bytes to OUT\n"
                  "       gvtool zfs-add [-raw] ARCHIVE FILE [NAME]\n"
                  "                                               add FILE (as NAME), compressed unless -raw;\n"
-                 "                                               a record of that name is replaced\n");
+                 "                                               a record of that name is replaced\n"
+                 "       gvtool odfkey HASH [PREFIX | @STATE]    find a readable definition key text with that\n"
+                 "                                               hash, beginning with PREFIX or continuing the\n"
+                 "                                               hash state STATE\n");
     return 2;
 }
 
@@ -72,6 +77,34 @@ int Add(bool raw, const char* path, const char* file, const char* name) {
     Zfs_Close(archive);
     return ok ? 0 : Fail(reason.c_str());
 }
+
+bool ParseHash(const char* text, uint32_t* out) {
+    char* end = nullptr;
+    unsigned long long value = std::strtoull(text, &end, 16);
+    if (!*text || *end || value > 0xFFFFFFFFull) return false;
+    *out = static_cast<uint32_t>(value);
+    return true;
+}
+
+int FindKey(int argc, char** argv) {
+    uint32_t target, state = kTextHashBasis;
+    std::string prefix;
+    if (argc < 3 || argc > 4 || !ParseHash(argv[2], &target)) return Usage();
+    if (argc == 4) {
+        if (argv[3][0] == '@') {
+            if (!ParseHash(argv[3] + 1, &state)) return Usage();
+        } else {
+            prefix = argv[3];
+        }
+    }
+    std::string text;
+    if (!content::FindKeyText(target, prefix, state, &text)) {
+        std::fprintf(stderr, "gvtool: no key text found for 0x%08x\n", target);
+        return 1;
+    }
+    std::printf("0x%08x %s\n", target, text.c_str());
+    return 0;
+}
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -86,6 +119,7 @@ int main(int argc, char** argv) {
         }
         return 0;
     }
+    if (command == "odfkey") return FindKey(argc, argv);
     if (command == "zfs-list" && argc == 3) return List(argv[2]);
     if (command == "zfs-extract" && argc == 5) return Extract(argv[2], argv[3], argv[4]);
     if (command == "zfs-add") {

@@ -1,0 +1,48 @@
+// Parameter files: any bytes parse to a status; includes of any name get the same bytes
+// again, so include chains must stay bounded.
+#include <cstddef>
+#include <cstdint>
+#include <vector>
+
+#include "core/datafile.h"
+#include "core/paramfile.h"
+
+namespace {
+const uint8_t* g_data;
+size_t g_size;
+bool Serve(const char*, std::vector<char>* bytes) {
+    bytes->assign(g_data, g_data + g_size);
+    return true;
+}
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+    g_data = data;
+    g_size = size;
+    DataFile_SetLoader(Serve);
+    IParseContext* context = IParse_New();
+    IParse_ParseText(context, reinterpret_cast<const char*>(data), size, "fuzz");
+    const char* names[] = {"a", "b", "x", "s", "N"};
+    const char* paths[] = {"a[0].a", "a[1].b", "s[0].x", "x[2].t", "s[0].s"};
+    int status;
+    char buffer[6];
+    for (const char* name : names) {
+        IParse_GetChar(context, name, &status);
+        IParse_GetInt(context, name, &status);
+        IParse_GetFloat(context, name, &status);
+        IParse_GetDouble(context, name, &status);
+        IParse_GetString(context, name, &status, buffer, sizeof buffer);
+        IParse_DupString(context, name, &status);
+        IParse_GetCount(context, name, &status);
+    }
+    for (const char* path : paths) {
+        IParse_GetFieldChar(context, path, &status);
+        IParse_GetFieldInt(context, path, &status);
+        IParse_GetFieldFloat(context, path, &status);
+        IParse_GetFieldDouble(context, path, &status);
+        IParse_GetFieldString(context, path, &status, buffer, sizeof buffer);
+        IParse_DupFieldString(context, path, &status);
+    }
+    IParse_Free(context);
+    return 0;
+}
