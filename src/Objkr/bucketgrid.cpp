@@ -43,15 +43,16 @@ BucketGrid::BucketGrid(double cellX, double cellZ, double minZ, double maxZ, dou
     if (w <= 0 || h <= 0 || w * h > kMaxCells) {
         Error_Warning("Bucket grid: unusable extents or cell size (%g x %g over %g..%g, %g..%g); using one cell",
                       cellX, cellZ, minX, maxX, minZ, maxZ);
+        // Every point then falls in the one cell.
         w = h = 1;
-        cellX = cellZ = 1.0;
-        if (!std::isfinite(minX)) minX = 0.0;
-        if (!std::isfinite(minZ)) minZ = 0.0;
+        invCellX_ = invCellZ_ = 0.0;
+        originX_ = originZ_ = 0.0;
+    } else {
+        invCellX_ = 1.0 / cellX;
+        invCellZ_ = 1.0 / cellZ;
+        originX_ = minX;
+        originZ_ = minZ;
     }
-    invCellX_ = 1.0 / cellX;
-    invCellZ_ = 1.0 / cellZ;
-    originX_ = minX;
-    originZ_ = minZ;
     capacity_ = capacity > 0 ? capacity : 0;
     width_ = static_cast<int32_t>(w);
     height_ = static_cast<int32_t>(h);
