@@ -7,6 +7,8 @@
 
 #include "core/cmdline.h"
 #include "core/debug.h"
+#include "core/filesys.h"
+#include "core/registration.h"
 #include "core/seams/audio.h"
 #include "core/seams/cockpit.h"
 #include "core/seams/net.h"
@@ -93,7 +95,8 @@ void Shutdown() {
     ReleaseWorkBuffers();
     // 6
     render.freeFonts();
-    // 7: PENDING(1.121) the file cache and the archives close here.
+    // 7
+    Data_Close();
     render.saveGraphicOptions(true);
     cockpit.forceFeedbackClose();
     shell.playerDefFree();
@@ -182,6 +185,7 @@ const char* App_Text(const char* english) {
 }
 
 int App_Main(const char* commandLine) {
+    Registration_Init();  // every registry, from its ordered table, before anything else runs
     // 1. The floating-point exceptions stay masked: unmasking them would turn harmless NaNs
     // inside libraries into crashes.
     App_ReleaseResources();
@@ -248,7 +252,8 @@ int App_Main(const char* commandLine) {
     render.readGraphicOptions();
     if (!render.chooseDriver(kAppClassName) || !render.driverInitialise(0))
         Error_Fatal("Gravenholt Init_Graphic_System");
-    // 12: PENDING(1.122) the archives and the file system start here.
+    // 12: PENDING(0.8) the graphics set-up supplies display flag bits 1 and 2.
+    FileSys_Start(g_app.driverKind == 1 ? kDisplayHardware : 0);
     shell.setupFont();
     cockpit.buildKeyNames();
     cockpit.mouseCapture();

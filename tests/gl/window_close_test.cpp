@@ -14,6 +14,8 @@
 #include <string>
 #include <thread>
 
+#include "content.h"
+
 namespace {
 
 Window FindByName(Display* display, Window window, const char* name) {
@@ -47,6 +49,8 @@ TEST(GlWindow, OpensCaptionedGravenholtAndClosingEndsWithZero) {
     ASSERT_NE(display, nullptr) << "needs a display (run under xvfb-run)";
     char pattern[] = "/tmp/gvgl-XXXXXX";
     std::string dir = mkdtemp(pattern);
+    std::string error;
+    ASSERT_TRUE(content::WriteWorld(dir, &error)) << error;  // the program needs its data files
 
     pid_t child = fork();
     ASSERT_GE(child, 0);

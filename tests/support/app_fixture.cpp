@@ -3,6 +3,7 @@
 #include <cstdlib>
 #include <filesystem>
 
+#include "content.h"
 #include "core/app.h"
 #include "core/debug.h"
 #include "core/textentry.h"
@@ -27,6 +28,10 @@ void AppFixture::SetUp() {
     char pattern[] = "/tmp/gvtest-XXXXXX";
     profileDir = mkdtemp(pattern);
     Plat_SetProfileDir(profileDir);
+    // The program reads its data through the index: the sample world serves as the data root.
+    std::string error;
+    ASSERT_TRUE(content::WriteWorld(profileDir + "/data", &error)) << error;
+    Plat_SetDataRoot(profileDir + "/data");
     render_ = Seam_Render();
     shell_ = Seam_Shell();
     audio_ = Seam_Audio();
@@ -47,6 +52,7 @@ void AppFixture::TearDown() {
     Plat_FailAllocationsOfSize(0, 0);
     Error_ResetForTests();
     Plat_Shutdown();
+    Plat_SetDataRoot(".");
     std::error_code ec;
     std::filesystem::remove_all(profileDir, ec);
 }

@@ -1,0 +1,78 @@
+// A scratch data root and profile directory for the file-cache, archive and index tests.
+#pragma once
+#include <gtest/gtest.h>
+#include <stdlib.h>
+
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <string>
+
+#include "archive_writer.h"
+#include "core/cmdline.h"
+#include "core/debug.h"
+#include "core/filecache.h"
+#include "core/filesys.h"
+#include "core/zix.h"
+#include "platform/msgbox.h"
+#include "platform/paths.h"
+
+class FilesTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        std::string pattern = (std::filesystem::temp_directory_path() / "gv_files_XXXXXX").string();
+        ASSERT_NE(mkdtemp(pattern.data()), nullptr);
+        root = pattern;
+        std::filesystem::create_directories(root + "/profile");
+        Plat_SetDataRoot(root);
+        Plat_SetProfileDir(root + "/profile");
+        Plat_ForgetDirectoryCache();
+        Plat_ClearMessageBoxLog();
+        Plat_SetMessageBoxPolicy(nullptr);
+        Error_ResetForTests();
+        Data_Close();
+        Cache_Init();
+        CmdLine_Globals().quietMissingFiles = true;
+        Debug_SetOutputMode(0);
+        Debug_SetLogPath("debug.log");
+    }
+    void TearDown() override {
+        Data_Close();
+        Cache_FailNextAllocations(0);
+        Plat_SetDataRoot(".");
+        Plat_SetProfileDir("");
+        Plat_SetMessageBoxPolicy(nullptr);
+        Plat_ClearMessageBoxLog();
+        Error_ResetForTests();
+        std::error_code ec;
+        std::filesystem::remove_all(root, ec);
+        Plat_ForgetDirectoryCache();
+    }
+
+    std::string Path(const std::string& rel) const { return root + "/" + rel; }
+    void Write(const std::string& rel, const std::string& text) const {
+        std::filesystem::create_directories(std::filesystem::path(Path(rel)).parent_path());
+        std::ofstream(Path(rel), std::ios::binary) << text;
+        Plat_ForgetDirectoryCache();
+    }
+    std::string Read(const std::string& rel) const {
+        std::ifstream in(Path(rel), std::ios::binary);
+        return std::string(std::istreambuf_iterator<char>(in), {});
+    }
+    void WriteArchive(const std::string& rel, const std::vector<content::ArchiveRecord>& records,
+                      uint32_t mask = 0) const {
+        std::string error;
+        ASSERT_TRUE(content::WriteArchive(Path(rel), records, mask, &error)) << error;
+    }
+    void WriteIndex(const std::string& rel, const content::IndexSpec& spec) const {
+        std::string error;
+        ASSERT_TRUE(content::WriteIndex(Path(rel), spec, &error)) << error;
+    }
+    std::vector<std::string> BoxTexts() const {
+        std::vector<std::string> texts;
+        for (const MessageBoxRecord& box : Plat_MessageBoxLog()) texts.push_back(box.text);
+        return texts;
+    }
+
+    std::string root;
+};
