@@ -34,7 +34,7 @@ void StandInDarken(Entity*) {}
 void StandInCameraSetUser(EntityTableRecord*, EntityTableRecord*) {}
 // PENDING(9.105) the camera rebuilds its projections.
 void StandInCameraReset(int) {}
-// PENDING(8.140) the player settings' detail options.
+// PENDING(11.102) the player settings' detail options.
 bool StandInDetailOption(int) { return true; }
 // PENDING(3.102) the game object's flag word.
 uint32_t StandInOwnerFlags(void*) { return 0; }
