@@ -5,6 +5,7 @@
 #include <new>
 
 #include "Objkr/entitysvc.h"
+#include "core/clock.h"
 #include "core/debug.h"
 
 namespace {
@@ -38,15 +39,14 @@ void StandInCameraReset(int) {}
 bool StandInDetailOption(int) { return true; }
 // PENDING(3.102) the game object's flag word.
 uint32_t StandInOwnerFlags(void*) { return 0; }
-// PENDING(1.104) the frame clock's smoothed frame time.
-float StandInFrameTime() { return 0.0f; }
+float FrameClockTime() { return Clock_GetFrameTime(); }
 // Attached records are handed over as C-heap allocations.
 void FreeAttachedWithHeap(void* attached) { std::free(attached); }
 
 constexpr EntityServices kDefaultServices = {
     StandInResetCache, StandInFreeCacheBlocks, StandInFreeGeomList, StandInUnbindTexture,
     StandInRemoveLight, StandInDarken,          StandInCameraSetUser, StandInCameraReset,
-    StandInDetailOption, StandInOwnerFlags,     StandInFrameTime,     FreeAttachedWithHeap,
+    StandInDetailOption, StandInOwnerFlags,     FrameClockTime,       FreeAttachedWithHeap,
 };
 EntityServices g_services = kDefaultServices;
 
@@ -249,10 +249,8 @@ void Entities_CallAddNotify(EntityTableRecord* record) {
     for (int i = 0; i < g_addCount; ++i) g_addList[i](record);
 }
 
-int Entities_CallRemoveNotify(EntityTableRecord* record) {
-    int result = 0;
-    for (int i = 0; i < g_removeCount; ++i) result = g_removeList[i](record);
-    return result;
+void Entities_CallRemoveNotify(EntityTableRecord* record) {
+    for (int i = 0; i < g_removeCount; ++i) g_removeList[i](record);
 }
 
 int Entities_AddNotifyCount() { return g_addCount; }

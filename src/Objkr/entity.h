@@ -122,7 +122,7 @@ struct EntityServices {
     bool (*detailOption)(int dynamic);
     // The flag word of a game object (the owner of an entity tree).
     uint32_t (*ownerFlags)(void* owner);
-    // The smoothed frame time in seconds.
+    // The smoothed frame time in seconds (the frame clock's).
     float (*frameTime)();
     // Frees an attached record owned by a table record.
     void (*freeAttached)(void* attached);
@@ -155,7 +155,8 @@ void Entity_SetName(Entity* entity, const char* name);
 
 // ---- the table ----------------------------------------------------------------------------
 
-using EntityNotifyFn = int (*)(EntityTableRecord* record);
+// The same listener type the subsystem registry installs through the world seam.
+using EntityNotifyFn = void (*)(EntityTableRecord* record);
 
 // Enters a root: the first free record below the used count, else the next one (768 at most;
 // the 769th ends the program). attached and extra (20 bytes) may be null.
@@ -167,8 +168,7 @@ void EntityRec_Clear(EntityTableRecord* record);
 bool Entities_AddNotify(EntityNotifyFn fn);
 bool Entities_AddRemoveNotify(EntityNotifyFn fn);
 void Entities_CallAddNotify(EntityTableRecord* record);
-// Returns the last entry's result (0 with an empty list).
-int Entities_CallRemoveNotify(EntityTableRecord* record);
+void Entities_CallRemoveNotify(EntityTableRecord* record);
 int Entities_AddNotifyCount();
 int Entities_RemoveNotifyCount();
 
@@ -205,3 +205,7 @@ void Entity_SetDetailTree(Entity* entity, int32_t value);
 void Entities_Reset();
 void Entities_RemoveAll();
 void Entities_FreeAllCaches();
+
+// Fills the world seam's entries of the entity table, the entity services and the class-function
+// table with this layer's functions (start-up).
+void Objkr_InstallWorldSeam();

@@ -8,31 +8,28 @@
 
 #include "objkr_fixture.h"
 #include "platform/msgbox.h"
+#include "core/seams/world.h"
 #include "support/exit_trap.h"
 
 namespace {
 
 std::vector<std::string> g_calls;
 
-int AddA(EntityTableRecord* r) {
+void AddA(EntityTableRecord* r) {
     g_calls.push_back("addA:" + std::to_string(Entities_Index(r)));
-    return 1;
 }
-int AddB(EntityTableRecord* r) {
+void AddB(EntityTableRecord* r) {
     // Listeners run before the world centre is computed and see the entity set.
     g_calls.push_back(std::string("addB:") + (r->entity ? "entity" : "none"));
-    return 2;
 }
-int RemoveC(EntityTableRecord* r) {
+void RemoveC(EntityTableRecord* r) {
     g_calls.push_back("removeC:" + std::to_string(Entities_Index(r)) + (r->entity ? ":set" : ":clear") +
                       (r->entity && r->entity->state == kEntityAlive ? ":alive" : ""));
-    return 5;
 }
-int RemoveD(EntityTableRecord*) {
+void RemoveD(EntityTableRecord*) {
     g_calls.push_back("removeD");
-    return 7;
 }
-int CountOnly(EntityTableRecord*) { return 0; }
+void CountOnly(EntityTableRecord*) {}
 
 class EntityTableTest : public ObjkrFixture {
 protected:
@@ -183,7 +180,8 @@ TEST_F(EntityTableTest, NotificationsRunInOrderOfRegistration) {
     EXPECT_EQ(g_calls, (std::vector<std::string>{"addA:0", "addB:entity", "addA:1", "addB:entity"}));
 
     g_calls.clear();
-    EXPECT_EQ(Entities_CallRemoveNotify(r0), 7);  // the last entry's result
+    Entities_CallRemoveNotify(r0);
+    EXPECT_EQ(g_calls, (std::vector<std::string>{"removeC:0:set:alive", "removeD"}));
     g_calls.clear();
     Entity* e1 = r1->entity;
     Entities_Remove(r1);  // listeners see the record before it is cleared
@@ -382,6 +380,33 @@ TEST_F(EntityTableTest, FreeAllCachesVisitsEveryUsedRecordAndLeavesChainsEmpty) 
     Entities_FreeAllCaches();
     EXPECT_EQ(g_cacheFrees, 3);
     for (int i = 0; i < 3; ++i) EXPECT_EQ(Entities_Record(i)->cacheBlocks, nullptr);
+}
+
+TEST_F(EntityTableTest, TheWorldSeamReachesTheTableAndTheClassLists) {
+    WorldSeam saved = Seam_World();
+    Objkr_InstallWorldSeam();
+    WorldSeam& s = Seam_World();
+    s.entitiesAddNotify(AddA);  // as the subsystem registry does at mission set-up
+    s.entitiesAddRemoveNotify(RemoveD);
+    EntityTableRecord* r = AddRoot();
+    EXPECT_EQ(g_calls, (std::vector<std::string>{"addA:0"}));
+    Entity* e = NewRoot("classed");
+    Classfnc_SetClass(e, kTypeSpinner);
+    Entities_Add(e, 0, nullptr, nullptr);
+    s.classfncActivatePending();
+    EXPECT_EQ(Classfnc_ClassListCount(), 1);
+    r->entity->flags |= kEntityUser;
+    Entities_SetUser(r);
+    EXPECT_EQ(s.entitiesGetUser(), r);
+    s.classfncClear();
+    EXPECT_EQ(Classfnc_ClassListCount(), 0);
+    g_calls.clear();
+    s.entitiesRemoveAll();
+    EXPECT_EQ(g_calls, (std::vector<std::string>{"removeD", "removeD"}));
+    EXPECT_EQ(Entities_UsedCount(), 0);
+    s.entitiesReset();
+    EXPECT_EQ(Entities_AddNotifyCount(), 0);
+    Seam_World() = saved;
 }
 
 }  // namespace
