@@ -2,6 +2,7 @@
 #include <cstdio>
 #include <string>
 
+#include "Objkr/entity.h"
 #include "core/app.h"
 #include "platform/system.h"
 
@@ -16,6 +17,7 @@ int main(int argc, char** argv) {
         if (i > 1) commandLine += ' ';
         commandLine += argv[i];
     }
+    Objkr_InstallWorldSeam();
     int code = App_Main(commandLine.c_str());
     Plat_Shutdown();
     return code;
