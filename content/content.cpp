@@ -1,6 +1,7 @@
 #include "content.h"
 
 #include "archive_writer.h"
+#include "terrain_writer.h"
 
 #include <filesystem>
 #include <system_error>
@@ -11,6 +12,7 @@ namespace {
 // Each format's generator, in the order they are written (later ones may pack earlier output).
 using Generator = bool (*)(const std::string& dir, std::string* error);
 const Generator kGenerators[] = {
+    WriteTerrainWorld,
     WriteArchiveWorld,
     nullptr,  // the list ends here; generators go above this line
 };
