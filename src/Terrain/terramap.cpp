@@ -299,12 +299,6 @@ int Terrain_SaveZoneFiles(const char* path) {
     const std::string materialFile = stem + ".MAT";
     if (!WriteWords(heightFile, g_heightImage, g_heightImageSize)) ok = false;
     if (!WriteWords(materialFile, g_materialImage, g_materialImageSize)) ok = false;
-    if (!(path && path[0])) {
-        // Files written to the add-on directory are found by a reload in this run.
-        const std::string directory = Plat_ResolvePath(Plat_ProfilePath("Addon"));
-        Zix_RegisterFile(directory.c_str(), FilePart(heightFile).c_str());
-        Zix_RegisterFile(directory.c_str(), FilePart(materialFile).c_str());
-    }
     return ok ? 1 : 0;
 }
 
