@@ -106,6 +106,8 @@ int WalkCells(double ox, double oz, double dx, double dz, double t0, Visit&& vis
         return f < low ? low : f > high ? high : static_cast<int>(f);
     };
     const double sxw = at(0, enter), szw = at(1, enter);
+    // A segment that only touches the far edge of the last cells stays outside.
+    if (enter == exit && (sxw >= hi[0] || szw >= hi[1])) return 0;
     int x0 = cell(sxw, TerrainBounds.minX, TerrainBounds.maxX);
     int z0 = cell(szw, TerrainBounds.minZ, TerrainBounds.maxZ);
     const int x1 = cell(at(0, exit), TerrainBounds.minX, TerrainBounds.maxX);
