@@ -8,6 +8,7 @@
 #include "core/cmdline.h"
 #include "core/debug.h"
 #include "core/filesys.h"
+#include "core/registration.h"
 #include "core/seams/audio.h"
 #include "core/seams/cockpit.h"
 #include "core/seams/net.h"
@@ -184,6 +185,7 @@ const char* App_Text(const char* english) {
 }
 
 int App_Main(const char* commandLine) {
+    Registration_Init();  // every registry, from its ordered table, before anything else runs
     // 1. The floating-point exceptions stay masked: unmasking them would turn harmless NaNs
     // inside libraries into crashes.
     App_ReleaseResources();

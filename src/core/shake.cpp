@@ -4,6 +4,7 @@
 #include <cmath>
 #include <cstring>
 
+#include "core/clock.h"
 #include "core/helpers.h"
 #include "platform/random.h"
 
@@ -11,8 +12,7 @@
 
 namespace {
 
-// PENDING(1.104) the frame clock's smoothed frame time replaces this fixed step.
-float DefaultFrameTime() { return 1.0f / 30.0f; }
+float DefaultFrameTime() { return Clock_GetFrameTime(); }
 // PENDING(9.105) the camera's own-entity switch; it starts on.
 bool DefaultOwnEntitySwitch() { return true; }
 // PENDING(8.123) the buffer copy onto itself (copy mode 2).

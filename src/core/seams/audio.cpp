@@ -26,6 +26,13 @@ AudioSeam MakeDefault() {
     seam.movieIsPlaying = Fails;
     seam.movieClose = Nothing;
     seam.movieNotify = NothingNotify;
+    seam.audioUpdate = [] {};                     // PENDING(10.101)
+    seam.soundFrontEndEnable = [](bool) {};       // PENDING(10.102)
+    seam.releaseMissionSounds = [] {};            // PENDING(10.101)
+    seam.stopAllSounds = [] {};                   // PENDING(10.101)
+    seam.cdPlayTrack = [](int, bool) {};          // PENDING(10.104)
+    seam.cdPlayMissionTrack = [] {};              // PENDING(10.104)
+    seam.cdStop = [] {};                          // PENDING(10.104)
     return seam;
 }
 

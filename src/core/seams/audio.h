@@ -16,6 +16,15 @@ struct AudioSeam {
     bool (*movieIsPlaying)();
     void (*movieClose)();
     void (*movieNotify)(WParam wParam, LParam lParam);
+
+    // The game loop and the frame.
+    void (*audioUpdate)();
+    void (*soundFrontEndEnable)(bool on);
+    void (*releaseMissionSounds)();  // the per-sound release at mission end
+    void (*stopAllSounds)();
+    void (*cdPlayTrack)(int track, bool forced);
+    void (*cdPlayMissionTrack)();
+    void (*cdStop)();
 };
 
 AudioSeam& Seam_Audio();

@@ -19,6 +19,26 @@ CockpitSeam MakeDefault() {
     seam.keyboardClearState = Nothing;
     seam.keyboardOnMessage = NothingMessage;
     seam.mouseOnMessage = NothingMessage;
+    seam.inputInit = [] {};                       // PENDING(9.101)
+    seam.inputRead = [] {};                       // PENDING(9.103)
+    seam.gameKeyProcess = [] {};                  // PENDING(9.104)
+    seam.hudInitAll = [] {};                      // PENDING(9.120)
+    seam.hudStartAll = [] {};                     // PENDING(9.120)
+    seam.hudEndAll = [] {};                       // PENDING(9.120)
+    seam.hudStep = [](int, float) {};             // PENDING(9.120)
+    seam.hudDrawLayer = [] {};                    // PENDING(9.120)
+    seam.hudIsOn = [] { return true; };           // PENDING(9.120)
+    seam.radarIsOn = [] { return false; };        // PENDING(9.122)
+    seam.radarDrawFrame = [] {};                  // PENDING(9.122)
+    seam.radarDrawSweep = [] {};                  // PENDING(9.122)
+    seam.commandMenuReset = [] {};                // PENDING(9.121)
+    seam.cameraReset = [](int) {};                // PENDING(9.105)
+    seam.cameraGetStep = []() -> void (*)() { return nullptr; };  // PENDING(9.105)
+    seam.cameraViewState = [] { return 0; };      // PENDING(9.105)
+    seam.cameraOwnEntitySwitch = [] { return true; };    // PENDING(9.105)
+    seam.cameraInsideViewSwitch = [] { return false; };  // PENDING(9.105)
+    seam.sightPausedStep = [](float) {};          // PENDING(9.141)
+    seam.writeMapImage = [] {};                   // PENDING(9.143)
     return seam;
 }
 

@@ -5,9 +5,27 @@ namespace {
 // PENDING(12.101) the multiplayer session replaces this stand-in: no network game runs.
 bool NotNetworkGame() { return false; }
 
+NetSeam MakeDefault() {
+    NetSeam seam{};
+    seam.isNetworkGame = NotNetworkGame;
+    seam.isHost = [] { return false; };               // PENDING(12.101)
+    seam.poll = [] { return true; };                  // PENDING(12.101)
+    seam.sessionStart = [] {};                        // PENDING(12.101)
+    seam.playersSyncPending = [] { return false; };   // PENDING(12.105)
+    seam.linkLost = [] { return false; };             // PENDING(12.101)
+    seam.playPhaseStart = [] {};                      // PENDING(12.101)
+    seam.sessionEnd = [] {};                          // PENDING(12.101)
+    seam.respawnViaMission = [] {};                   // PENDING(12.109)
+    seam.drawScoreboard = [] {};                      // PENDING(12.120)
+    seam.drawStatsGraph = [] {};                      // PENDING(12.128)
+    seam.startNetworkShell = [] { return false; };    // PENDING(12.141)
+    seam.networkMapName = [] { return ""; };          // PENDING(12.109)
+    return seam;
+}
+
 }  // namespace
 
 NetSeam& Seam_Net() {
-    static NetSeam seam{NotNetworkGame};
+    static NetSeam seam = MakeDefault();
     return seam;
 }

@@ -3,6 +3,20 @@
 
 struct NetSeam {
     bool (*isNetworkGame)();
+
+    // The game loop and the frame.
+    bool (*isHost)();
+    bool (*poll)();  // false when the link is lost
+    void (*sessionStart)();
+    bool (*playersSyncPending)();  // players not yet synchronised
+    bool (*linkLost)();            // the link reported a loss while waiting
+    void (*playPhaseStart)();
+    void (*sessionEnd)();
+    void (*respawnViaMission)();  // the mission's time-limit step
+    void (*drawScoreboard)();
+    void (*drawStatsGraph)();
+    bool (*startNetworkShell)();  // false when the network shell fails to start
+    const char* (*networkMapName)();
 };
 
 NetSeam& Seam_Net();

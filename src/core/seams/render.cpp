@@ -1,5 +1,7 @@
 #include "core/seams/render.h"
 
+#include <cstring>
+
 #include "core/app.h"
 #include "platform/window.h"
 
@@ -20,6 +22,11 @@ bool StandInNotShutDown() { return false; }
 void StandInSaveOptions(bool) {}
 int StandInBlack() { return 0; }
 
+float g_depthBias = 0.0f;
+// PENDING(8.101) the global depth bias of the drawing code.
+float StandInGetDepthBias() { return g_depthBias; }
+void StandInSetDepthBias(float bias) { g_depthBias = bias; }
+
 RenderSeam MakeDefault() {
     RenderSeam seam{};
     seam.readGraphicOptions = StandInNothing;
@@ -37,6 +44,52 @@ RenderSeam MakeDefault() {
     seam.freeSprites = StandInNothing;
     seam.freeFonts = StandInNothing;
     seam.blackIndex = StandInBlack;
+    seam.getDepthBias = StandInGetDepthBias;
+    seam.setDepthBias = StandInSetDepthBias;
+    seam.mainView = []() -> RenderView* { return nullptr; };  // PENDING(8.120)
+    seam.loadFonts = StandInNothing;  // PENDING(8.142)
+    seam.paletteRemapIdentity255 = StandInNothing;  // PENDING(8.122)
+    seam.setPalette = StandInNothing;  // PENDING(8.122)
+    seam.setMissionPalette = StandInNothing;  // PENDING(8.122)
+    seam.setDriverBlackIndex = [](int) {};  // PENDING(8.101)
+    seam.paletteFade = [](float, int) {};  // PENDING(8.122)
+    seam.renderStatsReset = StandInNothing;  // PENDING(8.108)
+    seam.renderStatsDraw = StandInNothing;  // PENDING(8.108)
+    seam.cameraTargetDisplay = StandInNothing;  // PENDING(8.108)
+    seam.renderQueueReset = StandInNothing;  // PENDING(8.102)
+    seam.renderQueueFlush = StandInNothing;  // PENDING(8.102)
+    seam.renderQueueFree = StandInNothing;  // PENDING(8.102)
+    seam.texCacheReset = StandInNothing;  // PENDING(8.125)
+    seam.texCacheFree = StandInNothing;  // PENDING(8.125)
+    seam.animTexUpdate = StandInNothing;  // PENDING(8.125)
+    seam.animTexFree = StandInNothing;  // PENDING(8.125)
+    seam.spriteTablesReset = StandInNothing;  // PENDING(8.143)
+    seam.graphicBuffersFree = StandInNothing;  // PENDING(8.141)
+    seam.presentForbidden = [] { return false; };  // PENDING(8.101)
+    seam.setHeadingMatrix = [](RenderView*) {};  // PENDING(8.120)
+    seam.clearBackground = [](RenderView*) {};  // PENDING(8.101)
+    seam.lineDoublingRestore = StandInNothing;  // PENDING(8.101)
+    seam.lockFrame = [] { return true; };  // PENDING(8.101)
+    seam.unlockFrame = StandInNothing;  // PENDING(8.101)
+    seam.beginScene = StandInNothing;  // PENDING(8.103)
+    seam.endScene = StandInNothing;  // PENDING(8.103)
+    seam.lockBackBuffer = [] { return false; };  // PENDING(8.103)
+    seam.unlockBackBuffer = StandInNothing;  // PENDING(8.103)
+    seam.hardwareMode = [] { return 0; };  // PENDING(8.103)
+    seam.hardwareFrameInfo = [](char letters[6], int* depth, int* count) {  // PENDING(8.103)
+        for (int i = 0; i < 6; ++i) letters[i] = '-';
+        *depth = 16;
+        *count = 0;
+    };
+    seam.screenClip = [] { return PlatRect{0, 0, 639, 479}; };  // PENDING(8.141)
+    seam.paletteFindNearest = [](float, float, float) { return 0; };  // PENDING(8.122)
+    seam.fontHeight = [] { return 8; };  // PENDING(8.142)
+    seam.textWidth = [](const char* text) { return 8 * static_cast<int>(std::strlen(text)); };  // PENDING(8.142)
+    seam.drawText = [](int, int, const char*, int) {};  // PENDING(8.142)
+    seam.fillRect = [](int, int, int, int, int) {};  // PENDING(8.144)
+    seam.spriteFind = [](const char*) { return 0; };  // PENDING(8.143)
+    seam.spriteDraw = [](int, int, int, uint32_t) {};  // PENDING(8.143)
+    seam.setSingleColourIndex = [](int) {};  // PENDING(8.143)
     return seam;
 }
 

@@ -1,6 +1,10 @@
 // What the core calls of rendering, filled by the renderer at start-up.
 #pragma once
+#include <cstdint>
+
 #include "platform/window.h"
+
+struct RenderView;
 
 struct RenderSeam {
     // Reads "render.cfg" and the crash-detect record.
@@ -22,6 +26,53 @@ struct RenderSeam {
     void (*freeSprites)();
     void (*freeFonts)();
     int (*blackIndex)();
+
+    // The global depth bias of 2-D drawing over the scene.
+    float (*getDepthBias)();
+    void (*setDepthBias)(float bias);
+
+    // The game loop and the frame.
+    RenderView* (*mainView)();
+    void (*loadFonts)();  // the main bitmap font, and the Japanese one for Japanese
+    void (*paletteRemapIdentity255)();
+    void (*setPalette)();  // entries 0..255 of the mission palette to the display
+    void (*setMissionPalette)();  // hands the loaded mission palette to the driver
+    void (*setDriverBlackIndex)(int index);
+    void (*paletteFade)(float step, int steps);
+    void (*renderStatsReset)();
+    void (*renderStatsDraw)();
+    void (*cameraTargetDisplay)();
+    void (*renderQueueReset)();
+    void (*renderQueueFlush)();
+    void (*renderQueueFree)();
+    void (*texCacheReset)();  // with the animated-texture list
+    void (*texCacheFree)();
+    void (*animTexUpdate)();
+    void (*animTexFree)();
+    void (*spriteTablesReset)();
+    void (*graphicBuffersFree)();
+    bool (*presentForbidden)();  // the flag that keeps a frame from presenting first
+    void (*setHeadingMatrix)(RenderView* view);
+    void (*clearBackground)(RenderView* view);
+    void (*lineDoublingRestore)();
+    bool (*lockFrame)();  // the software driver's lock hook (begin frame)
+    void (*unlockFrame)();
+    void (*beginScene)();  // hardware driver
+    void (*endScene)();
+    bool (*lockBackBuffer)();
+    void (*unlockBackBuffer)();
+    int (*hardwareMode)();  // 1 is shown as the letter F in the frame-rate text
+    // The hardware frame-rate text's details: six letters (capabilities, F or f), depth, count per frame.
+    void (*hardwareFrameInfo)(char letters[6], int* depth, int* countPerFrame);
+    PlatRect (*screenClip)();  // the screen buffer's inclusive clip rectangle
+    int (*paletteFindNearest)(float red, float green, float blue);
+    int (*fontHeight)();
+    int (*textWidth)(const char* text);
+    void (*drawText)(int x, int y, const char* text, int colour);
+    void (*fillRect)(int left, int top, int right, int bottom, int colour);
+    int (*spriteFind)(const char* name);
+    void (*spriteDraw)(int sprite, int x, int y, uint32_t flags);
+    void (*setSingleColourIndex)(int index);
 };
 
 RenderSeam& Seam_Render();

@@ -36,6 +36,16 @@ ShellSeam MakeDefault() {
     seam.refreshScreenState = Nothing;
     seam.modalProc = ModalProc;
     seam.inGameMenuKey = NothingMessage;
+    seam.mainMenu = [] {                          // PENDING(11.121)
+        Game_SetState(10);
+        return 0;
+    };
+    seam.failureScreen = Nothing;                 // PENDING(11.126)
+    seam.successScreen = Nothing;                 // PENDING(11.126)
+    seam.setInGameScreenState = Nothing;          // PENDING(11.103)
+    seam.messageWindowsSetup = Nothing;           // PENDING(11.104)
+    seam.messageWindowsDraw = Nothing;            // PENDING(11.104)
+    seam.messageWindowsFree = Nothing;            // PENDING(11.104)
     return seam;
 }
 

@@ -4,6 +4,11 @@
 
 #include "platform/window.h"
 
+// What the main menu asks for besides a new state.
+constexpr int kShellAskNothing = 0;
+constexpr int kShellAskCredits = 1;
+constexpr int kShellAskIntro = 2;
+
 struct ShellSeam {
     void (*playerDefRead)();
     void (*playerDefWrite)();
@@ -23,6 +28,16 @@ struct ShellSeam {
     void (*refreshScreenState)();
     LResult (*modalProc)(WindowHandle window, uint32_t message, WParam wParam, LParam lParam);
     void (*inGameMenuKey)(uint32_t message, WParam wParam, LParam lParam);
+
+    // The game loop and the frame.
+    // Runs the main menu until it sets a new game state; returns what it asked for besides.
+    int (*mainMenu)();
+    void (*failureScreen)();
+    void (*successScreen)();
+    void (*setInGameScreenState)();
+    void (*messageWindowsSetup)();
+    void (*messageWindowsDraw)();
+    void (*messageWindowsFree)();
 };
 
 ShellSeam& Seam_Shell();

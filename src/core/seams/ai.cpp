@@ -1,0 +1,24 @@
+#include "core/seams/ai.h"
+
+namespace {
+
+AiSeam MakeDefault() {
+    AiSeam s{};
+    s.missionClearCurrent = [] {};               // PENDING(5.101)
+    s.missionTakeMapId = [] {};                  // PENDING(5.101)
+    s.missionTick = [] {};                       // PENDING(5.101)
+    s.missionFree = [] {};                       // PENDING(5.101)
+    s.missionHasCurrent = [] { return false; };  // PENDING(5.101)
+    s.missionNetStart = [] {};                   // PENDING(5.101)
+    s.collisionCfgRead = [] {};                  // PENDING(5.123)
+    s.avoidanceStart = [] {};                    // PENDING(5.123)
+    s.avoidanceFree = [] {};                     // PENDING(5.123)
+    return s;
+}
+
+}  // namespace
+
+AiSeam& Seam_Ai() {
+    static AiSeam seam = MakeDefault();
+    return seam;
+}

@@ -1,0 +1,21 @@
+#include "core/seams/core.h"
+
+namespace {
+
+CoreSeam MakeDefault() {
+    CoreSeam s{};
+    s.saveGameLoad = [](const char*) { return true; };  // PENDING(1.128)
+    s.missionResaveIfOld = [] {};                       // PENDING(1.128)
+    s.netRegisterLoadedObjects = [] {};                 // PENDING(1.128)
+    s.textFieldClearList = [] {};                       // PENDING(1.114)
+    s.textFieldDrawAll = [] {};                         // PENDING(1.114)
+    s.textFieldDestroyAll = [] {};                      // PENDING(1.114)
+    return s;
+}
+
+}  // namespace
+
+CoreSeam& Seam_Core() {
+    static CoreSeam seam = MakeDefault();
+    return seam;
+}

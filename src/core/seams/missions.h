@@ -1,0 +1,9 @@
+// What the core calls of the mission scripts.
+#pragma once
+
+struct MissionsSeam {
+    // Creates the script whose selector matches the name ("empty" when none) and makes it current.
+    void (*createByName)(const char* name);
+};
+
+MissionsSeam& Seam_Missions();

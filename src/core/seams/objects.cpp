@@ -1,0 +1,30 @@
+#include "core/seams/objects.h"
+
+namespace {
+
+ObjectsSeam MakeDefault() {
+    ObjectsSeam s{};
+    s.teamRecordCreateAll = [] {};           // PENDING(3.105)
+    s.teamRecordDestroyAll = [] {};          // PENDING(3.105)
+    s.animBuildingPostLoad = [] {};          // PENDING(3.130)
+    s.gameObjectCreateGrid = [] {};          // PENDING(3.108)
+    s.gameObjectFreeGrid = [] {};            // PENDING(3.108)
+    s.gameObjectUpdateGrid = [] {};          // PENDING(3.108)
+    s.gameObjectUpdateVisibility = [] {};    // PENDING(3.108)
+    s.gameObjectRevealAll = [] {};           // PENDING(3.108)
+    s.gameObjectRemoveAll = [] {};           // PENDING(3.108)
+    s.sendNetUpdates = [] {};                // PENDING(3.108)
+    s.stepUserObject = [](float) {};         // PENDING(3.108)
+    s.scrapCreateGrid = [] {};               // PENDING(3.136)
+    s.scrapFreeGrid = [] {};                 // PENDING(3.136)
+    s.scrapRefreshGrid = [] {};              // PENDING(3.136)
+    s.classesFreeAll = [] {};                // PENDING(3.104)
+    return s;
+}
+
+}  // namespace
+
+ObjectsSeam& Seam_Objects() {
+    static ObjectsSeam seam = MakeDefault();
+    return seam;
+}

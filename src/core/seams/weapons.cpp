@@ -1,0 +1,26 @@
+#include "core/seams/weapons.h"
+
+namespace {
+
+WeaponsSeam MakeDefault() {
+    WeaponsSeam s{};
+    s.weaponUpdateAll = [](float) {};             // PENDING(4.101)
+    s.weaponUpdateAllSecond = [](float) {};       // PENDING(4.101)
+    s.ordnanceUpdateAll = [](float) {};           // PENDING(4.102)
+    s.ordnanceNetPass = [] {};                    // PENDING(4.102)
+    s.ordnanceLastPass = [](float) {};            // PENDING(4.102)
+    s.ordnanceRenderAll = [](RenderView*) {};     // PENDING(4.102)
+    s.ordnanceFreeAll = [] {};                    // PENDING(4.102)
+    s.weaponFreeAll = [] {};                      // PENDING(4.101)
+    s.explosionClassFreeAll = [] {};              // PENDING(4.103)
+    s.ordnanceClassFreeAll = [] {};               // PENDING(4.102)
+    s.weaponClassFreeAll = [] {};                 // PENDING(4.101)
+    return s;
+}
+
+}  // namespace
+
+WeaponsSeam& Seam_Weapons() {
+    static WeaponsSeam seam = MakeDefault();
+    return seam;
+}
