@@ -1,14 +1,17 @@
 #include "archive_writer.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
+#include <iterator>
 #include <system_error>
 
 #include "core/zfs.h"
 
 namespace content {
 
+const char* const kPackDirectory = "pack";
 const char* const kIndexFileNames[5] = {"kolta.zix", "kolta8s.zix", "kolta8l.zix", "kolta16s.zix", "kolta16l.zix"};
 
 namespace {
@@ -48,6 +51,24 @@ std::string WorldList() {
     for (const char* name : {"readme.txt", "world.txt", "noise.bin", "addon.txt"}) text += std::string(name) + "\n";
     for (int i = 0; i < 40; ++i) text += "; reserved line " + std::to_string(i) + " for the world's later files\n";
     return text;
+}
+
+// Every regular file of the pack directory as a record, in name order.
+bool CollectPacked(const std::string& dir, std::vector<ArchiveRecord>* records, std::string* error) {
+    std::error_code ec;
+    if (!std::filesystem::is_directory(dir, ec)) return true;
+    std::vector<std::filesystem::path> files;
+    for (const auto& entry : std::filesystem::directory_iterator(dir, ec))
+        if (entry.is_regular_file()) files.push_back(entry.path());
+    if (ec) return Fail(error, "cannot list " + dir + ": " + ec.message());
+    std::sort(files.begin(), files.end());
+    for (const std::filesystem::path& file : files) {
+        std::ifstream in(file, std::ios::binary);
+        std::string data((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+        if (!in.good() && !in.eof()) return Fail(error, "cannot read " + file.string());
+        records->push_back({file.filename().string(), data, true, 0});
+    }
+    return true;
 }
 
 }  // namespace
@@ -104,6 +125,8 @@ bool WriteArchiveWorld(const std::string& dir, std::string* error) {
         {"world.txt", WorldList(), true, 0},
         {"noise.bin", Noise(4096, 20240611u), true, 0},
     };
+    const std::string packDir = dir + "/" + kPackDirectory;
+    if (!CollectPacked(packDir, &records, error)) return false;
     if (!WriteArchive(dir + "/kolta.zfs", records, 0, error)) return false;
 
     IndexSpec spec;
@@ -112,6 +135,8 @@ bool WriteArchiveWorld(const std::string& dir, std::string* error) {
     for (const ArchiveRecord& record : records) spec.files.push_back({1, record.name});
     for (const char* name : kIndexFileNames)
         if (!WriteIndex(dir + "/" + name, spec, error)) return false;
+    std::error_code removed;
+    std::filesystem::remove_all(packDir, removed);
 
     std::error_code ec;
     std::filesystem::create_directories(dir + "/addon", ec);

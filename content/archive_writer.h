@@ -44,7 +44,12 @@ bool WriteIndex(const std::string& path, const IndexSpec& spec, std::string* err
 // The index-file names the start-up may choose, "kolta.zix" first.
 extern const char* const kIndexFileNames[5];
 
-// The sample world's data: "kolta.zfs", every "kolta*.zix" and a small "addon" tree.
+// Generators listed before WriteArchiveWorld put the files the game finds by plain name here
+// (a directory under the world's directory); WriteArchiveWorld packs them and removes it.
+extern const char* const kPackDirectory;
+
+// The sample world's data: "kolta.zfs" (with every file of the pack directory), every
+// "kolta*.zix" and a small "addon" tree.
 bool WriteArchiveWorld(const std::string& dir, std::string* error);
 
 }  // namespace content

@@ -2,6 +2,7 @@
 
 #include "archive_writer.h"
 #include "colortables.h"
+#include "terrain_writer.h"
 
 #include <filesystem>
 #include <system_error>
@@ -13,6 +14,7 @@ namespace {
 using Generator = bool (*)(const std::string& dir, std::string* error);
 const Generator kGenerators[] = {
     WriteColorTables,
+    WriteTerrainWorld,
     WriteArchiveWorld,
     nullptr,  // the list ends here; generators go above this line
 };

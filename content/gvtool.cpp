@@ -1,4 +1,5 @@
 // gvtool: the developer's command-line tool.
+#include <cmath>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -6,10 +7,16 @@
 #include <iterator>
 #include <string>
 
+#include "Terrain/terrheight.h"
+#include "Terrain/terramap.h"
 #include "content.h"
 #include "core/odf.h"
 #include "core/zfs.h"
 #include "odfkeys.h"
+#include "core/filecache.h"
+#include "core/filesys.h"
+#include "core/zix.h"
+#include "platform/paths.h"
 
 namespace {
 int Usage() {
@@ -22,7 +29,13 @@ int Usage() {
                  "                                               a record of that name is replaced\n"
                  "       gvtool odfkey HASH [PREFIX | @STATE]    find a readable definition key text with that\n"
                  "                                               hash, beginning with PREFIX or continuing the\n"
-                 "                                               hash state STATE\n");
+                 "                                               hash state STATE\n"
+
+                 "       gvtool terrain DATA MAP X Z [Y DX DY DZ]\n"
+                 "                                               load MAP through DATA's index; print the\n"
+                 "                                               height and normal at (X, Z) and the first hit\n"
+                 "                                               of the segment from (X, Y, Z) to + (DX, DY, DZ)\n"
+                 "                                               (default: from 100 m above, 1000 m east, 45 down)\n");
     return 2;
 }
 
@@ -105,6 +118,63 @@ int FindKey(int argc, char** argv) {
     std::printf("0x%08x %s\n", target, text.c_str());
     return 0;
 }
+
+bool ParseNumber(const char* text, double* out) {
+    // Plain decimal numbers only, read without regard to the locale.
+    std::string value = text;
+    if (value.empty() || value.find_first_not_of("+-.0123456789eE") != std::string::npos) return false;
+    char* end = nullptr;
+    *out = std::strtod(text, &end);
+    return end && *end == 0 && std::isfinite(*out);
+}
+
+int TerrainQuery(int argc, char** argv) {
+    double v[7];
+    int given = argc - 4;
+    if (given != 2 && given != 6) return Usage();
+    for (int i = 0; i < given; ++i)
+        if (!ParseNumber(argv[4 + i], &v[i])) return Usage();
+    Plat_SetDataRoot(argv[2]);
+    if (!FileSys_TryStart(0)) return Fail(Zfs_LastError());
+    Terrain_SetFileName(argv[3]);
+    if (!Terrain_ReadZoneFiles()) {
+        Data_Close();
+        return Fail("the map's terrain files are missing or do not fit (Zone loader error)");
+    }
+    Terrain_LoadZone(nullptr);
+    Terrain_Init(0);
+    const double x = v[0], z = v[1];
+    float height = 0.0f;
+    Vector normal{};
+    Terrain_GetHeightNormal(x, z, &height, &normal);
+    float bounds[6];
+    Terrain_GetBounds(bounds);
+    std::printf("map %s: %d zones, x %.1f..%.1f m, z %.1f..%.1f m, heights %.1f..%.1f m\n", Terrain_GetFileName(),
+                Terrain_ZoneCount(), bounds[0], bounds[3], bounds[2], bounds[5], bounds[1], bounds[4]);
+    std::printf("at (%.3f, %.3f): height %.4f m, normal (%.5f, %.5f, %.5f), texture type %d%s\n", x, z, height,
+                normal.x, normal.y, normal.z, Terrain_GetTextureType(x, z),
+                Terrain_InBounds(x, z) ? "" : " (outside the queried range)");
+    double oy = height + 100.0;
+    float dx = 1000.0f, dy = -1000.0f, dz = 0.0f;
+    if (given == 6) {
+        oy = v[2];
+        dx = static_cast<float>(v[3]);
+        dy = static_cast<float>(v[4]);
+        dz = static_cast<float>(v[5]);
+    }
+    float t = 1.0f;
+    Vector hitNormal{};
+    if (Terrain_RayCast(x, oy, z, dx, dy, dz, &t, &hitNormal)) {
+        std::printf("ray from (%.3f, %.3f, %.3f) along (%.3f, %.3f, %.3f): hit at t %.5f, (%.3f, %.3f, %.3f), "
+                    "normal (%.5f, %.5f, %.5f)\n",
+                    x, oy, z, dx, dy, dz, t, x + t * dx, oy + t * dy, z + t * dz, hitNormal.x, hitNormal.y, hitNormal.z);
+    } else {
+        std::printf("ray from (%.3f, %.3f, %.3f) along (%.3f, %.3f, %.3f): no hit\n", x, oy, z, dx, dy, dz);
+    }
+    Terrain_FreeAll();
+    Data_Close();
+    return 0;
+}
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -120,6 +190,7 @@ int main(int argc, char** argv) {
         return 0;
     }
     if (command == "odfkey") return FindKey(argc, argv);
+    if (command == "terrain") return TerrainQuery(argc, argv);
     if (command == "zfs-list" && argc == 3) return List(argv[2]);
     if (command == "zfs-extract" && argc == 5) return Extract(argv[2], argv[3], argv[4]);
     if (command == "zfs-add") {

@@ -1,0 +1,115 @@
+// The terrain map: a height field of 10 m cells stored in zones of 128 x 128 cells, named by an
+// 80 x 80 zone map. Zones come from the map's ".HGT" (heights) and ".MAT" (materials) files,
+// sized by the "Size" section of its ".TRN" settings file; every cell is found through block
+// tables that also cover a wide border of default blocks around the zones.
+//
+// Cell indices: the vertex (x, z) lies at world (10 x, height, 10 z). A height word holds the
+// height in 0.1 m in bits 0-11, bits 12-13 as loaded, and the flatness flags in bits 14-15.
+#pragma once
+#include <cstddef>
+#include <cstdint>
+
+struct Entity;
+
+constexpr int kZoneMapSize = 80;         // zones per side of the zone map
+constexpr int kMaxZones = 80;            // zone pointers of a map
+constexpr uint8_t kNoZone = 255;
+constexpr int kZoneCells = 128;          // cells per side of a zone (and of a block)
+constexpr int kBlockTableSize = 128;     // block-table entries per side
+constexpr int kBlockTableOrigin = 24;    // entry of zone row / column 0
+constexpr int kCellMin = -3072;          // the block tables span cells kCellMin..kCellMax
+constexpr int kCellMax = 13311;
+constexpr uint32_t kHeightBlockBytes = 32768;   // 128 x 128 words
+constexpr uint32_t kMaterialBlockBytes = 8192;  // 64 x 64 words
+constexpr uint32_t kLightBlockBytes = 16384;    // 128 x 128 bytes
+constexpr uint16_t kHeightMask = 0x0FFF;
+
+// The extent of the present zones, and the height range of their vertices.
+struct TerrainBoundsInfo {
+    int minX, maxX, minZ, maxZ;          // cells; the maxima are the last vertex lines
+    float minXm, maxXm, minZm, maxZm;    // the same in metres
+    float lowest, highest;               // metres
+};
+
+// ---- module state ---------------------------------------------------------------------------
+extern uint8_t ZoneMap[kZoneMapSize][kZoneMapSize];  // [zone row][zone column], kNoZone = none
+extern uint16_t* HeightBlockTable[kBlockTableSize * kBlockTableSize];
+extern uint16_t* MaterialBlockTable[kBlockTableSize * kBlockTableSize];
+extern uint8_t LightBlockTable[kBlockTableSize * kBlockTableSize];
+extern TerrainBoundsInfo TerrainBounds;
+extern float TerrainCellSize;       // 10.0 once Terrain_Init ran
+extern float TerrainCellsPerMetre;  // 0.1
+extern float TerrainSineTable[128]; // sin(i 2 pi / 128), for the water waves
+extern uint8_t TerrainModified;     // set by the editor, cleared by Terrain_SaveZoneFiles
+
+// The light map: (1 + present height blocks) blocks of 16384 bytes; built by Terrain_LoadLightMap
+// and freed by Terrain_FreeAll.
+extern uint8_t* TerrainLightMap;
+extern uint32_t TerrainLightMapSize;
+
+// The base height in metres ("Size" "Height"); the default blocks read it.
+void Terrain_SetBaseHeight(int metres);
+int Terrain_GetBaseHeight();
+
+// ---- files ----------------------------------------------------------------------------------
+// The terrain file name becomes name less the part from its last "." plus ".TRN".
+void Terrain_SetFileName(const char* name);
+const char* Terrain_GetFileName();
+// Reads "Size", numbers the zones into ZoneMap and loads the ".HGT" and ".MAT" images through
+// the file index. 0 for an empty name, a missing or negative "Size" key, a rectangle with no
+// zone, with more than 80 zones or running past the zone map, a missing file, or a file too
+// short for the zones.
+int Terrain_ReadZoneFiles();
+// Terrain_ReadZoneFiles, fatal "Zone loader error" on failure; then the zone pointers.
+int Terrain_LoadZone(const char* name);
+// The zone count of the loaded map and the address of zone i's height block (null past it).
+int Terrain_ZoneCount();
+uint16_t* Terrain_ZonePointer(int zone);
+// Fills the block tables and the cell and metre bounds from ZoneMap.
+void Terrain_BuildBlockTables();
+// The terrain start-up after the zones are loaded; mode is the terrain detail option. Returns 1.
+int Terrain_Init(int mode);
+// The map load: textures freed, file name, world section, zones, start-up, textures.
+int Terrain_LoadMap(const char* missionName, int detailOption);
+// Six floats: minimum x, lowest height, minimum z, maximum x, highest height, maximum z (metres).
+void Terrain_GetBounds(float out[6]);
+// The zone rectangle in metres for the overhead map: x min, z min, x max, z max.
+void Terrain_ComputeZoneRect();
+const float* Terrain_GetZoneRect();
+// The editor's save. With a path: the ".TRN" copied to the path's ".TRN" and the terrain name
+// taken from the path's file part; without: the target is "Addon\<terrain name>". Then the
+// ".HGT" and ".MAT" images. 1 when every file was written, 0 after a warning otherwise.
+int Terrain_SaveZoneFiles(const char* path);
+// Frees the light map and the ".HGT" and ".MAT" images; the tables show the default blocks.
+void Terrain_FreeAll();
+
+// ---- cell accessors (cell indices; clamped to the block tables' span) ----------------------
+uint16_t* Terrain_GetCell(int x, int z);
+uint16_t* Terrain_GetMaterialWord(int x, int z);
+uint8_t* Terrain_GetLightByte(int x, int z);
+
+// ---- terrain entities -----------------------------------------------------------------------
+// What the list calls in the entity layer.
+struct TerrainEntityOps {
+    int (*typeCode)(Entity* entity);
+    void (*centreOnBounds)(Entity* entity);  // centre = middle of its bounds, radius about it
+    void (*release)(Entity* entity, const char* source);
+};
+TerrainEntityOps& Terrain_EntityOps();
+void Terrain_AddEntity(Entity* entity);
+void Terrain_ReleaseEntities();
+void Terrain_ClearEntityList();
+// The listed entities, head first.
+int Terrain_EntityCount();
+Entity* Terrain_EntityAt(int index);
+
+// ---- steps of the environment, light-map, texture and drawing modules -----------------------
+void Terrain_LoadWorldSection();
+void Terrain_ReadEnvironment();
+void Terrain_BuildFogTable();
+int Terrain_GetLava();
+void Terrain_LoadLightMap();
+void Terrain_ComputeAllFlags();
+void Terrain_SetDrawMode(int option);
+void Terrain_FreeTextures();
+void Terrain_LoadTextures();

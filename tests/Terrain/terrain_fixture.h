@@ -1,0 +1,100 @@
+// A scratch data root whose index finds terrain files built by the content generator.
+#pragma once
+#include <gtest/gtest.h>
+#include <stdlib.h>
+
+#include <filesystem>
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "Terrain/terrheight.h"
+#include "Terrain/terramap.h"
+#include "archive_writer.h"
+#include "core/debug.h"
+#include "core/filecache.h"
+#include "core/filesys.h"
+#include "core/zfs.h"
+#include "core/zix.h"
+#include "platform/msgbox.h"
+#include "platform/paths.h"
+#include "terrain_writer.h"
+
+class TerrainTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        std::string pattern = (std::filesystem::temp_directory_path() / "gv_terrain_XXXXXX").string();
+        ASSERT_NE(mkdtemp(pattern.data()), nullptr);
+        root = pattern;
+        std::filesystem::create_directories(root + "/profile");
+        Plat_SetDataRoot(root);
+        Plat_SetProfileDir(root + "/profile");
+        Plat_ForgetDirectoryCache();
+        Plat_ClearMessageBoxLog();
+        Plat_SetMessageBoxPolicy(nullptr);
+        Error_ResetForTests();
+        Data_Close();
+        Cache_Init();
+        Debug_SetOutputMode(0);
+        Terrain_SetBaseHeight(0);
+    }
+    void TearDown() override {
+        Terrain_FreeAll();
+        Terrain_ClearEntityList();
+        Terrain_SetBaseHeight(0);
+        Terrain_SetFileName("");
+        Data_Close();
+        Plat_SetDataRoot(".");
+        Plat_SetProfileDir("");
+        Plat_SetMessageBoxPolicy(nullptr);
+        Plat_ClearMessageBoxLog();
+        Error_ResetForTests();
+        std::error_code ec;
+        std::filesystem::remove_all(root, ec);
+        Plat_ForgetDirectoryCache();
+    }
+
+    // Packs the records into an archive and builds the index over it.
+    void Install(const std::vector<content::ArchiveRecord>& records) {
+        std::string error;
+        ASSERT_TRUE(content::WriteArchive(root + "/terrain.zfs", records, 0, &error)) << error;
+        content::IndexSpec spec;
+        spec.paths.push_back({"cd0", "terrain.zfs"});
+        for (const content::ArchiveRecord& record : records) spec.files.push_back({1, record.name});
+        ASSERT_TRUE(content::WriteIndex(root + "/kolta.zix", spec, &error)) << error;
+        Plat_ForgetDirectoryCache();
+        ASSERT_TRUE(Zix_Build("kolta.zix")) << Zfs_LastError();
+    }
+    void Install(const content::TerrainMapSpec& spec) { Install(content::TerrainRecords(spec)); }
+
+    // Loads the map and runs the terrain start-up.
+    void Load(const std::string& name) {
+        Terrain_SetFileName(name.c_str());
+        ASSERT_EQ(Terrain_ReadZoneFiles(), 1);
+        ASSERT_EQ(Terrain_LoadZone(nullptr), 1);
+        Terrain_Init(0);
+    }
+
+    std::vector<std::string> BoxTexts() const {
+        std::vector<std::string> texts;
+        for (const MessageBoxRecord& box : Plat_MessageBoxLog()) texts.push_back(box.text);
+        return texts;
+    }
+
+    // A map of width x depth metres from (minX, minZ) with the given ground.
+    static content::TerrainMapSpec Map(const std::string& name, int width, int depth, int minX = 0, int minZ = 0,
+                                       std::function<uint16_t(int, int)> height = nullptr,
+                                       std::function<uint16_t(int, int)> material = nullptr) {
+        content::TerrainMapSpec spec;
+        spec.name = name;
+        spec.width = width;
+        spec.depth = depth;
+        spec.minX = minX;
+        spec.minZ = minZ;
+        spec.height = std::move(height);
+        spec.material = std::move(material);
+        return spec;
+    }
+
+    std::string root;
+};

@@ -1,0 +1,105 @@
+// Terrain settings and zone files are outside input: any "Size" rectangle, any ".TRN" text and
+// zone files of any length must load (or be refused) without harm, and queries over whatever
+// loaded stay inside the tables.
+#include <stdlib.h>
+
+#include <cstddef>
+#include <cstdint>
+#include <cstdio>
+#include <filesystem>
+#include <string>
+
+#include "Terrain/terrheight.h"
+#include "Terrain/terramap.h"
+#include "archive_writer.h"
+#include "core/debug.h"
+#include "core/zix.h"
+#include "platform/exit.h"
+#include "platform/paths.h"
+
+namespace {
+struct Exited {};
+void ThrowOnExit(int) { throw Exited{}; }
+
+struct Reader {
+    const uint8_t* data;
+    size_t size;
+    size_t at = 0;
+    uint8_t Byte() { return at < size ? data[at++] : 0; }
+    int Short() { return static_cast<int16_t>(Byte() | (Byte() << 8)); }
+};
+
+void WriteFile(const std::string& path, const std::string& bytes) {
+    FILE* file = std::fopen(path.c_str(), "wb");
+    if (!file) return;
+    std::fwrite(bytes.data(), 1, bytes.size(), file);
+    std::fclose(file);
+}
+
+// Zone files of the given byte count filled from the input.
+std::string Filled(size_t bytes, const uint8_t* data, size_t size) {
+    std::string out(bytes, '\0');
+    for (size_t i = 0; i < bytes && size; ++i) out[i] = static_cast<char>(data[i % size] ^ (i >> 8));
+    return out;
+}
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+    static const std::string dir = [] {
+        char pattern[] = "/tmp/gv-fuzz-terrain-XXXXXX";
+        std::string made = mkdtemp(pattern) ? pattern : "/tmp";
+        std::filesystem::create_directories(made + "/addon");
+        for (const char* name : {"fuzz.trn", "fuzz.hgt", "fuzz.mat"}) WriteFile(made + "/addon/" + name, "");
+        std::string error;
+        content::WriteIndex(made + "/kolta.zix", content::IndexSpec{}, &error);
+        Plat_SetDataRoot(made);
+        Plat_SetProfileDir(made);
+        Plat_SetExitHook(ThrowOnExit);
+        Zix_Build("kolta.zix");
+        return made;
+    }();
+    Reader in{data, size};
+    const uint8_t mode = in.Byte();
+    std::string settings;
+    if (mode & 1) {
+        // The settings text is the rest of the input.
+        settings.assign(reinterpret_cast<const char*>(data) + 1, size > 1 ? std::min<size_t>(size - 1, 4096) : 0);
+    } else {
+        settings = "[Size]\nWidth = " + std::to_string(in.Short() * 10) + "\nDepth = " + std::to_string(in.Short() * 10) +
+                   "\nMinX = " + std::to_string(in.Short() * 10) + "\nMinZ = " + std::to_string(in.Short() * 10) +
+                   "\nHeight = " + std::to_string(static_cast<int8_t>(in.Byte())) + "\n";
+    }
+    // Mostly small maps (fast runs); the full 80-zone range when mode bit 1 is set.
+    const int blockLimit = (mode & 2) ? 82 : 6;
+    const size_t heightBytes = size_t(in.Byte() % blockLimit) * 32768 + (in.Byte() & 3);
+    const size_t materialBytes = size_t(in.Byte() % blockLimit) * 8192 + (in.Byte() & 1);
+    WriteFile(dir + "/addon/fuzz.trn", settings);
+    WriteFile(dir + "/addon/fuzz.hgt", Filled(heightBytes, data, size));
+    WriteFile(dir + "/addon/fuzz.mat", Filled(materialBytes, data, size));
+
+    Terrain_SetFileName("fuzz");
+    try {
+        if (Terrain_ReadZoneFiles() && Terrain_LoadZone(nullptr)) {
+            Terrain_Init(0);
+            const double x0 = TerrainBounds.minXm, x1 = TerrainBounds.maxXm;
+            const double z0 = TerrainBounds.minZm, z1 = TerrainBounds.maxZm;
+            for (double f : {0.0, 0.37, 0.5, 1.0}) {
+                Terrain_GetHeight(x0 + f * (x1 - x0), z0 + f * (z1 - z0));
+                Vector n;
+                Terrain_GetNormal(n, x1 - f * (x1 - x0), z0 + f * (z1 - z0));
+                Terrain_GetTextureType(x0 + f * (x1 - x0), z1);
+                Terrain_GetLight(x1, z0 + f * (z1 - z0));
+            }
+            float t = 1.0f;
+            Terrain_RayCast(x0 - 100.0, 500.0, z0 - 50.0, float(x1 - x0 + 300.0), -500.0f, float(z1 - z0 + 80.0), &t, nullptr);
+            t = 1e30f;
+            Terrain_RayCast(x1, 300.0, z1, -1.0f, -0.2f, -0.7f, &t, nullptr);
+            t = 1.0f;
+            Terrain_LineCast(x1 + 10.0, 0.0, z0, float(x0 - x1 - 20.0), 0.0f, float(z1 - z0), [](int, int) { return 0; }, &t);
+        }
+    } catch (const Exited&) {
+        Error_ResetForTests();
+    }
+    Terrain_FreeAll();
+    return 0;
+}
