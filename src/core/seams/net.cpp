@@ -20,6 +20,9 @@ NetSeam MakeDefault() {
     seam.drawStatsGraph = [] {};                      // PENDING(12.128)
     seam.startNetworkShell = [] { return false; };    // PENDING(12.141)
     seam.networkMapName = [] { return ""; };          // PENDING(12.109)
+    seam.publishState = [](NetObject*) {};            // PENDING(12.103)
+    seam.forgetRemote = [](NetObject*) {};            // PENDING(12.103)
+    seam.identityGone = [](NetObject*) {};            // PENDING(12.103)
     return seam;
 }
 
