@@ -1,5 +1,7 @@
 #include "Terrain/terramap.h"
 
+#include "Objkr/entitysvc.h"
+
 #include <bit>
 #include <cmath>
 #include <cstdio>
@@ -336,14 +338,21 @@ uint8_t* Terrain_GetLightByte(int x, int z) {
 // ---- terrain entities -----------------------------------------------------------------------
 
 namespace {
-// PENDING(2.102) the entity services (type code, bounds centre and radius, release) replace these.
-int NoTypeCode(Entity*) { return 0; }
-void NoCentre(Entity*) {}
-void NoRelease(Entity*, const char*) {}
+// The entity layer's services; tests swap in fakes.
+int EntityTypeCode(Entity* entity) { return entity->type; }
+void CentreOnBounds(Entity* entity) {
+    Vector min, max;
+    Entity_ComputeExtents(entity, min, max);
+    if (min.x > max.x) return;  // no geometry: nothing to centre on
+    entity->boundsCentre = Vector{(min.x + max.x) * 0.5f, (min.y + max.y) * 0.5f, (min.z + max.z) * 0.5f};
+    entity->boundsRadius =
+        Entity_ComputeRadius(entity, entity->boundsCentre.x, entity->boundsCentre.y, entity->boundsCentre.z);
+}
+void ReleaseEntity(Entity* entity, const char*) { Entity_Release(entity); }
 }  // namespace
 
 TerrainEntityOps& Terrain_EntityOps() {
-    static TerrainEntityOps ops{NoTypeCode, NoCentre, NoRelease};
+    static TerrainEntityOps ops{EntityTypeCode, CentreOnBounds, ReleaseEntity};
     return ops;
 }
 
