@@ -15,5 +15,7 @@ struct AiCmdInfo {
     uint32_t who;   // target object handle
     AiPath* where;  // owned by the record that holds it; null for none
     float value;
+    // A plain integer: a command that names an object class (such as a build order) carries the
+    // class's stable id, never its address.
     int32_t param;
 };

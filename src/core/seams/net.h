@@ -20,6 +20,10 @@ struct NetSeam {
     bool (*startNetworkShell)();  // false when the network shell fails to start
     const char* (*networkMapName)();
 
+    // The content checksum: services the lobby's game-start exchange once, before each file,
+    // so that a waiting session keeps answering.
+    void (*signalGameStart)();
+
     // Game objects' network identities.
     void (*publishState)(NetObject* object);  // packs the object's state and sends it at once
     void (*forgetRemote)(NetObject* object);  // leaves the map of remotely owned objects
