@@ -174,7 +174,7 @@ int DeleteCollisionEntity(EntityTableRecord* record) {
 void Collision_UpdateSweptBox(EntityTableRecord* r) {
     const Vector c = WorldCentre(r);
     const float rad = r->radius;
-    const float dt = Clock_GetFrameTime();
+    const float dt = Objkr_Services().frameTime();
     const Vector v = MotionOf(r->entity);
     const float end[3] = {c.x + v.x * dt, c.y + v.y * dt, c.z + v.z * dt};
     const float start[3] = {c.x, c.y, c.z};
@@ -226,7 +226,7 @@ void Collision_TestPair(EntityTableRecord* a, EntityTableRecord* b) {
     for (int i = 0; i < 3; ++i) {
         if (a->sweptBox[i + 3] < b->sweptBox[i] || a->sweptBox[i] > b->sweptBox[i + 3]) return;
     }
-    const float dt = Clock_GetFrameTime();
+    const float dt = Objkr_Services().frameTime();
     const float R = a->radius + b->radius;
     const Vector ca = WorldCentre(a), cb = WorldCentre(b);
     const Vector va = MotionOf(a->entity), vb = MotionOf(b->entity);
