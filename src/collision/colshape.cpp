@@ -190,6 +190,25 @@ void WalkParts(PartWalk& w, Entity* part, const Matrix& parentMatrix, int depth)
     }
 }
 
+// When a point moving by v from p first comes within R of c, no later than longest (0 when it
+// starts within).
+int SphereEntry(const Vector& p, const Vector& v, const Vector& c, float R, float longest, float* outT) {
+    const Vector d = Sub(p, c);
+    const float cc = Dot(d, d) - R * R;
+    if (cc <= 0.0f) {
+        *outT = 0.0f;
+        return 1;
+    }
+    const float a = Dot(v, v), b = Dot(d, v);
+    if (a < kParallel || b >= 0.0f) return 0;
+    const float disc = b * b - a * cc;
+    if (disc < 0.0f) return 0;
+    const float t = (-b - std::sqrt(disc)) / a;
+    if (t > longest) return 0;
+    *outT = t;
+    return 1;
+}
+
 // The earliest hit of a swept point (or small sphere) against the parts of a hierarchy.
 struct ProbeWalk {
     const CollisionProbe* probe;
@@ -222,8 +241,8 @@ void ProbeParts(ProbeWalk& w, Entity* part, const Matrix& parentMatrix, int dept
                     hit = Collision_RayPolySet(w.probe->start, w.probe->velocity, part->polySet, reach, &hitT, &n);
                 } else if (mode == kPartModeSphere || mode == kPartModeSmallSphere) {
                     const float scale = mode == kPartModeSphere ? 1.0f : 0.75f;
-                    hit = Collision_SweptSpheres(w.probe->start, w.probe->velocity, centre, vel,
-                                                 w.probe->radius + part->boundsRadius * scale, reach, &hitT, nullptr);
+                    hit = SphereEntry(w.probe->start, Sub(w.probe->velocity, vel), centre,
+                                      w.probe->radius + part->boundsRadius * scale, reach, &hitT);
                 }
                 if (hit && hitT < w.best) {
                     w.best = hitT;

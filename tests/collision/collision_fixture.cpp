@@ -101,6 +101,12 @@ void CollisionTest::TearDown() {
     Plat_Shutdown();
 }
 
+void CollisionTest::Remove(EntityTableRecord* record) {
+    Entity* e = record->entity;
+    Entities_Remove(record);
+    if (e) Entity_Release(e);
+}
+
 void CollisionTest::SetFrameTime(float dt) { g_dt = dt; }
 std::vector<CollideCall>& CollisionTest::Calls() { return g_calls; }
 std::vector<SoundCall>& CollisionTest::Sounds() { return g_sounds; }

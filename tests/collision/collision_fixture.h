@@ -54,6 +54,9 @@ protected:
     // A flat square walkable floor (type 10) from (x0, z0) to (x1, z1) at height h.
     EntityTableRecord* AddFloor(float x0, float z0, float x1, float z1, float h, int32_t type = kTypeBuilding10);
 
+    // Takes the record out of the table and drops the test's hold on its entity.
+    static void Remove(EntityTableRecord* record);
+
     void SetVelocity(Entity* e, const Vector& v) { velocity_[e] = v; }
     void SetSpin(Entity* e, const Vector& w) { spin_[e] = w; }
     void SetFrameTime(float dt);
