@@ -113,3 +113,6 @@ void Terrain_ComputeAllFlags();
 void Terrain_SetDrawMode(int option);
 void Terrain_FreeTextures();
 void Terrain_LoadTextures();
+
+// Fills the game loop's terrain entries of the world seam (start-up).
+void Terrain_InstallSeam();

@@ -17,6 +17,10 @@ struct NetSeam {
     void (*drawStatsGraph)();
     bool (*startNetworkShell)();  // false when the network shell fails to start
     const char* (*networkMapName)();
+
+    // The content checksum: services the lobby's game-start exchange once, before each file,
+    // so that a waiting session keeps answering.
+    void (*signalGameStart)();
 };
 
 NetSeam& Seam_Net();
