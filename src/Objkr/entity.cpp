@@ -193,6 +193,7 @@ EntityTableRecord* Entities_Add(Entity* entity, int instance, void* attached, co
     rec->instance = static_cast<int16_t>(instance);
     rec->attached = attached;
     rec->ownsAttached = attached ? 1 : 0;
+    rec->shapeKind = attached ? 1 : 0;
     if (extra) {
         std::memcpy(rec->extra, extra, kEntityExtraSize);
         rec->extraGiven = 1;
