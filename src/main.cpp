@@ -4,6 +4,7 @@
 
 #include "Objkr/entity.h"
 #include "core/app.h"
+#include "render/graphicdriver.h"
 #include "platform/system.h"
 
 int main(int argc, char** argv) {
@@ -18,6 +19,7 @@ int main(int argc, char** argv) {
         commandLine += argv[i];
     }
     Objkr_InstallWorldSeam();
+    Render_InstallSeam();
     int code = App_Main(commandLine.c_str());
     Plat_Shutdown();
     return code;
