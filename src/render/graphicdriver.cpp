@@ -286,7 +286,11 @@ int SoftDisplay_Open(GraphicDriver* record) {
         return 0;
     }
     CurrentDisplayMode = -1;
-    for (int mode : {0, 5, 6, 7}) DisplayMode[mode].available = 1;
+    // Mode 0 and every fixed 8-bit mode: 5, 6 and 7, and 1 to 4 when "HiRes" offers them (the
+    // mode switch only takes modes on offer).
+    DisplayMode[0].available = 1;
+    for (int mode = 1; mode < kFirstHardwareMode; ++mode)
+        if (DisplayMode[mode].bitsPerPixel == 8) DisplayMode[mode].available = 1;
     return 1;
 }
 
@@ -337,6 +341,8 @@ int SoftDisplay_SetMode(GraphicDriver* record, int mode) {
     }
     CurrentDisplayMode = mode;
     Graphic_FreeBuffer(&record->screen);
+    // A new screen shows colour 0 until drawn, not what the memory held.
+    std::memset(fresh.pixels, 0, static_cast<size_t>(fresh.width) * static_cast<size_t>(fresh.height));
     record->screen = fresh;
     int32_t width = entry.bufferWidth, height = entry.bufferHeight;
     record->windowRect[0] = 0;
