@@ -3,9 +3,20 @@
 #include <string>
 
 #include "Objkr/entity.h"
+#include "Terrain/terramap.h"
 #include "core/app.h"
-#include "render/graphicdriver.h"
 #include "platform/system.h"
+#include "render/graphicdriver.h"
+
+namespace {
+// Each built subsystem fills its seams, in this order, before the program starts.
+using Installer = void (*)();
+const Installer kInstallers[] = {
+    Objkr_InstallWorldSeam,
+    Terrain_InstallSeam,
+    Render_InstallSeam,
+};
+}  // namespace
 
 int main(int argc, char** argv) {
     BackendKind kind = Plat_ChooseBackend();
@@ -18,8 +29,7 @@ int main(int argc, char** argv) {
         if (i > 1) commandLine += ' ';
         commandLine += argv[i];
     }
-    Objkr_InstallWorldSeam();
-    Render_InstallSeam();
+    for (Installer install : kInstallers) install();
     int code = App_Main(commandLine.c_str());
     Plat_Shutdown();
     return code;

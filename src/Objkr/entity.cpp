@@ -37,7 +37,7 @@ void StandInCameraSetUser(EntityTableRecord*, EntityTableRecord*) {}
 void StandInCameraReset(int) {}
 // PENDING(11.102) the player settings' detail options.
 bool StandInDetailOption(int) { return true; }
-// PENDING(3.102) the game object's flag word.
+// PENDING(3.104) the flag word of the user's object's class (bit 0x20 blocks most game keys).
 uint32_t StandInOwnerFlags(void*) { return 0; }
 float FrameClockTime() { return Clock_GetFrameTime(); }
 // Attached records are handed over as C-heap allocations.

@@ -115,3 +115,6 @@ void Terrain_SetDrawMode(int option);
 void Terrain_CheckDetailChange();
 void Terrain_FreeTextures();
 void Terrain_LoadTextures();
+
+// Fills the game loop's terrain entries of the world seam (start-up).
+void Terrain_InstallSeam();
