@@ -50,5 +50,6 @@ void Terrain_ComputeAllFlags() {}
 void Terrain_SetDrawMode(int) {}
 
 // PENDING(2.136) the terrain textures.
+void Terrain_CheckDetailChange() {}
 void Terrain_FreeTextures() {}
 void Terrain_LoadTextures() {}

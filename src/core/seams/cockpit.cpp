@@ -29,6 +29,8 @@ CockpitSeam MakeDefault() {
     seam.mouseCapture = Nothing;
     seam.mouseRelease = Nothing;
     seam.inputClose = Nothing;
+    seam.mouseRequestReset = [] {};               // PENDING(9.103)
+    seam.labelMapGetLabel = [](const char*, const char*, char*) { return false; };  // PENDING(9.102)
     seam.keyboardClearState = Nothing;
     seam.keyboardOnMessage = NothingMessage;
     seam.mouseOnMessage = NothingMessage;

@@ -11,7 +11,11 @@ struct CockpitSeam {
     void (*buildKeyNames)();
     void (*mouseCapture)();
     void (*mouseRelease)();
+    void (*mouseRequestReset)();  // the mouse re-reads its state (after a display-mode change)
     void (*inputClose)();
+    // Replaces out (at least 256 characters) with the "label.map" text of section/entry when
+    // there is one; returns whether it did.
+    bool (*labelMapGetLabel)(const char* section, const char* entry, char* out);
     void (*keyboardClearState)();
     void (*keyboardOnMessage)(uint32_t message, WParam wParam, LParam lParam);
     void (*mouseOnMessage)(uint32_t message, WParam wParam, LParam lParam);
