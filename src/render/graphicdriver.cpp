@@ -5,6 +5,7 @@
 
 #include "core/debug.h"
 #include "core/seams/render.h"
+#include "render/draw2d.h"
 #include "render/palette.h"
 
 GraphicDriver g_graphicDriver;
@@ -482,4 +483,7 @@ void Render_InstallSeam() {
     seam.paletteFade = [](float step, int steps) { Palette_FadeOut(step, steps, 0, 0, 0); };
     seam.paletteRemapIdentity255 = [] { Palette_ClearRemap(255); };
     seam.paletteFindNearest = Palette_FindNearest;
+    seam.fillRect = [](int left, int top, int right, int bottom, int colour) {
+        Graphic_FillRect(&g_graphicDriver.screen, left, top, right, bottom, colour, 0);
+    };
 }

@@ -86,7 +86,7 @@ RenderSeam MakeDefault() {
     seam.fontHeight = [] { return 8; };  // PENDING(8.142)
     seam.textWidth = [](const char* text) { return 8 * static_cast<int>(std::strlen(text)); };  // PENDING(8.142)
     seam.drawText = [](int, int, const char*, int) {};  // PENDING(8.142)
-    seam.fillRect = [](int, int, int, int, int) {};  // PENDING(8.144)
+    seam.fillRect = [](int, int, int, int, int) {};  // Render_InstallSeam fills it
     seam.spriteFind = [](const char*) { return 0; };  // PENDING(8.143)
     seam.spriteDraw = [](int, int, int, uint32_t) {};  // PENDING(8.143)
     seam.setSingleColourIndex = [](int) {};  // PENDING(8.143)
