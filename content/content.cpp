@@ -3,6 +3,7 @@
 #include "archive_writer.h"
 #include "colortables.h"
 #include "terrain_writer.h"
+#include "texture_writer.h"
 
 #include <filesystem>
 #include <system_error>
@@ -15,6 +16,7 @@ using Generator = bool (*)(const std::string& dir, std::string* error);
 const Generator kGenerators[] = {
     WriteColorTables,
     WriteTerrainWorld,
+    WriteTextureWorld,
     WriteArchiveWorld,
     nullptr,  // the list ends here; generators go above this line
 };

@@ -5,6 +5,7 @@
 #include "Objkr/entity.h"
 #include "core/app.h"
 #include "platform/system.h"
+#include "render/texmgr.h"
 
 int main(int argc, char** argv) {
     BackendKind kind = Plat_ChooseBackend();
@@ -18,6 +19,7 @@ int main(int argc, char** argv) {
         commandLine += argv[i];
     }
     Objkr_InstallWorldSeam();
+    TexMgr_InstallServices();
     int code = App_Main(commandLine.c_str());
     Plat_Shutdown();
     return code;

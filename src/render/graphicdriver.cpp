@@ -6,6 +6,7 @@
 #include "core/debug.h"
 #include "core/seams/render.h"
 #include "render/draw2d.h"
+#include "render/texmgr.h"
 #include "render/palette.h"
 
 GraphicDriver g_graphicDriver;
@@ -486,4 +487,5 @@ void Render_InstallSeam() {
     seam.fillRect = [](int left, int top, int right, int bottom, int colour) {
         Graphic_FillRect(&g_graphicDriver.screen, left, top, right, bottom, colour, 0);
     };
+    TexMgr_InstallServices();
 }

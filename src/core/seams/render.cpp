@@ -59,10 +59,11 @@ RenderSeam MakeDefault() {
     seam.renderQueueReset = StandInNothing;  // PENDING(8.102)
     seam.renderQueueFlush = StandInNothing;  // PENDING(8.102)
     seam.renderQueueFree = StandInNothing;  // PENDING(8.102)
-    seam.texCacheReset = StandInNothing;  // PENDING(8.125)
-    seam.texCacheFree = StandInNothing;  // PENDING(8.125)
-    seam.animTexUpdate = StandInNothing;  // PENDING(8.125)
-    seam.animTexFree = StandInNothing;  // PENDING(8.125)
+    // The texture binder fills these four at start-up (TexMgr_InstallServices).
+    seam.texCacheReset = StandInNothing;
+    seam.texCacheFree = StandInNothing;
+    seam.animTexUpdate = StandInNothing;
+    seam.animTexFree = StandInNothing;
     seam.spriteTablesReset = StandInNothing;  // PENDING(8.143)
     seam.graphicBuffersFree = StandInNothing;  // PENDING(8.141)
     seam.presentForbidden = [] { return false; };  // PENDING(8.101)
