@@ -134,6 +134,8 @@ bool TextureImage_Check(const void* bytes, size_t size) {
 }
 
 size_t Vq_DecodedSize(const uint8_t* vqm, size_t vqmSize) {
+    // The decoded image keeps its width in a signed 16-bit field: wider files cannot be shown.
+    if (vqm && vqmSize >= 4 && Read16(vqm + 2) > 0x7FFF) return 0;
     size_t out = TileImage_OutputSize(vqm, vqmSize);
     if (out == 0) return 0;
     return out - kTextureHeaderSize + kVqmHeaderSize;

@@ -33,7 +33,8 @@ const uint8_t* TextureImage_Texels(const TextureImage* image);
 // Checks a ".map" image of the given size: a header, non-negative sizes and every texel present.
 bool TextureImage_Check(const void* bytes, size_t size);
 
-// The bytes a decoded image needs: width x height + 24 (0 when the header is unusable).
+// The bytes a decoded image needs: width x height + 24 (0 when the header is unusable or the
+// width does not fit the image's signed 16-bit field).
 size_t Vq_DecodedSize(const uint8_t* vqm, size_t vqmSize);
 // Decodes a ".vqm" into target. False without writing when the target is smaller than
 // width x height + 24, the file is shorter than its header and codes, or a code points past the

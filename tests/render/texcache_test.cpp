@@ -66,6 +66,7 @@ TEST(VqDecode, RefusesWhatTheFileDoesNotHold) {
         {"codes missing", content::VqmBytes(0, 8, 8, "book.cbk", {0x8001, 0x8001, 0x8001})},
         {"header only part", SixByFive().substr(0, 20)},
         {"negative height", content::VqmBytes(0, 4, -4, "book.cbk", {})},
+        {"wider than an image can say", content::VqmBytes(0, 0x8000, 0, "book.cbk", {})},
     };
     for (const Case& c : cases) {
         const auto* v = reinterpret_cast<const uint8_t*>(c.vqm.data());
