@@ -2,6 +2,7 @@
 
 #include "archive_writer.h"
 #include "colortables.h"
+#include "definitions.h"
 #include "terrain_writer.h"
 #include "texture_writer.h"
 
@@ -17,6 +18,7 @@ const Generator kGenerators[] = {
     WriteColorTables,
     WriteTerrainWorld,
     WriteTextureWorld,
+    WriteDefinitionWorld,
     WriteArchiveWorld,
     nullptr,  // the list ends here; generators go above this line
 };

@@ -3,9 +3,22 @@
 #include <string>
 
 #include "Objkr/entity.h"
+#include "Terrain/terramap.h"
+#include "collision/collision.h"
 #include "core/app.h"
 #include "platform/system.h"
-#include "render/texmgr.h"
+#include "render/graphicdriver.h"
+
+namespace {
+// Each built subsystem fills its seams, in this order, before the program starts.
+using Installer = void (*)();
+const Installer kInstallers[] = {
+    Objkr_InstallWorldSeam,
+    Terrain_InstallSeam,
+    Collision_InstallSeam,
+    Render_InstallSeam,
+};
+}  // namespace
 
 int main(int argc, char** argv) {
     BackendKind kind = Plat_ChooseBackend();
@@ -18,8 +31,7 @@ int main(int argc, char** argv) {
         if (i > 1) commandLine += ' ';
         commandLine += argv[i];
     }
-    Objkr_InstallWorldSeam();
-    TexMgr_InstallServices();
+    for (Installer install : kInstallers) install();
     int code = App_Main(commandLine.c_str());
     Plat_Shutdown();
     return code;

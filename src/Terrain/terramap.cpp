@@ -1,5 +1,7 @@
 #include "Terrain/terramap.h"
 
+#include "Objkr/entitysvc.h"
+
 #include <bit>
 #include <cmath>
 #include <cstdio>
@@ -8,7 +10,7 @@
 #include <string>
 #include <vector>
 
-#include "Terrain/trnfile.h"
+#include "core/configfile.h"
 #include "core/debug.h"
 #include "core/zix.h"
 #include "platform/paths.h"
@@ -128,10 +130,10 @@ int Terrain_ReadZoneFiles() {
     if (g_fileName.empty()) return 0;
     const std::string stem = WithoutExtension(g_fileName);
 
-    int width = Terrain_ProfileInt("Size", "Width", -1);
-    int depth = Terrain_ProfileInt("Size", "Depth", -1);
-    int minX = Terrain_ProfileInt("Size", "MinX", -1);
-    int minZ = Terrain_ProfileInt("Size", "MinZ", -1);
+    int width = Cfg_GetProfileInt("Size", "Width", -1, g_fileName.c_str());
+    int depth = Cfg_GetProfileInt("Size", "Depth", -1, g_fileName.c_str());
+    int minX = Cfg_GetProfileInt("Size", "MinX", -1, g_fileName.c_str());
+    int minZ = Cfg_GetProfileInt("Size", "MinZ", -1, g_fileName.c_str());
     if (width < 0 || depth < 0 || minX < 0 || minZ < 0) return 0;
 
     // trunc(metres x 0.1) is metres / 10 for the non-negative whole numbers read here.
@@ -336,14 +338,21 @@ uint8_t* Terrain_GetLightByte(int x, int z) {
 // ---- terrain entities -----------------------------------------------------------------------
 
 namespace {
-// PENDING(2.102) the entity services (type code, bounds centre and radius, release) replace these.
-int NoTypeCode(Entity*) { return 0; }
-void NoCentre(Entity*) {}
-void NoRelease(Entity*, const char*) {}
+// The entity layer's services; tests swap in fakes.
+int EntityTypeCode(Entity* entity) { return entity->type; }
+void CentreOnBounds(Entity* entity) {
+    Vector min, max;
+    Entity_ComputeExtents(entity, min, max);
+    if (min.x > max.x) return;  // no geometry: nothing to centre on
+    entity->boundsCentre = Vector{(min.x + max.x) * 0.5f, (min.y + max.y) * 0.5f, (min.z + max.z) * 0.5f};
+    entity->boundsRadius =
+        Entity_ComputeRadius(entity, entity->boundsCentre.x, entity->boundsCentre.y, entity->boundsCentre.z);
+}
+void ReleaseEntity(Entity* entity, const char*) { Entity_Release(entity); }
 }  // namespace
 
 TerrainEntityOps& Terrain_EntityOps() {
-    static TerrainEntityOps ops{NoTypeCode, NoCentre, NoRelease};
+    static TerrainEntityOps ops{EntityTypeCode, CentreOnBounds, ReleaseEntity};
     return ops;
 }
 

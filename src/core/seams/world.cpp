@@ -1,25 +1,27 @@
 #include "core/seams/world.h"
 
+#include "core/seams/render.h"
+
 namespace {
 
 WorldSeam MakeDefault() {
     WorldSeam s{};
-    s.entitiesReset = [] {};                                  // PENDING(2.101)
-    s.entitiesRemoveAll = [] {};                              // PENDING(2.101)
-    s.entitiesFreeAllCaches = [] {};                          // PENDING(2.101)
-    s.entitiesResetDetail = [] {};                            // PENDING(2.101)
-    s.entitiesAddNotify = [](EntityNotifyFn) {};              // PENDING(2.101)
-    s.entitiesAddRemoveNotify = [](EntityNotifyFn) {};        // PENDING(2.101)
-    s.entitiesGetUser = []() -> EntityTableRecord* { return nullptr; };  // PENDING(2.101)
-    s.entityPairsReset = [] {};                               // PENDING(2.102)
-    s.entityAllocFreeAll = [] {};                             // PENDING(2.102)
-    s.classfncResetLists = [] {};                             // PENDING(2.103)
-    s.classfncActivatePending = [] {};                        // PENDING(2.103)
-    s.classfncCallSlot11 = [] {};                             // PENDING(2.103)
-    s.classfncClear = [] {};                                  // PENDING(2.103)
-    s.classfncPurge = [] {};                                  // PENDING(2.103)
-    s.classfncUpdateAll = [] {};                              // PENDING(2.103)
-    s.classfncPostUpdateAll = [] {};                          // PENDING(2.103)
+    s.entitiesReset = [] {};                                  // filled by Objkr_InstallWorldSeam
+    s.entitiesRemoveAll = [] {};                              // filled by Objkr_InstallWorldSeam
+    s.entitiesFreeAllCaches = [] {};                          // filled by Objkr_InstallWorldSeam
+    s.entitiesResetDetail = [] {};                            // filled by Objkr_InstallWorldSeam
+    s.entitiesAddNotify = [](EntityNotifyFn) {};              // filled by Objkr_InstallWorldSeam
+    s.entitiesAddRemoveNotify = [](EntityNotifyFn) {};        // filled by Objkr_InstallWorldSeam
+    s.entitiesGetUser = []() -> EntityTableRecord* { return nullptr; };  // filled by Objkr_InstallWorldSeam
+    s.entityPairsReset = [] {};                               // filled by Objkr_InstallWorldSeam
+    s.entityAllocFreeAll = [] {};                             // filled by Objkr_InstallWorldSeam
+    s.classfncResetLists = [] {};                             // filled by Objkr_InstallWorldSeam
+    s.classfncActivatePending = [] {};                        // filled by Objkr_InstallWorldSeam
+    s.classfncCallSlot11 = [] {};                             // filled by Objkr_InstallWorldSeam
+    s.classfncClear = [] {};                                  // filled by Objkr_InstallWorldSeam
+    s.classfncPurge = [] {};                                  // filled by Objkr_InstallWorldSeam
+    s.classfncUpdateAll = [] {};                              // filled by Objkr_InstallWorldSeam
+    s.classfncPostUpdateAll = [] {};                          // filled by Objkr_InstallWorldSeam
     s.animObjInit = [] {};                                    // PENDING(2.104)
     s.animObjReset = [] {};                                   // PENDING(2.104)
     s.animObjStep = [] {};                                    // PENDING(2.104)
@@ -37,16 +39,17 @@ WorldSeam MakeDefault() {
     s.collisionShutdown = [] {};                              // PENDING(2.120)
     s.collisionProcessFrame = [] {};                          // PENDING(2.120)
     s.collisionTransformAll = [] {};                          // PENDING(2.120)
-    s.terrainClearEntityList = [] {};                         // PENDING(2.130)
-    s.terrainSetFileName = [](const char*) {};                // PENDING(2.130)
-    s.terrainReleaseEntities = [] {};                         // PENDING(2.130)
-    s.terrainFreeAll = [] {};                                 // PENDING(2.130)
+    s.terrainClearEntityList = [] {};                         // filled by Terrain_InstallSeam
+    s.terrainSetFileName = [](const char*) {};                // filled by Terrain_InstallSeam
+    s.terrainReleaseEntities = [] {};                         // filled by Terrain_InstallSeam
+    s.terrainFreeAll = [] {};                                 // filled by Terrain_InstallSeam
     s.terrainFreeTextures = [] {};                            // PENDING(2.136)
     s.terrainDraw = [](RenderView*) {};                       // PENDING(2.137)
     s.terrainTypeMapPending = [] { return false; };           // PENDING(2.137)
     s.skyLoad = [] {};                                        // PENDING(2.134)
     s.skyFree = [] {};                                        // PENDING(2.134)
-    s.skyDraw = [](RenderView*, int, int) {};                 // PENDING(2.134)
+    // PENDING(2.134) until the sky exists, the software frame is cleared to the sky colour.
+    s.skyDraw = [](RenderView*, int colour, int) { Seam_Render().driverClear(colour); };
     return s;
 }
 
