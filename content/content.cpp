@@ -4,6 +4,7 @@
 #include "colortables.h"
 #include "definitions.h"
 #include "terrain_writer.h"
+#include "texture_writer.h"
 
 #include <filesystem>
 #include <system_error>
@@ -16,6 +17,7 @@ using Generator = bool (*)(const std::string& dir, std::string* error);
 const Generator kGenerators[] = {
     WriteColorTables,
     WriteTerrainWorld,
+    WriteTextureWorld,
     WriteDefinitionWorld,
     WriteArchiveWorld,
     nullptr,  // the list ends here; generators go above this line

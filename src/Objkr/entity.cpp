@@ -25,7 +25,7 @@ void StandInFreeGeomList(Entity* entity) {
     entity->geomList = GeomList{};
     entity->geometry = nullptr;
 }
-// PENDING(8.125) the texture manager drops the entity's bound texture.
+// Nothing is bound before the renderer installs its texture binder (TexMgr_InstallServices).
 void StandInUnbindTexture(Entity* entity) { entity->texture = nullptr; }
 // PENDING(8.124) the light list forgets the entity's light.
 void StandInRemoveLight(Entity*) {}
