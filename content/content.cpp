@@ -2,6 +2,7 @@
 
 #include "archive_writer.h"
 #include "colortables.h"
+#include "models.h"
 #include "terrain_writer.h"
 
 #include <filesystem>
@@ -15,6 +16,7 @@ using Generator = bool (*)(const std::string& dir, std::string* error);
 const Generator kGenerators[] = {
     WriteColorTables,
     WriteTerrainWorld,
+    WriteModelWorld,
     WriteArchiveWorld,
     nullptr,  // the list ends here; generators go above this line
 };

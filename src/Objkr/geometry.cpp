@@ -400,32 +400,36 @@ void GeomList_FreeTree(Entity* entity) {
     if (entity) ForTree(entity, [](Entity* e) { GeomList_Free(e); });
 }
 
-int GeomList_Select(Entity* entity, int state, int level) {
-    if (!entity) return 0;
+namespace {
+// The geometry of the first item with exactly that key, or null.
+Geometry* ItemGeometry(const Entity* entity, int32_t key) {
     const GeomList& list = entity->geomList;
-    const int32_t key = Geom_MakeKey(state, level);
-    for (int i = 0; i < list.count && list.items; ++i) {
-        if (list.items[i].key == key && list.items[i].geometry) {
-            SelectInto(entity, list.items[i].geometry);
-            return 1;
-        }
-    }
-    return 0;
+    for (int i = 0; i < list.count && list.items; ++i)
+        if (list.items[i].key == key && list.items[i].geometry) return list.items[i].geometry;
+    return nullptr;
 }
 
-namespace {
-// Stores the key and selects it, falling back to level 0 unless the level is 1.
+// Stores the key and selects it, falling back to level 0 unless the level is 1; the bound
+// texture goes with every change of key.
 int ChangeKey(Entity* entity, int state, int level) {
     const int32_t key = Geom_MakeKey(state, level);
     if (key == entity->geomList.currentKey) return entity->geometry ? 1 : 0;
     entity->geomList.currentKey = key;
     Objkr_Services().unbindTexture(entity);
-    if (GeomList_Select(entity, state, level)) return 1;
-    if (level != 1 && GeomList_Select(entity, state, 0)) return 1;
-    entity->geometry = nullptr;
-    return 0;
+    Geometry* g = ItemGeometry(entity, key);
+    if (!g && level != 1) g = ItemGeometry(entity, Geom_MakeKey(state, 0));
+    entity->geometry = g;
+    return g ? 1 : 0;
 }
 }  // namespace
+
+int GeomList_Select(Entity* entity, int state, int level) {
+    if (!entity) return 0;
+    Geometry* g = ItemGeometry(entity, Geom_MakeKey(state, level));
+    if (!g) return 0;
+    SelectInto(entity, g);
+    return 1;
+}
 
 int GeomList_SetLevel(Entity* entity, int level) {
     if (!entity) return 0;
