@@ -340,10 +340,11 @@ const uint8_t* ObjLoad_ReadChunks(const uint8_t* at, const uint8_t* end, ObjLoad
     bool failed = false;
     bool inCountedRun = false;
     int entry = 0;
-    while (entry < entries && Available(at, end) >= kChunkHeaderSize) {
-        const uint32_t size = U32(at + 4);
+    while (entry < entries && at < end) {
+        const uint32_t size = Available(at, end) >= kChunkHeaderSize ? U32(at + 4) : 0;
         if (size < kChunkHeaderSize || size > Available(at, end)) {
-            Error_Warning("Warning - %s chunk of %s has a bad size (%u)", TagText(at).c_str(), file, unsigned(size));
+            const std::string tag = Available(at, end) >= 4 ? TagText(at) : std::string("cut");
+            Error_Warning("Warning - %s chunk of %s has a bad size (%u)", tag.c_str(), file, unsigned(size));
             failed = true;
             break;
         }
