@@ -2,6 +2,7 @@
 
 #include "archive_writer.h"
 #include "colortables.h"
+#include "definitions.h"
 #include "models.h"
 #include "terrain_writer.h"
 
@@ -17,6 +18,7 @@ const Generator kGenerators[] = {
     WriteColorTables,
     WriteTerrainWorld,
     WriteModelWorld,
+    WriteDefinitionWorld,
     WriteArchiveWorld,
     nullptr,  // the list ends here; generators go above this line
 };

@@ -21,6 +21,18 @@ const GeoStyle kGlow{220, 200, 60, ""};
 const GeoStyle kSkin{210, 170, 140, ""};
 const GeoStyle kSuit{60, 80, 120, "gvsuit"};
 
+// A collision box of four evenly spaced slabs per axis, stored as the "COLP" values: x
+// ascending in s7..s4, y in s11..s8, z in s3..s0.
+void CollisionBox(ModelDef& m, const Vector& min, const Vector& max) {
+    m.collision = true;
+    for (int i = 0; i < 4; ++i) {
+        const float f = i / 3.0f;
+        m.collisionValues[7 - i] = min.x + (max.x - min.x) * f;
+        m.collisionValues[11 - i] = min.y + (max.y - min.y) * f;
+        m.collisionValues[3 - i] = min.z + (max.z - min.z) * f;
+    }
+}
+
 // The meshes, by name, as the models are built.
 std::map<std::string, GeoMesh>& Meshes() {
     static std::map<std::string, GeoMesh> meshes;
@@ -92,9 +104,7 @@ ModelDef HoverTank() {
     m.locators = {{'(', {0, 1.6f, 1.8f}}, {'*', {0, 2.2f, 1.0f}}, {'&', {0, 0.8f, 3.0f}}, {'e', {0, 0.6f, -3.0f}}};
     Keep(GeoPyramid("hdlv_msk", 4, 4.0f, 20.0f, 0.0f, kGlow));
     m.lights = {{1, {0, -0.2f, 1}, {0, 1.0f, 3.0f}, 0.6f, 40.0f}};
-    m.collision = true;
-    const float box[12] = {-2.0f, 0.0f, -3.0f, 2.0f, 1.5f, 3.0f, 0, 0.75f, 0, 2.0f, 0.75f, 3.0f};
-    for (int i = 0; i < 12; ++i) m.collisionValues[i] = box[i];
+    CollisionBox(m, {-2.0f, 0.0f, -3.0f}, {2.0f, 1.5f, 3.0f});
     return m;
 }
 
@@ -111,9 +121,7 @@ ModelDef Scout() {
     m.parts = {hull, wings, Point("hp_gun1", "scwing", {2.4f, 0.1f, 0.6f}, 70),
                Point("hp_gun2", "scwing", {-2.4f, 0.1f, 0.6f}, 70)};
     m.locators = {{'(', {0, 1.0f, 0.5f}}, {'*', {0, 1.4f, 0.2f}}};
-    m.collision = true;
-    const float box[12] = {-2.6f, 0, -2.0f, 2.6f, 1.0f, 2.0f, 0, 0.5f, 0, 2.6f, 0.5f, 2.0f};
-    for (int i = 0; i < 12; ++i) m.collisionValues[i] = box[i];
+    CollisionBox(m, {-2.6f, 0.0f, -2.0f}, {2.6f, 1.0f, 2.0f});
     return m;
 }
 
@@ -143,9 +151,7 @@ ModelDef Recycler() {
     SetGeometry(bay, 0, 1, Keep(GeoPrism("rcbayd", 6, 2.2f, 2.8f, 0.0f, 2.0f, kDark)));
     m.parts = {hull, bay};
     m.locators = {{'(', {0, 2.6f, 4.0f}}, {'*', {0, 3.2f, 3.5f}}};
-    m.collision = true;
-    const float box[12] = {-3.5f, 0, -5.0f, 3.5f, 3.5f, 5.0f, 0, 1.75f, 0, 3.5f, 1.75f, 5.0f};
-    for (int i = 0; i < 12; ++i) m.collisionValues[i] = box[i];
+    CollisionBox(m, {-3.5f, 0.0f, -5.0f}, {3.5f, 3.5f, 5.0f});
     return m;
 }
 
@@ -159,9 +165,7 @@ ModelDef Scavenger() {
                            {0, 0.2f, 3.5f});
     m.parts = {hull, scoop};
     m.locators = {{'(', {0, 2.1f, 2.0f}}};
-    m.collision = true;
-    const float box[12] = {-2.2f, 0, -3.5f, 2.2f, 2.0f, 4.7f, 0, 1.0f, 0.6f, 2.2f, 1.0f, 4.1f};
-    for (int i = 0; i < 12; ++i) m.collisionValues[i] = box[i];
+    CollisionBox(m, {-2.2f, 0.0f, -3.5f}, {2.2f, 2.0f, 4.7f});
     return m;
 }
 

@@ -4,6 +4,7 @@
 
 #include "Objkr/entity.h"
 #include "Terrain/terramap.h"
+#include "collision/collision.h"
 #include "core/app.h"
 #include "platform/system.h"
 #include "render/graphicdriver.h"
@@ -14,6 +15,7 @@ using Installer = void (*)();
 const Installer kInstallers[] = {
     Objkr_InstallWorldSeam,
     Terrain_InstallSeam,
+    Collision_InstallSeam,
     Render_InstallSeam,
 };
 }  // namespace

@@ -33,7 +33,7 @@ void StandInCameraSetUser(EntityTableRecord*, EntityTableRecord*) {}
 void StandInCameraReset(int) {}
 // PENDING(11.102) the player settings' detail options.
 bool StandInDetailOption(int) { return true; }
-// PENDING(3.102) the game object's flag word.
+// PENDING(3.104) the flag word of the user's object's class (bit 0x20 blocks most game keys).
 uint32_t StandInOwnerFlags(void*) { return 0; }
 float FrameClockTime() { return Clock_GetFrameTime(); }
 // Attached records are handed over as C-heap allocations.
@@ -189,6 +189,7 @@ EntityTableRecord* Entities_Add(Entity* entity, int instance, void* attached, co
     rec->instance = static_cast<int16_t>(instance);
     rec->attached = attached;
     rec->ownsAttached = attached ? 1 : 0;
+    rec->shapeKind = attached ? 1 : 0;
     if (extra) {
         std::memcpy(rec->extra, extra, kEntityExtraSize);
         rec->extraGiven = 1;

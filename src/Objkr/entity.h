@@ -10,6 +10,9 @@
 #include "Objkr/geomtypes.h"
 #include "core/mathlib.h"
 
+struct CollisionNode;
+struct CollisionPolySet;
+
 // Flag bits of Entity::flags.
 constexpr uint32_t kEntityNotDrawn = 0x1;
 constexpr uint32_t kEntityUser = 0x10;
@@ -68,7 +71,8 @@ struct Entity {
     int32_t type;
     void* classData;
     void* owner;  // the game object that owns the tree
-    uint8_t reserved3[16];
+    CollisionPolySet* polySet;  // the part's collision polygons (mesh parts), owned by the part
+    uint8_t reserved3[8];
     Vector boundsCentre;
     float boundsRadius;
     Vector boxMin;
@@ -84,7 +88,7 @@ struct EntityTableRecord {
     float radius;          // about the local centre, holding all the tree's geometry
     Vector worldCentre;    // local centre through the entity's local matrix
     int32_t ownsAttached;
-    void* attached;  // the object's collision polygon set
+    void* attached;  // the object's collision box (a CollisionBoxDef)
     uint8_t extra[20];  // its first three floats are the object's detail sizes
     int32_t extraGiven;
     Vector boxMin;
@@ -96,6 +100,13 @@ struct EntityTableRecord {
     Vector footprint[4];  // dynamic entities: the box corners at mid height
     void* drawLinks[4];
     float clusterBox[6];
+    // Collision: the shape kind (0 none, 1 box, 2 sphere, 3 part hierarchy; 1 on entry when a
+    // collision box is attached), the swept box (min x, y, z, max x, y, z, world) and the
+    // record's nodes on the collision lists.
+    int32_t shapeKind;
+    float sweptBox[6];
+    CollisionNode* collisionNode;  // on the moving or the static list
+    CollisionNode* floorNode;      // on the walkable list
 };
 
 constexpr int kEntityTableSize = 768;

@@ -58,11 +58,13 @@ struct ObjLoadResult {
     uint8_t vehicleScratch[kEntityExtraSize];  // the vehicle reader's extra bytes go here
 };
 
-// The attached collision record made from a result's collision values.
+// The attached collision record made from a result's collision values: the vehicle's
+// collision box, slab counts then slab bounds per axis (the collision layer's box record).
 struct ObjLoadCollision {
     int32_t counts[3];  // 4, 4, 4
     float values[12];   // s7, s6, s5, s4, s11, s10, s9, s8, s3, s2, s1, s0
 };
+static_assert(sizeof(ObjLoadCollision) == 60);
 
 // The tables of the readers (copied before each read; the reader marks the copies).
 extern const ObjLoadChunkEntry kObjLoadHeaderTable[2];

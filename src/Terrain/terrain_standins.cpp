@@ -4,13 +4,13 @@
 #include <cstring>
 
 #include "Terrain/terramap.h"
-#include "Terrain/trnfile.h"
+#include "core/configfile.h"
 #include "core/debug.h"
 
 // PENDING(2.132) the world section, the environment and fog table and the lava type; until then
 // only the base height is read.
 void Terrain_LoadWorldSection() {}
-void Terrain_ReadEnvironment() { Terrain_SetBaseHeight(Terrain_ProfileInt("Size", "Height", 0)); }
+void Terrain_ReadEnvironment() { Terrain_SetBaseHeight(Cfg_GetProfileInt("Size", "Height", 0, Terrain_GetFileName())); }
 void Terrain_BuildFogTable() {}
 int Terrain_GetLava() { return -1; }
 
@@ -50,5 +50,6 @@ void Terrain_ComputeAllFlags() {}
 void Terrain_SetDrawMode(int) {}
 
 // PENDING(2.136) the terrain textures.
+void Terrain_CheckDetailChange() {}
 void Terrain_FreeTextures() {}
 void Terrain_LoadTextures() {}

@@ -10,7 +10,7 @@
 #include <string>
 #include <vector>
 
-#include "Terrain/trnfile.h"
+#include "core/configfile.h"
 #include "core/debug.h"
 #include "core/zix.h"
 #include "platform/paths.h"
@@ -130,10 +130,10 @@ int Terrain_ReadZoneFiles() {
     if (g_fileName.empty()) return 0;
     const std::string stem = WithoutExtension(g_fileName);
 
-    int width = Terrain_ProfileInt("Size", "Width", -1);
-    int depth = Terrain_ProfileInt("Size", "Depth", -1);
-    int minX = Terrain_ProfileInt("Size", "MinX", -1);
-    int minZ = Terrain_ProfileInt("Size", "MinZ", -1);
+    int width = Cfg_GetProfileInt("Size", "Width", -1, g_fileName.c_str());
+    int depth = Cfg_GetProfileInt("Size", "Depth", -1, g_fileName.c_str());
+    int minX = Cfg_GetProfileInt("Size", "MinX", -1, g_fileName.c_str());
+    int minZ = Cfg_GetProfileInt("Size", "MinZ", -1, g_fileName.c_str());
     if (width < 0 || depth < 0 || minX < 0 || minZ < 0) return 0;
 
     // trunc(metres x 0.1) is metres / 10 for the non-negative whole numbers read here.

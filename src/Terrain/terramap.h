@@ -111,6 +111,8 @@ int Terrain_GetLava();
 void Terrain_LoadLightMap();
 void Terrain_ComputeAllFlags();
 void Terrain_SetDrawMode(int option);
+// Reloads the terrain textures when the detail option differs from the one they were loaded with.
+void Terrain_CheckDetailChange();
 void Terrain_FreeTextures();
 void Terrain_LoadTextures();
 

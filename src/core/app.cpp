@@ -243,8 +243,11 @@ int App_Main(const char* commandLine) {
     render.readGraphicOptions();
     if (!render.chooseDriver(kAppClassName) || !render.driverInitialise(0))
         Error_Fatal("Gravenholt Init_Graphic_System");
-    // 12: PENDING(8.140) the graphics set-up supplies display flag bits 1 and 2.
-    FileSys_Start(g_app.driverKind == 1 ? kDisplayHardware : 0);
+    // 12. The driver choice may have fallen back to software: the archive index follows the
+    // driver in use.
+    const uint32_t displayFlags = render.displayFlags();
+    g_app.driverKind = (displayFlags & kDisplayHardware) ? 1 : 0;
+    FileSys_Start(displayFlags);
     shell.setupFont();
     cockpit.buildKeyNames();
     cockpit.mouseCapture();

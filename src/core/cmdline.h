@@ -28,6 +28,7 @@ struct CmdLineGlobals {
     // Display.
     bool fullScreen = true;        // "gdi" / "win" clear it
     int driverKind = 1;            // "D3D" 1 hardware, "SW" 0 software
+    bool driverChosen = false;     // "D3D" or "SW" stood on the line (else the player's setting decides)
 
     // Flow of the program.
     bool noShell = false;          // "noshell"; start-up replaces it by "a map name was given"

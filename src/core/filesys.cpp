@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "core/app.h"
+#include "core/configfile.h"
 #include "core/debug.h"
 #include "core/filecache.h"
 #include "core/zfs.h"
@@ -42,6 +43,7 @@ void FileSys_Start(uint32_t displayFlags) {
 
 void Data_Close() {
     Cache_FreeAll();
+    Cfg_Forget();  // the configuration file held came through the file system too
     Zix_Free();
     for (MappedFile* file : g_mapped) {
         Plat_UnmapFile(file->map);

@@ -17,7 +17,8 @@ void FileSys_Start(uint32_t displayFlags);
 // Like FileSys_Start, but reports failure instead of ending the program.
 bool FileSys_TryStart(uint32_t displayFlags);
 
-// Shutdown: frees every cached file, closes the archives and every mapped file.
+// Shutdown: frees every cached file (the configuration file held too), closes the archives and
+// every mapped file.
 void Data_Close();
 
 struct PlatMappedFile;

@@ -30,7 +30,7 @@ void StorePointer(const FixupEntry& entry, void* value) {
     if (entry.width == sizeof(void*)) std::memcpy(entry.field, &value, sizeof value);
 }
 
-// PENDING(3.101) the object pool installs its finder; until then no saved handle has an object.
+// Until the object pool installs its finder at start-up, no saved handle has an object.
 uint32_t NoObjects(uint32_t) { return 0; }
 FieldHandleFinder g_handleFinder = NoObjects;
 

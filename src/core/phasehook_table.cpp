@@ -5,6 +5,7 @@
 
 #include "core/phasehook.h"
 #include "core/registration.h"
+#include "fun3d/objectpool.h"
 
 namespace {
 
@@ -14,6 +15,7 @@ struct MemberAccessor {
 };
 
 const MemberAccessor kAccessors[] = {
+    {"GameObjectPool", GameObjectPool_Member},
     {nullptr, nullptr},  // modules add their rows above this one
 };
 

@@ -24,11 +24,24 @@ public:
     virtual void waitEvents(uint32_t timeoutMs) = 0;
     virtual int messageBox(const MessageBoxRecord& box) = 0;
     virtual void frameTick() {}
+
+    // Window placement and frame (borderless or with caption and border).
+    virtual void setPosition(WindowHandle, int /*x*/, int /*y*/) {}
+    virtual void setBordered(WindowHandle, bool /*bordered*/) {}
+    // The desktop's size; false when the backend does not know it.
+    virtual bool desktopSize(int* /*width*/, int* /*height*/) { return false; }
+    // The window's drawing surface. Frames come as 0x00RRGGBB words, width x height, row by row.
+    virtual bool surfaceOpen(WindowHandle) { return true; }
+    virtual void surfaceClose(WindowHandle) {}
+    virtual bool surfacePresent(WindowHandle, const uint32_t* /*xrgb*/, int /*width*/, int /*height*/) { return true; }
 };
 
 std::unique_ptr<PlatBackend> Plat_MakeHeadlessBackend();
 std::unique_ptr<PlatBackend> Plat_MakeSdlBackend();  // null when no display can be opened
 PlatBackend* Plat_Backend();  // the backend in use (headless when none was started)
+
+// For the window module: the window is going away, its surface with it.
+void Plat_SurfaceForget(WindowHandle window);
 
 // For backends: every window in creation order.
 std::vector<WindowHandle> Plat_AllWindows();

@@ -159,6 +159,16 @@ const std::string& Plat_ProfileDir() {
 std::string Plat_DataPath(const std::string& name) { return UnderDir(Plat_DataRoot(), name); }
 std::string Plat_ProfilePath(const std::string& name) { return UnderDir(Plat_ProfileDir(), name); }
 
+bool Plat_SyncFile(FILE* file) {
+    if (!file || std::fflush(file) != 0) return false;
+    return fsync(fileno(file)) == 0;
+}
+
+bool Plat_TruncateFile(FILE* file, long size) {
+    if (!file || size < 0 || std::fflush(file) != 0) return false;
+    return ftruncate(fileno(file), static_cast<off_t>(size)) == 0;
+}
+
 FILE* Plat_OpenFile(const std::string& path, const char* mode) {
     if (path.empty() || !mode) {
         errno = EINVAL;

@@ -24,6 +24,10 @@ std::string Plat_ProfilePath(const std::string& name);
 
 // fopen of a resolved path.
 FILE* Plat_OpenFile(const std::string& path, const char* mode);
+// Flushes the stream and has the system write it to the disk; false when either fails.
+bool Plat_SyncFile(FILE* file);
+// Cuts (or extends with zeros) an open file to size bytes.
+bool Plat_TruncateFile(FILE* file, long size);
 bool Plat_FileExists(const std::string& path);  // exists and is not a directory
 bool Plat_IsDirectory(const std::string& path);
 // Names (not paths) of the entries of a directory, sorted; empty when it is missing.

@@ -1,6 +1,7 @@
 #include "platform/system.h"
 
 #include <sys/mman.h>
+#include <unistd.h>
 
 #include <cstdlib>
 #include <cstring>
@@ -56,6 +57,20 @@ PlatBackend* Plat_Backend() {
         g_headless = true;
     }
     return g_backend.get();
+}
+
+std::string Plat_ExecutablePath() {
+    std::string path(256, '\0');
+    for (;;) {
+        ssize_t got = ::readlink("/proc/self/exe", path.data(), path.size());
+        if (got < 0) return std::string();
+        if (static_cast<size_t>(got) < path.size()) {
+            path.resize(static_cast<size_t>(got));
+            return path;
+        }
+        if (path.size() >= 65536) return std::string();
+        path.resize(path.size() * 2);  // the link may have been cut: try a larger buffer
+    }
 }
 
 void Plat_FrameTick() { Plat_Backend()->frameTick(); }

@@ -2,6 +2,7 @@
 #pragma once
 #include <cstddef>
 #include <cstdint>
+#include <string>
 
 enum class BackendKind { Sdl, Headless };
 
@@ -11,6 +12,9 @@ bool Plat_Init(BackendKind kind);
 void Plat_Shutdown();
 bool Plat_IsHeadless();
 bool Plat_IsInitialised();
+
+// The full path of the running program's own file; empty when the system cannot tell.
+std::string Plat_ExecutablePath();
 
 // Called once per game frame: the headless backend ends a run after
 // GRAVENHOLT_HEADLESS_FRAMES frames by closing the first window.

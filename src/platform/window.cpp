@@ -19,9 +19,12 @@ struct Window {
     std::string className;
     std::string caption;
     WindowProc proc = nullptr;
+    int x = 0;
+    int y = 0;
     int width = 0;
     int height = 0;
     int showState = SW_HIDE;
+    bool bordered = true;
 };
 
 struct Timer {
@@ -145,6 +148,7 @@ void Plat_DestroyWindow(WindowHandle handle) {
     if (found == Windows().end()) return;
     WindowProc proc = found->second.proc;
     proc(handle, WM_DESTROY, 0, 0);
+    Plat_SurfaceForget(handle);
     Plat_Backend()->destroyWindow(handle);
     Windows().erase(handle);
     if (g_focus == handle) g_focus = 0;
@@ -194,8 +198,33 @@ bool Plat_GetClientRect(WindowHandle handle, PlatRect* rect) {
 }
 
 bool Plat_GetWindowRect(WindowHandle handle, PlatRect* rect) {
-    // Our windows have no frame of their own: the window and client rectangles agree.
-    return Plat_GetClientRect(handle, rect);
+    // Our windows have no frame of their own: the window rectangle is the client rectangle at
+    // the window's place.
+    auto found = Windows().find(handle);
+    if (found == Windows().end() || !rect) return false;
+    const Window& window = found->second;
+    *rect = PlatRect{window.x, window.y, window.x + window.width, window.y + window.height};
+    return true;
+}
+
+void Plat_SetWindowPosition(WindowHandle handle, int x, int y) {
+    auto found = Windows().find(handle);
+    if (found == Windows().end()) return;
+    found->second.x = x;
+    found->second.y = y;
+    Plat_Backend()->setPosition(handle, x, y);
+}
+
+void Plat_SetWindowBordered(WindowHandle handle, bool bordered) {
+    auto found = Windows().find(handle);
+    if (found == Windows().end()) return;
+    found->second.bordered = bordered;
+    Plat_Backend()->setBordered(handle, bordered);
+}
+
+bool Plat_IsWindowBordered(WindowHandle handle) {
+    auto found = Windows().find(handle);
+    return found != Windows().end() && found->second.bordered;
 }
 
 void Plat_SetWindowSize(WindowHandle handle, int width, int height) {

@@ -138,6 +138,12 @@ std::string Plat_GetWindowCaption(WindowHandle window);
 bool Plat_GetClientRect(WindowHandle window, PlatRect* rect);
 bool Plat_GetWindowRect(WindowHandle window, PlatRect* rect);
 void Plat_SetWindowSize(WindowHandle window, int width, int height);
+// The window's place on the desktop (its top-left corner); Plat_GetWindowRect reports it.
+void Plat_SetWindowPosition(WindowHandle window, int x, int y);
+// A bordered window has a caption and a sizing border; a borderless one (a popup) has neither.
+// Windows start bordered.
+void Plat_SetWindowBordered(WindowHandle window, bool bordered);
+bool Plat_IsWindowBordered(WindowHandle window);
 WindowHandle Plat_SetFocus(WindowHandle window);  // returns the previous focus
 WindowHandle Plat_GetFocus();
 

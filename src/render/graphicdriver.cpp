@@ -5,6 +5,8 @@
 
 #include "core/debug.h"
 #include "core/seams/render.h"
+#include "platform/surface.h"
+#include "render/display.h"
 #include "render/palette.h"
 
 GraphicDriver g_graphicDriver;
@@ -37,8 +39,20 @@ int HardwareIsSoftware(GraphicDriver*) { return 0; }
 int SoftLockNothing(GraphicDriver*) { return 1; }
 void SoftNothing(GraphicDriver*) {}
 
-// PENDING(8.140) the display set-up runs its after-mode-change step (mouse reset, camera projections).
-void AfterModeChange() {}
+// The colours the software display shows its 8-bit frames with (the brightness curve applied).
+uint8_t SoftLogPalette[768];
+// The window's colours as they were when the display opened.
+uint8_t SoftSystemPalette[768];
+
+// The rasteriser leaves the last column and row unfilled: each row's last pixel takes the one to
+// its left, then the last row takes a copy of the row above.
+void MendEdges(GraphicBuffer& screen) {
+    const size_t width = static_cast<size_t>(screen.width);
+    const size_t height = static_cast<size_t>(screen.height);
+    if (width >= 2)
+        for (size_t y = 0; y < height; ++y) screen.pixels[y * width + width - 1] = screen.pixels[y * width + width - 2];
+    if (height >= 2) std::memcpy(screen.pixels + (height - 1) * width, screen.pixels + (height - 2) * width, width);
+}
 
 // PENDING(8.123) the blits replace these two stand-ins (opaque 8-bit copy and stretch only).
 void StandInCopy(GraphicBuffer* dst, const GraphicBuffer* src) {
@@ -220,7 +234,7 @@ int D3DDisplay_SetMode(GraphicDriver* record, int mode) {
     CurrentDisplayMode = mode;
     record->displayWidth = DisplayMode[mode].width;
     record->displayHeight = DisplayMode[mode].height;
-    AfterModeChange();
+    Graphic_AfterModeChange();
     return 1;
 }
 
@@ -253,7 +267,8 @@ int D3DDisplay_Clear(GraphicDriver*, uint32_t) {
 
 int SoftDisplay_Open(GraphicDriver* record) {
     if (record->displayOpen) SoftDisplay_Close(record);
-    // PENDING(8.140) the window's drawing surface and its header are set up here.
+    // The window's surface stands for its drawing context; without one the first present fails.
+    if (Plat_SurfaceOpen(record->window)) Plat_SurfaceGetPalette(record->window, SoftSystemPalette);
     record->displayOpen = 1;
     if (record->SetPalette) record->SetPalette(record, 0, 256, GamePalette, nullptr);
     int32_t width = record->screen.width, height = record->screen.height;
@@ -271,13 +286,17 @@ int SoftDisplay_Open(GraphicDriver* record) {
         return 0;
     }
     CurrentDisplayMode = -1;
-    for (int mode : {0, 5, 6, 7}) DisplayMode[mode].available = 1;
+    // Mode 0 and every fixed 8-bit mode: 5, 6 and 7, and 1 to 4 when "HiRes" offers them (the
+    // mode switch only takes modes on offer).
+    DisplayMode[0].available = 1;
+    for (int mode = 1; mode < kFirstHardwareMode; ++mode)
+        if (DisplayMode[mode].bitsPerPixel == 8) DisplayMode[mode].available = 1;
     return 1;
 }
 
 int SoftDisplay_Close(GraphicDriver* record) {
     if (!record->displayOpen) return 0;
-    // PENDING(8.140) the window's drawing surface and palette are given back here.
+    Plat_SurfaceClose(record->window);
     Graphic_FreeBuffer(&record->screen);
     record->screen.valid = 0;
     record->displayOpen = 0;
@@ -299,8 +318,9 @@ int SoftDisplay_SetPalette(GraphicDriver* record, int first, int count, const ui
 
 int SoftDisplay_ApplyPalette(GraphicDriver* record, const uint8_t* palette) {
     if (!record->displayOpen) return 0;
-    // PENDING(8.140) the shown palette reaches the window's surface here; 16-bit buffers take
-    // the same colours.
+    std::memcpy(SoftLogPalette, palette, sizeof SoftLogPalette);
+    Plat_SurfaceSetPalette(record->window, SoftLogPalette);
+    // 16-bit buffers take the same colours.
     for (int i = 0; i < 256; ++i) {
         uint16_t r = palette[i * 3], g = palette[i * 3 + 1], b = palette[i * 3 + 2];
         PaletteColors16[i] = static_cast<uint16_t>(((r >> 3) << 11) | ((g >> 2) << 5) | (b >> 3));
@@ -321,6 +341,8 @@ int SoftDisplay_SetMode(GraphicDriver* record, int mode) {
     }
     CurrentDisplayMode = mode;
     Graphic_FreeBuffer(&record->screen);
+    // A new screen shows colour 0 until drawn, not what the memory held.
+    std::memset(fresh.pixels, 0, static_cast<size_t>(fresh.width) * static_cast<size_t>(fresh.height));
     record->screen = fresh;
     int32_t width = entry.bufferWidth, height = entry.bufferHeight;
     record->windowRect[0] = 0;
@@ -331,20 +353,38 @@ int SoftDisplay_SetMode(GraphicDriver* record, int mode) {
     record->displayHeight = height;
     bool fullScreen = mode == 5 && width == record->desktopWidth && height == record->desktopHeight;
     record->windowStyle = fullScreen ? kWindowStylePopup : kWindowStyleFramed;
-    // PENDING(8.140) the window takes the style, its frame and a centred place on the desktop.
-    if (record->window) Plat_SetWindowSize(record->window, width, height);
-    AfterModeChange();
+    if (record->window) {
+        // Our windows have no frame of their own: the frame is the client size. Centred
+        // horizontally at the top of the desktop.
+        Plat_SetWindowBordered(record->window, !fullScreen);
+        Plat_SetWindowSize(record->window, width, height);
+        Plat_SetWindowPosition(record->window, (record->desktopWidth - width) / 2, 0);
+        Plat_ShowWindow(record->window, SW_SHOW);
+        Plat_SurfaceSetPalette(record->window, SoftLogPalette);
+    }
+    Graphic_AfterModeChange();
     return 1;
 }
 
-DrawContext SoftDisplay_GetDrawDC(GraphicDriver*) {
-    // PENDING(8.140) the window's drawing context.
-    return nullptr;
+DrawContext SoftDisplay_GetDrawDC(GraphicDriver* record) {
+    // The window's surface is what 2-D system drawing would go to; it is named by the window.
+    return Plat_SurfaceIsOpen(record->window) ? reinterpret_cast<DrawContext>(static_cast<uintptr_t>(record->window))
+                                              : nullptr;
 }
 
 int SoftDisplay_Present(GraphicDriver* record) {
     if (!record->displayOpen) return 0;
-    // PENDING(8.140) the buffer is shown in the window through the platform's surface.
+    GraphicBuffer& screen = record->screen;
+    bool shown = screen.valid == 1 && screen.format == kGraphicFormat8 && screen.pixels &&
+                 screen.pixels != Graphic_HardwareScreenMarker();
+    if (shown) {
+        MendEdges(screen);
+        shown = Plat_SurfacePresent8(record->window, screen.pixels, screen.width, screen.height, screen.width);
+    }
+    if (!shown) {
+        record->errorCode = kGraphicErrorPresent;
+        return 0;
+    }
     return 1;
 }
 
@@ -394,7 +434,7 @@ bool Graphic_TextureReloadPending() { return g_textureReload; }
 
 bool Graphic_Initialise(int mode) {
     GraphicDriver& driver = g_graphicDriver;
-    // PENDING(8.140) until the driver choice fills the record there is nothing to set up.
+    // Before the driver choice fills the record there is nothing to set up.
     if (driver.driverKind == 0) return true;
     if (!driver.SetMode || !driver.SetMode(&driver, mode)) return false;
     g_shutDown = false;
@@ -465,6 +505,15 @@ void Render_InstallSeam() {
     seam.driverSetMode = Graphic_SetMode;
     seam.driverResize = Graphic_Resize;
     seam.driverWasShutDown = Graphic_WasShutDown;
+    seam.readGraphicOptions = [] { GraphicOptions_StartRun(); };
+    seam.chooseDriver = Render_ChooseDriver;
+    seam.saveGraphicOptions = [](bool) { Save_Graphic_Options(); };
+    seam.lineDoublingRestore = Render_LineDoublingRestore;
+    seam.driverClear = [](int colour) {
+        GraphicDriver& driver = g_graphicDriver;
+        if (driver.driverKind == kDriverSoftware && driver.Clear) driver.Clear(&driver, static_cast<uint32_t>(colour));
+    };
+    seam.displayFlags = [] { return GraphicD3DFlags; };
     seam.initBrightness = Palette_BuildGammaCurves;
     seam.presentForbidden = Graphic_TextureReloadPending;
     seam.lockFrame = Graphic_LockFrame;

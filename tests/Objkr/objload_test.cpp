@@ -115,12 +115,13 @@ TEST_F(ObjLoadTest, HoverTankBuildsItsPartTree) {
     EXPECT_FLOAT_EQ(body->dynamics.mass, 1800.0f);
     EXPECT_FLOAT_EQ(body->dynamics.invMass, 1.0f / 1800.0f);
     EXPECT_EQ(result.collisionGiven, 1);
-    EXPECT_FLOAT_EQ(result.collision[3], 2.0f);
+    EXPECT_FLOAT_EQ(result.collision[0], 3.0f);
     ObjLoadCollision* attached = ObjLoad_NewMatrix(result);
     EXPECT_EQ(attached->counts[0], 4);
-    EXPECT_FLOAT_EQ(attached->values[0], result.collision[7]);
-    EXPECT_FLOAT_EQ(attached->values[4], result.collision[11]);
-    EXPECT_FLOAT_EQ(attached->values[11], result.collision[0]);
+    EXPECT_EQ(attached->counts[2], 4);
+    // Slab bounds ascending per axis: x from s7, y from s11, z from s3.
+    const float expected[12] = {-2.0f, -2.0f / 3, 2.0f / 3, 2.0f, 0.0f, 0.5f, 1.0f, 1.5f, -3.0f, -1.0f, 1.0f, 3.0f};
+    for (int i = 0; i < 12; ++i) EXPECT_NEAR(attached->values[i], expected[i], 1e-5) << i;
     EXPECT_EQ(result.extraGiven, 1);
     const uint8_t zeros[kEntityExtraSize] = {};
     EXPECT_EQ(std::memcmp(result.extra, zeros, kEntityExtraSize), 0);
@@ -200,7 +201,9 @@ TEST_F(ObjLoadTest, EverySampleModelReads) {
         for (const content::ModelPart& part : model.parts) {
             Entity* e = ObjLoad_FindByName(root, part.record.name.c_str());
             ASSERT_NE(e, nullptr) << part.record.name;
-            if (part.record.type < 70) EXPECT_NE(e->geometry, nullptr) << part.record.name;
+            if (part.record.type < 70) {
+                EXPECT_NE(e->geometry, nullptr) << part.record.name;
+            }
         }
     }
 }

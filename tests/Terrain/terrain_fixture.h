@@ -18,24 +18,13 @@
 #include "core/zix.h"
 #include "platform/msgbox.h"
 #include "platform/paths.h"
+#include "support/data_root_fixture.h"
 #include "terrain_writer.h"
 
-class TerrainTest : public ::testing::Test {
+class TerrainTest : public DataRootTest {
 protected:
     void SetUp() override {
-        std::string pattern = (std::filesystem::temp_directory_path() / "gv_terrain_XXXXXX").string();
-        ASSERT_NE(mkdtemp(pattern.data()), nullptr);
-        root = pattern;
-        std::filesystem::create_directories(root + "/profile");
-        Plat_SetDataRoot(root);
-        Plat_SetProfileDir(root + "/profile");
-        Plat_ForgetDirectoryCache();
-        Plat_ClearMessageBoxLog();
-        Plat_SetMessageBoxPolicy(nullptr);
-        Error_ResetForTests();
-        Data_Close();
-        Cache_Init();
-        Debug_SetOutputMode(0);
+        DataRootTest::SetUp();
         Terrain_SetBaseHeight(0);
     }
     void TearDown() override {
@@ -43,15 +32,7 @@ protected:
         Terrain_ClearEntityList();
         Terrain_SetBaseHeight(0);
         Terrain_SetFileName("");
-        Data_Close();
-        Plat_SetDataRoot(".");
-        Plat_SetProfileDir("");
-        Plat_SetMessageBoxPolicy(nullptr);
-        Plat_ClearMessageBoxLog();
-        Error_ResetForTests();
-        std::error_code ec;
-        std::filesystem::remove_all(root, ec);
-        Plat_ForgetDirectoryCache();
+        DataRootTest::TearDown();
     }
 
     // Packs the records into an archive and builds the index over it.
@@ -75,12 +56,6 @@ protected:
         Terrain_Init(0);
     }
 
-    std::vector<std::string> BoxTexts() const {
-        std::vector<std::string> texts;
-        for (const MessageBoxRecord& box : Plat_MessageBoxLog()) texts.push_back(box.text);
-        return texts;
-    }
-
     // A map of width x depth metres from (minX, minZ) with the given ground.
     static content::TerrainMapSpec Map(const std::string& name, int width, int depth, int minX = 0, int minZ = 0,
                                        std::function<uint16_t(int, int)> height = nullptr,
@@ -95,6 +70,4 @@ protected:
         spec.material = std::move(material);
         return spec;
     }
-
-    std::string root;
 };

@@ -6,7 +6,6 @@
 #include <fstream>
 #include <iterator>
 
-#include "Terrain/trnfile.h"
 #include "content.h"
 #include "support/exit_trap.h"
 #include "terrain_fixture.h"
@@ -335,31 +334,47 @@ TEST_F(TerrainTest, EntityListKeepsHeadThenNewestAndReleasesEach) {
     Terrain_EntityOps() = saved;
 }
 
-TEST(TrnFile, FindsKeysBySectionIgnoringCaseBlanksAndComments) {
+TEST_F(TerrainTest, SettingsAreReadAsConfigurationText) {
+    // Sections and keys in any case and spacing, comments, hexadecimal and octal numbers; a key
+    // that merely ends in a wanted one and the same key in other sections do not count.
     const std::string text =
         "; map settings\n"
         "[World]\n"
         "Width = 99\n"
         "  [ size ]  // the zones\n"
+        "TileWidth = 7\n"
         "WIDTH=2560\r\n"
         "  depth   =  0x500 ; hexadecimal\n"
-        "MinX = 010\n"
-        "MinZ = banana\n"
-        "TileSize = 7\n"
-        "Name = Flat Land  \n"
+        "MinX = 024000\n"
+        "MinZ = 1280\n"
+        "Height = 7\n"
         "[Other]\n"
         "Height = 5\n";
-    const char* t = text.c_str();
-    EXPECT_EQ(Trn_GetInt(t, text.size(), "Size", "Width", -1), 2560);
-    EXPECT_EQ(Trn_GetInt(t, text.size(), "World", "Width", -1), 99);
-    EXPECT_EQ(Trn_GetInt(t, text.size(), "Size", "Depth", -1), 0x500);
-    EXPECT_EQ(Trn_GetInt(t, text.size(), "Size", "MinX", -1), 8);
-    EXPECT_EQ(Trn_GetInt(t, text.size(), "Size", "MinZ", -1), -1) << "not a number";
-    EXPECT_EQ(Trn_GetInt(t, text.size(), "Size", "Height", -1), -1) << "in another section";
-    EXPECT_EQ(Trn_GetInt(t, text.size(), "Size", "Size", -1), -1) << "whole keys only";
-    EXPECT_EQ(Trn_GetInt(t, text.size(), "Missing", "Width", 3), 3);
-    std::string value;
-    ASSERT_TRUE(Trn_FindValue(t, text.size(), "size", "name", &value));
-    EXPECT_EQ(value, "Flat Land");
-    EXPECT_EQ(Trn_GetInt(t, 10, "Size", "Width", -2), -2) << "only the given length is read";
+    content::TerrainMapSpec spec = Map("conf", 2560, 1280, 10240, 1280, Tagged);
+    std::vector<content::ArchiveRecord> records = content::TerrainRecords(spec);
+    records[0].data = text;
+    Install(records);
+    Load("conf");
+    EXPECT_EQ(Terrain_ZoneCount(), 2);
+    EXPECT_EQ(ZoneMap[1][8], 0);
+    EXPECT_EQ(ZoneMap[1][9], 1);
+    EXPECT_EQ(TerrainBounds.minX, 1024);
+    EXPECT_EQ(TerrainBounds.maxX, 1280);
+    EXPECT_EQ(TerrainBounds.minZ, 128);
+    EXPECT_EQ(TerrainBounds.maxZ, 256);
+    EXPECT_EQ(Terrain_GetBaseHeight(), 7);
+    EXPECT_EQ(Terrain_GetCellValue(1030, 130), Tagged(1030, 130));
+
+    // Another data set with a file of the same name: its settings are read, not the old ones.
+    Terrain_FreeAll();
+    Data_Close();
+    Cache_Init();
+    spec = Map("conf", 1280, 1280, 0, 0, Tagged);
+    spec.baseHeight = 3;
+    Install(spec);
+    Load("conf");
+    EXPECT_EQ(Terrain_ZoneCount(), 1);
+    EXPECT_EQ(ZoneMap[0][0], 0);
+    EXPECT_EQ(TerrainBounds.maxX, 128);
+    EXPECT_EQ(Terrain_GetBaseHeight(), 3);
 }

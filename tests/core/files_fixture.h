@@ -16,37 +16,18 @@
 #include "core/zix.h"
 #include "platform/msgbox.h"
 #include "platform/paths.h"
+#include "support/data_root_fixture.h"
 
-class FilesTest : public ::testing::Test {
+class FilesTest : public DataRootTest {
 protected:
     void SetUp() override {
-        std::string pattern = (std::filesystem::temp_directory_path() / "gv_files_XXXXXX").string();
-        ASSERT_NE(mkdtemp(pattern.data()), nullptr);
-        root = pattern;
-        std::filesystem::create_directories(root + "/profile");
-        Plat_SetDataRoot(root);
-        Plat_SetProfileDir(root + "/profile");
-        Plat_ForgetDirectoryCache();
-        Plat_ClearMessageBoxLog();
-        Plat_SetMessageBoxPolicy(nullptr);
-        Error_ResetForTests();
-        Data_Close();
-        Cache_Init();
+        DataRootTest::SetUp();
         CmdLine_Globals().quietMissingFiles = true;
-        Debug_SetOutputMode(0);
         Debug_SetLogPath("debug.log");
     }
     void TearDown() override {
-        Data_Close();
         Cache_FailNextAllocations(0);
-        Plat_SetDataRoot(".");
-        Plat_SetProfileDir("");
-        Plat_SetMessageBoxPolicy(nullptr);
-        Plat_ClearMessageBoxLog();
-        Error_ResetForTests();
-        std::error_code ec;
-        std::filesystem::remove_all(root, ec);
-        Plat_ForgetDirectoryCache();
+        DataRootTest::TearDown();
     }
 
     std::string Path(const std::string& rel) const { return root + "/" + rel; }
@@ -68,11 +49,4 @@ protected:
         std::string error;
         ASSERT_TRUE(content::WriteIndex(Path(rel), spec, &error)) << error;
     }
-    std::vector<std::string> BoxTexts() const {
-        std::vector<std::string> texts;
-        for (const MessageBoxRecord& box : Plat_MessageBoxLog()) texts.push_back(box.text);
-        return texts;
-    }
-
-    std::string root;
 };

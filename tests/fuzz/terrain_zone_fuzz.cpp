@@ -12,6 +12,7 @@
 #include "Terrain/terrheight.h"
 #include "Terrain/terramap.h"
 #include "archive_writer.h"
+#include "core/configfile.h"
 #include "core/debug.h"
 #include "core/zix.h"
 #include "platform/exit.h"
@@ -77,6 +78,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     WriteFile(dir + "/addon/fuzz.hgt", Filled(heightBytes, data, size));
     WriteFile(dir + "/addon/fuzz.mat", Filled(materialBytes, data, size));
 
+    Cfg_Forget();  // the settings file was rewritten behind the reader's back
     Terrain_SetFileName("fuzz");
     try {
         if (Terrain_ReadZoneFiles() && Terrain_LoadZone(nullptr)) {

@@ -7,6 +7,7 @@
 #include "core/seams/render.h"
 #include "platform/clock.h"
 #include "platform/msgbox.h"
+#include "platform/window.h"
 #include "render/graphicdriver.h"
 #include "render/palette.h"
 
@@ -39,6 +40,7 @@ protected:
     void SetUp() override { Reset(); }
     void TearDown() override { Reset(); }
     static void Reset() {
+        if (g_graphicDriver.window) Plat_DestroyWindow(g_graphicDriver.window);
         Graphic_ClearRecord(&g_graphicDriver);
         GraphicD3DFlags = 0;
         Graphic_HardwareScreen() = HardwareScreenState{};
@@ -48,9 +50,11 @@ protected:
         g_calls = Calls{};
         Plat_ClearMessageBoxLog();
     }
-    // A software record whose display is open on a width x height screen.
+    // A software record whose display is open on a width x height screen in a window.
     static GraphicDriver& OpenSoftware(int width, int height) {
         GraphicDriver& d = g_graphicDriver;
+        Plat_RegisterClass("DriverTest", Plat_DefWindowProc);
+        if (!Plat_IsWindow(d.window)) d.window = Plat_CreateWindow("DriverTest", "DriverTest", width, height);
         Graphic_ApplyTemplate(&d, kSoftwareDriverTemplate);
         d.screen.width = width;
         d.screen.height = height;

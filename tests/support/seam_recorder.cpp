@@ -256,6 +256,7 @@ void InstallAll() {
     GV_RECORD(Seam_Net, "net", drawScoreboard);
     GV_RECORD(Seam_Net, "net", drawStatsGraph);
     GV_RECORD_RESULT(Seam_Net, "net", startNetworkShell, true);
+    GV_RECORD(Seam_Net, "net", signalGameStart);
 }
 
 }  // namespace

@@ -1,5 +1,10 @@
 // What the core calls of unit AI: the mission driver and collision avoidance.
 #pragma once
+#include "core/mathlib.h"
+
+class AiPath;
+class GameObject;
+class sObject;
 
 struct AiSeam {
     void (*missionClearCurrent)();
@@ -11,6 +16,15 @@ struct AiSeam {
     void (*collisionCfgRead)();  // "Collision.cfg"
     void (*avoidanceStart)();
     void (*avoidanceFree)();
+
+    // Game objects.
+    // A new user process bound to the current mission and the object (null when none is made).
+    sObject* (*createUserProcess)(GameObject* object);
+    // An unnamed two-point path, owned by the command that holds it.
+    AiPath* (*pathNew)(const Vector2D& from, const Vector2D& to);
+    void (*pathFree)(AiPath* path);
+    // The path's first point; false for a path without points.
+    bool (*pathFirstPoint)(const AiPath* path, Vector2D* out);
 };
 
 AiSeam& Seam_Ai();

@@ -2,6 +2,8 @@
 #pragma once
 #include "platform/window.h"
 
+struct Entity;
+
 struct AudioSeam {
     void (*audioInit)(WindowHandle window);
     void (*audioShutdown)();
@@ -25,6 +27,11 @@ struct AudioSeam {
     void (*cdPlayTrack)(int track, bool forced);
     void (*cdPlayMissionTrack)();
     void (*cdStop)();
+
+    // The world model and the game objects.
+    // Plays a named sound attached to the owner, which it then follows; the sound instance, or
+    // null when the name or the owner is missing or audio is off.
+    void* (*soundPlayOnObject)(const char* name, Entity* owner);
 };
 
 AudioSeam& Seam_Audio();

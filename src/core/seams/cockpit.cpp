@@ -1,11 +1,24 @@
 #include "core/seams/cockpit.h"
 
+#include "core/seams/net.h"
+#include "core/seams/shell.h"
+
 namespace {
 
 // PENDING(9.103) the input devices and force feedback (its own Part) replace these stand-ins.
 void Nothing() {}
 void NothingOn(bool) {}
 void NothingMessage(uint32_t, WParam, LParam) {}
+
+// PENDING(9.104) the game keys' cheat accessors; until then the cheat bits of the player
+// settings' flag word (offset 88) are read directly, and none counts in a network game.
+uint32_t CheatFlagsFromSettings() {
+    if (Seam_Net().isNetworkGame()) return 0;
+    const uint8_t* def = Seam_Shell().playerDef();
+    if (!def) return 0;
+    const uint32_t flags = def[88] | uint32_t(def[89]) << 8 | uint32_t(def[90]) << 16 | uint32_t(def[91]) << 24;
+    return flags & 0xE;
+}
 
 CockpitSeam MakeDefault() {
     CockpitSeam seam{};
@@ -16,6 +29,8 @@ CockpitSeam MakeDefault() {
     seam.mouseCapture = Nothing;
     seam.mouseRelease = Nothing;
     seam.inputClose = Nothing;
+    seam.mouseRequestReset = [] {};               // PENDING(9.103)
+    seam.labelMapGetLabel = [](const char*, const char*, char*) { return false; };  // PENDING(9.102)
     seam.keyboardClearState = Nothing;
     seam.keyboardOnMessage = NothingMessage;
     seam.mouseOnMessage = NothingMessage;
@@ -39,6 +54,10 @@ CockpitSeam MakeDefault() {
     seam.cameraInsideViewSwitch = [] { return false; };  // PENDING(9.105)
     seam.sightPausedStep = [](float) {};          // PENDING(9.141)
     seam.writeMapImage = [] {};                   // PENDING(9.143)
+    seam.cheatFlags = CheatFlagsFromSettings;
+    seam.unitGroupsDropHandle = [](uint32_t) {};           // PENDING(9.121)
+    seam.reportUnderAttack = [](GameObject*) {};           // PENDING(9.129)
+    seam.setObjective = [](GameObject*, uint8_t) {};       // PENDING(9.107)
     return seam;
 }
 

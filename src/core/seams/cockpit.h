@@ -2,6 +2,8 @@
 #pragma once
 #include "platform/window.h"
 
+class GameObject;
+
 struct CockpitSeam {
     void (*forceFeedbackStart)();
     void (*forceFeedbackEnable)(bool on);
@@ -9,7 +11,11 @@ struct CockpitSeam {
     void (*buildKeyNames)();
     void (*mouseCapture)();
     void (*mouseRelease)();
+    void (*mouseRequestReset)();  // the mouse re-reads its state (after a display-mode change)
     void (*inputClose)();
+    // Replaces out (at least 256 characters) with the "label.map" text of section/entry when
+    // there is one; returns whether it did.
+    bool (*labelMapGetLabel)(const char* section, const char* entry, char* out);
     void (*keyboardClearState)();
     void (*keyboardOnMessage)(uint32_t message, WParam wParam, LParam lParam);
     void (*mouseOnMessage)(uint32_t message, WParam wParam, LParam lParam);
@@ -35,6 +41,17 @@ struct CockpitSeam {
     bool (*cameraInsideViewSwitch)();
     void (*sightPausedStep)(float frameTime);
     void (*writeMapImage)();  // "shellmap" / "largemap"
+
+    // Game objects.
+    // The cheat bits (0x2 free building, 0x4 unlimited ammunition, 0x8 invulnerability); 0 in a
+    // network game.
+    uint32_t (*cheatFlags)();
+    void (*unitGroupsDropHandle)(uint32_t handle);
+    // An object of the user's side was shot by an enemy.
+    void (*reportUnderAttack)(GameObject* object);
+    // Adds the object to the marked-objects list (marked != 0) or withdraws it, and keeps the
+    // flag in the object.
+    void (*setObjective)(GameObject* object, uint8_t marked);
 };
 
 CockpitSeam& Seam_Cockpit();

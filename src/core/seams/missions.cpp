@@ -5,6 +5,7 @@ namespace {
 MissionsSeam MakeDefault() {
     MissionsSeam s{};
     s.createByName = [](const char*) {};  // PENDING(7.101)
+    s.difficulty = [] { return 2; };      // PENDING(7.102)
     return s;
 }
 

@@ -20,6 +20,10 @@ NetSeam MakeDefault() {
     seam.drawStatsGraph = [] {};                      // PENDING(12.128)
     seam.startNetworkShell = [] { return false; };    // PENDING(12.141)
     seam.networkMapName = [] { return ""; };          // PENDING(12.109)
+    seam.signalGameStart = [] {};                     // PENDING(12.143)
+    seam.publishState = [](NetObject*) {};            // PENDING(12.103)
+    seam.forgetRemote = [](NetObject*) {};            // PENDING(12.103)
+    seam.identityGone = [](NetObject*) {};            // PENDING(12.103)
     return seam;
 }
 

@@ -1,6 +1,8 @@
 // What the core calls of multiplayer.
 #pragma once
 
+class NetObject;
+
 struct NetSeam {
     bool (*isNetworkGame)();
 
@@ -17,6 +19,15 @@ struct NetSeam {
     void (*drawStatsGraph)();
     bool (*startNetworkShell)();  // false when the network shell fails to start
     const char* (*networkMapName)();
+
+    // The content checksum: services the lobby's game-start exchange once, before each file,
+    // so that a waiting session keeps answering.
+    void (*signalGameStart)();
+
+    // Game objects' network identities.
+    void (*publishState)(NetObject* object);  // packs the object's state and sends it at once
+    void (*forgetRemote)(NetObject* object);  // leaves the map of remotely owned objects
+    void (*identityGone)(NetObject* object);  // the identity is destroyed: no map may keep it
 };
 
 NetSeam& Seam_Net();

@@ -7,14 +7,14 @@
 
 namespace {
 
-// PENDING(8.140) the display set-up replaces this stand-in: it opens the main window only.
+// The defaults until the renderer installs its own (Render_InstallSeam): the driver choice only
+// opens the main window, and the display hooks do nothing.
 bool StandInChooseDriver(const char* className) {
     WindowHandle window = Plat_CreateWindow(className, "Gravenholt", 640, 480);
     if (window) Plat_ShowWindow(window, SW_SHOW);
     return window != 0;
 }
 
-// PENDING(8.101) the graphics-driver record's hooks replace these stand-ins.
 bool StandInInitialise(int) { return true; }
 void StandInNothing() {}
 void StandInSetMode(int) {}
@@ -39,6 +39,8 @@ RenderSeam MakeDefault() {
     seam.driverSetMode = StandInSetMode;
     seam.driverResize = StandInNothing;
     seam.driverWasShutDown = StandInNotShutDown;
+    seam.driverClear = [](int) {};
+    seam.displayFlags = [] { return App_Globals().driverKind == 1 ? 1u : 0u; };
     seam.saveGraphicOptions = StandInSaveOptions;
     seam.initBrightness = StandInNothing;
     seam.freeSprites = StandInNothing;
@@ -65,12 +67,12 @@ RenderSeam MakeDefault() {
     seam.animTexFree = StandInNothing;  // PENDING(8.125)
     seam.spriteTablesReset = StandInNothing;  // PENDING(8.143)
     seam.graphicBuffersFree = StandInNothing;  // PENDING(8.141)
-    seam.presentForbidden = [] { return false; };  // PENDING(8.101)
+    seam.presentForbidden = [] { return false; };
     seam.setHeadingMatrix = [](RenderView*) {};  // PENDING(8.120)
-    seam.clearBackground = [](RenderView*) {};  // PENDING(8.101)
-    seam.lineDoublingRestore = StandInNothing;  // PENDING(8.101)
-    seam.lockFrame = [] { return true; };  // PENDING(8.101)
-    seam.unlockFrame = StandInNothing;  // PENDING(8.101)
+    seam.clearBackground = [](RenderView*) {};
+    seam.lineDoublingRestore = StandInNothing;
+    seam.lockFrame = [] { return true; };
+    seam.unlockFrame = StandInNothing;
     seam.beginScene = StandInNothing;  // PENDING(8.103)
     seam.endScene = StandInNothing;  // PENDING(8.103)
     seam.lockBackBuffer = [] { return false; };  // PENDING(8.103)

@@ -20,6 +20,11 @@ struct RenderSeam {
     void (*driverSetMode)(int value);
     void (*driverResize)();
     bool (*driverWasShutDown)();
+    // The driver's clear: the software screen filled with a colour index.
+    void (*driverClear)(int colour);
+    // The display flags after the driver choice: bit 0 the hardware driver is used, 2 its device
+    // is up, 4 large assets (the archive index is chosen by them).
+    uint32_t (*displayFlags)();
     // Writes the crash-detect record; cleanExit marks an orderly end.
     void (*saveGraphicOptions)(bool cleanExit);
     void (*initBrightness)();

@@ -15,6 +15,9 @@ WeaponsSeam MakeDefault() {
     s.explosionClassFreeAll = [] {};              // PENDING(4.103)
     s.ordnanceClassFreeAll = [] {};               // PENDING(4.102)
     s.weaponClassFreeAll = [] {};                 // PENDING(4.101)
+    s.weaponClassBuild = [](WeaponClass*, Entity*, Entity*) -> Weapon* { return nullptr; };  // PENDING(4.101)
+    s.weaponDestroy = [](Weapon*) {};                                                       // PENDING(4.101)
+    s.weaponClassName = [](const WeaponClass*) { return ""; };                              // PENDING(4.101)
     return s;
 }
 

@@ -2,6 +2,9 @@
 #pragma once
 
 struct RenderView;
+struct Entity;
+class Weapon;
+class WeaponClass;
 
 struct WeaponsSeam {
     void (*weaponUpdateAll)(float frameTime);
@@ -15,6 +18,12 @@ struct WeaponsSeam {
     void (*explosionClassFreeAll)();
     void (*ordnanceClassFreeAll)();
     void (*weaponClassFreeAll)();
+
+    // Game objects.
+    // A weapon of the class mounted on the owner's hardpoint part; null when it cannot be built.
+    Weapon* (*weaponClassBuild)(WeaponClass* weaponClass, Entity* owner, Entity* hardpoint);
+    void (*weaponDestroy)(Weapon* weapon);
+    const char* (*weaponClassName)(const WeaponClass* weaponClass);  // the 8-character definition name
 };
 
 WeaponsSeam& Seam_Weapons();

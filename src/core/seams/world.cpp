@@ -1,5 +1,7 @@
 #include "core/seams/world.h"
 
+#include "core/seams/render.h"
+
 namespace {
 
 WorldSeam MakeDefault() {
@@ -46,7 +48,8 @@ WorldSeam MakeDefault() {
     s.terrainTypeMapPending = [] { return false; };           // PENDING(2.137)
     s.skyLoad = [] {};                                        // PENDING(2.134)
     s.skyFree = [] {};                                        // PENDING(2.134)
-    s.skyDraw = [](RenderView*, int, int) {};                 // PENDING(2.134)
+    // PENDING(2.134) until the sky exists, the software frame is cleared to the sky colour.
+    s.skyDraw = [](RenderView*, int colour, int) { Seam_Render().driverClear(colour); };
     return s;
 }
 

@@ -62,6 +62,7 @@ LParam MousePoint(int x, int y) { return static_cast<LParam>((x & 0xFFFF) | ((y 
 class SdlBackend final : public PlatBackend {
 public:
     ~SdlBackend() override {
+        for (auto& [handle, surface] : surfaces_) releaseSurface(surface);
         for (auto& [handle, window] : windows_) SDL_DestroyWindow(window);
         SDL_Quit();
     }
@@ -76,6 +77,7 @@ public:
     }
 
     void destroyWindow(WindowHandle handle) override {
+        surfaceClose(handle);
         auto found = windows_.find(handle);
         if (found == windows_.end()) return;
         SDL_DestroyWindow(found->second);
@@ -99,6 +101,58 @@ public:
 
     void setSize(WindowHandle handle, int width, int height) override {
         if (SDL_Window* window = find(handle)) SDL_SetWindowSize(window, width, height);
+    }
+
+    void setPosition(WindowHandle handle, int x, int y) override {
+        if (SDL_Window* window = find(handle)) SDL_SetWindowPosition(window, x, y);
+    }
+
+    void setBordered(WindowHandle handle, bool bordered) override {
+        if (SDL_Window* window = find(handle)) SDL_SetWindowBordered(window, bordered ? SDL_TRUE : SDL_FALSE);
+    }
+
+    bool desktopSize(int* width, int* height) override {
+        SDL_DisplayMode mode;
+        if (SDL_GetDesktopDisplayMode(0, &mode) != 0) return false;
+        *width = mode.w;
+        *height = mode.h;
+        return true;
+    }
+
+    // The surface is a renderer on the window with one streaming texture of the frame's size;
+    // the texture is stretched over the whole window.
+    bool surfaceOpen(WindowHandle handle) override {
+        SDL_Window* window = find(handle);
+        if (!window) return false;
+        if (surfaces_.count(handle)) return true;
+        SDL_Renderer* renderer = SDL_CreateRenderer(window, -1, 0);
+        if (!renderer) renderer = SDL_CreateRenderer(window, -1, SDL_RENDERER_SOFTWARE);
+        if (!renderer) return false;
+        surfaces_[handle] = SdlSurface{renderer, nullptr, 0, 0};
+        return true;
+    }
+
+    void surfaceClose(WindowHandle handle) override {
+        auto found = surfaces_.find(handle);
+        if (found == surfaces_.end()) return;
+        releaseSurface(found->second);
+        surfaces_.erase(found);
+    }
+
+    bool surfacePresent(WindowHandle handle, const uint32_t* xrgb, int width, int height) override {
+        auto found = surfaces_.find(handle);
+        if (found == surfaces_.end()) return false;
+        SdlSurface& surface = found->second;
+        if (!surface.texture || surface.width != width || surface.height != height) {
+            if (surface.texture) SDL_DestroyTexture(surface.texture);
+            surface.texture = SDL_CreateTexture(surface.renderer, SDL_PIXELFORMAT_RGB888,
+                                                SDL_TEXTUREACCESS_STREAMING, width, height);
+            surface.width = surface.texture ? width : 0;
+            surface.height = surface.texture ? height : 0;
+            if (!surface.texture) return false;
+        }
+        if (SDL_UpdateTexture(surface.texture, nullptr, xrgb, width * 4) != 0) return false;
+        return redraw(surface);
     }
 
     void captureMouse(WindowHandle handle, bool capture) override {
@@ -148,6 +202,27 @@ public:
     }
 
 private:
+    struct SdlSurface {
+        SDL_Renderer* renderer;
+        SDL_Texture* texture;
+        int width;
+        int height;
+    };
+
+    static void releaseSurface(SdlSurface& surface) {
+        if (surface.texture) SDL_DestroyTexture(surface.texture);
+        if (surface.renderer) SDL_DestroyRenderer(surface.renderer);
+        surface = SdlSurface{nullptr, nullptr, 0, 0};
+    }
+
+    static bool redraw(SdlSurface& surface) {
+        if (SDL_SetRenderDrawColor(surface.renderer, 0, 0, 0, 255) != 0 || SDL_RenderClear(surface.renderer) != 0)
+            return false;
+        if (surface.texture && SDL_RenderCopy(surface.renderer, surface.texture, nullptr, nullptr) != 0) return false;
+        SDL_RenderPresent(surface.renderer);
+        return true;
+    }
+
     SDL_Window* find(WindowHandle handle) {
         auto found = windows_.find(handle);
         return found == windows_.end() ? nullptr : found->second;
@@ -179,12 +254,21 @@ private:
                         Plat_PostMessage(handle, WM_ACTIVATE, WA_INACTIVE, 0);
                         Plat_PostMessage(handle, WM_ACTIVATEAPP, 0, 0);
                         break;
-                    case SDL_WINDOWEVENT_SIZE_CHANGED:
+                    case SDL_WINDOWEVENT_SIZE_CHANGED: {
+                        auto surface = surfaces_.find(handle);
+                        if (surface != surfaces_.end()) redraw(surface->second);
                         Plat_PostMessage(handle, WM_SIZE, SIZE_RESTORED,
                                          MousePoint(event.window.data1, event.window.data2));
                         break;
+                    }
                     case SDL_WINDOWEVENT_MINIMIZED: Plat_PostMessage(handle, WM_SIZE, SIZE_MINIMIZED, 0); break;
-                    case SDL_WINDOWEVENT_EXPOSED: Plat_PostMessage(handle, WM_PAINT, 0, 0); break;
+                    case SDL_WINDOWEVENT_EXPOSED: {
+                        // The window shows its last frame again at once; the game may repaint later.
+                        auto surface = surfaces_.find(handle);
+                        if (surface != surfaces_.end()) redraw(surface->second);
+                        Plat_PostMessage(handle, WM_PAINT, 0, 0);
+                        break;
+                    }
                     default: break;
                 }
                 break;
@@ -231,6 +315,7 @@ private:
     }
 
     std::map<WindowHandle, SDL_Window*> windows_;
+    std::map<WindowHandle, SdlSurface> surfaces_;
 };
 
 }  // namespace

@@ -1,0 +1,19 @@
+// The sample world's object definitions and "check.odf", the list of data files the content
+// checksum covers.
+#pragma once
+#include <string>
+#include <vector>
+
+#include "archive_writer.h"
+
+namespace content {
+
+// The definition files, then "check.odf" naming each of them. False (error set) when a key the
+// files use has no text in the key dictionary.
+bool DefinitionRecords(std::vector<ArchiveRecord>* records, std::string* error);
+// The text of a "check.odf" that names the files, one a line.
+std::string CheckListText(const std::vector<std::string>& names);
+// The records into the pack directory of the world's directory.
+bool WriteDefinitionWorld(const std::string& dir, std::string* error);
+
+}  // namespace content

@@ -1,0 +1,22 @@
+// The size of an object pool slot: that of the largest object kind. Each kind adds itself to
+// the list below when it is added; building a kind checks that it fits.
+#pragma once
+#include <algorithm>
+#include <cstddef>
+#include <new>
+#include <utility>
+
+#include "fun3d/gameobject.h"
+#include "fun3d/objectpool.h"
+
+constexpr size_t kObjectSlotSize = std::max({sizeof(GameObject)});
+
+// Builds an object of the kind in a fresh pool slot; null when the pool is exhausted.
+template <class Kind, class... Args>
+Kind* GameObject_New(Args&&... args) {
+    static_assert(sizeof(Kind) <= kObjectSlotSize, "every object kind fits in one pool slot");
+    static_assert(alignof(Kind) <= alignof(std::max_align_t));
+    void* slot = GameObject_PoolAlloc(sizeof(Kind));
+    if (!slot) return nullptr;
+    return ::new (slot) Kind(std::forward<Args>(args)...);
+}

@@ -1,0 +1,164 @@
+#include "platform/surface.h"
+
+#include <cstdio>
+#include <cstring>
+#include <map>
+
+#include "platform/backend.h"
+
+namespace {
+
+struct Surface {
+    uint8_t palette[768] = {};
+    std::vector<uint32_t> frame;  // 0x00RRGGBB, the last presented frame
+    int width = 0;
+    int height = 0;
+    int presents = 0;
+};
+
+std::map<WindowHandle, Surface>& Surfaces() {
+    static std::map<WindowHandle, Surface> surfaces;
+    return surfaces;
+}
+
+Surface* Find(WindowHandle window) {
+    auto found = Surfaces().find(window);
+    return found == Surfaces().end() ? nullptr : &found->second;
+}
+
+int g_fakeDesktopWidth = 0;
+int g_fakeDesktopHeight = 0;
+
+// Rows and sizes a caller hands in are checked before any pixel is read.
+bool SizesFit(const void* pixels, int width, int height, int pitch) {
+    return pixels && width > 0 && height > 0 && pitch >= width;
+}
+
+bool Show(WindowHandle window, Surface& surface) {
+    ++surface.presents;
+    return Plat_Backend()->surfacePresent(window, surface.frame.data(), surface.width, surface.height);
+}
+
+}  // namespace
+
+bool Plat_SurfaceOpen(WindowHandle window) {
+    if (!Plat_IsWindow(window)) return false;
+    if (Find(window)) return true;
+    if (!Plat_Backend()->surfaceOpen(window)) return false;
+    Surfaces()[window] = Surface{};
+    return true;
+}
+
+void Plat_SurfaceClose(WindowHandle window) {
+    if (!Find(window)) return;
+    Plat_Backend()->surfaceClose(window);
+    Surfaces().erase(window);
+}
+
+void Plat_SurfaceForget(WindowHandle window) { Plat_SurfaceClose(window); }
+
+bool Plat_SurfaceIsOpen(WindowHandle window) { return Find(window) != nullptr; }
+
+bool Plat_SurfaceSetPalette(WindowHandle window, const uint8_t rgb[768]) {
+    Surface* surface = Find(window);
+    if (!surface || !rgb) return false;
+    std::memcpy(surface->palette, rgb, sizeof surface->palette);
+    return true;
+}
+
+bool Plat_SurfaceGetPalette(WindowHandle window, uint8_t rgb[768]) {
+    Surface* surface = Find(window);
+    if (!surface || !rgb) return false;
+    std::memcpy(rgb, surface->palette, sizeof surface->palette);
+    return true;
+}
+
+bool Plat_SurfacePresent8(WindowHandle window, const uint8_t* pixels, int width, int height, int pitch) {
+    Surface* surface = Find(window);
+    if (!surface || !SizesFit(pixels, width, height, pitch)) return false;
+    uint32_t colours[256];
+    for (int i = 0; i < 256; ++i)
+        colours[i] = (uint32_t(surface->palette[i * 3]) << 16) | (uint32_t(surface->palette[i * 3 + 1]) << 8) |
+                     surface->palette[i * 3 + 2];
+    surface->width = width;
+    surface->height = height;
+    surface->frame.resize(size_t(width) * size_t(height));
+    uint32_t* out = surface->frame.data();
+    for (int y = 0; y < height; ++y) {
+        const uint8_t* row = pixels + size_t(y) * size_t(pitch);
+        for (int x = 0; x < width; ++x) *out++ = colours[row[x]];
+    }
+    return Show(window, *surface);
+}
+
+bool Plat_SurfacePresent16(WindowHandle window, const uint16_t* pixels, int width, int height, int pitch) {
+    Surface* surface = Find(window);
+    if (!surface || !SizesFit(pixels, width, height, pitch)) return false;
+    surface->width = width;
+    surface->height = height;
+    surface->frame.resize(size_t(width) * size_t(height));
+    uint32_t* out = surface->frame.data();
+    for (int y = 0; y < height; ++y) {
+        const uint16_t* row = pixels + size_t(y) * size_t(pitch);
+        for (int x = 0; x < width; ++x) {
+            // 5-6-5 widened by repeating the top bits, so full intensity stays 255.
+            uint32_t r = (row[x] >> 11) & 0x1F, g = (row[x] >> 5) & 0x3F, b = row[x] & 0x1F;
+            r = (r << 3) | (r >> 2);
+            g = (g << 2) | (g >> 4);
+            b = (b << 3) | (b >> 2);
+            *out++ = (r << 16) | (g << 8) | b;
+        }
+    }
+    return Show(window, *surface);
+}
+
+bool Plat_SurfaceLastFrame(WindowHandle window, PlatFrame* frame) {
+    Surface* surface = Find(window);
+    if (!surface || !frame || surface->frame.empty()) return false;
+    frame->width = surface->width;
+    frame->height = surface->height;
+    frame->rgb.resize(surface->frame.size() * 3);
+    uint8_t* out = frame->rgb.data();
+    for (uint32_t pixel : surface->frame) {
+        *out++ = uint8_t(pixel >> 16);
+        *out++ = uint8_t(pixel >> 8);
+        *out++ = uint8_t(pixel);
+    }
+    return true;
+}
+
+int Plat_SurfacePresentCount(WindowHandle window) {
+    Surface* surface = Find(window);
+    return surface ? surface->presents : 0;
+}
+
+bool Plat_SurfaceSaveFrame(WindowHandle window, const char* path) {
+    PlatFrame frame;
+    if (!path || !Plat_SurfaceLastFrame(window, &frame)) return false;
+    FILE* file = std::fopen(path, "wb");
+    if (!file) return false;
+    bool ok = std::fprintf(file, "P6\n%d %d\n255\n", frame.width, frame.height) > 0 &&
+              std::fwrite(frame.rgb.data(), 1, frame.rgb.size(), file) == frame.rgb.size();
+    ok = std::fclose(file) == 0 && ok;
+    return ok;
+}
+
+void Plat_GetDesktopSize(int* width, int* height) {
+    int w = 0, h = 0;
+    if (g_fakeDesktopWidth > 0 && g_fakeDesktopHeight > 0) {
+        w = g_fakeDesktopWidth;
+        h = g_fakeDesktopHeight;
+    } else if (!Plat_Backend()->desktopSize(&w, &h) || w <= 0 || h <= 0) {
+        w = 1024;  // a backend without a desktop reports a common one
+        h = 768;
+    }
+    if (width) *width = w;
+    if (height) *height = h;
+}
+
+void Plat_SetFakeDesktopSize(int width, int height) {
+    g_fakeDesktopWidth = width > 0 && height > 0 ? width : 0;
+    g_fakeDesktopHeight = width > 0 && height > 0 ? height : 0;
+}
+
+int Plat_DisplayColourCount(WindowHandle) { return -1; }
