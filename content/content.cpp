@@ -5,6 +5,7 @@
 #include "definitions.h"
 #include "models.h"
 #include "terrain_writer.h"
+#include "texture_writer.h"
 
 #include <filesystem>
 #include <system_error>
@@ -18,6 +19,7 @@ const Generator kGenerators[] = {
     WriteColorTables,
     WriteTerrainWorld,
     WriteModelWorld,
+    WriteTextureWorld,
     WriteDefinitionWorld,
     WriteArchiveWorld,
     nullptr,  // the list ends here; generators go above this line

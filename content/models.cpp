@@ -10,16 +10,17 @@ namespace content {
 
 namespace {
 
-const GeoStyle kHull{92, 104, 70, "gvcamo"};
-const GeoStyle kDark{48, 52, 56, "gvmetal"};
+// Faces name the sample textures (content/texture_writer); "beacon" is an animated one.
+const GeoStyle kHull{92, 104, 70, "hovtank"};
+const GeoStyle kDark{48, 52, 56, "hovturt"};
 const GeoStyle kGlass{80, 140, 200, ""};
-const GeoStyle kWreck{40, 36, 32, "gvburnt"};
-const GeoStyle kConcrete{150, 146, 136, "gvconc"};
-const GeoStyle kRoof{120, 60, 40, "gvroof"};
-const GeoStyle kScrap{130, 110, 80, "gvscrap"};
-const GeoStyle kGlow{220, 200, 60, ""};
+const GeoStyle kWreck{40, 36, 32, ""};
+const GeoStyle kConcrete{150, 146, 136, "bunker"};
+const GeoStyle kRoof{120, 60, 40, "factory"};
+const GeoStyle kScrap{130, 110, 80, "scrap"};
+const GeoStyle kGlow{220, 200, 60, "beacon"};
 const GeoStyle kSkin{210, 170, 140, ""};
-const GeoStyle kSuit{60, 80, 120, "gvsuit"};
+const GeoStyle kSuit{60, 80, 120, "pilot"};
 
 // A collision box of four evenly spaced slabs per axis, stored as the "COLP" values: x
 // ascending in s7..s4, y in s11..s8, z in s3..s0.

@@ -1,4 +1,5 @@
 #include "terrain_writer.h"
+#include "texture_writer.h"
 
 #include <algorithm>
 #include <cmath>
@@ -154,6 +155,7 @@ TerrainMapSpec SampleTerrain() {
     spec.baseHeight = 20;
     spec.height = SampleHeight;
     spec.material = SampleMaterial;
+    spec.extraSections = SampleTerrainTextureSections();
     return spec;
 }
 

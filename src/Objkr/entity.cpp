@@ -21,7 +21,7 @@ void StandInResetCache(EntityTableRecord* record) {
 }
 // PENDING(2.105) the BSP cache frees the record's node blocks.
 void StandInFreeCacheBlocks(EntityTableRecord* record) { record->cacheBlocks = nullptr; }
-// PENDING(8.125) the texture manager drops the entity's bound texture.
+// Nothing is bound before the renderer installs its texture binder (TexMgr_InstallServices).
 void StandInUnbindTexture(Entity* entity) { entity->texture = nullptr; }
 // PENDING(8.124) the light list forgets the entity's light.
 void StandInRemoveLight(Entity*) {}

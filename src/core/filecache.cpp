@@ -292,7 +292,6 @@ void TexCache_SetHooks(TexCacheHook use, TexCacheHook release) {
 }
 
 void TexCache_UseModeVariant(const char* name, int mode, int position) {
-    // PENDING(0.8) the texture cache registers its lock and release through TexCache_SetHooks.
     const char* variant = File_ModeVariantName(name, nullptr, mode, position);
     if (variant && g_texUse) g_texUse(variant);
 }

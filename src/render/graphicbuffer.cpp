@@ -7,6 +7,7 @@
 #include <new>
 
 #include "render/graphicdriver.h"
+#include "render/draw2d.h"
 #include "render/palette.h"
 
 uint16_t PaletteColors16[256] = {};
@@ -92,7 +93,12 @@ int32_t Graphic_Clear(GraphicBuffer* buffer, int colour) {
 
 void Graphic_FillClip(GraphicBuffer* buffer, int colour) {
     if (!buffer || buffer->valid != 1) return;
-    // PENDING(8.144) the hardware twin fills the rectangle on the hardware screen.
+    if (Graphic_IsHardwareTarget(buffer)) {
+        // The hardware screen fills its clip rectangle through the 2-D twin (clip-relative).
+        Render_Hardware2DTwins().fillRect(0, 0, buffer->clipRight - buffer->clipLeft,
+                                          buffer->clipBottom - buffer->clipTop, colour, 0);
+        return;
+    }
     if (!HasPixels(buffer)) return;
     uint8_t byte = static_cast<uint8_t>(colour);
     // Keep to the pixels that exist even when the clip rectangle was set by hand.

@@ -7,6 +7,8 @@
 #include "core/seams/render.h"
 #include "platform/surface.h"
 #include "render/display.h"
+#include "render/draw2d.h"
+#include "render/texmgr.h"
 #include "render/palette.h"
 
 GraphicDriver g_graphicDriver;
@@ -531,4 +533,8 @@ void Render_InstallSeam() {
     seam.paletteFade = [](float step, int steps) { Palette_FadeOut(step, steps, 0, 0, 0); };
     seam.paletteRemapIdentity255 = [] { Palette_ClearRemap(255); };
     seam.paletteFindNearest = Palette_FindNearest;
+    seam.fillRect = [](int left, int top, int right, int bottom, int colour) {
+        Graphic_FillRect(&g_graphicDriver.screen, left, top, right, bottom, colour, 0);
+    };
+    TexMgr_InstallServices();
 }

@@ -61,10 +61,11 @@ RenderSeam MakeDefault() {
     seam.renderQueueReset = StandInNothing;  // PENDING(8.102)
     seam.renderQueueFlush = StandInNothing;  // PENDING(8.102)
     seam.renderQueueFree = StandInNothing;  // PENDING(8.102)
-    seam.texCacheReset = StandInNothing;  // PENDING(8.125)
-    seam.texCacheFree = StandInNothing;  // PENDING(8.125)
-    seam.animTexUpdate = StandInNothing;  // PENDING(8.125)
-    seam.animTexFree = StandInNothing;  // PENDING(8.125)
+    // The texture binder fills these four at start-up (TexMgr_InstallServices).
+    seam.texCacheReset = StandInNothing;
+    seam.texCacheFree = StandInNothing;
+    seam.animTexUpdate = StandInNothing;
+    seam.animTexFree = StandInNothing;
     seam.spriteTablesReset = StandInNothing;  // PENDING(8.143)
     seam.graphicBuffersFree = StandInNothing;  // PENDING(8.141)
     seam.presentForbidden = [] { return false; };
@@ -88,7 +89,7 @@ RenderSeam MakeDefault() {
     seam.fontHeight = [] { return 8; };  // PENDING(8.142)
     seam.textWidth = [](const char* text) { return 8 * static_cast<int>(std::strlen(text)); };  // PENDING(8.142)
     seam.drawText = [](int, int, const char*, int) {};  // PENDING(8.142)
-    seam.fillRect = [](int, int, int, int, int) {};  // PENDING(8.144)
+    seam.fillRect = [](int, int, int, int, int) {};  // Render_InstallSeam fills it
     seam.spriteFind = [](const char*) { return 0; };  // PENDING(8.143)
     seam.spriteDraw = [](int, int, int, uint32_t) {};  // PENDING(8.143)
     seam.setSingleColourIndex = [](int) {};  // PENDING(8.143)

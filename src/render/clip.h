@@ -1,0 +1,83 @@
+// Polygon clipping for the software rasteriser: depth clipping against the near and far
+// distances in view space, projection onto the screen, and clipping against the view's window.
+//
+// Eight routines share one form (view, output, input, count, flags) and return the number of
+// vertices written to the output, 0 when nothing is left to draw. The routine for a polygon is
+// chosen by its low nine flag bits (Render_ClipperFor).
+#pragma once
+#include <cstdint>
+
+struct RenderView;
+
+// Before projection: view-space x, y, z (depth), texture u, v and the light value.
+// After projection: screen x, screen y, 1/z, u/z and v/z (or u and v, see kPolyPerspective),
+// and the light value unchanged.
+struct RenderVertex {
+    float x;
+    float y;
+    float z;
+    float u;
+    float v;
+    float shade;
+};
+static_assert(sizeof(RenderVertex) == 24);
+
+// Flag bits of a 3-D primitive that choose its clipper.
+constexpr uint32_t kPolyTextured = 0x4;      // u and v are carried through clipping
+constexpr uint32_t kPolyScreenSpace = 0x8;   // the vertices are already projected
+constexpr uint32_t kPolyPerspective = 0x10;  // u/z and v/z reach the rasteriser, else u and v
+constexpr uint32_t kPolyInside = 0x100;      // wholly inside the view: no clipping
+constexpr uint32_t kPolyClipperMask = 0x1FF;
+
+// The largest polygon a caller may hand to a clipper, and the room every output array must have:
+// each of the six boundaries can add one vertex.
+constexpr int kClipMaxInput = 16;
+constexpr int kClipMaxOutput = kClipMaxInput + 6;
+
+// Outcode bits. Depth: far and near. Screen: bottom, top, right, left.
+constexpr int kOutFar = 1;
+constexpr int kOutNear = 2;
+constexpr int kOutBottom = 1;
+constexpr int kOutTop = 2;
+constexpr int kOutRight = 4;
+constexpr int kOutLeft = 8;
+
+using ClipFn = int (*)(const RenderView* view, RenderVertex* out, const RenderVertex* in, int count,
+                       uint32_t flags);
+
+// View-space input: near and far passes, projection, then the matching screen clipper.
+int View_ClipPolygonDepth(const RenderView* view, RenderVertex* out, const RenderVertex* in, int count,
+                          uint32_t flags);
+// The same carrying u and v; without kPolyPerspective the output holds affine u and v again.
+int View_ClipPolygonDepthTextured(const RenderView* view, RenderVertex* out, const RenderVertex* in, int count,
+                                  uint32_t flags);
+// Screen-space input: left, top, right and bottom passes against the half-open window.
+int View_ClipPolygonScreen(const RenderView* view, RenderVertex* out, const RenderVertex* in, int count,
+                           uint32_t flags);
+int View_ClipPolygonScreenTextured(const RenderView* view, RenderVertex* out, const RenderVertex* in, int count,
+                                   uint32_t flags);
+// View-space input known to lie inside: projection only.
+int View_ProjectPolygon(const RenderView* view, RenderVertex* out, const RenderVertex* in, int count,
+                        uint32_t flags);
+// Stores u/z and v/z with kPolyPerspective, else copies u and v.
+int View_ProjectPolygonTextured(const RenderView* view, RenderVertex* out, const RenderVertex* in, int count,
+                                uint32_t flags);
+// Copies the vertices unchanged.
+int View_CopyPolygon(const RenderView* view, RenderVertex* out, const RenderVertex* in, int count,
+                     uint32_t flags);
+// An invalid flag combination: fatal "Error in clipping function\n"; returns 0.
+int View_ClipError(const RenderView* view, RenderVertex* out, const RenderVertex* in, int count,
+                   uint32_t flags);
+
+// The clipper of a flag word (its low nine bits).
+ClipFn Render_ClipperFor(uint32_t flags);
+
+// The AND and the OR of the vertices' outcodes.
+struct Outcodes {
+    int all;  // AND: a bit set here means every vertex is outside that boundary
+    int any;  // OR: the boundaries some vertex crosses
+};
+// Depth: far when z >= the far distance, near when z < the near distance (0.1).
+Outcodes View_DepthOutcodes(const RenderView* view, const RenderVertex* vertices, int count);
+// Screen: the window is half-open, so x == windowRight or y == windowBottom is outside.
+Outcodes View_ScreenOutcodes(const RenderVertex* vertices, int count, const RenderView* view);
