@@ -27,8 +27,8 @@ WorldSeam MakeDefault() {
     s.animObjStep = [] {};                                    // PENDING(2.104)
     s.animObjActiveCount = [] { return 0; };                  // PENDING(2.104)
     s.bspCacheReset = [] {};                                  // PENDING(2.105)
-    s.geomCacheReset = [] {};                                 // PENDING(2.106)
-    s.geomCacheFreeAll = [] {};                               // PENDING(2.106)
+    s.geomCacheReset = [] {};                                 // filled by Objkr_InstallWorldSeam
+    s.geomCacheFreeAll = [] {};                               // filled by Objkr_InstallWorldSeam
     s.shadowsLoad = [] {};                                    // PENDING(2.109)
     s.shadowsFree = [] {};                                    // PENDING(2.109)
     s.shadowsDraw = [](RenderView*) {};                       // PENDING(2.109)
