@@ -3,6 +3,7 @@
 #include "archive_writer.h"
 #include "colortables.h"
 #include "definitions.h"
+#include "models.h"
 #include "terrain_writer.h"
 #include "texture_writer.h"
 
@@ -17,6 +18,7 @@ using Generator = bool (*)(const std::string& dir, std::string* error);
 const Generator kGenerators[] = {
     WriteColorTables,
     WriteTerrainWorld,
+    WriteModelWorld,
     WriteTextureWorld,
     WriteDefinitionWorld,
     WriteArchiveWorld,

@@ -1,4 +1,6 @@
 // gvtool: the developer's command-line tool.
+#include <strings.h>
+
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
@@ -8,6 +10,11 @@
 #include <string>
 
 #include "Terrain/terrheight.h"
+#include "Objkr/classfnc.h"
+#include "Objkr/entity.h"
+#include "Objkr/entitysvc.h"
+#include "Objkr/geometry.h"
+#include "Objkr/objload.h"
 #include "Terrain/terramap.h"
 #include "content.h"
 #include "core/odf.h"
@@ -31,6 +38,8 @@ int Usage() {
                  "                                               hash, beginning with PREFIX or continuing the\n"
                  "                                               hash state STATE\n"
 
+                 "       gvtool parts DATA FILE                  read a structure (.sdf) or vehicle (.vdf) file\n"
+                 "                                               through DATA's index; print its part tree\n"
                  "       gvtool terrain DATA MAP X Z [Y DX DY DZ]\n"
                  "                                               load MAP through DATA's index; print the\n"
                  "                                               height and normal at (X, Z) and the first hit\n"
@@ -128,6 +137,53 @@ bool ParseNumber(const char* text, double* out) {
     return end && *end == 0 && std::isfinite(*out);
 }
 
+void PrintPart(const Entity* e, int depth) {
+    std::string name(e->name, strnlen(e->name, 8));
+    if (name.empty()) name.assign(1, '-');
+    std::printf("%*s%-8s type %-3d at (%.2f, %.2f, %.2f)", depth * 2, "", name.c_str(), e->type, e->local.posit.x,
+                e->local.posit.y, e->local.posit.z);
+    for (int i = 0; i < e->geomList.count; ++i) {
+        const GeomItem& item = e->geomList.items[i];
+        int state, level;
+        Geom_SplitKey(item.key, &state, &level);
+        std::printf(" %s%d/%d:%.8s", item.geometry ? "" : "!", state, level, item.name);
+    }
+    std::printf("\n");
+    for (const Entity* child = e->child; child; child = child->next) PrintPart(child, depth + 1);
+}
+
+int PartTree(int argc, char** argv) {
+    if (argc != 4) return Usage();
+    const std::string file = argv[3];
+    const size_t dot = file.rfind('.');
+    const bool vehicle = dot != std::string::npos && strcasecmp(file.c_str() + dot, ".vdf") == 0;
+    Plat_SetDataRoot(argv[2]);
+    if (!FileSys_TryStart(0)) return Fail(Zfs_LastError());
+    Classfnc_ResetLists();
+    Entities_Reset();
+    EntityAlloc_Reset();
+    GeomCache_Reset();
+    Entity* root = Entity_New(nullptr);
+    Entity_SetName(root, file.substr(0, dot).c_str());
+    if (vehicle) Classfnc_SetClass(root, kTypeCraft);
+    ObjLoadResult result{};
+    const int ok = vehicle ? ObjLoad_ReadVdf(root, &result, file.c_str()) : ObjLoad_ReadSdf(root, &result, file.c_str());
+    if (ok) {
+        std::printf("%s (geometry entries \"state/level:name\", ! when missing)\n", file.c_str());
+        PrintPart(root, 0);
+        if (vehicle) std::printf("mass %.1f\n", static_cast<PhysBody*>(root->classData)->dynamics.mass);
+        if (result.collisionGiven) std::printf("collision data given\n");
+        std::printf("animation blocks %d\n", ObjLoad_KeptAnimBlocks());
+    }
+    Classfnc_Clear();
+    Entity_Release(root);
+    ObjLoad_ClearKeptAnimBlocks();
+    GeomCache_FreeAll();
+    EntityAlloc_FreeAll();
+    Data_Close();
+    return ok ? 0 : Fail(("cannot read " + file).c_str());
+}
+
 int TerrainQuery(int argc, char** argv) {
     double v[7];
     int given = argc - 4;
@@ -191,6 +247,7 @@ int main(int argc, char** argv) {
     }
     if (command == "odfkey") return FindKey(argc, argv);
     if (command == "terrain") return TerrainQuery(argc, argv);
+    if (command == "parts") return PartTree(argc, argv);
     if (command == "zfs-list" && argc == 3) return List(argv[2]);
     if (command == "zfs-extract" && argc == 5) return Extract(argv[2], argv[3], argv[4]);
     if (command == "zfs-add") {

@@ -5,6 +5,7 @@
 #include <new>
 
 #include "Objkr/entitysvc.h"
+#include "Objkr/geometry.h"
 #include "core/clock.h"
 #include "core/debug.h"
 
@@ -20,11 +21,6 @@ void StandInResetCache(EntityTableRecord* record) {
 }
 // PENDING(2.105) the BSP cache frees the record's node blocks.
 void StandInFreeCacheBlocks(EntityTableRecord* record) { record->cacheBlocks = nullptr; }
-// PENDING(2.106) the geometry cache drops its uses and frees the items it allocated.
-void StandInFreeGeomList(Entity* entity) {
-    entity->geomList = GeomList{};
-    entity->geometry = nullptr;
-}
 // Nothing is bound before the renderer installs its texture binder (TexMgr_InstallServices).
 void StandInUnbindTexture(Entity* entity) { entity->texture = nullptr; }
 // PENDING(8.124) the light list forgets the entity's light.
@@ -44,7 +40,7 @@ float FrameClockTime() { return Clock_GetFrameTime(); }
 void FreeAttachedWithHeap(void* attached) { std::free(attached); }
 
 constexpr EntityServices kDefaultServices = {
-    StandInResetCache, StandInFreeCacheBlocks, StandInFreeGeomList, StandInUnbindTexture,
+    StandInResetCache, StandInFreeCacheBlocks, GeomList_Free, StandInUnbindTexture,
     StandInRemoveLight, StandInDarken,          StandInCameraSetUser, StandInCameraReset,
     StandInDetailOption, StandInOwnerFlags,     FrameClockTime,       FreeAttachedWithHeap,
 };

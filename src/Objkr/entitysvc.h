@@ -119,6 +119,8 @@ struct PhysBody {
     CollisionBody contact;
     int32_t stateWords[4];
     Entity* cockpitPart;  // first descendant of type 40
+    Entity* headlightMask;  // from the vehicle's '&' locator, null when none
+    Vector locatorPoint;    // the position of the vehicle's '*' locator
     void* owner;          // the object that owns further state
 };
 

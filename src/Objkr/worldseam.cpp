@@ -3,6 +3,7 @@
 #include "Objkr/classfnc.h"
 #include "Objkr/entity.h"
 #include "Objkr/entitysvc.h"
+#include "Objkr/geometry.h"
 #include "core/seams/world.h"
 
 void Objkr_InstallWorldSeam() {
@@ -23,4 +24,6 @@ void Objkr_InstallWorldSeam() {
     s.classfncPurge = Classfnc_Purge;
     s.classfncUpdateAll = Classfnc_UpdateAll;
     s.classfncPostUpdateAll = Classfnc_PostUpdateAll;
+    s.geomCacheReset = GeomCache_Reset;
+    s.geomCacheFreeAll = GeomCache_FreeAll;
 }

@@ -15,10 +15,17 @@ namespace {
 constexpr float kNoHit = 1e30f;
 constexpr float kParallel = 0.0001f;
 
-// PENDING(2.106) the geometry layer installs the reader of its faces; until then geometry has
-// no faces to collide with.
-bool NoFaces(const GeomFace*, CollisionFaceView*) { return false; }
-CollisionFaceReader g_faceReader = NoFaces;
+// The faces of the geometry layer: the corners' vertex indices sit in 16-byte corner records.
+bool ReadGeomFace(const GeomFace* face, CollisionFaceView* out) {
+    if (!face || face->vertexCount < 0 || (face->vertexCount > 0 && !face->refs)) return false;
+    out->corners = face->vertexCount;
+    out->normal = face->plane.normal;
+    out->indices = face->refs ? &face->refs[0].vertex : nullptr;
+    out->indexStride = static_cast<int32_t>(sizeof(GeomVertexRef) / sizeof(int32_t));
+    out->next = face->next;
+    return true;
+}
+CollisionFaceReader g_faceReader = ReadGeomFace;
 
 Vector ToVector(const DVector& d) {
     return Vector{static_cast<float>(d.x), static_cast<float>(d.y), static_cast<float>(d.z)};
@@ -269,7 +276,7 @@ void CollisionBoxDef_Bounds(const CollisionBoxDef* def, Vector& min, Vector& max
     max = Vector{def->x[def->nx - 1], def->y[def->ny - 1], def->z[def->nz - 1]};
 }
 
-void Collision_SetFaceReader(CollisionFaceReader reader) { g_faceReader = reader ? reader : NoFaces; }
+void Collision_SetFaceReader(CollisionFaceReader reader) { g_faceReader = reader ? reader : ReadGeomFace; }
 
 // ---- helpers -----------------------------------------------------------------------------
 

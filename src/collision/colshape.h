@@ -74,7 +74,8 @@ struct CollisionFaceView {
 };
 // Reads a face of the geometry layer; false when it cannot.
 using CollisionFaceReader = bool (*)(const GeomFace* face, CollisionFaceView* out);
-// The geometry layer installs its reader at start-up; null puts the stand-in back.
+// The reader of the geometry layer's faces is the default; tests may install their own, and
+// null puts the default back.
 void Collision_SetFaceReader(CollisionFaceReader reader);
 
 // ---- small vector and matrix helpers -----------------------------------------------------

@@ -9,6 +9,7 @@
 
 #include "core/debug.h"
 #include "core/filecache.h"
+#include "core/glob.h"
 #include "core/zfs.h"
 #include "platform/paths.h"
 
@@ -35,29 +36,6 @@ std::string Lower(std::string text) {
 }
 
 bool NameLess(const char* a, const char* b) { return std::memcmp(a, b, 16) < 0; }
-
-// PENDING(2.108) the shared wildcard matcher replaces this one ('*' and '?' only).
-bool GlobMatch(const char* name, const char* pattern) {
-    if (name[0] == '.' && (pattern[0] == '*' || pattern[0] == '?')) return false;
-    const char* star = nullptr;
-    const char* resume = nullptr;
-    while (*name) {
-        if (*pattern == '*') {
-            star = pattern++;
-            resume = name;
-        } else if (*pattern == '?' || *pattern == *name) {
-            ++pattern;
-            ++name;
-        } else if (star) {
-            pattern = star + 1;
-            name = ++resume;
-        } else {
-            return false;
-        }
-    }
-    while (*pattern == '*') ++pattern;
-    return *pattern == 0;
-}
 
 // The text of the index file, cut into lines, read by two kinds of readers.
 class IndexText {
@@ -453,7 +431,7 @@ FILE* Zix_OpenStream(const char* name, uint32_t* length, bool* mustClose) {
 const ZixFile* Zix_FindNext(const char* pattern, int* cursor) {
     if (!pattern || !cursor || *cursor < 0) return nullptr;
     for (size_t i = size_t(*cursor); i < g_files.size(); ++i) {
-        if (GlobMatch(g_files[i].Name().c_str(), pattern)) {
+        if (Glob_MatchName(g_files[i].Name().c_str(), pattern)) {
             *cursor = static_cast<int>(i + 1);
             return &g_files[i];
         }

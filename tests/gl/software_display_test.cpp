@@ -4,6 +4,8 @@
 // X11 defines macros (None, Bool, Status) that clash with gtest: include it after.
 #include <X11/Xlib.h>
 #include <X11/Xutil.h>
+
+#include "x11_find.h"
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -25,23 +27,6 @@
 #include "render/palette.h"
 
 namespace {
-
-Window FindByName(Display* display, Window window, const char* name) {
-    char* title = nullptr;
-    if (XFetchName(display, window, &title) && title) {
-        bool match = std::strcmp(title, name) == 0;
-        XFree(title);
-        if (match) return window;
-    }
-    Window root, parent, *children = nullptr;
-    unsigned count = 0;
-    Window found = 0;
-    if (XQueryTree(display, window, &root, &parent, &children, &count)) {
-        for (unsigned i = 0; i < count && !found; ++i) found = FindByName(display, children[i], name);
-        if (children) XFree(children);
-    }
-    return found;
-}
 
 struct Rgb {
     int r, g, b;
@@ -192,7 +177,7 @@ TEST(GlSoftwareDisplay, GravenholtInSoftwareModePresentsItsFrameInTheWindow) {
         [&] {
             int status;
             if (waitpid(child, &status, WNOHANG) == child) return true;
-            window = FindByName(display, DefaultRootWindow(display), "Gravenholt");
+            window = FindByName(display, DefaultRootWindow(display), "Gravenholt", child);
             return window != 0;
         },
         std::chrono::seconds(30));

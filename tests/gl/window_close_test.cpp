@@ -2,8 +2,7 @@
 // window manager's close button does, and expects a clean exit.
 #include <gtest/gtest.h>
 // X11 defines macros (None, Bool, Status) that clash with gtest: include it after.
-#include <X11/Xatom.h>
-#include <X11/Xlib.h>
+#include "x11_find.h"
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -17,23 +16,6 @@
 #include "content.h"
 
 namespace {
-
-Window FindByName(Display* display, Window window, const char* name) {
-    char* title = nullptr;
-    if (XFetchName(display, window, &title) && title) {
-        bool match = std::strcmp(title, name) == 0;
-        XFree(title);
-        if (match) return window;
-    }
-    Window root, parent, *children = nullptr;
-    unsigned count = 0;
-    Window found = 0;
-    if (XQueryTree(display, window, &root, &parent, &children, &count)) {
-        for (unsigned i = 0; i < count && !found; ++i) found = FindByName(display, children[i], name);
-        if (children) XFree(children);
-    }
-    return found;
-}
 
 bool WaitForExit(pid_t child, int* status, std::chrono::seconds limit) {
     auto end = std::chrono::steady_clock::now() + limit;
@@ -71,7 +53,7 @@ TEST(GlWindow, OpensCaptionedGravenholtAndClosingEndsWithZero) {
     while (!window && std::chrono::steady_clock::now() < end) {
         int status;
         if (waitpid(child, &status, WNOHANG) == child) FAIL() << "the game ended before its window appeared";
-        window = FindByName(display, DefaultRootWindow(display), "Gravenholt");
+        window = FindByName(display, DefaultRootWindow(display), "Gravenholt", child);
         if (!window) std::this_thread::sleep_for(std::chrono::milliseconds(100));
     }
     ASSERT_NE(window, 0u) << "no window captioned Gravenholt";
