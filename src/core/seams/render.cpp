@@ -58,9 +58,10 @@ RenderSeam MakeDefault() {
     seam.renderStatsReset = StandInNothing;  // PENDING(8.108)
     seam.renderStatsDraw = StandInNothing;  // PENDING(8.108)
     seam.cameraTargetDisplay = StandInNothing;  // PENDING(8.108)
-    seam.renderQueueReset = StandInNothing;  // PENDING(8.102)
-    seam.renderQueueFlush = StandInNothing;  // PENDING(8.102)
-    seam.renderQueueFree = StandInNothing;  // PENDING(8.102)
+    // The render queue fills these three at start-up (Render_InstallSeam).
+    seam.renderQueueReset = StandInNothing;
+    seam.renderQueueFlush = StandInNothing;
+    seam.renderQueueFree = StandInNothing;
     // The texture binder fills these four at start-up (TexMgr_InstallServices).
     seam.texCacheReset = StandInNothing;
     seam.texCacheFree = StandInNothing;
