@@ -3,46 +3,30 @@
 #include <cmath>
 #include <cstring>
 
+#include "core/bytes.h"
+
 namespace content {
 
 namespace {
 
-void PutU32(std::string& out, uint32_t v) {
-    for (int i = 0; i < 4; ++i) out.push_back(static_cast<char>((v >> (8 * i)) & 0xFF));
-}
-void PutF32(std::string& out, float f) {
-    uint32_t bits;
-    std::memcpy(&bits, &f, sizeof bits);
-    PutU32(out, bits);
-}
-void PutVec(std::string& out, const Vector& v) {
-    PutF32(out, v.x);
-    PutF32(out, v.y);
-    PutF32(out, v.z);
-}
-void PutFixed(std::string& out, const std::string& text, size_t size) {
-    std::string field = text.substr(0, size);
-    field.resize(size, '\0');
-    out += field;
-}
 // A placement: identity rotation and the position.
 void PutPlacement(std::string& out, const Vector& position) {
-    for (float f : {1.f, 0.f, 0.f, 0.f, 1.f, 0.f, 0.f, 0.f, 1.f}) PutF32(out, f);
-    PutVec(out, position);
+    for (float f : {1.f, 0.f, 0.f, 0.f, 1.f, 0.f, 0.f, 0.f, 1.f}) Bytes_AppendF32(out, f);
+    Bytes_AppendVec(out, position);
 }
 
 }  // namespace
 
 std::string Bwd2ChunkBytes(const Bwd2Chunk& chunk) {
     std::string out;
-    PutFixed(out, chunk.tag, 4);
-    PutU32(out, static_cast<uint32_t>(chunk.data.size() + 8));
+    Bytes_AppendFixed(out, chunk.tag, 4);
+    Bytes_AppendU32(out, static_cast<uint32_t>(chunk.data.size() + 8));
     return out + chunk.data;
 }
 
 std::string Bwd2FileBytes(uint32_t revision, const std::vector<Bwd2Chunk>& body) {
     std::string revisionData;
-    PutU32(revisionData, revision);
+    Bytes_AppendU32(revisionData, revision);
     std::string out = Bwd2ChunkBytes({"BWD2", ""}) + Bwd2ChunkBytes({"REV", revisionData});
     for (const Bwd2Chunk& chunk : body) out += Bwd2ChunkBytes(chunk);
     return out + Bwd2ChunkBytes({"EXIT", ""});
@@ -50,19 +34,19 @@ std::string Bwd2FileBytes(uint32_t revision, const std::vector<Bwd2Chunk>& body)
 
 std::string PartRecordBytes(const PartRecord& r, size_t size) {
     std::string out;
-    PutFixed(out, r.name, 8);
-    for (float f : r.rotation) PutF32(out, f);
-    PutVec(out, r.position);
-    PutFixed(out, r.parent, 8);
-    PutVec(out, r.centre);
-    PutF32(out, r.radius);
-    PutVec(out, r.half);
-    PutU32(out, static_cast<uint32_t>(r.type));
-    PutU32(out, r.flags);
+    Bytes_AppendFixed(out, r.name, 8);
+    for (float f : r.rotation) Bytes_AppendF32(out, f);
+    Bytes_AppendVec(out, r.position);
+    Bytes_AppendFixed(out, r.parent, 8);
+    Bytes_AppendVec(out, r.centre);
+    Bytes_AppendF32(out, r.radius);
+    Bytes_AppendVec(out, r.half);
+    Bytes_AppendU32(out, static_cast<uint32_t>(r.type));
+    Bytes_AppendU32(out, r.flags);
     if (size >= 120) {
-        PutF32(out, r.spinValue);
-        for (float f : r.spinRate) PutF32(out, f);
-        PutU32(out, 0);
+        Bytes_AppendF32(out, r.spinValue);
+        for (float f : r.spinRate) Bytes_AppendF32(out, f);
+        Bytes_AppendU32(out, 0);
     }
     out.resize(size, '\0');
     return out;
@@ -70,20 +54,20 @@ std::string PartRecordBytes(const PartRecord& r, size_t size) {
 
 std::string SdfcData(const ModelDef& model) {
     std::string out(20, '\0');  // meaning left open; the reader takes bytes 20..39 of the data
-    for (float f : model.extra) PutF32(out, f);
+    for (float f : model.extra) Bytes_AppendF32(out, f);
     return out;
 }
 
 std::string VdfcData(const ModelDef& model) {
     std::string out(24, '\0');
-    for (float f : model.extra) PutF32(out, f);  // data bytes 24..43
-    PutF32(out, model.mass);                     // data bytes 44..47
+    for (float f : model.extra) Bytes_AppendF32(out, f);  // data bytes 24..43
+    Bytes_AppendF32(out, model.mass);                     // data bytes 44..47
     return out;
 }
 
 std::string NameData(const std::string& name) {
     std::string out;
-    PutFixed(out, name.empty() ? "null" : name, 8);
+    Bytes_AppendFixed(out, name.empty() ? "null" : name, 8);
     return out;
 }
 
@@ -91,7 +75,7 @@ std::string GeoRecordsData(const ModelDef& model) {
     const int levels = model.vehicle ? 7 : 3, states = model.vehicle ? 4 : 2;
     const size_t size = model.vehicle ? 100 : 120;
     std::string out;
-    PutU32(out, static_cast<uint32_t>(model.parts.size()));
+    Bytes_AppendU32(out, static_cast<uint32_t>(model.parts.size()));
     for (int level = 0; level < levels; ++level) {
         for (int state = 0; state < states; ++state) {
             for (const ModelPart& part : model.parts) {
@@ -111,26 +95,26 @@ std::string GeoRecordsData(const ModelDef& model) {
 
 std::string LocatorData(const ModelLocator& locator) {
     std::string out;
-    PutU32(out, static_cast<uint32_t>(static_cast<unsigned char>(locator.kind)));
+    Bytes_AppendU32(out, static_cast<uint32_t>(static_cast<unsigned char>(locator.kind)));
     PutPlacement(out, locator.position);
     return out;
 }
 
 std::string LightData(const ModelLight& light) {
     std::string out;
-    PutU32(out, static_cast<uint32_t>(light.kind));  // data 0
+    Bytes_AppendU32(out, static_cast<uint32_t>(light.kind));  // data 0
     out.append(24, '\0');                            // data 4..27
-    PutVec(out, light.direction);                    // data 28
-    PutVec(out, light.position);                     // data 40
+    Bytes_AppendVec(out, light.direction);                    // data 28
+    Bytes_AppendVec(out, light.position);                     // data 40
     out.append(8, '\0');                             // data 52..59
-    PutF32(out, light.cone);                         // data 60
-    PutF32(out, light.range);                        // data 64
+    Bytes_AppendF32(out, light.cone);                         // data 60
+    Bytes_AppendF32(out, light.range);                        // data 64
     return out;
 }
 
 std::string CollisionData(const float values[12]) {
     std::string out;
-    for (int i = 0; i < 12; ++i) PutF32(out, values[i]);
+    for (int i = 0; i < 12; ++i) Bytes_AppendF32(out, values[i]);
     return out;
 }
 
@@ -138,39 +122,39 @@ std::string AnimationData(const std::vector<std::string>& trackNames, int key, i
                           float angle) {
     const uint32_t tracks = static_cast<uint32_t>(trackNames.size());
     std::string out(16, '\0');
-    PutU32(out, 1);           // sequences
-    PutU32(out, tracks);      // tracks
-    PutU32(out, 2 * tracks);  // rotation keys
-    PutU32(out, 0);           // fourth keys
-    PutU32(out, 0);           // position keys
+    Bytes_AppendU32(out, 1);           // sequences
+    Bytes_AppendU32(out, tracks);      // tracks
+    Bytes_AppendU32(out, 2 * tracks);  // rotation keys
+    Bytes_AppendU32(out, 0);           // fourth keys
+    Bytes_AppendU32(out, 0);           // position keys
     out.resize(64, '\0');
     // The sequence.
     std::string sequence;
-    PutU32(sequence, static_cast<uint32_t>(key));
+    Bytes_AppendU32(sequence, static_cast<uint32_t>(key));
     sequence.resize(132, '\0');
-    PutU32(sequence, 0);
-    PutU32(sequence, static_cast<uint32_t>(length));
-    PutU32(sequence, static_cast<uint32_t>(loops));
-    PutF32(sequence, speed);
+    Bytes_AppendU32(sequence, 0);
+    Bytes_AppendU32(sequence, static_cast<uint32_t>(length));
+    Bytes_AppendU32(sequence, static_cast<uint32_t>(loops));
+    Bytes_AppendF32(sequence, speed);
     out += sequence;
     for (uint32_t t = 0; t < tracks; ++t) {
         std::string track;
-        PutFixed(track, trackNames[t], 8);
+        Bytes_AppendFixed(track, trackNames[t], 8);
         track.resize(60, '\0');
-        for (float f : {1.f, 0.f, 0.f, 0.f, 1.f, 0.f, 0.f, 0.f, 1.f}) PutF32(track, f);
-        PutVec(track, Vector{0, 0, 0});
-        PutU32(track, 2 * t);  // first rotation key
-        PutU32(track, 2);      // rotation keys
+        for (float f : {1.f, 0.f, 0.f, 0.f, 1.f, 0.f, 0.f, 0.f, 1.f}) Bytes_AppendF32(track, f);
+        Bytes_AppendVec(track, Vector{0, 0, 0});
+        Bytes_AppendU32(track, 2 * t);  // first rotation key
+        Bytes_AppendU32(track, 2);      // rotation keys
         track.resize(124, '\0');
-        PutU32(track, 0);
-        PutU32(track, 0);
+        Bytes_AppendU32(track, 0);
+        Bytes_AppendU32(track, 0);
         out += track;
     }
     for (uint32_t t = 0; t < tracks; ++t) {
-        PutU32(out, 0);
-        for (float f : {1.f, 0.f, 0.f, 0.f}) PutF32(out, f);  // w, x, y, z
-        PutU32(out, static_cast<uint32_t>(length > 0 ? length - 1 : 0));
-        for (float f : {float(std::cos(angle / 2)), 0.f, float(std::sin(angle / 2)), 0.f}) PutF32(out, f);
+        Bytes_AppendU32(out, 0);
+        for (float f : {1.f, 0.f, 0.f, 0.f}) Bytes_AppendF32(out, f);  // w, x, y, z
+        Bytes_AppendU32(out, static_cast<uint32_t>(length > 0 ? length - 1 : 0));
+        for (float f : {float(std::cos(angle / 2)), 0.f, float(std::sin(angle / 2)), 0.f}) Bytes_AppendF32(out, f);
     }
     return out;
 }

@@ -4,28 +4,12 @@
 #include <cmath>
 #include <cstring>
 
+#include "core/bytes.h"
+
 namespace content {
 
 namespace {
 
-void PutU32(std::string& out, uint32_t v) {
-    for (int i = 0; i < 4; ++i) out.push_back(static_cast<char>((v >> (8 * i)) & 0xFF));
-}
-void PutF32(std::string& out, float f) {
-    uint32_t bits;
-    std::memcpy(&bits, &f, sizeof bits);
-    PutU32(out, bits);
-}
-void PutVec(std::string& out, const Vector& v) {
-    PutF32(out, v.x);
-    PutF32(out, v.y);
-    PutF32(out, v.z);
-}
-void PutFixed(std::string& out, const std::string& text, size_t size) {
-    std::string field = text.substr(0, size);
-    field.resize(size, '\0');
-    out += field;
-}
 Vector Sub(const Vector& a, const Vector& b) { return Vector{a.x - b.x, a.y - b.y, a.z - b.z}; }
 Vector Add(const Vector& a, const Vector& b) { return Vector{a.x + b.x, a.y + b.y, a.z + b.z}; }
 Vector Cross(const Vector& a, const Vector& b) {
@@ -68,28 +52,28 @@ std::string GeoBytes(const GeoMesh& mesh) {
         for (Vector& n : normals) n = Unit(n);
     }
     std::string out = "OEG.";
-    PutU32(out, 0);
-    PutFixed(out, mesh.name, 16);
-    PutU32(out, static_cast<uint32_t>(mesh.vertices.size()));
-    PutU32(out, static_cast<uint32_t>(mesh.faces.size()));
-    PutU32(out, 0);
-    for (const Vector& v : mesh.vertices) PutVec(out, v);
-    for (const Vector& n : normals) PutVec(out, n);
+    Bytes_AppendU32(out, 0);
+    Bytes_AppendFixed(out, mesh.name, 16);
+    Bytes_AppendU32(out, static_cast<uint32_t>(mesh.vertices.size()));
+    Bytes_AppendU32(out, static_cast<uint32_t>(mesh.faces.size()));
+    Bytes_AppendU32(out, 0);
+    for (const Vector& v : mesh.vertices) Bytes_AppendVec(out, v);
+    for (const Vector& n : normals) Bytes_AppendVec(out, n);
     for (const GeoFace& face : mesh.faces) {
-        PutU32(out, 0);
-        PutU32(out, static_cast<uint32_t>(face.corners.size()));
+        Bytes_AppendU32(out, 0);
+        Bytes_AppendU32(out, static_cast<uint32_t>(face.corners.size()));
         out.push_back(static_cast<char>(face.red));
         out.push_back(static_cast<char>(face.green));
         out.push_back(static_cast<char>(face.blue));
         out.append(20, '\0');
         for (uint8_t b : face.kept) out.push_back(static_cast<char>(b));
-        PutFixed(out, face.texture, 15);
+        Bytes_AppendFixed(out, face.texture, 15);
         out.append(6, '\0');
         for (const GeoCorner& c : face.corners) {
-            PutU32(out, static_cast<uint32_t>(c.vertex));
-            PutU32(out, static_cast<uint32_t>(c.word));
-            PutF32(out, c.u);
-            PutF32(out, c.v);
+            Bytes_AppendU32(out, static_cast<uint32_t>(c.vertex));
+            Bytes_AppendU32(out, static_cast<uint32_t>(c.word));
+            Bytes_AppendF32(out, c.u);
+            Bytes_AppendF32(out, c.v);
         }
     }
     return out;

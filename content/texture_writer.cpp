@@ -6,18 +6,11 @@
 #include <fstream>
 #include <map>
 
+#include "core/bytes.h"
+
 namespace content {
 
 namespace {
-
-void Put16(std::string& b, uint32_t v) {
-    b.push_back(static_cast<char>(v & 0xFF));
-    b.push_back(static_cast<char>((v >> 8) & 0xFF));
-}
-void Put32(std::string& b, uint32_t v) {
-    Put16(b, v & 0xFFFF);
-    Put16(b, v >> 16);
-}
 
 // ---- the sample pictures --------------------------------------------------------------------
 
@@ -156,9 +149,9 @@ bool Fail(std::string* error, const std::string& text) {
 
 std::string MapImageBytes(const TextureSpec& t) {
     std::string b;
-    Put16(b, static_cast<uint32_t>(t.width));
-    Put16(b, t.format);
-    Put32(b, static_cast<uint32_t>(t.height));
+    Bytes_AppendU16(b, static_cast<uint32_t>(t.width));
+    Bytes_AppendU16(b, t.format);
+    Bytes_AppendU32(b, static_cast<uint32_t>(t.height));
     b.append(reinterpret_cast<const char*>(t.texels.data()), t.texels.size());
     return b;
 }
@@ -166,13 +159,13 @@ std::string MapImageBytes(const TextureSpec& t) {
 std::string VqmBytes(uint16_t format, int width, int height, const std::string& codeBookName,
                      const std::vector<uint16_t>& codes) {
     std::string b;
-    Put16(b, format);
-    Put16(b, static_cast<uint32_t>(width));
-    Put32(b, static_cast<uint32_t>(height));
+    Bytes_AppendU16(b, format);
+    Bytes_AppendU16(b, static_cast<uint32_t>(width));
+    Bytes_AppendU32(b, static_cast<uint32_t>(height));
     char name[16] = {};
     std::memcpy(name, codeBookName.data(), std::min<size_t>(codeBookName.size(), 16));
     b.append(name, 16);
-    for (uint16_t code : codes) Put16(b, code);
+    for (uint16_t code : codes) Bytes_AppendU16(b, code);
     return b;
 }
 
@@ -227,12 +220,12 @@ bool EncodeVqmSet(const std::vector<TextureSpec>& textures, const std::string& c
 std::string FrameListBytes(const std::vector<int>& dimensions, float frameRate, uint32_t flags,
                            const std::vector<std::string>& frameNames) {
     std::string b(20, '\0');
-    Put32(b, static_cast<uint32_t>(dimensions.size()));
-    for (size_t i = 0; i < 4; ++i) Put32(b, i < dimensions.size() ? static_cast<uint32_t>(dimensions[i]) : 0);
+    Bytes_AppendU32(b, static_cast<uint32_t>(dimensions.size()));
+    for (size_t i = 0; i < 4; ++i) Bytes_AppendU32(b, i < dimensions.size() ? static_cast<uint32_t>(dimensions[i]) : 0);
     uint32_t rateBits;
     std::memcpy(&rateBits, &frameRate, 4);
-    Put32(b, rateBits);
-    Put32(b, flags);
+    Bytes_AppendU32(b, rateBits);
+    Bytes_AppendU32(b, flags);
     b.resize(64, '\0');
     for (const std::string& name : frameNames) {
         char field[8] = {};

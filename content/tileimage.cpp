@@ -4,13 +4,11 @@
 #include <array>
 #include <map>
 
+#include "core/bytes.h"
+
 namespace content {
 
 namespace {
-void Put16(std::vector<uint8_t>& b, uint16_t v) {
-    b.push_back(static_cast<uint8_t>(v));
-    b.push_back(static_cast<uint8_t>(v >> 8));
-}
 }  // namespace
 
 bool EncodeTileImage(const std::vector<uint8_t>& pixels, int width, int height, uint16_t format,
@@ -19,10 +17,10 @@ bool EncodeTileImage(const std::vector<uint8_t>& pixels, int width, int height, 
         pixels.size() != static_cast<size_t>(width) * static_cast<size_t>(height) || codeBookName.size() > 15)
         return false;
     TileImageFiles files;
-    Put16(files.image, format);
-    Put16(files.image, static_cast<uint16_t>(width));
-    Put16(files.image, static_cast<uint16_t>(height));
-    Put16(files.image, static_cast<uint16_t>(static_cast<uint32_t>(height) >> 16));
+    Bytes_AppendU16(files.image, format);
+    Bytes_AppendU16(files.image, static_cast<uint16_t>(width));
+    Bytes_AppendU16(files.image, static_cast<uint16_t>(height));
+    Bytes_AppendU16(files.image, static_cast<uint16_t>(static_cast<uint32_t>(height) >> 16));
     char name[16] = {};
     std::memcpy(name, codeBookName.data(), codeBookName.size());
     files.image.insert(files.image.end(), name, name + 16);
@@ -41,7 +39,7 @@ bool EncodeTileImage(const std::vector<uint8_t>& pixels, int width, int height, 
                     uniform = uniform && p == first;
                 }
             if (uniform) {
-                Put16(files.image, static_cast<uint16_t>(0x8000 | first));
+                Bytes_AppendU16(files.image, static_cast<uint16_t>(0x8000 | first));
                 continue;
             }
             auto found = entries.find(tile);
@@ -50,7 +48,7 @@ bool EncodeTileImage(const std::vector<uint8_t>& pixels, int width, int height, 
                 found = entries.emplace(tile, static_cast<uint16_t>(entries.size())).first;
                 files.codeBook.insert(files.codeBook.end(), tile.begin(), tile.end());
             }
-            Put16(files.image, found->second);
+            Bytes_AppendU16(files.image, found->second);
         }
     }
     *out = std::move(files);

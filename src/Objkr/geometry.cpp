@@ -8,6 +8,7 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "core/bytes.h"
 #include "core/debug.h"
 #include "core/seams/render.h"
 #include "core/zix.h"
@@ -25,16 +26,6 @@ bool DefaultFileExists(const char* name) { return Zix_FileExists(name); }
 constexpr GeomServices kDefaultGeomServices = {DefaultPaletteFindNearest, DefaultFileExists};
 GeomServices g_geomServices = kDefaultGeomServices;
 
-uint32_t U32(const uint8_t* p) {
-    return uint32_t(p[0]) | (uint32_t(p[1]) << 8) | (uint32_t(p[2]) << 16) | (uint32_t(p[3]) << 24);
-}
-float F32(const uint8_t* p) {
-    uint32_t bits = U32(p);
-    float f;
-    std::memcpy(&f, &bits, sizeof f);
-    return f;
-}
-Vector Vec(const uint8_t* p) { return Vector{F32(p), F32(p + 4), F32(p + 8)}; }
 bool HasNaN(const Vector& v) { return std::isnan(v.x) || std::isnan(v.y) || std::isnan(v.z); }
 bool IsZero(const Vector& v) { return v.x == 0.0f && v.y == 0.0f && v.z == 0.0f; }
 Vector Sub(const Vector& a, const Vector& b) { return Vector{a.x - b.x, a.y - b.y, a.z - b.z}; }
@@ -42,7 +33,7 @@ float Dot(const Vector& a, const Vector& b) { return a.x * b.x + a.y * b.y + a.z
 
 uint32_t NameWord(const char name[8], int index) {
     const auto* p = reinterpret_cast<const uint8_t*>(name) + 4 * index;
-    return U32(p);
+    return Bytes_U32(p);
 }
 void NameFromWords(char out[8], uint32_t word1, uint32_t word2) {
     for (int i = 0; i < 4; ++i) {
@@ -107,8 +98,8 @@ Geometry* Geom_Parse(const void* data, size_t size) {
     if (std::memcmp(p, "OEG.", 4) != 0) return nullptr;
     char fileName[17] = {};
     std::memcpy(fileName, p + 8, 16);
-    const uint64_t vertexCount = U32(p + 24);
-    const uint64_t faceCount = U32(p + 28);
+    const uint64_t vertexCount = Bytes_U32(p + 24);
+    const uint64_t faceCount = Bytes_U32(p + 28);
 
     // Every count, size and vertex index is checked against the image before anything is built.
     const uint64_t facesStart = kGeoHeaderSize + 24 * vertexCount;
@@ -122,14 +113,14 @@ Geometry* Geom_Parse(const void* data, size_t size) {
             Debug_Trace("geometry \"%.16s\" is shorter than its %u faces\n", fileName, unsigned(faceCount));
             return nullptr;
         }
-        const uint64_t n = U32(p + at + 4);
+        const uint64_t n = Bytes_U32(p + at + 4);
         const uint64_t bytes = kGeoFaceHeaderSize + kGeoVertexRefSize * n;
         if (at + bytes > size) {
             Debug_Trace("geometry \"%.16s\" face %u runs past the file\n", fileName, unsigned(f));
             return nullptr;
         }
         for (uint64_t r = 0; r < n; ++r) {
-            const int32_t index = static_cast<int32_t>(U32(p + at + kGeoFaceHeaderSize + kGeoVertexRefSize * r));
+            const int32_t index = static_cast<int32_t>(Bytes_U32(p + at + kGeoFaceHeaderSize + kGeoVertexRefSize * r));
             if (index < 0 || uint64_t(index) >= vertexCount) {
                 Debug_Trace("geometry \"%.16s\" face %u uses vertex %d of %u\n", fileName, unsigned(f), index,
                             unsigned(vertexCount));
@@ -146,7 +137,7 @@ Geometry* Geom_Parse(const void* data, size_t size) {
     const int V = g->vertexCount;
 
     for (int i = 0; i < V; ++i) {
-        Vector v = Vec(p + kGeoHeaderSize + 12 * size_t(i));
+        Vector v = Bytes_Vec(p + kGeoHeaderSize + 12 * size_t(i));
         if (HasNaN(v)) {
             v = Vector{0, 0, 0};
             Debug_Trace("repaired geom \"%.16s\" vertex %d\n", fileName, i);
@@ -155,7 +146,7 @@ Geometry* Geom_Parse(const void* data, size_t size) {
     }
     bool normalRepaired = false;
     for (int i = 0; i < V; ++i) {
-        Vector n = Vec(p + kGeoHeaderSize + 12 * size_t(V) + 12 * size_t(i));
+        Vector n = Bytes_Vec(p + kGeoHeaderSize + 12 * size_t(V) + 12 * size_t(i));
         if (HasNaN(n)) {
             n = Vector{0, 0, 0};
             normalRepaired = true;
@@ -169,7 +160,7 @@ Geometry* Geom_Parse(const void* data, size_t size) {
     for (uint64_t f = 0; f < faceCount; ++f) {
         const uint8_t* rec = p + at;
         GeomFace* face = &g->faceStore[f];
-        const int n = static_cast<int>(U32(rec + 4));
+        const int n = static_cast<int>(Bytes_U32(rec + 4));
         face->vertexCount = n;
         face->red = rec[8];
         face->green = rec[9];
@@ -190,10 +181,10 @@ Geometry* Geom_Parse(const void* data, size_t size) {
         Vector sum{0, 0, 0};
         for (int r = 0; r < n; ++r) {
             const uint8_t* ref = rec + kGeoFaceHeaderSize + kGeoVertexRefSize * size_t(r);
-            refs[r].vertex = static_cast<int32_t>(U32(ref));
-            refs[r].word = static_cast<int32_t>(U32(ref + 4));
-            refs[r].u = F32(ref + 8);
-            refs[r].v = F32(ref + 12);
+            refs[r].vertex = static_cast<int32_t>(Bytes_U32(ref));
+            refs[r].word = static_cast<int32_t>(Bytes_U32(ref + 4));
+            refs[r].u = Bytes_F32(ref + 8);
+            refs[r].v = Bytes_F32(ref + 12);
             const Vector& v = g->vertices[refs[r].vertex];
             sum = Vector{sum.x + v.x, sum.y + v.y, sum.z + v.z};
         }

@@ -1,7 +1,5 @@
 #include "Objkr/objload.h"
 
-#include "core/helpers.h"
-
 #include <strings.h>
 
 #include <cmath>
@@ -13,6 +11,8 @@
 #include "Objkr/classfnc.h"
 #include "Objkr/entitysvc.h"
 #include "Objkr/geometry.h"
+#include "core/bytes.h"
+#include "core/helpers.h"
 #include "Terrain/terramap.h"
 #include "core/debug.h"
 #include "core/filecache.h"
@@ -44,17 +44,6 @@ ObjLoadServices g_services = kDefaultServices;
 
 // ---- bytes --------------------------------------------------------------------------------
 
-uint32_t U32(const uint8_t* p) {
-    return uint32_t(p[0]) | (uint32_t(p[1]) << 8) | (uint32_t(p[2]) << 16) | (uint32_t(p[3]) << 24);
-}
-int32_t I32(const uint8_t* p) { return static_cast<int32_t>(U32(p)); }
-float F32(const uint8_t* p) {
-    uint32_t bits = U32(p);
-    float f;
-    std::memcpy(&f, &bits, sizeof f);
-    return f;
-}
-Vector Vec(const uint8_t* p) { return Vector{F32(p), F32(p + 4), F32(p + 8)}; }
 size_t Available(const uint8_t* chunk, const uint8_t* end) { return end > chunk ? size_t(end - chunk) : 0; }
 
 // A part or parent name: up to 8 characters with bit 7 cleared, zero-padded from the first zero.
@@ -62,15 +51,15 @@ void CleanName(char out[9], const uint8_t* bytes) {
     std::memset(out, 0, 9);
     for (int i = 0; i < 8 && bytes[i]; ++i) out[i] = static_cast<char>(bytes[i] & 0x7F);
 }
-uint32_t Word(const char* name8, int index) { return U32(reinterpret_cast<const uint8_t*>(name8) + 4 * index); }
+uint32_t Word(const char* name8, int index) { return Bytes_U32(reinterpret_cast<const uint8_t*>(name8) + 4 * index); }
 
 // The 9 rotation floats and 3 position floats from p.
 Matrix ReadPlacement(const uint8_t* p) {
     Matrix m = kIdentityMatrix;
-    m.right = Vec(p);
-    m.up = Vec(p + 12);
-    m.front = Vec(p + 24);
-    m.posit = DVector{F32(p + 36), F32(p + 40), F32(p + 44)};
+    m.right = Bytes_Vec(p);
+    m.up = Bytes_Vec(p + 12);
+    m.front = Bytes_Vec(p + 24);
+    m.posit = DVector{Bytes_F32(p + 36), Bytes_F32(p + 40), Bytes_F32(p + 44)};
     return m;
 }
 
@@ -102,7 +91,7 @@ int ReadVdfc(const uint8_t* chunk, void* argument, const uint8_t* end) {
     auto* result = static_cast<ObjLoadResult*>(argument);
     if (!result || Available(chunk, end) < 56) return 0;
     if (PhysBody* body = CraftBody(result->root)) {
-        const float mass = F32(chunk + 52);
+        const float mass = Bytes_F32(chunk + 52);
         if (std::isfinite(mass) && mass >= 0.0f) {
             // Mass and inverse mass are set together so they never disagree.
             EntityDynamics& d = body->dynamics;
@@ -138,7 +127,7 @@ int ReadGeoRecords(ObjLoadResult* result, const uint8_t* chunk, const uint8_t* e
     Entity* root = result ? result->root : nullptr;
     const size_t available = Available(chunk, end);
     if (!root || available < 12) return 0;
-    const uint64_t parts = U32(chunk + 8);
+    const uint64_t parts = Bytes_U32(chunk + 8);
     const uint64_t need = 12 + uint64_t(levels) * uint64_t(states) * parts * recordSize;
     if (need > available) {
         Debug_Printf("%llu part records do not fit their chunk\n", static_cast<unsigned long long>(parts));
@@ -164,7 +153,7 @@ int ReadGeoRecords(ObjLoadResult* result, const uint8_t* chunk, const uint8_t* e
                     made[i] = ObjLoad_MakeEntity(parent, record, recordSize, nullptr, false);
                     if (!made[i]) return 0;
                 }
-                const int32_t type = I32(record + 92);
+                const int32_t type = Bytes_I32(record + 92);
                 if (SkipsGeometry(type, structure)) continue;
                 char name[16];
                 const bool named = ObjLoad_MakeName(name, record, ".geo");
@@ -199,7 +188,7 @@ int ReadVloc(const uint8_t* chunk, void* argument, const uint8_t* end) {
     auto* result = static_cast<ObjLoadResult*>(argument);
     Entity* root = result ? result->root : nullptr;
     if (!root || Available(chunk, end) < 60) return 0;
-    const int32_t kind = I32(chunk + 8);
+    const int32_t kind = Bytes_I32(chunk + 8);
     PhysBody* body = CraftBody(root);
     uint8_t record[kVehiclePartSize];
     switch (kind) {
@@ -228,7 +217,7 @@ int ReadVloc(const uint8_t* chunk, void* argument, const uint8_t* end) {
         return 1;
     }
     case '*':
-        if (body) body->locatorPoint = Vec(chunk + 48);
+        if (body) body->locatorPoint = Bytes_Vec(chunk + 48);
         return 1;
     default:
         LocatorRecord(record, "", chunk + 12, kind);
@@ -239,8 +228,8 @@ int ReadVloc(const uint8_t* chunk, void* argument, const uint8_t* end) {
 int ReadLobj(const uint8_t* chunk, void* argument, const uint8_t* end) {
     auto* result = static_cast<ObjLoadResult*>(argument);
     if (!result || !result->root || Available(chunk, end) < 76) return 0;
-    g_services.lightCreate(result->root, I32(chunk + 8), F32(chunk + 72), F32(chunk + 68), Vec(chunk + 36),
-                           Vec(chunk + 48));
+    g_services.lightCreate(result->root, Bytes_I32(chunk + 8), Bytes_F32(chunk + 72), Bytes_F32(chunk + 68), Bytes_Vec(chunk + 36),
+                           Bytes_Vec(chunk + 48));
     result->root->flags |= kEntityHasLight;
     return 1;
 }
@@ -255,7 +244,7 @@ int ReadColp(const uint8_t* chunk, void* argument, const uint8_t* end) {
     auto* result = static_cast<ObjLoadResult*>(argument);
     if (!result || !result->root || Available(chunk, end) < 56) return 0;
     if (result->root->type == kTypeCraft6) return 1;
-    for (int i = 0; i < 12; ++i) result->collision[i] = F32(chunk + 8 + 4 * i);
+    for (int i = 0; i < 12; ++i) result->collision[i] = Bytes_F32(chunk + 8 + 4 * i);
     result->collisionGiven = 1;
     return 1;
 }
@@ -343,7 +332,7 @@ const uint8_t* ObjLoad_ReadChunks(const uint8_t* at, const uint8_t* end, ObjLoad
     bool inCountedRun = false;
     int entry = 0;
     while (entry < entries && at < end) {
-        const uint32_t size = Available(at, end) >= kChunkHeaderSize ? U32(at + 4) : 0;
+        const uint32_t size = Available(at, end) >= kChunkHeaderSize ? Bytes_U32(at + 4) : 0;
         if (size < kChunkHeaderSize || size > Available(at, end)) {
             const std::string tag = Available(at, end) >= 4 ? TagText(at) : std::string("cut");
             Error_Warning("Warning - %s chunk of %s has a bad size (%u)", tag.c_str(), file, unsigned(size));
@@ -422,7 +411,7 @@ int ObjLoad_CheckRevision(const uint8_t* chunk, void* fileName, const uint8_t* e
         Error_Warning("Unknown file type found: %s", name);
         return 1;
     }
-    if (U32(chunk + 8) != uint32_t(expected)) {
+    if (Bytes_U32(chunk + 8) != uint32_t(expected)) {
         Error_Warning("Bad BWD revision for file %s", name);
         return 0;
     }
@@ -481,23 +470,23 @@ Entity* ObjLoad_MakeEntity(Entity* parent, const uint8_t* record, size_t recordS
     Entity* e = Entity_New(parent);
     Entity_SetName(e, name);
     e->local = ReadPlacement(record + 8);
-    if (strcasecmp(name, "null") == 0 && F32(record + 8) == 0.0f && F32(record + 12) == 0.0f &&
-        F32(record + 16) == 0.0f)
+    if (strcasecmp(name, "null") == 0 && Bytes_F32(record + 8) == 0.0f && Bytes_F32(record + 12) == 0.0f &&
+        Bytes_F32(record + 16) == 0.0f)
         e->local = kIdentityMatrix;
-    e->flags = U32(record + 96);
-    int32_t type = I32(record + 92);
+    e->flags = Bytes_U32(record + 96);
+    int32_t type = Bytes_I32(record + 92);
     if (type == kTypeCraft || type == kTypePowerUp || type == kTypeCraft6) type = g_services.objectClassType(name, type);
     Classfnc_SetClass(e, type);
     if (!classOnly) {
-        const Vector centre = Vec(record + 64);
-        const Vector half = Vec(record + 80);
+        const Vector centre = Bytes_Vec(record + 64);
+        const Vector half = Bytes_Vec(record + 80);
         e->boundsCentre = centre;
-        e->boundsRadius = F32(record + 76);
+        e->boundsRadius = Bytes_F32(record + 76);
         e->boxMin = Vector{centre.x - half.x, centre.y - half.y, centre.z - half.z};
         e->boxMax = Vector{centre.x + half.x, centre.y + half.y, centre.z + half.z};
         if (type == kTypeSpinner && recordSize >= kStructurePartSize) {
-            Spinner_SetRate(e, F32(record + 104), F32(record + 108), F32(record + 112));
-            Spinner_SetValues(e, F32(record + 100));
+            Spinner_SetRate(e, Bytes_F32(record + 104), Bytes_F32(record + 108), Bytes_F32(record + 112));
+            Spinner_SetValues(e, Bytes_F32(record + 100));
         }
     }
     return e;

@@ -5,6 +5,7 @@
 #include <cstring>
 
 #include "core/app.h"
+#include "core/bytes.h"
 #include "core/clock.h"
 #include "core/cmdline.h"
 #include "core/debug.h"
@@ -37,17 +38,6 @@ constexpr uint32_t kPausedBannerFlags = 0x50005;  // centred both ways, single-c
 constexpr uint32_t kHostWaitMs = 5000;
 
 const char* const kInitGraphicFailed = "Gravenholt Init_Graphic_System";
-
-uint32_t ReadU32(const uint8_t* p) {
-    return uint32_t(p[0]) | uint32_t(p[1]) << 8 | uint32_t(p[2]) << 16 | uint32_t(p[3]) << 24;
-}
-
-void WriteU32(uint8_t* p, uint32_t v) {
-    p[0] = uint8_t(v);
-    p[1] = uint8_t(v >> 8);
-    p[2] = uint8_t(v >> 16);
-    p[3] = uint8_t(v >> 24);
-}
 
 bool IsNetworkGame() { return Seam_Net().isNetworkGame(); }
 bool IsHardwareDriver() { return App_Globals().driverKind == 1; }
@@ -195,7 +185,7 @@ int32_t EndMission() {
     uint8_t* playerDef = Seam_Shell().playerDef();
     if (Seam_Tools().editorIsOn()) {
         Seam_Tools().editorLeave();
-        WriteU32(playerDef + kPlayerDefFlags, ReadU32(playerDef + kPlayerDefFlags) & ~1u);
+        Bytes_SetU32(playerDef + kPlayerDefFlags, Bytes_U32(playerDef + kPlayerDefFlags) & ~1u);
     }
     Seam_Shell().playerDefWrite();
     Plat_SetPriorityClass(NORMAL_PRIORITY_CLASS);
@@ -233,7 +223,7 @@ GameGlobals& Game_Globals() {
 
 bool Game_IsPaused() {
     if (IsNetworkGame()) return false;
-    return (ReadU32(Seam_Shell().playerDef() + kPlayerDefFlags) & 1u) != 0;
+    return (Bytes_U32(Seam_Shell().playerDef() + kPlayerDefFlags) & 1u) != 0;
 }
 
 void Game_GetMapId(char* out) {
@@ -410,13 +400,13 @@ void Game_OuterLoop() {
         if (IsNetworkGame()) WaitForNetworkPlayers();
 
         uint8_t* playerDef = Seam_Shell().playerDef();
-        const uint32_t keptDifficulty = ReadU32(playerDef + kPlayerDefDifficulty);
+        const uint32_t keptDifficulty = Bytes_U32(playerDef + kPlayerDefDifficulty);
         if (!Seam_Core().saveGameLoad(cmd.loadPath.c_str())) {
             // Straight back to the shell: no teardown; the next set-up runs over what is left.
             Game_SetState(kStateShell);
             continue;
         }
-        WriteU32(playerDef + kPlayerDefDifficulty, keptDifficulty);
+        Bytes_SetU32(playerDef + kPlayerDefDifficulty, keptDifficulty);
 
         WaitForShellSound();
         Seam_Shell().setCursor(1);

@@ -13,6 +13,7 @@
 #include <set>
 
 #include "core/app.h"
+#include "core/bytes.h"
 #include "platform/paths.h"
 
 namespace {
@@ -21,12 +22,6 @@ char g_lastError[1024];
 
 uint32_t GetU32(const uint8_t* p) {
     return uint32_t(p[0]) | uint32_t(p[1]) << 8 | uint32_t(p[2]) << 16 | uint32_t(p[3]) << 24;
-}
-void PutU32(uint8_t* p, uint32_t v) {
-    p[0] = uint8_t(v);
-    p[1] = uint8_t(v >> 8);
-    p[2] = uint8_t(v >> 16);
-    p[3] = uint8_t(v >> 24);
 }
 
 // Compares two record names on their first 16 characters, ignoring case.
@@ -63,7 +58,7 @@ bool WriteAt(FILE* file, uint64_t offset, const void* data, size_t length) {
 
 void MaskWords(uint8_t* data, uint32_t length, uint32_t mask) {
     if (mask == 0) return;
-    for (uint32_t i = 0; i + 4 <= length; i += 4) PutU32(data + i, GetU32(data + i) ^ mask);
+    for (uint32_t i = 0; i + 4 <= length; i += 4) Bytes_SetU32(data + i, GetU32(data + i) ^ mask);
 }
 
 void LzoError(int code) {
@@ -118,11 +113,11 @@ void ParseEntry(const uint8_t* p, ZfsEntry* entry) {
 }
 void WriteEntry(uint8_t* p, const ZfsEntry& entry) {
     std::memcpy(p, entry.name, kZfsNameLength);
-    PutU32(p + 16, entry.offset);
-    PutU32(p + 20, entry.recordNumber);
-    PutU32(p + 24, entry.storedLength);
-    PutU32(p + 28, entry.userValue);
-    PutU32(p + 32, entry.flags);
+    Bytes_SetU32(p + 16, entry.offset);
+    Bytes_SetU32(p + 20, entry.recordNumber);
+    Bytes_SetU32(p + 24, entry.storedLength);
+    Bytes_SetU32(p + 28, entry.userValue);
+    Bytes_SetU32(p + 32, entry.flags);
 }
 
 // Reads the header and the directory-table chain of the open file into the archive.
@@ -308,10 +303,10 @@ bool Zfs_Create(const std::string& path) {
     }
     std::vector<uint8_t> bytes(kZfsHeaderSize + kZfsTableSize, 0);
     std::memcpy(bytes.data(), "ZFSF", 4);
-    PutU32(&bytes[4], kZfsVersion);
-    PutU32(&bytes[8], kZfsNameLength);
-    PutU32(&bytes[12], kZfsRecordsPerTable);
-    PutU32(&bytes[24], kZfsHeaderSize);
+    Bytes_SetU32(&bytes[4], kZfsVersion);
+    Bytes_SetU32(&bytes[8], kZfsNameLength);
+    Bytes_SetU32(&bytes[12], kZfsRecordsPerTable);
+    Bytes_SetU32(&bytes[24], kZfsHeaderSize);
     bool ok = std::fwrite(bytes.data(), 1, bytes.size(), file) == bytes.size();
     ok = (std::fclose(file) == 0) && ok;
     if (!ok) {
@@ -415,7 +410,7 @@ bool Zfs_Add(ZfsArchive* archive, const char* name, const void* data, uint32_t l
         }
         newTable = static_cast<uint32_t>(archive->fileSize);
         archive->fileSize += kZfsTableSize;
-        PutU32(table.data(), newTable);
+        Bytes_SetU32(table.data(), newTable);
     }
     if (!WriteAt(archive->file, tableOffset, table.data(), kZfsTableSize)) {
         Zfs_SetError("Error writing to file \"%s\"", path);
@@ -426,7 +421,7 @@ bool Zfs_Add(ZfsArchive* archive, const char* name, const void* data, uint32_t l
         Zfs_SetError("Could not read header of file \"%s\"", path);
         return false;
     }
-    PutU32(header + 16, archive->headerCount + 1);
+    Bytes_SetU32(header + 16, archive->headerCount + 1);
     if (!WriteAt(archive->file, 0, header, sizeof header) || std::fflush(archive->file) != 0) {
         Zfs_SetError("Could not write header of file \"%s\"", path);
         return false;

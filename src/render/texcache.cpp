@@ -6,6 +6,7 @@
 #include <new>
 #include <string>
 
+#include "core/bytes.h"
 #include "core/debug.h"
 #include "core/filecache.h"
 #include "core/shake.h"
@@ -26,12 +27,6 @@ bool StandInHasDeviceTexture(const TextureImage*) { return false; }
 void StandInReleaseAll() {}
 constexpr TexCacheDeviceHooks kStandInHooks = {StandInHasDeviceTexture, StandInReleaseAll};
 TexCacheDeviceHooks g_device = kStandInHooks;
-
-uint32_t Read32(const uint8_t* p) {
-    return static_cast<uint32_t>(p[0]) | static_cast<uint32_t>(p[1]) << 8 | static_cast<uint32_t>(p[2]) << 16 |
-           static_cast<uint32_t>(p[3]) << 24;
-}
-uint16_t Read16(const uint8_t* p) { return static_cast<uint16_t>(p[0] | p[1] << 8); }
 
 // The ".vqm" name of a texture name: cut at the first '.', ".vqm" appended. False when either
 // name is longer than its 15 significant characters.
@@ -120,9 +115,9 @@ TextureImage* LoadPlain(const char* name) {
 
 // ---- images -----------------------------------------------------------------------------------
 
-int32_t TextureImage_Width(const TextureImage* image) { return static_cast<int16_t>(Read16(image->header)); }
-uint16_t TextureImage_Format(const TextureImage* image) { return Read16(image->header + 2); }
-int32_t TextureImage_Height(const TextureImage* image) { return static_cast<int32_t>(Read32(image->header + 4)); }
+int32_t TextureImage_Width(const TextureImage* image) { return static_cast<int16_t>(Bytes_U16(image->header)); }
+uint16_t TextureImage_Format(const TextureImage* image) { return Bytes_U16(image->header + 2); }
+int32_t TextureImage_Height(const TextureImage* image) { return static_cast<int32_t>(Bytes_U32(image->header + 4)); }
 const uint8_t* TextureImage_Texels(const TextureImage* image) { return image->header + kTextureHeaderSize; }
 
 bool TextureImage_Check(const void* bytes, size_t size) {
@@ -135,7 +130,7 @@ bool TextureImage_Check(const void* bytes, size_t size) {
 
 size_t Vq_DecodedSize(const uint8_t* vqm, size_t vqmSize) {
     // The decoded image keeps its width in a signed 16-bit field: wider files cannot be shown.
-    if (vqm && vqmSize >= 4 && Read16(vqm + 2) > 0x7FFF) return 0;
+    if (vqm && vqmSize >= 4 && Bytes_U16(vqm + 2) > 0x7FFF) return 0;
     size_t out = TileImage_OutputSize(vqm, vqmSize);
     if (out == 0) return 0;
     return out - kTextureHeaderSize + kVqmHeaderSize;

@@ -1,7 +1,5 @@
 #include "render/texmgr.h"
 
-#include "core/helpers.h"
-
 #include <cmath>
 #include <cstring>
 #include <new>
@@ -9,9 +7,11 @@
 
 #include "Objkr/entity.h"
 #include "Objkr/entitysvc.h"
+#include "core/bytes.h"
 #include "core/clock.h"
 #include "core/debug.h"
 #include "core/filecache.h"
+#include "core/helpers.h"
 #include "core/seams/render.h"
 #include "render/texcache.h"
 
@@ -22,11 +22,6 @@ namespace {
 TexMapRecord g_records[kTexMapRecords];
 int32_t g_usedHead = -1;
 int32_t g_freeHead = -1;
-
-int32_t Read32(const uint8_t* p) {
-    return static_cast<int32_t>(static_cast<uint32_t>(p[0]) | static_cast<uint32_t>(p[1]) << 8 |
-                                static_cast<uint32_t>(p[2]) << 16 | static_cast<uint32_t>(p[3]) << 24);
-}
 
 bool NameFits(const char* name) { return name && name[0] && std::strlen(name) <= kTextureNameLength; }
 
@@ -217,11 +212,11 @@ bool UsableTiming(float period, int frames) { return frames > 0 && std::isfinite
 
 bool FrameList_Read(const uint8_t* bytes, size_t size, FrameList* out, char (*names)[16]) {
     if (!bytes || !out || size < kFrameListHeaderSize) return false;
-    int32_t n = Read32(bytes + 20);
+    int32_t n = Bytes_I32(bytes + 20);
     if (n < 1 || n > 3) return false;
     int64_t dims[3];
     for (int i = 0; i < n; ++i) {
-        dims[i] = Read32(bytes + 24 + 4 * i);
+        dims[i] = Bytes_I32(bytes + 24 + 4 * i);
         if (dims[i] < 1 || dims[i] > kFrameListMaxFrames) return false;
     }
     FrameList list{};
@@ -234,9 +229,9 @@ bool FrameList_Read(const uint8_t* bytes, size_t size, FrameList* out, char (*na
     }
     list.frameCount = list.dimensionProducts[n - 1];
     if (size - kFrameListHeaderSize < static_cast<size_t>(list.frameCount) * kFrameListNameSize) return false;
-    uint32_t rateBits = static_cast<uint32_t>(Read32(bytes + 40));
+    uint32_t rateBits = static_cast<uint32_t>(Bytes_I32(bytes + 40));
     std::memcpy(&list.frameRate, &rateBits, sizeof list.frameRate);
-    list.flags = static_cast<uint32_t>(Read32(bytes + 44));
+    list.flags = static_cast<uint32_t>(Bytes_I32(bytes + 44));
     if (names) {
         for (int32_t i = 0; i < list.frameCount; ++i) {
             const char* src = reinterpret_cast<const char*>(bytes + kFrameListHeaderSize + kFrameListNameSize * i);
