@@ -5,7 +5,7 @@
 #include <X11/Xlib.h>
 #include <X11/Xutil.h>
 
-#include "x11_find.h"
+#include "gl_support.h"
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -141,15 +141,6 @@ TEST(GlSoftwareDisplay, PresentedFrameShowsThePaletteColoursInTheWindow) {
     XCloseDisplay(display);
 }
 
-bool WaitForExit(pid_t child, int* status, std::chrono::seconds limit) {
-    auto end = std::chrono::steady_clock::now() + limit;
-    while (std::chrono::steady_clock::now() < end) {
-        if (waitpid(child, status, WNOHANG) == child) return true;
-        std::this_thread::sleep_for(std::chrono::milliseconds(50));
-    }
-    return false;
-}
-
 // The real program in software mode: its window has the size of display mode 0 and shows the
 // frame the game presents, every pixel the colour its palette gives the sky colour index.
 TEST(GlSoftwareDisplay, GravenholtInSoftwareModePresentsItsFrameInTheWindow) {
@@ -160,17 +151,8 @@ TEST(GlSoftwareDisplay, GravenholtInSoftwareModePresentsItsFrameInTheWindow) {
     std::string error;
     ASSERT_TRUE(content::WriteWorld(dir, &error)) << error;
 
-    pid_t child = fork();
+    pid_t child = StartGravenholt(dir, {"-nointro", "-SW", "-win"});
     ASSERT_GE(child, 0);
-    if (child == 0) {
-        if (chdir(dir.c_str()) != 0) _exit(90);
-        setenv("GRAVENHOLT_PROFILE", dir.c_str(), 1);
-        unsetenv("GRAVENHOLT_HEADLESS");
-        unsetenv("GRAVENHOLT_HEADLESS_FRAMES");
-        setenv("ASAN_OPTIONS", "detect_leaks=0", 1);
-        execl(GRAVENHOLT_EXE, "gravenholt", "-nointro", "-SW", "-win", static_cast<char*>(nullptr));
-        _exit(91);
-    }
 
     Window window = 0;
     bool found = Eventually(

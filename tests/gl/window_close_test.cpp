@@ -2,7 +2,7 @@
 // window manager's close button does, and expects a clean exit.
 #include <gtest/gtest.h>
 // X11 defines macros (None, Bool, Status) that clash with gtest: include it after.
-#include "x11_find.h"
+#include "gl_support.h"
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -17,15 +17,6 @@
 
 namespace {
 
-bool WaitForExit(pid_t child, int* status, std::chrono::seconds limit) {
-    auto end = std::chrono::steady_clock::now() + limit;
-    while (std::chrono::steady_clock::now() < end) {
-        if (waitpid(child, status, WNOHANG) == child) return true;
-        std::this_thread::sleep_for(std::chrono::milliseconds(50));
-    }
-    return false;
-}
-
 TEST(GlWindow, OpensCaptionedGravenholtAndClosingEndsWithZero) {
     Display* display = XOpenDisplay(nullptr);
     ASSERT_NE(display, nullptr) << "needs a display (run under xvfb-run)";
@@ -34,19 +25,8 @@ TEST(GlWindow, OpensCaptionedGravenholtAndClosingEndsWithZero) {
     std::string error;
     ASSERT_TRUE(content::WriteWorld(dir, &error)) << error;  // the program needs its data files
 
-    pid_t child = fork();
+    pid_t child = StartGravenholt(dir, {"-nointro"});
     ASSERT_GE(child, 0);
-    if (child == 0) {
-        if (chdir(dir.c_str()) != 0) _exit(90);
-        setenv("GRAVENHOLT_PROFILE", dir.c_str(), 1);
-        unsetenv("GRAVENHOLT_HEADLESS");
-        unsetenv("GRAVENHOLT_HEADLESS_FRAMES");
-        // The display libraries (X11, D-Bus, Mesa) keep allocations to the end of the process;
-        // our own code's leaks are checked by the headless tests.
-        setenv("ASAN_OPTIONS", "detect_leaks=0", 1);
-        execl(GRAVENHOLT_EXE, "gravenholt", "-nointro", static_cast<char*>(nullptr));
-        _exit(91);
-    }
 
     Window window = 0;
     auto end = std::chrono::steady_clock::now() + std::chrono::seconds(30);
