@@ -117,6 +117,7 @@ std::vector<GameObjectClass*> MakeAll() {
 }  // namespace
 
 const std::vector<GameObjectClass*>& GameObjectClass_Prototypes() {
-    static const std::vector<GameObjectClass*> prototypes = MakeAll();
-    return prototypes;
+    // Owned to the end of the program.
+    static const auto* prototypes = new std::vector<GameObjectClass*>(MakeAll());
+    return *prototypes;
 }

@@ -35,14 +35,16 @@ const char* const kSideNames[4] = {"unknown", "american", "soviet", "alien"};
 uint32_t g_debugFlags = 0;
 int g_findDepth = 0;
 
+// Both lists outlive every class (never destroyed), so a class may leave its list whenever it
+// goes, program exit included.
 std::vector<GameObjectClass*>& PrototypeList() {
-    static std::vector<GameObjectClass*> list;
-    return list;
+    static auto* list = new std::vector<GameObjectClass*>;
+    return *list;
 }
 
 std::vector<GameObjectClass*>& LoadedList() {
-    static std::vector<GameObjectClass*> list;
-    return list;
+    static auto* list = new std::vector<GameObjectClass*>;
+    return *list;
 }
 
 void Unlist(std::vector<GameObjectClass*>& list, GameObjectClass* cls) {
