@@ -142,7 +142,11 @@ bool DefinitionRecords(std::vector<ArchiveRecord>* records, std::string* error) 
         records->push_back({definition.name, definition.text, true, 0});
         names.push_back(definition.name);
     }
-    for (const Definition& info : InformationTexts()) records->push_back({info.name, info.text, true, 0});
+    // The information texts are class content too: the checksum covers them as well.
+    for (const Definition& info : InformationTexts()) {
+        records->push_back({info.name, info.text, true, 0});
+        names.push_back(info.name);
+    }
     records->push_back({"check.odf", CheckListText(names), true, 0});
     return true;
 }

@@ -9,7 +9,7 @@
 namespace content {
 
 // The definition files, the information texts (".inf") of some classes, then "check.odf"
-// naming each definition file. False (error set) when a key the
+// naming each of them. False (error set) when a key the
 // files use has no text in the key dictionary.
 bool DefinitionRecords(std::vector<ArchiveRecord>* records, std::string* error);
 // The text of a "check.odf" that names the files, one a line.
