@@ -139,7 +139,7 @@ bool ParseNumber(const char* text, double* out) {
 
 void PrintPart(const Entity* e, int depth) {
     std::string name(e->name, strnlen(e->name, 8));
-    if (name.empty()) name = "-";
+    if (name.empty()) name.assign(1, '-');
     std::printf("%*s%-8s type %-3d at (%.2f, %.2f, %.2f)", depth * 2, "", name.c_str(), e->type, e->local.posit.x,
                 e->local.posit.y, e->local.posit.z);
     for (int i = 0; i < e->geomList.count; ++i) {

@@ -1,6 +1,7 @@
 #include "tileimage.h"
 
 #include <cstring>
+#include <array>
 #include <map>
 
 namespace content {
@@ -27,10 +28,10 @@ bool EncodeTileImage(const std::vector<uint8_t>& pixels, int width, int height, 
     files.image.insert(files.image.end(), name, name + 16);
     files.codeBook.assign(4, 0);
 
-    std::map<std::vector<uint8_t>, uint16_t> entries;
+    std::map<std::array<uint8_t, 16>, uint16_t> entries;
     for (int ty = 0; width > 0 && ty * 4 < height; ++ty) {
         for (int tx = 0; tx * 4 < width; ++tx) {
-            std::vector<uint8_t> tile(16, 0);
+            std::array<uint8_t, 16> tile{};
             const uint8_t first = pixels[static_cast<size_t>(ty) * 4 * width + tx * 4];
             bool uniform = true;
             for (int r = 0; r < 4 && ty * 4 + r < height; ++r)

@@ -1,5 +1,7 @@
 #include "Objkr/objload.h"
 
+#include "core/helpers.h"
+
 #include <strings.h>
 
 #include <cmath>
@@ -188,7 +190,7 @@ int ReadVgeo(const uint8_t* chunk, void* argument, const uint8_t* end) {
 // A vehicle part record holding only a name, a placement and a type code.
 void LocatorRecord(uint8_t record[kVehiclePartSize], const char* name, const uint8_t* placement, int32_t type) {
     std::memset(record, 0, kVehiclePartSize);
-    std::strncpy(reinterpret_cast<char*>(record), name, 8);
+    Text_CopyFixed(reinterpret_cast<char*>(record), 8, name);
     std::memcpy(record + 8, placement, 48);
     for (int i = 0; i < 4; ++i) record[92 + i] = static_cast<uint8_t>(uint32_t(type) >> (8 * i));
 }
@@ -516,7 +518,7 @@ Entity* ObjLoad_FindByName(Entity* root, uint32_t word1, uint32_t word2) {
 
 Entity* ObjLoad_FindByName(Entity* root, const char* name) {
     char name8[8] = {};
-    if (name) std::strncpy(name8, name, 8);
+    Text_CopyFixed(name8, 8, name);
     return ObjLoad_FindByName(root, Word(name8, 0), Word(name8, 1));
 }
 

@@ -258,7 +258,7 @@ void Cache_FailNextAllocations(int count) { g_failAllocations = count; }
 // ---- display-depth variants ----
 
 namespace {
-// PENDING(0.11) the player settings record supplies the display mode.
+// PENDING(11.102) the player settings record supplies the display mode.
 int NoDisplayMode() { return 0; }
 int (*g_displayMode)() = NoDisplayMode;
 TexCacheHook g_texUse = nullptr;

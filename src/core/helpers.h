@@ -1,6 +1,7 @@
 // Small helpers that code of every subsystem calls: vector arithmetic, ground-plane distances,
 // clamps, swaps, float wrappers and a few text and timer helpers.
 #pragma once
+#include <cstring>
 #include <cmath>
 #include <cstdint>
 
@@ -92,3 +93,11 @@ double Clock_GetSystemSeconds();
 // For double-byte text of the Japanese setting: 256 offsets, one per byte value; the lead bytes
 // get 192, 384, 576, ... in ascending byte order, every other byte 0.
 const uint16_t* ShiftJis_LeadTable();
+
+// Copies text into a fixed field of size bytes: cut to the field, the rest zero-filled, no
+// terminator when the text fills the field (names of 8 or 16 characters in stored records).
+inline void Text_CopyFixed(char* field, size_t size, const char* text) {
+    size_t n = text ? strnlen(text, size) : 0;
+    if (n) std::memcpy(field, text, n);
+    std::memset(field + n, 0, size - n);
+}

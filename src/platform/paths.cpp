@@ -111,8 +111,9 @@ std::string Plat_ResolvePath(const std::string& path) {
     std::vector<std::string> parts;
     std::string dir = absolute ? "/" : ".";  // host path of the components resolved so far
     auto rebuild = [&]() {
-        dir = absolute ? "/" : ".";
-        for (const std::string& p : parts) dir = JoinDir(dir, p);
+        std::string next(absolute ? "/" : ".");
+        for (const std::string& p : parts) next = JoinDir(next, p);
+        dir.swap(next);
     };
     size_t pos = 0;
     while (pos <= path.size()) {

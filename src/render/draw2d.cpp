@@ -19,7 +19,7 @@ void StandInHardwareFill(int, int, int, int, int, int) {}
 constexpr Hardware2DTwins kStandInTwins = {StandInHardwareLine, StandInHardwareFill};
 Hardware2DTwins g_twins = kStandInTwins;
 
-// PENDING(8.161) the rasteriser dispatch table supplies the span drawer of each flag word.
+// Until the rasteriser installs its dispatch table, nothing is drawn.
 RasteriserFn StandInRasteriser(uint32_t) { return nullptr; }
 RasteriserFn (*g_rasteriserLookup)(uint32_t) = StandInRasteriser;
 
@@ -303,12 +303,12 @@ void Render_DrawOutline(GraphicBuffer* buffer, const RenderVertex* vertices, int
 }
 
 void Render_DrawUnclipped(GraphicBuffer* buffer, RenderVertex* vertices, int count, const TextureImage* texture,
-                          uint32_t flags) {
+                          uint32_t colour, uint32_t flags) {
     if (!buffer || buffer->valid != 1 || !vertices || count <= 0) return;
     RasteriserFn rasterise = g_rasteriserLookup(flags & 0xFF);
     if (!rasterise) return;
     ++PolygonCount;
-    rasterise(buffer, vertices, count, texture, flags);
+    rasterise(buffer, vertices, count, texture, colour);
 }
 
 void Render_InitReciprocals() {

@@ -60,7 +60,7 @@ void Render_DrawLine3D(const RenderView* view, const RenderVertex& p0, const Ren
 void Render_DrawOutline(GraphicBuffer* buffer, const RenderVertex* vertices, int count, uint32_t flags);
 // Hands projected vertices to the rasteriser of the flags without clipping.
 void Render_DrawUnclipped(GraphicBuffer* buffer, RenderVertex* vertices, int count, const TextureImage* texture,
-                          uint32_t flags);
+                          uint32_t colour, uint32_t flags);
 // 1 / i for i = 1 .. 639, and 1.0 at 0.
 constexpr int kReciprocalCount = 640;
 extern float RenderReciprocals[kReciprocalCount];
@@ -77,10 +77,11 @@ struct Hardware2DTwins {
 void Render_SetHardware2DTwins(const Hardware2DTwins* twins);
 const Hardware2DTwins& Render_Hardware2DTwins();
 
-// The span drawer of a flag word.
+// The span drawer of a flag word: textured drawers read the texture, untextured ones fill with
+// the low byte of colour.
 using RasteriserFn = void (*)(GraphicBuffer* buffer, RenderVertex* vertices, int count, const TextureImage* texture,
-                              uint32_t flags);
-// Null restores the stand-in.
+                              uint32_t colour);
+// Null restores the stand-in (the rasteriser installs its table at start-up).
 void Render_SetRasteriserLookup(RasteriserFn (*lookup)(uint32_t flags));
 
 // True when drawing into this buffer goes to the hardware path (the screen with the hardware

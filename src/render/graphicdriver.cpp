@@ -10,6 +10,8 @@
 #include "render/draw2d.h"
 #include "render/texmgr.h"
 #include "render/palette.h"
+#include "render/raster.h"
+#include "render/renderqueue.h"
 
 GraphicDriver g_graphicDriver;
 uint32_t GraphicD3DFlags = 0;
@@ -536,5 +538,13 @@ void Render_InstallSeam() {
     seam.fillRect = [](int left, int top, int right, int bottom, int colour) {
         Graphic_FillRect(&g_graphicDriver.screen, left, top, right, bottom, colour, 0);
     };
+    // The queue is set up on first use (the profile directory is known by then).
+    seam.renderQueueReset = [] {
+        if (!RenderQueue_Current()) RenderQueue_Init();
+        else RenderQueue_Reset();
+    };
+    seam.renderQueueFlush = [] { RenderQueue_Flush(Seam_Render().mainView()); };
+    seam.renderQueueFree = RenderQueue_Close;
+    Render_SetRasteriserLookup(Raster_DrawerFor);
     TexMgr_InstallServices();
 }

@@ -1,5 +1,7 @@
 #include "render/texmgr.h"
 
+#include "core/helpers.h"
+
 #include <cmath>
 #include <cstring>
 #include <new>
@@ -199,7 +201,7 @@ void TexAnimAdd(Entity* entity, const char* name, TexAnimState* state) {
     Entity_AddRefTree(entity);
     TexAnimNode* node = new TexAnimNode{};
     node->entity = entity;
-    std::strncpy(node->name, name, sizeof node->name);
+    Text_CopyFixed(node->name, sizeof node->name, name);
     node->callback = TexAnimTick;
     node->data = state;
     node->next = g_animHead;

@@ -23,7 +23,7 @@ void StandInSaveOptions(bool) {}
 int StandInBlack() { return 0; }
 
 float g_depthBias = 0.0f;
-// PENDING(8.101) the global depth bias of the drawing code.
+// PENDING(8.104) the global depth bias of the hardware polygon pipeline.
 float StandInGetDepthBias() { return g_depthBias; }
 void StandInSetDepthBias(float bias) { g_depthBias = bias; }
 
@@ -48,28 +48,29 @@ RenderSeam MakeDefault() {
     seam.blackIndex = StandInBlack;
     seam.getDepthBias = StandInGetDepthBias;
     seam.setDepthBias = StandInSetDepthBias;
-    seam.mainView = []() -> RenderView* { return nullptr; };  // PENDING(8.120)
+    seam.mainView = []() -> RenderView* { return nullptr; };  // PENDING(9.105)
     seam.loadFonts = StandInNothing;  // PENDING(8.142)
-    seam.paletteRemapIdentity255 = StandInNothing;  // PENDING(8.122)
-    seam.setPalette = StandInNothing;  // PENDING(8.122)
-    seam.setMissionPalette = StandInNothing;  // PENDING(8.122)
-    seam.setDriverBlackIndex = [](int) {};  // PENDING(8.101)
-    seam.paletteFade = [](float, int) {};  // PENDING(8.122)
+    seam.paletteRemapIdentity255 = StandInNothing;  // filled by Render_InstallSeam
+    seam.setPalette = StandInNothing;  // filled by Render_InstallSeam
+    seam.setMissionPalette = StandInNothing;  // PENDING(2.132)
+    seam.setDriverBlackIndex = App_ResetDriverMode;  // the driver's mode hook, then present
+    seam.paletteFade = [](float, int) {};  // filled by Render_InstallSeam
     seam.renderStatsReset = StandInNothing;  // PENDING(8.108)
     seam.renderStatsDraw = StandInNothing;  // PENDING(8.108)
     seam.cameraTargetDisplay = StandInNothing;  // PENDING(8.108)
-    seam.renderQueueReset = StandInNothing;  // PENDING(8.102)
-    seam.renderQueueFlush = StandInNothing;  // PENDING(8.102)
-    seam.renderQueueFree = StandInNothing;  // PENDING(8.102)
+    // The render queue fills these three at start-up (Render_InstallSeam).
+    seam.renderQueueReset = StandInNothing;
+    seam.renderQueueFlush = StandInNothing;
+    seam.renderQueueFree = StandInNothing;
     // The texture binder fills these four at start-up (TexMgr_InstallServices).
     seam.texCacheReset = StandInNothing;
     seam.texCacheFree = StandInNothing;
     seam.animTexUpdate = StandInNothing;
     seam.animTexFree = StandInNothing;
     seam.spriteTablesReset = StandInNothing;  // PENDING(8.143)
-    seam.graphicBuffersFree = StandInNothing;  // PENDING(8.141)
+    seam.graphicBuffersFree = StandInNothing;  // PENDING(9.124) the notepad's back buffer
     seam.presentForbidden = [] { return false; };
-    seam.setHeadingMatrix = [](RenderView*) {};  // PENDING(8.120)
+    seam.setHeadingMatrix = [](RenderView*) {};  // PENDING(9.105)
     seam.clearBackground = [](RenderView*) {};
     seam.lineDoublingRestore = StandInNothing;
     seam.lockFrame = [] { return true; };
@@ -84,8 +85,8 @@ RenderSeam MakeDefault() {
         *depth = 16;
         *count = 0;
     };
-    seam.screenClip = [] { return PlatRect{0, 0, 639, 479}; };  // PENDING(8.141)
-    seam.paletteFindNearest = [](float, float, float) { return 0; };  // PENDING(8.122)
+    seam.screenClip = [] { return PlatRect{0, 0, 639, 479}; };  // filled by Render_InstallSeam
+    seam.paletteFindNearest = [](float, float, float) { return 0; };  // filled by Render_InstallSeam
     seam.fontHeight = [] { return 8; };  // PENDING(8.142)
     seam.textWidth = [](const char* text) { return 8 * static_cast<int>(std::strlen(text)); };  // PENDING(8.142)
     seam.drawText = [](int, int, const char*, int) {};  // PENDING(8.142)

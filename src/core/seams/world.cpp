@@ -35,10 +35,10 @@ WorldSeam MakeDefault() {
     s.entitiesDrawWorld = [](RenderView*, EntityTableRecord*) {};   // PENDING(2.109)
     s.entitiesDrawSelected = [](RenderView*) {};              // PENDING(2.109)
     s.entitiesDrawSingle = [](RenderView*, EntityTableRecord*) {};  // PENDING(2.109)
-    s.collisionInit = [] {};                                  // PENDING(2.120)
-    s.collisionShutdown = [] {};                              // PENDING(2.120)
-    s.collisionProcessFrame = [] {};                          // PENDING(2.120)
-    s.collisionTransformAll = [] {};                          // PENDING(2.120)
+    s.collisionInit = [] {};                                  // filled by Collision_InstallSeam
+    s.collisionShutdown = [] {};                              // filled by Collision_InstallSeam
+    s.collisionProcessFrame = [] {};                          // filled by Collision_InstallSeam
+    s.collisionTransformAll = [] {};                          // filled by Collision_InstallSeam
     s.terrainClearEntityList = [] {};                         // filled by Terrain_InstallSeam
     s.terrainSetFileName = [](const char*) {};                // filled by Terrain_InstallSeam
     s.terrainReleaseEntities = [] {};                         // filled by Terrain_InstallSeam
