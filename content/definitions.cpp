@@ -12,8 +12,16 @@ constexpr uint32_t kClassLabel = 0x92D04727u;
 constexpr uint32_t kGeometryName = 0x0794B13Bu;
 constexpr uint32_t kScrapCost = 0x9DE6F3F3u;
 constexpr uint32_t kScrapValue = 0x262C569Bu;
+constexpr uint32_t kPilotCost = 0xCDB7D0F4u;
 constexpr uint32_t kBuildTime = 0x0ED76D3Au;
 constexpr uint32_t kHealth = 0x19971F1Bu;
+constexpr uint32_t kAmmo = 0x21C4FF9Bu;
+constexpr uint32_t kFriendProcess = 0x98D7239Cu;
+constexpr uint32_t kEnemyProcess = 0x48AD2AEAu;
+constexpr uint32_t kWeaponLink = 0xBA10BBDDu;
+constexpr uint32_t kDistance = 0x020844ADu;
+constexpr uint32_t kSideName = 0x3957BD3Au;
+constexpr uint32_t kScale1 = 0x21C2C4F0u;
 constexpr uint32_t kHardpointPrefix = 0x157BA160u;  // numbered 1..5
 
 struct Definition {
@@ -28,42 +36,93 @@ std::string Numbered(uint32_t prefix, int number, std::string* error) {
     return text + std::to_string(number);
 }
 
+// What most classes set; a field left at its "unset" value is not written.
+struct ClassValues {
+    std::string label;
+    std::string geometry;
+    int scrapCost = -1;
+    int scrapValue = -1;
+    int pilotCost = -1;
+    float buildTime = -1.0f;
+    int health = -1;
+    int ammo = -1;
+    std::string friendProcess;
+    std::string enemyProcess;
+    std::string side;
+    int hardpoints = 0;  // "hp_" on the first N hardpoints
+};
+
+OdfWriter ClassDefinition(const ClassValues& v, std::string* missing) {
+    OdfWriter w;
+    w.Section("GameObjectClass").String(kClassLabel, v.label).String(kGeometryName, v.geometry);
+    if (v.scrapCost >= 0) w.Int(kScrapCost, v.scrapCost);
+    if (v.scrapValue >= 0) w.Int(kScrapValue, v.scrapValue);
+    if (v.pilotCost >= 0) w.Int(kPilotCost, v.pilotCost);
+    if (v.buildTime >= 0.0f) w.Float(kBuildTime, v.buildTime);
+    if (v.health >= 0) w.Int(kHealth, v.health);
+    if (v.ammo >= 0) w.Int(kAmmo, v.ammo);
+    if (!v.friendProcess.empty()) w.String(kFriendProcess, v.friendProcess);
+    if (!v.enemyProcess.empty()) w.String(kEnemyProcess, v.enemyProcess);
+    if (!v.side.empty()) w.String(kSideName, v.side);
+    for (int n = 1; n <= v.hardpoints; ++n) w.String(Numbered(kHardpointPrefix, n, missing), "hp_");
+    return w;
+}
+
 bool Definitions(std::vector<Definition>* out, std::string* error) {
     std::string missing;
-    OdfWriter scout;
-    scout.Section("GameObjectClass")
-        .String(kClassLabel, "hover")
-        .String(kGeometryName, "scout")
-        .Int(kScrapCost, 40)
-        .Int(kScrapValue, 12)
-        .Float(kBuildTime, 6.5f)
-        .Int(kHealth, 1800)
-        .String(Numbered(kHardpointPrefix, 1, &missing), "gun")
-        .String(Numbered(kHardpointPrefix, 2, &missing), "gun");
-    OdfWriter relay;
-    relay.Section("GameObjectClass")
-        .String(kClassLabel, "commtower")
-        .String(kGeometryName, "relay")
-        .Int(kScrapCost, 60)
-        .Int(kScrapValue, 20)
-        .Float(kBuildTime, 12.0f)
-        .Int(kHealth, 4000);
-    OdfWriter depot;
-    depot.Section("GameObjectClass")
-        .String(kClassLabel, "supplydepot")
-        .String(kGeometryName, "depot")
-        .Int(kScrapCost, 50)
-        .Int(kScrapValue, 15)
-        .Float(kBuildTime, 10.0f)
-        .Int(kHealth, 5000);
-    for (const OdfWriter* writer : {&scout, &relay, &depot})
-        if (!writer->Ok(error)) return false;
+    struct Named {
+        const char* file;
+        ClassValues values;
+    };
+    // The player's hover tank and its pilots: "player.odf" is the american side's by its name.
+    ClassValues tank{"hover", "gvtank", 60, 20, 1, 8.0f, 2500, 1500, "TankFriend", "TankEnemy", "", 3};
+    ClassValues player = tank;
+    player.friendProcess.clear();
+    player.enemyProcess.clear();
+    const std::vector<Named> classes = {
+        {"player.odf", player},
+        {"avtank.odf", tank},
+        {"aspilo.odf", {"person", "gvpilot", 0, 0, 1, 3.0f, 120, 200, "PersonFriend", "PersonEnemy", "", 1}},
+        {"asuser.odf", {"person", "gvpilot", 0, 0, 1, 3.0f, 150, 300, "", "", "", 1}},
+        {"avscout.odf", {"hover", "gvscout", 40, 12, 1, 6.5f, 1800, 800, "ScoutFriend", "ScoutEnemy", "", 2}},
+        {"avrecy.odf", {"recycler", "gvrecy", 80, 40, 0, 20.0f, 8000, -1, "RecyclerFriend", "RecyclerEnemy", "", 0}},
+        {"abfact.odf", {"factory", "gvfact", 60, 30, 0, 15.0f, 7000, -1, "", "", "", 0}},
+        {"avscav.odf", {"scavenger", "gvscav", 30, 10, 1, 7.0f, 2000, -1, "ScavengerFriend", "ScavengerEnemy", "", 0}},
+        // Named like a soviet file, but scrap belongs to no side.
+        {"scrap.odf", {"scrap", "gvscrap", -1, 1, 0, -1.0f, 50, -1, "", "", "unknown", 0}},
+        {"ablpow.odf", {"powerplant", "gvpower", 40, 15, -1, 10.0f, 4500, -1, "", "", "", 0}},
+        {"abcomm.odf", {"commtower", "gvtower", 60, 20, -1, 12.0f, 4000, -1, "", "", "", 0}},
+        {"abbunk.odf", {"m4qbuilding", "gvbunker", 30, 10, -1, 9.0f, 6000, -1, "", "", "", 0}},
+        {"absupp.odf", {"supplydepot", "gvbunker", 50, 15, -1, 10.0f, 5000, -1, "", "", "", 0}},
+        {"aprepa.odf", {"repairkit", "gvrepair", 10, 3, -1, 4.0f, 100, -1, "", "", "", 0}},
+        {"apammo.odf", {"ammopack", "gvrepair", 10, 3, -1, 4.0f, 100, -1, "", "", "", 0}},
+    };
+    std::vector<Definition> files;
+    for (const Named& named : classes) {
+        OdfWriter writer = ClassDefinition(named.values, &missing);
+        if (std::string(named.file) == "avscout.odf") {
+            // The scout links its two guns and keeps its own radius and proportions.
+            writer.Int(kWeaponLink, 11).Float(kDistance, 4.5f).Float(kScale1, 1.25f);
+        }
+        if (!writer.Ok(error)) return false;
+        files.push_back({named.file, writer.Text()});
+    }
     if (!missing.empty()) {
         if (error) *error = missing;
         return false;
     }
-    *out = {{"scout.odf", scout.Text()}, {"relay.odf", relay.Text()}, {"depot.odf", depot.Text()}};
+    *out = std::move(files);
     return true;
+}
+
+// Information texts shown for some classes.
+std::vector<Definition> InformationTexts() {
+    return {
+        {"player.inf", "Hover tank\r\nThe commander's own craft: fast, armoured, three hardpoints.\r\n"},
+        {"avrecy.inf", "Recycler\r\nTurns scrap into new craft and buildings. Guard it well.\r\n"},
+        {"abfact.inf", "Factory\r\nBuilds the heavier craft of the base.\r\n"},
+        {"avscav.inf", "Scavenger\r\nGathers scrap from the field and brings it home.\r\n"},
+    };
 }
 
 }  // namespace
@@ -82,6 +141,11 @@ bool DefinitionRecords(std::vector<ArchiveRecord>* records, std::string* error) 
     for (const Definition& definition : definitions) {
         records->push_back({definition.name, definition.text, true, 0});
         names.push_back(definition.name);
+    }
+    // The information texts are class content too: the checksum covers them as well.
+    for (const Definition& info : InformationTexts()) {
+        records->push_back({info.name, info.text, true, 0});
+        names.push_back(info.name);
     }
     records->push_back({"check.odf", CheckListText(names), true, 0});
     return true;

@@ -8,7 +8,8 @@
 
 namespace content {
 
-// The definition files, then "check.odf" naming each of them. False (error set) when a key the
+// The definition files, the information texts (".inf") of some classes, then "check.odf"
+// naming each of them. False (error set) when a key the
 // files use has no text in the key dictionary.
 bool DefinitionRecords(std::vector<ArchiveRecord>* records, std::string* error);
 // The text of a "check.odf" that names the files, one a line.

@@ -172,7 +172,10 @@ ModelDef Scavenger() {
 
 ModelDef Factory() {
     ModelDef m;
-    m.file = "gvfact.sdf";
+    // A producer: it arrives as a vehicle and deploys, so its model is a vehicle definition.
+    m.file = "gvfact.vdf";
+    m.vehicle = true;
+    m.mass = 9000;
     m.extra[0] = 6, m.extra[1] = 12, m.extra[2] = 30;
     ModelPart base = Part(Keep(GeoBox("fcbase", {-8, 0, -8}, {8, 6, 8}, kConcrete)), "world", {0, 0, 0});
     SetGeometry(base, 1, 0, Keep(GeoPyramid("fcbase1", 4, 11.0f, 0.0f, 6.0f, kConcrete)));
@@ -234,7 +237,10 @@ ModelDef ScrapPiece() {
 
 ModelDef PowerUp() {
     ModelDef m;
-    m.file = "gvrepair.sdf";
+    // Power-ups bounce on the ground: vehicle definitions, like every moving thing.
+    m.file = "gvrepair.vdf";
+    m.vehicle = true;
+    m.mass = 50;
     ModelPart pod = Part(Keep(GeoPrism("rppod", 6, 0.8f, 0.8f, 0.0f, 0.5f, kDark)), "world", {0, 0, 0});
     ModelPart cross = Part(Keep(GeoBox("rpcross", {-0.6f, 0, -0.15f}, {0.6f, 0.3f, 0.15f}, kGlow)), "rppod",
                            {0, 0.7f, 0}, 15);

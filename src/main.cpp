@@ -6,6 +6,7 @@
 #include "Terrain/terramap.h"
 #include "collision/collision.h"
 #include "core/app.h"
+#include "fun3d/objectseam.h"
 #include "platform/system.h"
 #include "render/graphicdriver.h"
 
@@ -17,6 +18,7 @@ const Installer kInstallers[] = {
     Terrain_InstallSeam,
     Collision_InstallSeam,
     Render_InstallSeam,
+    GameObjects_InstallSeam,
 };
 }  // namespace
 

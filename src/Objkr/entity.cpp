@@ -33,7 +33,7 @@ void StandInCameraSetUser(EntityTableRecord*, EntityTableRecord*) {}
 void StandInCameraReset(int) {}
 // PENDING(11.102) the player settings' detail options.
 bool StandInDetailOption(int) { return true; }
-// PENDING(3.104) the flag word of the user's object's class (bit 0x20 blocks most game keys).
+// Until the object layer installs its own (GameObjects_InstallSeam): no owner carries a flag.
 uint32_t StandInOwnerFlags(void*) { return 0; }
 float FrameClockTime() { return Clock_GetFrameTime(); }
 // Attached records are handed over as C-heap allocations.

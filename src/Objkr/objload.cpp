@@ -21,7 +21,7 @@ namespace {
 
 // ---- neighbours' stand-ins -----------------------------------------------------------------
 
-// PENDING(3.104) the object class of the part's name gives its entity type.
+// Until the object layer installs its own (GameObjects_InstallSeam): a part keeps its type.
 int32_t StandInObjectClassType(const char*, int32_t type) { return type; }
 // PENDING(8.124) the renderer's lighting setting and light list.
 int StandInLightingSetting() { return 1; }

@@ -205,12 +205,12 @@ TEST_F(ChecksumTest, SampleWorldChecksumIsStableAndFollowsTheListedFiles) {
     ASSERT_TRUE(FileSys_TryStart(0)) << Zfs_LastError();
     EXPECT_EQ(CRC32_GameContent("sample"), first);
     Data_Close();
-    Write("addon/relay.odf", "[GameObjectClass]\n");
+    Write("addon/abcomm.odf", "[GameObjectClass]\n");
     ASSERT_TRUE(FileSys_TryStart(0)) << Zfs_LastError();
     EXPECT_NE(CRC32_CheckList(0), list);
     EXPECT_NE(CRC32_GameContent("sample"), first);
     Data_Close();
-    std::filesystem::remove(Path("addon/relay.odf"));
+    std::filesystem::remove(Path("addon/abcomm.odf"));
     Write("addon/sample.trn", "[Size]\n");
     ASSERT_TRUE(FileSys_TryStart(0)) << Zfs_LastError();
     EXPECT_EQ(CRC32_CheckList(0), list);
@@ -221,13 +221,13 @@ TEST_F(ChecksumTest, SampleDefinitionLoadsThroughTheFileCache) {
     InstallWorld();
     DataFile_SetLoader(nullptr);  // the cache-backed default
     OdfFile scout;
-    ASSERT_TRUE(scout.Open("SCOUT.ODF"));
+    ASSERT_TRUE(scout.Open("AVSCOUT.ODF"));
     char text[16];
     EXPECT_TRUE(scout.GetString(0x92D04727u, text, sizeof text, nullptr));
     EXPECT_STREQ(text, "hover");
     char geometry[8];
     EXPECT_TRUE(scout.GetName8(0x0794B13Bu, geometry, "default"));
-    EXPECT_EQ(std::string(geometry, 5), "scout");
+    EXPECT_EQ(std::string(geometry, 7), "gvscout");
     int health = 0;
     EXPECT_TRUE(scout.GetInt(0x19971F1Bu, &health, 0));
     EXPECT_EQ(health, 1800);
@@ -235,8 +235,8 @@ TEST_F(ChecksumTest, SampleDefinitionLoadsThroughTheFileCache) {
     EXPECT_TRUE(scout.GetFloat(0x0ED76D3Au, &buildTime, 0));
     EXPECT_EQ(buildTime, 6.5f);
     EXPECT_TRUE(scout.GetString(Text_HashNumbered(0x157BA160u, 2), text, sizeof text, nullptr));
-    EXPECT_STREQ(text, "gun");
-    EXPECT_EQ(Cache_LockCount("SCOUT.ODF"), 0) << "the cache keeps its copy unlocked";
+    EXPECT_STREQ(text, "hp_");
+    EXPECT_EQ(Cache_LockCount("AVSCOUT.ODF"), 0) << "the cache keeps its copy unlocked";
 
     OdfFile missing;
     EXPECT_FALSE(missing.Open("nothere.odf"));

@@ -12,6 +12,9 @@
 #include "platform/msgbox.h"
 #include "platform/system.h"
 
+GameObject* PlainClass::BuildObject(Entity* entity) { return GameObject_New<GameObject>(entity, this); }
+GameObjectClass* PlainClass::Derive(const char* name) { return new PlainClass(this, name); }
+
 void Fun3dFixture::SetUp() {
     Plat_Init(BackendKind::Headless);
     Plat_UseVirtualClock(1000);
@@ -69,7 +72,7 @@ void Fun3dFixture::TearDown() {
 }
 
 GameObjectClass& Fun3dFixture::NewClass(int32_t health, int32_t ammo) {
-    auto* cls = new GameObjectClass();
+    auto* cls = new PlainClass();
     cls->signature = Signature("GOBJ");
     cls->label = "thing";
     std::memcpy(cls->defName, "thing", 5);

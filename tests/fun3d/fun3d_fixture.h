@@ -18,6 +18,15 @@
 #include "fun3d/objectslot.h"
 #include "fun3d/teamrecord.h"
 
+// A class that builds plain objects (a prototype when made without a file).
+class PlainClass : public GameObjectClass {
+public:
+    PlainClass() = default;
+    PlainClass(GameObjectClass* prototype, const char* name) : GameObjectClass(prototype, name) {}
+    GameObject* BuildObject(Entity* entity) override;
+    GameObjectClass* Derive(const char* name) override;
+};
+
 class Fun3dFixture : public ::testing::Test {
 protected:
     void SetUp() override;

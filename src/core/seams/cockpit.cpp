@@ -58,6 +58,7 @@ CockpitSeam MakeDefault() {
     seam.unitGroupsDropHandle = [](uint32_t) {};           // PENDING(9.121)
     seam.reportUnderAttack = [](GameObject*) {};           // PENDING(9.129)
     seam.setObjective = [](GameObject*, uint8_t) {};       // PENDING(9.107)
+    seam.queueWarning = [](int) {};                        // PENDING(9.129)
     return seam;
 }
 

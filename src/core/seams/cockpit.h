@@ -52,6 +52,8 @@ struct CockpitSeam {
     // Adds the object to the marked-objects list (marked != 0) or withdraws it, and keeps the
     // flag in the object.
     void (*setObjective)(GameObject* object, uint8_t marked);
+    // Queues one of the warning voice's messages (10: the team's pilots reached 0).
+    void (*queueWarning)(int message);
 };
 
 CockpitSeam& Seam_Cockpit();

@@ -8,6 +8,9 @@ bool NotNetworkGame() { return false; }
 NetSeam MakeDefault() {
     NetSeam seam{};
     seam.isNetworkGame = NotNetworkGame;
+    seam.isDeathmatch = [] { return false; };         // PENDING(12.109)
+    seam.allowSniperWeapons = [] { return false; };   // PENDING(12.109)
+    seam.allowSplinterWeapon = [] { return false; };  // PENDING(12.109)
     seam.isHost = [] { return false; };               // PENDING(12.101)
     seam.poll = [] { return true; };                  // PENDING(12.101)
     seam.sessionStart = [] {};                        // PENDING(12.101)

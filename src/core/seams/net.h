@@ -5,6 +5,10 @@ class NetObject;
 
 struct NetSeam {
     bool (*isNetworkGame)();
+    bool (*isDeathmatch)();
+    // The network game's settings: sniper weapons ('SNIP') and the weapon "gsplint" allowed.
+    bool (*allowSniperWeapons)();
+    bool (*allowSplinterWeapon)();
 
     // The game loop and the frame.
     bool (*isHost)();

@@ -4,8 +4,8 @@ namespace {
 
 ObjectsSeam MakeDefault() {
     ObjectsSeam s{};
-    s.teamRecordCreateAll = [] {};           // PENDING(3.105)
-    s.teamRecordDestroyAll = [] {};          // PENDING(3.105)
+    s.teamRecordCreateAll = [] {};           // filled by GameObjects_InstallSeam
+    s.teamRecordDestroyAll = [] {};          // filled by GameObjects_InstallSeam
     s.animBuildingPostLoad = [] {};          // PENDING(3.130)
     s.gameObjectCreateGrid = [] {};          // PENDING(3.108)
     s.gameObjectFreeGrid = [] {};            // PENDING(3.108)
@@ -18,7 +18,7 @@ ObjectsSeam MakeDefault() {
     s.scrapCreateGrid = [] {};               // PENDING(3.136)
     s.scrapFreeGrid = [] {};                 // PENDING(3.136)
     s.scrapRefreshGrid = [] {};              // PENDING(3.136)
-    s.classesFreeAll = [] {};                // PENDING(3.104)
+    s.classesFreeAll = [] {};                // filled by GameObjects_InstallSeam
     return s;
 }
 

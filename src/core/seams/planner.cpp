@@ -4,7 +4,8 @@ namespace {
 
 PlannerSeam MakeDefault() {
     PlannerSeam s{};
-    s.slotCount = [] { return 0; };  // PENDING(6.106)
+    s.slotCount = [] { return 0; };                      // PENDING(6.106)
+    s.scrapChanged = [](int, int change) { return change; };  // PENDING(6.106)
     return s;
 }
 

@@ -18,6 +18,8 @@ WeaponsSeam MakeDefault() {
     s.weaponClassBuild = [](WeaponClass*, Entity*, Entity*) -> Weapon* { return nullptr; };  // PENDING(4.101)
     s.weaponDestroy = [](Weapon*) {};                                                       // PENDING(4.101)
     s.weaponClassName = [](const WeaponClass*) { return ""; };                              // PENDING(4.101)
+    s.weaponClassFind = [](const char*) -> WeaponClass* { return nullptr; };                // PENDING(4.101)
+    s.weaponClassSignature = [](const WeaponClass*) -> uint32_t { return 0; };              // PENDING(4.101)
     return s;
 }
 

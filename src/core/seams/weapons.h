@@ -1,5 +1,7 @@
 // What the core calls of weapons, ordnance and explosions.
 #pragma once
+#include <cstdint>
+
 
 struct RenderView;
 struct Entity;
@@ -24,6 +26,9 @@ struct WeaponsSeam {
     Weapon* (*weaponClassBuild)(WeaponClass* weaponClass, Entity* owner, Entity* hardpoint);
     void (*weaponDestroy)(Weapon* weapon);
     const char* (*weaponClassName)(const WeaponClass* weaponClass);  // the 8-character definition name
+    // The weapon class of the 8-character definition name (loaded on first look-up), or null.
+    WeaponClass* (*weaponClassFind)(const char name[8]);
+    uint32_t (*weaponClassSignature)(const WeaponClass* weaponClass);  // such as 'SNIP'
 };
 
 WeaponsSeam& Seam_Weapons();

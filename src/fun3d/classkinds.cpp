@@ -1,0 +1,123 @@
+// The object kinds and their prototypes, made in the order of the object-class registration
+// table. Each kind that has no object and class records of its own yet is a stand-in: its
+// prototype carries the kind's label, signature and category (its base kind's when it sets
+// none), reads the keys every class reads and builds a plain object.
+#include <strings.h>
+
+#include "core/debug.h"
+#include "core/registration.h"
+#include "fun3d/gameobjectclass.h"
+#include "fun3d/objectslot.h"
+
+namespace {
+
+class StandInKindClass : public GameObjectClass {
+public:
+    StandInKindClass(const char* kindLabel, uint32_t kindSignature, int32_t kindCategory) {
+        label = kindLabel;
+        signature = kindSignature;
+        category = kindCategory;
+    }
+    StandInKindClass(GameObjectClass* p, const char* name) : GameObjectClass(p, name) {}
+
+    GameObject* BuildObject(Entity* entity) override { return GameObject_New<GameObject>(entity, this); }
+    GameObjectClass* Derive(const char* name) override { return new StandInKindClass(this, name); }
+};
+
+struct ObjectKind {
+    const char* label;
+    const char* signature;
+    int32_t category;
+};
+
+// Every kind, the registration table's first; kinds it does not list follow in this order.
+const ObjectKind kKinds[] = {
+    {"ammopack", "AMMO", kCategoryPowerUp},           // PENDING(3.106)
+    {"animbuilding", "ANMB", kCategoryBuilding},      // PENDING(3.131)
+    {"apc", "APC", kCategoryCraft},                   // PENDING(3.107)
+    {"armory", "ARMR", kCategoryProducer},            // PENDING(3.133)
+    {"artifact", "ARTI", kCategoryBuilding},          // PENDING(3.131)
+    {"barracks", "BARR", kCategoryBuilding},          // PENDING(3.131)
+    {"m4qbuilding", "BLDG", kCategoryBuilding},       // PENDING(3.130)
+    {"m4qbuilding2", "BLD2", kCategoryBuilding},      // PENDING(3.130) a plain building
+    {"m4qsign", "SIGN", kCategoryBuilding},           // PENDING(3.130) a plain building
+    {"camerapod", "CPOD", kCategoryPowerUp},          // PENDING(3.106)
+    {"commtower", "COMM", kCategoryBuilding},         // PENDING(3.131)
+    {"constructionrig", "CNST", kCategoryProducer},   // PENDING(3.134)
+    {"factory", "FACT", kCategoryProducer},           // PENDING(3.133)
+    {"geyser", "GEIZ", kCategoryBuilding},            // PENDING(3.131)
+    {"repairkit", "RKIT", kCategoryPowerUp},          // PENDING(3.106)
+    {"hover", "HOVR", kCategoryCraft},                // PENDING(3.122)
+    {"howitzer", "HWTZ", kCategoryCraft},             // PENDING(3.107)
+    {"minelayer", "MLYR", kCategoryCraft},            // PENDING(3.107)
+    {"person", "PERS", kCategoryPerson},              // PENDING(3.123)
+    {"powerplant", "PLNT", kCategoryBuilding},        // PENDING(3.131)
+    {"powerup", "PWUP", kCategoryPowerUp},            // PENDING(3.106)
+    {"producer", "PROD", kCategoryProducer},          // PENDING(3.132)
+    {"recycler", "RCYC", kCategoryProducer},          // PENDING(3.133)
+    {"repairdepot", "RDEP", kCategoryBuilding},       // PENDING(3.131)
+    {"sav", "SAV", kCategoryCraft},                   // PENDING(3.124)
+    {"scavenger", "SCAV", kCategoryCraft},            // PENDING(3.135)
+    {"scrap", "SCRP", kCategoryScrap},                // PENDING(3.136)
+    {"dropoff", "SDRP", kCategoryPowerUp},            // PENDING(3.136)
+    {"scrapfield", "SFLD", kCategoryBuilding},        // PENDING(3.136)
+    {"shieldtower", "SHLD", kCategoryBuilding},       // PENDING(3.131)
+    {"scrapsilo", "SILO", kCategoryBuilding},         // PENDING(3.131)
+    {"spawnpnt", "SPWN", kCategorySpawnPoint},        // PENDING(3.131)
+    {"supplydepot", "SDEP", kCategoryBuilding},       // PENDING(3.131)
+    {"tug", "TUG", kCategoryCraft},                   // PENDING(3.124)
+    {"turret", "TURR", kCategoryProducer},            // PENDING(3.150)
+    {"turrettank", "TTNK", kCategoryCraft},           // PENDING(3.151)
+    {"walker", "WALK", kCategoryCraft},               // PENDING(3.152)
+    {"wpnpower", "WEPN", kCategoryPowerUp},           // PENDING(3.106)
+    {"wingman", "WING", kCategoryCraft},              // PENDING(3.107)
+    {"daywrecker", "WRCK", kCategoryPowerUp},         // PENDING(4.124)
+    {"flare", "FLAR", kCategorySpawnPoint},           // PENDING(4.124)
+    {"magnet", "MGNT", kCategorySpawnPoint},          // PENDING(4.124)
+    {"mine", "MINE", kCategorySpawnPoint},            // PENDING(4.124)
+    {"proximity", "PROX", kCategorySpawnPoint},       // PENDING(4.141)
+    {"spraybomb", "SBMB", kCategorySpawnPoint},       // PENDING(4.141)
+    {"torpedo", "TORP", kCategoryPowerUp},            // PENDING(4.141)
+    {"weaponmine", "WPNM", kCategorySpawnPoint},      // PENDING(4.141)
+    {"craft", "CRFT", kCategoryCraft},                // PENDING(3.120)
+};
+
+const ObjectKind* FindKind(const char* label) {
+    for (const ObjectKind& kind : kKinds)
+        if (strcasecmp(kind.label, label) == 0) return &kind;
+    return nullptr;
+}
+
+GameObjectClass* MakePrototype(const ObjectKind& kind) {
+    return new StandInKindClass(kind.label, Signature(kind.signature), kind.category);
+}
+
+std::vector<GameObjectClass*> MakeAll() {
+    std::vector<GameObjectClass*> made;
+    for (const ClassLabel& row : Registration_ObjectClasses()) {
+        const ObjectKind* kind = FindKind(row.label);
+        if (!kind) {
+            // Every registered label gets a prototype; one this layer does not know is a plain
+            // object of the base kind.
+            Debug_Printf("warning: object class label '%s' has no kind; built as a plain object\n", row.label);
+            made.push_back(new StandInKindClass(row.label, row.signature, kCategoryBase));
+            continue;
+        }
+        made.push_back(MakePrototype(*kind));
+    }
+    for (const ObjectKind& kind : kKinds) {
+        bool registered = false;
+        for (const ClassLabel& row : Registration_ObjectClasses())
+            if (strcasecmp(row.label, kind.label) == 0) registered = true;
+        if (!registered) made.push_back(MakePrototype(kind));
+    }
+    return made;
+}
+
+}  // namespace
+
+const std::vector<GameObjectClass*>& GameObjectClass_Prototypes() {
+    // Owned to the end of the program.
+    static const auto* prototypes = new std::vector<GameObjectClass*>(MakeAll());
+    return *prototypes;
+}

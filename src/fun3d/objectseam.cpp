@@ -1,0 +1,27 @@
+#include "fun3d/objectseam.h"
+
+#include "Objkr/entity.h"
+#include "Objkr/objload.h"
+#include "core/seams/objects.h"
+#include "fun3d/gameobject.h"
+#include "fun3d/gameobjectclass.h"
+#include "fun3d/teamrecord.h"
+
+namespace {
+
+// The flag word of the object that owns an entity tree: its root entity's flags.
+uint32_t OwnerFlags(void* owner) {
+    const GameObject* object = static_cast<const GameObject*>(owner);
+    return object && object->entity ? object->entity->flags : 0u;
+}
+
+}  // namespace
+
+void GameObjects_InstallSeam() {
+    ObjectsSeam& s = Seam_Objects();
+    s.teamRecordCreateAll = TeamRecord_CreateAll;
+    s.teamRecordDestroyAll = TeamRecord_DestroyAll;
+    s.classesFreeAll = GameObjectClass_FreeAll;
+    ObjLoad_Services().objectClassType = GameObjectClass_EntityTypeOf;
+    Objkr_Services().ownerFlags = OwnerFlags;
+}
