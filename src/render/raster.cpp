@@ -141,39 +141,31 @@ struct Pow2Addr {
 // ---- Per-pixel operations (t texel, d destination) -------------------------------------------
 
 struct OpPlain {
-    static constexpr bool kLit = false;
     static void Put(uint8_t* d, uint8_t t, int) { *d = t; }
 };
 struct OpLit {
-    static constexpr bool kLit = true;
     static void Put(uint8_t* d, uint8_t t, int row) { *d = LumaTable[row][t]; }
 };
 struct OpKey {
-    static constexpr bool kLit = false;
     static void Put(uint8_t* d, uint8_t t, int) {
         if (t != 255) *d = t;
     }
 };
 struct OpLitKey {
-    static constexpr bool kLit = true;
     static void Put(uint8_t* d, uint8_t t, int row) {
         if (t != 255) *d = LumaTable[row][t];
     }
 };
 struct OpRemap {
-    static constexpr bool kLit = false;
     static void Put(uint8_t* d, uint8_t t, int) { *d = RemapTable[t][*d]; }
 };
 struct OpTrans {
-    static constexpr bool kLit = false;
     static void Put(uint8_t* d, uint8_t t, int) { *d = TranslucencyTable[t][*d]; }
 };
 struct OpTransRev {
-    static constexpr bool kLit = false;
     static void Put(uint8_t* d, uint8_t t, int) { *d = TranslucencyTable[*d][t]; }
 };
 struct OpAlphaKey {
-    static constexpr bool kLit = false;
     static void Put(uint8_t* d, uint8_t t, int) {
         if (t != 255) *d = AlphaTable[t][*d];
     }
