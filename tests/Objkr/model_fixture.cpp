@@ -21,15 +21,8 @@ std::vector<std::string>& ModelFixture::Traces() {
 
 void ModelFixture::SetUp() {
     ObjkrFixture::SetUp();
-    std::string pattern = (std::filesystem::temp_directory_path() / "gv_model_XXXXXX").string();
-    ASSERT_NE(mkdtemp(pattern.data()), nullptr);
-    root = pattern;
-    std::filesystem::create_directories(root + "/profile");
-    Plat_SetDataRoot(root);
-    Plat_SetProfileDir(root + "/profile");
-    Plat_ForgetDirectoryCache();
-    Data_Close();
-    Cache_Init();
+    scratch_.Open();
+    root = scratch_.root;
     GeomCache_Reset();
     Geom_ResetServices();
     ObjLoad_ResetServices();
@@ -50,25 +43,11 @@ void ModelFixture::TearDown() {
     Debug_SetOutputMode(kDebugOutNone);
     Debug_SetLogPath("debug.log");
     Cache_FreeAll();
-    Data_Close();
-    Plat_SetDataRoot(".");
-    Plat_SetProfileDir("");
-    std::error_code ec;
-    std::filesystem::remove_all(root, ec);
-    Plat_ForgetDirectoryCache();
+    scratch_.Close();
 }
 
 void ModelFixture::Install(const std::vector<content::ArchiveRecord>& records) {
-    std::string error;
-    ASSERT_TRUE(content::WriteArchive(root + "/models.zfs", records, 0, &error)) << error;
-    content::IndexSpec spec;
-    spec.paths.push_back({"cd0", "models.zfs"});
-    for (const content::ArchiveRecord& record : records) spec.files.push_back({1, record.name});
-    ASSERT_TRUE(content::WriteIndex(root + "/kolta.zix", spec, &error)) << error;
-    Plat_ForgetDirectoryCache();
-    Data_Close();
-    Cache_Init();
-    ASSERT_TRUE(Zix_Build("kolta.zix")) << Zfs_LastError();
+    scratch_.Install(records, "models.zfs");
 }
 
 void ModelFixture::InstallSamples(const std::vector<content::ArchiveRecord>& more) {

@@ -1,6 +1,7 @@
 // The entity layer over a scratch data root whose index finds geometry and definition files
 // built by the content writers (the sample models unless a test installs its own).
 #pragma once
+#include "support/data_root_fixture.h"
 #include <string>
 #include <vector>
 
@@ -25,4 +26,7 @@ protected:
     std::vector<std::string> BoxTexts() const;
 
     std::string root;
+
+private:
+    ScratchDataRoot scratch_;
 };

@@ -35,18 +35,8 @@ protected:
         DataRootTest::TearDown();
     }
 
-    // Packs the records into an archive and builds the index over it.
-    void Install(const std::vector<content::ArchiveRecord>& records) {
-        std::string error;
-        ASSERT_TRUE(content::WriteArchive(root + "/terrain.zfs", records, 0, &error)) << error;
-        content::IndexSpec spec;
-        spec.paths.push_back({"cd0", "terrain.zfs"});
-        for (const content::ArchiveRecord& record : records) spec.files.push_back({1, record.name});
-        ASSERT_TRUE(content::WriteIndex(root + "/kolta.zix", spec, &error)) << error;
-        Plat_ForgetDirectoryCache();
-        ASSERT_TRUE(Zix_Build("kolta.zix")) << Zfs_LastError();
-    }
-    void Install(const content::TerrainMapSpec& spec) { Install(content::TerrainRecords(spec)); }
+    using DataRootTest::Install;
+    void Install(const content::TerrainMapSpec& spec) { Install(content::TerrainRecords(spec), "terrain.zfs"); }
 
     // Loads the map and runs the terrain start-up.
     void Load(const std::string& name) {

@@ -18,15 +18,8 @@
 void ClassFixture::SetUp() {
     Fun3dFixture::SetUp();
     render_ = Seam_Render();
-    std::string pattern = (std::filesystem::temp_directory_path() / "gv_class_XXXXXX").string();
-    ASSERT_NE(mkdtemp(pattern.data()), nullptr);
-    root = pattern;
-    std::filesystem::create_directories(root + "/profile");
-    Plat_SetDataRoot(root);
-    Plat_SetProfileDir(root + "/profile");
-    Plat_ForgetDirectoryCache();
-    Data_Close();
-    Cache_Init();
+    scratch_.Open();
+    root = scratch_.root;
     GeomCache_Reset();
     Geom_ResetServices();
     ObjLoad_ResetServices();
@@ -46,12 +39,7 @@ void ClassFixture::TearDown() {
     ObjLoad_ResetServices();
     Geom_ResetServices();
     Cache_FreeAll();
-    Data_Close();
-    Plat_SetDataRoot(".");
-    Plat_SetProfileDir("");
-    std::error_code ec;
-    std::filesystem::remove_all(root, ec);
-    Plat_ForgetDirectoryCache();
+    scratch_.Close();
 }
 
 void ClassFixture::InstallWorld(const std::vector<content::ArchiveRecord>& more) {
@@ -61,15 +49,7 @@ void ClassFixture::InstallWorld(const std::vector<content::ArchiveRecord>& more)
     ASSERT_TRUE(content::DefinitionRecords(&definitions, &error)) << error;
     records.insert(records.end(), definitions.begin(), definitions.end());
     records.insert(records.end(), more.begin(), more.end());
-    ASSERT_TRUE(content::WriteArchive(root + "/world.zfs", records, 0, &error)) << error;
-    content::IndexSpec spec;
-    spec.paths.push_back({"cd0", "world.zfs"});
-    for (const content::ArchiveRecord& record : records) spec.files.push_back({1, record.name});
-    ASSERT_TRUE(content::WriteIndex(root + "/kolta.zix", spec, &error)) << error;
-    Plat_ForgetDirectoryCache();
-    Data_Close();
-    Cache_Init();
-    ASSERT_TRUE(Zix_Build("kolta.zix")) << Zfs_LastError();
+    scratch_.Install(records, "world.zfs");
 }
 
 std::string ClassFixture::Definition(const std::string& label, const std::string& geometry,

@@ -2,6 +2,7 @@
 // object definitions (plus whatever records a test adds); the class registry is emptied of
 // loaded classes before and after each test.
 #pragma once
+#include "support/data_root_fixture.h"
 #include <string>
 #include <vector>
 
@@ -26,4 +27,5 @@ protected:
 
 private:
     RenderSeam render_{};
+    ScratchDataRoot scratch_;
 };

@@ -24,25 +24,19 @@
 #include "render/graphicdriver.h"
 #include "render/texcache.h"
 #include "render/texmgr.h"
+#include "support/data_root_fixture.h"
 #include "texture_writer.h"
 
 class TextureTest : public ::testing::Test {
 protected:
     void SetUp() override {
         Plat_Init(BackendKind::Headless);
-        std::string pattern = (std::filesystem::temp_directory_path() / "gv_texture_XXXXXX").string();
-        ASSERT_NE(mkdtemp(pattern.data()), nullptr);
-        root = pattern;
-        std::filesystem::create_directories(root + "/profile");
-        Plat_SetDataRoot(root);
-        Plat_SetProfileDir(root + "/profile");
-        Plat_ForgetDirectoryCache();
+        scratch_.Open();
+        root = scratch_.root;
         Plat_ClearMessageBoxLog();
         Plat_SetMessageBoxPolicy(nullptr);
         Error_ResetForTests();
         Debug_SetOutputMode(kDebugOutNone);
-        Data_Close();
-        Cache_Init();
         Objkr_ResetServices();
         Entities_Reset();
         Objkr_Services().unbindTexture = TexMgr_UnbindEntityHook;
@@ -66,30 +60,16 @@ protected:
         Objkr_ResetServices();
         GraphicD3DFlags = 0;
         TexCache_SetDeviceHooks(nullptr);
-        Data_Close();
+        scratch_.Close();
         Plat_UseRealClock();
-        Plat_SetDataRoot(".");
-        Plat_SetProfileDir("");
         Plat_SetMessageBoxPolicy(nullptr);
         Plat_ClearMessageBoxLog();
         Error_ResetForTests();
-        std::error_code ec;
-        std::filesystem::remove_all(root, ec);
-        Plat_ForgetDirectoryCache();
         Plat_Shutdown();
     }
 
     // Packs the records into an archive and builds the index over it.
-    void Install(const std::vector<content::ArchiveRecord>& records) {
-        std::string error;
-        ASSERT_TRUE(content::WriteArchive(root + "/tex.zfs", records, 0, &error)) << error;
-        content::IndexSpec spec;
-        spec.paths.push_back({"cd0", "tex.zfs"});
-        for (const content::ArchiveRecord& record : records) spec.files.push_back({1, record.name});
-        ASSERT_TRUE(content::WriteIndex(root + "/kolta.zix", spec, &error)) << error;
-        Plat_ForgetDirectoryCache();
-        ASSERT_TRUE(Zix_Build("kolta.zix")) << Zfs_LastError();
-    }
+    void Install(const std::vector<content::ArchiveRecord>& records) { scratch_.Install(records, "tex.zfs"); }
 
     Entity* NewRoot() {
         Entity* e = Entity_New(nullptr);
@@ -120,4 +100,7 @@ protected:
     std::string root;
     std::vector<Entity*> roots;
     TexCacheStats start{};
+
+private:
+    ScratchDataRoot scratch_;
 };

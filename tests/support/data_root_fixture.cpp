@@ -7,10 +7,12 @@
 #include "core/debug.h"
 #include "core/filecache.h"
 #include "core/filesys.h"
+#include "core/zfs.h"
+#include "core/zix.h"
 #include "platform/msgbox.h"
 #include "platform/paths.h"
 
-void DataRootTest::SetUp() {
+void ScratchDataRoot::Open() {
     std::string pattern = (std::filesystem::temp_directory_path() / "gv_data_XXXXXX").string();
     ASSERT_NE(mkdtemp(pattern.data()), nullptr);
     root = pattern;
@@ -18,24 +20,46 @@ void DataRootTest::SetUp() {
     Plat_SetDataRoot(root);
     Plat_SetProfileDir(root + "/profile");
     Plat_ForgetDirectoryCache();
+    Data_Close();
+    Cache_Init();
+}
+
+void ScratchDataRoot::Close() {
+    Data_Close();
+    Plat_SetDataRoot(".");
+    Plat_SetProfileDir("");
+    std::error_code ec;
+    if (!root.empty()) std::filesystem::remove_all(root, ec);
+    Plat_ForgetDirectoryCache();
+}
+
+void ScratchDataRoot::Install(const std::vector<content::ArchiveRecord>& records, const std::string& archive) {
+    std::string error;
+    ASSERT_TRUE(content::WriteArchive(root + "/" + archive, records, 0, &error)) << error;
+    content::IndexSpec spec;
+    spec.paths.push_back({"cd0", archive});
+    for (const content::ArchiveRecord& record : records) spec.files.push_back({1, record.name});
+    ASSERT_TRUE(content::WriteIndex(root + "/kolta.zix", spec, &error)) << error;
+    Plat_ForgetDirectoryCache();
+    Data_Close();
+    Cache_Init();
+    ASSERT_TRUE(Zix_Build("kolta.zix")) << Zfs_LastError();
+}
+
+void DataRootTest::SetUp() {
+    scratch_.Open();
+    root = scratch_.root;
     Plat_ClearMessageBoxLog();
     Plat_SetMessageBoxPolicy(nullptr);
     Error_ResetForTests();
-    Data_Close();
-    Cache_Init();
     Debug_SetOutputMode(0);
 }
 
 void DataRootTest::TearDown() {
-    Data_Close();
-    Plat_SetDataRoot(".");
-    Plat_SetProfileDir("");
+    scratch_.Close();
     Plat_SetMessageBoxPolicy(nullptr);
     Plat_ClearMessageBoxLog();
     Error_ResetForTests();
-    std::error_code ec;
-    std::filesystem::remove_all(root, ec);
-    Plat_ForgetDirectoryCache();
 }
 
 std::vector<std::string> DataRootTest::BoxTexts() const {
