@@ -1,20 +1,12 @@
 #include "objkr_fixture.h"
 
 #include "core/debug.h"
+#include "support/world_reset.h"
 #include "platform/msgbox.h"
 #include "platform/system.h"
 
 void ObjkrFixture::SetUp() {
-    Plat_Init(BackendKind::Headless);
-    Error_ResetForTests();
-    Debug_SetOutputMode(kDebugOutNone);
-    Plat_SetMessageBoxPolicy({});
-    Plat_ClearMessageBoxLog();
-    Objkr_ResetServices();
-    Classfnc_ResetOwners();
-    Classfnc_ResetLists();
-    Entities_Reset();
-    EntityPairs_Reset();
+    ResetWorldForTest();
 }
 
 void ObjkrFixture::TearDown() {

@@ -5,6 +5,7 @@
 
 #include "Terrain/terramap.h"
 #include "core/debug.h"
+#include "support/world_reset.h"
 #include "platform/msgbox.h"
 #include "platform/system.h"
 
@@ -58,16 +59,7 @@ bool ReadFace(const GeomFace* face, CollisionFaceView* out) {
 }  // namespace
 
 void CollisionTest::SetUp() {
-    Plat_Init(BackendKind::Headless);
-    Error_ResetForTests();
-    Debug_SetOutputMode(kDebugOutNone);
-    Plat_SetMessageBoxPolicy({});
-    Plat_ClearMessageBoxLog();
-    Objkr_ResetServices();
-    Classfnc_ResetOwners();
-    Classfnc_ResetLists();
-    Entities_Reset();
-    EntityPairs_Reset();
+    ResetWorldForTest();
     velocity_.clear();
     spin_.clear();
     g_calls.clear();

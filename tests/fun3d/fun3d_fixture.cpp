@@ -1,4 +1,5 @@
 #include "fun3d_fixture.h"
+#include "support/world_reset.h"
 
 #include <algorithm>
 #include <cstring>
@@ -16,17 +17,8 @@ GameObject* PlainClass::BuildObject(Entity* entity) { return GameObject_New<Game
 GameObjectClass* PlainClass::Derive(const char* name) { return new PlainClass(this, name); }
 
 void Fun3dFixture::SetUp() {
-    Plat_Init(BackendKind::Headless);
+    ResetWorldForTest();
     Plat_UseVirtualClock(1000);
-    Error_ResetForTests();
-    Debug_SetOutputMode(kDebugOutNone);
-    Plat_SetMessageBoxPolicy({});
-    Plat_ClearMessageBoxLog();
-    Objkr_ResetServices();
-    Classfnc_ResetOwners();
-    Classfnc_ResetLists();
-    Entities_Reset();
-    EntityPairs_Reset();
     GameObject_PoolInit();
     GameObject_ForgetUser();
     GameObject_SetSerialCounter(1);
