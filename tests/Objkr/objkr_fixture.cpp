@@ -1,9 +1,9 @@
 #include "objkr_fixture.h"
 
 #include "core/debug.h"
-#include "support/world_reset.h"
 #include "platform/msgbox.h"
 #include "platform/system.h"
+#include "support/world_reset.h"
 
 void ObjkrFixture::SetUp() {
     ResetWorldForTest();

@@ -5,9 +5,9 @@
 
 #include "Terrain/terramap.h"
 #include "core/debug.h"
-#include "support/world_reset.h"
 #include "platform/msgbox.h"
 #include "platform/system.h"
+#include "support/world_reset.h"
 
 std::map<Entity*, Vector> CollisionTest::velocity_;
 std::map<Entity*, Vector> CollisionTest::spin_;

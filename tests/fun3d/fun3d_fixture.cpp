@@ -1,5 +1,4 @@
 #include "fun3d_fixture.h"
-#include "support/world_reset.h"
 
 #include <algorithm>
 #include <cstring>
@@ -12,6 +11,7 @@
 #include "platform/clock.h"
 #include "platform/msgbox.h"
 #include "platform/system.h"
+#include "support/world_reset.h"
 
 GameObject* PlainClass::BuildObject(Entity* entity) { return GameObject_New<GameObject>(entity, this); }
 GameObjectClass* PlainClass::Derive(const char* name) { return new PlainClass(this, name); }
