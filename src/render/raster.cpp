@@ -102,25 +102,31 @@ bool UsableTexture(const TextureImage* image, TexInfo* info) {
 }
 
 // Texel addressing. Clamped: row through the row table (clamped to the image), column clamped.
+// The addressers keep the row table's first real row as a plain pointer: the drawers store bytes,
+// which could alias the vector's own pointer and force a reload of it for every pixel.
 struct ClampAddr {
+    const uint8_t* const* rows;
     int32_t wMax, hMax;
-    explicit ClampAddr(const TexInfo& t) : wMax(t.width - 1), hMax(t.height - 1) {}
+    explicit ClampAddr(const TexInfo& t) : rows(g_rows.data() + kTexRowGuard), wMax(t.width - 1), hMax(t.height - 1) {}
     uint8_t operator()(uint32_t u, uint32_t v) const {
         int32_t row = static_cast<int32_t>(v) >> 16, col = static_cast<int32_t>(u) >> 16;
         if (static_cast<uint32_t>(row) > static_cast<uint32_t>(hMax)) row = row < 0 ? 0 : hMax;
         if (static_cast<uint32_t>(col) > static_cast<uint32_t>(wMax)) col = col < 0 ? 0 : wMax;
-        return g_rows[static_cast<size_t>(row + kTexRowGuard)][col];
+        return rows[row][col];
     }
 };
 // Wrapping: row and column masked with height - 1 and width - 1.
 struct WrapAddr {
+    const uint8_t* const* rows;
     uint32_t wMask, hMask;
     explicit WrapAddr(const TexInfo& t)
-        : wMask(static_cast<uint32_t>(t.width - 1)), hMask(static_cast<uint32_t>(t.height - 1)) {}
+        : rows(g_rows.data() + kTexRowGuard),
+          wMask(static_cast<uint32_t>(t.width - 1)),
+          hMask(static_cast<uint32_t>(t.height - 1)) {}
     uint8_t operator()(uint32_t u, uint32_t v) const {
         uint32_t row = (static_cast<uint32_t>(static_cast<int32_t>(v) >> 16)) & hMask;
         uint32_t col = (static_cast<uint32_t>(static_cast<int32_t>(u) >> 16)) & wMask;
-        return g_rows[row + kTexRowGuard][col];
+        return rows[row][col];
     }
 };
 // Power-of-two widths without the row table: row x width + column straight from the texels.
@@ -319,6 +325,7 @@ void GouraudFill(GraphicBuffer* b, RenderVertex* v, int count, uint8_t colour) {
     Prepared<1> p;
     if (!MakeTarget(b, &t) || !PrePass(v, count, &p, true)) return;
     for (int i = 0; i < count; ++i) p.a[i][0] = (1.0f - v[i].shade) * kLightScale * 256.0f;
+    const size_t shadeOf = colour;
     Walk(p, t, [&](int32_t y, int32_t x, int32_t n, const float* start, const float* slope) {
         // 16.16 level rotated by 16 bits: integer part low, fraction high; the carry out of
         // bit 31 goes back into bit 0.
@@ -327,8 +334,9 @@ void GouraudFill(GraphicBuffer* b, RenderVertex* v, int count, uint8_t colour) {
         uint32_t r = (level << 16) | (level >> 16);
         uint32_t s = (step << 16) | (step >> 16);
         uint8_t* d = RowAddress(t, b, y) + x;
+        const uint8_t* column = &LumaTable[0][shadeOf];
         for (int32_t i = 0; i < n; ++i) {
-            d[i] = LumaTable[r & 0xFF][colour];
+            d[i] = column[static_cast<size_t>(r & 0xFF) << 8];
             uint64_t sum = static_cast<uint64_t>(r) + s;
             r = static_cast<uint32_t>(sum) + static_cast<uint32_t>(sum >> 32);
         }
@@ -368,8 +376,9 @@ void TexAffine(GraphicBuffer* b, RenderVertex* v, int count, const TextureImage*
         uint32_t u = static_cast<uint32_t>(CeilI(start[0])), uv = static_cast<uint32_t>(CeilI(start[1]));
         uint32_t du = static_cast<uint32_t>(CeilI(slope[0])), dv = static_cast<uint32_t>(CeilI(slope[1]));
         uint8_t* d = RowAddress(t, b, y) + x;
+        const Addr a = addr;  // a local copy stays in registers across the byte stores
         for (int32_t i = 0; i < n; ++i) {
-            Op::Put(d + i, addr(u, uv), 0);
+            Op::Put(d + i, a(u, uv), 0);
             u += du;
             uv += dv;
         }
@@ -382,7 +391,7 @@ enum class Light { kNone, kFlat, kInterp };
 
 // One span: q = 1/z, s = u/z, t = v/z interpolated linearly, divided every 16 pixels.
 template <class Addr, class Op, Light L, bool Double>
-void PerspSpan(uint8_t* d, int32_t n, const float* start, const float* slope, const Addr& addr, int flatRow) {
+void PerspSpan(uint8_t* d, int32_t n, const float* start, const float* slope, const Addr addr, const int flatRow) {
     float q = start[0], s = start[1], tt = start[2];
     const float dq = slope[0], ds = slope[1], dt = slope[2];
     uint32_t level = 0, dlevel = 0;
