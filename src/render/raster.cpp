@@ -101,7 +101,31 @@ bool UsableTexture(const TextureImage* image, TexInfo* info) {
     return true;
 }
 
-// Texel addressing. Clamped: row through the row table (clamped to the image), column clamped.
+// A 16.16 coordinate stepped k times by a signed step: the integer parts of the first and the
+// last sample, or false when the 32-bit stepping would wrap on the way. The integer part is
+// monotonic between them, so range tests on the two ends cover every sample.
+inline bool IntegerEnds(uint32_t x, uint32_t dx, int32_t k, int64_t* first, int64_t* last) {
+    int64_t a = static_cast<int32_t>(x);
+    int64_t b = a + static_cast<int64_t>(static_cast<int32_t>(dx)) * k;
+    if (b < INT32_MIN || b > INT32_MAX) return false;
+    *first = a >> 16;
+    *last = b >> 16;
+    return true;
+}
+inline bool EndsWithin(uint32_t x, uint32_t dx, int32_t k, int64_t max) {
+    int64_t a, b;
+    return IntegerEnds(x, dx, k, &a, &b) && a >= 0 && a <= max && b >= 0 && b <= max;
+}
+// True when every one of the k + 1 samples lies on the same texture row.
+inline bool SameRow(uint32_t v, uint32_t dv, int32_t k) {
+    int64_t a, b;
+    return dv == 0 || (IntegerEnds(v, dv, k, &a, &b) && a == b);
+}
+
+// Texel addressing. Every addresser gives the clamped or wrapped texel for (u, v) and, for spans
+// known to need no clamping (Fits), the same texel without the tests: Direct, or Row then Texel
+// when the row stays fixed.
+// Clamped: row through the row table (clamped to the image), column clamped.
 // The addressers keep the row table's first real row as a plain pointer: the drawers store bytes,
 // which could alias the vector's own pointer and force a reload of it for every pixel.
 struct ClampAddr {
@@ -114,6 +138,12 @@ struct ClampAddr {
         if (static_cast<uint32_t>(col) > static_cast<uint32_t>(wMax)) col = col < 0 ? 0 : wMax;
         return rows[row][col];
     }
+    bool Fits(uint32_t u, uint32_t du, uint32_t v, uint32_t dv, int32_t k) const {
+        return EndsWithin(u, du, k, wMax) && EndsWithin(v, dv, k, hMax);
+    }
+    uint8_t Direct(uint32_t u, uint32_t v) const { return rows[static_cast<int32_t>(v) >> 16][static_cast<int32_t>(u) >> 16]; }
+    const uint8_t* Row(uint32_t v) const { return rows[static_cast<int32_t>(v) >> 16]; }
+    static uint8_t Texel(const uint8_t* row, uint32_t u) { return row[static_cast<int32_t>(u) >> 16]; }
 };
 // Wrapping: row and column masked with height - 1 and width - 1.
 struct WrapAddr {
@@ -127,6 +157,12 @@ struct WrapAddr {
         uint32_t row = (static_cast<uint32_t>(static_cast<int32_t>(v) >> 16)) & hMask;
         uint32_t col = (static_cast<uint32_t>(static_cast<int32_t>(u) >> 16)) & wMask;
         return rows[row][col];
+    }
+    bool Fits(uint32_t, uint32_t, uint32_t, uint32_t, int32_t) const { return true; }
+    uint8_t Direct(uint32_t u, uint32_t v) const { return (*this)(u, v); }
+    const uint8_t* Row(uint32_t v) const { return rows[(static_cast<uint32_t>(static_cast<int32_t>(v) >> 16)) & hMask]; }
+    uint8_t Texel(const uint8_t* row, uint32_t u) const {
+        return row[(static_cast<uint32_t>(static_cast<int32_t>(u) >> 16)) & wMask];
     }
 };
 // Power-of-two widths without the row table: row x width + column straight from the texels.
@@ -142,6 +178,15 @@ struct Pow2Addr {
         if (static_cast<uint32_t>(col) > static_cast<uint32_t>(wMax)) col = col < 0 ? 0 : wMax;
         return texels[(static_cast<size_t>(row) << Shift) + static_cast<size_t>(col)];
     }
+    bool Fits(uint32_t u, uint32_t du, uint32_t v, uint32_t dv, int32_t k) const {
+        return EndsWithin(u, du, k, (1 << Shift) - 1) && EndsWithin(v, dv, k, hMax);
+    }
+    uint8_t Direct(uint32_t u, uint32_t v) const {
+        return texels[(static_cast<size_t>(static_cast<int32_t>(v) >> 16) << Shift) +
+                      static_cast<size_t>(static_cast<int32_t>(u) >> 16)];
+    }
+    const uint8_t* Row(uint32_t v) const { return texels + (static_cast<size_t>(static_cast<int32_t>(v) >> 16) << Shift); }
+    static uint8_t Texel(const uint8_t* row, uint32_t u) { return row[static_cast<int32_t>(u) >> 16]; }
 };
 
 // ---- Per-pixel operations (t texel, d destination) -------------------------------------------
@@ -377,10 +422,24 @@ void TexAffine(GraphicBuffer* b, RenderVertex* v, int count, const TextureImage*
         uint32_t du = static_cast<uint32_t>(CeilI(slope[0])), dv = static_cast<uint32_t>(CeilI(slope[1]));
         uint8_t* d = RowAddress(t, b, y) + x;
         const Addr a = addr;  // a local copy stays in registers across the byte stores
-        for (int32_t i = 0; i < n; ++i) {
-            Op::Put(d + i, a(u, uv), 0);
-            u += du;
-            uv += dv;
+        if (!a.Fits(u, du, uv, dv, n - 1)) {
+            for (int32_t i = 0; i < n; ++i) {
+                Op::Put(d + i, a(u, uv), 0);
+                u += du;
+                uv += dv;
+            }
+        } else if (SameRow(uv, dv, n - 1)) {
+            const uint8_t* row = a.Row(uv);
+            for (int32_t i = 0; i < n; ++i) {
+                Op::Put(d + i, a.Texel(row, u), 0);
+                u += du;
+            }
+        } else {
+            for (int32_t i = 0; i < n; ++i) {
+                Op::Put(d + i, a.Direct(u, uv), 0);
+                u += du;
+                uv += dv;
+            }
         }
     });
 }
@@ -417,25 +476,31 @@ void PerspSpan(uint8_t* d, int32_t n, const float* start, const float* slope, co
         uint32_t ue = static_cast<uint32_t>(CeilI(s * k)), ve = static_cast<uint32_t>(CeilI(tt * k));
         uint32_t du = static_cast<uint32_t>(static_cast<int32_t>(ue - u) >> 4);
         uint32_t dv = static_cast<uint32_t>(static_cast<int32_t>(ve - v) >> 4);
-        if constexpr (Double) {
-            for (int i = 0; i < 16; i += 2) {
-                uint8_t pixel = d[0];
-                Op::Put(&pixel, addr(u, v), row());
-                d[0] = pixel;
-                d[1] = pixel;
-                d += 2;
-                u += 2 * du;
-                v += 2 * dv;
-                stepLevel(2);
+        auto run = [&](auto fetch) {
+            if constexpr (Double) {
+                for (int i = 0; i < 16; i += 2) {
+                    uint8_t pixel = d[0];
+                    Op::Put(&pixel, fetch(u, v), row());
+                    d[0] = pixel;
+                    d[1] = pixel;
+                    d += 2;
+                    u += 2 * du;
+                    v += 2 * dv;
+                    stepLevel(2);
+                }
+            } else {
+                for (int i = 0; i < 16; ++i) {
+                    Op::Put(d++, fetch(u, v), row());
+                    u += du;
+                    v += dv;
+                    stepLevel(1);
+                }
             }
-        } else {
-            for (int i = 0; i < 16; ++i) {
-                Op::Put(d++, addr(u, v), row());
-                u += du;
-                v += dv;
-                stepLevel(1);
-            }
-        }
+        };
+        if (addr.Fits(u, du, v, dv, 15))
+            run([&](uint32_t x, uint32_t y) { return addr.Direct(x, y); });
+        else
+            run(addr);
         u = ue;
         v = ve;
         m -= 16;
@@ -449,11 +514,20 @@ void PerspSpan(uint8_t* d, int32_t n, const float* start, const float* slope, co
         double inv = kRun.inverse[m];
         uint32_t du = static_cast<uint32_t>(CeilI(static_cast<double>(static_cast<int32_t>(ue - static_cast<int32_t>(u))) * inv));
         uint32_t dv = static_cast<uint32_t>(CeilI(static_cast<double>(static_cast<int32_t>(ve - static_cast<int32_t>(v))) * inv));
-        for (int32_t i = 0; i < m; ++i) {
-            Op::Put(d++, addr(u, v), row());
-            u += du;
-            v += dv;
-            stepLevel(1);
+        if (addr.Fits(u, du, v, dv, m)) {
+            for (int32_t i = 0; i < m; ++i) {
+                Op::Put(d++, addr.Direct(u, v), row());
+                u += du;
+                v += dv;
+                stepLevel(1);
+            }
+        } else {
+            for (int32_t i = 0; i < m; ++i) {
+                Op::Put(d++, addr(u, v), row());
+                u += du;
+                v += dv;
+                stepLevel(1);
+            }
         }
     }
     Op::Put(d, addr(u, v), row());
