@@ -21,6 +21,16 @@ inline int32_t CeilI(double value) {
     if (c > -9.0e18 && c < 9.0e18) return static_cast<int32_t>(static_cast<uint32_t>(static_cast<int64_t>(c)));
     return INT32_MIN;
 }
+// The same for a float: inside the int32 range truncation and one exact comparison give the
+// ceiling without the double round trip of the general routine.
+inline int32_t CeilI(float value) {
+    if (value > -2147483648.0f && value < 2147483648.0f) [[likely]] {
+        int32_t i = static_cast<int32_t>(value);
+        // Either way is equally likely: ask for a flag, not a branch.
+        return i + static_cast<int32_t>(__builtin_expect_with_probability(static_cast<float>(i) < value, 1, 0.5));
+    }
+    return CeilI(static_cast<double>(value));
+}
 
 // For n = 1..15: n and 1/n, the length of the last, shorter run of a perspective span.
 struct RunReciprocals {
