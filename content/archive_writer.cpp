@@ -28,16 +28,6 @@ bool WriteText(const std::string& path, const std::string& text, std::string* er
     return true;
 }
 
-// A fixed pseudo-random byte run that LZO cannot shrink.
-std::string Noise(size_t length, uint32_t seed) {
-    std::string bytes(length, '\0');
-    for (char& c : bytes) {
-        seed = seed * 1664525u + 1013904223u;
-        c = static_cast<char>(seed >> 24);
-    }
-    return bytes;
-}
-
 const char kReadme[] =
     "Gravenholt sample world\n"
     "=======================\n"
@@ -143,6 +133,15 @@ bool WriteArchiveWorld(const std::string& dir, std::string* error) {
     if (ec) return Fail(error, "cannot create " + dir + "/addon: " + ec.message());
     return WriteText(dir + "/addon/addon.txt",
                      "Files in this directory and below are found before the archive's.\n", error);
+}
+
+std::string Noise(size_t length, uint32_t seed) {
+    std::string bytes(length, '\0');
+    for (char& c : bytes) {
+        seed = seed * 1664525u + 1013904223u;
+        c = static_cast<char>(seed >> 24);
+    }
+    return bytes;
 }
 
 }  // namespace content

@@ -52,4 +52,7 @@ extern const char* const kPackDirectory;
 // "kolta*.zix" and a small "addon" tree.
 bool WriteArchiveWorld(const std::string& dir, std::string* error);
 
+// A fixed pseudo-random byte run that LZO cannot shrink.
+std::string Noise(size_t length, uint32_t seed);
+
 }  // namespace content

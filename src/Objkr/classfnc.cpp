@@ -45,21 +45,25 @@ void GO_PostUpdate(Entity* e) {
     if (g_owners.objectPostStep) g_owners.objectPostStep(e, Objkr_Services().frameTime());
 }
 
-void GO_Motion(Entity* e, Vector* velocity, void** motion) {
-    if (g_owners.objectMotion) {
-        g_owners.objectMotion(e, velocity, motion);
+// A type without its own motion or dynamics is at rest: no velocity, no motion record, the
+// dynamics of a body at rest.
+void CallMotion(ClassMotionFn fn, Entity* e, Vector* velocity, void** motion) {
+    if (fn) {
+        fn(e, velocity, motion);
         return;
     }
     if (velocity) *velocity = Vector{0.0f, 0.0f, 0.0f};
     if (motion) *motion = nullptr;
 }
-
-void GO_Dynamics(EntityDynamics* out, Entity* e) {
-    if (g_owners.objectDynamics)
-        g_owners.objectDynamics(out, e);
+void CallDynamics(ClassDynamicsFn fn, EntityDynamics* out, Entity* e) {
+    if (fn)
+        fn(out, e);
     else if (out)
         EntityDynamics_Init(*out);
 }
+
+void GO_Motion(Entity* e, Vector* velocity, void** motion) { CallMotion(g_owners.objectMotion, e, velocity, motion); }
+void GO_Dynamics(EntityDynamics* out, Entity* e) { CallDynamics(g_owners.objectDynamics, out, e); }
 
 int GO_Collide(Entity* e, Entity* other, CollisionBody* contact, CollisionBody* otherContact) {
     return g_owners.objectCollide ? g_owners.objectCollide(e, other, contact, otherContact) : 0;
@@ -112,19 +116,9 @@ int Weapon_Free(void* data) { return g_owners.weaponFree ? g_owners.weaponFree(d
 // PENDING(4.102) ordnance (type 51).
 void* Ordnance_Create() { return g_owners.ordnanceCreate ? g_owners.ordnanceCreate() : nullptr; }
 void Ordnance_Motion(Entity* e, Vector* velocity, void** motion) {
-    if (g_owners.ordnanceMotion) {
-        g_owners.ordnanceMotion(e, velocity, motion);
-        return;
-    }
-    if (velocity) *velocity = Vector{0.0f, 0.0f, 0.0f};
-    if (motion) *motion = nullptr;
+    CallMotion(g_owners.ordnanceMotion, e, velocity, motion);
 }
-void Ordnance_Dynamics(EntityDynamics* out, Entity* e) {
-    if (g_owners.ordnanceDynamics)
-        g_owners.ordnanceDynamics(out, e);
-    else if (out)
-        EntityDynamics_Init(*out);
-}
+void Ordnance_Dynamics(EntityDynamics* out, Entity* e) { CallDynamics(g_owners.ordnanceDynamics, out, e); }
 int Ordnance_Free(void* data) { return g_owners.ordnanceFree ? g_owners.ordnanceFree(data) : 0; }
 
 // PENDING(4.103) explosions (type 52).
@@ -415,20 +409,12 @@ int Classfnc_FreeData(int32_t type, void* data) {
 
 void Classfnc_GetMotion(Entity* entity, Vector* velocity, void** motion) {
     const ClassFunctions* row = entity ? FindRowMutable(entity->type) : &g_rows[0];
-    if (row->motion) {
-        row->motion(entity, velocity, motion);
-        return;
-    }
-    if (velocity) *velocity = Vector{0.0f, 0.0f, 0.0f};
-    if (motion) *motion = nullptr;
+    CallMotion(row->motion, entity, velocity, motion);
 }
 
 void Classfnc_GetDynamics(EntityDynamics* out, Entity* entity) {
     const ClassFunctions* row = entity ? FindRowMutable(entity->type) : &g_rows[0];
-    if (row->dynamics)
-        row->dynamics(out, entity);
-    else if (out)
-        EntityDynamics_Init(*out);
+    CallDynamics(row->dynamics, out, entity);
 }
 
 int Classfnc_Collide(Entity* a, Entity* b, CollisionBody* contactA, CollisionBody* contactB) {

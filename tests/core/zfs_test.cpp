@@ -30,14 +30,7 @@ std::string Text(size_t length, uint32_t seed) {
     return text;
 }
 
-std::string Noise(size_t length, uint32_t seed) {
-    std::string bytes(length, '\0');
-    for (char& c : bytes) {
-        seed = seed * 1664525u + 1013904223u;
-        c = static_cast<char>(seed >> 24);
-    }
-    return bytes;
-}
+using content::Noise;
 
 uint32_t U32(const std::string& bytes, size_t at) {
     return uint8_t(bytes[at]) | uint32_t(uint8_t(bytes[at + 1])) << 8 | uint32_t(uint8_t(bytes[at + 2])) << 16 |

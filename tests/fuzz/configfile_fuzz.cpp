@@ -3,22 +3,12 @@
 #include <cstdint>
 #include <vector>
 
-#include "core/configfile.h"
-#include "core/datafile.h"
+#include "fuzz_loader.h"
 
-namespace {
-const uint8_t* g_data;
-size_t g_size;
-bool Serve(const char*, std::vector<char>* bytes) {
-    bytes->assign(g_data, g_data + g_size);
-    return true;
-}
-}  // namespace
+#include "core/configfile.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-    g_data = data;
-    g_size = size;
-    DataFile_SetLoader(Serve);
+    FuzzServeInput(data, size);
     Cfg_Forget();
     const char* sections[] = {"A", "World", "", "[", "]"};
     const char* keys[] = {"A", "K", "SIZE", "=", ""};

@@ -4,22 +4,12 @@
 #include <cstdint>
 #include <vector>
 
-#include "core/datafile.h"
+#include "fuzz_loader.h"
+
 #include "core/paramfile.h"
 
-namespace {
-const uint8_t* g_data;
-size_t g_size;
-bool Serve(const char*, std::vector<char>* bytes) {
-    bytes->assign(g_data, g_data + g_size);
-    return true;
-}
-}  // namespace
-
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-    g_data = data;
-    g_size = size;
-    DataFile_SetLoader(Serve);
+    FuzzServeInput(data, size);
     IParseContext* context = IParse_New();
     IParse_ParseText(context, reinterpret_cast<const char*>(data), size, "fuzz");
     const char* names[] = {"a", "b", "x", "s", "N"};
