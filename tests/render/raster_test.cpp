@@ -280,7 +280,7 @@ TEST_F(RasterTest, DispatchTableChoices) {
     EXPECT_EQ(Raster_DrawerFor(0x1D4), Raster_TexPerspTrans);
     EXPECT_EQ(Raster_DrawerFor(0x10A), Raster_None);
     EXPECT_EQ(Raster_DrawerFor(0x0A), Raster_FlatFill);
-    EXPECT_EQ(Raster_DrawerFor(0xE3), Raster_DrawOutline);
+    EXPECT_EQ(Raster_DrawerFor(0xE3), Render_DrawOutline);
     EXPECT_EQ(Raster_DrawerFor(0x1C8), Raster_FlatFill);
     EXPECT_EQ(Raster_DrawerFor(0xC8), Raster_FlatAlphaFill);
 }
