@@ -9,6 +9,7 @@
 #include "Objkr/entity.h"
 #include "Objkr/entitysvc.h"
 #include "Objkr/objload.h"
+#include "core/filecache.h"
 #include "core/seams/render.h"
 #include "core/shake.h"
 #include "platform/msgbox.h"
@@ -16,7 +17,9 @@
 #include "render/graphicdriver.h"
 #include "render/light.h"
 #include "render/view.h"
+#include "support/data_root_fixture.h"
 #include "support/world_reset.h"
+#include "texture_writer.h"
 
 namespace {
 
@@ -28,6 +31,10 @@ class LightTest : public ::testing::Test {
 protected:
     void SetUp() override {
         ResetWorldForTest();
+        // The sprite page every light set keeps loaded, from the sample world.
+        scratch_.Open();
+        for (const content::ArchiveRecord& record : content::SampleTextureRecords())
+            if (record.name == kLightSetTexture) scratch_.Install({record});
         Light_Reset();
         g_ground = -1000.0f;
         g_viewState = 0;
@@ -46,6 +53,7 @@ protected:
         Graphic_FreeBuffer(&screen);
         ObjLoad_ResetServices();
         Objkr_ResetServices();
+        scratch_.Close();
     }
     Entity* Owner(const char* name, double x = 0, double y = 0, double z = 0) {
         Entity* e = Entity_New(nullptr);
@@ -74,6 +82,7 @@ protected:
     GraphicBuffer screen;
     RenderView view;
     std::vector<Entity*> owners;
+    ScratchDataRoot scratch_;
 };
 
 TEST_F(LightTest, TheHourChoosesTheSetAndTheSun) {
@@ -95,6 +104,12 @@ TEST_F(LightTest, TheHourChoosesTheSetAndTheSun) {
     EXPECT_EQ(Light_GetSunIntensity(), 1.0f);
     Light_InitWorld(23);
     EXPECT_EQ(Light_GetSunIntensity(), 0.09375f);
+    // The set's sprite page stays locked, once, while a world is up.
+    EXPECT_EQ(Cache_LockCount(kLightSetTexture), 1);
+    Light_CloseWorld();
+    EXPECT_EQ(Cache_LockCount(kLightSetTexture), 0);
+    Light_CloseWorld();
+    EXPECT_EQ(Cache_LockCount(kLightSetTexture), 0);
 }
 
 TEST_F(LightTest, LightsAreAddedOnlyAtNightWithTheirLimitsRaised) {
