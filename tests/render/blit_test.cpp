@@ -28,6 +28,10 @@ struct Picture {
     Picture(int w, int h, int format = kGraphicFormat8) : pixels(static_cast<size_t>(w) * h * (format ? 2 : 1)) {
         Graphic_InitBuffer(&buf, w, h, pixels.data(), format);
     }
+    // One row of the given pixels.
+    explicit Picture(const Bytes& row) : pixels(row) {
+        Graphic_InitBuffer(&buf, static_cast<int>(row.size()), 1, pixels.data(), kGraphicFormat8);
+    }
     Picture(int w, int h, uint8_t (*fill)(int x, int y)) : Picture(w, h) {
         for (int y = 0; y < h; ++y)
             for (int x = 0; x < w; ++x) pixels[static_cast<size_t>(y) * w + x] = fill(x, y);
@@ -106,11 +110,7 @@ TEST_F(BlitTest, EachCopyModeOnAnEightBitDestination) {
     };
     TextColour = 42;
     for (const Case& c : cases) {
-        Picture src(6, 1), dst(6, 1);
-        src.pixels = source;
-        dst.pixels = under;
-        Graphic_InitBuffer(&src.buf, 6, 1, src.pixels.data(), kGraphicFormat8);
-        Graphic_InitBuffer(&dst.buf, 6, 1, dst.pixels.data(), kGraphicFormat8);
+        Picture src(source), dst(under);
         EXPECT_EQ(Graphic_Copy_Bitmap(&dst.buf, &src.buf, 0, 0, c.mode), 1);
         EXPECT_EQ(dst.pixels, c.want) << "mode " << c.mode;
     }
@@ -159,9 +159,7 @@ TEST_F(BlitTest, EightBitIntoSixteenBitGoesThroughTheColourTable) {
         {7, {keep, keep, keep}},        // nor does an unknown mode
     };
     for (const Case& c : cases) {
-        Picture src(3, 1), dst(3, 1, kGraphicFormat16);
-        src.pixels = {0, 7, 255};
-        Graphic_InitBuffer(&src.buf, 3, 1, src.pixels.data(), kGraphicFormat8);
+        Picture src(Bytes{0, 7, 255}), dst(3, 1, kGraphicFormat16);
         std::vector<uint16_t> out(3, keep);
         std::memcpy(dst.pixels.data(), out.data(), 6);
         Graphic_Copy_Bitmap(&dst.buf, &src.buf, 0, 0, c.mode);
@@ -213,9 +211,7 @@ TEST_F(BlitTest, ASourceRectangleBeyondItsBufferReadsNothingOutsideIt) {
 
 // The first row of a stretch of `source` (one row) to columns left..right of a row of `width`.
 Bytes StretchRow(const Bytes& source, int left, int right, int width, int mode = 0, uint8_t under = 0) {
-    Picture src(static_cast<int>(source.size()), 1), dst(width, 1);
-    src.pixels = source;
-    Graphic_InitBuffer(&src.buf, static_cast<int>(source.size()), 1, src.pixels.data(), kGraphicFormat8);
+    Picture src(source), dst(width, 1);
     dst.Fill(under);
     Graphic_Stretch_Bitmap(&dst.buf, &src.buf, left, 0, right, 0, mode);
     return dst.pixels;
@@ -254,11 +250,7 @@ TEST_F(BlitTest, StretchModes) {
         {2, {50, 44, 214}},    {3, {32, 191, 105}},    {4, {150, 60, 219}},
     };
     for (const Case& c : cases) {
-        Picture src(3, 1), dst(3, 1);
-        src.pixels = source;
-        dst.pixels = {50, 60, 70};
-        Graphic_InitBuffer(&src.buf, 3, 1, src.pixels.data(), kGraphicFormat8);
-        Graphic_InitBuffer(&dst.buf, 3, 1, dst.pixels.data(), kGraphicFormat8);
+        Picture src(source), dst(Bytes{50, 60, 70});
         Graphic_Stretch_Bitmap(&dst.buf, &src.buf, 0, 0, 2, 0, c.mode);
         EXPECT_EQ(dst.pixels, c.want) << "mode " << c.mode;
     }
@@ -287,8 +279,7 @@ TEST_F(BlitTest, MirroredStretchesMirrorWithinTheSourceRectangle) {
 }
 
 TEST_F(BlitTest, AStretchedRowWiderThanTwoThousandPixelsStaysInItsBuffers) {
-    Picture src(3, 1);
-    src.pixels = {5, 6, 7};
+    Picture src(Bytes{5, 6, 7});
     Picture dst(3000, 2);
     Graphic_Stretch_Bitmap(&dst.buf, &src.buf, 0, 0, 2999, 1, 0);
     EXPECT_EQ(dst.At(0, 0), 5);
@@ -319,8 +310,7 @@ TEST_F(BlitTest, ABufferCopiedOntoItselfReadsEverySourcePixelBeforeOverwritingIt
             }
     }
     // The opaque and keyed copies too.
-    Picture pic(6, 1);
-    pic.pixels = {1, 2, 3, 4, 5, 6};
+    Picture pic(Bytes{1, 2, 3, 4, 5, 6});
     Graphic_Copy_Bitmap(&pic.buf, &pic.buf, 2, 0, 0);
     EXPECT_EQ(pic.pixels, (Bytes{1, 2, 1, 2, 3, 4}));
     Graphic_Copy_Bitmap(&pic.buf, &pic.buf, -1, 0, 1);
