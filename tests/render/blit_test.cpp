@@ -231,6 +231,11 @@ TEST_F(BlitTest, StretchStepsThroughTheSourceInSixteenSixteen) {
     for (int i = 0; i < 64; ++i) wide[static_cast<size_t>(i)] = static_cast<uint8_t>(100 + i);
     EXPECT_EQ(StretchRow(wide, 3, 3, 5), (Bytes{0, 0, 0, 100, 0}));
 
+    // A source wider than 32767 columns: width x 65536 needs 64 bits.
+    Bytes huge(40000);
+    for (size_t i = 0; i < huge.size(); ++i) huge[i] = static_cast<uint8_t>(i / 10000 + 1);
+    EXPECT_EQ(StretchRow(huge, 0, 3, 4), (Bytes{1, 2, 3, 4}));
+
     // Rows step the same way: 3 source rows onto 6.
     Picture src(1, 3, [](int, int y) { return static_cast<uint8_t>(20 + y); });
     Picture dst(1, 6);
