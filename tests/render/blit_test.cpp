@@ -126,6 +126,19 @@ TEST_F(BlitTest, KeyedRowsOfOnlyTheKeyColourChangeNothing) {
     }
 }
 
+TEST_F(BlitTest, KeyedCopyOfLongRowsWritesEveryPictureByte) {
+    // Eight picture bytes, eight mixed, then a mixed tail of four; also onto itself, moved left.
+    Bytes row(20);
+    for (size_t i = 0; i < 20; ++i) row[i] = (i >= 8 && i % 3 == 0) ? 255 : static_cast<uint8_t>(i + 1);
+    Picture src(row), dst(Bytes(20, 100));
+    Graphic_Copy_Bitmap(&dst.buf, &src.buf, 0, 0, 1);
+    for (size_t i = 0; i < 20; ++i) EXPECT_EQ(dst.pixels[i], row[i] == 255 ? 100 : i + 1) << i;
+
+    Picture self(row);
+    Graphic_Copy_Bitmap(&self.buf, &self.buf, -3, 0, 1);
+    for (size_t i = 0; i < 17; ++i) EXPECT_EQ(self.pixels[i], row[i + 3] == 255 ? row[i] : row[i + 3]) << i;
+}
+
 TEST_F(BlitTest, MirroredCopyMirrorsWithinTheSpriteRectangle) {
     // A 3 x 3 sprite at (1, 2) of a 6 x 8 page; one key pixel in it.
     Picture page(6, 8, [](int x, int y) { return static_cast<uint8_t>(10 * y + x); });

@@ -89,7 +89,8 @@ TEST_F(LightTest, TheHourChoosesTheSetAndTheSun) {
     struct Case {
         int hour, set;
     };
-    const Case cases[] = {{22, 0}, {23, 0}, {0, 0}, {1, 1}, {3, 1}, {4, 2}, {12, 4}, {21, 7}, {-5, 7}, {47, 0}, {-24, 0}};
+    const Case cases[] = {{22, 0}, {23, 0}, {0, 0}, {1, 1},  {3, 1},  {4, 2},
+                          {12, 4}, {21, 7}, {-5, 7}, {47, 0}, {-24, 0}};
     for (const Case& c : cases) {
         Light_InitWorld(c.hour);
         EXPECT_EQ(Light_GetCurrentSet(), c.set) << "hour " << c.hour;
