@@ -42,7 +42,19 @@ struct Picture {
                      pixels.begin() + static_cast<ptrdiff_t>(y + 1) * buf.width);
     }
     void Fill(uint8_t v) { std::memset(pixels.data(), v, pixels.size()); }
+    Picture(const Picture&) = delete;  // buf points into pixels
+    Picture& operator=(const Picture&) = delete;
 };
+
+// A page of 10 y + x with the sprite rectangle (left, top)..(right, bottom) as its clip
+// rectangle and one key pixel inside the sprite.
+void MakeSpritePage(Picture& page, int left, int top, int right, int bottom, int keyX, int keyY) {
+    for (int y = 0; y < page.buf.height; ++y)
+        for (int x = 0; x < page.buf.width; ++x)
+            page.pixels[static_cast<size_t>(y * page.buf.width + x)] = static_cast<uint8_t>(10 * y + x);
+    page.pixels[static_cast<size_t>(keyY * page.buf.width + keyX)] = 255;
+    Graphic_SetClipRect(&page.buf, left, top, right, bottom);
+}
 
 class BlitTest : public ::testing::Test {
 protected:
@@ -141,9 +153,8 @@ TEST_F(BlitTest, KeyedCopyOfLongRowsWritesEveryPictureByte) {
 
 TEST_F(BlitTest, MirroredCopyMirrorsWithinTheSpriteRectangle) {
     // A 3 x 3 sprite at (1, 2) of a 6 x 8 page; one key pixel in it.
-    Picture page(6, 8, [](int x, int y) { return static_cast<uint8_t>(10 * y + x); });
-    page.pixels[3 * 6 + 2] = 255;
-    Graphic_SetClipRect(&page.buf, 1, 2, 3, 4);
+    Picture page(6, 8);
+    MakeSpritePage(page, 1, 2, 3, 4, 2, 3);
     Picture dst(3, 3);
     dst.Fill(0);
     Graphic_Copy_Bitmap(&dst.buf, &page.buf, 0, 0, 6);
@@ -276,9 +287,8 @@ TEST_F(BlitTest, StretchModes) {
 
 TEST_F(BlitTest, MirroredStretchesMirrorWithinTheSourceRectangle) {
     // Rows 2..4, columns 1..2 of a 4 x 6 page, doubled in height.
-    Picture page(4, 6, [](int x, int y) { return static_cast<uint8_t>(10 * y + x); });
-    page.pixels[3 * 4 + 2] = 255;
-    Graphic_SetClipRect(&page.buf, 1, 2, 2, 4);
+    Picture page(4, 6);
+    MakeSpritePage(page, 1, 2, 2, 4, 2, 3);
     Picture dst(2, 6);
     dst.Fill(0);
     Graphic_Stretch_Bitmap(&dst.buf, &page.buf, 0, 0, 1, 5, 6);
