@@ -1,0 +1,380 @@
+#include "fuzz_seeds.h"
+
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <system_error>
+
+#include "archive_writer.h"
+#include "core/bytes.h"
+#include "core/fieldarchive.h"
+#include "definitions.h"
+#include "models.h"
+#include "terrain_writer.h"
+#include "textfiles.h"
+#include "texture_writer.h"
+
+namespace content {
+
+namespace {
+
+bool Fail(std::string* error, const std::string& text) {
+    if (error) *error = text;
+    return false;
+}
+
+bool ReadWhole(const std::string& path, std::string* bytes) {
+    std::ifstream in(path, std::ios::binary);
+    if (!in) return false;
+    bytes->assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+    return in.good() || in.eof();
+}
+
+bool HasExtension(const std::string& name, const char* extension) {
+    const size_t length = std::char_traits<char>::length(extension);
+    return name.size() >= length && name.compare(name.size() - length, length, extension) == 0;
+}
+
+std::string U16Prefix(size_t value) {
+    std::string out;
+    Bytes_AppendU16(out, static_cast<uint16_t>(value));
+    return out;
+}
+
+// ---- one writer per target ------------------------------------------------------------------
+
+// Archives: the sample world's kind of records (text LZO shrinks, noise it cannot), plainly and
+// masked, and one archive with more records than a directory table holds.
+bool ArchiveSeeds(FuzzSeedSet& seeds, std::string* error) {
+    const std::vector<ArchiveRecord> few = {
+        {"readme.txt", std::string(40, 'a') + "\nrepeated text shrinks under LZO\n" + std::string(40, 'b'), true, 0},
+        {"noise.bin", Noise(700, 7u), true, 0},
+        {"raw.txt", "stored as it is\n", false, 0x1234},
+        {"empty.dat", "", true, 0},
+    };
+    std::vector<ArchiveRecord> many;
+    for (int i = 0; i < 105; ++i) many.push_back({"r" + std::to_string(i) + ".txt", "record " + std::to_string(i), i % 2 == 0, 0});
+    struct Archive {
+        const char* name;
+        const std::vector<ArchiveRecord>* records;
+        uint32_t mask;
+    };
+    for (const Archive& a : {Archive{"plain.zfs", &few, 0u}, Archive{"masked.zfs", &few, 0x5A3C9617u},
+                             Archive{"two-tables.zfs", &many, 0u}}) {
+        const std::string path = seeds.Path(a.name) + ".tmp";
+        std::string bytes;
+        const bool ok = WriteArchive(path, *a.records, a.mask, error) && ReadWhole(path, &bytes);
+        std::error_code ec;
+        std::filesystem::remove(path, ec);
+        if (!ok) return Fail(error, error && !error->empty() ? *error : "cannot read back " + path);
+        if (!seeds.Add(a.name, bytes, error)) return false;
+    }
+    return true;
+}
+
+// Index files: the sample world's, and one with every kind of line (volumes with texts,
+// directory and archive paths, files on each path).
+bool IndexSeeds(FuzzSeedSet& seeds, std::string* error) {
+    IndexSpec world;
+    world.volumes.push_back({0, ".", "data", "Gravenholt sample world"});
+    world.paths.push_back({"cd0", "kolta.zfs"});
+    for (const char* name : {"readme.txt", "world.txt", "sample.trn", "player.odf", "gvtank.vdf"})
+        world.files.push_back({1, name});
+    IndexSpec mixed;
+    mixed.volumes.push_back({0, ".", "data", ""});
+    mixed.volumes.push_back({1, "cd", "disc", "second volume"});
+    mixed.paths.push_back({"dir:", "maps"});
+    mixed.paths.push_back({"cd0", "kolta.zfs"});
+    mixed.paths.push_back({"cd1", "extra.zfs"});
+    for (int i = 0; i < 6; ++i) mixed.files.push_back({1 + i % 3, "file" + std::to_string(i) + ".dat"});
+    return seeds.Add("world.zix", IndexText(world), error) && seeds.Add("mixed.zix", IndexText(mixed), error);
+}
+
+bool DefinitionSeeds(FuzzSeedSet& seeds, std::string* error) {
+    std::vector<ArchiveRecord> records;
+    if (!DefinitionRecords(&records, error)) return false;
+    for (const ArchiveRecord& record : records)
+        if (HasExtension(record.name, ".odf") && !seeds.Add(record.name, record.data, error)) return false;
+    return true;
+}
+
+// "check.odf": the sample world's list, and one naming the files the target's data root holds.
+bool CheckListSeeds(FuzzSeedSet& seeds, std::string* error) {
+    std::vector<ArchiveRecord> records;
+    if (!DefinitionRecords(&records, error)) return false;
+    for (const ArchiveRecord& record : records)
+        if (record.name == "check.odf" && !seeds.Add("world-check.odf", record.data, error)) return false;
+    return seeds.Add("local-check.odf", CheckListText({"a.odf", "b.sdf", "c.txt", "missing.odf"}), error);
+}
+
+// Configuration files: the sample map's settings, and the sections and keys the target asks for.
+bool ConfigSeeds(FuzzSeedSet& seeds, std::string* error) {
+    for (const ArchiveRecord& record : TerrainRecords(SampleTerrain()))
+        if (HasExtension(record.name, ".trn") && !seeds.Add(record.name, record.data, error)) return false;
+    CfgWriter cfg;
+    cfg.Section("World").Int("SIZE", 1280).Value("K", "0x1F").Section("A").Value("A", "text value");
+    cfg.Section("Size").Int("Width", 2560).Int("Depth", -1280).Value("MinX", "017");
+    return seeds.Add("keys.cfg", cfg.Text(), error);
+}
+
+// INI files and message tables, in the forms the platform readers take.
+bool IniSeeds(FuzzSeedSet& seeds, std::string* error) {
+    const std::string settings =
+        "; settings\r\n[Debug]\r\nTrackFPS=1\r\n[World]\r\nName = sample\r\n[NormalView]\r\nHiRes=3\r\n";
+    const std::string table =
+        "Not Enough Swap File Space=Not enough memory\\nfor the game\n"
+        "Out of Memory=No memory left\n"
+        "Back\\\\slash=Kept \\\\ as one\n";
+    return seeds.Add("render.cfg", settings, error) && seeds.Add("lang.txt", table, error);
+}
+
+// Parameter files: declarations, expressions, blocks, records and definitions, with the names
+// the target reads back.
+bool ParamSeeds(FuzzSeedSet& seeds, std::string* error) {
+    const std::string plain =
+        "int a = 7 / 2;\n"
+        "double x = 7.0 / 2 + (int) 2.9;\n"
+        "float b = 1.25;\n"
+        "char N = 'q';\n"
+        "char name[8] = \"scout\";\n"
+        "#define COUNT 3 * 4\n"
+        "int total = COUNT ^ 2;\n";
+    const std::string blocks =
+        "int level = 2;\n"
+        "if (level > 1) { int big = 1; if ((level + 1) == 3) { a = 3; } } else { int small = 1; }\n"
+        "if (level is 5) { int five = 1; } else { level = level * 10; }\n"
+        "/* int commented = 1; */ // int also = 1;\n";
+    const std::string records =
+        "#define N 3\n"
+        "struct S { char s[8]; int x; float f; double d; char c; };\n"
+        "S s[N] = {\n"
+        "  \"first\", 40, 2.5, 100.0 / 4, 'a';\n"
+        "  \"second one\", 60 + 5, 1, (int) 7.9, ',',\n"
+        "} #END_DATA\n"
+        "struct T { int t; };\n"
+        "T x[2] = { 1; 2; } #END_DATA\n";
+    return seeds.Add("plain.par", plain, error) && seeds.Add("blocks.par", blocks, error) &&
+           seeds.Add("records.par", records, error);
+}
+
+// Command lines the game is started with.
+bool CommandLineSeeds(FuzzSeedSet& seeds, std::string* error) {
+    const char* const lines[] = {
+        "sample -nointro",
+        "/D3D -win -flagfile:flags.map sample",
+        "-SW -gdi -nods -nods3d -forcefeed",
+        "-join 192.168.0.7 -name Pilot -team 2 -transport udp",
+        "-host Skirmish -players 4 -deathmatch -net",
+        "-netshell -server main -comm 1",
+        "-load save1 -asciisave -resave",
+        "-odf player.odf -startedit -largemap -shellmap",
+        "-noshell -gamesetup -addon -binarysave -nobodyhome -netdbg -showreg -edit -soviet",
+    };
+    for (size_t i = 0; i < sizeof lines / sizeof lines[0]; ++i)
+        if (!seeds.Add("line" + std::to_string(i) + ".txt", lines[i], error)) return false;
+    return true;
+}
+
+bool GeometrySeeds(FuzzSeedSet& seeds, std::string* error) {
+    for (const GeoMesh& mesh : SampleMeshes())
+        if (!seeds.Add(mesh.name + ".geo", GeoBytes(mesh), error)) return false;
+    return true;
+}
+
+// Structure and vehicle files behind the target's mode byte (bit 0 a craft root, bit 1 the
+// vehicle tables).
+bool ModelSeeds(FuzzSeedSet& seeds, std::string* error) {
+    for (const ModelDef& model : SampleModels()) {
+        const char mode = model.vehicle ? 2 : 0;
+        if (!seeds.Add(model.file, std::string(1, mode) + ModelFileBytes(model), error)) return false;
+        if (model.vehicle && !seeds.Add("craft-" + model.file, std::string(1, char(3)) + ModelFileBytes(model), error))
+            return false;
+    }
+    return true;
+}
+
+// Textures behind the target's 16-bit split: a ".vqm" with its code book, and plain images and
+// frame lists whole (split 0).
+bool TextureSeeds(FuzzSeedSet& seeds, std::string* error) {
+    const std::vector<ArchiveRecord> records = SampleTextureRecords();
+    std::string book;
+    for (const ArchiveRecord& record : records)
+        if (record.name == kObjectCodeBook) book = record.data;
+    for (const ArchiveRecord& record : records) {
+        std::string input;
+        if (HasExtension(record.name, ".vqm"))
+            input = U16Prefix(record.data.size()) + record.data + book;
+        else if (HasExtension(record.name, ".map") || HasExtension(record.name, ".tmt"))
+            input = U16Prefix(0) + record.data;
+        else
+            continue;
+        if (!seeds.Add(record.name, input, error)) return false;
+    }
+    return true;
+}
+
+// Terrain maps as the target reads them: the ".TRN" text, the ".HGT" and the ".MAT" zones,
+// framed. The sample map, and a one-zone map at the zone map's far corner.
+bool TerrainSeeds(FuzzSeedSet& seeds, std::string* error) {
+    TerrainMapSpec corner;
+    corner.name = "corner";
+    corner.width = 1280;
+    corner.depth = 1280;
+    corner.minX = 79 * 1280;
+    corner.minZ = 79 * 1280;
+    corner.baseHeight = -20;
+    corner.height = [](int x, int z) { return static_cast<uint16_t>((x * 7 + z * 13) % 4000); };
+    corner.material = [](int x, int z) { return MaterialWord((x / 16) % 5, (z / 16) % 5, (x + z) % 16, x % 2); };
+    for (const TerrainMapSpec& spec : {SampleTerrain(), corner}) {
+        const std::vector<ArchiveRecord> files = TerrainRecords(spec);
+        std::string trn = files[0].data;
+        if (&spec != &corner) trn += SampleTerrainTextureSections();
+        if (!seeds.Add(spec.name + ".terrain", FuzzFrame({trn, files[1].data, files[2].data}), error)) return false;
+    }
+    return true;
+}
+
+// Saved fields behind the target's flags byte, operation count and operations: one field of each
+// kind the target reads, written by the game's own writers in the text and the binary form.
+bool FieldSeeds(FuzzSeedSet& seeds, std::string* error) {
+    // Operations: kind index (0 bytes ... 15 physics) + 20 x element count; 16 a pointer, 17 a
+    // pointer fix-up, 18 the label.
+    const uint8_t ops[] = {6 + 20, 9 + 20, 12 + 20, 13 + 20, 14 + 20, 1 + 20, 4 + 40, 10 + 20,
+                           8 + 20, 2 + 60, 0 + 60,  11 + 20, 15,      16,     17,     18};
+    auto write = [&](FILE* file) {
+        const int32_t i = -123456;
+        const float f = 2.5f;
+        const float vector[3] = {1.0f, -2.0f, 3.5f};
+        const float vector2[2] = {0.25f, -8.0f};
+        float matrix[16] = {};
+        for (int k = 0; k < 16; ++k) matrix[k] = float(k) * 0.5f;
+        const uint8_t flag = 1;
+        const int16_t shorts[2] = {-2, 300};
+        const double d = 1.0 / 3.0;
+        const uint32_t hex = 0xDEADBEEF;
+        const char text[3] = {'a', 'b', 'c'};
+        const uint8_t bytes[3] = {0, 0x7F, 0xFF};
+        const uint8_t id[8] = {'s', 'c', 'o', 'u', 't', 0, 0, 0};
+        uint8_t physics[kFieldPhysicsSize] = {};
+        for (size_t k = 0; k < sizeof physics; ++k) physics[k] = uint8_t(k * 3);
+        return Field_WriteInt(file, &i, 4, "f") && Field_WriteFloat(file, &f, 4, "f") &&
+               Field_WriteVector(file, vector, 12, "f") && Field_WriteVector2D(file, vector2, 8, "f") &&
+               Field_WriteMatrix(file, matrix, 64, "f") && Field_WriteBool(file, &flag, 1, "f") &&
+               Field_WriteShort(file, shorts, 4, "f") && Field_WriteDouble(file, &d, 8, "f") &&
+               Field_WriteHex(file, &hex, 4, "f") && Field_WriteString(file, text, 3, "f") &&
+               Field_WriteBytes(file, bytes, 3, "f") && Field_WriteId(file, id, 8, "f") &&
+               Field_WritePhysics(file, physics, sizeof physics, "f") &&
+               Field_WritePointerValue(file, 0x00000012u, "f") && Field_WritePointerValue(file, 0x00000012u, "f") &&
+               Field_WriteLabel(file, "[AiPaths]");
+    };
+    for (const uint8_t flags : {uint8_t(0), uint8_t(1)}) {
+        FILE* file = std::tmpfile();
+        if (!file) return Fail(error, "cannot open a temporary file");
+        Field_SetBinary(flags & 1);
+        const bool written = write(file);
+        Field_SetBinary(false);
+        std::string stream;
+        long size = written ? std::ftell(file) : -1;
+        if (size >= 0) {
+            stream.resize(size_t(size));
+            std::rewind(file);
+            if (std::fread(stream.data(), 1, stream.size(), file) != stream.size()) size = -1;
+        }
+        std::fclose(file);
+        if (size < 0) return Fail(error, "cannot write the saved-field seed");
+        std::string input(1, char(flags));
+        input += char(sizeof ops);
+        input.append(reinterpret_cast<const char*>(ops), sizeof ops);
+        if (!seeds.Add(flags ? "fields.bin" : "fields.txt", input + stream, error)) return false;
+    }
+    return true;
+}
+
+// ---- the table ------------------------------------------------------------------------------
+
+// Each fuzz target (the stem of tests/fuzz/<target>.cpp) and the writer of its seeds. One row a
+// line: a target added under tests/fuzz/ adds its row here (the build refuses a target without).
+using SeedWriter = bool (*)(FuzzSeedSet& seeds, std::string* error);
+struct SeedRow {
+    const char* target;
+    SeedWriter write;
+};
+const SeedRow kSeedRows[] = {
+    {"bwd2_fuzz", ModelSeeds},
+    {"checklist_fuzz", CheckListSeeds},
+    {"cmdline_fuzz", CommandLineSeeds},
+    {"configfile_fuzz", ConfigSeeds},
+    {"fieldarchive_fuzz", FieldSeeds},
+    {"geo_fuzz", GeometrySeeds},
+    {"ini_fuzz", IniSeeds},
+    {"odf_fuzz", DefinitionSeeds},
+    {"paramfile_fuzz", ParamSeeds},
+    {"terrain_zone_fuzz", TerrainSeeds},
+    {"texture_fuzz", TextureSeeds},
+    {"zfs_fuzz", ArchiveSeeds},
+    {"zix_fuzz", IndexSeeds},
+};
+
+}  // namespace
+
+bool FuzzSeedSet::Add(const std::string& name, const std::string& bytes, std::string* error) {
+    std::ofstream out(Path(name), std::ios::binary | std::ios::trunc);
+    out << bytes;
+    if (!out.flush()) return Fail(error, "cannot write " + Path(name));
+    ++m_count;
+    return true;
+}
+
+std::string FuzzFrame(const std::vector<std::string>& parts) {
+    std::string out;
+    for (size_t i = 0; i < parts.size(); ++i) {
+        if (i + 1 < parts.size()) Bytes_AppendU32(out, static_cast<uint32_t>(parts[i].size()));
+        out += parts[i];
+    }
+    return out;
+}
+
+std::vector<std::string> FuzzUnframe(const uint8_t* data, size_t size, size_t parts) {
+    std::vector<std::string> out(parts);
+    size_t at = 0;
+    for (size_t i = 0; i < parts; ++i) {
+        size_t length = size - at;
+        if (i + 1 < parts) {
+            if (size - at < 4) break;
+            length = std::min<size_t>(Bytes_U32(data + at), size - at - 4);
+            at += 4;
+        }
+        out[i].assign(reinterpret_cast<const char*>(data) + at, length);
+        at += length;
+    }
+    return out;
+}
+
+std::vector<std::string> FuzzSeedTargets() {
+    std::vector<std::string> names;
+    for (const SeedRow& row : kSeedRows) names.emplace_back(row.target);
+    return names;
+}
+
+bool WriteFuzzSeeds(const std::string& dir, const std::vector<std::string>& targets, std::string* error) {
+    for (const std::string& target : targets) {
+        const SeedRow* found = nullptr;
+        for (const SeedRow& row : kSeedRows)
+            if (target == row.target) found = &row;
+        if (!found)
+            return Fail(error, "the fuzz target " + target +
+                                   " has no seeds: add a row for it to the seed table in content/fuzz_seeds.cpp");
+        const std::string targetDir = dir + "/" + target;
+        std::error_code ec;
+        std::filesystem::remove_all(targetDir, ec);
+        std::filesystem::create_directories(targetDir, ec);
+        if (ec) return Fail(error, "cannot create " + targetDir + ": " + ec.message());
+        FuzzSeedSet seeds(targetDir);
+        if (!found->write(seeds, error)) return false;
+        if (seeds.Count() == 0) return Fail(error, "the seed writer of " + target + " wrote nothing");
+    }
+    return true;
+}
+
+}  // namespace content
