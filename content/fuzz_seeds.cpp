@@ -141,6 +141,7 @@ bool ParamSeeds(FuzzSeedSet& seeds, std::string* error) {
         "#define COUNT 3 * 4\n"
         "int total = COUNT ^ 2;\n";
     const std::string blocks =
+        "int a = 1;\n"
         "int level = 2;\n"
         "if (level > 1) { int big = 1; if ((level + 1) == 3) { a = 3; } } else { int small = 1; }\n"
         "if (level is 5) { int five = 1; } else { level = level * 10; }\n"
