@@ -115,7 +115,26 @@ bool ConfigSeeds(FuzzSeedSet& seeds, std::string* error) {
     CfgWriter cfg;
     cfg.Section("World").Int("SIZE", 1280).Value("K", "0x1F").Section("A").Value("A", "text value");
     cfg.Section("Size").Int("Width", 2560).Int("Depth", -1280).Value("MinX", "017");
-    return seeds.Add("keys.cfg", cfg.Text(), error);
+    // Comments, quotes (closed and left open), number bases and ranges, and the odd section and
+    // key names the target asks for.
+    const std::string edges =
+        "; a comment line\r\n"
+        "[World]\r\n"
+        "SIZE = 0x1f // a trailing comment\r\n"
+        "K = \"quoted ; kept // too\"\r\n"
+        "A = -2147483648\r\n"
+        "[a]\n"
+        "a = 99999999999\n"
+        "k = \"open quote to the line end\n"
+        "SIZE = 017\n"
+        "K = 0x\n"
+        "[]\n"
+        "==\n"
+        "[[]\n"
+        "A=+12\n"
+        "[]]\n"
+        "SIZE = 09\n";
+    return seeds.Add("keys.cfg", cfg.Text(), error) && seeds.Add("edges.cfg", edges, error);
 }
 
 // INI files and message tables, in the forms the platform readers take.
@@ -236,44 +255,55 @@ bool TerrainSeeds(FuzzSeedSet& seeds, std::string* error) {
     return true;
 }
 
-// Saved fields behind the target's flags byte, operation count and operations: one field of each
-// kind the target reads, written by the game's own writers in the text and the binary form.
+// Saved fields behind the target's flags byte (bit 0 binary, bit 1 an old version), operation
+// count and operations (kind index + 20 x element count; 16 a pointer, 17 a pointer fix-up, 18
+// the label), then the stream: fields of every kind the target reads, single and as arrays,
+// written by the game's own writers.
 bool FieldSeeds(FuzzSeedSet& seeds, std::string* error) {
-    // Operations: kind index (0 bytes ... 15 physics) + 20 x element count; 16 a pointer, 17 a
-    // pointer fix-up, 18 the label.
-    const uint8_t ops[] = {6 + 20, 9 + 20, 12 + 20, 13 + 20, 14 + 20, 1 + 20, 4 + 40, 10 + 20,
-                           8 + 20, 2 + 60, 0 + 60,  11 + 20, 15,      16,     17,     18};
-    auto write = [&](FILE* file) {
-        const int32_t i = -123456;
-        const float f = 2.5f;
-        const float vector[3] = {1.0f, -2.0f, 3.5f};
-        const float vector2[2] = {0.25f, -8.0f};
-        float matrix[16] = {};
-        for (int k = 0; k < 16; ++k) matrix[k] = float(k) * 0.5f;
-        const uint8_t flag = 1;
-        const int16_t shorts[2] = {-2, 300};
-        const double d = 1.0 / 3.0;
-        const uint32_t hex = 0xDEADBEEF;
-        const char text[3] = {'a', 'b', 'c'};
-        const uint8_t bytes[3] = {0, 0x7F, 0xFF};
-        const uint8_t id[8] = {'s', 'c', 'o', 'u', 't', 0, 0, 0};
-        uint8_t physics[kFieldPhysicsSize] = {};
-        for (size_t k = 0; k < sizeof physics; ++k) physics[k] = uint8_t(k * 3);
-        return Field_WriteInt(file, &i, 4, "f") && Field_WriteFloat(file, &f, 4, "f") &&
-               Field_WriteVector(file, vector, 12, "f") && Field_WriteVector2D(file, vector2, 8, "f") &&
-               Field_WriteMatrix(file, matrix, 64, "f") && Field_WriteBool(file, &flag, 1, "f") &&
-               Field_WriteShort(file, shorts, 4, "f") && Field_WriteDouble(file, &d, 8, "f") &&
-               Field_WriteHex(file, &hex, 4, "f") && Field_WriteString(file, text, 3, "f") &&
-               Field_WriteBytes(file, bytes, 3, "f") && Field_WriteId(file, id, 8, "f") &&
-               Field_WritePhysics(file, physics, sizeof physics, "f") &&
-               Field_WritePointerValue(file, 0x00000012u, "f") && Field_WritePointerValue(file, 0x00000012u, "f") &&
-               Field_WriteLabel(file, "[AiPaths]");
+    using Writer = bool (*)(FILE*, const void*, size_t, const char*);
+    struct Field {
+        uint8_t kind;     // the target's kind index
+        size_t element;   // bytes of one element
+        Writer write;
     };
-    for (const uint8_t flags : {uint8_t(0), uint8_t(1)}) {
+    const Field kFields[] = {
+        {0, 1, Field_WriteBytes},   {1, 1, Field_WriteBool},     {2, 1, Field_WriteString},
+        {3, 1, Field_WriteChar},    {4, 2, Field_WriteShort},    {5, 2, Field_WriteUShort},
+        {6, 4, Field_WriteInt},     {7, 4, Field_WriteLong},     {8, 4, Field_WriteHex},
+        {9, 4, Field_WriteFloat},   {10, 8, Field_WriteDouble},  {11, 8, Field_WriteId},
+        {12, 12, Field_WriteVector}, {13, 8, Field_WriteVector2D}, {14, 64, Field_WriteMatrix},
+    };
+    // Element values: a byte run that is a fair value of every kind (small floats, printable ids).
+    uint8_t values[3 * 64];
+    for (size_t k = 0; k < sizeof values; ++k) values[k] = k % 4 == 3 ? 0x3F : uint8_t('a' + k % 23);
+    uint8_t physics[kFieldPhysicsSize] = {};
+    for (size_t k = 0; k < sizeof physics; ++k) physics[k] = k % 4 == 3 ? 0x40 : 0;
+
+    struct Variant {
+        const char* name;
+        uint8_t flags;
+        int count;  // elements of each field
+    };
+    for (const Variant& v : {Variant{"single.txt", 0, 1}, Variant{"single.bin", 1, 1}, Variant{"arrays.txt", 0, 3},
+                             Variant{"arrays.bin", 1, 3}, Variant{"old-version.txt", 2, 2}}) {
         FILE* file = std::tmpfile();
         if (!file) return Fail(error, "cannot open a temporary file");
-        Field_SetBinary(flags & 1);
-        const bool written = write(file);
+        Field_SetBinary(v.flags & 1);
+        std::string ops;
+        bool written = true;
+        for (const Field& f : kFields) {
+            ops += char(f.kind + 20 * v.count);
+            // Saves before version 1003 hold 2-D vectors as plain bytes.
+            const Writer write = (v.flags & 2) && f.kind == 13 ? Field_WriteBytes : f.write;
+            written = written && write(file, values, f.element * size_t(v.count), "f");
+        }
+        ops += char(15);
+        written = written && Field_WritePhysics(file, physics, sizeof physics, "f");
+        ops += char(16);
+        ops += char(17);
+        written = written && Field_WritePointerValue(file, 0x12u, "f") && Field_WritePointerValue(file, 0x12u, "f");
+        ops += char(18);
+        written = written && Field_WriteLabel(file, "[AiPaths]");
         Field_SetBinary(false);
         std::string stream;
         long size = written ? std::ftell(file) : -1;
@@ -284,10 +314,7 @@ bool FieldSeeds(FuzzSeedSet& seeds, std::string* error) {
         }
         std::fclose(file);
         if (size < 0) return Fail(error, "cannot write the saved-field seed");
-        std::string input(1, char(flags));
-        input += char(sizeof ops);
-        input.append(reinterpret_cast<const char*>(ops), sizeof ops);
-        if (!seeds.Add(flags ? "fields.bin" : "fields.txt", input + stream, error)) return false;
+        if (!seeds.Add(v.name, std::string(1, char(v.flags)) + char(ops.size()) + ops + stream, error)) return false;
     }
     return true;
 }

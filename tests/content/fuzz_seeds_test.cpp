@@ -13,6 +13,7 @@
 #include "Objkr/geometry.h"
 #include "Terrain/terramap.h"
 #include "core/configfile.h"
+#include "core/fieldarchive.h"
 #include "core/paramfile.h"
 #include "core/zfs.h"
 #include "fuzz_seeds.h"
@@ -127,6 +128,46 @@ TEST_F(FuzzSeedsTest, TerrainMapsLoadFromTheirFramedFiles) {
         EXPECT_EQ(Terrain_ReadZoneFiles(), 1);
         EXPECT_GT(Terrain_ZoneCount(), 0);
         Terrain_FreeAll();
+    }
+}
+
+TEST_F(FuzzSeedsTest, SavedFieldSeedsReadBackFieldByFieldInBothForms) {
+    using Reader = bool (*)(const char*, void*, size_t);
+    // The readers of the target's kind indexes 0 to 14, then the physics block (15).
+    const Reader readers[] = {Field_ReadBytes, Field_ReadBool,   Field_ReadString, Field_ReadChar,
+                              Field_ReadShort, Field_ReadUShort, Field_ReadInt,    Field_ReadLong,
+                              Field_ReadHex,   Field_ReadFloat,  Field_ReadDouble, Field_ReadId,
+                              Field_ReadVector, Field_ReadVector2D, Field_ReadMatrix, Field_ReadPhysics};
+    const size_t elements[] = {1, 1, 1, 1, 2, 2, 4, 4, 4, 4, 8, 8, 12, 8, 64, kFieldPhysicsSize};
+    const auto seeds = Seeds("fieldarchive_fuzz");
+    EXPECT_GE(seeds.size(), 4u);
+    for (const auto& [name, bytes] : seeds) {
+        SCOPED_TRACE(name);
+        ASSERT_GE(bytes.size(), 2u);
+        const size_t count = static_cast<uint8_t>(bytes[1]);
+        ASSERT_LT(count, 24u);  // the target takes at most 23 operations
+        const std::string ops = bytes.substr(2, count);
+        const std::string stream = bytes.substr(2 + count);
+        Field_SetBinary(bytes[0] & 1);
+        Field_SetVersion(bytes[0] & 2 ? 1001 : kSaveVersionCurrent);
+        Field_BeginRead(stream.data(), stream.size());
+        std::vector<uint8_t> buffer(3 * 64);
+        uint32_t pointer = 0;
+        for (const char op : ops) {
+            const uint8_t kind = static_cast<uint8_t>(op) % 20;
+            if (kind < 16) {
+                const size_t length = kind == 15 ? kFieldPhysicsSize : elements[kind] * (static_cast<uint8_t>(op) / 20 % 4);
+                EXPECT_TRUE(readers[kind]("f", buffer.data(), length)) << "kind " << int(kind);
+            } else if (kind < 18) {
+                EXPECT_TRUE(Field_ReadPointer("f", &pointer));
+                EXPECT_EQ(pointer, 0x12u);
+            } else {
+                EXPECT_TRUE(Field_ReadLabel("[AiPaths]"));
+            }
+        }
+        Field_EndRead();
+        Field_SetBinary(false);
+        Field_SetVersion(kSaveVersionCurrent);
     }
 }
 
