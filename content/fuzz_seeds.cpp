@@ -54,7 +54,8 @@ bool ArchiveSeeds(FuzzSeedSet& seeds, std::string* error) {
         {"empty.dat", "", true, 0},
     };
     std::vector<ArchiveRecord> many;
-    for (int i = 0; i < 105; ++i) many.push_back({"r" + std::to_string(i) + ".txt", "record " + std::to_string(i), i % 2 == 0, 0});
+    for (int i = 0; i < 105; ++i)
+        many.push_back({"r" + std::to_string(i) + ".txt", "record " + std::to_string(i), i % 2 == 0, 0});
     struct Archive {
         const char* name;
         const std::vector<ArchiveRecord>* records;

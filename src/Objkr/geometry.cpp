@@ -191,7 +191,8 @@ Geometry* Geom_Parse(const void* data, size_t size) {
         if (n > 0) {
             const Vector& v0 = g->vertices[refs[0].vertex];
             for (int i = 1; i + 1 < n; ++i) {
-                Vector c = Vec3_Cross(Vec3_Sub(g->vertices[refs[i].vertex], v0), Vec3_Sub(g->vertices[refs[i + 1].vertex], v0));
+                Vector c = Vec3_Cross(Vec3_Sub(g->vertices[refs[i].vertex], v0),
+                                      Vec3_Sub(g->vertices[refs[i + 1].vertex], v0));
                 normal = Vector{normal.x + c.x, normal.y + c.y, normal.z + c.z};
             }
         }

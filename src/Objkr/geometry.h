@@ -11,7 +11,6 @@
 #include "Objkr/entity.h"
 #include "Objkr/geomtypes.h"
 
-
 constexpr int kGeomCacheSize = 1024;
 constexpr size_t kGeoHeaderSize = 36;
 constexpr size_t kGeoFaceHeaderSize = 55;

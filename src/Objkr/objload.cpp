@@ -143,7 +143,8 @@ int ReadGeoRecords(ObjLoadResult* result, const uint8_t* chunk, const uint8_t* e
                     CleanName(parentName, record + 56);
                     CleanName(partName, record);
                     Entity* parent = root;
-                    if (Text_CompareNoCaseN(parentName, "world", 5) != 0 && Text_CompareNoCaseN(parentName, "null", 4) != 0) {
+                    if (Text_CompareNoCaseN(parentName, "world", 5) != 0 &&
+                        Text_CompareNoCaseN(parentName, "null", 4) != 0) {
                         parent = ObjLoad_FindByName(root, Word(parentName, 0), Word(parentName, 1));
                         if (!parent) {
                             Error_Warning("Can't find parent %s for object %s", parentName, partName);

@@ -156,7 +156,8 @@ TEST_F(FuzzSeedsTest, SavedFieldSeedsReadBackFieldByFieldInBothForms) {
         for (const char op : ops) {
             const uint8_t kind = static_cast<uint8_t>(op) % 20;
             if (kind < 16) {
-                const size_t length = kind == 15 ? kFieldPhysicsSize : elements[kind] * (static_cast<uint8_t>(op) / 20 % 4);
+                const size_t n = static_cast<uint8_t>(op) / 20 % 4;
+                const size_t length = kind == 15 ? kFieldPhysicsSize : elements[kind] * n;
                 EXPECT_TRUE(readers[kind]("f", buffer.data(), length)) << "kind " << int(kind);
             } else if (kind < 18) {
                 EXPECT_TRUE(Field_ReadPointer("f", &pointer));
