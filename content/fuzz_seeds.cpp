@@ -8,6 +8,7 @@
 
 #include "archive_writer.h"
 #include "core/bytes.h"
+#include "core/factory.h"
 #include "core/fieldarchive.h"
 #include "definitions.h"
 #include "models.h"
@@ -92,12 +93,27 @@ bool IndexSeeds(FuzzSeedSet& seeds, std::string* error) {
     return seeds.Add("world.zix", IndexText(world), error) && seeds.Add("mixed.zix", IndexText(mixed), error);
 }
 
+// Definition files: the sample world's, and two with the keys the target looks up ("a", "key",
+// "name" and the empty key) in every value form (a later line replaces an earlier one).
 bool DefinitionSeeds(FuzzSeedSet& seeds, std::string* error) {
     std::vector<ArchiveRecord> records;
     if (!DefinitionRecords(&records, error)) return false;
     for (const ArchiveRecord& record : records)
         if (HasExtension(record.name, ".odf") && !seeds.Add(record.name, record.data, error)) return false;
-    return true;
+    const std::string plain =
+        "[GameObjectClass]\r\n"
+        "a = 12\r\n"
+        "KEY = -3.5e2\r\n"
+        "Name = \"scout\"\r\n"
+        "= 0x10\r\n";
+    const std::string odd =
+        "[Odd]\n"
+        "a\t=\t\"7\" trailing\n"
+        "key = 1.5f\n"
+        "name = \"a name longer than its field\"\n"
+        "= \"unclosed\n"
+        "a=\n";
+    return seeds.Add("lookups.odf", plain, error) && seeds.Add("odd.odf", odd, error);
 }
 
 // "check.odf": the sample world's list, and one naming the files the target's data root holds.
@@ -258,7 +274,7 @@ bool TerrainSeeds(FuzzSeedSet& seeds, std::string* error) {
 
 // Saved fields behind the target's flags byte (bit 0 binary, bit 1 an old version), operation
 // count and operations (kind index + 20 x element count; 16 a pointer, 17 a pointer fix-up, 18
-// the label), then the stream: fields of every kind the target reads, single and as arrays,
+// the label, 19 a saved object), then the stream: fields of every kind the target reads, single and as arrays,
 // written by the game's own writers.
 bool FieldSeeds(FuzzSeedSet& seeds, std::string* error) {
     using Writer = bool (*)(FILE*, const void*, size_t, const char*);
@@ -305,6 +321,13 @@ bool FieldSeeds(FuzzSeedSet& seeds, std::string* error) {
         written = written && Field_WritePointerValue(file, 0x12u, "f") && Field_WritePointerValue(file, 0x12u, "f");
         ops += char(18);
         written = written && Field_WriteLabel(file, "[AiPaths]");
+        // A saved object: its factory name, then its save id (4 plain bytes before version 1002).
+        ops += char(19);
+        char factory[kFactoryNameLength] = "AttackTask";
+        const uint8_t saved[4] = {0x34, 0, 0, 0};
+        written = written && Field_WriteString(file, factory, sizeof factory, "name") &&
+                  ((v.flags & 2) ? Field_WriteBytes(file, saved, sizeof saved, "sObject")
+                                 : Field_WritePointerValue(file, 0x34u, "sObject"));
         Field_SetBinary(false);
         std::string stream;
         long size = written ? std::ftell(file) : -1;

@@ -13,6 +13,7 @@
 #include "Objkr/geometry.h"
 #include "Terrain/terramap.h"
 #include "core/configfile.h"
+#include "core/factory.h"
 #include "core/fieldarchive.h"
 #include "core/paramfile.h"
 #include "core/zfs.h"
@@ -162,8 +163,14 @@ TEST_F(FuzzSeedsTest, SavedFieldSeedsReadBackFieldByFieldInBothForms) {
             } else if (kind < 18) {
                 EXPECT_TRUE(Field_ReadPointer("f", &pointer));
                 EXPECT_EQ(pointer, 0x12u);
-            } else {
+            } else if (kind == 18) {
                 EXPECT_TRUE(Field_ReadLabel("[AiPaths]"));
+            } else {  // a saved object: the factory's name and the save id
+                char factory[kFactoryNameLength + 1] = {};
+                EXPECT_TRUE(Field_ReadString("name", factory, kFactoryNameLength));
+                EXPECT_STREQ(factory, "AttackTask");
+                EXPECT_TRUE(bytes[0] & 2 ? Field_ReadBytes("sObject", buffer.data(), 4)
+                                         : Field_ReadPointer("sObject", &pointer));
             }
         }
         Field_EndRead();
