@@ -232,22 +232,44 @@ bool ModelSeeds(FuzzSeedSet& seeds, std::string* error) {
 }
 
 // Textures behind the target's 16-bit split: a ".vqm" with its code book, and plain images and
-// frame lists whole (split 0).
+// frame lists whole (split 0). Small ones, so that the fuzzer's runs stay quick: images with
+// solid and patterned blocks, edge blocks cut by the image size, and frame lists of one to three
+// dimensions; the sample world's animated frame lists as they are.
 bool TextureSeeds(FuzzSeedSet& seeds, std::string* error) {
-    const std::vector<ArchiveRecord> records = SampleTextureRecords();
+    auto spec = [](const std::string& name, int width, int height, uint16_t format, bool patterned) {
+        TextureSpec t;
+        t.name = name;
+        t.width = width;
+        t.height = height;
+        t.format = format;
+        for (int y = 0; y < height; ++y)
+            for (int x = 0; x < width; ++x)
+                t.texels.push_back(patterned ? uint8_t((x * 7 + y * 3) % 11) : uint8_t(9));
+        return t;
+    };
+    std::vector<ArchiveRecord> coded;
+    if (!EncodeVqmSet({spec("solid", 8, 8, 0, false), spec("pattern", 8, 4, 1, true), spec("edges", 5, 3, 0, true)},
+                      "small.cbk", &coded))
+        return Fail(error, "cannot encode the texture seeds");
     std::string book;
-    for (const ArchiveRecord& record : records)
-        if (record.name == kObjectCodeBook) book = record.data;
-    for (const ArchiveRecord& record : records) {
-        std::string input;
-        if (HasExtension(record.name, ".vqm"))
-            input = U16Prefix(record.data.size()) + record.data + book;
-        else if (HasExtension(record.name, ".map") || HasExtension(record.name, ".tmt"))
-            input = U16Prefix(0) + record.data;
-        else
-            continue;
-        if (!seeds.Add(record.name, input, error)) return false;
-    }
+    for (const ArchiveRecord& record : coded)
+        if (record.name == "small.cbk") book = record.data;
+    for (const ArchiveRecord& record : coded)
+        if (HasExtension(record.name, ".vqm") &&
+            !seeds.Add(record.name, U16Prefix(record.data.size()) + record.data + book, error))
+            return false;
+    const std::vector<std::pair<std::string, std::string>> whole = {
+        {"plain.map", MapImageBytes(spec("plain", 4, 4, 0, true))},
+        {"wide.map", MapImageBytes(spec("wide", 16, 1, 2, true))},
+        {"one.tmt", FrameListBytes({2}, 10.0f, 1, {"fa", "fb"})},
+        {"two.tmt", FrameListBytes({2, 3}, 2.5f, 3, {"a0", "a1", "a2", "b0", "b1", "b2"})},
+        {"three.tmt", FrameListBytes({2, 1, 2}, 0.0f, 0, {"x", "y", "z", "w"})},
+    };
+    for (const auto& [name, bytes] : whole)
+        if (!seeds.Add(name, U16Prefix(0) + bytes, error)) return false;
+    for (const ArchiveRecord& record : SampleTextureRecords())
+        if (HasExtension(record.name, ".tmt") && !seeds.Add(record.name, U16Prefix(0) + record.data, error))
+            return false;
     return true;
 }
 

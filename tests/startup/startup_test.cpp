@@ -91,7 +91,8 @@ TEST_F(StartupTest, TheGamePlaysTheSampleMapOnItsOwnWiring) {
     EXPECT_GE(Clock_GetFrameCount(), 20u);  // the mission ran frames until the window closed
     // The registry joined the members the wiring handed over.
     bool poolJoined = false;
-    for (size_t i = 0; i < PhaseHook_Count(); ++i) poolJoined = poolJoined || PhaseHook_At(i) == &GameObjectPool_Member();
+    for (size_t i = 0; i < PhaseHook_Count(); ++i)
+        if (PhaseHook_At(i) == &GameObjectPool_Member()) poolJoined = true;
     EXPECT_TRUE(poolJoined);
 }
 
