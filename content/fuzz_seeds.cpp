@@ -116,13 +116,15 @@ bool DefinitionSeeds(FuzzSeedSet& seeds, std::string* error) {
     return seeds.Add("lookups.odf", plain, error) && seeds.Add("odd.odf", odd, error);
 }
 
-// "check.odf": the sample world's list, and one naming the files the target's data root holds.
+// "check.odf": the sample world's list, and lists naming the files the target's data root holds,
+// as stored and in another case (found through the path module's case-blind match).
 bool CheckListSeeds(FuzzSeedSet& seeds, std::string* error) {
     std::vector<ArchiveRecord> records;
     if (!DefinitionRecords(&records, error)) return false;
     for (const ArchiveRecord& record : records)
         if (record.name == "check.odf" && !seeds.Add("world-check.odf", record.data, error)) return false;
-    return seeds.Add("local-check.odf", CheckListText({"a.odf", "b.sdf", "c.txt", "missing.odf"}), error);
+    return seeds.Add("local-check.odf", CheckListText({"a.odf", "b.sdf", "c.txt", "missing.odf"}), error) &&
+           seeds.Add("case-check.odf", CheckListText({"A.ODF", "b.Sdf", "Check.odf", "C.TXT"}), error);
 }
 
 // Configuration files: the sample map's settings, and the sections and keys the target asks for.
