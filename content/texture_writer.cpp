@@ -1,6 +1,7 @@
 #include "texture_writer.h"
 
 #include <cmath>
+#include <cstdlib>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
@@ -138,6 +139,21 @@ TextureSpec ShadowImage() {
     });
 }
 
+// The sprite page every light set keeps loaded: a 64 x 64 page of four 32 x 32 cells on the key
+// colour: a soft light glow, a ring, a four-pointed flare and a small spark.
+TextureSpec SpritePageImage() {
+    return Paint("sprite_a", 64, 64, [](int x, int y) {
+        const int cx = x % 32, cy = y % 32;
+        const double d = std::hypot(cx - 15.5, cy - 15.5);
+        switch ((y / 32) * 2 + x / 32) {
+        case 0: return d < 14.0 ? Cube(5, 5, 2 + static_cast<int>(d / 5.0)) : kKeyColour;
+        case 1: return d > 10.0 && d < 14.0 ? Cube(5, 3, 0) : kKeyColour;
+        case 2: return (std::abs(cx - 15) <= 1 || std::abs(cy - 15) <= 1) && d < 15.0 ? Grey(37) : kKeyColour;
+        default: return d < 5.0 ? Cube(5, 4, 1) : kKeyColour;
+        }
+    });
+}
+
 bool Fail(std::string* error, const std::string& text) {
     if (error) *error = text;
     return false;
@@ -255,6 +271,7 @@ std::vector<ArchiveRecord> SampleTextureRecords() {
             records.push_back({t.name + ".map", MapImageBytes(t), true, 0});
         }
     records.push_back({"shadow.map", MapImageBytes(ShadowImage()), true, 0});
+    records.push_back({"sprite_a.map", MapImageBytes(SpritePageImage()), true, 0});
     return records;
 }
 

@@ -24,7 +24,7 @@ void StandInResetCache(EntityTableRecord* record) {
 void StandInFreeCacheBlocks(EntityTableRecord* record) { record->cacheBlocks = nullptr; }
 // Nothing is bound before the renderer installs its texture binder (TexMgr_InstallServices).
 void StandInUnbindTexture(Entity* entity) { entity->texture = nullptr; }
-// PENDING(8.124) the light list forgets the entity's light.
+// Until the renderer installs its light table (Light_InstallServices) there is no light to forget.
 void StandInRemoveLight(Entity*) {}
 // PENDING(2.133) the light map darkens the ground under the object.
 void StandInDarken(Entity*) {}

@@ -20,7 +20,7 @@ namespace {
 
 // Until the object layer installs its own (GameObjects_InstallSeam): a part keeps its type.
 int32_t StandInObjectClassType(const char*, int32_t type) { return type; }
-// PENDING(8.124) the renderer's lighting setting and light list.
+// Until the renderer installs its light table (Light_InstallServices): lights off, no lights.
 int StandInLightingSetting() { return 1; }
 void StandInLightCreate(Entity*, int, float, float, const Vector&, const Vector&) {}
 

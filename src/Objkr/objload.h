@@ -105,8 +105,9 @@ ObjLoadCollision* ObjLoad_NewMatrix(const ObjLoadResult& result);
 struct ObjLoadServices {
     // The entity type of the object class named by a part of type 1, 3 or 6.
     int32_t (*objectClassType)(const char name[8], int32_t type);
-    // The renderer's current lighting setting; 1 suppresses headlight masks.
+    // The current light set's lights-off flag; 1 suppresses headlight masks.
     int (*lightingSetting)();
+    // Adds the owner's light (a light chunk); nothing in the lights-off sets.
     void (*lightCreate)(Entity* owner, int kind, float range, float cone, const Vector& direction,
                         const Vector& position);
     // Lists a headlight mask with the terrain's entities (Terrain_InstallSeam fills it).

@@ -348,6 +348,7 @@ void Game_MissionTeardown() {
     audio.stopAllSounds();
     audio.soundFrontEndEnable(false);
     world.entitiesRemoveAll();
+    render.lightCloseWorld();
     world.collisionShutdown();
     render.animTexFree();
     Seam_Ai().missionFree();

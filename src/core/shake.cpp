@@ -15,7 +15,7 @@ namespace {
 float DefaultFrameTime() { return Clock_GetFrameTime(); }
 // PENDING(9.105) the camera's own-entity switch; it starts on.
 bool DefaultOwnEntitySwitch() { return true; }
-// PENDING(8.123) the buffer copy onto itself (copy mode 2).
+// Nothing moves until the renderer installs its copy onto itself (Render_InstallSeam).
 void DefaultShiftPicture(RenderView*, int, int) {}
 
 const ShakeServices kDefaultServices = {DefaultFrameTime, DefaultOwnEntitySwitch, DefaultShiftPicture};
@@ -38,6 +38,10 @@ void Shake_SetServices(const ShakeServices* services) {
     if (services->frameTime) g_services.frameTime = services->frameTime;
     if (services->ownEntitySwitch) g_services.ownEntitySwitch = services->ownEntitySwitch;
     if (services->shiftPicture) g_services.shiftPicture = services->shiftPicture;
+}
+
+void Shake_SetShiftPicture(void (*shiftPicture)(RenderView* view, int dx, int dy)) {
+    g_services.shiftPicture = shiftPicture ? shiftPicture : DefaultShiftPicture;
 }
 
 void Shake_Start(float strength) {

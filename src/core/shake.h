@@ -35,6 +35,8 @@ struct ShakeServices {
     void (*shiftPicture)(RenderView* view, int dx, int dy);
 };
 void Shake_SetServices(const ShakeServices* services);  // null restores the defaults
+// Replaces the picture move alone (the renderer's, at start-up); null restores the default.
+void Shake_SetShiftPicture(void (*shiftPicture)(RenderView* view, int dx, int dy));
 
 // ---- shared random table ------------------------------------------------------------------
 // Fills the 256 entries: each 0.2 times the sum of five values rand * 0x8001 / 2^29 - 1 (about

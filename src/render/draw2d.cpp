@@ -6,6 +6,7 @@
 
 #include "render/graphicdriver.h"
 #include "render/palette.h"
+#include "render/raster.h"
 #include "render/view.h"
 
 int32_t PolygonCount = 0;
@@ -290,15 +291,18 @@ void Render_DrawLine3D(const RenderView* view, const RenderVertex& p0, const Ren
     Graphic_DrawLine(buffer, ax, ay, bx, by, colour, 0);
 }
 
-void Render_DrawOutline(GraphicBuffer* buffer, const RenderVertex* vertices, int count, uint32_t flags) {
+void Render_DrawOutline(GraphicBuffer* buffer, RenderVertex* vertices, int count, const TextureImage*,
+                        uint32_t colour) {
     if (!buffer || buffer->valid != 1 || !vertices || count <= 0) return;
-    int colour = static_cast<int>(flags & 0xFF);
+    // Coordinates this far out are garbage (the rasteriser's limit): such an edge is skipped.
+    constexpr float kLimit = 65536.0f;
+    auto usable = [&](const RenderVertex& v) { return std::fabs(v.x) < kLimit && std::fabs(v.y) < kLimit; };
     for (int i = 0; i < count; ++i) {
-        const RenderVertex& a = vertices[i];
-        const RenderVertex& b = vertices[(i + 1) % count];
-        if (!std::isfinite(a.x) || !std::isfinite(a.y) || !std::isfinite(b.x) || !std::isfinite(b.y)) continue;
-        Graphic_DrawLine(buffer, RoundToInt(a.x) - buffer->clipLeft, RoundToInt(a.y) - buffer->clipTop,
-                         RoundToInt(b.x) - buffer->clipLeft, RoundToInt(b.y) - buffer->clipTop, colour, 0);
+        const RenderVertex& from = vertices[i == 0 ? count - 1 : i - 1];
+        const RenderVertex& to = vertices[i];
+        if (!usable(from) || !usable(to)) continue;
+        Graphic_DrawLine(buffer, Raster_Ceil(from.x), Raster_Ceil(from.y), Raster_Ceil(to.x), Raster_Ceil(to.y),
+                         static_cast<int>(colour & 0xFF), 0);
     }
 }
 

@@ -56,8 +56,11 @@ int32_t Math_MulDiv(int32_t a, int32_t b, int32_t c);
 void Render_DrawPoint3D(const RenderView* view, const RenderVertex& point, int colour);
 // A view-space line: cut to the near and far distances, projected, drawn clipped in mode 0.
 void Render_DrawLine3D(const RenderView* view, const RenderVertex& p0, const RenderVertex& p1, int colour);
-// Closed outline through projected (buffer-coordinate) vertices in colour flags & 0xFF.
-void Render_DrawOutline(GraphicBuffer* buffer, const RenderVertex* vertices, int count, uint32_t flags);
+// The rasteriser's wire-frame entry: the closed outline through projected vertices (relative to
+// the clip rectangle, as every drawer takes them), each edge from the previous vertex (the first
+// from the last) to the next, end points ceil(x) and ceil(y), clipped lines in colour & 0xFF.
+void Render_DrawOutline(GraphicBuffer* buffer, RenderVertex* vertices, int count, const TextureImage* texture,
+                        uint32_t colour);
 // Hands projected vertices to the rasteriser of the flags without clipping.
 void Render_DrawUnclipped(GraphicBuffer* buffer, RenderVertex* vertices, int count, const TextureImage* texture,
                           uint32_t colour, uint32_t flags);

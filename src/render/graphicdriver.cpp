@@ -4,10 +4,13 @@
 #include <cstring>
 
 #include "core/debug.h"
+#include "core/shake.h"
 #include "core/seams/render.h"
 #include "platform/surface.h"
+#include "render/blit.h"
 #include "render/display.h"
 #include "render/draw2d.h"
+#include "render/light.h"
 #include "render/texmgr.h"
 #include "render/palette.h"
 #include "render/raster.h"
@@ -56,37 +59,6 @@ void MendEdges(GraphicBuffer& screen) {
     if (width >= 2)
         for (size_t y = 0; y < height; ++y) screen.pixels[y * width + width - 1] = screen.pixels[y * width + width - 2];
     if (height >= 2) std::memcpy(screen.pixels + (height - 1) * width, screen.pixels + (height - 2) * width, width);
-}
-
-// PENDING(8.123) the blits replace these two stand-ins (opaque 8-bit copy and stretch only).
-void StandInCopy(GraphicBuffer* dst, const GraphicBuffer* src) {
-    if (dst->format != kGraphicFormat8 || src->format != kGraphicFormat8) return;
-    ClipRect target{dst->clipLeft, dst->clipTop, dst->clipLeft + (src->clipRight - src->clipLeft),
-                    dst->clipTop + (src->clipBottom - src->clipTop)};
-    ClipRect bounds{dst->clipLeft, dst->clipTop, dst->clipRight, dst->clipBottom};
-    ClipRect clipped = target;
-    if (Rect_Clip(&clipped, bounds) < 0) return;
-    int32_t srcX = src->clipLeft + (clipped.left - target.left);
-    int32_t srcY = src->clipTop + (clipped.top - target.top);
-    size_t span = static_cast<size_t>(clipped.right - clipped.left + 1);
-    for (int32_t y = clipped.top; y <= clipped.bottom; ++y)
-        std::memcpy(dst->pixels + static_cast<size_t>(y) * dst->width + clipped.left,
-                    src->pixels + static_cast<size_t>(srcY + y - clipped.top) * src->width + srcX, span);
-}
-
-void StandInStretch(GraphicBuffer* dst, const GraphicBuffer* src, int32_t right, int32_t bottom) {
-    if (dst->format != kGraphicFormat8 || src->format != kGraphicFormat8) return;
-    int64_t srcWidth = src->clipRight - src->clipLeft + 1;
-    int64_t srcHeight = src->clipBottom - src->clipTop + 1;
-    int64_t xStep = right > 0 ? (srcWidth * 65536) / (right + 1) : 0;
-    int64_t yStep = bottom > 0 ? (srcHeight * 65536) / (bottom + 1) : 0;
-    int32_t maxX = std::min(right, dst->width - 1);
-    int32_t maxY = std::min(bottom, dst->height - 1);
-    for (int32_t y = 0; y <= maxY; ++y) {
-        const uint8_t* row = src->pixels + static_cast<size_t>(src->clipTop + ((y * yStep) >> 16)) * src->width;
-        uint8_t* out = dst->pixels + static_cast<size_t>(y) * dst->width;
-        for (int32_t x = 0; x <= maxX; ++x) out[x] = row[src->clipLeft + ((x * xStep) >> 16)];
-    }
 }
 
 void CopyPaletteEntries(GraphicDriver* record, int first, int count, const uint8_t* source) {
@@ -418,9 +390,9 @@ int Graphic_FlipBuffer(GraphicBuffer* buffer) {
     }
     if (buffer->valid == 1 && screen.valid == 1) {
         if (buffer->width == screen.width && buffer->height == screen.height)
-            StandInCopy(&screen, buffer);
+            Graphic_Copy_Bitmap(&screen, buffer, 0, 0, 0);
         else
-            StandInStretch(&screen, buffer, screen.width - 1, screen.height - 1);
+            Graphic_Stretch_Bitmap(&screen, buffer, 0, 0, screen.width - 1, screen.height - 1, 0);
     }
     if (driver.Unlock) driver.Unlock(&driver);
     if (driver.Present) driver.Present(&driver);
@@ -546,5 +518,8 @@ void Render_InstallSeam() {
     seam.renderQueueFlush = [] { RenderQueue_Flush(Seam_Render().mainView()); };
     seam.renderQueueFree = RenderQueue_Close;
     Render_SetRasteriserLookup(Raster_DrawerFor);
+    Shake_SetShiftPicture(Graphic_ShakePicture);
+    seam.lightCloseWorld = Light_CloseWorld;
+    Light_InstallServices();
     TexMgr_InstallServices();
 }

@@ -587,30 +587,37 @@ void TexPerspective(GraphicBuffer* b, RenderVertex* v, int count, const TextureI
     });
 }
 
-// The lit perspective drawer: power-of-two widths 32..256 take their own addressing (and pixel
-// pairs when allowed); every other width the general drawer through the row table.
-void PerspLitDispatch(GraphicBuffer* b, RenderVertex* v, int count, const TextureImage* image, bool mayDouble) {
-    if (!image) return;
-    bool pairs = mayDouble && Raster_PixelDouble != 0;
-    switch (Raster_TextureWidth(image)) {
-    case 256:
-        pairs ? TexPerspective<Pow2Addr<8>, OpLit, Scale::kFull, Light::kInterp, true>(b, v, count, image, false)
-              : TexPerspective<Pow2Addr<8>, OpLit, Scale::kFull, Light::kInterp>(b, v, count, image, false);
-        return;
-    case 128:
-        pairs ? TexPerspective<Pow2Addr<7>, OpLit, Scale::kFull, Light::kInterp, true>(b, v, count, image, false)
-              : TexPerspective<Pow2Addr<7>, OpLit, Scale::kFull, Light::kInterp>(b, v, count, image, false);
-        return;
-    case 64:
-        pairs ? TexPerspective<Pow2Addr<6>, OpLit, Scale::kFull, Light::kInterp, true>(b, v, count, image, false)
-              : TexPerspective<Pow2Addr<6>, OpLit, Scale::kFull, Light::kInterp>(b, v, count, image, false);
-        return;
-    case 32:
-        pairs ? TexPerspective<Pow2Addr<5>, OpLit, Scale::kFull, Light::kInterp, true>(b, v, count, image, false)
-              : TexPerspective<Pow2Addr<5>, OpLit, Scale::kFull, Light::kInterp>(b, v, count, image, false);
-        return;
-    default:
-        TexPerspective<ClampAddr, OpLit, Scale::kFull, Light::kInterp>(b, v, count, image);
+// The lit perspective drawer of one power-of-two width (1 << Shift), without the row table, in
+// pixel pairs when Double.
+template <int Shift, bool Double>
+void PerspLitPow2(GraphicBuffer* b, RenderVertex* v, int count, const TextureImage* image) {
+    TexPerspective<Pow2Addr<Shift>, OpLit, Scale::kFull, Light::kInterp, Double>(b, v, count, image, false);
+}
+
+// The named drawer of a kind (single pixels or pairs) for a width: power-of-two widths 32..256
+// have their own, every other width none.
+RasteriserFn PerspLitFor(int32_t width, bool pairs) {
+    switch (width) {
+    case 256: return pairs ? Raster_TexPerspLitDouble256 : Raster_TexPerspLit256;
+    case 128: return pairs ? Raster_TexPerspLitDouble128 : Raster_TexPerspLit128;
+    case 64: return pairs ? Raster_TexPerspLitDouble64 : Raster_TexPerspLit64;
+    case 32: return pairs ? Raster_TexPerspLitDouble32 : Raster_TexPerspLit32;
+    default: return nullptr;
+    }
+}
+
+// Entry of a named power-of-two drawer: its own width is drawn here; another power-of-two width
+// goes to the drawer of the same kind for that width, any other width to the general drawer.
+template <int Shift, bool Double>
+void PerspLitEntry(GraphicBuffer* b, RenderVertex* v, int count, const TextureImage* image) {
+    if (!v || !image) return;
+    const int32_t width = Raster_TextureWidth(image);
+    if (width == (1 << Shift)) {
+        PerspLitPow2<Shift, Double>(b, v, count, image);
+    } else if (RasteriserFn other = PerspLitFor(width, Double)) {
+        other(b, v, count, image, 0);
+    } else {
+        Raster_TexPerspLit(b, v, count, image, 0);
     }
 }
 
@@ -623,7 +630,7 @@ enum D : uint8_t {
 };
 
 constexpr RasteriserFn kDrawers[] = {
-    Raster_FlatFill,        Raster_GouraudFill,         Raster_FlatAlphaFill,     Raster_DrawOutline,
+    Raster_FlatFill,        Raster_GouraudFill,         Raster_FlatAlphaFill,     Render_DrawOutline,
     Raster_None,            Raster_TexAffine,           Raster_TexAffineWrap,     Raster_TexAffineKey,
     Raster_TexAffineRemapWrap, Raster_TexAffineTrans,   Raster_TexAffineTransRev, Raster_TexAffineAlphaKey,
     Raster_TexPersp,        Raster_TexPerspWrap,        Raster_TexPerspRemap,     Raster_TexPerspKeyWrap,
@@ -738,17 +745,6 @@ void Raster_GouraudFill(GraphicBuffer* b, RenderVertex* v, int count, const Text
 void Raster_FlatAlphaFill(GraphicBuffer* b, RenderVertex* v, int count, const TextureImage*, uint32_t colour) {
     if (v) FlatAlphaFill(b, v, count, static_cast<uint8_t>(colour));
 }
-void Raster_DrawOutline(GraphicBuffer* b, RenderVertex* v, int count, const TextureImage*, uint32_t colour) {
-    if (!b || b->valid != 1 || !v || count <= 0) return;
-    for (int i = 0; i < count; ++i) {
-        const RenderVertex& a = v[i == 0 ? count - 1 : i - 1];
-        const RenderVertex& c = v[i];
-        if (!(std::fabs(a.x) < kCoordLimit && std::fabs(a.y) < kCoordLimit && std::fabs(c.x) < kCoordLimit &&
-              std::fabs(c.y) < kCoordLimit))
-            continue;
-        Graphic_DrawLine(b, CeilI(a.x), CeilI(a.y), CeilI(c.x), CeilI(c.y), static_cast<int>(colour & 0xFF), 0);
-    }
-}
 void Raster_None(GraphicBuffer*, RenderVertex*, int, const TextureImage*, uint32_t) {}
 
 #define GV_AFFINE(name, addr, op, scale) \
@@ -783,14 +779,26 @@ GV_PERSP(Raster_TexPerspFlatLitWrap, WrapAddr, OpLit, kFull, kFlat)
 #undef GV_PERSP
 
 void Raster_TexPerspLit(GraphicBuffer* b, RenderVertex* v, int count, const TextureImage* image, uint32_t) {
-    if (v) PerspLitDispatch(b, v, count, image, true);
+    if (!v || !image) return;
+    if (RasteriserFn special = PerspLitFor(Raster_TextureWidth(image), Raster_PixelDouble != 0))
+        special(b, v, count, image, 0);
+    else
+        TexPerspective<ClampAddr, OpLit, Scale::kFull, Light::kInterp>(b, v, count, image);
 }
 
-void Raster_DrawDirectLit(GraphicBuffer* buffer, RenderVertex* vertices, int count, const TextureImage* texture) {
-    if (!vertices || count < 3 || count > kClipMaxInput) return;
-    ++PolygonCount;
-    PerspLitDispatch(buffer, vertices, count, texture, true);
-}
+#define GV_PERSP_LIT_POW2(name, shift, pairs) \
+    void name(GraphicBuffer* b, RenderVertex* v, int count, const TextureImage* image, uint32_t) { \
+        PerspLitEntry<shift, pairs>(b, v, count, image);                                           \
+    }
+GV_PERSP_LIT_POW2(Raster_TexPerspLit32, 5, false)
+GV_PERSP_LIT_POW2(Raster_TexPerspLit64, 6, false)
+GV_PERSP_LIT_POW2(Raster_TexPerspLit128, 7, false)
+GV_PERSP_LIT_POW2(Raster_TexPerspLit256, 8, false)
+GV_PERSP_LIT_POW2(Raster_TexPerspLitDouble32, 5, true)
+GV_PERSP_LIT_POW2(Raster_TexPerspLitDouble64, 6, true)
+GV_PERSP_LIT_POW2(Raster_TexPerspLitDouble128, 7, true)
+GV_PERSP_LIT_POW2(Raster_TexPerspLitDouble256, 8, true)
+#undef GV_PERSP_LIT_POW2
 
 void Render_DrawPolygon(const RenderView* view, const RenderVertex* vertices, int count, const TextureImage* texture,
                         uint32_t colour, uint32_t flags) {

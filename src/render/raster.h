@@ -48,15 +48,11 @@ void Render_DrawPolygon(const RenderView* view, const RenderVertex* vertices, in
 
 // The span drawer of a flag word (its low nine bits); never null.
 RasteriserFn Raster_DrawerFor(uint32_t flags);
-// The render queue's direct path for kPolyDirectLit: the lit perspective drawer, pixel-doubled
-// when Raster_PixelDouble is set and the width is a power of two from 32 to 256. No clipping.
-void Raster_DrawDirectLit(GraphicBuffer* buffer, RenderVertex* vertices, int count, const TextureImage* texture);
-
 // The drawers, by name (all of the RasteriserFn form; untextured ones use the colour's low byte).
+// The table's outline entries are Render_DrawOutline (draw2d.h).
 void Raster_FlatFill(GraphicBuffer*, RenderVertex*, int, const TextureImage*, uint32_t);
 void Raster_GouraudFill(GraphicBuffer*, RenderVertex*, int, const TextureImage*, uint32_t);
 void Raster_FlatAlphaFill(GraphicBuffer*, RenderVertex*, int, const TextureImage*, uint32_t);
-void Raster_DrawOutline(GraphicBuffer*, RenderVertex*, int, const TextureImage*, uint32_t);
 void Raster_None(GraphicBuffer*, RenderVertex*, int, const TextureImage*, uint32_t);
 void Raster_TexAffine(GraphicBuffer*, RenderVertex*, int, const TextureImage*, uint32_t);
 void Raster_TexAffineWrap(GraphicBuffer*, RenderVertex*, int, const TextureImage*, uint32_t);
@@ -72,12 +68,27 @@ void Raster_TexPerspKeyWrap(GraphicBuffer*, RenderVertex*, int, const TextureIma
 void Raster_TexPerspTrans(GraphicBuffer*, RenderVertex*, int, const TextureImage*, uint32_t);
 void Raster_TexPerspTransRev(GraphicBuffer*, RenderVertex*, int, const TextureImage*, uint32_t);
 void Raster_TexPerspAlphaKey(GraphicBuffer*, RenderVertex*, int, const TextureImage*, uint32_t);
+// Widths 256, 128, 64 and 32 go to the named drawer of their width below (the pixel-pair one
+// when Raster_PixelDouble is set); every other width is drawn through the row table.
 void Raster_TexPerspLit(GraphicBuffer*, RenderVertex*, int, const TextureImage*, uint32_t);
 void Raster_TexPerspLitWrap(GraphicBuffer*, RenderVertex*, int, const TextureImage*, uint32_t);
 void Raster_TexPerspLitKey(GraphicBuffer*, RenderVertex*, int, const TextureImage*, uint32_t);
 void Raster_TexPerspLitKeyWrap(GraphicBuffer*, RenderVertex*, int, const TextureImage*, uint32_t);
 void Raster_TexPerspFlatLit(GraphicBuffer*, RenderVertex*, int, const TextureImage*, uint32_t);
 void Raster_TexPerspFlatLitWrap(GraphicBuffer*, RenderVertex*, int, const TextureImage*, uint32_t);
+// Raster_TexPerspLit for one power-of-two width, texels addressed by shift instead of the row
+// table; the Double forms draw full 16-pixel runs as pixel pairs. Each checks the texture's width
+// on entry: another power-of-two width goes to the drawer of the same kind for that width, any
+// other width to Raster_TexPerspLit. The render queue draws its pre-projected kPolyDirectLit
+// polygons with Raster_TexPerspLitDouble256 (Raster_PixelDouble set) or Raster_TexPerspLit256.
+void Raster_TexPerspLit32(GraphicBuffer*, RenderVertex*, int, const TextureImage*, uint32_t);
+void Raster_TexPerspLit64(GraphicBuffer*, RenderVertex*, int, const TextureImage*, uint32_t);
+void Raster_TexPerspLit128(GraphicBuffer*, RenderVertex*, int, const TextureImage*, uint32_t);
+void Raster_TexPerspLit256(GraphicBuffer*, RenderVertex*, int, const TextureImage*, uint32_t);
+void Raster_TexPerspLitDouble32(GraphicBuffer*, RenderVertex*, int, const TextureImage*, uint32_t);
+void Raster_TexPerspLitDouble64(GraphicBuffer*, RenderVertex*, int, const TextureImage*, uint32_t);
+void Raster_TexPerspLitDouble128(GraphicBuffer*, RenderVertex*, int, const TextureImage*, uint32_t);
+void Raster_TexPerspLitDouble256(GraphicBuffer*, RenderVertex*, int, const TextureImage*, uint32_t);
 
 // ---- The texture row table -----------------------------------------------------------------
 

@@ -116,7 +116,11 @@ void DrawPrimitive(const RenderView* view, RenderItem* item) {
         return;
     }
     if (item->kind == 0 && item->flags == kPolyDirectLit && texture && Raster_TextureWidth(texture) > 1) {
-        Raster_DrawDirectLit(view->buffer, vertices, count, texture);
+        // Pre-projected: straight to the lit drawer, without clipping.
+        if (count < 3 || count > kClipMaxInput) return;
+        ++PolygonCount;
+        RasteriserFn draw = Raster_PixelDouble ? Raster_TexPerspLitDouble256 : Raster_TexPerspLit256;
+        draw(view->buffer, vertices, count, texture, 0);
         return;
     }
     Render_DrawPolygon(view, vertices, count, texture, colour, item->flags);

@@ -231,7 +231,7 @@ TEST_F(GameTest, TeardownCallsEverySubsystemInOrder) {
         "world.animObjReset", "world.classfncClear", "ai.avoidanceFree", "objects.gameObjectFreeGrid",
         "objects.scrapFreeGrid", "weapons.ordnanceFreeAll", "hook.end", "objects.gameObjectRemoveAll",
         "weapons.weaponFreeAll", "world.terrainFreeAll", "audio.stopAllSounds", "audio.soundFrontEndEnable",
-        "world.entitiesRemoveAll", "world.collisionShutdown", "render.animTexFree", "ai.missionFree",
+        "world.entitiesRemoveAll", "render.lightCloseWorld", "world.collisionShutdown", "render.animTexFree", "ai.missionFree",
         "objects.teamRecordDestroyAll", "hook.cleanup", "weapons.explosionClassFreeAll",
         "weapons.ordnanceClassFreeAll", "weapons.weaponClassFreeAll", "objects.classesFreeAll",
         "world.entityPairsReset", "world.shadowsFree", "render.texCacheFree", "world.geomCacheFreeAll",

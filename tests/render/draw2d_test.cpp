@@ -289,9 +289,13 @@ TEST_F(Draw2DTest, LinesIn3DAreCutAtNear) {
     EXPECT_EQ(buf.pixels[200 * 640 + cx], 0);
 }
 
-TEST_F(Draw2DTest, OutlineThroughProjectedVertices) {
-    const RenderVertex tri[3] = {{1, 1, 1, 0, 0, 0}, {6, 1, 1, 0, 0, 0}, {1, 4, 1, 0, 0, 0}};
-    Render_DrawOutline(&buf, tri, 3, 0x4403);
+TEST_F(Draw2DTest, OutlineFromCeilEndPointsRelativeToTheClipOrigin) {
+    // Clip origin (1, 1): vertices are clip-relative and every end point is ceil(x), ceil(y).
+    Graphic_SetClipRect(&buf, 1, 1, 7, 5);
+    RenderVertex tri[3] = {{-0.5f, -0.2f, 1, 0, 0, 0}, {4.2f, -0.9f, 1, 0, 0, 0}, {-0.7f, 2.1f, 1, 0, 0, 0}};
+    Render_DrawOutline(&buf, tri, 3, nullptr, 0x4403);
+    // Edges last-to-first, then each from the previous vertex: the diagonal runs from (5, 0)
+    // to (0, 3), which fixes the Bresenham steps.
     const std::vector<std::string> want = {
         "........",
         ".333333.",

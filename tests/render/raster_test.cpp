@@ -197,6 +197,53 @@ TEST_F(RasterTest, PixelDoublingWritesPairsForFullRuns) {
     for (int x = 0; x < 17; ++x) EXPECT_EQ(At(x, 0), x + 1) << x;
 }
 
+TEST_F(RasterTest, PowerOfTwoEntriesRouteByTheTextureWidth) {
+    Make(40, 2);
+    for (int r = 0; r < 256; ++r)
+        for (int c = 0; c < 256; ++c) LumaTable[r][c] = static_cast<uint8_t>(c);
+    // One texel per pixel over 17 pixels, every texel different from its neighbours: a pixel
+    // pair shows as two equal neighbours.
+    auto pairsDrawn = [&](RasteriserFn draw, int width) {
+        std::vector<uint8_t> img =
+            MakeImage(width, 1, [](int x, int) -> uint8_t { return static_cast<uint8_t>(x % 200 + 1); });
+        const float u = 17.0f / static_cast<float>(width);
+        RenderVertex quad[4] = {V(0, 0, 0, 0), V(17, 0, u, 0), V(17, 1, u, 0), V(0, 1, 0, 0)};
+        Graphic_Clear(&buf, 0);
+        draw(&buf, quad, 4, Image(img), 0);
+        EXPECT_EQ(At(0, 0), 1);
+        EXPECT_EQ(At(16, 0), 17);
+        bool pairs = true, singles = true;
+        for (int x = 0; x < 16; x += 2) {
+            pairs = pairs && At(x, 0) == At(x + 1, 0);
+            singles = singles && At(x, 0) == x + 1 && At(x + 1, 0) == x + 2;
+        }
+        EXPECT_NE(pairs, singles);
+        return pairs;
+    };
+    struct Case {
+        RasteriserFn draw;
+        int pixelDouble;
+        int width;
+        bool pairs;
+    };
+    const Case cases[] = {
+        {Raster_DrawerFor(0xED), 1, 256, true},        // the table's lit entry, doubling on
+        {Raster_DrawerFor(0xED), 1, 100, false},       // not a power of two: the general drawer
+        {Raster_DrawerFor(0xED), 0, 256, false},
+        {Raster_TexPerspLitDouble64, 0, 64, true},     // a named pair drawer always pairs
+        {Raster_TexPerspLitDouble64, 0, 128, true},    // another width: the pair drawer of 128
+        {Raster_TexPerspLitDouble64, 1, 100, false},   // any other width: the general drawer
+        {Raster_TexPerspLitDouble32, 0, 256, true},
+        {Raster_TexPerspLit64, 1, 256, false},         // single pixels stay single
+        {Raster_TexPerspLit256, 1, 32, false},
+        {Raster_TexPerspLit128, 0, 100, false},
+    };
+    for (const Case& c : cases) {
+        Raster_PixelDouble = c.pixelDouble;
+        EXPECT_EQ(pairsDrawn(c.draw, c.width), c.pairs) << "width " << c.width << " doubling " << c.pixelDouble;
+    }
+}
+
 TEST_F(RasterTest, RowTableIsBuiltOncePerImage) {
     std::vector<uint8_t> a = MakeImage(8, 8, [](int x, int y) -> uint8_t { return static_cast<uint8_t>(x + y + 1); });
     std::vector<uint8_t> b = MakeImage(8, 8, [](int, int) -> uint8_t { return 3; });
@@ -280,7 +327,7 @@ TEST_F(RasterTest, DispatchTableChoices) {
     EXPECT_EQ(Raster_DrawerFor(0x1D4), Raster_TexPerspTrans);
     EXPECT_EQ(Raster_DrawerFor(0x10A), Raster_None);
     EXPECT_EQ(Raster_DrawerFor(0x0A), Raster_FlatFill);
-    EXPECT_EQ(Raster_DrawerFor(0xE3), Raster_DrawOutline);
+    EXPECT_EQ(Raster_DrawerFor(0xE3), Render_DrawOutline);
     EXPECT_EQ(Raster_DrawerFor(0x1C8), Raster_FlatFill);
     EXPECT_EQ(Raster_DrawerFor(0xC8), Raster_FlatAlphaFill);
 }

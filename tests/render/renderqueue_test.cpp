@@ -217,6 +217,30 @@ TEST_F(RenderQueueTest, TexturedWithoutTextureBecomesUntextured) {
     EXPECT_EQ(RenderQueue_TextureRef(nullptr), 0u);
 }
 
+TEST_F(RenderQueueTest, PreProjectedLitPolygonsGoStraightToTheLitDrawer) {
+    // A 64-wide texture, one texel per pixel over 17 pixels: pairs with doubling on, single
+    // pixels without; the polygon is counted and not clipped again.
+    std::vector<uint8_t> tex(kTextureHeaderSize + 64 + 16, 0);
+    tex[0] = 64, tex[4] = 1;
+    for (int x = 0; x < 64; ++x) tex[kTextureHeaderSize + x] = static_cast<uint8_t>(x + 1);
+    uint32_t ref = 0;
+    const float u = 17.0f / 64.0f;
+    const RenderVertex q[4] = {{0, 0, 1, 0, 0, 1}, {17, 0, 1, u, 0, 1}, {17, 1, 1, u, 0, 1}, {0, 1, 1, 0, 0, 1}};
+    for (int doubling : {1, 0}) {
+        Raster_PixelDouble = doubling;
+        Graphic_Clear(&buf, 0);
+        ref = RenderQueue_TextureRef(reinterpret_cast<const TextureImage*>(tex.data()));
+        int32_t counted = PolygonCount;
+        ASSERT_TRUE(RenderQueue_AddPolygon(q, 4, ref, kPolyDirectLit, 0, 5.0f));
+        RenderQueue_Flush(&view);
+        EXPECT_EQ(PolygonCount, counted + 1);
+        const uint8_t* row = buf.pixels;
+        for (int x = 0; x < 16; x += 2) EXPECT_EQ(row[x + 1], doubling ? row[x] : x + 2) << x;
+        EXPECT_EQ(row[16], 17);
+    }
+    Raster_PixelDouble = 0;
+}
+
 TEST_F(RenderQueueTest, SeparateDrawPasses) {
     SeparateDraw = 1;
     RenderQueueServices s = Recording();

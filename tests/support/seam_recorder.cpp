@@ -149,6 +149,7 @@ void InstallAll() {
     GV_RECORD(Seam_Render, "render", renderQueueReset);
     GV_RECORD(Seam_Render, "render", renderQueueFlush);
     GV_RECORD(Seam_Render, "render", renderQueueFree);
+    GV_RECORD(Seam_Render, "render", lightCloseWorld);
     GV_RECORD(Seam_Render, "render", texCacheReset);
     GV_RECORD(Seam_Render, "render", texCacheFree);
     GV_RECORD(Seam_Render, "render", animTexUpdate);

@@ -62,6 +62,7 @@ RenderSeam MakeDefault() {
     seam.renderQueueReset = StandInNothing;
     seam.renderQueueFlush = StandInNothing;
     seam.renderQueueFree = StandInNothing;
+    seam.lightCloseWorld = StandInNothing;  // filled by Render_InstallSeam
     // The texture binder fills these four at start-up (TexMgr_InstallServices).
     seam.texCacheReset = StandInNothing;
     seam.texCacheFree = StandInNothing;

@@ -50,6 +50,7 @@ struct RenderSeam {
     void (*renderQueueReset)();
     void (*renderQueueFlush)();
     void (*renderQueueFree)();
+    void (*lightCloseWorld)();  // the world's light table emptied at mission teardown
     void (*texCacheReset)();  // with the animated-texture list
     void (*texCacheFree)();
     void (*animTexUpdate)();
