@@ -138,27 +138,24 @@ TEST_F(AppTest, ModalStateSendsEveryMessageToTheModalProcedure) {
 TEST_F(AppTest, KeysGoToTheFocusedTextFieldFirst) {
     Seam_Cockpit().keyboardOnMessage = [](uint32_t, WParam, LParam) { Record("keyboard"); };
     Seam_Shell().inGameMenuKey = [](uint32_t, WParam, LParam) { Record("menu"); };
-    static int answer = 0;
-    TextEntryField field;
-    field.onKey = [](TextEntryField*, uint32_t, WParam, LParam) {
-        Record("field");
-        return answer;
-    };
+    TextFieldDesc desc;
+    desc.width = 200;
+    desc.onEnter = [](TextField*, const char* text) { RecordedCalls().push_back(std::string("enter ") + text); };
+    TextField* field = TextField_Create(desc);
     AppGlobals& app = App_Globals();
     app.inGame = true;
     app.screenMode = 1;
     Game_SetState(5);
-    TextEntry_SetFocused(&field);
-    answer = 0;
-    App_WindowProc(1, WM_KEYDOWN, 'A', 0);
-    answer = 2;
+    TextField_SetFocus(field, true);
+    App_WindowProc(1, WM_KEYDOWN, 'A', 0);  // not a key the field acts on: still not the keyboard's
     App_WindowProc(1, WM_CHAR, 'a', 0);
-    EXPECT_EQ(TextEntry_GetFocused(), nullptr) << "answering 2 gives up the focus";
+    App_WindowProc(1, WM_KEYDOWN, VK_RETURN, 0);
+    EXPECT_EQ(TextField_GetFocused(), nullptr) << "answering 2 gives up the focus";
     App_WindowProc(1, WM_KEYDOWN, 'B', 0);
     app.screenMode = 2;
     App_WindowProc(1, WM_KEYDOWN, 'C', 0);
     App_WindowProc(1, WM_KEYDOWN, VK_PAUSE, 0);
-    EXPECT_EQ(RecordedCalls(), (Calls{"field", "field", "keyboard", "menu"}));
+    EXPECT_EQ(RecordedCalls(), (Calls{"enter a", "keyboard", "menu"}));
     app.inGame = false;
 }
 

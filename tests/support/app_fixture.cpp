@@ -23,7 +23,7 @@ void AppFixture::SetUp() {
     Plat_ClearMessageBoxLog();
     Plat_SetMessageBoxPolicy(nullptr);
     Error_ResetForTests();
-    TextEntry_SetFocused(nullptr);
+    TextField_DestroyAll();
     RecordedCalls().clear();
     char pattern[] = "/tmp/gvtest-XXXXXX";
     profileDir = mkdtemp(pattern);
@@ -41,6 +41,7 @@ void AppFixture::SetUp() {
 
 void AppFixture::TearDown() {
     App_ReleaseResources();
+    TextField_DestroyAll();
     Seam_Render() = render_;
     Seam_Shell() = shell_;
     Seam_Audio() = audio_;
