@@ -138,13 +138,14 @@ void GameObject_InstallClassFunctions() {
 
 // ---- per-frame passes ---------------------------------------------------------------------
 
-void GameObject_UpdateVisibility() {
+void GameObject_UpdateVisibility() { GameObject_UpdateVisibility(Clock_GetFrameTime()); }
+
+void GameObject_UpdateVisibility(float dt) {
     Visibility_Update();
     // A sweep never creates or destroys sensors; copy anyway so that a kind's reaction to being
     // seen cannot invalidate the walk.
     const std::vector<ObjectSensor*> sensors = ObjectSensor_List();
-    for (ObjectSensor* sensor : sensors) sensor->Sweep();
-    const float dt = Clock_GetFrameTime();
+    for (ObjectSensor* sensor : sensors) sensor->Sweep(dt);
     const uint32_t userBit = Visibility_TeamBit(GameObject_GetUserTeam());
     for (GameObject* object : GameObject_List()) {
         if (object->isVisible & userBit) {

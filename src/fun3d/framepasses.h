@@ -29,6 +29,7 @@ void GameObject_InstallClassFunctions();
 // The visibility rebuild and the sensors' sweeps, then each object's `illumination`: 1 while
 // the user's team sees it, else falling by the frame time to 0.
 void GameObject_UpdateVisibility();
+void GameObject_UpdateVisibility(float frameTime);
 // The object grid: 256-unit cells over the map's extents, 768 entries; rebuilt every frame.
 void GameObject_CreateGrid();
 void GameObject_FreeGrid();

@@ -26,7 +26,7 @@ void GameObjects_InstallSeam() {
     s.gameObjectCreateGrid = GameObject_CreateGrid;
     s.gameObjectFreeGrid = GameObject_FreeGrid;
     s.gameObjectUpdateGrid = GameObject_UpdateGrid;
-    s.gameObjectUpdateVisibility = GameObject_UpdateVisibility;
+    s.gameObjectUpdateVisibility = [] { GameObject_UpdateVisibility(); };
     s.gameObjectRevealAll = GameObject_RevealAll;
     s.gameObjectRemoveAll = GameObject_RemoveAll;
     s.sendNetUpdates = GameObject_SendNetUpdates;

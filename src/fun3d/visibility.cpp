@@ -38,14 +38,16 @@ bool ObjectSensor::IsActive(const ConcealRecord* record) {
     return record && record->owner && record->threshold > record->owner->euler.speed && record->owner->aiProcess;
 }
 
-void ObjectSensor::Sweep() {
+void ObjectSensor::Sweep() { Sweep(Clock_GetFrameTime()); }
+
+void ObjectSensor::Sweep(float frameTime) {
     if (!owner) return;
     const Vector centre = owner->GetPosition();
     const int32_t team = owner->perceivedTeam;
     if (GameObject* target = GameObject::FromHandle(owner->target)) target->MarkSeenBy(team);
 
     if (period > 0.0f) {
-        timer += Clock_GetFrameTime();
+        timer += frameTime;
         if (timer <= 0.0f) {
             active = 0;
             return;

@@ -29,6 +29,7 @@ public:
     // Marks the owner's target, then (every `period` seconds, or every frame with period 0)
     // everything within range that is not concealed.
     void Sweep();
+    void Sweep(float frameTime);
 
     float range = 200.0f;
     float period = 0.0f;
