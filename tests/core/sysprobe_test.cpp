@@ -6,8 +6,11 @@
 #include <string>
 
 #include "core/sysprobe.h"
+#include "core/zfs.h"
 #include "core/text.h"
 #include "platform/system.h"
+#include "content.h"
+#include "files_fixture.h"
 #include "support/memory_files.h"
 
 namespace {
@@ -151,6 +154,30 @@ TEST_F(SysProbeTest, ProcessorFamilyAndMemoryStatus) {
     Sys_GetCachedMemoryStatus(&cached);
     EXPECT_EQ(cached.words[0], status.words[0]);
     EXPECT_EQ(cached.words[5], status.words[5]);
+}
+
+// The game's own path: the project-info file through the index, an add-on copy first.
+class SampleWorldLanguageTest : public FilesTest {
+protected:
+    void TearDown() override {
+        Lang_Reset();
+        FilesTest::TearDown();
+    }
+    LocaleEnv env_;
+};
+
+TEST_F(SampleWorldLanguageTest, AddOnProjectInfoOverridesTheLocale) {
+    std::string error;
+    ASSERT_TRUE(content::WriteWorld(root, &error)) << error;
+    Plat_ForgetDirectoryCache();
+    LocaleEnv::Set("LANG", "de_DE.UTF-8");
+    ASSERT_TRUE(FileSys_TryStart(0)) << Zfs_LastError();
+    EXPECT_EQ(Lang_Detect(), kLangGerman) << "the sample world names no language";
+    Data_Close();
+    Write("addon/PrjInfo.txt", "Language: japanese\r\n");
+    ASSERT_TRUE(FileSys_TryStart(0)) << Zfs_LastError();
+    EXPECT_EQ(Lang_Detect(), kLangJapanese);
+    Data_Close();
 }
 
 }  // namespace
