@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "core/seams/render.h"
 #include "core/text.h"
 
 namespace {
@@ -109,6 +110,18 @@ TEST_F(TextTest, FitLineTakesWholePiecesAndCutsOverlongWords) {
         EXPECT_EQ(run.bytes, c.bytes) << c.text;
         EXPECT_EQ(run.end, c.text + c.bytes);
     }
+}
+
+TEST_F(TextTest, RenderFontMeasuresWithTheRenderersWidths) {
+    const RenderSeam saved = Seam_Render();
+    Seam_Render().textWidth = [](const char* text) { return 5 * static_cast<int>(std::strlen(text)); };
+    int colour = 3;
+    TextFont font = Text_RenderFont(&colour);
+    EXPECT_EQ(font.bytesThatFit(font.context, "abcdef", 6, 22), 4);
+    EXPECT_EQ(font.bytesThatFit(font.context, "\x82\x60\x82\x61", 4, 12), 2) << "whole characters only";
+    const TextRun run = Text_FitLine("ab cdef", 22, Text_MeasureFit, &font);
+    EXPECT_EQ(run.chars, 3);
+    Seam_Render() = saved;
 }
 
 TEST_F(TextTest, DrawWrappedDrawsEveryLineEvenPastAnOverlongWord) {
