@@ -299,5 +299,3 @@ void GameObject_StepUser(float frameTime) {
     if (!StillThere(user, handle)) return;
     GameObject_SimulateObject(user, frameTime);
 }
-
-void GameObject_ResetFramePasses() { g_grid.reset(); }

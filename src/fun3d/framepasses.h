@@ -57,6 +57,3 @@ bool GameObject_OnUnally(int32_t t);
 void GameObject_RemoveAll();
 // While paused: the user's object alone, its controller's step then its simulate step.
 void GameObject_StepUser(float frameTime);
-
-// Forgets the grid (tests).
-void GameObject_ResetFramePasses();

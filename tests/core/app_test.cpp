@@ -2,13 +2,17 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <filesystem>
+#include <fstream>
 #include <string>
 #include <vector>
 
 #include "core/app.h"
+#include "core/sysprobe.h"
 #include "core/textentry.h"
 #include "platform/instance.h"
 #include "platform/msgbox.h"
+#include "platform/paths.h"
 #include "platform/system.h"
 #include "support/app_fixture.h"
 #include "support/exit_trap.h"
@@ -188,6 +192,18 @@ TEST_F(AppTest, CloseLeavesThroughTheShutdownOrder) {
                      "close input", "audio off", "driver release", "restore mouse", "cd volume"}));
     EXPECT_FALSE(Plat_IsWindow(App_Globals().mainWindow));
     EXPECT_EQ(App_Globals().workBuffer, nullptr);
+}
+
+TEST_F(AppTest, StartUpReadsTheMemoryStatusAndDecidesTheLanguageFromTheData) {
+    Seam_Audio().audioInit = PostCloseAtAudioStart;
+    std::filesystem::create_directories(profileDir + "/data/addon");
+    std::ofstream(profileDir + "/data/addon/PrjInfo.txt", std::ios::binary) << "Language: German\r\n";
+    Plat_ForgetDirectoryCache();
+    EXPECT_EQ(App_Main("-nointro"), 0);
+    EXPECT_EQ(Lang_GetId(), kLangGerman);
+    MemoryStatus status{};
+    Sys_GetCachedMemoryStatus(&status);
+    EXPECT_GT(status.words[0], 0u);
 }
 
 TEST_F(AppTest, StartEditSetsTheEditorBitAndTheIntroIsSkippedWhenNoMovieOpens) {

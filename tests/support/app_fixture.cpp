@@ -6,6 +6,7 @@
 #include "content.h"
 #include "core/app.h"
 #include "core/debug.h"
+#include "core/sysprobe.h"
 #include "core/textentry.h"
 #include "platform/msgbox.h"
 #include "platform/paths.h"
@@ -24,6 +25,7 @@ void AppFixture::SetUp() {
     Plat_SetMessageBoxPolicy(nullptr);
     Error_ResetForTests();
     TextField_DestroyAll();
+    Lang_Reset();
     RecordedCalls().clear();
     char pattern[] = "/tmp/gvtest-XXXXXX";
     profileDir = mkdtemp(pattern);
@@ -42,6 +44,7 @@ void AppFixture::SetUp() {
 void AppFixture::TearDown() {
     App_ReleaseResources();
     TextField_DestroyAll();
+    Lang_Reset();
     Seam_Render() = render_;
     Seam_Shell() = shell_;
     Seam_Audio() = audio_;
