@@ -1,13 +1,12 @@
 #include "core/sysprobe.h"
 
-#include <strings.h>
-
 #include <algorithm>
 #include <cstring>
 #include <string>
 #include <vector>
 
 #include "core/datafile.h"
+#include "core/helpers.h"
 #include "core/text.h"
 #include "platform/system.h"
 
@@ -43,9 +42,9 @@ std::string Trimmed(const char* first, const char* last) {
 }
 
 int32_t LanguageFromName(const char* name) {
-    if (strcasecmp(name, "english") == 0) return kLangEnglish;
-    if (strcasecmp(name, "german") == 0) return kLangGerman;
-    if (strcasecmp(name, "japanese") == 0) return kLangJapanese;
+    if (Text_CompareNoCase(name, "english") == 0) return kLangEnglish;
+    if (Text_CompareNoCase(name, "german") == 0) return kLangGerman;
+    if (Text_CompareNoCase(name, "japanese") == 0) return kLangJapanese;
     return kLangOther;
 }
 
@@ -74,7 +73,8 @@ int32_t Lang_Detect() {
         id = LanguageFromLocale(localeId);
 
     if (id == kLangJapanese) {
-        if (PrjInfo_GetString("Keyboard", value, sizeof value) && strcasecmp(value, "NEC") == 0) g_keyboard = kKeyboardNec;
+        if (PrjInfo_GetString("Keyboard", value, sizeof value) && Text_CompareNoCase(value, "NEC") == 0)
+            g_keyboard = kKeyboardNec;
         g_current = &g_japanese;
         if (g_keyboard == kKeyboardNec)
             g_japanese.keyNames = kJapaneseNecKeyNames;
@@ -179,7 +179,7 @@ int PrjInfo_Find(const char* data, size_t size, const char* key, char* out, size
         const char* colon = std::strchr(line, ':');
         if (!colon) continue;
         const std::string name = Trimmed(line, colon);
-        if (name.size() != wanted.size() || strcasecmp(name.c_str(), wanted.c_str()) != 0) continue;
+        if (name.size() != wanted.size() || Text_CompareNoCase(name.c_str(), wanted.c_str()) != 0) continue;
         const std::string value = Trimmed(colon + 1, colon + 1 + std::strlen(colon + 1));
         if (value.empty()) return 0;
         const size_t n = std::min(value.size(), length - 1);
