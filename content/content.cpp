@@ -4,6 +4,7 @@
 #include "colortables.h"
 #include "definitions.h"
 #include "models.h"
+#include "projectinfo.h"
 #include "terrain_writer.h"
 #include "texture_writer.h"
 
@@ -21,6 +22,7 @@ const Generator kGenerators[] = {
     WriteModelWorld,
     WriteTextureWorld,
     WriteDefinitionWorld,
+    WriteProjectInfo,
     WriteArchiveWorld,
     nullptr,  // the list ends here; generators go above this line
 };

@@ -12,6 +12,7 @@
 #include "core/fieldarchive.h"
 #include "definitions.h"
 #include "models.h"
+#include "projectinfo.h"
 #include "terrain_writer.h"
 #include "textfiles.h"
 #include "texture_writer.h"
@@ -198,6 +199,16 @@ bool ParamSeeds(FuzzSeedSet& seeds, std::string* error) {
 }
 
 // Command lines the game is started with.
+// Project-info files: the keys the game reads, a value in Shift-JIS, a line without a colon and
+// one with an empty value.
+bool ProjectInfoSeeds(FuzzSeedSet& seeds, std::string* error) {
+    const std::string japanese =
+        ProjectInfoText({{"Project", "\x83\x65\x83\x58\x83\x67"}, {"Language", "japanese"}, {"Keyboard", "NEC"}});
+    const std::string odd = "no colon here\r\n  Language :\r\nKeyboard:nec\n\rL: english\r\n";
+    return seeds.Add("japanese.txt", japanese, error) && seeds.Add("odd.txt", odd, error) &&
+           seeds.Add("sample.txt", ProjectInfoText({{"Project", "Gravenholt sample world"}, {"Version", "1"}}), error);
+}
+
 bool CommandLineSeeds(FuzzSeedSet& seeds, std::string* error) {
     const char* const lines[] = {
         "sample -nointro",
@@ -386,6 +397,7 @@ const SeedRow kSeedRows[] = {
     {"ini_fuzz", IniSeeds},
     {"odf_fuzz", DefinitionSeeds},
     {"paramfile_fuzz", ParamSeeds},
+    {"prjinfo_fuzz", ProjectInfoSeeds},
     {"terrain_zone_fuzz", TerrainSeeds},
     {"texture_fuzz", TextureSeeds},
     {"zfs_fuzz", ArchiveSeeds},

@@ -23,6 +23,7 @@
 #include "odfkeys.h"
 #include "core/filecache.h"
 #include "core/filesys.h"
+#include "core/sysprobe.h"
 #include "core/zix.h"
 #include "platform/paths.h"
 
@@ -41,6 +42,8 @@ int Usage() {
                  "                                               hash, beginning with PREFIX or continuing the\n"
                  "                                               hash state STATE\n"
 
+                 "       gvtool lang DATA                        start the file system on DATA; print the language\n"
+                 "                                               id and name the game would choose (\"2 german\")\n"
                  "       gvtool parts DATA FILE                  read a structure (.sdf) or vehicle (.vdf) file\n"
                  "                                               through DATA's index; print its part tree\n"
                  "       gvtool terrain DATA MAP X Z [Y DX DY DZ]\n"
@@ -187,6 +190,15 @@ int PartTree(int argc, char** argv) {
     return ok ? 0 : Fail(("cannot read " + file).c_str());
 }
 
+int LanguageQuery(const char* data) {
+    Plat_SetDataRoot(data);
+    if (!FileSys_TryStart(0)) return Fail(Zfs_LastError());
+    const int32_t id = Lang_Detect();
+    std::printf("%d %s\n", id, Lang_Name(id));
+    Data_Close();
+    return 0;
+}
+
 int TerrainQuery(int argc, char** argv) {
     double v[7];
     int given = argc - 4;
@@ -257,6 +269,7 @@ int main(int argc, char** argv) {
     if (command == "odfkey") return FindKey(argc, argv);
     if (command == "terrain") return TerrainQuery(argc, argv);
     if (command == "parts") return PartTree(argc, argv);
+    if (command == "lang" && argc == 3) return LanguageQuery(argv[2]);
     if (command == "zfs-list" && argc == 3) return List(argv[2]);
     if (command == "zfs-extract" && argc == 5) return Extract(argv[2], argv[3], argv[4]);
     if (command == "zfs-add") {

@@ -8,8 +8,8 @@ namespace {
 ClassfncOwners g_owners{};
 
 // ---- game-object rows: forward to the owning object ---------------------------------------
-// PENDING(3.108) the object layer fills ClassfncOwners with its entity class functions; until
-// then the rows of craft, buildings, power-ups and persons do nothing.
+// The object layer fills ClassfncOwners with its entity class functions at start-up; an empty
+// entry does nothing.
 
 void GO_Activate(Entity* e) {
     void (*fn)(Entity*) = nullptr;

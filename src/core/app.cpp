@@ -17,6 +17,7 @@
 #include "core/seams/net.h"
 #include "core/seams/render.h"
 #include "core/seams/shell.h"
+#include "core/sysprobe.h"
 #include "core/textentry.h"
 #include "platform/clock.h"
 #include "platform/exit.h"
@@ -203,7 +204,8 @@ int App_Main(const char* commandLine) {
         Plat_Exit(151);
     }
     Plat_FreePages(probe, kMemoryProbeSize);
-    // 5: PENDING(1.113) the system memory status is read here.
+    // 5
+    Sys_GetMemoryStatus(nullptr);
     DebugScreen_Reset();
     // 6. The parser reports a missing command line itself.
     CmdLine_ResetGlobals();
@@ -248,6 +250,7 @@ int App_Main(const char* commandLine) {
     const uint32_t displayFlags = render.displayFlags();
     g_app.driverKind = (displayFlags & kDisplayHardware) ? 1 : 0;
     FileSys_Start(displayFlags);
+    Lang_Detect();
     shell.setupFont();
     cockpit.buildKeyNames();
     cockpit.mouseCapture();
@@ -300,8 +303,8 @@ LResult App_WindowProc(WindowHandle window, uint32_t message, WParam wParam, LPa
     if (message >= WM_KEYFIRST && message <= WM_KEYLAST) {
         if (g_app.inGame) {
             if (g_app.screenMode != 2) {
-                if (TextEntryField* field = TextEntry_GetFocused())
-                    TextEntry_HandleKey(field, message, wParam, lParam);
+                if (TextField* field = TextField_GetFocused())
+                    TextField_HandleKey(field, message, wParam);
                 else
                     Seam_Cockpit().keyboardOnMessage(message, wParam, lParam);
             } else if (message == WM_KEYDOWN && wParam == static_cast<WParam>(VK_PAUSE)) {

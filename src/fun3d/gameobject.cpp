@@ -17,6 +17,7 @@
 #include "core/seams/weapons.h"
 #include "fun3d/objectpool.h"
 #include "fun3d/teamrecord.h"
+#include "fun3d/visibility.h"
 
 namespace {
 
@@ -150,8 +151,10 @@ GameObject::~GameObject() {
     aiProcess = nullptr;
     delete[] label;
     label = nullptr;
-    // PENDING(3.137) the object sensor and the conceal record are deleted here; nothing creates
-    // them yet.
+    delete sensor;
+    sensor = nullptr;
+    delete conceal;
+    conceal = nullptr;
     if (g_user == this) g_user = nullptr;
     // PENDING(3.124) the carrier's cargo reference is cleared here.
     carrier = nullptr;

@@ -104,6 +104,9 @@ public:
     bool IsAlly(const GameObject* other) const;
     bool IsEnemy(const GameObject* other) const;
     void SetPerceivedTeam(int32_t t) { perceivedTeam = t; }
+    // Team t sees the object now (and has seen it); a team outside 0..31 changes nothing.
+    void MarkSeenBy(int32_t t);
+    void ClearSeen();
     void PickTeamColours();
 
     // ---- small setters --------------------------------------------------------------------

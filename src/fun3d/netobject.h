@@ -58,6 +58,7 @@ public:
     int32_t ownership = kNetUnowned;
     float timeAccumulator = 0.0f;  // simulation time not yet stepped
     float smoothingMark = -1.0f;   // -1: no network matrix has arrived
+    Matrix networkMatrix{};        // the matrix of the last state message
     float firstSeenTime = 0.0f;
     uint8_t mustPublish = 0;
     float lastSendTime = 0.0f;

@@ -7,6 +7,7 @@
 #include "core/debug.h"
 #include "core/fixup.h"
 #include "core/phasehook.h"
+#include "fun3d/framepasses.h"
 #include "fun3d/objectslot.h"
 #include "platform/exit.h"
 #include "platform/msgbox.h"
@@ -49,7 +50,7 @@ public:
         GameObject_ForgetUser();
     }
     void Frame() override {
-        // PENDING(3.108) the pool-pressure pass runs here.
+        GameObject_PoolPressure();
     }
 };
 

@@ -3,6 +3,7 @@
 #include "Objkr/entity.h"
 #include "Objkr/objload.h"
 #include "core/seams/objects.h"
+#include "fun3d/framepasses.h"
 #include "fun3d/gameobject.h"
 #include "fun3d/gameobjectclass.h"
 #include "fun3d/teamrecord.h"
@@ -22,6 +23,15 @@ void GameObjects_InstallSeam() {
     s.teamRecordCreateAll = TeamRecord_CreateAll;
     s.teamRecordDestroyAll = TeamRecord_DestroyAll;
     s.classesFreeAll = GameObjectClass_FreeAll;
+    s.gameObjectCreateGrid = GameObject_CreateGrid;
+    s.gameObjectFreeGrid = GameObject_FreeGrid;
+    s.gameObjectUpdateGrid = GameObject_UpdateGrid;
+    s.gameObjectUpdateVisibility = [] { GameObject_UpdateVisibility(); };
+    s.gameObjectRevealAll = GameObject_RevealAll;
+    s.gameObjectRemoveAll = GameObject_RemoveAll;
+    s.sendNetUpdates = GameObject_SendNetUpdates;
+    s.stepUserObject = GameObject_StepUser;
+    GameObject_InstallClassFunctions();
     ObjLoad_Services().objectClassType = GameObjectClass_EntityTypeOf;
     Objkr_Services().ownerFlags = OwnerFlags;
 }

@@ -1,8 +1,10 @@
 #include "platform/system.h"
 
 #include <sys/mman.h>
+#include <sys/sysinfo.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <cstring>
 #include <memory>
@@ -98,3 +100,45 @@ void Plat_SetThreadPriority(int priority) { g_threadPriority = priority; }
 int Plat_GetThreadPriority() { return g_threadPriority; }
 void Plat_SetPriorityClass(int priorityClass) { g_priorityClass = priorityClass; }
 int Plat_GetPriorityClass() { return g_priorityClass; }
+
+// ---- system probes ----------------------------------------------------------------------------
+
+uint32_t Plat_LocaleIdFromName(const char* name) {
+    if (!name || !*name || std::strcmp(name, "C") == 0 || std::strncmp(name, "C.", 2) == 0 ||
+        std::strcmp(name, "POSIX") == 0)
+        return 9;
+    const size_t length = std::strcspn(name, "_.@");
+    const std::string language(name, length);
+    if (language == "en") return 9;
+    if (language == "de") return 7;
+    if (language == "ja") return 17;
+    return 0;
+}
+
+uint32_t Plat_SystemLocaleId() {
+    for (const char* variable : {"LC_ALL", "LC_MESSAGES", "LANG"}) {
+        const char* value = std::getenv(variable);
+        if (value && *value) return Plat_LocaleIdFromName(value);
+    }
+    return Plat_LocaleIdFromName(nullptr);
+}
+
+int Plat_KeyboardSubtype() { return 0; }
+
+PlatMemoryInfo Plat_MemoryInfo() {
+    struct sysinfo info {};
+    if (sysinfo(&info) != 0) return PlatMemoryInfo{0, 0};
+    const auto clamp = [](unsigned long long bytes) {
+        return static_cast<uint32_t>(std::min<unsigned long long>(bytes, 0xFFFFFFFFull));
+    };
+    const unsigned long long unit = info.mem_unit ? info.mem_unit : 1;
+    return PlatMemoryInfo{clamp(info.totalram * unit), clamp((info.freeram + info.freeswap) * unit)};
+}
+
+int Plat_ProcessorType() {
+#if defined(__x86_64__)
+    return 8664;
+#else
+    return 0;
+#endif
+}

@@ -35,3 +35,22 @@ void Plat_SetThreadPriority(int priority);
 int Plat_GetThreadPriority();
 void Plat_SetPriorityClass(int priorityClass);
 int Plat_GetPriorityClass();
+
+// ---- system probes ----------------------------------------------------------------------------
+// The system's language as a locale id whose low 10 bits are the primary language (9 English,
+// 7 German, 17 Japanese, 0 any other), from the first of LC_ALL, LC_MESSAGES and LANG that is
+// set; "C", "POSIX" and no setting at all count as English.
+uint32_t Plat_SystemLocaleId();
+// The primary language of a locale name such as "de_DE.UTF-8" (as above).
+uint32_t Plat_LocaleIdFromName(const char* name);
+// The keyboard's subtype: 0 (there is no other kind of keyboard to report here).
+int Plat_KeyboardSubtype();
+// Total physical memory and the memory still available for commits (free memory and free swap),
+// in bytes, each clamped to 0xFFFFFFFF.
+struct PlatMemoryInfo {
+    uint32_t totalPhysical;
+    uint32_t availableCommit;
+};
+PlatMemoryInfo Plat_MemoryInfo();
+// The processor kind as the system reports it: 386, 486, 586, or another number for the rest.
+int Plat_ProcessorType();

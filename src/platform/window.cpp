@@ -308,6 +308,11 @@ LResult Plat_DefWindowProc(WindowHandle window, uint32_t message, WParam, LParam
 size_t Plat_PendingMessages() { return Queue().size(); }
 void Plat_ClearMessages() { Queue().clear(); }
 
+size_t Plat_RemoveMessages(uint32_t message) {
+    TakeInEvents();
+    return std::erase_if(Queue(), [message](const PlatMsg& msg) { return msg.message == message; });
+}
+
 bool Plat_SetTimer(WindowHandle window, uint32_t id, uint32_t periodMs) {
     if (!Plat_IsWindow(window) || periodMs == 0) return false;
     Plat_KillTimer(window, id);

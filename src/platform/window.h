@@ -166,6 +166,8 @@ LResult Plat_DispatchMessage(const PlatMsg* msg);
 LResult Plat_DefWindowProc(WindowHandle window, uint32_t message, WParam wParam, LParam lParam);
 size_t Plat_PendingMessages();
 void Plat_ClearMessages();
+// Takes in waiting events, then removes every queued message of that number; returns how many.
+size_t Plat_RemoveMessages(uint32_t message);
 
 // Timers post WM_TIMER with the timer id in wParam.
 bool Plat_SetTimer(WindowHandle window, uint32_t id, uint32_t periodMs);

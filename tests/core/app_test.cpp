@@ -2,13 +2,17 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <filesystem>
+#include <fstream>
 #include <string>
 #include <vector>
 
 #include "core/app.h"
+#include "core/sysprobe.h"
 #include "core/textentry.h"
 #include "platform/instance.h"
 #include "platform/msgbox.h"
+#include "platform/paths.h"
 #include "platform/system.h"
 #include "support/app_fixture.h"
 #include "support/exit_trap.h"
@@ -138,27 +142,24 @@ TEST_F(AppTest, ModalStateSendsEveryMessageToTheModalProcedure) {
 TEST_F(AppTest, KeysGoToTheFocusedTextFieldFirst) {
     Seam_Cockpit().keyboardOnMessage = [](uint32_t, WParam, LParam) { Record("keyboard"); };
     Seam_Shell().inGameMenuKey = [](uint32_t, WParam, LParam) { Record("menu"); };
-    static int answer = 0;
-    TextEntryField field;
-    field.onKey = [](TextEntryField*, uint32_t, WParam, LParam) {
-        Record("field");
-        return answer;
-    };
+    TextFieldDesc desc;
+    desc.width = 200;
+    desc.onEnter = [](TextField*, const char* text) { RecordedCalls().push_back(std::string("enter ") + text); };
+    TextField* field = TextField_Create(desc);
     AppGlobals& app = App_Globals();
     app.inGame = true;
     app.screenMode = 1;
     Game_SetState(5);
-    TextEntry_SetFocused(&field);
-    answer = 0;
-    App_WindowProc(1, WM_KEYDOWN, 'A', 0);
-    answer = 2;
+    TextField_SetFocus(field, true);
+    App_WindowProc(1, WM_KEYDOWN, 'A', 0);  // not a key the field acts on: still not the keyboard's
     App_WindowProc(1, WM_CHAR, 'a', 0);
-    EXPECT_EQ(TextEntry_GetFocused(), nullptr) << "answering 2 gives up the focus";
+    App_WindowProc(1, WM_KEYDOWN, VK_RETURN, 0);
+    EXPECT_EQ(TextField_GetFocused(), nullptr) << "answering 2 gives up the focus";
     App_WindowProc(1, WM_KEYDOWN, 'B', 0);
     app.screenMode = 2;
     App_WindowProc(1, WM_KEYDOWN, 'C', 0);
     App_WindowProc(1, WM_KEYDOWN, VK_PAUSE, 0);
-    EXPECT_EQ(RecordedCalls(), (Calls{"field", "field", "keyboard", "menu"}));
+    EXPECT_EQ(RecordedCalls(), (Calls{"enter a", "keyboard", "menu"}));
     app.inGame = false;
 }
 
@@ -191,6 +192,18 @@ TEST_F(AppTest, CloseLeavesThroughTheShutdownOrder) {
                      "close input", "audio off", "driver release", "restore mouse", "cd volume"}));
     EXPECT_FALSE(Plat_IsWindow(App_Globals().mainWindow));
     EXPECT_EQ(App_Globals().workBuffer, nullptr);
+}
+
+TEST_F(AppTest, StartUpReadsTheMemoryStatusAndDecidesTheLanguageFromTheData) {
+    Seam_Audio().audioInit = PostCloseAtAudioStart;
+    std::filesystem::create_directories(profileDir + "/data/addon");
+    std::ofstream(profileDir + "/data/addon/PrjInfo.txt", std::ios::binary) << "Language: German\r\n";
+    Plat_ForgetDirectoryCache();
+    EXPECT_EQ(App_Main("-nointro"), 0);
+    EXPECT_EQ(Lang_GetId(), kLangGerman);
+    MemoryStatus status{};
+    Sys_GetCachedMemoryStatus(&status);
+    EXPECT_GT(status.words[0], 0u);
 }
 
 TEST_F(AppTest, StartEditSetsTheEditorBitAndTheIntroIsSkippedWhenNoMovieOpens) {

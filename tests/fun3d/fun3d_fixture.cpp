@@ -8,6 +8,7 @@
 #include "core/clock.h"
 #include "core/debug.h"
 #include "core/registration.h"
+#include "fun3d/framepasses.h"
 #include "platform/clock.h"
 #include "platform/msgbox.h"
 #include "platform/system.h"
@@ -41,6 +42,7 @@ void Fun3dFixture::TearDown() {
     for (GameObject* object : live)
         if (GameObject_PoolSlotOf(object) >= 0 && GameObject::FromHandleRaw(object->GetObjHandle()) == object)
             delete object;
+    GameObject_FreeGrid();
     Classfnc_Clear();
     Entities_RemoveAll();
     for (Entity* e : roots_)

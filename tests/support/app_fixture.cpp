@@ -6,6 +6,7 @@
 #include "content.h"
 #include "core/app.h"
 #include "core/debug.h"
+#include "core/sysprobe.h"
 #include "core/textentry.h"
 #include "platform/msgbox.h"
 #include "platform/paths.h"
@@ -23,7 +24,8 @@ void AppFixture::SetUp() {
     Plat_ClearMessageBoxLog();
     Plat_SetMessageBoxPolicy(nullptr);
     Error_ResetForTests();
-    TextEntry_SetFocused(nullptr);
+    TextField_DestroyAll();
+    Lang_Reset();
     RecordedCalls().clear();
     char pattern[] = "/tmp/gvtest-XXXXXX";
     profileDir = mkdtemp(pattern);
@@ -41,6 +43,8 @@ void AppFixture::SetUp() {
 
 void AppFixture::TearDown() {
     App_ReleaseResources();
+    TextField_DestroyAll();
+    Lang_Reset();
     Seam_Render() = render_;
     Seam_Shell() = shell_;
     Seam_Audio() = audio_;

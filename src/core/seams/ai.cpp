@@ -17,6 +17,7 @@ AiSeam MakeDefault() {
     s.pathNew = [](const Vector2D&, const Vector2D&) -> AiPath* { return nullptr; };        // PENDING(5.104)
     s.pathFree = [](AiPath*) {};                                                           // PENDING(5.104)
     s.pathFirstPoint = [](const AiPath*, Vector2D*) { return false; };                     // PENDING(5.104)
+    s.processStep = [](sObject*) {};                                                       // PENDING(5.102)
     return s;
 }
 

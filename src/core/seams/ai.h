@@ -25,6 +25,8 @@ struct AiSeam {
     void (*pathFree)(AiPath* path);
     // The path's first point; false for a path without points.
     bool (*pathFirstPoint)(const AiPath* path, Vector2D* out);
+    // One step of the process that drives an object (the user's, while the game is paused).
+    void (*processStep)(sObject* process);
 };
 
 AiSeam& Seam_Ai();

@@ -17,7 +17,7 @@ uint32_t CheatFlagsFromSettings() {
     const uint8_t* def = Seam_Shell().playerDef();
     if (!def) return 0;
     const uint32_t flags = def[88] | uint32_t(def[89]) << 8 | uint32_t(def[90]) << 16 | uint32_t(def[91]) << 24;
-    return flags & 0xE;
+    return flags & 0x20E;
 }
 
 CockpitSeam MakeDefault() {
@@ -59,6 +59,7 @@ CockpitSeam MakeDefault() {
     seam.reportUnderAttack = [](GameObject*) {};           // PENDING(9.129)
     seam.setObjective = [](GameObject*, uint8_t) {};       // PENDING(9.107)
     seam.queueWarning = [](int) {};                        // PENDING(9.129)
+    seam.unitDisplayRefresh = [] {};                       // PENDING(9.121)
     return seam;
 }
 

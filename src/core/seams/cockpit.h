@@ -43,8 +43,8 @@ struct CockpitSeam {
     void (*writeMapImage)();  // "shellmap" / "largemap"
 
     // Game objects.
-    // The cheat bits (0x2 free building, 0x4 unlimited ammunition, 0x8 invulnerability); 0 in a
-    // network game.
+    // The cheat bits (0x2 free building, 0x4 unlimited ammunition, 0x8 invulnerability, 0x200
+    // every object visible); 0 in a network game.
     uint32_t (*cheatFlags)();
     void (*unitGroupsDropHandle)(uint32_t handle);
     // An object of the user's side was shot by an enemy.
@@ -54,6 +54,8 @@ struct CockpitSeam {
     void (*setObjective)(GameObject* object, uint8_t marked);
     // Queues one of the warning voice's messages (10: the team's pilots reached 0).
     void (*queueWarning)(int message);
+    // The unit display shows the user's allies anew (after an alliance change).
+    void (*unitDisplayRefresh)();
 };
 
 CockpitSeam& Seam_Cockpit();

@@ -1,5 +1,7 @@
 #include "core/seams/core.h"
 
+#include "core/textentry.h"
+
 namespace {
 
 CoreSeam MakeDefault() {
@@ -7,9 +9,9 @@ CoreSeam MakeDefault() {
     s.saveGameLoad = [](const char*) { return true; };  // PENDING(1.128)
     s.missionResaveIfOld = [] {};                       // PENDING(1.128)
     s.netRegisterLoadedObjects = [] {};                 // PENDING(1.128)
-    s.textFieldClearList = [] {};                       // PENDING(1.114)
-    s.textFieldDrawAll = [] {};                         // PENDING(1.114)
-    s.textFieldDestroyAll = [] {};                      // PENDING(1.114)
+    s.textFieldClearList = TextField_ClearList;
+    s.textFieldDrawAll = TextField_DrawAll;
+    s.textFieldDestroyAll = TextField_DestroyAll;
     return s;
 }
 

@@ -27,6 +27,7 @@ NetSeam MakeDefault() {
     seam.publishState = [](NetObject*) {};            // PENDING(12.103)
     seam.forgetRemote = [](NetObject*) {};            // PENDING(12.103)
     seam.identityGone = [](NetObject*) {};            // PENDING(12.103)
+    seam.sendObjectStates = [](const NetSendEntry*, int) {};  // PENDING(12.103)
     return seam;
 }
 

@@ -3,6 +3,12 @@
 
 class NetObject;
 
+// One object chosen for this frame's state sends, with the priority it asked for.
+struct NetSendEntry {
+    NetObject* object;
+    float priority;
+};
+
 struct NetSeam {
     bool (*isNetworkGame)();
     bool (*isDeathmatch)();
@@ -32,6 +38,8 @@ struct NetSeam {
     void (*publishState)(NetObject* object);  // packs the object's state and sends it at once
     void (*forgetRemote)(NetObject* object);  // leaves the map of remotely owned objects
     void (*identityGone)(NetObject* object);  // the identity is destroyed: no map may keep it
+    // Packs and sends the states of the chosen objects (at most 20, highest priority first).
+    void (*sendObjectStates)(const NetSendEntry* entries, int count);
 };
 
 NetSeam& Seam_Net();
