@@ -10,6 +10,7 @@
 #include <string>
 
 #include "Terrain/terrheight.h"
+#include "Objkr/animobj.h"
 #include "Objkr/classfnc.h"
 #include "Objkr/entity.h"
 #include "Objkr/entitysvc.h"
@@ -173,11 +174,11 @@ int PartTree(int argc, char** argv) {
         PrintPart(root, 0);
         if (vehicle) std::printf("mass %.1f\n", static_cast<PhysBody*>(root->classData)->dynamics.mass);
         if (result.collisionGiven) std::printf("collision data given\n");
-        std::printf("animation blocks %d\n", ObjLoad_KeptAnimBlocks());
+        std::printf("animation blocks %d\n", AnimObj_BlockCount());
     }
     Classfnc_Clear();
     Entity_Release(root);
-    ObjLoad_ClearKeptAnimBlocks();
+    AnimObj_Reset();
     GeomCache_FreeAll();
     EntityAlloc_FreeAll();
     Data_Close();

@@ -4,6 +4,7 @@
 #include <cstring>
 #include <new>
 
+#include "Objkr/bspcache.h"
 #include "Objkr/entitysvc.h"
 #include "Objkr/geometry.h"
 #include "core/clock.h"
@@ -13,14 +14,6 @@ namespace {
 
 // ---- neighbours' stand-ins -----------------------------------------------------------------
 
-// PENDING(2.105) the BSP cache frees the record's node blocks.
-void StandInResetCache(EntityTableRecord* record) {
-    record->cacheLevel = -1;
-    record->cacheStamp = 0;
-    record->cacheBlocks = nullptr;
-}
-// PENDING(2.105) the BSP cache frees the record's node blocks.
-void StandInFreeCacheBlocks(EntityTableRecord* record) { record->cacheBlocks = nullptr; }
 // Nothing is bound before the renderer installs its texture binder (TexMgr_InstallServices).
 void StandInUnbindTexture(Entity* entity) { entity->texture = nullptr; }
 // PENDING(8.124) the light list forgets the entity's light.
@@ -40,7 +33,7 @@ float FrameClockTime() { return Clock_GetFrameTime(); }
 void FreeAttachedWithHeap(void* attached) { std::free(attached); }
 
 constexpr EntityServices kDefaultServices = {
-    StandInResetCache, StandInFreeCacheBlocks, GeomList_Free, StandInUnbindTexture,
+    Entity_ResetCache, BspCache_FreeRecord, GeomList_Free, StandInUnbindTexture,
     StandInRemoveLight, StandInDarken,          StandInCameraSetUser, StandInCameraReset,
     StandInDetailOption, StandInOwnerFlags,     FrameClockTime,       FreeAttachedWithHeap,
 };

@@ -1,9 +1,13 @@
 // The entity layer's entries of the world seam, through which the game-state loop and the
 // subsystem registry reach it.
+#include "Objkr/animobj.h"
+#include "Objkr/bspcache.h"
 #include "Objkr/classfnc.h"
+#include "Objkr/drawpass.h"
 #include "Objkr/entity.h"
 #include "Objkr/entitysvc.h"
 #include "Objkr/geometry.h"
+#include "Objkr/rendersettings.h"
 #include "core/seams/world.h"
 
 void Objkr_InstallWorldSeam() {
@@ -24,6 +28,21 @@ void Objkr_InstallWorldSeam() {
     s.classfncPurge = Classfnc_Purge;
     s.classfncUpdateAll = Classfnc_UpdateAll;
     s.classfncPostUpdateAll = Classfnc_PostUpdateAll;
+    s.animObjInit = AnimObj_Init;
+    s.animObjReset = AnimObj_Reset;
+    s.animObjStep = AnimObj_Step;
+    s.animObjActiveCount = AnimObj_ActiveCount;
+    // Mission start: no cached trees, and the renderer's values (LODInfo) taken afresh.
+    s.bspCacheReset = [] {
+        BspCache_Reset();
+        RenderSettings_Reset();
+    };
     s.geomCacheReset = GeomCache_Reset;
     s.geomCacheFreeAll = GeomCache_FreeAll;
+    s.shadowsLoad = Shadows_Load;
+    s.shadowsFree = Shadows_Free;
+    s.shadowsDraw = [](RenderView* view) { Shadows_Draw(view); };
+    s.entitiesDrawWorld = [](RenderView* view, EntityTableRecord* excluded) { Entities_DrawWorld(view, excluded); };
+    s.entitiesDrawSelected = [](RenderView* view) { Entities_DrawSelected(view); };
+    s.entitiesDrawSingle = [](RenderView* view, EntityTableRecord* record) { Entities_DrawSingle(view, record); };
 }
