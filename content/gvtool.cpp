@@ -18,6 +18,7 @@
 #include "Objkr/objload.h"
 #include "Terrain/terramap.h"
 #include "content.h"
+#include "snapshot.h"
 #include "core/odf.h"
 #include "core/zfs.h"
 #include "odfkeys.h"
@@ -45,7 +46,9 @@ int Usage() {
                  "                                               load MAP through DATA's index; print the\n"
                  "                                               height and normal at (X, Z) and the first hit\n"
                  "                                               of the segment from (X, Y, Z) to + (DX, DY, DZ)\n"
-                 "                                               (default: from 100 m above, 1000 m east, 45 down)\n");
+                 "                                               (default: from 100 m above, 1000 m east, 45 down)\n"
+                 "       gvtool snapshot DATA OUT.ppm            draw one object of each sample model on the\n"
+                 "                                               sample map's flat ground into a 640 x 480 picture\n");
     return 2;
 }
 
@@ -249,6 +252,12 @@ int main(int argc, char** argv) {
     if (command == "odfkey") return FindKey(argc, argv);
     if (command == "terrain") return TerrainQuery(argc, argv);
     if (command == "parts") return PartTree(argc, argv);
+    if (command == "snapshot") {
+        if (argc != 4) return Usage();
+        std::string error;
+        if (!content::WriteSnapshot(argv[2], argv[3], &error)) return Fail(error.c_str());
+        return 0;
+    }
     if (command == "zfs-list" && argc == 3) return List(argv[2]);
     if (command == "zfs-extract" && argc == 5) return Extract(argv[2], argv[3], argv[4]);
     if (command == "zfs-add") {
