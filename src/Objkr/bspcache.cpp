@@ -158,7 +158,9 @@ void Insert(BspTree& tree, BspNode* node, bool sort) {
 // The geometry a part shows at a level, without changing its selection: the item of its
 // current state at that level, else (not for level 1) at level 0. Entities without a list
 // show their current geometry.
-const Geometry* GeometryAt(const Entity* e, int level) {
+}  // namespace
+
+const Geometry* Bsp_GeometryAt(const Entity* e, int level) {
     if (e->geomList.count <= 0 || !e->geomList.items) return e->geometry;
     int state = 0, current = 0;
     Geom_SplitKey(e->geomList.currentKey, &state, &current);
@@ -172,6 +174,8 @@ const Geometry* GeometryAt(const Entity* e, int level) {
     if (!g && level != 1) g = find(0);
     return g;
 }
+
+namespace {
 
 Vector ToVector(const DVector& d) { return Vector{float(d.x), float(d.y), float(d.z)}; }
 
@@ -231,7 +235,7 @@ bool BuildTree(BspTree& tree, Entity* root, int level, RootMode mode, const Enti
     if (mode == RootMode::kOnly) {
         addPart(root, root->geometry, kIdentityMatrix);
     } else {
-        if (mode == RootMode::kDrawn) addPart(root, GeometryAt(root, level), kIdentityMatrix);
+        if (mode == RootMode::kDrawn) addPart(root, Bsp_GeometryAt(root, level), kIdentityMatrix);
         struct Pending {
             Entity* entity;
             Matrix parentToRoot;
@@ -248,7 +252,7 @@ bool BuildTree(BspTree& tree, Entity* root, int level, RootMode mode, const Enti
                 specials.push_back(Special{p.entity, m});
                 continue;
             }
-            addPart(p.entity, GeometryAt(p.entity, level), m);
+            addPart(p.entity, Bsp_GeometryAt(p.entity, level), m);
             if (p.entity->child) stack.push_back(Pending{p.entity->child, m});
         }
     }
@@ -256,7 +260,7 @@ bool BuildTree(BspTree& tree, Entity* root, int level, RootMode mode, const Enti
 
     std::vector<BspNode*> nodes;
     if (mode == RootMode::kSplit && level != 4) {
-        if (const Geometry* g = GeometryAt(root, level)) {
+        if (const Geometry* g = Bsp_GeometryAt(root, level)) {
             if (!AddFaces(tree, BspPart{root, g, 0}, kIdentityMatrix, false, nodes, keep)) return false;
         }
     }

@@ -57,6 +57,11 @@ inline Matrix* BspNode_Matrix(BspNode* node) { return reinterpret_cast<Matrix*>(
 // Type codes 15, 66, 67 and 68, and 63 with flag 0x200000.
 bool Entity_IsSpecialPart(const Entity* entity);
 
+// The geometry a part shows at a level without changing its selection: the item of its
+// current state at that level, else (not for level 1) at level 0; entities without a list
+// show their current geometry.
+const Geometry* Bsp_GeometryAt(const Entity* entity, int level);
+
 // The level of a draw: 1 with item flag 0x80, else 2 with 0x10, else 0.
 int Bsp_LevelOf(uint32_t itemFlags);
 

@@ -305,8 +305,8 @@ void Shadows_Draw(const RenderView* view) {
             const Vector offset{g_patternX + kPatternCell * float(t % 3 - 1), 0.0f,
                                 g_patternZ + kPatternCell * float(t / 3 - 1)};
             const double x = m.posit.x + offset.x, z = m.posit.z + offset.z;
-            GeomList_SetLevel(part, zone.zoneLevel(x, z));
-            const Geometry* g = part->geometry;
+            const int level = zone.zoneLevel(x, z);
+            const Geometry* g = Bsp_GeometryAt(part, level);
             if (!g) return;
             if (g->vertexCount < 3 || !zone.zoneAllowsPattern(x, z)) continue;
             if (zone.terrainHeight(x, z) > zone.zoneReferenceHeight(x, z) + 5.0f) continue;
@@ -323,7 +323,7 @@ void Shadows_Draw(const RenderView* view) {
                 }
                 const bool textured = f->texture[0] && TexMgr_BindEntity(part, f->texture);
                 Queue(kRenderShadowPattern, part, const_cast<GeomFace*>(f), textured ? flags : (flags & ~0x14u),
-                      kPayloadPatternFace, offset, 2.0f, depth, 0, 0);
+                      kPayloadPatternFace, offset, 2.0f, depth, 0, uint32_t(level));
             }
         }
     }
@@ -332,7 +332,7 @@ void Shadows_Draw(const RenderView* view) {
 void Shadows_DrawPatternFace(const RenderView* view, const RenderEntityPayload& item, uint32_t flags) {
     const auto* face = static_cast<const GeomFace*>(item.record);
     Entity* part = item.entity;
-    const Geometry* g = part ? part->geometry : nullptr;
+    const Geometry* g = part ? Bsp_GeometryAt(part, int(item.extra)) : nullptr;
     if (!face || !g || face->vertexCount < 3 || face->vertexCount > kClipMaxInput) return;
     Matrix m;
     Entity_GetTransformTo(m, part, nullptr);

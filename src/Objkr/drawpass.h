@@ -24,7 +24,7 @@ constexpr uint32_t kPartiallyVisible = 0x100;
 // ground shadow.
 constexpr uint32_t kFarDetailFlags = 0x3C;
 // The hint of a queued face of the shadow pattern (record: the face; position: the tile's
-// world offset).
+// world offset; extra: the geometry level it was chosen at).
 constexpr uint32_t kPayloadPatternFace = 2;
 constexpr float kPatternCell = 100.0f;
 constexpr const char* kShadowTextureName = "shadow.map";
