@@ -22,6 +22,7 @@
 #include "content.h"
 #include "core/filesys.h"
 #include "models.h"
+#include "snapshot.h"
 #include "platform/paths.h"
 #include "platform/system.h"
 #include "render/graphicbuffer.h"
@@ -50,24 +51,13 @@ struct Scene {
         if (!FileSys_TryStart(0) || !RenderQueue_Init()) return;
         for (int r = 0; r < 256; ++r)
             for (int c = 0; c < 256; ++c) LumaTable[r][c] = static_cast<uint8_t>(c);
-        Classfnc_ResetLists();
-        Entities_Reset();
-        EntityAlloc_Reset();
-        GeomCache_Reset();
-        TexMgr_Init();
-        AnimObj_Init();
-        BspCache_Reset();
+        content::StartEntityWorld();
         const std::vector<content::ModelDef> models = content::SampleModels();
         for (int i = 0; i < kObjects; ++i) {
-            const content::ModelDef& model = models[size_t(i) % models.size()];
-            Entity* root = Entity_New(nullptr);
-            root->type = kTypeBuilding;
-            ObjLoadResult result{};
-            if (model.vehicle) ObjLoad_ReadVdf(root, &result, model.file.c_str());
-            else ObjLoad_ReadSdf(root, &result, model.file.c_str());
             // A grid of 20 x 10 in front of the camera.
-            root->local.posit = DVector{(i % 20 - 9.5) * 14.0, 0.0, 60.0 + (i / 20) * 16.0};
-            records.push_back(Entities_Add(root, 0, nullptr, nullptr));
+            const DVector at{(i % 20 - 9.5) * 14.0, 0.0, 60.0 + (i / 20) * 16.0};
+            if (EntityTableRecord* r = content::EnterSampleModel(models[size_t(i) % models.size()], at))
+                records.push_back(r);
         }
         Graphic_InitBuffer(&buffer, kW, kH, nullptr, kGraphicFormat8);
         View_Init(&view, &buffer, kViewFovMax, 1.0f, 600.0f, 1.0f);

@@ -67,6 +67,32 @@ struct SceneLife {
 
 }  // namespace
 
+void StartEntityWorld() {
+    Classfnc_ResetLists();
+    Entities_Reset();
+    EntityAlloc_Reset();
+    GeomCache_Reset();
+    TexMgr_Init();
+    AnimObj_Init();
+    BspCache_Reset();
+}
+
+EntityTableRecord* EnterSampleModel(const ModelDef& model, const DVector& position) {
+    const std::string stem = model.file.substr(0, model.file.find('.'));
+    Entity* root = Entity_New(nullptr);
+    Entity_SetName(root, stem.c_str());
+    root->type = model.vehicle ? kTypeCraft : kTypeBuilding;
+    ObjLoadResult result{};
+    const int ok = model.vehicle ? ObjLoad_ReadVdf(root, &result, model.file.c_str())
+                                 : ObjLoad_ReadSdf(root, &result, model.file.c_str());
+    if (!ok) {
+        Entity_Release(root);
+        return nullptr;
+    }
+    root->local.posit = position;
+    return Entities_Add(root, 0, nullptr, result.extraGiven ? result.extra : nullptr);
+}
+
 bool DrawSnapshot(Snapshot* out, float animationSeconds, std::string* error) {
     auto fail = [&](const std::string& why) {
         if (error) *error = why;
@@ -80,16 +106,9 @@ bool DrawSnapshot(Snapshot* out, float animationSeconds, std::string* error) {
     if (!RenderQueue_Current() && !RenderQueue_Init()) return fail("no memory for the render queue");
 
     SceneLife life;
-    Classfnc_ResetLists();
-    Entities_Reset();
-    EntityAlloc_Reset();
-    GeomCache_Reset();
-    TexMgr_Init();
-    AnimObj_Init();
-    BspCache_Reset();
+    StartEntityWorld();
     RenderSettings_Reset();
     Geom_Services().paletteFindNearest = Palette_FindNearest;
-    Objkr_Services().unbindTexture = TexMgr_UnbindEntityHook;
 
     const TerrainMapSpec map = SampleTerrain();
     Terrain_SetFileName(map.name.c_str());
@@ -105,21 +124,10 @@ bool DrawSnapshot(Snapshot* out, float animationSeconds, std::string* error) {
     Entity* tower = nullptr;
     for (size_t i = 0; i < models.size(); ++i) {
         const ModelDef& model = models[i];
-        const std::string stem = model.file.substr(0, model.file.find('.'));
-        Entity* root = Entity_New(nullptr);
-        Entity_SetName(root, stem.c_str());
-        root->type = model.vehicle ? kTypeCraft : kTypeBuilding;
-        ObjLoadResult result{};
-        const int ok = model.vehicle ? ObjLoad_ReadVdf(root, &result, model.file.c_str())
-                                     : ObjLoad_ReadSdf(root, &result, model.file.c_str());
-        if (!ok) {
-            Entity_Release(root);
-            return fail("cannot read " + model.file);
-        }
         const float x = float(groundX) + (float(i) - float(models.size() - 1) / 2.0f) * kSpacing;
-        root->local.posit = DVector{x, ground, groundZ};
-        Entities_Add(root, 0, nullptr, result.extraGiven ? result.extra : nullptr);
-        if (stem == "gvtower") tower = root;
+        EntityTableRecord* record = EnterSampleModel(model, DVector{x, ground, groundZ});
+        if (!record) return fail("cannot read " + model.file);
+        if (model.file == "gvtower.sdf") tower = record->entity;
     }
     if (animationSeconds > 0.0f && tower) {
         int slot = -1;

@@ -6,6 +6,8 @@
 #include <string>
 #include <vector>
 
+#include "Objkr/entity.h"
+
 namespace content {
 
 constexpr int kSnapshotWidth = 640;
@@ -15,6 +17,15 @@ struct Snapshot {
     std::vector<uint8_t> pixels;   // palette indices, row by row
     std::vector<uint8_t> palette;  // 768 bytes, the sample palette
 };
+
+struct ModelDef;
+
+// An empty entity layer ready for models: table, allocator, geometry and texture caches,
+// animation objects following the table, no cached trees.
+void StartEntityWorld();
+// A root read from the sample model and entered in the table at the position (null when the
+// file cannot be read).
+EntityTableRecord* EnterSampleModel(const ModelDef& model, const DVector& position);
 
 // Draws the scene from the world in the data root (the file system must be started).
 // animationSeconds: how long the comm tower's dish sequence plays before the frame is drawn.

@@ -103,31 +103,21 @@ void PoseEntity(const AnimBlock* block, Entity* e, float t) {
     }
 }
 
+// Forward when first < last, else backward; a wrap keeps the excess frames.
 void Advance(AnimObjSlot& s, float dt) {
-    if (s.first < s.last) {
-        s.current += dt * s.speed;
-        if (s.current > float(s.last)) {
-            if (s.loopsLeft != 0) {
-                s.current += float(s.first - s.last);
-                if (s.loopsLeft > 0) --s.loopsLeft;
-            } else {
-                s.current = float(s.last);
-            }
+    const float dir = s.first < s.last ? 1.0f : -1.0f;
+    s.current += dir * dt * s.speed;
+    if (dir * (s.current - float(s.last)) > 0.0f) {
+        if (s.loopsLeft != 0) {
+            s.current += float(s.first - s.last);
+            if (s.loopsLeft > 0) --s.loopsLeft;
+        } else {
+            s.current = float(s.last);
         }
-        if (s.loopsLeft != -1)
-            s.framesLeft = int32_t(std::ceil(float(s.last) - s.current)) + (s.last - s.first + 1) * s.loopsLeft;
-    } else {
-        s.current -= dt * s.speed;
-        if (s.current < float(s.last)) {
-            if (s.loopsLeft != 0) {
-                s.current += float(s.first - s.last);
-                if (s.loopsLeft > 0) --s.loopsLeft;
-            } else {
-                s.current = float(s.last);
-            }
-        }
-        if (s.loopsLeft != -1)
-            s.framesLeft = int32_t(std::ceil(s.current - float(s.last))) + (s.first - s.last + 1) * s.loopsLeft;
+    }
+    if (s.loopsLeft != -1) {
+        const int32_t span = (dir > 0 ? s.last - s.first : s.first - s.last) + 1;
+        s.framesLeft = int32_t(std::ceil(dir * (float(s.last) - s.current))) + span * s.loopsLeft;
     }
 }
 
