@@ -12,8 +12,9 @@
 
 #include "Objkr/animobj.h"
 #include "Objkr/bspcache.h"
+#include "render/entitydraw.h"
 #include "Objkr/classfnc.h"
-#include "Objkr/drawpass.h"
+#include "render/drawpass.h"
 #include "Objkr/entity.h"
 #include "Objkr/entitysvc.h"
 #include "Objkr/geometry.h"
@@ -52,6 +53,7 @@ struct Scene {
         for (int r = 0; r < 256; ++r)
             for (int c = 0; c < 256; ++c) LumaTable[r][c] = static_cast<uint8_t>(c);
         content::StartEntityWorld();
+        Objkr_Services().unbindTexture = TexMgr_UnbindEntityHook;
         const std::vector<content::ModelDef> models = content::SampleModels();
         for (int i = 0; i < kObjects; ++i) {
             // A grid of 20 x 10 in front of the camera.

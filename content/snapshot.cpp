@@ -6,8 +6,9 @@
 
 #include "Objkr/animobj.h"
 #include "Objkr/bspcache.h"
+#include "render/entitydraw.h"
 #include "Objkr/classfnc.h"
-#include "Objkr/drawpass.h"
+#include "render/drawpass.h"
 #include "Objkr/entity.h"
 #include "Objkr/entitysvc.h"
 #include "Objkr/geometry.h"
@@ -108,7 +109,9 @@ bool DrawSnapshot(Snapshot* out, float animationSeconds, std::string* error) {
     SceneLife life;
     StartEntityWorld();
     RenderSettings_Reset();
+    RenderSettings_TakeLodInfo();
     Geom_Services().paletteFindNearest = Palette_FindNearest;
+    Objkr_Services().unbindTexture = TexMgr_UnbindEntityHook;
 
     const TerrainMapSpec map = SampleTerrain();
     Terrain_SetFileName(map.name.c_str());

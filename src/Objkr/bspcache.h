@@ -1,23 +1,22 @@
-// Entity geometry drawing and the BSP cache.
+// The BSP cache: the sorting trees the renderer draws entities with (render/entitydraw).
 //
 // A queued entity is drawn by sorting the faces of its whole tree with a BSP tree and handing
-// them back to front to the software rasteriser (Render_DrawPolygon). The tree of each table
-// record is kept in a chain of 4 KB node blocks and rebuilt only when the requested level
-// changes or the record is reset (it moved, an animation posed it, it was removed); when the
-// heap refuses a block, the record drawn longest ago loses its tree. The root's own faces only
-// split space, the parts' faces are drawn, and special parts (spinners and the like) are kept
-// as whole sub-models drawn by themselves at their place in the order.
+// them back to front to the rasteriser. The tree of each table record is kept in a chain of
+// 4 KB node blocks and rebuilt only when the requested level changes or the record is reset (it
+// moved, an animation posed it, it was removed); when the heap refuses a block, the record drawn
+// longest ago loses its tree. The root's own faces only split space, the parts' faces are drawn,
+// and special parts (spinners and the like) are kept as whole sub-models drawn by themselves at
+// their place in the order.
 //
-// Trees are walked with explicit stacks: insertion order can make a tree a chain as deep as
-// its face count.
+// Trees are built and walked with explicit stacks: insertion order can make a tree a chain as
+// deep as its face count.
 #pragma once
 #include <cstddef>
 #include <cstdint>
+#include <utility>
+#include <vector>
 
 #include "Objkr/entity.h"
-
-struct RenderView;
-struct RenderEntityPayload;
 
 enum BspNodeKind : int32_t { kBspPolygon = 0, kBspSpecialPart = 1, kBspLightMarker = 2 };
 
@@ -65,6 +64,67 @@ const Geometry* Bsp_GeometryAt(const Entity* entity, int level);
 // The level of a draw: 1 with item flag 0x80, else 2 with 0x10, else 0.
 int Bsp_LevelOf(uint32_t itemFlags);
 
+// A part whose vertices fill the shared vertex array of a tree from `offset`.
+struct BspPart {
+    Entity* entity;
+    const Geometry* geometry;
+    int32_t offset;
+};
+
+struct BspBlock;
+
+// What a record's cache word points at (or a tree made for one draw): the block chain with the
+// root node, and the parts whose vertices fill the shared array.
+struct BspTree {
+    BspBlock* first = nullptr;
+    BspBlock* last = nullptr;
+    BspNode* root = nullptr;
+    BspNode* tail = nullptr;  // the last node chained when sorting is off
+    Entity* treeRoot = nullptr;
+    std::vector<BspPart> parts;
+    int32_t vertexTotal = 0;
+};
+
+enum class BspRootMode {
+    kSplit,  // the root's faces only split space; the parts below are drawn
+    kDrawn,  // the root's faces are drawn too (trees of a whole tree or a sub-model)
+    kOnly,   // only the root's current geometry
+};
+
+// A tree for one draw (never cached); free its blocks with BspTree_Free.
+bool BspTree_Build(BspTree& tree, Entity* root, int level, BspRootMode mode);
+void BspTree_Free(BspTree& tree);
+
+// Far side, node, near side, as seen from `eye` (in the tree root's frame); special parts count
+// as distance 0. `stack` is the caller's, reused between walks.
+template <class Visit>
+void BspTree_WalkBackToFront(const BspNode* root, const Vector& eye, std::vector<std::pair<const BspNode*, int>>& stack,
+                             Visit visit) {
+    auto side = [&](const BspNode* n) {
+        const float d = n->kind == kBspSpecialPart ? 0.0f : n->plane.d;
+        return n->plane.normal.x * eye.x + n->plane.normal.y * eye.y + n->plane.normal.z * eye.z + d;
+    };
+    stack.clear();
+    if (root) stack.emplace_back(root, 0);
+    while (!stack.empty()) {
+        auto& top = stack.back();
+        const BspNode* n = top.first;
+        const bool viewerInFront = side(n) >= 0.0f;
+        if (top.second == 0) {
+            top.second = 1;
+            const BspNode* far = viewerInFront ? n->back : n->front;
+            if (far) stack.emplace_back(far, 0);
+        } else if (top.second == 1) {
+            top.second = 2;
+            visit(n);
+        } else {
+            const BspNode* near = viewerInFront ? n->front : n->back;
+            stack.pop_back();
+            if (near) stack.emplace_back(near, 0);
+        }
+    }
+}
+
 // ---- the cache ----------------------------------------------------------------------------
 
 // No cached trees, counts zero (mission start). Trees still cached are freed.
@@ -83,6 +143,8 @@ int BspCache_CachedCount();
 int BspCache_LiveBlocks();
 // How many trees were built (cached or temporary) since the last reset.
 int BspCache_BuildCount();
+// A record's cached tree, null when it has none.
+BspTree* BspCache_Tree(const EntityTableRecord* record);
 // The root node of a record's tree, null when it has none.
 const BspNode* BspCache_Root(const EntityTableRecord* record);
 // Walks a record's tree back to front as seen from a point in the root's frame.
@@ -90,20 +152,3 @@ void BspCache_WalkBackToFront(const EntityTableRecord* record, const Vector& eye
                               void (*visit)(const BspNode* node, void* context), void* context);
 // Tests: the number of blocks the heap may give out at once (-1 = no limit).
 void BspCache_SetBlockBudget(int blocks);
-
-// ---- drawing ------------------------------------------------------------------------------
-
-// Draws one queued entity: its ground shadow (unless flag 0x20), then its tree back to front.
-void Entity_RenderItem(const RenderView* view, const RenderEntityPayload& item, uint32_t flags);
-// Draws only the entity's own current geometry.
-void Entity_RenderGeometry(const RenderView* view, const RenderEntityPayload& item, uint32_t flags);
-// Draws the whole tree through a tree made for this draw only.
-void Entity_DrawDirect(const RenderView* view, const RenderEntityPayload& item, uint32_t flags);
-
-// Light values of a geometry's vertices for a light direction in the geometry's frame.
-// viewPositions: the vertices in view space (their depth gives the distance factor), or null;
-// out: one value per vertex.
-void Entity_ShadeVertices(const Geometry* geometry, const Vector& lightInPart, uint32_t itemFlags,
-                          const Vector* viewPositions, float* out);
-// The one value of a vertex with normal n (used by Entity_ShadeVertices).
-float Entity_ShadeValue(const Vector& normal, const Vector& light, uint32_t itemFlags, float depth);

@@ -10,12 +10,13 @@
 #include "core/bytes.h"
 #include "core/clock.h"
 #include "core/debug.h"
-#include "render/texmgr.h"
 
 namespace {
 
 // ---- neighbours' stand-ins -----------------------------------------------------------------
 
+// Nothing is bound before the renderer installs its texture binder (TexMgr_InstallServices).
+void StandInUnbindTexture(Entity* entity) { entity->texture = nullptr; }
 // PENDING(8.124) the light list forgets the entity's light.
 void StandInRemoveLight(Entity*) {}
 // PENDING(2.133) the light map darkens the ground under the object.
@@ -33,7 +34,7 @@ float FrameClockTime() { return Clock_GetFrameTime(); }
 void FreeAttachedWithHeap(void* attached) { std::free(attached); }
 
 constexpr EntityServices kDefaultServices = {
-    Entity_ResetCache, BspCache_FreeRecord, GeomList_Free, TexMgr_UnbindEntityHook,
+    Entity_ResetCache, BspCache_FreeRecord, GeomList_Free, StandInUnbindTexture,
     StandInRemoveLight, StandInDarken,          StandInCameraSetUser, StandInCameraReset,
     StandInDetailOption, StandInOwnerFlags,     FrameClockTime,       FreeAttachedWithHeap,
 };

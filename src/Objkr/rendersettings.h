@@ -1,15 +1,11 @@
 // The renderer values the entity layer's drawing reads, kept in one record.
 //
-// The level-of-detail thresholds come from the render queue's "LODInfo" settings of
-// "render.cfg" (RenderSettings_Reset reads them); lights, ambient, intensity, light direction
-// and fog come through the hooks below until their owners provide them.
+// The renderer fills what it owns (the level-of-detail thresholds of "LODInfo" in "render.cfg",
+// RenderSettings_TakeLodInfo in render/drawpass); the rest are documented defaults.
 #pragma once
 #include <cstdint>
 
 #include "core/mathlib.h"
-
-struct Entity;
-struct RenderView;
 
 // Detail groups of the draw flags, in the order of the threshold arrays.
 enum DetailGroup : int {
@@ -54,7 +50,7 @@ struct RenderSettings {
 };
 
 RenderSettings& Render_Settings();
-// Documented defaults, thresholds from the render queue's LODInfo.
+// The documented defaults.
 void RenderSettings_Reset();
 
 // The vertex distance factor at a view depth: the fog fraction in fog mode (0 near, 1 far),
@@ -62,20 +58,3 @@ void RenderSettings_Reset();
 float RenderSettings_DistanceFactor(float depth);
 // The draw flags of a face from its three kept bytes (0x80 added when the third is set).
 uint32_t RenderSettings_FaceFlags(const uint8_t kept[3]);
-
-// What the drawing asks of lights and the terrain before their owners fill it in.
-struct DrawServices {
-    void (*lightCollectVisible)(const RenderView* view);
-    void (*lightSelectForObject)(Entity* entity);
-    // Whether the cockpit's selection test passes for the object owning the tree.
-    bool (*ownerSelected)(void* owner);
-    // The terrain zone under a point: the pattern's geometry level, whether it shows the
-    // pattern, its draw flags and the reference height.
-    int (*zoneLevel)(double x, double z);
-    bool (*zoneAllowsPattern)(double x, double z);
-    uint32_t (*zoneFlags)(double x, double z);
-    float (*zoneReferenceHeight)(double x, double z);
-    float (*terrainHeight)(double x, double z);
-};
-DrawServices& Draw_Services();
-void Draw_ResetServices();

@@ -3,7 +3,6 @@
 #include "Objkr/animobj.h"
 #include "Objkr/bspcache.h"
 #include "Objkr/classfnc.h"
-#include "Objkr/drawpass.h"
 #include "Objkr/entity.h"
 #include "Objkr/entitysvc.h"
 #include "Objkr/geometry.h"
@@ -32,17 +31,11 @@ void Objkr_InstallWorldSeam() {
     s.animObjReset = AnimObj_Reset;
     s.animObjStep = AnimObj_Step;
     s.animObjActiveCount = AnimObj_ActiveCount;
-    // Mission start: no cached trees, and the renderer's values (LODInfo) taken afresh.
+    // Mission start: no cached trees (the renderer adds its settings: Render_InstallEntityDrawing).
     s.bspCacheReset = [] {
         BspCache_Reset();
         RenderSettings_Reset();
     };
     s.geomCacheReset = GeomCache_Reset;
     s.geomCacheFreeAll = GeomCache_FreeAll;
-    s.shadowsLoad = Shadows_Load;
-    s.shadowsFree = Shadows_Free;
-    s.shadowsDraw = [](RenderView* view) { Shadows_Draw(view); };
-    s.entitiesDrawWorld = [](RenderView* view, EntityTableRecord* excluded) { Entities_DrawWorld(view, excluded); };
-    s.entitiesDrawSelected = [](RenderView* view) { Entities_DrawSelected(view); };
-    s.entitiesDrawSingle = [](RenderView* view, EntityTableRecord* record) { Entities_DrawSingle(view, record); };
 }

@@ -4,10 +4,10 @@
 #include <cstdlib>
 #include <vector>
 
-#include "Objkr/bspcache.h"
 #include "platform/ini.h"
 #include "platform/paths.h"
 #include "render/draw2d.h"
+#include "render/entitydraw.h"
 #include "render/graphicdriver.h"
 #include "render/palette.h"
 #include "render/raster.h"

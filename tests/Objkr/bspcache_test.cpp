@@ -5,12 +5,14 @@
 #include <vector>
 
 #include "Objkr/bspcache.h"
+#include "render/entitydraw.h"
 #include "Objkr/rendersettings.h"
 #include "draw_fixture.h"
 #include "model_fixture.h"
 #include "platform/msgbox.h"
 #include "render/palette.h"
 #include "render/raster.h"
+#include "render/texmgr.h"
 #include "support/exit_trap.h"
 
 namespace {
@@ -205,6 +207,7 @@ class BspModelTest : public ModelFixture {};
 
 TEST_F(BspModelTest, TheFactoryCraneIsDrawnWholeAtItsPlaceInTheOrder) {
     InstallSamples();
+    Objkr_Services().unbindTexture = TexMgr_UnbindEntityHook;
     Entity* root = NewRoot("gvfact");
     root->type = kTypeCraft;
     ObjLoadResult result{};

@@ -3,9 +3,10 @@
 #include <cmath>
 #include <cstring>
 
-#include "Objkr/drawpass.h"
+#include "render/drawpass.h"
 #include "Objkr/rendersettings.h"
 #include "render/palette.h"
+#include "render/texmgr.h"
 
 void DrawFixture::SetUp() {
     ObjkrFixture::SetUp();
@@ -17,6 +18,8 @@ void DrawFixture::SetUp() {
     View_Init(&view, &buffer, kDefaultFieldOfView, 1.0f, 100.0f, 1.0f);
     LookFrom({0, 0, -10}, {0, 0, 1});
     ASSERT_TRUE(RenderQueue_Init());
+    // Drawing binds face textures; freed entities give their bindings back.
+    Objkr_Services().unbindTexture = TexMgr_UnbindEntityHook;
     // Flat, untextured faces: the drawn bytes are the face colours.
     for (uint32_t& f : Render_Settings().faceFlags) f = 0;
 }

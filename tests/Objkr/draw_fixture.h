@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "Objkr/bspcache.h"
+#include "render/entitydraw.h"
 #include "Objkr/geometry.h"
 #include "objkr_fixture.h"
 #include "render/graphicbuffer.h"

@@ -4,7 +4,7 @@
 #include <vector>
 
 #include "Objkr/classfnc.h"
-#include "Objkr/drawpass.h"
+#include "render/drawpass.h"
 #include "Objkr/rendersettings.h"
 #include "draw_fixture.h"
 

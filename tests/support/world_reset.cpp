@@ -3,13 +3,13 @@
 #include "Objkr/animobj.h"
 #include "Objkr/bspcache.h"
 #include "Objkr/classfnc.h"
-#include "Objkr/drawpass.h"
 #include "Objkr/entity.h"
 #include "Objkr/entitysvc.h"
 #include "Objkr/rendersettings.h"
 #include "core/debug.h"
 #include "platform/msgbox.h"
 #include "platform/system.h"
+#include "render/drawpass.h"
 
 void ResetWorldForTest() {
     Plat_Init(BackendKind::Headless);

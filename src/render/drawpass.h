@@ -14,6 +14,29 @@
 struct RenderView;
 struct RenderEntityPayload;
 
+// What the drawing asks of lights, the terrain and the cockpit before their owners fill it in.
+struct DrawServices {
+    void (*lightCollectVisible)(const RenderView* view);
+    void (*lightSelectForObject)(Entity* entity);
+    // Whether the cockpit's selection test passes for the object owning the tree.
+    bool (*ownerSelected)(void* owner);
+    // The terrain zone under a point: the pattern's geometry level, whether it shows the
+    // pattern, its draw flags and the reference height.
+    int (*zoneLevel)(double x, double z);
+    bool (*zoneAllowsPattern)(double x, double z);
+    uint32_t (*zoneFlags)(double x, double z);
+    float (*zoneReferenceHeight)(double x, double z);
+    float (*terrainHeight)(double x, double z);
+};
+DrawServices& Draw_Services();
+void Draw_ResetServices();
+
+// The renderer's part of the entity layer's settings: the "LODInfo" thresholds of the render
+// queue (detail sizes, count and distance limits, the dot subdivision depth).
+void RenderSettings_TakeLodInfo();
+// Fills the world seam's animation, BSP-cache and draw-pass entries (start-up).
+void Render_InstallEntityDrawing();
+
 constexpr int kDrawListMax = 768;
 constexpr int kDetailRecords = 128;
 constexpr int kClusterMaxMembers = 10;

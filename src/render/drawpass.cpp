@@ -1,15 +1,19 @@
-#include "Objkr/drawpass.h"
+#include "render/drawpass.h"
 
 #include <algorithm>
 #include <cmath>
 #include <cstring>
 #include <vector>
 
+#include "Objkr/animobj.h"
 #include "Objkr/bspcache.h"
 #include "Objkr/classfnc.h"
 #include "Objkr/entitysvc.h"
 #include "Objkr/geometry.h"
 #include "Objkr/rendersettings.h"
+#include "Terrain/terrheight.h"
+#include "core/seams/world.h"
+#include "render/entitydraw.h"
 #include "render/raster.h"
 #include "render/renderqueue.h"
 #include "render/texcache.h"
@@ -17,6 +21,22 @@
 #include "render/view.h"
 
 namespace {
+
+// PENDING(8.124) the light list gathers the lights of the view and picks those of an object.
+void NoLightCollect(const RenderView*) {}
+void NoLightSelect(Entity*) {}
+// PENDING(3.102) the cockpit's selection test of the owning object.
+bool NothingSelected(void*) { return false; }
+// PENDING(2.130) the terrain zones choose the pattern's level, flags and reference height.
+int ZoneLevelZero(double, double) { return 0; }
+bool ZoneAllowsAll(double, double) { return true; }
+uint32_t ZoneNoFlags(double, double) { return 0; }
+float ZoneHeightHere(double x, double z) { return Terrain_GetHeight(x, z); }
+float TerrainHeightAt(double x, double z) { return Terrain_GetHeight(x, z); }
+
+constexpr DrawServices kDefaultServices = {NoLightCollect, NoLightSelect, NothingSelected, ZoneLevelZero,
+                                           ZoneAllowsAll,  ZoneNoFlags,   ZoneHeightHere,  TerrainHeightAt};
+DrawServices g_services = kDefaultServices;
 
 struct Visible {
     EntityTableRecord* record;
@@ -151,6 +171,42 @@ void Cluster(std::vector<Visible>& order) {
 
 
 }  // namespace
+
+DrawServices& Draw_Services() { return g_services; }
+void Draw_ResetServices() { g_services = kDefaultServices; }
+
+void RenderSettings_TakeLodInfo() {
+    RenderSettings& s = Render_Settings();
+    const LodInfo& lod = RenderQueue_LodInfo();
+    s.dotDepth = lod.subdivideDepth;
+    s.fixedSizes[0] = float(lod.textureRadius);
+    s.fixedSizes[1] = float(lod.bspRadius);
+    s.fixedSizes[2] = float(lod.lodRadius);
+    const int32_t counts[kDetailGroupCount] = {lod.fillCount, lod.lightCount, lod.textureCount,
+                                               lod.bspCount,  lod.lodCount,   lod.shadowCount};
+    const int32_t ranges[kDetailGroupCount] = {lod.fillRange, lod.lightRange, lod.textureRange,
+                                               lod.bspRange,  lod.lodRange,   lod.shadowRange};
+    for (int i = 0; i < kDetailGroupCount; ++i) {
+        s.countLimits[i] = counts[i];
+        s.distanceLimits[i] = float(ranges[i]);
+    }
+}
+
+void Render_InstallEntityDrawing() {
+    WorldSeam& s = Seam_World();
+    // Mission start: no cached trees, the settings afresh with this run's "LODInfo".
+    s.bspCacheReset = [] {
+        BspCache_Reset();
+        RenderSettings_Reset();
+        RenderSettings_TakeLodInfo();
+    };
+    s.shadowsLoad = Shadows_Load;
+    s.shadowsFree = Shadows_Free;
+    s.shadowsDraw = [](RenderView* view) { Shadows_Draw(view); };
+    s.entitiesDrawWorld = [](RenderView* view, EntityTableRecord* excluded) { Entities_DrawWorld(view, excluded); };
+    s.entitiesDrawSelected = [](RenderView* view) { Entities_DrawSelected(view); };
+    s.entitiesDrawSingle = [](RenderView* view, EntityTableRecord* record) { Entities_DrawSingle(view, record); };
+}
 
 uint32_t Entities_DetailFlags(const EntityTableRecord* record, float scale, int64_t squaredDistance, int position) {
     const RenderSettings& s = Render_Settings();
