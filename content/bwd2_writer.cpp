@@ -121,13 +121,15 @@ std::string CollisionData(const float values[12]) {
 std::string AnimationData(const std::vector<std::string>& trackNames, int key, int length, int loops, float speed,
                           float angle) {
     const uint32_t tracks = static_cast<uint32_t>(trackNames.size());
-    std::string out(16, '\0');
+    // Offsets of the block count from the chunk's tag: the data starts at chunk byte 8, the
+    // counts sit at chunk bytes 16..32 and the arrays start at chunk byte 64.
+    std::string out(8, '\0');
     Bytes_AppendU32(out, 1);           // sequences
     Bytes_AppendU32(out, tracks);      // tracks
     Bytes_AppendU32(out, 2 * tracks);  // rotation keys
     Bytes_AppendU32(out, 0);           // fourth keys
     Bytes_AppendU32(out, 0);           // position keys
-    out.resize(64, '\0');
+    out.resize(64 - 8, '\0');
     // The sequence.
     std::string sequence;
     Bytes_AppendU32(sequence, static_cast<uint32_t>(key));

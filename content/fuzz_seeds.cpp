@@ -7,6 +7,7 @@
 #include <system_error>
 
 #include "archive_writer.h"
+#include "bwd2_writer.h"
 #include "core/bytes.h"
 #include "core/factory.h"
 #include "core/fieldarchive.h"
@@ -244,6 +245,23 @@ bool ModelSeeds(FuzzSeedSet& seeds, std::string* error) {
     return true;
 }
 
+// "ANIM" chunks whole, from their tag: the sample models' and sequences over the fuzz target's
+// own parts ("arm", "hand") forwards, backwards and looping.
+bool AnimationSeeds(FuzzSeedSet& seeds, std::string* error) {
+    for (const ModelDef& model : SampleModels())
+        if (!model.animation.empty() && !seeds.Add("anim-" + model.file, Bwd2ChunkBytes({"ANIM", model.animation}), error))
+            return false;
+    const struct {
+        const char* name;
+        int length, loops;
+    } runs[] = {{"forward", 12, 1}, {"backward", -12, 2}, {"forever", 6, 0}};
+    for (const auto& run : runs) {
+        const std::string data = AnimationData({"arm", "hand"}, 1, run.length, run.loops, 8.0f, 1.0f);
+        if (!seeds.Add(std::string("anim-") + run.name, Bwd2ChunkBytes({"ANIM", data}), error)) return false;
+    }
+    return true;
+}
+
 // Textures behind the target's 16-bit split: a ".vqm" with its code book, and plain images and
 // frame lists whole (split 0). Small ones, so that the fuzzer's runs stay quick: images with
 // solid and patterned blocks, edge blocks cut by the image size, and frame lists of one to three
@@ -388,6 +406,7 @@ struct SeedRow {
     SeedWriter write;
 };
 const SeedRow kSeedRows[] = {
+    {"anim_fuzz", AnimationSeeds},
     {"bwd2_fuzz", ModelSeeds},
     {"checklist_fuzz", CheckListSeeds},
     {"cmdline_fuzz", CommandLineSeeds},

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "Terrain/terrheight.h"
+#include "Objkr/animobj.h"
 #include "Objkr/classfnc.h"
 #include "Objkr/entity.h"
 #include "Objkr/entitysvc.h"
@@ -21,6 +22,7 @@
 #include "core/odf.h"
 #include "core/zfs.h"
 #include "odfkeys.h"
+#include "snapshot.h"
 #include "core/filecache.h"
 #include "core/filesys.h"
 #include "core/sysprobe.h"
@@ -41,7 +43,6 @@ int Usage() {
                  "       gvtool odfkey HASH [PREFIX | @STATE]    find a readable definition key text with that\n"
                  "                                               hash, beginning with PREFIX or continuing the\n"
                  "                                               hash state STATE\n"
-
                  "       gvtool lang DATA                        start the file system on DATA; print the language\n"
                  "                                               id and name the game would choose (\"2 german\")\n"
                  "       gvtool parts DATA FILE                  read a structure (.sdf) or vehicle (.vdf) file\n"
@@ -50,7 +51,9 @@ int Usage() {
                  "                                               load MAP through DATA's index; print the\n"
                  "                                               height and normal at (X, Z) and the first hit\n"
                  "                                               of the segment from (X, Y, Z) to + (DX, DY, DZ)\n"
-                 "                                               (default: from 100 m above, 1000 m east, 45 down)\n");
+                 "                                               (default: from 100 m above, 1000 m east, 45 down)\n"
+                 "       gvtool snapshot DATA OUT.ppm            draw one object of each sample model on the\n"
+                 "                                               sample map's flat ground into a 640 x 480 picture\n");
     return 2;
 }
 
@@ -179,11 +182,11 @@ int PartTree(int argc, char** argv) {
         PrintPart(root, 0);
         if (vehicle) std::printf("mass %.1f\n", static_cast<PhysBody*>(root->classData)->dynamics.mass);
         if (result.collisionGiven) std::printf("collision data given\n");
-        std::printf("animation blocks %d\n", ObjLoad_KeptAnimBlocks());
+        std::printf("animation blocks %d\n", AnimObj_BlockCount());
     }
     Classfnc_Clear();
     Entity_Release(root);
-    ObjLoad_ClearKeptAnimBlocks();
+    AnimObj_Reset();
     GeomCache_FreeAll();
     EntityAlloc_FreeAll();
     Data_Close();
@@ -270,6 +273,12 @@ int main(int argc, char** argv) {
     if (command == "terrain") return TerrainQuery(argc, argv);
     if (command == "parts") return PartTree(argc, argv);
     if (command == "lang" && argc == 3) return LanguageQuery(argv[2]);
+    if (command == "snapshot") {
+        if (argc != 4) return Usage();
+        std::string error;
+        if (!content::WriteSnapshot(argv[2], argv[3], &error)) return Fail(error.c_str());
+        return 0;
+    }
     if (command == "zfs-list" && argc == 3) return List(argv[2]);
     if (command == "zfs-extract" && argc == 5) return Extract(argv[2], argv[3], argv[4]);
     if (command == "zfs-add") {

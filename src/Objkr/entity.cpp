@@ -4,6 +4,7 @@
 #include <cstring>
 #include <new>
 
+#include "Objkr/bspcache.h"
 #include "Objkr/entitysvc.h"
 #include "Objkr/geometry.h"
 #include "core/bytes.h"
@@ -14,14 +15,6 @@ namespace {
 
 // ---- neighbours' stand-ins -----------------------------------------------------------------
 
-// PENDING(2.105) the BSP cache frees the record's node blocks.
-void StandInResetCache(EntityTableRecord* record) {
-    record->cacheLevel = -1;
-    record->cacheStamp = 0;
-    record->cacheBlocks = nullptr;
-}
-// PENDING(2.105) the BSP cache frees the record's node blocks.
-void StandInFreeCacheBlocks(EntityTableRecord* record) { record->cacheBlocks = nullptr; }
 // Nothing is bound before the renderer installs its texture binder (TexMgr_InstallServices).
 void StandInUnbindTexture(Entity* entity) { entity->texture = nullptr; }
 // Until the renderer installs its light table (Light_InstallServices) there is no light to forget.
@@ -41,7 +34,7 @@ float FrameClockTime() { return Clock_GetFrameTime(); }
 void FreeAttachedWithHeap(void* attached) { std::free(attached); }
 
 constexpr EntityServices kDefaultServices = {
-    StandInResetCache, StandInFreeCacheBlocks, GeomList_Free, StandInUnbindTexture,
+    Entity_ResetCache, BspCache_FreeRecord, GeomList_Free, StandInUnbindTexture,
     StandInRemoveLight, StandInDarken,          StandInCameraSetUser, StandInCameraReset,
     StandInDetailOption, StandInOwnerFlags,     FrameClockTime,       FreeAttachedWithHeap,
 };

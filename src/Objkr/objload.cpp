@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "Objkr/animobj.h"
 #include "Objkr/classfnc.h"
 #include "Objkr/entitysvc.h"
 #include "Objkr/geometry.h"
@@ -24,22 +25,13 @@ int32_t StandInObjectClassType(const char*, int32_t type) { return type; }
 int StandInLightingSetting() { return 1; }
 void StandInLightCreate(Entity*, int, float, float, const Vector&, const Vector&) {}
 
-// PENDING(2.104) the animation objects take the block, tie it to the owner and pose its parts.
-struct KeptAnimBlock {
-    Entity* owner;
-    std::vector<uint8_t> bytes;
-};
-std::vector<KeptAnimBlock> g_keptAnim;
-int StandInAnimAdd(const uint8_t* chunk, uint32_t size, Entity* owner) {
-    g_keptAnim.push_back(KeptAnimBlock{owner, std::vector<uint8_t>(chunk, chunk + size)});
-    return 0;
-}
+int AddAnimation(const uint8_t* chunk, uint32_t size, Entity* owner) { return AnimObj_Add(chunk, size, owner); }
 
 // Until the terrain installs its own (Terrain_InstallSeam): headlight masks join no list.
 void StandInTerrainAddEntity(Entity*) {}
 
 constexpr ObjLoadServices kDefaultServices = {StandInObjectClassType, StandInLightingSetting, StandInLightCreate,
-                                              StandInTerrainAddEntity, StandInAnimAdd};
+                                              StandInTerrainAddEntity, AddAnimation};
 ObjLoadServices g_services = kDefaultServices;
 
 // ---- bytes --------------------------------------------------------------------------------
@@ -316,11 +308,6 @@ const ObjLoadChunkEntry kObjLoadVehicleTable[14] = {
 ObjLoadServices& ObjLoad_Services() { return g_services; }
 void ObjLoad_ResetServices() { g_services = kDefaultServices; }
 
-int ObjLoad_KeptAnimBlocks() { return static_cast<int>(g_keptAnim.size()); }
-Entity* ObjLoad_KeptAnimOwner(int index) {
-    return index >= 0 && index < ObjLoad_KeptAnimBlocks() ? g_keptAnim[size_t(index)].owner : nullptr;
-}
-void ObjLoad_ClearKeptAnimBlocks() { std::vector<KeptAnimBlock>().swap(g_keptAnim); }
 
 // ---- the chunk reader ---------------------------------------------------------------------
 

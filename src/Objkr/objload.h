@@ -117,8 +117,3 @@ struct ObjLoadServices {
 };
 ObjLoadServices& ObjLoad_Services();
 void ObjLoad_ResetServices();
-
-// The animation blocks the default animAdd keeps, and their release.
-int ObjLoad_KeptAnimBlocks();
-Entity* ObjLoad_KeptAnimOwner(int index);
-void ObjLoad_ClearKeptAnimBlocks();

@@ -1,9 +1,12 @@
 // The entity layer's entries of the world seam, through which the game-state loop and the
 // subsystem registry reach it.
+#include "Objkr/animobj.h"
+#include "Objkr/bspcache.h"
 #include "Objkr/classfnc.h"
 #include "Objkr/entity.h"
 #include "Objkr/entitysvc.h"
 #include "Objkr/geometry.h"
+#include "Objkr/rendersettings.h"
 #include "core/seams/world.h"
 
 void Objkr_InstallWorldSeam() {
@@ -24,6 +27,15 @@ void Objkr_InstallWorldSeam() {
     s.classfncPurge = Classfnc_Purge;
     s.classfncUpdateAll = Classfnc_UpdateAll;
     s.classfncPostUpdateAll = Classfnc_PostUpdateAll;
+    s.animObjInit = AnimObj_Init;
+    s.animObjReset = AnimObj_Reset;
+    s.animObjStep = AnimObj_Step;
+    s.animObjActiveCount = AnimObj_ActiveCount;
+    // Mission start: no cached trees (the renderer adds its settings: Render_InstallEntityDrawing).
+    s.bspCacheReset = [] {
+        BspCache_Reset();
+        RenderSettings_Reset();
+    };
     s.geomCacheReset = GeomCache_Reset;
     s.geomCacheFreeAll = GeomCache_FreeAll;
 }

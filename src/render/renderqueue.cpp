@@ -7,6 +7,7 @@
 #include "platform/ini.h"
 #include "platform/paths.h"
 #include "render/draw2d.h"
+#include "render/entitydraw.h"
 #include "render/graphicdriver.h"
 #include "render/palette.h"
 #include "render/raster.h"
@@ -49,14 +50,12 @@ void NoSprite3D(const RenderView*, int, float, const float*, uint32_t) {}
 int NoSpriteScaled(const RenderView*, int, int, int, int, int, int, uint32_t) { return 0; }
 void NoSpriteQuad(const RenderView*, int, const float (*)[3], uint32_t) {}
 int NoCentreTexel(int) { return -1; }
-// PENDING(2.105) the entity layer draws its queued geometry, items and parts.
-void NoEntityDraw(const RenderView*, const RenderEntityPayload&, uint32_t) {}
 int NoVisualState(uint32_t) { return 0; }
 void NoEntityVariant(const RenderView*, const RenderEntityPayload&, int, uint32_t) {}
 
 constexpr RenderQueueServices kStandIns = {
     NoHardwarePolygon, NoHardwarePolygon, NoHardwarePoints, NoSprite3D,   NoSpriteScaled,  NoSpriteQuad,
-    NoCentreTexel,     NoEntityDraw,      NoEntityDraw,     NoEntityDraw, NoVisualState,   NoEntityVariant,
+    NoCentreTexel,     Entity_RenderGeometry, Entity_RenderItem, Entity_DrawDirect, NoVisualState, NoEntityVariant,
 };
 RenderQueueServices g_services = kStandIns;
 

@@ -8,6 +8,7 @@
 #include "core/phasehook.h"
 #include "fun3d/objectpool.h"
 #include "fun3d/objectseam.h"
+#include "render/drawpass.h"
 #include "render/graphicdriver.h"
 
 namespace {
@@ -21,6 +22,7 @@ const Installer kInstallers[] = {
     Collision_InstallSeam,
     Render_InstallSeam,
     GameObjects_InstallSeam,
+    Render_InstallEntityDrawing,
 };
 
 // The registry's members by the name the subsystem-member registration table gives them; the

@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <filesystem>
 
+#include "Objkr/animobj.h"
 #include "core/debug.h"
 #include "core/filecache.h"
 #include "core/filesys.h"
@@ -26,7 +27,7 @@ void ModelFixture::SetUp() {
     GeomCache_Reset();
     Geom_ResetServices();
     ObjLoad_ResetServices();
-    ObjLoad_ClearKeptAnimBlocks();
+    AnimObj_Reset();
     Traces().clear();
     DiagnosticsHooks hooks = Diagnostics_GetHooks();
     hooks.debuggerOutput = [](const char* text) { Traces().push_back(text); };
@@ -36,7 +37,7 @@ void ModelFixture::SetUp() {
 void ModelFixture::TearDown() {
     ObjkrFixture::TearDown();
     GeomCache_FreeAll();
-    ObjLoad_ClearKeptAnimBlocks();
+    AnimObj_Reset();
     ObjLoad_ResetServices();
     Geom_ResetServices();
     Diagnostics_ResetHooks();

@@ -3,6 +3,7 @@
 #include <cmath>
 #include <cstring>
 
+#include "Objkr/animobj.h"
 #include "Terrain/terramap.h"
 #include "bwd2_writer.h"
 #include "models.h"
@@ -161,9 +162,12 @@ TEST_F(ObjLoadTest, StructuresReadParentsSpinnersLightsAndAnimations) {
     std::memcpy(sizes, result.extra, sizeof sizes);
     EXPECT_FLOAT_EQ(sizes[0], 3.0f);
     EXPECT_FLOAT_EQ(sizes[2], 20.0f);
-    // The animation block is kept for its root.
-    ASSERT_EQ(ObjLoad_KeptAnimBlocks(), 1);
-    EXPECT_EQ(ObjLoad_KeptAnimOwner(0), tower);
+    // The animation block is kept for its root, with the counts the generator wrote.
+    ASSERT_EQ(AnimObj_BlockCount(), 1);
+    EXPECT_EQ(AnimObj_Block(0)->owner, tower);
+    EXPECT_EQ(AnimObj_Block(0)->sequences, 1);
+    EXPECT_EQ(AnimObj_Block(0)->tracks, 1);
+    EXPECT_EQ(AnimObj_Block(0)->rotationKeys, 2);
     EXPECT_EQ(result.collisionGiven, 0);
 
     Entity* power = ReadStructure("gvpower.sdf", &result);
@@ -213,7 +217,7 @@ TEST_F(ObjLoadTest, PilotWithoutOptionalChunksReads) {
     ObjLoadResult result;
     Entity* root = ReadVehicle("gvpilot", &result);
     EXPECT_EQ(result.collisionGiven, 0);
-    EXPECT_EQ(ObjLoad_KeptAnimBlocks(), 0);
+    EXPECT_EQ(AnimObj_BlockCount(), 0);
     EXPECT_FALSE(root->flags & kEntityHasLight);
     EXPECT_NE(ObjLoad_FindByName(root, "pthead"), nullptr);
 }

@@ -4,6 +4,7 @@
 
 #include <filesystem>
 
+#include "Objkr/animobj.h"
 #include "Objkr/geometry.h"
 #include "Objkr/objload.h"
 #include "core/filecache.h"
@@ -23,7 +24,7 @@ void ClassFixture::SetUp() {
     GeomCache_Reset();
     Geom_ResetServices();
     ObjLoad_ResetServices();
-    ObjLoad_ClearKeptAnimBlocks();
+    AnimObj_Reset();
     ObjLoad_Services().objectClassType = GameObjectClass_EntityTypeOf;
     GameObjectClass_FreeAll();
     GameObjectClass_DebugFlags() = 0;
@@ -35,7 +36,7 @@ void ClassFixture::TearDown() {
     GameObjectClass_FreeAll();
     GameObjectClass_DebugFlags() = 0;
     GeomCache_FreeAll();
-    ObjLoad_ClearKeptAnimBlocks();
+    AnimObj_Reset();
     ObjLoad_ResetServices();
     Geom_ResetServices();
     Cache_FreeAll();

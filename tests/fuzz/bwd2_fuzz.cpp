@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <cstdlib>
 
+#include "Objkr/animobj.h"
 #include "Objkr/classfnc.h"
 #include "Objkr/entity.h"
 #include "Objkr/entitysvc.h"
@@ -63,7 +64,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     if (result.collisionGiven) std::free(ObjLoad_NewMatrix(result));
     Classfnc_Clear();
     Entity_Release(root);
-    ObjLoad_ClearKeptAnimBlocks();
+    AnimObj_Reset();
     GeomCache_FreeAll();
     EntityAlloc_FreeAll();
     return 0;
