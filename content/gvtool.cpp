@@ -17,6 +17,7 @@
 #include "Objkr/objload.h"
 #include "Terrain/terramap.h"
 #include "content.h"
+#include "inputprobe.h"
 #include "core/odf.h"
 #include "core/zfs.h"
 #include "odfkeys.h"
@@ -44,7 +45,9 @@ int Usage() {
                  "                                               load MAP through DATA's index; print the\n"
                  "                                               height and normal at (X, Z) and the first hit\n"
                  "                                               of the segment from (X, Y, Z) to + (DX, DY, DZ)\n"
-                 "                                               (default: from 100 m above, 1000 m east, 45 down)\n");
+                 "                                               (default: from 100 m above, 1000 m east, 45 down)\n"
+                 "       gvtool input-probe [--forcefeed] EVENTS run the input devices headless on an event\n"
+                 "                                               script; print what each frame reads\n");
     return 2;
 }
 
@@ -246,6 +249,14 @@ int main(int argc, char** argv) {
         return 0;
     }
     if (command == "odfkey") return FindKey(argc, argv);
+    if (command == "input-probe") {
+        const bool forceFeed = argc == 4 && std::strcmp(argv[2], "--forcefeed") == 0;
+        if (argc != (forceFeed ? 4 : 3)) return Usage();
+        std::string error;
+        const int code = content::InputProbe(argv[argc - 1], forceFeed, stdout, &error);
+        if (code != 0) return Fail(error.c_str());
+        return 0;
+    }
     if (command == "terrain") return TerrainQuery(argc, argv);
     if (command == "parts") return PartTree(argc, argv);
     if (command == "zfs-list" && argc == 3) return List(argv[2]);

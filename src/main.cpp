@@ -7,6 +7,7 @@
 #include "collision/collision.h"
 #include "core/app.h"
 #include "fun3d/objectseam.h"
+#include "interface/inputdevices.h"
 #include "platform/system.h"
 #include "render/graphicdriver.h"
 
@@ -19,6 +20,7 @@ const Installer kInstallers[] = {
     Collision_InstallSeam,
     Render_InstallSeam,
     GameObjects_InstallSeam,
+    Interface_InstallSeam,
 };
 }  // namespace
 

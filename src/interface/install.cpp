@@ -1,0 +1,33 @@
+#include "core/seams/cockpit.h"
+#include "interface/inputdevices.h"
+#include "platform/input.h"
+
+void Interface_InstallSeam() {
+    CockpitSeam& seam = Seam_Cockpit();
+    seam.forceFeedbackStart = [] {
+        ForceFeedback_Request();
+        ForceFeedback_Start();
+    };
+    seam.forceFeedbackEnable = [](bool on) {
+        if (on)
+            ForceFeedback_Enable(1);
+        else
+            ForceFeedback_Disable();
+    };
+    seam.forceFeedbackClose = ForceFeedback_Close;
+    seam.buildKeyNames = [] { Keyboard_InitKeyNames(nullptr, nullptr); };
+    seam.mouseCapture = Mouse_Capture;
+    seam.mouseRelease = Mouse_Release;
+    seam.mouseRequestReset = Mouse_RequestReset;
+    seam.keyboardClearState = Keyboard_ClearState;
+    seam.keyboardOnMessage = Keyboard_OnMessage;
+    seam.mouseOnMessage = Mouse_OnMessage;
+    Plat_SetKeyNameResolver(Keyboard_KeyOfName);
+}
+
+void InputDevices_Reset() {
+    Keyboard_Reset();
+    Mouse_Reset();
+    Joystick_Reset();
+    ForceFeedback_Reset();
+}
