@@ -1,5 +1,6 @@
 #include "inputprobe.h"
 
+#include <set>
 #include <string>
 #include <vector>
 
@@ -67,13 +68,14 @@ int InputProbe(const std::string& eventsPath, bool forceFeed, std::FILE* out, st
     Plat_Init(BackendKind::Headless);
     Plat_UseVirtualClock(0);
     InputDevices_Reset();
-    Interface_InstallSeam();
+    Plat_SetKeyNameResolver(Keyboard_KeyOfName);
     if (!Plat_LoadEventScript(eventsPath, error)) return 1;
     const long lastFrame = Plat_EventScriptLastFrame();
     Plat_RegisterClass(kProbeClass, ProbeProc);
     const WindowHandle window = Plat_CreateWindow(kProbeClass, "Input probe", 640, 480);
     App_Globals().mainWindow = window;
     Clock_Init();
+    Plat_PeekMessage(nullptr, false);  // the script's frame 0: sticks there before the start
     size_t shownCalls = 0;
     if (forceFeed) {
         ForceFeedback_Request();
@@ -81,6 +83,8 @@ int InputProbe(const std::string& eventsPath, bool forceFeed, std::FILE* out, st
         WriteCalls(out, &shownCalls);
     }
     Plat_ShowWindow(window, SW_SHOW);  // comes up focused
+    App_PumpAllMessages();
+    Mouse_Capture();  // as the game does at start: the cursor is kept and centred
 
     std::vector<Device> devices;
     for (const InputDevice* kind : {&KeyboardDevice, &MouseDevice}) {
@@ -89,7 +93,7 @@ int InputProbe(const std::string& eventsPath, bool forceFeed, std::FILE* out, st
         kind->open(&device.record);
         devices.push_back(device);
     }
-    int sticks = 0;
+    std::set<int> sticks;
     uint32_t clockMs = 0;
     for (long frame = 1; frame <= lastFrame + 2; ++frame) {
         const uint32_t target = static_cast<uint32_t>(frame * 1000 / 30);
@@ -99,10 +103,16 @@ int InputProbe(const std::string& eventsPath, bool forceFeed, std::FILE* out, st
         Plat_FrameTick();
         App_PumpAllMessages();
         // Joysticks that came since the last frame are described and opened under their ids.
-        for (; sticks < Plat_JoyCount(); ++sticks) {
+        for (int id = 0; id < Plat_JoyCount(); ++id) {
+            if (sticks.count(id)) continue;
             Device device{&JoystickDevice, {}};
-            if (JoystickDevice.describe(sticks, &device.record) == 0 && JoystickDevice.open(&device.record) == 0)
-                devices.push_back(device);
+            if (JoystickDevice.describe(id, &device.record) != 0) continue;
+            if (JoystickDevice.open(&device.record) != 0) {
+                JoystickDevice.close(&device.record);
+                continue;
+            }
+            devices.push_back(device);
+            sticks.insert(id);
         }
         std::string line;
         uint32_t keys[kInputDiscreteWords] = {};
@@ -122,6 +132,7 @@ int InputProbe(const std::string& eventsPath, bool forceFeed, std::FILE* out, st
         if (!line.empty()) std::fprintf(out, "frame %ld:%s\n", frame, line.c_str());
         WriteCalls(out, &shownCalls);
     }
+    Mouse_Release();
     if (forceFeed) {
         ForceFeedback_Close();
         WriteCalls(out, &shownCalls);
