@@ -18,14 +18,7 @@ namespace {
 constexpr const char* kProbeClass = "GvInputProbe";
 
 LResult ProbeProc(WindowHandle window, uint32_t message, WParam wParam, LParam lParam) {
-    if (message >= WM_KEYFIRST && message <= WM_KEYLAST) {
-        Keyboard_OnMessage(message, wParam, lParam);
-        return 0;
-    }
-    if (message >= WM_MOUSEFIRST && message <= WM_MOUSELAST) {
-        Mouse_OnMessage(message, wParam, lParam);
-        return 0;
-    }
+    if (InputDevices_OnMessage(message, wParam, lParam)) return 0;
     if (message == WM_ACTIVATEAPP) {  // forces follow the window's activation, as in the game
         if (wParam)
             ForceFeedback_Enable(1);

@@ -30,7 +30,6 @@ struct KeyboardLanguage {
     const char* const* shortNames;
     const char* const* longSources;
 };
-// PENDING(1.113) the language record supplies this; until then English without tables.
 const KeyboardLanguage& Keyboard_Language();
 void Keyboard_SetLanguage(const KeyboardLanguage& language);
 
@@ -97,5 +96,8 @@ void ForceFeedback_Reset();  // tests: nothing wanted or active, nothing loaded
 // Fills the cockpit seam's input and force-feedback entries and gives the platform the
 // keyboard's key names for event scripts.
 void Interface_InstallSeam();
+// Hands a keyboard or mouse message to its device; false for any other message. (The game's
+// window procedure offers keys to a focused text field first and calls the handlers itself.)
+bool InputDevices_OnMessage(uint32_t message, WParam wParam, LParam lParam);
 // Every device back to its start (the shared test fixture).
 void InputDevices_Reset();

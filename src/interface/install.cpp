@@ -25,6 +25,18 @@ void Interface_InstallSeam() {
     Plat_SetKeyNameResolver(Keyboard_KeyOfName);
 }
 
+bool InputDevices_OnMessage(uint32_t message, WParam wParam, LParam lParam) {
+    if (message >= WM_KEYFIRST && message <= WM_KEYLAST) {
+        Keyboard_OnMessage(message, wParam, lParam);
+        return true;
+    }
+    if (message >= WM_MOUSEFIRST && message <= WM_MOUSELAST) {
+        Mouse_OnMessage(message, wParam, lParam);
+        return true;
+    }
+    return false;
+}
+
 void InputDevices_Reset() {
     Keyboard_Reset();
     Mouse_Reset();

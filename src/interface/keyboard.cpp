@@ -72,6 +72,8 @@ KeyboardState& Kb() {
     return state;
 }
 
+// PENDING(1.113) the language record supplies the keyboard's language; until then English
+// without tables of its own.
 const KeyboardLanguage kEnglish{1, nullptr, nullptr};
 KeyboardLanguage g_language = kEnglish;
 

@@ -15,14 +15,7 @@ namespace {
 uint8_t* g_settings = nullptr;
 
 LResult TestProc(WindowHandle window, uint32_t message, WParam wParam, LParam lParam) {
-    if (message >= WM_KEYFIRST && message <= WM_KEYLAST) {
-        Keyboard_OnMessage(message, wParam, lParam);
-        return 0;
-    }
-    if (message >= WM_MOUSEFIRST && message <= WM_MOUSELAST) {
-        Mouse_OnMessage(message, wParam, lParam);
-        return 0;
-    }
+    if (InputDevices_OnMessage(message, wParam, lParam)) return 0;
     return Plat_DefWindowProc(window, message, wParam, lParam);
 }
 

@@ -7,6 +7,7 @@
 #include "core/app.h"
 #include "core/debug.h"
 #include "core/textentry.h"
+#include "interface/inputdevices.h"
 #include "platform/msgbox.h"
 #include "platform/paths.h"
 #include "platform/system.h"
@@ -24,6 +25,7 @@ void AppFixture::SetUp() {
     Plat_SetMessageBoxPolicy(nullptr);
     Error_ResetForTests();
     TextEntry_SetFocused(nullptr);
+    InputDevices_Reset();
     RecordedCalls().clear();
     char pattern[] = "/tmp/gvtest-XXXXXX";
     profileDir = mkdtemp(pattern);
