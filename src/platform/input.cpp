@@ -270,7 +270,8 @@ std::string RunEvent(const std::vector<std::string>& w, WindowHandle window, boo
         return std::string();
     }
     if (kind == "mousemove") {
-        if (n != 4 || !ParseLong(w[2], &a) || !ParseLong(w[3], &b)) return "expected mousemove DX DY";
+        if (n != 4 || !ParseLong(w[2], &a) || !ParseLong(w[3], &b) || std::labs(a) > 100000 || std::labs(b) > 100000)
+            return "expected mousemove DX DY (each within 100000)";
         if (play) {
             int x = 0, y = 0;
             Plat_GetCursorPos(window, &x, &y);

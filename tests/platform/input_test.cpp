@@ -194,7 +194,7 @@ TEST_F(PlatInputTest, BadScriptLinesAreReportedWithTheirNumber) {
     const char* const bad[] = {
         "x keydown K1",          "1",
         "1 keydown",             "1 keydown Nope",
-        "1 mousemove 1",         "1 mousedown thumb",
+        "1 mousemove 1",         "1 mousemove 1 3000000000", "1 mousedown thumb",
         "1 wheel lots",          "1 focus maybe",
         "1 joystick 16 unplug",  "1 joystick 0 connect 7 2 0",
         "1 joystick 0 axis w 5", "1 joystick 0 axis x 70000",
