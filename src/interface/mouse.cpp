@@ -48,6 +48,11 @@ int SensitivityFactor() {
     return kSensitivity[std::clamp(setting, 0, 6)];  // the settings file is not trusted
 }
 
+int32_t Velocity(int64_t distance, float seconds) {
+    const double perSecond = static_cast<double>(distance) / seconds;
+    return static_cast<int32_t>(std::clamp(perSecond, -2147483647.0, 2147483647.0));
+}
+
 void ClearAxes() { g_mouse.xPos = g_mouse.xVel = g_mouse.yPos = g_mouse.yVel = 0; }
 
 void Centre() {
@@ -143,13 +148,14 @@ int MouseRead(void*, int32_t* analog, uint32_t* discrete) {
         int x = 0, y = 0;
         if (Plat_GetClientRect(GameWindow(), &client) && Plat_GetCursorPos(GameWindow(), &x, &y)) {
             const int factor = SensitivityFactor();
-            const int32_t dx = (x - client.right / 2) * factor;
-            const int32_t dy = (y - client.bottom / 2) * factor;
+            // Wide enough for any cursor distance; the velocity is kept to the 32-bit range.
+            const int64_t dx = int64_t(x - client.right / 2) * factor;
+            const int64_t dy = int64_t(y - client.bottom / 2) * factor;
             Centre();
-            g_mouse.xPos = std::clamp(g_mouse.xPos + dx, -kAxisLimit, kAxisLimit);
-            g_mouse.yPos = std::clamp(g_mouse.yPos + dy, -kAxisLimit, kAxisLimit);
-            g_mouse.xVel = static_cast<int32_t>(static_cast<float>(dx) / g_mouse.accumulated);
-            g_mouse.yVel = static_cast<int32_t>(static_cast<float>(dy) / g_mouse.accumulated);
+            g_mouse.xPos = static_cast<int32_t>(std::clamp<int64_t>(g_mouse.xPos + dx, -kAxisLimit, kAxisLimit));
+            g_mouse.yPos = static_cast<int32_t>(std::clamp<int64_t>(g_mouse.yPos + dy, -kAxisLimit, kAxisLimit));
+            g_mouse.xVel = Velocity(dx, g_mouse.accumulated);
+            g_mouse.yVel = Velocity(dy, g_mouse.accumulated);
         }
         g_mouse.accumulated = 0.0f;
     }

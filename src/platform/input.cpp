@@ -514,8 +514,9 @@ void PlatBackend::warpCursor(WindowHandle window, int x, int y) {
         y = std::clamp(y, client.top, std::max(client.top, client.bottom - 1));
     }
     (void)window;
-    cursor.x = x;
-    cursor.y = y;
+    constexpr int kFar = 1 << 24;  // a free cursor stays where sums cannot overflow
+    cursor.x = std::clamp(x, -kFar, kFar);
+    cursor.y = std::clamp(y, -kFar, kFar);
 }
 
 void PlatBackend::clipCursor(WindowHandle window) {

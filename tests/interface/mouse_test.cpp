@@ -92,6 +92,11 @@ TEST_F(MouseTest, AxesSampleTheCursorOffsetFromTheCentreScaledBySensitivity) {
         Read();
     }
     EXPECT_EQ(Read().analog[0], 65536);
+    Plat_SetCursorPos(window, 1 << 30, -(1 << 30));  // far away: no overflow on the way
+    const Reading far = Read();
+    EXPECT_EQ(far.analog[0], 65536);
+    EXPECT_EQ(far.analog[2], -65536);
+    EXPECT_GT(far.analog[1], 0);
 }
 
 TEST_F(MouseTest, NoSampleBeforeASixtiethOfASecondHasAccumulated) {
