@@ -368,6 +368,12 @@ bool Plat_KeyOfUsage(int usage, PlatKey* out) {
     return row != nullptr;
 }
 
+int Plat_UsageOfVirtualKey(int virtualKey) {
+    for (const KeyRow& row : kKeys)
+        if (row.virtualKey == virtualKey) return row.usage;
+    return 0;
+}
+
 bool Plat_KeyOfScanCode(int scanCode, bool extended, PlatKey* out) {
     const KeyRow* row = RowOfScan(scanCode, extended);
     if (row && out) *out = KeyOf(*row);

@@ -19,6 +19,8 @@ struct PlatKey {
 
 // The key at a physical position, by its USB usage id (the numbering SDL's scancodes use).
 bool Plat_KeyOfUsage(int usage, PlatKey* out);
+// The USB usage id of the first key giving the virtual key; 0 when none does.
+int Plat_UsageOfVirtualKey(int virtualKey);
 // The key with this scan code and extended flag.
 bool Plat_KeyOfScanCode(int scanCode, bool extended, PlatKey* out);
 // Posts what pressing or releasing the key sends: WM_KEYDOWN / WM_KEYUP, or WM_SYSKEYDOWN /

@@ -159,14 +159,11 @@ public:
 
     // The layout's character at the key's position.
     int unshiftedChar(int virtualKey) override {
-        for (int usage = 0; usage < SDL_NUM_SCANCODES; ++usage) {
-            PlatKey key;
-            if (!Plat_KeyOfUsage(usage, &key) || key.virtualKey != virtualKey) continue;
-            const SDL_Keycode code = SDL_GetKeyFromScancode(static_cast<SDL_Scancode>(usage));
-            if (code <= 0 || code > 255 || (code & SDLK_SCANCODE_MASK)) return 0;
-            return code >= 'a' && code <= 'z' ? code - 'a' + 'A' : code;
-        }
-        return 0;
+        const int usage = Plat_UsageOfVirtualKey(virtualKey);
+        if (usage == 0) return 0;
+        const SDL_Keycode code = SDL_GetKeyFromScancode(static_cast<SDL_Scancode>(usage));
+        if (code <= 0 || code > 255) return 0;
+        return code >= 'a' && code <= 'z' ? code - 'a' + 'A' : code;
     }
 
     int joyCount() override { return std::max<int>(SDL_NumJoysticks(), sticks_.empty() ? 0 : sticks_.rbegin()->first + 1); }
