@@ -1,13 +1,12 @@
 // The keyboard: 125 channels by scan code, the Control, Shift and Alt summaries, and the queue
 // of typed keys that the game keys and the shell read.
-#include <strings.h>
-
 #include <cctype>
 #include <cstring>
 #include <string>
 
 #include "core/app.h"
 #include "core/debug.h"
+#include "core/helpers.h"
 #include "interface/inputdevices.h"
 #include "platform/input.h"
 
@@ -336,7 +335,7 @@ bool Keyboard_KeyOfName(const char* name, int* scanCode, bool* extended) {
     if (!name) return false;
     int channel = 0;
     for (int i = 0; i < kKeyboardChannels && !channel; ++i)
-        if (strcasecmp(kShortNames[i], name) == 0) channel = i + 1;
+        if (Text_CompareNoCase(kShortNames[i], name) == 0) channel = i + 1;
     if (!channel) return false;
     // Num Lock is the extended 69 (the plain one is Pause); the other codes that make the
     // channel with the extended flag come first.

@@ -1,7 +1,6 @@
 #include "platform/input.h"
 
 #include <SDL_scancode.h>
-#include <strings.h>
 
 #include <algorithm>
 #include <cctype>
