@@ -19,6 +19,7 @@
 #include "content.h"
 #include "fuzz_seeds.h"
 #include "core/helpers.h"
+#include "inputprobe.h"
 #include "core/odf.h"
 #include "core/zfs.h"
 #include "odfkeys.h"
@@ -53,7 +54,9 @@ int Usage() {
                  "                                               of the segment from (X, Y, Z) to + (DX, DY, DZ)\n"
                  "                                               (default: from 100 m above, 1000 m east, 45 down)\n"
                  "       gvtool snapshot DATA OUT.ppm            draw one object of each sample model on the\n"
-                 "                                               sample map's flat ground into a 640 x 480 picture\n");
+                 "                                               sample map's flat ground into a 640 x 480 picture\n"
+                 "       gvtool input-probe [--forcefeed] EVENTS run the input devices headless on an event\n"
+                 "                                               script; print what each frame reads\n");
     return 2;
 }
 
@@ -270,6 +273,14 @@ int main(int argc, char** argv) {
         return 0;
     }
     if (command == "odfkey") return FindKey(argc, argv);
+    if (command == "input-probe") {
+        const bool forceFeed = argc == 4 && std::strcmp(argv[2], "--forcefeed") == 0;
+        if (argc != (forceFeed ? 4 : 3)) return Usage();
+        std::string error;
+        const int code = content::InputProbe(argv[argc - 1], forceFeed, stdout, &error);
+        if (code != 0) return Fail(error.c_str());
+        return 0;
+    }
     if (command == "terrain") return TerrainQuery(argc, argv);
     if (command == "parts") return PartTree(argc, argv);
     if (command == "lang" && argc == 3) return LanguageQuery(argv[2]);

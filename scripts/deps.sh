@@ -3,7 +3,7 @@
 set -euo pipefail
 PKGS=(cmake ninja-build g++ pkg-config libsdl2-dev liblzo2-dev libopenal-dev libenet-dev libgl-dev
       libgtest-dev libgmock-dev libbenchmark-dev xvfb xauth libgl1-mesa-dri ccache
-      libx11-dev clang libclang-rt-14-dev)
+      libx11-dev libxtst-dev clang libclang-rt-14-dev)
 missing=()
 for p in "${PKGS[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")

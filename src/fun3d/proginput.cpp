@@ -14,7 +14,9 @@ const char* const kNoNames[] = {nullptr};
 const char* const kKeyDisplayNames[] = {"Control Mode Key", "Always On Key", "Edit Mode Key", nullptr};
 const char* const kKeyShortNames[] = {"ControlMode", "AlwaysOn", "EditMode", nullptr};
 
-int Nothing(void*) { return 0; }
+int OpenNothing(InputDeviceRecord*) { return 0; }
+void CloseNothing(InputDeviceRecord*) {}
+int ResetNothing(void*, int) { return 0; }
 
 void CopyName(char* out, size_t size, const char* text) {
     std::memset(out, 0, size);
@@ -25,28 +27,29 @@ int Tune(int operation) { return g_tuning ? g_tuning->TuningOperation(operation)
 
 }  // namespace
 
-const InputDeviceTable ProgramInputDevice = {
-    ProgramInput_Count, ProgramInput_Describe, Nothing, Nothing, Nothing, ProgramInput_ReadKeys, Nothing, Nothing,
+const InputDevice ProgramInputDevice = {
+    ProgramInput_Count, ProgramInput_Describe, OpenNothing, CloseNothing, ResetNothing, ProgramInput_Read, InputDevice_NoNextKey,
+    InputDevice_NoFlush,
 };
 
 int ProgramInput_Count() { return 1; }
 
-int ProgramInput_Describe(int, InputDeviceDescription* out) {
+int ProgramInput_Describe(int, InputDeviceRecord* out) {
     if (!out) return 0;
     CopyName(out->name, sizeof out->name, "program");
     CopyName(out->displayName, sizeof out->displayName, "Program");
-    CopyName(out->secondName, sizeof out->secondName, "program");
-    out->axisCount = 0;
-    out->keyCount = 3;
-    out->axisDisplayNames = kNoNames;
-    out->axisShortNames = kNoNames;
-    out->keyDisplayNames = kKeyDisplayNames;
-    out->keyShortNames = kKeyShortNames;
-    out->deviceData = nullptr;
+    CopyName(out->typeName, sizeof out->typeName, "program");
+    out->analogCount = 0;
+    out->discreteCount = 3;
+    out->analogLongNames = kNoNames;
+    out->analogShortNames = kNoNames;
+    out->discreteLongNames = kKeyDisplayNames;
+    out->discreteShortNames = kKeyShortNames;
+    out->privateData = nullptr;
     return 0;
 }
 
-int ProgramInput_ReadKeys(void*, const InputDeviceDescription*, uint32_t* keys) {
+int ProgramInput_Read(void*, int32_t*, uint32_t* keys) {
     if (!keys) return 0;
     uint32_t word = kProgramKeyAlwaysOn;
     if (g_controlModeWord == 0) word |= kProgramKeyControlMode;

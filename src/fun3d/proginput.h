@@ -4,45 +4,20 @@
 #pragma once
 #include <cstdint>
 
+#include "core/inputdevice.h"
+
 // ---- input devices -----------------------------------------------------------------------
-// The description an input device table fills for one of its devices.
-struct InputDeviceDescription {
-    char name[12];
-    char displayName[64];
-    char secondName[12];
-    int32_t axisCount;
-    int32_t keyCount;
-    const char* const* axisDisplayNames;  // axisCount entries
-    const char* const* axisShortNames;
-    const char* const* keyDisplayNames;  // keyCount entries
-    const char* const* keyShortNames;
-    void* deviceData;
-};
-
-// One kind of input device: eight operations in table order. The input layer keeps a
-// null-terminated list of these (keyboard, mouse, joystick, then the program device).
-struct InputDeviceTable {
-    int (*count)();                                          // 0: number of devices
-    int (*describe)(int index, InputDeviceDescription* out);  // 1
-    int (*op2)(void* device);
-    int (*op3)(void* device);
-    int (*op4)(void* device);
-    // 5: the state of the device's keys as a bit word
-    int (*readKeys)(void* device, const InputDeviceDescription* description, uint32_t* keys);
-    int (*op6)(void* device);
-    int (*op7)(void* device);
-};
-
 // Keys of the program device.
 constexpr uint32_t kProgramKeyControlMode = 0x1;  // the current camera mode number is 0
 constexpr uint32_t kProgramKeyAlwaysOn = 0x2;
 constexpr uint32_t kProgramKeyEditMode = 0x4;  // the terrain editor is open
 
-extern const InputDeviceTable ProgramInputDevice;
+// The fourth device kind; its read puts the key word in discrete word 0.
+extern const InputDevice ProgramInputDevice;
 
 int ProgramInput_Count();
-int ProgramInput_Describe(int index, InputDeviceDescription* out);
-int ProgramInput_ReadKeys(void* device, const InputDeviceDescription* description, uint32_t* keys);
+int ProgramInput_Describe(int index, InputDeviceRecord* out);
+int ProgramInput_Read(void* device, int32_t* analog, uint32_t* discrete);
 
 // Stores the camera mode number (1 at program start) and returns it.
 int32_t View_SetCurrentMode(int32_t mode);

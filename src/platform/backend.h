@@ -6,8 +6,11 @@
 #include <string>
 #include <vector>
 
+#include "platform/input.h"
 #include "platform/msgbox.h"
 #include "platform/window.h"
+
+enum class PlatHaptic { Enable, Disable, Clear, Close };
 
 class PlatBackend {
 public:
@@ -34,6 +37,19 @@ public:
     virtual bool surfaceOpen(WindowHandle) { return true; }
     virtual void surfaceClose(WindowHandle) {}
     virtual bool surfacePresent(WindowHandle, const uint32_t* /*xrgb*/, int /*width*/, int /*height*/) { return true; }
+
+    // Input hardware (input.h). The defaults are the simulated devices a script drives.
+    virtual bool cursorPos(WindowHandle window, int* x, int* y);
+    virtual void warpCursor(WindowHandle window, int x, int y);
+    virtual void clipCursor(WindowHandle window);  // 0: no clip
+    virtual void showCursor(bool /*visible*/) {}
+    virtual int unshiftedChar(int virtualKey);
+    virtual int joyCount();
+    virtual int joyCaps(int id, PlatJoyCaps* caps);
+    virtual int joyPos(int id, PlatJoyPos* pos);
+    // Haptics of joystick index (0-based); open answers whether the stick has them.
+    virtual bool hapticOpen(int index);
+    virtual void hapticControl(int index, PlatHaptic command);
 };
 
 std::unique_ptr<PlatBackend> Plat_MakeHeadlessBackend();
@@ -42,6 +58,12 @@ PlatBackend* Plat_Backend();  // the backend in use (headless when none was star
 
 // For the window module: the window is going away, its surface with it.
 void Plat_SurfaceForget(WindowHandle window);
+
+// For backends: the messages a window gets when it gains or loses the focus, and the focus.
+void Plat_PostActivation(WindowHandle window, bool active);
+
+// For the queue: a key message is being taken, so the key state follows it.
+void Plat_NoteKeyMessage(const PlatMsg& msg);
 
 // For backends: every window in creation order.
 std::vector<WindowHandle> Plat_AllWindows();

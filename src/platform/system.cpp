@@ -10,6 +10,7 @@
 #include <memory>
 
 #include "platform/backend.h"
+#include "platform/input.h"
 
 namespace {
 std::unique_ptr<PlatBackend> g_backend;
@@ -32,6 +33,7 @@ BackendKind Plat_ChooseBackend() {
 
 bool Plat_Init(BackendKind kind) {
     g_backend.reset();
+    Plat_ResetInput();
     if (kind == BackendKind::Sdl) {
         g_backend = Plat_MakeSdlBackend();
         if (!g_backend) return false;

@@ -1,5 +1,6 @@
 #include "platform/window.h"
 
+#include <algorithm>
 #include <cctype>
 #include <deque>
 #include <map>
@@ -8,6 +9,7 @@
 
 #include "platform/backend.h"
 #include "platform/clock.h"
+#include "platform/input.h"
 
 namespace {
 
@@ -75,40 +77,6 @@ void PostTimers() {
 void TakeInEvents() {
     Plat_Backend()->pollEvents();
     PostTimers();
-}
-
-// The character a key types, or 0.
-int KeyCharacter(int vk, bool shift) {
-    if (vk >= 'A' && vk <= 'Z') return shift ? vk : vk - 'A' + 'a';
-    if (vk >= '0' && vk <= '9') {
-        static const char shifted[] = ")!@#$%^&*(";
-        return shift ? shifted[vk - '0'] : vk;
-    }
-    if (vk >= VK_NUMPAD0 && vk <= VK_NUMPAD0 + 9) return '0' + (vk - VK_NUMPAD0);
-    switch (vk) {
-        case VK_SPACE: return ' ';
-        case VK_RETURN: return '\r';
-        case VK_BACK: return '\b';
-        case VK_TAB: return '\t';
-        case VK_ESCAPE: return 0x1B;
-        case VK_MULTIPLY: return '*';
-        case VK_ADD: return '+';
-        case VK_SUBTRACT: return '-';
-        case VK_DECIMAL: return '.';
-        case VK_DIVIDE: return '/';
-        case VK_OEM_1: return shift ? ':' : ';';
-        case VK_OEM_PLUS: return shift ? '+' : '=';
-        case VK_OEM_COMMA: return shift ? '<' : ',';
-        case VK_OEM_MINUS: return shift ? '_' : '-';
-        case VK_OEM_PERIOD: return shift ? '>' : '.';
-        case VK_OEM_2: return shift ? '?' : '/';
-        case VK_OEM_3: return shift ? '~' : '`';
-        case VK_OEM_4: return shift ? '{' : '[';
-        case VK_OEM_5: return shift ? '|' : '\\';
-        case VK_OEM_6: return shift ? '}' : ']';
-        case VK_OEM_7: return shift ? '"' : '\'';
-        default: return 0;
-    }
 }
 
 }  // namespace
@@ -273,7 +241,24 @@ bool Plat_PeekMessage(PlatMsg* msg, bool remove) {
     auto& queue = Queue();
     if (queue.empty()) return false;
     if (msg) *msg = queue.front();
-    if (remove) queue.pop_front();
+    if (remove) {
+        Plat_NoteKeyMessage(queue.front());
+        queue.pop_front();
+    }
+    return true;
+}
+
+bool Plat_PeekMessageRange(PlatMsg* msg, uint32_t first, uint32_t last, bool remove) {
+    TakeInEvents();
+    auto& queue = Queue();
+    auto found = std::find_if(queue.begin(), queue.end(),
+                              [&](const PlatMsg& m) { return m.message >= first && m.message <= last; });
+    if (found == queue.end()) return false;
+    if (msg) *msg = *found;
+    if (remove) {
+        Plat_NoteKeyMessage(*found);
+        queue.erase(found);
+    }
     return true;
 }
 
@@ -287,7 +272,7 @@ bool Plat_GetMessage(PlatMsg* msg) {
 bool Plat_TranslateMessage(const PlatMsg* msg) {
     if (!msg || (msg->message != WM_KEYDOWN && msg->message != WM_SYSKEYDOWN)) return false;
     int vk = static_cast<int>(msg->wParam & 0xFF);
-    int ch = KeyCharacter(vk, Plat_IsKeyDown(VK_SHIFT));
+    int ch = Plat_UsKeyCharacter(vk, Plat_IsKeyDown(VK_SHIFT));
     if (ch == 0) return false;
     uint32_t kind = msg->message == WM_KEYDOWN ? WM_CHAR : WM_SYSCHAR;
     // The character comes next, ahead of anything posted later.

@@ -73,6 +73,9 @@ constexpr WParam WA_ACTIVE = 1;
 constexpr WParam SIZE_RESTORED = 0;
 constexpr WParam SIZE_MINIMIZED = 1;
 constexpr WParam SIZE_MAXIMIZED = 2;
+// The high word of WM_XBUTTONDOWN / WM_XBUTTONUP's wParam.
+constexpr WParam XBUTTON1 = 1;
+constexpr WParam XBUTTON2 = 2;
 
 // Show commands.
 constexpr int SW_HIDE = 0;
@@ -100,16 +103,23 @@ constexpr int VK_LEFT = 0x25;
 constexpr int VK_UP = 0x26;
 constexpr int VK_RIGHT = 0x27;
 constexpr int VK_DOWN = 0x28;
+constexpr int VK_SNAPSHOT = 0x2C;
 constexpr int VK_INSERT = 0x2D;
 constexpr int VK_DELETE = 0x2E;
+constexpr int VK_LWIN = 0x5B;
+constexpr int VK_RWIN = 0x5C;
+constexpr int VK_APPS = 0x5D;
 constexpr int VK_NUMPAD0 = 0x60;
 constexpr int VK_MULTIPLY = 0x6A;
 constexpr int VK_ADD = 0x6B;
+constexpr int VK_SEPARATOR = 0x6C;
 constexpr int VK_SUBTRACT = 0x6D;
 constexpr int VK_DECIMAL = 0x6E;
 constexpr int VK_DIVIDE = 0x6F;
 constexpr int VK_F1 = 0x70;
+constexpr int VK_F11 = 0x7A;
 constexpr int VK_F12 = 0x7B;
+constexpr int VK_F15 = 0x7E;
 constexpr int VK_NUMLOCK = 0x90;
 constexpr int VK_SCROLL = 0x91;
 constexpr int VK_OEM_1 = 0xBA;       // ;:
@@ -123,6 +133,7 @@ constexpr int VK_OEM_4 = 0xDB;       // [{
 constexpr int VK_OEM_5 = 0xDC;       // \|
 constexpr int VK_OEM_6 = 0xDD;       // ]}
 constexpr int VK_OEM_7 = 0xDE;       // '"
+constexpr int VK_OEM_102 = 0xE2;     // the extra key next to left Shift
 
 // Window classes and windows. Creating a window sends WM_CREATE, destroying it WM_DESTROY.
 bool Plat_RegisterClass(const char* className, WindowProc proc);
@@ -157,6 +168,8 @@ void Plat_PostQuitMessage(int exitCode);  // a thread quit (no window)
 LResult Plat_SendMessage(WindowHandle window, uint32_t message, WParam wParam, LParam lParam);
 // Looks for a waiting message (after taking in the backend's events); removes it when asked.
 bool Plat_PeekMessage(PlatMsg* msg, bool remove);
+// The same over the first waiting message numbered first..last (others stay where they are).
+bool Plat_PeekMessageRange(PlatMsg* msg, uint32_t first, uint32_t last, bool remove);
 // Waits for a message; false when it is a WM_QUIT.
 bool Plat_GetMessage(PlatMsg* msg);
 // Key-down of a key that types a character posts a WM_CHAR (WM_SYSCHAR for system keys).

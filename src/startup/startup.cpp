@@ -8,6 +8,7 @@
 #include "core/phasehook.h"
 #include "fun3d/objectpool.h"
 #include "fun3d/objectseam.h"
+#include "interface/inputdevices.h"
 #include "render/drawpass.h"
 #include "render/graphicdriver.h"
 
@@ -23,6 +24,7 @@ const Installer kInstallers[] = {
     Render_InstallSeam,
     GameObjects_InstallSeam,
     Render_InstallEntityDrawing,
+    Interface_InstallSeam,
 };
 
 // The registry's members by the name the subsystem-member registration table gives them; the

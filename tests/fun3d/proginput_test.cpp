@@ -19,7 +19,9 @@ protected:
     void TearDown() override { ProgramInput_Reset(); }
     static uint32_t Keys() {
         uint32_t keys = 0xFFFF;
-        EXPECT_EQ(ProgramInputDevice.readKeys(nullptr, nullptr, &keys), 0);
+        uint32_t words[kInputDiscreteWords] = {0xFFFF, 0, 0, 0};
+        EXPECT_EQ(ProgramInputDevice.read(nullptr, nullptr, words), 0);
+        keys = words[0];
         return keys;
     }
 };
@@ -37,31 +39,33 @@ TEST_F(ProgramInputTest, KeyWordFollowsTheControlModeAndTheEditor) {
     Program_SetEditorFlag(1);
     Program_SetEditorFlag(0);
     EXPECT_EQ(Keys(), 2u);
-    EXPECT_EQ(ProgramInputDevice.readKeys(nullptr, nullptr, nullptr), 0);  // null out word: nothing
+    EXPECT_EQ(ProgramInputDevice.read(nullptr, nullptr, nullptr), 0);  // null out words: nothing
 }
 
 TEST_F(ProgramInputTest, DescriptionAndTable) {
     EXPECT_EQ(ProgramInputDevice.count(), 1);
-    InputDeviceDescription d;
+    InputDeviceRecord d;
     std::memset(&d, 0x5A, sizeof d);
     EXPECT_EQ(ProgramInputDevice.describe(7, &d), 0);
     EXPECT_STREQ(d.name, "program");
     EXPECT_STREQ(d.displayName, "Program");
-    EXPECT_STREQ(d.secondName, "program");
-    EXPECT_EQ(d.axisCount, 0);
-    EXPECT_EQ(d.keyCount, 3);
-    EXPECT_EQ(d.axisDisplayNames[0], nullptr);
-    EXPECT_EQ(d.axisShortNames[0], nullptr);
+    EXPECT_STREQ(d.typeName, "program");
+    EXPECT_EQ(d.analogCount, 0);
+    EXPECT_EQ(d.discreteCount, 3);
+    EXPECT_EQ(d.analogLongNames[0], nullptr);
+    EXPECT_EQ(d.analogShortNames[0], nullptr);
     const std::vector<std::string> display = {"Control Mode Key", "Always On Key", "Edit Mode Key"};
     const std::vector<std::string> shortNames = {"ControlMode", "AlwaysOn", "EditMode"};
     for (int i = 0; i < 3; ++i) {
-        EXPECT_EQ(d.keyDisplayNames[i], display[i]);
-        EXPECT_EQ(d.keyShortNames[i], shortNames[i]);
+        EXPECT_EQ(d.discreteLongNames[i], display[i]);
+        EXPECT_EQ(d.discreteShortNames[i], shortNames[i]);
     }
-    EXPECT_EQ(d.deviceData, nullptr);
-    for (auto op : {ProgramInputDevice.op2, ProgramInputDevice.op3, ProgramInputDevice.op4, ProgramInputDevice.op6,
-                    ProgramInputDevice.op7})
-        EXPECT_EQ(op(nullptr), 0);
+    EXPECT_EQ(d.privateData, nullptr);
+    EXPECT_EQ(ProgramInputDevice.open(&d), 0);
+    EXPECT_EQ(ProgramInputDevice.resetChannel(nullptr, 0), 0);
+    uint16_t code = 0x1234;
+    ProgramInputDevice.nextKey(&code);  // the keyboard's alone: nothing written
+    EXPECT_EQ(code, 0x1234);
 }
 
 struct RecordingTuner : TuningTarget {

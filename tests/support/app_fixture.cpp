@@ -8,6 +8,7 @@
 #include "core/debug.h"
 #include "core/sysprobe.h"
 #include "core/textentry.h"
+#include "interface/inputdevices.h"
 #include "platform/msgbox.h"
 #include "platform/paths.h"
 #include "platform/system.h"
@@ -26,6 +27,7 @@ void AppFixture::SetUp() {
     Error_ResetForTests();
     TextField_DestroyAll();
     Lang_Reset();
+    InputDevices_Reset();
     RecordedCalls().clear();
     char pattern[] = "/tmp/gvtest-XXXXXX";
     profileDir = mkdtemp(pattern);

@@ -5,7 +5,7 @@
 
 namespace {
 
-// PENDING(9.103) the input devices and force feedback (its own Part) replace these stand-ins.
+// Until the cockpit installs its input devices and force feedback, nothing happens.
 void Nothing() {}
 void NothingOn(bool) {}
 void NothingMessage(uint32_t, WParam, LParam) {}
@@ -28,14 +28,14 @@ CockpitSeam MakeDefault() {
     seam.buildKeyNames = Nothing;
     seam.mouseCapture = Nothing;
     seam.mouseRelease = Nothing;
-    seam.inputClose = Nothing;
-    seam.mouseRequestReset = [] {};               // PENDING(9.103)
+    seam.inputClose = [] {};                      // PENDING(9.101)
+    seam.mouseRequestReset = Nothing;
     seam.labelMapGetLabel = [](const char*, const char*, char*) { return false; };  // PENDING(9.102)
     seam.keyboardClearState = Nothing;
     seam.keyboardOnMessage = NothingMessage;
     seam.mouseOnMessage = NothingMessage;
     seam.inputInit = [] {};                       // PENDING(9.101)
-    seam.inputRead = [] {};                       // PENDING(9.103)
+    seam.inputRead = [] {};                       // PENDING(9.101)
     seam.gameKeyProcess = [] {};                  // PENDING(9.104)
     seam.hudInitAll = [] {};                      // PENDING(9.120)
     seam.hudStartAll = [] {};                     // PENDING(9.120)

@@ -49,7 +49,8 @@ ShellSeam MakeDefault() {
     };
     seam.failureScreen = Nothing;                 // PENDING(11.126)
     seam.successScreen = Nothing;                 // PENDING(11.126)
-    seam.setInGameScreenState = Nothing;          // PENDING(11.103)
+    // PENDING(11.103) until then the mission's 3-D view simply takes keyboard and mouse.
+    seam.setInGameScreenState = [] { App_Globals().inGame = true; };
     seam.messageWindowsSetup = Nothing;           // PENDING(11.104)
     seam.messageWindowsDraw = Nothing;            // PENDING(11.104)
     seam.messageWindowsFree = Nothing;            // PENDING(11.104)

@@ -1,10 +1,14 @@
 // The backend for tests, CI and machines without a display: windows exist only as
-// records, boxes are answered by the policy, events come from whoever posts them.
+// records, boxes are answered by the policy, events come from whoever posts them or from the
+// event script named by GRAVENHOLT_HEADLESS_EVENTS.
+#include <cstdio>
 #include <cstdlib>
+#include <set>
 #include <string>
 
 #include "platform/backend.h"
 #include "platform/clock.h"
+#include "platform/input.h"
 
 namespace {
 
@@ -16,19 +20,36 @@ public:
             long value = std::strtol(frames, &end, 10);
             if (end != frames && value > 0) frameLimit_ = value;
         }
+        if (const char* script = std::getenv("GRAVENHOLT_HEADLESS_EVENTS"); script && *script) {
+            std::string error;
+            if (!Plat_LoadEventScript(script, &error))
+                std::fprintf(stderr, "gravenholt: event script not used: %s\n", error.c_str());
+        }
     }
     bool createWindow(WindowHandle, const std::string&, int, int) override { return true; }
-    void destroyWindow(WindowHandle) override {}
-    void showWindow(WindowHandle, int) override {}
+    void destroyWindow(WindowHandle window) override { shown_.erase(window); }
+    // A window that comes into view is activated and focused, as a window manager does.
+    void showWindow(WindowHandle window, int command) override {
+        const bool visible = command != SW_HIDE && command != SW_MINIMIZE;
+        if (!visible) {
+            shown_.erase(window);
+            return;
+        }
+        if (shown_.insert(window).second) Plat_PostActivation(window, true);
+    }
     void setCaption(WindowHandle, const std::string&) override {}
     void setSize(WindowHandle, int, int) override {}
     void captureMouse(WindowHandle, bool) override {}
-    void pollEvents() override {}
+    void pollEvents() override {
+        if (Plat_EventScriptDone()) return;
+        auto windows = Plat_AllWindows();
+        if (!windows.empty()) Plat_PlayEventScript(frames_, windows.front());
+    }
     void waitEvents(uint32_t timeoutMs) override { Plat_Sleep(timeoutMs < 1 ? 1 : timeoutMs); }
     int messageBox(const MessageBoxRecord& box) override { return Plat_DefaultMessageBoxAnswer(box); }
     void frameTick() override {
-        if (frameLimit_ <= 0) return;
-        if (++frames_ == frameLimit_) {
+        ++frames_;
+        if (frameLimit_ > 0 && frames_ == frameLimit_) {
             auto windows = Plat_AllWindows();
             if (!windows.empty()) Plat_PostMessage(windows.front(), WM_CLOSE, 0, 0);
         }
@@ -37,6 +58,7 @@ public:
 private:
     long frameLimit_ = 0;
     long frames_ = 0;
+    std::set<WindowHandle> shown_;
 };
 
 }  // namespace

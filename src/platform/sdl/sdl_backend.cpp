@@ -1,67 +1,24 @@
 // The real backend: SDL2 windows, events and message boxes.
 #include <SDL.h>
 
+#include <algorithm>
 #include <map>
 #include <string>
 
 #include "platform/backend.h"
+#include "platform/input.h"
 
 namespace {
 
-int ToVirtualKey(SDL_Keycode key) {
-    if (key >= SDLK_a && key <= SDLK_z) return 'A' + (key - SDLK_a);
-    if (key >= SDLK_0 && key <= SDLK_9) return '0' + (key - SDLK_0);
-    if (key >= SDLK_F1 && key <= SDLK_F12) return VK_F1 + (key - SDLK_F1);
-    if (key >= SDLK_KP_1 && key <= SDLK_KP_9) return VK_NUMPAD0 + 1 + (key - SDLK_KP_1);
-    switch (key) {
-        case SDLK_KP_0: return VK_NUMPAD0;
-        case SDLK_BACKSPACE: return VK_BACK;
-        case SDLK_TAB: return VK_TAB;
-        case SDLK_RETURN: case SDLK_KP_ENTER: return VK_RETURN;
-        case SDLK_LSHIFT: case SDLK_RSHIFT: return VK_SHIFT;
-        case SDLK_LCTRL: case SDLK_RCTRL: return VK_CONTROL;
-        case SDLK_LALT: case SDLK_RALT: return VK_MENU;
-        case SDLK_PAUSE: return VK_PAUSE;
-        case SDLK_CAPSLOCK: return VK_CAPITAL;
-        case SDLK_ESCAPE: return VK_ESCAPE;
-        case SDLK_SPACE: return VK_SPACE;
-        case SDLK_PAGEUP: return VK_PRIOR;
-        case SDLK_PAGEDOWN: return VK_NEXT;
-        case SDLK_END: return VK_END;
-        case SDLK_HOME: return VK_HOME;
-        case SDLK_LEFT: return VK_LEFT;
-        case SDLK_UP: return VK_UP;
-        case SDLK_RIGHT: return VK_RIGHT;
-        case SDLK_DOWN: return VK_DOWN;
-        case SDLK_INSERT: return VK_INSERT;
-        case SDLK_DELETE: return VK_DELETE;
-        case SDLK_KP_MULTIPLY: return VK_MULTIPLY;
-        case SDLK_KP_PLUS: return VK_ADD;
-        case SDLK_KP_MINUS: return VK_SUBTRACT;
-        case SDLK_KP_PERIOD: return VK_DECIMAL;
-        case SDLK_KP_DIVIDE: return VK_DIVIDE;
-        case SDLK_NUMLOCKCLEAR: return VK_NUMLOCK;
-        case SDLK_SCROLLLOCK: return VK_SCROLL;
-        case SDLK_SEMICOLON: return VK_OEM_1;
-        case SDLK_EQUALS: return VK_OEM_PLUS;
-        case SDLK_COMMA: return VK_OEM_COMMA;
-        case SDLK_MINUS: return VK_OEM_MINUS;
-        case SDLK_PERIOD: return VK_OEM_PERIOD;
-        case SDLK_SLASH: return VK_OEM_2;
-        case SDLK_BACKQUOTE: return VK_OEM_3;
-        case SDLK_LEFTBRACKET: return VK_OEM_4;
-        case SDLK_BACKSLASH: return VK_OEM_5;
-        case SDLK_RIGHTBRACKET: return VK_OEM_6;
-        case SDLK_QUOTE: return VK_OEM_7;
-        default: return 0;
-    }
-}
+WParam WheelDelta(int notches) { return static_cast<WParam>(static_cast<uint16_t>(notches * 120)) << 16; }
 
 LParam MousePoint(int x, int y) { return static_cast<LParam>((x & 0xFFFF) | ((y & 0xFFFF) << 16)); }
 
 class SdlBackend final : public PlatBackend {
 public:
     ~SdlBackend() override {
+        for (auto& [index, haptic] : haptics_) SDL_HapticClose(haptic);
+        for (auto& [id, stick] : sticks_) SDL_JoystickClose(stick);
         for (auto& [handle, surface] : surfaces_) releaseSurface(surface);
         for (auto& [handle, window] : windows_) SDL_DestroyWindow(window);
         SDL_Quit();
@@ -161,6 +118,121 @@ public:
         SDL_ShowCursor(capture ? SDL_DISABLE : SDL_ENABLE);
     }
 
+    // While the cursor is clipped the mouse is in relative mode: the window manager need not
+    // let us warp the pointer, and the position is the centre plus the motion since the last
+    // re-centring.
+    bool cursorPos(WindowHandle handle, int* x, int* y) override {
+        PlatRect client;
+        if (!Plat_GetClientRect(handle, &client)) return false;
+        if (SDL_GetRelativeMouseMode()) {
+            *x = client.right / 2 + relativeX_;
+            *y = client.bottom / 2 + relativeY_;
+            return true;
+        }
+        SDL_Window* window = find(handle);
+        int mx = 0, my = 0;
+        SDL_GetGlobalMouseState(&mx, &my);
+        int wx = 0, wy = 0;
+        if (window) SDL_GetWindowPosition(window, &wx, &wy);
+        *x = mx - wx;
+        *y = my - wy;
+        return true;
+    }
+
+    void warpCursor(WindowHandle handle, int x, int y) override {
+        PlatRect client;
+        if (SDL_GetRelativeMouseMode() && Plat_GetClientRect(handle, &client)) {
+            relativeX_ = x - client.right / 2;
+            relativeY_ = y - client.bottom / 2;
+            return;
+        }
+        if (SDL_Window* window = find(handle)) SDL_WarpMouseInWindow(window, x, y);
+    }
+
+    void clipCursor(WindowHandle handle) override {
+        for (auto& [h, window] : windows_) SDL_SetWindowGrab(window, h == handle ? SDL_TRUE : SDL_FALSE);
+        relativeX_ = relativeY_ = 0;
+        SDL_SetRelativeMouseMode(handle ? SDL_TRUE : SDL_FALSE);
+    }
+
+    void showCursor(bool visible) override { SDL_ShowCursor(visible ? SDL_ENABLE : SDL_DISABLE); }
+
+    // The layout's character at the key's position.
+    int unshiftedChar(int virtualKey) override {
+        const int usage = Plat_UsageOfVirtualKey(virtualKey);
+        if (usage == 0) return 0;
+        const SDL_Keycode code = SDL_GetKeyFromScancode(static_cast<SDL_Scancode>(usage));
+        if (code <= 0 || code > 255) return 0;
+        return code >= 'a' && code <= 'z' ? code - 'a' + 'A' : code;
+    }
+
+    int joyCount() override { return std::max<int>(SDL_NumJoysticks(), sticks_.empty() ? 0 : sticks_.rbegin()->first + 1); }
+
+    int joyCaps(int id, PlatJoyCaps* caps) override {
+        SDL_Joystick* stick = joystick(id);
+        if (!stick) return kJoyErrBadDeviceId;
+        if (!SDL_JoystickGetAttached(stick)) return kJoyErrUnplugged;
+        *caps = PlatJoyCaps{};
+        const char* name = SDL_JoystickName(stick);
+        caps->name = name ? name : "";
+        const int axes = SDL_JoystickNumAxes(stick);
+        for (int i = 0; i < kJoyAxisCount; ++i) caps->hasAxis[i] = i < axes;
+        caps->buttons = std::min(SDL_JoystickNumButtons(stick), kJoyMaxButtons);
+        caps->hasHat = SDL_JoystickNumHats(stick) > 0;
+        return kJoyOk;
+    }
+
+    int joyPos(int id, PlatJoyPos* pos) override {
+        SDL_Joystick* stick = joystick(id);
+        if (!stick) return kJoyErrBadDeviceId;
+        SDL_JoystickUpdate();
+        if (!SDL_JoystickGetAttached(stick)) return kJoyErrUnplugged;
+        *pos = PlatJoyPos{};
+        const int axes = std::min(SDL_JoystickNumAxes(stick), static_cast<int>(kJoyAxisCount));
+        for (int i = 0; i < axes; ++i) pos->axis[i] = SDL_JoystickGetAxis(stick, i) + 32768;
+        const int buttons = std::min(SDL_JoystickNumButtons(stick), kJoyMaxButtons);
+        for (int i = 0; i < buttons; ++i)
+            if (SDL_JoystickGetButton(stick, i)) pos->buttons |= 1u << i;
+        if (SDL_JoystickNumHats(stick) > 0) {
+            switch (SDL_JoystickGetHat(stick, 0)) {
+                case SDL_HAT_UP: pos->hat = 0; break;
+                case SDL_HAT_RIGHTUP: pos->hat = 4500; break;
+                case SDL_HAT_RIGHT: pos->hat = 9000; break;
+                case SDL_HAT_RIGHTDOWN: pos->hat = 13500; break;
+                case SDL_HAT_DOWN: pos->hat = 18000; break;
+                case SDL_HAT_LEFTDOWN: pos->hat = 22500; break;
+                case SDL_HAT_LEFT: pos->hat = 27000; break;
+                case SDL_HAT_LEFTUP: pos->hat = 31500; break;
+                default: pos->hat = kJoyHatCentred; break;
+            }
+        }
+        return kJoyOk;
+    }
+
+    bool hapticOpen(int index) override {
+        if (haptics_.count(index)) return true;
+        SDL_Joystick* stick = joystick(index);
+        if (!stick || SDL_JoystickIsHaptic(stick) != SDL_TRUE) return false;
+        SDL_Haptic* haptic = SDL_HapticOpenFromJoystick(stick);
+        if (!haptic) return false;
+        haptics_[index] = haptic;
+        return true;
+    }
+
+    void hapticControl(int index, PlatHaptic command) override {
+        auto found = haptics_.find(index);
+        if (found == haptics_.end()) return;
+        switch (command) {
+            case PlatHaptic::Enable: SDL_HapticUnpause(found->second); break;
+            case PlatHaptic::Disable: SDL_HapticPause(found->second); break;
+            case PlatHaptic::Clear: SDL_HapticStopAll(found->second); break;
+            case PlatHaptic::Close:
+                SDL_HapticClose(found->second);
+                haptics_.erase(found);
+                break;
+        }
+    }
+
     void pollEvents() override {
         SDL_Event event;
         while (SDL_PollEvent(&event)) translate(event);
@@ -223,6 +295,15 @@ private:
         return true;
     }
 
+    SDL_Joystick* joystick(int id) {
+        auto found = sticks_.find(id);
+        if (found != sticks_.end()) return found->second;
+        if (id < 0 || id >= SDL_NumJoysticks()) return nullptr;
+        SDL_Joystick* stick = SDL_JoystickOpen(id);
+        if (stick) sticks_[id] = stick;
+        return stick;
+    }
+
     SDL_Window* find(WindowHandle handle) {
         auto found = windows_.find(handle);
         return found == windows_.end() ? nullptr : found->second;
@@ -250,6 +331,7 @@ private:
                         Plat_PostMessage(handle, WM_SETFOCUS, 0, 0);
                         break;
                     case SDL_WINDOWEVENT_FOCUS_LOST:
+                        Plat_ReleaseAllKeys();
                         Plat_PostMessage(handle, WM_KILLFOCUS, 0, 0);
                         Plat_PostMessage(handle, WM_ACTIVATE, WA_INACTIVE, 0);
                         Plat_PostMessage(handle, WM_ACTIVATEAPP, 0, 0);
@@ -275,19 +357,16 @@ private:
             }
             case SDL_KEYDOWN:
             case SDL_KEYUP: {
-                int vk = ToVirtualKey(event.key.keysym.sym);
-                if (vk == 0) break;
-                bool down = event.type == SDL_KEYDOWN;
-                Plat_SetKeyState(vk, down);
-                bool alt = (event.key.keysym.mod & KMOD_ALT) != 0 || vk == VK_MENU;
-                uint32_t message = alt ? (down ? WM_SYSKEYDOWN : WM_SYSKEYUP) : (down ? WM_KEYDOWN : WM_KEYUP);
-                LParam lParam = static_cast<LParam>(event.key.keysym.scancode) << 16;
-                if (event.key.repeat) lParam |= 1LL << 30;
-                if (alt) lParam |= 1LL << 29;
-                Plat_PostMessage(handleOf(event.key.windowID), message, static_cast<WParam>(vk), lParam);
+                PlatKey key;
+                if (!Plat_KeyOfUsage(event.key.keysym.scancode, &key)) break;
+                Plat_PostKey(handleOf(event.key.windowID), key, event.type == SDL_KEYDOWN, event.key.repeat != 0);
                 break;
             }
             case SDL_MOUSEMOTION:
+                if (SDL_GetRelativeMouseMode()) {
+                    relativeX_ += event.motion.xrel;
+                    relativeY_ += event.motion.yrel;
+                }
                 Plat_PostMessage(handleOf(event.motion.windowID), WM_MOUSEMOVE, 0,
                                  MousePoint(event.motion.x, event.motion.y));
                 break;
@@ -295,32 +374,51 @@ private:
             case SDL_MOUSEBUTTONUP: {
                 bool down = event.type == SDL_MOUSEBUTTONDOWN;
                 uint32_t message = 0;
+                WParam flags = 0;
                 switch (event.button.button) {
                     case SDL_BUTTON_LEFT: message = down ? WM_LBUTTONDOWN : WM_LBUTTONUP; break;
                     case SDL_BUTTON_RIGHT: message = down ? WM_RBUTTONDOWN : WM_RBUTTONUP; break;
                     case SDL_BUTTON_MIDDLE: message = down ? WM_MBUTTONDOWN : WM_MBUTTONUP; break;
-                    default: message = down ? WM_XBUTTONDOWN : WM_XBUTTONUP; break;
+                    case SDL_BUTTON_X1:
+                    case SDL_BUTTON_X2:
+                        message = down ? WM_XBUTTONDOWN : WM_XBUTTONUP;
+                        flags = (event.button.button == SDL_BUTTON_X1 ? XBUTTON1 : XBUTTON2) << 16;
+                        break;
+                    default: break;
                 }
+                if (message == 0) break;
                 if (down && event.button.clicks == 2) message += 2;  // the double-click message
-                Plat_PostMessage(handleOf(event.button.windowID), message, 0,
+                Plat_PostMessage(handleOf(event.button.windowID), message, flags,
                                  MousePoint(event.button.x, event.button.y));
                 break;
             }
-            case SDL_MOUSEWHEEL:
-                Plat_PostMessage(handleOf(event.wheel.windowID), WM_MOUSEWHEEL,
-                                 static_cast<WParam>(static_cast<uint16_t>(event.wheel.y * 120)) << 16, 0);
+            case SDL_MOUSEWHEEL: {
+                const int sign = event.wheel.direction == SDL_MOUSEWHEEL_FLIPPED ? -1 : 1;
+                const WindowHandle handle = handleOf(event.wheel.windowID);
+                if (event.wheel.y != 0)
+                    Plat_PostMessage(handle, WM_MOUSEWHEEL, WheelDelta(sign * event.wheel.y), 0);
+                if (event.wheel.x != 0)
+                    Plat_PostMessage(handle, WM_MOUSEHWHEEL, WheelDelta(sign * event.wheel.x), 0);
                 break;
+            }
             default: break;
         }
     }
 
     std::map<WindowHandle, SDL_Window*> windows_;
     std::map<WindowHandle, SdlSurface> surfaces_;
+    std::map<int, SDL_Joystick*> sticks_;
+    std::map<int, SDL_Haptic*> haptics_;
+    int relativeX_ = 0;
+    int relativeY_ = 0;
 };
 
 }  // namespace
 
 std::unique_ptr<PlatBackend> Plat_MakeSdlBackend() {
     if (SDL_Init(SDL_INIT_VIDEO | SDL_INIT_EVENTS) != 0) return nullptr;
+    // Joysticks and haptics are optional: without them the game sees no sticks.
+    SDL_InitSubSystem(SDL_INIT_JOYSTICK);
+    SDL_InitSubSystem(SDL_INIT_HAPTIC);
     return std::make_unique<SdlBackend>();
 }

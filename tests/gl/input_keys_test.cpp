@@ -1,0 +1,92 @@
+// Key presses made by the X test extension reach a window of the sdl backend as key messages
+// with the scan code, extended flag and virtual key of the platform's key table.
+#include <gtest/gtest.h>
+// X11 defines macros (None, Bool, Status) that clash with gtest: include it after.
+#include "gl_support.h"
+#include <X11/extensions/XTest.h>
+#include <X11/keysym.h>
+
+#include <chrono>
+#include <vector>
+
+#include "platform/system.h"
+#include "platform/window.h"
+
+namespace {
+
+std::vector<PlatMsg> g_keys;
+
+LResult KeyProc(WindowHandle window, uint32_t message, WParam wParam, LParam lParam) {
+    if (message >= WM_KEYFIRST && message <= WM_KEYLAST) g_keys.push_back(PlatMsg{window, message, wParam, lParam, 0});
+    return Plat_DefWindowProc(window, message, wParam, lParam);
+}
+
+void PumpFor(std::chrono::milliseconds span) {
+    const auto end = std::chrono::steady_clock::now() + span;
+    PlatMsg msg;
+    while (std::chrono::steady_clock::now() < end) {
+        while (Plat_PeekMessage(&msg, true)) Plat_DispatchMessage(&msg);
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+}
+
+TEST(GlInput, XTestKeysArriveWithTheTablesScanCodesFlagsAndVirtualKeys) {
+    Display* display = XOpenDisplay(nullptr);
+    ASSERT_NE(display, nullptr) << "needs a display (run under xvfb-run)";
+    int event = 0, error = 0, major = 0, minor = 0;
+    ASSERT_TRUE(XTestQueryExtension(display, &event, &error, &major, &minor));
+    ASSERT_TRUE(Plat_Init(BackendKind::Sdl));
+    ASSERT_TRUE(Plat_RegisterClass("GlInputTest", KeyProc));
+    const WindowHandle window = Plat_CreateWindow("GlInputTest", "GvKeyTarget", 320, 240);
+    ASSERT_NE(window, 0u);
+    Plat_ShowWindow(window, SW_SHOW);
+
+    Window target = 0;
+    const auto end = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+    while (!target && std::chrono::steady_clock::now() < end) {
+        PumpFor(std::chrono::milliseconds(50));
+        target = FindByName(display, DefaultRootWindow(display), "GvKeyTarget", getpid());
+    }
+    ASSERT_NE(target, 0u);
+    XSetInputFocus(display, target, RevertToParent, CurrentTime);
+    XSync(display, False);
+    PumpFor(std::chrono::milliseconds(200));
+    g_keys.clear();
+
+    struct Case {
+        KeySym sym;
+        int scanCode;
+        bool extended;
+        int virtualKey;
+    };
+    const Case cases[] = {
+        {XK_Control_R, 29, true, VK_CONTROL},
+        {XK_Up, 72, true, VK_UP},
+        {XK_KP_8, 72, false, VK_NUMPAD0 + 8},
+        {XK_KP_Enter, 28, true, VK_RETURN},
+    };
+    for (const Case& c : cases) {
+        const KeyCode code = XKeysymToKeycode(display, c.sym);
+        ASSERT_NE(code, 0) << "no key for the symbol on this display";
+        XTestFakeKeyEvent(display, code, True, CurrentTime);
+        XTestFakeKeyEvent(display, code, False, CurrentTime);
+        XSync(display, False);
+        PumpFor(std::chrono::milliseconds(150));
+    }
+    PumpFor(std::chrono::milliseconds(300));
+
+    std::vector<PlatMsg> downs;
+    for (const PlatMsg& msg : g_keys)
+        if (msg.message == WM_KEYDOWN) downs.push_back(msg);
+    ASSERT_EQ(downs.size(), std::size(cases)) << "key-down messages";
+    for (size_t i = 0; i < downs.size(); ++i) {
+        EXPECT_EQ(downs[i].wParam, static_cast<WParam>(cases[i].virtualKey)) << i;
+        EXPECT_EQ((downs[i].lParam >> 16) & 0xFF, cases[i].scanCode) << i;
+        EXPECT_EQ(((downs[i].lParam >> 24) & 1) != 0, cases[i].extended) << i;
+    }
+    Plat_DestroyWindow(window);
+    Plat_Shutdown();
+    XCloseDisplay(display);
+}
+
+}  // namespace
