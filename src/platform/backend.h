@@ -34,6 +34,9 @@ public:
     virtual bool surfaceOpen(WindowHandle) { return true; }
     virtual void surfaceClose(WindowHandle) {}
     virtual bool surfacePresent(WindowHandle, const uint32_t* /*xrgb*/, int /*width*/, int /*height*/) { return true; }
+    // The native window made ready for an OpenGL context (recreated behind the same handle when
+    // it was not); null when the backend has none.
+    virtual void* glWindow(WindowHandle) { return nullptr; }
 };
 
 std::unique_ptr<PlatBackend> Plat_MakeHeadlessBackend();
