@@ -106,11 +106,11 @@ enum class GpuRenderState : int32_t {
     MultisampleAntialias,  // 0 / 1
     Count
 };
-enum class GpuCompare : uint32_t { Less = 1, LessEqual = 2, Always = 3 };
+enum class GpuCompare : uint32_t { Less = 1, LessEqual = 2, AlwaysPass = 3 };
 enum class GpuBlend : uint32_t { Zero = 0, One = 1, SourceAlpha = 2, InverseSourceAlpha = 3 };
 
 enum class GpuSamplerState : int32_t { MagFilter, MinFilter, MipFilter, AddressU, AddressV, MaxAnisotropy, Count };
-enum class GpuFilter : uint32_t { None = 0, Point = 1, Linear = 2, Anisotropic = 3 };
+enum class GpuFilter : uint32_t { Off = 0, Point = 1, Linear = 2, Anisotropic = 3 };
 enum class GpuAddress : uint32_t { Wrap = 1, Clamp = 2 };
 
 enum class GpuStageState : int32_t { ColourOp, AlphaOp, Count };

@@ -285,7 +285,7 @@ public:
             case GpuRenderState::DepthWrite: glDepthMask(value ? GL_TRUE : GL_FALSE); break;
             case GpuRenderState::DepthCompare:
                 glDepthFunc(value == static_cast<uint32_t>(GpuCompare::Less)     ? GL_LESS
-                            : value == static_cast<uint32_t>(GpuCompare::Always) ? GL_ALWAYS
+                            : value == static_cast<uint32_t>(GpuCompare::AlwaysPass) ? GL_ALWAYS
                                                                                   : GL_LEQUAL);
                 break;
             case GpuRenderState::Blend: value ? glEnable(GL_BLEND) : glDisable(GL_BLEND); break;
