@@ -8,6 +8,8 @@
 #include "core/clock.h"
 #include "d3d_fixture.h"
 #include "render/texcache.h"
+#include "texture_fixture.h"
+#include "texture_writer.h"
 
 namespace {
 
@@ -292,6 +294,64 @@ TEST(MapList, NamesAreLowerCasedWithTheMapExtensionAndCommentsSkipped) {
               (Strings{"rock01.map", "grass.map", "sand.map", "averylon.map", "wall.map"}));
     EXPECT_TRUE(TexMgr_ParseMapList("", 0).empty());
     EXPECT_TRUE(TexMgr_ParseMapList(";;;", 3).empty());
+}
+
+}  // namespace
+
+namespace {
+
+TEST(MapList, TheSampleListGivesItsNames) {
+    const std::string text = content::SampleMapListText();
+    std::vector<std::string> want(content::kSampleMapListNames,
+                                  content::kSampleMapListNames + content::kSampleMapListNameCount);
+    EXPECT_EQ(TexMgr_ParseMapList(text.data(), text.size()), want);
+}
+
+// The preload on the sample textures: "shadow.map" and every name of "map.lst" come through the
+// texture cache into the table.
+class PreloadListTest : public TextureTest {
+protected:
+    void SetUp() override {
+        TextureTest::SetUp();
+        Gpu_ResetRecording();
+        D3D_ResetState();
+        TexMgr_ResetState();
+        Plat_RegisterClass("Gravenholt", Plat_DefWindowProc);
+        CmdLine_ResetGlobals();
+        CmdLine_Globals().fullScreen = false;
+        Graphic_ClearRecord(&g_graphicDriver);
+        GraphicD3DFlags = 1;
+        Render_ChooseDriver("Gravenholt");
+    }
+    void TearDown() override {
+        D3D_ResetState();
+        TexMgr_ResetState();
+        if (Plat_IsWindow(g_graphicDriver.window)) Plat_DestroyWindow(g_graphicDriver.window);
+        Graphic_ClearRecord(&g_graphicDriver);
+        DisplayMode_Reset();
+        RenderFlags = 0;
+        CmdLine_ResetGlobals();
+        Gpu_ResetRecording();
+        TextureTest::TearDown();
+    }
+};
+
+TEST_F(PreloadListTest, TheListedTexturesAndTheShadowAreLoadedUpFront) {
+    ASSERT_EQ(g_graphicDriver.driverKind, kDriverHardware);
+    Install(content::SampleTextureRecords());
+    RenderFlags |= kRenderPreload;
+    Gpu_RecordingLog().clear();
+    TexMgr_Preload();
+    EXPECT_EQ(Gpu_RecordedCalls("createTexture").size(), 1u + content::kSampleMapListNameCount);
+    std::vector<std::string> names(content::kSampleMapListNames,
+                                   content::kSampleMapListNames + content::kSampleMapListNameCount);
+    names.push_back("shadow.map");
+    for (const std::string& name : names) {
+        TextureImage* image = TexCache_Load(name.c_str());
+        ASSERT_NE(image, nullptr) << name;
+        EXPECT_TRUE(TexMgr_HasDeviceTexture(image)) << name;
+    }
+    EXPECT_TRUE(BoxTexts().empty());
 }
 
 }  // namespace
