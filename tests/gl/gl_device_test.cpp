@@ -376,3 +376,91 @@ TEST(GlHardwareDriver, GravenholtD3DWindowRunsOnTheHardwareDriverAndExitsCleanly
 }
 
 }  // namespace
+
+namespace {
+
+// An X server of our own without the GLX extension: OpenGL cannot be had there.
+struct PlainXServer {
+    pid_t pid = -1;
+    std::string display;
+    PlainXServer() {
+        int fds[2];
+        if (pipe(fds) != 0) return;
+        pid = fork();
+        if (pid == 0) {
+            close(fds[0]);
+            const std::string fd = std::to_string(fds[1]);
+            execlp("Xvfb", "Xvfb", "-displayfd", fd.c_str(), "-screen", "0", "1280x1024x24", "-extension", "GLX",
+                   "-nolisten", "tcp", static_cast<char*>(nullptr));
+            _exit(90);
+        }
+        close(fds[1]);
+        char number[16] = {};
+        ssize_t got = read(fds[0], number, sizeof number - 1);
+        close(fds[0]);
+        if (got > 0) display = ":" + std::string(number, static_cast<size_t>(got - (number[got - 1] == '\n')));
+    }
+    ~PlainXServer() {
+        if (pid > 0) {
+            kill(pid, SIGTERM);
+            waitpid(pid, nullptr, 0);
+        }
+    }
+};
+
+// Where OpenGL 3.3 cannot be had, "-D3D" falls back to the software driver (after its box) and
+// the program runs and shows its frames in software.
+TEST(GlHardwareDriver, WithoutOpenGLTheProgramFallsBackToSoftwareAndShowsItsFrames) {
+    PlainXServer server;
+    ASSERT_FALSE(server.display.empty()) << "Xvfb could not be started";
+    Display* display = XOpenDisplay(server.display.c_str());
+    ASSERT_NE(display, nullptr);
+    XSetErrorHandler([](Display*, XErrorEvent*) { return 0; });
+    char pattern[] = "/tmp/gvglno-XXXXXX";
+    const std::string dir = mkdtemp(pattern);
+    std::string error;
+    ASSERT_TRUE(content::WriteWorld(dir, &error)) << error;
+
+    const char* oldDisplay = std::getenv("DISPLAY");
+    const std::string saved = oldDisplay ? oldDisplay : "";
+    setenv("DISPLAY", server.display.c_str(), 1);
+    pid_t child = StartGravenholt(dir, {"-nointro", "-D3D", "-win", "sample"});
+    if (saved.empty()) unsetenv("DISPLAY");
+    else setenv("DISPLAY", saved.c_str(), 1);
+    ASSERT_GE(child, 0);
+
+    auto find = [&] { return FindByName(display, DefaultRootWindow(display), "Gravenholt", child); };
+    // The sample world shows black frames: the middle and the corners of the software window.
+    bool shown = Eventually(
+        [&] {
+            Window window = find();
+            XWindowAttributes attributes{};
+            if (!window || !XGetWindowAttributes(display, window, &attributes) || attributes.map_state != IsViewable ||
+                attributes.width != 640 || attributes.height != 480)
+                return false;
+            for (auto [x, y] : {std::pair{0, 0}, {639, 479}, {320, 240}})
+                if (!(ReadWindowPixel(display, window, x, y) == Rgb{0, 0, 0})) return false;
+            return true;
+        },
+        std::chrono::seconds(30));
+    // The crash-detect record is written at the 20th frame: the software driver's safe mode.
+    const bool recorded = Eventually(
+        [&] {
+            std::ifstream session(dir + "/session.sts", std::ios::binary);
+            std::vector<char> record((std::istreambuf_iterator<char>(session)), std::istreambuf_iterator<char>());
+            return record.size() == 8 && static_cast<uint8_t>(record[2]) == 0xAA && record[5] == 5;
+        },
+        std::chrono::seconds(30));
+    kill(child, SIGTERM);
+    int status = 0;
+    if (!WaitForExit(child, &status, std::chrono::seconds(30))) {
+        kill(child, SIGKILL);
+        waitpid(child, &status, 0);
+    }
+    XCloseDisplay(display);
+    EXPECT_TRUE(shown) << "no software frames were shown";
+    EXPECT_TRUE(recorded) << "the run did not reach its 20th frame in the software driver's mode";
+    std::filesystem::remove_all(dir);
+}
+
+}  // namespace
