@@ -384,21 +384,27 @@ struct PlainXServer {
     pid_t pid = -1;
     std::string display;
     PlainXServer() {
-        int fds[2];
-        if (pipe(fds) != 0) return;
-        pid = fork();
-        if (pid == 0) {
-            close(fds[0]);
-            const std::string fd = std::to_string(fds[1]);
-            execlp("Xvfb", "Xvfb", "-displayfd", fd.c_str(), "-screen", "0", "1280x1024x24", "-extension", "GLX",
-                   "-nolisten", "tcp", static_cast<char*>(nullptr));
-            _exit(90);
+        // The first display number nobody holds; the server is up once a client can connect.
+        for (int number = 200 + getpid() % 300; number < 600 && display.empty(); ++number) {
+            if (std::filesystem::exists("/tmp/.X" + std::to_string(number) + "-lock") ||
+                std::filesystem::exists("/tmp/.X11-unix/X" + std::to_string(number)))
+                continue;
+            const std::string name = ":" + std::to_string(number);
+            pid = fork();
+            if (pid == 0) {
+                execlp("Xvfb", "Xvfb", name.c_str(), "-screen", "0", "1280x1024x24", "-extension", "GLX", "-nolisten",
+                       "tcp", static_cast<char*>(nullptr));
+                _exit(90);
+            }
+            const bool up = Eventually([&] {
+                if (waitpid(pid, nullptr, WNOHANG) == pid) return true;  // it ended: try the next number
+                Display* probe = XOpenDisplay(name.c_str());
+                if (probe) XCloseDisplay(probe);
+                return probe != nullptr;
+            });
+            if (up && kill(pid, 0) == 0) display = name;
+            else pid = -1;
         }
-        close(fds[1]);
-        char number[16] = {};
-        ssize_t got = read(fds[0], number, sizeof number - 1);
-        close(fds[0]);
-        if (got > 0) display = ":" + std::string(number, static_cast<size_t>(got - (number[got - 1] == '\n')));
     }
     ~PlainXServer() {
         if (pid > 0) {
@@ -413,8 +419,9 @@ struct PlainXServer {
 TEST(GlHardwareDriver, WithoutOpenGLTheProgramFallsBackToSoftwareAndShowsItsFrames) {
     PlainXServer server;
     ASSERT_FALSE(server.display.empty()) << "Xvfb could not be started";
-    Display* display = XOpenDisplay(server.display.c_str());
-    ASSERT_NE(display, nullptr);
+    Display* display = nullptr;
+    Eventually([&] { return (display = XOpenDisplay(server.display.c_str())) != nullptr; });
+    ASSERT_NE(display, nullptr) << server.display;
     XSetErrorHandler([](Display*, XErrorEvent*) { return 0; });
     char pattern[] = "/tmp/gvglno-XXXXXX";
     const std::string dir = mkdtemp(pattern);

@@ -69,10 +69,14 @@ public:
     }
 
     bool createWindow(WindowHandle handle, const std::string& caption, int width, int height) override {
-        // A plain window: the hardware device asks for one it can draw into with OpenGL.
-        SDL_Window* window = SDL_CreateWindow(caption.c_str(), SDL_WINDOWPOS_CENTERED, SDL_WINDOWPOS_CENTERED,
-                                              width > 0 ? width : 640, height > 0 ? height : 480,
-                                              SDL_WINDOW_HIDDEN | SDL_WINDOW_RESIZABLE);
+        // Ready for OpenGL where the display offers it, so the hardware device draws into this very
+        // window; a plain one elsewhere.
+        const int w = width > 0 ? width : 640, h = height > 0 ? height : 480;
+        const uint32_t flags = SDL_WINDOW_HIDDEN | SDL_WINDOW_RESIZABLE;
+        SDL_Window* window = SDL_CreateWindow(caption.c_str(), SDL_WINDOWPOS_CENTERED, SDL_WINDOWPOS_CENTERED, w, h,
+                                              flags | SDL_WINDOW_OPENGL);
+        if (!window)
+            window = SDL_CreateWindow(caption.c_str(), SDL_WINDOWPOS_CENTERED, SDL_WINDOWPOS_CENTERED, w, h, flags);
         if (!window) return false;
         windows_[handle] = window;
         return true;
@@ -165,7 +169,7 @@ public:
         SDL_Window* window = find(handle);
         if (!window) return nullptr;
         surfaceClose(handle);
-        if (!glWindows_.count(handle)) window = recreate(handle, SDL_WINDOW_OPENGL);
+        if (!(SDL_GetWindowFlags(window) & SDL_WINDOW_OPENGL)) window = recreate(handle, SDL_WINDOW_OPENGL);
         if (window) glWindows_.insert(handle);
         return window;
     }
