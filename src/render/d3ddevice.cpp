@@ -707,11 +707,7 @@ int D3DDisplay_Unlock(GraphicDriver* record) {
 }
 
 int D3DDisplay_SetPalette(GraphicDriver* record, int first, int count, const uint8_t* source, const uint8_t* luma) {
-    if (source) {
-        first = std::clamp(first, 0, 256);
-        count = std::clamp(count, 0, 256 - first);
-        std::memcpy(record->palette + first * 3, source + first * 3, static_cast<size_t>(count) * 3);
-    }
+    Graphic_CopyPaletteEntries(record, first, count, source);
     // The record keeps the palette as given; the device gets it through the brightness curve.
     ApplyGamePalette(record);
     Palette_Load(record, luma);

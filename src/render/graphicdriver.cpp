@@ -91,14 +91,14 @@ void StandInStretch(GraphicBuffer* dst, const GraphicBuffer* src, int32_t right,
     }
 }
 
-void CopyPaletteEntries(GraphicDriver* record, int first, int count, const uint8_t* source) {
+}  // namespace
+
+void Graphic_CopyPaletteEntries(GraphicDriver* record, int first, int count, const uint8_t* source) {
     if (!source) return;
     first = std::clamp(first, 0, 256);
     count = std::clamp(count, 0, 256 - first);
     std::memcpy(record->palette + first * 3, source + first * 3, static_cast<size_t>(count) * 3);
 }
-
-}  // namespace
 
 // ---- Record, templates, modes --------------------------------------------------------------
 
@@ -224,7 +224,7 @@ int SoftDisplay_Close(GraphicDriver* record) {
 
 int SoftDisplay_SetPalette(GraphicDriver* record, int first, int count, const uint8_t* source, const uint8_t* luma) {
     if (!record->displayOpen) return 0;
-    CopyPaletteEntries(record, first, count, source);
+    Graphic_CopyPaletteEntries(record, first, count, source);
     record->palette[0] = record->palette[1] = record->palette[2] = 0;
     Palette_SetFloatColors(record->palette);
     uint8_t shown[768];

@@ -146,6 +146,8 @@ DrawContext SoftDisplay_GetDrawDC(GraphicDriver* record);
 int SoftDisplay_Present(GraphicDriver* record);
 int SoftDisplay_Clear(GraphicDriver* record, uint32_t colour);
 
+// Copies entries first..first+count-1 of a 768-byte palette into the record's (clamped to 256).
+void Graphic_CopyPaletteEntries(GraphicDriver* record, int first, int count, const uint8_t* source);
 // An 8-bit buffer of width x height on own memory, copied into the record's screen.
 GraphicBuffer* Graphic_CreateScreenBuffer(GraphicDriver* record, int32_t width, int32_t height);
 

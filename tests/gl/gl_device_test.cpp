@@ -33,24 +33,9 @@
 
 namespace {
 
-struct Rgb {
-    int r, g, b;
-    bool operator==(const Rgb&) const = default;
-};
-
-std::ostream& operator<<(std::ostream& out, const Rgb& c) { return out << c.r << "," << c.g << "," << c.b; }
 
 bool Near(const Rgb& a, const Rgb& b, int tolerance) {
     return std::abs(a.r - b.r) <= tolerance && std::abs(a.g - b.g) <= tolerance && std::abs(a.b - b.b) <= tolerance;
-}
-
-bool Eventually(const std::function<bool()>& check, std::chrono::seconds limit = std::chrono::seconds(10)) {
-    auto end = std::chrono::steady_clock::now() + limit;
-    while (std::chrono::steady_clock::now() < end) {
-        if (check()) return true;
-        std::this_thread::sleep_for(std::chrono::milliseconds(50));
-    }
-    return check();
 }
 
 void PumpPlatform() {
@@ -248,21 +233,6 @@ TEST_F(GlDeviceTest, AlphaBlendingAndTheViewportAsAScissor) {
     EXPECT_EQ(At(pixels, 21, 40), (Rgb{0, 0, 200}));
 }
 
-// One pixel of a window as the X server holds it.
-Rgb ReadWindowPixel(Display* display, Window window, int x, int y) {
-    XImage* image = XGetImage(display, window, x, y, 1, 1, AllPlanes, ZPixmap);
-    if (!image) return {-1, -1, -1};
-    unsigned long pixel = XGetPixel(image, 0, 0);
-    auto channel = [pixel](unsigned long mask) {
-        int shift = 0;
-        while (mask && !(mask & 1)) mask >>= 1, ++shift;
-        return mask ? static_cast<int>(((pixel >> shift) & mask) * 255 / mask) : 0;
-    };
-    Rgb rgb{channel(image->red_mask), channel(image->green_mask), channel(image->blue_mask)};
-    XDestroyImage(image);
-    return rgb;
-}
-
 // The hardware driver record on a real window clears to palette colours and presents; the
 // window shows each frame's colour exactly.
 TEST(GlHardwareDriver, ClearsToAPaletteColourAndPresentsFrameAfterFrame) {
@@ -305,9 +275,9 @@ TEST(GlHardwareDriver, ClearsToAPaletteColourAndPresentsFrameAfterFrame) {
             Graphic_Clear(&driver->screen, index);
             driver->Present(driver);
             for (auto [x, y] : {std::pair{0, 0}, {639, 0}, {0, 479}, {639, 479}, {320, 240}})
-                if (!(ReadWindowPixel(display, window, x, y) == want)) return false;
+                if (!(ReadPixel(display, window, x, y) == want)) return false;
             return true;
-        })) << "the window shows " << ReadWindowPixel(display, window, 320, 240) << " instead of " << want;
+        })) << "the window shows " << ReadPixel(display, window, 320, 240) << " instead of " << want;
     }
     driver->Close(driver);
     Plat_DestroyWindow(driver->window);
@@ -348,15 +318,7 @@ TEST(GlHardwareDriver, GravenholtD3DWindowRunsOnTheHardwareDriverAndExitsCleanly
     // Let it run a few frames, then close it as the window manager would.
     std::this_thread::sleep_for(std::chrono::seconds(2));
     if (Window window = find()) {
-        XEvent close{};
-        close.xclient.type = ClientMessage;
-        close.xclient.window = window;
-        close.xclient.message_type = XInternAtom(display, "WM_PROTOCOLS", False);
-        close.xclient.format = 32;
-        close.xclient.data.l[0] = static_cast<long>(XInternAtom(display, "WM_DELETE_WINDOW", False));
-        close.xclient.data.l[1] = CurrentTime;
-        XSendEvent(display, window, False, NoEventMask, &close);
-        XFlush(display);
+        SendWindowClose(display, window);
     }
     int status = 0;
     const bool exited = WaitForExit(child, &status, std::chrono::seconds(30));
@@ -446,7 +408,7 @@ TEST(GlHardwareDriver, WithoutOpenGLTheProgramFallsBackToSoftwareAndShowsItsFram
                 attributes.width != 640 || attributes.height != 480)
                 return false;
             for (auto [x, y] : {std::pair{0, 0}, {639, 479}, {320, 240}})
-                if (!(ReadWindowPixel(display, window, x, y) == Rgb{0, 0, 0})) return false;
+                if (!(ReadPixel(display, window, x, y) == Rgb{0, 0, 0})) return false;
             return true;
         },
         std::chrono::seconds(30));

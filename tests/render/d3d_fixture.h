@@ -32,6 +32,21 @@ inline std::vector<std::string>& D3DTraces() {
     return traces;
 }
 
+// No device, no textures, no window, an empty record and mode table, the default script.
+inline void ResetHardwareDriver() {
+    D3D_ResetState();
+    TexMgr_ResetState();
+    if (Plat_IsWindow(g_graphicDriver.window)) Plat_DestroyWindow(g_graphicDriver.window);
+    Graphic_ClearRecord(&g_graphicDriver);
+    DisplayMode_Reset();
+    CurrentDisplayMode = 0;
+    GraphicD3DFlags = 0;
+    RenderFlags = 0;
+    Graphic_SetTextureReload(false);
+    Gpu_ResetRecording();
+    Gpu_SetSystemFactory(nullptr);
+}
+
 class D3DFixture : public ::testing::Test {
 protected:
     void SetUp() override {
@@ -79,19 +94,7 @@ protected:
         std::filesystem::remove_all(dir_);
         Plat_Shutdown();
     }
-    static void ResetDriver() {
-        D3D_ResetState();
-        TexMgr_ResetState();
-        if (Plat_IsWindow(g_graphicDriver.window)) Plat_DestroyWindow(g_graphicDriver.window);
-        Graphic_ClearRecord(&g_graphicDriver);
-        DisplayMode_Reset();
-        CurrentDisplayMode = 0;
-        GraphicD3DFlags = 0;
-        RenderFlags = 0;
-        Graphic_SetTextureReload(false);
-        Gpu_ResetRecording();
-        Gpu_SetSystemFactory(nullptr);
-    }
+    static void ResetDriver() { ResetHardwareDriver(); }
 
     void WriteConfig(const std::string& d3dSection) const {
         std::ofstream(dir_ + "/render.cfg") << "[D3D]\n" << d3dSection;

@@ -313,25 +313,16 @@ class PreloadListTest : public TextureTest {
 protected:
     void SetUp() override {
         TextureTest::SetUp();
-        Gpu_ResetRecording();
-        D3D_ResetState();
-        TexMgr_ResetState();
+        ResetHardwareDriver();
         Plat_RegisterClass("Gravenholt", Plat_DefWindowProc);
         CmdLine_ResetGlobals();
         CmdLine_Globals().fullScreen = false;
-        Graphic_ClearRecord(&g_graphicDriver);
         GraphicD3DFlags = 1;
         Render_ChooseDriver("Gravenholt");
     }
     void TearDown() override {
-        D3D_ResetState();
-        TexMgr_ResetState();
-        if (Plat_IsWindow(g_graphicDriver.window)) Plat_DestroyWindow(g_graphicDriver.window);
-        Graphic_ClearRecord(&g_graphicDriver);
-        DisplayMode_Reset();
-        RenderFlags = 0;
+        ResetHardwareDriver();
         CmdLine_ResetGlobals();
-        Gpu_ResetRecording();
         TextureTest::TearDown();
     }
 };
