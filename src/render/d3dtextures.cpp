@@ -65,12 +65,12 @@ const char* StandInName(const TextureImage* texture) {
     const char* name = Cache_GetItemName(texture);
     return name ? name : "";
 }
-// PENDING(2.134) the terrain texture list of the map.
+// PENDING(2.136) the terrain texture list of the map.
 void StandInTerrain(std::vector<const TextureImage*>* out) { StandInList(out); }
-// PENDING(2.135) the sky and cloud textures of the map.
+// PENDING(2.134) the sky textures of the map.
 void StandInSky(std::vector<const TextureImage*>* out) { StandInList(out); }
+// PENDING(2.135) the cloud and star textures of the map.
 void StandInClouds(std::vector<const TextureImage*>* out) { StandInList(out); }
-// PENDING(2.136) the star textures of the map.
 void StandInStars(std::vector<const TextureImage*>* out) { StandInList(out); }
 // PENDING(8.143) the sprite pages.
 void StandInSprites(std::vector<const TextureImage*>* out) { StandInList(out); }
