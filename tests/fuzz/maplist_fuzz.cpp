@@ -4,6 +4,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <string>
@@ -33,6 +34,10 @@ extern "C" int LLVMFuzzerInitialize(int* argc, char*** argv) {
         (std::filesystem::temp_directory_path() / ("gv-maplist-" + std::to_string(::getpid()))).string();
     std::filesystem::create_directories(corpus);
     std::ofstream(corpus + "/map.lst", std::ios::binary) << content::SampleMapListText();
+    std::atexit([] {
+        std::error_code ignored;
+        std::filesystem::remove_all(corpus, ignored);
+    });
     args.assign(*argv, *argv + *argc);
     args.push_back(corpus.data());
     args.push_back(nullptr);
