@@ -275,6 +275,12 @@ bool TextureSeeds(FuzzSeedSet& seeds, std::string* error) {
     return true;
 }
 
+// The hardware preload list: the sample world's "map.lst", one without comments, one empty.
+bool MapListSeeds(FuzzSeedSet& seeds, std::string* error) {
+    return seeds.Add("sample.lst", SampleMapListText(), error) &&
+           seeds.Add("plain.lst", "grass0.map rock1.map\nshadow\n", error) && seeds.Add("empty.lst", "", error);
+}
+
 // Terrain maps as the target reads them: the ".TRN" text, the ".HGT" and the ".MAT" zones,
 // framed. The sample map, and a one-zone map at the zone map's far corner.
 bool TerrainSeeds(FuzzSeedSet& seeds, std::string* error) {
@@ -384,6 +390,7 @@ const SeedRow kSeedRows[] = {
     {"fieldarchive_fuzz", FieldSeeds},
     {"geo_fuzz", GeometrySeeds},
     {"ini_fuzz", IniSeeds},
+    {"maplist_fuzz", MapListSeeds},
     {"odf_fuzz", DefinitionSeeds},
     {"paramfile_fuzz", ParamSeeds},
     {"terrain_zone_fuzz", TerrainSeeds},

@@ -1,17 +1,11 @@
 // The hardware preload list "map.lst" is outside input: any bytes must give names the texture
 // cache can take (lower case, a stem of 1 to 8 characters without blanks, ".map").
-#include <unistd.h>
-
 #include <cstddef>
 #include <cstdint>
-#include <cstdlib>
-#include <filesystem>
-#include <fstream>
 #include <string>
 #include <vector>
 
 #include "render/d3dtextures.h"
-#include "texture_writer.h"
 
 namespace {
 
@@ -26,25 +20,6 @@ void Check(const char* text, size_t size) {
 }
 
 }  // namespace
-
-// The sample world's list is the seed: written into a corpus directory added to the arguments.
-extern "C" int LLVMFuzzerInitialize(int* argc, char*** argv) {
-    static std::vector<char*> args;
-    static std::string corpus =
-        (std::filesystem::temp_directory_path() / ("gv-maplist-" + std::to_string(::getpid()))).string();
-    std::filesystem::create_directories(corpus);
-    std::ofstream(corpus + "/map.lst", std::ios::binary) << content::SampleMapListText();
-    std::atexit([] {
-        std::error_code ignored;
-        std::filesystem::remove_all(corpus, ignored);
-    });
-    args.assign(*argv, *argv + *argc);
-    args.push_back(corpus.data());
-    args.push_back(nullptr);
-    *argc += 1;
-    *argv = args.data();
-    return 0;
-}
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     // An exact-size copy, so the sanitizer sees every read past the end.
