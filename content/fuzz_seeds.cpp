@@ -304,6 +304,12 @@ bool TextureSeeds(FuzzSeedSet& seeds, std::string* error) {
     return true;
 }
 
+// The hardware preload list: the sample world's "map.lst", one without comments, one empty.
+bool MapListSeeds(FuzzSeedSet& seeds, std::string* error) {
+    return seeds.Add("sample.lst", SampleMapListText(), error) &&
+           seeds.Add("plain.lst", "grass0.map rock1.map\nshadow\n", error) && seeds.Add("empty.lst", "", error);
+}
+
 // Terrain maps as the target reads them: the ".TRN" text, the ".HGT" and the ".MAT" zones,
 // framed. The sample map, and a one-zone map at the zone map's far corner.
 bool TerrainSeeds(FuzzSeedSet& seeds, std::string* error) {
@@ -414,6 +420,7 @@ const SeedRow kSeedRows[] = {
     {"fieldarchive_fuzz", FieldSeeds},
     {"geo_fuzz", GeometrySeeds},
     {"ini_fuzz", IniSeeds},
+    {"maplist_fuzz", MapListSeeds},
     {"odf_fuzz", DefinitionSeeds},
     {"paramfile_fuzz", ParamSeeds},
     {"prjinfo_fuzz", ProjectInfoSeeds},

@@ -65,13 +65,16 @@ const Material kMaterials[] = {
     {"snow", 41, SnowColour},   {"sand", 53, SandColour},
 };
 
+// Every level is a valid hardware texture: square, 128 down to 16 texels.
+constexpr int kGroundSize = 128;
 TextureSpec Ground(const Material& m, int level) {
-    int size = 64 >> level;
+    int size = kGroundSize >> level;
     return Paint(std::string(m.name) + std::to_string(level), size, size, [&](int x, int y) {
         // Each level averages 2^level hash cells so farther levels look smoother.
         int step = 1 << level, sum = 0;
         for (int dy = 0; dy < step; ++dy)
-            for (int dx = 0; dx < step; ++dx) sum += Hash((x * step + dx) & 63, (y * step + dy) & 63, m.seed);
+            for (int dx = 0; dx < step; ++dx)
+                sum += Hash((x * step + dx) & (kGroundSize - 1), (y * step + dy) & (kGroundSize - 1), m.seed);
         return m.colour(sum / (step * step));
     });
 }
@@ -91,7 +94,9 @@ std::vector<TextureSpec> ObjectTextures() {
     std::vector<TextureSpec> list;
     list.push_back(Panels("hovtank", 64, 64, 16, Cube(2, 3, 1), Cube(1, 2, 0), Grey(20), 3));
     list.push_back(Panels("hovturt", 32, 32, 8, Cube(2, 3, 1), Cube(1, 2, 0), Grey(24), 5));
-    list.push_back(Paint("pilot", 16, 32, [](int x, int y) {
+    // Square like every texture the hardware device takes: the figure is drawn twice as wide.
+    list.push_back(Paint("pilot", 32, 32, [](int x, int y) {
+        x /= 2;
         if (y < 8) return (x >= 4 && x < 12) ? Cube(5, 4, 3) : Cube(1, 1, 3);  // face and helmet
         if (y < 20) return (x == 7 || x == 8) ? Cube(4, 4, 0) : Cube(1, 2, 4);  // suit with a zip
         return Cube(1, 1, 2);
@@ -272,8 +277,21 @@ std::vector<ArchiveRecord> SampleTextureRecords() {
         }
     records.push_back({"shadow.map", MapImageBytes(ShadowImage()), true, 0});
     records.push_back({"sprite_a.map", MapImageBytes(SpritePageImage()), true, 0});
+    records.push_back({"map.lst", SampleMapListText(), true, 0});
     return records;
 }
+
+std::string SampleMapListText() {
+    // Written as people write it: comments, capitals, names with other extensions.
+    return "; textures loaded before the first frame\r\n"
+           "GRASS0.TGA dirt1.bmp\tRock2 // the detail levels\n"
+           "// the ground shadow is preloaded anyway\n"
+           "SAND0.MAP;sand\n"
+           "snow3\n";
+}
+
+const char* const kSampleMapListNames[] = {"grass0.map", "dirt1.map", "rock2.map", "sand0.map", "snow3.map"};
+const int kSampleMapListNameCount = sizeof kSampleMapListNames / sizeof kSampleMapListNames[0];
 
 std::string SampleTerrainTextureSections() {
     // Flat colours are the materials' middle colours; one plain texture (variant A, used for

@@ -47,6 +47,12 @@ extern const int kSampleObjectTextureCount;
 extern const char* const kSampleTerrainMaterials[];  // in material-type order
 extern const int kSampleTerrainMaterialCount;
 
+// The hardware preload list "map.lst" (comments, capitals, other extensions) and the texture
+// names it lists, as the game reads them.
+std::string SampleMapListText();
+extern const char* const kSampleMapListNames[];
+extern const int kSampleMapListNameCount;
+
 // Every texture file of the sample world.
 std::vector<ArchiveRecord> SampleTextureRecords();
 // The "TextureType0".."TextureType4" sections of the sample map's ".TRN" file.

@@ -565,11 +565,12 @@ void Game_DrawPausedScreen() {
     const int cx = (clip.left + clip.right) / 2;
     const int cy = (clip.top + clip.bottom) / 2;
     const bool hardware = IsHardwareDriver();
-    if (hardware) {
-        render.beginScene();
-    } else if (!render.lockFrame()) {
+    if (hardware && !render.beginScene()) {
+        // A lost device draws nothing; presenting runs its reset.
+        render.driverPresent();
         return;
     }
+    if (!hardware && !render.lockFrame()) return;
     const float bias = render.getDepthBias();
     render.setDepthBias(bias + 0.1f);
     render.fillRect(cx - 100, cy - 8, cx + 100, cy + 8, 0);
@@ -592,11 +593,8 @@ void Game_RenderFrame(RenderView* view) {
 
     if (!render.presentForbidden()) render.driverPresent();
     render.renderStatsReset();
-    if (hardware) {
-        render.beginScene();
-    } else if (!render.lockFrame()) {
-        return;
-    }
+    // A lost device draws nothing until it is reset.
+    if (hardware ? !render.beginScene() : !render.lockFrame()) return;
     render.setHeadingMatrix(view);
 
     const int viewState = cockpit.cameraViewState();

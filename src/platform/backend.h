@@ -50,6 +50,9 @@ public:
     // Haptics of joystick index (0-based); open answers whether the stick has them.
     virtual bool hapticOpen(int index);
     virtual void hapticControl(int index, PlatHaptic command);
+    // The native window made ready for an OpenGL context (recreated behind the same handle when
+    // it was not); null when the backend has none.
+    virtual void* glWindow(WindowHandle) { return nullptr; }
 };
 
 std::unique_ptr<PlatBackend> Plat_MakeHeadlessBackend();

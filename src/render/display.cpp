@@ -59,8 +59,6 @@ bool AskForHardware() {
     return Plat_MessageBoxButtons(0, message.c_str(), title.c_str(), {software, hardware}) == 1;
 }
 
-char g_d3dErrorText[256] = {};
-
 struct LineDoubleSave {
     bool active = false;
     RenderView* view = nullptr;
@@ -189,16 +187,6 @@ int GraphicOptions_Set3DCard(int value) {
 }
 
 // ---- The driver choice and the window ------------------------------------------------------
-
-int D3D_FillDriver(GraphicDriver* record, const char* /*className*/) {
-    // PENDING(8.103) the hardware device opens through the platform's hardware-device interface,
-    // lists its modes from entry 8 on and adds its flags; until it exists the attempt fails.
-    g_d3dErrorText[0] = '\0';
-    Graphic_ApplyTemplate(record, kHardwareDriverTemplate);
-    return 0;
-}
-
-const char* D3D_ErrorText() { return g_d3dErrorText; }
 
 GraphicDriver* Graphic_ChooseDriver(GraphicDriver* out, void* instance, const char* className) {
     GraphicDriver* record = &g_graphicDriver;

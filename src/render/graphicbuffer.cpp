@@ -6,6 +6,7 @@
 #include <limits>
 #include <new>
 
+#include "render/d3ddevice.h"
 #include "render/graphicdriver.h"
 #include "render/draw2d.h"
 #include "render/palette.h"
@@ -69,11 +70,10 @@ int32_t Graphic_Clear(GraphicBuffer* buffer, int colour) {
     uint8_t byte = static_cast<uint8_t>(colour);
     int32_t fill = static_cast<int32_t>(byte * 0x01010101u);
     if (buffer == &g_graphicDriver.screen) {
-        // The driver owns the screen: the hardware clear takes a full 32-bit colour.
+        // The driver owns the screen: the hardware clear takes the colour as the device shows it
+        // (the brightness curve applied).
         if (GraphicD3DFlags != 0) {
-            const uint8_t* rgb = &g_graphicDriver.palette[byte * 3];
-            uint32_t argb = 0xFF000000u | (uint32_t{rgb[0]} << 16) | (uint32_t{rgb[1]} << 8) | rgb[2];
-            if (g_graphicDriver.Clear) g_graphicDriver.Clear(&g_graphicDriver, argb);
+            if (g_graphicDriver.Clear) g_graphicDriver.Clear(&g_graphicDriver, PaletteColors32[byte]);
         } else if (g_graphicDriver.Clear) {
             g_graphicDriver.Clear(&g_graphicDriver, byte);
         }

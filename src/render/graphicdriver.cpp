@@ -8,6 +8,8 @@
 #include "core/seams/render.h"
 #include "platform/surface.h"
 #include "render/blit.h"
+#include "render/d3ddevice.h"
+#include "render/d3dtextures.h"
 #include "render/display.h"
 #include "render/draw2d.h"
 #include "render/light.h"
@@ -61,14 +63,14 @@ void MendEdges(GraphicBuffer& screen) {
     if (height >= 2) std::memcpy(screen.pixels + (height - 1) * width, screen.pixels + (height - 2) * width, width);
 }
 
-void CopyPaletteEntries(GraphicDriver* record, int first, int count, const uint8_t* source) {
+}  // namespace
+
+void Graphic_CopyPaletteEntries(GraphicDriver* record, int first, int count, const uint8_t* source) {
     if (!source) return;
     first = std::clamp(first, 0, 256);
     count = std::clamp(count, 0, 256 - first);
     std::memcpy(record->palette + first * 3, source + first * 3, static_cast<size_t>(count) * 3);
 }
-
-}  // namespace
 
 // ---- Record, templates, modes --------------------------------------------------------------
 
@@ -150,94 +152,7 @@ GraphicBuffer* Graphic_CreateScreenBuffer(GraphicDriver* record, int32_t width, 
 
 // ---- Hardware operations -------------------------------------------------------------------
 
-int D3DDisplay_Open(GraphicDriver*) { return 0; }
-
-int D3DDisplay_Close(GraphicDriver* record) {
-    // PENDING(8.107) every hardware texture is released first.
-    // PENDING(8.103) the device releases its back buffer, itself and the Direct3D object.
-    g_hardwareScreen.hasBackBuffer = false;
-    g_hardwareScreen.locked = false;
-    g_hardwareScreen.drawContextCount = 0;
-    record->screen.pixels = Graphic_HardwareScreenMarker();
-    return 1;
-}
-
-int D3DDisplay_Lock(GraphicDriver* record) {
-    if (g_hardwareScreen.locked) return 1;
-    g_hardwareScreen.locked = true;
-    if (!g_hardwareScreen.hasBackBuffer) return 0;
-    // A descriptor only: two bytes a pixel, external, no addressable pixels.
-    Graphic_InitBuffer(&record->screen, g_hardwareScreen.backWidth, g_hardwareScreen.backHeight,
-                       Graphic_HardwareScreenMarker(), kGraphicFormat16);
-    return 1;
-}
-
-int D3DDisplay_Unlock(GraphicDriver* record) {
-    if (g_hardwareScreen.locked) {
-        g_hardwareScreen.locked = false;
-        record->screen.pixels = Graphic_HardwareScreenMarker();
-    }
-    return 1;
-}
-
-int D3DDisplay_SetPalette(GraphicDriver* record, int first, int count, const uint8_t* source, const uint8_t* luma) {
-    CopyPaletteEntries(record, first, count, source);
-    // The record keeps the palette as given; the display gets it through the brightness curve.
-    uint8_t shown[768];
-    std::memcpy(shown, record->palette, sizeof shown);
-    Palette_ApplyGamma(shown, 0, 256, 0);
-    if (record->ApplyPalette) record->ApplyPalette(record, shown);
-    Palette_Load(record, luma);
-    Palette_ResetTables();
-    return 1;
-}
-
-int D3DDisplay_ApplyPalette(GraphicDriver*, const uint8_t* palette) {
-    // PENDING(8.103) the device builds its 32-bit and substitute colour tables and the fog colour;
-    // this stand-in keeps the plain 5-6-5 colours.
-    for (int i = 0; i < 256; ++i) {
-        uint16_t r = palette[i * 3], g = palette[i * 3 + 1], b = palette[i * 3 + 2];
-        PaletteColors16[i] = static_cast<uint16_t>(((r >> 3) << 11) | ((g >> 2) << 5) | (b >> 3));
-    }
-    return 1;
-}
-
-int D3DDisplay_SetMode(GraphicDriver* record, int mode) {
-    // Mode 0 is the desktop window; any other mode must be on offer.
-    if (mode != 0 && !ModeIsAvailable(mode)) return 0;
-    if (mode < 0 || mode >= kDisplayModeCount) return 0;
-    // PENDING(8.103) the device switches its display mode and resets itself.
-    CurrentDisplayMode = mode;
-    record->displayWidth = DisplayMode[mode].width;
-    record->displayHeight = DisplayMode[mode].height;
-    Graphic_AfterModeChange();
-    return 1;
-}
-
-DrawContext D3DDisplay_GetDrawDC(GraphicDriver*) {
-    // PENDING(8.103) the first call asks the back buffer for a drawing context.
-    ++g_hardwareScreen.drawContextCount;
-    return nullptr;
-}
-
-void D3DDisplay_ReleaseDrawDC(GraphicDriver*) {
-    if (g_hardwareScreen.drawContextCount > 0) --g_hardwareScreen.drawContextCount;
-}
-
-void D3DDisplay_Restore(GraphicDriver*) {
-    // PENDING(8.103) the reset loop runs here when the device is lost or in full screen.
-}
-
-int D3DDisplay_Present(GraphicDriver*) {
-    // PENDING(8.103) the device presents its back buffer.
-    g_hardwareScreen.drawContextCount = 0;
-    return g_hardwareScreen.deviceLost ? 0 : 1;
-}
-
-int D3DDisplay_Clear(GraphicDriver*, uint32_t) {
-    // PENDING(8.103) the device clears its render target (depth 1.0).
-    return 1;
-}
+// The hardware operations live with the device (render/d3ddevice.cpp).
 
 // ---- Software operations -------------------------------------------------------------------
 
@@ -281,7 +196,7 @@ int SoftDisplay_Close(GraphicDriver* record) {
 
 int SoftDisplay_SetPalette(GraphicDriver* record, int first, int count, const uint8_t* source, const uint8_t* luma) {
     if (!record->displayOpen) return 0;
-    CopyPaletteEntries(record, first, count, source);
+    Graphic_CopyPaletteEntries(record, first, count, source);
     record->palette[0] = record->palette[1] = record->palette[2] = 0;
     Palette_SetFloatColors(record->palette);
     uint8_t shown[768];
@@ -452,15 +367,9 @@ void Graphic_UnlockFrame() {
     if (driver.Unlock) driver.Unlock(&driver);
 }
 
-void Graphic_BeginScene() {
-    // PENDING(8.103) the device begins its scene here.
-    g_textureReload = false;
-}
+bool Graphic_BeginScene() { return D3D_BeginScene() == 0; }
 
-void Graphic_EndScene() {
-    // PENDING(8.103) the device ends its scene; PENDING(8.107) with the reload flag set every
-    // hardware texture is released so that it is rebuilt from the changed pixels.
-}
+void Graphic_EndScene() { D3D_EndScene(); }
 
 void Graphic_ClearBackground() { Graphic_Clear(&g_graphicDriver.screen, 0); }
 
@@ -498,6 +407,8 @@ void Render_InstallSeam() {
     seam.unlockBackBuffer = Graphic_UnlockFrame;
     seam.beginScene = Graphic_BeginScene;
     seam.endScene = Graphic_EndScene;
+    seam.hardwareMode = [] { return D3D_State().settings.radarType; };
+    seam.hardwareFrameInfo = D3D_FrameInfo;
     seam.clearBackground = [](RenderView*) { Graphic_ClearBackground(); };
     seam.screenClip = [] {
         const GraphicBuffer& screen = g_graphicDriver.screen;
@@ -522,4 +433,5 @@ void Render_InstallSeam() {
     seam.lightCloseWorld = Light_CloseWorld;
     Light_InstallServices();
     TexMgr_InstallServices();
+    TexMgr_InstallDeviceHooks();
 }

@@ -111,8 +111,7 @@ extern int32_t CurrentDisplayMode;
 
 // ---- The hardware screen -------------------------------------------------------------------
 
-// What the hardware driver's lock needs to know of the device.
-// PENDING(8.103) the device module keeps this state and fills it.
+// What the hardware driver's lock needs to know of the device; the device module fills it.
 struct HardwareScreenState {
     bool hasBackBuffer = false;
     int32_t backWidth = 0;
@@ -147,6 +146,8 @@ DrawContext SoftDisplay_GetDrawDC(GraphicDriver* record);
 int SoftDisplay_Present(GraphicDriver* record);
 int SoftDisplay_Clear(GraphicDriver* record, uint32_t colour);
 
+// Copies entries first..first+count-1 of a 768-byte palette into the record's (clamped to 256).
+void Graphic_CopyPaletteEntries(GraphicDriver* record, int first, int count, const uint8_t* source);
 // An 8-bit buffer of width x height on own memory, copied into the record's screen.
 GraphicBuffer* Graphic_CreateScreenBuffer(GraphicDriver* record, int32_t width, int32_t height);
 
@@ -181,8 +182,9 @@ void Graphic_SetMode(int mode);
 // between scenes. False from the lock: draw nothing.
 bool Graphic_LockFrame();
 void Graphic_UnlockFrame();
-// The hardware frame's scene. Beginning clears the texture-reload flag.
-void Graphic_BeginScene();
+// The hardware frame's scene. Beginning clears the texture-reload flag; false when nothing may be
+// drawn (the device is lost or the scene did not begin).
+bool Graphic_BeginScene();
 void Graphic_EndScene();
 // The frame clears its background (colour 0) instead of drawing the sky.
 void Graphic_ClearBackground();

@@ -10,6 +10,7 @@
 #include "core/debug.h"
 #include "core/filecache.h"
 #include "core/shake.h"
+#include "render/d3dtextures.h"
 #include "render/graphicdriver.h"
 
 namespace {
@@ -21,12 +22,9 @@ TexCacheStats g_stats = {};
 bool g_preferPlain = false;
 int g_failAllocations = 0;
 
-// PENDING(8.107) the hardware texture manager tells which images have a device copy and
-// releases them all.
-bool StandInHasDeviceTexture(const TextureImage*) { return false; }
-void StandInReleaseAll() {}
-constexpr TexCacheDeviceHooks kStandInHooks = {StandInHasDeviceTexture, StandInReleaseAll};
-TexCacheDeviceHooks g_device = kStandInHooks;
+// The hardware texture manager tells which images have a device copy and releases them all.
+constexpr TexCacheDeviceHooks kManagerHooks = {TexMgr_HasDeviceTexture, TexMgr_ReleaseAll};
+TexCacheDeviceHooks g_device = kManagerHooks;
 
 // The ".vqm" name of a texture name: cut at the first '.', ".vqm" appended. False when either
 // name is longer than its 15 significant characters.
@@ -163,7 +161,7 @@ void TexCache_Reset() { FreeEverything(); }
 
 void TexCache_SetPreferPlainFiles(bool prefer) { g_preferPlain = prefer; }
 void TexCache_FailNextAllocations(int count) { g_failAllocations = count; }
-void TexCache_SetDeviceHooks(const TexCacheDeviceHooks* hooks) { g_device = hooks ? *hooks : kStandInHooks; }
+void TexCache_SetDeviceHooks(const TexCacheDeviceHooks* hooks) { g_device = hooks ? *hooks : kManagerHooks; }
 TexCacheStats TexCache_GetStats() { return g_stats; }
 
 TextureImage* TexCache_Load(const char* name) {
@@ -292,8 +290,7 @@ int TexCache_EvictOne() {
             }
         if (!victim) {
             g_device.releaseAll();
-            for (TexCacheEntry* head : g_buckets)
-                for (TexCacheEntry* e = head; e; e = e->next) e->flags &= static_cast<uint8_t>(~kTexHasDeviceCopy);
+            TexCache_ForgetDeviceCopies();
             victim = g_purgeTail;
         }
     }
@@ -305,6 +302,11 @@ int TexCache_EvictOne() {
     FreeEntry(victim);
     ++g_stats.evictions;
     return 1;
+}
+
+void TexCache_ForgetDeviceCopies() {
+    for (TexCacheEntry* head : g_buckets)
+        for (TexCacheEntry* e = head; e; e = e->next) e->flags &= static_cast<uint8_t>(~kTexHasDeviceCopy);
 }
 
 void TexCache_PurgeAll() {

@@ -70,6 +70,8 @@ void TexCache_Release(const char* name);
 // Frees the oldest released entry (sparing ones with a hardware copy on the hardware path).
 // 0 when the purge list is empty.
 int TexCache_EvictOne();
+// No entry has a hardware copy any more (the hardware textures were all released).
+void TexCache_ForgetDeviceCopies();
 // Releases every hardware texture and frees every entry, referenced or not (mission end).
 void TexCache_PurgeAll();
 // Writes the cache's contents to "texcache.txt" in the profile directory.
@@ -99,5 +101,5 @@ struct TexCacheDeviceHooks {
     bool (*hasDeviceTexture)(const TextureImage* image);
     void (*releaseAll)();
 };
-// Null restores the stand-ins.
+// Null restores the hardware texture manager's own.
 void TexCache_SetDeviceHooks(const TexCacheDeviceHooks* hooks);

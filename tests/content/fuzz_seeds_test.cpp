@@ -18,6 +18,8 @@
 #include "core/paramfile.h"
 #include "core/zfs.h"
 #include "fuzz_seeds.h"
+#include "texture_writer.h"
+#include "render/d3dtextures.h"
 #include "render/texcache.h"
 #include "render/texmgr.h"
 #include "support/data_root_fixture.h"
@@ -116,6 +118,17 @@ TEST_F(FuzzSeedsTest, GeometriesTexturesAndParameterFilesParse) {
         EXPECT_EQ(IParse_ParseText(context, bytes.data(), bytes.size(), name.c_str()), 0) << name;
         IParse_Free(context);
     }
+}
+
+TEST_F(FuzzSeedsTest, PreloadListSeedsGiveTextureNames) {
+    const auto seeds = Seeds("maplist_fuzz");
+    const std::string& sample = seeds.at("sample.lst");
+    EXPECT_EQ(TexMgr_ParseMapList(sample.data(), sample.size()),
+              std::vector<std::string>(content::kSampleMapListNames,
+                                       content::kSampleMapListNames + content::kSampleMapListNameCount));
+    const std::string& plain = seeds.at("plain.lst");
+    EXPECT_EQ(TexMgr_ParseMapList(plain.data(), plain.size()),
+              (std::vector<std::string>{"grass0.map", "rock1.map", "shadow.map"}));
 }
 
 TEST_F(FuzzSeedsTest, TerrainMapsLoadFromTheirFramedFiles) {

@@ -609,6 +609,30 @@ TEST_F(GameTest, HardwareRadarSweepGoesThroughTheLockedBackBufferInModeOne) {
     EXPECT_EQ(radar, expected);
 }
 
+TEST_F(GameTest, ALostHardwareDeviceDrawsNothingAndThePausedFramePresentsToReset) {
+    App_Globals().driverKind = 1;
+    Seam_Render().beginScene = [] {
+        SeamLog().push_back("render.beginScene");
+        return false;
+    };
+    SeamLog().clear();
+    Game_RenderFrame(nullptr);
+    EXPECT_EQ(Count("render.beginScene"), 1u);
+    EXPECT_EQ(Count("render.renderQueueFlush"), 0u);
+    EXPECT_EQ(Count("world.terrainDraw"), 0u);
+    EXPECT_EQ(Count("render.endScene"), 0u);
+    // The paused frame draws nothing either, but still presents: presenting resets the device.
+    static int presents = 0;
+    presents = 0;
+    Seam_Render().driverPresent = [] { ++presents; };
+    Seam_Render().spriteDraw = [](int, int, int, uint32_t) { SeamLog().push_back("render.spriteDraw"); };
+    SeamLog().clear();
+    Game_DrawPausedScreen();
+    EXPECT_EQ(Count("render.spriteDraw"), 0u);
+    EXPECT_EQ(Count("render.endScene"), 0u);
+    EXPECT_EQ(presents, 1);
+}
+
 TEST_F(GameTest, TrackFpsComesFromRenderCfgInTheProfileDirectory) {
     namespace fs = std::filesystem;
     const std::string saved = Plat_ProfileDir();

@@ -4,6 +4,7 @@
 #pragma once
 #include <X11/Xatom.h>
 #include <X11/Xlib.h>
+#include <X11/Xutil.h>
 #include <sys/types.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -11,6 +12,8 @@
 #include <chrono>
 #include <cstdlib>
 #include <cstring>
+#include <functional>
+#include <ostream>
 #include <string>
 #include <thread>
 #include <vector>
@@ -75,4 +78,49 @@ inline Window FindByName(Display* display, Window window, const char* name, pid_
         if (children) XFree(children);
     }
     return found;
+}
+
+// A colour as the X server or the device gives it back.
+struct Rgb {
+    int r, g, b;
+    bool operator==(const Rgb&) const = default;
+};
+inline std::ostream& operator<<(std::ostream& out, const Rgb& c) { return out << c.r << "," << c.g << "," << c.b; }
+
+// One pixel of a window as the X server holds it.
+inline Rgb ReadPixel(Display* display, Window window, int x, int y) {
+    XImage* image = XGetImage(display, window, x, y, 1, 1, AllPlanes, ZPixmap);
+    if (!image) return {-1, -1, -1};
+    unsigned long pixel = XGetPixel(image, 0, 0);
+    auto channel = [pixel](unsigned long mask) {
+        int shift = 0;
+        while (mask && !(mask & 1)) mask >>= 1, ++shift;
+        return mask ? static_cast<int>(((pixel >> shift) & mask) * 255 / mask) : 0;
+    };
+    Rgb rgb{channel(image->red_mask), channel(image->green_mask), channel(image->blue_mask)};
+    XDestroyImage(image);
+    return rgb;
+}
+
+// Polls until the check holds or the time is up (the X server and SDL work asynchronously).
+inline bool Eventually(const std::function<bool()>& check, std::chrono::seconds limit = std::chrono::seconds(10)) {
+    auto end = std::chrono::steady_clock::now() + limit;
+    while (std::chrono::steady_clock::now() < end) {
+        if (check()) return true;
+        std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    }
+    return check();
+}
+
+// Closes a window the way a window manager's close button does.
+inline void SendWindowClose(Display* display, Window window) {
+    XEvent event{};
+    event.xclient.type = ClientMessage;
+    event.xclient.window = window;
+    event.xclient.message_type = XInternAtom(display, "WM_PROTOCOLS", False);
+    event.xclient.format = 32;
+    event.xclient.data.l[0] = static_cast<long>(XInternAtom(display, "WM_DELETE_WINDOW", False));
+    event.xclient.data.l[1] = CurrentTime;
+    XSendEvent(display, window, False, NoEventMask, &event);
+    XFlush(display);
 }

@@ -28,36 +28,6 @@
 
 namespace {
 
-struct Rgb {
-    int r, g, b;
-    bool operator==(const Rgb&) const = default;
-};
-
-// One pixel of the window as the X server holds it.
-Rgb ReadPixel(Display* display, Window window, int x, int y) {
-    XImage* image = XGetImage(display, window, x, y, 1, 1, AllPlanes, ZPixmap);
-    if (!image) return {-1, -1, -1};
-    unsigned long pixel = XGetPixel(image, 0, 0);
-    auto channel = [pixel](unsigned long mask) {
-        int shift = 0;
-        while (mask && !(mask & 1)) mask >>= 1, ++shift;
-        return mask ? static_cast<int>(((pixel >> shift) & mask) * 255 / mask) : 0;
-    };
-    Rgb rgb{channel(image->red_mask), channel(image->green_mask), channel(image->blue_mask)};
-    XDestroyImage(image);
-    return rgb;
-}
-
-// Polls until the check holds or the time is up (the X server and SDL work asynchronously).
-bool Eventually(const std::function<bool()>& check, std::chrono::seconds limit = std::chrono::seconds(10)) {
-    auto end = std::chrono::steady_clock::now() + limit;
-    while (std::chrono::steady_clock::now() < end) {
-        if (check()) return true;
-        std::this_thread::sleep_for(std::chrono::milliseconds(50));
-    }
-    return check();
-}
-
 LResult TestProc(WindowHandle window, uint32_t message, WParam wParam, LParam lParam) {
     return Plat_DefWindowProc(window, message, wParam, lParam);
 }

@@ -38,15 +38,7 @@ TEST(GlWindow, OpensCaptionedGravenholtAndClosingEndsWithZero) {
     }
     ASSERT_NE(window, 0u) << "no window captioned Gravenholt";
 
-    XEvent event{};
-    event.xclient.type = ClientMessage;
-    event.xclient.window = window;
-    event.xclient.message_type = XInternAtom(display, "WM_PROTOCOLS", False);
-    event.xclient.format = 32;
-    event.xclient.data.l[0] = static_cast<long>(XInternAtom(display, "WM_DELETE_WINDOW", False));
-    event.xclient.data.l[1] = CurrentTime;
-    XSendEvent(display, window, False, NoEventMask, &event);
-    XFlush(display);
+    SendWindowClose(display, window);
 
     int status = 0;
     bool ended = WaitForExit(child, &status, std::chrono::seconds(30));

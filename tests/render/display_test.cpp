@@ -20,6 +20,8 @@
 #include "platform/surface.h"
 #include "platform/system.h"
 #include "platform/window.h"
+#include "platform/gpu_recording.h"
+#include "render/d3ddevice.h"
 #include "render/display.h"
 #include "render/graphicdriver.h"
 #include "render/palette.h"
@@ -73,6 +75,8 @@ protected:
         Graphic_ClearRecord(&g_graphicDriver);
         DisplayMode_Reset();
         GraphicD3DFlags = 0;
+        D3D_ResetState();
+        Gpu_ResetRecording();
         std::memset(SessionRecord, 0, sizeof SessionRecord);
     }
     std::string SessionPath() const { return dir_ + "/session.sts"; }
@@ -287,6 +291,7 @@ TEST_F(DisplayTest, AnUnwritableSessionFileIsFatal) {
 }
 
 TEST_F(DisplayTest, HardwareFailureFallsBackToSoftwareWithItsMessage) {
+    Gpu_RecordingScript().failSystem = true;  // a machine without a hardware device
     GraphicD3DFlags = 1;
     RenderFlags = 0xC412B;
     PlayerDef()[kPlayerDefResolution] = 8;
@@ -296,7 +301,7 @@ TEST_F(DisplayTest, HardwareFailureFallsBackToSoftwareWithItsMessage) {
     const auto& boxes = Plat_MessageBoxLog();
     ASSERT_EQ(boxes.size(), 1u);
     EXPECT_EQ(boxes[0].caption, "Failed to init 3D hardware acceleration");
-    EXPECT_EQ(boxes[0].text, "Running software rendering mode");
+    EXPECT_EQ(boxes[0].text, "Creation of IDirect3D failed.\nnot available\r\n");
     EXPECT_EQ(GraphicD3DFlags, 0u);
     EXPECT_EQ(RenderFlags, 0u);
     EXPECT_EQ(d.driverKind, kDriverSoftware);

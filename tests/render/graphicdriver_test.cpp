@@ -8,6 +8,9 @@
 #include "platform/clock.h"
 #include "platform/msgbox.h"
 #include "platform/window.h"
+#include "platform/gpu_recording.h"
+#include "render/d3ddevice.h"
+#include "render/display.h"
 #include "render/graphicdriver.h"
 #include "render/palette.h"
 
@@ -43,6 +46,8 @@ protected:
         if (g_graphicDriver.window) Plat_DestroyWindow(g_graphicDriver.window);
         Graphic_ClearRecord(&g_graphicDriver);
         GraphicD3DFlags = 0;
+        D3D_ResetState();
+        Gpu_ResetRecording();
         Graphic_HardwareScreen() = HardwareScreenState{};
         DisplayMode_Reset();
         CurrentDisplayMode = 0;
@@ -176,14 +181,19 @@ TEST_F(DriverTest, AnUnavailableModeFailsAndKeepsTheCurrentOneForBothDrivers) {
     EXPECT_EQ(d.windowStyle, kWindowStylePopup);
     d.Close(&d);
 
-    GraphicDriver& h = Hardware(640, 480);
-    CurrentDisplayMode = 0;
-    EXPECT_EQ(h.SetMode(&h, 9), 0);
+    // The hardware driver on the headless recording device, whose adapter offers 640 x 480,
+    // 800 x 600 and 1024 x 768 as modes 8 to 10.
+    Plat_DestroyWindow(d.window);
+    Graphic_ClearRecord(&d);
+    GraphicD3DFlags = 1;
+    ASSERT_TRUE(Render_ChooseDriver("DriverTest"));
+    GraphicDriver& h = g_graphicDriver;
+    ASSERT_EQ(h.driverKind, kDriverHardware);
+    EXPECT_EQ(h.SetMode(&h, 11), 0);
     EXPECT_EQ(CurrentDisplayMode, 0);
-    DisplayMode[9] = {1, 0, 1, 16, 1024, 768, 1024, 768};
     EXPECT_EQ(h.SetMode(&h, 9), 1);
     EXPECT_EQ(CurrentDisplayMode, 9);
-    EXPECT_EQ(h.displayWidth, 1024);
+    EXPECT_EQ(h.displayWidth, 800);
     EXPECT_EQ(h.SetMode(&h, 0), 1);  // the desktop window is always there
 }
 
@@ -254,7 +264,10 @@ TEST_F(DriverTest, ClearingTheScreenGoesThroughTheDriver) {
     Graphic_ApplyTemplate(&d, kHardwareDriverTemplate);
     d.Clear = RecordClear;
     GraphicD3DFlags = 1;
+    const uint32_t savedColour = PaletteColors32[7];
+    PaletteColors32[7] = 0xFF123456u;  // index 7 as the device shows it
     Graphic_Clear(&d.screen, 7);
+    PaletteColors32[7] = savedColour;
     EXPECT_EQ(g_calls.clears, (std::vector<uint32_t>{7u, 0xFF123456u}));
     GraphicD3DFlags = 0;
     Graphic_FreeBuffer(&d.screen);

@@ -8,6 +8,7 @@
 #include "core/seams/shell.h"
 #include "platform/clock.h"
 #include "render/graphicdriver.h"
+#include "render/d3ddevice.h"
 #include "render/palette.h"
 
 namespace {
@@ -310,7 +311,10 @@ TEST_F(DisplayPaletteTest, FadeEdgeCases) {
     recorder = Recorder{};
     g_graphicDriver.driverKind = kDriverHardware;
     GraphicD3DFlags = 1;
+    const uint32_t savedColour = PaletteColors32[0];
+    PaletteColors32[0] = 0xFFC8C8C8u;  // index 0 as the device shows it
     Palette_FadeOut(0.5f, 10, 0, 0, 0);
+    PaletteColors32[0] = savedColour;
     GraphicD3DFlags = 0;
     EXPECT_TRUE(recorder.applied.empty());
     EXPECT_EQ(recorder.clears, 1);

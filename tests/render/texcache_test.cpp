@@ -284,23 +284,37 @@ TEST_F(TextureTest, PurgeAllFreesEverything) {
     EXPECT_EQ(TexCache_PurgeOrder(nullptr, 0), 0);
 }
 
+// Every sample texture is one the hardware device takes: square, 16 to 256 texels a side.
+void ExpectDeviceSize(const TextureImage* image, const std::string& name) {
+    const int32_t side = TextureImage_Width(image);
+    EXPECT_EQ(TextureImage_Height(image), side) << name;
+    EXPECT_TRUE(side == 16 || side == 32 || side == 64 || side == 128 || side == 256) << name << " " << side;
+}
+
 TEST_F(TextureTest, SampleTexturesDecode) {
     Install(content::SampleTextureRecords());
     for (int i = 0; i < content::kSampleObjectTextureCount; ++i) {
-        std::string name = std::string(content::kSampleObjectTextures[i]) + ".map";
-        if (name == "beacon.map" || name == "flash.map") continue;  // animated: frame lists
-        TextureImage* image = TexCache_Load(name.c_str());
-        ASSERT_NE(image, nullptr) << name;
-        EXPECT_GT(TextureImage_Width(image), 0);
+        std::string stem = content::kSampleObjectTextures[i];
+        std::vector<std::string> names{stem + ".map"};
+        if (stem == "beacon" || stem == "flash")  // animated: frame lists of four frames
+            names = {stem + "0.map", stem + "1.map", stem + "2.map", stem + "3.map"};
+        for (const std::string& name : names) {
+            TextureImage* image = TexCache_Load(name.c_str());
+            ASSERT_NE(image, nullptr) << name;
+            ExpectDeviceSize(image, name);
+        }
     }
-    for (int level = 0; level < 4; ++level) {
-        std::string name = "grass" + std::to_string(level) + ".map";
-        TextureImage* image = TexCache_Load(name.c_str());
-        ASSERT_NE(image, nullptr);
-        EXPECT_EQ(TextureImage_Width(image), 64 >> level);
-    }
+    for (int m = 0; m < content::kSampleTerrainMaterialCount; ++m)
+        for (int level = 0; level < 4; ++level) {
+            std::string name = content::kSampleTerrainMaterials[m] + std::to_string(level) + ".map";
+            TextureImage* image = TexCache_Load(name.c_str());
+            ASSERT_NE(image, nullptr) << name;
+            EXPECT_EQ(TextureImage_Width(image), 128 >> level);
+            ExpectDeviceSize(image, name);
+        }
     TextureImage* shadow = TexCache_Load("shadow.map");
     ASSERT_NE(shadow, nullptr);
+    ExpectDeviceSize(shadow, "shadow.map");
     EXPECT_EQ(TextureImage_Texels(shadow)[0], 255);
     EXPECT_EQ(TextureImage_Texels(shadow)[16 * 32 + 16], 217);
     EXPECT_TRUE(BoxTexts().empty());

@@ -162,7 +162,7 @@ void InstallAll() {
     GV_RECORD(Seam_Render, "render", lineDoublingRestore);
     GV_RECORD_RESULT(Seam_Render, "render", lockFrame, true);
     GV_RECORD(Seam_Render, "render", unlockFrame);
-    GV_RECORD(Seam_Render, "render", beginScene);
+    GV_RECORD_RESULT(Seam_Render, "render", beginScene, true);
     GV_RECORD(Seam_Render, "render", endScene);
     GV_RECORD(Seam_Render, "render", lockBackBuffer);
     GV_RECORD(Seam_Render, "render", unlockBackBuffer);

@@ -76,12 +76,13 @@ RenderSeam MakeDefault() {
     seam.lineDoublingRestore = StandInNothing;
     seam.lockFrame = [] { return true; };
     seam.unlockFrame = StandInNothing;
-    seam.beginScene = StandInNothing;  // PENDING(8.103)
-    seam.endScene = StandInNothing;  // PENDING(8.103)
-    seam.lockBackBuffer = [] { return false; };  // PENDING(8.103)
-    seam.unlockBackBuffer = StandInNothing;  // PENDING(8.103)
-    seam.hardwareMode = [] { return 0; };  // PENDING(8.103)
-    seam.hardwareFrameInfo = [](char letters[6], int* depth, int* count) {  // PENDING(8.103)
+    // The hardware driver fills these six at start-up (Render_InstallSeam).
+    seam.beginScene = [] { return true; };
+    seam.endScene = StandInNothing;
+    seam.lockBackBuffer = [] { return false; };
+    seam.unlockBackBuffer = StandInNothing;
+    seam.hardwareMode = [] { return 0; };
+    seam.hardwareFrameInfo = [](char letters[6], int* depth, int* count) {
         for (int i = 0; i < 6; ++i) letters[i] = '-';
         *depth = 16;
         *count = 0;

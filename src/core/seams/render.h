@@ -63,12 +63,12 @@ struct RenderSeam {
     void (*lineDoublingRestore)();
     bool (*lockFrame)();  // the software driver's lock hook (begin frame)
     void (*unlockFrame)();
-    void (*beginScene)();  // hardware driver
+    bool (*beginScene)();  // hardware driver; false: the device is lost and the frame draws nothing
     void (*endScene)();
     bool (*lockBackBuffer)();
     void (*unlockBackBuffer)();
-    int (*hardwareMode)();  // 1 is shown as the letter F in the frame-rate text
-    // The hardware frame-rate text's details: six letters (capabilities, F or f), depth, count per frame.
+    int (*hardwareMode)();  // the radar kind; 1 (shown as the letter F) locks the back buffer
+    // The hardware frame-rate text's details: six letters (settings, F or f), depth, draw calls per frame.
     void (*hardwareFrameInfo)(char letters[6], int* depth, int* countPerFrame);
     PlatRect (*screenClip)();  // the screen buffer's inclusive clip rectangle
     int (*paletteFindNearest)(float red, float green, float blue);

@@ -3,6 +3,7 @@
 
 #include <algorithm>
 #include <map>
+#include <set>
 #include <string>
 
 #include "platform/backend.h"
@@ -25,9 +26,14 @@ public:
     }
 
     bool createWindow(WindowHandle handle, const std::string& caption, int width, int height) override {
-        SDL_Window* window = SDL_CreateWindow(caption.c_str(), SDL_WINDOWPOS_CENTERED, SDL_WINDOWPOS_CENTERED,
-                                              width > 0 ? width : 640, height > 0 ? height : 480,
-                                              SDL_WINDOW_HIDDEN | SDL_WINDOW_RESIZABLE | SDL_WINDOW_OPENGL);
+        // Ready for OpenGL where the display offers it, so the hardware device draws into this very
+        // window; a plain one elsewhere.
+        const int w = width > 0 ? width : 640, h = height > 0 ? height : 480;
+        const uint32_t flags = SDL_WINDOW_HIDDEN | SDL_WINDOW_RESIZABLE;
+        SDL_Window* window = SDL_CreateWindow(caption.c_str(), SDL_WINDOWPOS_CENTERED, SDL_WINDOWPOS_CENTERED, w, h,
+                                              flags | SDL_WINDOW_OPENGL);
+        if (!window)
+            window = SDL_CreateWindow(caption.c_str(), SDL_WINDOWPOS_CENTERED, SDL_WINDOWPOS_CENTERED, w, h, flags);
         if (!window) return false;
         windows_[handle] = window;
         return true;
@@ -35,6 +41,7 @@ public:
 
     void destroyWindow(WindowHandle handle) override {
         surfaceClose(handle);
+        glWindows_.erase(handle);
         auto found = windows_.find(handle);
         if (found == windows_.end()) return;
         SDL_DestroyWindow(found->second);
@@ -79,9 +86,12 @@ public:
     // The surface is a renderer on the window with one streaming texture of the frame's size;
     // the texture is stretched over the whole window.
     bool surfaceOpen(WindowHandle handle) override {
-        SDL_Window* window = find(handle);
-        if (!window) return false;
         if (surfaces_.count(handle)) return true;
+        // A window the hardware device drew into carries its OpenGL set-up; the software surface
+        // takes a fresh native window behind the same handle.
+        SDL_Window* window = find(handle);
+        if (window && glWindows_.erase(handle)) window = recreate(handle, 0);
+        if (!window) return false;
         SDL_Renderer* renderer = SDL_CreateRenderer(window, -1, 0);
         if (!renderer) renderer = SDL_CreateRenderer(window, -1, SDL_RENDERER_SOFTWARE);
         if (!renderer) return false;
@@ -110,6 +120,15 @@ public:
         }
         if (SDL_UpdateTexture(surface.texture, nullptr, xrgb, width * 4) != 0) return false;
         return redraw(surface);
+    }
+
+    void* glWindow(WindowHandle handle) override {
+        SDL_Window* window = find(handle);
+        if (!window) return nullptr;
+        surfaceClose(handle);
+        if (!(SDL_GetWindowFlags(window) & SDL_WINDOW_OPENGL)) window = recreate(handle, SDL_WINDOW_OPENGL);
+        if (window) glWindows_.insert(handle);
+        return window;
     }
 
     void captureMouse(WindowHandle handle, bool capture) override {
@@ -304,6 +323,25 @@ private:
         return stick;
     }
 
+    // A new native window with the old one's caption, size, place, frame and visibility.
+    SDL_Window* recreate(WindowHandle handle, uint32_t extraFlags) {
+        SDL_Window* old = find(handle);
+        if (!old) return nullptr;
+        int x = 0, y = 0, w = 0, h = 0;
+        SDL_GetWindowPosition(old, &x, &y);
+        SDL_GetWindowSize(old, &w, &h);
+        const uint32_t flags = SDL_GetWindowFlags(old);
+        const std::string caption = SDL_GetWindowTitle(old);
+        uint32_t keep = SDL_WINDOW_HIDDEN | SDL_WINDOW_RESIZABLE | extraFlags;
+        if (flags & SDL_WINDOW_BORDERLESS) keep |= SDL_WINDOW_BORDERLESS;
+        SDL_Window* window = SDL_CreateWindow(caption.c_str(), x, y, w, h, keep);
+        if (!window) return nullptr;
+        SDL_DestroyWindow(old);
+        windows_[handle] = window;
+        if (flags & SDL_WINDOW_SHOWN) SDL_ShowWindow(window);
+        return window;
+    }
+
     SDL_Window* find(WindowHandle handle) {
         auto found = windows_.find(handle);
         return found == windows_.end() ? nullptr : found->second;
@@ -411,6 +449,7 @@ private:
     std::map<int, SDL_Haptic*> haptics_;
     int relativeX_ = 0;
     int relativeY_ = 0;
+    std::set<WindowHandle> glWindows_;  // native windows made for the hardware device
 };
 
 }  // namespace
