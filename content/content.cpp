@@ -3,6 +3,7 @@
 #include "archive_writer.h"
 #include "colortables.h"
 #include "definitions.h"
+#include "mission_writer.h"
 #include "models.h"
 #include "terrain_writer.h"
 #include "texture_writer.h"
@@ -22,6 +23,8 @@ const Generator kGenerators[] = {
     WriteTextureWorld,
     WriteDefinitionWorld,
     WriteArchiveWorld,
+    WriteMissionWorld,
+    RemovePackDirectory,
     nullptr,  // the list ends here; generators go above this line
 };
 }  // namespace

@@ -5,6 +5,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <filesystem>
 #include <fstream>
 #include <iterator>
 #include <string>
@@ -17,6 +18,13 @@
 #include "Objkr/objload.h"
 #include "Terrain/terramap.h"
 #include "content.h"
+#include "core/fieldarchive.h"
+#include "core/savegame.h"
+#include "fun3d/gameobject.h"
+#include "fun3d/objectpool.h"
+#include "mission_writer.h"
+#include "platform/msgbox.h"
+#include "platform/system.h"
 #include "core/odf.h"
 #include "core/zfs.h"
 #include "odfkeys.h"
@@ -44,7 +52,13 @@ int Usage() {
                  "                                               load MAP through DATA's index; print the\n"
                  "                                               height and normal at (X, Z) and the first hit\n"
                  "                                               of the segment from (X, Y, Z) to + (DX, DY, DZ)\n"
-                 "                                               (default: from 100 m above, 1000 m east, 45 down)\n");
+                 "                                               (default: from 100 m above, 1000 m east, 45 down)\n"
+                 "       gvtool mission DATA FILE [-o OUT] [-saved] [-binary]\n"
+                 "                                               load FILE (a bare name through DATA's index, a\n"
+                 "                                               path from disk) as the game does; print its\n"
+                 "                                               objects; with -o write the world to OUT again\n"
+                 "                                               (a mission file unless -saved or FILE was a saved\n"
+                 "                                               game; text form unless -binary)\n");
     return 2;
 }
 
@@ -184,6 +198,66 @@ int PartTree(int argc, char** argv) {
     return ok ? 0 : Fail(("cannot read " + file).c_str());
 }
 
+// The game's last message, for a failed load or write.
+int FailWithGameMessage(const char* fallback) {
+    const auto& boxes = Plat_MessageBoxLog();
+    std::string text = boxes.empty() ? fallback : boxes.back().text;
+    while (!text.empty() && text.back() == '\n') text.pop_back();
+    std::fprintf(stderr, "gvtool: %s\n", text.c_str());
+    return 1;
+}
+
+std::string Absolute(const std::string& path) {
+    if (path.find_first_of("\\/") == std::string::npos) return path;  // a bare name: through the index
+    return std::filesystem::absolute(path).string();
+}
+
+int MissionTool(int argc, char** argv) {
+    if (argc < 4) return Usage();
+    std::string out;
+    bool saved = false, binary = false;
+    for (int i = 4; i < argc; ++i) {
+        if (std::strcmp(argv[i], "-o") == 0 && i + 1 < argc) {
+            out = argv[++i];
+        } else if (std::strcmp(argv[i], "-saved") == 0) {
+            saved = true;
+        } else if (std::strcmp(argv[i], "-binary") == 0) {
+            binary = true;
+        } else {
+            return Usage();
+        }
+    }
+    Plat_Init(BackendKind::Headless);
+    Plat_SetMessageBoxPolicy(nullptr);
+    const std::string file = Absolute(argv[3]);
+    int status = 0;
+    {
+        content::HeadlessWorld world(argv[2], std::filesystem::current_path().string());
+        if (!world.Ready()) return Fail(("cannot read the index of " + std::string(argv[2])).c_str());
+        if (!SaveGame_Load(file.c_str())) {
+            status = FailWithGameMessage("the file could not be loaded");
+        } else {
+            for (GameObject* object : GameObject_List()) {
+                const Entity* e = object->entity;
+                char cls[9] = {};
+                std::memcpy(cls, object->objClass->defName, 8);
+                std::printf("%-24s %-8s team %d at (%.2f, %.2f, %.2f)\n", object->label ? object->label : "", cls,
+                            static_cast<int>((e->flags & kEntityTeamMask) >> kEntityTeamShift), e->local.posit.x,
+                            e->local.posit.y, e->local.posit.z);
+            }
+            if (!out.empty()) {
+                SaveGame_SetMissionFile(SaveGame_IsMissionFile() && !saved);
+                Field_SetBinary(binary);
+                const bool written = SaveGame_Write(Absolute(out.find_first_of("\\/") == std::string::npos ? "./" + out : out).c_str(), 0);
+                Field_SetBinary(false);
+                if (!written) status = FailWithGameMessage("the file could not be written");
+            }
+        }
+    }
+    Plat_Shutdown();
+    return status;
+}
+
 int TerrainQuery(int argc, char** argv) {
     double v[7];
     int given = argc - 4;
@@ -247,6 +321,7 @@ int main(int argc, char** argv) {
     }
     if (command == "odfkey") return FindKey(argc, argv);
     if (command == "terrain") return TerrainQuery(argc, argv);
+    if (command == "mission") return MissionTool(argc, argv);
     if (command == "parts") return PartTree(argc, argv);
     if (command == "zfs-list" && argc == 3) return List(argv[2]);
     if (command == "zfs-extract" && argc == 5) return Extract(argv[2], argv[3], argv[4]);

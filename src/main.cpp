@@ -6,6 +6,7 @@
 #include "Terrain/terramap.h"
 #include "collision/collision.h"
 #include "core/app.h"
+#include "core/savegame.h"
 #include "fun3d/objectseam.h"
 #include "platform/system.h"
 #include "render/graphicdriver.h"
@@ -19,6 +20,7 @@ const Installer kInstallers[] = {
     Collision_InstallSeam,
     Render_InstallSeam,
     GameObjects_InstallSeam,
+    SaveGame_InstallSeam,
 };
 }  // namespace
 
