@@ -16,6 +16,7 @@
 #include "core/fieldarchive.h"
 #include "core/filecache.h"
 #include "core/filesys.h"
+#include "core/fixup.h"
 #include "core/savegame.h"
 #include "core/seams/ai.h"
 #include "core/seams/cockpit.h"
@@ -192,12 +193,14 @@ HeadlessWorld::HeadlessWorld(const std::string& dataDir, const std::string& prof
     Terrain_InstallSeam();
     GameObjects_InstallSeam();
     SaveGame_InstallSeam();
+    Field_SetHandleFinder(GameObject_HandleForSerial);
     Reset();
 }
 
 HeadlessWorld::~HeadlessWorld() {
     FreeWorld();
     SaveGame_ResetGlobals();
+    Field_SetHandleFinder(nullptr);
     delete saved_;
 }
 

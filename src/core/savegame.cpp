@@ -109,13 +109,13 @@ bool WriteStream(FILE* f, int32_t runType) {
 struct Header {
     int32_t version = 0;
     bool binary = false;
-    char missionFile[kSaveMissionNameSize] = {};
+    char missionFile[kSaveMissionNameSize + 1] = {};  // one more: always terminated
     uint32_t seqCount = 0;
     bool missionSave = false;
     int32_t runType = 0;
     char description[kSaveDescriptionSize] = {};
     int32_t progress[6] = {};
-    char terrainName[kSaveTerrainNameSize] = {};
+    char terrainName[kSaveTerrainNameSize + 1] = {};
     float startTime = 0.0f;
 };
 
@@ -127,7 +127,7 @@ bool ReadHeaderStart(Header& h) {
         if (!Field_ReadBool("binarySave", &h.binary)) return false;
         Field_SetBinary(h.binary);
     }
-    if (h.version >= 1024 && !Field_ReadString("msn_filename", h.missionFile, sizeof h.missionFile - 1)) return false;
+    if (h.version >= 1024 && !Field_ReadString("msn_filename", h.missionFile, kSaveMissionNameSize)) return false;
     if (!Field_ReadInt("seq_count", &h.seqCount, 4)) return false;
     if (h.version > 1015 && !Field_ReadBool("missionSave", &h.missionSave)) return false;
     if (h.version > 1030 && !h.missionSave) {
@@ -193,13 +193,21 @@ void DiscardFailedLoad() {
     Field_DiscardFixups();
 }
 
+bool SectionFailed(const char* section) {
+    Error_Warning("Failed to load '%s': the %s section is cut short or malformed", g_currentPath.c_str(), section);
+    return false;
+}
+
 bool LoadSections(const Header& h) {
     ObjectsSeam& objects = Seam_Objects();
     AiSeam& ai = Seam_Ai();
-    if (!(objects.loadAll() && objects.teamLoadAll() && ai.missionLoadCurrent() && ai.aoisLoad() && ai.pathsLoad()))
-        return false;
+    if (!objects.loadAll()) return false;  // it names the object itself
+    if (!objects.teamLoadAll()) return SectionFailed("team");
+    if (!ai.missionLoadCurrent()) return SectionFailed("mission");
+    if (!ai.aoisLoad()) return SectionFailed("areas of interest");
+    if (!ai.pathsLoad()) return SectionFailed("paths");
     Field_FixupEarly();
-    if (!h.missionSave && !ai.tasksLoad()) return false;
+    if (!h.missionSave && !ai.tasksLoad()) return SectionFailed("task");
     if (!h.missionSave) Seam_Missions().scriptStateLoad();
     Field_ResolvePointers();
     return true;
@@ -233,7 +241,7 @@ bool LoadStream() {
         return false;
     }
     if (h.version > 1006) {
-        if (!Field_ReadString("TerrainName", h.terrainName, sizeof h.terrainName - 1)) {
+        if (!Field_ReadString("TerrainName", h.terrainName, kSaveTerrainNameSize)) {
             Error_Warning("Failed to load '%s': its header is cut short or malformed", g_currentPath.c_str());
             return false;
         }
@@ -249,8 +257,7 @@ bool LoadStream() {
     if (!LoadSections(h)) return false;
     Seam_Objects().setSerialCounter(h.seqCount);
     if (!Seam_Net().isNetworkGame()) {
-        Clock_SetTime(g.startTime);
-        Clock_Pause();
+        Clock_RestorePaused(g.startTime);
     }
     Seam_Ai().missionStartAfterLoad();
     if (!Seam_Objects().postLoadAll() || !Seam_Objects().teamPostLoadAll()) return false;
@@ -348,14 +355,13 @@ bool MakeSaveDirectory() {
     return Plat_IsDirectory(dir) || Plat_CreateDirectories(dir);
 }
 
+// A saved game in the form the save setting asks for; the mission-file flag stays cleared.
 bool WriteSavedGame(const std::string& path, int32_t runType) {
-    const bool mission = g_globals.missionSave;
     g_globals.missionSave = false;
     Field_SetBinary(CmdLine_Globals().binarySave);
     MakeSaveDirectory();
     const bool ok = SaveGame_Write(path.c_str(), runType);
     Field_SetBinary(false);
-    g_globals.missionSave = mission;
     return ok;
 }
 }  // namespace

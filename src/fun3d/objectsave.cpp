@@ -445,8 +445,9 @@ bool GameObject::PostLoadAll() {
 }
 
 void GameObject_DiscardLoaded() {
+    // Last first, so that the entity table shrinks back as its records go.
     const std::vector<GameObject*> objects = GameObject_List();
-    for (GameObject* object : objects) DestroyObject(object);
+    for (auto it = objects.rbegin(); it != objects.rend(); ++it) DestroyObject(*it);
     g_loaded.clear();
     Classfnc_Purge();
 }
