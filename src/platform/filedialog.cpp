@@ -26,6 +26,8 @@ FileDialogResult Plat_FileDialog(const FileDialogRequest& request, std::string* 
     std::string chosen = *answer;
     const size_t slash = chosen.find_last_of("\\/");
     const std::string name = slash == std::string::npos ? chosen : chosen.substr(slash + 1);
+    // A bare name is chosen in the initial directory, as a dialog shows it.
+    if (slash == std::string::npos && !request.initialDirectory.empty()) chosen = request.initialDirectory + "/" + chosen;
     if (name.find('.') == std::string::npos && !request.defaultExtension.empty()) chosen += "." + request.defaultExtension;
     if ((request.flags & kFileDialogFileMustExist) && !Plat_FileExists(Plat_ProfilePath(chosen)))
         return FileDialogResult::Cancelled;

@@ -25,8 +25,8 @@ struct FileDialogRequest {
 
 enum class FileDialogResult { Chosen, Cancelled, Failed };
 
-// Shows the dialog; with Chosen, path holds the chosen file (the default extension added when
-// the name has none). Failed sets the error code. A dialog that must find an existing file fails
+// Shows the dialog; with Chosen, path holds the chosen file (a bare name lies in the initial
+// directory; the default extension is added when the name has none). Failed sets the error code. A dialog that must find an existing file fails
 // to choose a missing one (Cancelled).
 FileDialogResult Plat_FileDialog(const FileDialogRequest& request, std::string* path, uint32_t* errorCode);
 // The answer of the next dialogs: a path, or nullopt to cancel them; reset brings back the

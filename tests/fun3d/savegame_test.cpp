@@ -556,6 +556,9 @@ TEST_F(SaveGameTest, DialogsAreCancelledHeadlessAndWriteWhereTheyAreTold) {
 
     SaveGame_SaveDialog(0);
     EXPECT_TRUE(fs::exists(Path("addon/mine.sav")));
+    Plat_SetFileDialogAnswer("bare");  // a bare name lands in the dialog's directory
+    Mission_SaveDialog();
+    EXPECT_TRUE(fs::exists(Path("addon/bare.qmn")));
     Plat_SetFileDialogAnswer(Path("addon/mine.sav"));
     SaveGame_LoadDialog();
     EXPECT_EQ(Game_GetState(), kStateLoadPath);
