@@ -6,7 +6,9 @@
 #include "content.h"
 #include "core/app.h"
 #include "core/debug.h"
+#include "core/savegame.h"
 #include "core/textentry.h"
+#include "platform/filedialog.h"
 #include "platform/msgbox.h"
 #include "platform/paths.h"
 #include "platform/system.h"
@@ -23,6 +25,8 @@ void AppFixture::SetUp() {
     Plat_ClearMessageBoxLog();
     Plat_SetMessageBoxPolicy(nullptr);
     Error_ResetForTests();
+    SaveGame_ResetGlobals();
+    Plat_ResetFileDialog();
     TextEntry_SetFocused(nullptr);
     RecordedCalls().clear();
     char pattern[] = "/tmp/gvtest-XXXXXX";
