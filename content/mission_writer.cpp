@@ -210,7 +210,10 @@ void HeadlessWorld::Reset() {
     SaveGame_ResetGlobals();
 }
 
-bool WriteSampleMission(const std::string& dir, const std::string& out, std::string* error) {
+bool WriteSampleMission(const std::string& dirGiven, const std::string& outGiven, std::string* error) {
+    // The game resolves relative save paths under its profile directory: hand it whole ones.
+    const std::string dir = std::filesystem::absolute(dirGiven).string();
+    const std::string out = std::filesystem::absolute(outGiven).string();
     const std::string work = dir + "/mission-work";
     std::error_code ec;
     std::filesystem::create_directories(work, ec);
