@@ -1,4 +1,5 @@
-// Points the game loop's terrain calls at the terrain map.
+// Points the game loop's terrain calls and the model reader's headlight masks at the terrain map.
+#include "Objkr/objload.h"
 #include "Terrain/terrheight.h"
 #include "Terrain/terramap.h"
 #include "core/seams/world.h"
@@ -37,4 +38,5 @@ void Terrain_InstallSeam() {
     s.terrainSave = SaveTerrain;
     s.terrainModified = TerrainWasEdited;
     s.terrainCentre = MapCentre;
+    ObjLoad_Services().terrainAddEntity = Terrain_AddEntity;
 }
