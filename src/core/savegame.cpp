@@ -1,8 +1,7 @@
 #include "core/savegame.h"
 
-#include <strings.h>
-
 #include <algorithm>
+#include <cctype>
 #include <cstring>
 #include <vector>
 
@@ -46,7 +45,12 @@ bool HasDirectory(const std::string& path) { return path.find_first_of("\\/") !=
 
 bool EndsWithNoCase(const std::string& text, const char* ending) {
     const size_t n = std::strlen(ending);
-    return text.size() >= n && strcasecmp(text.c_str() + text.size() - n, ending) == 0;
+    if (text.size() < n) return false;
+    for (size_t i = 0; i < n; ++i)
+        if (std::tolower(static_cast<unsigned char>(text[text.size() - n + i])) !=
+            std::tolower(static_cast<unsigned char>(ending[i])))
+            return false;
+    return true;
 }
 
 // The file name without its extension (from the last '.').
