@@ -233,11 +233,15 @@ int MissionTool(int argc, char** argv) {
     Plat_Init(BackendKind::Headless);
     Plat_SetMessageBoxPolicy(nullptr);
     const std::string file = Absolute(argv[3]);
+    // The game's own logs go to a scratch profile directory, not into the working directory.
+    std::string profile = (std::filesystem::temp_directory_path() / "gvtool-mission-XXXXXX").string();
+    if (!mkdtemp(profile.data())) return Fail("cannot make a scratch directory");
     int status = 0;
     {
-        content::HeadlessWorld world(argv[2], std::filesystem::current_path().string());
-        if (!world.Ready()) return Fail(("cannot read the index of " + std::string(argv[2])).c_str());
-        if (!SaveGame_Load(file.c_str())) {
+        content::HeadlessWorld world(argv[2], profile);
+        if (!world.Ready()) {
+            status = Fail(("cannot read the index of " + std::string(argv[2])).c_str());
+        } else if (!SaveGame_Load(file.c_str())) {
             status = FailWithGameMessage("the file could not be loaded");
         } else {
             for (GameObject* object : GameObject_List()) {
@@ -258,6 +262,8 @@ int MissionTool(int argc, char** argv) {
         }
     }
     Plat_Shutdown();
+    std::error_code ec;
+    std::filesystem::remove_all(profile, ec);
     return status;
 }
 
