@@ -125,8 +125,6 @@ bool WriteArchiveWorld(const std::string& dir, std::string* error) {
     for (const ArchiveRecord& record : records) spec.files.push_back({1, record.name});
     for (const char* name : kIndexFileNames)
         if (!WriteIndex(dir + "/" + name, spec, error)) return false;
-    std::error_code removed;
-    std::filesystem::remove_all(packDir, removed);
 
     std::error_code ec;
     std::filesystem::create_directories(dir + "/addon", ec);

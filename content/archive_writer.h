@@ -45,7 +45,8 @@ bool WriteIndex(const std::string& path, const IndexSpec& spec, std::string* err
 extern const char* const kIndexFileNames[5];
 
 // Generators listed before WriteArchiveWorld put the files the game finds by plain name here
-// (a directory under the world's directory); WriteArchiveWorld packs them and removes it.
+// (a directory under the world's directory); WriteArchiveWorld packs them (it may run again
+// after later generators added files); the world's last step removes it.
 extern const char* const kPackDirectory;
 
 // The sample world's data: "kolta.zfs" (with every file of the pack directory), every

@@ -3,6 +3,7 @@
 #include "archive_writer.h"
 #include "colortables.h"
 #include "definitions.h"
+#include "mission_writer.h"
 #include "models.h"
 #include "projectinfo.h"
 #include "terrain_writer.h"
@@ -24,6 +25,8 @@ const Generator kGenerators[] = {
     WriteDefinitionWorld,
     WriteProjectInfo,
     WriteArchiveWorld,
+    WriteMissionWorld,
+    RemovePackDirectory,
     nullptr,  // the list ends here; generators go above this line
 };
 }  // namespace

@@ -402,6 +402,17 @@ bool FieldSeeds(FuzzSeedSet& seeds, std::string* error) {
     return true;
 }
 
+// The saved-game target builds its own files (the sample mission, a saved game of it in the
+// text and the binary form); an input picks one by its first byte and then edits it: a kind
+// byte (0 mod 4 cuts, else overwrites kind % 8 + 1 bytes that follow) and a 16-bit position
+// scaled over the file.
+bool SaveGameSeeds(FuzzSeedSet& seeds, std::string* error) {
+    return seeds.Add("mission.in", std::string(1, '\0'), error) && seeds.Add("saved.in", std::string(1, '\1'), error) &&
+           seeds.Add("binary.in", std::string(1, '\2'), error) &&
+           seeds.Add("cut-mission.in", std::string("\0\4\0\x80", 4), error) &&
+           seeds.Add("poke-binary.in", std::string("\2\1\0\x40\x09\x09", 6), error);
+}
+
 // ---- the table ------------------------------------------------------------------------------
 
 // Each fuzz target (the stem of tests/fuzz/<target>.cpp) and the writer of its seeds. One row a
@@ -424,6 +435,7 @@ const SeedRow kSeedRows[] = {
     {"odf_fuzz", DefinitionSeeds},
     {"paramfile_fuzz", ParamSeeds},
     {"prjinfo_fuzz", ProjectInfoSeeds},
+    {"savegame_fuzz", SaveGameSeeds},
     {"terrain_zone_fuzz", TerrainSeeds},
     {"texture_fuzz", TextureSeeds},
     {"zfs_fuzz", ArchiveSeeds},

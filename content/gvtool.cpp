@@ -3,6 +3,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <filesystem>
 #include <fstream>
 #include <iterator>
 #include <string>
@@ -17,6 +18,13 @@
 #include "Objkr/objload.h"
 #include "Terrain/terramap.h"
 #include "content.h"
+#include "core/fieldarchive.h"
+#include "core/savegame.h"
+#include "fun3d/gameobject.h"
+#include "fun3d/objectpool.h"
+#include "mission_writer.h"
+#include "platform/msgbox.h"
+#include "platform/system.h"
 #include "fuzz_seeds.h"
 #include "core/helpers.h"
 #include "inputprobe.h"
@@ -56,7 +64,13 @@ int Usage() {
                  "       gvtool snapshot DATA OUT.ppm            draw one object of each sample model on the\n"
                  "                                               sample map's flat ground into a 640 x 480 picture\n"
                  "       gvtool input-probe [--forcefeed] EVENTS run the input devices headless on an event\n"
-                 "                                               script; print what each frame reads\n");
+                 "                                               script; print what each frame reads\n"
+                 "       gvtool mission DATA FILE [-o OUT] [-saved] [-binary]\n"
+                 "                                               load FILE (a bare name through DATA's index, a\n"
+                 "                                               path from disk) as the game does; print its\n"
+                 "                                               objects; with -o write the world to OUT again\n"
+                 "                                               (a mission file unless -saved or FILE was a saved\n"
+                 "                                               game; text form unless -binary)\n");
     return 2;
 }
 
@@ -205,6 +219,72 @@ int LanguageQuery(const char* data) {
     return 0;
 }
 
+// The game's last message, for a failed load or write.
+int FailWithGameMessage(const char* fallback) {
+    const auto& boxes = Plat_MessageBoxLog();
+    std::string text = boxes.empty() ? fallback : boxes.back().text;
+    while (!text.empty() && text.back() == '\n') text.pop_back();
+    std::fprintf(stderr, "gvtool: %s\n", text.c_str());
+    return 1;
+}
+
+std::string Absolute(const std::string& path) {
+    if (path.find_first_of("\\/") == std::string::npos) return path;  // a bare name: through the index
+    return std::filesystem::absolute(path).string();
+}
+
+int MissionTool(int argc, char** argv) {
+    if (argc < 4) return Usage();
+    std::string out;
+    bool saved = false, binary = false;
+    for (int i = 4; i < argc; ++i) {
+        if (std::strcmp(argv[i], "-o") == 0 && i + 1 < argc) {
+            out = argv[++i];
+        } else if (std::strcmp(argv[i], "-saved") == 0) {
+            saved = true;
+        } else if (std::strcmp(argv[i], "-binary") == 0) {
+            binary = true;
+        } else {
+            return Usage();
+        }
+    }
+    Plat_Init(BackendKind::Headless);
+    Plat_SetMessageBoxPolicy(nullptr);
+    const std::string file = Absolute(argv[3]);
+    // The game's own logs go to a scratch profile directory, not into the working directory.
+    std::string profile = (std::filesystem::temp_directory_path() / "gvtool-mission-XXXXXX").string();
+    if (!mkdtemp(profile.data())) return Fail("cannot make a scratch directory");
+    int status = 0;
+    {
+        content::HeadlessWorld world(argv[2], profile);
+        if (!world.Ready()) {
+            status = Fail(("cannot read the index of " + std::string(argv[2])).c_str());
+        } else if (!SaveGame_Load(file.c_str())) {
+            status = FailWithGameMessage("the file could not be loaded");
+        } else {
+            for (GameObject* object : GameObject_List()) {
+                const Entity* e = object->entity;
+                char cls[9] = {};
+                std::memcpy(cls, object->objClass->defName, 8);
+                std::printf("%-24s %-8s team %d at (%.2f, %.2f, %.2f)\n", object->label ? object->label : "", cls,
+                            static_cast<int>((e->flags & kEntityTeamMask) >> kEntityTeamShift), e->local.posit.x,
+                            e->local.posit.y, e->local.posit.z);
+            }
+            if (!out.empty()) {
+                SaveGame_SetMissionFile(SaveGame_IsMissionFile() && !saved);
+                Field_SetBinary(binary);
+                const bool written = SaveGame_Write(Absolute(out.find_first_of("\\/") == std::string::npos ? "./" + out : out).c_str(), 0);
+                Field_SetBinary(false);
+                if (!written) status = FailWithGameMessage("the file could not be written");
+            }
+        }
+    }
+    Plat_Shutdown();
+    std::error_code ec;
+    std::filesystem::remove_all(profile, ec);
+    return status;
+}
+
 int TerrainQuery(int argc, char** argv) {
     double v[7];
     int given = argc - 4;
@@ -282,6 +362,7 @@ int main(int argc, char** argv) {
         return 0;
     }
     if (command == "terrain") return TerrainQuery(argc, argv);
+    if (command == "mission") return MissionTool(argc, argv);
     if (command == "parts") return PartTree(argc, argv);
     if (command == "lang" && argc == 3) return LanguageQuery(argv[2]);
     if (command == "snapshot") {

@@ -1,7 +1,32 @@
 // Points the game loop's terrain calls and the model reader's headlight masks at the terrain map.
 #include "Objkr/objload.h"
+#include "Terrain/terrheight.h"
 #include "Terrain/terramap.h"
 #include "core/seams/world.h"
+
+namespace {
+
+// The zone files are read once without the fatal check first, so that a mission naming a map
+// that cannot be loaded fails its load instead of ending the program.
+bool LoadMissionMap(const char* name) {
+    Terrain_SetFileName(name);
+    if (!Terrain_ReadZoneFiles()) {
+        Terrain_FreeAll();
+        return false;
+    }
+    return Terrain_LoadMap(name, 0) != 0;
+}
+
+bool SaveTerrain(const char* path) { return Terrain_SaveZoneFiles(path) != 0; }
+bool TerrainWasEdited() { return TerrainModified != 0; }
+
+Vector MapCentre() {
+    const float x = 0.5f * (TerrainBounds.minXm + TerrainBounds.maxXm);
+    const float z = 0.5f * (TerrainBounds.minZm + TerrainBounds.maxZm);
+    return Vector{x, Terrain_GetHeight(x, z), z};
+}
+
+}  // namespace
 
 void Terrain_InstallSeam() {
     WorldSeam& s = Seam_World();
@@ -9,5 +34,9 @@ void Terrain_InstallSeam() {
     s.terrainSetFileName = Terrain_SetFileName;
     s.terrainReleaseEntities = Terrain_ReleaseEntities;
     s.terrainFreeAll = Terrain_FreeAll;
+    s.terrainLoadMap = LoadMissionMap;
+    s.terrainSave = SaveTerrain;
+    s.terrainModified = TerrainWasEdited;
+    s.terrainCentre = MapCentre;
     ObjLoad_Services().terrainAddEntity = Terrain_AddEntity;
 }

@@ -1,5 +1,7 @@
 #include "core/clock.h"
 
+#include <cmath>
+
 #include "core/seams/net.h"
 #include "platform/clock.h"
 
@@ -55,6 +57,18 @@ void Clock_SetTime(float seconds) {
     if (!(ms > 0.0)) ms = 0.0;
     if (ms > 4294967295.0) ms = 4294967295.0;
     Clock_Reset(static_cast<uint32_t>(ms));
+}
+
+void Clock_RestorePaused(float seconds) {
+    Clock_SetTime(seconds);
+    Clock_Pause();
+    // Without the reset's own tick: the time is the saved one to the millisecond.
+    double ms = std::nearbyint(static_cast<double>(seconds) * 1000.0);
+    if (!(ms > 0.0)) ms = 0.0;
+    if (ms > 4294967295.0) ms = 4294967295.0;
+    g_clock.gameMs = g_clock.elapsedMs = static_cast<uint32_t>(ms);
+    g_clock.gameSeconds = static_cast<float>(g_clock.gameMs * 0.001);
+    g_clock.elapsedSeconds = static_cast<float>(g_clock.elapsedMs * 0.001);
 }
 
 void Clock_Tick() {

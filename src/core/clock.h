@@ -12,6 +12,9 @@ void Clock_Shutdown();
 // Not paused, no network offset, game time and elapsed time = ms, then one tick.
 void Clock_Reset(uint32_t ms);
 void Clock_SetTime(float seconds);
+// A saved game's time: set to the nearest millisecond exactly (no tick added) and paused, so
+// that saving again writes the same time.
+void Clock_RestorePaused(float seconds);
 void Clock_Tick();
 
 uint32_t Clock_GetFrameCount();

@@ -119,3 +119,12 @@ uint32_t Field_ResolveHandle(uint32_t saved) {
     if (saved == 0) return 0;
     return g_handleFinder(saved & kHandleSerialMask);
 }
+
+void Field_ClearUnresolved() {
+    for (const FixupEntry& entry : g_queue) {
+        if (entry.width != sizeof(void*)) continue;
+        void* current = nullptr;
+        std::memcpy(&current, entry.field, sizeof current);
+        if (current == reinterpret_cast<void*>(static_cast<uintptr_t>(entry.saved))) StorePointer(entry, nullptr);
+    }
+}

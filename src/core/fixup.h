@@ -54,3 +54,8 @@ using FieldHandleFinder = uint32_t (*)(uint32_t serial);
 void Field_SetHandleFinder(FieldHandleFinder finder);  // null restores the stand-in
 // 0 for 0; else the current handle of the live object with the saved handle's serial, or 0.
 uint32_t Field_ResolveHandle(uint32_t saved);
+
+// For a load that failed: every queued field that still holds its saved id (no live object
+// took its place) is set to null, so that tearing the half-built objects down never mistakes an
+// id for an object. Runs before Field_DiscardFixups.
+void Field_ClearUnresolved();

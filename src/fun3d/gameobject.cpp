@@ -299,11 +299,6 @@ void GameObject::PostUpdate(float) {}
 bool GameObject::IsWorldFixture() { return false; }
 bool GameObject::OnContact(Entity*, CollisionBody*, void*) { return true; }
 
-// PENDING(3.103) saving and loading the object's fields.
-bool GameObject::Load() { return true; }
-bool GameObject::Save(FILE*) { return true; }
-bool GameObject::PostLoad() { return true; }
-
 void GameObject::BuildCommandList() {}
 
 // ---- network-identity operations ----------------------------------------------------------

@@ -66,6 +66,14 @@ public:
     virtual bool PostLoad();
     virtual void BuildCommandList();
 
+    // ---- saving ---------------------------------------------------------------------------
+    // The section head ("[GameObject]" ... "transform") and, when the class is found again,
+    // the object's Save.
+    static bool SaveHeader(GameObject* object, FILE* stream);
+    // After every section is read: mission-file objects get their AI process, then each
+    // object's PostLoad runs; stops at the first failure.
+    static bool PostLoadAll();
+
     // ---- network-identity operations ------------------------------------------------------
     GameObjectClass* GetClass() override;
     int32_t GetTeam() override;
@@ -158,6 +166,8 @@ public:
     Entity* entity;
     GameObjectClass* objClass;
     sObject* aiProcess = nullptr;
+    // Loaded from a mission file with an AI process: one is made after loading.
+    bool aiProcessPending = false;
     char* label = nullptr;  // null: the default label
     int32_t independence = 1;
     Vector pos{};
@@ -215,6 +225,19 @@ int32_t GameObject_GetUserTeam();
 TeamRecord* GameObject_GetUserTeamRecord();
 // Forgets the user's object, team and team record (game reset).
 void GameObject_ForgetUser();
+
+// ---- saved games and mission files ----------------------------------------------------------
+// "size", then the user's object's section first and every other object with an entity-table
+// record in list order.
+bool GameObject_SaveAll(FILE* stream);
+// Reads the object section; the first failed or out-of-range read fails it with a warning that
+// names the file and the object.
+bool GameObject_LoadAll();
+// Removes every listed object and its entities (a failed load).
+void GameObject_DiscardLoaded();
+// The user's "player" object on team 1 at the position, default orientation.
+bool GameObject_BuildStartPlayer(const Vector& position);
+void GameObject_StartUserObject();
 
 // ---- small accessors for other subsystems ---------------------------------------------------
 // The object that owns an entity's tree, or null.

@@ -47,6 +47,8 @@ public:
     }
     void MissionSetup() override {
         GameObject_PoolInit();
+        // The slots are free again: no listed object survives into the next mission's load.
+        GameObject_List().clear();
         GameObject_ForgetUser();
     }
     void Frame() override {

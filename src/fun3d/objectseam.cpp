@@ -6,6 +6,7 @@
 #include "fun3d/framepasses.h"
 #include "fun3d/gameobject.h"
 #include "fun3d/gameobjectclass.h"
+#include "fun3d/objectpool.h"
 #include "fun3d/teamrecord.h"
 
 namespace {
@@ -23,6 +24,17 @@ void GameObjects_InstallSeam() {
     s.teamRecordCreateAll = TeamRecord_CreateAll;
     s.teamRecordDestroyAll = TeamRecord_DestroyAll;
     s.classesFreeAll = GameObjectClass_FreeAll;
+    s.saveAll = GameObject_SaveAll;
+    s.loadAll = GameObject_LoadAll;
+    s.postLoadAll = GameObject::PostLoadAll;
+    s.discardLoaded = GameObject_DiscardLoaded;
+    s.teamSaveAll = TeamRecord_SaveAll;
+    s.teamLoadAll = TeamRecord_LoadAll;
+    s.teamPostLoadAll = TeamRecord_PostLoadAll;
+    s.buildStartPlayer = GameObject_BuildStartPlayer;
+    s.startUserObject = GameObject_StartUserObject;
+    s.getSerialCounter = GameObject_GetSerialCounter;
+    s.setSerialCounter = GameObject_SetSerialCounter;
     s.gameObjectCreateGrid = GameObject_CreateGrid;
     s.gameObjectFreeGrid = GameObject_FreeGrid;
     s.gameObjectUpdateGrid = GameObject_UpdateGrid;

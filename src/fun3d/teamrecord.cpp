@@ -3,6 +3,7 @@
 #include <cstdint>
 
 #include "core/fieldarchive.h"
+#include "core/savegame.h"
 #include "core/seams/cockpit.h"
 #include "core/seams/planner.h"
 #include "fun3d/gameobject.h"
@@ -127,8 +128,8 @@ void TeamRecord_DestroyAll() {
 
 // ---- saving -------------------------------------------------------------------------------
 
-bool TeamRecord_SaveAll(FILE* stream, bool missionFile) {
-    if (missionFile) return true;
+bool TeamRecord_SaveAll(FILE* stream) {
+    if (SaveGame_IsMissionFile()) return true;
     for (int t = 0; t < kTeamCount; ++t) {
         const TeamRecord* record = g_records[t];
         const TeamRecord empty(t);
@@ -144,8 +145,8 @@ bool TeamRecord_SaveAll(FILE* stream, bool missionFile) {
     return true;
 }
 
-bool TeamRecord_LoadAll(bool missionFile) {
-    if (missionFile || Field_Version() < kTeamRecordFirstVersion) return true;
+bool TeamRecord_LoadAll() {
+    if (SaveGame_IsMissionFile() || Field_Version() < kTeamRecordFirstVersion) return true;
     struct Saved {
         int32_t curScrap, maxScrap, curPilots, maxPilots;
         uint32_t allies;

@@ -78,8 +78,9 @@ void TeamRecord_CreateAll();
 void TeamRecord_DestroyAll();
 
 // The five saved fields of each team ("curScrap", "maxScrap", "curPilot", "maxPilot",
-// "dwAllies"). A mission file holds none; a saved game of a version below 1025 holds none to
-// read. Both stop at the first failed field with false; a failed load changes no record.
-bool TeamRecord_SaveAll(FILE* stream, bool missionFile);
-bool TeamRecord_LoadAll(bool missionFile);
+// "dwAllies"). A mission file (the stream's mission-file flag, SaveGame_IsMissionFile) holds
+// none; a saved game of a version below 1025 holds none to read. Both stop at the first failed
+// field with false; a failed load changes no record.
+bool TeamRecord_SaveAll(FILE* stream);
+bool TeamRecord_LoadAll();
 bool TeamRecord_PostLoadAll();

@@ -218,6 +218,16 @@ bool Plat_RemoveFile(const std::string& path) {
     return true;
 }
 
+bool Plat_RenameFile(const std::string& from, const std::string& to) {
+    if (from.empty() || to.empty()) return false;
+    const std::string source = Plat_ResolvePath(from);
+    const std::string target = Plat_ResolvePath(to);
+    if (std::rename(source.c_str(), target.c_str()) != 0) return false;
+    ForgetParent(source);
+    ForgetParent(target);
+    return true;
+}
+
 void Plat_ForgetDirectoryCache() {
     std::lock_guard<std::mutex> lock(g_cacheMutex);
     g_cache.clear();

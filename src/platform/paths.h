@@ -34,5 +34,7 @@ bool Plat_IsDirectory(const std::string& path);
 std::vector<std::string> Plat_ListDirectory(const std::string& path);
 bool Plat_CreateDirectories(const std::string& path);
 bool Plat_RemoveFile(const std::string& path);
+// Renames a file, replacing the target when it exists (atomically on one file system).
+bool Plat_RenameFile(const std::string& from, const std::string& to);
 // Drops the directory scans (after files were created or removed behind the module's back).
 void Plat_ForgetDirectoryCache();

@@ -6,6 +6,7 @@
 #include "Terrain/terramap.h"
 #include "collision/collision.h"
 #include "core/phasehook.h"
+#include "core/savegame.h"
 #include "fun3d/objectpool.h"
 #include "fun3d/objectseam.h"
 #include "interface/inputdevices.h"
@@ -25,6 +26,7 @@ const Installer kInstallers[] = {
     GameObjects_InstallSeam,
     Render_InstallEntityDrawing,
     Interface_InstallSeam,
+    SaveGame_InstallSeam,
 };
 
 // The registry's members by the name the subsystem-member registration table gives them; the

@@ -8,6 +8,7 @@
 #include "core/clock.h"
 #include "core/debug.h"
 #include "core/registration.h"
+#include "core/savegame.h"
 #include "fun3d/framepasses.h"
 #include "platform/clock.h"
 #include "platform/msgbox.h"
@@ -25,6 +26,7 @@ void Fun3dFixture::SetUp() {
     GameObject_SetSerialCounter(1);
     GameObject_List().clear();
     TeamRecord_CreateAll();
+    SaveGame_ResetGlobals();
     Clock_SetTime(0.0f);
     ai_ = Seam_Ai();
     weapons_ = Seam_Weapons();

@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "core/fieldarchive.h"
+#include "core/savegame.h"
 #include "fun3d_fixture.h"
 #include "support/field_stream.h"
 
@@ -166,7 +167,7 @@ TEST_F(TeamTest, SavedFieldsRoundTripInBothFormsAndMissionFilesHoldNone) {
     for (bool binary : {false, true}) {
         SCOPED_TRACE(binary ? "binary" : "text");
         bool ok = false;
-        const std::string bytes = CaptureFields(binary, [](FILE* f) { return TeamRecord_SaveAll(f, false); }, &ok);
+        const std::string bytes = CaptureFields(binary, [](FILE* f) { return TeamRecord_SaveAll(f); }, &ok);
         ASSERT_TRUE(ok);
         if (!binary) {
             EXPECT_NE(bytes.find("curScrap [1] =\r\n20\r\n"), std::string::npos) << bytes;
@@ -175,7 +176,7 @@ TEST_F(TeamTest, SavedFieldsRoundTripInBothFormsAndMissionFilesHoldNone) {
         TeamRecord_CreateAll();
         {
             FieldReadScope scope(bytes, binary);
-            EXPECT_TRUE(TeamRecord_LoadAll(false));
+            EXPECT_TRUE(TeamRecord_LoadAll());
             EXPECT_EQ(scope.Offset(), scope.Size());
         }
         const TeamRecord* back = TeamRecord::Get(4);
@@ -189,12 +190,14 @@ TEST_F(TeamTest, SavedFieldsRoundTripInBothFormsAndMissionFilesHoldNone) {
 
     // A mission file holds no team records, and reading one leaves the records untouched.
     bool ok = false;
-    EXPECT_EQ(CaptureFields(false, [](FILE* f) { return TeamRecord_SaveAll(f, true); }, &ok), "");
+    SaveGame_SetMissionFile(true);
+    EXPECT_EQ(CaptureFields(false, [](FILE* f) { return TeamRecord_SaveAll(f); }, &ok), "");
     EXPECT_TRUE(ok);
     {
         FieldReadScope scope("", false);
-        EXPECT_TRUE(TeamRecord_LoadAll(true));
+        EXPECT_TRUE(TeamRecord_LoadAll());
     }
+    SaveGame_SetMissionFile(false);
     EXPECT_EQ(TeamRecord::Get(4)->GetScrap(), 20);
     EXPECT_TRUE(TeamRecord_PostLoadAll());
 }
@@ -202,11 +205,11 @@ TEST_F(TeamTest, SavedFieldsRoundTripInBothFormsAndMissionFilesHoldNone) {
 TEST_F(TeamTest, OldOrDamagedSavesChangeNothing) {
     TeamRecord::Get(2)->AddMaxScrap(30);
     TeamRecord::Get(2)->AddScrap(30);
-    const std::string bytes = CaptureFields(false, [](FILE* f) { return TeamRecord_SaveAll(f, false); });
+    const std::string bytes = CaptureFields(false, [](FILE* f) { return TeamRecord_SaveAll(f); });
     TeamRecord_CreateAll();
     {
         FieldReadScope scope(bytes, false, 1024);
-        EXPECT_TRUE(TeamRecord_LoadAll(false)) << "saves before version 1025 have no team records";
+        EXPECT_TRUE(TeamRecord_LoadAll()) << "saves before version 1025 have no team records";
         EXPECT_EQ(scope.Offset(), 0u);
     }
     EXPECT_EQ(TeamRecord::Get(2)->GetScrap(), 0);
@@ -215,7 +218,7 @@ TEST_F(TeamTest, OldOrDamagedSavesChangeNothing) {
     const std::string cut = bytes.substr(0, bytes.rfind("maxScrap"));
     {
         FieldReadScope scope(cut, false);
-        EXPECT_FALSE(TeamRecord_LoadAll(false));
+        EXPECT_FALSE(TeamRecord_LoadAll());
     }
     EXPECT_EQ(TeamRecord::Get(2)->GetScrap(), 0);
     EXPECT_EQ(TeamRecord::Get(2)->GetMaxScrap(), 0);

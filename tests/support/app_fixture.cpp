@@ -6,9 +6,11 @@
 #include "content.h"
 #include "core/app.h"
 #include "core/debug.h"
+#include "core/savegame.h"
 #include "core/sysprobe.h"
 #include "core/textentry.h"
 #include "interface/inputdevices.h"
+#include "platform/filedialog.h"
 #include "platform/msgbox.h"
 #include "platform/paths.h"
 #include "platform/system.h"
@@ -28,6 +30,8 @@ void AppFixture::SetUp() {
     TextField_DestroyAll();
     Lang_Reset();
     InputDevices_Reset();
+    SaveGame_ResetGlobals();
+    Plat_ResetFileDialog();
     RecordedCalls().clear();
     char pattern[] = "/tmp/gvtest-XXXXXX";
     profileDir = mkdtemp(pattern);

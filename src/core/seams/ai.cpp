@@ -1,6 +1,17 @@
 #include "core/seams/ai.h"
 
+#include "core/fieldarchive.h"
+
 namespace {
+
+// Until the AI sections exist, a file holds each of their lists empty.
+bool WriteEmptyList(FILE* stream, const char* label, const char* countName) {
+    return Field_WriteLabel(stream, label) && Field_WriteInt(stream, int32_t{0}, countName);
+}
+bool ReadEmptyList(const char* label, const char* countName) {
+    int32_t count = -1;
+    return Field_ReadLabel(label) && Field_ReadInt(countName, &count) && count == 0;
+}
 
 AiSeam MakeDefault() {
     AiSeam s{};
@@ -18,6 +29,18 @@ AiSeam MakeDefault() {
     s.pathFree = [](AiPath*) {};                                                           // PENDING(5.104)
     s.pathFirstPoint = [](const AiPath*, Vector2D*) { return false; };                     // PENDING(5.104)
     s.processStep = [](sObject*) {};                                                       // PENDING(5.102)
+    s.createObjectProcess = [](GameObject*) -> sObject* { return nullptr; };            // PENDING(5.101)
+    s.pathPlannerInit = [] {};                                                             // PENDING(5.120)
+    s.missionSaveCurrent = [](FILE*) { return true; };                                    // PENDING(5.101)
+    s.missionLoadCurrent = [] { return true; };                                           // PENDING(5.101)
+    s.aoisSave = [](FILE* f) { return WriteEmptyList(f, "[AOIs]", "size"); };             // PENDING(5.105)
+    s.aoisLoad = [] { return ReadEmptyList("[AOIs]", "size"); };                          // PENDING(5.105)
+    s.pathsSave = [](FILE* f) { return WriteEmptyList(f, "[AiPaths]", "count"); };        // PENDING(5.104)
+    s.pathsLoad = [] { return ReadEmptyList("[AiPaths]", "count"); };                     // PENDING(5.104)
+    s.tasksSave = [](FILE* f) { return WriteEmptyList(f, "[AiTasks]", "count"); };        // PENDING(5.103)
+    s.tasksLoad = [] { return ReadEmptyList("[AiTasks]", "count"); };                     // PENDING(5.103)
+    s.tasksPostLoad = [] {};                                                              // PENDING(5.103)
+    s.missionStartAfterLoad = [] {};                                                      // PENDING(5.101)
     return s;
 }
 

@@ -1,5 +1,7 @@
 // What the core calls of unit AI: the mission driver and collision avoidance.
 #pragma once
+#include <cstdio>
+
 #include "core/mathlib.h"
 
 class AiPath;
@@ -27,6 +29,21 @@ struct AiSeam {
     bool (*pathFirstPoint)(const AiPath* path, Vector2D* out);
     // One step of the process that drives an object (the user's, while the game is paused).
     void (*processStep)(sObject* process);
+    // The class's own process for an object loaded from a mission file (null when none is made).
+    sObject* (*createObjectProcess)(GameObject* object);
+
+    // Saved games and mission files: the sections after the team records, in file order.
+    void (*pathPlannerInit)();
+    bool (*missionSaveCurrent)(FILE* stream);
+    bool (*missionLoadCurrent)();
+    bool (*aoisSave)(FILE* stream);
+    bool (*aoisLoad)();
+    bool (*pathsSave)(FILE* stream);
+    bool (*pathsLoad)();
+    bool (*tasksSave)(FILE* stream);  // saved games only
+    bool (*tasksLoad)();
+    void (*tasksPostLoad)();
+    void (*missionStartAfterLoad)();
 };
 
 AiSeam& Seam_Ai();

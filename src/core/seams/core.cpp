@@ -6,9 +6,9 @@ namespace {
 
 CoreSeam MakeDefault() {
     CoreSeam s{};
-    s.saveGameLoad = [](const char*) { return true; };  // PENDING(1.128)
-    s.missionResaveIfOld = [] {};                       // PENDING(1.128)
-    s.netRegisterLoadedObjects = [] {};                 // PENDING(1.128)
+    s.saveGameLoad = [](const char*) { return true; };  // filled by SaveGame_InstallSeam
+    s.missionResaveIfOld = [] {};                       // filled by SaveGame_InstallSeam
+    s.netRegisterLoadedObjects = [] {};                 // filled by SaveGame_InstallSeam
     s.textFieldClearList = TextField_ClearList;
     s.textFieldDrawAll = TextField_DrawAll;
     s.textFieldDestroyAll = TextField_DestroyAll;

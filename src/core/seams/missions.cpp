@@ -6,6 +6,9 @@ MissionsSeam MakeDefault() {
     MissionsSeam s{};
     s.createByName = [](const char*) {};  // PENDING(7.101)
     s.difficulty = [] { return 2; };      // PENDING(7.102)
+    s.scriptStateSave = [](FILE*) { return true; };  // PENDING(7.102)
+    s.scriptStateLoad = [] { return true; };         // PENDING(7.102)
+    s.scriptStatePostLoad = [] {};                   // PENDING(7.102)
     return s;
 }
 

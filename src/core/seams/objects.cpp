@@ -19,6 +19,18 @@ ObjectsSeam MakeDefault() {
     s.scrapFreeGrid = [] {};                 // PENDING(3.136)
     s.scrapRefreshGrid = [] {};              // PENDING(3.136)
     s.classesFreeAll = [] {};                // filled by GameObjects_InstallSeam
+    s.saveAll = [](FILE*) { return true; };             // filled by GameObjects_InstallSeam
+    s.loadAll = [] { return true; };                    // filled by GameObjects_InstallSeam
+    s.postLoadAll = [] { return true; };                // filled by GameObjects_InstallSeam
+    s.discardLoaded = [] {};                            // filled by GameObjects_InstallSeam
+    s.teamSaveAll = [](FILE*) { return true; };         // filled by GameObjects_InstallSeam
+    s.teamLoadAll = [] { return true; };                // filled by GameObjects_InstallSeam
+    s.teamPostLoadAll = [] { return true; };            // filled by GameObjects_InstallSeam
+    s.buildStartPlayer = [](const Vector&) { return true; };  // filled by GameObjects_InstallSeam
+    s.startUserObject = [] {};                          // filled by GameObjects_InstallSeam
+    s.registerNetObjects = [](bool) {};                 // PENDING(3.125)
+    s.getSerialCounter = [] { return 1u; };             // filled by GameObjects_InstallSeam
+    s.setSerialCounter = [](uint32_t) {};               // filled by GameObjects_InstallSeam
     return s;
 }
 

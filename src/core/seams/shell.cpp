@@ -3,6 +3,7 @@
 #include "core/cmdline.h"
 
 #include "core/app.h"
+#include "core/savegame.h"
 
 namespace {
 
@@ -38,12 +39,17 @@ ShellSeam MakeDefault() {
     seam.refreshScreenState = Nothing;
     seam.modalProc = ModalProc;
     seam.inGameMenuKey = NothingMessage;
-    // PENDING(11.121) until the front end exists, its menu starts the sample map (or the map
-    // already chosen) straight away, unless the window was closed meanwhile.
+    // PENDING(11.121) until the front end exists, its menu starts the sample mission (or the
+    // map already chosen) straight away, unless the window was closed meanwhile. With no menu to
+    // go back to, a mission that failed to load ends the program instead of being retried.
     seam.mainMenu = [] {
         if (Game_GetState() == 10) return 0;
+        if (SaveGame_Globals().lastLoadFailed) {
+            Game_SetState(10);
+            return 0;
+        }
         CmdLineGlobals& switches = CmdLine_Globals();
-        if (switches.mapName.empty()) switches.mapName = "sample";
+        if (switches.mapName.empty()) switches.mapName = "sample.qmn";
         Game_SetState(5);
         return 0;
     };

@@ -20,6 +20,7 @@ WeaponsSeam MakeDefault() {
     s.weaponClassName = [](const WeaponClass*) { return ""; };                              // PENDING(4.101)
     s.weaponClassFind = [](const char*) -> WeaponClass* { return nullptr; };                // PENDING(4.101)
     s.weaponClassSignature = [](const WeaponClass*) -> uint32_t { return 0; };              // PENDING(4.101)
+    s.weaponClassOf = [](const Weapon*) -> const WeaponClass* { return nullptr; };          // PENDING(4.101)
     return s;
 }
 

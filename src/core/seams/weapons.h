@@ -29,6 +29,7 @@ struct WeaponsSeam {
     // The weapon class of the 8-character definition name (loaded on first look-up), or null.
     WeaponClass* (*weaponClassFind)(const char name[8]);
     uint32_t (*weaponClassSignature)(const WeaponClass* weaponClass);  // such as 'SNIP'
+    const WeaponClass* (*weaponClassOf)(const Weapon* weapon);
 };
 
 WeaponsSeam& Seam_Weapons();

@@ -46,6 +46,10 @@ WorldSeam MakeDefault() {
     s.terrainFreeTextures = [] {};                            // PENDING(2.136)
     s.terrainDraw = [](RenderView*) {};                       // PENDING(2.137)
     s.terrainTypeMapPending = [] { return false; };           // PENDING(2.137)
+    s.terrainLoadMap = [](const char*) { return true; };      // filled by Terrain_InstallSeam
+    s.terrainSave = [](const char*) { return true; };         // filled by Terrain_InstallSeam
+    s.terrainModified = [] { return false; };                 // filled by Terrain_InstallSeam
+    s.terrainCentre = [] { return Vector{0.0f, 0.0f, 0.0f}; };  // filled by Terrain_InstallSeam
     s.skyLoad = [] {};                                        // PENDING(2.134)
     s.skyFree = [] {};                                        // PENDING(2.134)
     // PENDING(2.134) until the sky exists, the software frame is cleared to the sky colour.

@@ -1,6 +1,7 @@
 // What the core calls of the world model: entity table, class functions, animation,
 // geometry, draw passes, collision, terrain and sky.
 #pragma once
+#include "core/mathlib.h"
 
 struct RenderView;
 struct EntityTableRecord;
@@ -56,6 +57,13 @@ struct WorldSeam {
     void (*terrainFreeTextures)();
     void (*terrainDraw)(RenderView* view);
     bool (*terrainTypeMapPending)();  // the one-shot type-map request of the terrain drawing
+    // The map load of a mission: false (and nothing loaded) when the map's files cannot be read.
+    bool (*terrainLoadMap)(const char* name);
+    // The editor's save of the terrain under the path; false after a warning.
+    bool (*terrainSave)(const char* path);
+    bool (*terrainModified)();
+    // The centre of the map's bounds, on the ground.
+    Vector (*terrainCentre)();
     // Sky.
     void (*skyLoad)();
     void (*skyFree)();

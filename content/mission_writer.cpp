@@ -1,0 +1,256 @@
+#include "mission_writer.h"
+
+#include <cstring>
+#include <filesystem>
+#include <system_error>
+
+#include "Objkr/classfnc.h"
+#include "Objkr/entity.h"
+#include "Objkr/entitysvc.h"
+#include "Objkr/geometry.h"
+#include "Objkr/objload.h"
+#include "Terrain/terrheight.h"
+#include "Terrain/terramap.h"
+#include "archive_writer.h"
+#include "core/datafile.h"
+#include "core/fieldarchive.h"
+#include "core/filecache.h"
+#include "core/filesys.h"
+#include "core/fixup.h"
+#include "core/savegame.h"
+#include "core/seams/ai.h"
+#include "core/seams/cockpit.h"
+#include "core/seams/core.h"
+#include "core/seams/missions.h"
+#include "core/seams/net.h"
+#include "core/seams/objects.h"
+#include "core/seams/render.h"
+#include "core/seams/shell.h"
+#include "core/seams/weapons.h"
+#include "core/seams/world.h"
+#include "core/zix.h"
+#include "fun3d/gameobject.h"
+#include "fun3d/objectpool.h"
+#include "fun3d/objectseam.h"
+#include "fun3d/teamrecord.h"
+#include "platform/paths.h"
+
+namespace content {
+
+namespace {
+
+bool Fail(std::string* error, const std::string& text) {
+    if (error) *error = text;
+    return false;
+}
+
+void ResetWorld() {
+    Classfnc_ResetLists();
+    Entities_Reset();
+    EntityPairs_Reset();
+    GameObject_PoolInit();
+    GameObject_ForgetUser();
+    GameObject_SetSerialCounter(1);
+    GameObject_List().clear();
+    TeamRecord_CreateAll();
+}
+
+void FreeWorld() {
+    GameObject_DiscardLoaded();
+    GameObject_ForgetUser();
+    TeamRecord_DestroyAll();
+    GameObjectClass_FreeAll();
+    Classfnc_Clear();
+    Entities_RemoveAll();
+    EntityAlloc_FreeAll();
+    GeomCache_FreeAll();
+    Terrain_FreeAll();
+    Cache_FreeAll();
+    Data_Close();
+}
+
+struct Placement {
+    const char* cls;
+    int32_t team;
+    float x, z;
+    bool facingWest;
+};
+
+// The player's base on the flat ground in the west; team 2 on the plateau to the east.
+const Placement kPlacements[] = {
+    {"player", 1, 1600.0f, 2000.0f, false},  {"avrecy", 1, 1560.0f, 2060.0f, false},
+    {"ablpow", 1, 1500.0f, 2000.0f, false},  {"abcomm", 1, 1500.0f, 2080.0f, false},
+    {"abbunk", 1, 1660.0f, 2080.0f, false},  {"absupp", 1, 1660.0f, 1940.0f, false},
+    {"scrap", 0, 1620.0f, 1900.0f, false},   {"scrap", 0, 1700.0f, 2000.0f, false},
+    {"scrap", 0, 1540.0f, 1900.0f, false},   {"aprepa", 0, 1640.0f, 2020.0f, false},
+    {"apammo", 0, 1640.0f, 1980.0f, false},  {"avtank", 2, 2700.0f, 2600.0f, true},
+    {"avtank", 2, 2730.0f, 2620.0f, true},   {"avscout", 2, 2680.0f, 2640.0f, true},
+};
+
+bool BuildSampleObjects(std::string* error) {
+    for (const Placement& p : kPlacements) {
+        GameObjectClass* cls = GameObjectClass::Find(p.cls);
+        if (!cls) return Fail(error, std::string("sample mission: class ") + p.cls + " not found");
+        Matrix m = kIdentityMatrix;
+        if (p.facingWest) {
+            m.front = Vector{-1.0f, 0.0f, 0.0f};
+            m.right = Vector{0.0f, 0.0f, 1.0f};
+        }
+        m.posit = DVector{p.x, Terrain_GetHeight(p.x, p.z), p.z};
+        const bool user = std::strcmp(p.cls, "player") == 0;
+        GameObject* object = GameObjectClass::Build(cls, m, p.team, user, 0, nullptr);
+        if (!object) return Fail(error, std::string("sample mission: ") + p.cls + " could not be built");
+        // The player and every craft with a brain of its own get an AI process when the
+        // mission starts; so does the user's object (its user process) with the user's pilot.
+        object->aiProcessPending = user || cls->friendProcess[0] != '\0';
+        if (user) {
+            Entities_SetUser(object->record);
+            object->pilotClass = GameObjectClass::Find("asuser");
+        } else if (object->aiProcessPending) {
+            object->pilotClass = cls->pilotClass;
+        }
+    }
+    return true;
+}
+
+bool WriteMission(const std::string& path, std::string* error) {
+    SaveGame_SetMissionFile(true);
+    Field_SetBinary(false);
+    if (!SaveGame_Write(path.c_str(), 0)) return Fail(error, "sample mission: cannot write " + path);
+    return true;
+}
+
+}  // namespace
+
+// Everything the headless world changes, put back when the scope ends, so that a test that
+// writes the sample world keeps its own seams, roots and loaders.
+class SavedState {
+public:
+    SavedState()
+        : dataRoot_(Plat_DataRoot()),
+          profileDir_(Plat_ProfileDir()),
+          world_(Seam_World()),
+          objects_(Seam_Objects()),
+          ai_(Seam_Ai()),
+          missions_(Seam_Missions()),
+          core_(Seam_Core()),
+          cockpit_(Seam_Cockpit()),
+          net_(Seam_Net()),
+          render_(Seam_Render()),
+          weapons_(Seam_Weapons()),
+          shell_(Seam_Shell()),
+          entityServices_(Objkr_Services()),
+          loadServices_(ObjLoad_Services()),
+          loader_(DataFile_GetLoader()),
+          saveGlobals_(SaveGame_Globals()) {}
+    ~SavedState() {
+        Plat_SetDataRoot(dataRoot_);
+        Plat_SetProfileDir(profileDir_);
+        Plat_ForgetDirectoryCache();
+        Seam_World() = world_;
+        Seam_Objects() = objects_;
+        Seam_Ai() = ai_;
+        Seam_Missions() = missions_;
+        Seam_Core() = core_;
+        Seam_Cockpit() = cockpit_;
+        Seam_Net() = net_;
+        Seam_Render() = render_;
+        Seam_Weapons() = weapons_;
+        Seam_Shell() = shell_;
+        Objkr_Services() = entityServices_;
+        ObjLoad_Services() = loadServices_;
+        DataFile_SetLoader(loader_);
+        SaveGame_Globals() = saveGlobals_;
+    }
+
+private:
+    std::string dataRoot_, profileDir_;
+    WorldSeam world_;
+    ObjectsSeam objects_;
+    AiSeam ai_;
+    MissionsSeam missions_;
+    CoreSeam core_;
+    CockpitSeam cockpit_;
+    NetSeam net_;
+    RenderSeam render_;
+    WeaponsSeam weapons_;
+    ShellSeam shell_;
+    EntityServices entityServices_;
+    ObjLoadServices loadServices_;
+    DataFileLoader loader_;
+    SaveGameGlobals saveGlobals_;
+};
+
+
+HeadlessWorld::HeadlessWorld(const std::string& dataDir, const std::string& profileDir) : saved_(new SavedState) {
+    Plat_SetDataRoot(dataDir);
+    Plat_SetProfileDir(profileDir);
+    Plat_ForgetDirectoryCache();
+    DataFile_SetLoader(nullptr);
+    Data_Close();
+    Cache_Init();
+    ready_ = Zix_Build("kolta.zix");
+    Terrain_InstallSeam();
+    GameObjects_InstallSeam();
+    SaveGame_InstallSeam();
+    Field_SetHandleFinder(GameObject_HandleForSerial);
+    Reset();
+}
+
+HeadlessWorld::~HeadlessWorld() {
+    FreeWorld();
+    SaveGame_ResetGlobals();
+    Field_SetHandleFinder(nullptr);
+    delete saved_;
+}
+
+void HeadlessWorld::Reset() {
+    GameObject_DiscardLoaded();
+    ResetWorld();
+    SaveGame_ResetGlobals();
+}
+
+bool WriteSampleMission(const std::string& dirGiven, const std::string& outGiven, std::string* error) {
+    // The game resolves relative save paths under its profile directory: hand it whole ones.
+    const std::string dir = std::filesystem::absolute(dirGiven).string();
+    const std::string out = std::filesystem::absolute(outGiven).string();
+    const std::string work = dir + "/mission-work";
+    std::error_code ec;
+    std::filesystem::create_directories(work, ec);
+    if (ec) return Fail(error, "cannot create " + work + ": " + ec.message());
+    bool ok;
+    {
+        HeadlessWorld world(dir, work);
+        ok = world.Ready() || Fail(error, "sample mission: the index of " + dir + " cannot be read");
+        std::strcpy(SaveGame_Globals().missionFile, "sample.qmn");
+        std::strcpy(SaveGame_Globals().terrainName, "sample");
+        ok = ok && (Seam_World().terrainLoadMap("sample") || Fail(error, "sample mission: the map does not load"));
+        ok = ok && BuildSampleObjects(error);
+        // Written once from the built world, loaded and written again: the file is then exactly
+        // what the game saves after loading it, a fixed point of load and save.
+        const std::string first = work + "/sample.qmn";
+        ok = ok && WriteMission(first, error);
+        if (ok) {
+            world.Reset();
+            ok = SaveGame_Load(first.c_str()) || Fail(error, "sample mission: the written file does not load");
+        }
+        ok = ok && WriteMission(out, error);
+    }
+    std::filesystem::remove_all(work, ec);
+    return ok;
+}
+
+bool WriteMissionWorld(const std::string& dir, std::string* error) {
+    const std::string pack = dir + "/" + kPackDirectory;
+    if (!WriteSampleMission(dir, pack + "/sample.qmn", error)) return false;
+    // Packed again, with the mission.
+    return WriteArchiveWorld(dir, error);
+}
+
+bool RemovePackDirectory(const std::string& dir, std::string*) {
+    std::error_code ec;
+    std::filesystem::remove_all(dir + "/" + kPackDirectory, ec);
+    return true;
+}
+
+}  // namespace content

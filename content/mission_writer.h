@@ -1,0 +1,39 @@
+// The sample mission "sample.qmn": the player's hover tank with its base, scrap and power-ups
+// on the flat ground of the map "sample", and team 2's craft on the plateau. It is written by
+// the game's own saved-game writer from a headless world built on the data already generated.
+#pragma once
+#include <string>
+
+namespace content {
+
+class SavedState;
+
+// A headless game world over a data directory: the data root, profile directory, index, the
+// terrain and object seams and the saved-game code are set up, the entity layer, object pool
+// and team records start clean. Everything it changes (roots, seams, loaders, the saved-game
+// globals) is put back when it goes, and what it built is freed. For tools, tests and benches.
+class HeadlessWorld {
+public:
+    HeadlessWorld(const std::string& dataDir, const std::string& profileDir);
+    ~HeadlessWorld();
+    HeadlessWorld(const HeadlessWorld&) = delete;
+    HeadlessWorld& operator=(const HeadlessWorld&) = delete;
+    // False when the data directory's index could not be read.
+    bool Ready() const { return ready_; }
+    // Removes every object and starts the world and the saved-game globals clean.
+    void Reset();
+
+private:
+    SavedState* saved_;
+    bool ready_ = false;
+};
+
+// Builds the world over the data in dir (its index must exist) and writes the mission to out.
+// Everything the world changes (roots, seams, loaders) is put back afterwards.
+bool WriteSampleMission(const std::string& dir, const std::string& out, std::string* error);
+// Writes the mission into the pack directory and packs the archive again with it.
+bool WriteMissionWorld(const std::string& dir, std::string* error);
+// The last step of the world: the pack directory goes.
+bool RemovePackDirectory(const std::string& dir, std::string* error);
+
+}  // namespace content
