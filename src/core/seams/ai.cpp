@@ -1,5 +1,7 @@
 #include "core/seams/ai.h"
 
+#include "core/seams/registry.h"
+
 namespace {
 
 AiSeam MakeDefault() {
@@ -22,7 +24,8 @@ AiSeam MakeDefault() {
 
 }  // namespace
 
-AiSeam& Seam_Ai() {
-    static AiSeam seam = MakeDefault();
-    return seam;
-}
+AiSeam& Seam_Ai() { return SeamTableInstance<AiSeam, MakeDefault>(); }
+
+namespace {
+const SeamRegistration<AiSeam, MakeDefault> kRegistration("AiSeam");
+}  // namespace

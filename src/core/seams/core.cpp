@@ -1,5 +1,7 @@
 #include "core/seams/core.h"
 
+#include "core/seams/registry.h"
+
 namespace {
 
 CoreSeam MakeDefault() {
@@ -15,7 +17,8 @@ CoreSeam MakeDefault() {
 
 }  // namespace
 
-CoreSeam& Seam_Core() {
-    static CoreSeam seam = MakeDefault();
-    return seam;
-}
+CoreSeam& Seam_Core() { return SeamTableInstance<CoreSeam, MakeDefault>(); }
+
+namespace {
+const SeamRegistration<CoreSeam, MakeDefault> kRegistration("CoreSeam");
+}  // namespace
