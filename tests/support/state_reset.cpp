@@ -1,5 +1,6 @@
 #include "support/state_reset.h"
 
+#include "Objkr/classfnc.h"
 #include "Objkr/entity.h"
 #include "Objkr/entitysvc.h"
 #include "Objkr/geometry.h"
@@ -55,6 +56,10 @@ void ResetProgramStateForTest() {
     Shake_Reset();
     ProgramInput_Reset();
     EntityCaches_ResetAll();
+    Classfnc_ResetOwners();
+    Classfnc_ResetLists();
+    RenderQueue_Reset();
+    DisplayMode_Reset();
     TexCache_ResetStats();
     Graphic_ResetWarnings();
 }
