@@ -3,6 +3,8 @@
 set -euo pipefail
 cd "$(dirname "$0")"
 ./scripts/deps.sh
+# Includes keep the layer order of docs/architecture.md (cheap, so it runs first).
+./scripts/check-layering
 cmake -S . -B build-test -G Ninja -DCMAKE_BUILD_TYPE=Debug -DGV_SANITIZE=ON -DGV_TESTS=ON
 cmake --build build-test
 # The parsers of outside input get a short, bounded fuzzing run (clang's libFuzzer).

@@ -10,11 +10,7 @@ namespace content {
 
 namespace {
 
-Vector Sub(const Vector& a, const Vector& b) { return Vector{a.x - b.x, a.y - b.y, a.z - b.z}; }
 Vector Add(const Vector& a, const Vector& b) { return Vector{a.x + b.x, a.y + b.y, a.z + b.z}; }
-Vector Cross(const Vector& a, const Vector& b) {
-    return Vector{a.y * b.z - a.z * b.y, a.z * b.x - a.x * b.z, a.x * b.y - a.y * b.x};
-}
 Vector Unit(const Vector& v) {
     const float length = std::sqrt(v.x * v.x + v.y * v.y + v.z * v.z);
     return length > 0 ? Vector{v.x / length, v.y / length, v.z / length} : Vector{0, 0, 0};
@@ -44,8 +40,8 @@ std::string GeoBytes(const GeoMesh& mesh) {
             const Vector& v0 = mesh.vertices[size_t(face.corners[0].vertex)];
             Vector n{0, 0, 0};
             for (size_t i = 1; i + 1 < face.corners.size(); ++i)
-                n = Add(n, Cross(Sub(mesh.vertices[size_t(face.corners[i].vertex)], v0),
-                                 Sub(mesh.vertices[size_t(face.corners[i + 1].vertex)], v0)));
+                n = Add(n, Vec3_Cross(Vec3_Sub(mesh.vertices[size_t(face.corners[i].vertex)], v0),
+                                      Vec3_Sub(mesh.vertices[size_t(face.corners[i + 1].vertex)], v0)));
             n = Unit(n);
             for (const GeoCorner& c : face.corners) normals[size_t(c.vertex)] = Add(normals[size_t(c.vertex)], n);
         }

@@ -1,6 +1,4 @@
 // gvtool: the developer's command-line tool.
-#include <strings.h>
-
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
@@ -8,6 +6,7 @@
 #include <fstream>
 #include <iterator>
 #include <string>
+#include <vector>
 
 #include "Terrain/terrheight.h"
 #include "Objkr/classfnc.h"
@@ -17,6 +16,8 @@
 #include "Objkr/objload.h"
 #include "Terrain/terramap.h"
 #include "content.h"
+#include "fuzz_seeds.h"
+#include "core/helpers.h"
 #include "core/odf.h"
 #include "core/zfs.h"
 #include "odfkeys.h"
@@ -29,6 +30,8 @@ namespace {
 int Usage() {
     std::fprintf(stderr,
                  "usage: gvtool content DIR                      write the sample world into DIR\n"
+                 "       gvtool fuzz-seeds DIR TARGET...         write each fuzz target's seed corpus into\n"
+                 "                                               DIR/TARGET (every target must have seeds)\n"
                  "       gvtool zfs-list ARCHIVE                 list an archive's records\n"
                  "       gvtool zfs-extract ARCHIVE NAME OUT     write a record's bytes to OUT\n"
                  "       gvtool zfs-add [-raw] ARCHIVE FILE [NAME]\n"
@@ -156,7 +159,7 @@ int PartTree(int argc, char** argv) {
     if (argc != 4) return Usage();
     const std::string file = argv[3];
     const size_t dot = file.rfind('.');
-    const bool vehicle = dot != std::string::npos && strcasecmp(file.c_str() + dot, ".vdf") == 0;
+    const bool vehicle = dot != std::string::npos && Text_CompareNoCase(file.c_str() + dot, ".vdf") == 0;
     Plat_SetDataRoot(argv[2]);
     if (!FileSys_TryStart(0)) return Fail(Zfs_LastError());
     Classfnc_ResetLists();
@@ -243,6 +246,12 @@ int main(int argc, char** argv) {
             std::fprintf(stderr, "gvtool: %s\n", error.c_str());
             return 1;
         }
+        return 0;
+    }
+    if (command == "fuzz-seeds" && argc >= 3) {
+        std::string error;
+        if (!content::WriteFuzzSeeds(argv[2], std::vector<std::string>(argv + 3, argv + argc), &error))
+            return Fail(error.c_str());
         return 0;
     }
     if (command == "odfkey") return FindKey(argc, argv);

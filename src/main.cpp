@@ -1,26 +1,10 @@
-// The executable: picks the platform backend and runs the program.
+// The executable: picks the platform backend, starts the wiring and runs the program.
 #include <cstdio>
 #include <string>
 
-#include "Objkr/entity.h"
-#include "Terrain/terramap.h"
-#include "collision/collision.h"
 #include "core/app.h"
-#include "fun3d/objectseam.h"
 #include "platform/system.h"
-#include "render/graphicdriver.h"
-
-namespace {
-// Each built subsystem fills its seams, in this order, before the program starts.
-using Installer = void (*)();
-const Installer kInstallers[] = {
-    Objkr_InstallWorldSeam,
-    Terrain_InstallSeam,
-    Collision_InstallSeam,
-    Render_InstallSeam,
-    GameObjects_InstallSeam,
-};
-}  // namespace
+#include "startup/startup.h"
 
 int main(int argc, char** argv) {
     BackendKind kind = Plat_ChooseBackend();
@@ -33,7 +17,7 @@ int main(int argc, char** argv) {
         if (i > 1) commandLine += ' ';
         commandLine += argv[i];
     }
-    for (Installer install : kInstallers) install();
+    Startup_InstallAll();
     int code = App_Main(commandLine.c_str());
     Plat_Shutdown();
     return code;

@@ -6,6 +6,7 @@
 
 #include "Objkr/entitysvc.h"
 #include "Objkr/geometry.h"
+#include "core/bytes.h"
 #include "core/clock.h"
 #include "core/debug.h"
 
@@ -153,8 +154,7 @@ int EntityAlloc_FreeCount() { return g_freeCount; }
 uint32_t EntityAlloc_Counter() { return g_counter; }
 
 uint32_t Entity_NameWordOf(const char* name8, int index) {
-    const auto* p = reinterpret_cast<const uint8_t*>(name8) + 4 * index;
-    return uint32_t(p[0]) | uint32_t(p[1]) << 8 | uint32_t(p[2]) << 16 | uint32_t(p[3]) << 24;
+    return Bytes_U32(reinterpret_cast<const uint8_t*>(name8) + 4 * index);
 }
 
 uint32_t Entity_NameWord(const Entity* entity, int index) { return Entity_NameWordOf(entity->name, index); }

@@ -1,7 +1,5 @@
 #include "Objkr/geometry.h"
 
-#include <strings.h>
-
 #include <cctype>
 #include <cmath>
 #include <cstdio>
@@ -10,9 +8,9 @@
 
 #include "core/bytes.h"
 #include "core/debug.h"
+#include "core/helpers.h"
 #include "core/seams/render.h"
 #include "core/zix.h"
-#include "render/view.h"
 
 namespace {
 
@@ -28,8 +26,6 @@ GeomServices g_geomServices = kDefaultGeomServices;
 
 bool HasNaN(const Vector& v) { return std::isnan(v.x) || std::isnan(v.y) || std::isnan(v.z); }
 bool IsZero(const Vector& v) { return v.x == 0.0f && v.y == 0.0f && v.z == 0.0f; }
-Vector Sub(const Vector& a, const Vector& b) { return Vector{a.x - b.x, a.y - b.y, a.z - b.z}; }
-float Dot(const Vector& a, const Vector& b) { return a.x * b.x + a.y * b.y + a.z * b.z; }
 
 uint32_t NameWord(const char name[8], int index) {
     const auto* p = reinterpret_cast<const uint8_t*>(name) + 4 * index;
@@ -195,13 +191,14 @@ Geometry* Geom_Parse(const void* data, size_t size) {
         if (n > 0) {
             const Vector& v0 = g->vertices[refs[0].vertex];
             for (int i = 1; i + 1 < n; ++i) {
-                Vector c = Vec3_Cross(Sub(g->vertices[refs[i].vertex], v0), Sub(g->vertices[refs[i + 1].vertex], v0));
+                Vector c = Vec3_Cross(Vec3_Sub(g->vertices[refs[i].vertex], v0),
+                                      Vec3_Sub(g->vertices[refs[i + 1].vertex], v0));
                 normal = Vector{normal.x + c.x, normal.y + c.y, normal.z + c.z};
             }
         }
         normal = Vec3_Normalize(normal);
         face->plane.normal = normal;
-        face->plane.d = -Dot(normal, face->centroid);
+        face->plane.d = -Vec3_Dot(normal, face->centroid);
 
         if (normalRepaired) {
             for (int r = 0; r < n; ++r) {
@@ -322,7 +319,7 @@ void Geom_JoinName(char out[13], const char name[8], const char extension[4]) {
 bool Geom_IsMapFile(const char* name) {
     if (!name) return true;
     const char* dot = std::strrchr(name, '.');
-    return !dot || strcasecmp(dot, ".map") == 0;
+    return !dot || Text_CompareNoCase(dot, ".map") == 0;
 }
 
 // ---- lists --------------------------------------------------------------------------------
@@ -330,7 +327,7 @@ bool Geom_IsMapFile(const char* name) {
 int GeomList_Add(Entity* entity, const char* name, int state, int level) {
     if (!entity) return 0;
     GeomList& list = entity->geomList;
-    if (!name || strncasecmp(name, "null", 4) == 0) {
+    if (!name || Text_CompareNoCaseN(name, "null", 4) == 0) {
         if (state == 0 && level == 0) {
             SelectInto(entity, nullptr);
             list.currentKey = 0;
@@ -469,8 +466,8 @@ Plane Geom_FacePlane(const GeomFace& face, const Vector* vertices) {
     int start = -1;
     float longest = 0.0f;
     for (int i = 0; i < n; ++i) {
-        const Vector e = Sub(at((i + 1) % n), at(i));
-        const float length = Dot(e, e);
+        const Vector e = Vec3_Sub(at((i + 1) % n), at(i));
+        const float length = Vec3_Dot(e, e);
         if (length > longest) {
             longest = length;
             start = i;
@@ -478,13 +475,13 @@ Plane Geom_FacePlane(const GeomFace& face, const Vector* vertices) {
     }
     if (start < 0) return zero;
     const int end = (start + 1) % n;
-    const Vector edge = Sub(at(end), at(start));
+    const Vector edge = Vec3_Sub(at(end), at(start));
     Plane best = zero;
     float bestLength = 0.0f;
     for (int i = 0; i < n; ++i) {
         if (i == start || i == end) continue;
-        const Vector c = Vec3_Cross(Sub(at(i), at(start)), edge);
-        const float length = Dot(c, c);
+        const Vector c = Vec3_Cross(Vec3_Sub(at(i), at(start)), edge);
+        const float length = Vec3_Dot(c, c);
         if (length > bestLength) {
             bestLength = length;
             best = Plane_FromPoints(at(start), at(end), at(i));
@@ -492,14 +489,6 @@ Plane Geom_FacePlane(const GeomFace& face, const Vector* vertices) {
         }
     }
     return best;
-}
-
-void Entity_FaceView(Entity* entity, const RenderView* view) {
-    if (!entity || !view) return;
-    Matrix& m = entity->local;
-    Vector front{float(view->cameraPosition.x - m.posit.x), 0.0f, float(view->cameraPosition.z - m.posit.z)};
-    m.front = Vec3_Normalize(front);
-    m.right = Vec3_Normalize(Vec3_Cross(m.up, m.front));
 }
 
 void Geom_Dump(const Geometry* g) {

@@ -11,8 +11,6 @@
 #include "Objkr/entity.h"
 #include "Objkr/geomtypes.h"
 
-struct RenderView;
-
 constexpr int kGeomCacheSize = 1024;
 constexpr size_t kGeoHeaderSize = 36;
 constexpr size_t kGeoFaceHeaderSize = 55;
@@ -97,8 +95,6 @@ const char* GeomList_TextureName(Entity* entity, int level);
 
 // The plane of a face over the geometry's vertices (see the source for the choice of points).
 Plane Geom_FacePlane(const GeomFace& face, const Vector* vertices);
-// Turns the entity to face the view's position horizontally (front), right = up x front.
-void Entity_FaceView(Entity* entity, const RenderView* view);
 // Writes the geometry's vertices, normals and faces to "objtest.txt" through the debug log.
 void Geom_Dump(const Geometry* geometry);
 

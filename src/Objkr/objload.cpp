@@ -1,7 +1,5 @@
 #include "Objkr/objload.h"
 
-#include <strings.h>
-
 #include <cmath>
 #include <cstdlib>
 #include <cstring>
@@ -13,7 +11,6 @@
 #include "Objkr/geometry.h"
 #include "core/bytes.h"
 #include "core/helpers.h"
-#include "Terrain/terramap.h"
 #include "core/debug.h"
 #include "core/filecache.h"
 
@@ -38,8 +35,11 @@ int StandInAnimAdd(const uint8_t* chunk, uint32_t size, Entity* owner) {
     return 0;
 }
 
+// Until the terrain installs its own (Terrain_InstallSeam): headlight masks join no list.
+void StandInTerrainAddEntity(Entity*) {}
+
 constexpr ObjLoadServices kDefaultServices = {StandInObjectClassType, StandInLightingSetting, StandInLightCreate,
-                                              Terrain_AddEntity, StandInAnimAdd};
+                                              StandInTerrainAddEntity, StandInAnimAdd};
 ObjLoadServices g_services = kDefaultServices;
 
 // ---- bytes --------------------------------------------------------------------------------
@@ -143,7 +143,8 @@ int ReadGeoRecords(ObjLoadResult* result, const uint8_t* chunk, const uint8_t* e
                     CleanName(parentName, record + 56);
                     CleanName(partName, record);
                     Entity* parent = root;
-                    if (strncasecmp(parentName, "world", 5) != 0 && strncasecmp(parentName, "null", 4) != 0) {
+                    if (Text_CompareNoCaseN(parentName, "world", 5) != 0 &&
+                        Text_CompareNoCaseN(parentName, "null", 4) != 0) {
                         parent = ObjLoad_FindByName(root, Word(parentName, 0), Word(parentName, 1));
                         if (!parent) {
                             Error_Warning("Can't find parent %s for object %s", parentName, partName);
@@ -398,7 +399,7 @@ int ObjLoad_ReadFile(const char* name, const ObjLoadChunkEntry* table, int entri
 int ObjLoad_ExpectedRevision(const char* extension) {
     if (!extension) return -1;
     for (const RevisionEntry& entry : kRevisions)
-        if (strcasecmp(entry.extension, extension) == 0) return entry.revision;
+        if (Text_CompareNoCase(entry.extension, extension) == 0) return entry.revision;
     return -1;
 }
 
@@ -421,7 +422,7 @@ int ObjLoad_CheckRevision(const uint8_t* chunk, void* fileName, const uint8_t* e
 // ---- the readers --------------------------------------------------------------------------
 
 int ObjLoad_ReadSdf(Entity* root, ObjLoadResult* result, const char* fileName) {
-    if (!fileName || strncasecmp(fileName, "null", 4) == 0) return 1;
+    if (!fileName || Text_CompareNoCaseN(fileName, "null", 4) == 0) return 1;
     if (!result) return 0;
     result->root = root;
     if (!result->extraData) result->extraData = result->extra;
@@ -429,14 +430,14 @@ int ObjLoad_ReadSdf(Entity* root, ObjLoadResult* result, const char* fileName) {
 }
 
 int ObjLoad_ReadVdf(Entity* root, ObjLoadResult* result, const char* path) {
-    if (!path || strncasecmp(path, "null", 4) == 0) return 1;
+    if (!path || Text_CompareNoCaseN(path, "null", 4) == 0) return 1;
     if (!result) return 0;
     std::string name = path;
     const size_t slash = name.find_last_of("/\\");
     if (slash != std::string::npos) name.erase(0, slash + 1);
     const size_t dot = name.find('.');
     if (dot != std::string::npos) name.erase(dot);
-    if (name.empty() || strncasecmp(name.c_str(), "null", 4) == 0) return 1;
+    if (name.empty() || Text_CompareNoCaseN(name.c_str(), "null", 4) == 0) return 1;
     name += ".vdf";
     result->root = root;
     // A vehicle's extra bytes are kept apart: the table record gets the caller's own.
@@ -451,7 +452,7 @@ bool ObjLoad_MakeName(char* out, const uint8_t* name, const char* extension) {
     if (!name) return false;
     char clean[9];
     CleanName(clean, name);
-    if (!clean[0] || strncasecmp(clean, "null", 4) == 0) return false;
+    if (!clean[0] || Text_CompareNoCaseN(clean, "null", 4) == 0) return false;
     size_t n = std::strlen(clean);
     std::memcpy(out, clean, n);
     if (extension && extension[0]) {
@@ -470,7 +471,7 @@ Entity* ObjLoad_MakeEntity(Entity* parent, const uint8_t* record, size_t recordS
     Entity* e = Entity_New(parent);
     Entity_SetName(e, name);
     e->local = ReadPlacement(record + 8);
-    if (strcasecmp(name, "null") == 0 && Bytes_F32(record + 8) == 0.0f && Bytes_F32(record + 12) == 0.0f &&
+    if (Text_CompareNoCase(name, "null") == 0 && Bytes_F32(record + 8) == 0.0f && Bytes_F32(record + 12) == 0.0f &&
         Bytes_F32(record + 16) == 0.0f)
         e->local = kIdentityMatrix;
     e->flags = Bytes_U32(record + 96);

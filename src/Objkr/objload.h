@@ -109,6 +109,7 @@ struct ObjLoadServices {
     int (*lightingSetting)();
     void (*lightCreate)(Entity* owner, int kind, float range, float cone, const Vector& direction,
                         const Vector& position);
+    // Lists a headlight mask with the terrain's entities (Terrain_InstallSeam fills it).
     void (*terrainAddEntity)(Entity* entity);
     // Hands an "ANIM" chunk (size bytes from its header) to the animation objects; 0 on success.
     int (*animAdd)(const uint8_t* chunk, uint32_t size, Entity* owner);

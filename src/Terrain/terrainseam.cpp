@@ -1,4 +1,5 @@
-// Points the game loop's terrain calls at the terrain map.
+// Points the game loop's terrain calls and the model reader's headlight masks at the terrain map.
+#include "Objkr/objload.h"
 #include "Terrain/terramap.h"
 #include "core/seams/world.h"
 
@@ -8,4 +9,5 @@ void Terrain_InstallSeam() {
     s.terrainSetFileName = Terrain_SetFileName;
     s.terrainReleaseEntities = Terrain_ReleaseEntities;
     s.terrainFreeAll = Terrain_FreeAll;
+    ObjLoad_Services().terrainAddEntity = Terrain_AddEntity;
 }

@@ -141,9 +141,10 @@ int Terrain_ReadZoneFiles() {
     int rows = (depth / 10) < kZoneCells ? 0 : (depth / 10) >> 7;
     int firstColumn = (minX / 10) >> 7;
     int firstRow = (minZ / 10) >> 7;
-    // The zone pointer table holds 80 zones, and the rectangle must lie on the zone map.
-    if (columns <= 0 || rows <= 0 || columns * rows > kMaxZones) return 0;
-    if (firstColumn + columns > kZoneMapSize || firstRow + rows > kZoneMapSize) return 0;
+    // The zone pointer table holds 80 zones, and the rectangle must lie on the zone map. The
+    // sizes come from the file: the product is formed in 64 bits (huge sides overflow int).
+    if (columns <= 0 || rows <= 0 || int64_t(columns) * rows > kMaxZones) return 0;
+    if (int64_t(firstColumn) + columns > kZoneMapSize || int64_t(firstRow) + rows > kZoneMapSize) return 0;
 
     int count = 0;
     for (int row = firstRow; row < firstRow + rows; ++row)
@@ -188,7 +189,8 @@ uint16_t* Terrain_ZonePointer(int zone) {
 }
 
 void Terrain_BuildBlockTables() {
-    const uint16_t baseWord = static_cast<uint16_t>(g_baseHeight * 10);
+    // Tenths of a metre in the height word (the file's "Height" may be any int: widened first).
+    const uint16_t baseWord = static_cast<uint16_t>(int64_t(g_baseHeight) * 10);
     for (uint16_t& word : g_defaultHeightBlock) word = baseWord;
     std::memset(g_zeroMaterialBlock, 0, sizeof g_zeroMaterialBlock);
     PointTablesAtDefaults();

@@ -116,5 +116,6 @@ void Terrain_CheckDetailChange();
 void Terrain_FreeTextures();
 void Terrain_LoadTextures();
 
-// Fills the game loop's terrain entries of the world seam (start-up).
+// Fills the game loop's terrain entries of the world seam and the model reader's terrain list
+// (ObjLoad_Services().terrainAddEntity), at start-up.
 void Terrain_InstallSeam();

@@ -31,9 +31,7 @@ Vector ToVector(const DVector& d) {
     return Vector{static_cast<float>(d.x), static_cast<float>(d.y), static_cast<float>(d.z)};
 }
 Vector Add(const Vector& a, const Vector& b) { return Vector{a.x + b.x, a.y + b.y, a.z + b.z}; }
-Vector Sub(const Vector& a, const Vector& b) { return Vector{a.x - b.x, a.y - b.y, a.z - b.z}; }
 Vector Scale(const Vector& v, float s) { return Vector{v.x * s, v.y * s, v.z * s}; }
-float Dot(const Vector& a, const Vector& b) { return a.x * b.x + a.y * b.y + a.z * b.z; }
 
 // A direction of the matrix's frame expressed in the world.
 Vector Rotate(const Vector& v, const Matrix& m) {
@@ -200,13 +198,13 @@ void WalkParts(PartWalk& w, Entity* part, const Matrix& parentMatrix, int depth)
 // When a point moving by v from p first comes within R of c, no later than longest (0 when it
 // starts within).
 int SphereEntry(const Vector& p, const Vector& v, const Vector& c, float R, float longest, float* outT) {
-    const Vector d = Sub(p, c);
-    const float cc = Dot(d, d) - R * R;
+    const Vector d = Vec3_Sub(p, c);
+    const float cc = Vec3_Dot(d, d) - R * R;
     if (cc <= 0.0f) {
         *outT = 0.0f;
         return 1;
     }
-    const float a = Dot(v, v), b = Dot(d, v);
+    const float a = Vec3_Dot(v, v), b = Vec3_Dot(d, v);
     if (a < kParallel || b >= 0.0f) return 0;
     const float disc = b * b - a * cc;
     if (disc < 0.0f) return 0;
@@ -240,7 +238,7 @@ void ProbeParts(ProbeWalk& w, Entity* part, const Matrix& parentMatrix, int dept
                 if (mode == kPartModeBox) {
                     const Vector p = Untransform(w.probe->start, m);
                     Vector rel;
-                    Vec3_Unrotate(rel, Sub(w.probe->velocity, vel), m);
+                    Vec3_Unrotate(rel, Vec3_Sub(w.probe->velocity, vel), m);
                     Vector n;
                     hit = Collision_SweptPointBox(p, rel, part->boxMin, part->boxMax, reach, w.probe->radius, &hitT, &n);
                 } else if (mode == kPartModeMesh) {
@@ -248,7 +246,7 @@ void ProbeParts(ProbeWalk& w, Entity* part, const Matrix& parentMatrix, int dept
                     hit = Collision_RayPolySet(w.probe->start, w.probe->velocity, part->polySet, reach, &hitT, &n);
                 } else if (mode == kPartModeSphere || mode == kPartModeSmallSphere) {
                     const float scale = mode == kPartModeSphere ? 1.0f : 0.75f;
-                    hit = SphereEntry(w.probe->start, Sub(w.probe->velocity, vel), centre,
+                    hit = SphereEntry(w.probe->start, Vec3_Sub(w.probe->velocity, vel), centre,
                                       w.probe->radius + part->boundsRadius * scale, reach, &hitT);
                 }
                 if (hit && hitT < w.best) {
@@ -297,14 +295,14 @@ void Matrix_PreRotate(Matrix& out, const Matrix& m, const Vector& v, float s) {
 int Collision_SweptSpheres(const Vector& cA, const Vector& vA, const Vector& cB, const Vector& vB, float R, float dt,
                            float* outT, Vector* outSeparation) {
     if (Vec3_IsNearZero(vA) && Vec3_IsNearZero(vB)) return 0;
-    const Vector d = Sub(cB, cA);
-    const Vector w = Sub(vA, vB);
-    const float A = Dot(w, w);
+    const Vector d = Vec3_Sub(cB, cA);
+    const Vector w = Vec3_Sub(vA, vB);
+    const float A = Vec3_Dot(w, w);
     float t;
     if (A < kParallel) {
         t = dt;
     } else {
-        t = Dot(w, d) / A;
+        t = Vec3_Dot(w, d) / A;
         if (dt < t) t = dt;
     }
     Vector sep;
@@ -312,9 +310,9 @@ int Collision_SweptSpheres(const Vector& cA, const Vector& vA, const Vector& cB,
         t = 0.0f;
         sep = d;
     } else {
-        sep = Sub(d, Scale(w, t));
+        sep = Vec3_Sub(d, Scale(w, t));
     }
-    if (Dot(sep, sep) > R * R) return 0;
+    if (Vec3_Dot(sep, sep) > R * R) return 0;
     if (outT) *outT = t;
     if (outSeparation) *outSeparation = sep;
     return 1;
@@ -363,7 +361,7 @@ int Collision_SweptPointBox(const Vector& p, const Vector& v, const Vector& min,
     if (axis == 1) n.y = sign;
     if (axis == 2) n.z = sign;
     // A point already inside counts only while it is less than 0.1 deep.
-    if (entry < 0.0f && margin + 0.1f < entry * Dot(v, n)) return 0;
+    if (entry < 0.0f && margin + 0.1f < entry * Vec3_Dot(v, n)) return 0;
     if (outT) *outT = entry;
     if (outNormal) *outNormal = n;
     return 1;
@@ -376,9 +374,9 @@ int Collision_RayPolySet(const Vector& p, const Vector& v, const CollisionPolySe
     Vector bestNormal{0.0f, 0.0f, 0.0f};
     for (const CollisionPoly* poly = set->first; poly; poly = poly->next) {
         const Vector n{poly->a, poly->b, poly->c};
-        const float g = Dot(n, v);
+        const float g = Vec3_Dot(n, v);
         if (g > -kParallel) continue;
-        const float f = Dot(n, p) + poly->d;
+        const float f = Vec3_Dot(n, p) + poly->d;
         if (f <= 0.0f) continue;
         const float t = -f / g;
         if (longest < t) continue;
@@ -451,7 +449,7 @@ void Collision_ChooseShape(EntityTableRecord* record) {
             for (float y : ys)
                 for (float z : zs) {
                     const Vector c{x - record->localCentre.x, y - record->localCentre.y, z - record->localCentre.z};
-                    const float dist = std::sqrt(Dot(c, c));
+                    const float dist = std::sqrt(Vec3_Dot(c, c));
                     if (dist > best) best = dist;
                 }
         if (best + 0.1f > record->radius) record->radius = best + 0.1f;
@@ -539,7 +537,7 @@ CollisionPolySet* Collision_BuildPolySet(const Entity* entity, const Matrix& mat
         poly->a = n.x;
         poly->b = n.y;
         poly->c = n.z;
-        poly->d = -Dot(n, set->vertices[poly->indices[0]]);
+        poly->d = -Vec3_Dot(n, set->vertices[poly->indices[0]]);
         *tail = poly;
         tail = &poly->next;
     }
@@ -604,7 +602,7 @@ int Collision_RimVsBox(const CollisionBoxInput& a, const CollisionBoxInput& b, f
         const Vector world = Transform(samples[i], a.matrix);
         const Vector inB = Transform(world, invB);
         Vector relB;
-        Vec3_Unrotate(relB, Sub(Collision_PointVelocity(samples[i], a.entity), b.velocity), b.matrix);
+        Vec3_Unrotate(relB, Vec3_Sub(Collision_PointVelocity(samples[i], a.entity), b.velocity), b.matrix);
         float t;
         Vector n;
         if (Collision_SweptPointBox(inB, relB, b.boxMin, b.boxMax, longest, 0.0f, &t, &n)) {
@@ -638,16 +636,16 @@ int Collision_BoxVsSphere(const CollisionBoxInput& box, const Vector& localCentr
     Matrix_Invert(inv, box.matrix);
     const Vector c = Transform(centreW, inv);
     Vector rel;
-    Vec3_Unrotate(rel, Sub(Collision_PointVelocity(localCentre, sphereEntity), box.velocity), box.matrix);
+    Vec3_Unrotate(rel, Vec3_Sub(Collision_PointVelocity(localCentre, sphereEntity), box.velocity), box.matrix);
     const Vector grow{radius, radius, radius};
     float t;
     Vector n;
-    if (!Collision_SweptPointBox(c, rel, Sub(box.boxMin, grow), Add(box.boxMax, grow), longest, 0.0f, &t, &n))
+    if (!Collision_SweptPointBox(c, rel, Vec3_Sub(box.boxMin, grow), Add(box.boxMax, grow), longest, 0.0f, &t, &n))
         return 0;
     const Vector normalW = Rotate(n, box.matrix);  // out of the box, toward the sphere
     const Vector relW = Rotate(rel, box.matrix);   // v_sphere - v_box
     // Where the sphere touches the box: its centre at the contact, back along the face normal.
-    const Vector contactBox = Sub(Add(c, Scale(rel, t)), Scale(n, radius));
+    const Vector contactBox = Vec3_Sub(Add(c, Scale(rel, t)), Scale(n, radius));
     const Vector contactW = Transform(contactBox, box.matrix);
     FillBody(bodyBox, box.owner, t, InOwnerFrame(contactW, sphereOwner), Vec3_Negate(relW), normalW);
     FillBody(bodySphere, sphereOwner, t, InOwnerFrame(contactW, box.owner), relW, Vec3_Negate(normalW));
@@ -721,7 +719,7 @@ int Collision_TestByShape(const CollisionProbe& probe, EntityTableRecord* record
         Collision_BoxInputFromRecord(in, record);
         const Vector p = Untransform(probe.start, in.matrix);
         Vector rel;
-        Vec3_Unrotate(rel, Sub(probe.velocity, in.velocity), in.matrix);
+        Vec3_Unrotate(rel, Vec3_Sub(probe.velocity, in.velocity), in.matrix);
         Vector n;
         hit = Collision_SweptPointBox(p, rel, in.boxMin, in.boxMax, probe.longest, probe.radius, &t, &n);
         break;

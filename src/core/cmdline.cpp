@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "core/debug.h"
+#include "core/helpers.h"
 
 namespace {
 
@@ -13,22 +14,6 @@ CmdLineGlobals g_cmdLine;
 constexpr size_t kVehicleNameChars = 6;
 constexpr char kFlagFilePrefix[] = "flagfile:";
 constexpr size_t kFlagFilePrefixChars = sizeof kFlagFilePrefix - 1;
-
-char Lower(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c; }
-
-bool EqualNoCase(const char* a, const char* b) {
-    for (; *a && *b; ++a, ++b) {
-        if (Lower(*a) != Lower(*b)) return false;
-    }
-    return *a == *b;
-}
-
-bool StartsWithNoCase(const char* text, const char* prefix, size_t count) {
-    for (size_t i = 0; i < count; ++i) {
-        if (text[i] == '\0' || Lower(text[i]) != Lower(prefix[i])) return false;
-    }
-    return true;
-}
 
 // Leading blanks, a sign and decimal digits, like atoi; saturates instead of overflowing.
 int ParseNumber(const std::string& text) {
@@ -160,12 +145,12 @@ int CmdLine_Parse(const char* commandLine, char* mapName, size_t mapNameSize) {
             continue;
         }
         const char* name = token.c_str() + 1;
-        if (StartsWithNoCase(name, kFlagFilePrefix, kFlagFilePrefixChars)) {
+        if (Text_CompareNoCaseN(name, kFlagFilePrefix, kFlagFilePrefixChars) == 0) {
             g.flagFile = name + kFlagFilePrefixChars;
             continue;
         }
         for (const SwitchEntry& entry : kSwitches) {
-            if (!EqualNoCase(name, entry.name)) continue;
+            if (Text_CompareNoCase(name, entry.name) != 0) continue;
             if (entry.value == Value::Takes) {
                 if (t + 1 >= tokens.size()) break;  // nothing left to take: the switch does nothing
                 entry.apply(g, tokens[++t]);

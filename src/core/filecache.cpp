@@ -5,10 +5,9 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <strings.h>
-
 #include "core/cmdline.h"
 #include "core/debug.h"
+#include "core/helpers.h"
 #include "core/zfs.h"
 #include "core/zix.h"
 #include "platform/paths.h"
@@ -148,7 +147,7 @@ void Cache_Init() {
 }
 
 void* Cache_UseItem(const char* name) {
-    if (!name || !name[0] || strncasecmp(name, "null", 4) == 0) return nullptr;
+    if (!name || !name[0] || Text_CompareNoCaseN(name, "null", 4) == 0) return nullptr;
     if (!EnsureChains()) return nullptr;
     char stored[kCacheNameLength + 1];
     StoredName(name, stored);

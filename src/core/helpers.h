@@ -20,7 +20,6 @@ inline void Vec3_Scale(Vector& out, float s, const Vector& v) { out = Vector{v.x
 inline void Vec3_AddScaled(Vector& out, const Vector& a, float s, const Vector& b) {
     out = Vector{a.x + b.x * s, a.y + b.y * s, a.z + b.z * s};
 }
-inline float Vec3_Dot(const Vector& a, const Vector& b) { return a.x * b.x + a.y * b.y + a.z * b.z; }
 inline float Vec3_DistSq(const Vector& a, const Vector& b) {
     float dx = a.x - b.x, dy = a.y - b.y, dz = a.z - b.z;
     return dx * dx + dy * dy + dz * dz;
@@ -33,7 +32,7 @@ inline float Vec3_GroundDistSq(const Vector& a, const Vector& b) {
     return dx * dx + dz * dz;
 }
 inline float Vec3_GroundLengthSq(const Vector& v) { return v.x * v.x + v.z * v.z; }
-// Vec3_Normalize and Vec3_Unrotate: core/mathlib.h.
+// Vec3_Dot, the value form of Vec3_Sub, Vec3_Normalize and Vec3_Unrotate: core/mathlib.h.
 
 inline void Matrix_GetPosition(Vector& out, const Matrix& m) {
     out = Vector{static_cast<float>(m.posit.x), static_cast<float>(m.posit.y), static_cast<float>(m.posit.z)};
@@ -93,6 +92,20 @@ double Clock_GetSystemSeconds();
 // For double-byte text of the Japanese setting: 256 offsets, one per byte value; the lead bytes
 // get 192, 384, 576, ... in ascending byte order, every other byte 0.
 const uint16_t* ShiftJis_LeadTable();
+
+// Compares text as strcmp does with A-Z taken as a-z (ASCII only: the locale plays no part);
+// the N form compares at most n characters.
+inline int Text_CompareNoCaseN(const char* a, const char* b, size_t n) {
+    for (size_t i = 0; i < n; ++i) {
+        int ca = static_cast<unsigned char>(a[i]), cb = static_cast<unsigned char>(b[i]);
+        if (ca >= 'A' && ca <= 'Z') ca += 'a' - 'A';
+        if (cb >= 'A' && cb <= 'Z') cb += 'a' - 'A';
+        if (ca != cb) return ca < cb ? -1 : 1;
+        if (ca == 0) return 0;
+    }
+    return 0;
+}
+inline int Text_CompareNoCase(const char* a, const char* b) { return Text_CompareNoCaseN(a, b, SIZE_MAX); }
 
 // Copies text into a fixed field of size bytes: cut to the field, the rest zero-filled, no
 // terminator when the text fills the field (names of 8 or 16 characters in stored records).

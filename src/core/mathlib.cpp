@@ -127,29 +127,24 @@ Vector Vec3_Normalize(const Vector& v) {
 
 void Vec3_Normalize(Vector& out, const Vector& v) { out = Vec3_Normalize(v); }
 
-namespace {
-float Dot(const Vector& a, const Vector& b) { return a.x * b.x + a.y * b.y + a.z * b.z; }
-Vector Sub(const Vector& a, const Vector& b) { return Vector{a.x - b.x, a.y - b.y, a.z - b.z}; }
-}  // namespace
-
 Vector Vec3_Unrotate(const Vector& v, const Matrix& m) {
-    return Vector{Dot(m.right, v), Dot(m.up, v), Dot(m.front, v)};
+    return Vector{Vec3_Dot(m.right, v), Vec3_Dot(m.up, v), Vec3_Dot(m.front, v)};
 }
 
 void Vec3_Unrotate(Vector& out, const Vector& v, const Matrix& m) { out = Vec3_Unrotate(v, m); }
 
 Vector Vec3_TriangleNormal(const Vector& a, const Vector& b, const Vector& c) {
-    return Vec3_Normalize(Vec3_Cross(Sub(b, a), Sub(c, a)));
+    return Vec3_Normalize(Vec3_Cross(Vec3_Sub(b, a), Vec3_Sub(c, a)));
 }
 
 void Vec3_SplitAlong(const Vector& point, const Vector& direction, Vector& along, Vector& rest) {
-    float dd = Dot(direction, direction);
+    float dd = Vec3_Dot(direction, direction);
     Vector a{0.0f, 0.0f, 0.0f};
     if (dd > 0.0f) {
-        float k = Dot(point, direction) / dd;
+        float k = Vec3_Dot(point, direction) / dd;
         a = Vector{direction.x * k, direction.y * k, direction.z * k};
     }
-    Vector r = Sub(point, a);
+    Vector r = Vec3_Sub(point, a);
     along = a;
     rest = r;
 }
@@ -406,13 +401,13 @@ void Plane_TransformB(Plane& out, const Plane& plane, const Matrix& m) { Plane_T
 Plane Plane_FromPoints(const Vector& a, const Vector& b, const Vector& c) {
     Plane p;
     p.normal = Vec3_TriangleNormal(a, b, c);
-    p.d = -Dot(p.normal, a);
+    p.d = -Vec3_Dot(p.normal, a);
     return p;
 }
 
 int Matrix_ShadowProjection(Matrix& out, const Plane& plane, const Vector& v) {
     const Vector& n = plane.normal;
-    float nv = Dot(n, v);
+    float nv = Vec3_Dot(n, v);
     if (!(nv >= 0.1f)) return 0;
     // p' = p - v * (n . p + d) / (n . v): each axis loses the part of v its height above the
     // plane calls for, and the origin drops along v onto the plane.

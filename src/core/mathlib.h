@@ -71,6 +71,8 @@ const uint8_t* Math_GetInvSqrtTable();  // 256 entries
 double Math_InvSqrt(double x);
 
 // ---- vectors ------------------------------------------------------------------------------
+inline float Vec3_Dot(const Vector& a, const Vector& b) { return a.x * b.x + a.y * b.y + a.z * b.z; }
+inline Vector Vec3_Sub(const Vector& a, const Vector& b) { return Vector{a.x - b.x, a.y - b.y, a.z - b.z}; }
 Vector Vec3_Cross(const Vector& a, const Vector& b);
 // v scaled to unit length through Math_InvSqrt; the zero vector when |v|^2 is not above 0.
 Vector Vec3_Normalize(const Vector& v);

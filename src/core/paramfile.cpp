@@ -5,10 +5,9 @@
 #include <cmath>
 #include <cstdint>
 #include <cstring>
-#include <strings.h>
-
 #include "core/datafile.h"
 #include "core/debug.h"
+#include "core/helpers.h"
 
 namespace {
 
@@ -893,7 +892,7 @@ int IParse_ParseText(IParseContext* context, const char* text, size_t length, co
 int IParse_OpenFile(const char* path, IParseContext* context) {
     if (!context || !path || !*path) return kIParseNotFound;
     for (const std::string& open : context->openFiles) {
-        if (strcasecmp(open.c_str(), path) == 0) {
+        if (Text_CompareNoCase(open.c_str(), path) == 0) {
             Debug_Printf("IParse: \"%s\" includes itself\n", path);
             return kIParseMalformed;
         }

@@ -59,7 +59,16 @@ public:
 
 // Appends a member (the registration table calls it; members are never removed).
 void PhaseHook_Register(PhaseHook* hook);
-// Registers every member of the program's registration table, in table order, once.
+// A member's accessor under the name the subsystem-member registration table gives it.
+struct PhaseHookMember {
+    const char* name;
+    PhaseHook& (*member)();
+};
+// The members the program is built with (the start-up wiring hands them over; the table must
+// outlive the program). Replaces any earlier table.
+void PhaseHook_SetMembers(const PhaseHookMember* members, size_t count);
+// Registers, once, every member of the program's registration table that was handed over, in
+// the registration table's order.
 void PhaseHook_RegisterAll();
 // The members in their current order.
 size_t PhaseHook_Count();

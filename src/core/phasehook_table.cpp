@@ -1,31 +1,28 @@
 // The registry's members join in the order of the subsystem-member registration table: with
-// equal priorities every phase calls them in that order. Each module, when it is built, adds
-// its member's accessor to kAccessors under the name the registration table gives it.
+// equal priorities every phase calls them in that order. The start-up wiring hands over the
+// accessors of the members that are built (PhaseHook_SetMembers); a name without one is skipped.
 #include <cstring>
 
 #include "core/phasehook.h"
 #include "core/registration.h"
-#include "fun3d/objectpool.h"
 
 namespace {
 
-struct MemberAccessor {
-    const char* name;
-    PhaseHook& (*member)();
-};
-
-const MemberAccessor kAccessors[] = {
-    {"GameObjectPool", GameObjectPool_Member},
-    {nullptr, nullptr},  // modules add their rows above this one
-};
+const PhaseHookMember* g_members = nullptr;
+size_t g_memberCount = 0;
 
 PhaseHook* FindMember(const char* name) {
-    for (const MemberAccessor& row : kAccessors)
-        if (row.name && std::strcmp(row.name, name) == 0) return &row.member();
+    for (size_t i = 0; i < g_memberCount; ++i)
+        if (g_members[i].name && std::strcmp(g_members[i].name, name) == 0) return &g_members[i].member();
     return nullptr;
 }
 
 }  // namespace
+
+void PhaseHook_SetMembers(const PhaseHookMember* members, size_t count) {
+    g_members = members;
+    g_memberCount = members ? count : 0;
+}
 
 void PhaseHook_RegisterAll() {
     static bool registered = false;

@@ -14,26 +14,15 @@
 
 #include "core/app.h"
 #include "core/bytes.h"
+#include "core/helpers.h"
 #include "platform/paths.h"
 
 namespace {
 
 char g_lastError[1024];
 
-uint32_t GetU32(const uint8_t* p) {
-    return uint32_t(p[0]) | uint32_t(p[1]) << 8 | uint32_t(p[2]) << 16 | uint32_t(p[3]) << 24;
-}
-
 // Compares two record names on their first 16 characters, ignoring case.
-int CompareNames(const char* a, const char* b) {
-    for (uint32_t i = 0; i < kZfsNameLength; ++i) {
-        int ca = std::tolower(static_cast<unsigned char>(a[i]));
-        int cb = std::tolower(static_cast<unsigned char>(b[i]));
-        if (ca != cb) return ca < cb ? -1 : 1;
-        if (ca == 0) return 0;
-    }
-    return 0;
-}
+int CompareNames(const char* a, const char* b) { return Text_CompareNoCaseN(a, b, kZfsNameLength); }
 
 // The 16-byte stored form of a name: lower case, cut at 16, zero-padded.
 void StoredName(const char* name, char out[kZfsNameLength]) {
@@ -58,7 +47,7 @@ bool WriteAt(FILE* file, uint64_t offset, const void* data, size_t length) {
 
 void MaskWords(uint8_t* data, uint32_t length, uint32_t mask) {
     if (mask == 0) return;
-    for (uint32_t i = 0; i + 4 <= length; i += 4) Bytes_SetU32(data + i, GetU32(data + i) ^ mask);
+    for (uint32_t i = 0; i + 4 <= length; i += 4) Bytes_SetU32(data + i, Bytes_U32(data + i) ^ mask);
 }
 
 void LzoError(int code) {
@@ -105,11 +94,11 @@ void SortEntries(ZfsArchive* archive) {
 
 void ParseEntry(const uint8_t* p, ZfsEntry* entry) {
     std::memcpy(entry->name, p, kZfsNameLength);
-    entry->offset = GetU32(p + 16);
-    entry->recordNumber = GetU32(p + 20);
-    entry->storedLength = GetU32(p + 24);
-    entry->userValue = GetU32(p + 28);
-    entry->flags = GetU32(p + 32);
+    entry->offset = Bytes_U32(p + 16);
+    entry->recordNumber = Bytes_U32(p + 20);
+    entry->storedLength = Bytes_U32(p + 24);
+    entry->userValue = Bytes_U32(p + 28);
+    entry->flags = Bytes_U32(p + 32);
 }
 void WriteEntry(uint8_t* p, const ZfsEntry& entry) {
     std::memcpy(p, entry.name, kZfsNameLength);
@@ -137,18 +126,18 @@ bool ReadDirectory(ZfsArchive* archive) {
         Zfs_SetError("Could not read header of file \"%s\"", path);
         return false;
     }
-    if (std::memcmp(header, "ZFSF", 4) != 0 || GetU32(header + 4) != kZfsVersion ||
-        GetU32(header + 8) != kZfsNameLength || GetU32(header + 12) != kZfsRecordsPerTable) {
+    if (std::memcmp(header, "ZFSF", 4) != 0 || Bytes_U32(header + 4) != kZfsVersion ||
+        Bytes_U32(header + 8) != kZfsNameLength || Bytes_U32(header + 12) != kZfsRecordsPerTable) {
         Zfs_SetError("Invalid header in file \"%s\"", path);
         return false;
     }
-    archive->headerCount = GetU32(header + 16);
-    archive->mask = GetU32(header + 20);
+    archive->headerCount = Bytes_U32(header + 16);
+    archive->mask = Bytes_U32(header + 20);
     uint32_t expected = archive->headerCount / kZfsRecordsPerTable + 1;
 
     std::set<uint32_t> seen;
     std::vector<uint8_t> table(kZfsTableSize);
-    uint32_t offset = GetU32(header + 24);
+    uint32_t offset = Bytes_U32(header + 24);
     uint32_t index = 0;
     while (offset != 0) {
         if (offset < kZfsHeaderSize || uint64_t(offset) + kZfsTableSize > archive->fileSize ||
@@ -170,7 +159,7 @@ bool ReadDirectory(ZfsArchive* archive) {
             entry.slot = slot;
             if (!(entry.flags & kZfsFlagDeleted)) archive->entries.push_back(entry);
         }
-        offset = GetU32(table.data());
+        offset = Bytes_U32(table.data());
         ++index;
     }
     if (index != expected) {
@@ -498,7 +487,7 @@ void* Zfs_Read(ZfsArchive* archive, const char* name, uint32_t* outLength, void*
     }
     bool ok;
     if (entry->Compressed()) {
-        std::unique_ptr<uint8_t[]> packed(new (std::nothrow) uint8_t[entry->storedLength + 1]);
+        std::unique_ptr<uint8_t[]> packed(new (std::nothrow) uint8_t[size_t(entry->storedLength) + 1]);
         if (!packed) App_OutOfMemory(nullptr);
         ok = ReadAt(archive->file, entry->offset, packed.get(), entry->storedLength);
         if (!ok)

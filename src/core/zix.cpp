@@ -5,11 +5,10 @@
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
-#include <strings.h>
-
 #include "core/debug.h"
 #include "core/filecache.h"
 #include "core/glob.h"
+#include "core/helpers.h"
 #include "core/zfs.h"
 #include "platform/paths.h"
 
@@ -444,7 +443,7 @@ bool Zix_RegisterFile(const char* directory, const char* name) {
     if (!directory || !name || !name[0]) return false;
     Cache_FreeItem(name);
     size_t index = 0;
-    while (index < g_paths.size() && strcasecmp(g_paths[index].text.c_str(), directory) != 0) ++index;
+    while (index < g_paths.size() && Text_CompareNoCase(g_paths[index].text.c_str(), directory) != 0) ++index;
     if (index == g_paths.size() && !AddPath(directory, 1, 0)) return false;
     char key[16];
     StoredName(name, key);

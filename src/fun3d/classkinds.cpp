@@ -2,9 +2,8 @@
 // table. Each kind that has no object and class records of its own yet is a stand-in: its
 // prototype carries the kind's label, signature and category (its base kind's when it sets
 // none), reads the keys every class reads and builds a plain object.
-#include <strings.h>
-
 #include "core/debug.h"
+#include "core/helpers.h"
 #include "core/registration.h"
 #include "fun3d/gameobjectclass.h"
 #include "fun3d/objectslot.h"
@@ -84,7 +83,7 @@ const ObjectKind kKinds[] = {
 
 const ObjectKind* FindKind(const char* label) {
     for (const ObjectKind& kind : kKinds)
-        if (strcasecmp(kind.label, label) == 0) return &kind;
+        if (Text_CompareNoCase(kind.label, label) == 0) return &kind;
     return nullptr;
 }
 
@@ -108,7 +107,7 @@ std::vector<GameObjectClass*> MakeAll() {
     for (const ObjectKind& kind : kKinds) {
         bool registered = false;
         for (const ClassLabel& row : Registration_ObjectClasses())
-            if (strcasecmp(row.label, kind.label) == 0) registered = true;
+            if (Text_CompareNoCase(row.label, kind.label) == 0) registered = true;
         if (!registered) made.push_back(MakePrototype(kind));
     }
     return made;

@@ -3,12 +3,11 @@
 #include <algorithm>
 #include <cmath>
 #include <cstring>
-#include <strings.h>
-
 #include "Objkr/entitysvc.h"
 #include "core/clock.h"
 #include "core/debug.h"
 #include "core/factory.h"
+#include "core/helpers.h"
 #include "core/phasehook.h"
 #include "core/registration.h"
 #include "core/seams/ai.h"
@@ -41,7 +40,7 @@ bool CheatOn(uint32_t bit) {
 // three characters of the hardpoint name, without regard to case.
 Entity* FindHardpointPart(Entity* first, const char* name) {
     for (Entity* e = first; e; e = e->next) {
-        if (strncasecmp(e->name, name, 3) == 0) return e;
+        if (Text_CompareNoCaseN(e->name, name, 3) == 0) return e;
         if (Entity* found = FindHardpointPart(e->child, name)) return found;
     }
     return nullptr;

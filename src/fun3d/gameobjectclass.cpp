@@ -1,7 +1,5 @@
 #include "fun3d/gameobjectclass.h"
 
-#include <strings.h>
-
 #include <algorithm>
 #include <cstdio>
 #include <cstring>
@@ -13,6 +11,7 @@
 #include "Objkr/objload.h"
 #include "core/datafile.h"
 #include "core/debug.h"
+#include "core/helpers.h"
 #include "core/odf.h"
 #include "core/registration.h"
 #include "core/seams/cockpit.h"
@@ -236,7 +235,7 @@ GameObjectClass* GameObjectClass_FindPrototype(const char* label) {
     if (!label) return nullptr;
     GameObjectClass_Prototypes();
     for (GameObjectClass* p : PrototypeList())
-        if (p->label && strcasecmp(p->label, label) == 0) return p;
+        if (p->label && Text_CompareNoCase(p->label, label) == 0) return p;
     return nullptr;
 }
 
@@ -363,7 +362,7 @@ int32_t GameObjectClass_GetMaxHealth(int32_t, const GameObjectClass* cls) { retu
 int32_t GameObjectClass_SideByName(const char* name) {
     if (!name) return kSideUnknown;
     for (int32_t i = 0; i < 4; ++i)
-        if (strcasecmp(name, kSideNames[i]) == 0) return i;
+        if (Text_CompareNoCase(name, kSideNames[i]) == 0) return i;
     return kSideUnknown;
 }
 
@@ -381,7 +380,7 @@ int32_t GameObjectClass_GuessSide(const char* fileName) {
         case 'S': case 's':
             return kSideSoviet;
         case 'P': case 'p':
-            return strcasecmp(fileName, "player.odf") == 0 ? kSideAmerican : kSideUnknown;
+            return Text_CompareNoCase(fileName, "player.odf") == 0 ? kSideAmerican : kSideUnknown;
         default:
             return kSideUnknown;
     }

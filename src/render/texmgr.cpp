@@ -3,7 +3,6 @@
 #include <cmath>
 #include <cstring>
 #include <new>
-#include <strings.h>
 
 #include "Objkr/entity.h"
 #include "Objkr/entitysvc.h"
@@ -27,7 +26,7 @@ bool NameFits(const char* name) { return name && name[0] && std::strlen(name) <=
 
 bool HasMapExtension(const char* name) {
     const char* dot = std::strrchr(name, '.');
-    return dot && strcasecmp(dot, ".map") == 0;
+    return dot && Text_CompareNoCase(dot, ".map") == 0;
 }
 
 int32_t FrameCount(const TexMapRecord* r) {

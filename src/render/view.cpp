@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <cmath>
 
+#include "Objkr/entity.h"
+
 namespace {
 
 // Clamps, sending NaN to the lower bound.
@@ -203,6 +205,14 @@ int View_CullSphere(const RenderView* view, const Vector& c, float radius) {
         if (s - r < 0.0) crossing = true;
     }
     return crossing ? -1 : 0;
+}
+
+void Entity_FaceView(Entity* entity, const RenderView* view) {
+    if (!entity || !view) return;
+    Matrix& m = entity->local;
+    Vector front{float(view->cameraPosition.x - m.posit.x), 0.0f, float(view->cameraPosition.z - m.posit.z)};
+    m.front = Vec3_Normalize(front);
+    m.right = Vec3_Normalize(Vec3_Cross(m.up, m.front));
 }
 
 void View_GetCameraPosition(Vector* out, const RenderView* view) {

@@ -10,6 +10,8 @@
 #include "core/mathlib.h"
 #include "render/graphicbuffer.h"
 
+struct Entity;
+
 constexpr float kViewNear = 0.1f;           // the near distance (a constant, not a field)
 constexpr float kViewFarLimit = 1640.0f;    // far distances beyond it are used as 1640
 constexpr float kViewFarMin = 100.0f;
@@ -65,6 +67,8 @@ void View_TransformPoint(Vector* out, const RenderView* view, double x, double y
 // centre in view space: 1 wholly outside, 0 wholly inside, -1 crossing a plane.
 int View_CullSphere(const RenderView* view, const Vector& centre, float radius);
 void View_GetCameraPosition(Vector* out, const RenderView* view);
+// Turns the entity to face the view's position horizontally (front), right = up x front.
+void Entity_FaceView(Entity* entity, const RenderView* view);
 
 // The screen position of a view-space point in front of the eye, and 1/z.
 struct ProjectedPoint {

@@ -355,6 +355,7 @@ TEST_F(ObjLoadTest, WeaponRootsShowLevelTwoAsLevelThree) {
 TEST_F(ObjLoadTest, HeadlightMaskWhenLightingAllowsIt) {
     InstallSamples();
     Terrain_ClearEntityList();
+    ObjLoad_Services().terrainAddEntity = Terrain_AddEntity;  // as the terrain installs it at start-up
     ObjLoad_Services().lightingSetting = [] { return 0; };
     ObjLoadResult result;
     Entity* root = ReadVehicle("gvtank", &result);

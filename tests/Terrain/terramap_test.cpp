@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <climits>
 #include <cmath>
 #include <cstring>
 #include <fstream>
@@ -88,6 +89,13 @@ TEST_F(TerrainTest, OutsideTheZonesReadsBaseHeightAndMaterialZero) {
     // Inside, the zones answer.
     EXPECT_EQ(*Terrain_GetCell(128, 128), Tagged(128, 128));
     EXPECT_EQ(Terrain_GetCellClass(300, 200), 5);
+    // Any "Height" the file gives turns into tenths without overflow; the word keeps the low 16
+    // bits (2147483647 m: 21474836470 tenths, 0xFFF6 modulo 65536).
+    for (const auto& [metres, word] : {std::pair{INT_MAX, 0xFFF6}, std::pair{INT_MIN + 1, 0x000A}}) {
+        Terrain_SetBaseHeight(metres);
+        Terrain_BuildBlockTables();
+        EXPECT_EQ(*Terrain_GetCell(0, 0), word);
+    }
 }
 
 TEST_F(TerrainTest, MaximumXVertexLineBelongsToTheNextBlock) {
@@ -141,18 +149,22 @@ TEST_F(TerrainTest, ZoneLoaderErrors) {
         {"rectangle past the south edge", 1280, 2560, 0, 101120, -1, -1},
         {"negative MinX", 1280, 1280, -1280, 0, -1, -1},
         {"Size section missing", 1280, 1280, 0, 0, -1, -1, true},
+        // Columns times rows past int: refused, not wrapped into a small zone count.
+        {"huge Width and Depth", INT_MAX, INT_MAX, 0, 0, 1, 1},
+        {"huge Width, one row", INT_MAX, 1280, 0, 0, 1, 1},
+        {"huge MinX and MinZ", 1280, 1280, INT_MAX, INT_MAX, 1, 1},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
         content::TerrainMapSpec spec = Map("bad", c.width, c.depth, c.minX, c.minZ);
         int columns, rows, firstColumn, firstRow;
         content::TerrainZoneRect(spec, &columns, &rows, &firstColumn, &firstRow);
-        const int zones = std::max(columns * rows, 1);
+        const int64_t zones = std::max<int64_t>(int64_t(columns) * rows, 1);
         std::string text = content::TerrainSettingsText(spec);
         if (c.dropSize) text = "[World]\nWidth = 1280\n";
         std::vector<content::ArchiveRecord> records = {{"bad.trn", text, true, 0}};
-        const int hb = c.heightBlocks < 0 ? zones : c.heightBlocks;
-        const int mb = c.materialBlocks < 0 ? zones : c.materialBlocks;
+        const int64_t hb = c.heightBlocks < 0 ? zones : c.heightBlocks;
+        const int64_t mb = c.materialBlocks < 0 ? zones : c.materialBlocks;
         if (hb > 0) records.push_back({"bad.hgt", std::string(size_t(hb) * 32768, '\0'), true, 0});
         records.push_back({"bad.mat", std::string(size_t(mb) * 8192, '\0'), true, 0});
         Install(records);

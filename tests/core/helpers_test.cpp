@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <cstdint>
 #include <cstring>
 #include <vector>
 
@@ -127,6 +128,35 @@ TEST(Helpers, ShiftJisLeadTable) {
     EXPECT_EQ(leads, expected);
     for (size_t i = 0; i < leads.size(); ++i) EXPECT_EQ(table[leads[i]], 192 * (i + 1)) << leads[i];
     EXPECT_EQ(ShiftJis_LeadTable(), table);  // built once
+}
+
+TEST(Helpers, CaseBlindCompareFoldsAsciiLettersOnly) {
+    struct Case {
+        const char* a;
+        const char* b;
+        size_t n;  // SIZE_MAX: the whole texts
+        int sign;
+    };
+    const Case cases[] = {
+        {"Player.ODF", "player.odf", SIZE_MAX, 0},
+        {"abc", "ABD", SIZE_MAX, -1},
+        {"abc", "ab", SIZE_MAX, 1},          // the longer text sorts after its prefix
+        {"[", "A", SIZE_MAX, -1},            // letters fold to lower case before comparing
+        {"_", "a", SIZE_MAX, -1},
+        {"\xC9", "\xE9", SIZE_MAX, -1},      // bytes past ASCII stay as they are, compared unsigned
+        {"\xE9", "z", SIZE_MAX, 1},
+        {"NULLpart", "null", 4, 0},
+        {"nul", "null", 4, -1},              // ends before n
+        {"flagfile:x", "FLAGFILE:", 9, 0},
+        {"anything", "other", 0, 0},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(::testing::Message() << c.a << " / " << c.b << " / " << c.n);
+        const int got = c.n == SIZE_MAX ? Text_CompareNoCase(c.a, c.b) : Text_CompareNoCaseN(c.a, c.b, c.n);
+        EXPECT_EQ((got > 0) - (got < 0), c.sign);
+        const int back = c.n == SIZE_MAX ? Text_CompareNoCase(c.b, c.a) : Text_CompareNoCaseN(c.b, c.a, c.n);
+        EXPECT_EQ((back > 0) - (back < 0), -c.sign);
+    }
 }
 
 }  // namespace

@@ -1,6 +1,6 @@
-// Terrain settings and zone files are outside input: any "Size" rectangle, any ".TRN" text and
-// zone files of any length must load (or be refused) without harm, and queries over whatever
-// loaded stay inside the tables.
+// Terrain settings and zone files are outside input: any ".TRN" text and zone files of any
+// length must load (or be refused) without harm, and queries over whatever loaded stay inside
+// the tables. The input frames the three files (content::FuzzFrame): settings, heights, materials.
 #include <stdlib.h>
 
 #include <cstddef>
@@ -8,6 +8,7 @@
 #include <cstdio>
 #include <filesystem>
 #include <string>
+#include <vector>
 
 #include "Terrain/terrheight.h"
 #include "Terrain/terramap.h"
@@ -15,6 +16,7 @@
 #include "core/configfile.h"
 #include "core/debug.h"
 #include "core/zix.h"
+#include "fuzz_seeds.h"
 #include "platform/exit.h"
 #include "platform/paths.h"
 
@@ -22,26 +24,11 @@ namespace {
 struct Exited {};
 void ThrowOnExit(int) { throw Exited{}; }
 
-struct Reader {
-    const uint8_t* data;
-    size_t size;
-    size_t at = 0;
-    uint8_t Byte() { return at < size ? data[at++] : 0; }
-    int Short() { return static_cast<int16_t>(Byte() | (Byte() << 8)); }
-};
-
 void WriteFile(const std::string& path, const std::string& bytes) {
     FILE* file = std::fopen(path.c_str(), "wb");
     if (!file) return;
     std::fwrite(bytes.data(), 1, bytes.size(), file);
     std::fclose(file);
-}
-
-// Zone files of the given byte count filled from the input.
-std::string Filled(size_t bytes, const uint8_t* data, size_t size) {
-    std::string out(bytes, '\0');
-    for (size_t i = 0; i < bytes && size; ++i) out[i] = static_cast<char>(data[i % size] ^ (i >> 8));
-    return out;
 }
 }  // namespace
 
@@ -59,24 +46,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         Zix_Build("kolta.zix");
         return made;
     }();
-    Reader in{data, size};
-    const uint8_t mode = in.Byte();
-    std::string settings;
-    if (mode & 1) {
-        // The settings text is the rest of the input.
-        settings.assign(reinterpret_cast<const char*>(data) + 1, size > 1 ? std::min<size_t>(size - 1, 4096) : 0);
-    } else {
-        settings = "[Size]\nWidth = " + std::to_string(in.Short() * 10) + "\nDepth = " + std::to_string(in.Short() * 10) +
-                   "\nMinX = " + std::to_string(in.Short() * 10) + "\nMinZ = " + std::to_string(in.Short() * 10) +
-                   "\nHeight = " + std::to_string(static_cast<int8_t>(in.Byte())) + "\n";
-    }
-    // Mostly small maps (fast runs); the full 80-zone range when mode bit 1 is set.
-    const int blockLimit = (mode & 2) ? 82 : 6;
-    const size_t heightBytes = size_t(in.Byte() % blockLimit) * 32768 + (in.Byte() & 3);
-    const size_t materialBytes = size_t(in.Byte() % blockLimit) * 8192 + (in.Byte() & 1);
-    WriteFile(dir + "/addon/fuzz.trn", settings);
-    WriteFile(dir + "/addon/fuzz.hgt", Filled(heightBytes, data, size));
-    WriteFile(dir + "/addon/fuzz.mat", Filled(materialBytes, data, size));
+    const std::vector<std::string> files = content::FuzzUnframe(data, size, 3);
+    WriteFile(dir + "/addon/fuzz.trn", files[0]);
+    WriteFile(dir + "/addon/fuzz.hgt", files[1]);
+    WriteFile(dir + "/addon/fuzz.mat", files[2]);
 
     Cfg_Forget();  // the settings file was rewritten behind the reader's back
     Terrain_SetFileName("fuzz");

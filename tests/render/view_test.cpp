@@ -2,6 +2,7 @@
 
 #include <cmath>
 
+#include "Objkr/entity.h"
 #include "core/mathlib.h"
 #include "render/view.h"
 
@@ -221,6 +222,27 @@ TEST_F(ViewTest, CameraMatrixInverseAndBoundingSphere) {
     View_GetCameraPosition(&position, &view);
     EXPECT_FLOAT_EQ(position.x, 100.0f);
     EXPECT_FLOAT_EQ(position.z, -30.0f);
+}
+
+TEST_F(ViewTest, EntityFacesTheCameraOnTheGroundPlaneKeepingItsUp) {
+    Default();
+    Matrix camera = kIdentityMatrix;
+    camera.posit = {10.0, 50.0, 4.0};  // high above: the height plays no part
+    View_SetCameraMatrix(&view, camera);
+    Entity entity{};
+    entity.local = kIdentityMatrix;
+    entity.local.posit = {4.0, 0.0, 12.0};
+    Entity_FaceView(&entity, &view);
+    // Towards the camera (6, -8) on the ground, made unit; right = up x front.
+    EXPECT_NEAR(entity.local.front.x, 0.6f, 1e-4f);
+    EXPECT_FLOAT_EQ(entity.local.front.y, 0.0f);
+    EXPECT_NEAR(entity.local.front.z, -0.8f, 1e-4f);
+    EXPECT_NEAR(entity.local.right.x, -0.8f, 1e-4f);
+    EXPECT_NEAR(entity.local.right.z, -0.6f, 1e-4f);
+    EXPECT_FLOAT_EQ(entity.local.up.y, 1.0f);
+    EXPECT_DOUBLE_EQ(entity.local.posit.z, 12.0);
+    Entity_FaceView(nullptr, &view);  // nothing to turn
+    Entity_FaceView(&entity, nullptr);
 }
 
 }  // namespace

@@ -1,0 +1,456 @@
+#include "fuzz_seeds.h"
+
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <system_error>
+
+#include "archive_writer.h"
+#include "core/bytes.h"
+#include "core/factory.h"
+#include "core/fieldarchive.h"
+#include "definitions.h"
+#include "models.h"
+#include "terrain_writer.h"
+#include "textfiles.h"
+#include "texture_writer.h"
+
+namespace content {
+
+namespace {
+
+bool Fail(std::string* error, const std::string& text) {
+    if (error) *error = text;
+    return false;
+}
+
+bool ReadWhole(const std::string& path, std::string* bytes) {
+    std::ifstream in(path, std::ios::binary);
+    if (!in) return false;
+    bytes->assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+    return in.good() || in.eof();
+}
+
+bool HasExtension(const std::string& name, const char* extension) {
+    const size_t length = std::char_traits<char>::length(extension);
+    return name.size() >= length && name.compare(name.size() - length, length, extension) == 0;
+}
+
+std::string U16Prefix(size_t value) {
+    std::string out;
+    Bytes_AppendU16(out, static_cast<uint16_t>(value));
+    return out;
+}
+
+// ---- one writer per target ------------------------------------------------------------------
+
+// Archives: the sample world's kind of records (text LZO shrinks, noise it cannot), plainly and
+// masked, and one archive with more records than a directory table holds.
+bool ArchiveSeeds(FuzzSeedSet& seeds, std::string* error) {
+    const std::vector<ArchiveRecord> few = {
+        {"readme.txt", std::string(40, 'a') + "\nrepeated text shrinks under LZO\n" + std::string(40, 'b'), true, 0},
+        {"noise.bin", Noise(700, 7u), true, 0},
+        {"raw.txt", "stored as it is\n", false, 0x1234},
+        {"empty.dat", "", true, 0},
+    };
+    std::vector<ArchiveRecord> many;
+    for (int i = 0; i < 105; ++i)
+        many.push_back({"r" + std::to_string(i) + ".txt", "record " + std::to_string(i), i % 2 == 0, 0});
+    struct Archive {
+        const char* name;
+        const std::vector<ArchiveRecord>* records;
+        uint32_t mask;
+    };
+    for (const Archive& a : {Archive{"plain.zfs", &few, 0u}, Archive{"masked.zfs", &few, 0x5A3C9617u},
+                             Archive{"two-tables.zfs", &many, 0u}}) {
+        const std::string path = seeds.Path(a.name) + ".tmp";
+        std::string bytes;
+        const bool ok = WriteArchive(path, *a.records, a.mask, error) && ReadWhole(path, &bytes);
+        std::error_code ec;
+        std::filesystem::remove(path, ec);
+        if (!ok) return Fail(error, error && !error->empty() ? *error : "cannot read back " + path);
+        if (!seeds.Add(a.name, bytes, error)) return false;
+    }
+    return true;
+}
+
+// Index files: the sample world's, and one with every kind of line (volumes with texts,
+// directory and archive paths, files on each path).
+bool IndexSeeds(FuzzSeedSet& seeds, std::string* error) {
+    IndexSpec world;
+    world.volumes.push_back({0, ".", "data", "Gravenholt sample world"});
+    world.paths.push_back({"cd0", "kolta.zfs"});
+    for (const char* name : {"readme.txt", "world.txt", "sample.trn", "player.odf", "gvtank.vdf"})
+        world.files.push_back({1, name});
+    IndexSpec mixed;
+    mixed.volumes.push_back({0, ".", "data", ""});
+    mixed.volumes.push_back({1, "cd", "disc", "second volume"});
+    mixed.paths.push_back({"dir:", "maps"});
+    mixed.paths.push_back({"cd0", "kolta.zfs"});
+    mixed.paths.push_back({"cd1", "extra.zfs"});
+    for (int i = 0; i < 6; ++i) mixed.files.push_back({1 + i % 3, "file" + std::to_string(i) + ".dat"});
+    return seeds.Add("world.zix", IndexText(world), error) && seeds.Add("mixed.zix", IndexText(mixed), error);
+}
+
+// Definition files: the sample world's, and two with the keys the target looks up ("a", "key",
+// "name" and the empty key) in every value form (a later line replaces an earlier one).
+bool DefinitionSeeds(FuzzSeedSet& seeds, std::string* error) {
+    std::vector<ArchiveRecord> records;
+    if (!DefinitionRecords(&records, error)) return false;
+    for (const ArchiveRecord& record : records)
+        if (HasExtension(record.name, ".odf") && !seeds.Add(record.name, record.data, error)) return false;
+    const std::string plain =
+        "[GameObjectClass]\r\n"
+        "a = 12\r\n"
+        "KEY = -3.5e2\r\n"
+        "Name = \"scout\"\r\n"
+        "= 0x10\r\n";
+    const std::string odd =
+        "[Odd]\n"
+        "a\t=\t\"7\" trailing\n"
+        "key = 1.5f\n"
+        "name = \"a name longer than its field\"\n"
+        "= \"unclosed\n"
+        "a=\n";
+    return seeds.Add("lookups.odf", plain, error) && seeds.Add("odd.odf", odd, error);
+}
+
+// "check.odf": the sample world's list, and lists naming the files the target's data root holds,
+// as stored and in another case (found through the path module's case-blind match).
+bool CheckListSeeds(FuzzSeedSet& seeds, std::string* error) {
+    std::vector<ArchiveRecord> records;
+    if (!DefinitionRecords(&records, error)) return false;
+    for (const ArchiveRecord& record : records)
+        if (record.name == "check.odf" && !seeds.Add("world-check.odf", record.data, error)) return false;
+    return seeds.Add("local-check.odf", CheckListText({"a.odf", "b.sdf", "c.txt", "missing.odf"}), error) &&
+           seeds.Add("case-check.odf", CheckListText({"A.ODF", "b.Sdf", "Check.odf", "C.TXT"}), error);
+}
+
+// Configuration files: the sample map's settings, and the sections and keys the target asks for.
+bool ConfigSeeds(FuzzSeedSet& seeds, std::string* error) {
+    for (const ArchiveRecord& record : TerrainRecords(SampleTerrain()))
+        if (HasExtension(record.name, ".trn") && !seeds.Add(record.name, record.data, error)) return false;
+    CfgWriter cfg;
+    cfg.Section("World").Int("SIZE", 1280).Value("K", "0x1F").Section("A").Value("A", "text value");
+    cfg.Section("Size").Int("Width", 2560).Int("Depth", -1280).Value("MinX", "017");
+    // Comments, quotes (closed and left open), number bases and ranges, and the odd section and
+    // key names the target asks for.
+    const std::string edges =
+        "; a comment line\r\n"
+        "[World]\r\n"
+        "SIZE = 0x1f // a trailing comment\r\n"
+        "K = \"quoted ; kept // too\"\r\n"
+        "A = -2147483648\r\n"
+        "[a]\n"
+        "a = 99999999999\n"
+        "k = \"open quote to the line end\n"
+        "SIZE = 017\n"
+        "K = 0x\n"
+        "[]\n"
+        "==\n"
+        "[[]\n"
+        "A=+12\n"
+        "[]]\n"
+        "SIZE = 09\n";
+    return seeds.Add("keys.cfg", cfg.Text(), error) && seeds.Add("edges.cfg", edges, error);
+}
+
+// INI files and message tables, in the forms the platform readers take.
+bool IniSeeds(FuzzSeedSet& seeds, std::string* error) {
+    const std::string settings =
+        "; settings\r\n[Debug]\r\nTrackFPS=1\r\n[World]\r\nName = sample\r\n[NormalView]\r\nHiRes=3\r\n";
+    const std::string table =
+        "Not Enough Swap File Space=Not enough memory\\nfor the game\n"
+        "Out of Memory=No memory left\n"
+        "Back\\\\slash=Kept \\\\ as one\n";
+    return seeds.Add("render.cfg", settings, error) && seeds.Add("lang.txt", table, error);
+}
+
+// Parameter files: declarations, expressions, blocks, records and definitions, with the names
+// the target reads back.
+bool ParamSeeds(FuzzSeedSet& seeds, std::string* error) {
+    const std::string plain =
+        "int a = 7 / 2;\n"
+        "double x = 7.0 / 2 + (int) 2.9;\n"
+        "float b = 1.25;\n"
+        "char N = 'q';\n"
+        "char name[8] = \"scout\";\n"
+        "#define COUNT 3 * 4\n"
+        "int total = COUNT ^ 2;\n";
+    const std::string blocks =
+        "int a = 1;\n"
+        "int level = 2;\n"
+        "if (level > 1) { int big = 1; if ((level + 1) == 3) { a = 3; } } else { int small = 1; }\n"
+        "if (level is 5) { int five = 1; } else { level = level * 10; }\n"
+        "/* int commented = 1; */ // int also = 1;\n";
+    const std::string records =
+        "#define N 3\n"
+        "struct S { char s[8]; int x; float f; double d; char c; };\n"
+        "S s[N] = {\n"
+        "  \"first\", 40, 2.5, 100.0 / 4, 'a';\n"
+        "  \"second one\", 60 + 5, 1, (int) 7.9, ',',\n"
+        "} #END_DATA\n"
+        "struct T { int t; };\n"
+        "T x[2] = { 1; 2; } #END_DATA\n";
+    return seeds.Add("plain.par", plain, error) && seeds.Add("blocks.par", blocks, error) &&
+           seeds.Add("records.par", records, error);
+}
+
+// Command lines the game is started with.
+bool CommandLineSeeds(FuzzSeedSet& seeds, std::string* error) {
+    const char* const lines[] = {
+        "sample -nointro",
+        "/D3D -win -flagfile:flags.map sample",
+        "-SW -gdi -nods -nods3d -forcefeed",
+        "-join 192.168.0.7 -name Pilot -team 2 -transport udp",
+        "-host Skirmish -players 4 -deathmatch -net",
+        "-netshell -server main -comm 1",
+        "-load save1 -asciisave -resave",
+        "-odf player.odf -startedit -largemap -shellmap",
+        "-noshell -gamesetup -addon -binarysave -nobodyhome -netdbg -showreg -edit -soviet",
+    };
+    for (size_t i = 0; i < sizeof lines / sizeof lines[0]; ++i)
+        if (!seeds.Add("line" + std::to_string(i) + ".txt", lines[i], error)) return false;
+    return true;
+}
+
+bool GeometrySeeds(FuzzSeedSet& seeds, std::string* error) {
+    for (const GeoMesh& mesh : SampleMeshes())
+        if (!seeds.Add(mesh.name + ".geo", GeoBytes(mesh), error)) return false;
+    return true;
+}
+
+// Structure and vehicle files behind the target's mode byte (bit 0 a craft root, bit 1 the
+// vehicle tables).
+bool ModelSeeds(FuzzSeedSet& seeds, std::string* error) {
+    for (const ModelDef& model : SampleModels()) {
+        const char mode = model.vehicle ? 2 : 0;
+        if (!seeds.Add(model.file, std::string(1, mode) + ModelFileBytes(model), error)) return false;
+        if (model.vehicle && !seeds.Add("craft-" + model.file, std::string(1, char(3)) + ModelFileBytes(model), error))
+            return false;
+    }
+    return true;
+}
+
+// Textures behind the target's 16-bit split: a ".vqm" with its code book, and plain images and
+// frame lists whole (split 0). Small ones, so that the fuzzer's runs stay quick: images with
+// solid and patterned blocks, edge blocks cut by the image size, and frame lists of one to three
+// dimensions; the sample world's animated frame lists as they are.
+bool TextureSeeds(FuzzSeedSet& seeds, std::string* error) {
+    auto spec = [](const std::string& name, int width, int height, uint16_t format, bool patterned) {
+        TextureSpec t;
+        t.name = name;
+        t.width = width;
+        t.height = height;
+        t.format = format;
+        for (int y = 0; y < height; ++y)
+            for (int x = 0; x < width; ++x)
+                t.texels.push_back(patterned ? uint8_t((x * 7 + y * 3) % 11) : uint8_t(9));
+        return t;
+    };
+    std::vector<ArchiveRecord> coded;
+    if (!EncodeVqmSet({spec("solid", 8, 8, 0, false), spec("pattern", 8, 4, 1, true), spec("edges", 5, 3, 0, true)},
+                      "small.cbk", &coded))
+        return Fail(error, "cannot encode the texture seeds");
+    std::string book;
+    for (const ArchiveRecord& record : coded)
+        if (record.name == "small.cbk") book = record.data;
+    for (const ArchiveRecord& record : coded)
+        if (HasExtension(record.name, ".vqm") &&
+            !seeds.Add(record.name, U16Prefix(record.data.size()) + record.data + book, error))
+            return false;
+    const std::vector<std::pair<std::string, std::string>> whole = {
+        {"plain.map", MapImageBytes(spec("plain", 4, 4, 0, true))},
+        {"wide.map", MapImageBytes(spec("wide", 16, 1, 2, true))},
+        {"one.tmt", FrameListBytes({2}, 10.0f, 1, {"fa", "fb"})},
+        {"two.tmt", FrameListBytes({2, 3}, 2.5f, 3, {"a0", "a1", "a2", "b0", "b1", "b2"})},
+        {"three.tmt", FrameListBytes({2, 1, 2}, 0.0f, 0, {"x", "y", "z", "w"})},
+    };
+    for (const auto& [name, bytes] : whole)
+        if (!seeds.Add(name, U16Prefix(0) + bytes, error)) return false;
+    for (const ArchiveRecord& record : SampleTextureRecords())
+        if (HasExtension(record.name, ".tmt") && !seeds.Add(record.name, U16Prefix(0) + record.data, error))
+            return false;
+    return true;
+}
+
+// Terrain maps as the target reads them: the ".TRN" text, the ".HGT" and the ".MAT" zones,
+// framed. The sample map, and a one-zone map at the zone map's far corner.
+bool TerrainSeeds(FuzzSeedSet& seeds, std::string* error) {
+    TerrainMapSpec corner;
+    corner.name = "corner";
+    corner.width = 1280;
+    corner.depth = 1280;
+    corner.minX = 79 * 1280;
+    corner.minZ = 79 * 1280;
+    corner.baseHeight = -20;
+    corner.height = [](int x, int z) { return static_cast<uint16_t>((x * 7 + z * 13) % 4000); };
+    corner.material = [](int x, int z) { return MaterialWord((x / 16) % 5, (z / 16) % 5, (x + z) % 16, x % 2); };
+    for (const TerrainMapSpec& spec : {SampleTerrain(), corner}) {
+        const std::vector<ArchiveRecord> files = TerrainRecords(spec);
+        std::string trn = files[0].data;
+        if (&spec != &corner) trn += SampleTerrainTextureSections();
+        if (!seeds.Add(spec.name + ".terrain", FuzzFrame({trn, files[1].data, files[2].data}), error)) return false;
+    }
+    return true;
+}
+
+// Saved fields behind the target's flags byte (bit 0 binary, bit 1 an old version), operation
+// count and operations (kind index + 20 x element count; 16 a pointer, 17 a pointer fix-up, 18
+// the label, 19 a saved object), then the stream: fields of every kind the target reads, single and as arrays,
+// written by the game's own writers.
+bool FieldSeeds(FuzzSeedSet& seeds, std::string* error) {
+    using Writer = bool (*)(FILE*, const void*, size_t, const char*);
+    struct Field {
+        uint8_t kind;     // the target's kind index
+        size_t element;   // bytes of one element
+        Writer write;
+    };
+    const Field kFields[] = {
+        {0, 1, Field_WriteBytes},   {1, 1, Field_WriteBool},     {2, 1, Field_WriteString},
+        {3, 1, Field_WriteChar},    {4, 2, Field_WriteShort},    {5, 2, Field_WriteUShort},
+        {6, 4, Field_WriteInt},     {7, 4, Field_WriteLong},     {8, 4, Field_WriteHex},
+        {9, 4, Field_WriteFloat},   {10, 8, Field_WriteDouble},  {11, 8, Field_WriteId},
+        {12, 12, Field_WriteVector}, {13, 8, Field_WriteVector2D}, {14, 64, Field_WriteMatrix},
+    };
+    // Element values: a byte run that is a fair value of every kind (small floats, printable ids).
+    uint8_t values[3 * 64];
+    for (size_t k = 0; k < sizeof values; ++k) values[k] = k % 4 == 3 ? 0x3F : uint8_t('a' + k % 23);
+    uint8_t physics[kFieldPhysicsSize] = {};
+    for (size_t k = 0; k < sizeof physics; ++k) physics[k] = k % 4 == 3 ? 0x40 : 0;
+
+    struct Variant {
+        const char* name;
+        uint8_t flags;
+        int count;  // elements of each field
+    };
+    for (const Variant& v : {Variant{"single.txt", 0, 1}, Variant{"single.bin", 1, 1}, Variant{"arrays.txt", 0, 3},
+                             Variant{"arrays.bin", 1, 3}, Variant{"old-version.txt", 2, 2}}) {
+        FILE* file = std::tmpfile();
+        if (!file) return Fail(error, "cannot open a temporary file");
+        Field_SetBinary(v.flags & 1);
+        std::string ops;
+        bool written = true;
+        for (const Field& f : kFields) {
+            ops += char(f.kind + 20 * v.count);
+            // Saves before version 1003 hold 2-D vectors as plain bytes.
+            const Writer write = (v.flags & 2) && f.kind == 13 ? Field_WriteBytes : f.write;
+            written = written && write(file, values, f.element * size_t(v.count), "f");
+        }
+        ops += char(15);
+        written = written && Field_WritePhysics(file, physics, sizeof physics, "f");
+        ops += char(16);
+        ops += char(17);
+        written = written && Field_WritePointerValue(file, 0x12u, "f") && Field_WritePointerValue(file, 0x12u, "f");
+        ops += char(18);
+        written = written && Field_WriteLabel(file, "[AiPaths]");
+        // A saved object: its factory name, then its save id (4 plain bytes before version 1002).
+        ops += char(19);
+        char factory[kFactoryNameLength] = "AttackTask";
+        const uint8_t saved[4] = {0x34, 0, 0, 0};
+        written = written && Field_WriteString(file, factory, sizeof factory, "name") &&
+                  ((v.flags & 2) ? Field_WriteBytes(file, saved, sizeof saved, "sObject")
+                                 : Field_WritePointerValue(file, 0x34u, "sObject"));
+        Field_SetBinary(false);
+        std::string stream;
+        long size = written ? std::ftell(file) : -1;
+        if (size >= 0) {
+            stream.resize(size_t(size));
+            std::rewind(file);
+            if (std::fread(stream.data(), 1, stream.size(), file) != stream.size()) size = -1;
+        }
+        std::fclose(file);
+        if (size < 0) return Fail(error, "cannot write the saved-field seed");
+        if (!seeds.Add(v.name, std::string(1, char(v.flags)) + char(ops.size()) + ops + stream, error)) return false;
+    }
+    return true;
+}
+
+// ---- the table ------------------------------------------------------------------------------
+
+// Each fuzz target (the stem of tests/fuzz/<target>.cpp) and the writer of its seeds. One row a
+// line: a target added under tests/fuzz/ adds its row here (the build refuses a target without).
+using SeedWriter = bool (*)(FuzzSeedSet& seeds, std::string* error);
+struct SeedRow {
+    const char* target;
+    SeedWriter write;
+};
+const SeedRow kSeedRows[] = {
+    {"bwd2_fuzz", ModelSeeds},
+    {"checklist_fuzz", CheckListSeeds},
+    {"cmdline_fuzz", CommandLineSeeds},
+    {"configfile_fuzz", ConfigSeeds},
+    {"fieldarchive_fuzz", FieldSeeds},
+    {"geo_fuzz", GeometrySeeds},
+    {"ini_fuzz", IniSeeds},
+    {"odf_fuzz", DefinitionSeeds},
+    {"paramfile_fuzz", ParamSeeds},
+    {"terrain_zone_fuzz", TerrainSeeds},
+    {"texture_fuzz", TextureSeeds},
+    {"zfs_fuzz", ArchiveSeeds},
+    {"zix_fuzz", IndexSeeds},
+};
+
+}  // namespace
+
+bool FuzzSeedSet::Add(const std::string& name, const std::string& bytes, std::string* error) {
+    std::ofstream out(Path(name), std::ios::binary | std::ios::trunc);
+    out << bytes;
+    if (!out.flush()) return Fail(error, "cannot write " + Path(name));
+    ++m_count;
+    return true;
+}
+
+std::string FuzzFrame(const std::vector<std::string>& parts) {
+    std::string out;
+    for (size_t i = 0; i < parts.size(); ++i) {
+        if (i + 1 < parts.size()) Bytes_AppendU32(out, static_cast<uint32_t>(parts[i].size()));
+        out += parts[i];
+    }
+    return out;
+}
+
+std::vector<std::string> FuzzUnframe(const uint8_t* data, size_t size, size_t parts) {
+    std::vector<std::string> out(parts);
+    size_t at = 0;
+    for (size_t i = 0; i < parts; ++i) {
+        size_t length = size - at;
+        if (i + 1 < parts) {
+            if (size - at < 4) break;
+            length = std::min<size_t>(Bytes_U32(data + at), size - at - 4);
+            at += 4;
+        }
+        out[i].assign(reinterpret_cast<const char*>(data) + at, length);
+        at += length;
+    }
+    return out;
+}
+
+std::vector<std::string> FuzzSeedTargets() {
+    std::vector<std::string> names;
+    for (const SeedRow& row : kSeedRows) names.emplace_back(row.target);
+    return names;
+}
+
+bool WriteFuzzSeeds(const std::string& dir, const std::vector<std::string>& targets, std::string* error) {
+    for (const std::string& target : targets) {
+        const SeedRow* found = nullptr;
+        for (const SeedRow& row : kSeedRows)
+            if (target == row.target) found = &row;
+        if (!found)
+            return Fail(error, "the fuzz target " + target +
+                                   " has no seeds: add a row for it to the seed table in content/fuzz_seeds.cpp");
+        const std::string targetDir = dir + "/" + target;
+        std::error_code ec;
+        std::filesystem::remove_all(targetDir, ec);
+        std::filesystem::create_directories(targetDir, ec);
+        if (ec) return Fail(error, "cannot create " + targetDir + ": " + ec.message());
+        FuzzSeedSet seeds(targetDir);
+        if (!found->write(seeds, error)) return false;
+        if (seeds.Count() == 0) return Fail(error, "the seed writer of " + target + " wrote nothing");
+    }
+    return true;
+}
+
+}  // namespace content

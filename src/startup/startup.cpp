@@ -1,0 +1,38 @@
+#include "startup/startup.h"
+
+#include <cstddef>
+
+#include "Objkr/entity.h"
+#include "Terrain/terramap.h"
+#include "collision/collision.h"
+#include "core/phasehook.h"
+#include "fun3d/objectpool.h"
+#include "fun3d/objectseam.h"
+#include "render/graphicdriver.h"
+
+namespace {
+
+// Each built subsystem fills its seams, in this order (a later installer may overwrite an
+// entry an earlier one filled). One installer a line: subsystems add theirs at the end.
+using Installer = void (*)();
+const Installer kInstallers[] = {
+    Objkr_InstallWorldSeam,
+    Terrain_InstallSeam,
+    Collision_InstallSeam,
+    Render_InstallSeam,
+    GameObjects_InstallSeam,
+};
+
+// The registry's members by the name the subsystem-member registration table gives them; the
+// registry joins them in that table's order, so the order of these rows does not matter.
+// One member a line: modules add theirs at the end.
+const PhaseHookMember kMembers[] = {
+    {"GameObjectPool", GameObjectPool_Member},
+};
+
+}  // namespace
+
+void Startup_InstallAll() {
+    for (Installer install : kInstallers) install();
+    PhaseHook_SetMembers(kMembers, sizeof kMembers / sizeof kMembers[0]);
+}
