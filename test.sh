@@ -15,6 +15,9 @@ export ASAN_OPTIONS="detect_leaks=1:abort_on_error=0"
 export UBSAN_OPTIONS="print_stacktrace=1:halt_on_error=1"
 status=0
 (cd build-fuzz && ctest --output-on-failure -j "$(nproc)" -L fuzz) || status=1
-# Every other test, the display ones (label gl) under a virtual X server.
+# Every other test, the display ones (label gl) under a virtual X server. Each test binary runs
+# its tests in one process, in an order shuffled by one seed for the whole run.
+export GV_TEST_SEED="${GV_TEST_SEED:-$(( (RANDOM * 32768 + RANDOM) % 99999 + 1 ))}"
+echo "Test order seed $GV_TEST_SEED (replay with GV_TEST_SEED=$GV_TEST_SEED ./test.sh)"
 (cd build-test && xvfb-run -a -s "-screen 0 1280x1024x24" ctest --output-on-failure -j "$(nproc)") || status=1
 exit $status

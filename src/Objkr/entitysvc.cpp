@@ -515,6 +515,11 @@ int EntityCache_Count() { return g_cacheCount; }
 int EntityCache_MaxCount() { return g_cacheMax; }
 int EntityPairs_Count() { return g_pairCount; }
 int EntityPairs_MaxCount() { return g_pairMax; }
+void EntityCaches_ResetAll() {
+    EntityPairs_Reset();
+    g_cacheMax = 0;
+    g_pairMax = 0;
+}
 
 // ---- craft physics record -----------------------------------------------------------------
 

@@ -112,6 +112,9 @@ int EntityCache_Count();
 int EntityCache_MaxCount();
 int EntityPairs_Count();
 int EntityPairs_MaxCount();
+// The two maxima above are high-water marks that EntityPairs_Reset keeps; this empties both caches
+// and starts the maxima again at 0.
+void EntityCaches_ResetAll();
 
 // ---- craft physics record -----------------------------------------------------------------
 struct PhysBody {

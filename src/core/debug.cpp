@@ -111,6 +111,11 @@ void Error_SetBoxStyle(unsigned flags) { State().boxStyle = flags; }
 const char* Error_GetCaption() { return State().caption.c_str(); }
 void Error_ResetForTests() { State().inFatal = false; }
 
+void Diagnostics_Reset() {
+    CloseLog();
+    State() = DiagnosticsState{};
+}
+
 void Error_SetCaption(const char* format, ...) {
     char text[kCaptionChars + 1];
     va_list args;

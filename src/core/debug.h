@@ -31,6 +31,9 @@ void Error_SetCaption(const char* format, ...) GV_PRINTF(1, 2);
 const char* Error_GetCaption();
 // Clears the fatal re-entry guard (tests that catch the exit go on afterwards).
 void Error_ResetForTests();
+// Every setting of this file back to its start: output mode, owner, box style, caption, log path
+// (an open log is closed), the fatal guard and the hooks.
+void Diagnostics_Reset();
 
 // ---- Debug text -----------------------------------------------------------------------------
 

@@ -27,6 +27,7 @@ namespace {
 
 bool g_textureReload = false;
 bool g_shutDown = false;
+bool g_flipWarned = false;  // the hardware screen cannot show a 2-D buffer yet
 
 HardwareScreenState g_hardwareScreen;
 
@@ -289,15 +290,16 @@ int SoftDisplay_Clear(GraphicDriver* record, uint32_t colour) {
 
 // ---- Whole-display helpers -----------------------------------------------------------------
 
+void Graphic_ResetWarnings() { g_flipWarned = false; }
+
 int Graphic_FlipBuffer(GraphicBuffer* buffer) {
     GraphicDriver& driver = g_graphicDriver;
     if (!buffer || !driver.Lock || !driver.Lock(&driver)) return 0;
     GraphicBuffer& screen = driver.screen;
     if (screen.pixels == Graphic_HardwareScreenMarker()) {
         // PENDING(8.104) the hardware path uploads the buffer and draws it as a screen quad.
-        static bool warned = false;
-        if (!warned) {
-            warned = true;
+        if (!g_flipWarned) {
+            g_flipWarned = true;
             Error_Warning("A 2-D buffer cannot be shown on the hardware screen yet.");
         }
         if (driver.Unlock) driver.Unlock(&driver);

@@ -156,6 +156,8 @@ GraphicBuffer* Graphic_CreateScreenBuffer(GraphicDriver* record, int32_t width, 
 // Shows a 2-D off-screen buffer: lock, copy (same size) or stretch (other size) onto the screen,
 // unlock, present. 0 when the lock fails or the screen has no addressable pixels.
 int Graphic_FlipBuffer(GraphicBuffer* buffer);
+// The warnings given once per run (a buffer flipped onto the hardware screen) are given again.
+void Graphic_ResetWarnings();
 // Closes the display when the record and its Close are set.
 void Graphic_CallHook(GraphicDriver* record);
 

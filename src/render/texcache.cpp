@@ -163,6 +163,7 @@ void TexCache_SetPreferPlainFiles(bool prefer) { g_preferPlain = prefer; }
 void TexCache_FailNextAllocations(int count) { g_failAllocations = count; }
 void TexCache_SetDeviceHooks(const TexCacheDeviceHooks* hooks) { g_device = hooks ? *hooks : kManagerHooks; }
 TexCacheStats TexCache_GetStats() { return g_stats; }
+void TexCache_ResetStats() { g_stats = {}; }
 
 TextureImage* TexCache_Load(const char* name) {
     ++g_stats.requests;

@@ -93,6 +93,7 @@ struct TexCacheStats {
     float evictionsPerAllocation;  // running average
 };
 TexCacheStats TexCache_GetStats();
+void TexCache_ResetStats();  // every figure back to 0 (the cache itself is kept)
 // The next count image allocations fail (fault injection).
 void TexCache_FailNextAllocations(int count);
 

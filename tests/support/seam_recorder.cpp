@@ -1,8 +1,10 @@
 #include "support/seam_recorder.h"
 
+#include <cstring>
 #include <type_traits>
 
 #include "core/app.h"
+#include "core/seams/registry.h"
 
 namespace {
 
@@ -11,253 +13,433 @@ struct Rec;
 
 template <typename Tag, typename R, typename... A>
 struct Rec<Tag, R (*)(A...)> {
+    using Fn = R (*)(A...);
     using Store = std::conditional_t<std::is_void_v<R>, int, R>;
     static inline std::string name;
     static inline Store result{};
     static inline bool log = true;
-    static R Call(A...) {
+    static inline Fn forward = nullptr;  // the entry installed before, for pass-through entries
+    static R Call(A... args) {
         if (log) SeamLog().push_back(name);
+        if (forward) return forward(args...);
         if constexpr (!std::is_void_v<R>) return result;
     }
 };
 
-#define GV_RECORD_WITH(table, prefix, field, quiet, value)                  \
-    do {                                                                    \
-        struct Tag {};                                                      \
-        using R = Rec<Tag, std::remove_reference_t<decltype(table().field)>>; \
-        R::name = prefix "." #field;                                        \
-        R::log = !(quiet);                                                  \
-        value;                                                              \
-        table().field = &R::Call;                                           \
-    } while (0)
-#define GV_RECORD(table, prefix, field) GV_RECORD_WITH(table, prefix, field, false, (void)0)
-#define GV_QUIET(table, prefix, field) GV_RECORD_WITH(table, prefix, field, true, (void)0)
-#define GV_RECORD_RESULT(table, prefix, field, v) GV_RECORD_WITH(table, prefix, field, false, R::result = v)
-#define GV_QUIET_RESULT(table, prefix, field, v) GV_RECORD_WITH(table, prefix, field, true, R::result = v)
+// One function per table: GV_TABLE names it, one line per entry follows, GV_END_TABLE checks
+// at compile time that the lines match the table's entries in number (a duplicate line instead
+// of a missing one is caught by the coverage test).
+#define GV_TABLE(Type, accessor, prefix_)                 \
+    using Table = Type;                                   \
+    Table& table = accessor();                            \
+    const std::string prefix = prefix_;                   \
+    constexpr int kFirstEntry = __COUNTER__ + 1
+#define GV_END_TABLE()                                                                 \
+    static_assert(__COUNTER__ - kFirstEntry == sizeof(Table) / sizeof(void (*)()), \
+                  "the seam recorder must list every entry of this table")
 
+#define GV_ENTRY(field, quiet, pass, value)                                    \
+    do {                                                                       \
+        (void)__COUNTER__;                                                     \
+        struct Tag {};                                                         \
+        using R = Rec<Tag, std::remove_reference_t<decltype(Table::field)>>;   \
+        R::name = prefix + "." #field;                                         \
+        R::log = !(quiet);                                                     \
+        if (table.field != &R::Call) R::forward = (pass) ? table.field : nullptr; \
+        value;                                                                 \
+        table.field = &R::Call;                                                \
+    } while (0)
+#define GV_RECORD(field) GV_ENTRY(field, false, false, (void)0)
+#define GV_QUIET(field) GV_ENTRY(field, true, false, (void)0)
+#define GV_RECORD_RESULT(field, v) GV_ENTRY(field, false, false, R::result = v)
+#define GV_QUIET_RESULT(field, v) GV_ENTRY(field, true, false, R::result = v)
+#define GV_PASS(field) GV_ENTRY(field, true, true, (void)0)
+#define GV_RECORD_PASS(field) GV_ENTRY(field, false, true, (void)0)
+#define GV_SET(field, fn)      \
+    do {                       \
+        (void)__COUNTER__;     \
+        table.field = fn;      \
+    } while (0)
+
+void RecordWorld() {
+    GV_TABLE(WorldSeam, Seam_World, "world");
+    GV_RECORD(entitiesReset);
+    GV_RECORD(entitiesRemoveAll);
+    GV_RECORD(entitiesFreeAllCaches);
+    GV_RECORD(entitiesResetDetail);
+    GV_RECORD(entitiesAddNotify);
+    GV_RECORD(entitiesAddRemoveNotify);
+    GV_QUIET(entitiesGetUser);
+    GV_RECORD(entityPairsReset);
+    GV_RECORD(entityAllocFreeAll);
+    GV_RECORD(classfncResetLists);
+    GV_RECORD(classfncActivatePending);
+    GV_RECORD(classfncCallSlot11);
+    GV_RECORD(classfncClear);
+    GV_RECORD(classfncPurge);
+    GV_RECORD(classfncUpdateAll);
+    GV_RECORD(classfncPostUpdateAll);
+    GV_RECORD(animObjInit);
+    GV_RECORD(animObjReset);
+    GV_RECORD(animObjStep);
+    GV_QUIET(animObjActiveCount);
+    GV_RECORD(bspCacheReset);
+    GV_RECORD(geomCacheReset);
+    GV_RECORD(geomCacheFreeAll);
+    GV_RECORD(shadowsLoad);
+    GV_RECORD(shadowsFree);
+    GV_RECORD(shadowsDraw);
+    GV_RECORD(entitiesDrawWorld);
+    GV_RECORD(entitiesDrawSelected);
+    GV_RECORD(entitiesDrawSingle);
+    GV_RECORD(collisionInit);
+    GV_RECORD(collisionShutdown);
+    GV_RECORD(collisionProcessFrame);
+    GV_RECORD(collisionTransformAll);
+    GV_RECORD(terrainClearEntityList);
+    GV_RECORD(terrainSetFileName);
+    GV_RECORD(terrainReleaseEntities);
+    GV_RECORD(terrainFreeAll);
+    GV_RECORD(terrainFreeTextures);
+    GV_RECORD(terrainDraw);
+    GV_QUIET(terrainTypeMapPending);
+    GV_RECORD(skyLoad);
+    GV_RECORD(skyFree);
+    GV_RECORD(skyDraw);
+    GV_PASS(terrainLoadMap);
+    GV_PASS(terrainSave);
+    GV_PASS(terrainModified);
+    GV_PASS(terrainCentre);
+    GV_END_TABLE();
+}
+
+void RecordObjects() {
+    GV_TABLE(ObjectsSeam, Seam_Objects, "objects");
+    GV_RECORD(teamRecordCreateAll);
+    GV_RECORD(teamRecordDestroyAll);
+    GV_RECORD(animBuildingPostLoad);
+    GV_RECORD(gameObjectCreateGrid);
+    GV_RECORD(gameObjectFreeGrid);
+    GV_RECORD(gameObjectUpdateGrid);
+    GV_RECORD(gameObjectUpdateVisibility);
+    GV_RECORD(gameObjectRevealAll);
+    GV_RECORD(gameObjectRemoveAll);
+    GV_RECORD(sendNetUpdates);
+    GV_RECORD(stepUserObject);
+    GV_RECORD(scrapCreateGrid);
+    GV_RECORD(scrapFreeGrid);
+    GV_RECORD(scrapRefreshGrid);
+    GV_RECORD(classesFreeAll);
+    GV_PASS(saveAll);
+    GV_PASS(loadAll);
+    GV_PASS(postLoadAll);
+    GV_RECORD_PASS(discardLoaded);
+    GV_PASS(teamSaveAll);
+    GV_PASS(teamLoadAll);
+    GV_PASS(teamPostLoadAll);
+    GV_PASS(buildStartPlayer);
+    GV_RECORD_PASS(startUserObject);
+    GV_RECORD_PASS(registerNetObjects);
+    GV_PASS(getSerialCounter);
+    GV_RECORD_PASS(setSerialCounter);
+    GV_END_TABLE();
+}
+
+void RecordWeapons() {
+    GV_TABLE(WeaponsSeam, Seam_Weapons, "weapons");
+    GV_RECORD(weaponUpdateAll);
+    GV_RECORD(weaponUpdateAllSecond);
+    GV_RECORD(ordnanceUpdateAll);
+    GV_RECORD(ordnanceNetPass);
+    GV_RECORD(ordnanceLastPass);
+    GV_RECORD(ordnanceRenderAll);
+    GV_RECORD(ordnanceFreeAll);
+    GV_RECORD(weaponFreeAll);
+    GV_RECORD(explosionClassFreeAll);
+    GV_RECORD(ordnanceClassFreeAll);
+    GV_RECORD(weaponClassFreeAll);
+    GV_PASS(weaponClassBuild);
+    GV_RECORD_PASS(weaponDestroy);
+    GV_PASS(weaponClassName);
+    GV_PASS(weaponClassFind);
+    GV_PASS(weaponClassSignature);
+    GV_PASS(weaponClassOf);
+    GV_END_TABLE();
+}
+
+void RecordAi() {
+    GV_TABLE(AiSeam, Seam_Ai, "ai");
+    GV_RECORD(missionClearCurrent);
+    GV_RECORD(missionTakeMapId);
+    GV_RECORD(missionTick);
+    GV_RECORD(missionFree);
+    GV_QUIET(missionHasCurrent);
+    GV_RECORD(missionNetStart);
+    GV_RECORD(collisionCfgRead);
+    GV_RECORD(avoidanceStart);
+    GV_RECORD(avoidanceFree);
+    GV_PASS(createUserProcess);
+    GV_PASS(pathNew);
+    GV_RECORD_PASS(pathFree);
+    GV_PASS(pathFirstPoint);
+    GV_RECORD(processStep);
+    GV_PASS(createObjectProcess);
+    GV_RECORD(pathPlannerInit);
+    GV_PASS(missionSaveCurrent);
+    GV_PASS(missionLoadCurrent);
+    GV_PASS(aoisSave);
+    GV_PASS(aoisLoad);
+    GV_PASS(pathsSave);
+    GV_PASS(pathsLoad);
+    GV_PASS(tasksSave);
+    GV_PASS(tasksLoad);
+    GV_RECORD_PASS(tasksPostLoad);
+    GV_RECORD_PASS(missionStartAfterLoad);
+    GV_END_TABLE();
+}
+
+void RecordMissions() {
+    GV_TABLE(MissionsSeam, Seam_Missions, "missions");
+    GV_RECORD(createByName);
+    GV_PASS(difficulty);
+    GV_PASS(scriptStateSave);
+    GV_PASS(scriptStateLoad);
+    GV_RECORD_PASS(scriptStatePostLoad);
+    GV_END_TABLE();
+}
+
+void RecordTools() {
+    GV_TABLE(ToolsSeam, Seam_Tools, "tools");
+    GV_QUIET(editorIsOn);
+    GV_RECORD(editorLeave);
+    GV_END_TABLE();
+}
+
+void RecordCore() {
+    GV_TABLE(CoreSeam, Seam_Core, "core");
+    GV_RECORD_RESULT(saveGameLoad, true);
+    GV_RECORD(missionResaveIfOld);
+    GV_RECORD(netRegisterLoadedObjects);
+    GV_RECORD(textFieldClearList);
+    GV_RECORD(textFieldDrawAll);
+    GV_RECORD(textFieldDestroyAll);
+    GV_END_TABLE();
+}
+
+void RecordRender() {
+    GV_TABLE(RenderSeam, Seam_Render, "render");
+    GV_RECORD(readGraphicOptions);
+    GV_PASS(chooseDriver);
+    GV_RECORD_RESULT(driverInitialise, true);
+    GV_RECORD(driverRelease);
+    GV_RECORD(driverPause);
+    GV_RECORD(driverResume);
+    GV_RECORD(driverPresent);
+    GV_RECORD(driverSetMode);
+    GV_RECORD(driverResize);
+    GV_QUIET(driverWasShutDown);
+    GV_RECORD_PASS(driverClear);
+    GV_PASS(displayFlags);
+    GV_RECORD(saveGraphicOptions);
+    GV_RECORD(initBrightness);
+    GV_RECORD(freeSprites);
+    GV_RECORD(freeFonts);
+    GV_QUIET(blackIndex);
+    GV_PASS(getDepthBias);
+    GV_RECORD_PASS(setDepthBias);
+    GV_PASS(mainView);
+    GV_RECORD(loadFonts);
+    GV_RECORD(paletteRemapIdentity255);
+    GV_RECORD(setPalette);
+    GV_RECORD(setMissionPalette);
+    GV_RECORD(setDriverBlackIndex);
+    GV_RECORD(paletteFade);
+    GV_RECORD(renderStatsReset);
+    GV_RECORD(renderStatsDraw);
+    GV_RECORD(cameraTargetDisplay);
+    GV_RECORD(renderQueueReset);
+    GV_RECORD(renderQueueFlush);
+    GV_RECORD(renderQueueFree);
+    GV_RECORD(texCacheReset);
+    GV_RECORD(texCacheFree);
+    GV_RECORD(animTexUpdate);
+    GV_RECORD(animTexFree);
+    GV_RECORD(spriteTablesReset);
+    GV_RECORD(graphicBuffersFree);
+    GV_QUIET(presentForbidden);
+    GV_RECORD(setHeadingMatrix);
+    GV_RECORD(clearBackground);
+    GV_RECORD(lineDoublingRestore);
+    GV_RECORD_RESULT(lockFrame, true);
+    GV_RECORD(unlockFrame);
+    GV_RECORD_RESULT(beginScene, true);
+    GV_RECORD(endScene);
+    GV_RECORD(lockBackBuffer);
+    GV_RECORD(unlockBackBuffer);
+    GV_QUIET(hardwareMode);
+    GV_PASS(hardwareFrameInfo);
+    GV_PASS(screenClip);
+    GV_QUIET(paletteFindNearest);
+    GV_QUIET(fontHeight);
+    GV_PASS(textWidth);
+    GV_RECORD(drawText);
+    GV_RECORD(fillRect);
+    GV_RECORD(spriteFind);
+    GV_RECORD(spriteDraw);
+    GV_RECORD(setSingleColourIndex);
+    GV_RECORD(lightCloseWorld);
+    GV_END_TABLE();
+}
+
+void RecordCockpit() {
+    GV_TABLE(CockpitSeam, Seam_Cockpit, "cockpit");
+    GV_RECORD(forceFeedbackStart);
+    GV_RECORD(forceFeedbackEnable);
+    GV_RECORD(forceFeedbackClose);
+    GV_RECORD(buildKeyNames);
+    GV_RECORD(mouseCapture);
+    GV_RECORD(mouseRelease);
+    GV_RECORD_PASS(mouseRequestReset);
+    GV_RECORD(inputClose);
+    GV_PASS(labelMapGetLabel);
+    GV_RECORD(keyboardClearState);
+    GV_RECORD(keyboardOnMessage);
+    GV_RECORD(mouseOnMessage);
+    GV_RECORD(inputInit);
+    GV_RECORD(inputRead);
+    GV_RECORD(gameKeyProcess);
+    GV_RECORD(hudInitAll);
+    GV_RECORD(hudStartAll);
+    GV_RECORD(hudEndAll);
+    GV_RECORD(hudStep);
+    GV_RECORD(hudDrawLayer);
+    GV_QUIET_RESULT(hudIsOn, true);
+    GV_QUIET(radarIsOn);
+    GV_RECORD(radarDrawFrame);
+    GV_RECORD(radarDrawSweep);
+    GV_RECORD(commandMenuReset);
+    GV_RECORD(cameraReset);
+    GV_QUIET(cameraGetStep);
+    GV_QUIET(cameraViewState);
+    GV_QUIET_RESULT(cameraOwnEntitySwitch, true);
+    GV_QUIET(cameraInsideViewSwitch);
+    GV_RECORD(sightPausedStep);
+    GV_RECORD(writeMapImage);
+    GV_PASS(cheatFlags);
+    GV_RECORD_PASS(unitGroupsDropHandle);
+    GV_RECORD_PASS(reportUnderAttack);
+    GV_RECORD_PASS(setObjective);
+    GV_RECORD_PASS(queueWarning);
+    GV_RECORD(unitDisplayRefresh);
+    GV_END_TABLE();
+}
+
+void RecordAudio() {
+    GV_TABLE(AudioSeam, Seam_Audio, "audio");
+    GV_RECORD(audioInit);
+    GV_RECORD(audioShutdown);
+    GV_RECORD(cdSaveVolume);
+    GV_RECORD(cdRestoreVolume);
+    GV_RECORD(cdPause);
+    GV_RECORD(cdResume);
+    GV_QUIET(movieDeviceOpen);
+    GV_RECORD(movieDeviceClose);
+    GV_RECORD(movieOpen);
+    GV_RECORD(moviePlay);
+    GV_QUIET(movieIsPlaying);
+    GV_RECORD(movieClose);
+    GV_RECORD(movieNotify);
+    GV_RECORD(audioUpdate);
+    GV_RECORD(soundFrontEndEnable);
+    GV_RECORD(releaseMissionSounds);
+    GV_RECORD(stopAllSounds);
+    GV_RECORD(cdPlayTrack);
+    GV_RECORD(cdPlayMissionTrack);
+    GV_RECORD(cdStop);
+    GV_PASS(soundPlayOnObject);
+    GV_END_TABLE();
+}
+
+void RecordShell() {
+    GV_TABLE(ShellSeam, Seam_Shell, "shell");
+    GV_RECORD(playerDefRead);
+    GV_RECORD(playerDefWrite);
+    GV_RECORD(playerDefFree);
+    GV_PASS(playerDef);
+    GV_RECORD(copyStartupText);
+    GV_RECORD(setupFont);
+    GV_RECORD(saveMouseSettings);
+    GV_RECORD(restoreMouseSettings);
+    GV_RECORD(restoreSystemSettings);
+    GV_RECORD(setScreenMode);
+    GV_RECORD(setCursor);
+    GV_RECORD(selectSavedCursor);
+    GV_QUIET(isSoundPlaying);
+    GV_RECORD(stopSound);
+    GV_RECORD(refreshMenu);
+    GV_RECORD(refreshScreenState);
+    GV_PASS(modalProc);
+    GV_RECORD(inGameMenuKey);
+    GV_SET(mainMenu, [] {
+        SeamLog().push_back("shell.mainMenu");
+        Game_SetState(10);
+        return 0;
+    });
+    GV_RECORD(failureScreen);
+    GV_RECORD(successScreen);
+    GV_RECORD(setInGameScreenState);
+    GV_RECORD(messageWindowsSetup);
+    GV_RECORD(messageWindowsDraw);
+    GV_RECORD(messageWindowsFree);
+    GV_END_TABLE();
+}
+
+void RecordNet() {
+    GV_TABLE(NetSeam, Seam_Net, "net");
+    GV_PASS(isNetworkGame);
+    GV_PASS(isDeathmatch);
+    GV_PASS(allowSniperWeapons);
+    GV_PASS(allowSplinterWeapon);
+    GV_QUIET(isHost);
+    GV_RECORD_RESULT(poll, true);
+    GV_RECORD(sessionStart);
+    GV_QUIET(playersSyncPending);
+    GV_QUIET(linkLost);
+    GV_RECORD(playPhaseStart);
+    GV_RECORD(sessionEnd);
+    GV_RECORD(respawnViaMission);
+    GV_RECORD(drawScoreboard);
+    GV_RECORD(drawStatsGraph);
+    GV_RECORD_RESULT(startNetworkShell, true);
+    GV_PASS(networkMapName);
+    GV_RECORD(signalGameStart);
+    GV_RECORD_PASS(publishState);
+    GV_RECORD_PASS(forgetRemote);
+    GV_RECORD_PASS(identityGone);
+    GV_RECORD(sendObjectStates);
+    GV_END_TABLE();
+}
+
+void RecordPlanner() {
+    GV_TABLE(PlannerSeam, Seam_Planner, "planner");
+    GV_PASS(slotCount);
+    GV_PASS(scrapChanged);
+    GV_END_TABLE();
+}
 void InstallAll() {
-    GV_RECORD(Seam_World, "world", entitiesReset);
-    GV_RECORD(Seam_World, "world", entitiesRemoveAll);
-    GV_RECORD(Seam_World, "world", entitiesFreeAllCaches);
-    GV_RECORD(Seam_World, "world", entitiesResetDetail);
-    GV_RECORD(Seam_World, "world", entitiesAddNotify);
-    GV_RECORD(Seam_World, "world", entitiesAddRemoveNotify);
-    GV_QUIET(Seam_World, "world", entitiesGetUser);
-    GV_RECORD(Seam_World, "world", entityPairsReset);
-    GV_RECORD(Seam_World, "world", entityAllocFreeAll);
-    GV_RECORD(Seam_World, "world", classfncResetLists);
-    GV_RECORD(Seam_World, "world", classfncActivatePending);
-    GV_RECORD(Seam_World, "world", classfncCallSlot11);
-    GV_RECORD(Seam_World, "world", classfncClear);
-    GV_RECORD(Seam_World, "world", classfncPurge);
-    GV_RECORD(Seam_World, "world", classfncUpdateAll);
-    GV_RECORD(Seam_World, "world", classfncPostUpdateAll);
-    GV_RECORD(Seam_World, "world", animObjInit);
-    GV_RECORD(Seam_World, "world", animObjReset);
-    GV_RECORD(Seam_World, "world", animObjStep);
-    GV_QUIET(Seam_World, "world", animObjActiveCount);
-    GV_RECORD(Seam_World, "world", bspCacheReset);
-    GV_RECORD(Seam_World, "world", geomCacheReset);
-    GV_RECORD(Seam_World, "world", geomCacheFreeAll);
-    GV_RECORD(Seam_World, "world", shadowsLoad);
-    GV_RECORD(Seam_World, "world", shadowsFree);
-    GV_RECORD(Seam_World, "world", shadowsDraw);
-    GV_RECORD(Seam_World, "world", entitiesDrawWorld);
-    GV_RECORD(Seam_World, "world", entitiesDrawSelected);
-    GV_RECORD(Seam_World, "world", entitiesDrawSingle);
-    GV_RECORD(Seam_World, "world", collisionInit);
-    GV_RECORD(Seam_World, "world", collisionShutdown);
-    GV_RECORD(Seam_World, "world", collisionProcessFrame);
-    GV_RECORD(Seam_World, "world", collisionTransformAll);
-    GV_RECORD(Seam_World, "world", terrainClearEntityList);
-    GV_RECORD(Seam_World, "world", terrainSetFileName);
-    GV_RECORD(Seam_World, "world", terrainReleaseEntities);
-    GV_RECORD(Seam_World, "world", terrainFreeAll);
-    GV_RECORD(Seam_World, "world", terrainFreeTextures);
-    GV_RECORD(Seam_World, "world", terrainDraw);
-    GV_QUIET(Seam_World, "world", terrainTypeMapPending);
-    GV_RECORD(Seam_World, "world", skyLoad);
-    GV_RECORD(Seam_World, "world", skyFree);
-    GV_RECORD(Seam_World, "world", skyDraw);
-    GV_RECORD(Seam_Objects, "objects", teamRecordCreateAll);
-    GV_RECORD(Seam_Objects, "objects", teamRecordDestroyAll);
-    GV_RECORD(Seam_Objects, "objects", animBuildingPostLoad);
-    GV_RECORD(Seam_Objects, "objects", gameObjectCreateGrid);
-    GV_RECORD(Seam_Objects, "objects", gameObjectFreeGrid);
-    GV_RECORD(Seam_Objects, "objects", gameObjectUpdateGrid);
-    GV_RECORD(Seam_Objects, "objects", gameObjectUpdateVisibility);
-    GV_RECORD(Seam_Objects, "objects", gameObjectRevealAll);
-    GV_RECORD(Seam_Objects, "objects", gameObjectRemoveAll);
-    GV_RECORD(Seam_Objects, "objects", sendNetUpdates);
-    GV_RECORD(Seam_Objects, "objects", stepUserObject);
-    GV_RECORD(Seam_Objects, "objects", scrapCreateGrid);
-    GV_RECORD(Seam_Objects, "objects", scrapFreeGrid);
-    GV_RECORD(Seam_Objects, "objects", scrapRefreshGrid);
-    GV_RECORD(Seam_Objects, "objects", classesFreeAll);
-    GV_RECORD(Seam_Weapons, "weapons", weaponUpdateAll);
-    GV_RECORD(Seam_Weapons, "weapons", weaponUpdateAllSecond);
-    GV_RECORD(Seam_Weapons, "weapons", ordnanceUpdateAll);
-    GV_RECORD(Seam_Weapons, "weapons", ordnanceNetPass);
-    GV_RECORD(Seam_Weapons, "weapons", ordnanceLastPass);
-    GV_RECORD(Seam_Weapons, "weapons", ordnanceRenderAll);
-    GV_RECORD(Seam_Weapons, "weapons", ordnanceFreeAll);
-    GV_RECORD(Seam_Weapons, "weapons", weaponFreeAll);
-    GV_RECORD(Seam_Weapons, "weapons", explosionClassFreeAll);
-    GV_RECORD(Seam_Weapons, "weapons", ordnanceClassFreeAll);
-    GV_RECORD(Seam_Weapons, "weapons", weaponClassFreeAll);
-    GV_RECORD(Seam_Ai, "ai", missionClearCurrent);
-    GV_RECORD(Seam_Ai, "ai", missionTakeMapId);
-    GV_RECORD(Seam_Ai, "ai", missionTick);
-    GV_RECORD(Seam_Ai, "ai", missionFree);
-    GV_QUIET(Seam_Ai, "ai", missionHasCurrent);
-    GV_RECORD(Seam_Ai, "ai", missionNetStart);
-    GV_RECORD(Seam_Ai, "ai", collisionCfgRead);
-    GV_RECORD(Seam_Ai, "ai", avoidanceStart);
-    GV_RECORD(Seam_Ai, "ai", avoidanceFree);
-    GV_RECORD(Seam_Missions, "missions", createByName);
-    GV_QUIET(Seam_Tools, "tools", editorIsOn);
-    GV_RECORD(Seam_Tools, "tools", editorLeave);
-    GV_RECORD_RESULT(Seam_Core, "core", saveGameLoad, true);
-    GV_RECORD(Seam_Core, "core", missionResaveIfOld);
-    GV_RECORD(Seam_Core, "core", netRegisterLoadedObjects);
-    GV_RECORD(Seam_Core, "core", textFieldClearList);
-    GV_RECORD(Seam_Core, "core", textFieldDrawAll);
-    GV_RECORD(Seam_Core, "core", textFieldDestroyAll);
-    GV_RECORD(Seam_Render, "render", readGraphicOptions);
-    GV_RECORD_RESULT(Seam_Render, "render", driverInitialise, true);
-    GV_RECORD(Seam_Render, "render", driverRelease);
-    GV_RECORD(Seam_Render, "render", driverPause);
-    GV_RECORD(Seam_Render, "render", driverResume);
-    GV_RECORD(Seam_Render, "render", driverPresent);
-    GV_RECORD(Seam_Render, "render", driverSetMode);
-    GV_RECORD(Seam_Render, "render", driverResize);
-    GV_QUIET(Seam_Render, "render", driverWasShutDown);
-    GV_RECORD(Seam_Render, "render", saveGraphicOptions);
-    GV_RECORD(Seam_Render, "render", initBrightness);
-    GV_RECORD(Seam_Render, "render", freeSprites);
-    GV_RECORD(Seam_Render, "render", freeFonts);
-    GV_QUIET(Seam_Render, "render", blackIndex);
-    GV_RECORD(Seam_Render, "render", loadFonts);
-    GV_RECORD(Seam_Render, "render", paletteRemapIdentity255);
-    GV_RECORD(Seam_Render, "render", setPalette);
-    GV_RECORD(Seam_Render, "render", setMissionPalette);
-    GV_RECORD(Seam_Render, "render", setDriverBlackIndex);
-    GV_RECORD(Seam_Render, "render", paletteFade);
-    GV_RECORD(Seam_Render, "render", renderStatsReset);
-    GV_RECORD(Seam_Render, "render", renderStatsDraw);
-    GV_RECORD(Seam_Render, "render", cameraTargetDisplay);
-    GV_RECORD(Seam_Render, "render", renderQueueReset);
-    GV_RECORD(Seam_Render, "render", renderQueueFlush);
-    GV_RECORD(Seam_Render, "render", renderQueueFree);
-    GV_RECORD(Seam_Render, "render", lightCloseWorld);
-    GV_RECORD(Seam_Render, "render", texCacheReset);
-    GV_RECORD(Seam_Render, "render", texCacheFree);
-    GV_RECORD(Seam_Render, "render", animTexUpdate);
-    GV_RECORD(Seam_Render, "render", animTexFree);
-    GV_RECORD(Seam_Render, "render", spriteTablesReset);
-    GV_RECORD(Seam_Render, "render", graphicBuffersFree);
-    GV_QUIET(Seam_Render, "render", presentForbidden);
-    GV_RECORD(Seam_Render, "render", setHeadingMatrix);
-    GV_RECORD(Seam_Render, "render", clearBackground);
-    GV_RECORD(Seam_Render, "render", lineDoublingRestore);
-    GV_RECORD_RESULT(Seam_Render, "render", lockFrame, true);
-    GV_RECORD(Seam_Render, "render", unlockFrame);
-    GV_RECORD_RESULT(Seam_Render, "render", beginScene, true);
-    GV_RECORD(Seam_Render, "render", endScene);
-    GV_RECORD(Seam_Render, "render", lockBackBuffer);
-    GV_RECORD(Seam_Render, "render", unlockBackBuffer);
-    GV_QUIET(Seam_Render, "render", hardwareMode);
-    GV_QUIET(Seam_Render, "render", paletteFindNearest);
-    GV_QUIET(Seam_Render, "render", fontHeight);
-    GV_RECORD(Seam_Render, "render", drawText);
-    GV_RECORD(Seam_Render, "render", fillRect);
-    GV_RECORD(Seam_Render, "render", spriteFind);
-    GV_RECORD(Seam_Render, "render", spriteDraw);
-    GV_RECORD(Seam_Render, "render", setSingleColourIndex);
-    GV_RECORD(Seam_Cockpit, "cockpit", forceFeedbackStart);
-    GV_RECORD(Seam_Cockpit, "cockpit", forceFeedbackEnable);
-    GV_RECORD(Seam_Cockpit, "cockpit", forceFeedbackClose);
-    GV_RECORD(Seam_Cockpit, "cockpit", buildKeyNames);
-    GV_RECORD(Seam_Cockpit, "cockpit", mouseCapture);
-    GV_RECORD(Seam_Cockpit, "cockpit", mouseRelease);
-    GV_RECORD(Seam_Cockpit, "cockpit", inputClose);
-    GV_RECORD(Seam_Cockpit, "cockpit", keyboardClearState);
-    GV_RECORD(Seam_Cockpit, "cockpit", keyboardOnMessage);
-    GV_RECORD(Seam_Cockpit, "cockpit", mouseOnMessage);
-    GV_RECORD(Seam_Cockpit, "cockpit", inputInit);
-    GV_RECORD(Seam_Cockpit, "cockpit", inputRead);
-    GV_RECORD(Seam_Cockpit, "cockpit", gameKeyProcess);
-    GV_RECORD(Seam_Cockpit, "cockpit", hudInitAll);
-    GV_RECORD(Seam_Cockpit, "cockpit", hudStartAll);
-    GV_RECORD(Seam_Cockpit, "cockpit", hudEndAll);
-    GV_RECORD(Seam_Cockpit, "cockpit", hudStep);
-    GV_RECORD(Seam_Cockpit, "cockpit", hudDrawLayer);
-    GV_QUIET_RESULT(Seam_Cockpit, "cockpit", hudIsOn, true);
-    GV_QUIET(Seam_Cockpit, "cockpit", radarIsOn);
-    GV_RECORD(Seam_Cockpit, "cockpit", radarDrawFrame);
-    GV_RECORD(Seam_Cockpit, "cockpit", radarDrawSweep);
-    GV_RECORD(Seam_Cockpit, "cockpit", commandMenuReset);
-    GV_RECORD(Seam_Cockpit, "cockpit", cameraReset);
-    GV_QUIET(Seam_Cockpit, "cockpit", cameraGetStep);
-    GV_QUIET(Seam_Cockpit, "cockpit", cameraViewState);
-    GV_QUIET_RESULT(Seam_Cockpit, "cockpit", cameraOwnEntitySwitch, true);
-    GV_QUIET(Seam_Cockpit, "cockpit", cameraInsideViewSwitch);
-    GV_RECORD(Seam_Cockpit, "cockpit", sightPausedStep);
-    GV_RECORD(Seam_Cockpit, "cockpit", writeMapImage);
-    GV_RECORD(Seam_Audio, "audio", audioInit);
-    GV_RECORD(Seam_Audio, "audio", audioShutdown);
-    GV_RECORD(Seam_Audio, "audio", cdSaveVolume);
-    GV_RECORD(Seam_Audio, "audio", cdRestoreVolume);
-    GV_RECORD(Seam_Audio, "audio", cdPause);
-    GV_RECORD(Seam_Audio, "audio", cdResume);
-    GV_QUIET(Seam_Audio, "audio", movieDeviceOpen);
-    GV_RECORD(Seam_Audio, "audio", movieDeviceClose);
-    GV_RECORD(Seam_Audio, "audio", movieOpen);
-    GV_RECORD(Seam_Audio, "audio", moviePlay);
-    GV_QUIET(Seam_Audio, "audio", movieIsPlaying);
-    GV_RECORD(Seam_Audio, "audio", movieClose);
-    GV_RECORD(Seam_Audio, "audio", movieNotify);
-    GV_RECORD(Seam_Audio, "audio", audioUpdate);
-    GV_RECORD(Seam_Audio, "audio", soundFrontEndEnable);
-    GV_RECORD(Seam_Audio, "audio", releaseMissionSounds);
-    GV_RECORD(Seam_Audio, "audio", stopAllSounds);
-    GV_RECORD(Seam_Audio, "audio", cdPlayTrack);
-    GV_RECORD(Seam_Audio, "audio", cdPlayMissionTrack);
-    GV_RECORD(Seam_Audio, "audio", cdStop);
-    GV_RECORD(Seam_Shell, "shell", playerDefRead);
-    GV_RECORD(Seam_Shell, "shell", playerDefWrite);
-    GV_RECORD(Seam_Shell, "shell", playerDefFree);
-    GV_RECORD(Seam_Shell, "shell", copyStartupText);
-    GV_RECORD(Seam_Shell, "shell", setupFont);
-    GV_RECORD(Seam_Shell, "shell", saveMouseSettings);
-    GV_RECORD(Seam_Shell, "shell", restoreMouseSettings);
-    GV_RECORD(Seam_Shell, "shell", restoreSystemSettings);
-    GV_RECORD(Seam_Shell, "shell", setScreenMode);
-    GV_RECORD(Seam_Shell, "shell", setCursor);
-    GV_RECORD(Seam_Shell, "shell", selectSavedCursor);
-    GV_QUIET(Seam_Shell, "shell", isSoundPlaying);
-    GV_RECORD(Seam_Shell, "shell", stopSound);
-    GV_RECORD(Seam_Shell, "shell", refreshMenu);
-    GV_RECORD(Seam_Shell, "shell", refreshScreenState);
-    GV_RECORD(Seam_Shell, "shell", inGameMenuKey);
-    GV_RECORD(Seam_Shell, "shell", failureScreen);
-    GV_RECORD(Seam_Shell, "shell", successScreen);
-    GV_RECORD(Seam_Shell, "shell", setInGameScreenState);
-    GV_RECORD(Seam_Shell, "shell", messageWindowsSetup);
-    GV_RECORD(Seam_Shell, "shell", messageWindowsDraw);
-    GV_RECORD(Seam_Shell, "shell", messageWindowsFree);
-    GV_QUIET(Seam_Net, "net", isHost);
-    GV_RECORD_RESULT(Seam_Net, "net", poll, true);
-    GV_RECORD(Seam_Net, "net", sessionStart);
-    GV_QUIET(Seam_Net, "net", playersSyncPending);
-    GV_QUIET(Seam_Net, "net", linkLost);
-    GV_RECORD(Seam_Net, "net", playPhaseStart);
-    GV_RECORD(Seam_Net, "net", sessionEnd);
-    GV_RECORD(Seam_Net, "net", respawnViaMission);
-    GV_RECORD(Seam_Net, "net", drawScoreboard);
-    GV_RECORD(Seam_Net, "net", drawStatsGraph);
-    GV_RECORD_RESULT(Seam_Net, "net", startNetworkShell, true);
-    GV_RECORD(Seam_Net, "net", signalGameStart);
+    RecordWorld();
+    RecordObjects();
+    RecordWeapons();
+    RecordAi();
+    RecordMissions();
+    RecordTools();
+    RecordCore();
+    RecordRender();
+    RecordCockpit();
+    RecordAudio();
+    RecordShell();
+    RecordNet();
+    RecordPlanner();
 }
 
 }  // namespace
@@ -275,30 +457,17 @@ std::vector<std::string> SeamLogFiltered(const std::string& prefix) {
     return out;
 }
 
-SeamRecorder::SeamRecorder()
-    : world_(Seam_World()), objects_(Seam_Objects()), weapons_(Seam_Weapons()), ai_(Seam_Ai()),
-      missions_(Seam_Missions()), tools_(Seam_Tools()), core_(Seam_Core()), render_(Seam_Render()),
-      cockpit_(Seam_Cockpit()), audio_(Seam_Audio()), shell_(Seam_Shell()), net_(Seam_Net()) {
+SeamRecorder::SeamRecorder() {
+    for (const SeamTableInfo& info : Seams_All()) {
+        const char* bytes = static_cast<const char*>(info.table);
+        saved_.emplace_back(bytes, bytes + info.size);
+    }
     SeamLog().clear();
     InstallAll();
-    Seam_Shell().mainMenu = [] {
-        SeamLog().push_back("shell.mainMenu");
-        Game_SetState(10);
-        return 0;
-    };
 }
 
 SeamRecorder::~SeamRecorder() {
-    Seam_World() = world_;
-    Seam_Objects() = objects_;
-    Seam_Weapons() = weapons_;
-    Seam_Ai() = ai_;
-    Seam_Missions() = missions_;
-    Seam_Tools() = tools_;
-    Seam_Core() = core_;
-    Seam_Render() = render_;
-    Seam_Cockpit() = cockpit_;
-    Seam_Audio() = audio_;
-    Seam_Shell() = shell_;
-    Seam_Net() = net_;
+    const std::vector<SeamTableInfo>& tables = Seams_All();
+    for (size_t i = 0; i < tables.size() && i < saved_.size(); ++i)
+        std::memcpy(tables[i].table, saved_[i].data(), tables[i].size);
 }

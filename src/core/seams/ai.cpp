@@ -1,6 +1,7 @@
 #include "core/seams/ai.h"
 
 #include "core/fieldarchive.h"
+#include "core/seams/registry.h"
 
 namespace {
 
@@ -46,7 +47,8 @@ AiSeam MakeDefault() {
 
 }  // namespace
 
-AiSeam& Seam_Ai() {
-    static AiSeam seam = MakeDefault();
-    return seam;
-}
+AiSeam& Seam_Ai() { return SeamTableInstance<AiSeam, MakeDefault>(); }
+
+namespace {
+const SeamRegistration<AiSeam, MakeDefault> kRegistration("AiSeam");
+}  // namespace

@@ -1,5 +1,7 @@
 #include "core/seams/audio.h"
 
+#include "core/seams/registry.h"
+
 namespace {
 
 // PENDING(10.101) the sound layer, CD audio and the movie player (their own Parts) replace these
@@ -39,7 +41,8 @@ AudioSeam MakeDefault() {
 
 }  // namespace
 
-AudioSeam& Seam_Audio() {
-    static AudioSeam seam = MakeDefault();
-    return seam;
-}
+AudioSeam& Seam_Audio() { return SeamTableInstance<AudioSeam, MakeDefault>(); }
+
+namespace {
+const SeamRegistration<AudioSeam, MakeDefault> kRegistration("AudioSeam");
+}  // namespace

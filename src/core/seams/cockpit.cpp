@@ -1,6 +1,7 @@
 #include "core/seams/cockpit.h"
 
 #include "core/seams/net.h"
+#include "core/seams/registry.h"
 #include "core/seams/shell.h"
 
 namespace {
@@ -65,7 +66,8 @@ CockpitSeam MakeDefault() {
 
 }  // namespace
 
-CockpitSeam& Seam_Cockpit() {
-    static CockpitSeam seam = MakeDefault();
-    return seam;
-}
+CockpitSeam& Seam_Cockpit() { return SeamTableInstance<CockpitSeam, MakeDefault>(); }
+
+namespace {
+const SeamRegistration<CockpitSeam, MakeDefault> kRegistration("CockpitSeam");
+}  // namespace

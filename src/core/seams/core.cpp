@@ -1,5 +1,6 @@
 #include "core/seams/core.h"
 
+#include "core/seams/registry.h"
 #include "core/textentry.h"
 
 namespace {
@@ -17,7 +18,8 @@ CoreSeam MakeDefault() {
 
 }  // namespace
 
-CoreSeam& Seam_Core() {
-    static CoreSeam seam = MakeDefault();
-    return seam;
-}
+CoreSeam& Seam_Core() { return SeamTableInstance<CoreSeam, MakeDefault>(); }
+
+namespace {
+const SeamRegistration<CoreSeam, MakeDefault> kRegistration("CoreSeam");
+}  // namespace

@@ -1,5 +1,7 @@
 #include "core/seams/missions.h"
 
+#include "core/seams/registry.h"
+
 namespace {
 
 MissionsSeam MakeDefault() {
@@ -14,7 +16,8 @@ MissionsSeam MakeDefault() {
 
 }  // namespace
 
-MissionsSeam& Seam_Missions() {
-    static MissionsSeam seam = MakeDefault();
-    return seam;
-}
+MissionsSeam& Seam_Missions() { return SeamTableInstance<MissionsSeam, MakeDefault>(); }
+
+namespace {
+const SeamRegistration<MissionsSeam, MakeDefault> kRegistration("MissionsSeam");
+}  // namespace

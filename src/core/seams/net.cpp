@@ -1,5 +1,7 @@
 #include "core/seams/net.h"
 
+#include "core/seams/registry.h"
+
 namespace {
 
 // PENDING(12.101) the multiplayer session replaces this stand-in: no network game runs.
@@ -33,7 +35,8 @@ NetSeam MakeDefault() {
 
 }  // namespace
 
-NetSeam& Seam_Net() {
-    static NetSeam seam = MakeDefault();
-    return seam;
-}
+NetSeam& Seam_Net() { return SeamTableInstance<NetSeam, MakeDefault>(); }
+
+namespace {
+const SeamRegistration<NetSeam, MakeDefault> kRegistration("NetSeam");
+}  // namespace

@@ -1,5 +1,7 @@
 #include "core/seams/objects.h"
 
+#include "core/seams/registry.h"
+
 namespace {
 
 ObjectsSeam MakeDefault() {
@@ -36,7 +38,8 @@ ObjectsSeam MakeDefault() {
 
 }  // namespace
 
-ObjectsSeam& Seam_Objects() {
-    static ObjectsSeam seam = MakeDefault();
-    return seam;
-}
+ObjectsSeam& Seam_Objects() { return SeamTableInstance<ObjectsSeam, MakeDefault>(); }
+
+namespace {
+const SeamRegistration<ObjectsSeam, MakeDefault> kRegistration("ObjectsSeam");
+}  // namespace

@@ -1,5 +1,7 @@
 #include "core/seams/planner.h"
 
+#include "core/seams/registry.h"
+
 namespace {
 
 PlannerSeam MakeDefault() {
@@ -11,7 +13,8 @@ PlannerSeam MakeDefault() {
 
 }  // namespace
 
-PlannerSeam& Seam_Planner() {
-    static PlannerSeam seam = MakeDefault();
-    return seam;
-}
+PlannerSeam& Seam_Planner() { return SeamTableInstance<PlannerSeam, MakeDefault>(); }
+
+namespace {
+const SeamRegistration<PlannerSeam, MakeDefault> kRegistration("PlannerSeam");
+}  // namespace

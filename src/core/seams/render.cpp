@@ -1,5 +1,7 @@
 #include "core/seams/render.h"
 
+#include "core/seams/registry.h"
+
 #include <cstring>
 
 #include "core/app.h"
@@ -101,7 +103,8 @@ RenderSeam MakeDefault() {
 
 }  // namespace
 
-RenderSeam& Seam_Render() {
-    static RenderSeam seam = MakeDefault();
-    return seam;
-}
+RenderSeam& Seam_Render() { return SeamTableInstance<RenderSeam, MakeDefault>(); }
+
+namespace {
+const SeamRegistration<RenderSeam, MakeDefault> kRegistration("RenderSeam");
+}  // namespace

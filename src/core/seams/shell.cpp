@@ -1,6 +1,7 @@
 #include "core/seams/shell.h"
 
 #include "core/cmdline.h"
+#include "core/seams/registry.h"
 
 #include "core/app.h"
 #include "core/savegame.h"
@@ -65,7 +66,8 @@ ShellSeam MakeDefault() {
 
 }  // namespace
 
-ShellSeam& Seam_Shell() {
-    static ShellSeam seam = MakeDefault();
-    return seam;
-}
+ShellSeam& Seam_Shell() { return SeamTableInstance<ShellSeam, MakeDefault>(); }
+
+namespace {
+const SeamRegistration<ShellSeam, MakeDefault> kRegistration("ShellSeam");
+}  // namespace

@@ -1,5 +1,7 @@
 #include "core/seams/tools.h"
 
+#include "core/seams/registry.h"
+
 namespace {
 
 ToolsSeam MakeDefault() {
@@ -11,7 +13,8 @@ ToolsSeam MakeDefault() {
 
 }  // namespace
 
-ToolsSeam& Seam_Tools() {
-    static ToolsSeam seam = MakeDefault();
-    return seam;
-}
+ToolsSeam& Seam_Tools() { return SeamTableInstance<ToolsSeam, MakeDefault>(); }
+
+namespace {
+const SeamRegistration<ToolsSeam, MakeDefault> kRegistration("ToolsSeam");
+}  // namespace

@@ -1,5 +1,7 @@
 #include "core/seams/weapons.h"
 
+#include "core/seams/registry.h"
+
 namespace {
 
 WeaponsSeam MakeDefault() {
@@ -26,7 +28,8 @@ WeaponsSeam MakeDefault() {
 
 }  // namespace
 
-WeaponsSeam& Seam_Weapons() {
-    static WeaponsSeam seam = MakeDefault();
-    return seam;
-}
+WeaponsSeam& Seam_Weapons() { return SeamTableInstance<WeaponsSeam, MakeDefault>(); }
+
+namespace {
+const SeamRegistration<WeaponsSeam, MakeDefault> kRegistration("WeaponsSeam");
+}  // namespace

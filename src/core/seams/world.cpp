@@ -1,5 +1,6 @@
 #include "core/seams/world.h"
 
+#include "core/seams/registry.h"
 #include "core/seams/render.h"
 
 namespace {
@@ -59,7 +60,8 @@ WorldSeam MakeDefault() {
 
 }  // namespace
 
-WorldSeam& Seam_World() {
-    static WorldSeam seam = MakeDefault();
-    return seam;
-}
+WorldSeam& Seam_World() { return SeamTableInstance<WorldSeam, MakeDefault>(); }
+
+namespace {
+const SeamRegistration<WorldSeam, MakeDefault> kRegistration("WorldSeam");
+}  // namespace
