@@ -169,6 +169,19 @@ bool IniSeeds(FuzzSeedSet& seeds, std::string* error) {
     return seeds.Add("render.cfg", settings, error) && seeds.Add("lang.txt", table, error);
 }
 
+// Headless event scripts: every kind of event (keys by the target's "K<scan>"/"E<scan>" names).
+bool EventScriptSeeds(FuzzSeedSet& seeds, std::string* error) {
+    const std::string keys =
+        "# keys and the mouse\n0 keydown K42\n0 keydown K31\n1 keyup K31\n1 keyup K42\n2 keydown E29\n"
+        "2 keyup E29\n3 keydown Pause\n3 keydown K30\n4 keydown K30\n5 mousemove 10 -4\n5 mousedown x1\n"
+        "6 mouseup x1\n6 wheel 120\n6 hwheel -240\n7 focus lost\n9 focus gained\n";
+    const std::string sticks =
+        "0 joystick 0 connect 6 32 1 haptic Big Stick\n1 joystick 0 axis x 65535\n1 joystick 0 axis v 0\n"
+        "2 joystick 0 button 32 down\n2 joystick 0 hat 31500\n3 joystick 0 hat centre\n"
+        "3 joystick 3 connect 2 0 0\n4 joystick 0 unplug\n";
+    return seeds.Add("keys.txt", keys, error) && seeds.Add("sticks.txt", sticks, error);
+}
+
 // Parameter files: declarations, expressions, blocks, records and definitions, with the names
 // the target reads back.
 bool ParamSeeds(FuzzSeedSet& seeds, std::string* error) {
@@ -428,6 +441,7 @@ const SeedRow kSeedRows[] = {
     {"checklist_fuzz", CheckListSeeds},
     {"cmdline_fuzz", CommandLineSeeds},
     {"configfile_fuzz", ConfigSeeds},
+    {"eventscript_fuzz", EventScriptSeeds},
     {"fieldarchive_fuzz", FieldSeeds},
     {"geo_fuzz", GeometrySeeds},
     {"ini_fuzz", IniSeeds},
