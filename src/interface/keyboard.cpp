@@ -7,6 +7,7 @@
 #include "core/app.h"
 #include "core/debug.h"
 #include "core/helpers.h"
+#include "core/sysprobe.h"
 #include "interface/inputdevices.h"
 #include "platform/input.h"
 
@@ -71,10 +72,12 @@ KeyboardState& Kb() {
     return state;
 }
 
-// PENDING(1.113) the language record supplies the keyboard's language; until then English
-// without tables of its own.
-const KeyboardLanguage kEnglish{1, nullptr, nullptr};
+// English with the built-in tables until a language is set; a set language wins over the one
+// the start-up detected.
+const KeyboardLanguage kEnglish{kLangEnglish, nullptr, nullptr};
 KeyboardLanguage g_language = kEnglish;
+bool g_languageSet = false;
+KeyboardLanguage g_detected = kEnglish;
 
 bool Bit(const uint32_t* words, int channel) { return (words[(channel - 1) / 32] >> ((channel - 1) % 32)) & 1; }
 void SetBit(uint32_t* words, int channel, bool on) {
@@ -270,8 +273,16 @@ const InputDevice KeyboardDevice = {
     KeyboardNextKey, KeyboardFlush,
 };
 
-const KeyboardLanguage& Keyboard_Language() { return g_language; }
-void Keyboard_SetLanguage(const KeyboardLanguage& language) { g_language = language; }
+const KeyboardLanguage& Keyboard_Language() {
+    if (g_languageSet) return g_language;
+    const LanguageRecord* detected = Lang_Current();
+    g_detected = {detected ? detected->id : kLangEnglish, nullptr, nullptr};
+    return g_detected;
+}
+void Keyboard_SetLanguage(const KeyboardLanguage& language) {
+    g_language = language;
+    g_languageSet = true;
+}
 
 void Keyboard_OnMessage(uint32_t message, WParam wParam, LParam lParam) {
     HandleKey(message, wParam, lParam);
@@ -359,4 +370,5 @@ uint16_t Keyboard_TypedCode(int virtualKey) {
 void Keyboard_Reset() {
     Kb() = KeyboardState{};
     g_language = kEnglish;
+    g_languageSet = false;
 }

@@ -14,6 +14,7 @@
 #include "Terrain/terrheight.h"
 #include "core/seams/world.h"
 #include "render/entitydraw.h"
+#include "render/light.h"
 #include "render/raster.h"
 #include "render/renderqueue.h"
 #include "render/texcache.h"
@@ -22,9 +23,9 @@
 
 namespace {
 
-// PENDING(8.124) the light list gathers the lights of the view and picks those of an object.
-void NoLightCollect(const RenderView*) {}
-void NoLightSelect(Entity*) {}
+// The light list gathers the lights of the view and picks those of an object.
+void LightCollect(const RenderView* view) { Light_CollectVisible(view); }
+void LightSelect(Entity* entity) { Light_SelectForObject(entity); }
 // PENDING(3.102) the cockpit's selection test of the owning object.
 bool NothingSelected(void*) { return false; }
 // PENDING(2.130) the terrain zones choose the pattern's level, flags and reference height.
@@ -34,7 +35,7 @@ uint32_t ZoneNoFlags(double, double) { return 0; }
 float ZoneHeightHere(double x, double z) { return Terrain_GetHeight(x, z); }
 float TerrainHeightAt(double x, double z) { return Terrain_GetHeight(x, z); }
 
-constexpr DrawServices kDefaultServices = {NoLightCollect, NoLightSelect, NothingSelected, ZoneLevelZero,
+constexpr DrawServices kDefaultServices = {LightCollect, LightSelect, NothingSelected, ZoneLevelZero,
                                            ZoneAllowsAll,  ZoneNoFlags,   ZoneHeightHere,  TerrainHeightAt};
 DrawServices g_services = kDefaultServices;
 
