@@ -1,5 +1,7 @@
 #include "Objkr/animobj.h"
 
+#include <algorithm>
+#include <climits>
 #include <cmath>
 #include <cstdlib>
 #include <cstring>
@@ -109,15 +111,17 @@ void Advance(AnimObjSlot& s, float dt) {
     s.current += dir * dt * s.speed;
     if (dir * (s.current - float(s.last)) > 0.0f) {
         if (s.loopsLeft != 0) {
-            s.current += float(s.first - s.last);
+            s.current += float(double(s.first) - double(s.last));  // frame numbers come from files
             if (s.loopsLeft > 0) --s.loopsLeft;
         } else {
             s.current = float(s.last);
         }
     }
     if (s.loopsLeft != -1) {
-        const int32_t span = (dir > 0 ? s.last - s.first : s.first - s.last) + 1;
-        s.framesLeft = int32_t(std::ceil(dir * (float(s.last) - s.current))) + span * s.loopsLeft;
+        // Wide arithmetic and a clamp: a sequence's frame range and loop count come from a file.
+        const double span = (dir > 0 ? double(s.last) - double(s.first) : double(s.first) - double(s.last)) + 1.0;
+        const double left = std::ceil(dir * (double(s.last) - double(s.current))) + span * double(s.loopsLeft);
+        s.framesLeft = std::isnan(left) ? 0 : int32_t(std::clamp(left, double(INT32_MIN), double(INT32_MAX)));
     }
 }
 

@@ -284,9 +284,13 @@ void GameObject_RemoveAll() {
         // record that may belong to someone else by now.
         if (last->entity->state != kEntityReleased) last->TearDown();
         if (!list.empty() && list.back() == last) {
+            // A kind whose teardown does not destroy its object: destroy it here, or the list
+            // never empties and the object, its label and its records are lost.
             Debug_Trace("GameObject_RemoveAll: object %08x stayed listed after its teardown\n",
                         GameObject::GetObjHandle(last));
-            list.pop_back();
+            last->entity = nullptr;  // released by the teardown
+            delete last;
+            if (!list.empty() && list.back() == last) list.pop_back();
         }
     }
 }

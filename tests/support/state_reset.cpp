@@ -1,27 +1,38 @@
 #include "support/state_reset.h"
 
-#include "Objkr/classfnc.h"
-#include "Objkr/entity.h"
-#include "Objkr/entitysvc.h"
-#include "Objkr/geometry.h"
-#include "Objkr/objload.h"
 #include "collision/colshape.h"
 #include "core/cmdline.h"
 #include "core/datafile.h"
 #include "core/debug.h"
 #include "core/fixup.h"
 #include "core/paramfile.h"
+#include "core/savegame.h"
 #include "core/seams/registry.h"
 #include "core/shake.h"
+#include "core/sysprobe.h"
+#include "core/textentry.h"
 #include "fun3d/proginput.h"
+#include "interface/inputdevices.h"
+#include "Objkr/classfnc.h"
+#include "Objkr/entity.h"
+#include "Objkr/entitysvc.h"
+#include "Objkr/geometry.h"
+#include "Objkr/objload.h"
+#include "Objkr/rendersettings.h"
 #include "platform/clock.h"
 #include "platform/exit.h"
+#include "platform/filedialog.h"
+#include "platform/gpu_recording.h"
 #include "platform/msgbox.h"
 #include "platform/system.h"
+#include "render/blit.h"
 #include "render/draw2d.h"
+#include "render/drawpass.h"
 #include "render/graphicdriver.h"
+#include "render/light.h"
 #include "render/renderqueue.h"
 #include "render/texcache.h"
+#include "Terrain/terramap.h"
 
 void ResetProgramStateForTest() {
     // Every function table back to its stand-ins.
@@ -62,4 +73,17 @@ void ResetProgramStateForTest() {
     DisplayMode_Reset();
     TexCache_ResetStats();
     Graphic_ResetWarnings();
+    SaveGame_ResetGlobals();
+    Plat_ResetFileDialog();
+    Lang_Reset();
+    TextField_DestroyAll();
+    InputDevices_Reset();
+    Gpu_ResetRecording();
+    Light_Reset();
+    Blit_Reset();
+    Draw_ResetServices();
+    RenderSettings_Reset();
+    // No map loaded: a map left by an earlier test would size the object grid and the bounds.
+    Terrain_FreeAll();
+    TerrainBounds = TerrainBoundsInfo{};
 }
