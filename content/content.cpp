@@ -4,6 +4,7 @@
 #include "colortables.h"
 #include "definitions.h"
 #include "models.h"
+#include "sprite_writer.h"
 #include "terrain_writer.h"
 #include "texture_writer.h"
 
@@ -20,6 +21,7 @@ const Generator kGenerators[] = {
     WriteTerrainWorld,
     WriteModelWorld,
     WriteTextureWorld,
+    WriteSpriteWorld,
     WriteDefinitionWorld,
     WriteArchiveWorld,
     nullptr,  // the list ends here; generators go above this line

@@ -248,6 +248,8 @@ int App_Main(const char* commandLine) {
     const uint32_t displayFlags = render.displayFlags();
     g_app.driverKind = (displayFlags & kDisplayHardware) ? 1 : 0;
     FileSys_Start(displayFlags);
+    render.loadFonts();
+    render.loadSprites();
     shell.setupFont();
     cockpit.buildKeyNames();
     cockpit.mouseCapture();

@@ -1,3 +1,4 @@
+#include "render/sprite.h"
 #include "render/graphicdriver.h"
 
 #include <algorithm>
@@ -520,6 +521,7 @@ void Render_InstallSeam() {
     Render_SetRasteriserLookup(Raster_DrawerFor);
     Shake_SetShiftPicture(Graphic_ShakePicture);
     seam.lightCloseWorld = Light_CloseWorld;
+    Sprite_InstallSeam();
     Light_InstallServices();
     TexMgr_InstallServices();
 }

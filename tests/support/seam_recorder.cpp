@@ -134,6 +134,7 @@ void InstallAll() {
     GV_QUIET(Seam_Render, "render", driverWasShutDown);
     GV_RECORD(Seam_Render, "render", saveGraphicOptions);
     GV_RECORD(Seam_Render, "render", initBrightness);
+    GV_RECORD(Seam_Render, "render", loadSprites);
     GV_RECORD(Seam_Render, "render", freeSprites);
     GV_RECORD(Seam_Render, "render", freeFonts);
     GV_QUIET(Seam_Render, "render", blackIndex);
