@@ -58,6 +58,14 @@ void NoPolygon(const RenderView*, const RenderVertex*, int, const uint8_t*, uint
 constexpr SpriteHardware kNoHardware = {NoDirect, NoPolygon};
 SpriteHardware g_hardware = kNoHardware;
 
+const uint8_t* CacheUse(const char* name, size_t* size) {
+    const uint8_t* bytes = static_cast<const uint8_t*>(Cache_UseItem(name));
+    *size = bytes ? Cache_GetItemSize(name) : 0;
+    return bytes;
+}
+constexpr SpriteFiles kCacheFiles = {CacheUse, Cache_UnlockItem};
+SpriteFiles g_files = kCacheFiles;
+
 Sprite DefaultSprite() {
     Sprite s;
     s.width = kDefaultSide;
@@ -135,12 +143,13 @@ int Sprite_LoadTable() {
     SpriteCount = 1;
     g_startupCount = -1;
     const char* tableName = (GraphicD3DFlags & 4) ? "spritea.stb" : "sprite8.stb";
-    const uint8_t* table = static_cast<const uint8_t*>(Cache_UseItem(tableName));
+    size_t tableSize = 0;
+    const uint8_t* table = g_files.use(tableName, &tableSize);
     if (!table) {
         Error_Warning("Sprite table %s not found\n", tableName);
         return 0;
     }
-    const size_t records = Cache_GetItemSize(tableName) / kSpriteRecordSize;
+    const size_t records = tableSize / kSpriteRecordSize;
     const bool hardware = GraphicD3DFlags != 0;
     for (size_t r = 0; r < records; ++r) {
         if (SpriteCount > kSpriteLimit - 1) {
@@ -157,7 +166,8 @@ int Sprite_LoadTable() {
         char pageName[32];
         if (hardware || (flags & 15) == 0) std::snprintf(pageName, sizeof pageName, "%.8s.MAP", stem);
         else std::snprintf(pageName, sizeof pageName, "%.8s_%c.MAP", stem, "0123456789ABCDEF"[flags & 15]);
-        const uint8_t* page = static_cast<const uint8_t*>(Cache_UseItem(pageName));
+        size_t pageSize = 0;
+        const uint8_t* page = g_files.use(pageName, &pageSize);
         Sprite s;
         s.x = Bytes_U16(rec + 40);
         s.y = Bytes_U16(rec + 42);
@@ -166,10 +176,10 @@ int Sprite_LoadTable() {
         s.flags = flags;
         s.page = page;
         // A page that does not hold its rows, or a rectangle leaving it, draws as the default.
-        bool good = page && Sprite_PageFits(page, Cache_GetItemSize(pageName)) &&
+        bool good = page && Sprite_PageFits(page, pageSize) &&
                     s.x + s.width <= Sprite_PageWidth(page) && s.y + s.height <= Sprite_PageHeight(page);
         if (!good) {
-            if (page) Cache_UnlockItem(pageName);
+            if (page) g_files.release(pageName);
             Error_Warning("Sprite texture file \"%s\" not found\n", pageName);
             g_sprites[index] = g_sprites[0];
             continue;
@@ -177,22 +187,24 @@ int Sprite_LoadTable() {
         g_sprites[index] = s;
         g_pageNames[index] = pageName;
     }
-    Cache_UnlockItem(tableName);
+    g_files.release(tableName);
     return 1;
 }
 
 void Sprite_ReleasePages() {
     for (int i = 1; i < kSpriteLimit; ++i)
-        if (!g_pageNames[i].empty()) Cache_UnlockItem(g_pageNames[i].c_str());
+        if (!g_pageNames[i].empty()) g_files.release(g_pageNames[i].c_str());
 }
 
 void Sprite_ReacquirePages() {
     for (int i = 1; i < SpriteCount; ++i) {
         if (g_pageNames[i].empty()) continue;
-        const uint8_t* page = static_cast<const uint8_t*>(Cache_UseItem(g_pageNames[i].c_str()));
-        if (page) {
+        size_t size = 0;
+        const uint8_t* page = g_files.use(g_pageNames[i].c_str(), &size);
+        if (page && Sprite_PageFits(page, size)) {
             g_sprites[i].page = page;
         } else {
+            if (page) g_files.release(g_pageNames[i].c_str());
             g_sprites[i] = g_sprites[0];
             g_pageNames[i].clear();
         }
@@ -399,6 +411,8 @@ int Sprite_CentreTexel(int index) {
     return s.page[kPageHeader + static_cast<size_t>(y) * Bytes_U16(s.page) + static_cast<size_t>(x)];
 }
 
+void Sprite_SetFiles(const SpriteFiles* files) { g_files = files ? *files : kCacheFiles; }
+
 void Sprite_SetHardware(const SpriteHardware* hardware) { g_hardware = hardware ? *hardware : kNoHardware; }
 
 void Sprite_Reset() {
@@ -406,6 +420,7 @@ void Sprite_Reset() {
     OverlayDepth = 0.0f;
     CurrentTint = 0xFFFFFF;
     g_hardware = kNoHardware;
+    g_files = kCacheFiles;
 }
 
 void Sprite_Draw3D(const RenderView* view, int index, float size, const float position[3], uint32_t flags) {

@@ -6,6 +6,7 @@
 // 0-3 pick a colour. Pages ("%.8s.MAP", or "%.8s_%c.MAP" for a colour in software) hold a 16-bit
 // row length in bytes, a 16-bit pixel shift (0 8-bit, 1 16-bit), a 32-bit height, then the rows.
 #pragma once
+#include <cstddef>
 #include <cstdint>
 #include <string>
 
@@ -89,6 +90,13 @@ bool Sprite_HardwareTarget(const GraphicBuffer* target);
 void Sprite_InstallSeam();
 // The queued smoke sprite: a view-space position projected, drawn centred at its projected size.
 void Sprite_Draw3D(const RenderView* view, int index, float size, const float position[3], uint32_t flags);
+
+// Where the table and its pages come from: the file cache unless replaced (fuzzing, tools).
+struct SpriteFiles {
+    const uint8_t* (*use)(const char* name, size_t* size);  // locked; null when missing
+    void (*release)(const char* name);
+};
+void Sprite_SetFiles(const SpriteFiles* files);  // null: the file cache
 
 // Every sprite global back as before start-up.
 void Sprite_Reset();
