@@ -18,6 +18,8 @@ namespace {
 
 constexpr int kHeaderSize = 16;
 constexpr int32_t kMaxHeight = 4096;
+constexpr int32_t kMaxWidth = 4096;
+constexpr int kLayoutLimit = 1 << 28;  // a pen this far out has long left every buffer
 constexpr int kDefaultTabs[kFontTabStops] = {32, 64, 96, 128, 160, 192, 224, 256};
 constexpr uint8_t kGlyphCacheInk = 0;  // the cell pixels a glyph covers, before the page conversion
 
@@ -79,7 +81,7 @@ void Layout(const BitmapFont* font, const char* text, int startX, int startY, fl
     for (const char* p = text; p && *p;) {
         int length = 0;
         const uint32_t code = Text_NextChar(p, &length);
-        if (length <= 0) break;
+        if (length <= 0 || pen - startX > kLayoutLimit || line - startY > kLayoutLimit) break;
         p += length;
         while (stopsLeft && g_tabs[stop] != -1 && static_cast<float>(g_tabs[stop]) * tabScale <= pen - startX) {
             if (++stop >= kFontTabStops) break;
@@ -124,6 +126,8 @@ BitmapFont* Font_LoadBytes(const uint8_t* bytes, size_t size, int32_t flags) {
     if (!bytes || size < kHeaderSize) return nullptr;
     const int64_t count = Bytes_I32(bytes + 4), height = Bytes_I32(bytes + 8);
     if (count < 0 || height < 0 || height > kMaxHeight) return nullptr;
+    // Double-byte glyphs are drawn through a 16 x 16 mask.
+    if ((flags & kFontDoubleByte) && height > 16) return nullptr;
     if (kHeaderSize + 4 * static_cast<uint64_t>(count) > size) return nullptr;
     BitmapFont* font = new (std::nothrow) BitmapFont;
     if (!font) return nullptr;
@@ -138,7 +142,7 @@ BitmapFont* Font_LoadBytes(const uint8_t* bytes, size_t size, int32_t flags) {
             return nullptr;
         }
         const int32_t width = Bytes_I32(bytes + offset);
-        if (width < 0 || (DoubleByte(font) && width > 16)) {
+        if (width < 0 || width > kMaxWidth || (DoubleByte(font) && width > 16)) {
             delete font;
             return nullptr;
         }
@@ -230,7 +234,7 @@ void Font_DrawChar8(const BitmapFont* font, GraphicBuffer* buffer, int x, int y,
     const FontGlyph* glyph = Font_GetGlyph(font, code);
     ClipRect rect;
     if (!glyph || !GlyphRect(font, buffer, x, y, glyph->width, &rect)) return;
-    uint8_t scratch[256];
+    uint8_t scratch[256] = {};
     const uint8_t* mask = GlyphMask(font, *glyph, scratch);
     const uint8_t* maps[2] = {font->backgroundMap, font->inkMap};
     const int originX = x + buffer->clipLeft, originY = y + buffer->clipTop;
@@ -246,7 +250,7 @@ void Font_DrawChar16(const BitmapFont* font, GraphicBuffer* buffer, int x, int y
     const FontGlyph* glyph = Font_GetGlyph(font, code);
     ClipRect rect;
     if (!glyph || !GlyphRect(font, buffer, x, y, glyph->width, &rect)) return;
-    uint8_t scratch[256];
+    uint8_t scratch[256] = {};
     const uint8_t* mask = GlyphMask(font, *glyph, scratch);
     const uint16_t ink = PaletteColors16[font->inkMap[0]];
     const int originX = x + buffer->clipLeft, originY = y + buffer->clipTop;

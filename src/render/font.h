@@ -38,7 +38,7 @@ struct FontDescriptor {
 
 // Reads the font file from the data root; null when it cannot be opened or is malformed (every
 // offset, the count and each glyph's rows are checked against the file; double-byte glyphs wider
-// than 16 are refused).
+// or taller than 16 are refused, and so are glyphs wider than 4096).
 BitmapFont* Font_Load(const FontDescriptor& descriptor);
 BitmapFont* Font_LoadBytes(const uint8_t* bytes, size_t size, int32_t flags);
 // Frees the font while freeing fonts is allowed (Font_SetFreeAllowed); null is ignored.

@@ -242,6 +242,14 @@ TEST_F(SpriteTest, MalformedFontFilesLoadAsNull) {
     wide.doubleByte = true;
     wide.glyphs.push_back(GlyphSpec{17, std::string(2, '\0')});
     const std::string wideBytes = content::FontFileBytes(wide);
+    FontSpec tall;
+    tall.height = 17;
+    tall.doubleByte = true;
+    tall.glyphs.push_back(GlyphSpec{8, std::string(17, '\x80')});
+    const std::string tallBytes = content::FontFileBytes(tall);
+    FontSpec flat;
+    flat.glyphs.push_back(GlyphSpec{4097, ""});
+    const std::string flatBytes = content::FontFileBytes(flat);
     struct Case {
         const char* what;
         std::string bytes;
@@ -256,6 +264,8 @@ TEST_F(SpriteTest, MalformedFontFilesLoadAsNull) {
         {"offset inside the table", with(16, 4), 2},
         {"rows past the file", good.substr(0, good.size() - 1), 2},
         {"double-byte glyph wider than 16", wideBytes, kFontDoubleByte},
+        {"double-byte font taller than 16", tallBytes, kFontDoubleByte},
+        {"glyph wider than 4096 (no rows at height 0)", flatBytes, 2},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
