@@ -6,6 +6,7 @@
 #include "mission_writer.h"
 #include "models.h"
 #include "projectinfo.h"
+#include "sprite_writer.h"
 #include "terrain_writer.h"
 #include "texture_writer.h"
 
@@ -22,6 +23,7 @@ const Generator kGenerators[] = {
     WriteTerrainWorld,
     WriteModelWorld,
     WriteTextureWorld,
+    WriteSpriteWorld,
     WriteDefinitionWorld,
     WriteProjectInfo,
     WriteArchiveWorld,

@@ -14,6 +14,8 @@
 #include "definitions.h"
 #include "models.h"
 #include "projectinfo.h"
+#include "render/picture.h"
+#include "sprite_writer.h"
 #include "terrain_writer.h"
 #include "textfiles.h"
 #include "texture_writer.h"
@@ -426,6 +428,45 @@ bool SaveGameSeeds(FuzzSeedSet& seeds, std::string* error) {
            seeds.Add("poke-binary.in", std::string("\2\1\0\x40\x09\x09", 6), error);
 }
 
+// ---- fonts, sprite tables and pictures -------------------------------------------------------
+
+bool FontSeeds(FuzzSeedSet& seeds, std::string* error) {
+    FontSpec small;
+    small.height = 3;
+    small.glyphs = {GlyphSpec{0, ""}, GlyphSpec{2, std::string("\x09\xFF\xFF\x09\x09\x09", 6)}};
+    FontSpec wide;
+    wide.height = 2;
+    wide.doubleByte = true;
+    wide.glyphs = {GlyphSpec{5, std::string("\xA0\x50", 2)}, GlyphSpec{12, std::string("\xFF\xF0\x81\x10", 4)}};
+    return seeds.Add("main.fnt", std::string(1, '\0') + FontFileBytes(SampleFont()), error) &&
+           seeds.Add("small.fnt", std::string(1, '\0') + FontFileBytes(small), error) &&
+           seeds.Add("double.fnt", std::string(1, '\1') + FontFileBytes(wide), error);
+}
+
+bool SpriteSeeds(FuzzSeedSet& seeds, std::string* error) {
+    std::vector<uint8_t> pixels(8 * 4);
+    for (size_t i = 0; i < pixels.size(); ++i) pixels[i] = static_cast<uint8_t>(i * 9);
+    const std::string page = SpritePageBytes(8, 4, pixels);
+    const std::string table = SpriteTableBytes({{"a", "pg", 0, 0, 4, 4, 0}, {"b", "pg", 2, 1, 6, 3, 3},
+                                                {"lsmoke.12", "pg", 7, 3, 1, 1, 0}});
+    return seeds.Add("table", FuzzFrame({table, page}), error) &&
+           seeds.Add("wide", FuzzFrame({SpriteTableBytes({{"w", "pg", 0, 0, 2, 2, 0}}),
+                                        SpritePageBytes(2, 2, std::vector<uint8_t>(8, 7), 1)}),
+                     error);
+}
+
+bool PictureSeeds(FuzzSeedSet& seeds, std::string* error) {
+    uint8_t palette[kPicturePaletteSize] = {};
+    std::vector<uint8_t> pixels(100 * 3, 7);
+    for (size_t i = 0; i < 100; ++i) pixels[100 + i] = static_cast<uint8_t>(i * 3);
+    pixels[250] = 200;
+    const std::vector<uint8_t> rows = Picture_Encode(pixels.data(), 100, 3, 100, palette);
+    const uint8_t one = 191;
+    const std::vector<uint8_t> single = Picture_Encode(&one, 1, 1, 1, palette);
+    return seeds.Add("rows.pcx", std::string(rows.begin(), rows.end()), error) &&
+           seeds.Add("one.pcx", std::string(single.begin(), single.end()), error);
+}
+
 // ---- the table ------------------------------------------------------------------------------
 
 // Each fuzz target (the stem of tests/fuzz/<target>.cpp) and the writer of its seeds. One row a
@@ -443,6 +484,7 @@ const SeedRow kSeedRows[] = {
     {"configfile_fuzz", ConfigSeeds},
     {"eventscript_fuzz", EventScriptSeeds},
     {"fieldarchive_fuzz", FieldSeeds},
+    {"font_fuzz", FontSeeds},
     {"geo_fuzz", GeometrySeeds},
     {"ini_fuzz", IniSeeds},
     {"maplist_fuzz", MapListSeeds},
@@ -450,6 +492,8 @@ const SeedRow kSeedRows[] = {
     {"paramfile_fuzz", ParamSeeds},
     {"prjinfo_fuzz", ProjectInfoSeeds},
     {"savegame_fuzz", SaveGameSeeds},
+    {"picture_fuzz", PictureSeeds},
+    {"sprite_fuzz", SpriteSeeds},
     {"terrain_zone_fuzz", TerrainSeeds},
     {"texture_fuzz", TextureSeeds},
     {"zfs_fuzz", ArchiveSeeds},

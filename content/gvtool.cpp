@@ -9,6 +9,10 @@
 #include <string>
 #include <vector>
 
+#include "core/filecache.h"
+#include "render/font.h"
+#include "render/picture.h"
+#include "render/sprite.h"
 #include "Terrain/terrheight.h"
 #include "Objkr/animobj.h"
 #include "Objkr/classfnc.h"
@@ -70,7 +74,9 @@ int Usage() {
                  "                                               path from disk) as the game does; print its\n"
                  "                                               objects; with -o write the world to OUT again\n"
                  "                                               (a mission file unless -saved or FILE was a saved\n"
-                 "                                               game; text form unless -binary)\n");
+                 "                                               game; text form unless -binary)\n"
+                 "       gvtool sheet DATA OUT.pcx               draw every sprite of DATA's table and a line of\n"
+                 "                                               the main font; write OUT; print the count\n");
     return 2;
 }
 
@@ -332,6 +338,39 @@ int TerrainQuery(int argc, char** argv) {
     Data_Close();
     return 0;
 }
+// Every sprite of DATA's table in a grid of 20-pixel cells, and a line of text in its main font.
+int Sheet(const char* data, const char* out) {
+    Plat_SetDataRoot(data);
+    if (!FileSys_TryStart(0)) return Fail(Zfs_LastError());
+    if (!Sprite_LoadTable()) {
+        Data_Close();
+        return Fail("the sprite table is missing");
+    }
+    Font_LoadMain();
+    const int count = SpriteCount - 1, columns = 16, cell = 20;
+    const int rows = (count + columns - 1) / columns;
+    GraphicBuffer sheet;
+    Graphic_InitBuffer(&sheet, columns * cell, rows * cell + 16, nullptr, kGraphicFormat8);
+    Graphic_Clear(&sheet, 0);
+    for (int i = 1; i <= count; ++i)
+        Sprite_Draw(&sheet, i, ((i - 1) % columns) * cell + cell / 2, ((i - 1) / columns) * cell + cell / 2,
+                    kSpriteCentreX | kSpriteCentreY | 1);
+    char line[64];
+    std::snprintf(line, sizeof line, "%d sprites\tin %d rows", count, rows);
+    Font_DrawText(Font_Main(), &sheet, 4, rows * cell + 4, line);
+    uint8_t palette[kPicturePaletteSize];
+    const uint8_t* pal = static_cast<const uint8_t*>(Cache_UseItem("world.pal"));
+    for (int i = 0; i < kPicturePaletteSize; ++i)
+        palette[i] = pal && Cache_GetItemSize("world.pal") >= kPicturePaletteSize ? pal[i] : static_cast<uint8_t>(i / 3);
+    const int written = Picture_Write(out, &sheet, palette);
+    Graphic_FreeBuffer(&sheet);
+    Font_FreeMain();
+    Sprite_FreeTable();
+    Data_Close();
+    if (!written) return Fail((std::string("cannot write ") + out).c_str());
+    std::printf("%d sprites\n", count);
+    return 0;
+}
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -363,6 +402,7 @@ int main(int argc, char** argv) {
     }
     if (command == "terrain") return TerrainQuery(argc, argv);
     if (command == "mission") return MissionTool(argc, argv);
+    if (command == "sheet" && argc == 4) return Sheet(argv[2], argv[3]);
     if (command == "parts") return PartTree(argc, argv);
     if (command == "lang" && argc == 3) return LanguageQuery(argv[2]);
     if (command == "snapshot") {

@@ -251,6 +251,8 @@ int App_Main(const char* commandLine) {
     g_app.driverKind = (displayFlags & kDisplayHardware) ? 1 : 0;
     FileSys_Start(displayFlags);
     Lang_Detect();
+    render.loadFonts();
+    render.loadSprites();
     shell.setupFont();
     cockpit.buildKeyNames();
     cockpit.mouseCapture();

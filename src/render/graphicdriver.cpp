@@ -1,3 +1,4 @@
+#include "render/sprite.h"
 #include "render/graphicdriver.h"
 
 #include <algorithm>
@@ -433,6 +434,7 @@ void Render_InstallSeam() {
     Render_SetRasteriserLookup(Raster_DrawerFor);
     Shake_SetShiftPicture(Graphic_ShakePicture);
     seam.lightCloseWorld = Light_CloseWorld;
+    Sprite_InstallSeam();
     Light_InstallServices();
     TexMgr_InstallServices();
     TexMgr_InstallDeviceHooks();

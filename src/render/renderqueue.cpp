@@ -11,6 +11,7 @@
 #include "render/graphicdriver.h"
 #include "render/palette.h"
 #include "render/raster.h"
+#include "render/sprite.h"
 #include "render/texcache.h"
 #include "render/view.h"
 
@@ -45,17 +46,15 @@ LodInfo g_lod = kDefaultLod;
 // PENDING(8.104) the hardware polygon pipeline draws queued primitives on the hardware path.
 void NoHardwarePolygon(const RenderView*, RenderVertex*, int, const TextureImage*, uint32_t, uint32_t) {}
 void NoHardwarePoints(const RenderView*, const RenderVertex*, int, uint32_t) {}
-// PENDING(8.143) the sprite module draws smoke sprites, billboards and sprite quads.
-void NoSprite3D(const RenderView*, int, float, const float*, uint32_t) {}
-int NoSpriteScaled(const RenderView*, int, int, int, int, int, int, uint32_t) { return 0; }
-void NoSpriteQuad(const RenderView*, int, const float (*)[3], uint32_t) {}
-int NoCentreTexel(int) { return -1; }
 int NoVisualState(uint32_t) { return 0; }
 void NoEntityVariant(const RenderView*, const RenderEntityPayload&, int, uint32_t) {}
+void DrawSpriteQuad(const RenderView* view, int sprite, const float (*corners)[3], uint32_t mode) {
+    Sprite_DrawQuad3D(view, sprite, corners, mode);
+}
 
 constexpr RenderQueueServices kStandIns = {
-    NoHardwarePolygon, NoHardwarePolygon, NoHardwarePoints, NoSprite3D,   NoSpriteScaled,  NoSpriteQuad,
-    NoCentreTexel,     Entity_RenderGeometry, Entity_RenderItem, Entity_DrawDirect, NoVisualState, NoEntityVariant,
+    NoHardwarePolygon, NoHardwarePolygon, NoHardwarePoints, Sprite_Draw3D, Sprite_DrawScaled, DrawSpriteQuad,
+    Sprite_CentreTexel, Entity_RenderGeometry, Entity_RenderItem, Entity_DrawDirect, NoVisualState, NoEntityVariant,
 };
 RenderQueueServices g_services = kStandIns;
 

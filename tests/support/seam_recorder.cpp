@@ -288,6 +288,7 @@ void RecordRender() {
     GV_RECORD(spriteDraw);
     GV_RECORD(setSingleColourIndex);
     GV_RECORD(lightCloseWorld);
+    GV_RECORD(loadSprites);
     GV_END_TABLE();
 }
 

@@ -28,9 +28,11 @@
 #include "render/blit.h"
 #include "render/draw2d.h"
 #include "render/drawpass.h"
+#include "render/font.h"
 #include "render/graphicdriver.h"
 #include "render/light.h"
 #include "render/renderqueue.h"
+#include "render/sprite.h"
 #include "render/texcache.h"
 #include "Terrain/terramap.h"
 
@@ -81,6 +83,8 @@ void ResetProgramStateForTest() {
     Gpu_ResetRecording();
     Light_Reset();
     Blit_Reset();
+    Sprite_Reset();
+    Font_Reset();
     Draw_ResetServices();
     RenderSettings_Reset();
     // No map loaded: a map left by an earlier test would size the object grid and the bounds.

@@ -45,13 +45,15 @@ RenderSeam MakeDefault() {
     seam.displayFlags = [] { return App_Globals().driverKind == 1 ? 1u : 0u; };
     seam.saveGraphicOptions = StandInSaveOptions;
     seam.initBrightness = StandInNothing;
+    // The sprite table and the bitmap fonts: Render_InstallSeam fills these.
+    seam.loadSprites = StandInNothing;
     seam.freeSprites = StandInNothing;
     seam.freeFonts = StandInNothing;
     seam.blackIndex = StandInBlack;
     seam.getDepthBias = StandInGetDepthBias;
     seam.setDepthBias = StandInSetDepthBias;
     seam.mainView = []() -> RenderView* { return nullptr; };  // PENDING(9.105)
-    seam.loadFonts = StandInNothing;  // PENDING(8.142)
+    seam.loadFonts = StandInNothing;
     seam.paletteRemapIdentity255 = StandInNothing;  // filled by Render_InstallSeam
     seam.setPalette = StandInNothing;  // filled by Render_InstallSeam
     seam.setMissionPalette = StandInNothing;  // PENDING(2.132)
@@ -70,7 +72,7 @@ RenderSeam MakeDefault() {
     seam.texCacheFree = StandInNothing;
     seam.animTexUpdate = StandInNothing;
     seam.animTexFree = StandInNothing;
-    seam.spriteTablesReset = StandInNothing;  // PENDING(8.143)
+    seam.spriteTablesReset = StandInNothing;
     seam.graphicBuffersFree = StandInNothing;  // PENDING(9.124) the notepad's back buffer
     seam.presentForbidden = [] { return false; };
     seam.setHeadingMatrix = [](RenderView*) {};  // PENDING(9.105)
@@ -91,13 +93,13 @@ RenderSeam MakeDefault() {
     };
     seam.screenClip = [] { return PlatRect{0, 0, 639, 479}; };  // filled by Render_InstallSeam
     seam.paletteFindNearest = [](float, float, float) { return 0; };  // filled by Render_InstallSeam
-    seam.fontHeight = [] { return 8; };  // PENDING(8.142)
-    seam.textWidth = [](const char* text) { return 8 * static_cast<int>(std::strlen(text)); };  // PENDING(8.142)
-    seam.drawText = [](int, int, const char*, int) {};  // PENDING(8.142)
+    seam.fontHeight = [] { return 8; };
+    seam.textWidth = [](const char* text) { return 8 * static_cast<int>(std::strlen(text)); };
+    seam.drawText = [](int, int, const char*, int) {};
     seam.fillRect = [](int, int, int, int, int) {};  // Render_InstallSeam fills it
-    seam.spriteFind = [](const char*) { return 0; };  // PENDING(8.143)
-    seam.spriteDraw = [](int, int, int, uint32_t) {};  // PENDING(8.143)
-    seam.setSingleColourIndex = [](int) {};  // PENDING(8.143)
+    seam.spriteFind = [](const char*) { return 0; };
+    seam.spriteDraw = [](int, int, int, uint32_t) {};
+    seam.setSingleColourIndex = [](int) {};
     return seam;
 }
 

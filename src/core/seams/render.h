@@ -28,6 +28,7 @@ struct RenderSeam {
     // Writes the crash-detect record; cleanExit marks an orderly end.
     void (*saveGraphicOptions)(bool cleanExit);
     void (*initBrightness)();
+    void (*loadSprites)();  // the sprite table, once at start-up
     void (*freeSprites)();
     void (*freeFonts)();
     int (*blackIndex)();

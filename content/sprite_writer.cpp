@@ -1,0 +1,216 @@
+#include "sprite_writer.h"
+
+#include <cmath>
+#include <filesystem>
+#include <fstream>
+#include <system_error>
+
+#include "archive_writer.h"
+#include "core/bytes.h"
+
+namespace content {
+
+namespace {
+
+constexpr int kCellHeight = 8;
+constexpr uint8_t kInk = 15;
+constexpr uint8_t kKey = 255;
+
+// Each letter is 3 x 5 cells, rows top to bottom, '#' ink.
+struct Letter {
+    char code;
+    const char* rows;
+};
+const Letter kLetters[] = {
+    {'0', "####.##.##.####"}, {'1', ".#.##..#..#.###"}, {'2', "###..#####..###"}, {'3', "###..#.##..####"},
+    {'4', "#.##.####..#..#"}, {'5', "####..###..####"}, {'6', "####..####.####"}, {'7', "###..#..#.#..#."},
+    {'8', "####.#####.####"}, {'9', "####.####..####"}, {'A', ".#.#.#####.##.#"}, {'B', "##.#.###.#.###."},
+    {'C', ".###..#..#...##"}, {'D', "##.#.##.##.###."}, {'E', "####..##.#..###"}, {'F', "####..##.#..#.."},
+    {'G', ".###..#.##.#.##"}, {'H', "#.##.#####.##.#"}, {'I', "###.#..#..#.###"}, {'J', "..#..#..##.#.#."},
+    {'K', "#.##.###.#.##.#"}, {'L', "#..#..#..#..###"}, {'M', "#.########.##.#"}, {'N', "##.#.##.##.##.#"},
+    {'O', ".#.#.##.##.#.#."}, {'P', "##.#.###.#..#.."}, {'Q', ".#.#.##.###..##"}, {'R', "##.#.###.#.##.#"},
+    {'S', ".###...#...###."}, {'T', "###.#..#..#..#."}, {'U', "#.##.##.##.####"}, {'V', "#.##.##.##.#.#."},
+    {'W', "#.##.########.#"}, {'X', "#.##.#.#.#.##.#"}, {'Y', "#.##.#.#..#..#."}, {'Z', "###..#.#.#..###"},
+    {'.', ".............#."}, {',', "..........#.#.."}, {':', "....#.....#...."}, {'-', "......###......"},
+    {'+', "....#.###.#...."}, {'/', "..#..#.#.#..#.."}, {'!', ".#..#..#.....#."}, {'?', "##...#.#.....#."},
+    {'<', "..#.#.#...#...#"}, {'>', "#...#...#.#.#.."}, {'(', ".#.#..#..#...#."}, {')', ".#...#..#..#.#."},
+    {'*', "...#.#.#.#.#..."}, {'=', "...###...###..."}, {'%', "#.#..#.#.#..#.#"}, {'\'', ".#..#.........."},
+    {'_', "............###"}, {'[', "##.#..#..#..##."}, {']', ".##..#..#..#.##"}, {'#', "#.#####.#####.#"},
+};
+
+// A letter's 15 cells, or null for a code without a design.
+const char* LetterRows(int code) {
+    if (code >= 'a' && code <= 'z') code -= 'a' - 'A';
+    for (const Letter& l : kLetters)
+        if (l.code == code) return l.rows;
+    return nullptr;
+}
+
+void PutU32(std::string& b, uint32_t v) { Bytes_AppendU32(b, v); }
+
+}  // namespace
+
+std::vector<uint8_t> SampleGlyphBits(int code, int* width, int* height) {
+    *height = kCellHeight;
+    code &= 0xFF;
+    if (code < 32) {
+        *width = 0;
+        return {};
+    }
+    if (code == ' ') {
+        *width = 3;
+        return std::vector<uint8_t>(3 * kCellHeight, 0);
+    }
+    *width = 4;
+    std::vector<uint8_t> bits(4 * kCellHeight, 0);
+    const char* rows = LetterRows(code);
+    for (int y = 0; y < 5; ++y)
+        for (int x = 0; x < 3; ++x) {
+            bool ink;
+            if (rows) {
+                ink = rows[y * 3 + x] == '#';
+            } else {
+                ink = code >= 128 ? (x + y) % 2 == 0 : y == 0 || y == 4 || x == 0 || x == 2;  // a box
+            }
+            bits[static_cast<size_t>((y + 1) * 4 + x)] = ink ? 1 : 0;
+        }
+    return bits;
+}
+
+std::string FontFileBytes(const FontSpec& font) {
+    std::string b;
+    const uint32_t count = static_cast<uint32_t>(font.glyphs.size());
+    PutU32(b, 0);
+    PutU32(b, count);
+    PutU32(b, static_cast<uint32_t>(font.height));
+    PutU32(b, 0);
+    uint32_t offset = 16 + 4 * count;
+    for (const GlyphSpec& g : font.glyphs) {
+        PutU32(b, offset);
+        offset += 4 + static_cast<uint32_t>(g.rows.size());
+    }
+    for (const GlyphSpec& g : font.glyphs) {
+        PutU32(b, static_cast<uint32_t>(g.width));
+        b += g.rows;
+    }
+    return b;
+}
+
+FontSpec SampleFont() {
+    FontSpec font;
+    font.height = kCellHeight;
+    for (int code = 0; code < 256; ++code) {
+        int w, h;
+        std::vector<uint8_t> bits = SampleGlyphBits(code, &w, &h);
+        GlyphSpec g;
+        g.width = w;
+        for (uint8_t bit : bits) g.rows.push_back(static_cast<char>(bit ? kInk : kKey));
+        font.glyphs.push_back(g);
+    }
+    return font;
+}
+
+std::string SpriteTableBytes(const std::vector<SpriteRecordSpec>& records) {
+    std::string b;
+    for (const SpriteRecordSpec& r : records) {
+        std::string name = r.name.substr(0, 32), page = r.page.substr(0, 8);
+        name.resize(32, '\0');
+        page.resize(8, '\0');
+        b += name;
+        b += page;
+        Bytes_AppendU16(b, static_cast<uint32_t>(r.x));
+        Bytes_AppendU16(b, static_cast<uint32_t>(r.y));
+        Bytes_AppendU16(b, static_cast<uint32_t>(r.width));
+        Bytes_AppendU16(b, static_cast<uint32_t>(r.height));
+        PutU32(b, r.flags);
+    }
+    return b;
+}
+
+std::string SpritePageBytes(int width, int height, const std::vector<uint8_t>& pixels, int shift) {
+    std::string b;
+    Bytes_AppendU16(b, static_cast<uint32_t>(width << shift));
+    Bytes_AppendU16(b, static_cast<uint32_t>(shift));
+    PutU32(b, static_cast<uint32_t>(height));
+    b.append(reinterpret_cast<const char*>(pixels.data()), pixels.size());
+    return b;
+}
+
+std::vector<NamedFile> SampleSpriteFiles() {
+    std::vector<SpriteRecordSpec> records;
+    std::vector<NamedFile> files;
+    // The character sprites: 16 x 16 cells of 4 x 8 on one page.
+    std::vector<uint8_t> chars(64 * 128, kKey);
+    for (int code = 0; code < 256; ++code) {
+        int w, h;
+        std::vector<uint8_t> bits = SampleGlyphBits(code, &w, &h);
+        const int cx = (code % 16) * 4, cy = (code / 16) * 8;
+        for (int y = 0; y < h; ++y)
+            for (int x = 0; x < w; ++x)
+                chars[static_cast<size_t>((cy + y) * 64 + cx + x)] = bits[static_cast<size_t>(y * w + x)] ? kInk : kKey;
+        records.push_back({"char." + std::to_string(code), "charset", cx, cy, w, h, 0});
+    }
+    files.push_back({"charset.MAP", SpritePageBytes(64, 128, chars)});
+    // Smoke, the sun and a marker with a coloured twin of its page share a 32 x 32 page.
+    std::vector<uint8_t> fx(32 * 32, kKey), fxRed(32 * 32, kKey);
+    for (int y = 0; y < 12; ++y)
+        for (int x = 0; x < 12; ++x) {
+            const double d = std::hypot(x - 5.5, y - 5.5);
+            if (d < 6.0) fx[static_cast<size_t>(y * 32 + x)] = static_cast<uint8_t>(d < 3.0 ? 26 : 22);
+        }
+    for (int y = 0; y < 16; ++y)
+        for (int x = 0; x < 16; ++x) {
+            const double d = std::hypot(x - 7.5, y - 7.5);
+            if (d < 8.0) fx[static_cast<size_t>(y * 32 + 16 + x)] = static_cast<uint8_t>(d < 5.0 ? 254 : 251);
+        }
+    for (int y = 16; y < 24; ++y)
+        for (int x = 0; x < 8; ++x) {
+            const bool edge = x == 0 || x == 7 || y == 16 || y == 23;
+            fx[static_cast<size_t>(y * 32 + x)] = edge ? 31 : kKey;
+            fxRed[static_cast<size_t>(y * 32 + x)] = edge ? 200 : kKey;
+        }
+    records.push_back({"lsmoke.12", "effects", 0, 0, 12, 12, 0});
+    records.push_back({"sun", "effects", 16, 0, 16, 16, 0});
+    records.push_back({"marker", "effects", 0, 16, 8, 8, 6});
+    files.push_back({"effects.MAP", SpritePageBytes(32, 32, fx)});
+    files.push_back({"effects_6.MAP", SpritePageBytes(32, 32, fxRed)});
+    // The paused banner: its text drawn with the font, keyed around it.
+    const std::string banner = "<<< PAUSED >>>";
+    std::vector<uint8_t> text(64 * 8, kKey);
+    int pen = 0;
+    for (char c : banner) {
+        int w, h;
+        std::vector<uint8_t> bits = SampleGlyphBits(static_cast<uint8_t>(c), &w, &h);
+        for (int y = 0; y < h; ++y)
+            for (int x = 0; x < w && pen + x < 64; ++x)
+                if (bits[static_cast<size_t>(y * w + x)]) text[static_cast<size_t>(y * 64 + pen + x)] = kInk;
+        pen += w;
+    }
+    records.push_back({banner, "banner", 0, 0, pen, 8, 0});
+    files.push_back({"banner.MAP", SpritePageBytes(64, 8, text)});
+    files.push_back({"sprite8.stb", SpriteTableBytes(records)});
+    return files;
+}
+
+bool WriteSpriteWorld(const std::string& dir, std::string* error) {
+    auto write = [&](const std::string& path, const std::string& bytes) {
+        std::ofstream file(path, std::ios::binary);
+        file.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+        if (!file && error) *error = "cannot write " + path;
+        return static_cast<bool>(file);
+    };
+    const std::string font = FontFileBytes(SampleFont());
+    if (!write(dir + "/kolta.fnt", font) || !write(dir + "/base6x76.fnt", font)) return false;
+    const std::string pack = dir + "/" + kPackDirectory;
+    std::error_code ec;
+    std::filesystem::create_directories(pack, ec);
+    if (ec) {
+        if (error) *error = "cannot create " + pack;
+        return false;
+    }
+    for (const NamedFile& f : SampleSpriteFiles())
+        if (!write(pack + "/" + f.name, f.bytes)) return false;
+    return true;
+}
+
+}  // namespace content
