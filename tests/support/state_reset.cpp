@@ -18,6 +18,7 @@
 #include "platform/exit.h"
 #include "platform/msgbox.h"
 #include "platform/system.h"
+#include "render/d3dbatch.h"
 #include "render/draw2d.h"
 #include "render/graphicdriver.h"
 #include "render/renderqueue.h"
@@ -62,4 +63,5 @@ void ResetProgramStateForTest() {
     DisplayMode_Reset();
     TexCache_ResetStats();
     Graphic_ResetWarnings();
+    Batch_ResetState();
 }
