@@ -6,6 +6,8 @@
 #include "core/seams/render.h"
 #include "d3d_fixture.h"
 #include "render/d3dbatch.h"
+#include "render/d3ddraw2d.h"
+#include "render/draw2d.h"
 
 namespace {
 
@@ -153,6 +155,49 @@ TEST_F(D3DBatchTest, TheEndOfSceneDrawsTheScreenEdgesInColourZeroAndRewinds) {
     EXPECT_EQ(Batch_Buffers().firstVertex, 0u);
     EXPECT_EQ(Batch_Buffers().phase, 1);
     EXPECT_EQ(D3D_State().drawCallsLastFrame, 2);
+}
+
+}  // namespace
+
+namespace {
+
+TEST_F(D3DBatchTest, TwoDimensionalRectanglesAreInclusiveAndBlendFromModeTwo) {
+    const GraphicBuffer& screen = g_graphicDriver.screen;
+    const struct {
+        int right, bottom, mode;
+        float x1, y1;
+        uint32_t alpha, word;
+    } cases[] = {
+        {9, 19, 0, float(screen.clipLeft + 10), float(screen.clipTop + 20), 0xFF, 0x46},
+        {9, 19, 2, float(screen.clipLeft + 10), float(screen.clipTop + 20), 0xBF, 0x06},
+        // Ending on the clip edge: not extended.
+        {screen.clipRight - screen.clipLeft, screen.clipBottom - screen.clipTop, 1, float(screen.clipRight),
+         float(screen.clipBottom), 0xFF, 0x46},
+    };
+    for (const auto& c : cases) {
+        Batch_Rewind();
+        Batch_ResetState();
+        ASSERT_EQ(Batch_CreateBuffers(), 1);
+        D3DRender_FillRect2D(0, 0, c.right, c.bottom, 3, c.mode);
+        const GpuVertex* v = Batch_Buffers().vertexCopy.data();
+        EXPECT_EQ(v[0].x, float(screen.clipLeft));
+        EXPECT_EQ(v[2].x, c.x1);
+        EXPECT_EQ(v[2].y, c.y1);
+        EXPECT_EQ(v[0].diffuse >> 24, c.alpha);
+        EXPECT_EQ(v[0].diffuse & 0xFFFFFFu, PaletteColors32[3] & 0xFFFFFFu);
+        EXPECT_EQ(Batch_Buffers().stateWord, c.word);
+    }
+}
+
+TEST_F(D3DBatchTest, TheScreensLinesReachTheBatchThroughTheTwins) {
+    D3DRender_InstallTwins();
+    Render_Hardware2DTwins().drawLine(1, 2, 30, 2, 9, 0);
+    Render_SetHardware2DTwins(nullptr);
+    Batch_Flush();
+    EXPECT_EQ(Draws(), (Strings{"drawIndexed 2 0 0 2 0 1"}));
+    const GpuVertex* v = Batch_Buffers().vertexCopy.data();
+    EXPECT_EQ(v[1].x, float(g_graphicDriver.screen.clipLeft + 30));
+    EXPECT_EQ(v[0].diffuse, PaletteColors32[9]);
 }
 
 }  // namespace
