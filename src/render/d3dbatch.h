@@ -3,6 +3,8 @@
 #pragma once
 #include <cstdint>
 
+#include <vector>
+
 #include "platform/gpu.h"
 
 struct BatchBuffers {
@@ -11,7 +13,23 @@ struct BatchBuffers {
     GpuQuery query = 0;
     uint32_t vertexCapacity = 0;  // vertices
     uint32_t indexCapacity = 0;   // 16-bit indices
-    int32_t phase = 0;            // 0 no buffers, 1 ready
+    int32_t phase = 0;            // 0 no buffers, 1 ready, 2 writing, 3 written
+    // System-memory copies, copied into the device buffers once per batch.
+    std::vector<GpuVertex> vertexCopy;
+    std::vector<uint16_t> indexCopy;
+    uint32_t firstVertex = 0, vertexCount = 0;
+    uint32_t firstIndex = 0, indexCount = 0;
+    GpuPrimitive primitive = GpuPrimitive::TriangleList;
+    GpuTexture boundTexture = 0;
+    uint32_t stateWord = 0;
+    bool stateKnown = false;  // false until a state word was sent to this device
+    uint32_t currentTint = 0xFFFFFF;  // the sprite code's colour (0xRRGGBB)
+    int32_t blinkIndex = 0;           // the paused frame's single colour index
+    float queryReference = -1.0f;     // pixels of the calibration square; -1 not calibrated
+    // Counters for the statistics overlay (reset by it).
+    uint32_t batches = 0;
+    uint32_t triangles = 0;
+    uint32_t sceneFirstBatch = 0;  // the batch counter when the scene began
 };
 BatchBuffers& Batch_Buffers();
 
@@ -19,6 +37,35 @@ BatchBuffers& Batch_Buffers();
 // binds them, creates the occlusion query; 0 when a buffer cannot be created.
 int Batch_CreateBuffers();
 void Batch_ReleaseBuffers();
+// Clears everything without device calls (tests).
+void Batch_ResetState();
+
+// The depth-buffer value (A + B / z) and reciprocal w (0.099 / z) of depth set 0 for a view depth,
+// clamped to 0.1..1640.
+void Batch_DepthWords(float depth, float* z, float* rhw);
+// The overlay depth: the depth at which 2-D drawing is batched (the render seam's depth bias).
+float Batch_OverlayDepth();
+
+// Makes room for n vertices and m indices behind the pending data, rewinding when they do not
+// fit; 0 (draw nothing) when they would not fit even in empty buffers.
+int Batch_Reserve(uint32_t n, uint32_t m);
+// Flushes and applies when the texture or the state word (with 0x02 added) differs; only the
+// render states of changed bits are sent.
+void Batch_SetTextureState(GpuTexture texture, uint32_t word);
+// Flushes when the pending primitives are of another type.
+void Batch_SetPrimitive(GpuPrimitive type);
+// The next free vertex after a Batch_Reserve.
+GpuVertex* Batch_NextVertex();
+// After count vertices were written at Batch_NextVertex: a fan of count - 2 triangles.
+void Batch_AddFan(uint32_t count);
+// A line list joining consecutive points (x, y pairs) at the overlay depth, in palette colour.
+void Batch_AddLineStrip(const float* points, int count, int colour);
+// A screen quad in a 32-bit colour at the overlay depth: state 0x44, or 0x04 with blend.
+void D3D_FillRect(uint32_t colour, float left, float top, float right, float bottom, bool blend);
+// The visible pixels of a polygon (x, y, depth per point) over the calibration square's; -1 when
+// there is no query or it is not calibrated.
+float D3D_QueryVisiblePixels(const float* points, int count);
+
 // Draws what is pending and starts the next batch at the front of both buffers.
 void Batch_Rewind();
 // Draws what is pending.

@@ -9,6 +9,7 @@
 #include "core/app.h"
 #include "core/cmdline.h"
 #include "core/debug.h"
+#include "core/seams/render.h"
 #include "platform/clock.h"
 #include "platform/ini.h"
 #include "platform/msgbox.h"
@@ -631,14 +632,17 @@ int D3D_BeginScene() {
     Graphic_SetTextureReload(false);
     if (!g_state.device || g_state.lost) return 1;
     TexMgr_Counters().uploadsThisFrame = 0;
+    Batch_Buffers().sceneFirstBatch = Batch_Buffers().batches;
     return g_state.device->beginScene() == GpuResult::Ok ? 0 : 1;
 }
 
 int D3D_EndScene() {
     if (!g_state.device) return 0;
-    // PENDING(8.105) the overlay depth goes back to 0 and depth set 0 is put in force here.
+    // Depth set 0 is the only one in force; the overlay depth starts each scene at the front.
+    if (Seam_Render().setDepthBias) Seam_Render().setDepthBias(0.0f);
     Batch_DrawScreenEdges();
     Batch_Rewind();
+    g_state.drawCallsLastFrame = static_cast<int32_t>(Batch_Buffers().batches - Batch_Buffers().sceneFirstBatch);
     const bool ended = g_state.device->endScene() == GpuResult::Ok;
     if (Graphic_TextureReloadPending()) TexMgr_ReleaseAll();
     return ended ? 1 : 0;

@@ -14,7 +14,7 @@ float RenderReciprocals[kReciprocalCount];
 
 namespace {
 
-// PENDING(8.104) the hardware path draws the screen's lines and rectangles.
+// Until the hardware driver installs its twins, the screen's hardware lines and rectangles draw nothing.
 void StandInHardwareLine(int, int, int, int, int, int) {}
 void StandInHardwareFill(int, int, int, int, int, int) {}
 constexpr Hardware2DTwins kStandInTwins = {StandInHardwareLine, StandInHardwareFill};

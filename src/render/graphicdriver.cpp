@@ -7,6 +7,7 @@
 #include "core/debug.h"
 #include "core/shake.h"
 #include "core/seams/render.h"
+#include "render/d3ddraw2d.h"
 #include "platform/surface.h"
 #include "render/blit.h"
 #include "render/d3ddevice.h"
@@ -384,6 +385,7 @@ void Graphic_Resize() {
 bool Graphic_WasShutDown() { return g_shutDown; }
 
 void Render_InstallSeam() {
+    D3DRender_InstallTwins();
     RenderSeam& seam = Seam_Render();
     seam.driverInitialise = Graphic_Initialise;
     seam.driverRelease = Graphic_Release;

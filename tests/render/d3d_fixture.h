@@ -21,6 +21,7 @@
 #include "platform/surface.h"
 #include "platform/system.h"
 #include "platform/window.h"
+#include "render/d3dbatch.h"
 #include "render/d3ddevice.h"
 #include "render/d3dtextures.h"
 #include "render/display.h"
@@ -35,6 +36,7 @@ inline std::vector<std::string>& D3DTraces() {
 // No device, no textures, no window, an empty record and mode table, the default script.
 inline void ResetHardwareDriver() {
     D3D_ResetState();
+    Batch_ResetState();
     TexMgr_ResetState();
     if (Plat_IsWindow(g_graphicDriver.window)) Plat_DestroyWindow(g_graphicDriver.window);
     Graphic_ClearRecord(&g_graphicDriver);

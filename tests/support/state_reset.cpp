@@ -26,6 +26,7 @@
 #include "platform/msgbox.h"
 #include "platform/system.h"
 #include "render/blit.h"
+#include "render/d3dbatch.h"
 #include "render/draw2d.h"
 #include "render/drawpass.h"
 #include "render/font.h"
@@ -90,4 +91,5 @@ void ResetProgramStateForTest() {
     // No map loaded: a map left by an earlier test would size the object grid and the bounds.
     Terrain_FreeAll();
     TerrainBounds = TerrainBoundsInfo{};
+    Batch_ResetState();
 }
