@@ -5,6 +5,7 @@
 #include "Objkr/entitysvc.h"
 #include "Objkr/geometry.h"
 #include "Objkr/objload.h"
+#include "Terrain/terrenv.h"
 #include "collision/colshape.h"
 #include "core/cmdline.h"
 #include "core/datafile.h"
@@ -59,6 +60,7 @@ void ResetProgramStateForTest() {
     Classfnc_ResetOwners();
     Classfnc_ResetLists();
     RenderQueue_Reset();
+    TerrainEnv_Reset();
     DisplayMode_Reset();
     TexCache_ResetStats();
     Graphic_ResetWarnings();
