@@ -1,5 +1,9 @@
 #include "colortables.h"
 
+#include "archive_writer.h"
+
+#include <filesystem>
+#include <system_error>
 #include <cstring>
 #include <fstream>
 
@@ -63,10 +67,21 @@ bool WriteFile(const std::string& path, const std::vector<uint8_t>& bytes, std::
 
 bool WriteColorTables(const std::string& dir, std::string* error) {
     ColorTables tables = MakeColorTables(MakeWorldPalette());
-    return WriteFile(dir + "/" + kPaletteFile, tables.palette, error) &&
-           WriteFile(dir + "/" + kLumaFile, tables.luma, error) &&
-           WriteFile(dir + "/" + kTranslucencyFile, tables.translucency, error) &&
-           WriteFile(dir + "/" + kAlphaFile, tables.alpha, error);
+    // Loose beside the archive for the tools, and packed so the game finds them through its index.
+    const std::string pack = dir + "/" + kPackDirectory;
+    std::error_code ec;
+    std::filesystem::create_directories(pack, ec);
+    if (ec) {
+        if (error) *error = "cannot create " + pack + ": " + ec.message();
+        return false;
+    }
+    for (const std::string& where : {dir, pack})
+        if (!WriteFile(where + "/" + kPaletteFile, tables.palette, error) ||
+            !WriteFile(where + "/" + kLumaFile, tables.luma, error) ||
+            !WriteFile(where + "/" + kTranslucencyFile, tables.translucency, error) ||
+            !WriteFile(where + "/" + kAlphaFile, tables.alpha, error))
+            return false;
+    return true;
 }
 
 }  // namespace content

@@ -100,6 +100,16 @@ bool WriteTerrainFiles(const std::string& dir, const TerrainMapSpec& spec, std::
 
 namespace {
 
+// The sample map's mood: afternoon sun 45 degrees high, fog inside the visibility range, and
+// the world's colour tables.
+std::string SampleEnvironmentSections() {
+    return "[World]\nMusicTrack = 2\n"
+           "[NormalView]\nTime = 1400\nFogStart = 150\nFogEnd = 230\nFogBreak = 50\n"
+           "VisibilityRange = 250\nFlatRange = 200\nIntensity = 80\nAmbient = 10\n"
+           "ShadowLuma = 60\nTerrainShadowLuma = 50\ncarAmbient = 55\nFogDirection = 1\n"
+           "[Color]\nPalette = world.pal\nLuma = world.lum\nTranslucency = world.trn\nAlpha = world.alp\n";
+}
+
 enum SampleMaterial { kGrass = 0, kDirt = 1, kRock = 2, kSnow = 3, kSand = 4 };
 
 // A smooth bump of the given height (0.1 m) and radius (cells).
@@ -155,7 +165,7 @@ TerrainMapSpec SampleTerrain() {
     spec.baseHeight = 20;
     spec.height = SampleHeight;
     spec.material = SampleMaterial;
-    spec.extraSections = SampleTerrainTextureSections();
+    spec.extraSections = SampleTerrainTextureSections() + SampleEnvironmentSections();
     return spec;
 }
 

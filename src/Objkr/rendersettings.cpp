@@ -14,7 +14,8 @@ RenderSettings Defaults() {
     s.drawSingle = 1;
     s.paletteMode = 1;
     s.fadeFactor = 1.0f;
-    // PENDING(2.132) the world environment supplies ambient, intensity, light direction and fog.
+    // Until a map loads; the world environment (Terrain_SelectView) then sets ambient, intensity,
+    // light direction and fog.
     s.ambient = 0.35f;
     s.intensity = 1.0f;
     s.lightDirection = Vector{0.3244428f, -0.8111071f, 0.4866643f};  // (0.4, -1, 0.6) normalised

@@ -104,12 +104,21 @@ int Terrain_EntityCount();
 Entity* Terrain_EntityAt(int index);
 
 // ---- steps of the environment, light-map, texture and drawing modules -----------------------
+// (the world section, environment and fog table are in Terrain/terrenv.h)
 void Terrain_LoadWorldSection();
 void Terrain_ReadEnvironment();
 void Terrain_BuildFogTable();
 int Terrain_GetLava();
+// The light map: allocated, computed from the sun over every vertex of the present blocks,
+// self-shadowed and raised to the minimum light byte; also measures the height range.
 void Terrain_LoadLightMap();
+// One light byte; note the (z, x) order.
+void Terrain_ComputeCellLight(int z, int x);
+void Terrain_ComputeCellFlags(int x, int z);
 void Terrain_ComputeAllFlags();
+void Terrain_ComputeShadows();
+// Darkens the 3 x 3 vertices around a point (metres) of the present zones; returns 1.
+int Terrain_Scorch(float x, float z);
 void Terrain_SetDrawMode(int option);
 // Reloads the terrain textures when the detail option differs from the one they were loaded with.
 void Terrain_CheckDetailChange();

@@ -387,6 +387,21 @@ bool Graphic_WasShutDown() { return g_shutDown; }
 void Render_InstallSeam() {
     D3DRender_InstallTwins();
     RenderSeam& seam = Seam_Render();
+    seam.setMissionPalette = [] { Graphic_SetPalette(0, 256); };
+    seam.applyWorldPalette = Palette_InstallWorld;
+    seam.setTranslucencyTable = [](const uint8_t* table) {
+        Palette_ResetTables();
+        if (table) std::memcpy(TranslucencyTable, table, sizeof TranslucencyTable);
+    };
+    seam.setAlphaTable = [](const uint8_t* table) {
+        Palette_ResetTables();
+        if (table) std::memcpy(AlphaTable, table, sizeof AlphaTable);
+    };
+    seam.lightInitWorld = Light_InitWorld;
+    seam.sunDirection = [](float out[3]) {
+        const Vector sun = Light_GetSunDirection();
+        out[0] = sun.x, out[1] = sun.y, out[2] = sun.z;
+    };
     seam.driverInitialise = Graphic_Initialise;
     seam.driverRelease = Graphic_Release;
     seam.driverPause = Graphic_Pause;

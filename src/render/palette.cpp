@@ -216,6 +216,16 @@ void Palette_BuildBlendTable(GraphicDriver* driver, float opacity) {
     Palette_BuildBlendInto(TranslucencyTable, driver, opacity);
 }
 
+void Palette_InstallWorld(const uint8_t* rgb, const uint8_t* luma) {
+    if (!rgb) return;
+    GraphicDriver& driver = g_graphicDriver;
+    std::memcpy(GamePalette, rgb, sizeof GamePalette);
+    GamePalette[0] = GamePalette[1] = GamePalette[2] = 0;
+    std::memcpy(driver.palette, GamePalette, sizeof driver.palette);
+    Palette_SetFloatColors(GamePalette);
+    Palette_Load(&driver, luma);
+}
+
 // ---- The display ---------------------------------------------------------------------------
 
 void Graphic_SetPalette(int first, int last) {

@@ -64,6 +64,11 @@ void Palette_BuildBlendTable(GraphicDriver* driver, float opacity);
 // The same blend into any 65,536-byte table (the alpha table is made this way).
 void Palette_BuildBlendInto(uint8_t (*table)[256], GraphicDriver* driver, float opacity);
 
+// The world's palette from its colour files: the raw colours into GamePalette and the driver's
+// palette with entry 0 forced black, the float colours, and the luminance table (built from the
+// palette when luma is null). The brightness curve goes only onto the copy the display gets.
+void Palette_InstallWorld(const uint8_t* rgb, const uint8_t* luma);
+
 // ---- The display ---------------------------------------------------------------------------
 
 // The driver's palette with the option's curve over entries first..last-1, handed to ApplyPalette.

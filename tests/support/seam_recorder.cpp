@@ -252,6 +252,11 @@ void RecordRender() {
     GV_RECORD(paletteRemapIdentity255);
     GV_RECORD(setPalette);
     GV_RECORD(setMissionPalette);
+    GV_RECORD_PASS(applyWorldPalette);
+    GV_RECORD_PASS(setTranslucencyTable);
+    GV_RECORD_PASS(setAlphaTable);
+    GV_RECORD_PASS(lightInitWorld);
+    GV_PASS(sunDirection);
     GV_RECORD(setDriverBlackIndex);
     GV_RECORD(paletteFade);
     GV_RECORD(renderStatsReset);

@@ -1,5 +1,6 @@
 #include "support/state_reset.h"
 
+#include "Terrain/terrenv.h"
 #include "collision/colshape.h"
 #include "core/cmdline.h"
 #include "core/datafile.h"
@@ -73,6 +74,7 @@ void ResetProgramStateForTest() {
     Classfnc_ResetOwners();
     Classfnc_ResetLists();
     RenderQueue_Reset();
+    TerrainEnv_Reset();
     DisplayMode_Reset();
     TexCache_ResetStats();
     Graphic_ResetWarnings();

@@ -56,7 +56,13 @@ RenderSeam MakeDefault() {
     seam.loadFonts = StandInNothing;
     seam.paletteRemapIdentity255 = StandInNothing;  // filled by Render_InstallSeam
     seam.setPalette = StandInNothing;  // filled by Render_InstallSeam
-    seam.setMissionPalette = StandInNothing;  // PENDING(2.132)
+    // The renderer fills these at start-up (Render_InstallSeam).
+    seam.setMissionPalette = StandInNothing;
+    seam.applyWorldPalette = [](const uint8_t*, const uint8_t*) {};
+    seam.setTranslucencyTable = [](const uint8_t*) {};
+    seam.setAlphaTable = [](const uint8_t*) {};
+    seam.lightInitWorld = [](int) {};
+    seam.sunDirection = [](float out[3]) { out[0] = 0.0f, out[1] = 1.0f, out[2] = 0.0f; };
     seam.setDriverBlackIndex = App_ResetDriverMode;  // the driver's mode hook, then present
     seam.paletteFade = [](float, int) {};  // filled by Render_InstallSeam
     seam.renderStatsReset = StandInNothing;  // PENDING(8.108)

@@ -43,6 +43,14 @@ struct RenderSeam {
     void (*paletteRemapIdentity255)();
     void (*setPalette)();  // entries 0..255 of the mission palette to the display
     void (*setMissionPalette)();  // hands the loaded mission palette to the driver
+    // The world's colour tables: a 768-byte palette with its 65,536-byte luminance table (or
+    // null: built from the palette); the translucency and alpha tables (null: reset, disabled).
+    void (*applyWorldPalette)(const uint8_t* rgb, const uint8_t* luma);
+    void (*setTranslucencyTable)(const uint8_t* table);
+    void (*setAlphaTable)(const uint8_t* table);
+    // The world's light set for an hour of the day, and the unit vector towards the sun.
+    void (*lightInitWorld)(int hour);
+    void (*sunDirection)(float out[3]);
     void (*setDriverBlackIndex)(int index);
     void (*paletteFade)(float step, int steps);
     void (*renderStatsReset)();
