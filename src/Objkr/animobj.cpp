@@ -79,7 +79,7 @@ void PoseEntity(const AnimBlock* block, Entity* e, float t) {
                 // Two keys on one frame: the later key holds (no division by zero).
                 q = f1 == f0 ? RotationAt(block, rotFirst + i)
                              : Quat_Slerp(RotationAt(block, rotFirst + i - 1), RotationAt(block, rotFirst + i),
-                                          (t - float(f0)) / float(f1 - f0));
+                                          (t - float(f0)) / float(double(f1) - double(f0)));
             }
             Quat_ToMatrix(q, e->local);
         }
@@ -95,7 +95,7 @@ void PoseEntity(const AnimBlock* block, Entity* e, float t) {
                 if (f1 == f0) {
                     p = b;
                 } else {
-                    const float s = (t - float(f0)) / float(f1 - f0);
+                    const float s = (t - float(f0)) / float(double(f1) - double(f0));
                     p = Vector{a.x + (b.x - a.x) * s, a.y + (b.y - a.y) * s, a.z + (b.z - a.z) * s};
                 }
             }
