@@ -13,7 +13,9 @@
 #include "core/paramfile.h"
 #include "core/seams/registry.h"
 #include "core/shake.h"
+#include "fun3d/craft.h"
 #include "fun3d/proginput.h"
+#include "fun3d/visibility.h"
 #include "platform/clock.h"
 #include "platform/exit.h"
 #include "platform/msgbox.h"
@@ -55,6 +57,8 @@ void ResetProgramStateForTest() {
     Field_DiscardFixups();
     Shake_Reset();
     ProgramInput_Reset();
+    Craft_ResetList();
+    ObjectSensor_ResetList();
     EntityCaches_ResetAll();
     Classfnc_ResetOwners();
     Classfnc_ResetLists();
