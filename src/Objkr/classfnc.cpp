@@ -16,7 +16,7 @@ void GO_Activate(Entity* e) {
     switch (e->type) {
         case kTypeCraft:
         case kTypeCraft6:
-            fn = g_owners.craftActivate;  // PENDING(3.120)
+            fn = g_owners.craftActivate;
             break;
         case kTypeBuilding:
         case kTypeBuilding5:

@@ -12,6 +12,7 @@
 #include "core/seams/ai.h"
 #include "core/seams/cockpit.h"
 #include "core/seams/net.h"
+#include "fun3d/craft.h"
 #include "fun3d/gameobject.h"
 #include "fun3d/objectpool.h"
 #include "fun3d/teamrecord.h"
@@ -128,6 +129,7 @@ int GameObject_EntityDamage(Entity* e, DamageInfo* damage, Entity*) {
 
 void GameObject_InstallClassFunctions() {
     ClassfncOwners& owners = Classfnc_Owners();
+    owners.craftActivate = Craft_ActivateEntity;
     owners.objectSimulate = GameObject_EntitySimulate;
     owners.objectPostStep = GameObject_EntityPostStep;
     owners.objectMotion = GameObject_EntityMotion;

@@ -33,6 +33,7 @@ ObjectSensor::~ObjectSensor() {
 }
 
 const std::vector<ObjectSensor*>& ObjectSensor_List() { return Sensors(); }
+void ObjectSensor_ResetList() { Sensors().clear(); }
 
 bool ObjectSensor::IsActive(const ConcealRecord* record) {
     return record && record->owner && record->threshold > record->owner->euler.speed && record->owner->aiProcess;

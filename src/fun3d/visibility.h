@@ -40,6 +40,8 @@ public:
 
 // The sensors in creation order.
 const std::vector<ObjectSensor*>& ObjectSensor_List();
+// Forgets every listed sensor (the sensors themselves are their owners').
+void ObjectSensor_ResetList();
 
 // Rebuilds both masks of every live object (own team, buildings keep theirs, cargo is visible
 // to all, the reveal cheat adds the user's team).

@@ -160,7 +160,8 @@ TEST_F(ClassTest, BuildSetsFlagsLabelsAndNumbersAndRefusesBadTeams) {
 }
 
 TEST_F(ClassTest, FindIgnoresBitSevenAndRefusesWhatItCannotLoad) {
-    InstallWorld({{"abc.odf", Definition("hover", "gvscout")},
+    // A kind without pilots, so that the look-up loads this class alone.
+    InstallWorld({{"abc.odf", Definition("scrap", "gvscout")},
                   {"nolabel.odf", Definition("", "gvscout")},
                   {"oddkind.odf", Definition("spaceship", "gvscout")}});
     GameObjectClass* plain = GameObjectClass::Find("ABC");

@@ -13,6 +13,7 @@
 #include "Objkr/entity.h"
 #include "Terrain/terrheight.h"
 #include "Terrain/terramap.h"
+#include "fun3d/craft.h"
 #include "content.h"
 #include "core/app.h"
 #include "core/clock.h"
@@ -276,7 +277,7 @@ std::string Version1029Object() {
                   Field_WriteVector(f, &pos, 12, "pos") && Field_WriteInt(f, int32_t{1}, "team") &&
                   Field_WriteString(f, label, 40, "label") && Field_WriteInt(f, int32_t{1}, "isUser") &&
                   Field_WritePointerValue(f, 5, "obj_addr") && Field_WriteMatrix(f, &m, 64, "transform") &&
-                  Field_WriteFloat(f, 0.0f, "illumination") && Field_WriteVector(f, &pos, 12, "pos") &&
+                  Field_WriteInt(f, int32_t{0}, "abandoned") && Field_WriteFloat(f, 0.0f, "illumination") && Field_WriteVector(f, &pos, 12, "pos") &&
                   Field_WritePhysics(f, &physics, 60, "euler") && Field_WriteInt(f, int32_t{3}, "seqNo") &&
                   Field_WriteBool(f, &no, 1, "isObjective") && Field_WriteBool(f, &no, 1, "isSelected") &&
                   Field_WriteHex(f, &zero, 4, "isVisible") && Field_WriteHex(f, &zero, 4, "seen");
@@ -568,3 +569,26 @@ TEST_F(SaveGameTest, DialogsAreCancelledHeadlessAndWriteWhereTheyAreTold) {
 }
 
 }  // namespace
+
+TEST_F(SaveGameTest, ACraftDroppedOnTheSampleGroundBouncesOffItAndNeverSinks) {
+    world_->Reset();
+    ASSERT_TRUE(SaveGame_Load("sample.qmn")) << LastBox();
+    Craft* craft = nullptr;
+    for (GameObject* object : GameObject_List())
+        if (auto* c = dynamic_cast<Craft*>(object); c && c != GameObject_GetUser()) craft = c;
+    ASSERT_NE(craft, nullptr) << "the sample's vehicles are craft";
+    Matrix& m = craft->entity->local;
+    const Vector bottom = craft->boxFaceCentres[4];
+    m.posit.y = Terrain_GetHeight(m.posit.x, m.posit.z) - bottom.y + 2.0;
+    craft->euler.velocity = Vector{0.0f, -10.0f, 0.0f};
+    craft->euler.angularVelocity = Vector{0.0f, 0.0f, 0.0f};
+    bool contact = false;
+    for (int step = 0; step < 40 && !contact; ++step) {
+        contact = craft->Integrate(0.02f);
+        const DVector probe = Matrix_TransformPoint(bottom, m);
+        EXPECT_GE(probe.y, Terrain_GetHeight(probe.x, probe.z) - 0.05) << "step " << step;
+    }
+    ASSERT_TRUE(contact);
+    EXPECT_GT(craft->euler.velocity.y, 0.0f) << "the fall is reflected, not driven into the ground";
+    EXPECT_LT(craft->euler.velocity.y, 1.0f) << "and mostly absorbed";
+}

@@ -12,7 +12,9 @@
 #include "core/shake.h"
 #include "core/sysprobe.h"
 #include "core/textentry.h"
+#include "fun3d/craft.h"
 #include "fun3d/proginput.h"
+#include "fun3d/visibility.h"
 #include "interface/inputdevices.h"
 #include "Objkr/classfnc.h"
 #include "Objkr/entity.h"
@@ -70,6 +72,8 @@ void ResetProgramStateForTest() {
     Field_DiscardFixups();
     Shake_Reset();
     ProgramInput_Reset();
+    Craft_ResetList();
+    ObjectSensor_ResetList();
     EntityCaches_ResetAll();
     Classfnc_ResetOwners();
     Classfnc_ResetLists();

@@ -1,0 +1,143 @@
+// Craft: the base of every object that moves under its own control (hover vehicles, walkers,
+// turrets, producers, pilots on foot). It adds to GameObject a physics record, a deploy state,
+// a pilot, steering inputs, damage smoke, network packing of health and ammunition, and the
+// motion step with ground contact that its kinds call from their own updates.
+#pragma once
+#include <cstdint>
+#include <vector>
+
+#include "Objkr/entitysvc.h"
+#include "fun3d/gameobject.h"
+#include "fun3d/gameobjectclass.h"
+
+constexpr int kCraftTextSize = 16;
+constexpr int kCraftSmokeNodeMax = 8;
+constexpr int32_t kEntityTypeSmokeNode = 76;
+
+// Definition keys a craft class reads after those of every class.
+constexpr uint32_t kOdfSensorRange = 0x487F8E17u;
+constexpr uint32_t kOdfSensorPeriod = 0xDE687E15u;
+constexpr uint32_t kOdfConcealThreshold = 0xF91CC422u;
+constexpr uint32_t kOdfEjectChance = 0x462D7284u;
+
+// Physics flags of a craft.
+constexpr uint32_t kCraftSmoking = 0x100;
+constexpr uint32_t kCraftNoAngularLimit = 0x200;
+constexpr uint32_t kCraftDying = 0x8000;
+constexpr uint32_t kCraftIgnoresCollisions = 0x20000;
+
+class CraftClass : public GameObjectClass {
+public:
+    // A prototype: label, signature and category of the kind (the plain craft's "craft"
+    // 'CRFT' 1); pilot cost 1.
+    CraftClass(const char* kindLabel, uint32_t kindSignature, int32_t kindCategory);
+    // Derived from the definition file with the prototype's values as defaults.
+    CraftClass(CraftClass* prototype, const char* name);
+
+    GameObject* BuildObject(Entity* entity) override;
+    GameObjectClass* Derive(const char* name) override;
+
+    float sensorRange = 200.0f;
+    float sensorPeriod = 0.0f;
+    float concealThreshold = 0.0f;
+    float ejectChance = 0.3f;
+    // A1..A9 then A; B1, B2, C, C1, B3..B9 then B; D1..D4.
+    char textsA[10][kCraftTextSize] = {};
+    char textsB[12][kCraftTextSize] = {};
+    char textsD[4][kCraftTextSize] = {};
+};
+
+// The nine control words of a craft, in order.
+struct CraftControls {
+    float steering = 0.0f;
+    float pitch = 0.0f;
+    float strafe = 0.0f;
+    float throttle = 0.0f;
+    int32_t boost = 0;
+    int32_t jump = 0;
+    int32_t eject = 0;
+    int32_t deploy = 0;
+    int32_t hopOut = 0;
+};
+
+class Craft : public GameObject {
+public:
+    Craft(Entity* entity, GameObjectClass* cls);
+    ~Craft() override;
+
+    // ---- primary operations ---------------------------------------------------------------
+    bool HasPilot() override;
+    void AddHealth(float amount) override;
+    bool HandleRequest(int32_t code) override;
+    int32_t GetSelfCommand(int32_t argument) override;
+    int32_t GetCommandForTarget(GameObject* other) override;
+    void Update(float dt) override;
+    void PostUpdate(float dt) override;
+    bool OnContact(Entity* other, CollisionBody* contact, void* extra) override;
+    bool Load() override;
+    bool Save(FILE* stream) override;
+    bool PostLoad() override;
+
+    // ---- the craft's own operations -------------------------------------------------------
+    virtual void RequestDeploy();
+    virtual void RequestUndeploy();
+    virtual bool IsDeployed();
+    virtual bool IsUndeployed();
+    virtual float GetEngineEffort();
+    virtual float GetAirborneFactor();
+    virtual void SetSpeed(float target);
+    virtual void SetHeading(float s, float c);
+    virtual float GetAimAngle();
+    virtual bool StopReversing();
+    // Motion over the step with at most one contact; whether a contact was handled.
+    virtual bool Integrate(float dt);
+    // The first of the six box-face probes whose motion over the step meets the terrain.
+    virtual bool FindGroundContact(CollisionBody* contact, float dt);
+    virtual void SetPerformance(float factor);
+    virtual void UpdateDamageSmoke(float ratio);
+
+    // ---- network identity -----------------------------------------------------------------
+    bool TakeDamage(DamageInfo* damage, const Vector* offset) override;
+    void PackNetState(uint8_t* buffer, int32_t& length) override;
+    void UnpackNetState(const uint8_t* data, int32_t length) override;
+
+    // Damage from the ground's damaging cell class under and around the craft.
+    void ApplyTerrainDamage(float dt);
+
+    // ---- fields ---------------------------------------------------------------------------
+    int32_t deployState = 0;
+    uint32_t abandoned = 0;
+    PhysBody* body = nullptr;
+    uint32_t physFlags = 0;
+    float deathTimer = -1e30f;
+    CraftControls controls{};
+    Entity* pilotNode = nullptr;
+    Vector boxFaceCentres[6] = {};
+    int32_t smokeKind = 0;
+    float smokeTimer = 0.0f;
+    Entity* smokeNodes[kCraftSmokeNodeMax] = {};
+    int32_t smokeNodeCount = 0;
+    float ejectChance = 0.3f;
+    uint8_t netRemote = 0;
+
+private:
+    bool ownsBody_ = false;
+    void Move(float dt);
+};
+
+// 1 from a ratio of 0.5 up; 0.75 + r / 2 from 0.25; r + 0.5 from 0; 0 below.
+float Craft_GetPerformanceFactor(float ratio);
+// The smoke kind for a health ratio below 0.5 (1..4), 0 (the default kind) from 0.5 up.
+int32_t Craft_SmokeKindFor(float ratio);
+// The first 8 nodes of the type, depth first, children before the next sibling.
+int Craft_CollectSmokeNodes(Entity* root, Entity* out[kCraftSmokeNodeMax]);
+// Every live craft, in construction order.
+const std::vector<Craft*>& Craft_List();
+// The craft that owns an entity's tree, or null.
+Craft* Craft_FromEntity(const Entity* entity);
+// The category of the class an 8-character name finds; -1 when none loads.
+int32_t GameObjectClass_GetCategoryByName(const char* name);
+// Builds the craft on an entity activated without an object (the entity class's activation).
+void Craft_ActivateEntity(Entity* entity);
+// Forgets every listed craft (the objects themselves are the pool's).
+void Craft_ResetList();
