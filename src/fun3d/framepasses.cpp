@@ -136,6 +136,8 @@ void GameObject_InstallClassFunctions() {
     owners.objectDynamics = GameObject_EntityDynamics;
     owners.objectCollide = GameObject_EntityContact;
     owners.objectDamage = GameObject_EntityDamage;
+    // Freeing a craft's physics record (its entity released by the teardown) destroys the craft.
+    owners.destroyPhysOwner = [](void* owner) { delete static_cast<Craft*>(owner); };
 }
 
 // ---- per-frame passes ---------------------------------------------------------------------
