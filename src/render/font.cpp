@@ -5,13 +5,13 @@
 #include <new>
 
 #include "core/bytes.h"
+#include "core/text.h"
 #include "platform/paths.h"
 #include "render/blit.h"
 #include "render/graphicdriver.h"
 #include "render/sprite.h"
 
 uint16_t DbcsLeadTable[256] = {};
-bool TextDoubleByte = false;
 bool TextJapanese = false;
 
 namespace {
@@ -301,18 +301,13 @@ int Font_TextHeight(const BitmapFont* font, const char* text) {
 void* Font_LoadForMode(const void*) { return nullptr; }
 
 uint32_t Text_NextChar(const char* text, int* length) {
-    // PENDING(1.111) the text services' cursor (single-byte stepping, and lead bytes by the table).
-    const uint8_t lead = static_cast<uint8_t>(text[0]);
-    if (!lead) {
-        *length = 0;
-        return 0;
-    }
-    if (TextDoubleByte && DbcsLeadTable[lead] && text[1]) {
-        *length = 2;
-        return lead | (static_cast<uint32_t>(static_cast<uint8_t>(text[1])) << 8);
-    }
-    *length = 1;
-    return lead;
+    // The text services' cursor decides whether a lead byte and its trail make one character.
+    const char* cursor = text;
+    Text_NextChar(&cursor);
+    *length = static_cast<int>(cursor - text);
+    const uint32_t lead = static_cast<uint8_t>(text[0]);
+    if (*length == 2) return lead | (static_cast<uint32_t>(static_cast<uint8_t>(text[1])) << 8);
+    return *length ? lead : 0;
 }
 
 // ---- The glyph cache -------------------------------------------------------------------------
@@ -422,7 +417,6 @@ void Font_Reset() {
     Font_ResetTabStops();
     g_charSpriteBase = -1;
     std::memset(DbcsLeadTable, 0, sizeof DbcsLeadTable);
-    TextDoubleByte = false;
     TextJapanese = false;
     g_freeAllowed = true;
     g_cache = GlyphCache{};

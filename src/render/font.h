@@ -71,9 +71,8 @@ void* Font_LoadForMode(const void* table);
 // For each lead byte of a double-byte character, the first glyph index of its row (0: a
 // single-byte character). All zero until the language module fills it.
 extern uint16_t DbcsLeadTable[256];
-// Double-byte text on: the text cursor steps over lead bytes two at a time.
-extern bool TextDoubleByte;
-// The next character code at text and how many bytes it takes (0 at the end).
+// The next character code at text and how many bytes it takes (0 at the end), stepped by the
+// text services' cursor.
 uint32_t Text_NextChar(const char* text, int* length);
 
 // The glyph cache of double-byte text on the hardware path: 16 pages of 64 x 64 cut into 25

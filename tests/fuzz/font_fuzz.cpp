@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "core/text.h"
 #include "render/font.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
@@ -14,7 +15,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     BitmapFont* font = Font_LoadBytes(file.data(), file.size(), flags);
     if (!font) return 0;
     DbcsLeadTable[0x81] = 3;
-    TextDoubleByte = (flags & kFontDoubleByte) != 0;
+    Text_SetLanguage((flags & kFontDoubleByte) != 0, nullptr);
     std::string text;
     for (int c = 1; c < 256; c += 7) text += static_cast<char>(c);
     text += "\t\x81\x05\nA";
@@ -27,6 +28,6 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     Font_MeasureText(font, text.c_str(), &w, &h);
     Graphic_FreeBuffer(&target);
     Font_Free(font);
-    TextDoubleByte = false;
+    Text_SetLanguage(false, nullptr);
     return 0;
 }

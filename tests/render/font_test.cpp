@@ -4,6 +4,7 @@
 #include <memory>
 
 #include "core/bytes.h"
+#include "core/text.h"
 #include "sprite_fixture.h"
 
 using content::FontSpec;
@@ -186,7 +187,7 @@ TEST_F(SpriteTest, DoubleByteCharactersGoThroughTheLeadTable) {
     FontPtr font = Make(DoubleSpec(12), kFontDoubleByte);
     ASSERT_TRUE(font);
     DbcsLeadTable[0x81] = 5;
-    TextDoubleByte = true;
+    Text_SetLanguage(true, nullptr);
     GraphicBuffer* t = Target(20, 2);
     Font_SetColor(font.get(), 15);
     Font_DrawText(font.get(), t, 0, 0, "\x81\x02" "\x03");  // glyph 7, then the single-byte glyph 3
