@@ -21,9 +21,9 @@ void StandInUnbindTexture(Entity* entity) { entity->texture = nullptr; }
 void StandInRemoveLight(Entity*) {}
 // PENDING(2.133) the light map darkens the ground under the object.
 void StandInDarken(Entity*) {}
-// PENDING(9.105) the camera follows the new user entity.
+// Until the camera installs its own (Camera_InstallSeam) no camera follows the user or has
+// projections to rebuild.
 void StandInCameraSetUser(EntityTableRecord*, EntityTableRecord*) {}
-// PENDING(9.105) the camera rebuilds its projections.
 void StandInCameraReset(int) {}
 // PENDING(11.102) the player settings' detail options.
 bool StandInDetailOption(int) { return true; }

@@ -6,6 +6,7 @@
 
 #include "core/clock.h"
 #include "core/helpers.h"
+#include "core/seams/cockpit.h"
 #include "platform/random.h"
 
 // ---- screen shake ---------------------------------------------------------------------------
@@ -13,8 +14,9 @@
 namespace {
 
 float DefaultFrameTime() { return Clock_GetFrameTime(); }
-// PENDING(9.105) the camera's own-entity switch; it starts on.
-bool DefaultOwnEntitySwitch() { return true; }
+// The camera's own-entity switch: the picture moves only in the view that leaves the user's
+// entity out.
+bool DefaultOwnEntitySwitch() { return Seam_Cockpit().cameraOwnEntitySwitch(); }
 // Nothing moves until the renderer installs its copy onto itself (Render_InstallSeam).
 void DefaultShiftPicture(RenderView*, int, int) {}
 

@@ -423,11 +423,6 @@ void GameObject::SetPosition(const Vector& p) {
     UpdateSphere();
 }
 
-void GameObject::SetObjective(uint8_t marked) {
-    Seam_Cockpit().setObjective(this, marked);
-    isObjective = marked;
-}
-
 void GameObject::UpdateSphere() {
     Matrix world;
     Entity_GetTransformTo(world, entity, nullptr);

@@ -125,8 +125,10 @@ public:
     void SetVelocity(const Vector& v);
     void SetMatrix(const Matrix& m);
     void SetPosition(const Vector& p);
-    // Adds the object to the marked-objects list or withdraws it; the flag is kept here.
-    void SetObjective(uint8_t marked);
+    // Marks the object as an objective (marked != 0: listed once) or withdraws the mark; the
+    // flag becomes marked. Returns the list position used, or the count after a withdrawal;
+    // -1 when the list is full (the mark is refused and the flag stays 0).
+    int32_t SetObjective(uint8_t marked);
     // The world centre of the bounding sphere from the matrix; the record's box around it.
     void UpdateSphere();
 
@@ -220,6 +222,12 @@ private:
 };
 
 // ---- global state ---------------------------------------------------------------------------
+// The objects marked as objectives (order carries no meaning); emptied at mission start.
+constexpr int32_t kObjectiveListSize = 32;
+GameObject* const* Objective_List();
+int32_t Objective_Count();
+void Objective_ResetList();
+
 GameObject* GameObject_GetUser();
 int32_t GameObject_GetUserTeam();
 TeamRecord* GameObject_GetUserTeamRecord();

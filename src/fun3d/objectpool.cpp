@@ -50,6 +50,7 @@ public:
         // The slots are free again: no listed object survives into the next mission's load.
         GameObject_List().clear();
         GameObject_ForgetUser();
+        Objective_ResetList();
     }
     void Frame() override {
         GameObject_PoolPressure();

@@ -9,6 +9,7 @@
 #include "core/savegame.h"
 #include "fun3d/objectpool.h"
 #include "fun3d/objectseam.h"
+#include "interface/camera.h"
 #include "interface/inputdevices.h"
 #include "render/drawpass.h"
 #include "render/graphicdriver.h"
@@ -27,6 +28,7 @@ const Installer kInstallers[] = {
     Render_InstallEntityDrawing,
     Interface_InstallSeam,
     SaveGame_InstallSeam,
+    Camera_InstallSeam,
 };
 
 // The registry's members by the name the subsystem-member registration table gives them; the

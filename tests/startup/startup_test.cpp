@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdlib>
+#include <fstream>
 #include <string>
 #include <vector>
 
@@ -15,7 +16,11 @@
 #include "core/seams/objects.h"
 #include "core/seams/world.h"
 #include "fun3d/gameobjectclass.h"
+#include "fun3d/gameobject.h"
 #include "fun3d/objectpool.h"
+#include "interface/camera.h"
+#include "platform/input.h"
+#include "platform/surface.h"
 #include "platform/msgbox.h"
 #include "startup/startup.h"
 #include "support/app_fixture.h"
@@ -94,6 +99,97 @@ TEST_F(StartupTest, TheGamePlaysTheSampleMapOnItsOwnWiring) {
     for (size_t i = 0; i < PhaseHook_Count(); ++i)
         if (PhaseHook_At(i) == &GameObjectPool_Member()) poolJoined = true;
     EXPECT_TRUE(poolJoined);
+}
+
+// The camera on the sample mission's own tank: the game draws through the cockpit view from
+// the start, and the view keys F1 to F5 and F9 switch between the views of the camera modes.
+struct ViewSeen {
+    int32_t mode;
+    int32_t viewKind;
+    bool cockpitDrawn;
+    bool ownEntity;
+    bool followsUser;
+    std::vector<uint8_t> picture;  // the last frame shown before the next key
+};
+
+std::vector<ViewSeen>& ViewsSeen() {
+    static std::vector<ViewSeen> views;
+    return views;
+}
+int& ViewsDrawn() {
+    static int drawn = 0;
+    return drawn;
+}
+
+GameObject* UserObject() {
+    EntityTableRecord* user = Entities_GetUser();
+    return user ? GameObject_FromEntity(user->entity) : nullptr;
+}
+
+TEST_F(StartupTest, TheViewKeysSwitchTheCameraOnTheSampleTank) {
+    Startup_InstallAll();
+    const std::string script = profileDir + "/views.txt";
+    {
+        std::ofstream out(script);
+        const char* keys[] = {"F4", "F5", "F9", "F2", "F3", "F1"};
+        int frame = 4;
+        for (const char* key : keys) {
+            out << frame << " keydown " << key << "\n" << frame + 1 << " keyup " << key << "\n";
+            frame += 4;
+        }
+    }
+    std::string error;
+    ASSERT_TRUE(Plat_LoadEventScript(script, &error)) << error;
+
+    ViewsSeen().clear();
+    ViewsDrawn() = 0;
+    static void (*keys)() = nullptr;
+    keys = Seam_Cockpit().gameKeyProcess;
+    Seam_Cockpit().gameKeyProcess = [] {
+        const int32_t before = Camera_ModeId();
+        PlatFrame shown;
+        Plat_SurfaceLastFrame(App_Globals().mainWindow, &shown);
+        keys();
+        if (Camera_ModeId() == before && !ViewsSeen().empty()) return;
+        if (!ViewsSeen().empty()) ViewsSeen().back().picture = shown.rgb;
+        const CameraState& c = Camera_Current();
+        ViewsSeen().push_back({Camera_ModeId(), c.viewKind, Camera_IsCockpitDrawn(), c.ownEntity != 0,
+                               Camera_GetTarget() != nullptr && Camera_GetTarget() == UserObject(), {}});
+    };
+    static void (*heading)(RenderView*) = nullptr;
+    heading = Seam_Render().setHeadingMatrix;
+    Seam_Render().setHeadingMatrix = [](RenderView* view) {
+        if (view && view == Camera_MainView()) ++ViewsDrawn();
+        heading(view);
+    };
+
+    EXPECT_EQ(App_Main("-nointro"), 0);
+    for (const MessageBoxRecord& box : Plat_MessageBoxLog()) ADD_FAILURE() << "box: " << box.text;
+
+    struct Expected {
+        int32_t mode, viewKind;
+        bool cockpitDrawn, ownEntity;
+    };
+    const Expected expected[] = {
+        {kCameraCockpit, kViewKindCockpit, true, true}, {kCameraChase, kViewKindChase, false, false},
+        {kCameraTrack, kViewKindTrack, false, false},    {kCameraFreeEye, kViewKindFreeEye, false, false},
+        {kCameraNoCockpit, kViewKindCockpit, false, false}, {kCameraNoHud, kViewKindCockpit, false, false},
+        {kCameraCockpit, kViewKindCockpit, true, true},
+    };
+    ASSERT_EQ(ViewsSeen().size(), std::size(expected));
+    for (size_t i = 0; i < std::size(expected); ++i) {
+        SCOPED_TRACE(i);
+        EXPECT_EQ(ViewsSeen()[i].mode, expected[i].mode);
+        EXPECT_EQ(ViewsSeen()[i].viewKind, expected[i].viewKind);
+        EXPECT_EQ(ViewsSeen()[i].cockpitDrawn, expected[i].cockpitDrawn);
+        EXPECT_EQ(ViewsSeen()[i].ownEntity, expected[i].ownEntity);
+        EXPECT_TRUE(ViewsSeen()[i].followsUser);
+    }
+    // Every frame was drawn through the camera's view, and the chase view shows another
+    // picture than the cockpit.
+    EXPECT_GE(ViewsDrawn(), 20);
+    ASSERT_FALSE(ViewsSeen()[0].picture.empty());
+    EXPECT_NE(ViewsSeen()[0].picture, ViewsSeen()[1].picture);
 }
 
 }  // namespace

@@ -334,7 +334,6 @@ void RecordCockpit() {
     GV_PASS(cheatFlags);
     GV_RECORD_PASS(unitGroupsDropHandle);
     GV_RECORD_PASS(reportUnderAttack);
-    GV_RECORD_PASS(setObjective);
     GV_RECORD_PASS(queueWarning);
     GV_RECORD(unitDisplayRefresh);
     GV_END_TABLE();

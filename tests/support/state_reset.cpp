@@ -13,8 +13,10 @@
 #include "core/sysprobe.h"
 #include "core/textentry.h"
 #include "fun3d/craft.h"
+#include "fun3d/gameobject.h"
 #include "fun3d/proginput.h"
 #include "fun3d/visibility.h"
+#include "interface/camera.h"
 #include "interface/inputdevices.h"
 #include "Objkr/classfnc.h"
 #include "Objkr/entity.h"
@@ -98,4 +100,6 @@ void ResetProgramStateForTest() {
     Terrain_FreeAll();
     TerrainBounds = TerrainBoundsInfo{};
     Batch_ResetState();
+    Camera_ResetForTest();
+    Objective_ResetList();
 }

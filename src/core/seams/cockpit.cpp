@@ -48,17 +48,18 @@ CockpitSeam MakeDefault() {
     seam.radarDrawFrame = [] {};                  // PENDING(9.122)
     seam.radarDrawSweep = [] {};                  // PENDING(9.122)
     seam.commandMenuReset = [] {};                // PENDING(9.121)
-    seam.cameraReset = [](int) {};                // PENDING(9.105)
-    seam.cameraGetStep = []() -> void (*)() { return nullptr; };  // PENDING(9.105)
-    seam.cameraViewState = [] { return 0; };      // PENDING(9.105)
-    seam.cameraOwnEntitySwitch = [] { return true; };    // PENDING(9.105)
-    seam.cameraInsideViewSwitch = [] { return false; };  // PENDING(9.105)
+    // Until the camera installs its own (Camera_InstallSeam): the cockpit view with no step,
+    // the user's entity left out of the world pass and no cockpit drawn.
+    seam.cameraReset = [](int) {};
+    seam.cameraGetStep = []() -> void (*)() { return nullptr; };
+    seam.cameraViewState = [] { return 0; };
+    seam.cameraOwnEntitySwitch = [] { return true; };
+    seam.cameraInsideViewSwitch = [] { return false; };
     seam.sightPausedStep = [](float) {};          // PENDING(9.141)
     seam.writeMapImage = [] {};                   // PENDING(9.143)
     seam.cheatFlags = CheatFlagsFromSettings;
     seam.unitGroupsDropHandle = [](uint32_t) {};           // PENDING(9.121)
     seam.reportUnderAttack = [](GameObject*) {};           // PENDING(9.129)
-    seam.setObjective = [](GameObject*, uint8_t) {};       // PENDING(9.107)
     seam.queueWarning = [](int) {};                        // PENDING(9.129)
     seam.unitDisplayRefresh = [] {};                       // PENDING(9.121)
     return seam;

@@ -49,9 +49,6 @@ struct CockpitSeam {
     void (*unitGroupsDropHandle)(uint32_t handle);
     // An object of the user's side was shot by an enemy.
     void (*reportUnderAttack)(GameObject* object);
-    // Adds the object to the marked-objects list (marked != 0) or withdraws it, and keeps the
-    // flag in the object.
-    void (*setObjective)(GameObject* object, uint8_t marked);
     // Queues one of the warning voice's messages (10: the team's pilots reached 0).
     void (*queueWarning)(int message);
     // The unit display shows the user's allies anew (after an alliance change).

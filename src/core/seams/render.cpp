@@ -52,7 +52,8 @@ RenderSeam MakeDefault() {
     seam.blackIndex = StandInBlack;
     seam.getDepthBias = StandInGetDepthBias;
     seam.setDepthBias = StandInSetDepthBias;
-    seam.mainView = []() -> RenderView* { return nullptr; };  // PENDING(9.105)
+    // No view until the camera installs its own (Camera_InstallSeam).
+    seam.mainView = []() -> RenderView* { return nullptr; };
     seam.loadFonts = StandInNothing;
     seam.paletteRemapIdentity255 = StandInNothing;  // filled by Render_InstallSeam
     seam.setPalette = StandInNothing;  // filled by Render_InstallSeam
@@ -81,7 +82,7 @@ RenderSeam MakeDefault() {
     seam.spriteTablesReset = StandInNothing;
     seam.graphicBuffersFree = StandInNothing;  // PENDING(9.124) the notepad's back buffer
     seam.presentForbidden = [] { return false; };
-    seam.setHeadingMatrix = [](RenderView*) {};  // PENDING(9.105)
+    seam.setHeadingMatrix = [](RenderView*) {};  // the camera installs its own
     seam.clearBackground = [](RenderView*) {};
     seam.lineDoublingRestore = StandInNothing;
     seam.lockFrame = [] { return true; };
