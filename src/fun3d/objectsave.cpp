@@ -228,6 +228,10 @@ bool GameObject::Load() {
     if (!(Field_ReadFloat("illumination", &illumination) && Field_ReadVector("pos", &pos, 12) &&
           Field_ReadPhysics("euler", &physics, sizeof physics) && Field_ReadInt("seqNo", &seqNo, 4)))
         return false;
+    // Handles name the slot and the serial together: the slot takes the saved serial, or every
+    // saved handle naming this object (and every handle made from it now) would miss it.
+    if (seqNo != 0) GameObject_PoolSetSerial(slotIndex, seqNo);
+    else seqNo = GameObject_PoolSerial(slotIndex);
     FromPhysics(physics, euler);
     if (mission) euler.angularVelocity = Vector{0.0f, 0.0f, 0.0f};
     if (version < 1018) {

@@ -177,6 +177,9 @@ TEST_F(SaveGameTest, TheSampleMissionAndASavedGameOfItAreFixedPointsInBothForms)
         GameObject* back = GameObject_List().back();
         EXPECT_EQ(back->nextCmd.what, 4);
         EXPECT_EQ(back->nextCmd.who, GameObject_GetUser()->GetObjHandle()) << "saved handles resolve to live ones";
+        EXPECT_EQ(GameObject::FromHandle(back->nextCmd.who), GameObject_GetUser());
+        for (GameObject* object : GameObject_List())
+            EXPECT_EQ(GameObject::FromHandle(object->GetObjHandle()), object) << "a loaded object's own handle finds it";
         EXPECT_TRUE(SameBytes(Save("g2.sav", false, binary), saved));
         if (binary) {
             EXPECT_EQ(saved.rfind("version [1] =\r\n1039\r\nbinarySave [1] =\r\ntrue\r\n", 0), 0u);
