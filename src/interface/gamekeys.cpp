@@ -186,13 +186,18 @@ int64_t GameKey_SequenceCode(const char* sequence, int* badParts) {
 }
 
 void GameKey_LoadMap() {
-    int line = 0;
     g_keys.table[27] = kGameKeyMainMenu;
     FILE* file = Plat_OpenFile(Plat_DataPath("gamekey.map"), "r");
     if (!file) {
         Error_Warning("gamekey.map error: can't open file.");
         return;
     }
+    GameKey_ReadMap(file);
+    std::fclose(file);
+}
+
+void GameKey_ReadMap(FILE* file) {
+    int line = 0;
     char text[kKeyMapLineChars + 1];
     while (KeyMapLine_Read(file, text, false, &line)) {
         char name[kKeyMapLineChars + 1];
@@ -224,7 +229,6 @@ void GameKey_LoadMap() {
         }
         slot = static_cast<uint8_t>(id);
     }
-    std::fclose(file);
 }
 
 int GameKey_Translate(int code) {

@@ -3,6 +3,7 @@
 // "gamekey.map"; and the typed words that toggle hidden options.
 #pragma once
 #include <cstdint>
+#include <cstdio>
 
 class GameObject;
 
@@ -49,6 +50,8 @@ constexpr uint32_t kCheatRevealAll = 0x200;
 // Reads "gamekey.map" (Escape is MAIN_MENU before it); every problem is a warning and reading
 // goes on. Entries are only added.
 void GameKey_LoadMap();
+// Reads the lines of an open "gamekey.map" into the table.
+void GameKey_ReadMap(FILE* file);
 // The key code of a "gamekey.map" key sequence such as "Control+s"; -1 when it has no part.
 // Parts that are no key name add nothing and are counted in *badParts.
 int64_t GameKey_SequenceCode(const char* sequence, int* badParts);

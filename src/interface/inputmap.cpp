@@ -534,6 +534,36 @@ bool ApplyRequests(AnalogSink& sink, const AnalogControl& control) {
     return applied;
 }
 
+// The input page of the debug text screen: the throttle, the steering and the camera's track
+// values with the keys that move them.
+DebugScreenPage* g_page = nullptr;
+
+void DrawInputPage(DebugScreenPage*) {}
+
+bool InputPageShown() { return g_page && g_page->draw == DrawInputPage && DebugScreen_IsPageShown(g_page); }
+
+void RefreshInputPage() {
+    if (!InputPageShown()) return;
+    const InputSinks& k = InputSink;
+    DebugScreen_Printf(g_page, 0, 5, 7, "      throttle = %09ld         ", static_cast<long>(k.throttle));
+    DebugScreen_Printf(g_page, 0, 6, 7, "   throttle up = %04d          ", k.throttle_up);
+    DebugScreen_Printf(g_page, 0, 7, 7, "   throttle dn = %04d          ", k.throttle_down);
+    DebugScreen_Printf(g_page, 0, 8, 7, "      steering = %09ld         ", static_cast<long>(k.steer));
+    DebugScreen_Printf(g_page, 0, 9, 7, "   steering lt = %04d          ", k.steer_left);
+    DebugScreen_Printf(g_page, 0, 10, 7, "   steering rt = %04d          ", k.steer_right);
+    const struct {
+        int32_t value;
+        uint8_t up, down;
+    } tracks[] = {{k.track_pitch_delta, k.track_pitch_plus, k.track_pitch_minus},
+                  {k.track_yaw_delta, k.track_yaw_plus, k.track_yaw_minus}};
+    int row = 1;
+    for (const auto& track : tracks) {
+        DebugScreen_Printf(g_page, 40, row++, 7, "     track yaw = %09ld         ", static_cast<long>(track.value));
+        DebugScreen_Printf(g_page, 40, row++, 7, "  track yaw up = %04d          ", track.up);
+        DebugScreen_Printf(g_page, 40, row++, 7, "  track yaw dn = %04d          ", track.down);
+    }
+}
+
 FILE* OpenInputMap() {
     const std::string profile = Plat_ProfilePath("input.map");
     if (Plat_FileExists(profile)) return Plat_OpenFile(profile, "r");
@@ -609,6 +639,8 @@ void InputMap_Load() {
 }
 
 void Input_Init() {
+    // The page slot is empty again after the debug screen was reset.
+    if (!g_page || g_page->draw != DrawInputPage) g_page = DebugScreen_AddPage(DrawInputPage);
     InputMap_Load();
     GameKey_LoadMap();
     g_map.keyboardDevice = FindDevice("keyboard");
@@ -681,6 +713,8 @@ void Input_Update() {
         const InputDevice* kind = g_map.devices[g_map.keyboardDevice].kind;
         if (kind->nextKey) kind->nextKey(&InputKeyEvent);
     }
+    // 8.
+    RefreshInputPage();
 }
 
 InputMapCounts InputMap_Counts() {

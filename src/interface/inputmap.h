@@ -93,6 +93,8 @@ constexpr int kLabelMaxChars = 255;
 // When "label.map" has the entry, copies its text (at most 255 characters and the zero) into
 // out and returns 1; otherwise 0 and out untouched.
 int LabelMap_GetLabel(const char* section, const char* entry, char* out);
+// The same lookup in an open file from its current position.
+int LabelMap_Find(FILE* file, const char* section, const char* entry, char* out);
 // Copies the braced text of an entry line (from the first '{' among its first 256 characters)
 // into out: the first '}' ends it, or with the Japanese rule only a '}' before a blank, a tab,
 // a line end or the end of the line (the second byte of a double-byte character may be '}').

@@ -28,6 +28,12 @@ bool LabelMap_CopyText(const char* line, bool japanese, char* out) {
 int LabelMap_GetLabel(const char* section, const char* entry, char* out) {
     FILE* file = Plat_OpenFile(Plat_DataPath("label.map"), "r");
     if (!file) return 0;
+    const int result = LabelMap_Find(file, section, entry, out);
+    std::fclose(file);
+    return result;
+}
+
+int LabelMap_Find(FILE* file, const char* section, const char* entry, char* out) {
     int result = 0;
     int lineNumber = 0;
     char line[kKeyMapLineChars + 1];
@@ -59,6 +65,5 @@ int LabelMap_GetLabel(const char* section, const char* entry, char* out) {
             break;
         }
     }
-    std::fclose(file);
     return result;
 }

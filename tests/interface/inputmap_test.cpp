@@ -7,6 +7,8 @@
 #include <string>
 
 #include "core/inputsinks.h"
+#include "keymaps.h"
+#include "platform/input.h"
 #include "core/textentry.h"
 #include "interface/inputmap.h"
 #include "interface/keymap_fixture.h"
@@ -376,6 +378,42 @@ TEST_F(InputMapTest, KeyboardBindingIsGivenForHoldSinksAndWeaponCycleOnly) {
         InputMap_GetKeyboardBinding(c.sink, key, sizeof key);
         EXPECT_STREQ(key, c.key) << c.sink;
     }
+}
+
+TEST_F(InputMapTest, TheSampleWorldsMapsBindKeysMouseAndStickWithoutComplaint) {
+    std::string error;
+    ASSERT_TRUE(content::WriteKeyMaps(dataDir, &error)) << error;
+    InputMap_SetDeviceKinds(nullptr, 0);
+    PlatJoyCaps caps;
+    caps.buttons = 2;
+    Plat_ScriptJoyConnect(0, caps, false);
+    Input_Init();
+    EXPECT_TRUE(Boxes().empty());
+    bool enabled = false;
+    const char* name = nullptr;
+    ASSERT_TRUE(InputMap_DeviceInfo(2, &enabled, &name));
+    EXPECT_STREQ(name, "joystick1");
+    EXPECT_TRUE(enabled);
+
+    Key("Q", true);
+    Key("LeftArrow", true);
+    Post(WM_LBUTTONDOWN, 1);
+    Plat_ScriptJoyAxis(0, 0, 65535);
+    Frame();
+    EXPECT_EQ(InputSink.throttle_up, 1);
+    EXPECT_EQ(InputSink.steer_left, 1);
+    EXPECT_EQ(InputSink.weapon_fire, 1);
+    EXPECT_GT(InputSink.steer, 60000) << "the stick steers";
+    Key("One", true);
+    Frame();
+    EXPECT_EQ(InputSink.mode_select[1], 1);
+    EXPECT_EQ(InputSink.group_select[1], 0);
+    Key("One", false);
+    Key("LeftControl", true);
+    Key("One", true);
+    Frame();
+    EXPECT_EQ(InputSink.group_select[1], 1);
+    EXPECT_EQ(InputSink.mode_select[1], 0);
 }
 
 }  // namespace
