@@ -93,7 +93,8 @@ TEST_F(ProgramInputTest, KeysAndButtonsReachTheGameAndF11WritesAScreenshot) {
                                       "31 keyup F11\n",
                                       &error))
         << error;
-    EXPECT_EQ(App_Main("-nointro"), 0);
+    // The mission named on the command line, as a player starts it without the shell.
+    EXPECT_EQ(App_Main("sample.qmn"), 0);
     EXPECT_TRUE(Plat_EventScriptDone());
     EXPECT_NE(std::find(g_events.begin(), g_events.end(), 187), g_events.end()) << "F11 reached the game keys";
     EXPECT_NE(std::find(g_fire.begin(), g_fire.end(), 1), g_fire.end()) << "Insert held weapon_fire";
