@@ -75,7 +75,6 @@ struct GameKeyState {
     char typed[kTypedBuffer + 1] = {};
     int last = 0;
     bool radarShown = true;
-    bool frameRateShown = false;
     bool verbose = false;
 };
 
@@ -311,7 +310,7 @@ void GameKey_Dispatch(int id) {
         case kGameKeyAdvanceVar: TuningHook_Next(); break;
         case kGameKeyIncVar: TuningHook_Increase(); break;
         case kGameKeyDecVar: TuningHook_Decrease(); break;
-        case kGameKeyToggleFramerate: g_keys.frameRateShown = !g_keys.frameRateShown; break;
+        case kGameKeyToggleFramerate: Game_Globals().fps.draw = !Game_Globals().fps.draw; break;
         case 36: g_actions.netDebugToggle(); break;
         case 38: g_actions.infoToggle(); break;
         case kGameKeyToggleObjectives:
@@ -335,7 +334,6 @@ void GameKey_Dispatch(int id) {
 
 int GameKey_Last() { return g_keys.last; }
 bool GameKey_RadarShown() { return g_keys.radarShown; }
-bool GameKey_FrameRateShown() { return g_keys.frameRateShown; }
 bool GameKey_VerboseDiagnostics() { return g_keys.verbose; }
 
 uint32_t GameKey_CheatFlags() {

@@ -66,7 +66,6 @@ void GameKey_Type(uint16_t code);
 
 // Flags the game keys own.
 bool GameKey_RadarShown();
-bool GameKey_FrameRateShown();
 bool GameKey_VerboseDiagnostics();
 // The cheat bits in force: the player settings' 0x2, 0x4, 0x8 and 0x200; none in a network game.
 uint32_t GameKey_CheatFlags();

@@ -220,6 +220,10 @@ TEST_F(GameKeyTest, ArcadeModeAndSkipLinesNeedTheirSwitches) {
     App_Globals().driverKind = 0;
     GameKey_Dispatch(kGameKeySkipLines);
     EXPECT_EQ(settings[66], 1);
+    const bool fps = Game_Globals().fps.draw;
+    GameKey_Dispatch(kGameKeyToggleFramerate);
+    EXPECT_NE(Game_Globals().fps.draw, fps);
+    Game_Globals().fps.draw = fps;
 }
 
 TEST_F(GameKeyTest, TypedWordsNeedExactlyControlAndShift) {
