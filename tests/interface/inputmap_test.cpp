@@ -6,6 +6,7 @@
 #include <filesystem>
 #include <string>
 
+#include "core/debug.h"
 #include "core/inputsinks.h"
 #include "keymaps.h"
 #include "platform/input.h"
@@ -294,6 +295,28 @@ TEST_F(InputMapTest, LoadReadsTheProfileCopyThenEachOpenDevicesDefaults) {
     Plat_ForgetDirectoryCache();
     InputMap_Load();
     EXPECT_EQ(Boxes(), std::vector<std::string>({"input.map error: can't open file."}));
+}
+
+TEST_F(InputMapTest, TheDebugPageShowsTheThrottleAndSteering) {
+    DebugScreen_Reset();
+    WriteData("input.map", Block("throttle", "+ fake1 AxisA\n") + Block("steer_left", "+ keyboard Z\n"));
+    WriteData("gamekey.map", "");
+    Input_Init();
+    ASSERT_EQ(DebugScreen_PageCount(), 1);
+    DebugScreen_Show(DebugScreen_SelectedPage());
+    Fake().analog[0] = 1234;
+    Key("Z", true);
+    Frame();
+    auto row = [](int r, int column, int count) {
+        std::string text;
+        const uint8_t* cells = DebugScreen_Cells() + (r * kDebugScreenColumns + column) * 2;
+        for (int i = 0; i < count; ++i) text += static_cast<char>(cells[i * 2]);
+        return text;
+    };
+    EXPECT_EQ(row(5, 0, 26), "      throttle = 000001234");
+    EXPECT_EQ(row(9, 0, 21), "   steering lt = 0001");
+    EXPECT_EQ(row(1, 40, 26), "     track yaw = 000000000");
+    DebugScreen_Reset();
 }
 
 TEST_F(InputMapTest, UpdateTakesOneTypedKeyPerFrame) {

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "core/app.h"
+#include "core/seams/shell.h"
 #include "core/inputsinks.h"
 #include "core/seams/cockpit.h"
 #include "interface/gamekeys.h"
@@ -108,6 +109,35 @@ TEST_F(ProgramInputTest, KeysAndButtonsReachTheGameAndF11WritesAScreenshot) {
     EXPECT_EQ(image[0] | image[1] << 8, g_graphicDriver.screen.width);
     delete[] image;
     EXPECT_FALSE(Plat_FileExists(Plat_ProfilePath("SCR0001.pcx")));
+}
+
+TEST_F(ProgramInputTest, ThePauseKeyPausesAndResumesTheMission) {
+    setenv("GRAVENHOLT_HEADLESS_FRAMES", "60", 1);
+    Plat_Init(BackendKind::Headless);
+    unsetenv("GRAVENHOLT_HEADLESS_FRAMES");
+    Render_InstallSeam();
+    Interface_InstallSeam();
+    Shell_InstallScreenModes();
+    WatchGameKeys();
+    static int pausedFrames;
+    pausedFrames = 0;
+    Seam_Shell().refreshScreenState = [] {
+        if (App_Globals().screenMode == 2) ++pausedFrames;
+        Screen_HandleModeKeys();
+    };
+    std::string error;
+    ASSERT_TRUE(Plat_ParseEventScript("25 keydown Pause\n"
+                                      "26 keyup Pause\n"
+                                      "35 keydown Pause\n"
+                                      "36 keyup Pause\n",
+                                      &error))
+        << error;
+    EXPECT_EQ(App_Main("sample.qmn"), 0);
+    EXPECT_TRUE(Plat_EventScriptDone());
+    EXPECT_NE(std::find(g_events.begin(), g_events.end(), 511), g_events.end()) << "the pause game key";
+    EXPECT_GE(pausedFrames, 5) << "paused frames ran the screen-mode keys";
+    EXPECT_LE(pausedFrames, 12);
+    EXPECT_GT(g_fire.size(), 30u) << "the game ran again after the pause";
 }
 
 }  // namespace
