@@ -3,6 +3,7 @@
 #include "archive_writer.h"
 #include "colortables.h"
 #include "definitions.h"
+#include "keymaps.h"
 #include "mission_writer.h"
 #include "models.h"
 #include "projectinfo.h"
@@ -29,6 +30,7 @@ const Generator kGenerators[] = {
     WriteArchiveWorld,
     WriteMissionWorld,
     RemovePackDirectory,
+    WriteKeyMaps,
     nullptr,  // the list ends here; generators go above this line
 };
 }  // namespace

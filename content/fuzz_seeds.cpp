@@ -12,6 +12,7 @@
 #include "core/factory.h"
 #include "core/fieldarchive.h"
 #include "definitions.h"
+#include "keymaps.h"
 #include "models.h"
 #include "projectinfo.h"
 #include "render/picture.h"
@@ -467,6 +468,24 @@ bool PictureSeeds(FuzzSeedSet& seeds, std::string* error) {
            seeds.Add("one.pcx", std::string(single.begin(), single.end()), error);
 }
 
+// Key maps: the sample world's files and a few troubled ones.
+bool KeyMapSeeds(FuzzSeedSet& seeds, std::string* error) {
+    return seeds.Add("input.map", InputMapText(), error) && seeds.Add("keyboard.std", KeyboardDefaultsText(), error) &&
+           seeds.Add("mouse.std", MouseDefaultsText(), error) && seeds.Add("joystick.std", JoystickDefaultsText(), error) &&
+           seeds.Add("odd.map", "steer {\n+ mouse 15\n- keyboard Space\n}\ntrack_yaw_plus {\n}\njump {\n+ keyboard 127\n",
+                     error);
+}
+
+bool GameKeySeeds(FuzzSeedSet& seeds, std::string* error) {
+    return seeds.Add("gamekey.map", GameKeyMapText(), error) &&
+           seeds.Add("odd.map", "MAIN_MENU Control+Alt+Shift+Pause\nINC_VAR +\nDEC_VAR a+b+Banana\n", error);
+}
+
+bool LabelMapSeeds(FuzzSeedSet& seeds, std::string* error) {
+    return seeds.Add("label.map", LabelMapText(), error) &&
+           seeds.Add("main.map", "main {\n\t+ quit {Leave}b} now}\n}\nmain {\n- quit {}\n}\n", error);
+}
+
 // ---- the table ------------------------------------------------------------------------------
 
 // Each fuzz target (the stem of tests/fuzz/<target>.cpp) and the writer of its seeds. One row a
@@ -484,9 +503,12 @@ const SeedRow kSeedRows[] = {
     {"configfile_fuzz", ConfigSeeds},
     {"eventscript_fuzz", EventScriptSeeds},
     {"fieldarchive_fuzz", FieldSeeds},
+    {"gamekey_fuzz", GameKeySeeds},
     {"font_fuzz", FontSeeds},
     {"geo_fuzz", GeometrySeeds},
     {"ini_fuzz", IniSeeds},
+    {"keymap_fuzz", KeyMapSeeds},
+    {"labelmap_fuzz", LabelMapSeeds},
     {"maplist_fuzz", MapListSeeds},
     {"odf_fuzz", DefinitionSeeds},
     {"paramfile_fuzz", ParamSeeds},

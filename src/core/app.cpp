@@ -270,6 +270,7 @@ int App_Main(const char* commandLine) {
     shell.setScreenMode(1);
     shell.playerDefRead();
     if (switches.startInEditor) shell.playerDef()[88] |= 1;
+    shell.resetScreenMode();
     // 16
     PhaseHook_RegisterAll();
     PhaseHook_RunStartup();

@@ -263,6 +263,9 @@ void Game_MissionSetup() {
         Seam_Shell().setCursor(2);
         Seam_Shell().setInGameScreenState();
         app.loading = true;
+    } else {
+        // A mission named on the command line takes the player's keys and mouse too.
+        Seam_Shell().setInGameScreenState();
     }
     render.paletteRemapIdentity255();
     render.renderStatsReset();

@@ -15,8 +15,9 @@ namespace {
 constexpr size_t kPrjInfoLineLimit = 256;
 constexpr uint8_t kPlayerDefDefaults[kPlayerDefDefaultsSize] = {5, 3, 0, 2, 0, 1, 1, 3, 0, 3, 0, 0, 3, 0, 0, 0};
 
-// PENDING(9.101) the key-name tables (English, German and the three Japanese keyboards) and the
-// Japanese character table belong to the input layer; until it exists they are empty.
+// The language records carry no key-name tables (English, German, the three Japanese keyboards)
+// and no Japanese character table: the keyboard's own English names serve every language, and
+// the other tables' contents are given nowhere. The records keep the empty ones.
 const char* const kNoKeyNames[] = {nullptr};
 const char* const* const kEnglishKeyNames = kNoKeyNames;
 const char* const* const kGermanKeyNames = kNoKeyNames;

@@ -532,5 +532,4 @@ void Camera_ResetForTest() {
     g_hudShown = true;
     g_producerSwitch = 1;
     g_headingMatrix = kIdentityMatrix;
-    Camera_ControlsForTest() = CameraControls{};
 }

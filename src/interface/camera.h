@@ -134,7 +134,6 @@ struct CameraControls {
     int32_t trackYawDelta;
 };
 CameraControls Camera_ReadControls();
-CameraControls& Camera_ControlsForTest();  // what Camera_ReadControls answers until the sinks exist
 
 // A camera a later view provides: the overview map, the editors.
 struct CameraViewSource {
@@ -148,12 +147,10 @@ struct CameraViewSource {
 CameraViewSource& Camera_OverviewSource();
 CameraViewSource& Camera_EditorSource();
 bool Camera_TwoDViewAvailable();
-// The view game keys of this frame (F1 to F5 and F9) until the game keys exist.
-void Camera_ViewKeysStandIn();
 
 // ---- start-up and tests -------------------------------------------------------------------
 // Fills the render seam's main view and heading matrix, the cockpit seam's camera entries, the
-// entity layer's user change and projection rebuild, and the view-key stand-in.
+// entity layer's user change and projection rebuild.
 void Camera_InstallSeam();
 // Program-start state: an empty stack, no mode, zoom 1, nothing followed (tests).
 void Camera_ResetForTest();

@@ -99,5 +99,6 @@ void Interface_InstallSeam();
 // Hands a keyboard or mouse message to its device; false for any other message. (The game's
 // window procedure offers keys to a focused text field first and calls the handlers itself.)
 bool InputDevices_OnMessage(uint32_t message, WParam wParam, LParam lParam);
-// Every device back to its start (the shared test fixture).
+// Every device, the input mapping and the game keys back to their start (the shared test
+// fixture).
 void InputDevices_Reset();

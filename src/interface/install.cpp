@@ -1,5 +1,8 @@
 #include "core/seams/cockpit.h"
+#include "core/inputsinks.h"
+#include "interface/gamekeys.h"
 #include "interface/inputdevices.h"
+#include "interface/inputmap.h"
 #include "platform/input.h"
 
 void Interface_InstallSeam() {
@@ -22,6 +25,15 @@ void Interface_InstallSeam() {
     seam.keyboardClearState = Keyboard_ClearState;
     seam.keyboardOnMessage = Keyboard_OnMessage;
     seam.mouseOnMessage = Mouse_OnMessage;
+    seam.inputInit = Input_Init;
+    seam.inputRead = Input_Update;
+    seam.inputClose = Input_Close;
+    seam.labelMapGetLabel = [](const char* section, const char* entry, char* out) {
+        return LabelMap_GetLabel(section, entry, out) != 0;
+    };
+    seam.gameKeyProcess = [] { GameKey_Process(); };
+    seam.radarIsOn = GameKey_RadarShown;
+    seam.cheatFlags = GameKey_CheatFlags;
     Plat_SetKeyNameResolver(Keyboard_KeyOfName);
 }
 
@@ -38,6 +50,8 @@ bool InputDevices_OnMessage(uint32_t message, WParam wParam, LParam lParam) {
 }
 
 void InputDevices_Reset() {
+    Input_Close();
+    GameKey_Reset();
     Keyboard_Reset();
     Mouse_Reset();
     Joystick_Reset();

@@ -170,6 +170,10 @@ bool Plat_TruncateFile(FILE* file, long size) {
     return ftruncate(fileno(file), static_cast<off_t>(size)) == 0;
 }
 
+bool Plat_SetFileReadOnly(const std::string& path, bool readOnly) {
+    return chmod(Plat_ResolvePath(path).c_str(), readOnly ? 0444 : 0644) == 0;
+}
+
 FILE* Plat_OpenFile(const std::string& path, const char* mode) {
     if (path.empty() || !mode) {
         errno = EINVAL;

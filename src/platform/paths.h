@@ -28,6 +28,8 @@ FILE* Plat_OpenFile(const std::string& path, const char* mode);
 bool Plat_SyncFile(FILE* file);
 // Cuts (or extends with zeros) an open file to size bytes.
 bool Plat_TruncateFile(FILE* file, long size);
+// Makes a file read-only for everyone (mode 0444) or writable by its owner again (0644).
+bool Plat_SetFileReadOnly(const std::string& path, bool readOnly);
 bool Plat_FileExists(const std::string& path);  // exists and is not a directory
 bool Plat_IsDirectory(const std::string& path);
 // Names (not paths) of the entries of a directory, sorted; empty when it is missing.

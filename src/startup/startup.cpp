@@ -13,6 +13,7 @@
 #include "interface/inputdevices.h"
 #include "render/drawpass.h"
 #include "render/graphicdriver.h"
+#include "shell/screenmode.h"
 
 namespace {
 
@@ -29,6 +30,7 @@ const Installer kInstallers[] = {
     Interface_InstallSeam,
     SaveGame_InstallSeam,
     Camera_InstallSeam,
+    Shell_InstallScreenModes,
 };
 
 // The registry's members by the name the subsystem-member registration table gives them; the

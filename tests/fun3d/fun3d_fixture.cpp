@@ -10,6 +10,7 @@
 #include "core/registration.h"
 #include "core/savegame.h"
 #include "fun3d/framepasses.h"
+#include "interface/gamekeys.h"
 #include "platform/clock.h"
 #include "platform/msgbox.h"
 #include "platform/system.h"
@@ -34,6 +35,8 @@ void Fun3dFixture::SetUp() {
     net_ = Seam_Net();
     missions_ = Seam_Missions();
     planner_ = Seam_Planner();
+    // The game keys own the cheat bits; they read them from the player settings.
+    Seam_Cockpit().cheatFlags = GameKey_CheatFlags;
     SetCheats(0);
 }
 

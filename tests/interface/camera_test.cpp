@@ -9,6 +9,7 @@
 #include "Objkr/entitysvc.h"
 #include "Terrain/terrheight.h"
 #include "core/clock.h"
+#include "core/inputsinks.h"
 #include "fun3d/gameobject.h"
 #include "fun3d/objectpool.h"
 #include "fun3d/objectslot.h"
@@ -329,26 +330,26 @@ TEST_F(CameraTest, TheCockpitZoomKeysScaleTheZoomWithinOneToTen) {
     GameObject* user = User();
     Camera_Reset(1);
     const float t = Clock_GetFrameTime();
-    CameraControls& keys = Camera_ControlsForTest();
+    InputSinks& keys = InputSink;
 
-    keys.zoomPlus = 1;
+    keys.zoom_factor_plus = 1;
     Step();
     EXPECT_FLOAT_EQ(Camera_ZoomFactor(), t * 0.5f + 1.0f);
     EXPECT_FLOAT_EQ(Camera_MainView()->zoom, Camera_ZoomFactor());
     Step(200);
     EXPECT_EQ(Camera_ZoomFactor(), kCameraMaxZoom);
 
-    keys.zoomPlus = 0;
-    keys.zoomMinus = 1;
+    keys.zoom_factor_plus = 0;
+    keys.zoom_factor_minus = 1;
     Step();
     EXPECT_FLOAT_EQ(Camera_ZoomFactor(), 10.0f - t * 10.0f * 0.5f);
     Step(500);
     EXPECT_EQ(Camera_ZoomFactor(), 1.0f);
 
-    keys = CameraControls{};
+    keys = InputSinks{};
     Camera_SetZoomFactor(6.0f);
-    keys.zoomReset = 1;
-    keys.zoomPlus = 1;  // reset wins
+    keys.zoom_factor_reset = 1;
+    keys.zoom_factor_plus = 1;  // reset wins
     Step();
     EXPECT_EQ(Camera_ZoomFactor(), 1.0f);
     EXPECT_EQ(Camera_MainView()->zoom, 1.0f);
@@ -403,9 +404,9 @@ TEST_F(CameraTest, TheChaseKeysMoveTheCameraAwayAndCloserWithinOneToTen) {
     GameObject* user = User({0, 100, 0});
     Camera_SetMode(user, kCameraChase);
     const float t = Clock_GetFrameTime();
-    CameraControls& keys = Camera_ControlsForTest();
+    InputSinks& keys = InputSink;
 
-    keys.zoomMinus = 1;  // away
+    keys.zoom_factor_minus = 1;  // away
     Step();
     EXPECT_FLOAT_EQ(Camera_Current().distanceTarget, 5.5f * (t * 0.5f + 1.0f));
     EXPECT_FLOAT_EQ(Camera_Current().distance, 5.5f + 2.0f * t * (Camera_Current().distanceTarget - 5.5f));
@@ -413,14 +414,14 @@ TEST_F(CameraTest, TheChaseKeysMoveTheCameraAwayAndCloserWithinOneToTen) {
     EXPECT_EQ(Camera_Current().distanceTarget, kCameraMaxDistance);
     const float far = EyePosition().z;
 
-    keys.zoomMinus = 0;
-    keys.zoomPlus = 1;  // closer
+    keys.zoom_factor_minus = 0;
+    keys.zoom_factor_plus = 1;  // closer
     Step(300);
     EXPECT_EQ(Camera_Current().distanceTarget, kCameraMinDistance);
     EXPECT_GT(EyePosition().z, far);
 
-    keys = CameraControls{};
-    keys.zoomReset = 1;
+    keys = InputSinks{};
+    keys.zoom_factor_reset = 1;
     Step();
     EXPECT_EQ(Camera_Current().distanceTarget, kCameraStartDistance);
 }
@@ -469,17 +470,17 @@ TEST_F(CameraTest, TheChaseHeadingTurnsSmoothlyAfterTheObject) {
 TEST_F(CameraTest, TheTrackPitchStaysBetweenOneAndNinetyDegrees) {
     GameObject* user = User({0, 100, 0});
     Camera_SetMode(user, kCameraTrack);
-    CameraControls& keys = Camera_ControlsForTest();
-    keys.trackPitchDelta = 10;
+    InputSinks& keys = InputSink;
+    keys.track_pitch_delta = 10;
     Step(100);
     EXPECT_FLOAT_EQ(Camera_Current().pitchTarget, kCameraMaxTrackPitch);
     EXPECT_NEAR(Camera_Current().pitch, kCameraMaxTrackPitch, 1e-4f);
-    keys.trackPitchDelta = -10;
+    keys.track_pitch_delta = -10;
     Step(100);
     EXPECT_FLOAT_EQ(Camera_Current().pitchTarget, kCameraMinTrackPitch);
     // Pitch and yaw follow their targets with factor 2t.
-    keys = CameraControls{};
-    keys.trackYawDelta = 1;
+    keys = InputSinks{};
+    keys.track_yaw_delta = 1;
     const float t = Clock_GetFrameTime();
     const float yaw = Camera_Current().yaw;
     Step();
@@ -494,8 +495,8 @@ TEST_F(CameraTest, AYawBeyondTheLimitIsFoldedWithoutAJump) {
         CameraState& c = Camera_Current();
         c.yawTarget = sign * 6282.0f;
         c.yaw = sign * 6281.9f;
-        CameraControls& keys = Camera_ControlsForTest();
-        keys.trackYawDelta = sign * 10;
+        InputSinks& keys = InputSink;
+        keys.track_yaw_delta = sign * 10;
         Step();
         const Vector before = CameraMatrix().front;
         const float gap = c.yawTarget - c.yaw;

@@ -385,6 +385,9 @@ void RecordShell() {
     GV_RECORD(refreshScreenState);
     GV_PASS(modalProc);
     GV_RECORD(inGameMenuKey);
+    GV_PASS(resetScreenMode);
+    GV_RECORD(pauseToggle);
+    GV_RECORD(saveScreenshot);
     GV_SET(mainMenu, [] {
         SeamLog().push_back("shell.mainMenu");
         Game_SetState(10);

@@ -40,6 +40,7 @@
 #include "render/renderqueue.h"
 #include "render/sprite.h"
 #include "render/texcache.h"
+#include "shell/screenmode.h"
 #include "Terrain/terramap.h"
 
 void ResetProgramStateForTest() {
@@ -89,6 +90,7 @@ void ResetProgramStateForTest() {
     Lang_Reset();
     TextField_DestroyAll();
     InputDevices_Reset();
+    ScreenModes_Reset();
     Gpu_ResetRecording();
     Light_Reset();
     Blit_Reset();

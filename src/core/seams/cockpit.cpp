@@ -1,25 +1,14 @@
 #include "core/seams/cockpit.h"
 
-#include "core/seams/net.h"
 #include "core/seams/registry.h"
-#include "core/seams/shell.h"
 
 namespace {
 
-// Until the cockpit installs its input devices and force feedback, nothing happens.
+// Until the cockpit installs its input layer, game keys and force feedback, nothing happens
+// (no sinks, no key events, no cheats).
 void Nothing() {}
 void NothingOn(bool) {}
 void NothingMessage(uint32_t, WParam, LParam) {}
-
-// PENDING(9.104) the game keys' cheat accessors; until then the cheat bits of the player
-// settings' flag word (offset 88) are read directly, and none counts in a network game.
-uint32_t CheatFlagsFromSettings() {
-    if (Seam_Net().isNetworkGame()) return 0;
-    const uint8_t* def = Seam_Shell().playerDef();
-    if (!def) return 0;
-    const uint32_t flags = def[88] | uint32_t(def[89]) << 8 | uint32_t(def[90]) << 16 | uint32_t(def[91]) << 24;
-    return flags & 0x20E;
-}
 
 CockpitSeam MakeDefault() {
     CockpitSeam seam{};
@@ -29,22 +18,22 @@ CockpitSeam MakeDefault() {
     seam.buildKeyNames = Nothing;
     seam.mouseCapture = Nothing;
     seam.mouseRelease = Nothing;
-    seam.inputClose = [] {};                      // PENDING(9.101)
+    seam.inputClose = Nothing;
     seam.mouseRequestReset = Nothing;
-    seam.labelMapGetLabel = [](const char*, const char*, char*) { return false; };  // PENDING(9.102)
+    seam.labelMapGetLabel = [](const char*, const char*, char*) { return false; };
     seam.keyboardClearState = Nothing;
     seam.keyboardOnMessage = NothingMessage;
     seam.mouseOnMessage = NothingMessage;
-    seam.inputInit = [] {};                       // PENDING(9.101)
-    seam.inputRead = [] {};                       // PENDING(9.101)
-    seam.gameKeyProcess = [] {};                  // PENDING(9.104)
+    seam.inputInit = Nothing;
+    seam.inputRead = Nothing;
+    seam.gameKeyProcess = Nothing;
     seam.hudInitAll = [] {};                      // PENDING(9.120)
     seam.hudStartAll = [] {};                     // PENDING(9.120)
     seam.hudEndAll = [] {};                       // PENDING(9.120)
     seam.hudStep = [](int, float) {};             // PENDING(9.120)
     seam.hudDrawLayer = [] {};                    // PENDING(9.120)
     seam.hudIsOn = [] { return true; };           // PENDING(9.120)
-    seam.radarIsOn = [] { return false; };        // PENDING(9.122)
+    seam.radarIsOn = [] { return false; };
     seam.radarDrawFrame = [] {};                  // PENDING(9.122)
     seam.radarDrawSweep = [] {};                  // PENDING(9.122)
     seam.commandMenuReset = [] {};                // PENDING(9.121)
@@ -57,7 +46,7 @@ CockpitSeam MakeDefault() {
     seam.cameraInsideViewSwitch = [] { return false; };
     seam.sightPausedStep = [](float) {};          // PENDING(9.141)
     seam.writeMapImage = [] {};                   // PENDING(9.143)
-    seam.cheatFlags = CheatFlagsFromSettings;
+    seam.cheatFlags = [] { return uint32_t{0}; };
     seam.unitGroupsDropHandle = [](uint32_t) {};           // PENDING(9.121)
     seam.reportUnderAttack = [](GameObject*) {};           // PENDING(9.129)
     seam.queueWarning = [](int) {};                        // PENDING(9.129)

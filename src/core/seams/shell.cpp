@@ -40,6 +40,9 @@ ShellSeam MakeDefault() {
     seam.refreshScreenState = Nothing;
     seam.modalProc = ModalProc;
     seam.inGameMenuKey = NothingMessage;
+    seam.resetScreenMode = [] { App_Globals().screenMode = 1; };
+    seam.pauseToggle = Nothing;
+    seam.saveScreenshot = Nothing;
     // PENDING(11.121) until the front end exists, its menu starts the sample mission (or the
     // map already chosen) straight away, unless the window was closed meanwhile. With no menu to
     // go back to, a mission that failed to load ends the program instead of being retried.
@@ -56,7 +59,6 @@ ShellSeam MakeDefault() {
     };
     seam.failureScreen = Nothing;                 // PENDING(11.126)
     seam.successScreen = Nothing;                 // PENDING(11.126)
-    // PENDING(11.103) until then the mission's 3-D view simply takes keyboard and mouse.
     seam.setInGameScreenState = [] { App_Globals().inGame = true; };
     seam.messageWindowsSetup = Nothing;           // PENDING(11.104)
     seam.messageWindowsDraw = Nothing;            // PENDING(11.104)

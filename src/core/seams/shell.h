@@ -28,6 +28,9 @@ struct ShellSeam {
     void (*refreshScreenState)();
     LResult (*modalProc)(WindowHandle window, uint32_t message, WParam wParam, LParam lParam);
     void (*inGameMenuKey)(uint32_t message, WParam wParam, LParam lParam);
+    void (*resetScreenMode)();  // the game view, before the first frame
+    void (*pauseToggle)();     // enters or leaves the pause state
+    void (*saveScreenshot)();  // writes the screen as the next numbered picture file
 
     // The game loop and the frame.
     // Runs the main menu until it sets a new game state; returns what it asked for besides.

@@ -1,0 +1,35 @@
+// The game keys' reach into the camera and, until they are wired in, the display elements, the
+// shell's menus and dialogs, the audio messages and the network, in one table.
+#include "interface/gamekeys.h"
+
+#include "fun3d/gameobject.h"
+#include "interface/camera.h"
+
+namespace {
+void Nothing() {}
+}  // namespace
+
+const GameKeyActions& GameKey_PendingActions() {
+    static const GameKeyActions actions = {
+        [](int mode, GameObject* object) { Camera_SetMode(object, mode); },
+        [] { return static_cast<int>(Camera_ModeId()); },
+        [](float, float, int, int, int) {},       // PENDING(9.127) ScreenTint_Flash
+        Nothing,                                  // PENDING(9.126) MissionTimer_Toggle
+        Nothing,                                  // PENDING(11.120) the in-game menu
+        Nothing,                                  // PENDING(1.128) the load dialog
+        Nothing,                                  // PENDING(1.128) the save dialog
+        Nothing,                                  // PENDING(9.124) the info panel
+        Nothing,                                  // PENDING(9.124) the objectives panel
+        Nothing,                                  // PENDING(10.103) AudioMessage_Repeat
+        Nothing,                                  // PENDING(12.108) the chat entry
+        Nothing,                                  // PENDING(12.108) chat to all
+        Nothing,                                  // PENDING(12.108) ally
+        Nothing,                                  // PENDING(12.108) end the alliance
+        Nothing,                                  // PENDING(12.120) the scoreboard
+        Nothing,                                  // PENDING(12.105) the network debug display
+        [] { return uint32_t{0}; },               // PENDING(3.104) the class record's flag word
+        [] { return int32_t{0}; },                // PENDING(12.122) the session's game settings
+        GameObject_GetUser,
+    };
+    return actions;
+}
