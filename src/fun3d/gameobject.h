@@ -123,6 +123,9 @@ public:
     void SetTarget(const GameObject* object);
     void SetLastAttacker(const GameObject* object);
     void SetVelocity(const Vector& v);
+    // The current hull and ammunition, set directly: the ratios stay as they were.
+    void SetHull(float value) { curHealth = value; }
+    void SetAmmo(int32_t value) { curAmmo = value; }
     void SetMatrix(const Matrix& m);
     void SetPosition(const Vector& p);
     // Adds the object to the marked-objects list or withdraws it; the flag is kept here.
