@@ -705,6 +705,18 @@ bool Craft::FindGroundContact(CollisionBody* contact, float dt) {
     return contact->hit != 0;
 }
 
+float Craft_TerrainDamageRate(int neighbours, float height) {
+    const int k = neighbours / 2;
+    float f;
+    if (height > 1.0f)
+        f = 1.25f - 0.25f * height;
+    else if (height > 0.0f)
+        f = 2.0f - height;
+    else
+        f = 2.0f;
+    return f * static_cast<float>(k) * 40.0f;
+}
+
 void Craft::ApplyTerrainDamage(float dt) {
     const int damaging = Terrain_GetLava();
     if (damaging < 0) return;
@@ -719,16 +731,9 @@ void Craft::ApplyTerrainDamage(float dt) {
     for (int dz = -1; dz <= 1; ++dz)
         for (int dx = -1; dx <= 1; ++dx)
             if ((dx || dz) && Terrain_GetCellClass(cx + dx, cz + dz) == damaging) ++count;
-    const int k = count / 2;
     const float h = static_cast<float>(m.posit.y) - Terrain_GetHeight(m.posit.x, m.posit.z);
-    float f;
-    if (h > 1.0f)
-        f = 1.25f - 0.25f * h;
-    else if (h > 0.0f)
-        f = 2.0f - h;
-    else
-        f = 2.0f;
-    const float amount = f * static_cast<float>(k) * dt * 40.0f;
+    const float amount = Craft_TerrainDamageRate(count, h) * dt;
+    const int k = count / 2;
     if (!(amount > 0.0f)) return;
     DamageInfo damage{};
     damage.kind = 4;

@@ -157,6 +157,9 @@ private:
 
 // 1 from a ratio of 0.5 up; 0.75 + r / 2 from 0.25; r + 0.5 from 0; 0 below.
 float Craft_GetPerformanceFactor(float ratio);
+// Damage per second on damaging ground: 40 per pair of damaging neighbours (of eight), twice
+// that on the ground, falling to nothing 5 units above it.
+float Craft_TerrainDamageRate(int neighbours, float height);
 // The smoke kind for a health ratio below 0.5 (1..4), 0 (the default kind) from 0.5 up.
 int32_t Craft_SmokeKindFor(float ratio);
 // The first 8 nodes of the type, depth first, children before the next sibling.

@@ -13,6 +13,8 @@
 #include "core/sysprobe.h"
 #include "core/textentry.h"
 #include "fun3d/craft.h"
+#include "fun3d/craftservices.h"
+#include "fun3d/particlebuffer.h"
 #include "fun3d/proginput.h"
 #include "fun3d/visibility.h"
 #include "interface/inputdevices.h"
@@ -73,6 +75,9 @@ void ResetProgramStateForTest() {
     Shake_Reset();
     ProgramInput_Reset();
     Craft_ResetList();
+    Craft_ResetServices();
+    ParticleBuffer_Clear();
+    ParticleKind_ResetCraftSmoke();
     ObjectSensor_ResetList();
     EntityCaches_ResetAll();
     Classfnc_ResetOwners();
