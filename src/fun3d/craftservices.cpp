@@ -1,6 +1,5 @@
 #include "fun3d/craftservices.h"
 
-#include "core/seams/ai.h"
 #include "core/shake.h"
 #include "fun3d/gameobject.h"
 
