@@ -191,6 +191,8 @@ Craft::~Craft() {
     conceal = nullptr;
     std::vector<Craft*>& list = CraftList();
     list.erase(std::remove(list.begin(), list.end(), this), list.end());
+    // Destroyed without its teardown (a failed load): the vehicle must still be freeable.
+    DropHeadlightMask();
     if (body) {
         body->owner = nullptr;
         if (ownsBody_) PhysBody_Free(body);
@@ -871,7 +873,8 @@ void Craft::Explode() {
 }
 
 void Craft::DropHeadlightMask() {
-    if (!body || !body->headlightMask) return;
+    // A tree already being freed has no references left to drop.
+    if (!body || !body->headlightMask || !entity || entity->state != kEntityAlive) return;
     Entity* mask = body->headlightMask;
     body->headlightMask = nullptr;
     // A mask still placed through this vehicle is hidden and cut loose; the terrain's list,

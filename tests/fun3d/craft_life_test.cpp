@@ -328,17 +328,31 @@ TEST_F(CraftLifeTest, ADeployedWreckExplodesAtOnceAndAnyOtherFiveSecondsLater) {
     }
 }
 
-TEST_F(CraftLifeTest, TheTeardownDropsTheHeadlightMasksHoldOnTheVehicle) {
-    Entity* root = CraftRoot();
-    Entity* mask = NewRoot(0, 0, false);
-    mask->up = root;
-    Entity_AddRefTree(root);
-    static_cast<PhysBody*>(root->classData)->headlightMask = mask;
-    Craft* craft = NewCraft(NewCraftClass(), root);
+TEST_F(CraftLifeTest, TheHeadlightMasksHoldOnTheVehicleGoesWithTheCraft) {
+    auto withMask = [&](Entity** maskOut) {
+        Entity* root = CraftRoot();
+        Entity* mask = NewRoot(0, 0, false);
+        mask->up = root;
+        Entity_AddRefTree(root);
+        static_cast<PhysBody*>(root->classData)->headlightMask = mask;
+        *maskOut = mask;
+        return NewCraft(NewCraftClass(), root);
+    };
+    Entity* mask = nullptr;
+    Craft* craft = withMask(&mask);
     craft->TearDown();
     EXPECT_FALSE(Listed(craft)) << "the vehicle is freed with its craft";
     EXPECT_EQ(mask->up, nullptr) << "the mask no longer hangs on the freed vehicle";
     EXPECT_NE(mask->flags & kEntityNotDrawn, 0u);
+
+    // Destroyed without its teardown, as a failed load does: the vehicle is still freed.
+    craft = withMask(&mask);
+    Entity* root = craft->entity;
+    EntityTableRecord* record = craft->record;
+    delete craft;
+    Entities_Remove(record);
+    Entity_Release(root);
+    EXPECT_EQ(root->classData, nullptr) << "the vehicle's records are freed";
 }
 
 // ---- smoke --------------------------------------------------------------------------------
