@@ -23,6 +23,8 @@
 #include "odfkeys.h"
 #include "platform/random.h"
 #include "support/field_stream.h"
+#include "Terrain/terrheight.h"
+#include "Terrain/terramap.h"
 
 namespace {
 
@@ -440,6 +442,89 @@ TEST_F(CraftLifeTest, OlderSavesCarryTheFaceCentresAndOnlyNewerOnesAbandoned) {
     }
 }
 
+// ---- guards, spin and orders ----------------------------------------------------------------
+
+TEST_F(CraftLifeTest, ALostPositionReturnsToTheMapAndAStrayOneIsClampedToIt) {
+    TerrainBounds.minXm = 100.0f;
+    TerrainBounds.maxXm = 300.0f;
+    TerrainBounds.minZm = -50.0f;
+    TerrainBounds.maxZm = 50.0f;
+    Craft* craft = NewCraft(NewCraftClass());
+    Matrix& m = craft->entity->local;
+    m.posit = DVector{std::nan(""), 7.0, 0.0};
+    craft->Update(0.01f);
+    EXPECT_DOUBLE_EQ(m.posit.x, 200.0) << "the middle of the map";
+    EXPECT_DOUBLE_EQ(m.posit.z, 0.0);
+    EXPECT_DOUBLE_EQ(m.posit.y, Terrain_GetHeight(200.0, 0.0)) << "on the ground";
+    m.posit = DVector{500.0, 40.0, -80.0};
+    craft->Update(0.01f);
+    EXPECT_DOUBLE_EQ(m.posit.x, 300.0);
+    EXPECT_DOUBLE_EQ(m.posit.z, -50.0);
+    TerrainBounds = TerrainBoundsInfo{};
+}
+
+TEST_F(CraftLifeTest, SpinFromAContactIsLimitedAxisByAxis) {
+    Clock_SetTime(100.0f);
+    struct Case {
+        uint32_t flags;
+        float spinY;
+    } cases[] = {{0, -3.14159265f}, {kCraftNoAngularLimit, -20.0f}};
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.flags);
+        Craft* craft = NewCraft(NewCraftClass());
+        craft->createTime = Clock_GetTimeMs() - 2000;
+        craft->physFlags = c.flags;
+        CollisionBody& contact = craft->body->contact;
+        CollisionBody_Init(contact);
+        contact.hit = 1;
+        contact.normal = Vector{0.0f, 1.0f, 0.0f};
+        contact.velocity = Vector{100.0f, 0.0f, 0.0f};  // across the lever arm
+        contact.point = Vector{craft->pos.x, craft->pos.y, craft->pos.z + 1.0f};
+        ASSERT_TRUE(craft->Integrate(0.0f));
+        // (velocity x lever) * 0.2 / |lever|^2 = (0, -20, 0); pi at most about y.
+        EXPECT_NEAR(craft->euler.angularVelocity.y, c.spinY, 1e-4f);
+        EXPECT_EQ(craft->euler.angularVelocity.x, 0.0f);
+    }
+}
+
+TEST_F(CraftLifeTest, TheCommandForATargetFollowsItsKindAndSide) {
+    Craft* craft = NewCraft(NewCraftClass());
+    craft->commands.codes[0] = 1;
+    craft->commands.selected = 0;
+    auto other = [&](int32_t category, int32_t side, const char* signature = "GOBJ") {
+        GameObjectClass& cls = NewClass();
+        cls.category = category;
+        cls.signature = Signature(signature);
+        GameObject* object = Build(cls, side);
+        if (side > 0) object->SetTeam(side);
+        return object;
+    };
+    struct Case {
+        const char* what;
+        GameObject* target;
+        int32_t command;
+    } cases[] = {
+        {"nothing", nullptr, 0},
+        {"itself", craft, 0},
+        {"scrap", other(kCategoryScrap, 0, "SCRP"), 0},
+        {"a power-up", other(3, 0), 3},
+        {"an enemy, without weapons", other(1, 2), 0},
+        {"a friendly craft", other(1, 1), 5},
+        {"a friendly producer", other(6, 1), 5},
+        {"a friendly spawn point", other(5, 1), 15},
+        {"a friendly building", other(2, 1), 0},
+        {"a neutral craft", other(1, 0), 0},
+    };
+    for (const Case& c : cases) EXPECT_EQ(craft->GetCommandForTarget(c.target), c.command) << c.what;
+    craft->hardpoints = new HardpointList(craft);
+    EXPECT_EQ(craft->GetCommandForTarget(cases[4].target), 4) << "an enemy, with weapons";
+    craft->commands.codes[0] = 2;
+    EXPECT_EQ(craft->GetCommandForTarget(cases[5].target), 0) << "the menu's entry is not 1";
+    EXPECT_EQ(craft->GetSelfCommand(0), 0);
+    craft->commands.codes[0] = 1;
+    EXPECT_EQ(craft->GetSelfCommand(0), 3);
+}
+
 // ---- wrappers and small setters -----------------------------------------------------------
 
 TEST_F(CraftLifeTest, EntityWrappersReachTheCraftAndAnswerSafelyWithoutOne) {
@@ -493,6 +578,20 @@ TEST_F(CraftClassTextTest, MissingTextsTakeTheirChainsDefaults) {
         {cls->textsD[0], ""},
     };
     for (const Case& c : cases) EXPECT_STREQ(c.text, c.expected);
+}
+
+TEST_F(CraftClassTextTest, ANetworkCreationBuildsOnlyCraftOnTheRecordsTeam) {
+    InstallWorld();
+    Entity* vehicle = NewRoot(0);
+    Craft* craft = Craft_BuildFromNet(vehicle, "avtank\0\0", 0xFA);
+    ASSERT_NE(craft, nullptr);
+    EXPECT_EQ(craft->entity, vehicle);
+    EXPECT_EQ(craft->team, 2) << "the low three bits";
+    EXPECT_EQ(craft->body->owner, craft);
+    const size_t before = GameObject_List().size();
+    EXPECT_EQ(Craft_BuildFromNet(NewRoot(0), "abbunk\0\0", 1), nullptr) << "a building's class";
+    EXPECT_EQ(Craft_BuildFromNet(NewRoot(0), "nosuch\0\0", 1), nullptr);
+    EXPECT_EQ(GameObject_List().size(), before);
 }
 
 TEST_F(CraftClassTextTest, TheSampleTankSmokesFromItsNodesAndTheScoutHidesFromSensors) {
