@@ -9,6 +9,7 @@
 
 #include "Objkr/classfnc.h"
 #include "Objkr/entitysvc.h"
+#include "Objkr/objload.h"
 #include "class_fixture.h"
 #include "core/clock.h"
 #include "core/fieldarchive.h"
@@ -609,6 +610,24 @@ TEST_F(CraftClassTextTest, TheSampleTankSmokesFromItsNodesAndTheScoutHidesFromSe
     EXPECT_GT(scout->sensor->range, tank->sensor->range);
     ASSERT_NE(scout->conceal, nullptr);
     EXPECT_GT(scout->conceal->threshold, 0.0f);
+}
+
+TEST_F(CraftClassTextTest, ASampleTankWithItsHeadlightMaskIsFreedByItsTeardown) {
+    InstallWorld();
+    ObjLoad_Services().lightingSetting = [] { return 0; };
+    Classfnc_Owners().destroyPhysOwner = [](void* owner) { delete static_cast<Craft*>(owner); };
+    GameObject* tank = GameObjectClass::Build(GameObjectClass::Find("avtank"), kIdentityMatrix, 1, false, 0, nullptr);
+    auto* craft = dynamic_cast<Craft*>(tank);
+    ASSERT_NE(craft, nullptr);
+    ASSERT_NE(craft->body->headlightMask, nullptr) << "lights on: the tank has its mask";
+    Entity* root = craft->entity;
+    Entity* mask = craft->body->headlightMask;
+    craft->TearDown();
+    Classfnc_Purge();  // the class list lets go of released entities
+    EXPECT_EQ(root->classData, nullptr) << "the vehicle and its craft are freed";
+    for (GameObject* object : GameObject_List()) EXPECT_NE(object, tank);
+    EXPECT_EQ(mask->up, nullptr);
+    Entity_Release(mask);  // the terrain's list does this with the map
 }
 
 }  // namespace
