@@ -23,6 +23,8 @@ constexpr uint32_t kDistance = 0x020844ADu;
 constexpr uint32_t kSideName = 0x3957BD3Au;
 constexpr uint32_t kScale1 = 0x21C2C4F0u;
 constexpr uint32_t kHardpointPrefix = 0x157BA160u;  // numbered 1..5
+constexpr uint32_t kSensorRange = 0x487F8E17u;
+constexpr uint32_t kConcealSpeed = 0xF91CC422u;
 
 struct Definition {
     std::string name;
@@ -103,6 +105,10 @@ bool Definitions(std::vector<Definition>* out, std::string* error) {
         if (std::string(named.file) == "avscout.odf") {
             // The scout links its two guns and keeps its own radius and proportions.
             writer.Int(kWeaponLink, 11).Float(kDistance, 4.5f).Float(kScale1, 1.25f);
+            // It sees far, and hides from sensors while it creeps along.
+            writer.Float(kSensorRange, 320.0f).Float(kConcealSpeed, 4.0f);
+        } else if (named.values.geometry == "gvtank") {
+            writer.Float(kSensorRange, 240.0f);
         }
         if (!writer.Ok(error)) return false;
         files.push_back({named.file, writer.Text()});

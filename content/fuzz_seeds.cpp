@@ -486,6 +486,23 @@ bool LabelMapSeeds(FuzzSeedSet& seeds, std::string* error) {
            seeds.Add("main.map", "main {\n\t+ quit {Leave}b} now}\n}\nmain {\n- quit {}\n}\n", error);
 }
 
+// Object network states: a kind byte (0 a plain craft), then the state record: health, ammunition
+// and flags (pilot aboard, objective, hull gone), and a record cut short.
+bool NetStateSeeds(FuzzSeedSet& seeds, std::string* error) {
+    const struct {
+        const char* name;
+        std::string bytes;
+    } records[] = {
+        {"craft-whole", std::string("\x00\xff\xff\x80", 4)},
+        {"craft-half", std::string("\x00\x80\x40\xa0", 4)},
+        {"craft-dead", std::string("\x00\x00\x00\x10", 4)},
+        {"craft-short", std::string("\x00\x10", 2)},
+    };
+    for (const auto& r : records)
+        if (!seeds.Add(r.name, r.bytes, error)) return false;
+    return true;
+}
+
 // ---- the table ------------------------------------------------------------------------------
 
 // Each fuzz target (the stem of tests/fuzz/<target>.cpp) and the writer of its seeds. One row a
@@ -510,6 +527,7 @@ const SeedRow kSeedRows[] = {
     {"keymap_fuzz", KeyMapSeeds},
     {"labelmap_fuzz", LabelMapSeeds},
     {"maplist_fuzz", MapListSeeds},
+    {"netstate_fuzz", NetStateSeeds},
     {"odf_fuzz", DefinitionSeeds},
     {"paramfile_fuzz", ParamSeeds},
     {"prjinfo_fuzz", ProjectInfoSeeds},

@@ -101,7 +101,10 @@ ModelDef HoverTank() {
                barrel,
                Point("hp_cann1", "tkturr", {0, 0.35f, 3.7f}, 70),
                Point("hp_mort1", "tkhull", {0, 1.3f, -2.2f}, 71),
-               Point("hp_spec1", "tkhull", {1.4f, 1.3f, 0.0f}, 72)};
+               Point("hp_spec1", "tkhull", {1.4f, 1.3f, 0.0f}, 72),
+               // Where damage smoke leaves the hull: the two rear corners.
+               Point("smoke1", "tkhull", {-1.5f, 1.2f, -2.8f}, 76),
+               Point("smoke2", "tkhull", {1.5f, 1.2f, -2.8f}, 76)};
     m.locators = {{'(', {0, 1.6f, 1.8f}}, {'*', {0, 2.2f, 1.0f}}, {'&', {0, 0.8f, 3.0f}}, {'e', {0, 0.6f, -3.0f}}};
     Keep(GeoPyramid("hdlv_msk", 4, 4.0f, 20.0f, 0.0f, kGlow));
     m.lights = {{1, {0, -0.2f, 1}, {0, 1.0f, 3.0f}, 0.6f, 40.0f}};

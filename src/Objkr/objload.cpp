@@ -186,7 +186,9 @@ int ReadVloc(const uint8_t* chunk, void* argument, const uint8_t* end) {
     uint8_t record[kVehiclePartSize];
     switch (kind) {
     case '&': {
-        if (g_services.lightingSetting() == 1) {
+        // Without a physics record (a scratch model for measuring) nothing would ever drop the
+        // reference a mask holds on the vehicle: no mask then.
+        if (g_services.lightingSetting() == 1 || !body) {
             if (body) body->headlightMask = nullptr;
             return 1;
         }

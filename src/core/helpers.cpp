@@ -3,6 +3,7 @@
 #include <cstring>
 
 #include "platform/clock.h"
+#include "platform/random.h"
 
 float Vec_MinStrided(const void* records, int n) {
     float least = 1e30f;
@@ -40,3 +41,5 @@ const uint16_t* ShiftJis_LeadTable() {
     static const LeadTable table;
     return table.offsets;
 }
+
+float Rand_Signed() { return static_cast<float>(Random_Next()) * (2.0f / static_cast<float>(GV_RAND_MAX)) - 1.0f; }

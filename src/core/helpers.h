@@ -89,6 +89,9 @@ float Vec_MinStrided(const void* records, int n);
 // The system millisecond timer in seconds (not game time).
 double Clock_GetSystemSeconds();
 
+// A uniform random value in [-1, 1] from the project's generator.
+float Rand_Signed();
+
 // For double-byte text of the Japanese setting: 256 offsets, one per byte value; the lead bytes
 // get 192, 384, 576, ... in ascending byte order, every other byte 0.
 const uint16_t* ShiftJis_LeadTable();

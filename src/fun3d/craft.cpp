@@ -15,7 +15,16 @@
 #include "core/odf.h"
 #include "core/registration.h"
 #include "core/fixup.h"
+#include "core/helpers.h"
+#include "core/seams/ai.h"
+#include "core/seams/audio.h"
+#include "core/seams/net.h"
+#include "core/seams/weapons.h"
+#include "core/shake.h"
+#include "Objkr/classfnc.h"
+#include "fun3d/craftservices.h"
 #include "fun3d/objectslot.h"
+#include "fun3d/particlebuffer.h"
 #include "fun3d/teamrecord.h"
 #include "fun3d/visibility.h"
 
@@ -62,6 +71,17 @@ void Turn(Matrix& m, const Vector& spin, float dt) {
 }
 
 bool IsCraftType(int32_t type) { return type == kTypeCraft || type == kTypeCraft6; }
+
+bool NetworkGame() { return Seam_Net().isNetworkGame(); }
+
+Vector ToVector(const DVector& d) {
+    return Vector{static_cast<float>(d.x), static_cast<float>(d.y), static_cast<float>(d.z)};
+}
+
+Vector RandomOffset(float x, float y, float z, float up) {
+    const float rx = Rand_Signed(), ry = Rand_Signed(), rz = Rand_Signed();
+    return Vector{x * rx, y * ry + up, z * rz};
+}
 
 }  // namespace
 
@@ -171,6 +191,8 @@ Craft::~Craft() {
     conceal = nullptr;
     std::vector<Craft*>& list = CraftList();
     list.erase(std::remove(list.begin(), list.end(), this), list.end());
+    // Destroyed without its teardown (a failed load): the vehicle must still be freeable.
+    DropHeadlightMask();
     if (body) {
         body->owner = nullptr;
         if (ownsBody_) PhysBody_Free(body);
@@ -214,6 +236,112 @@ int32_t Craft_SmokeKindFor(float ratio) {
 }
 
 bool Craft::HasPilot() { return pilotClass != nullptr; }
+
+void Craft::SetTeam(int32_t t) {
+    GameObject::SetTeam(t);
+    if (this == GameObject_GetUser()) Craft_Services().cockpitReset();
+}
+
+// ---- pilots -------------------------------------------------------------------------------
+
+void Craft::StopWeapons() {
+    if (!hardpoints) return;
+    for (Weapon* weapon : hardpoints->weapons)
+        if (weapon) Craft_Services().weaponStop(weapon);
+}
+
+void Craft::DestroyWeapons() {
+    if (!hardpoints) return;
+    for (int i = 0; i < kHardpointCount; ++i) {
+        if (!hardpoints->weapons[i]) continue;
+        Seam_Weapons().weaponDestroy(hardpoints->weapons[i]);
+        hardpoints->SetWeapon(i, hardpoints->hardpoints[i], nullptr);
+    }
+    delete hardpoints;
+    hardpoints = nullptr;
+}
+
+void Craft::LosePilot() {
+    pilotClass = nullptr;
+    delete aiProcess;
+    aiProcess = nullptr;
+    controls = CraftControls{};
+    StopWeapons();
+}
+
+void Craft::LeaveCockpit() {
+    CraftServices& svc = Craft_Services();
+    svc.cameraFollowWreck(this);
+    svc.cockpitReset();
+    if (NetworkGame()) svc.netStartRespawnTimer();
+}
+
+void Craft::KillPilot() {
+    if (!pilotClass) return;
+    CraftServices& svc = Craft_Services();
+    svc.reportUnitLost(this);
+    LosePilot();
+    if (this == GameObject_GetUser()) LeaveCockpit();
+    Matrix at;
+    Entity_GetTransformTo(at, pilotNode, nullptr);
+    Matrix blast = entity->local;
+    blast.posit = at.posit;
+    svc.explosionBuild(objClass, kCraftExplosionPilotDeath, blast);
+    const Vector where = ToVector(at.posit);
+    for (int i = 0; i < 10; ++i) svc.chunkSpawn(where, euler.velocity);
+    SetPerceivedTeam(0);
+    Seam_Audio().soundPlayOnObject("squish.wav", pilotNode);
+}
+
+void Craft::EjectPilot() {
+    if (!pilotClass || entity->type == kTypePersonCode) return;
+    const bool user = (entity->flags & kEntityUser) != 0;
+    GameObjectClass* pilot = pilotClass;
+    LosePilot();
+    if (IsRemote()) return;
+    // The pilot gets out with probability ejectChance.
+    if (!user && 2.0f * ejectChance - 1.0f < Rand_Signed()) return;
+    GameObject* spawned = SpawnPilot(pilot);
+    if (!spawned) return;
+    spawned->SetVelocity(Add(euler.velocity, Scale(entity->local.up, 50.0f)));
+    if (NetworkGame() && user) Craft_Services().netMarkPlayerObject(spawned);
+    Seam_Audio().soundPlayOnObject("bail.wav", spawned->entity);
+}
+
+void Craft::HopOut() {
+    if (!pilotClass || entity->type == kTypePersonCode) return;
+    GameObjectClass* pilot = pilotClass;
+    LosePilot();
+    GameObject* spawned = SpawnPilot(pilot);
+    if (!spawned) return;
+    const Matrix& m = entity->local;
+    spawned->SetVelocity(Add(Add(euler.velocity, Scale(m.up, 5.0f)), Scale(m.front, 2.0f * radius)));
+    if (Craft* walker = dynamic_cast<Craft*>(spawned)) walker->abandoned = GetObjHandle();
+    SetPerceivedTeam(0);
+    Seam_Audio().soundPlayOnObject("jump.wav", spawned->entity);
+}
+
+GameObject* Craft::SpawnPilot(GameObjectClass* pilot) {
+    if (!pilot) return nullptr;
+    Matrix at;
+    Entity_GetTransformTo(at, pilotNode, nullptr);
+    at.posit.x += static_cast<double>(at.up.x) * radius;
+    at.posit.y += static_cast<double>(at.up.y) * radius;
+    at.posit.z += static_cast<double>(at.up.z) * radius;
+    const int32_t side = team >= 0 ? team : 0;
+    GameObject* spawned = GameObjectClass::Build(pilot, at, side, false, 0, nullptr);
+    if (!spawned) return nullptr;
+    spawned->SetTeam(side);
+    if (Craft* walker = dynamic_cast<Craft*>(spawned)) walker->physFlags |= 8;
+    if (NetworkGame()) Craft_Services().netRegister(spawned);
+    if (entity->flags & kEntityUser)
+        spawned->MakeUser();
+    else
+        spawned->SetAiProcess(Seam_Ai().createObjectProcess(spawned));
+    // The empty craft gives up its slot and takes a fresh one.
+    if (team >= 0) ChangeTeam(team);
+    return spawned;
+}
 
 void Craft::AddHealth(float amount) {
     GameObject::AddHealth(amount);
@@ -311,8 +439,21 @@ int32_t Craft::GetCommandForTarget(GameObject* other) {
 
 // ---- per-frame update ---------------------------------------------------------------------
 
+namespace {
+// A process drives the object: the word is dropped, except by a tug, which keeps its cargo's.
+// Without one the word names the object's own entity.
+void KeepEntityRef(GameObject& object) {
+    if (object.aiProcess) {
+        if (object.objClass->signature != Signature("TUG")) object.entityRef = 0;
+    } else if (object.entityRef == 0) {
+        object.entityRef = static_cast<int32_t>(object.entity->id);
+    }
+}
+}  // namespace
+
 void Craft::Update(float dt) {
-    // 1. PENDING(3.120) the entity-reference word follows the AI process.
+    // 1.
+    KeepEntityRef(*this);
     // 2. Velocity guard.
     if (!std::isfinite(euler.speed) || !IsFinite(euler.velocity)) {
         euler.velocity = Vector{0.0f, 0.0f, 0.0f};
@@ -363,41 +504,116 @@ void Craft::Update(float dt) {
             return;
         }
         if (controls.eject && pilotClass) {
-            // PENDING(3.120) the kill message, the radio report, the effect list and the pilot's
-            // bail-out; the craft is lost with its weapons.
+            // The craft is given up: it is destroyed and its pilot always gets out.
             controls.eject = 0;
             ejectChance = 1.0f;
-            pilotClass = nullptr;
-            delete aiProcess;
-            aiProcess = nullptr;
+            CraftServices& svc = Craft_Services();
+            if (NetworkGame()) svc.netSendKillMessage(kNoPlayer, this, 69, this == GameObject_GetUser());
+            svc.reportUnitLost(this);
+            svc.releaseEffects(entity);
+            DestroyWeapons();
+            if (entity->flags & 0x80) {
+                delete aiProcess;
+                aiProcess = nullptr;
+            } else {
+                EjectPilot();
+            }
             Entity_SetFlagTree(entity, kEntityDead);
             healthRatio = 0.0f;
             curHealth = 0.0f;
         }
         if (controls.hopOut && pilotClass) {
-            controls.hopOut = 0;  // PENDING(3.120) the pilot hops out
+            controls.hopOut = 0;
+            HopOut();
         }
     }
     // 8.
     if (team == GameObject_GetUserTeam()) BuildCommandList();
     if (commands.selected < 0) commands.selected = 0;
+    if (hardpoints) UpdateWeaponAim(dt);
     // 9. Death sequence.
     if (entity->flags & kEntityDead) {
         if (!(physFlags & kCraftDying)) {
-            // PENDING(3.121) the death explosion, the radio report, the pilot's bail-out, the
-            // wreck's chunks, smoke and fire.
-            physFlags |= kCraftDying;
-            if (deployState != 2) deathTimer = 5.0f;
-            delete aiProcess;
-            aiProcess = nullptr;
+            StartDeath();
         } else if (deathTimer <= 0.0f) {
             Explode();
             return;
         } else {
             deathTimer -= dt;
+            if (5.0f * dt > (Rand_Signed() + 1.0f) * 0.5f) {
+                Matrix at = entity->local;
+                const float r = 0.7f * radius;
+                const float rx = Rand_Signed(), ry = Rand_Signed(), rz = Rand_Signed();
+                at.posit = DVector{pos.x + r * rx, pos.y + r * ry, pos.z + r * rz};
+                Craft_Services().explosionBuild(objClass, kCraftExplosionDeathSmall, at);
+            }
         }
     }
-    // 10. PENDING(3.121) the team slot from the class's range.
+    // 10. A driven craft takes a slot of its class's range.
+    if (teamSlot == -1 && aiProcess && teamRecord && objClass->teamSlotFirst >= 0 && objClass->teamSlotLast >= 0) {
+        const int32_t slot = teamRecord->FindFreeSlot(objClass->teamSlotFirst, objClass->teamSlotLast);
+        if (slot != -1) {
+            teamSlot = slot;
+            teamRecord->SetSlot(slot, this);
+        }
+    }
+}
+
+void Craft::StartDeath() {
+    CraftServices& svc = Craft_Services();
+    Matrix at = entity->local;
+    at.posit = DVector{pos.x, pos.y, pos.z};
+    svc.explosionBuild(objClass, kCraftExplosionDeath, at);
+    physFlags |= kCraftDying;
+    // A deployed craft keeps the unset timer and so explodes on the next frame.
+    if (deployState != 2) deathTimer = 5.0f;
+    svc.reportUnitLost(this);
+    svc.releaseEffects(entity);
+    if (entity->flags & 0x80) {
+        delete aiProcess;
+        aiProcess = nullptr;
+    } else if (pilotClass) {
+        EjectPilot();
+    } else {
+        delete aiProcess;
+        aiProcess = nullptr;
+        if (this == GameObject_GetUser()) LeaveCockpit();
+    }
+    DestroyWeapons();
+    // The wreck is kicked up and spun.
+    const float r1 = Rand_Signed(), r2 = Rand_Signed(), r3 = Rand_Signed();
+    euler.velocity = Add(euler.velocity, Vector{3.0f * r1, 3.0f * r2 + 10.0f, 3.0f * r3});
+    const float r4 = Rand_Signed(), r5 = Rand_Signed(), r6 = Rand_Signed();
+    euler.angularVelocity = Add(euler.angularVelocity, Vector{2.0f * r4, 0.5f * r5, 2.0f * r6});
+    SetSpeedOf(euler);
+    svc.chunkSpawnFromEntityList(entity, euler.velocity);
+    SpawnWreckEffects();
+}
+
+void Craft::SpawnWreckEffects() {
+    CraftServices& svc = Craft_Services();
+    const Vector zero{0.0f, 0.0f, 0.0f};
+    const int smoke = static_cast<int>(10.0f * radius);
+    for (int i = 0; i < smoke; ++i)
+        svc.particleEffectAdd(kCraftParticleSmoke, Add(pos, RandomOffset(20.0f, 15.0f, 20.0f, 5.0f)), zero);
+    if (!svc.effectsOn()) return;
+    const int fire = static_cast<int>(radius);
+    for (int i = 0; i < fire; ++i)
+        svc.particleEffectAdd(kCraftParticleFire, Add(pos, RandomOffset(40.0f, 30.0f, 40.0f, 10.0f)), zero);
+    if (NetworkGame()) return;
+    for (int i = 0; i < fire; ++i) svc.chunkSpawn(pos, euler.velocity);
+}
+
+void Craft::UpdateWeaponAim(float) {
+    if (!hardpoints) return;
+    for (Weapon* weapon : hardpoints->weapons) {
+        if (!weapon) continue;
+        Matrix* local = Craft_Services().weaponLocalMatrix(weapon);
+        if (!local) continue;
+        local->right = Vector{1.0f, 0.0f, 0.0f};
+        local->up = Vector{0.0f, 1.0f, 0.0f};
+        local->front = Vector{0.0f, 0.0f, 1.0f};
+    }
 }
 
 void Craft::Move(float dt) {
@@ -440,7 +656,8 @@ bool Craft::Integrate(float dt) {
         const float lengthSq = Vec3_Dot(v, v);
         if (lengthSq > 0.0001f) d *= 1.0f - 0.9f * v.y * v.y / lengthSq;
         v = Scale(v, d);
-        // PENDING(3.121) collision damage above 5 m/s through the damage delivery.
+        if (Vec3_Dot(v, v) > 25.0f && !contact.entity)
+            Craft_Services().damageDeliver(entity, nullptr, n, contact.velocity, &contact.point);
     }
     // Spin from the lever arm of the contact.
     const Vector lever = Vec3_Sub(contact.point, pos);
@@ -490,44 +707,189 @@ bool Craft::FindGroundContact(CollisionBody* contact, float dt) {
     return contact->hit != 0;
 }
 
-void Craft::ApplyTerrainDamage(float) {}  // PENDING(3.121) damage from the map's damaging cells
+float Craft_TerrainDamageRate(int neighbours, float height) {
+    const int k = neighbours / 2;
+    float f;
+    if (height > 1.0f)
+        f = 1.25f - 0.25f * height;
+    else if (height > 0.0f)
+        f = 2.0f - height;
+    else
+        f = 2.0f;
+    return f * static_cast<float>(k) * 40.0f;
+}
+
+void Craft::ApplyTerrainDamage(float dt) {
+    const int damaging = Terrain_GetLava();
+    if (damaging < 0) return;
+    const Matrix& m = entity->local;
+    auto cell = [](double metres) {
+        const double c = std::nearbyint(metres * TerrainCellsPerMetre);
+        return static_cast<int>(std::clamp<double>(c, kCellMin, kCellMax));
+    };
+    const int cx = cell(m.posit.x), cz = cell(m.posit.z);
+    if (Terrain_GetCellClass(cx, cz) != damaging) return;
+    int count = 0;
+    for (int dz = -1; dz <= 1; ++dz)
+        for (int dx = -1; dx <= 1; ++dx)
+            if ((dx || dz) && Terrain_GetCellClass(cx + dx, cz + dz) == damaging) ++count;
+    const float h = static_cast<float>(m.posit.y) - Terrain_GetHeight(m.posit.x, m.posit.z);
+    const float amount = Craft_TerrainDamageRate(count, h) * dt;
+    const int k = count / 2;
+    if (!(amount > 0.0f)) return;
+    DamageInfo damage{};
+    damage.kind = 4;
+    damage.playerId = kNoPlayer;
+    damage.amount = amount;
+    Vector normal{};
+    Terrain_GetNormal(normal, m.posit.x, m.posit.z);
+    TakeDamage(&damage, &normal);
+    if (this == GameObject_GetUser()) Craft_Services().viewShake(static_cast<float>(k) * 0.01f);
+}
 
 void Craft::PostUpdate(float dt) {
-    if (!(physFlags & kCraftSmoking)) return;
-    // PENDING(3.121) the smoke puffs through the particle buffer.
+    if (!(physFlags & kCraftSmoking) || (entity->flags & 0x400)) return;
     smokeTimer += dt;
-    while (smokeTimer > 0.0f) smokeTimer -= 0.1f;
+    const ParticleKind& kind = ParticleKind_CraftSmoke(smokeKind);
+    while (smokeTimer > 0.0f) {
+        // Where the craft was when this puff left it.
+        Matrix back = entity->local;
+        Turn(back, euler.angularVelocity, -smokeTimer);
+        back.posit.x -= static_cast<double>(euler.velocity.x) * smokeTimer;
+        back.posit.y -= static_cast<double>(euler.velocity.y) * smokeTimer;
+        back.posit.z -= static_cast<double>(euler.velocity.z) * smokeTimer;
+        const int nodes = smokeNodeCount > 0 ? smokeNodeCount : 1;
+        for (int i = 0; i < nodes; ++i) {
+            Vector local = boxFaceCentres[3];
+            if (smokeNodeCount > 0) {
+                Matrix placement;
+                Entity_GetTransformTo(placement, smokeNodes[i], entity);
+                local = ToVector(placement.posit);
+            }
+            const Vector where = ToVector(Matrix_TransformPoint(local, back));
+            const float rx = RandomTable_Next(), ry = RandomTable_Next(), rz = RandomTable_Next();
+            const Vector velocity = Add(Scale(euler.velocity, 0.5f), Vector{rx, ry + 3.0f, rz});
+            ParticleBuffer_Add(kind, where, velocity, smokeTimer);
+        }
+        smokeTimer -= 0.1f;
+    }
 }
 
 bool Craft::OnContact(Entity* other, CollisionBody* contact, void*) {
     if (!contact || (entity->flags & 0x20) || (physFlags & kCraftIgnoresCollisions)) return false;
-    if (other && (other->type == 3 || (other->type == kTypePersonCode && (other->flags & kEntityDead)))) return false;
-    if (other && carrier == nullptr && isCargo) {
-        GameObject* owner = GameObject_FromEntity(other);
-        if (owner && owner == carrier) return false;
-    }
+    if (other && (other->type == kTypePowerUp || (other->type == kTypePersonCode && (other->flags & kEntityDead))))
+        return false;
+    // The tug carrying this craft does not bump it.
+    if (other && isCargo && carrier && GameObject_FromEntity(other) == carrier) return false;
     body->contact = *contact;
     Craft* otherCraft = other ? Craft_FromEntity(other) : nullptr;
     if (!otherCraft || otherCraft->IsDeployed()) body->contact.entity = nullptr;
-    // PENDING(3.121) the hit's damage delivery.
+    Vector relative{};
+    if (other) {
+        const Vector there = ToVector(other->local.posit);
+        relative = Vec3_Sub(there, pos);
+    }
+    Craft_Services().damageDeliver(entity, other, contact->normal, contact->velocity, &relative);
     return true;
 }
 
 // ---- damage and network state -------------------------------------------------------------
 
-bool Craft::TakeDamage(DamageInfo* damage, const Vector*) {
+bool Craft::TakeDamage(DamageInfo* damage, const Vector* offset) {
     if (!damage || !(damage->amount > 0.0f)) return false;
     NoteHit(*damage);
     ScaleDamage(*damage);
-    // PENDING(3.120) the view shake and the push and spin of ordnance and explosions.
+    CraftServices& svc = Craft_Services();
+    const bool user = this == GameObject_GetUser();
+    if (user) svc.viewShake(damage->amount * 0.002f);
+    Entity* source = damage->source;
+    if (source && (source->type == kTypeOrdnance || source->type == kTypeExplosion)) {
+        const float k = std::clamp(euler.invMass * damage->amount, 0.0f, 1.0f);
+        if (source->type == kTypeOrdnance) {
+            EntityDynamics shot{};
+            EntityDynamics_Init(shot);
+            Classfnc_GetDynamics(&shot, source);
+            euler.velocity = Add(euler.velocity, Scale(shot.velocity, k * 10.0f));
+            SetSpeedOf(euler);
+            const float length = Length(shot.velocity);
+            const Vector direction = length > 0.0f ? Scale(shot.velocity, 1.0f / length) : Vector{0.0f, 0.0f, 0.0f};
+            const float kk = radius > 5.0f ? k * 5.0f / radius : k;
+            if (offset) {
+                const Vector spin = Vec3_Unrotate(Vec3_Cross(*offset, direction), entity->local);
+                if (IsFinite(spin)) euler.angularVelocity = Add(euler.angularVelocity, Scale(spin, kk));
+            }
+            if (svc.effectsOn()) {
+                // Clamped at 0: a light hit throws no debris.
+                int chunks = std::max(0, static_cast<int>(std::trunc(damage->amount - 16.0f)) / 32);
+                if (chunks > 9) chunks = 10;
+                const Vector at = offset ? Add(pos, *offset) : pos;
+                for (int i = 0; i < chunks; ++i) svc.chunkSpawn(at, Scale(direction, 10.0f));
+            }
+        } else {
+            const Vector away = Vec3_Sub(pos, ToVector(source->local.posit));
+            const float length = Length(away);
+            // A blast at the craft's own point has no direction to push along.
+            if (length > 0.0f && std::isfinite(length)) {
+                euler.velocity = Add(euler.velocity, Scale(away, 20.0f * k / length));
+                SetSpeedOf(euler);
+            }
+        }
+    }
     if (IsRemote()) return false;
     float amount = damage->amount;
     if (damage->kind & kDamageExtraKind) amount = amount * 7.0f / 6.0f;
     AddHealth(-amount);
     if (healthRatio >= 0.0f) return false;
     if (entity->flags & kEntityDead) return true;
-    Entity_SetFlagTree(entity, kEntityDead);  // PENDING(3.120) the kill report in network games
+    Entity_SetFlagTree(entity, kEntityDead);
+    if (NetworkGame() && teamRecord && playerId != kNoPlayer) {
+        svc.netReportKill(this);
+        svc.netSendKillMessage(damage->playerId, this, 67, user);
+    }
     return true;
+}
+
+void Craft::Explode() {
+    CraftServices& svc = Craft_Services();
+    Entity_SetFlagTree(entity, kEntityDead);
+    Matrix at = entity->local;
+    at.posit = DVector{pos.x, pos.y, pos.z};
+    svc.explosionBuild(objClass, kCraftExplosionMain, at);
+    Matrix ground = at;
+    ground.posit.y = Terrain_GetHeight(ground.posit.x, ground.posit.z);
+    svc.explosionBuild(objClass, kCraftExplosionGround, ground);
+    float size = 0.0f;
+    if (svc.effectsOn() && radius > 5.0f && svc.sphereInView(pos, radius, &size)) svc.viewShake(size * size);
+    svc.chunkSpawnFromEntityList(entity, euler.velocity);
+    SpawnWreckEffects();
+    if (!(entity->flags & 0x80)) {
+        if (!NetworkGame()) {
+            svc.scrapSpawn(pos, objClass->scrapValue);
+        } else if (!Seam_Net().isDeathmatch() && !IsRemote()) {
+            svc.scrapSpawn(pos, std::min(objClass->scrapValue, (objClass->scrapCost + 2) / 2));
+        }
+    }
+    TearDown();
+}
+
+void Craft::DropHeadlightMask() {
+    // A tree already being freed has no references left to drop.
+    if (!body || !body->headlightMask || !entity || entity->state != kEntityAlive) return;
+    Entity* mask = body->headlightMask;
+    body->headlightMask = nullptr;
+    // A mask still placed through this vehicle is hidden and cut loose; the terrain's list,
+    // which holds it, releases it with the map.
+    if (mask->up == entity && entity->child != mask) {
+        mask->up = nullptr;
+        mask->flags |= kEntityNotDrawn;
+    }
+    Entity_AddToCounts(entity, -1);
+}
+
+void Craft::TearDown() {
+    if (isCargo && carrier) Craft_Services().tugReleaseCargo(carrier, this);
+    DropHeadlightMask();
+    GameObject::TearDown();
 }
 
 void Craft::PackNetState(uint8_t* buffer, int32_t& length) {
@@ -549,7 +911,8 @@ void Craft::UnpackNetState(const uint8_t* data, int32_t length) {
     const uint8_t flags = data[2];
     isObjective = (flags & 0x20) ? 1 : 0;
     if (flags & 0x80) {
-        pilotClass = objClass;  // PENDING(3.120) the network process of a remote pilot
+        pilotClass = objClass;
+        if (!aiProcess) aiProcess = Craft_Services().netCreateProcess(this);
     } else {
         pilotClass = nullptr;
         delete aiProcess;
@@ -561,7 +924,10 @@ void Craft::UnpackNetState(const uint8_t* data, int32_t length) {
     curAmmo = static_cast<int32_t>(ammoRatio * static_cast<float>(maxAmmo));
     UpdateDamageSmoke(healthRatio);
     SetPerformance(Craft_GetPerformanceFactor(healthRatio));
-    if (flags & 0x10) Entity_SetFlagTree(entity, 0x280);
+    if (flags & 0x10) {
+        Entity_SetFlagTree(entity, 0x280);
+        Craft_Services().netRegister(this);
+    }
 }
 
 // ---- saving -------------------------------------------------------------------------------
@@ -580,7 +946,9 @@ bool Craft::Load() {
     }
     abandoned = 0;
     if (version >= 1028 && !Field_ReadInt("abandoned", &abandoned, 4)) return false;
-    return GameObject::Load();  // PENDING(3.120) the entity-reference word
+    if (!GameObject::Load()) return false;
+    KeepEntityRef(*this);
+    return true;
 }
 
 bool Craft::PostLoad() {
@@ -591,3 +959,42 @@ bool Craft::PostLoad() {
 }
 
 void Craft_ResetList() { CraftList().clear(); }
+
+// ---- entity-side wrappers -----------------------------------------------------------------
+
+void Craft_SetTargetSpeed(Entity* entity, float speed) {
+    if (Craft* craft = Craft_FromEntity(entity)) craft->SetSpeed(speed);
+}
+
+void Craft_SetHeading(Entity* entity, float angle) {
+    if (Craft* craft = Craft_FromEntity(entity)) craft->SetHeading(std::sin(angle), std::cos(angle));
+}
+
+float Craft_GetAimAngle(Entity* entity) {
+    Craft* craft = Craft_FromEntity(entity);
+    return craft ? craft->GetAimAngle() : 0.0f;
+}
+
+bool Craft_StopReversing(Entity* entity) {
+    Craft* craft = Craft_FromEntity(entity);
+    return craft ? craft->StopReversing() : true;
+}
+
+bool Craft_IsDeployedOfEntity(Entity* entity) {
+    Craft* craft = Craft_FromEntity(entity);
+    return craft && craft->IsDeployed();
+}
+
+Craft* Craft_BuildFromNet(Entity* entity, const char name[8], uint32_t teamBits) {
+    if (!entity || !name || entity->owner) return nullptr;
+    char text[kClassNameSize + 1] = {};
+    std::memcpy(text, name, kClassNameSize);
+    // Only a craft's class builds a craft.
+    auto* cls = dynamic_cast<CraftClass*>(GameObjectClass::Find(text));
+    if (!cls) return nullptr;
+    auto* craft = dynamic_cast<Craft*>(cls->BuildObject(entity));
+    if (!craft) return nullptr;
+    craft->body->owner = craft;
+    craft->SetTeam(static_cast<int32_t>(teamBits & 7u));
+    return craft;
+}

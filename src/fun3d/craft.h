@@ -66,6 +66,8 @@ public:
     ~Craft() override;
 
     // ---- primary operations ---------------------------------------------------------------
+    // The user's own craft also leaves the cockpit display it had.
+    void SetTeam(int32_t team) override;
     bool HasPilot() override;
     void AddHealth(float amount) override;
     bool HandleRequest(int32_t code) override;
@@ -85,10 +87,19 @@ public:
     virtual bool IsUndeployed();
     virtual float GetEngineEffort();
     virtual float GetAirborneFactor();
+    // The pilot dies inside (nothing without one).
+    virtual void KillPilot();
+    // The pilot bails out, with the eject chance for a craft not the user's; nothing without a
+    // pilot or for a person.
+    virtual void EjectPilot();
+    // The pilot steps out and keeps the craft as "abandoned"; nothing without one or for a person.
+    virtual void HopOut();
     virtual void SetSpeed(float target);
     virtual void SetHeading(float s, float c);
     virtual float GetAimAngle();
     virtual bool StopReversing();
+    // Each mounted weapon points along the craft again.
+    virtual void UpdateWeaponAim(float dt);
     // Motion over the step with at most one contact; whether a contact was handled.
     virtual bool Integrate(float dt);
     // The first of the six box-face probes whose motion over the step meets the terrain.
@@ -97,12 +108,22 @@ public:
     virtual void UpdateDamageSmoke(float ratio);
 
     // ---- network identity -----------------------------------------------------------------
+    // Lets go of everything the craft holds and frees its entity, which destroys the craft.
+    void TearDown() override;
+    // The wreck: explosions, debris, smoke and scrap, then the teardown.
+    void Explode() override;
     bool TakeDamage(DamageInfo* damage, const Vector* offset) override;
     void PackNetState(uint8_t* buffer, int32_t& length) override;
     void UnpackNetState(const uint8_t* data, int32_t length) override;
 
     // Damage from the ground's damaging cell class under and around the craft.
     void ApplyTerrainDamage(float dt);
+    // A pilot of the class at the cockpit part raised by the craft's radius, on the craft's team;
+    // the craft then takes a fresh team slot. Null when it cannot be built.
+    GameObject* SpawnPilot(GameObjectClass* pilot);
+    // Stops (or destroys, freeing the list) the mounted weapons.
+    void StopWeapons();
+    void DestroyWeapons();
 
     // ---- fields ---------------------------------------------------------------------------
     int32_t deployState = 0;
@@ -123,10 +144,22 @@ public:
 private:
     bool ownsBody_ = false;
     void Move(float dt);
+    // The pilot is gone: the AI process, the controls and the weapons stop.
+    void LosePilot();
+    // The user's craft leaves the cockpit: the camera follows the wreck from outside.
+    void LeaveCockpit();
+    void StartDeath();
+    // Smoke, fire and debris around the wreck.
+    void SpawnWreckEffects();
+    // The vehicle's headlight mask holds a reference on the tree; it goes with the craft.
+    void DropHeadlightMask();
 };
 
 // 1 from a ratio of 0.5 up; 0.75 + r / 2 from 0.25; r + 0.5 from 0; 0 below.
 float Craft_GetPerformanceFactor(float ratio);
+// Damage per second on damaging ground: 40 per pair of damaging neighbours (of eight), twice
+// that on the ground, falling to nothing 5 units above it.
+float Craft_TerrainDamageRate(int neighbours, float height);
 // The smoke kind for a health ratio below 0.5 (1..4), 0 (the default kind) from 0.5 up.
 int32_t Craft_SmokeKindFor(float ratio);
 // The first 8 nodes of the type, depth first, children before the next sibling.
@@ -141,3 +174,14 @@ int32_t GameObjectClass_GetCategoryByName(const char* name);
 void Craft_ActivateEntity(Entity* entity);
 // Forgets every listed craft (the objects themselves are the pool's).
 void Craft_ResetList();
+
+// ---- entity-side wrappers for the AI and the scripts -----------------------------------------
+void Craft_SetTargetSpeed(Entity* entity, float speed);
+void Craft_SetHeading(Entity* entity, float angle);
+float Craft_GetAimAngle(Entity* entity);
+// True when the entity has no craft (nothing to stop).
+bool Craft_StopReversing(Entity* entity);
+bool Craft_IsDeployedOfEntity(Entity* entity);
+// A craft for a network creation record: the class the 8-character name finds built on the
+// entity, on the team of the record's low three team bits. Null when it cannot be built.
+Craft* Craft_BuildFromNet(Entity* entity, const char name[8], uint32_t teamBits);

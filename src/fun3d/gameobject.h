@@ -123,6 +123,9 @@ public:
     void SetTarget(const GameObject* object);
     void SetLastAttacker(const GameObject* object);
     void SetVelocity(const Vector& v);
+    // The current hull and ammunition, set directly: the ratios stay as they were.
+    void SetHull(float value) { curHealth = value; }
+    void SetAmmo(int32_t value) { curAmmo = value; }
     void SetMatrix(const Matrix& m);
     void SetPosition(const Vector& p);
     // Marks the object as an objective (marked != 0: listed once) or withdraws the mark; the

@@ -342,10 +342,8 @@ Vector Light_GetShadowDirection(const Entity* entity, const Vector& point) {
 void Light_InstallServices() {
     Objkr_Services().removeLight = [](Entity* entity) { Light_Remove(entity); };
     ObjLoadServices& load = ObjLoad_Services();
-    // PENDING(3.120) headlight masks wait for the craft teardown that drops the extra vehicle
-    // reference each mask holds; until then vehicles load as with the lights off (no mask), so
-    // a mission's vehicles are freed at its end. The setting becomes Light_GetLightsOff.
-    load.lightingSetting = [] { return 1; };
+    // Vehicles get their headlight masks unless the map's light set has the lights off.
+    load.lightingSetting = Light_GetLightsOff;
     load.lightCreate = [](Entity* owner, int kind, float range, float cone, const Vector& direction,
                           const Vector& position) { Light_Add(owner, kind, range, cone, &direction, &position); };
 }

@@ -362,7 +362,7 @@ TEST_F(LightTest, TheRenderersInstallerConnectsTheEntityLayerAndTheLoader) {
     Entity* lamp = Owner("lamp");
     ObjLoadServices& load = ObjLoad_Services();
     EXPECT_EQ(Light_GetLightsOff(), 0);
-    EXPECT_EQ(load.lightingSetting(), 1) << "vehicles load without headlight masks for now";
+    EXPECT_EQ(load.lightingSetting(), 0) << "lights on: vehicles get headlight masks";
     load.lightCreate(lamp, 0, 5.0f, 0.0f, Vector{0, 0, 0}, Vector{0, 1, 0});
     lamp->flags |= kEntityHasLight;
     ASSERT_EQ(Light_Count(), 1);
@@ -377,6 +377,7 @@ TEST_F(LightTest, TheRenderersInstallerConnectsTheEntityLayerAndTheLoader) {
     EXPECT_EQ(Light_Count(), 0);
     Light_InitWorld(12);
     EXPECT_EQ(Light_GetLightsOff(), 1);
+    EXPECT_EQ(load.lightingSetting(), 1) << "lights off: no masks";
     Seam_Render() = saved;
     Shake_SetServices(nullptr);
 }

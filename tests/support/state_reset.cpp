@@ -14,6 +14,8 @@
 #include "core/textentry.h"
 #include "fun3d/craft.h"
 #include "fun3d/gameobject.h"
+#include "fun3d/craftservices.h"
+#include "fun3d/particlebuffer.h"
 #include "fun3d/proginput.h"
 #include "fun3d/visibility.h"
 #include "interface/camera.h"
@@ -76,6 +78,9 @@ void ResetProgramStateForTest() {
     Shake_Reset();
     ProgramInput_Reset();
     Craft_ResetList();
+    Craft_ResetServices();
+    ParticleBuffer_Clear();
+    ParticleKind_ResetCraftSmoke();
     ObjectSensor_ResetList();
     EntityCaches_ResetAll();
     Classfnc_ResetOwners();

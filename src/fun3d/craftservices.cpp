@@ -1,0 +1,54 @@
+#include "fun3d/craftservices.h"
+
+#include "core/shake.h"
+#include "fun3d/gameobject.h"
+
+namespace {
+
+CraftServices StandIns() {
+    CraftServices s{};
+    // PENDING(4.103) the class's explosions start here.
+    s.explosionBuild = [](const GameObjectClass*, int, const Matrix&) { return false; };
+    // PENDING(4.105) debris chunks and the particle rings.
+    s.chunkSpawn = [](const Vector&, const Vector&) {};
+    s.chunkSpawnFromEntityList = [](Entity*, const Vector&) {};
+    s.particleEffectAdd = [](int, const Vector&, const Vector&) {};
+    s.releaseEffects = [](Entity*) {};
+    s.effectsOn = [] { return true; };
+    // PENDING(4.104) contacts reach the target's damage handler.
+    s.damageDeliver = [](Entity*, Entity*, const Vector&, const Vector&, const Vector*) {};
+    // PENDING(4.101) mounted weapons stop and are aimed.
+    s.weaponStop = [](Weapon*) {};
+    s.weaponLocalMatrix = [](Weapon*) -> Matrix* { return nullptr; };
+    // PENDING(9.129) the radio voice reports the loss.
+    s.reportUnitLost = [](GameObject*) {};
+    // PENDING(9.105) the cockpit's view shake (the screen shake stands in), its view test,
+    // camera and display reset.
+    s.viewShake = [](float amount) { Shake_Start(amount); };
+    s.sphereInView = [](const Vector&, float, float*) { return false; };
+    s.cameraFollowWreck = [](GameObject*) {};
+    s.cockpitReset = [] {};
+    // PENDING(12.120) kill messages and reports; the respawn timer, registration and the remote
+    // pilot's process are the network game's.
+    s.netSendKillMessage = [](uint16_t, GameObject*, int, bool) {};
+    s.netStartRespawnTimer = [] {};
+    s.netRegister = [](GameObject*) {};
+    s.netReportKill = [](GameObject*) {};
+    s.netLocalPlayer = []() -> uint16_t { return kNoPlayer; };
+    s.netCreateProcess = [](GameObject*) -> sObject* { return nullptr; };
+    s.netMarkPlayerObject = [](GameObject*) {};
+    // PENDING(3.136) scrap is dropped where a wreck explodes.
+    s.scrapSpawn = [](const Vector&, int32_t) {};
+    // PENDING(3.124) the carrying tug lets go.
+    s.tugReleaseCargo = [](GameObject*, GameObject*) {};
+    return s;
+}
+
+}  // namespace
+
+CraftServices& Craft_Services() {
+    static CraftServices services = StandIns();
+    return services;
+}
+
+void Craft_ResetServices() { Craft_Services() = StandIns(); }
