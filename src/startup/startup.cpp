@@ -12,6 +12,7 @@
 #include "interface/inputdevices.h"
 #include "render/drawpass.h"
 #include "render/graphicdriver.h"
+#include "render/terraindraw.h"
 
 namespace {
 
@@ -27,6 +28,7 @@ const Installer kInstallers[] = {
     Render_InstallEntityDrawing,
     Interface_InstallSeam,
     SaveGame_InstallSeam,
+    Render_InstallTerrainDrawing,
 };
 
 // The registry's members by the name the subsystem-member registration table gives them; the

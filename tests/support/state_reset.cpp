@@ -1,5 +1,6 @@
 #include "support/state_reset.h"
 
+#include "Terrain/terraintex.h"
 #include "Terrain/terrenv.h"
 #include "collision/colshape.h"
 #include "core/cmdline.h"
@@ -36,6 +37,7 @@
 #include "render/graphicdriver.h"
 #include "render/light.h"
 #include "render/renderqueue.h"
+#include "render/terraindraw.h"
 #include "render/sprite.h"
 #include "render/texcache.h"
 #include "Terrain/terramap.h"
@@ -79,6 +81,8 @@ void ResetProgramStateForTest() {
     Classfnc_ResetLists();
     RenderQueue_Reset();
     TerrainEnv_Reset();
+    TerrainTex_Reset();
+    TerrainDraw_Reset();
     DisplayMode_Reset();
     TexCache_ResetStats();
     Graphic_ResetWarnings();
