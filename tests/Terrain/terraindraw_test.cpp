@@ -11,6 +11,7 @@
 #include "Terrain/terrenv.h"
 #include "core/checksum.h"
 #include "core/seams/cockpit.h"
+#include "core/seams/render.h"
 #include "platform/clock.h"
 #include "render/clip.h"
 #include "render/graphicbuffer.h"
@@ -298,6 +299,16 @@ TEST_F(TerrainDrawTest, LineDisplaysDrawIntoTheViewBuffer) {
         Terrain_SetLineMode(0);
         Seam_Cockpit().cameraViewState = [] { return 3; };
     });
+    // The type display, once, in the main view.
+    static RenderView* mainView;
+    mainView = view;
+    Seam_Render().mainView = [] { return mainView; };
+    const uint32_t typeMap = drawn([] {
+        Seam_Cockpit().cameraViewState = [] { return 0; };
+        Terrain_RequestTypeMap();
+    });
+    EXPECT_FALSE(Terrain_TypeMapPending());
+    EXPECT_EQ(typeMap, 1944911918u);
     EXPECT_EQ(byHeight, 4000884308u);
     EXPECT_EQ(byType, 3587049975u);
     EXPECT_EQ(lightMap, 1203411927u);
@@ -308,4 +319,27 @@ TEST_F(TerrainDrawTest, ANullViewDrawsNothing) {
     Terrain_Draw(nullptr);
     EXPECT_TRUE(Recorded().empty());
     EXPECT_EQ(RenderQueue_BytesUsed(), 0u);
+}
+
+TEST_F(TerrainDrawTest, NoViewModeReachesPastTheBuffers) {
+    // A satellite range far beyond what a view sees, and map views with far-flung ground corners.
+    std::ofstream(Plat_ProfilePath("render.cfg")) << "[SateliteView]\nVisibilityRange = 90000\n";
+    LoadWith("", 1);
+    for (int mode : {2, 3, 10}) {
+        static int viewMode;
+        viewMode = mode;
+        Seam_Cockpit().cameraViewState = [] { return viewMode; };
+        RenderView* view = Look(640, 640, 400, 0, -89, 1640.0f);
+        view->hasGroundCorners = true;
+        const double far[4][2] = {{-1e6, -1e6}, {1e6, -1e6}, {1e6, 1e6}, {-1e6, 1e6}};
+        for (int i = 0; i < 4; ++i) view->groundCorners[i] = DVector{far[i][0], 0.0, far[i][1]};
+        Draw(view);
+        int x0, z0, x1, z1;
+        Terrain_GetVisibleRect(view, &x0, &z0, &x1, &z1);
+        EXPECT_LE(x1 - x0 + 1, kTerrainMaxSide) << mode;
+        EXPECT_LE(z1 - z0 + 1, kTerrainMaxSide) << mode;
+        if (mode == 3) {
+            EXPECT_GE(x1 - x0 + 1, kTerrainMaxSide - 1);
+        }
+    }
 }

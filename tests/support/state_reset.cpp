@@ -36,6 +36,7 @@
 #include "render/font.h"
 #include "render/graphicdriver.h"
 #include "render/light.h"
+#include "render/raster.h"
 #include "render/renderqueue.h"
 #include "render/terraindraw.h"
 #include "render/sprite.h"
@@ -83,6 +84,7 @@ void ResetProgramStateForTest() {
     TerrainEnv_Reset();
     TerrainTex_Reset();
     TerrainDraw_Reset();
+    Raster_PixelDouble = 0;  // the terrain drawing mode sets it
     DisplayMode_Reset();
     TexCache_ResetStats();
     Graphic_ResetWarnings();
