@@ -35,6 +35,7 @@
 #include "core/odf.h"
 #include "core/zfs.h"
 #include "odfkeys.h"
+#include "frame.h"
 #include "snapshot.h"
 #include "core/filecache.h"
 #include "core/filesys.h"
@@ -65,6 +66,11 @@ int Usage() {
                  "                                               height and normal at (X, Z) and the first hit\n"
                  "                                               of the segment from (X, Y, Z) to + (DX, DY, DZ)\n"
                  "                                               (default: from 100 m above, 1000 m east, 45 down)\n"
+                 "       gvtool frame DATA MAP X Z EYE HEADING PITCH OUT\n"
+                 "                                               draw one 640 x 480 software frame of MAP from\n"
+                 "                                               EYE metres above (X, Z), heading degrees (0 +z,\n"
+                 "                                               90 +x), pitch up; write OUT (PPM); print\n"
+                 "                                               \"N polygons\"\n"
                  "       gvtool snapshot DATA OUT.ppm            draw one object of each sample model on the\n"
                  "                                               sample map's flat ground into a 640 x 480 picture\n"
                  "       gvtool input-probe [--forcefeed] EVENTS run the input devices headless on an event\n"
@@ -214,6 +220,25 @@ int PartTree(int argc, char** argv) {
     EntityAlloc_FreeAll();
     Data_Close();
     return ok ? 0 : Fail(("cannot read " + file).c_str());
+}
+
+int FrameTool(int argc, char** argv) {
+    if (argc != 10) return Usage();
+    content::FrameRequest request;
+    request.map = argv[3];
+    double values[5];
+    for (int i = 0; i < 5; ++i)
+        if (!ParseNumber(argv[4 + i], &values[i])) return Fail((std::string("not a number: ") + argv[4 + i]).c_str());
+    request.x = values[0];
+    request.z = values[1];
+    request.eye = static_cast<float>(values[2]);
+    request.heading = static_cast<float>(values[3]);
+    request.pitch = static_cast<float>(values[4]);
+    content::Frame frame;
+    std::string error;
+    if (!content::WriteFrame(argv[2], request, argv[9], &frame, &error)) return Fail(error.c_str());
+    std::printf("%d polygons\n", frame.polygons);
+    return 0;
 }
 
 int LanguageQuery(const char* data) {
@@ -405,6 +430,7 @@ int main(int argc, char** argv) {
     if (command == "sheet" && argc == 4) return Sheet(argv[2], argv[3]);
     if (command == "parts") return PartTree(argc, argv);
     if (command == "lang" && argc == 3) return LanguageQuery(argv[2]);
+    if (command == "frame") return FrameTool(argc, argv);
     if (command == "snapshot") {
         if (argc != 4) return Usage();
         std::string error;

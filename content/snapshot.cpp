@@ -19,6 +19,7 @@
 #include "core/filesys.h"
 #include "core/zfs.h"
 #include "colortables.h"
+#include "frame.h"
 #include "models.h"
 #include "platform/paths.h"
 #include "render/graphicbuffer.h"
@@ -36,19 +37,13 @@ constexpr float kSpacing = 14.0f;
 constexpr float kStepSeconds = 0.1f;
 constexpr int32_t kCommTowerDishKey = 1;
 
-bool ReadLoose(const std::string& name, size_t size, std::vector<uint8_t>* out) {
-    std::ifstream in(Plat_ResolvePath(Plat_DataPath(name)), std::ios::binary);
-    out->assign(size, 0);
-    return in && in.read(reinterpret_cast<char*>(out->data()), std::streamsize(size)) && in.gcount() == std::streamsize(size);
-}
-
 float StepTime() { return kStepSeconds; }
 
 // Everything the scene set up, released in reverse whatever way drawing ends.
 struct SceneLife {
-    bool terrain = false;
-    GraphicBuffer buffer;
+    bool entities = false;
     ~SceneLife() {
+        if (!entities) return;
         Entities_RemoveAll();
         AnimObj_Reset();
         BspCache_Reset();
@@ -58,8 +53,6 @@ struct SceneLife {
         TexMap_FreeAll();
         EntityAlloc_FreeAll();
         Entities_Reset();
-        if (terrain) Terrain_FreeAll();
-        Graphic_FreeBuffer(&buffer);
         Geom_ResetServices();
         Objkr_ResetServices();
         RenderSettings_Reset();
@@ -95,64 +88,54 @@ EntityTableRecord* EnterSampleModel(const ModelDef& model, const DVector& positi
 }
 
 bool DrawSnapshot(Snapshot* out, float animationSeconds, std::string* error) {
-    auto fail = [&](const std::string& why) {
-        if (error) *error = why;
-        return false;
-    };
-    std::vector<uint8_t> luma;
-    if (!ReadLoose(kPaletteFile, 768, &out->palette) || !ReadLoose(kLumaFile, 65536, &luma))
-        return fail("the sample palette or its luminance table is missing");
-    Palette_SetFloatColors(out->palette.data());
-    Palette_SetLightTable(luma.data());
-    if (!RenderQueue_Current() && !RenderQueue_Init()) return fail("no memory for the render queue");
-
     SceneLife life;
-    StartEntityWorld();
-    RenderSettings_Reset();
-    RenderSettings_TakeLodInfo();
-    Geom_Services().paletteFindNearest = Palette_FindNearest;
-    Objkr_Services().unbindTexture = TexMgr_UnbindEntityHook;
-
-    const TerrainMapSpec map = SampleTerrain();
-    Terrain_SetFileName(map.name.c_str());
-    if (!Terrain_ReadZoneFiles()) return fail("the sample map's terrain files are missing");
-    Terrain_LoadZone(nullptr);
-    Terrain_Init(0);
-    life.terrain = true;
     const double groundX = kSampleFlatX * 10.0, groundZ = kSampleFlatZ * 10.0;
-    const float ground = Terrain_GetHeight(groundX, groundZ);
-    Shadows_Load();
-
-    const std::vector<ModelDef> models = SampleModels();
-    Entity* tower = nullptr;
-    for (size_t i = 0; i < models.size(); ++i) {
-        const ModelDef& model = models[i];
-        const float x = float(groundX) + (float(i) - float(models.size() - 1) / 2.0f) * kSpacing;
-        EntityTableRecord* record = EnterSampleModel(model, DVector{x, ground, groundZ});
-        if (!record) return fail("cannot read " + model.file);
-        if (model.file == "gvtower.sdf") tower = record->entity;
-    }
-    if (animationSeconds > 0.0f && tower) {
-        int slot = -1;
-        if (AnimObj_Start(tower, kCommTowerDishKey, &slot) != 0) return fail("the comm tower's dish sequence is missing");
-        Objkr_Services().frameTime = StepTime;
-        for (float t = 0.0f; t + kStepSeconds / 2 < animationSeconds; t += kStepSeconds) AnimObj_Step();
-    }
-
-    Graphic_InitBuffer(&life.buffer, kSnapshotWidth, kSnapshotHeight, nullptr, kGraphicFormat8);
-    if (!Graphic_IsValid(&life.buffer)) return fail("no memory for the frame");
-    Graphic_Clear(&life.buffer, Palette_FindNearest(0.55f, 0.65f, 0.8f));
-    RenderView view;
-    View_Init(&view, &life.buffer, kDefaultFieldOfView, 1.0f, 600.0f, 1.0f);
-    const DVector eye{groundX, ground + 24.0, groundZ - 90.0};
-    const Vector look{0.0f, -20.0f, 90.0f};
-    View_SetCameraMatrix(&view, Matrix_FromPositionDirection(eye, look));
-
-    RenderQueue_Reset();
-    Entities_DrawWorld(&view, nullptr);
-    Shadows_Draw(&view);
-    RenderQueue_Flush(&view);
-    out->pixels.assign(life.buffer.pixels, life.buffer.pixels + size_t(kSnapshotWidth) * kSnapshotHeight);
+    FrameRequest request;
+    request.map = SampleTerrain().name;
+    // Seen from 90 m south of the row, 24 m above the flat ground, looking a little down.
+    request.x = groundX;
+    request.z = groundZ - 90.0;
+    request.eye = 24.0f;
+    request.heading = 0.0f;
+    request.pitch = static_cast<float>(std::atan2(-20.0, 90.0) * 180.0 / 3.14159265358979323846);
+    request.setUp = [&](std::string* why) {
+        auto fail = [&](const std::string& text) {
+            if (why) *why = text;
+            return false;
+        };
+        StartEntityWorld();
+        RenderSettings_Reset();
+        RenderSettings_TakeLodInfo();
+        Geom_Services().paletteFindNearest = Palette_FindNearest;
+        Objkr_Services().unbindTexture = TexMgr_UnbindEntityHook;
+        life.entities = true;
+        const float ground = Terrain_GetHeight(groundX, groundZ);
+        Shadows_Load();
+        const std::vector<ModelDef> models = SampleModels();
+        Entity* tower = nullptr;
+        for (size_t i = 0; i < models.size(); ++i) {
+            const ModelDef& model = models[i];
+            const float x = float(groundX) + (float(i) - float(models.size() - 1) / 2.0f) * kSpacing;
+            EntityTableRecord* record = EnterSampleModel(model, DVector{x, ground, groundZ});
+            if (!record) return fail("cannot read " + model.file);
+            if (model.file == "gvtower.sdf") tower = record->entity;
+        }
+        if (animationSeconds > 0.0f && tower) {
+            int slot = -1;
+            if (AnimObj_Start(tower, kCommTowerDishKey, &slot) != 0) return fail("the comm tower's dish sequence is missing");
+            Objkr_Services().frameTime = StepTime;
+            for (float t = 0.0f; t + kStepSeconds / 2 < animationSeconds; t += kStepSeconds) AnimObj_Step();
+        }
+        return true;
+    };
+    request.draw = [](RenderView* view) {
+        Entities_DrawWorld(view, nullptr);
+        Shadows_Draw(view);
+    };
+    Frame frame;
+    if (!DrawFrame(request, &frame, error)) return false;
+    out->pixels = std::move(frame.pixels);
+    out->palette = std::move(frame.palette);
     return true;
 }
 

@@ -150,6 +150,13 @@ uint16_t SampleMaterial(int x, int z) {
     else if (h > 1200.0) type = kSnow;
     else if (slope > 60.0) type = kRock;
     else if (x >= kSampleRampStartX && x < kSampleRampEndX) type = kDirt;
+    else if (x >= kSampleRampStartX - 4) {
+        // Grass meets dirt at the foot of the ramp: caps next to the dirt, turned two ways, and
+        // now and then a diagonal corner in front of them.
+        const int row = (z / 2) & 15;
+        if (x == kSampleRampStartX - 2) return MaterialWord(kGrass, kDirt, row & 1 ? 6 : 0, variant);
+        if (row == 3 || row == 11) return MaterialWord(kGrass, kDirt, row == 3 ? 8 : 13, variant);
+    }
     return MaterialWord(type, type, 0, variant);
 }
 

@@ -79,6 +79,21 @@ TextureSpec Ground(const Material& m, int level) {
     });
 }
 
+// A blend of two materials with a ragged edge: a cap runs from the first material (u 0) to the
+// second (u 1) across the texture, a diagonal fills the corner beyond the line u + v = 1 with the
+// second material.
+TextureSpec Blend(const std::string& name, const Material& from, const Material& to, bool diagonal, int level) {
+    int size = kGroundSize >> level;
+    return Paint(name + std::to_string(level), size, size, [&](int x, int y) {
+        int step = 1 << level;
+        int gx = (x * step) & (kGroundSize - 1), gy = (y * step) & (kGroundSize - 1);
+        int edge = diagonal ? (gx + gy) / 2 : gx;
+        int ragged = edge + (Hash(gx, gy, from.seed ^ to.seed) - 128) / 8;
+        const Material& m = ragged < kGroundSize / 2 ? from : to;
+        return m.colour(Hash(gx, gy, m.seed));
+    });
+}
+
 // Riveted armour panels in a base colour, with seams every `panel` texels.
 TextureSpec Panels(const std::string& name, int w, int h, int panel, uint8_t base, uint8_t seam, uint8_t rivet,
                    uint32_t seed) {
@@ -263,6 +278,8 @@ const char* const kSampleObjectTextures[] = {"hovtank", "hovturt", "pilot",  "bu
 const int kSampleObjectTextureCount = sizeof kSampleObjectTextures / sizeof kSampleObjectTextures[0];
 const char* const kSampleTerrainMaterials[] = {"grass", "dirt", "rock", "snow", "sand"};
 const int kSampleTerrainMaterialCount = sizeof kSampleTerrainMaterials / sizeof kSampleTerrainMaterials[0];
+const char* const kSampleCapTexture = "gdcap";
+const char* const kSampleDiagonalTexture = "gddiag";
 
 std::vector<ArchiveRecord> SampleTextureRecords() {
     std::vector<ArchiveRecord> records;
@@ -275,6 +292,13 @@ std::vector<ArchiveRecord> SampleTextureRecords() {
             TextureSpec t = Ground(m, level);
             records.push_back({t.name + ".map", MapImageBytes(t), true, 0});
         }
+    for (int level = 0; level < 4; ++level) {
+        for (bool diagonal : {false, true}) {
+            TextureSpec t = Blend(diagonal ? kSampleDiagonalTexture : kSampleCapTexture, kMaterials[0], kMaterials[1],
+                                  diagonal, level);
+            records.push_back({t.name + ".map", MapImageBytes(t), true, 0});
+        }
+    }
     records.push_back({"shadow.map", MapImageBytes(ShadowImage()), true, 0});
     records.push_back({"sprite_a.map", MapImageBytes(SpritePageImage()), true, 0});
     records.push_back({"map.lst", SampleMapListText(), true, 0});
@@ -304,6 +328,13 @@ std::string SampleTerrainTextureSections() {
         for (int level = 0; level < 4; ++level)
             text += "SolidA" + std::to_string(level) + " = " + kSampleTerrainMaterials[t] + std::to_string(level) +
                     ".map\n";
+        // Grass blends into dirt at the foot of the ramp: a cap and a diagonal, four levels each.
+        if (t == 0)
+            for (int level = 0; level < 4; ++level) {
+                const std::string n = std::to_string(level);
+                text += "CapTo1_A" + n + " = " + kSampleCapTexture + n + ".map\n";
+                text += "DiagonalTo1_A" + n + " = " + kSampleDiagonalTexture + n + ".map\n";
+            }
     }
     return text;
 }

@@ -46,6 +46,9 @@ extern const int kSampleObjectTextureCount;
 // Terrain textures: plain ".map" images, four detail levels per material.
 extern const char* const kSampleTerrainMaterials[];  // in material-type order
 extern const int kSampleTerrainMaterialCount;
+// The grass-to-dirt cap and diagonal textures ("gdcap0".."gdcap3", "gddiag0".."gddiag3").
+extern const char* const kSampleCapTexture;
+extern const char* const kSampleDiagonalTexture;
 
 // The hardware preload list "map.lst" (comments, capitals, other extensions) and the texture
 // names it lists, as the game reads them.

@@ -7,6 +7,7 @@
 
 #include "Objkr/rendersettings.h"
 #include "Terrain/terramap.h"
+#include "Terrain/terraintex.h"
 #include "core/app.h"
 #include "core/configfile.h"
 #include "core/debug.h"
@@ -167,7 +168,8 @@ void Terrain_SelectView(int mode) {
     g_env.visibilitySquared = g_env.visibilityMetres * g_env.visibilityMetres;
     g_env.lightScale = g_env.current.intensity / 256.0f;
     Terrain_BuildFogTable();
-    // PENDING(2.136) the texture distance bands and the sky's far distance.
+    Terrain_SetTextureBands();
+    // PENDING(2.134) the sky's far distance follows the visibility range.
     PublishToEntityDrawing();
 }
 

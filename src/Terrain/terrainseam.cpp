@@ -2,9 +2,12 @@
 #include "Objkr/objload.h"
 #include "Terrain/terrheight.h"
 #include "Terrain/terramap.h"
+#include "core/seams/shell.h"
 #include "core/seams/world.h"
 
 namespace {
+
+constexpr int kPlayerDefTerrainDetail = 71;  // the terrain drawing mode
 
 // The zone files are read once without the fatal check first, so that a mission naming a map
 // that cannot be loaded fails its load instead of ending the program.
@@ -14,7 +17,7 @@ bool LoadMissionMap(const char* name) {
         Terrain_FreeAll();
         return false;
     }
-    return Terrain_LoadMap(name, 0) != 0;
+    return Terrain_LoadMap(name, Seam_Shell().playerDef()[kPlayerDefTerrainDetail]) != 0;
 }
 
 bool SaveTerrain(const char* path) { return Terrain_SaveZoneFiles(path) != 0; }

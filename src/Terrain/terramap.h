@@ -10,6 +10,7 @@
 #include <cstdint>
 
 struct Entity;
+struct RenderView;
 
 constexpr int kZoneMapSize = 80;         // zones per side of the zone map
 constexpr int kMaxZones = 80;            // zone pointers of a map
@@ -119,11 +120,15 @@ void Terrain_ComputeAllFlags();
 void Terrain_ComputeShadows();
 // Darkens the 3 x 3 vertices around a point (metres) of the present zones; returns 1.
 int Terrain_Scorch(float x, float z);
+// The drawing mode and the textures are in Terrain/terraintex.h.
 void Terrain_SetDrawMode(int option);
-// Reloads the terrain textures when the detail option differs from the one they were loaded with.
 void Terrain_CheckDetailChange();
 void Terrain_FreeTextures();
 void Terrain_LoadTextures();
+// The animated scrounge of the sky effects, loaded, stepped and freed with the textures.
+void Scrounge_Load();
+void Scrounge_Update(RenderView* view);
+void Scrounge_Free();
 
 // Fills the game loop's terrain entries of the world seam and the model reader's terrain list
 // (ObjLoad_Services().terrainAddEntity), at start-up.

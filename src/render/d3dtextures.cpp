@@ -6,6 +6,7 @@
 #include <set>
 #include <tuple>
 
+#include "Terrain/terraintex.h"
 #include "core/clock.h"
 #include "core/debug.h"
 #include "core/filecache.h"
@@ -65,8 +66,10 @@ const char* StandInName(const TextureImage* texture) {
     const char* name = Cache_GetItemName(texture);
     return name ? name : "";
 }
-// PENDING(2.136) the terrain texture list of the map.
-void StandInTerrain(std::vector<const TextureImage*>* out) { StandInList(out); }
+// The map's terrain texture list as it stands: the default first, then four levels per slot.
+void TerrainList(std::vector<const TextureImage*>* out) {
+    for (int i = 0; i < Terrain_TextureCount(); ++i) out->push_back(Terrain_TextureEntry(i).image);
+}
 // PENDING(2.134) the sky textures of the map.
 void StandInSky(std::vector<const TextureImage*>* out) { StandInList(out); }
 // PENDING(2.135) the cloud and star textures of the map.
@@ -75,7 +78,7 @@ void StandInStars(std::vector<const TextureImage*>* out) { StandInList(out); }
 // PENDING(8.143) the sprite pages.
 void StandInSprites(std::vector<const TextureImage*>* out) { StandInList(out); }
 
-constexpr TexMgrPreloadSources kStandInSources = {StandInTerrain, StandInSky,     StandInClouds,
+constexpr TexMgrPreloadSources kStandInSources = {TerrainList, StandInSky,     StandInClouds,
                                                   StandInStars,   StandInSprites, StandInName};
 TexMgrPreloadSources g_sources = kStandInSources;
 

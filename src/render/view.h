@@ -47,6 +47,10 @@ struct RenderView {
     Vector farCorners[4];   // the same at the far distance used
     DVector cameraPosition;
     DVector worldFarCorners[4];
+    // Map views: the four corners of the ground the view shows (world space), when the camera
+    // has set them; otherwise the terrain uses the far corners.
+    DVector groundCorners[4];
+    bool hasGroundCorners;
 };
 
 // Zeroes and sets up the view: clamped field of view and far distance, centre from the buffer,

@@ -13,6 +13,7 @@
 #include "interface/inputdevices.h"
 #include "render/drawpass.h"
 #include "render/graphicdriver.h"
+#include "render/terraindraw.h"
 #include "shell/screenmode.h"
 
 namespace {
@@ -29,6 +30,7 @@ const Installer kInstallers[] = {
     Render_InstallEntityDrawing,
     Interface_InstallSeam,
     SaveGame_InstallSeam,
+    Render_InstallTerrainDrawing,
     Camera_InstallSeam,
     Shell_InstallScreenModes,
 };

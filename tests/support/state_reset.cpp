@@ -1,5 +1,6 @@
 #include "support/state_reset.h"
 
+#include "Terrain/terraintex.h"
 #include "Terrain/terrenv.h"
 #include "collision/colshape.h"
 #include "core/cmdline.h"
@@ -39,7 +40,9 @@
 #include "render/font.h"
 #include "render/graphicdriver.h"
 #include "render/light.h"
+#include "render/raster.h"
 #include "render/renderqueue.h"
+#include "render/terraindraw.h"
 #include "render/sprite.h"
 #include "render/texcache.h"
 #include "shell/screenmode.h"
@@ -87,6 +90,9 @@ void ResetProgramStateForTest() {
     Classfnc_ResetLists();
     RenderQueue_Reset();
     TerrainEnv_Reset();
+    TerrainTex_Reset();
+    TerrainDraw_Reset();
+    Raster_PixelDouble = 0;  // the terrain drawing mode sets it
     DisplayMode_Reset();
     TexCache_ResetStats();
     Graphic_ResetWarnings();

@@ -44,9 +44,9 @@ WorldSeam MakeDefault() {
     s.terrainSetFileName = [](const char*) {};                // filled by Terrain_InstallSeam
     s.terrainReleaseEntities = [] {};                         // filled by Terrain_InstallSeam
     s.terrainFreeAll = [] {};                                 // filled by Terrain_InstallSeam
-    s.terrainFreeTextures = [] {};                            // PENDING(2.136)
-    s.terrainDraw = [](RenderView*) {};                       // PENDING(2.137)
-    s.terrainTypeMapPending = [] { return false; };           // PENDING(2.137)
+    s.terrainFreeTextures = [] {};                            // filled by Render_InstallTerrainDrawing
+    s.terrainDraw = [](RenderView*) {};                       // filled by Render_InstallTerrainDrawing
+    s.terrainTypeMapPending = [] { return false; };           // filled by Render_InstallTerrainDrawing
     s.terrainLoadMap = [](const char*) { return true; };      // filled by Terrain_InstallSeam
     s.terrainSave = [](const char*) { return true; };         // filled by Terrain_InstallSeam
     s.terrainModified = [] { return false; };                 // filled by Terrain_InstallSeam

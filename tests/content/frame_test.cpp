@@ -1,0 +1,87 @@
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cmath>
+#include <fstream>
+#include <string>
+
+#include "content.h"
+#include "core/checksum.h"
+#include "core/filesys.h"
+#include "core/zfs.h"
+#include "frame.h"
+#include "render/clip.h"
+#include "render/terraindraw.h"
+#include "support/data_root_fixture.h"
+#include "support/world_reset.h"
+
+namespace {
+
+struct Seen {
+    int textured = 0, flat = 0;
+    float nearLight = 2, farLight = -1;  // the darkest near vertex, the brightest far one
+};
+Seen g_seen;
+
+void Note(const RenderVertex* v, int count, const TextureImage* texture, int, uint32_t) {
+    (texture ? g_seen.textured : g_seen.flat) += 1;
+    for (int i = 0; i < count; ++i) {
+        const float d = std::sqrt(v[i].x * v[i].x + v[i].z * v[i].z);
+        if (d < 40) g_seen.nearLight = std::min(g_seen.nearLight, v[i].shade);
+        if (d > 220) g_seen.farLight = std::max(g_seen.farLight, v[i].shade);
+    }
+}
+
+class FrameTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        ResetWorldForTest();
+        scratch_.Open();
+        std::string error;
+        ASSERT_TRUE(content::WriteWorld(scratch_.root, &error)) << error;
+        ASSERT_TRUE(FileSys_TryStart(0)) << Zfs_LastError();
+        g_seen = Seen{};
+    }
+    void TearDown() override { scratch_.Close(); }
+
+private:
+    ScratchDataRoot scratch_;
+};
+
+}  // namespace
+
+TEST_F(FrameTest, TheSampleMapFromAFixedCamera) {
+    // Towards the ramp's foot from the flat ground: grass, the grass-to-dirt blends, the ramp.
+    content::FrameRequest request;
+    request.map = "sample";
+    request.x = 1800;
+    request.z = 2000;
+    request.eye = 3;
+    request.heading = 90;
+    request.pitch = -5;
+    request.draw = [](RenderView*) {};
+    Terrain_SetPolygonHook(Note);
+    content::Frame frame;
+    std::string error;
+    ASSERT_TRUE(content::DrawFrame(request, &frame, &error)) << error;
+    ASSERT_EQ(frame.pixels.size(), size_t(content::kFrameWidth) * content::kFrameHeight);
+    std::ofstream("frame.ppm", std::ios::binary) << content::FramePpm(frame);
+
+    // Textures near, flat colours far; lit near, fogged towards bright far away.
+    EXPECT_GT(g_seen.textured, 100);
+    EXPECT_GT(g_seen.flat, 50);
+    EXPECT_LT(g_seen.nearLight, 0.9f);
+    EXPECT_GT(g_seen.farLight, 0.95f);
+    EXPECT_GT(frame.polygons, 500);
+    int colours = 0, seen[256] = {};
+    for (uint8_t p : frame.pixels) colours += seen[p]++ == 0;
+    EXPECT_GT(colours, 12);
+    EXPECT_EQ(CRC32_Memory(frame.pixels.data(), frame.pixels.size()), 1462248937u);
+
+    // The same request gives the same picture.
+    Terrain_SetPolygonHook(nullptr);
+    content::Frame again;
+    ASSERT_TRUE(content::DrawFrame(request, &again, &error)) << error;
+    EXPECT_EQ(again.pixels, frame.pixels);
+    EXPECT_EQ(again.polygons, frame.polygons);
+}
