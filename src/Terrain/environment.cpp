@@ -11,6 +11,7 @@
 #include "core/configfile.h"
 #include "core/debug.h"
 #include "core/filecache.h"
+#include "core/seams/cockpit.h"
 #include "core/seams/render.h"
 #include "platform/ini.h"
 #include "platform/paths.h"
@@ -115,7 +116,11 @@ void Terrain_ReadEnvironment() {
     g_env.satellite = SatelliteDefaults();
     g_env.satellite.visibilityRange = static_cast<float>(Plat_IniGetInt(
         "SateliteView", "VisibilityRange", static_cast<int>(g_env.satellite.visibilityRange), cfg.c_str()));
-    // PENDING(2.132) the "Debug" drawing switches "SeparateDraw", "FaceMask" and "HUD".
+    RenderSeam& render = Seam_Render();
+    render.setSeparateDraw(Plat_IniGetInt("Debug", "SeparateDraw", render.separateDraw(), cfg.c_str()));
+    g_env.faceMask = Plat_IniGetInt("Debug", "FaceMask", g_env.faceMask, cfg.c_str());
+    CockpitSeam& cockpit = Seam_Cockpit();
+    cockpit.hudSetOn(Plat_IniGetInt("Debug", "HUD", cockpit.hudIsOn() ? 1 : 0, cfg.c_str()) != 0);
 
     const char* file = Terrain_GetFileName();
     auto get = [file](const char* key, int fallback) { return Cfg_GetProfileInt("NormalView", key, fallback, file); };

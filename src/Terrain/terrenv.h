@@ -24,6 +24,7 @@ struct TerrainEnvironment {
     char introMovie[260], outroMovie[260];
     int timeOfDay;  // hhmm
     int lava, wave, waves;
+    int faceMask;  // the terrain drawing's face mask ("render.cfg" "Debug" "FaceMask")
     float visibilityScale;
     float shadowLuma, terrainShadowLuma, carAmbient;
     int fogDirection;  // 0: software fog towards dark; otherwise towards bright

@@ -257,6 +257,8 @@ void RecordRender() {
     GV_RECORD_PASS(setAlphaTable);
     GV_RECORD_PASS(lightInitWorld);
     GV_PASS(sunDirection);
+    GV_PASS(separateDraw);
+    GV_RECORD_PASS(setSeparateDraw);
     GV_RECORD(setDriverBlackIndex);
     GV_RECORD(paletteFade);
     GV_RECORD(renderStatsReset);
@@ -320,6 +322,7 @@ void RecordCockpit() {
     GV_RECORD(hudStep);
     GV_RECORD(hudDrawLayer);
     GV_QUIET_RESULT(hudIsOn, true);
+    GV_RECORD_PASS(hudSetOn);
     GV_QUIET(radarIsOn);
     GV_RECORD(radarDrawFrame);
     GV_RECORD(radarDrawSweep);
