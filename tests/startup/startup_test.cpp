@@ -3,6 +3,8 @@
 #include <gtest/gtest.h>
 
 #include <cstdlib>
+#include <fstream>
+#include <iterator>
 #include <string>
 #include <vector>
 
@@ -17,6 +19,7 @@
 #include "fun3d/gameobjectclass.h"
 #include "fun3d/objectpool.h"
 #include "platform/msgbox.h"
+#include "platform/system.h"
 #include "startup/startup.h"
 #include "support/app_fixture.h"
 
@@ -94,6 +97,37 @@ TEST_F(StartupTest, TheGamePlaysTheSampleMapOnItsOwnWiring) {
     for (size_t i = 0; i < PhaseHook_Count(); ++i)
         if (PhaseHook_At(i) == &GameObjectPool_Member()) poolJoined = true;
     EXPECT_TRUE(poolJoined);
+}
+
+TEST_F(StartupTest, AHeadlessRunLeavesItsLastFrameShowingTheMapPalettesSky) {
+    // The backend reads the shot's name when it starts.
+    const std::string shot = profileDir + "/shot.ppm";
+    setenv("GRAVENHOLT_HEADLESS_SHOT", shot.c_str(), 1);
+    Plat_Init(BackendKind::Headless);
+    unsetenv("GRAVENHOLT_HEADLESS_SHOT");
+    Startup_InstallAll();
+    EXPECT_EQ(App_Main("-nointro sample"), 0);
+
+    std::ifstream in(shot, std::ios::binary);
+    std::string magic;
+    int width = 0, height = 0, depth = 0;
+    in >> magic >> width >> height >> depth;
+    in.get();
+    ASSERT_EQ(magic, "P6");
+    ASSERT_GT(width * height, 0);
+    std::vector<unsigned char> rgb(size_t(width) * size_t(height) * 3);
+    in.read(reinterpret_cast<char*>(rgb.data()), std::streamsize(rgb.size()));
+    ASSERT_EQ(in.gcount(), std::streamsize(rgb.size()));
+    // Nothing but sky for now: the map palette's sky colour, not black.
+    std::ifstream palette(profileDir + "/data/world.pal", std::ios::binary);
+    std::string pal((std::istreambuf_iterator<char>(palette)), std::istreambuf_iterator<char>());
+    ASSERT_EQ(pal.size(), 768u);
+    const int sky = 223;
+    const unsigned char centre[3] = {rgb[(size_t(height / 2) * width + width / 2) * 3],
+                                     rgb[(size_t(height / 2) * width + width / 2) * 3 + 1],
+                                     rgb[(size_t(height / 2) * width + width / 2) * 3 + 2]};
+    EXPECT_GT(centre[0] + centre[1] + centre[2], 0);
+    for (int c = 0; c < 3; ++c) EXPECT_NEAR(centre[c], static_cast<unsigned char>(pal[sky * 3 + c]), 4) << c;
 }
 
 }  // namespace
