@@ -365,6 +365,7 @@ void RecordAudio() {
     GV_RECORD(cdPlayTrack);
     GV_RECORD(cdPlayMissionTrack);
     GV_RECORD(cdStop);
+    GV_RECORD_PASS(cdSetTrack);
     GV_PASS(soundPlayOnObject);
     GV_END_TABLE();
 }
@@ -406,6 +407,7 @@ void RecordShell() {
 void RecordNet() {
     GV_TABLE(NetSeam, Seam_Net, "net");
     GV_PASS(isNetworkGame);
+    GV_PASS(isInternetGame);
     GV_PASS(isDeathmatch);
     GV_PASS(allowSniperWeapons);
     GV_PASS(allowSplinterWeapon);
