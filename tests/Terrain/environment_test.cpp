@@ -108,6 +108,8 @@ TEST_F(EnvironmentTest, FlatGroundUnderASunAt45DegreesLightsTo181AndScorchStaysI
     // Outside the zones the shared default block is left alone.
     Terrain_Scorch(-5000.0f, -5000.0f);
     EXPECT_EQ(*Terrain_GetLightByte(-500, -500), kMinLightByte);
+    // Positions far off every block are no cell at all.
+    EXPECT_EQ(Terrain_Scorch(3.0e38f, -3.0e38f), 1);
 }
 
 TEST_F(EnvironmentTest, AWallLitFromOctantZeroShadowsTheGroundBehindIt) {

@@ -173,3 +173,48 @@ TEST_F(LightMapTest, RenderCfgDebugSwitchesReachTheRendererTerrainAndCockpit) {
     EXPECT_EQ(Terrain_Environment().faceMask, 15);
     EXPECT_FALSE(Seam_Cockpit().hudIsOn());
 }
+
+TEST_F(LightMapTest, OnlyASunInTheFirstOctantBelowTheZenithCastsSelfShadow) {
+    // A 200 m wall at x = 40..42 over ground at 10 m; the vertex at x = 38 lies just west of it.
+    static float sun[3];
+    struct Case {
+        const char* name;
+        float x, y, z;
+        bool shadowed;
+    };
+    const Case cases[] = {
+        {"low in +x", 0.8660254f, 0.5f, 0.0f, true},
+        {"near the zenith", 0.04f, 0.9992f, 0.0f, false},
+        {"low in -x", -0.8660254f, 0.5f, 0.0f, false},
+        {"low in +z", 0.0f, 0.5f, 0.8660254f, false},
+    };
+    Install(content::TerrainRecords(
+                Map("wall", 1280, 1280, 0, 0, [](int x, int) -> uint16_t { return x >= 40 && x <= 42 ? 2000 : 100; })),
+            "terrain.zfs");
+    Seam_Render().sunDirection = [](float out[3]) { out[0] = sun[0], out[1] = sun[1], out[2] = sun[2]; };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        sun[0] = c.x, sun[1] = c.y, sun[2] = c.z;
+        std::filesystem::remove(CachePath("wall"));  // the cache does not know the sun
+        Load("wall.bzn");
+        const int open = c.y > 255.0f / 256.0f ? 255 : static_cast<int>(c.y * 256.0f);
+        EXPECT_EQ(*Terrain_GetLightByte(38, 20), c.shadowed ? kMinLightByte : open);
+        Terrain_FreeAll();
+    }
+}
+
+TEST_F(LightMapTest, OneVertexIsRecomputedByZThenX) {
+    // Ground falling away towards +x from x = 50 faces the sun (in +x) more than flat ground does.
+    Install(content::TerrainRecords(Map("tilt", 1280, 1280, 0, 0, [](int x, int) -> uint16_t {
+                return static_cast<uint16_t>(x < 50 ? 3000 : 3000 - (x - 50) * 50);
+            })),
+            "terrain.zfs");
+    Load("tilt.bzn");
+    const uint8_t slope = *Terrain_GetLightByte(60, 20);
+    EXPECT_GT(slope, 181);
+    *Terrain_GetLightByte(60, 20) = 0;
+    *Terrain_GetLightByte(20, 60) = 0;
+    Terrain_ComputeCellLight(20, 60);
+    EXPECT_EQ(*Terrain_GetLightByte(60, 20), slope);
+    EXPECT_EQ(*Terrain_GetLightByte(20, 60), 0);
+}
