@@ -21,6 +21,9 @@
 #include "Objkr/geometry.h"
 #include "Objkr/objload.h"
 #include "Terrain/terramap.h"
+#include "Terrain/terrenv.h"
+#include "core/seams/render.h"
+#include "render/light.h"
 #include "content.h"
 #include "core/fieldarchive.h"
 #include "core/savegame.h"
@@ -329,8 +332,17 @@ int TerrainQuery(int argc, char** argv) {
         Data_Close();
         return Fail("the map's terrain files are missing or do not fit (Zone loader error)");
     }
-    Terrain_LoadZone(nullptr);
-    Terrain_Init(0);
+    // The map's time of day sets the sun the light map is computed under; the light cache goes
+    // to a scratch profile, not into the working directory.
+    Seam_Render().lightInitWorld = Light_InitWorld;
+    Seam_Render().sunDirection = [](float out[3]) {
+        const Vector sun = Light_GetSunDirection();
+        out[0] = sun.x, out[1] = sun.y, out[2] = sun.z;
+    };
+    std::string profile = (std::filesystem::temp_directory_path() / "gvtool-terrain-XXXXXX").string();
+    if (!mkdtemp(profile.data())) return Fail("cannot make a scratch directory");
+    Plat_SetProfileDir(profile);
+    Terrain_LoadMap(argv[3], 0);
     const double x = v[0], z = v[1];
     float height = 0.0f;
     Vector normal{};
@@ -342,6 +354,11 @@ int TerrainQuery(int argc, char** argv) {
     std::printf("at (%.3f, %.3f): height %.4f m, normal (%.5f, %.5f, %.5f), texture type %d%s\n", x, z, height,
                 normal.x, normal.y, normal.z, Terrain_GetTextureType(x, z),
                 Terrain_InBounds(x, z) ? "" : " (outside the queried range)");
+    std::printf("light %d\n", *Terrain_GetLightByte(static_cast<int>(std::lround(x * 0.1)),
+                                                    static_cast<int>(std::lround(z * 0.1))));
+    const TerrainEnvironment& env = Terrain_Environment();
+    std::printf("fog start %d m, fog end %d m, visibility range %.1f m\n", env.current.fogStart, env.current.fogEnd,
+                env.visibilityMetres);
     double oy = height + 100.0;
     float dx = 1000.0f, dy = -1000.0f, dz = 0.0f;
     if (given == 6) {
@@ -361,6 +378,9 @@ int TerrainQuery(int argc, char** argv) {
     }
     Terrain_FreeAll();
     Data_Close();
+    Plat_SetProfileDir("");
+    std::error_code ec;
+    std::filesystem::remove_all(profile, ec);
     return 0;
 }
 // Every sprite of DATA's table in a grid of 20-pixel cells, and a line of text in its main font.

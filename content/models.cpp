@@ -87,12 +87,13 @@ ModelDef HoverTank() {
     GeoMesh hull = GeoBox("tkhull", {-2.0f, 0.0f, -3.0f}, {2.0f, 1.2f, 3.0f}, kHull);
     GeoMerge(hull, GeoBox("", {-1.6f, 1.2f, 1.6f}, {1.6f, 1.5f, 2.6f}, kGlass), {0, 0, 0});
     ModelPart hullPart = Part(Keep(hull), "world", {0, 0.6f, 0});
-    SetGeometry(hullPart, 1, 0, Keep(GeoBox("tkhull1", {-2.0f, 0.0f, -3.0f}, {2.0f, 1.5f, 3.0f}, kHull)));
+    // Level 1 is what the driver sees of the craft from its own cockpit: a dashboard low ahead of
+    // the eye (the cockpit point sits 1.0 above the hull's origin, 1.8 forward).
+    SetGeometry(hullPart, 1, 0, Keep(GeoBox("tkdash1", {-1.2f, 0.45f, 2.3f}, {1.2f, 0.75f, 2.7f}, kDark)));
     SetGeometry(hullPart, 2, 0, Keep(GeoPyramid("tkhull2", 4, 3.2f, 0.0f, 1.5f, kHull)));
     SetGeometry(hullPart, 0, 1, Keep(GeoBox("tkhullx", {-2.0f, 0.0f, -3.0f}, {2.0f, 0.8f, 3.0f}, kWreck)));
 
     ModelPart turret = Part(Keep(GeoPrism("tkturr", 8, 1.3f, 1.0f, 0.0f, 0.7f, kHull)), "tkhull", {0, 1.5f, -0.3f});
-    SetGeometry(turret, 1, 0, Keep(GeoPrism("tkturr1", 4, 1.3f, 1.0f, 0.0f, 0.7f, kHull)));
     SetGeometry(turret, 0, 1, Keep(GeoPrism("tkturrx", 8, 1.3f, 1.0f, 0.0f, 0.4f, kWreck)));
     ModelPart barrel = Part(Keep(GeoBox("tkbarl", {-0.12f, -0.12f, 0.0f}, {0.12f, 0.12f, 2.8f}, kDark)), "tkturr",
                             {0, 0.35f, 0.9f});
@@ -119,7 +120,7 @@ ModelDef Scout() {
     m.mass = 900;
     GeoMesh body = GeoPyramid("schull", 3, 2.0f, 0.0f, 1.0f, kHull);
     ModelPart hull = Part(Keep(body), "world", {0, 0.5f, 0});
-    SetGeometry(hull, 1, 0, Keep(GeoBox("schull1", {-1.4f, 0, -1.4f}, {1.4f, 1.0f, 1.4f}, kHull)));
+    SetGeometry(hull, 1, 0, Keep(GeoBox("scdash1", {-0.8f, 0.2f, 0.9f}, {0.8f, 0.35f, 1.2f}, kDark)));
     ModelPart wings = Part(Keep(GeoBox("scwing", {-2.6f, 0.0f, -0.6f}, {2.6f, 0.15f, 0.6f}, kDark)), "schull",
                            {0, 0.4f, -0.3f});
     m.parts = {hull, wings, Point("hp_gun1", "scwing", {2.4f, 0.1f, 0.6f}, 70),

@@ -19,7 +19,7 @@ namespace {
 void StandInUnbindTexture(Entity* entity) { entity->texture = nullptr; }
 // Until the renderer installs its light table (Light_InstallServices) there is no light to forget.
 void StandInRemoveLight(Entity*) {}
-// PENDING(2.133) the light map darkens the ground under the object.
+// Until the terrain installs its light map (Terrain_InstallSeam) there is no ground to darken.
 void StandInDarken(Entity*) {}
 // Until the camera installs its own (Camera_InstallSeam) no camera follows the user or has
 // projections to rebuild.

@@ -12,6 +12,9 @@
 #include "core/configfile.h"
 #include "core/debug.h"
 #include "core/filecache.h"
+#include "core/seams/audio.h"
+#include "core/seams/cockpit.h"
+#include "core/seams/net.h"
 #include "core/seams/render.h"
 #include "platform/ini.h"
 #include "platform/paths.h"
@@ -73,6 +76,9 @@ void LoadColourTables() {
     if (const uint8_t* table = UseTable(alpha, 65536)) {
         render.setAlphaTable(table);
         Cache_UnlockItem(alpha);
+        // Installing the alpha table resets the shading tables, remap row 255 with them: without
+        // this the key colour would draw solid again.
+        render.paletteRemapIdentity255();
     } else {
         Error_Warning("Alpha table not found; disabled");
     }
@@ -98,7 +104,7 @@ void TerrainEnv_Reset() { g_env = MakeDefaults(); }
 void Terrain_LoadWorldSection() {
     const char* file = Terrain_GetFileName();
     g_env.musicTrack = Cfg_GetProfileInt("World", "MusicTrack", -1, file);
-    // PENDING(10.104) the map's CD track goes to the audio module.
+    Seam_Audio().cdSetTrack(g_env.musicTrack);
     Cfg_GetProfileString("World", "IntroMovie", "", g_env.introMovie, sizeof g_env.introMovie, file);
     Cfg_GetProfileString("World", "OutroMovie", "", g_env.outroMovie, sizeof g_env.outroMovie, file);
     g_env.timeOfDay = Cfg_GetProfileInt("NormalView", "Time", 1200, file);
@@ -112,11 +118,16 @@ void Terrain_ReadEnvironment() {
     const std::string cfg = Plat_ProfilePath("render.cfg");
     g_env.waves = Plat_IniGetInt("NormalView", "Waves", 0, cfg.c_str());
     g_env.visibilityScale = Plat_IniGetInt("NormalView", "VisibilityScale", 100, cfg.c_str()) / 100.0f;
-    // PENDING(12.105) an Internet game caps the visibility scale at 1.5.
+    if (Seam_Net().isNetworkGame() && Seam_Net().isInternetGame() && g_env.visibilityScale > 1.5f)
+        g_env.visibilityScale = 1.5f;
     g_env.satellite = SatelliteDefaults();
     g_env.satellite.visibilityRange = static_cast<float>(Plat_IniGetInt(
         "SateliteView", "VisibilityRange", static_cast<int>(g_env.satellite.visibilityRange), cfg.c_str()));
-    // PENDING(2.132) the "Debug" drawing switches "SeparateDraw", "FaceMask" and "HUD".
+    RenderSeam& render = Seam_Render();
+    render.setSeparateDraw(Plat_IniGetInt("Debug", "SeparateDraw", render.separateDraw(), cfg.c_str()));
+    Terrain_DrawMode().faceMask = Plat_IniGetInt("Debug", "FaceMask", Terrain_DrawMode().faceMask, cfg.c_str());
+    CockpitSeam& cockpit = Seam_Cockpit();
+    cockpit.hudSetOn(Plat_IniGetInt("Debug", "HUD", cockpit.hudIsOn() ? 1 : 0, cfg.c_str()) != 0);
 
     const char* file = Terrain_GetFileName();
     auto get = [file](const char* key, int fallback) { return Cfg_GetProfileInt("NormalView", key, fallback, file); };

@@ -4,11 +4,17 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <string>
+#include <utility>
 
+#include "Objkr/entitysvc.h"
+#include "Objkr/rendersettings.h"
 #include "Terrain/terramap.h"
 #include "Terrain/terrenv.h"
 #include "core/debug.h"
 #include "core/seams/render.h"
+#include "core/zix.h"
+#include "platform/paths.h"
 
 namespace {
 
@@ -44,6 +50,14 @@ void ForEachPresentVertex(Fn fn, void (*afterBlock)() = nullptr) {
             for (int x = x0; x < x0 + kZoneCells; ++x) fn(x, z);
         if (afterBlock) afterBlock();
     }
+}
+
+// Whether the vertex lies in a present block. Every vertex outside them shares the one default
+// block, so a change there would show all around the map.
+bool IsPresentVertex(int x, int z) {
+    if (x < kCellMin || x > kCellMax || z < kCellMin || z > kCellMax) return false;
+    const int xs = x - kCellMin, zs = z - kCellMin;
+    return LightBlockTable[(zs >> 7) * kBlockTableSize + (xs >> 7)] != 0;
 }
 
 struct ShadowWalk {
@@ -132,6 +146,52 @@ void Terrain_ComputeShadows() {
     Debug_Trace("\n");
 }
 
+namespace {
+
+// The light file's name: the terrain name with ".LGT" for its extension.
+std::string LightFileName() {
+    std::string name = Terrain_GetFileName();
+    const size_t dot = name.rfind('.');
+    if (dot != std::string::npos) name.erase(dot);
+    return name + ".LGT";
+}
+
+// A light map shipped with the map (through the file index), or the one an earlier load left
+// in the profile's "Addon" folder; either only when it is exactly the map's size.
+bool ReadCachedLightMap(const std::string& name, const std::string& cachePath) {
+    uint32_t size = 0;
+    if (void* shipped = Zix_LoadFile(name.c_str(), &size)) {
+        const bool fits = size == TerrainLightMapSize;
+        if (fits) std::memcpy(TerrainLightMap, shipped, TerrainLightMapSize);
+        std::free(shipped);
+        if (fits) return true;
+    }
+    FILE* file = Plat_OpenFile(cachePath, "rb");
+    if (!file) return false;
+    bool fits = std::fseek(file, 0, SEEK_END) == 0 && std::ftell(file) == long(TerrainLightMapSize) &&
+                std::fseek(file, 0, SEEK_SET) == 0 &&
+                std::fread(TerrainLightMap, 1, TerrainLightMapSize, file) == TerrainLightMapSize;
+    std::fclose(file);
+    return fits;
+}
+
+// The computed map goes to the cache, truncated to its size. The cache only saves time: a
+// failure is logged and the game goes on with the computed map.
+void WriteLightCache(const std::string& cachePath) {
+    Plat_CreateDirectories(Plat_ProfilePath("Addon"));
+    FILE* file = Plat_OpenFile(cachePath, "wb");
+    bool ok = file && std::fwrite(TerrainLightMap, 1, TerrainLightMapSize, file) == TerrainLightMapSize;
+    if (file && std::fclose(file) != 0) ok = false;
+    if (!ok) {
+        char text[600];
+        std::snprintf(text, sizeof text, "Light map cache %s could not be written\n", cachePath.c_str());
+        Debug_Trace("%s", text);
+        Debug_AppendLog(text);
+    }
+}
+
+}  // namespace
+
 void Terrain_LoadLightMap() {
     std::free(TerrainLightMap);
     TerrainLightMap = nullptr;
@@ -147,32 +207,116 @@ void Terrain_LoadLightMap() {
         Error_Fatal("Memory allocation failed");
         return;
     }
-    // PENDING(2.133) the ".LGT" light-map cache: the map is computed at every load.
+    const std::string name = LightFileName();
+    const std::string cachePath = Plat_ProfilePath("Addon/" + name);
+    const bool cached = ReadCachedLightMap(name, cachePath);
     float lowest = 4096.0f, highest = 0.0f;  // cell units
     ForEachPresentVertex([&](int x, int z) {
         const float h = (*Terrain_GetCell(x, z) & kHeightMask) * 0.01f;
         if (h < lowest) lowest = h;
         if (h > highest) highest = h;
-        Terrain_ComputeCellLight(z, x);
+        if (!cached) Terrain_ComputeCellLight(z, x);
     });
     if (blocks == 0) lowest = highest = 0.0f;
     TerrainBounds.lowest = lowest * 10.0f;
     TerrainBounds.highest = highest * 10.0f;
+    if (cached) return;
     Terrain_ComputeShadows();
     for (uint32_t i = 0; i < TerrainLightMapSize; ++i)
         if (TerrainLightMap[i] < kMinLightByte) TerrainLightMap[i] = kMinLightByte;
+    WriteLightCache(cachePath);
+}
+
+void Terrain_RebuildRect(int x0, int z0, int x1, int z1) {
+    for (int x = x0; x <= x1; ++x)
+        for (int z = z0; z <= z1; ++z) {
+            if (!IsPresentVertex(x, z)) continue;
+            Terrain_ComputeCellLight(z, x);
+            Terrain_ComputeCellFlags(x, z);
+        }
+    TerrainModified = 1;
+}
+
+void Terrain_ClearCellBits(int x0, int z0, int x1, int z1) {
+    for (int x = x0; x <= x1; ++x)
+        for (int z = z0; z <= z1; ++z) {
+            if (!IsPresentVertex(x, z)) continue;
+            uint16_t* word = Terrain_GetCell(x, z);
+            *word = static_cast<uint16_t>(*word & 0x3FFF);
+        }
 }
 
 int Terrain_Scorch(float x, float z) {
     // Only vertices of present blocks: outside them one default block serves the whole border.
+    if (!(std::fabs(x) < 1.0e6f && std::fabs(z) < 1.0e6f)) return 1;  // far off every block
     const int i = static_cast<int>(0.1f * x), k = static_cast<int>(0.1f * z);
     auto mark = [](int cx, int cz, int shift) {
-        if (cx < TerrainBounds.minX || cx >= TerrainBounds.maxX || cz < TerrainBounds.minZ || cz >= TerrainBounds.maxZ)
-            return;
+        if (!IsPresentVertex(cx, cz)) return;
         uint8_t* byte = Terrain_GetLightByte(cx, cz);
         *byte = shift >= 8 ? 0 : static_cast<uint8_t>(*byte >> shift);
     };
     for (int dz = -1; dz <= 1; ++dz)
         for (int dx = -1; dx <= 1; ++dx) mark(i + dx, k + dz, dx == 0 && dz == 0 ? 8 : (dx && dz ? 1 : 2));
     return 1;
+}
+
+void Terrain_DarkenUnderBox(const Vector& boxMin, const Vector& boxMax, const Vector& position) {
+    const V3 sun = Sun();
+    if (!Render_Settings().shadowPattern || !(sun.y >= 0.001 && sun.y <= 0.999) || !TerrainLightMap) return;
+    const double horizontal = std::sqrt(sun.x * sun.x + sun.z * sun.z);
+    const double reach = std::fabs(double(boxMin.y) + boxMax.y) * horizontal / sun.y;
+    const double lo[3] = {boxMin.x, boxMin.y, boxMin.z}, hi[3] = {boxMax.x, boxMax.y, boxMax.z};
+    auto cell = [](double metres, int low, int high) {
+        const double c = metres * 0.1;
+        return c < low ? low : c > high ? high : static_cast<int>(c);
+    };
+    const int x0 = cell(std::floor(lo[0] - reach) - 10.0, TerrainBounds.minX, TerrainBounds.maxX);
+    const int x1 = cell(std::ceil(hi[0] + reach) + 10.0, TerrainBounds.minX, TerrainBounds.maxX);
+    const int z0 = cell(std::floor(lo[2] - reach) - 10.0, TerrainBounds.minZ, TerrainBounds.maxZ);
+    const int z1 = cell(std::ceil(hi[2] + reach) + 10.0, TerrainBounds.minZ, TerrainBounds.maxZ);
+    const double sunDir[3] = {sun.x, sun.y, sun.z};
+    const float luma = Terrain_Environment().terrainShadowLuma;
+    for (int k = z0; k <= z1; ++k)
+        for (int i = x0; i <= x1; ++i) {
+            if (!IsPresentVertex(i, k)) continue;
+            const double v[3] = {10.0 * i, (*Terrain_GetCell(i, k) & kHeightMask) * 0.1, 10.0 * k};
+            // Only the side away from the sun.
+            if ((v[0] - position.x) * sun.x + (v[1] - position.y) * sun.y + (v[2] - position.z) * sun.z > 0.0)
+                continue;
+            // In the box swept away from the sun: the ray from the vertex towards the sun meets the box.
+            double enter = 0.0, leave = 1.0e30;
+            bool inside = true;
+            for (int a = 0; a < 3 && inside; ++a) {
+                if (std::fabs(sunDir[a]) < 1.0e-12) {
+                    inside = v[a] >= lo[a] && v[a] <= hi[a];
+                    continue;
+                }
+                double t0 = (lo[a] - v[a]) / sunDir[a], t1 = (hi[a] - v[a]) / sunDir[a];
+                if (t0 > t1) std::swap(t0, t1);
+                enter = std::fmax(enter, t0);
+                leave = std::fmin(leave, t1);
+                inside = enter <= leave;
+            }
+            if (!inside) continue;
+            uint8_t* byte = Terrain_GetLightByte(i, k);
+            *byte = static_cast<uint8_t>(*byte * luma);
+        }
+}
+
+void Terrain_DarkenUnderObject(Entity* entity) {
+    if (!entity) return;
+    Vector min, max;
+    Entity_ComputeExtents(entity, min, max);
+    if (min.x > max.x) return;  // no geometry, no shadow
+    Vector worldMin{1.0e30f, 1.0e30f, 1.0e30f}, worldMax{-1.0e30f, -1.0e30f, -1.0e30f};
+    for (int corner = 0; corner < 8; ++corner) {
+        const Vector p{corner & 1 ? max.x : min.x, corner & 2 ? max.y : min.y, corner & 4 ? max.z : min.z};
+        const DVector w = Matrix_TransformPoint(p, entity->local);
+        worldMin = Vector{std::fmin(worldMin.x, float(w.x)), std::fmin(worldMin.y, float(w.y)),
+                          std::fmin(worldMin.z, float(w.z))};
+        worldMax = Vector{std::fmax(worldMax.x, float(w.x)), std::fmax(worldMax.y, float(w.y)),
+                          std::fmax(worldMax.z, float(w.z))};
+    }
+    const DVector& at = entity->local.posit;
+    Terrain_DarkenUnderBox(worldMin, worldMax, Vector{float(at.x), float(at.y), float(at.z)});
 }

@@ -1,4 +1,6 @@
-// Points the game loop's terrain calls and the model reader's headlight masks at the terrain map.
+// Points the game loop's terrain calls, the model reader's headlight masks and the entity
+// table's ground darkening at the terrain map.
+#include "Objkr/entity.h"
 #include "Objkr/objload.h"
 #include "Terrain/terrheight.h"
 #include "Terrain/terramap.h"
@@ -42,4 +44,5 @@ void Terrain_InstallSeam() {
     s.terrainModified = TerrainWasEdited;
     s.terrainCentre = MapCentre;
     ObjLoad_Services().terrainAddEntity = Terrain_AddEntity;
+    Objkr_Services().darkenUnderObject = Terrain_DarkenUnderObject;
 }

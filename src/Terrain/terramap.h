@@ -9,6 +9,8 @@
 #include <cstddef>
 #include <cstdint>
 
+#include "core/mathlib.h"
+
 struct Entity;
 struct RenderView;
 
@@ -110,8 +112,11 @@ void Terrain_LoadWorldSection();
 void Terrain_ReadEnvironment();
 void Terrain_BuildFogTable();
 int Terrain_GetLava();
-// The light map: allocated, computed from the sun over every vertex of the present blocks,
-// self-shadowed and raised to the minimum light byte; also measures the height range.
+// The light map: allocated, then taken from the map's shipped ".LGT" (through the file index)
+// or the cache of an earlier load in the profile's "Addon" folder, either only when exactly the
+// map's size; otherwise computed from the sun over every vertex of the present blocks,
+// self-shadowed, raised to the minimum light byte and written to the cache. Also measures the
+// height range.
 void Terrain_LoadLightMap();
 // One light byte; note the (z, x) order.
 void Terrain_ComputeCellLight(int z, int x);
@@ -120,6 +125,17 @@ void Terrain_ComputeAllFlags();
 void Terrain_ComputeShadows();
 // Darkens the 3 x 3 vertices around a point (metres) of the present zones; returns 1.
 int Terrain_Scorch(float x, float z);
+// The editor's refresh after a height change: light bytes and flags of the inclusive cell
+// rectangle, then the terrain-changed flag. Vertices outside the present blocks are left alone.
+void Terrain_RebuildRect(int x0, int z0, int x1, int z1);
+// Clears the flatness flags of the height words of the inclusive cell rectangle (editor).
+void Terrain_ClearCellBits(int x0, int z0, int x1, int z1);
+// With the display's shadow option on and the sun between 0.001 and 0.999 high: the light
+// bytes of the present vertices in the sun shadow of the world box, on the side of position
+// away from the sun, are multiplied by the map's terrain shadow luma.
+void Terrain_DarkenUnderBox(const Vector& boxMin, const Vector& boxMax, const Vector& position);
+// The same for an entity's world bounds and position (buildings and power-ups entering the world).
+void Terrain_DarkenUnderObject(Entity* entity);
 // The drawing mode and the textures are in Terrain/terraintex.h.
 void Terrain_SetDrawMode(int option);
 void Terrain_CheckDetailChange();

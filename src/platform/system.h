@@ -17,7 +17,8 @@ bool Plat_IsInitialised();
 std::string Plat_ExecutablePath();
 
 // Called once per game frame: the headless backend ends a run after
-// GRAVENHOLT_HEADLESS_FRAMES frames by closing the first window.
+// GRAVENHOLT_HEADLESS_FRAMES frames by closing the first window, after writing its last
+// presented frame to GRAVENHOLT_HEADLESS_SHOT when that names a file.
 void Plat_FrameTick();
 
 // Reserve-and-commit memory; null on failure. Tests can make allocations of one size fail.

@@ -4,6 +4,7 @@
 #include <algorithm>
 #include <cstring>
 
+#include "core/app.h"
 #include "core/debug.h"
 #include "core/shake.h"
 #include "core/seams/render.h"
@@ -401,6 +402,11 @@ void Render_InstallSeam() {
     seam.sunDirection = [](float out[3]) {
         const Vector sun = Light_GetSunDirection();
         out[0] = sun.x, out[1] = sun.y, out[2] = sun.z;
+    };
+    seam.separateDraw = [] { return int(SeparateDraw); };
+    seam.setSeparateDraw = [](int value) {
+        // The hardware terrain path (mode flag bit 0) always draws separately.
+        SeparateDraw = App_Globals().driverKind == 1 && (RenderFlags & 1) ? 1 : value;
     };
     seam.driverInitialise = Graphic_Initialise;
     seam.driverRelease = Graphic_Release;

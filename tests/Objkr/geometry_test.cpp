@@ -87,7 +87,7 @@ TEST_F(GeometryTest, TwoEntitiesShareOneCachedGeometryWithUseCounts) {
 
     // A copy of a list looks every geometry up again.
     GeomList_Add(a, "tkhull.geo", 0, 0);
-    GeomList_Add(a, "tkhull1.geo", 0, 1);
+    GeomList_Add(a, "tkdash1.geo", 0, 1);
     GeomList_CopyFromDef(a, b);
     EXPECT_EQ(b->geomList.count, 2);
     EXPECT_EQ(b->geometry, a->geometry);

@@ -91,7 +91,7 @@ TEST_F(ObjLoadTest, HoverTankBuildsItsPartTree) {
     // The hull: levels 0, 1, 2 and the wreck state at level 0.
     ASSERT_EQ(hull->geomList.count, 4);
     const int32_t keys[] = {Geom_MakeKey(0, 0), Geom_MakeKey(1, 0), Geom_MakeKey(0, 1), Geom_MakeKey(0, 2)};
-    const char* names[] = {"tkhull", "tkhullx", "tkhull1", "tkhull2"};
+    const char* names[] = {"tkhull", "tkhullx", "tkdash1", "tkhull2"};
     for (int i = 0; i < 4; ++i) {
         EXPECT_EQ(hull->geomList.items[i].key, keys[i]);
         EXPECT_EQ(std::string(hull->geomList.items[i].name, strnlen(hull->geomList.items[i].name, 8)), names[i]);

@@ -10,6 +10,7 @@
 #include <fstream>
 #include <iterator>
 
+#include "platform/paths.h"
 #include "Objkr/entity.h"
 #include "Terrain/terrheight.h"
 #include "Terrain/terramap.h"
@@ -105,7 +106,8 @@ protected:
         fs::remove_all(profile, ec);
     }
 
-    std::string Path(const std::string& name) const { return profile + "/" + name; }
+    // Existing folders in the case they have on disk (the light-map cache may have made "Addon").
+    std::string Path(const std::string& name) const { return Plat_ResolvePath(profile + "/" + name); }
     // Writes the running world (a mission file or a saved game, either form) and returns the bytes.
     std::string Save(const std::string& name, bool mission, bool binary, int32_t runType = 0) {
         SaveGame_SetMissionFile(mission);

@@ -144,8 +144,8 @@ TEST(GlSoftwareDisplay, GravenholtInSoftwareModePresentsItsFrameInTheWindow) {
             return XGetWindowAttributes(display, window, &attributes) && attributes.width == 640 &&
                    attributes.height == 480 && attributes.map_state == IsViewable;
         });
-        // The sample world has no palette of its own yet: every entry the game shows is black,
-        // so the cleared sky-colour frame must be black in every corner and the middle.
+        // No map is loaded, so no map palette is installed: every entry the game shows is black,
+        // and the cleared sky-colour frame must be black in every corner and the middle.
         uniform = Eventually([&] {
             seen = ReadPixel(display, window, 320, 240);
             for (auto [x, y] : {std::pair{0, 0}, {639, 0}, {0, 479}, {639, 479}, {320, 240}})

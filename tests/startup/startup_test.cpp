@@ -4,6 +4,7 @@
 
 #include <cstdlib>
 #include <fstream>
+#include <iterator>
 #include <string>
 #include <vector>
 
@@ -22,6 +23,7 @@
 #include "platform/input.h"
 #include "platform/surface.h"
 #include "platform/msgbox.h"
+#include "platform/system.h"
 #include "startup/startup.h"
 #include "support/app_fixture.h"
 
@@ -190,6 +192,42 @@ TEST_F(StartupTest, TheViewKeysSwitchTheCameraOnTheSampleTank) {
     EXPECT_GE(ViewsDrawn(), 20);
     ASSERT_FALSE(ViewsSeen()[0].picture.empty());
     EXPECT_NE(ViewsSeen()[0].picture, ViewsSeen()[1].picture);
+}
+
+TEST_F(StartupTest, AHeadlessRunLeavesItsLastFrameShowingSkyAboveGround) {
+    // The backend reads the shot's name when it starts.
+    const std::string shot = profileDir + "/shot.ppm";
+    setenv("GRAVENHOLT_HEADLESS_SHOT", shot.c_str(), 1);
+    Plat_Init(BackendKind::Headless);
+    unsetenv("GRAVENHOLT_HEADLESS_SHOT");
+    Startup_InstallAll();
+    EXPECT_EQ(App_Main("-nointro sample"), 0);
+
+    std::ifstream in(shot, std::ios::binary);
+    std::string magic;
+    int width = 0, height = 0, depth = 0;
+    in >> magic >> width >> height >> depth;
+    in.get();
+    ASSERT_EQ(magic, "P6");
+    ASSERT_GT(width * height, 0);
+    std::vector<unsigned char> rgb(size_t(width) * size_t(height) * 3);
+    in.read(reinterpret_cast<char*>(rgb.data()), std::streamsize(rgb.size()));
+    ASSERT_EQ(in.gcount(), std::streamsize(rgb.size()));
+    // From the tank's cockpit the map palette's sky colour fills the top of the picture and the
+    // ground (never the sky's colour, never black) lies below the horizon.
+    std::ifstream palette(profileDir + "/data/world.pal", std::ios::binary);
+    std::string pal((std::istreambuf_iterator<char>(palette)), std::istreambuf_iterator<char>());
+    ASSERT_EQ(pal.size(), 768u);
+    const int sky = 223;
+    auto pixel = [&](int x, int y, int c) { return int(rgb[(size_t(y) * width + x) * 3 + c]); };
+    for (int c = 0; c < 3; ++c) EXPECT_NEAR(pixel(width / 2, height / 8, c), static_cast<unsigned char>(pal[sky * 3 + c]), 4) << c;
+    int distance = 0, brightness = 0;
+    for (int c = 0; c < 3; ++c) {
+        distance += std::abs(pixel(width / 2, height * 5 / 8, c) - static_cast<unsigned char>(pal[sky * 3 + c]));
+        brightness += pixel(width / 2, height * 5 / 8, c);
+    }
+    EXPECT_GT(distance, 30) << "the ground is drawn below the horizon";
+    EXPECT_GT(brightness, 0);
 }
 
 }  // namespace

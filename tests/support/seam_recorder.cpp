@@ -257,6 +257,8 @@ void RecordRender() {
     GV_RECORD_PASS(setAlphaTable);
     GV_RECORD_PASS(lightInitWorld);
     GV_PASS(sunDirection);
+    GV_PASS(separateDraw);
+    GV_RECORD_PASS(setSeparateDraw);
     GV_RECORD(setDriverBlackIndex);
     GV_RECORD(paletteFade);
     GV_RECORD(renderStatsReset);
@@ -320,6 +322,7 @@ void RecordCockpit() {
     GV_RECORD(hudStep);
     GV_RECORD(hudDrawLayer);
     GV_QUIET_RESULT(hudIsOn, true);
+    GV_RECORD_PASS(hudSetOn);
     GV_QUIET(radarIsOn);
     GV_RECORD(radarDrawFrame);
     GV_RECORD(radarDrawSweep);
@@ -361,6 +364,7 @@ void RecordAudio() {
     GV_RECORD(cdPlayTrack);
     GV_RECORD(cdPlayMissionTrack);
     GV_RECORD(cdStop);
+    GV_RECORD_PASS(cdSetTrack);
     GV_PASS(soundPlayOnObject);
     GV_END_TABLE();
 }
@@ -405,6 +409,7 @@ void RecordShell() {
 void RecordNet() {
     GV_TABLE(NetSeam, Seam_Net, "net");
     GV_PASS(isNetworkGame);
+    GV_PASS(isInternetGame);
     GV_PASS(isDeathmatch);
     GV_PASS(allowSniperWeapons);
     GV_PASS(allowSplinterWeapon);

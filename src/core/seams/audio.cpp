@@ -35,6 +35,7 @@ AudioSeam MakeDefault() {
     seam.cdPlayTrack = [](int, bool) {};          // PENDING(10.104)
     seam.cdPlayMissionTrack = [] {};              // PENDING(10.104)
     seam.cdStop = [] {};                          // PENDING(10.104)
+    seam.cdSetTrack = [](int) {};                 // PENDING(10.104)
     seam.soundPlayOnObject = [](const char*, Entity*) -> void* { return nullptr; };  // PENDING(10.101)
     return seam;
 }

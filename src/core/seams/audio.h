@@ -27,6 +27,7 @@ struct AudioSeam {
     void (*cdPlayTrack)(int track, bool forced);
     void (*cdPlayMissionTrack)();
     void (*cdStop)();
+    void (*cdSetTrack)(int track);  // the map's CD track ("World" "MusicTrack"; -1 none)
 
     // The world model and the game objects.
     // Plays a named sound attached to the owner, which it then follows; the sound instance, or

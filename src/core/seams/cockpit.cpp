@@ -9,6 +9,7 @@ namespace {
 void Nothing() {}
 void NothingOn(bool) {}
 void NothingMessage(uint32_t, WParam, LParam) {}
+bool g_hudOn = true;
 
 CockpitSeam MakeDefault() {
     CockpitSeam seam{};
@@ -32,7 +33,9 @@ CockpitSeam MakeDefault() {
     seam.hudEndAll = [] {};                       // PENDING(9.120)
     seam.hudStep = [](int, float) {};             // PENDING(9.120)
     seam.hudDrawLayer = [] {};                    // PENDING(9.120)
-    seam.hudIsOn = [] { return true; };           // PENDING(9.120)
+    g_hudOn = true;
+    seam.hudIsOn = [] { return g_hudOn; };        // PENDING(9.120)
+    seam.hudSetOn = [](bool on) { g_hudOn = on; };
     seam.radarIsOn = [] { return false; };
     seam.radarDrawFrame = [] {};                  // PENDING(9.122)
     seam.radarDrawSweep = [] {};                  // PENDING(9.122)

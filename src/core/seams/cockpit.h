@@ -30,6 +30,7 @@ struct CockpitSeam {
     void (*hudStep)(int viewState, float frameTime);
     void (*hudDrawLayer)();
     bool (*hudIsOn)();
+    void (*hudSetOn)(bool on);  // the "render.cfg" "Debug" "HUD" switch
     bool (*radarIsOn)();  // the radar toggle of the game keys
     void (*radarDrawFrame)();
     void (*radarDrawSweep)();

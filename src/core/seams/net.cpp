@@ -10,6 +10,7 @@ bool NotNetworkGame() { return false; }
 NetSeam MakeDefault() {
     NetSeam seam{};
     seam.isNetworkGame = NotNetworkGame;
+    seam.isInternetGame = [] { return false; };       // PENDING(12.105)
     seam.isDeathmatch = [] { return false; };         // PENDING(12.109)
     seam.allowSniperWeapons = [] { return false; };   // PENDING(12.109)
     seam.allowSplinterWeapon = [] { return false; };  // PENDING(12.109)

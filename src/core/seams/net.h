@@ -11,6 +11,7 @@ struct NetSendEntry {
 
 struct NetSeam {
     bool (*isNetworkGame)();
+    bool (*isInternetGame)();  // a network game over the transport named "Internet"
     bool (*isDeathmatch)();
     // The network game's settings: sniper weapons ('SNIP') and the weapon "gsplint" allowed.
     bool (*allowSniperWeapons)();

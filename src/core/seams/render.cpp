@@ -64,6 +64,8 @@ RenderSeam MakeDefault() {
     seam.setAlphaTable = [](const uint8_t*) {};
     seam.lightInitWorld = [](int) {};
     seam.sunDirection = [](float out[3]) { out[0] = 0.0f, out[1] = 1.0f, out[2] = 0.0f; };
+    seam.separateDraw = [] { return 0; };
+    seam.setSeparateDraw = [](int) {};
     seam.setDriverBlackIndex = App_ResetDriverMode;  // the driver's mode hook, then present
     seam.paletteFade = [](float, int) {};  // filled by Render_InstallSeam
     seam.renderStatsReset = StandInNothing;  // PENDING(8.108)

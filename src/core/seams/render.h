@@ -51,6 +51,9 @@ struct RenderSeam {
     // The world's light set for an hour of the day, and the unit vector towards the sun.
     void (*lightInitWorld)(int hour);
     void (*sunDirection)(float out[3]);
+    // The render queue's separate-draw switch (forced on by the hardware terrain path).
+    int (*separateDraw)();
+    void (*setSeparateDraw)(int value);
     void (*setDriverBlackIndex)(int index);
     void (*paletteFade)(float step, int steps);
     void (*renderStatsReset)();

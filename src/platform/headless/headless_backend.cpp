@@ -1,6 +1,7 @@
 // The backend for tests, CI and machines without a display: windows exist only as
 // records, boxes are answered by the policy, events come from whoever posts them or from the
-// event script named by GRAVENHOLT_HEADLESS_EVENTS.
+// event script named by GRAVENHOLT_HEADLESS_EVENTS. When GRAVENHOLT_HEADLESS_FRAMES ends a run,
+// the last presented frame goes to the PPM file GRAVENHOLT_HEADLESS_SHOT names.
 #include <cstdio>
 #include <cstdlib>
 #include <set>
@@ -9,6 +10,7 @@
 #include "platform/backend.h"
 #include "platform/clock.h"
 #include "platform/input.h"
+#include "platform/surface.h"
 
 namespace {
 
@@ -20,6 +22,7 @@ public:
             long value = std::strtol(frames, &end, 10);
             if (end != frames && value > 0) frameLimit_ = value;
         }
+        if (const char* shot = std::getenv("GRAVENHOLT_HEADLESS_SHOT"); shot && *shot) shotPath_ = shot;
         if (const char* script = std::getenv("GRAVENHOLT_HEADLESS_EVENTS"); script && *script) {
             std::string error;
             if (!Plat_LoadEventScript(script, &error))
@@ -51,13 +54,18 @@ public:
         ++frames_;
         if (frameLimit_ > 0 && frames_ == frameLimit_) {
             auto windows = Plat_AllWindows();
-            if (!windows.empty()) Plat_PostMessage(windows.front(), WM_CLOSE, 0, 0);
+            if (windows.empty()) return;
+            // What the run showed last, for whoever looks afterwards.
+            if (!shotPath_.empty() && !Plat_SurfaceSaveFrame(windows.front(), shotPath_.c_str()))
+                std::fprintf(stderr, "gravenholt: no frame written to %s\n", shotPath_.c_str());
+            Plat_PostMessage(windows.front(), WM_CLOSE, 0, 0);
         }
     }
 
 private:
     long frameLimit_ = 0;
     long frames_ = 0;
+    std::string shotPath_;  // GRAVENHOLT_HEADLESS_SHOT
     std::set<WindowHandle> shown_;
 };
 

@@ -1,0 +1,75 @@
+// The real program on a map, in a window: its frames show the colours of the map's palette.
+#include <gtest/gtest.h>
+// X11 defines macros (None, Bool, Status) that clash with gtest: include it after.
+#include <X11/Xlib.h>
+#include <X11/Xutil.h>
+
+#include "gl_support.h"
+#include <signal.h>
+#include <sys/wait.h>
+
+#include <chrono>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <string>
+
+#include "content.h"
+
+namespace {
+
+// The hardware driver recreates its window behind the same handle: a window found a moment ago
+// may be gone when read. Such errors only mean "not yet".
+int IgnoreXErrors(Display*, XErrorEvent*) { return 0; }
+
+// "gravenholt sample": from the tank's cockpit the top of the window is sky, and the sky colour
+// index shows the map palette's colour (through the brightness curve, so within a few steps of
+// the file's value).
+TEST(GlMapPalette, TheSampleMapShowsItsPalettesSkyColourNotBlack) {
+    Display* display = XOpenDisplay(nullptr);
+    ASSERT_NE(display, nullptr) << "needs a display (run under xvfb-run)";
+    char pattern[] = "/tmp/gvgl-XXXXXX";
+    std::string dir = mkdtemp(pattern);
+    std::string error;
+    ASSERT_TRUE(content::WriteWorld(dir, &error)) << error;
+    std::ifstream file(dir + "/world.pal", std::ios::binary);
+    const std::string palette((std::istreambuf_iterator<char>(file)), std::istreambuf_iterator<char>());
+    ASSERT_EQ(palette.size(), 768u);
+    const int sky = 223;
+    const Rgb expected{static_cast<unsigned char>(palette[sky * 3]), static_cast<unsigned char>(palette[sky * 3 + 1]),
+                       static_cast<unsigned char>(palette[sky * 3 + 2])};
+    ASSERT_FALSE(expected == (Rgb{0, 0, 0}));
+
+    XSetErrorHandler(IgnoreXErrors);
+    pid_t child = StartGravenholt(dir, {"-nointro", "-win", "sample"});
+    ASSERT_GE(child, 0);
+    Rgb seen{};
+    bool exited = false;
+    const bool shown = Eventually(
+        [&] {
+            int status;
+            if (waitpid(child, &status, WNOHANG) == child) return exited = true;
+            const Window window = FindByName(display, DefaultRootWindow(display), "Gravenholt", child);
+            XWindowAttributes attributes{};
+            if (!window || !XGetWindowAttributes(display, window, &attributes) ||
+                attributes.map_state != IsViewable || attributes.width < 400 || attributes.height < 300)
+                return false;
+            seen = ReadPixel(display, window, attributes.width / 2, attributes.height / 8);
+            return std::abs(seen.r - expected.r) <= 4 && std::abs(seen.g - expected.g) <= 4 &&
+                   std::abs(seen.b - expected.b) <= 4;
+        },
+        std::chrono::seconds(60));
+    EXPECT_FALSE(exited) << "the game ended before showing the map";
+    kill(child, SIGTERM);
+    int status = 0;
+    if (!exited && !WaitForExit(child, &status, std::chrono::seconds(10))) {
+        kill(child, SIGKILL);
+        waitpid(child, &status, 0);
+    }
+    XCloseDisplay(display);
+    std::filesystem::remove_all(dir);
+    EXPECT_TRUE(shown) << "pixel at the top middle " << seen << ", the palette's sky colour " << expected;
+}
+
+}  // namespace

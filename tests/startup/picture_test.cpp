@@ -1,0 +1,49 @@
+// The pictures of the sample map: its light map and the frame at the fixture's fixed camera. Their
+// checksums are pinned; a change that moves one is checked by looking at the saved picture.
+#include <gtest/gtest.h>
+
+#include <cstdio>
+
+#include "Terrain/terramap.h"
+#include "content.h"
+#include "core/checksum.h"
+#include "support/frame_fixture.h"
+#include "terrain_writer.h"
+
+namespace {
+
+class PicturesTest : public FrameFixture {};
+
+std::string Hex(uint32_t value) {
+    char text[16];
+    std::snprintf(text, sizeof text, "0x%08X", value);
+    return text;
+}
+
+TEST_F(PicturesTest, TheSampleMapsLightMapIsPinned) {
+    const Picture picture = LightMapPicture();
+    const std::string path = PicturePath("sample_lightmap.pgm");
+    ASSERT_TRUE(SavePicture(picture, path)) << path;
+    ASSERT_EQ(picture.width, 384);
+    ASSERT_EQ(picture.height, 256);
+    // Flat ground under the map's afternoon sun (45 degrees high).
+    const int flat = (TerrainBounds.maxZ - 1 - content::kSampleFlatZ) * picture.width +
+                     (content::kSampleFlatX - TerrainBounds.minX);
+    EXPECT_EQ(picture.bytes[size_t(flat)], 181);
+    EXPECT_EQ(Hex(CRC32_Memory(picture.bytes.data(), picture.bytes.size())), "0x25AF3D76") << "see " << path;
+}
+
+TEST_F(PicturesTest, TheFixedCameraFrameIsPinned) {
+    const Picture picture = RenderFixedFrame();
+    const std::string path = PicturePath("sample_frame.ppm");
+    ASSERT_TRUE(SavePicture(picture, path)) << path;
+    ASSERT_EQ(picture.width, kWidth);
+    ASSERT_EQ(picture.height, kHeight);
+    int lit = 0;
+    for (uint8_t byte : picture.bytes) lit += byte != 0;
+    EXPECT_GT(lit, 0) << "the frame is black";
+    // For now the sky alone, in the map palette's sky colour.
+    EXPECT_EQ(Hex(CRC32_Memory(picture.bytes.data(), picture.bytes.size())), "0xB4357143") << "see " << path;
+}
+
+}  // namespace
