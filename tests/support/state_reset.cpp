@@ -81,7 +81,6 @@ void ResetProgramStateForTest() {
     TerrainEnv_Reset();
     DisplayMode_Reset();
     TexCache_ResetStats();
-    Graphic_ResetWarnings();
     SaveGame_ResetGlobals();
     Plat_ResetFileDialog();
     Lang_Reset();

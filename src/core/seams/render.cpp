@@ -24,8 +24,8 @@ bool StandInNotShutDown() { return false; }
 void StandInSaveOptions(bool) {}
 int StandInBlack() { return 0; }
 
+// Until the renderer installs its overlay depth, the bias is kept here.
 float g_depthBias = 0.0f;
-// PENDING(8.104) the global depth bias of the hardware polygon pipeline.
 float StandInGetDepthBias() { return g_depthBias; }
 void StandInSetDepthBias(float bias) { g_depthBias = bias; }
 
