@@ -320,7 +320,9 @@ void TexMgr_ReleaseAll() {
     TexCache_ForgetDeviceCopies();
     g_cachedTexture = nullptr;
     g_cachedD3D = 0;
+    const uint32_t releases = g_counters.releases + 1;
     g_counters = TexMgrCounters{};
+    g_counters.releases = releases;
 }
 
 int TexMgr_SlotCount() { return g_count; }

@@ -8,6 +8,7 @@
 #include "core/shake.h"
 #include "core/seams/render.h"
 #include "render/d3ddraw2d.h"
+#include "render/renderstats.h"
 #include "platform/surface.h"
 #include "render/blit.h"
 #include "render/d3ddevice.h"
@@ -448,6 +449,7 @@ void Render_InstallSeam() {
     Shake_SetShiftPicture(Graphic_ShakePicture);
     seam.lightCloseWorld = Light_CloseWorld;
     Sprite_InstallSeam();
+    Render_InstallStats();
     Light_InstallServices();
     TexMgr_InstallServices();
     TexMgr_InstallDeviceHooks();

@@ -331,6 +331,7 @@ void RecordCockpit() {
     GV_QUIET(cameraInsideViewSwitch);
     GV_RECORD(sightPausedStep);
     GV_RECORD(writeMapImage);
+    GV_QUIET(cameraTargetPosition);
     GV_PASS(cheatFlags);
     GV_RECORD_PASS(unitGroupsDropHandle);
     GV_RECORD_PASS(reportUnderAttack);
@@ -362,6 +363,7 @@ void RecordAudio() {
     GV_RECORD(cdPlayTrack);
     GV_RECORD(cdPlayMissionTrack);
     GV_RECORD(cdStop);
+    GV_QUIET(soundMemoryInUse);
     GV_PASS(soundPlayOnObject);
     GV_END_TABLE();
 }

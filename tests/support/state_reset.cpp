@@ -36,6 +36,7 @@
 #include "render/graphicdriver.h"
 #include "render/light.h"
 #include "render/renderqueue.h"
+#include "render/renderstats.h"
 #include "render/sprite.h"
 #include "render/texcache.h"
 #include "Terrain/terramap.h"
@@ -97,4 +98,5 @@ void ResetProgramStateForTest() {
     Terrain_FreeAll();
     TerrainBounds = TerrainBoundsInfo{};
     Batch_ResetState();
+    Render_StatsReset();
 }

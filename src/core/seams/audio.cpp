@@ -35,6 +35,7 @@ AudioSeam MakeDefault() {
     seam.cdPlayTrack = [](int, bool) {};          // PENDING(10.104)
     seam.cdPlayMissionTrack = [] {};              // PENDING(10.104)
     seam.cdStop = [] {};                          // PENDING(10.104)
+    seam.soundMemoryInUse = [] { return 0u; };    // PENDING(10.101)
     seam.soundPlayOnObject = [](const char*, Entity*) -> void* { return nullptr; };  // PENDING(10.101)
     return seam;
 }

@@ -27,6 +27,8 @@ struct AudioSeam {
     void (*cdPlayTrack)(int track, bool forced);
     void (*cdPlayMissionTrack)();
     void (*cdStop)();
+    // Bytes of sound data held in memory (the statistics overlay shows them).
+    uint32_t (*soundMemoryInUse)();
 
     // The world model and the game objects.
     // Plays a named sound attached to the owner, which it then follows; the sound instance, or

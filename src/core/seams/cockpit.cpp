@@ -55,6 +55,7 @@ CockpitSeam MakeDefault() {
     seam.cameraInsideViewSwitch = [] { return false; };  // PENDING(9.105)
     seam.sightPausedStep = [](float) {};          // PENDING(9.141)
     seam.writeMapImage = [] {};                   // PENDING(9.143)
+    seam.cameraTargetPosition = [](float*) { return false; };  // PENDING(9.105)
     seam.cheatFlags = CheatFlagsFromSettings;
     seam.unitGroupsDropHandle = [](uint32_t) {};           // PENDING(9.121)
     seam.reportUnderAttack = [](GameObject*) {};           // PENDING(9.129)

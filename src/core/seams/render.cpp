@@ -65,9 +65,10 @@ RenderSeam MakeDefault() {
     seam.sunDirection = [](float out[3]) { out[0] = 0.0f, out[1] = 1.0f, out[2] = 0.0f; };
     seam.setDriverBlackIndex = App_ResetDriverMode;  // the driver's mode hook, then present
     seam.paletteFade = [](float, int) {};  // filled by Render_InstallSeam
-    seam.renderStatsReset = StandInNothing;  // PENDING(8.108)
-    seam.renderStatsDraw = StandInNothing;  // PENDING(8.108)
-    seam.cameraTargetDisplay = StandInNothing;  // PENDING(8.108)
+    // The statistics overlay fills these three at start-up (Render_InstallSeam).
+    seam.renderStatsReset = StandInNothing;
+    seam.renderStatsDraw = StandInNothing;
+    seam.cameraTargetDisplay = StandInNothing;
     // The render queue fills these three at start-up (Render_InstallSeam).
     seam.renderQueueReset = StandInNothing;
     seam.renderQueueFlush = StandInNothing;
