@@ -12,6 +12,7 @@
 #include "render/d3ddevice.h"
 #include "render/display.h"
 #include "render/graphicdriver.h"
+#include "render/sprite.h"
 #include "render/texcache.h"
 
 namespace {
@@ -72,11 +73,16 @@ void StandInSky(std::vector<const TextureImage*>* out) { StandInList(out); }
 // PENDING(2.135) the cloud and star textures of the map.
 void StandInClouds(std::vector<const TextureImage*>* out) { StandInList(out); }
 void StandInStars(std::vector<const TextureImage*>* out) { StandInList(out); }
-// PENDING(8.143) the sprite pages.
-void StandInSprites(std::vector<const TextureImage*>* out) { StandInList(out); }
+// The pages of the sprite table, each once.
+void SpriteTablePages(std::vector<const TextureImage*>* out) {
+    for (int i = 0; i < SpriteCount; ++i) {
+        const TextureImage* page = reinterpret_cast<const TextureImage*>(Sprite_Get(i).page);
+        if (page && std::find(out->begin(), out->end(), page) == out->end()) out->push_back(page);
+    }
+}
 
 constexpr TexMgrPreloadSources kStandInSources = {StandInTerrain, StandInSky,     StandInClouds,
-                                                  StandInStars,   StandInSprites, StandInName};
+                                                  StandInStars,   SpriteTablePages, StandInName};
 TexMgrPreloadSources g_sources = kStandInSources;
 
 const char* NameOf(const TextureImage* texture) {

@@ -34,6 +34,7 @@
 #include "render/drawpass.h"
 #include "render/font.h"
 #include "render/graphicdriver.h"
+#include "render/groundsprite.h"
 #include "render/light.h"
 #include "render/renderqueue.h"
 #include "render/renderstats.h"
@@ -99,4 +100,5 @@ void ResetProgramStateForTest() {
     TerrainBounds = TerrainBoundsInfo{};
     Batch_ResetState();
     Render_StatsReset();
+    Ground_SetDrawers(nullptr);
 }
