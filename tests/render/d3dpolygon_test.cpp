@@ -11,6 +11,7 @@
 #include "render/d3ddraw2d.h"
 #include "render/d3dpolygon.h"
 #include "render/draw2d.h"
+#include "render/radar.h"
 #include "render/sprite.h"
 #include "render/view.h"
 #include "support/exit_trap.h"
@@ -285,6 +286,41 @@ TEST_F(D3DPolygonTest, TheFlipUploadsOneTextureAndDrawsOneScreenQuad) {
     EXPECT_EQ(Calls("releaseTexture").size(), 1u);
     EXPECT_EQ(Calls("present").size(), 1u);
     EXPECT_FALSE(Graphic_HardwareScreen().locked);
+}
+
+TEST_F(D3DPolygonTest, TheRadarKindsDrawTheGridTheirWay) {
+    const RadarKind kinds[8] = {RadarKind::kNothing,    RadarKind::kLockedLines, RadarKind::kLineLists,
+                                RadarKind::kNothing,    RadarKind::kShadedQuads, RadarKind::kNothing,
+                                RadarKind::kNothing,    RadarKind::kLineLists};
+    for (int i = 0; i < 8; ++i) EXPECT_EQ(D3DRender_RadarKindOf(i + 8), kinds[i]) << i;
+
+    // A grid of three columns and two rows: four row edges and three column edges.
+    const RadarPoint points[6] = {{10, 10, 0.0f}, {20, 10, 0.5f}, {30, 10, 1.0f},
+                                  {10, 20, 0.0f}, {20, 20, 0.5f}, {30, 25, 2.0f}};
+    const RadarImage image{points, 3, 2, 12};
+    D3D_State().settings.radarType = 2;
+    Render_DrawRadar(screen_, &image);
+    EXPECT_EQ(Batch_Buffers().primitive, GpuPrimitive::LineList);
+    ASSERT_EQ(Pending(), 14u);
+    EXPECT_EQ(Written()[0].x, float(screen_->clipLeft + 10));
+    EXPECT_EQ(Written()[0].diffuse, PaletteColors32[12]);
+
+    Batch_Rewind();
+    D3D_State().settings.radarType = 4;
+    Render_DrawRadar(screen_, &image);
+    ASSERT_EQ(Pending(), 8u);
+    EXPECT_EQ(Batch_Buffers().stateWord, 0x47u);
+    EXPECT_EQ(Written()[1].diffuse, 0xBF7F7F7Fu);
+    EXPECT_EQ(Written()[6].diffuse, 0xBFFFFFFFu);  // levels above 1 are full
+
+    Batch_Rewind();
+    ClearLog();
+    D3D_State().settings.radarType = 1;
+    Render_DrawRadar(screen_, &image);
+    EXPECT_EQ(Pending(), 0u);
+    EXPECT_EQ(Calls("lockBackBuffer").size(), 1u);
+    EXPECT_EQ(Calls("unlockBackBuffer").size(), 1u);
+    D3D_State().settings.radarType = 2;
 }
 
 }  // namespace
