@@ -22,7 +22,6 @@ constexpr size_t kScreenPrintfChars = 90;
 constexpr int kScrollStep = 10;
 constexpr int kMaxScroll = 1 << 24;  // far past any page; keeps the offset from overflowing
 
-void NoOpText(const char*) {}
 // The defaults reach the input layer and the driver record through their seams.
 void SeamReleaseMouse() { Seam_Cockpit().mouseRelease(); }
 void SeamCaptureMouse() { Seam_Cockpit().mouseCapture(); }
@@ -49,7 +48,7 @@ DiagnosticsHooks DefaultHooks() {
     hooks.driverPause = SeamDriverPause;
     hooks.driverResume = SeamDriverResume;
     hooks.closeInput = SeamCloseInput;
-    hooks.showDebugLines = NoOpText;  // PENDING(8.108) DebugScreen_WriteLines
+    hooks.showDebugLines = DebugScreen_WriteLines;
     hooks.debuggerOutput = WriteToStderr;
     return hooks;
 }
@@ -331,6 +330,21 @@ void DebugScreen_ScrollDown() {
 }
 
 uint8_t* DebugScreen_Cells() { return g_screen.cells; }
+
+void DebugScreen_WriteLines(const char* text) {
+    if (!text) return;
+    constexpr size_t kRow = kDebugScreenColumns * 2;
+    const size_t length = std::strlen(text);
+    for (size_t at = 0; at == 0 || at < length; at += kDebugScreenColumns) {
+        // Every row moves up one; the bottom row keeps its attributes and gets the next 80 characters.
+        std::memmove(g_screen.cells, g_screen.cells + kRow, kRow * (kDebugScreenRows - 1));
+        uint8_t* bottom = g_screen.cells + kRow * (kDebugScreenRows - 1);
+        for (int c = 0; c < kDebugScreenColumns; ++c) bottom[2 * c] = 0;
+        const size_t n = std::min<size_t>(kDebugScreenColumns, length - std::min(at, length));
+        for (size_t c = 0; c < n; ++c) bottom[2 * c] = static_cast<uint8_t>(text[at + c]);
+        if (length == 0) break;
+    }
+}
 DebugScreenPage* DebugScreen_ShownPage() { return g_screen.shown; }
 DebugScreenPage* DebugScreen_SelectedPage() {
     return g_screen.pageCount > 0 ? &g_screen.pages[g_screen.selected] : nullptr;

@@ -119,6 +119,10 @@ void DebugScreen_NextPage();
 void DebugScreen_ScrollUp();
 void DebugScreen_ScrollDown();
 
+// Writes the text as lines of 80 characters at the bottom, each line scrolling the whole screen
+// up one row first (the bottom row's characters are cleared, its attributes kept). An empty text
+// still scrolls one row.
+void DebugScreen_WriteLines(const char* text);
 // The screen's cells, two bytes each (character, then attribute), row by row; whoever shows the
 // screen reads them, the debug line writer writes them.
 uint8_t* DebugScreen_Cells();

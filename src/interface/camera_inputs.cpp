@@ -53,6 +53,13 @@ void Camera_InstallSeam() {
     cockpit.cameraViewState = [] { return static_cast<int>(Camera_ViewKind()); };
     cockpit.cameraOwnEntitySwitch = [] { return Camera_Current().ownEntity != 0; };
     cockpit.cameraInsideViewSwitch = Camera_IsCockpitDrawn;
+    cockpit.cameraTargetPosition = [](float out[3]) {
+        GameObject* target = Camera_GetTarget();
+        if (!target) return false;
+        const Vector p = target->GetPosition();
+        out[0] = p.x, out[1] = p.y, out[2] = p.z;
+        return true;
+    };
 
     EntityServices& entities = Objkr_Services();
     entities.cameraSetUser = [](EntityTableRecord* oldUser, EntityTableRecord* newUser) {

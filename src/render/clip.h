@@ -12,15 +12,32 @@ struct RenderView;
 // Before projection: view-space x, y, z (depth), texture u, v and the light value.
 // After projection: screen x, screen y, 1/z, u/z and v/z (or u and v, see kPolyPerspective),
 // and the light value unchanged.
+//
+// The sixth word has two views, and callers fill the one of the driver that draws: the software
+// path reads the float light (`shade`), the hardware path a colour word (`colour`) whose low byte
+// is the shade level (255 full) and whose second byte the fog level (255 no fog).
 struct RenderVertex {
     float x;
     float y;
     float z;
     float u;
     float v;
-    float shade;
+    union {
+        float shade;
+        uint32_t colour;
+    };
 };
 static_assert(sizeof(RenderVertex) == 24);
+
+// The hardware colour word of a shade and a fog level, and of full light without fog.
+constexpr uint32_t RenderVertex_ColourWord(uint32_t shade, uint32_t fog) { return (shade & 0xFF) | ((fog & 0xFF) << 8); }
+constexpr uint32_t kColourWordFull = 0xFFFF;
+// The colour word of a software light value (0 dark .. 1 full), without fog.
+inline uint32_t RenderVertex_ColourOfLight(float light) {
+    const float level = light * 255.0f + 0.5f;
+    const uint32_t shade = level >= 255.0f ? 255u : level > 0.0f ? static_cast<uint32_t>(level) : 0u;
+    return RenderVertex_ColourWord(shade, 255);
+}
 
 // Flag bits of a 3-D primitive that choose its clipper.
 constexpr uint32_t kPolyTextured = 0x4;      // u and v are carried through clipping

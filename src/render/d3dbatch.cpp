@@ -7,6 +7,7 @@
 #include "render/d3ddevice.h"
 #include "render/display.h"
 #include "render/graphicdriver.h"
+#include "render/sprite.h"
 
 namespace {
 BatchBuffers g_batch;
@@ -42,13 +43,9 @@ void Batch_ReleaseBuffers() {
         if (g_batch.indices) device->releaseBuffer(g_batch.indices);
         if (g_batch.vertices) device->releaseBuffer(g_batch.vertices);
     }
-    // The sprite colour, the blinking index and the counters outlive a device reset.
-    const uint32_t tint = g_batch.currentTint;
-    const int32_t blink = g_batch.blinkIndex;
+    // The counters outlive a device reset.
     const uint32_t batches = g_batch.batches, triangles = g_batch.triangles;
     g_batch = BatchBuffers{};
-    g_batch.currentTint = tint;
-    g_batch.blinkIndex = blink;
     g_batch.batches = batches;
     g_batch.triangles = triangles;
 }
@@ -63,10 +60,7 @@ void Batch_DepthWords(float depth, float* z, float* rhw) {
     *rhw = 0.099f * w;
 }
 
-float Batch_OverlayDepth() {
-    RenderSeam& seam = Seam_Render();
-    return seam.getDepthBias ? seam.getDepthBias() : 0.0f;
-}
+float Batch_OverlayDepth() { return OverlayDepth; }
 
 int Batch_Reserve(uint32_t n, uint32_t m) {
     if (g_batch.phase == 0) return 0;

@@ -23,8 +23,8 @@ struct BatchBuffers {
     GpuTexture boundTexture = 0;
     uint32_t stateWord = 0;
     bool stateKnown = false;  // false until a state word was sent to this device
-    uint32_t currentTint = 0xFFFFFF;  // the sprite code's colour (0xRRGGBB)
-    int32_t blinkIndex = 0;           // the paused frame's single colour index
+    // The sprite colour is the sprites' CurrentTint and the blinking colour the text colour the
+    // paused frame sets (TextColour): one variable each, shared with the software path.
     float queryReference = -1.0f;     // pixels of the calibration square; -1 not calibrated
     // Counters for the statistics overlay (reset by it).
     uint32_t batches = 0;
@@ -43,7 +43,8 @@ void Batch_ResetState();
 // The depth-buffer value (A + B / z) and reciprocal w (0.099 / z) of depth set 0 for a view depth,
 // clamped to 0.1..1640.
 void Batch_DepthWords(float depth, float* z, float* rhw);
-// The overlay depth: the depth at which 2-D drawing is batched (the render seam's depth bias).
+// The overlay depth: the depth at which 2-D drawing is batched. One variable (OverlayDepth) that
+// the render seam's depth bias reads and writes once the renderer is installed.
 float Batch_OverlayDepth();
 
 // Makes room for n vertices and m indices behind the pending data, rewinding when they do not

@@ -18,6 +18,7 @@
 #include "platform/window.h"
 #include "render/d3dbatch.h"
 #include "render/d3dtextures.h"
+#include "render/sprite.h"
 #include "render/display.h"
 #include "render/graphicdriver.h"
 #include "render/palette.h"
@@ -639,7 +640,7 @@ int D3D_BeginScene() {
 int D3D_EndScene() {
     if (!g_state.device) return 0;
     // Depth set 0 is the only one in force; the overlay depth starts each scene at the front.
-    if (Seam_Render().setDepthBias) Seam_Render().setDepthBias(0.0f);
+    OverlayDepth = 0.0f;
     Batch_DrawScreenEdges();
     Batch_Rewind();
     g_state.drawCallsLastFrame = static_cast<int32_t>(Batch_Buffers().batches - Batch_Buffers().sceneFirstBatch);

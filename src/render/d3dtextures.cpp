@@ -13,6 +13,7 @@
 #include "render/d3ddevice.h"
 #include "render/display.h"
 #include "render/graphicdriver.h"
+#include "render/sprite.h"
 #include "render/texcache.h"
 
 namespace {
@@ -75,11 +76,16 @@ void StandInSky(std::vector<const TextureImage*>* out) { StandInList(out); }
 // PENDING(2.135) the cloud and star textures of the map.
 void StandInClouds(std::vector<const TextureImage*>* out) { StandInList(out); }
 void StandInStars(std::vector<const TextureImage*>* out) { StandInList(out); }
-// PENDING(8.143) the sprite pages.
-void StandInSprites(std::vector<const TextureImage*>* out) { StandInList(out); }
+// The pages of the sprite table, each once.
+void SpriteTablePages(std::vector<const TextureImage*>* out) {
+    for (int i = 0; i < SpriteCount; ++i) {
+        const TextureImage* page = reinterpret_cast<const TextureImage*>(Sprite_Get(i).page);
+        if (page && std::find(out->begin(), out->end(), page) == out->end()) out->push_back(page);
+    }
+}
 
-constexpr TexMgrPreloadSources kStandInSources = {TerrainList, StandInSky,     StandInClouds,
-                                                  StandInStars,   StandInSprites, StandInName};
+constexpr TexMgrPreloadSources kStandInSources = {TerrainList, StandInSky,       StandInClouds,
+                                                  StandInStars, SpriteTablePages, StandInName};
 TexMgrPreloadSources g_sources = kStandInSources;
 
 const char* NameOf(const TextureImage* texture) {
@@ -323,7 +329,9 @@ void TexMgr_ReleaseAll() {
     TexCache_ForgetDeviceCopies();
     g_cachedTexture = nullptr;
     g_cachedD3D = 0;
+    const uint32_t releases = g_counters.releases + 1;
     g_counters = TexMgrCounters{};
+    g_counters.releases = releases;
 }
 
 int TexMgr_SlotCount() { return g_count; }

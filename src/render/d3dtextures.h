@@ -27,6 +27,7 @@ struct TexMgrCounters {
     uint32_t uploadsThisFrame = 0;
     uint32_t hits = 0;
     uint32_t reuses = 0;
+    uint32_t releases = 0;  // times every texture was released (kept through the release)
 };
 
 // The device texture of the image, created on first use; 0 when there is none (the primitive is

@@ -91,12 +91,13 @@ void DrawPolygonNode(const RenderView* view, const BspNode* node, const Scratch&
     const uint32_t colour = uint32_t(node->colour & 0xFF);
     auto draw = [&](const RenderVertex* v, int count) {
         if (GraphicD3DFlags) {
-            // PENDING(8.104) the hardware polygon pipeline takes the entity's faces; until then
-            // they go clipped to the render queue's hardware twin.
-            RenderVertex clipped[kClipMaxOutput];
-            const int m = (flags & kPolyTextured ? View_ClipPolygonDepthTextured : View_ClipPolygonDepth)(
-                view, clipped, v, count, flags & ~kPolyInside);
-            if (m > 0) RenderQueue_Services().hardwareDrawPolygon(view, clipped, m, texture, colour, flags);
+            // The hardware members read a colour word where the software drawers read the light.
+            RenderVertex words[kClipMaxInput];
+            for (int i = 0; i < count; ++i) {
+                words[i] = v[i];
+                words[i].colour = RenderVertex_ColourOfLight(v[i].shade);
+            }
+            RenderQueue_Services().hardwareDrawPolygon(view, words, count, texture, colour, flags);
             return;
         }
         Render_DrawPolygon(view, v, count, texture, colour, flags);

@@ -9,6 +9,7 @@
 #include "core/shake.h"
 #include "core/seams/render.h"
 #include "render/d3ddraw2d.h"
+#include "render/renderstats.h"
 #include "platform/surface.h"
 #include "render/blit.h"
 #include "render/d3ddevice.h"
@@ -30,7 +31,6 @@ namespace {
 
 bool g_textureReload = false;
 bool g_shutDown = false;
-bool g_flipWarned = false;  // the hardware screen cannot show a 2-D buffer yet
 
 HardwareScreenState g_hardwareScreen;
 
@@ -293,20 +293,17 @@ int SoftDisplay_Clear(GraphicDriver* record, uint32_t colour) {
 
 // ---- Whole-display helpers -----------------------------------------------------------------
 
-void Graphic_ResetWarnings() { g_flipWarned = false; }
-
 int Graphic_FlipBuffer(GraphicBuffer* buffer) {
     GraphicDriver& driver = g_graphicDriver;
     if (!buffer || !driver.Lock || !driver.Lock(&driver)) return 0;
     GraphicBuffer& screen = driver.screen;
     if (screen.pixels == Graphic_HardwareScreenMarker()) {
-        // PENDING(8.104) the hardware path uploads the buffer and draws it as a screen quad.
-        if (!g_flipWarned) {
-            g_flipWarned = true;
-            Error_Warning("A 2-D buffer cannot be shown on the hardware screen yet.");
-        }
+        // The screen has no addressable pixels: the buffer goes up as a texture on one quad.
+        const int shown = D3DRender_ShowBuffer(buffer);
         if (driver.Unlock) driver.Unlock(&driver);
-        return 0;
+        if (!shown) return 0;
+        if (driver.Present) driver.Present(&driver);
+        return 1;
     }
     if (buffer->valid == 1 && screen.valid == 1) {
         if (buffer->width == screen.width && buffer->height == screen.height)
@@ -458,6 +455,7 @@ void Render_InstallSeam() {
     Shake_SetShiftPicture(Graphic_ShakePicture);
     seam.lightCloseWorld = Light_CloseWorld;
     Sprite_InstallSeam();
+    Render_InstallStats();
     Light_InstallServices();
     TexMgr_InstallServices();
     TexMgr_InstallDeviceHooks();

@@ -154,10 +154,9 @@ GraphicBuffer* Graphic_CreateScreenBuffer(GraphicDriver* record, int32_t width, 
 // ---- Whole-display helpers -----------------------------------------------------------------
 
 // Shows a 2-D off-screen buffer: lock, copy (same size) or stretch (other size) onto the screen,
-// unlock, present. 0 when the lock fails or the screen has no addressable pixels.
+// unlock, present. On the hardware screen the buffer is drawn as one stretched textured quad
+// (D3DRender_ShowBuffer). 0 when the lock fails or nothing could be shown.
 int Graphic_FlipBuffer(GraphicBuffer* buffer);
-// The warnings given once per run (a buffer flipped onto the hardware screen) are given again.
-void Graphic_ResetWarnings();
 // Closes the display when the record and its Close are set.
 void Graphic_CallHook(GraphicDriver* record);
 

@@ -6,6 +6,7 @@
 
 #include "platform/ini.h"
 #include "platform/paths.h"
+#include "render/d3dpolygon.h"
 #include "render/draw2d.h"
 #include "render/entitydraw.h"
 #include "render/graphicdriver.h"
@@ -43,9 +44,14 @@ LodInfo g_lod = kDefaultLod;
 
 // ---- Stand-ins for the neighbours --------------------------------------------------------------
 
-// PENDING(8.104) the hardware polygon pipeline draws queued primitives on the hardware path.
-void NoHardwarePolygon(const RenderView*, RenderVertex*, int, const TextureImage*, uint32_t, uint32_t) {}
-void NoHardwarePoints(const RenderView*, const RenderVertex*, int, uint32_t) {}
+void HardwarePolygon(const RenderView* view, RenderVertex* vertices, int count, const TextureImage* texture,
+                     uint32_t colour, uint32_t flags) {
+    D3DRender_DrawPolygon(view, vertices, count, texture, colour, flags);
+}
+void HardwareDirect(const RenderView* view, RenderVertex* vertices, int count, const TextureImage* texture,
+                    uint32_t colour, uint32_t flags) {
+    D3DRender_DrawDirect(view, vertices, count, texture, colour, flags);
+}
 int NoVisualState(uint32_t) { return 0; }
 void NoEntityVariant(const RenderView*, const RenderEntityPayload&, int, uint32_t) {}
 void DrawSpriteQuad(const RenderView* view, int sprite, const float (*corners)[3], uint32_t mode) {
@@ -53,7 +59,7 @@ void DrawSpriteQuad(const RenderView* view, int sprite, const float (*corners)[3
 }
 
 constexpr RenderQueueServices kStandIns = {
-    NoHardwarePolygon, NoHardwarePolygon, NoHardwarePoints, Sprite_Draw3D, Sprite_DrawScaled, DrawSpriteQuad,
+    HardwarePolygon, HardwareDirect, D3DRender_DrawPoints, Sprite_Draw3D, Sprite_DrawScaled, DrawSpriteQuad,
     Sprite_CentreTexel, Entity_RenderGeometry, Entity_RenderItem, Entity_DrawDirect, NoVisualState, NoEntityVariant,
 };
 RenderQueueServices g_services = kStandIns;
@@ -129,6 +135,8 @@ void DrawColouredLine(const RenderView* view, const RenderItem* item) {
     RenderLinePayload line = RenderItem_GetPayload<RenderLinePayload>(item);
     RenderVertex a{line.from[0], line.from[1], line.from[2], 0, 0, 1.0f};
     RenderVertex b{line.to[0], line.to[1], line.to[2], 0, 0, 1.0f};
+    // Full light: the float on the software path, full shade without fog on the hardware path.
+    if (Hardware()) a.colour = b.colour = kColourWordFull;
     float nearestZ = std::fmax(std::fmin(a.z, b.z), kViewNear);
     float pixels = std::fabs(line.width * view->scaleX / nearestZ);
     if (!(pixels > 1.0f)) {
@@ -151,6 +159,8 @@ void DrawColouredLine(const RenderView* view, const RenderItem* item) {
                             {a.x + sx, a.y + sy, a.z + sz, 0, 0, 1.0f},
                             {b.x + sx, b.y + sy, b.z + sz, 0, 0, 1.0f},
                             {b.x - sx, b.y - sy, b.z - sz, 0, 0, 1.0f}};
+    if (Hardware())
+        for (RenderVertex& v : quad) v.colour = kColourWordFull;
     if (Hardware()) g_services.hardwareDrawPolygon(view, quad, 4, nullptr, item->ref, 0);
     else Render_DrawPolygon(view, quad, 4, nullptr, item->ref, 0);
 }

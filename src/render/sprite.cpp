@@ -11,6 +11,7 @@
 #include "core/seams/render.h"
 #include "render/blit.h"
 #include "render/clip.h"
+#include "render/d3dpolygon.h"
 #include "render/font.h"
 #include "render/graphicdriver.h"
 #include "render/raster.h"
@@ -53,9 +54,14 @@ std::array<std::array<char, kNameLength>, kSpriteLimit> g_names;
 std::array<std::string, kSpriteLimit> g_pageNames;
 int32_t g_startupCount = -1;  // entries kept through mission resets; -1 until the first reset
 
-void NoDirect(const RenderVertex*, int, const uint8_t*, uint32_t) {}  // PENDING(8.104)
-void NoPolygon(const RenderView*, const RenderVertex*, int, const uint8_t*, uint32_t) {}  // PENDING(8.104)
-constexpr SpriteHardware kNoHardware = {NoDirect, NoPolygon};
+void PipelineDirect(const RenderVertex* vertices, int count, const uint8_t* page, uint32_t flags) {
+    D3DRender_DrawDirect(nullptr, vertices, count, reinterpret_cast<const TextureImage*>(page), 0, flags);
+}
+void PipelinePolygon(const RenderView* view, const RenderVertex* vertices, int count, const uint8_t* page,
+                     uint32_t flags) {
+    D3DRender_DrawPolygon(view, vertices, count, reinterpret_cast<const TextureImage*>(page), 0, flags);
+}
+constexpr SpriteHardware kNoHardware = {PipelineDirect, PipelinePolygon};
 SpriteHardware g_hardware = kNoHardware;
 
 const uint8_t* CacheUse(const char* name, size_t* size) {
@@ -453,4 +459,7 @@ void Sprite_InstallSeam() {
         Sprite_Draw(&g_graphicDriver.screen, sprite, x, y, flags);
     };
     seam.setSingleColourIndex = [](int index) { TextColour = index; };
+    // The depth bias of 3-D overlays and the depth of 2-D drawing on the hardware path are one.
+    seam.getDepthBias = [] { return OverlayDepth; };
+    seam.setDepthBias = [](float bias) { OverlayDepth = bias; };
 }

@@ -4,6 +4,7 @@
 #include <vector>
 
 #include "core/seams/render.h"
+#include "render/sprite.h"
 #include "d3d_fixture.h"
 #include "render/d3dbatch.h"
 #include "render/d3ddraw2d.h"
@@ -135,12 +136,12 @@ TEST_F(D3DBatchTest, TheQueryIsUncalibratedWhenTheSquareShowsNoPixels) {
 }
 
 TEST_F(D3DBatchTest, TheEndOfSceneDrawsTheScreenEdgesInColourZeroAndRewinds) {
-    Seam_Render().setDepthBias(50.0f);
+    OverlayDepth = 50.0f;
     ASSERT_EQ(D3D_BeginScene(), 0);
     Square(0, 0x02);
     ClearLog();
     D3D_EndScene();
-    EXPECT_EQ(Seam_Render().getDepthBias(), 0.0f);
+    EXPECT_EQ(OverlayDepth, 0.0f);
     const Strings draws = Draws();
     ASSERT_EQ(draws.size(), 2u);
     EXPECT_EQ(draws[1], "drawIndexed 2 4 0 3 6 2");

@@ -7,6 +7,7 @@
 
 #include "core/clock.h"
 #include "d3d_fixture.h"
+#include "render/sprite.h"
 #include "render/texcache.h"
 #include "texture_fixture.h"
 #include "texture_writer.h"
@@ -343,6 +344,25 @@ TEST_F(PreloadListTest, TheListedTexturesAndTheShadowAreLoadedUpFront) {
         EXPECT_TRUE(TexMgr_HasDeviceTexture(image)) << name;
     }
     EXPECT_TRUE(BoxTexts().empty());
+}
+
+}  // namespace
+
+namespace {
+
+TEST_F(D3DTextureTest, TheDefaultPreloadTakesTheSpriteTablesPagesOnce) {
+    Image page = MakeImage(128, 128, 1);
+    Image small = MakeImage(64, 64, 1);
+    Sprite_Reset();
+    ASSERT_GT(Sprite_Append(page.bytes.data(), 0, 0, 16, 16), 0);
+    ASSERT_GT(Sprite_Append(page.bytes.data(), 16, 0, 16, 16), 0);  // the same page again
+    ASSERT_GT(Sprite_Append(small.bytes.data(), 0, 0, 8, 8), 0);
+    TexMgr_SetPreloadSources(nullptr);
+    RenderFlags = kRenderLoadSprites;
+    TexMgr_Preload();
+    EXPECT_EQ(Calls("createTexture"), (Strings{"createTexture 128x128 levels=1 argb4444 -> ok"}));
+    EXPECT_TRUE(TexMgr_HasDeviceTexture(page.get()));
+    Sprite_Reset();
 }
 
 }  // namespace

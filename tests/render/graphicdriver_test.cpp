@@ -243,15 +243,14 @@ TEST_F(DriverTest, FlipBufferCopiesOrStretchesOntoTheScreen) {
     EXPECT_EQ(g_calls.presents, 2);
 }
 
-TEST_F(DriverTest, FlipBufferOntoTheHardwareScreenIsRefusedWithOneWarning) {
+TEST_F(DriverTest, FlipBufferOntoTheHardwareScreenWithoutADeviceShowsNothing) {
     GraphicDriver& d = Hardware(64, 32);
     d.Present = CountPresent;
     uint8_t pixels[64] = {};
     GraphicBuffer src;
     Graphic_InitBuffer(&src, 8, 8, pixels, kGraphicFormat8);
     EXPECT_EQ(Graphic_FlipBuffer(&src), 0);
-    EXPECT_EQ(Graphic_FlipBuffer(&src), 0);
-    EXPECT_EQ(Plat_MessageBoxLog().size(), 1u);
+    EXPECT_TRUE(Plat_MessageBoxLog().empty());
     EXPECT_FALSE(Graphic_HardwareScreen().locked);
     EXPECT_EQ(g_calls.presents, 0);
 }

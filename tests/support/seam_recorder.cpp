@@ -334,6 +334,7 @@ void RecordCockpit() {
     GV_QUIET(cameraInsideViewSwitch);
     GV_RECORD(sightPausedStep);
     GV_RECORD(writeMapImage);
+    GV_QUIET(cameraTargetPosition);
     GV_PASS(cheatFlags);
     GV_RECORD_PASS(unitGroupsDropHandle);
     GV_RECORD_PASS(reportUnderAttack);
@@ -365,6 +366,7 @@ void RecordAudio() {
     GV_RECORD(cdPlayMissionTrack);
     GV_RECORD(cdStop);
     GV_RECORD_PASS(cdSetTrack);
+    GV_QUIET(soundMemoryInUse);
     GV_PASS(soundPlayOnObject);
     GV_END_TABLE();
 }

@@ -39,10 +39,12 @@
 #include "render/drawpass.h"
 #include "render/font.h"
 #include "render/graphicdriver.h"
+#include "render/groundsprite.h"
 #include "render/light.h"
 #include "render/raster.h"
 #include "render/renderqueue.h"
 #include "render/terraindraw.h"
+#include "render/renderstats.h"
 #include "render/sprite.h"
 #include "render/texcache.h"
 #include "shell/screenmode.h"
@@ -95,7 +97,6 @@ void ResetProgramStateForTest() {
     Raster_PixelDouble = 0;  // the terrain drawing mode sets it
     DisplayMode_Reset();
     TexCache_ResetStats();
-    Graphic_ResetWarnings();
     SaveGame_ResetGlobals();
     Plat_ResetFileDialog();
     Lang_Reset();
@@ -115,4 +116,6 @@ void ResetProgramStateForTest() {
     Batch_ResetState();
     Camera_ResetForTest();
     Objective_ResetList();
+    Render_StatsReset();
+    Ground_SetDrawers(nullptr);
 }

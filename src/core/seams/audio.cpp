@@ -36,6 +36,7 @@ AudioSeam MakeDefault() {
     seam.cdPlayMissionTrack = [] {};              // PENDING(10.104)
     seam.cdStop = [] {};                          // PENDING(10.104)
     seam.cdSetTrack = [](int) {};                 // PENDING(10.104)
+    seam.soundMemoryInUse = [] { return 0u; };    // PENDING(10.101)
     seam.soundPlayOnObject = [](const char*, Entity*) -> void* { return nullptr; };  // PENDING(10.101)
     return seam;
 }

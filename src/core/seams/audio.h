@@ -28,6 +28,8 @@ struct AudioSeam {
     void (*cdPlayMissionTrack)();
     void (*cdStop)();
     void (*cdSetTrack)(int track);  // the map's CD track ("World" "MusicTrack"; -1 none)
+    // Bytes of sound data held in memory (the statistics overlay shows them).
+    uint32_t (*soundMemoryInUse)();
 
     // The world model and the game objects.
     // Plays a named sound attached to the owner, which it then follows; the sound instance, or

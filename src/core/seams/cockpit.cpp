@@ -49,6 +49,7 @@ CockpitSeam MakeDefault() {
     seam.cameraInsideViewSwitch = [] { return false; };
     seam.sightPausedStep = [](float) {};          // PENDING(9.141)
     seam.writeMapImage = [] {};                   // PENDING(9.143)
+    seam.cameraTargetPosition = [](float*) { return false; };
     seam.cheatFlags = [] { return uint32_t{0}; };
     seam.unitGroupsDropHandle = [](uint32_t) {};           // PENDING(9.121)
     seam.reportUnderAttack = [](GameObject*) {};           // PENDING(9.129)

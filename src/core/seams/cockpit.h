@@ -42,6 +42,8 @@ struct CockpitSeam {
     bool (*cameraInsideViewSwitch)();
     void (*sightPausedStep)(float frameTime);
     void (*writeMapImage)();  // "shellmap" / "largemap"
+    // The world position of the object the camera follows; false when it follows none.
+    bool (*cameraTargetPosition)(float out[3]);
 
     // Game objects.
     // The cheat bits (0x2 free building, 0x4 unlimited ammunition, 0x8 invulnerability, 0x200

@@ -24,8 +24,8 @@ bool StandInNotShutDown() { return false; }
 void StandInSaveOptions(bool) {}
 int StandInBlack() { return 0; }
 
+// Until the renderer installs its overlay depth, the bias is kept here.
 float g_depthBias = 0.0f;
-// PENDING(8.104) the global depth bias of the hardware polygon pipeline.
 float StandInGetDepthBias() { return g_depthBias; }
 void StandInSetDepthBias(float bias) { g_depthBias = bias; }
 
@@ -68,9 +68,10 @@ RenderSeam MakeDefault() {
     seam.setSeparateDraw = [](int) {};
     seam.setDriverBlackIndex = App_ResetDriverMode;  // the driver's mode hook, then present
     seam.paletteFade = [](float, int) {};  // filled by Render_InstallSeam
-    seam.renderStatsReset = StandInNothing;  // PENDING(8.108)
-    seam.renderStatsDraw = StandInNothing;  // PENDING(8.108)
-    seam.cameraTargetDisplay = StandInNothing;  // PENDING(8.108)
+    // The statistics overlay fills these three at start-up (Render_InstallSeam).
+    seam.renderStatsReset = StandInNothing;
+    seam.renderStatsDraw = StandInNothing;
+    seam.cameraTargetDisplay = StandInNothing;
     // The render queue fills these three at start-up (Render_InstallSeam).
     seam.renderQueueReset = StandInNothing;
     seam.renderQueueFlush = StandInNothing;

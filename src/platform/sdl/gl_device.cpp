@@ -30,7 +30,12 @@ out float vFog;
 out vec2 vUv;
 void main() {
     float w = position.w > 0.0 ? 1.0 / position.w : 1.0;
-    vec2 ndc = vec2((position.x + 0.5) / targetSize.x * 2.0 - 1.0, 1.0 - (position.y + 0.5) / targetSize.y * 2.0);
+    // Pixel (i, j) is centred at (i, j). GL's rows run bottom up, so its rule for a centre lying
+    // exactly on an edge keeps the bottom row rather than the top one: a nudge of 1/64 pixel
+    // upwards (more than the rasteriser's sub-pixel step) settles such ties as the top-left rule
+    // does (top row in, bottom row out).
+    vec2 ndc = vec2((position.x + 0.5) / targetSize.x * 2.0 - 1.0,
+                    1.0 - (position.y + 0.5 - 1.0 / 64.0) / targetSize.y * 2.0);
     gl_Position = vec4(ndc * w, (position.z * 2.0 - 1.0) * w, w);
     vDiffuse = diffuse;
     vFog = specular.a;
