@@ -11,7 +11,10 @@
 #include "fun3d/objectseam.h"
 #include "interface/inputdevices.h"
 #include "render/drawpass.h"
+#include "render/billboard.h"
 #include "render/graphicdriver.h"
+#include "weapons/explosion.h"
+#include "weapons/weaponsinstall.h"
 
 namespace {
 
@@ -27,6 +30,8 @@ const Installer kInstallers[] = {
     Render_InstallEntityDrawing,
     Interface_InstallSeam,
     SaveGame_InstallSeam,
+    Weapons_InstallSeam,
+    Render_InstallBillboards,
 };
 
 // The registry's members by the name the subsystem-member registration table gives them; the
@@ -34,6 +39,7 @@ const Installer kInstallers[] = {
 // One member a line: modules add theirs at the end.
 const PhaseHookMember kMembers[] = {
     {"GameObjectPool", GameObjectPool_Member},
+    {"ExplosionManager", ExplosionManager_Member},
 };
 
 }  // namespace

@@ -290,6 +290,7 @@ void RecordRender() {
     GV_RECORD(drawText);
     GV_RECORD(fillRect);
     GV_RECORD(spriteFind);
+    GV_RECORD(queueBillboard);
     GV_RECORD(spriteDraw);
     GV_RECORD(setSingleColourIndex);
     GV_RECORD(lightCloseWorld);
@@ -363,6 +364,7 @@ void RecordAudio() {
     GV_RECORD(cdPlayMissionTrack);
     GV_RECORD(cdStop);
     GV_PASS(soundPlayOnObject);
+    GV_RECORD(soundPlay);
     GV_END_TABLE();
 }
 

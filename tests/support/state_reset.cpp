@@ -6,6 +6,7 @@
 #include "core/datafile.h"
 #include "core/debug.h"
 #include "core/fixup.h"
+#include "core/gamesettings.h"
 #include "core/paramfile.h"
 #include "core/savegame.h"
 #include "core/seams/registry.h"
@@ -39,6 +40,8 @@
 #include "render/sprite.h"
 #include "render/texcache.h"
 #include "Terrain/terramap.h"
+#include "weapons/explosion.h"
+#include "weapons/weapon.h"
 
 void ResetProgramStateForTest() {
     // Every function table back to its stand-ins.
@@ -98,4 +101,7 @@ void ResetProgramStateForTest() {
     Terrain_FreeAll();
     TerrainBounds = TerrainBoundsInfo{};
     Batch_ResetState();
+    GameSettings_Reset();
+    Weapon_ResetForTest();
+    ExplosionManager_ResetForTest();
 }

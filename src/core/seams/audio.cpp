@@ -36,6 +36,7 @@ AudioSeam MakeDefault() {
     seam.cdPlayMissionTrack = [] {};              // PENDING(10.104)
     seam.cdStop = [] {};                          // PENDING(10.104)
     seam.soundPlayOnObject = [](const char*, Entity*) -> void* { return nullptr; };  // PENDING(10.101)
+    seam.soundPlay = [](const char*, Entity*, uint32_t, int) -> void* { return nullptr; };  // PENDING(10.102)
     return seam;
 }
 
