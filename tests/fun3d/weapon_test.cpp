@@ -205,8 +205,13 @@ TEST_F(WeaponTest, DeleteAllEmptiesTheListAndFreeAllDeletesNewestFirst) {
     Entity* craft = NewRoot(1, 0, false);
     for (int i = 0; i < 3; ++i) new CountingWeapon(NewPart(craft, "gun"), base);
     ASSERT_EQ(Weapon_LiveList().size(), 3u);
+    AddWeapon("gblank", Plain());
+    Weapon* mounted = WeaponClass::Find("gblank")->Build(craft, NewPart(craft, "hp_b"));
+    Entity* mountedEntity = mounted->entity;
     Weapon_DeleteAll();
     EXPECT_TRUE(Weapon_LiveList().empty());
+    EXPECT_EQ(mountedEntity->classData, nullptr) << "a deleted weapon leaves its entity, which is released later";
+    WeaponClass_FreeAll();
 
     new LoggedClass(base, "first");
     new LoggedClass(base, "second");
