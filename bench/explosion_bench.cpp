@@ -49,6 +49,7 @@ struct Range {
     std::vector<Vector> centres = Scatter(kExplosions, 777);
 
     Range() {
+        Explosion_Manager();  // made first, so it outlives the range at exit
         TerrainBounds.minXm = TerrainBounds.minZm = 0.0f;
         TerrainBounds.maxXm = TerrainBounds.maxZm = 2560.0f;
         DataFile_SetLoader([](const char*, std::vector<char>*) { return false; });  // no definition files
