@@ -3,6 +3,7 @@
 #include <bit>
 #include <cmath>
 #include <cstring>
+#include <limits>
 #include <memory>
 
 #include "Objkr/bucketgrid.h"
@@ -237,23 +238,35 @@ void Explosion::Update(float dt) {
     const Vector centre = CentreOf(entity);
     const float inner2 = cls.innerRadius * cls.innerRadius;
     const float outer2 = cls.outerRadius * cls.outerRadius;
+    // The noise depends on the time alone: worked out for the first object pushed, and shared by
+    // every explosion of the frame.
+    static float noiseTime = std::numeric_limits<float>::quiet_NaN();
     const float t = 2.0f * Clock_GetTime();
+    static float noise[6] = {};
     ForEachObjectNear(centre, cls.outerRadius, [&](GameObject* object) {
-        if (!object->entity || !IsMoving(object->entity->type)) return;
         const Vector p = object->GetPosition();
         const float dx = p.x - centre.x, dy = p.y - centre.y, dz = p.z - centre.z;
         const float d2 = dx * dx + dy * dy + dz * dz;
-        if (!(d2 < outer2)) return;
+        if (!(d2 < outer2) || !object->entity || !IsMoving(object->entity->type)) return;
+        if (t != noiseTime) {
+            noise[0] = Noise_Gradient1D(t + 8.53f);
+            noise[1] = Noise_Gradient1D(t + 17.67f);
+            noise[2] = Noise_Gradient1D(t + 5.19f);
+            noise[3] = Noise_Gradient1D(t);
+            noise[4] = Noise_Gradient1D(t + 2.27f);
+            noise[5] = Noise_Gradient1D(t + 23.41f);
+            noiseTime = t;
+        }
         const float strength =
             d2 < inner2 ? dt * pushLeft : dt * (outer2 - d2) * pushLeft / (outer2 - inner2);
         EntityDynamics& m = object->euler;
-        m.angularVelocity.x += Noise_Gradient1D(t + 8.53f) * 2.0f * strength;
-        m.angularVelocity.y += Noise_Gradient1D(t + 17.67f) * strength;
-        m.angularVelocity.z += Noise_Gradient1D(t + 5.19f) * 2.0f * strength;
+        m.angularVelocity.x += noise[0] * 2.0f * strength;
+        m.angularVelocity.y += noise[1] * strength;
+        m.angularVelocity.z += noise[2] * 2.0f * strength;
         Vector v = m.velocity;
-        v.x += Noise_Gradient1D(t) * 5.0f * strength;
-        v.y += Noise_Gradient1D(t + 2.27f) * 2.0f * strength;
-        v.z += Noise_Gradient1D(t + 23.41f) * 5.0f * strength;
+        v.x += noise[3] * 5.0f * strength;
+        v.y += noise[4] * 2.0f * strength;
+        v.z += noise[5] * 5.0f * strength;
         object->SetVelocity(v);
     });
     pushLeft -= dt * pushDrain;
