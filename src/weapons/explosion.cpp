@@ -1,5 +1,6 @@
 #include "weapons/explosion.h"
 
+#include <algorithm>
 #include <bit>
 #include <cmath>
 #include <cstring>
@@ -46,17 +47,24 @@ Vector CentreOf(const Entity* e) {
     return Vector{static_cast<float>(p.x), static_cast<float>(p.y), static_cast<float>(p.z)};
 }
 
-// Every live object whose handle the object grid holds within the square of half-side r.
+// Every live object whose handle the object grid holds within the square of half-side r and
+// whose centre lies closer than sqrt(within2): fn(object, offset, d2). The dead flag is looked
+// at only for objects in range (it lives on another record).
 template <class Fn>
-void ForEachObjectNear(const Vector& centre, float r, Fn&& fn) {
+void ForEachObjectNear(const Vector& centre, float r, float within2, Fn&& fn) {
     BucketGrid* grid = GameObject_Grid();
     if (!grid) return;
     BucketGridQuery query;
     grid->Query(centre.x, centre.z, r, &query);
     const BucketGridEntry* entry = nullptr;
     while (query.Next(&entry)) {
-        GameObject* object = GameObject::FromHandle(entry->value);
-        if (object) fn(object);
+        GameObject* object = GameObject::FromHandleRaw(entry->value);
+        if (!object) continue;
+        const Vector p = object->GetPosition();
+        const Vector offset{p.x - centre.x, p.y - centre.y, p.z - centre.z};
+        const float d2 = offset.x * offset.x + offset.y * offset.y + offset.z * offset.z;
+        if (!(d2 < within2) || (object->entity->flags & kEntityDead)) continue;
+        fn(object, offset, d2);
     }
 }
 
@@ -192,18 +200,12 @@ void Explosion::Start(const Matrix& matrix, Entity* ownerEntity) {
         const Vector centre = CentreOf(entity);
         const float inner2 = cls.innerRadius * cls.innerRadius;
         const float outer2 = cls.outerRadius * cls.outerRadius;
-        ForEachObjectNear(centre, cls.outerRadius, [&](GameObject* object) {
-            const Vector p = object->GetPosition();
-            Vector offset{p.x - centre.x, p.y - centre.y, p.z - centre.z};
-            const float d2 = offset.x * offset.x + offset.y * offset.y + offset.z * offset.z;
+        // Within the inner radius the full amount, even where it reaches past the outer one.
+        ForEachObjectNear(centre, cls.outerRadius, std::max(inner2, outer2), [&](GameObject* object, Vector offset, float d2) {
             // Each object gets its own copy: damage handlers may scale the record they receive.
             DamageInfo hit = damageInfo;
-            if (d2 < inner2) {
-                object->TakeDamage(&hit, &offset);
-            } else if (d2 < outer2) {
-                hit.amount = damageInfo.amount * (outer2 - d2) / (outer2 - inner2);
-                object->TakeDamage(&hit, &offset);
-            }
+            if (!(d2 < inner2)) hit.amount = damageInfo.amount * (outer2 - d2) / (outer2 - inner2);
+            object->TakeDamage(&hit, &offset);
         });
     }
 
@@ -243,11 +245,8 @@ void Explosion::Update(float dt) {
     static float noiseTime = std::numeric_limits<float>::quiet_NaN();
     const float t = 2.0f * Clock_GetTime();
     static float noise[6] = {};
-    ForEachObjectNear(centre, cls.outerRadius, [&](GameObject* object) {
-        const Vector p = object->GetPosition();
-        const float dx = p.x - centre.x, dy = p.y - centre.y, dz = p.z - centre.z;
-        const float d2 = dx * dx + dy * dy + dz * dz;
-        if (!(d2 < outer2) || !object->entity || !IsMoving(object->entity->type)) return;
+    ForEachObjectNear(centre, cls.outerRadius, outer2, [&](GameObject* object, Vector, float d2) {
+        if (!IsMoving(object->entity->type)) return;
         if (t != noiseTime) {
             noise[0] = Noise_Gradient1D(t + 8.53f);
             noise[1] = Noise_Gradient1D(t + 17.67f);

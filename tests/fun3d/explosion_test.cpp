@@ -85,6 +85,7 @@ TEST_F(ExplosionTest, PrototypesFollowTheRegistrationTableAndKeepTheirFrameRate)
 TEST_F(ExplosionTest, TheBlastFallsOffLinearlyInTheSquaredDistance) {
     ExplosionClass* cls = Class("xrange", 8, 0.1f, 2.0f, 10.0f);
     ExplosionClass* flat = Class("xflat", 8, 0.1f, 3.0f, 3.0f);
+    ExplosionClass* wide = Class("xwide", 8, 0.1f, 6.0f, 3.0f);
     struct Case {
         const char* what;
         ExplosionClass* cls;
@@ -99,6 +100,7 @@ TEST_F(ExplosionTest, TheBlastFallsOffLinearlyInTheSquaredDistance) {
         {"in the square, outside the circle", cls, 8.0f, 8.0f, 0, 0.0f},
         {"outer = inner, just outside", flat, 3.5f, 0.0f, 0, 0.0f},
         {"outer = inner, inside", flat, 2.5f, 0.0f, 1, 100.0f},
+        {"inner past outer: full within the inner radius", wide, 5.0f, 0.0f, 1, 100.0f},
     };
     for (const Case& c : cases) {
         Target* t = At(c.x, c.z);
