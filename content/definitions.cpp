@@ -2,6 +2,7 @@
 
 #include "odfkeys.h"
 #include "textfiles.h"
+#include "weapon_definitions.h"
 
 namespace content {
 
@@ -117,6 +118,9 @@ bool Definitions(std::vector<Definition>* out, std::string* error) {
         if (error) *error = missing;
         return false;
     }
+    std::vector<NamedDefinition> weapons;
+    if (!WeaponDefinitions(&weapons, error)) return false;
+    for (NamedDefinition& d : weapons) files.push_back({d.name, d.text});
     *out = std::move(files);
     return true;
 }

@@ -39,6 +39,7 @@
 #include "core/zfs.h"
 #include "odfkeys.h"
 #include "frame.h"
+#include "range.h"
 #include "snapshot.h"
 #include "core/filecache.h"
 #include "core/filesys.h"
@@ -84,6 +85,11 @@ int Usage() {
                  "                                               objects; with -o write the world to OUT again\n"
                  "                                               (a mission file unless -saved or FILE was a saved\n"
                  "                                               game; text form unless -binary)\n"
+                 "       gvtool range DATA [--targets D1,D2,...] [--explosion NAME] [--frames N] [--dt S]\n"
+                 "                                               load DATA's sample map headless, put targets D m\n"
+                 "                                               east of the range origin, start the explosion\n"
+                 "                                               there in frame 0 and run N frames (30) of S s\n"
+                 "                                               (1/30); print one event a line\n"
                  "       gvtool sheet DATA OUT.pcx               draw every sprite of DATA's table and a line of\n"
                  "                                               the main font; write OUT; print the count\n");
     return 2;
@@ -451,6 +457,13 @@ int main(int argc, char** argv) {
     if (command == "parts") return PartTree(argc, argv);
     if (command == "lang" && argc == 3) return LanguageQuery(argv[2]);
     if (command == "frame") return FrameTool(argc, argv);
+    if (command == "range" && argc >= 3) {
+        content::RangeOptions options;
+        std::string error;
+        if (!content::ParseRangeOptions(argc - 3, argv + 3, &options, &error)) return Fail(error.c_str());
+        if (!content::RunRange(argv[2], options, stdout, &error)) return Fail(error.c_str());
+        return 0;
+    }
     if (command == "snapshot") {
         if (argc != 4) return Usage();
         std::string error;

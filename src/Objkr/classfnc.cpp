@@ -106,7 +106,7 @@ int Person_FreeRecord(void* data) { return g_owners.personFree ? g_owners.person
 
 // ---- weapon-side rows ---------------------------------------------------------------------
 
-// PENDING(4.101) weapons (type 50).
+// Weapons (type 50) and explosions (type 52): Weapons_InstallSeam fills their owners.
 void* Weapon_Create() { return g_owners.weaponCreate ? g_owners.weaponCreate() : nullptr; }
 void Weapon_Activate(Entity* e) {
     if (g_owners.weaponActivate) g_owners.weaponActivate(e);
@@ -121,7 +121,6 @@ void Ordnance_Motion(Entity* e, Vector* velocity, void** motion) {
 void Ordnance_Dynamics(EntityDynamics* out, Entity* e) { CallDynamics(g_owners.ordnanceDynamics, out, e); }
 int Ordnance_Free(void* data) { return g_owners.ordnanceFree ? g_owners.ordnanceFree(data) : 0; }
 
-// PENDING(4.103) explosions (type 52).
 void* Explosion_Create() { return g_owners.explosionCreate ? g_owners.explosionCreate() : nullptr; }
 int Explosion_Free(void* data) { return g_owners.explosionFree ? g_owners.explosionFree(data) : 0; }
 

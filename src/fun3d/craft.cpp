@@ -802,7 +802,8 @@ bool Craft::TakeDamage(DamageInfo* damage, const Vector* offset) {
     CraftServices& svc = Craft_Services();
     const bool user = this == GameObject_GetUser();
     if (user) svc.viewShake(damage->amount * 0.002f);
-    Entity* source = damage->source;
+    // The push comes from what carried the hit (the shot or the blast), not from who is credited.
+    Entity* source = damage->carrier;
     if (source && (source->type == kTypeOrdnance || source->type == kTypeExplosion)) {
         const float k = std::clamp(euler.invMass * damage->amount, 0.0f, 1.0f);
         if (source->type == kTypeOrdnance) {

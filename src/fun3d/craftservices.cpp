@@ -7,7 +7,7 @@ namespace {
 
 CraftServices StandIns() {
     CraftServices s{};
-    // PENDING(4.103) the class's explosions start here.
+    // Filled by the weapons at start-up: explosions start here.
     s.explosionBuild = [](const GameObjectClass*, int, const Matrix&) { return false; };
     // PENDING(4.105) debris chunks and the particle rings.
     s.chunkSpawn = [](const Vector&, const Vector&) {};
@@ -15,10 +15,11 @@ CraftServices StandIns() {
     s.particleEffectAdd = [](int, const Vector&, const Vector&) {};
     s.releaseEffects = [](Entity*) {};
     s.effectsOn = [] { return true; };
-    // PENDING(4.104) contacts reach the target's damage handler.
+    // Filled by the weapons at start-up: contacts reach the target's damage handler, mounted
+    // weapons stop.
     s.damageDeliver = [](Entity*, Entity*, const Vector&, const Vector&, const Vector*) {};
-    // PENDING(4.101) mounted weapons stop and are aimed.
     s.weaponStop = [](Weapon*) {};
+    // PENDING(4.101) mounted weapons are aimed.
     s.weaponLocalMatrix = [](Weapon*) -> Matrix* { return nullptr; };
     // PENDING(9.129) the radio voice reports the loss.
     s.reportUnitLost = [](GameObject*) {};

@@ -1,4 +1,7 @@
-// The record in which a hit is handed to an object's damage operation.
+// The record in which every hit is handed to what it hits: who is credited, what carried the
+// damage, which damage types it holds, for which network player, and how much.
+//
+// The record holds pointers, so it is never copied raw into a save or a packet.
 #pragma once
 #include <cstdint>
 
@@ -6,20 +9,22 @@ struct Entity;
 
 constexpr uint16_t kNoPlayer = 64001;
 
-// Kind flags.
-constexpr uint32_t kDamageFromEntity = 0x100;  // filled from a source entity
-constexpr uint32_t kDamageUserSide = 0x10;     // the source carries the user flag
-constexpr uint32_t kDamageExtraKind = 0x20;
+// Kind flags. Bits 0-3 name the four damage types of an ordnance or explosion class (bit k set
+// when the k-th damage value is non-zero); the fourth alone marks impact damage.
+constexpr uint16_t kDamageTypeMask = 0x0F;
+constexpr uint16_t kDamageImpact = 0x08;
+constexpr uint16_t kDamageUserSide = 0x10;   // the source's entity flags have 0x10 or 0x20
+constexpr uint16_t kDamageExtraKind = 0x20;  // a remote source (ordnance, explosions); flag 0x20 (collisions)
 
 struct DamageInfo {
-    Entity* source;  // what struck: a projectile, a blast, or an object's entity in a collision
-    Entity* owner;   // whose hit it is (the shooter, or the source itself); null for the ground
-    uint32_t kind;
-    uint16_t playerId;  // the owner's network player, kNoPlayer for none
-    float amount;
+    Entity* source = nullptr;   // credited: the shooter, or the hitting entity in a collision; null unknown
+    Entity* carrier = nullptr;  // what carried it: the ordnance or blast entity, or the hitting entity
+    uint16_t kind = 0;
+    uint16_t playerId = 0;  // the network player owning the source's object, kNoPlayer for none
+    float amount = 0.0f;
 
-    // Clears the record and fills its source part from a plain entity: the entity is source and
-    // owner; kind = 0x100 plus the entity's flags 0x10 and 0x20; the player of the object that
-    // owns the entity's tree, or kNoPlayer.
+    // Fills the record from a plain entity (a collision): cleared, impact, the entity as source
+    // and carrier, bit 4 from its flags 0x10 or 0x20, bit 5 from its flag 0x20, the player of the
+    // object it belongs to or kNoPlayer.
     void SetSourceEntity(Entity* entity);
 };

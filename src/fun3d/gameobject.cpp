@@ -540,13 +540,13 @@ void GameObject::SendRemoteCommand(int32_t, const AiCmdInfo&) {}
 void GameObject::NoteHit(const DamageInfo& damage) {
     const float now = Clock_GetTime();
     hitWord = 0;
-    if (!damage.owner) {
+    if (!damage.source) {
         groundCollide = now;
         return;
     }
     const bool fromUser = (damage.kind & kDamageUserSide) != 0;
-    const int32_t ownerTeam = TeamBits(damage.owner);
-    if (damage.owner == damage.source) {
+    const int32_t ownerTeam = TeamBits(damage.source);
+    if (damage.source == damage.carrier) {
         if (fromUser) playerCollide = now;
         if (IsEnemyTeam(ownerTeam))
             enemyCollide = now;
@@ -561,7 +561,7 @@ void GameObject::NoteHit(const DamageInfo& damage) {
     } else {
         friendShot = now;
     }
-    GameObject* shooter = GameObject_FromEntity(damage.owner);
+    GameObject* shooter = GameObject_FromEntity(damage.source);
     if (shooter && shooter != this) {
         lastShooter = GetObjHandle(shooter);
         shooter->lastHitTarget = GetObjHandle();
@@ -576,7 +576,7 @@ void GameObject::ScaleDamage(DamageInfo& damage) const {
     const int d = Seam_Missions().difficulty();
     if (d >= 2) return;
     const float level = static_cast<float>(std::max(d, 0));
-    const bool allied = damage.owner && IsAllyTeam(TeamBits(damage.owner));
+    const bool allied = damage.source && IsAllyTeam(TeamBits(damage.source));
     float factor;
     if (entity->flags & kEntityUser) {
         factor = allied ? 0.5f * level : 0.25f * level + 0.5f;
@@ -590,11 +590,12 @@ void GameObject::ScaleDamage(DamageInfo& damage) const {
 void DamageInfo::SetSourceEntity(Entity* e) {
     *this = DamageInfo{};
     source = e;
-    owner = e;
-    kind = kDamageFromEntity;
+    carrier = e;
+    kind = kDamageImpact;
     playerId = kNoPlayer;
     if (!e) return;
-    kind |= e->flags & (kDamageUserSide | kDamageExtraKind);
+    if (e->flags & (kEntityUser | 0x20)) kind |= kDamageUserSide;
+    if (e->flags & 0x20) kind |= kDamageExtraKind;
     if (const GameObject* object = GameObject_FromEntity(e)) playerId = object->GetPlayerId();
 }
 

@@ -12,9 +12,12 @@
 #include "interface/camera.h"
 #include "interface/inputdevices.h"
 #include "render/drawpass.h"
+#include "render/billboard.h"
 #include "render/graphicdriver.h"
 #include "render/terraindraw.h"
 #include "shell/screenmode.h"
+#include "weapons/explosion.h"
+#include "weapons/weaponsinstall.h"
 
 namespace {
 
@@ -33,6 +36,8 @@ const Installer kInstallers[] = {
     Render_InstallTerrainDrawing,
     Camera_InstallSeam,
     Shell_InstallScreenModes,
+    Weapons_InstallSeam,
+    Render_InstallBillboards,
 };
 
 // The registry's members by the name the subsystem-member registration table gives them; the
@@ -40,6 +45,7 @@ const Installer kInstallers[] = {
 // One member a line: modules add theirs at the end.
 const PhaseHookMember kMembers[] = {
     {"GameObjectPool", GameObjectPool_Member},
+    {"ExplosionManager", ExplosionManager_Member},
 };
 
 }  // namespace

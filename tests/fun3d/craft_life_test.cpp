@@ -240,7 +240,7 @@ TEST_F(CraftLifeTest, OrdnanceThrowsDebrisByTheSizeOfTheHitAndPushesAndSpins) {
         craft->maxHealth = craft->curHealth = 1e6f;
         g_calls.chunks = 0;
         DamageInfo hit{};
-        hit.source = shot;
+        hit.carrier = shot;
         hit.playerId = kNoPlayer;
         hit.amount = c.amount;
         const Vector offset{1.0f, 0.0f, 0.0f};
@@ -259,7 +259,7 @@ TEST_F(CraftLifeTest, ABlastAtTheCraftsOwnPointPushesNothing) {
     blast->type = kTypeExplosion;
     blast->local.posit = DVector{craft->pos.x, craft->pos.y, craft->pos.z};
     DamageInfo hit{};
-    hit.source = blast;
+    hit.carrier = blast;
     hit.amount = 100.0f;
     craft->TakeDamage(&hit, nullptr);
     EXPECT_EQ(craft->euler.velocity.x, 0.0f);

@@ -18,14 +18,15 @@ class AiPath {
 public:
     Vector2D from, to;
 };
-class Weapon {
-public:
+// Stand-ins for the weapon layer's records: the object code only passes their addresses on.
+struct FakeWeapon {
     int id;
 };
-class WeaponClass {
-public:
+struct FakeWeaponClass {
     const char* name;
 };
+WeaponClass* AsClass(FakeWeaponClass* fake) { return reinterpret_cast<WeaponClass*>(fake); }
+const FakeWeaponClass* FakeOf(const WeaponClass* cls) { return reinterpret_cast<const FakeWeaponClass*>(cls); }
 
 namespace {
 
@@ -54,13 +55,13 @@ bool FirstPoint(const AiPath* path, Vector2D* out) {
 }
 
 Weapon* BuildWeapon(WeaponClass* cls, Entity*, Entity* part) {
-    if (std::strcmp(cls->name, "broken") == 0) return nullptr;
-    g_log.push_back(std::string("build ") + cls->name + " on " + std::string(part->name, strnlen(part->name, 8)));
-    return new Weapon{static_cast<int>(g_log.size())};
+    if (std::strcmp(FakeOf(cls)->name, "broken") == 0) return nullptr;
+    g_log.push_back(std::string("build ") + FakeOf(cls)->name + " on " + std::string(part->name, strnlen(part->name, 8)));
+    return reinterpret_cast<Weapon*>(new FakeWeapon{static_cast<int>(g_log.size())});
 }
 void DestroyWeapon(Weapon* weapon) {
     g_log.push_back("destroy weapon");
-    delete weapon;
+    delete reinterpret_cast<FakeWeapon*>(weapon);
 }
 
 class CountingProcess : public sObject {
@@ -92,7 +93,7 @@ protected:
         Seam_Ai().pathFirstPoint = FirstPoint;
         Seam_Weapons().weaponClassBuild = BuildWeapon;
         Seam_Weapons().weaponDestroy = DestroyWeapon;
-        Seam_Weapons().weaponClassName = [](const WeaponClass* cls) { return cls->name; };
+        Seam_Weapons().weaponClassName = [](const WeaponClass* cls) { return FakeOf(cls)->name; };
         Seam_Cockpit().unitGroupsDropHandle = [](uint32_t h) { g_log.push_back("drop " + std::to_string(h)); };
         Seam_Cockpit().reportUnderAttack = [](GameObject*) { g_log.push_back("under attack"); };
     }
@@ -180,13 +181,13 @@ TEST_F(GameObjectTest, ModulesHearOfEveryNewObject) {
 
 TEST_F(GameObjectTest, HardpointsAreFoundDepthFirstByThreeCharactersWithoutCase) {
     GameObjectClass& cls = NewClass();
-    WeaponClass gun{"gun"};
-    WeaponClass cannon{"cannon"};
+    FakeWeaponClass gun{"gun"};
+    FakeWeaponClass cannon{"cannon"};
     std::memcpy(cls.hardpointNames[0], "HPa", 3);
     std::memcpy(cls.hardpointNames[1], "hpb", 3);
     std::memcpy(cls.hardpointNames[3], "hpc", 3);  // a name with no weapon class
-    cls.weaponClasses[0] = &gun;
-    cls.weaponClasses[1] = &cannon;
+    cls.weaponClasses[0] = AsClass(&gun);
+    cls.weaponClasses[1] = AsClass(&cannon);
     Entity* root = NewRoot();
     NewPart(root, "hpc");
     NewPart(root, "hpa_late");  // new children go first: this is body's next sibling
@@ -213,13 +214,13 @@ TEST_F(GameObjectTest, HardpointsAreFoundDepthFirstByThreeCharactersWithoutCase)
 TEST_F(GameObjectTest, MissingHardpointsAndFailedWeaponsWarnAndTheObjectIsStillBuilt) {
     GameObjectClass& cls = NewClass();
     std::memcpy(cls.defName, "avtank01", 8);
-    WeaponClass gun{"gun"};
-    WeaponClass broken{"broken"};
+    FakeWeaponClass gun{"gun"};
+    FakeWeaponClass broken{"broken"};
     std::memcpy(cls.hardpointNames[1], "hpx", 3);
     std::memcpy(cls.hardpointNames[2], "hpy", 3);
     std::memcpy(cls.hardpointNames[4], "hpz", 3);  // no part and no weapon class: silent
-    cls.weaponClasses[1] = &gun;
-    cls.weaponClasses[2] = &broken;
+    cls.weaponClasses[1] = AsClass(&gun);
+    cls.weaponClasses[2] = AsClass(&broken);
     Entity* root = NewRoot();
     NewPart(root, "hpy1");
     GameObject* object = Build(cls, root);
@@ -235,9 +236,9 @@ TEST_F(GameObjectTest, MissingHardpointsAndFailedWeaponsWarnAndTheObjectIsStillB
 
 TEST_F(GameObjectTest, TheEnabledMaskKeepsOnlyPresentWeapons) {
     HardpointList list(nullptr);
-    Weapon w{1};
-    list.SetWeapon(2, nullptr, &w);
-    list.SetWeapon(7, nullptr, &w);  // refused
+    FakeWeapon w{1};
+    list.SetWeapon(2, nullptr, reinterpret_cast<Weapon*>(&w));
+    list.SetWeapon(7, nullptr, reinterpret_cast<Weapon*>(&w));  // refused
     list.SetEnabled(0x1F);
     EXPECT_EQ(list.present, 0x4u);
     EXPECT_EQ(list.enabled, 0x4u);
@@ -562,7 +563,7 @@ TEST_F(GameObjectTest, AHitSetsTheTimesOfItsKindAndAnAttackRevealsTheAttacker) {
     victim->hitWord = 0x55;
 
     const float t4 = SetNow(4.0f);
-    DamageInfo shot{bullet, shooter->entity, kDamageFromEntity | kDamageUserSide, kNoPlayer, 10.0f};
+    DamageInfo shot{shooter->entity, bullet, kDamageUserSide, kNoPlayer, 10.0f};
     victim->NoteHit(shot);
     EXPECT_EQ(victim->hitWord, 0u);
     EXPECT_FLOAT_EQ(victim->playerShot, t4);
@@ -575,7 +576,7 @@ TEST_F(GameObjectTest, AHitSetsTheTimesOfItsKindAndAnAttackRevealsTheAttacker) {
     EXPECT_EQ(g_log, std::vector<std::string>{"under attack"});
 
     const float t5 = SetNow(5.0f);
-    DamageInfo friendlyShot{bullet, friendly->entity, kDamageFromEntity, kNoPlayer, 1.0f};
+    DamageInfo friendlyShot{friendly->entity, bullet, 0, kNoPlayer, 1.0f};
     victim->NoteHit(friendlyShot);
     EXPECT_FLOAT_EQ(victim->friendShot, t5);
     EXPECT_FLOAT_EQ(victim->playerShot, t4);
@@ -608,14 +609,17 @@ TEST_F(GameObjectTest, TheSourceFillerTakesTheEntitysFlagsAndItsOwnersPlayer) {
     DamageInfo d{nullptr, nullptr, 0xFFFF, 0, 99.0f};
     d.SetSourceEntity(o->entity);
     EXPECT_EQ(d.source, o->entity);
-    EXPECT_EQ(d.owner, o->entity);
-    EXPECT_EQ(d.kind, 0x130u);
+    EXPECT_EQ(d.carrier, o->entity);
+    EXPECT_EQ(d.kind, 0x38u) << "impact, bit 4 and bit 5";
     EXPECT_EQ(d.playerId, 7);
     EXPECT_FLOAT_EQ(d.amount, 0.0f);
     Entity* loose = NewRoot(0, 0, false);
     d.SetSourceEntity(loose);
-    EXPECT_EQ(d.kind, 0x100u);
+    EXPECT_EQ(d.kind, 0x08u);
     EXPECT_EQ(d.playerId, kNoPlayer);
+    loose->flags = 0x20;
+    d.SetSourceEntity(loose);
+    EXPECT_EQ(d.kind, 0x38u) << "flag 0x20 alone sets bits 4 and 5";
 }
 
 TEST_F(GameObjectTest, DamageIsScaledByDifficultyForTheUsersSideOnly) {
@@ -635,7 +639,7 @@ TEST_F(GameObjectTest, DamageIsScaledByDifficultyForTheUsersSideOnly) {
         const char* what;
         GameObject* target;
         Entity* owner;
-        uint32_t kind;
+        uint16_t kind;
         float factor[3];  // at difficulty 0, 1, 2
     } cases[] = {
         {"enemy shoots the user", user, enemyShot, 0, {0.5f, 0.75f, 1.0f}},
@@ -647,14 +651,14 @@ TEST_F(GameObjectTest, DamageIsScaledByDifficultyForTheUsersSideOnly) {
     };
     for (difficulty = 0; difficulty <= 2; ++difficulty) {
         for (const Case& c : cases) {
-            DamageInfo d{c.owner, c.owner, kDamageFromEntity | c.kind, kNoPlayer, 100.0f};
+            DamageInfo d{c.owner, c.owner, static_cast<uint16_t>(kDamageImpact | c.kind), kNoPlayer, 100.0f};
             c.target->ScaleDamage(d);
             EXPECT_FLOAT_EQ(d.amount, 100.0f * c.factor[difficulty]) << c.what << " at difficulty " << difficulty;
         }
     }
     difficulty = 0;
     Seam_Net().isNetworkGame = [] { return true; };
-    DamageInfo d{enemyShot, enemyShot, kDamageFromEntity, kNoPlayer, 100.0f};
+    DamageInfo d{enemyShot, enemyShot, kDamageImpact, kNoPlayer, 100.0f};
     user->ScaleDamage(d);
     EXPECT_FLOAT_EQ(d.amount, 100.0f) << "no scaling in a network game";
 }
@@ -726,9 +730,9 @@ TEST_F(GameObjectTest, TearDownTakesTheObjectOutOfTheWorldAndItsSlotBack) {
     PhaseHook_ClearForTests();
     PhaseHook_Register(&hook);
     GameObjectClass& cls = NewClass();
-    WeaponClass gun{"gun"};
+    FakeWeaponClass gun{"gun"};
     std::memcpy(cls.hardpointNames[0], "hpa", 3);
-    cls.weaponClasses[0] = &gun;
+    cls.weaponClasses[0] = AsClass(&gun);
     cls.teamSlotFirst = 10;
     cls.teamSlotLast = 10;
     Entity* root = NewRoot();

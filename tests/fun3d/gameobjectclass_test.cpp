@@ -14,17 +14,19 @@
 #include "fun3d/objectseam.h"
 #include "odfkeys.h"
 
-// The weapon layer's class record as these tests see it (the same record the object tests use).
-class WeaponClass {
-public:
+// A stand-in for the weapon layer's class record: the class code only passes its address on.
+struct FakeWeaponClass {
     const char* name;
 };
 
 namespace {
 
-WeaponClass g_cannon{"gcannon"};
-WeaponClass g_sniper{"gsniper"};
-WeaponClass g_splinter{"gsplint"};
+FakeWeaponClass g_cannonRecord{"gcannon"};
+FakeWeaponClass g_sniperRecord{"gsniper"};
+FakeWeaponClass g_splinterRecord{"gsplint"};
+WeaponClass* const g_cannon = reinterpret_cast<WeaponClass*>(&g_cannonRecord);
+WeaponClass* const g_sniper = reinterpret_cast<WeaponClass*>(&g_sniperRecord);
+WeaponClass* const g_splinter = reinterpret_cast<WeaponClass*>(&g_splinterRecord);
 
 bool HasPart(const Entity* e, const char* name) {
     for (; e; e = e->next) {
@@ -280,12 +282,12 @@ TEST_F(ClassTest, DeriveReadsEveryKeyWithThePrototypesValuesAsDefaults) {
         return 42;
     };
     Seam_Weapons().weaponClassFind = [](const char* name) -> WeaponClass* {
-        for (WeaponClass* w : {&g_cannon, &g_sniper, &g_splinter})
-            if (std::strncmp(w->name, name, 8) == 0) return w;
+        for (WeaponClass* w : {g_cannon, g_sniper, g_splinter})
+            if (std::strncmp(reinterpret_cast<const FakeWeaponClass*>(w)->name, name, 8) == 0) return w;
         return nullptr;
     };
     Seam_Weapons().weaponClassSignature = [](const WeaponClass* w) {
-        return w == &g_sniper ? Signature("SNIP") : Signature("CANN");
+        return w == g_sniper ? Signature("SNIP") : Signature("CANN");
     };
     const std::string full = Definition(
         "Hover", "gvtank",
@@ -334,9 +336,9 @@ TEST_F(ClassTest, DeriveReadsEveryKeyWithThePrototypesValuesAsDefaults) {
     EXPECT_STREQ(cls->hardpointNames[0], "hp_");
     EXPECT_STREQ(cls->hardpointNames[1], "gun");
     EXPECT_STREQ(cls->hardpointNames[2], "");
-    EXPECT_EQ(cls->weaponClasses[0], &g_cannon);
-    EXPECT_EQ(cls->weaponClasses[1], &g_sniper);
-    EXPECT_EQ(cls->weaponClasses[2], &g_splinter);
+    EXPECT_EQ(cls->weaponClasses[0], g_cannon);
+    EXPECT_EQ(cls->weaponClasses[1], g_sniper);
+    EXPECT_EQ(cls->weaponClasses[2], g_splinter);
     EXPECT_EQ(cls->weaponClasses[3], nullptr) << "an unknown weapon leaves the hardpoint empty";
     EXPECT_EQ(cls->weaponClasses[4], nullptr);
     EXPECT_STREQ(cls->infoText, "zfull.inf");
@@ -360,15 +362,15 @@ TEST_F(ClassTest, DeriveReadsEveryKeyWithThePrototypesValuesAsDefaults) {
     Seam_Net().isNetworkGame = [] { return true; };
     GameObjectClass* net = GameObjectClass::Find("zfull");
     ASSERT_NE(net, nullptr);
-    EXPECT_EQ(net->weaponClasses[0], &g_cannon);
+    EXPECT_EQ(net->weaponClasses[0], g_cannon);
     EXPECT_EQ(net->weaponClasses[1], nullptr);
     EXPECT_EQ(net->weaponClasses[2], nullptr);
     GameObjectClass_FreeAll();
     Seam_Net().allowSniperWeapons = [] { return true; };
     Seam_Net().isDeathmatch = [] { return true; };
     net = GameObjectClass::Find("zfull");
-    EXPECT_EQ(net->weaponClasses[1], &g_sniper);
-    EXPECT_EQ(net->weaponClasses[2], &g_splinter) << "deathmatch allows the splinter gun";
+    EXPECT_EQ(net->weaponClasses[1], g_sniper);
+    EXPECT_EQ(net->weaponClasses[2], g_splinter) << "deathmatch allows the splinter gun";
 }
 
 TEST_F(ClassTest, BoundsAreMeasuredOnAScratchEntityThatLeavesNothingBehind) {

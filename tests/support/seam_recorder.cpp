@@ -292,6 +292,7 @@ void RecordRender() {
     GV_RECORD(drawText);
     GV_RECORD(fillRect);
     GV_RECORD(spriteFind);
+    GV_RECORD(queueBillboard);
     GV_RECORD(spriteDraw);
     GV_RECORD(setSingleColourIndex);
     GV_RECORD(lightCloseWorld);
@@ -368,6 +369,7 @@ void RecordAudio() {
     GV_RECORD_PASS(cdSetTrack);
     GV_QUIET(soundMemoryInUse);
     GV_PASS(soundPlayOnObject);
+    GV_RECORD(soundPlay);
     GV_END_TABLE();
 }
 

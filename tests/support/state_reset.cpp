@@ -7,6 +7,7 @@
 #include "core/datafile.h"
 #include "core/debug.h"
 #include "core/fixup.h"
+#include "core/gamesettings.h"
 #include "core/paramfile.h"
 #include "core/savegame.h"
 #include "core/seams/registry.h"
@@ -49,6 +50,8 @@
 #include "render/texcache.h"
 #include "shell/screenmode.h"
 #include "Terrain/terramap.h"
+#include "weapons/explosion.h"
+#include "weapons/weapon.h"
 
 void ResetProgramStateForTest() {
     // Every function table back to its stand-ins.
@@ -118,4 +121,7 @@ void ResetProgramStateForTest() {
     Objective_ResetList();
     Render_StatsReset();
     Ground_SetDrawers(nullptr);
+    GameSettings_Reset();
+    Weapon_ResetForTest();
+    ExplosionManager_ResetForTest();
 }

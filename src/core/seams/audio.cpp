@@ -38,6 +38,7 @@ AudioSeam MakeDefault() {
     seam.cdSetTrack = [](int) {};                 // PENDING(10.104)
     seam.soundMemoryInUse = [] { return 0u; };    // PENDING(10.101)
     seam.soundPlayOnObject = [](const char*, Entity*) -> void* { return nullptr; };  // PENDING(10.101)
+    seam.soundPlay = [](const char*, Entity*, uint32_t, int) -> void* { return nullptr; };  // PENDING(10.102)
     return seam;
 }
 

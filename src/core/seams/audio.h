@@ -1,5 +1,7 @@
 // What the core calls of audio, CD audio and the movie player.
 #pragma once
+#include <cstdint>
+
 #include "platform/window.h"
 
 struct Entity;
@@ -35,6 +37,11 @@ struct AudioSeam {
     // Plays a named sound attached to the owner, which it then follows; the sound instance, or
     // null when the name or the owner is missing or audio is off.
     void* (*soundPlayOnObject)(const char* name, Entity* owner);
+
+    // Weapons and effects.
+    // Plays the named sound (at most 16 characters) attached to the owner entity with the start
+    // flags (0x1800 for an explosion) and the header's second value; the instance, or null.
+    void* (*soundPlay)(const char* name, Entity* owner, uint32_t flags, int headerValue);
 };
 
 AudioSeam& Seam_Audio();

@@ -108,6 +108,7 @@ RenderSeam MakeDefault() {
     seam.drawText = [](int, int, const char*, int) {};
     seam.fillRect = [](int, int, int, int, int) {};  // Render_InstallSeam fills it
     seam.spriteFind = [](const char*) { return 0; };
+    seam.queueBillboard = [](RenderView*, const float*, float, int) {};
     seam.spriteDraw = [](int, int, int, uint32_t) {};
     seam.setSingleColourIndex = [](int) {};
     return seam;

@@ -89,6 +89,9 @@ struct RenderSeam {
     void (*drawText)(int x, int y, const char* text, int colour);
     void (*fillRect)(int left, int top, int right, int bottom, int colour);
     int (*spriteFind)(const char* name);
+    // Queues one billboard (render-queue kind 9) of the sprite for a sphere at the world centre,
+    // unless the sphere is wholly outside the view.
+    void (*queueBillboard)(RenderView* view, const float worldCentre[3], float radius, int sprite);
     void (*spriteDraw)(int sprite, int x, int y, uint32_t flags);
     void (*setSingleColourIndex)(int index);
 };

@@ -5,24 +5,25 @@
 namespace {
 
 WeaponsSeam MakeDefault() {
+    // Weapons_InstallSeam fills the weapon and explosion entries at start-up.
     WeaponsSeam s{};
-    s.weaponUpdateAll = [](float) {};             // PENDING(4.101)
-    s.weaponUpdateAllSecond = [](float) {};       // PENDING(4.101)
+    s.weaponUpdateAll = [](float) {};
+    s.weaponUpdateAllSecond = [](float) {};
     s.ordnanceUpdateAll = [](float) {};           // PENDING(4.102)
     s.ordnanceNetPass = [] {};                    // PENDING(4.102)
     s.ordnanceLastPass = [](float) {};            // PENDING(4.102)
     s.ordnanceRenderAll = [](RenderView*) {};     // PENDING(4.102)
     s.ordnanceFreeAll = [] {};                    // PENDING(4.102)
-    s.weaponFreeAll = [] {};                      // PENDING(4.101)
-    s.explosionClassFreeAll = [] {};              // PENDING(4.103)
+    s.weaponFreeAll = [] {};
+    s.explosionClassFreeAll = [] {};
     s.ordnanceClassFreeAll = [] {};               // PENDING(4.102)
-    s.weaponClassFreeAll = [] {};                 // PENDING(4.101)
-    s.weaponClassBuild = [](WeaponClass*, Entity*, Entity*) -> Weapon* { return nullptr; };  // PENDING(4.101)
-    s.weaponDestroy = [](Weapon*) {};                                                       // PENDING(4.101)
-    s.weaponClassName = [](const WeaponClass*) { return ""; };                              // PENDING(4.101)
-    s.weaponClassFind = [](const char*) -> WeaponClass* { return nullptr; };                // PENDING(4.101)
-    s.weaponClassSignature = [](const WeaponClass*) -> uint32_t { return 0; };              // PENDING(4.101)
-    s.weaponClassOf = [](const Weapon*) -> const WeaponClass* { return nullptr; };          // PENDING(4.101)
+    s.weaponClassFreeAll = [] {};
+    s.weaponClassBuild = [](WeaponClass*, Entity*, Entity*) -> Weapon* { return nullptr; };
+    s.weaponDestroy = [](Weapon*) {};
+    s.weaponClassName = [](const WeaponClass*) { return ""; };
+    s.weaponClassFind = [](const char*) -> WeaponClass* { return nullptr; };
+    s.weaponClassSignature = [](const WeaponClass*) -> uint32_t { return 0; };
+    s.weaponClassOf = [](const Weapon*) -> const WeaponClass* { return nullptr; };
     return s;
 }
 

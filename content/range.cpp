@@ -1,0 +1,219 @@
+#include "range.h"
+
+#include <cstdlib>
+#include <cstring>
+
+#include "Objkr/classfnc.h"
+#include "Objkr/entity.h"
+#include "Objkr/entitysvc.h"
+#include "Terrain/terrheight.h"
+#include "Terrain/terramap.h"
+#include "core/clock.h"
+#include "core/filesys.h"
+#include "core/zfs.h"
+#include "fun3d/framepasses.h"
+#include "fun3d/gameobject.h"
+#include "fun3d/objectpool.h"
+#include "fun3d/objectslot.h"
+#include "fun3d/teamrecord.h"
+#include "platform/paths.h"
+#include "platform/random.h"
+#include "render/billboard.h"
+#include "render/graphicbuffer.h"
+#include "render/renderqueue.h"
+#include "render/view.h"
+#include "terrain_writer.h"
+#include "weapons/explosion.h"
+#include "weapons/weapon.h"
+#include "weapons/weaponsinstall.h"
+
+namespace content {
+
+namespace {
+
+constexpr uint32_t kRangeSeed = 12345;
+
+FILE* g_out = nullptr;
+int g_frame = 0;
+
+// The range's targets: they print each hit and keep nothing.
+class RangeTarget : public GameObject {
+public:
+    RangeTarget(Entity* e, GameObjectClass* cls, int index) : GameObject(e, cls), index_(index) {}
+    bool TakeDamage(DamageInfo* damage, const Vector*) override {
+        std::fprintf(g_out, "%d damage target=%d amount=%.2f\n", g_frame, index_, damage ? damage->amount : 0.0);
+        return false;
+    }
+
+private:
+    int index_;
+};
+
+class RangeTargetClass : public GameObjectClass {
+public:
+    RangeTargetClass() {
+        label = "rangetarget";
+        std::memcpy(defName, "rtarget", 7);
+        health = 1000;
+    }
+    GameObject* BuildObject(Entity*) override { return nullptr; }
+    GameObjectClass* Derive(const char*) override { return nullptr; }
+};
+
+bool ParseFloat(const char* text, float* out) {
+    char* end = nullptr;
+    const double v = std::strtod(text, &end);
+    if (end == text || *end) return false;
+    *out = static_cast<float>(v);
+    return true;
+}
+
+}  // namespace
+
+bool ParseRangeOptions(int argc, char** argv, RangeOptions* out, std::string* error) {
+    for (int i = 0; i < argc; ++i) {
+        const std::string option = argv[i];
+        if (i + 1 >= argc) {
+            *error = "range: " + option + " needs a value";
+            return false;
+        }
+        const char* value = argv[++i];
+        if (option == "--targets") {
+            out->targets.clear();
+            std::string list = value;
+            size_t start = 0;
+            while (start <= list.size()) {
+                const size_t comma = list.find(',', start);
+                const std::string item = list.substr(start, comma == std::string::npos ? std::string::npos : comma - start);
+                float d = 0.0f;
+                if (!ParseFloat(item.c_str(), &d)) {
+                    *error = "range: bad target distance \"" + item + "\"";
+                    return false;
+                }
+                out->targets.push_back(d);
+                if (comma == std::string::npos) break;
+                start = comma + 1;
+            }
+        } else if (option == "--explosion") {
+            out->explosion = value;
+        } else if (option == "--frames") {
+            char* end = nullptr;
+            const long n = std::strtol(value, &end, 10);
+            if (end == value || *end || n < 0 || n > 100000) {
+                *error = std::string("range: bad frame count \"") + value + "\"";
+                return false;
+            }
+            out->frames = static_cast<int>(n);
+        } else if (option == "--dt") {
+            if (!ParseFloat(value, &out->dt) || !(out->dt > 0.0f) || out->dt > 1.0f) {
+                *error = std::string("range: bad frame time \"") + value + "\"";
+                return false;
+            }
+        } else {
+            *error = "range: unknown option " + option;
+            return false;
+        }
+    }
+    return true;
+}
+
+bool RunRange(const std::string& dataDir, const RangeOptions& options, FILE* out, std::string* error) {
+    g_out = out;
+    g_frame = 0;
+    Plat_SetDataRoot(dataDir);
+    if (!FileSys_TryStart(0)) {
+        *error = Zfs_LastError();
+        return false;
+    }
+    Random_Seed(kRangeSeed);
+
+    // The world: entities, the sample map, objects, teams and the object grid.
+    Classfnc_ResetLists();
+    Entities_Reset();
+    EntityAlloc_Reset();
+    const TerrainMapSpec map = SampleTerrain();
+    Terrain_SetFileName(map.name.c_str());
+    if (!Terrain_ReadZoneFiles()) {
+        Data_Close();
+        *error = "the sample map's terrain files are missing";
+        return false;
+    }
+    Terrain_LoadZone(nullptr);
+    Terrain_Init(0);
+    GameObject_PoolInit();
+    GameObject_List().clear();
+    TeamRecord_CreateAll();
+    GameObject_CreateGrid();
+    Weapons_InstallSeam();
+    Render_InstallBillboards();
+    Clock_SetTime(0.0f);
+    Explosion_Manager().MissionSetup();
+
+    const double originX = kSampleFlatX * 10.0, originZ = kSampleFlatZ * 10.0;
+    const double originY = Terrain_GetHeight(originX, originZ);
+    RangeTargetClass targetClass;
+    for (size_t i = 0; i < options.targets.size(); ++i) {
+        Entity* e = Entity_New(nullptr);
+        Entity_SetName(e, "rtarget");
+        e->flags |= 2u << kEntityTeamShift;
+        auto* target = GameObject_New<RangeTarget>(e, &targetClass, static_cast<int>(i));
+        if (!target) break;
+        target->SetPosition(Vector{static_cast<float>(originX + options.targets[i]), static_cast<float>(originY),
+                                   static_cast<float>(originZ)});
+    }
+
+    GraphicBuffer buffer{};
+    Graphic_InitBuffer(&buffer, 320, 240, nullptr, kGraphicFormat8);
+    RenderView view;
+    View_Init(&view, &buffer, kDefaultFieldOfView, 1.0f, 600.0f, 1.0f);
+    View_SetCameraMatrix(&view, Matrix_FromPositionDirection(DVector{originX - 40.0, originY + 10.0, originZ},
+                                                             Vector{40.0f, -10.0f, 0.0f}));
+    const bool queue = RenderQueue_Current() || RenderQueue_Init();
+
+    for (g_frame = 0; g_frame < options.frames; ++g_frame) {
+        GameObject_UpdateGrid();
+        if (g_frame == 0 && !options.explosion.empty()) {
+            ExplosionClass* cls = ExplosionClass::Find(options.explosion.c_str());
+            if (cls) {
+                Matrix at = kIdentityMatrix;
+                at.posit = DVector{originX, originY, originZ};
+                std::fprintf(out, "%d explode class=%s\n", g_frame, options.explosion.c_str());
+                cls->Build(at, nullptr);
+            } else {
+                std::fprintf(out, "%d missing class=%s\n", g_frame, options.explosion.c_str());
+            }
+        }
+        Weapon_UpdateMountAll(options.dt);
+        Weapon_UpdateAll(options.dt);
+        const size_t before = Explosion_LiveList().size();
+        Explosion_Manager().Simulate(options.dt);
+        const size_t after = Explosion_LiveList().size();
+        if (after < before) std::fprintf(out, "%d expire count=%zu\n", g_frame, before - after);
+        if (queue) {
+            RenderQueue_Reset();
+            Explosion_Manager().Render(&view);
+        }
+        Clock_SetTime(static_cast<float>(g_frame + 1) * options.dt);
+    }
+    std::fprintf(out, "%d end live=%zu\n", g_frame, Explosion_LiveList().size());
+
+    // Teardown in the game's order.
+    Explosion_Manager().MissionEnd();
+    GameObject_RemoveAll();
+    Weapon_DeleteAll();
+    Explosion_Manager().MissionCleanup();
+    ExplosionClass_FreeAll();
+    WeaponClass_FreeAll();
+    GameObject_FreeGrid();
+    TeamRecord_DestroyAll();
+    Graphic_FreeBuffer(&buffer);
+    if (queue) RenderQueue_Close();
+    Classfnc_Clear();
+    Entities_RemoveAll();
+    Terrain_FreeAll();
+    EntityAlloc_FreeAll();
+    Data_Close();
+    return true;
+}
+
+}  // namespace content

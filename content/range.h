@@ -1,0 +1,24 @@
+// The weapons range for maintainers ("gvtool range DATA ..."): the sample map loaded headless,
+// targets on the ground east of the range origin, explosions started there and the frame
+// passes run at a fixed step, printing one event a line ("FRAME WORD key=value ...").
+#pragma once
+#include <cstdio>
+#include <string>
+#include <vector>
+
+namespace content {
+
+struct RangeOptions {
+    std::vector<float> targets;  // metres east of the origin
+    std::string explosion;       // built at the origin in frame 0 when not empty
+    int frames = 30;
+    float dt = 1.0f / 30.0f;
+};
+
+// Parses the options after DATA ("--targets 0,2,6", "--explosion NAME", "--frames N", "--dt S");
+// false (error set) on anything else.
+bool ParseRangeOptions(int argc, char** argv, RangeOptions* out, std::string* error);
+// Runs the range on the data root; false (error set) when the world cannot be set up.
+bool RunRange(const std::string& dataDir, const RangeOptions& options, FILE* out, std::string* error);
+
+}  // namespace content

@@ -1,0 +1,111 @@
+#include "weapon_definitions.h"
+
+#include "textfiles.h"
+
+namespace content {
+
+namespace {
+
+constexpr uint32_t kClassLabel = 0x92D04727u;
+
+constexpr uint32_t kOrdnanceName = 0x10E6FD23u;
+constexpr uint32_t kWeaponSprite[3] = {0xF429D8CFu, 0x1A05F72Cu, 0x48DAE6D8u};
+constexpr uint32_t kFireSound = 0xCFDE2FC0u;
+constexpr uint32_t kIntParam = 0xD84E3A3Cu;
+constexpr uint32_t kWeaponKind = 0xF21CCF2Cu;
+
+constexpr uint32_t kFirstFrame = 0x9C646A05u;
+constexpr uint32_t kFrameCount = 0xE67274D5u;
+constexpr uint32_t kSecondsPerFrame = 0xC7DC5CE9u;
+constexpr uint32_t kInnerRadius = 0x18C612D2u;
+constexpr uint32_t kExplosionSound = 0xA38EB173u;
+constexpr uint32_t kOuterRadius = 0xB68798A6u;
+constexpr uint32_t kDamage[4] = {0x5BE2A777u, 0x7C8A1300u, 0x52FD4A53u, 0x38720D72u};
+constexpr uint32_t kPushStrength = 0x63C6A1BEu;
+
+ExplosionValues Blast(const char* sprite, int frames, float secondsPerFrame, float inner, float outer, int damage,
+                      float push) {
+    ExplosionValues v;
+    v.firstFrame = sprite;
+    v.frameCount = frames;
+    v.secondsPerFrame = secondsPerFrame;
+    v.innerRadius = inner;
+    v.outerRadius = outer;
+    v.damage[0] = damage;
+    v.writeDamage = true;
+    v.pushStrength = push;
+    return v;
+}
+
+}  // namespace
+
+bool ExplosionDefinitionText(const ExplosionValues& v, std::string* text, std::string* error) {
+    OdfWriter w;
+    w.Section("ExplosionClass").String(kClassLabel, v.label);
+    if (!v.firstFrame.empty()) w.String(kFirstFrame, v.firstFrame);
+    if (v.frameCount >= 0) w.Int(kFrameCount, v.frameCount);
+    if (v.secondsPerFrame > -1e29f) w.Float(kSecondsPerFrame, v.secondsPerFrame);
+    if (v.innerRadius >= 0.0f) w.Float(kInnerRadius, v.innerRadius);
+    if (!v.sound.empty()) w.String(kExplosionSound, v.sound);
+    if (v.outerRadius >= 0.0f) w.Float(kOuterRadius, v.outerRadius);
+    if (v.writeDamage)
+        for (int i = 0; i < 4; ++i) w.Int(kDamage[i], v.damage[i]);
+    if (v.pushStrength >= 0.0f) w.Float(kPushStrength, v.pushStrength);
+    if (!w.Ok(error)) return false;
+    *text = w.Text();
+    return true;
+}
+
+bool WeaponDefinitionText(const WeaponValues& v, std::string* text, std::string* error) {
+    OdfWriter w;
+    w.Section("WeaponClass").String(kClassLabel, v.label);
+    if (!v.ordnance.empty()) w.String(kOrdnanceName, v.ordnance);
+    if (!v.fireSound.empty()) w.String(kFireSound, v.fireSound);
+    for (int i = 0; i < 3; ++i)
+        if (!v.sprites[i].empty()) w.String(kWeaponSprite[i], v.sprites[i]);
+    if (v.writeIntParam) w.Int(kIntParam, v.intParam);
+    if (!v.kind.empty()) w.String(kWeaponKind, v.kind);
+    if (!w.Ok(error)) return false;
+    *text = w.Text();
+    return true;
+}
+
+bool WeaponDefinitions(std::vector<NamedDefinition>* out, std::string* error) {
+    struct Named {
+        const char* file;
+        ExplosionValues values;
+    };
+    ExplosionValues range = Blast("lsmoke.12", 8, 0.1f, 2.0f, 10.0f, 60, 5.0f);
+    range.damage[1] = 40;
+    ExplosionValues carB = Blast("lsmoke.12", 6, 0.1f, 3.0f, 12.0f, 200, 4.0f);
+    carB.damage[3] = 100;  // a flying wreck hits as impact too
+    ExplosionValues groundShake = Blast("lsmoke.12", 10, 0.12f, 0.0f, 30.0f, 0, 8.0f);
+    groundShake.writeDamage = false;
+    const std::vector<Named> explosions = {
+        {"xbldxpl.odf", Blast("lsmoke.12", 8, 0.1f, 6.0f, 20.0f, 400, 0.0f)},
+        {"xcarxpl.odf", Blast("lsmoke.12", 6, 0.1f, 3.0f, 12.0f, 200, 3.0f)},
+        {"xsecxpl.odf", Blast("lsmoke.12", 4, 0.08f, 1.0f, 0.0f, 0, 0.0f)},
+        {"xbldxpla.odf", Blast("lsmoke.12", 12, 0.08f, 6.0f, 24.0f, 400, 2.0f)},
+        {"xcarxpla.odf", Blast("lsmoke.12", 8, 0.08f, 3.0f, 14.0f, 200, 4.0f)},
+        {"xsecxpla.odf", Blast("lsmoke.12", 6, 0.06f, 1.5f, 0.0f, 0, 0.0f)},
+        {"xcarxplb.odf", carB},
+        {"xgndshk.odf", groundShake},
+        {"xrange.odf", range},
+    };
+    std::vector<NamedDefinition> files;
+    for (const Named& named : explosions) {
+        std::string text;
+        if (!ExplosionDefinitionText(named.values, &text, error)) return false;
+        files.push_back({named.file, text});
+    }
+    WeaponValues plain;
+    plain.fireSound = "gblank.wav";
+    plain.kind = "special";
+    std::string text;
+    if (!WeaponDefinitionText(plain, &text, error)) return false;
+    files.push_back({"gblank.odf", text});
+    *out = std::move(files);
+    return true;
+}
+
+}  // namespace content

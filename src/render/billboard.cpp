@@ -1,0 +1,41 @@
+#include "render/billboard.h"
+
+#include "core/seams/render.h"
+#include "render/renderqueue.h"
+#include "render/view.h"
+
+namespace {
+constexpr uint32_t kBillboardFlags = 0x50004;
+}  // namespace
+
+bool Render_QueueBillboard(RenderView* view, const float worldCentre[3], float radius, int sprite) {
+    if (!view || !worldCentre) return false;
+    Vector c;
+    View_TransformPoint(&c, view, worldCentre[0], worldCentre[1], worldCentre[2]);
+    if (View_CullSphere(view, c, radius) > 0) return false;
+    if (!(c.z > 0.0f)) return false;  // crossing the eye: no projection
+    RenderItem* item = RenderQueue_Current();
+    if (!item) return false;
+    item->vertexCount = 0;
+    item->ref = static_cast<uint32_t>(sprite);
+    item->flags = kBillboardFlags;
+    item->kind = kRenderBillboard;
+    RenderBillboardPayload p{};
+    p.x = view->scaleX * c.x / c.z + view->centreX;
+    p.y = view->scaleY * c.y / c.z + view->centreY;
+    p.range = c.z;
+    p.size = radius * view->scaleX * 2.0f / c.z;
+    p.fifth = radius * view->scaleY * -2.0f / c.z;
+    p.radius = radius;
+    p.centre[0] = c.x;
+    p.centre[1] = c.y;
+    p.centre[2] = c.z;
+    RenderItem_SetPayload(item, p);
+    return RenderQueue_Add(c.z - radius);
+}
+
+void Render_InstallBillboards() {
+    Seam_Render().queueBillboard = [](RenderView* view, const float* centre, float radius, int sprite) {
+        Render_QueueBillboard(view, centre, radius, sprite);
+    };
+}

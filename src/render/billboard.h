@@ -1,0 +1,12 @@
+// Billboards of world spheres: a sprite queued at a sphere's projected centre, sized by the
+// sphere, for effects such as explosions.
+#pragma once
+
+struct RenderView;
+
+// Culls the sphere at the world centre; when any of it is in view, queues a billboard (kind 9,
+// flags 0x50004) at the projected centre, half-sizes radius x scale x 2 (x) and x -2 (y) over the
+// depth, keyed by the near depth z - radius. Returns whether it was queued.
+bool Render_QueueBillboard(RenderView* view, const float worldCentre[3], float radius, int sprite);
+// Fills the render seam's billboard entry.
+void Render_InstallBillboards();

@@ -1,0 +1,59 @@
+#include "weapons/weaponsinstall.h"
+
+#include "Objkr/classfnc.h"
+#include "core/seams/weapons.h"
+#include "fun3d/craftservices.h"
+#include "weapons/damage.h"
+#include "weapons/explosion.h"
+#include "weapons/weapon.h"
+
+void Weapons_InstallSeam() {
+    WeaponsSeam& s = Seam_Weapons();
+    s.weaponUpdateAll = Weapon_UpdateMountAll;
+    s.weaponUpdateAllSecond = Weapon_UpdateAll;
+    s.weaponFreeAll = Weapon_DeleteAll;
+    s.explosionClassFreeAll = ExplosionClass_FreeAll;
+    s.weaponClassFreeAll = WeaponClass_FreeAll;
+    s.weaponClassBuild = [](WeaponClass* cls, Entity* owner, Entity* hardpoint) -> Weapon* {
+        return cls ? cls->Build(owner, hardpoint) : nullptr;
+    };
+    s.weaponDestroy = Weapon::DeleteEntity;
+    s.weaponClassName = [](const WeaponClass* cls) -> const char* { return cls ? cls->nameText : ""; };
+    s.weaponClassFind = [](const char* name) { return WeaponClass::Find(name); };
+    s.weaponClassSignature = [](const WeaponClass* cls) -> uint32_t { return cls ? cls->signature : 0; };
+    s.weaponClassOf = [](const Weapon* w) -> const WeaponClass* { return w ? w->weaponClass : nullptr; };
+
+    ClassfncOwners& owners = Classfnc_Owners();
+    owners.weaponCreate = Weapon_CreateClassData;
+    // A weapon made for an entity that enters the world is kept as its class data, so that it
+    // dies with the entity instead of outliving it on the live list.
+    owners.weaponActivate = [](Entity* e) {
+        Weapon* weapon = Weapon_BuildForEntity(e);
+        if (weapon && e && !e->classData) e->classData = weapon;
+    };
+    owners.weaponFree = Weapon_DeleteObject;
+    owners.explosionCreate = Explosion_CreateClassData;
+    owners.explosionFree = Explosion_DeleteObject;
+
+    CraftServices& craft = Craft_Services();
+    craft.damageDeliver = [](Entity* target, Entity* hitter, const Vector& normal, const Vector& velocity,
+                             const Vector*) { Damage_Deliver(target, hitter, &normal, &velocity, nullptr); };
+    // No class names explosions of its own: a craft dies in the standard vehicle explosions (the
+    // big one for the wreck and the first frame of dying, the secondary one for the small blasts
+    // and the pilot), and none has a ground explosion.
+    craft.explosionBuild = [](const GameObjectClass*, int kind, const Matrix& at) {
+        ExplosionManager& manager = Explosion_Manager();
+        ExplosionClass* cls = nullptr;
+        switch (kind) {
+            case kCraftExplosionMain: cls = manager.stdExplosionCar; break;
+            case kCraftExplosionDeath: cls = manager.stdExplosionCarB; break;
+            case kCraftExplosionDeathSmall:
+            case kCraftExplosionPilotDeath: cls = manager.stdExplosionSec; break;
+            default: break;
+        }
+        return cls && cls->Build(at, nullptr) != nullptr;
+    };
+    craft.weaponStop = [](Weapon* weapon) {
+        if (weapon) weapon->ReleaseTrigger();
+    };
+}

@@ -1,0 +1,52 @@
+#include <gtest/gtest.h>
+
+#include "render/billboard.h"
+#include "render/graphicbuffer.h"
+#include "render/renderqueue.h"
+#include "render/view.h"
+
+namespace {
+
+class BillboardTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        ASSERT_EQ(RenderQueue_Init(), 1);
+        Graphic_InitBuffer(&buf, 64, 64, nullptr, kGraphicFormat8);
+        View_Init(&view, &buf, kDefaultFieldOfView, 1.0f, 1000.0f, 1.0f);  // the eye at (0, 1, 0), looking along z
+    }
+    void TearDown() override {
+        RenderQueue_Close();
+        Graphic_FreeBuffer(&buf);
+    }
+    GraphicBuffer buf{};
+    RenderView view{};
+};
+
+TEST_F(BillboardTest, ASphereInViewIsQueuedAtItsProjectedCentreAndNearDepth) {
+    const float ahead[3] = {0.0f, 1.0f, 10.0f};
+    ASSERT_TRUE(Render_QueueBillboard(&view, ahead, 2.0f, 37));
+    const RenderBucket& bucket = RenderQueue_Bucket(RenderQueue_BucketOf(8.0f));
+    ASSERT_EQ(bucket.count, 1u) << "keyed by the near depth z - radius";
+    const RenderItem* item = RenderQueue_Item(bucket.head);
+    EXPECT_EQ(item->kind, static_cast<uint32_t>(kRenderBillboard));
+    EXPECT_EQ(item->ref, 37u);
+    EXPECT_EQ(item->flags, 0x50004u);
+    const auto p = RenderItem_GetPayload<RenderBillboardPayload>(item);
+    EXPECT_FLOAT_EQ(p.x, view.centreX);
+    EXPECT_FLOAT_EQ(p.y, view.centreY);
+    EXPECT_FLOAT_EQ(p.range, 10.0f);
+    EXPECT_FLOAT_EQ(p.size, 2.0f * view.scaleX * 2.0f / 10.0f);
+    EXPECT_FLOAT_EQ(p.fifth, 2.0f * view.scaleY * -2.0f / 10.0f);
+    EXPECT_FLOAT_EQ(p.radius, 2.0f);
+    EXPECT_FLOAT_EQ(p.centre[2], 10.0f);
+}
+
+TEST_F(BillboardTest, ASphereOutsideTheViewOrAtTheEyeIsNotQueued) {
+    const float behind[3] = {0.0f, 1.0f, -10.0f};
+    EXPECT_FALSE(Render_QueueBillboard(&view, behind, 2.0f, 1));
+    const float atEye[3] = {0.0f, 1.0f, 0.0f};
+    EXPECT_FALSE(Render_QueueBillboard(&view, atEye, 2.0f, 1)) << "no projection through the eye";
+    EXPECT_FALSE(Render_QueueBillboard(nullptr, atEye, 2.0f, 1));
+}
+
+}  // namespace
