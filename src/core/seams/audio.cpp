@@ -36,6 +36,9 @@ AudioSeam MakeDefault() {
     seam.cdPlayMissionTrack = [] {};              // PENDING(10.104)
     seam.cdStop = [] {};                          // PENDING(10.104)
     seam.soundPlayOnObject = [](const char*, Entity*) -> void* { return nullptr; };  // PENDING(10.101)
+    seam.soundLoopStart = [](const char*, Entity*, float) -> void* { return nullptr; };  // PENDING(10.101)
+    seam.soundLoopSet = [](void*, float, float) {};                                      // PENDING(10.101)
+    seam.soundLoopStop = [](void*) {};                                                   // PENDING(10.101)
     return seam;
 }
 

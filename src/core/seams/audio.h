@@ -32,6 +32,11 @@ struct AudioSeam {
     // Plays a named sound attached to the owner, which it then follows; the sound instance, or
     // null when the name or the owner is missing or audio is off.
     void* (*soundPlayOnObject)(const char* name, Entity* owner);
+    // A looping sound attached to the owner at the volume (percent); its handle, or null.
+    void* (*soundLoopStart)(const char* name, Entity* owner, float volume);
+    // Volume (percent) and pitch (1 the sound's own) of a running loop, set each frame.
+    void (*soundLoopSet)(void* loop, float volume, float pitch);
+    void (*soundLoopStop)(void* loop);  // null allowed
 };
 
 AudioSeam& Seam_Audio();

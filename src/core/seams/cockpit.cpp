@@ -61,6 +61,7 @@ CockpitSeam MakeDefault() {
     seam.setObjective = [](GameObject*, uint8_t) {};       // PENDING(9.107)
     seam.queueWarning = [](int) {};                        // PENDING(9.129)
     seam.unitDisplayRefresh = [] {};                       // PENDING(9.121)
+    seam.cameraPosition = [](Vector*) { return false; };   // PENDING(9.105)
     return seam;
 }
 

@@ -23,6 +23,9 @@ WeaponsSeam MakeDefault() {
     s.weaponClassFind = [](const char*) -> WeaponClass* { return nullptr; };                // PENDING(4.101)
     s.weaponClassSignature = [](const WeaponClass*) -> uint32_t { return 0; };              // PENDING(4.101)
     s.weaponClassOf = [](const Weapon*) -> const WeaponClass* { return nullptr; };          // PENDING(4.101)
+    s.weaponChanged = [](const Weapon*) { return false; };                                  // PENDING(4.101)
+    s.effectsOn = [] { return true; };                                                      // PENDING(4.105)
+    s.engineFlameAdd = [](int, const Matrix&, float) {};                                    // PENDING(4.106)
     return s;
 }
 
