@@ -478,8 +478,8 @@ bool Craft::FindGroundContact(CollisionBody* contact, float dt) {
     if (!contact) return false;
     for (const Vector& probe : boxFaceCentres) {
         const DVector world = Matrix_TransformPoint(probe, entity->local);
-        const Vector worldVelocity = Collision_PointVelocity(
-            Vector{static_cast<float>(world.x), static_cast<float>(world.y), static_cast<float>(world.z)}, entity);
+        // The point velocity takes the point in the craft's own frame.
+        const Vector worldVelocity = Collision_PointVelocity(probe, entity);
         float t = dt;
         Vector normal{};
         if (!Terrain_RayCast(world.x, world.y, world.z, worldVelocity.x, worldVelocity.y, worldVelocity.z, &t, &normal))
