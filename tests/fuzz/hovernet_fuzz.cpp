@@ -11,7 +11,7 @@
 
 namespace {
 
-HoverCraft* Craft() {
+HoverCraft* FuzzCraft() {
     static HoverCraft* craft = [] {
         GameObject_PoolInit();
         auto* cls = new HoverCraftClass("hover", Signature("HOVR"), kCategoryCraft);
@@ -29,7 +29,7 @@ HoverCraft* Craft() {
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-    HoverCraft* craft = Craft();
+    HoverCraft* craft = FuzzCraft();
     if (!craft) return 0;
     // An exact copy, so that a read past the record is caught.
     std::vector<uint8_t> record(data, data + size);
