@@ -220,6 +220,14 @@ std::vector<uint64_t> g_movingPairs, g_staticPairs;
 
 uint64_t PairKey(uint32_t first, uint32_t second) { return uint64_t(first) << 32 | second; }
 
+// The pair test's own first refusal on the other two axes: such a pair needs no place in the
+// order at all.
+bool ApartOnYZ(const EntityTableRecord* a, const EntityTableRecord* b) {
+    for (int i = 1; i < 3; ++i)
+        if (a->sweptBox[i + 3] < b->sweptBox[i] || a->sweptBox[i] > b->sweptBox[i + 3]) return true;
+    return false;
+}
+
 // Every pair whose swept boxes can overlap along x, as (moving index, other index) keys sorted
 // into the order the all-pairs walk meets them. Pairs apart along x never touch, so the
 // remaining tests see exactly the pairs that walk would hand them, in the same order.
@@ -248,8 +256,11 @@ void CollectPairs() {
     std::sort(g_spans.begin(), g_spans.end(), [](const Span& a, const Span& b) { return a.lo < b.lo; });
     for (size_t p = 0; p < g_spans.size(); ++p) {
         const Span& a = g_spans[p];
+        const EntityTableRecord* ra = (a.moving ? g_moving : g_static)[a.index]->data;
         for (size_t q = p + 1; q < g_spans.size() && !(g_spans[q].lo > a.hi); ++q) {
             const Span& b = g_spans[q];
+            if (!(a.moving || b.moving)) continue;
+            if (ApartOnYZ(ra, (b.moving ? g_moving : g_static)[b.index]->data)) continue;
             if (a.moving && b.moving)
                 g_movingPairs.push_back(PairKey(std::min(a.index, b.index), std::max(a.index, b.index)));
             else if (a.moving)
@@ -264,14 +275,17 @@ void CollectPairs() {
             if (i == w || !g_moving[i]->data) continue;
             // A pair of two wild records is added once.
             if (Wild(g_moving[i]->data) && i < w) continue;
+            if (ApartOnYZ(g_moving[w]->data, g_moving[i]->data)) continue;
             g_movingPairs.push_back(PairKey(std::min(i, w), std::max(i, w)));
         }
         for (uint32_t s = 0; s < g_static.size(); ++s)
-            if (g_static[s]->data) g_staticPairs.push_back(PairKey(w, s));
+            if (g_static[s]->data && !ApartOnYZ(g_moving[w]->data, g_static[s]->data))
+                g_staticPairs.push_back(PairKey(w, s));
     }
     for (uint32_t s : g_wildStatic)
         for (uint32_t i = 0; i < movingCount; ++i)
-            if (g_moving[i]->data && !Wild(g_moving[i]->data)) g_staticPairs.push_back(PairKey(i, s));
+            if (g_moving[i]->data && !Wild(g_moving[i]->data) && !ApartOnYZ(g_moving[i]->data, g_static[s]->data))
+                g_staticPairs.push_back(PairKey(i, s));
     std::sort(g_movingPairs.begin(), g_movingPairs.end());
     std::sort(g_staticPairs.begin(), g_staticPairs.end());
 }
