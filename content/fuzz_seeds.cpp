@@ -503,6 +503,26 @@ bool NetStateSeeds(FuzzSeedSet& seeds, std::string* error) {
     return true;
 }
 
+// ---- hover craft network states -------------------------------------------------------------
+
+// Records of a hover craft's state: two packed vectors, four control bytes, the flag byte and
+// its pad, then the craft's health, ammunition and flag bytes.
+bool HoverNetSeeds(FuzzSeedSet& seeds, std::string* error) {
+    auto record = [](uint8_t flags, uint8_t craftFlags) {
+        std::string r;
+        for (int i = 0; i < 12; ++i) r.push_back(static_cast<char>(i * 17));
+        for (uint8_t control : {uint8_t(127), uint8_t(0x81), uint8_t(0), uint8_t(64)}) r.push_back(static_cast<char>(control));
+        r.push_back(static_cast<char>(flags));
+        r.push_back('\0');
+        for (uint8_t b : {uint8_t(200), uint8_t(100), craftFlags}) r.push_back(static_cast<char>(b));
+        return r;
+    };
+    const std::string full = record(0x47, 0xA0);
+    return seeds.Add("driving", record(0x02, 0x80), error) && seeds.Add("hidden", record(0x08, 0x00), error) &&
+           seeds.Add("no-effects", record(0x10, 0x10), error) && seeds.Add("all-flags", full, error) &&
+           seeds.Add("short", full.substr(0, full.size() - 1), error);
+}
+
 // ---- the table ------------------------------------------------------------------------------
 
 // Each fuzz target (the stem of tests/fuzz/<target>.cpp) and the writer of its seeds. One row a
@@ -523,6 +543,7 @@ const SeedRow kSeedRows[] = {
     {"gamekey_fuzz", GameKeySeeds},
     {"font_fuzz", FontSeeds},
     {"geo_fuzz", GeometrySeeds},
+    {"hovernet_fuzz", HoverNetSeeds},
     {"ini_fuzz", IniSeeds},
     {"keymap_fuzz", KeyMapSeeds},
     {"labelmap_fuzz", LabelMapSeeds},

@@ -40,6 +40,7 @@
 #include "odfkeys.h"
 #include "frame.h"
 #include "range.h"
+#include "simulation.h"
 #include "snapshot.h"
 #include "core/filecache.h"
 #include "core/filesys.h"
@@ -90,6 +91,10 @@ int Usage() {
                  "                                               east of the range origin, start the explosion\n"
                  "                                               there in frame 0 and run N frames (30) of S s\n"
                  "                                               (1/30); print one event a line\n"
+                 "       gvtool sim DATA FILE FRAMES [-throttle T] [-steer S]\n"
+                 "                                               load FILE as `mission` does, drive the user's craft\n"
+                 "                                               with the controls, run FRAMES frames of 1/30 s and\n"
+                 "                                               print each object's speed and height\n"
                  "       gvtool sheet DATA OUT.pcx               draw every sprite of DATA's table and a line of\n"
                  "                                               the main font; write OUT; print the count\n");
     return 2;
@@ -325,6 +330,33 @@ int MissionTool(int argc, char** argv) {
     return status;
 }
 
+int SimTool(int argc, char** argv) {
+    if (argc < 5 || (argc - 5) % 2 != 0) return Usage();
+    char* end = nullptr;
+    const long frames = std::strtol(argv[4], &end, 10);
+    if (*end != '\0' || frames < 0 || frames > 1000000) return Usage();
+    double controls[2] = {0.0, 0.0};  // throttle, steering
+    for (int i = 5; i < argc; i += 2) {
+        double value = 0.0;
+        if (!ParseNumber(argv[i + 1], &value) || !(value >= -2.0 && value <= 2.0)) return Usage();
+        if (std::strcmp(argv[i], "-throttle") == 0)
+            controls[0] = value;
+        else if (std::strcmp(argv[i], "-steer") == 0)
+            controls[1] = value;
+        else
+            return Usage();
+    }
+    Plat_Init(BackendKind::Headless);
+    Plat_SetMessageBoxPolicy(nullptr);
+    std::string error;
+    const int status = content::Simulation_Tool(argv[2], Absolute(argv[3]), static_cast<int>(frames),
+                                                static_cast<float>(controls[0]), static_cast<float>(controls[1]), stdout,
+                                                &error);
+    Plat_Shutdown();
+    if (status != 0) return Fail(error.c_str());
+    return 0;
+}
+
 int TerrainQuery(int argc, char** argv) {
     double v[7];
     int given = argc - 4;
@@ -453,6 +485,7 @@ int main(int argc, char** argv) {
     }
     if (command == "terrain") return TerrainQuery(argc, argv);
     if (command == "mission") return MissionTool(argc, argv);
+    if (command == "sim") return SimTool(argc, argv);
     if (command == "sheet" && argc == 4) return Sheet(argv[2], argv[3]);
     if (command == "parts") return PartTree(argc, argv);
     if (command == "lang" && argc == 3) return LanguageQuery(argv[2]);

@@ -97,12 +97,30 @@ ModelDef HoverTank() {
     SetGeometry(turret, 0, 1, Keep(GeoPrism("tkturrx", 8, 1.3f, 1.0f, 0.0f, 0.4f, kWreck)));
     ModelPart barrel = Part(Keep(GeoBox("tkbarl", {-0.12f, -0.12f, 0.0f}, {0.12f, 0.12f, 2.8f}, kDark)), "tkturr",
                             {0, 0.35f, 0.9f});
+    // The hover gear: two vanes under the rear corners with a thrust point under each, a fan
+    // the throttle spins, a rudder the steering turns, and two dust points under the skirt.
+    ModelPart vaneLeft = Part(Keep(GeoBox("tkvanel", {-0.05f, -0.5f, -0.3f}, {0.05f, 0.0f, 0.3f}, kDark)), "tkhull",
+                              {-1.5f, 0.0f, -2.2f}, 67);
+    ModelPart vaneRight = Part(Keep(GeoBox("tkvaner", {-0.05f, -0.5f, -0.3f}, {0.05f, 0.0f, 0.3f}, kDark)), "tkhull",
+                               {1.5f, 0.0f, -2.2f}, 67);
+    ModelPart fan = Part(Keep(GeoBox("tkfan", {-0.6f, 0.0f, -0.06f}, {0.6f, 0.12f, 0.06f}, kDark)), "tkhull",
+                         {0, 1.2f, -2.4f}, 66);
+    ModelPart rudder = Part(Keep(GeoBox("tkrudr", {-0.04f, 0.0f, -0.3f}, {0.04f, 0.5f, 0.0f}, kDark)), "tkhull",
+                            {0, 1.2f, -2.7f}, 68);
     m.parts = {hullPart,
                turret,
                barrel,
                Point("hp_cann1", "tkturr", {0, 0.35f, 3.7f}, 70),
                Point("hp_mort1", "tkhull", {0, 1.3f, -2.2f}, 71),
                Point("hp_spec1", "tkhull", {1.4f, 1.3f, 0.0f}, 72),
+               vaneLeft,
+               vaneRight,
+               Point("tkthrl", "tkvanel", {0, -0.5f, 0}, 75),
+               Point("tkthrr", "tkvaner", {0, -0.5f, 0}, 75),
+               fan,
+               rudder,
+               Point("tkdust1", "tkhull", {-1.2f, -0.6f, 0}, 77),
+               Point("tkdust2", "tkhull", {1.2f, -0.6f, 0}, 77),
                // Where damage smoke leaves the hull: the two rear corners.
                Point("smoke1", "tkhull", {-1.5f, 1.2f, -2.8f}, 76),
                Point("smoke2", "tkhull", {1.5f, 1.2f, -2.8f}, 76)};

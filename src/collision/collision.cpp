@@ -1,8 +1,12 @@
 #include "collision/collision.h"
 
+#include <algorithm>
+#include <vector>
+
 #include <cfloat>
 #include <cmath>
 #include <new>
+#include <vector>
 
 #include "Objkr/classfnc.h"
 #include "Objkr/entitysvc.h"
@@ -196,10 +200,97 @@ void Collision_SetStaticBox(EntityTableRecord* r) {
     r->sweptBox[5] = c.z + rad;
 }
 
-void Collision_ProcessFrame() {
-    if (!g_heads[kCollisionMoving]) return;
-    for (CollisionNode* n = g_heads[kCollisionMoving]; n; n = n->next) Collision_UpdateSweptBox(n->data);
-    g_inPass = true;
+namespace {
+
+bool g_broadPhase = true;
+
+// A record's extent along x for the sweep; wild when the box gives no order along x (a NaN
+// bound, or a maximum below its minimum): such a record is paired with every other one.
+struct Span {
+    float lo, hi;
+    uint32_t index;
+    bool moving;
+};
+bool Wild(const EntityTableRecord* r) { return !(r->sweptBox[0] <= r->sweptBox[3]); }
+
+std::vector<CollisionNode*> g_moving, g_static;
+std::vector<Span> g_spans;
+std::vector<uint32_t> g_wildMoving, g_wildStatic;
+std::vector<uint64_t> g_movingPairs, g_staticPairs;
+
+uint64_t PairKey(uint32_t first, uint32_t second) { return uint64_t(first) << 32 | second; }
+
+// The pair test's own first refusal on the other two axes: such a pair needs no place in the
+// order at all.
+bool ApartOnYZ(const EntityTableRecord* a, const EntityTableRecord* b) {
+    for (int i = 1; i < 3; ++i)
+        if (a->sweptBox[i + 3] < b->sweptBox[i] || a->sweptBox[i] > b->sweptBox[i + 3]) return true;
+    return false;
+}
+
+// Every pair whose swept boxes can overlap along x, as (moving index, other index) keys sorted
+// into the order the all-pairs walk meets them. Pairs apart along x never touch, so the
+// remaining tests see exactly the pairs that walk would hand them, in the same order.
+void CollectPairs() {
+    g_moving.clear();
+    g_static.clear();
+    for (CollisionNode* n = g_heads[kCollisionMoving]; n; n = n->next) g_moving.push_back(n);
+    for (CollisionNode* n = g_heads[kCollisionStatic]; n; n = n->next) g_static.push_back(n);
+    g_spans.clear();
+    g_wildMoving.clear();
+    g_wildStatic.clear();
+    g_movingPairs.clear();
+    g_staticPairs.clear();
+    auto add = [](const std::vector<CollisionNode*>& nodes, bool moving) {
+        for (uint32_t i = 0; i < nodes.size(); ++i) {
+            const EntityTableRecord* r = nodes[i]->data;
+            if (!r) continue;  // left by a deletion; the walk skips it as well
+            if (Wild(r))
+                (moving ? g_wildMoving : g_wildStatic).push_back(i);
+            else
+                g_spans.push_back(Span{r->sweptBox[0], r->sweptBox[3], i, moving});
+        }
+    };
+    add(g_moving, true);
+    add(g_static, false);
+    std::sort(g_spans.begin(), g_spans.end(), [](const Span& a, const Span& b) { return a.lo < b.lo; });
+    for (size_t p = 0; p < g_spans.size(); ++p) {
+        const Span& a = g_spans[p];
+        const EntityTableRecord* ra = (a.moving ? g_moving : g_static)[a.index]->data;
+        for (size_t q = p + 1; q < g_spans.size() && !(g_spans[q].lo > a.hi); ++q) {
+            const Span& b = g_spans[q];
+            if (!(a.moving || b.moving)) continue;
+            if (ApartOnYZ(ra, (b.moving ? g_moving : g_static)[b.index]->data)) continue;
+            if (a.moving && b.moving)
+                g_movingPairs.push_back(PairKey(std::min(a.index, b.index), std::max(a.index, b.index)));
+            else if (a.moving)
+                g_staticPairs.push_back(PairKey(a.index, b.index));
+            else if (b.moving)
+                g_staticPairs.push_back(PairKey(b.index, a.index));
+        }
+    }
+    const uint32_t movingCount = static_cast<uint32_t>(g_moving.size());
+    for (uint32_t w : g_wildMoving) {
+        for (uint32_t i = 0; i < movingCount; ++i) {
+            if (i == w || !g_moving[i]->data) continue;
+            // A pair of two wild records is added once.
+            if (Wild(g_moving[i]->data) && i < w) continue;
+            if (ApartOnYZ(g_moving[w]->data, g_moving[i]->data)) continue;
+            g_movingPairs.push_back(PairKey(std::min(i, w), std::max(i, w)));
+        }
+        for (uint32_t s = 0; s < g_static.size(); ++s)
+            if (g_static[s]->data && !ApartOnYZ(g_moving[w]->data, g_static[s]->data))
+                g_staticPairs.push_back(PairKey(w, s));
+    }
+    for (uint32_t s : g_wildStatic)
+        for (uint32_t i = 0; i < movingCount; ++i)
+            if (g_moving[i]->data && !Wild(g_moving[i]->data) && !ApartOnYZ(g_moving[i]->data, g_static[s]->data))
+                g_staticPairs.push_back(PairKey(i, s));
+    std::sort(g_movingPairs.begin(), g_movingPairs.end());
+    std::sort(g_staticPairs.begin(), g_staticPairs.end());
+}
+
+void PassAllPairs() {
     for (CollisionNode* a = g_heads[kCollisionMoving]; a; a = a->next) {
         for (CollisionNode* b = a->next; b && a->data; b = b->next) {
             if (b->data) Collision_TestPair(a->data, b->data);
@@ -208,6 +299,46 @@ void Collision_ProcessFrame() {
             if (s->data) Collision_TestPair(a->data, s->data);
         }
     }
+}
+
+void PassSorted() {
+    CollectPairs();
+    CollisionNode* const staticHead = g_heads[kCollisionStatic];
+    size_t m = 0, st = 0;
+    for (uint32_t i = 0; i < g_moving.size(); ++i) {
+        CollisionNode* a = g_moving[i];
+        for (; m < g_movingPairs.size() && (g_movingPairs[m] >> 32) == i; ++m) {
+            CollisionNode* b = g_moving[static_cast<uint32_t>(g_movingPairs[m])];
+            if (!a->data) continue;
+            if (b->data) Collision_TestPair(a->data, b->data);
+        }
+        if (g_heads[kCollisionStatic] != staticHead) {
+            // A handler added a fixed record: the walk over the fixed list meets it too.
+            for (; st < g_staticPairs.size() && (g_staticPairs[st] >> 32) == i; ++st) {}
+            for (CollisionNode* s = g_heads[kCollisionStatic]; s && a->data; s = s->next)
+                if (s->data) Collision_TestPair(a->data, s->data);
+            continue;
+        }
+        for (; st < g_staticPairs.size() && (g_staticPairs[st] >> 32) == i; ++st) {
+            CollisionNode* s = g_static[static_cast<uint32_t>(g_staticPairs[st])];
+            if (!a->data) continue;
+            if (s->data) Collision_TestPair(a->data, s->data);
+        }
+    }
+}
+
+}  // namespace
+
+void Collision_SetBroadPhase(bool on) { g_broadPhase = on; }
+
+void Collision_ProcessFrame() {
+    if (!g_heads[kCollisionMoving]) return;
+    for (CollisionNode* n = g_heads[kCollisionMoving]; n; n = n->next) Collision_UpdateSweptBox(n->data);
+    g_inPass = true;
+    if (g_broadPhase)
+        PassSorted();
+    else
+        PassAllPairs();
     g_inPass = false;
     if (g_deferred) {
         g_deferred = false;

@@ -47,8 +47,12 @@ void Collision_OnEntityAdded(EntityTableRecord* record);
 // of a part hierarchy. Returns 1, or 0 (with a trace) for a null record or entity.
 int DeleteCollisionEntity(EntityTableRecord* record);
 
-// The frame pass.
+// The frame pass. The pairs come from a sweep along x over the swept boxes (pairs apart along x
+// cannot touch), in the order of the walk over every pair: each moving record with the moving
+// records after it, then with the fixed ones. Switched off, every pair is walked (tests and
+// benchmarks compare the two).
 void Collision_ProcessFrame();
+void Collision_SetBroadPhase(bool on);
 void Collision_UpdateSweptBox(EntityTableRecord* record);
 void Collision_SetStaticBox(EntityTableRecord* record);
 void Collision_TestPair(EntityTableRecord* a, EntityTableRecord* b);

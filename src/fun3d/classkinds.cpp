@@ -7,6 +7,7 @@
 #include "core/registration.h"
 #include "fun3d/craft.h"
 #include "fun3d/gameobjectclass.h"
+#include "fun3d/hovercraft.h"
 #include "fun3d/objectslot.h"
 
 namespace {
@@ -47,7 +48,7 @@ const ObjectKind kKinds[] = {
     {"factory", "FACT", kCategoryProducer},           // PENDING(3.133)
     {"geyser", "GEIZ", kCategoryBuilding},            // PENDING(3.131)
     {"repairkit", "RKIT", kCategoryPowerUp},          // PENDING(3.106)
-    {"hover", "HOVR", kCategoryCraft},                // PENDING(3.122)
+    {"hover", "HOVR", kCategoryCraft},
     {"howitzer", "HWTZ", kCategoryCraft},             // PENDING(3.107)
     {"minelayer", "MLYR", kCategoryCraft},            // PENDING(3.107)
     {"person", "PERS", kCategoryPerson},              // PENDING(3.123)
@@ -88,33 +89,10 @@ const ObjectKind* FindKind(const char* label) {
     return nullptr;
 }
 
-// PENDING(3.122) a hover craft without its drive: it falls and rests on the ground.
-constexpr float kStandInGravity = 9.8f;
-
-class StandInHover : public Craft {
-public:
-    using Craft::Craft;
-    void Update(float dt) override {
-        const uint32_t handle = GetObjHandle();
-        Craft::Update(dt);
-        if (GameObject::FromHandleRaw(handle) != this || (entity->flags & kEntityDead)) return;
-        euler.velocity.y -= kStandInGravity * dt;
-        Integrate(dt);
-    }
-};
-
-class StandInHoverClass : public CraftClass {
-public:
-    using CraftClass::CraftClass;
-    StandInHoverClass(StandInHoverClass* p, const char* name) : CraftClass(p, name) {}
-    GameObject* BuildObject(Entity* entity) override { return GameObject_New<StandInHover>(entity, this); }
-    GameObjectClass* Derive(const char* name) override { return new StandInHoverClass(this, name); }
-};
-
 GameObjectClass* MakePrototype(const ObjectKind& kind) {
     const uint32_t signature = Signature(kind.signature);
     if (Text_CompareNoCase(kind.label, "craft") == 0) return new CraftClass(kind.label, signature, kind.category);
-    if (Text_CompareNoCase(kind.label, "hover") == 0) return new StandInHoverClass(kind.label, signature, kind.category);
+    if (Text_CompareNoCase(kind.label, "hover") == 0) return new HoverCraftClass(kind.label, signature, kind.category);
     return new StandInKindClass(kind.label, Signature(kind.signature), kind.category);
 }
 

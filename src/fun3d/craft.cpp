@@ -61,11 +61,18 @@ void SetSpeedOf(EntityDynamics& d) {
     d.invSpeed = d.speed > 0.0f ? 1.0f / d.speed : 1e30f;
 }
 
-// Turns the placement by the angular velocity (in its own frame) over the time.
+// Turns the placement by the angular velocity (in its own frame) over the time. The spin turns
+// the other way from the angle matrices: a positive pitch rate lifts the nose, a positive yaw
+// rate turns toward -x (the way the steering, the levelling and the contact spin expect), so the
+// step is the inverse (transposed) turn.
 void Turn(Matrix& m, const Vector& spin, float dt) {
     if (spin.x == 0.0f && spin.y == 0.0f && spin.z == 0.0f) return;
     const DVector posit = m.posit;
-    Matrix turn = Matrix_FromEuler(spin.x * dt, spin.y * dt, spin.z * dt, 0.0, 0.0, 0.0);
+    const Matrix angles = Matrix_FromEuler(spin.x * dt, spin.y * dt, spin.z * dt, 0.0, 0.0, 0.0);
+    Matrix turn = angles;
+    turn.right = Vector{angles.right.x, angles.up.x, angles.front.x};
+    turn.up = Vector{angles.right.y, angles.up.y, angles.front.y};
+    turn.front = Vector{angles.right.z, angles.up.z, angles.front.z};
     Matrix_Multiply(m, turn, m);
     m.posit = posit;
 }
@@ -688,8 +695,8 @@ bool Craft::FindGroundContact(CollisionBody* contact, float dt) {
     if (!contact) return false;
     for (const Vector& probe : boxFaceCentres) {
         const DVector world = Matrix_TransformPoint(probe, entity->local);
-        const Vector worldVelocity = Collision_PointVelocity(
-            Vector{static_cast<float>(world.x), static_cast<float>(world.y), static_cast<float>(world.z)}, entity);
+        // The point velocity takes the point in the craft's own frame.
+        const Vector worldVelocity = Collision_PointVelocity(probe, entity);
         float t = dt;
         Vector normal{};
         if (!Terrain_RayCast(world.x, world.y, world.z, worldVelocity.x, worldVelocity.y, worldVelocity.z, &t, &normal))

@@ -16,18 +16,18 @@ CraftServices StandIns() {
     s.releaseEffects = [](Entity*) {};
     s.effectsOn = [] { return true; };
     // Filled by the weapons at start-up: contacts reach the target's damage handler, mounted
-    // weapons stop.
+    // weapons stop and are aimed.
     s.damageDeliver = [](Entity*, Entity*, const Vector&, const Vector&, const Vector*) {};
     s.weaponStop = [](Weapon*) {};
-    // PENDING(4.101) mounted weapons are aimed.
     s.weaponLocalMatrix = [](Weapon*) -> Matrix* { return nullptr; };
     // PENDING(9.129) the radio voice reports the loss.
     s.reportUnitLost = [](GameObject*) {};
-    // PENDING(9.105) the cockpit's view shake (the screen shake stands in), its view test,
-    // camera and display reset.
+    // The view shakes through the screen shake; the view test and the wreck camera are the
+    // camera's, filled at start-up.
     s.viewShake = [](float amount) { Shake_Start(amount); };
     s.sphereInView = [](const Vector&, float, float*) { return false; };
     s.cameraFollowWreck = [](GameObject*) {};
+    // PENDING(9.120) the cockpit display of a craft the user no longer drives is reset.
     s.cockpitReset = [] {};
     // PENDING(12.120) kill messages and reports; the respawn timer, registration and the remote
     // pilot's process are the network game's.

@@ -7,10 +7,11 @@
 #include <utility>
 
 #include "fun3d/craft.h"
+#include "fun3d/hovercraft.h"
 #include "fun3d/gameobject.h"
 #include "fun3d/objectpool.h"
 
-constexpr size_t kObjectSlotSize = std::max({sizeof(GameObject), sizeof(Craft)});
+constexpr size_t kObjectSlotSize = std::max({sizeof(GameObject), sizeof(Craft), sizeof(HoverCraft)});
 
 // Builds an object of the kind in a fresh pool slot; null when the pool is exhausted.
 template <class Kind, class... Args>

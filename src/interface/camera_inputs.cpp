@@ -1,10 +1,13 @@
 // What the camera reads of its neighbours, in one place: the control sinks, the overview map's
 // and the editors' cameras, and the seams it fills at start-up.
+#include <cmath>
+
 #include "Objkr/entity.h"
 #include "core/cmdline.h"
 #include "core/inputsinks.h"
 #include "core/seams/cockpit.h"
 #include "core/seams/render.h"
+#include "fun3d/craftservices.h"
 #include "fun3d/gameobject.h"
 #include "interface/camera.h"
 
@@ -53,11 +56,37 @@ void Camera_InstallSeam() {
     cockpit.cameraViewState = [] { return static_cast<int>(Camera_ViewKind()); };
     cockpit.cameraOwnEntitySwitch = [] { return Camera_Current().ownEntity != 0; };
     cockpit.cameraInsideViewSwitch = Camera_IsCockpitDrawn;
+    cockpit.cameraPosition = [](Vector* out) {
+        const RenderView* view = Camera_MainView();
+        if (!view) return false;
+        *out = Vector{float(view->cameraPosition.x), float(view->cameraPosition.y), float(view->cameraPosition.z)};
+        return true;
+    };
     cockpit.cameraTargetPosition = [](float out[3]) {
         GameObject* target = Camera_GetTarget();
         if (!target) return false;
         const Vector p = target->GetPosition();
         out[0] = p.x, out[1] = p.y, out[2] = p.z;
+        return true;
+    };
+
+    CraftServices& craft = Craft_Services();
+    // The wreck of the user's craft is watched from outside: back one saved camera, then the free
+    // eye on the craft.
+    craft.cameraFollowWreck = [](GameObject* object) {
+        if (Camera_HasSaved()) Camera_Restore();
+        Camera_SetMode(object, kCameraFreeEye);
+    };
+    // A sphere in the main view, and how large it looks there (radius over distance).
+    craft.sphereInView = [](const Vector& centre, float radius, float* apparentSize) {
+        const RenderView* view = Camera_MainView();
+        if (!view) return false;
+        Vector inView{};
+        View_TransformPoint(&inView, view, centre.x, centre.y, centre.z);
+        if (View_CullSphere(view, inView, radius) == 1) return false;
+        const double distance = std::sqrt(double(inView.x) * inView.x + double(inView.y) * inView.y +
+                                          double(inView.z) * inView.z);
+        if (apparentSize) *apparentSize = distance > radius ? float(radius / distance) : 1.0f;
         return true;
     };
 

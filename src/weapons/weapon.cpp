@@ -132,7 +132,10 @@ Weapon::~Weapon() {
 }
 
 bool Weapon::CanFire() { return true; }
-void Weapon::PullTrigger() { lastFireTime = Clock_GetTime(); }
+void Weapon::PullTrigger() {
+    lastFireTime = Clock_GetTime();
+    changed = 1;
+}
 void Weapon::ReleaseTrigger() {}
 bool Weapon::IsTriggerDown() { return false; }
 

@@ -88,6 +88,9 @@ public:
     Matrix inverseMount;
     int sprite2;
     float lastFireTime = -1e30f;
+    // Set when the trigger is pulled; the network's state sender clears it once it has told the
+    // peers (its craft's send priority reads it).
+    uint8_t changed = 0;
 
     // Forgets the live-list position without touching the list (tests' state reset).
     void ForgetListing() { listed_ = false; }

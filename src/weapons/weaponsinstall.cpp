@@ -22,6 +22,7 @@ void Weapons_InstallSeam() {
     s.weaponClassFind = [](const char* name) { return WeaponClass::Find(name); };
     s.weaponClassSignature = [](const WeaponClass* cls) -> uint32_t { return cls ? cls->signature : 0; };
     s.weaponClassOf = [](const Weapon* w) -> const WeaponClass* { return w ? w->weaponClass : nullptr; };
+    s.weaponChanged = [](const Weapon* w) { return w && w->changed != 0; };
 
     ClassfncOwners& owners = Classfnc_Owners();
     owners.weaponCreate = Weapon_CreateClassData;
@@ -53,6 +54,7 @@ void Weapons_InstallSeam() {
         }
         return cls && cls->Build(at, nullptr) != nullptr;
     };
+    craft.weaponLocalMatrix = [](Weapon* weapon) -> Matrix* { return weapon && weapon->entity ? &weapon->entity->local : nullptr; };
     craft.weaponStop = [](Weapon* weapon) {
         if (weapon) weapon->ReleaseTrigger();
     };

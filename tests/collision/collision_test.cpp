@@ -1,6 +1,8 @@
 // The collision lists, the frame pass with its contacts and sounds, and the floor query.
 #include <cmath>
 #include <cstdlib>
+#include <cstring>
+#include <vector>
 
 #include "Terrain/terramap.h"
 #include "collision_fixture.h"
@@ -502,3 +504,48 @@ TEST_F(CollisionTest, InstallSeamFillsTheWorldEntries) {
 }
 
 }  // namespace
+
+// The sweep along x hands the shape tests exactly the pairs, in exactly the order, that the
+// walk over every pair does, on a crowd with close and distant pairs, fixed records, a record
+// sitting on another and one whose position is not a number.
+TEST_F(CollisionTest, TheBroadPhaseGivesTheSameContactsInTheSameOrder) {
+    uint32_t seed = 12345;
+    auto next = [&seed](float lo, float hi) {
+        seed = seed * 1103515245u + 12345u;
+        return lo + (hi - lo) * static_cast<float>((seed >> 8) & 0xFFFF) / 65535.0f;
+    };
+    std::vector<EntityTableRecord*> records;
+    for (int i = 0; i < 160; ++i) {
+        const Vector at{next(0, 120), next(-1, 1), next(0, 120)};
+        EntityTableRecord* r = AddBox(kTypeCraft, kMin, kMax, at);
+        SetVelocity(r->entity, Vector{next(-40, 40), next(-5, 5), next(-40, 40)});
+        records.push_back(r);
+    }
+    for (int i = 0; i < 12; ++i)
+        records.push_back(AddBox(kTypeBuilding, Vector{-2, -2, -2}, Vector{2, 2, 2}, {next(0, 120), 0, next(0, 120)}, false));
+    const DVector& onTop = records[3]->entity->local.posit;
+    records.push_back(AddBox(kTypeCraft, kMin, kMax, Vector{float(onTop.x), 0.5f, float(onTop.z)}));
+    EntityTableRecord* lost = AddBox(kTypeCraft, kMin, kMax, {0, 0, 0});
+    lost->entity->local.posit.x = std::nan("");
+    SetVelocity(lost->entity, Vector{1, 0, 0});
+
+    auto run = [&](bool broad) {
+        Calls().clear();
+        Collision_SetBroadPhase(broad);
+        Collision_ProcessFrame();
+        return Calls();
+    };
+    const std::vector<CollideCall> all = run(false);
+    const std::vector<CollideCall> swept = run(true);
+    Collision_SetBroadPhase(true);
+    ASSERT_GT(all.size(), 20u) << "the crowd makes contacts";
+    ASSERT_EQ(swept.size(), all.size());
+    for (size_t i = 0; i < all.size(); ++i) {
+        SCOPED_TRACE(i);
+        EXPECT_EQ(swept[i].entity, all[i].entity);
+        EXPECT_EQ(swept[i].other, all[i].other);
+        EXPECT_EQ(swept[i].contact.time, all[i].contact.time);
+        EXPECT_EQ(std::memcmp(&swept[i].contact.normal, &all[i].contact.normal, sizeof(Vector)), 0);
+        EXPECT_EQ(std::memcmp(&swept[i].contact.point, &all[i].contact.point, sizeof(Vector)), 0);
+    }
+}

@@ -15,6 +15,7 @@
 #include "Terrain/terrheight.h"
 #include "Terrain/terramap.h"
 #include "fun3d/craft.h"
+#include "fun3d/hovercraft.h"
 #include "content.h"
 #include "core/app.h"
 #include "core/clock.h"
@@ -474,7 +475,10 @@ TEST_F(SaveGameTest, ABareMapStartsWithThePlayerAboveTheCentre) {
         const float z = 0.5f * (TerrainBounds.minZm + TerrainBounds.maxZm);
         EXPECT_EQ(user->entity->local.posit.x, x);
         EXPECT_EQ(user->entity->local.posit.z, z);
-        EXPECT_FLOAT_EQ(static_cast<float>(user->entity->local.posit.y), Terrain_GetHeight(x, z) + 2.0f);
+        // The player's hover tank settles its start at its hover height over the floor.
+        auto* hover = dynamic_cast<HoverCraftClass*>(user->objClass);
+        ASSERT_NE(hover, nullptr);
+        EXPECT_FLOAT_EQ(static_cast<float>(user->entity->local.posit.y), Terrain_GetHeight(x, z) + hover->handling.hoverHeight);
         ASSERT_NE(user->pilotClass, nullptr);
         EXPECT_EQ(std::string(user->pilotClass->defName, 6), "asuser");
         EXPECT_EQ((user->entity->flags & kEntityTeamMask) >> kEntityTeamShift, 1u);

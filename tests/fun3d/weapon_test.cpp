@@ -170,9 +170,11 @@ TEST_F(WeaponTest, BuildHangsTheWeaponUnderTheHardpointAndDeleteEntityUndoesIt) 
     EXPECT_EQ(Seam_Weapons().weaponClassOf(weapon), cls);
     ASSERT_EQ(Weapon_LiveList().size(), 1u);
 
+    EXPECT_FALSE(Seam_Weapons().weaponChanged(weapon));
     Clock_SetTime(4.0f);
     weapon->PullTrigger();
     EXPECT_FLOAT_EQ(weapon->lastFireTime, Clock_GetTime());
+    EXPECT_TRUE(Seam_Weapons().weaponChanged(weapon)) << "a fired weapon has news for the peers";
 
     Seam_Weapons().weaponDestroy(weapon);
     EXPECT_TRUE(Weapon_LiveList().empty());

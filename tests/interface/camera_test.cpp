@@ -10,6 +10,7 @@
 #include "Terrain/terrheight.h"
 #include "core/clock.h"
 #include "core/inputsinks.h"
+#include "fun3d/craftservices.h"
 #include "fun3d/gameobject.h"
 #include "fun3d/objectpool.h"
 #include "fun3d/objectslot.h"
@@ -530,6 +531,27 @@ TEST_F(CameraTest, TheClampedLerpGivesTheEndOutsideZeroToOne) {
         {2, 6, 0, 2}, {2, 6, 0.25f, 3}, {2, 6, 1, 6}, {2, 6, 1.5f, 6}, {2, 6, -0.5f, 6}, {2, 6, NAN, 6},
     };
     for (const Case& c : cases) EXPECT_EQ(Math_LerpClamped(c.a, c.b, c.t), c.expected) << c.t;
+}
+
+// What a craft asks of the camera: whether a sphere is in the main view (and how large it looks
+// there), and the free eye on its wreck.
+TEST_F(CameraTest, TheCraftsViewTestAndWreckCameraGoThroughTheCamera) {
+    GameObject* user = User({0, 10, 0});
+    Camera_InstallSeam();
+    CraftServices& svc = Craft_Services();
+    float size = 0.0f;
+    EXPECT_FALSE(svc.sphereInView(Vector{0, 10, 50}, 2.0f, &size)) << "no view before the first set-up";
+    Camera_SetMode(user, kCameraCockpit);
+    Step();
+    EXPECT_TRUE(svc.sphereInView(Vector{0, 10, 50}, 2.0f, &size));
+    EXPECT_NEAR(size, 2.0f / 50.0f, 0.005f);
+    EXPECT_FALSE(svc.sphereInView(Vector{0, 10, -50}, 2.0f, &size)) << "behind the eye";
+
+    Camera_Save();
+    svc.cameraFollowWreck(user);
+    EXPECT_FALSE(Camera_HasSaved()) << "one saved camera popped";
+    EXPECT_EQ(Camera_ModeId(), kCameraFreeEye);
+    Craft_ResetServices();
 }
 
 }  // namespace

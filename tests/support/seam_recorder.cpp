@@ -164,6 +164,9 @@ void RecordWeapons() {
     GV_PASS(weaponClassFind);
     GV_PASS(weaponClassSignature);
     GV_PASS(weaponClassOf);
+    GV_PASS(weaponChanged);
+    GV_PASS(effectsOn);
+    GV_PASS(engineFlameAdd);
     GV_END_TABLE();
 }
 
@@ -341,6 +344,7 @@ void RecordCockpit() {
     GV_RECORD_PASS(reportUnderAttack);
     GV_RECORD_PASS(queueWarning);
     GV_RECORD(unitDisplayRefresh);
+    GV_PASS(cameraPosition);
     GV_END_TABLE();
 }
 
@@ -370,6 +374,9 @@ void RecordAudio() {
     GV_QUIET(soundMemoryInUse);
     GV_PASS(soundPlayOnObject);
     GV_RECORD(soundPlay);
+    GV_PASS(soundLoopStart);
+    GV_PASS(soundLoopSet);
+    GV_PASS(soundLoopStop);
     GV_END_TABLE();
 }
 
@@ -434,6 +441,8 @@ void RecordNet() {
     GV_RECORD_PASS(forgetRemote);
     GV_RECORD_PASS(identityGone);
     GV_RECORD(sendObjectStates);
+    GV_PASS(packVector);
+    GV_PASS(unpackVector);
     GV_END_TABLE();
 }
 

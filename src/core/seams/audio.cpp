@@ -39,6 +39,9 @@ AudioSeam MakeDefault() {
     seam.soundMemoryInUse = [] { return 0u; };    // PENDING(10.101)
     seam.soundPlayOnObject = [](const char*, Entity*) -> void* { return nullptr; };  // PENDING(10.101)
     seam.soundPlay = [](const char*, Entity*, uint32_t, int) -> void* { return nullptr; };  // PENDING(10.102)
+    seam.soundLoopStart = [](const char*, Entity*, float) -> void* { return nullptr; };  // PENDING(10.101)
+    seam.soundLoopSet = [](void*, float, float) {};                                      // PENDING(10.101)
+    seam.soundLoopStop = [](void*) {};                                                   // PENDING(10.101)
     return seam;
 }
 

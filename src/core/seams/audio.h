@@ -42,6 +42,12 @@ struct AudioSeam {
     // Plays the named sound (at most 16 characters) attached to the owner entity with the start
     // flags (0x1800 for an explosion) and the header's second value; the instance, or null.
     void* (*soundPlay)(const char* name, Entity* owner, uint32_t flags, int headerValue);
+
+    // A looping sound attached to the owner at the volume (percent); its handle, or null.
+    void* (*soundLoopStart)(const char* name, Entity* owner, float volume);
+    // Volume (percent) and pitch (1 the sound's own) of a running loop, set each frame.
+    void (*soundLoopSet)(void* loop, float volume, float pitch);
+    void (*soundLoopStop)(void* loop);  // null allowed
 };
 
 AudioSeam& Seam_Audio();

@@ -55,6 +55,7 @@ CockpitSeam MakeDefault() {
     seam.reportUnderAttack = [](GameObject*) {};           // PENDING(9.129)
     seam.queueWarning = [](int) {};                        // PENDING(9.129)
     seam.unitDisplayRefresh = [] {};                       // PENDING(9.121)
+    seam.cameraPosition = [](Vector*) { return false; };
     return seam;
 }
 

@@ -1,5 +1,6 @@
 // What the core calls of the cockpit's input layer and force feedback.
 #pragma once
+#include "core/mathlib.h"
 #include "platform/window.h"
 
 class GameObject;
@@ -56,6 +57,8 @@ struct CockpitSeam {
     void (*queueWarning)(int message);
     // The unit display shows the user's allies anew (after an alliance change).
     void (*unitDisplayRefresh)();
+    // The camera's world position; false while there is none.
+    bool (*cameraPosition)(Vector* out);
 };
 
 CockpitSeam& Seam_Cockpit();

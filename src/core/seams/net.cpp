@@ -1,11 +1,33 @@
 #include "core/seams/net.h"
 
+#include <cmath>
+
 #include "core/seams/registry.h"
 
 namespace {
 
 // PENDING(12.101) the multiplayer session replaces this stand-in: no network game runs.
 bool NotNetworkGame() { return false; }
+
+// Three signed 16-bit values of 1/256, little-endian, each clamped to its range.
+void PackFixed(const Vector& v, uint8_t out[6]) {
+    const float parts[3] = {v.x, v.y, v.z};
+    for (int i = 0; i < 3; ++i) {
+        const float scaled = parts[i] * 256.0f;
+        const int32_t value = !(scaled == scaled) ? 0 : scaled >= 32767.0f ? 32767 : scaled <= -32768.0f ? -32768
+                                                                                 : static_cast<int32_t>(std::lround(scaled));
+        const uint16_t bits = static_cast<uint16_t>(value);
+        out[2 * i] = static_cast<uint8_t>(bits & 0xFF);
+        out[2 * i + 1] = static_cast<uint8_t>(bits >> 8);
+    }
+}
+
+Vector UnpackFixed(const uint8_t in[6]) {
+    float parts[3];
+    for (int i = 0; i < 3; ++i)
+        parts[i] = static_cast<float>(static_cast<int16_t>(static_cast<uint16_t>(in[2 * i] | in[2 * i + 1] << 8))) / 256.0f;
+    return Vector{parts[0], parts[1], parts[2]};
+}
 
 NetSeam MakeDefault() {
     NetSeam seam{};
@@ -31,6 +53,8 @@ NetSeam MakeDefault() {
     seam.forgetRemote = [](NetObject*) {};            // PENDING(12.103)
     seam.identityGone = [](NetObject*) {};            // PENDING(12.103)
     seam.sendObjectStates = [](const NetSendEntry*, int) {};  // PENDING(12.103)
+    seam.packVector = PackFixed;                              // PENDING(12.104)
+    seam.unpackVector = UnpackFixed;                          // PENDING(12.104)
     return seam;
 }
 

@@ -1,5 +1,8 @@
 // What the core calls of multiplayer.
 #pragma once
+#include <cstdint>
+
+#include "core/mathlib.h"
 
 class NetObject;
 
@@ -41,6 +44,9 @@ struct NetSeam {
     void (*identityGone)(NetObject* object);  // the identity is destroyed: no map may keep it
     // Packs and sends the states of the chosen objects (at most 20, highest priority first).
     void (*sendObjectStates)(const NetSendEntry* entries, int count);
+    // A vector in the 6-byte packed form of the object states, and back.
+    void (*packVector)(const Vector& v, uint8_t out[6]);
+    Vector (*unpackVector)(const uint8_t in[6]);
 };
 
 NetSeam& Seam_Net();

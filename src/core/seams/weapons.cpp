@@ -24,6 +24,9 @@ WeaponsSeam MakeDefault() {
     s.weaponClassFind = [](const char*) -> WeaponClass* { return nullptr; };
     s.weaponClassSignature = [](const WeaponClass*) -> uint32_t { return 0; };
     s.weaponClassOf = [](const Weapon*) -> const WeaponClass* { return nullptr; };
+    s.weaponChanged = [](const Weapon*) { return false; };
+    s.effectsOn = [] { return true; };                                                      // PENDING(4.105)
+    s.engineFlameAdd = [](int, const Matrix&, float) {};                                    // PENDING(4.106)
     return s;
 }
 

@@ -2,6 +2,8 @@
 #pragma once
 #include <cstdint>
 
+#include "core/mathlib.h"
+
 
 struct RenderView;
 struct Entity;
@@ -30,6 +32,13 @@ struct WeaponsSeam {
     WeaponClass* (*weaponClassFind)(const char name[8]);
     uint32_t (*weaponClassSignature)(const WeaponClass* weaponClass);  // such as 'SNIP'
     const WeaponClass* (*weaponClassOf)(const Weapon* weapon);
+    // Whether the weapon changed (fired) since its state was last sent.
+    bool (*weaponChanged)(const Weapon* weapon);
+    // The effects switch of the game settings.
+    bool (*effectsOn)();
+    // Appends one exhaust flame (placement and size) to engine-flame buffer 0, or to buffer 1,
+    // the ground glow.
+    void (*engineFlameAdd)(int buffer, const Matrix& placement, float size);
 };
 
 WeaponsSeam& Seam_Weapons();
