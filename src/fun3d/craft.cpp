@@ -257,17 +257,6 @@ void Craft::StopWeapons() {
         if (weapon) Craft_Services().weaponStop(weapon);
 }
 
-void Craft::DestroyWeapons() {
-    if (!hardpoints) return;
-    for (int i = 0; i < kHardpointCount; ++i) {
-        if (!hardpoints->weapons[i]) continue;
-        Seam_Weapons().weaponDestroy(hardpoints->weapons[i]);
-        hardpoints->SetWeapon(i, hardpoints->hardpoints[i], nullptr);
-    }
-    delete hardpoints;
-    hardpoints = nullptr;
-}
-
 void Craft::LosePilot() {
     pilotClass = nullptr;
     delete aiProcess;

@@ -121,9 +121,8 @@ public:
     // A pilot of the class at the cockpit part raised by the craft's radius, on the craft's team;
     // the craft then takes a fresh team slot. Null when it cannot be built.
     GameObject* SpawnPilot(GameObjectClass* pilot);
-    // Stops (or destroys, freeing the list) the mounted weapons.
+    // Stops the mounted weapons (GameObject::DestroyWeapons destroys them).
     void StopWeapons();
-    void DestroyWeapons();
 
     // ---- fields ---------------------------------------------------------------------------
     int32_t deployState = 0;

@@ -313,21 +313,24 @@ void GameObject::ChangeTeam(int32_t t) {
 
 Vector GameObject::GetPosition() { return pos; }
 
+void GameObject::DestroyWeapons() {
+    if (!hardpoints) return;
+    for (int i = 0; i < kHardpointCount; ++i) {
+        if (!hardpoints->weapons[i]) continue;
+        Seam_Weapons().weaponDestroy(hardpoints->weapons[i]);
+        hardpoints->SetWeapon(i, hardpoints->hardpoints[i], nullptr);
+    }
+    delete hardpoints;
+    hardpoints = nullptr;
+}
+
 void GameObject::TearDown() {
     PhaseHook_NotifyAll(this);
     Entity_SetFlagTree(entity, kEntityDead);
     Seam_Net().publishState(this);
     delete aiProcess;
     aiProcess = nullptr;
-    if (hardpoints) {
-        for (int i = 0; i < kHardpointCount; ++i) {
-            if (!hardpoints->weapons[i]) continue;
-            Seam_Weapons().weaponDestroy(hardpoints->weapons[i]);
-            hardpoints->SetWeapon(i, hardpoints->hardpoints[i], nullptr);
-        }
-        delete hardpoints;
-        hardpoints = nullptr;
-    }
+    DestroyWeapons();
     LeaveTeam();
     if (record) {
         Entities_Remove(record);

@@ -126,6 +126,8 @@ public:
     // The current hull and ammunition, set directly: the ratios stay as they were.
     void SetHull(float value) { curHealth = value; }
     void SetAmmo(int32_t value) { curAmmo = value; }
+    // Destroys every mounted weapon and frees the hardpoint list.
+    void DestroyWeapons();
     void SetMatrix(const Matrix& m);
     void SetPosition(const Vector& p);
     // Marks the object as an objective (marked != 0: listed once) or withdraws the mark; the
