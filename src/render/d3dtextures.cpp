@@ -271,7 +271,9 @@ void TexMgr_Preload() {
         for (size_t i = 1; i < list.size(); ++i)
             if (list[i]) TexMgr_Ensure(list[i]);
     } else {
-        for (size_t i = 0; i < list.size(); i += 4) {
+        // The list's first entry is the built-in default; the groups of four (an image and its
+        // three mip images) follow it, as the levels of each slot do.
+        for (size_t i = 1; i < list.size(); i += 4) {
             const TextureImage* image = list[i];
             if (!image) continue;
             const TextureImage* mips[3] = {};

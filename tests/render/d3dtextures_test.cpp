@@ -246,7 +246,9 @@ TEST_F(D3DTextureTest, PreloadTakesTheTerrainListAndSpritePagesOfTheRightSizes) 
     static std::vector<Image> pages;
     terrain.clear();
     pages.clear();
-    // Two groups of four: the first halves at every step, the second does not.
+    // The built-in default first, then two groups of four: the first halves at every step, the
+    // second does not.
+    terrain.push_back(MakeImage(16, 16, 0));
     for (int side : {64, 32, 16, 8}) terrain.push_back(MakeImage(side, side, 0));
     for (int side : {32, 32, 8, 4}) terrain.push_back(MakeImage(side, side, 0));
     pages.push_back(MakeImage(128, 128, 1));
@@ -278,8 +280,8 @@ TEST_F(D3DTextureTest, PreloadTakesTheTerrainListAndSpritePagesOfTheRightSizes) 
     RenderFlags &= ~(kRenderMipMaps | kRenderLoadSprites);
     ClearLog();
     TexMgr_Preload();
-    // 32, 16, 32, 32; the 8 x 8 and 4 x 4 images are below the smallest texture.
-    EXPECT_EQ(Calls("createTexture").size(), 4u);
+    // 64, 32, 16, 32, 32; the 8 x 8 and 4 x 4 images are below the smallest texture.
+    EXPECT_EQ(Calls("createTexture").size(), 5u);
     EXPECT_FALSE(TexMgr_HasDeviceTexture(terrain[0].get()));
     TexMgr_SetPreloadSources(nullptr);
 }
