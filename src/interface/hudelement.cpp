@@ -12,6 +12,7 @@
 #include "core/seams/render.h"
 #include "core/seams/world.h"
 #include "interface/camera.h"
+#include "interface/hudbasic.h"
 #include "interface/hudcolors.h"
 #include "render/draw2d.h"
 #include "render/font.h"
@@ -255,9 +256,11 @@ void Hud_Reset() {
     g_context = HudContext{};
     g_switch = true;
     g_services = MakeServices();
+    HudBasic_Reset();
 }
 
 void Hud_InstallSeam() {
+    Hud_CreateElements();
     CockpitSeam& seam = Seam_Cockpit();
     seam.hudInitAll = HudElement_InitAll;
     seam.hudStartAll = HudElement_StartAll;
