@@ -6,6 +6,7 @@
 #include "core/clock.h"
 #include "core/seams/net.h"
 #include "core/seams/render.h"
+#include "interface/resourcepanel.h"
 #include "render/d3dbatch.h"
 #include "render/draw2d.h"
 #include "render/graphicdriver.h"
@@ -238,11 +239,13 @@ ScreenTint* g_tint = nullptr;
 
 void Hud_CreateElements() {
     if (g_timer) return;
-    // The display-element table's order: the timer, then the tint.
+    // The display-element table's order: the timer, the tint, the counters.
     static MissionTimer timer;
     static ScreenTint tint;
+    static ResourcePanel counters;
     g_timer = &timer;
     g_tint = &tint;
+    ResourcePanel_Register(&counters);
 }
 
 MissionTimer& MissionTimer_Instance() {
@@ -281,6 +284,7 @@ void MissionTimer_Toggle() {
 
 void HudBasic_Reset() {
     g_tintServices = MakeTintServices();
+    ResourcePanel_Reset();
     if (!g_timer) return;
     // The layers were emptied: back to how the program starts.
     g_timer->Init();
