@@ -1,5 +1,7 @@
 #include "sprite_writer.h"
 
+#include "colortables.h"
+
 #include <cmath>
 #include <filesystem>
 #include <fstream>
@@ -188,6 +190,57 @@ std::vector<NamedFile> SampleSpriteFiles() {
     }
     records.push_back({banner, "banner", 0, 0, pen, 8, 0});
     files.push_back({"banner.MAP", SpritePageBytes(64, 8, text)});
+    // The display's sprites on one page: three coloured sets of large digits (0..9 and the
+    // colon), the timer's label, the counters' icons and a panel background.
+    const std::vector<uint8_t> palette = MakeWorldPalette();
+    auto nearest = [&](int r, int g, int b) {
+        int best = 0;
+        long bestDistance = -1;
+        for (int i = 0; i < 255; ++i) {
+            const long dr = palette[i * 3] - r, dg = palette[i * 3 + 1] - g, db = palette[i * 3 + 2] - b;
+            const long d = dr * dr + dg * dg + db * db;
+            if (bestDistance < 0 || d < bestDistance) best = i, bestDistance = d;
+        }
+        return static_cast<uint8_t>(best);
+    };
+    constexpr int kHudW = 128, kHudH = 64;
+    std::vector<uint8_t> hud(kHudW * kHudH, kKey);
+    auto glyph = [&](int code, int px, int py, int scale, uint8_t colour) {
+        int w, h;
+        std::vector<uint8_t> bits = SampleGlyphBits(code, &w, &h);
+        for (int y = 0; y < h * scale && py + y < kHudH; ++y)
+            for (int x = 0; x < w * scale && px + x < kHudW; ++x)
+                if (bits[static_cast<size_t>((y / scale) * w + x / scale)])
+                    hud[static_cast<size_t>((py + y) * kHudW + px + x)] = colour;
+        return w * scale;
+    };
+    const struct {
+        const char* name;
+        uint8_t colour;
+    } digitSets[] = {{"bignum_G", nearest(0, 255, 0)}, {"bignum_Y", nearest(255, 255, 0)}, {"bignum_R", nearest(255, 0, 0)}};
+    for (int set = 0; set < 3; ++set)
+        for (int d = 0; d < 11; ++d) {
+            glyph(d < 10 ? '0' + d : ':', d * 8, set * 12, 2, digitSets[set].colour);
+            records.push_back({std::string(digitSets[set].name) + "." + std::to_string(d), "hud", d * 8, set * 12, 8, 10, 0});
+        }
+    int labelWidth = 0;
+    for (char c : std::string("Mission Time")) labelWidth += glyph(static_cast<uint8_t>(c), labelWidth, 36, 1, kInk);
+    records.push_back({"Mission Time", "hud", 0, 36, labelWidth, 8, 0});
+    for (int y = 46; y < 54; ++y)
+        for (int x = 0; x < 16; ++x) {
+            const bool edge = x % 8 == 0 || x % 8 == 7 || y == 46 || y == 53;
+            hud[static_cast<size_t>(y * kHudW + x)] = edge ? kInk : (x < 8 ? nearest(0, 0, 255) : nearest(0, 255, 0));
+        }
+    records.push_back({"Scrap", "hud", 0, 46, 8, 8, 0});
+    records.push_back({"Pilot", "hud", 8, 46, 8, 8, 0});
+    for (int y = 32; y < 62; ++y)
+        for (int x = 88; x < 128; ++x) {
+            const bool edge = x == 88 || x == 127 || y == 32 || y == 61;
+            hud[static_cast<size_t>(y * kHudW + x)] = edge ? nearest(153, 153, 153) : nearest(40, 40, 40);
+        }
+    records.push_back({"scrap_panel", "hud", 88, 32, 40, 30, 0});
+    records.push_back({"pilot_panel", "hud", 88, 32, 40, 30, 0});
+    files.push_back({"hud.MAP", SpritePageBytes(kHudW, kHudH, hud)});
     files.push_back({"sprite8.stb", SpriteTableBytes(records)});
     return files;
 }

@@ -27,7 +27,7 @@ CraftServices StandIns() {
     s.viewShake = [](float amount) { Shake_Start(amount); };
     s.sphereInView = [](const Vector&, float, float*) { return false; };
     s.cameraFollowWreck = [](GameObject*) {};
-    // PENDING(9.120) the cockpit display of a craft the user no longer drives is reset.
+    // PENDING(9.121) the cockpit display of a craft the user no longer drives is reset.
     s.cockpitReset = [] {};
     // PENDING(12.120) kill messages and reports; the respawn timer, registration and the remote
     // pilot's process are the network game's.

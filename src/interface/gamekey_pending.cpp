@@ -1,9 +1,10 @@
-// The game keys' reach into the camera and, until they are wired in, the display elements, the
+// The game keys' reach into the camera, the display elements and, until they are wired in, the
 // shell's menus and dialogs, the audio messages and the network, in one table.
 #include "interface/gamekeys.h"
 
 #include "fun3d/gameobject.h"
 #include "interface/camera.h"
+#include "interface/hudbasic.h"
 
 namespace {
 void Nothing() {}
@@ -13,8 +14,8 @@ const GameKeyActions& GameKey_PendingActions() {
     static const GameKeyActions actions = {
         [](int mode, GameObject* object) { Camera_SetMode(object, mode); },
         [] { return static_cast<int>(Camera_ModeId()); },
-        [](float, float, int, int, int) {},       // PENDING(9.127) ScreenTint_Flash
-        Nothing,                                  // PENDING(9.126) MissionTimer_Toggle
+        ScreenTint_Flash,
+        MissionTimer_Toggle,
         Nothing,                                  // PENDING(11.120) the in-game menu
         Nothing,                                  // PENDING(1.128) the load dialog
         Nothing,                                  // PENDING(1.128) the save dialog

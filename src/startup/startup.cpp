@@ -18,6 +18,7 @@
 #include "shell/screenmode.h"
 #include "weapons/explosion.h"
 #include "weapons/weaponsinstall.h"
+#include "interface/hudelement.h"
 
 namespace {
 
@@ -38,6 +39,7 @@ const Installer kInstallers[] = {
     Shell_InstallScreenModes,
     Weapons_InstallSeam,
     Render_InstallBillboards,
+    Hud_InstallSeam,
 };
 
 // The registry's members by the name the subsystem-member registration table gives them; the

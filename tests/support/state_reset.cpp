@@ -21,6 +21,7 @@
 #include "fun3d/proginput.h"
 #include "fun3d/visibility.h"
 #include "interface/camera.h"
+#include "interface/hudelement.h"
 #include "interface/inputdevices.h"
 #include "Objkr/classfnc.h"
 #include "Objkr/entity.h"
@@ -118,6 +119,7 @@ void ResetProgramStateForTest() {
     TerrainBounds = TerrainBoundsInfo{};
     Batch_ResetState();
     Camera_ResetForTest();
+    Hud_Reset();
     Objective_ResetList();
     Render_StatsReset();
     Ground_SetDrawers(nullptr);

@@ -28,13 +28,15 @@ CockpitSeam MakeDefault() {
     seam.inputInit = Nothing;
     seam.inputRead = Nothing;
     seam.gameKeyProcess = Nothing;
-    seam.hudInitAll = [] {};                      // PENDING(9.120)
-    seam.hudStartAll = [] {};                     // PENDING(9.120)
-    seam.hudEndAll = [] {};                       // PENDING(9.120)
-    seam.hudStep = [](int, float) {};             // PENDING(9.120)
-    seam.hudDrawLayer = [] {};                    // PENDING(9.120)
+    // Until the display installs its own (Hud_InstallSeam): no elements, and the "render.cfg"
+    // switch alone.
+    seam.hudInitAll = [] {};
+    seam.hudStartAll = [] {};
+    seam.hudEndAll = [] {};
+    seam.hudStep = [](int, float) {};
+    seam.hudDrawLayer = [] {};
     g_hudOn = true;
-    seam.hudIsOn = [] { return g_hudOn; };        // PENDING(9.120)
+    seam.hudIsOn = [] { return g_hudOn; };
     seam.hudSetOn = [](bool on) { g_hudOn = on; };
     seam.radarIsOn = [] { return false; };
     seam.radarDrawFrame = [] {};                  // PENDING(9.122)

@@ -1,0 +1,176 @@
+// The screen tint and the mission timer.
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "core/seams/net.h"
+#include "interface/hudbasic.h"
+#include "render/graphicbuffer.h"
+
+namespace {
+
+float g_dt = 0.1f;
+bool g_hardware = false;
+std::vector<uint32_t> g_fills;
+std::vector<std::vector<uint8_t>> g_shown;
+uint8_t g_palette[768];
+
+class HudBasicTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        g_dt = 0.1f;
+        g_hardware = false;
+        g_fills.clear();
+        g_shown.clear();
+        for (int i = 0; i < 768; ++i) g_palette[i] = static_cast<uint8_t>(i / 3);
+        ScreenTintServices& s = ScreenTint_Services();
+        s.hardware = [] { return g_hardware; };
+        s.frameTime = [] { return g_dt; };
+        s.fillHardware = [](uint32_t argb, int, int, int, int) { g_fills.push_back(argb); };
+        s.palette = []() -> const uint8_t* { return g_palette; };
+        s.showPalette = [](uint8_t* rgb) { g_shown.emplace_back(rgb, rgb + 768); };
+        Graphic_InitBuffer(&buffer_, 8, 8, nullptr, kGraphicFormat8);
+        Hud_Context().buffer = &buffer_;
+        ScreenTint_Instance().Start();
+        ScreenTint_Instance().Reset();
+    }
+    void TearDown() override {
+        Hud_Context().buffer = nullptr;
+        Graphic_FreeBuffer(&buffer_);
+    }
+    GraphicBuffer buffer_{};
+};
+
+TEST_F(HudBasicTest, TintFadesByRateUntilItIsGone) {
+    ScreenTint& tint = ScreenTint_Instance();
+    ScreenTint_Flash(0.5f, 5.0f, 255, 64, 0);
+    tint.Draw();
+    EXPECT_EQ(tint.lastTint, 112);
+    float expected = 0.5f * (1 - 5 * g_dt);
+    int frames = 1;
+    while (tint.level > 0) {
+        EXPECT_NEAR(tint.level, expected, 1e-6f);
+        tint.Draw();
+        expected *= (1 - 5 * g_dt);
+        ++frames;
+        ASSERT_LT(frames, 100);
+    }
+    EXPECT_LT(expected, 0.01f);
+    EXPECT_GE(expected / (1 - 5 * g_dt), 0.01f);  // it went on exactly until under 0.01
+}
+
+TEST_F(HudBasicTest, WhiteFlashLastsOneFrame) {
+    ScreenTint& tint = ScreenTint_Instance();
+    tint.AddLevel(2.0f);
+    tint.Draw();
+    EXPECT_EQ(tint.lastWhite, 224);
+    tint.Draw();
+    EXPECT_EQ(tint.lastWhite, 0);
+}
+
+TEST_F(HudBasicTest, HardwareAlphaAndColour) {
+    EXPECT_EQ(ScreenTint_Alpha(224, 224), 252);
+    EXPECT_EQ(ScreenTint_Alpha(0, 0), 0);
+    g_hardware = true;
+    ScreenTint& tint = ScreenTint_Instance();
+    tint.Draw();
+    EXPECT_TRUE(g_fills.empty());  // nothing to draw
+    ScreenTint_Flash(2.0f, 5.0f, 255, 0, 0);
+    tint.AddLevel(2.0f);
+    tint.Draw();
+    ASSERT_EQ(g_fills.size(), 1u);
+    // red (224 x 255 + 224 x 31) / 252, green and blue 224 x 31 / 252
+    EXPECT_EQ(g_fills[0], (252u << 24) | (254u << 16) | (27u << 8) | 27u);
+    EXPECT_TRUE(g_shown.empty());
+}
+
+TEST_F(HudBasicTest, SoftwarePaletteIsRewrittenEveryFrame) {
+    ScreenTint& tint = ScreenTint_Instance();
+    tint.Draw();
+    ASSERT_EQ(g_shown.size(), 1u);
+    EXPECT_EQ(0, std::memcmp(g_shown[0].data(), g_palette, 768));  // no tint: the plain palette
+    // Entry 100 is (100, 100, 100): white 224 gives 100 + 155 x 224 / 256 = 235; then a tint of
+    // 224 towards (0, 255, 0) gives 235 - 235 x 224 / 256 = 30 and 235 + 20 x 224 / 256 = 252.
+    ScreenTint_Flash(2.0f, 5.0f, 0, 255, 0);
+    tint.AddLevel(2.0f);
+    tint.Draw();
+    ASSERT_EQ(g_shown.size(), 2u);
+    EXPECT_EQ(g_shown[1][300], 30);
+    EXPECT_EQ(g_shown[1][301], 252);
+    EXPECT_EQ(g_shown[1][302], 30);
+}
+
+TEST_F(HudBasicTest, TimerCountsDownAndStopsAtZero) {
+    MissionTimer& timer = MissionTimer_Instance();
+    timer.Init();
+    MissionTimer_Start(1, INT32_MIN, INT32_MIN);
+    std::vector<int> seconds;
+    for (int frame = 0; frame < 6; ++frame) {
+        timer.Update(0.3f);
+        seconds.push_back(timer.timer);
+    }
+    EXPECT_EQ(seconds, (std::vector<int>{1, 1, 1, 0, 0, 0}));
+    EXPECT_EQ(timer.active, 0);
+}
+
+TEST_F(HudBasicTest, TimerDigitsAndColours) {
+    MissionTimer& timer = MissionTimer_Instance();
+    timer.Init();
+    struct {
+        int seconds;
+        int digits[4];
+    } digitCases[] = {{3600, {0, 0, 0, 0}}, {0, {0, 0, 0, 0}}, {-5, {0, 0, 0, 0}}, {754, {1, 2, 3, 4}}, {3599, {5, 9, 5, 9}}};
+    for (const auto& c : digitCases) {
+        timer.timer = c.seconds;
+        int d[4];
+        timer.Digits(d);
+        EXPECT_EQ(std::vector<int>(d, d + 4), std::vector<int>(c.digits, c.digits + 4)) << c.seconds;
+    }
+    // Counting down with warn 30 and alert 10; counting up with warn 10 and alert 30.
+    struct {
+        uint8_t countdown;
+        int seconds, set;
+    } colourCases[] = {{1, 31, 0}, {1, 30, 1}, {1, 11, 1}, {1, 10, 2},
+                       {0, 9, 0},  {0, 10, 1}, {0, 29, 1}, {0, 30, 2}};
+    for (const auto& c : colourCases) {
+        timer.countdown = c.countdown;
+        timer.warn = c.countdown ? 30 : 10;
+        timer.alert = c.countdown ? 10 : 30;
+        timer.timer = c.seconds;
+        EXPECT_EQ(timer.ColourSet(), c.set) << int(c.countdown) << " " << c.seconds;
+    }
+}
+
+TEST_F(HudBasicTest, TimerIsListedOnceAndAgainAfterALoad) {
+    MissionTimer& timer = MissionTimer_Instance();
+    timer.Init();
+    MissionTimer_Show();
+    MissionTimer_Show();
+    for (int layer : {0, 1, 2, 3, 7}) EXPECT_EQ(HudElement_CountInDraw(&timer, layer), 1) << layer;
+    for (int layer : {4, 5, 6, 8}) EXPECT_EQ(HudElement_CountInDraw(&timer, layer), 0) << layer;
+    // A teardown that never ran: the next mission's init takes it out before it is shown again.
+    timer.Init();
+    EXPECT_EQ(HudElement_CountInDraw(&timer, 0), 0);
+    MissionTimer_Show();
+    EXPECT_EQ(HudElement_CountInDraw(&timer, 0), 1);
+    // A loaded shown timer, not yet listed, is listed at world start.
+    timer.RemoveFromLayer(0);
+    timer.Start();
+    EXPECT_EQ(HudElement_CountInDraw(&timer, 0), 1);
+    timer.End();
+    EXPECT_EQ(HudElement_CountInDraw(&timer, 0), 0);
+    EXPECT_EQ(timer.show, 0);
+    // The toggle acts only in a network game.
+    MissionTimer_Toggle();
+    EXPECT_EQ(timer.show, 0);
+    Seam_Net().isNetworkGame = [] { return true; };
+    MissionTimer_Toggle();
+    EXPECT_EQ(timer.show, 1);
+    MissionTimer_Toggle();
+    EXPECT_EQ(timer.show, 0);
+}
+
+}  // namespace
