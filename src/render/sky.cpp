@@ -27,7 +27,13 @@ constexpr float kQuadHalfSide = 1000.0f;
 constexpr int kBackdropMaxQuads = 5;  // one turn of the horizon (4 units) plus one
 
 SkySettings g_sky;
-DVector g_eye{0.0, 0.0, 0.0};  // the caller's camera in the frame being drawn
+DVector g_eye{0.0, 0.0, 0.0};
+SkyPolygonHook g_hook = nullptr;
+
+void DrawNow(const RenderView* view, const RenderVertex* v, int count, const TextureImage* texture, uint32_t kind) {
+    if (g_hook) g_hook(v, count, texture, kind, -1.0f);
+    Render_DrawPolygon(view, v, count, texture, 0, kind);
+}  // the caller's camera in the frame being drawn
 
 void ReadName(const char* key, char (&out)[16], const char* file) {
     char text[260];
@@ -229,7 +235,7 @@ void Sky_DrawTiledPlane(RenderView* view, float y) {
         RenderVertex band[kClipMaxOutput + 2];
         const int k = Sky_ClipPolygonDepth(edges[b], edges[b + 1], band, back, n, PlaneLight(edges[b], intensity),
                                            PlaneLight(edges[b + 1], intensity));
-        if (k >= 3) Render_DrawPolygon(view, band, k, g_sky.sky, 0, kSkyKindTiled);
+        if (k >= 3) DrawNow(view, band, k, g_sky.sky, kSkyKindTiled);
     }
 }
 
@@ -281,11 +287,13 @@ void Sky_DrawBackdrop(RenderView* view) {
             View_TransformPoint(&p, view, cam.x + fx * d + fz * side[i], cam.y + height[i], cam.z + fz * d - fx * side[i]);
             quad[i] = RenderVertex{p.x, p.y, p.z, tu[i], tv[i], {1.0f}};
         }
-        if (g_sky.backdropType == 0)
-            Render_DrawPolygon(view, quad, 4, g_sky.backdrop, 0, kSkyKindBackdrop);
-        else
+        if (g_sky.backdropType == 0) {
+            DrawNow(view, quad, 4, g_sky.backdrop, kSkyKindBackdrop);
+        } else {
+            if (g_hook) g_hook(quad, 4, g_sky.backdrop, kSkyKindBackdropQueued, static_cast<float>(d));
             RenderQueue_AddPolygon(quad, 4, RenderQueue_TextureRef(g_sky.backdrop), kSkyKindBackdropQueued, 0,
                                    static_cast<float>(d));
+        }
         u = next;
     }
 }
@@ -316,7 +324,7 @@ void Sky_Draw(RenderView* view, int colourIndex, int skyDetail) {
                     inView[i] = quad[i];
                     inView[i].x = p.x, inView[i].y = p.y, inView[i].z = p.z;
                 }
-                Render_DrawPolygon(&sky, inView, 4, g_sky.sky, 0, kSkyKindQuad);
+                DrawNow(&sky, inView, 4, g_sky.sky, kSkyKindQuad);
             } else {
                 Sky_DrawTiledPlane(&sky, y);
                 Sky_AdvanceScroll(Clock_GetFrameTime());
@@ -336,8 +344,12 @@ TextureImage* Sky_GetTexture() { return g_sky.sky; }
 TextureImage* Sky_GetBackdropTexture() { return g_sky.backdrop; }
 const SkySettings& Sky_Settings() { return g_sky; }
 
+void Sky_SetPolygonHook(SkyPolygonHook hook) { g_hook = hook; }
+void Sky_UseSettings(const SkySettings& settings) { g_sky = settings; }
+
 void Sky_Reset() {
     g_sky = SkySettings{};
+    g_hook = nullptr;
     g_eye = DVector{0.0, 0.0, 0.0};
 }
 

@@ -72,6 +72,14 @@ TextureImage* Sky_GetTexture();
 TextureImage* Sky_GetBackdropTexture();
 const SkySettings& Sky_Settings();
 
+// Called with every sky polygon before it is drawn or queued (view space): depth is the queue
+// depth of a queued polygon, -1 for one drawn at once. For tests and tools; null: none.
+using SkyPolygonHook = void (*)(const RenderVertex* vertices, int count, const TextureImage* texture, uint32_t kind,
+                                float depth);
+void Sky_SetPolygonHook(SkyPolygonHook hook);
+// Replaces the settings as they stand (textures are neither loaded nor released): for tests.
+void Sky_UseSettings(const SkySettings& settings);
+
 // Everything as before any map (the shared test reset).
 void Sky_Reset();
 // Fills the world seam's sky entries (start-up).

@@ -1,9 +1,13 @@
-// The sky's polygon clipping and its scrolling, as pure functions.
+// The sky's polygon clipping and scrolling, as pure functions, and the backdrop band's geometry.
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <vector>
 
+#include "render/graphicbuffer.h"
 #include "render/sky.h"
+#include "render/texcache.h"
+#include "render/view.h"
 
 namespace {
 
@@ -98,6 +102,116 @@ TEST(SkyScroll, ThreeHundredthsOfATexturePerSecondWrapping) {
     Sky_AdvanceScroll(NAN);
     EXPECT_TRUE(std::isfinite(Sky_Settings().scrollU));
     Sky_Reset();
+}
+
+// ---- the backdrop band ----
+
+struct Drawn {
+    float v0;  // the panel's top texture row
+    float u0, u1;
+    uint32_t kind;
+    float depth;
+};
+std::vector<Drawn> g_drawn;
+
+void Record(const RenderVertex* v, int count, const TextureImage*, uint32_t kind, float depth) {
+    ASSERT_EQ(count, 4);
+    g_drawn.push_back({v[0].v, v[0].u, v[1].u, kind, depth});
+}
+
+class SkyBackdrop : public ::testing::Test {
+protected:
+    void SetUp() override {
+        Sky_Reset();
+        g_drawn.clear();
+        Graphic_InitBuffer(&buffer_, 64, 48, nullptr, kGraphicFormat8);
+        View_Init(&view_, &buffer_, kDefaultFieldOfView, 1.0f, 1200.0f, 1.0f);
+        // A 4 x 4 image: the band never reads it here, it only needs to be present.
+        image_.assign(kTextureHeaderSize + 16 + kTextureGuardSize, 7);
+        image_[0] = 4, image_[1] = 0, image_[2] = image_[3] = 0;
+        image_[4] = 4, image_[5] = image_[6] = image_[7] = 0;
+        Sky_SetPolygonHook(Record);
+    }
+    void TearDown() override {
+        Sky_Reset();
+        Graphic_FreeBuffer(&buffer_);
+    }
+    // Faces the camera (at the origin, level) along the heading in degrees (0 along +z, 90 +x).
+    void Face(double degrees) {
+        const double h = degrees * 3.14159265358979323846 / 180.0;
+        View_SetCameraMatrix(&view_, Matrix_FromPositionDirection(DVector{0, 0, 0},
+                                                                  Vector{float(std::sin(h)), 0.0f, float(std::cos(h))}));
+    }
+    SkySettings Band(int distance, int height, int type) {
+        SkySettings s;
+        s.backdrop = reinterpret_cast<TextureImage*>(image_.data());
+        s.backdropDistance = distance;
+        s.backdropHeight = height;
+        s.backdropType = type;
+        const double half = height * 0.5;
+        s.backdropWidth = float(2.0 * std::sqrt(half * half + double(distance) * distance));
+        return s;
+    }
+    GraphicBuffer buffer_{};
+    RenderView view_{};
+    std::vector<uint8_t> image_;
+};
+
+TEST_F(SkyBackdrop, PanelsFollowTheWholeUnitsOfTheBandAroundTheHorizon) {
+    // Width / (2 distance) is just over 1: the band crosses into the next unit of u.
+    struct Case {
+        double heading;
+        float firstPanelV, secondPanelV;
+    };
+    const Case cases[] = {
+        {45, 0.5f, 0.75f},    // u0 = 2.5
+        {-135, 0.0f, 0.25f},  // u0 = 0.5
+        {135, 0.75f, 0.0f},   // u0 = 3.5: past 4 the panels start again (floor(u) mod 4)
+    };
+    for (const Case& c : cases) {
+        g_drawn.clear();
+        Sky_UseSettings(Band(400, 50, 0));
+        Face(c.heading);
+        Sky_DrawBackdrop(&view_);
+        ASSERT_EQ(g_drawn.size(), 2u) << c.heading;
+        EXPECT_FLOAT_EQ(g_drawn[0].v0, c.firstPanelV) << c.heading;
+        EXPECT_FLOAT_EQ(g_drawn[1].v0, c.secondPanelV) << c.heading;
+        // The band spans 1.002 units from u0: half a unit, then the rest in the next one.
+        EXPECT_NEAR(g_drawn[0].u0, 0.5f, 0.02f);  // the facing comes from the frustum corners
+        EXPECT_NEAR(g_drawn[0].u1, 1.0f, 1e-4f);
+        EXPECT_NEAR(g_drawn[1].u0, 0.0f, 1e-4f);
+        EXPECT_NEAR(g_drawn[1].u1, 0.502f, 0.02f);
+        for (const Drawn& d : g_drawn) {
+            EXPECT_EQ(d.kind, kSkyKindBackdrop);
+            EXPECT_EQ(d.depth, -1.0f);
+        }
+    }
+}
+
+TEST_F(SkyBackdrop, TypeOneQueuesAtTheBackdropDistance) {
+    Sky_UseSettings(Band(400, 50, 1));
+    Face(0);
+    Sky_DrawBackdrop(&view_);
+    ASSERT_FALSE(g_drawn.empty());
+    for (const Drawn& d : g_drawn) {
+        EXPECT_EQ(d.kind, kSkyKindBackdropQueued);
+        EXPECT_EQ(d.depth, 400.0f);
+    }
+}
+
+TEST_F(SkyBackdrop, NoBandWithoutDistanceOrTextureAndNeverMoreThanATurnPlusOne) {
+    Face(0);
+    Sky_UseSettings(Band(0, 50, 0));  // the span would divide by zero
+    Sky_DrawBackdrop(&view_);
+    EXPECT_TRUE(g_drawn.empty());
+    SkySettings none = Band(400, 50, 0);
+    none.backdrop = nullptr;
+    Sky_UseSettings(none);
+    Sky_DrawBackdrop(&view_);
+    EXPECT_TRUE(g_drawn.empty());
+    Sky_UseSettings(Band(1, 100000, 0));  // a band many times round the horizon
+    Sky_DrawBackdrop(&view_);
+    EXPECT_EQ(g_drawn.size(), 5u);
 }
 
 }  // namespace
