@@ -17,6 +17,8 @@
 #include "render/graphicdriver.h"
 #include "render/palette.h"
 #include "render/renderqueue.h"
+#include "render/sky.h"
+#include "render/sprite.h"
 #include "render/terraindraw.h"
 #include "render/view.h"
 
@@ -31,7 +33,10 @@ constexpr double kDegrees = 3.14159265358979323846 / 180.0;
 struct FrameLife {
     GraphicBuffer buffer{};
     int driverKind = 0;
+    bool sprites = false;  // the sprite table was loaded for this frame
     ~FrameLife() {
+        Sky_Free();
+        if (sprites) Sprite_FreeTable();
         Terrain_FreeTextures();
         Terrain_FreeAll();
         Graphic_FreeBuffer(&buffer);
@@ -57,10 +62,14 @@ bool DrawFrame(const FrameRequest& request, Frame* out, std::string* error) {
     // renderer, the terrain reaches its drawing.
     Render_InstallSeam();
     Render_InstallTerrainDrawing();
+    Render_InstallSky();
 
     Terrain_SetFileName(request.map.c_str());
     if (!Terrain_ReadZoneFiles()) return fail("the terrain files of " + request.map + " are missing");
     if (!Terrain_LoadMap(request.map.c_str(), request.drawingOption)) return fail("cannot load " + request.map);
+    // The sun is a sprite: the table is loaded for the frame unless the caller has it.
+    if (SpriteCount <= 1) life.sprites = Sprite_LoadTable() != 0;
+    Sky_Load();
     if (request.setUp && !request.setUp(error)) return false;
 
     Graphic_InitBuffer(&life.buffer, kFrameWidth, kFrameHeight, nullptr, kGraphicFormat8);
@@ -76,8 +85,9 @@ bool DrawFrame(const FrameRequest& request, Frame* out, std::string* error) {
     View_SetCameraMatrix(&view, Matrix_FromPositionDirection(eye, look));
 
     RenderQueue_Reset();
-    // PENDING(2.134) the sky at detail 3; until it exists the frame is cleared to the sky colour.
+    // The frame's buffer is not the driver's screen: it is cleared here, then the sky drawn.
     Graphic_Clear(&life.buffer, kSkyColour);
+    Sky_Draw(&view, kSkyColour, request.skyDetail);
     Terrain_Draw(&view);
     out->polygons = Terrain_PolygonCount();
     if (request.draw) request.draw(&view);

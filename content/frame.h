@@ -23,6 +23,7 @@ struct FrameRequest {
     float heading = 0;            // degrees: 0 along +z, 90 along +x
     float pitch = 0;              // degrees, positive upwards
     int drawingOption = 3;        // the terrain detail option
+    int skyDetail = 3;            // the sky detail option
     // After the map is loaded (objects placed); false with an error ends the frame.
     std::function<bool(std::string* error)> setUp;
     // After the terrain is drawn, before the flush.

@@ -172,7 +172,7 @@ TerrainMapSpec SampleTerrain() {
     spec.baseHeight = 20;
     spec.height = SampleHeight;
     spec.material = SampleMaterial;
-    spec.extraSections = SampleTerrainTextureSections() + SampleEnvironmentSections();
+    spec.extraSections = SampleTerrainTextureSections() + SampleEnvironmentSections() + SampleSkySections();
     return spec;
 }
 

@@ -159,6 +159,33 @@ TextureSpec ShadowImage() {
     });
 }
 
+// The sky tile: pale blue with soft white streaks of cloud; it wraps at its edges.
+TextureSpec SkyTileImage() {
+    return Paint("skytile", 64, 64, [](int x, int y) {
+        const double phase = std::sin((x + 2 * y) * 3.14159265358979323846 / 32.0) +
+                             std::sin((3 * x - y) * 3.14159265358979323846 / 64.0);
+        const int n = Hash(x, y, 41) / 64;
+        return phase > 1.3 ? Grey(34 + n) : phase > 0.9 ? Cube(4, 4, 5) : Cube(2 + (n > 2), 3, 5);
+    });
+}
+
+// The backdrop: four 64 x 16 panels stacked (far hills, a ridge, a town's roofs, forest), each
+// a dark silhouette on the key colour so the sky shows above it.
+TextureSpec BackdropImage() {
+    return Paint("backdrop", 64, 64, [](int x, int y) {
+        const int panel = y / 16, row = y % 16;
+        double top;
+        switch (panel) {
+        case 0: top = 5.0 + 3.0 * std::sin(x * 3.14159265358979323846 / 32.0); break;
+        case 1: top = 2.0 + std::abs((x % 32) - 16) * 0.5; break;
+        case 2: top = (x / 8) % 2 ? 4.0 : 7.0 - (x % 8 < 4 ? x % 8 : 7 - x % 8); break;
+        default: top = 4.0 + (Hash(x, 0, 7) % 5); break;
+        }
+        if (row < top) return kKeyColour;
+        return panel == 2 ? Cube(2, 1, 1) : panel == 3 ? Cube(0, 2, 0) : Cube(1, 1, 2);
+    });
+}
+
 // The sprite page every light set keeps loaded: a 64 x 64 page of four 32 x 32 cells on the key
 // colour: a soft light glow, a ring, a four-pointed flare and a small spark.
 TextureSpec SpritePageImage() {
@@ -301,6 +328,8 @@ std::vector<ArchiveRecord> SampleTextureRecords() {
     }
     records.push_back({"shadow.map", MapImageBytes(ShadowImage()), true, 0});
     records.push_back({"sprite_a.map", MapImageBytes(SpritePageImage()), true, 0});
+    records.push_back({"skytile.map", MapImageBytes(SkyTileImage()), true, 0});
+    records.push_back({"backdrop.map", MapImageBytes(BackdropImage()), true, 0});
     records.push_back({"map.lst", SampleMapListText(), true, 0});
     return records;
 }
@@ -337,6 +366,12 @@ std::string SampleTerrainTextureSections() {
             }
     }
     return text;
+}
+
+std::string SampleSkySections() {
+    return "[Sky]\nSkyHeight = 120\nSkyType = 0\nSkyTexture = skytile.map\nSunTexture = sun\n"
+           "BackdropTexture = backdrop.map\nBackdropDistance = 400\nBackdropHeight = 90\nBackdropBase = -10\n"
+           "BackdropType = 0\n";
 }
 
 bool WriteTextureWorld(const std::string& dir, std::string* error) {

@@ -56,6 +56,9 @@ std::string SampleMapListText();
 extern const char* const kSampleMapListNames[];
 extern const int kSampleMapListNameCount;
 
+// The sample map's "Sky" section: the tiled sky, the sun sprite and the four-panel backdrop.
+std::string SampleSkySections();
+
 // Every texture file of the sample world.
 std::vector<ArchiveRecord> SampleTextureRecords();
 // The "TextureType0".."TextureType4" sections of the sample map's ".TRN" file.

@@ -180,7 +180,6 @@ void Terrain_SelectView(int mode) {
     g_env.lightScale = g_env.current.intensity / 256.0f;
     Terrain_BuildFogTable();
     Terrain_SetTextureBands();
-    // PENDING(2.134) the sky's far distance follows the visibility range.
     PublishToEntityDrawing();
 }
 

@@ -13,6 +13,7 @@
 #include "render/d3ddevice.h"
 #include "render/display.h"
 #include "render/graphicdriver.h"
+#include "render/sky.h"
 #include "render/sprite.h"
 #include "render/texcache.h"
 
@@ -71,8 +72,11 @@ const char* StandInName(const TextureImage* texture) {
 void TerrainList(std::vector<const TextureImage*>* out) {
     for (int i = 0; i < Terrain_TextureCount(); ++i) out->push_back(Terrain_TextureEntry(i).image);
 }
-// PENDING(2.134) the sky textures of the map.
-void StandInSky(std::vector<const TextureImage*>* out) { StandInList(out); }
+// The sky plane and the backdrop of the map.
+void SkyList(std::vector<const TextureImage*>* out) {
+    out->push_back(Sky_GetTexture());
+    out->push_back(Sky_GetBackdropTexture());
+}
 // PENDING(2.135) the cloud and star textures of the map.
 void StandInClouds(std::vector<const TextureImage*>* out) { StandInList(out); }
 void StandInStars(std::vector<const TextureImage*>* out) { StandInList(out); }
@@ -84,7 +88,7 @@ void SpriteTablePages(std::vector<const TextureImage*>* out) {
     }
 }
 
-constexpr TexMgrPreloadSources kStandInSources = {TerrainList, StandInSky,       StandInClouds,
+constexpr TexMgrPreloadSources kStandInSources = {TerrainList, SkyList,       StandInClouds,
                                                   StandInStars, SpriteTablePages, StandInName};
 TexMgrPreloadSources g_sources = kStandInSources;
 

@@ -14,6 +14,7 @@
 #include "render/drawpass.h"
 #include "render/billboard.h"
 #include "render/graphicdriver.h"
+#include "render/sky.h"
 #include "render/terraindraw.h"
 #include "shell/screenmode.h"
 #include "weapons/explosion.h"
@@ -40,6 +41,7 @@ const Installer kInstallers[] = {
     Weapons_InstallSeam,
     Render_InstallBillboards,
     Hud_InstallSeam,
+    Render_InstallSky,
 };
 
 // The registry's members by the name the subsystem-member registration table gives them; the

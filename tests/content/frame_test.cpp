@@ -10,7 +10,9 @@
 #include "core/filesys.h"
 #include "core/zfs.h"
 #include "frame.h"
+#include "core/filecache.h"
 #include "render/clip.h"
+#include "render/sky.h"
 #include "render/terraindraw.h"
 #include "support/data_root_fixture.h"
 #include "support/world_reset.h"
@@ -76,7 +78,7 @@ TEST_F(FrameTest, TheSampleMapFromAFixedCamera) {
     int colours = 0, seen[256] = {};
     for (uint8_t p : frame.pixels) colours += seen[p]++ == 0;
     EXPECT_GT(colours, 12);
-    EXPECT_EQ(CRC32_Memory(frame.pixels.data(), frame.pixels.size()), 1462248937u);
+    EXPECT_EQ(CRC32_Memory(frame.pixels.data(), frame.pixels.size()), 792536460u);
 
     // The same request gives the same picture.
     Terrain_SetPolygonHook(nullptr);
@@ -84,4 +86,55 @@ TEST_F(FrameTest, TheSampleMapFromAFixedCamera) {
     ASSERT_TRUE(content::DrawFrame(request, &again, &error)) << error;
     EXPECT_EQ(again.pixels, frame.pixels);
     EXPECT_EQ(again.polygons, frame.polygons);
+}
+
+TEST_F(FrameTest, TheSampleMapsSkyAboveTheGround) {
+    // Looking up over the flat ground: the tiled sky plane and the backdrop band, then nothing
+    // of the sky is left held once the frame is done.
+    content::FrameRequest request;
+    request.map = "sample";
+    request.x = 1800;
+    request.z = 2000;
+    request.eye = 3;
+    request.heading = 90;
+    request.pitch = 25;
+    int skyLocks = -1, backdropLocks = -1, sun = 0;
+    bool loaded = false;
+    request.draw = [&](RenderView*) {
+        loaded = Sky_GetTexture() && Sky_GetBackdropTexture();
+        sun = Sky_Settings().sun;
+        skyLocks = Cache_LockCount(Sky_Settings().skyTexture);
+        backdropLocks = Cache_LockCount(Sky_Settings().backdropTexture);
+    };
+    content::Frame frame;
+    std::string error;
+    ASSERT_TRUE(content::DrawFrame(request, &frame, &error)) << error;
+    std::ofstream("sky.ppm", std::ios::binary) << content::FramePpm(frame);
+    EXPECT_TRUE(loaded);
+    EXPECT_GT(sun, 0) << "the sun names a sprite of the table";
+    EXPECT_GE(skyLocks, 1);
+    EXPECT_GE(backdropLocks, 1);
+    EXPECT_EQ(Sky_GetTexture(), nullptr);
+    EXPECT_EQ(Sky_GetBackdropTexture(), nullptr);
+    EXPECT_EQ(Cache_LockCount("SKYTILE.MAP"), skyLocks - 1) << "the sky texture is released";
+    EXPECT_EQ(Cache_LockCount("BACKDROP.MAP"), backdropLocks - 1);
+
+    // The upper half is the textured sky: more than the clear colour, in several colours.
+    int colours = 0, seen[256] = {};
+    for (size_t i = 0; i < frame.pixels.size() / 4; ++i) colours += seen[frame.pixels[i]]++ == 0;
+    EXPECT_GT(colours, 4);
+
+    // Without the sky's detail only the clear colour and the sun are left.
+    content::FrameRequest plain = request;
+    plain.draw = nullptr;
+    plain.skyDetail = 0;  // the clear and the sun only
+    content::Frame bare;
+    ASSERT_TRUE(content::DrawFrame(plain, &bare, &error)) << error;
+    EXPECT_NE(bare.pixels, frame.pixels);
+
+    content::Frame again;
+    request.draw = nullptr;
+    ASSERT_TRUE(content::DrawFrame(request, &again, &error)) << error;
+    EXPECT_EQ(again.pixels, frame.pixels);
+    EXPECT_EQ(CRC32_Memory(frame.pixels.data(), frame.pixels.size()), 478766063u);
 }

@@ -9,10 +9,13 @@
 #include "core/filesys.h"
 #include "core/game.h"
 #include "core/seams/render.h"
+#include "core/seams/shell.h"
+#include "core/seams/world.h"
 #include "platform/surface.h"
 #include "platform/window.h"
 #include "render/graphicdriver.h"
 #include "render/palette.h"
+#include "render/sprite.h"
 #include "render/view.h"
 #include "startup/startup.h"
 
@@ -48,9 +51,14 @@ void FrameFixture::SetUp() {
     ASSERT_TRUE(FileSys_TryStart(displayFlags));
     ASSERT_EQ(Terrain_LoadMap("sample", 0), 1);
     render.setMissionPalette();
+    // The sun is a sprite of the table; the sky loads after the map, as a mission starts.
+    render.loadSprites();
+    Seam_World().skyLoad();
 }
 
 void FrameFixture::TearDown() {
+    Seam_World().skyFree();
+    Sprite_FreeTable();
     Terrain_FreeAll();
     Data_Close();
     if (g_graphicDriver.Close) g_graphicDriver.Close(&g_graphicDriver);
@@ -65,15 +73,20 @@ Picture FrameFixture::RenderFixedFrame() {
     Picture picture;
     RenderView view{};
     View_Init(&view, &g_graphicDriver.screen, 1.0f, 0.75f, 250.0f, 1.0f);
-    // At the sample map's south-west, 40 m above its flat ground, looking north-east.
+    // At the sample map's south-west, 40 m above its flat ground, looking north-east and 20
+    // degrees up, so that the sky plane shows above the backdrop.
     Matrix camera{};
-    const float s = 0.70710678f;
+    const float s = 0.70710678f, c = 0.93969262f, n = 0.34202014f;
     camera.right = Vector{s, 0.0f, -s};
-    camera.up = Vector{0.0f, 1.0f, 0.0f};
-    camera.front = Vector{s, 0.0f, s};
+    camera.up = Vector{-s * n, c, -s * n};
+    camera.front = Vector{s * c, n, s * c};
     camera.posit = DVector{1400.0, 70.0, 1400.0};
     View_SetCameraMatrix(&view, camera);
+    uint8_t& skyDetail = Seam_Shell().playerDef()[kPlayerDefSkyDetail];
+    const uint8_t savedDetail = skyDetail;
+    skyDetail = 3;  // the whole sky
     Game_RenderFrame(&view);
+    skyDetail = savedDetail;
     Seam_Render().driverPresent();  // the frame presents at the start of the next
     PlatFrame frame;
     if (!Plat_SurfaceLastFrame(g_graphicDriver.window, &frame)) return picture;

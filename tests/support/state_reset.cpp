@@ -45,6 +45,7 @@
 #include "render/light.h"
 #include "render/raster.h"
 #include "render/renderqueue.h"
+#include "render/sky.h"
 #include "render/terraindraw.h"
 #include "render/renderstats.h"
 #include "render/sprite.h"
@@ -98,6 +99,7 @@ void ResetProgramStateForTest() {
     TerrainEnv_Reset();
     TerrainTex_Reset();
     TerrainDraw_Reset();
+    Sky_Reset();
     Raster_PixelDouble = 0;  // the terrain drawing mode sets it
     DisplayMode_Reset();
     TexCache_ResetStats();

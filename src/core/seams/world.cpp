@@ -51,10 +51,9 @@ WorldSeam MakeDefault() {
     s.terrainSave = [](const char*) { return true; };         // filled by Terrain_InstallSeam
     s.terrainModified = [] { return false; };                 // filled by Terrain_InstallSeam
     s.terrainCentre = [] { return Vector{0.0f, 0.0f, 0.0f}; };  // filled by Terrain_InstallSeam
-    s.skyLoad = [] {};                                        // PENDING(2.134)
-    s.skyFree = [] {};                                        // PENDING(2.134)
-    // PENDING(2.134) until the sky exists, the software frame is cleared to the sky colour.
-    s.skyDraw = [](RenderView*, int colour, int) { Seam_Render().driverClear(colour); };
+    s.skyLoad = [] {};                                        // filled by Render_InstallSky
+    s.skyFree = [] {};                                        // filled by Render_InstallSky
+    s.skyDraw = [](RenderView*, int colour, int) { Seam_Render().driverClear(colour); };  // filled by Render_InstallSky
     return s;
 }
 

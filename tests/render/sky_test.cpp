@@ -1,0 +1,217 @@
+// The sky's polygon clipping and scrolling, as pure functions, and the backdrop band's geometry.
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <vector>
+
+#include "render/graphicbuffer.h"
+#include "render/sky.h"
+#include "render/texcache.h"
+#include "render/view.h"
+
+namespace {
+
+RenderVertex V(float x, float y, float z, float light = 0.5f) { return RenderVertex{x, y, z, x, y, {light}}; }
+
+// A quad in depth from 200 to 600 (x = depth, so positions show where cuts fall).
+void DepthQuad(RenderVertex (&q)[4]) {
+    q[0] = V(200, 0, 200);
+    q[1] = V(600, 0, 600);
+    q[2] = V(600, 10, 600);
+    q[3] = V(200, 10, 200);
+}
+
+TEST(SkyClip, DepthBandsCountsAndEdgeLights) {
+    // The tiled plane's bands with intensity 0.4: 300 takes 0.4, 400 takes 0.7, 500 takes 1.
+    struct Case {
+        float nearZ, farZ, nearValue, farValue;
+        int count;
+        float minZ, maxZ;
+    };
+    const Case cases[] = {
+        {0, 300, 0.4f, 0.4f, 4, 200, 300},    // cut at the far edge only
+        {300, 400, 0.4f, 0.7f, 4, 300, 400},  // cut on both sides
+        {400, 500, 0.7f, 1.0f, 4, 400, 500},
+        {700, 900, 0.0f, 1.0f, 0, 0, 0},      // wholly beyond: nothing left
+        {0, 100, 0.0f, 1.0f, 0, 0, 0},        // wholly before
+    };
+    for (const Case& c : cases) {
+        RenderVertex in[4], out[8];
+        DepthQuad(in);
+        const int n = Sky_ClipPolygonDepth(c.nearZ, c.farZ, out, in, 4, c.nearValue, c.farValue);
+        ASSERT_EQ(n, c.count) << c.nearZ << ".." << c.farZ;
+        for (int i = 0; i < n; ++i) {
+            EXPECT_GE(out[i].z, c.minZ);
+            EXPECT_LE(out[i].z, c.maxZ);
+            EXPECT_FLOAT_EQ(out[i].x, out[i].z) << "x is interpolated with the depth";
+            EXPECT_FLOAT_EQ(out[i].u, out[i].z) << "u is interpolated with the depth";
+            const float expected = out[i].z == c.nearZ   ? c.nearValue
+                                   : out[i].z == c.farZ ? c.farValue
+                                                        : 0.5f;  // an original vertex keeps its light
+            EXPECT_FLOAT_EQ(out[i].shade, expected) << "vertex at depth " << out[i].z;
+        }
+    }
+}
+
+TEST(SkyClip, DepthCopiesAPolygonWithNothingOutside) {
+    RenderVertex in[3] = {V(1, 2, 310, 0.1f), V(3, 4, 320, 0.2f), V(5, 6, 390, 0.3f)}, out[5];
+    ASSERT_EQ(Sky_ClipPolygonDepth(300, 400, out, in, 3, 9, 9), 3);
+    for (int i = 0; i < 3; ++i) {
+        EXPECT_EQ(out[i].x, in[i].x);
+        EXPECT_EQ(out[i].z, in[i].z);
+        EXPECT_EQ(out[i].shade, in[i].shade);
+    }
+    EXPECT_EQ(Sky_ClipPolygonDepth(300, 400, out, in, 0, 9, 9), 0);
+}
+
+TEST(SkyClip, LineKeepsThePositiveSideAndMarksNewVertices) {
+    // A square 0..10; keep x - 4 > 0 (a = 1, b = 0, c = -4).
+    RenderVertex in[4] = {V(0, 0, 7, 0.2f), V(10, 0, 8, 0.2f), V(10, 10, 9, 0.2f), V(0, 10, 6, 0.2f)}, out[5];
+    const int n = Sky_ClipPolygonLine(4, out, in, 1, 0, -4, 0.9f);
+    ASSERT_EQ(n, 4);
+    int made = 0;
+    for (int i = 0; i < n; ++i) {
+        EXPECT_GE(out[i].x, 4.0f);
+        if (out[i].x == 4.0f) {
+            ++made;
+            EXPECT_FLOAT_EQ(out[i].shade, 0.9f);
+        } else {
+            EXPECT_FLOAT_EQ(out[i].shade, 0.2f);
+        }
+    }
+    EXPECT_EQ(made, 2);
+    // The new vertex on the edge from (10, 10) to (0, 10) copies the depth of (10, 10).
+    for (int i = 0; i < n; ++i) {
+        if (out[i].x != 4.0f || out[i].y != 10.0f) continue;
+        EXPECT_EQ(out[i].z, 9.0f);
+    }
+    // Points on the line are outside: nothing is left of a polygon touching it from the wrong side.
+    EXPECT_EQ(Sky_ClipPolygonLine(4, out, in, -1, 0, 0, 1), 0);
+}
+
+TEST(SkyScroll, ThreeHundredthsOfATexturePerSecondWrapping) {
+    Sky_Reset();
+    Sky_AdvanceScroll(10.0f);
+    EXPECT_NEAR(Sky_Settings().scrollU, 0.3f, 1e-5f);
+    EXPECT_NEAR(Sky_Settings().scrollV, 0.3f, 1e-5f);
+    Sky_AdvanceScroll(25.0f);  // 0.3 + 0.75 wraps to 0.05
+    EXPECT_NEAR(Sky_Settings().scrollU, 0.05f, 1e-5f);
+    for (int i = 0; i < 1000; ++i) Sky_AdvanceScroll(0.7f);
+    EXPECT_GE(Sky_Settings().scrollU, 0.0f);
+    EXPECT_LT(Sky_Settings().scrollU, 1.0f);
+    Sky_AdvanceScroll(NAN);
+    EXPECT_TRUE(std::isfinite(Sky_Settings().scrollU));
+    Sky_Reset();
+}
+
+// ---- the backdrop band ----
+
+struct Drawn {
+    float v0;  // the panel's top texture row
+    float u0, u1;
+    uint32_t kind;
+    float depth;
+};
+std::vector<Drawn> g_drawn;
+
+void Record(const RenderVertex* v, int count, const TextureImage*, uint32_t kind, float depth) {
+    ASSERT_EQ(count, 4);
+    g_drawn.push_back({v[0].v, v[0].u, v[1].u, kind, depth});
+}
+
+class SkyBackdrop : public ::testing::Test {
+protected:
+    void SetUp() override {
+        Sky_Reset();
+        g_drawn.clear();
+        Graphic_InitBuffer(&buffer_, 64, 48, nullptr, kGraphicFormat8);
+        View_Init(&view_, &buffer_, kDefaultFieldOfView, 1.0f, 1200.0f, 1.0f);
+        // A 4 x 4 image: the band never reads it here, it only needs to be present.
+        image_.assign(kTextureHeaderSize + 16 + kTextureGuardSize, 7);
+        image_[0] = 4, image_[1] = 0, image_[2] = image_[3] = 0;
+        image_[4] = 4, image_[5] = image_[6] = image_[7] = 0;
+        Sky_SetPolygonHook(Record);
+    }
+    void TearDown() override {
+        Sky_Reset();
+        Graphic_FreeBuffer(&buffer_);
+    }
+    // Faces the camera (at the origin, level) along the heading in degrees (0 along +z, 90 +x).
+    void Face(double degrees) {
+        const double h = degrees * 3.14159265358979323846 / 180.0;
+        View_SetCameraMatrix(&view_, Matrix_FromPositionDirection(DVector{0, 0, 0},
+                                                                  Vector{float(std::sin(h)), 0.0f, float(std::cos(h))}));
+    }
+    SkySettings Band(int distance, int height, int type) {
+        SkySettings s;
+        s.backdrop = reinterpret_cast<TextureImage*>(image_.data());
+        s.backdropDistance = distance;
+        s.backdropHeight = height;
+        s.backdropType = type;
+        const double half = height * 0.5;
+        s.backdropWidth = float(2.0 * std::sqrt(half * half + double(distance) * distance));
+        return s;
+    }
+    GraphicBuffer buffer_{};
+    RenderView view_{};
+    std::vector<uint8_t> image_;
+};
+
+TEST_F(SkyBackdrop, PanelsFollowTheWholeUnitsOfTheBandAroundTheHorizon) {
+    // Width / (2 distance) is just over 1: the band crosses into the next unit of u.
+    struct Case {
+        double heading;
+        float firstPanelV, secondPanelV;
+    };
+    const Case cases[] = {
+        {45, 0.5f, 0.75f},    // u0 = 2.5
+        {-135, 0.0f, 0.25f},  // u0 = 0.5
+        {135, 0.75f, 0.0f},   // u0 = 3.5: past 4 the panels start again (floor(u) mod 4)
+    };
+    for (const Case& c : cases) {
+        g_drawn.clear();
+        Sky_UseSettings(Band(400, 50, 0));
+        Face(c.heading);
+        Sky_DrawBackdrop(&view_);
+        ASSERT_EQ(g_drawn.size(), 2u) << c.heading;
+        EXPECT_FLOAT_EQ(g_drawn[0].v0, c.firstPanelV) << c.heading;
+        EXPECT_FLOAT_EQ(g_drawn[1].v0, c.secondPanelV) << c.heading;
+        // The band spans 1.002 units from u0: half a unit, then the rest in the next one.
+        EXPECT_NEAR(g_drawn[0].u0, 0.5f, 0.02f);  // the facing comes from the frustum corners
+        EXPECT_NEAR(g_drawn[0].u1, 1.0f, 1e-4f);
+        EXPECT_NEAR(g_drawn[1].u0, 0.0f, 1e-4f);
+        EXPECT_NEAR(g_drawn[1].u1, 0.502f, 0.02f);
+        for (const Drawn& d : g_drawn) {
+            EXPECT_EQ(d.kind, kSkyKindBackdrop);
+            EXPECT_EQ(d.depth, -1.0f);
+        }
+    }
+}
+
+TEST_F(SkyBackdrop, TypeOneQueuesAtTheBackdropDistance) {
+    Sky_UseSettings(Band(400, 50, 1));
+    Face(0);
+    Sky_DrawBackdrop(&view_);
+    ASSERT_FALSE(g_drawn.empty());
+    for (const Drawn& d : g_drawn) {
+        EXPECT_EQ(d.kind, kSkyKindBackdropQueued);
+        EXPECT_EQ(d.depth, 400.0f);
+    }
+}
+
+TEST_F(SkyBackdrop, NoBandWithoutDistanceOrTextureAndNeverMoreThanATurnPlusOne) {
+    Face(0);
+    Sky_UseSettings(Band(0, 50, 0));  // the span would divide by zero
+    Sky_DrawBackdrop(&view_);
+    EXPECT_TRUE(g_drawn.empty());
+    SkySettings none = Band(400, 50, 0);
+    none.backdrop = nullptr;
+    Sky_UseSettings(none);
+    Sky_DrawBackdrop(&view_);
+    EXPECT_TRUE(g_drawn.empty());
+    Sky_UseSettings(Band(1, 100000, 0));  // a band many times round the horizon
+    Sky_DrawBackdrop(&view_);
+    EXPECT_EQ(g_drawn.size(), 5u);
+}
+
+}  // namespace
