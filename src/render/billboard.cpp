@@ -38,4 +38,12 @@ void Render_InstallBillboards() {
     Seam_Render().queueBillboard = [](RenderView* view, const float* centre, float radius, int sprite) {
         Render_QueueBillboard(view, centre, radius, sprite);
     };
+    Seam_Render().sphereViewDepth = [](const RenderView* view, const float* centre, float radius, float* depth) {
+        if (!view || !centre) return false;
+        Vector c;
+        View_TransformPoint(&c, view, centre[0], centre[1], centre[2]);
+        if (View_CullSphere(view, c, radius) > 0 || !(c.z > 0.0f)) return false;
+        if (depth) *depth = c.z;
+        return true;
+    };
 }

@@ -16,6 +16,8 @@
 #include "render/graphicdriver.h"
 #include "render/terraindraw.h"
 #include "shell/screenmode.h"
+#include "weapons/chunkeffect.h"
+#include "weapons/effects.h"
 #include "weapons/explosion.h"
 #include "weapons/weaponsinstall.h"
 
@@ -46,6 +48,9 @@ const Installer kInstallers[] = {
 const PhaseHookMember kMembers[] = {
     {"GameObjectPool", GameObjectPool_Member},
     {"ExplosionManager", ExplosionManager_Member},
+    {"SmokeEffect", SmokeEffect_Member},
+    {"DustEffect", DustEffect_Member},
+    {"ChunkEffect", ChunkEffect_Member},
 };
 
 }  // namespace

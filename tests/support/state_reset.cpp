@@ -50,6 +50,8 @@
 #include "render/texcache.h"
 #include "shell/screenmode.h"
 #include "Terrain/terramap.h"
+#include "weapons/chunkeffect.h"
+#include "weapons/effects.h"
 #include "weapons/explosion.h"
 #include "weapons/weapon.h"
 
@@ -124,4 +126,6 @@ void ResetProgramStateForTest() {
     GameSettings_Reset();
     Weapon_ResetForTest();
     ExplosionManager_ResetForTest();
+    Effects_ResetForTest();
+    Chunk_Effect().Forget();
 }
