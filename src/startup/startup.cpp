@@ -19,6 +19,7 @@
 #include "weapons/chunkeffect.h"
 #include "weapons/effects.h"
 #include "weapons/explosion.h"
+#include "weapons/spriteeffects.h"
 #include "weapons/weaponsinstall.h"
 
 namespace {
@@ -51,6 +52,8 @@ const PhaseHookMember kMembers[] = {
     {"SmokeEffect", SmokeEffect_Member},
     {"DustEffect", DustEffect_Member},
     {"ChunkEffect", ChunkEffect_Member},
+    {"ParticleEffect", ParticleEffect_Member},
+    {"ShockWave", ShockwaveEffect_Member},
 };
 
 }  // namespace

@@ -7,6 +7,7 @@
 #include "weapons/damage.h"
 #include "weapons/effects.h"
 #include "weapons/explosion.h"
+#include "weapons/spriteeffects.h"
 #include "weapons/weapon.h"
 
 void Weapons_InstallSeam() {
@@ -44,6 +45,10 @@ void Weapons_InstallSeam() {
     // A craft's debris trails smoke.
     craft.chunkSpawn = [](const Vector& position, const Vector& velocity) {
         Chunk_Effect().Spawn(position, velocity, true);
+    };
+    // The death smoke and fire particles share the particle ring.
+    craft.particleEffectAdd = [](int, const Vector& position, const Vector& velocity) {
+        Particle_Effect().Add(position, velocity);
     };
     craft.damageDeliver = [](Entity* target, Entity* hitter, const Vector& normal, const Vector& velocity,
                              const Vector*) { Damage_Deliver(target, hitter, &normal, &velocity, nullptr); };

@@ -13,6 +13,7 @@
 #include "fun3d/hovercraft.h"
 #include "fun3d/particlebuffer.h"
 #include "weapons/effects.h"
+#include "weapons/spriteeffects.h"
 #include "weapons_fixture.h"
 
 namespace {
@@ -25,6 +26,7 @@ struct Queued {
     int sprite;
 };
 std::vector<Queued> g_queued;
+int g_quads = 0;
 
 int FindSprite(const char* name) {
     static const std::map<std::string, int> sprites = {
@@ -48,6 +50,8 @@ protected:
         r.queueBillboard = [](RenderView*, const float* c, float size, int sprite) {
             g_queued.push_back(Queued{c[2], size, sprite});
         };
+        g_quads = 0;
+        r.queueQuad = [](RenderView*, const float (*)[3], int, uint32_t) { ++g_quads; };
     }
     static ParticleKind Kind(float first, float frames, float rate, float size = 1.0f, float growth = 0.0f) {
         return ParticleKind{first, frames, rate, size, growth};
@@ -187,6 +191,54 @@ TEST_F(EffectsTest, FullBuffersDropNewEntriesSilently) {
     Dust_Effect().MissionSetup();
     for (int i = 0; i < kHoverDustMax + 1; ++i) HoverDust_Add(Vector{}, Vector{}, 0.0f);
     EXPECT_EQ(HoverDust_Count(), 2048);
+}
+
+TEST_F(EffectsTest, AParticleWaitsItsDelayThenStepsAFramePerFrameTime) {
+    ParticleEffect& sparks = Particle_Effect();
+    sparks.MissionSetup();  // defaults: 0.5 s delay, 0.1 s a frame, 16 frames
+    sparks.Add(Vector{0.0f, 100.0f, 5.0f}, Vector{});
+    for (int i = 0; i < 5; ++i) sparks.Simulate(0.1f);
+    EXPECT_EQ(sparks.At(0).frameIndex, 0) << "still waiting at 0.5 s";
+    sparks.Simulate(0.1f);
+    EXPECT_EQ(sparks.At(0).frameIndex, 1) << "its first frame change at 0.6 s";
+    EXPECT_LT(sparks.At(0).position.y, 100.0f) << "it falls";
+    for (int i = 0; i < 15; ++i) sparks.Simulate(0.1f);
+    EXPECT_EQ(sparks.Count(), 0) << "gone after its 16 frames";
+}
+
+TEST_F(EffectsTest, AFullParticleRingOverwritesItsOldest) {
+    ParticleEffect& sparks = Particle_Effect();
+    sparks.MissionSetup();
+    for (int i = 0; i < kParticleRingSize + 1; ++i) sparks.Add(Vector{static_cast<float>(i), 50.0f, 5.0f}, Vector{});
+    ASSERT_EQ(sparks.Count(), kParticleRingSize - 1);
+    EXPECT_EQ(sparks.At(0).position.x, 2.0f) << "the two oldest made room";
+    EXPECT_EQ(sparks.At(sparks.Count() - 1).position.x, 256.0f);
+    sparks.Render(nullptr);
+    EXPECT_EQ(g_queued.size(), static_cast<size_t>(kParticleRingSize - 1));
+}
+
+TEST_F(EffectsTest, AShockWaveReachesItsEndRadiusAsItsFramesEnd) {
+    ShockwaveEffect& waves = Shockwave_Effect();
+    waves.MissionSetup();
+    ASSERT_TRUE(waves.Add(Vector{0.0f, 0.0f, 50.0f}, 10.0f, 30.0f, 2.0f));
+    EXPECT_EQ(waves.At(0).inner, 5.0f);
+    waves.Render(nullptr);
+    EXPECT_EQ(g_quads, kShockwaveSegments);
+    waves.Simulate(1.999f);
+    ASSERT_EQ(waves.Count(), 1);
+    EXPECT_NEAR(waves.At(0).outer, 30.0f, 0.02f);
+    EXPECT_NEAR(waves.At(0).inner, 30.0f, 0.02f);
+    waves.Simulate(0.002f);
+    EXPECT_EQ(waves.Count(), 0) << "its 16 frames are over";
+}
+
+TEST_F(EffectsTest, AShockWaveNeedsAPositiveFiniteDurationAndRoom) {
+    ShockwaveEffect& waves = Shockwave_Effect();
+    waves.MissionSetup();
+    for (float c : {0.0f, -1.0f, INFINITY, NAN}) EXPECT_FALSE(waves.Add(Vector{}, 1.0f, 2.0f, c)) << c;
+    EXPECT_EQ(waves.Count(), 0);
+    for (int i = 0; i < kShockwaveMax; ++i) ASSERT_TRUE(waves.Add(Vector{}, 1.0f, 2.0f, 1.0f));
+    EXPECT_FALSE(waves.Add(Vector{}, 1.0f, 2.0f, 1.0f));
 }
 
 }  // namespace

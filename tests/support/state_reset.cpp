@@ -53,6 +53,7 @@
 #include "weapons/chunkeffect.h"
 #include "weapons/effects.h"
 #include "weapons/explosion.h"
+#include "weapons/spriteeffects.h"
 #include "weapons/weapon.h"
 
 void ResetProgramStateForTest() {
@@ -128,4 +129,6 @@ void ResetProgramStateForTest() {
     ExplosionManager_ResetForTest();
     Effects_ResetForTest();
     Chunk_Effect().Forget();
+    Particle_Effect().Clear();
+    Shockwave_Effect().Clear();
 }

@@ -110,6 +110,7 @@ RenderSeam MakeDefault() {
     seam.spriteFind = [](const char*) { return 0; };
     seam.queueBillboard = [](RenderView*, const float*, float, int) {};
     seam.sphereViewDepth = [](const RenderView*, const float*, float, float*) { return false; };
+    seam.queueQuad = [](RenderView*, const float (*)[3], int, uint32_t) {};
     seam.spriteDraw = [](int, int, int, uint32_t) {};
     seam.setSingleColourIndex = [](int) {};
     return seam;
