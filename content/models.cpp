@@ -292,6 +292,9 @@ std::vector<ArchiveRecord> ModelRecords() {
     std::vector<ArchiveRecord> records;
     for (const ModelDef& model : SampleModels()) records.push_back({model.file, ModelFileBytes(model)});
     for (auto& entry : Meshes()) records.push_back({entry.first + ".geo", GeoBytes(entry.second)});
+    // Debris chunks: small enough to burst as secondary explosions (radius between 0.5 and 2).
+    records.push_back({"chunk1.geo", GeoBytes(GeoBox("chunk1", {-0.5f, -0.5f, -0.5f}, {0.5f, 0.5f, 0.5f}, kWreck))});
+    records.push_back({"chunk2.geo", GeoBytes(GeoPyramid("chunk2", 4, 0.9f, -0.4f, 0.6f, kWreck))});
     return records;
 }
 

@@ -6,10 +6,12 @@
 #include "Objkr/classfnc.h"
 #include "Objkr/entity.h"
 #include "Objkr/entitysvc.h"
+#include "Objkr/geometry.h"
 #include "Terrain/terrheight.h"
 #include "Terrain/terramap.h"
 #include "core/clock.h"
 #include "core/filesys.h"
+#include "core/shake.h"
 #include "core/zfs.h"
 #include "fun3d/framepasses.h"
 #include "fun3d/gameobject.h"
@@ -23,6 +25,8 @@
 #include "render/renderqueue.h"
 #include "render/view.h"
 #include "terrain_writer.h"
+#include "weapons/chunkeffect.h"
+#include "weapons/effects.h"
 #include "weapons/explosion.h"
 #include "weapons/weapon.h"
 #include "weapons/weaponsinstall.h"
@@ -104,6 +108,14 @@ bool ParseRangeOptions(int argc, char** argv, RangeOptions* out, std::string* er
                 return false;
             }
             out->frames = static_cast<int>(n);
+        } else if (option == "--chunks") {
+            char* end = nullptr;
+            const long n = std::strtol(value, &end, 10);
+            if (end == value || *end || n < 0 || n > kChunkMax) {
+                *error = std::string("range: bad chunk count \"") + value + "\"";
+                return false;
+            }
+            out->chunks = static_cast<int>(n);
         } else if (option == "--dt") {
             if (!ParseFloat(value, &out->dt) || !(out->dt > 0.0f) || out->dt > 1.0f) {
                 *error = std::string("range: bad frame time \"") + value + "\"";
@@ -148,6 +160,11 @@ bool RunRange(const std::string& dataDir, const RangeOptions& options, FILE* out
     Render_InstallBillboards();
     Clock_SetTime(0.0f);
     Explosion_Manager().MissionSetup();
+    Random_FillTable();
+    ChunkEffect& chunks = Chunk_Effect();
+    Smoke_Effect().MissionSetup();
+    chunks.MissionSetup();
+    chunks.PostLoad();
 
     const double originX = kSampleFlatX * 10.0, originZ = kSampleFlatZ * 10.0;
     const double originY = Terrain_GetHeight(originX, originZ);
@@ -183,8 +200,20 @@ bool RunRange(const std::string& dataDir, const RangeOptions& options, FILE* out
                 std::fprintf(out, "%d missing class=%s\n", g_frame, options.explosion.c_str());
             }
         }
+        if (g_frame == 0)
+            for (int i = 0; i < options.chunks; ++i)
+                chunks.Spawn(Vector{static_cast<float>(originX), static_cast<float>(originY) + 1.0f,
+                                    static_cast<float>(originZ)},
+                             Vector{}, true);
         Weapon_UpdateMountAll(options.dt);
         Weapon_UpdateAll(options.dt);
+        // Chunks that come to rest burst into new explosions, listed first.
+        const size_t beforeChunks = Explosion_LiveList().size();
+        chunks.Simulate(options.dt);
+        size_t burst = Explosion_LiveList().size() - beforeChunks;
+        for (auto it = Explosion_LiveList().begin(); burst > 0; ++it, --burst)
+            std::fprintf(out, "%d explode class=%s\n", g_frame, (*it)->explosionClass->nameText);
+        Smoke_Effect().Simulate(options.dt);
         const size_t before = Explosion_LiveList().size();
         Explosion_Manager().Simulate(options.dt);
         const size_t after = Explosion_LiveList().size();
@@ -192,9 +221,12 @@ bool RunRange(const std::string& dataDir, const RangeOptions& options, FILE* out
         if (queue) {
             RenderQueue_Reset();
             Explosion_Manager().Render(&view);
+            Smoke_Effect().Render(&view);
         }
+        if (options.chunks > 0 && g_frame % 30 == 0) std::fprintf(out, "%d chunks live=%d\n", g_frame, chunks.LiveCount());
         Clock_SetTime(static_cast<float>(g_frame + 1) * options.dt);
     }
+    if (options.chunks > 0) std::fprintf(out, "%d chunks live=%d\n", g_frame, chunks.LiveCount());
     std::fprintf(out, "%d end live=%zu\n", g_frame, Explosion_LiveList().size());
 
     // Teardown in the game's order.
@@ -202,6 +234,8 @@ bool RunRange(const std::string& dataDir, const RangeOptions& options, FILE* out
     GameObject_RemoveAll();
     Weapon_DeleteAll();
     Explosion_Manager().MissionCleanup();
+    chunks.MissionCleanup();
+    ParticleBuffer_Clear();
     ExplosionClass_FreeAll();
     WeaponClass_FreeAll();
     GameObject_FreeGrid();
@@ -210,6 +244,8 @@ bool RunRange(const std::string& dataDir, const RangeOptions& options, FILE* out
     if (queue) RenderQueue_Close();
     Classfnc_Clear();
     Entities_RemoveAll();
+    chunks.Forget();
+    GeomCache_FreeAll();
     Terrain_FreeAll();
     EntityAlloc_FreeAll();
     Data_Close();

@@ -12,10 +12,12 @@ struct RangeOptions {
     std::vector<float> targets;  // metres east of the origin
     std::string explosion;       // built at the origin in frame 0 when not empty
     int frames = 30;
+    int chunks = 0;              // debris chunks thrown at the origin in frame 0
     float dt = 1.0f / 30.0f;
 };
 
-// Parses the options after DATA ("--targets 0,2,6", "--explosion NAME", "--frames N", "--dt S");
+// Parses the options after DATA ("--targets 0,2,6", "--explosion NAME", "--frames N", "--dt S",
+// "--chunks N");
 // false (error set) on anything else.
 bool ParseRangeOptions(int argc, char** argv, RangeOptions* out, std::string* error);
 // Runs the range on the data root; false (error set) when the world cannot be set up.

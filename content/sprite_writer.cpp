@@ -4,6 +4,8 @@
 
 #include <cmath>
 #include <filesystem>
+#include <string>
+#include <utility>
 #include <fstream>
 #include <system_error>
 
@@ -174,6 +176,12 @@ std::vector<NamedFile> SampleSpriteFiles() {
     records.push_back({"lsmoke.12", "effects", 0, 0, 12, 12, 0});
     records.push_back({"sun", "effects", 16, 0, 16, 16, 0});
     records.push_back({"marker", "effects", 0, 16, 8, 8, 6});
+    // The smoke and dust animations: consecutive frames of the smoke disc.
+    const std::pair<const char*, int> animations[] = {
+        {"lsmoke", 16}, {"msmoke", 16}, {"dsmoke", 16}, {"bsmoke", 16}, {"dust", 32}};
+    for (const auto& [stem, frames] : animations)
+        for (int i = 0; i < frames; ++i)
+            records.push_back({std::string(stem) + "." + std::to_string(i), "effects", 0, 0, 12, 12, 0});
     files.push_back({"effects.MAP", SpritePageBytes(32, 32, fx)});
     files.push_back({"effects_6.MAP", SpritePageBytes(32, 32, fxRed)});
     // The paused banner: its text drawn with the font, keyed around it.

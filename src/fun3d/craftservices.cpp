@@ -9,12 +9,17 @@ CraftServices StandIns() {
     CraftServices s{};
     // Filled by the weapons at start-up: explosions start here.
     s.explosionBuild = [](const GameObjectClass*, int, const Matrix&) { return false; };
-    // PENDING(4.105) debris chunks and the particle rings.
+    // Filled by the weapons at start-up: debris chunks, the particle ring and the effects' add
+    // guard.
     s.chunkSpawn = [](const Vector&, const Vector&) {};
-    s.chunkSpawnFromEntityList = [](Entity*, const Vector&) {};
     s.particleEffectAdd = [](int, const Vector&, const Vector&) {};
-    s.releaseEffects = [](Entity*) {};
     s.effectsOn = [] { return true; };
+    // PENDING(4.105) the parts of a dead craft fly off as chunks. A craft keeps pointers to its
+    // parts (smoke nodes, spinners, vanes, dust points) that it must drop before the parts become
+    // chunks that die on their own.
+    s.chunkSpawnFromEntityList = [](Entity*, const Vector&) {};
+    // PENDING(4.106) the effects attached to an entity.
+    s.releaseEffects = [](Entity*) {};
     // Filled by the weapons at start-up: contacts reach the target's damage handler, mounted
     // weapons stop and are aimed.
     s.damageDeliver = [](Entity*, Entity*, const Vector&, const Vector&, const Vector*) {};

@@ -773,7 +773,15 @@ void HoverDust_Add(const Vector& position, const Vector& velocity, float age) {
 
 int HoverDust_Count() { return static_cast<int>(DustBuffer().size()); }
 const HoverDustPuff* HoverDust_Puffs() { return DustBuffer().data(); }
+HoverDustPuff* HoverDust_MutablePuffs() { return DustBuffer().data(); }
 void HoverDust_Clear() { DustBuffer().clear(); }
+
+void HoverDust_RemoveAt(int i) {
+    std::vector<HoverDustPuff>& buffer = DustBuffer();
+    if (i < 0 || i >= static_cast<int>(buffer.size())) return;
+    buffer[static_cast<size_t>(i)] = buffer.back();
+    buffer.pop_back();
+}
 
 void HoverCraft_SetGroundGlow(bool on) { g_groundGlow = on; }
 bool HoverCraft_GroundGlow() { return g_groundGlow; }

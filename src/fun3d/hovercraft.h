@@ -151,7 +151,8 @@ private:
 };
 
 // ---- hover dust -----------------------------------------------------------------------------
-// One puff of the hover dust buffer (32 bytes).
+// One puff of the hover dust buffer (32 bytes): `start` is its current frame (a sprite,
+// fractional) and `constant` its size.
 struct HoverDustPuff {
     Vector position;
     Vector velocity;
@@ -159,20 +160,26 @@ struct HoverDustPuff {
     float constant;
 };
 static_assert(sizeof(HoverDustPuff) == 32);
-constexpr int kHoverDustMax = 2049;
+constexpr int kHoverDustMax = 2048;
 
-// The buffer's timing, set by the effects code that draws it.
+// The buffer's animation, set by the dust module of the effects code (weapons/effects), which
+// moves and draws the puffs: first sprite, frame count, frames a second, size at birth and growth
+// a second.
 struct HoverDustTiming {
     float baseTime = 0.0f;
     float lifetime = 2.0f;
     float rate = 1.0f;
     float constant = 0.0f;
+    float growth = 0.0f;
 };
 HoverDustTiming& HoverDust_Timing();
 // Appends a puff aged by age; dropped when the buffer is full or the puff would already be over.
 void HoverDust_Add(const Vector& position, const Vector& velocity, float age);
 int HoverDust_Count();
 const HoverDustPuff* HoverDust_Puffs();
+HoverDustPuff* HoverDust_MutablePuffs();
+// Moves the last puff into slot i and shrinks the buffer by one (order is not kept).
+void HoverDust_RemoveAt(int i);
 // Empties the buffer (the effects code after drawing; tests).
 void HoverDust_Clear();
 

@@ -5,8 +5,7 @@ namespace {
 ParticleRecord g_records[kParticleBufferSize];
 int g_count = 0;
 
-// PENDING(4.105) the effects code sets the smoke kinds' look; these defaults keep puffs visible
-// for a few seconds, denser and larger with the damage.
+// Until a mission's smoke module sets them (each mission start), these keep the kinds harmless.
 constexpr ParticleKind kSmokeDefaults[5] = {
     {0.0f, 2.0f, 1.0f, 1.0f, 1.0f},
     {0.0f, 2.0f, 1.0f, 1.0f, 1.5f},
@@ -37,7 +36,13 @@ bool ParticleBuffer_Add(const ParticleKind& kind, const Vector& position, const 
 
 int ParticleBuffer_Count() { return g_count; }
 const ParticleRecord* ParticleBuffer_Records() { return g_records; }
+ParticleRecord* ParticleBuffer_MutableRecords() { return g_records; }
 void ParticleBuffer_Clear() { g_count = 0; }
+
+void ParticleBuffer_RemoveAt(int i) {
+    if (i < 0 || i >= g_count) return;
+    g_records[i] = g_records[--g_count];
+}
 
 ParticleKind& ParticleKind_CraftSmoke(int level) {
     if (level < 0 || level > 4) level = 0;

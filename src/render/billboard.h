@@ -1,6 +1,7 @@
 // Billboards of world spheres: a sprite queued at a sphere's projected centre, sized by the
 // sphere, for effects such as explosions.
 #pragma once
+#include <cstdint>
 
 struct RenderView;
 
@@ -8,5 +9,9 @@ struct RenderView;
 // flags 0x50004) at the projected centre, half-sizes radius x scale x 2 (x) and x -2 (y) over the
 // depth, keyed by the near depth z - radius. Returns whether it was queued.
 bool Render_QueueBillboard(RenderView* view, const float worldCentre[3], float radius, int sprite);
-// Fills the render seam's billboard entry.
+// Transforms the four world corners into view space; when the sphere about their middle holding
+// them is in view and every corner lies in front of the eye, queues a sprite quad (kind 10) keyed
+// by the nearest corner's depth. Returns whether it was queued.
+bool Render_QueueQuad(RenderView* view, const float worldCorners[4][3], int sprite, uint32_t flags);
+// Fills the render seam's billboard, depth and quad entries.
 void Render_InstallBillboards();

@@ -17,7 +17,10 @@
 #include "render/sky.h"
 #include "render/terraindraw.h"
 #include "shell/screenmode.h"
+#include "weapons/chunkeffect.h"
+#include "weapons/effects.h"
 #include "weapons/explosion.h"
+#include "weapons/spriteeffects.h"
 #include "weapons/weaponsinstall.h"
 #include "interface/hudelement.h"
 
@@ -50,6 +53,11 @@ const Installer kInstallers[] = {
 const PhaseHookMember kMembers[] = {
     {"GameObjectPool", GameObjectPool_Member},
     {"ExplosionManager", ExplosionManager_Member},
+    {"SmokeEffect", SmokeEffect_Member},
+    {"DustEffect", DustEffect_Member},
+    {"ChunkEffect", ChunkEffect_Member},
+    {"ParticleEffect", ParticleEffect_Member},
+    {"ShockWave", ShockwaveEffect_Member},
 };
 
 }  // namespace

@@ -3,8 +3,11 @@
 #include "Objkr/classfnc.h"
 #include "core/seams/weapons.h"
 #include "fun3d/craftservices.h"
+#include "weapons/chunkeffect.h"
 #include "weapons/damage.h"
+#include "weapons/effects.h"
 #include "weapons/explosion.h"
+#include "weapons/spriteeffects.h"
 #include "weapons/weapon.h"
 
 void Weapons_InstallSeam() {
@@ -23,6 +26,7 @@ void Weapons_InstallSeam() {
     s.weaponClassSignature = [](const WeaponClass* cls) -> uint32_t { return cls ? cls->signature : 0; };
     s.weaponClassOf = [](const Weapon* w) -> const WeaponClass* { return w ? w->weaponClass : nullptr; };
     s.weaponChanged = [](const Weapon* w) { return w && w->changed != 0; };
+    s.effectsOn = Effect_AddAllowed;
 
     ClassfncOwners& owners = Classfnc_Owners();
     owners.weaponCreate = Weapon_CreateClassData;
@@ -37,6 +41,15 @@ void Weapons_InstallSeam() {
     owners.explosionFree = Explosion_DeleteObject;
 
     CraftServices& craft = Craft_Services();
+    craft.effectsOn = Effect_AddAllowed;
+    // A craft's debris trails smoke.
+    craft.chunkSpawn = [](const Vector& position, const Vector& velocity) {
+        Chunk_Effect().Spawn(position, velocity, true);
+    };
+    // The death smoke and fire particles share the particle ring.
+    craft.particleEffectAdd = [](int, const Vector& position, const Vector& velocity) {
+        Particle_Effect().Add(position, velocity);
+    };
     craft.damageDeliver = [](Entity* target, Entity* hitter, const Vector& normal, const Vector& velocity,
                              const Vector*) { Damage_Deliver(target, hitter, &normal, &velocity, nullptr); };
     // No class names explosions of its own: a craft dies in the standard vehicle explosions (the

@@ -62,9 +62,24 @@ TEST_F(RangeTest, TheRangeExplosionFallsOffAcrossTheTargets) {
     EXPECT_EQ(std::count_if(lines.begin(), lines.end(), [](const std::string& l) { return l.find(" expire ") != std::string::npos; }), 1);
 }
 
+TEST_F(RangeTest, ThrownChunksComeToRestAndBurstAsSecondaryExplosions) {
+    const std::vector<std::string> lines = Run({"--explosion", "xcarxpl", "--chunks", "30", "--frames", "300"});
+    std::vector<std::string> counts;
+    int bursts = 0;
+    for (const std::string& l : lines) {
+        if (l.find(" chunks live=") != std::string::npos) counts.push_back(l.substr(l.find("live=")));
+        if (l.find(" explode class=xsecxpl") != std::string::npos) ++bursts;
+    }
+    ASSERT_GE(counts.size(), 2u);
+    EXPECT_EQ(counts.front(), "live=30");
+    EXPECT_EQ(counts.back(), "live=0");
+    EXPECT_EQ(bursts, 30) << "every chunk bursts once it rests";
+}
+
 TEST_F(RangeTest, BadOptionsAreRefused) {
     for (std::vector<std::string> args : std::vector<std::vector<std::string>>{
-             {"--targets", "1,x"}, {"--frames", "-1"}, {"--dt", "0"}, {"--explosion"}, {"--what", "1"}}) {
+             {"--targets", "1,x"}, {"--frames", "-1"}, {"--dt", "0"}, {"--explosion"}, {"--what", "1"},
+             {"--chunks", "1025"}, {"--chunks", "-1"}}) {
         std::vector<char*> argv;
         for (std::string& a : args) argv.push_back(a.data());
         content::RangeOptions options;

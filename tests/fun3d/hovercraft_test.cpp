@@ -55,7 +55,7 @@ protected:
         ASSERT_EQ(Terrain_LoadZone(nullptr), 1);
         Terrain_Init(0);
         HoverDust_Clear();
-        HoverDust_Timing() = HoverDustTiming{0.0f, 100.0f, 1.0f, 0.0f};
+        HoverDust_Timing() = HoverDustTiming{0.0f, 100.0f, 1.0f, 0.0f, 0.0f};
         g_haveCamera = false;
         g_flames[0] = g_flames[1] = 0;
         Seam_Cockpit().cameraPosition = [](Vector* out) {
@@ -358,7 +358,7 @@ TEST_F(HoverCraftTest, AThrustPointNotUnderAVaneFlamesOnlyWithBoost) {
 }
 
 TEST_F(HoverCraftTest, HoverDustBufferDropsExpiredPuffsAndStopsWhenFull) {
-    HoverDust_Timing() = HoverDustTiming{10.0f, 2.0f, 1.0f, 7.0f};
+    HoverDust_Timing() = HoverDustTiming{10.0f, 2.0f, 1.0f, 7.0f, 0.0f};
     HoverDust_Add(Vector{}, Vector{}, 1.0f);
     HoverDust_Add(Vector{}, Vector{}, 2.0f);  // would start at its end
     ASSERT_EQ(HoverDust_Count(), 1);

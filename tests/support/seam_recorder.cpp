@@ -296,6 +296,8 @@ void RecordRender() {
     GV_RECORD(fillRect);
     GV_RECORD(spriteFind);
     GV_RECORD(queueBillboard);
+    GV_RECORD(sphereViewDepth);
+    GV_RECORD(queueQuad);
     GV_RECORD(spriteDraw);
     GV_RECORD(setSingleColourIndex);
     GV_RECORD(lightCloseWorld);

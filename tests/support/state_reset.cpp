@@ -52,7 +52,10 @@
 #include "render/texcache.h"
 #include "shell/screenmode.h"
 #include "Terrain/terramap.h"
+#include "weapons/chunkeffect.h"
+#include "weapons/effects.h"
 #include "weapons/explosion.h"
+#include "weapons/spriteeffects.h"
 #include "weapons/weapon.h"
 
 void ResetProgramStateForTest() {
@@ -128,4 +131,8 @@ void ResetProgramStateForTest() {
     GameSettings_Reset();
     Weapon_ResetForTest();
     ExplosionManager_ResetForTest();
+    Effects_ResetForTest();
+    Chunk_Effect().Forget();
+    Particle_Effect().Clear();
+    Shockwave_Effect().Clear();
 }

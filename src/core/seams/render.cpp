@@ -109,6 +109,8 @@ RenderSeam MakeDefault() {
     seam.fillRect = [](int, int, int, int, int) {};  // Render_InstallSeam fills it
     seam.spriteFind = [](const char*) { return 0; };
     seam.queueBillboard = [](RenderView*, const float*, float, int) {};
+    seam.sphereViewDepth = [](const RenderView*, const float*, float, float*) { return false; };
+    seam.queueQuad = [](RenderView*, const float (*)[3], int, uint32_t) {};
     seam.spriteDraw = [](int, int, int, uint32_t) {};
     seam.setSingleColourIndex = [](int) {};
     return seam;

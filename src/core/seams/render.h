@@ -92,8 +92,18 @@ struct RenderSeam {
     // Queues one billboard (render-queue kind 9) of the sprite for a sphere at the world centre,
     // unless the sphere is wholly outside the view.
     void (*queueBillboard)(RenderView* view, const float worldCentre[3], float radius, int sprite);
+    // The view depth of a sphere's centre; false when the sphere is wholly outside the view or
+    // its centre is not in front of the eye.
+    bool (*sphereViewDepth)(const RenderView* view, const float worldCentre[3], float radius, float* depth);
+    // Queues a sprite quad (render-queue kind 10) of four world corners, keyed by the nearest
+    // corner's depth, unless it is wholly outside the view.
+    void (*queueQuad)(RenderView* view, const float worldCorners[4][3], int sprite, uint32_t flags);
     void (*spriteDraw)(int sprite, int x, int y, uint32_t flags);
     void (*setSingleColourIndex)(int index);
 };
+
+// Effects that sort their sprites by depth use 64 buckets: bucket = view depth x this scale,
+// rounded (so the buckets reach 256 m).
+constexpr float kRenderEffectDepthScale = 0.25f;
 
 RenderSeam& Seam_Render();

@@ -25,7 +25,7 @@ WeaponsSeam MakeDefault() {
     s.weaponClassSignature = [](const WeaponClass*) -> uint32_t { return 0; };
     s.weaponClassOf = [](const Weapon*) -> const WeaponClass* { return nullptr; };
     s.weaponChanged = [](const Weapon*) { return false; };
-    s.effectsOn = [] { return true; };                                                      // PENDING(4.105)
+    s.effectsOn = [] { return true; };  // Weapons_InstallSeam: the effects' add guard
     s.engineFlameAdd = [](int, const Matrix&, float) {};                                    // PENDING(4.106)
     return s;
 }

@@ -1,0 +1,244 @@
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <cstring>
+#include <map>
+#include <string>
+#include <vector>
+
+#include "core/app.h"
+#include "core/game.h"
+#include "core/gamesettings.h"
+#include "core/seams/render.h"
+#include "fun3d/hovercraft.h"
+#include "fun3d/particlebuffer.h"
+#include "weapons/effects.h"
+#include "weapons/spriteeffects.h"
+#include "weapons_fixture.h"
+
+namespace {
+
+// Sprites by name (unknown names find 0); the view looks down +z from the origin, so a point's
+// depth is its z and anything at z <= 0 is out of view. Every queued sprite is kept.
+struct Queued {
+    float z;
+    float size;
+    int sprite;
+};
+std::vector<Queued> g_queued;
+int g_quads = 0;
+
+int FindSprite(const char* name) {
+    static const std::map<std::string, int> sprites = {
+        {"lsmoke.0", 100}, {"msmoke.0", 200}, {"dsmoke.0", 300}, {"bsmoke.0", 400}, {"dust.0", 500}};
+    auto it = sprites.find(name);
+    return it == sprites.end() ? 0 : it->second;
+}
+
+class EffectsTest : public WeaponsFixture {
+protected:
+    void SetUp() override {
+        WeaponsFixture::SetUp();
+        g_queued.clear();
+        RenderSeam& r = Seam_Render();
+        r.spriteFind = FindSprite;
+        r.sphereViewDepth = [](const RenderView*, const float* c, float, float* depth) {
+            if (!(c[2] > 0.0f)) return false;
+            *depth = c[2];
+            return true;
+        };
+        r.queueBillboard = [](RenderView*, const float* c, float size, int sprite) {
+            g_queued.push_back(Queued{c[2], size, sprite});
+        };
+        g_quads = 0;
+        r.queueQuad = [](RenderView*, const float (*)[3], int, uint32_t) { ++g_quads; };
+    }
+    static ParticleKind Kind(float first, float frames, float rate, float size = 1.0f, float growth = 0.0f) {
+        return ParticleKind{first, frames, rate, size, growth};
+    }
+    static void PuffAt(float z, float size = 1.0f) {
+        ASSERT_TRUE(ParticleBuffer_Add(Kind(10.0f, 16.0f, 1.0f, size), Vector{0.0f, 0.0f, z}, Vector{}, 0.0f));
+    }
+};
+
+TEST_F(EffectsTest, AddGuardNeedsEffectsOnDetailAndAPlayingState) {
+    struct Case {
+        const char* what;
+        bool effectsOn;
+        int32_t state;
+        int32_t detail;
+        bool allowed;
+    };
+    const Case cases[] = {
+        {"defaults", true, 0, 1, true},      {"effects off", false, 0, 1, false}, {"loading a path", true, 9, 1, false},
+        {"quitting", true, 10, 1, false},    {"detail 0", true, 0, 0, false},     {"high detail", true, 3, 2, true},
+    };
+    for (const Case& c : cases) {
+        Game_Settings().effectsOn = c.effectsOn;
+        Game_Settings().effectDetail = c.detail;
+        Game_SetState(c.state);
+        EXPECT_EQ(Effect_AddAllowed(), c.allowed) << c.what;
+    }
+    Game_SetState(0);
+}
+
+TEST_F(EffectsTest, SmokeBuildsItsSixKindsFromTheDefaultsWithoutItsFile) {
+    SmokeEffect& smoke = Smoke_Effect();
+    ParticleBuffer_Add(Kind(1.0f, 5.0f, 1.0f), Vector{}, Vector{}, 0.0f);
+    smoke.MissionSetup();
+    EXPECT_EQ(ParticleBuffer_Count(), 0) << "mission start empties the puffs";
+    EXPECT_EQ(EffectList::UsedEnd(), kSmokeKindCount);
+    const float sprites[4] = {100.0f, 200.0f, 300.0f, 400.0f};
+    for (int i = 0; i < kSmokeKindCount; ++i) {
+        const ParticleKind* k = smoke.kinds[i];
+        ASSERT_NE(k, nullptr) << i;
+        EXPECT_EQ(k->start, i < 4 ? sprites[i] : 100.0f) << i;
+        EXPECT_EQ(k->lifetime, 16.0f) << i;
+        EXPECT_FLOAT_EQ(k->rate, 10.0f) << "16 frames over 1.6 s";
+        EXPECT_EQ(k->size, i < 4 ? 1.5f : 2.0f) << i;
+        EXPECT_EQ(k->growth, 0.0f) << "a growth factor of 1 keeps the size";
+    }
+    // The craft smoke darkens with the damage.
+    EXPECT_EQ(ParticleKind_CraftSmoke(1).start, 100.0f);
+    EXPECT_EQ(ParticleKind_CraftSmoke(4).start, 400.0f);
+}
+
+TEST_F(EffectsTest, SmokeKindTableGrowsToItsEndReusesFreedSlotsAndThenRefuses) {
+    // Size 2 growing to 3 over 4 frames at 2 frames a second: 0.5 a second.
+    ParticleKind* first = EffectList::Add(7, 4, 2.0f, 2.0f, 1.5f);
+    ASSERT_NE(first, nullptr);
+    EXPECT_FLOAT_EQ(first->growth, 0.5f);
+    for (int i = 1; i < kSmokeKindSlots; ++i) ASSERT_NE(EffectList::Add(7, 4, 2.0f, 1.0f, 1.0f), nullptr) << i;
+    EXPECT_EQ(EffectList::Add(7, 4, 2.0f, 1.0f, 1.0f), nullptr) << "a full table refuses";
+    first->start = 0.0f;  // freed
+    EXPECT_EQ(EffectList::Add(9, 4, 2.0f, 1.0f, 1.0f), first);
+    EXPECT_EQ(EffectList::UsedEnd(), kSmokeKindSlots);
+}
+
+TEST_F(EffectsTest, PuffsAgeOutAndTheMovedLastPuffIsProcessedInTheSameUpdate) {
+    const ParticleKind kind = Kind(10.0f, 16.0f, 10.0f, 1.0f, 2.0f);
+    EXPECT_FALSE(ParticleBuffer_Add(kind, Vector{}, Vector{}, 1.7f)) << "past its last frame at birth";
+    ASSERT_TRUE(ParticleBuffer_Add(kind, Vector{}, Vector{}, 1.55f));               // frame 25.5: spent next update
+    ASSERT_TRUE(ParticleBuffer_Add(kind, Vector{0, 0, 1}, Vector{0, 1, 0}, 0.0f));  // fresh
+    ASSERT_TRUE(ParticleBuffer_Add(kind, Vector{0, 0, 2}, Vector{0, 2, 0}, 0.0f));  // fresh, moves to slot 0
+    Smoke_Effect().Simulate(0.1f);
+    ASSERT_EQ(ParticleBuffer_Count(), 2);
+    const ParticleRecord* r = ParticleBuffer_Records();
+    EXPECT_EQ(r[0].position.z, 2.0f) << "the last puff took the gap";
+    EXPECT_FLOAT_EQ(r[0].position.y, 0.2f) << "and moved in the same update";
+    EXPECT_FLOAT_EQ(r[0].start, 11.0f);
+    EXPECT_FLOAT_EQ(r[0].size, 1.2f);
+    EXPECT_FLOAT_EQ(r[1].position.y, 0.1f);
+}
+
+TEST_F(EffectsTest, SmokeDrawsNearestBucketsFirstAndStopsAfterTheBucketOfTheHundredthSprite) {
+    for (int i = 0; i < 98; ++i) PuffAt(8.0f);  // bucket 2
+    PuffAt(12.0f);                              // bucket 3: the 100th sprite
+    PuffAt(12.0f);
+    PuffAt(4.0f);    // bucket 1, drawn first
+    PuffAt(16.0f);   // bucket 4: not drawn
+    PuffAt(-5.0f);   // behind the eye
+    Smoke_Effect().Render(nullptr);
+    ASSERT_EQ(g_queued.size(), 101u);
+    EXPECT_EQ(g_queued.front().z, 4.0f);
+    EXPECT_EQ(g_queued.back().z, 12.0f);
+    EXPECT_EQ(g_queued.front().sprite, 10);
+}
+
+TEST_F(EffectsTest, FarPuffsAreClampedIntoTheLastBucketAndFullBucketsDrop) {
+    PuffAt(280.0f);  // bucket 70
+    Smoke_Effect().Render(nullptr);
+    ASSERT_EQ(g_queued.size(), 1u) << "a puff beyond the last bucket is still drawn";
+    ParticleBuffer_Clear();
+    g_queued.clear();
+    // 130 puffs whose bucket would be 64 and more, all clamped into bucket 63 of 128 entries.
+    for (int i = 0; i < 130; ++i) PuffAt(260.0f + static_cast<float>(i));
+    Smoke_Effect().Render(nullptr);
+    EXPECT_EQ(g_queued.size(), static_cast<size_t>(kEffectBucketSize));
+}
+
+TEST_F(EffectsTest, DustTakesTheModuleSettingsAndLivesItsLifetime) {
+    DustEffect& dust = Dust_Effect();
+    HoverDust_Add(Vector{}, Vector{}, 0.0f);
+    dust.MissionSetup();
+    EXPECT_EQ(HoverDust_Count(), 0) << "mission start empties the dust";
+    HoverDust_Add(Vector{0.0f, 0.0f, 5.0f}, Vector{1.0f, 0.0f, 0.0f}, 0.0f);
+    ASSERT_EQ(HoverDust_Count(), 1);
+    EXPECT_EQ(HoverDust_Puffs()[0].start, 500.0f) << "the dust sprite's first frame";
+    EXPECT_EQ(HoverDust_Puffs()[0].constant, 1.5f) << "the size setting";
+    HoverDust_Add(Vector{}, Vector{}, 1.25f);
+    EXPECT_EQ(HoverDust_Count(), 1) << "older than its life at birth";
+    float t = 0.0f;
+    while (t < 1.15f) {
+        dust.Simulate(0.05f);
+        t += 0.05f;
+    }
+    ASSERT_EQ(HoverDust_Count(), 1) << "alive at 1.15 s";
+    EXPECT_NEAR(HoverDust_Puffs()[0].position.x, 1.15f, 1e-3f);
+    dust.Render(nullptr);
+    ASSERT_EQ(g_queued.size(), 1u);
+    EXPECT_EQ(g_queued[0].sprite, 531) << "the last of its 32 frames";
+    dust.Simulate(0.1f);
+    EXPECT_EQ(HoverDust_Count(), 0) << "gone after 1.2 s";
+}
+
+TEST_F(EffectsTest, FullBuffersDropNewEntriesSilently) {
+    Smoke_Effect().MissionSetup();
+    const ParticleKind& kind = *Smoke_Effect().kinds[kSmokeLight];
+    for (int i = 0; i < kParticleBufferSize; ++i) ASSERT_TRUE(ParticleBuffer_Add(kind, Vector{}, Vector{}, 0.0f));
+    EXPECT_FALSE(ParticleBuffer_Add(kind, Vector{1, 1, 1}, Vector{}, 0.0f));
+    EXPECT_EQ(ParticleBuffer_Records()[kParticleBufferSize - 1].position.x, 0.0f);
+    Dust_Effect().MissionSetup();
+    for (int i = 0; i < kHoverDustMax + 1; ++i) HoverDust_Add(Vector{}, Vector{}, 0.0f);
+    EXPECT_EQ(HoverDust_Count(), 2048);
+}
+
+TEST_F(EffectsTest, AParticleWaitsItsDelayThenStepsAFramePerFrameTime) {
+    ParticleEffect& sparks = Particle_Effect();
+    sparks.MissionSetup();  // defaults: 0.5 s delay, 0.1 s a frame, 16 frames
+    sparks.Add(Vector{0.0f, 100.0f, 5.0f}, Vector{});
+    for (int i = 0; i < 5; ++i) sparks.Simulate(0.1f);
+    EXPECT_EQ(sparks.At(0).frameIndex, 0) << "still waiting at 0.5 s";
+    sparks.Simulate(0.1f);
+    EXPECT_EQ(sparks.At(0).frameIndex, 1) << "its first frame change at 0.6 s";
+    EXPECT_LT(sparks.At(0).position.y, 100.0f) << "it falls";
+    for (int i = 0; i < 15; ++i) sparks.Simulate(0.1f);
+    EXPECT_EQ(sparks.Count(), 0) << "gone after its 16 frames";
+}
+
+TEST_F(EffectsTest, AFullParticleRingOverwritesItsOldest) {
+    ParticleEffect& sparks = Particle_Effect();
+    sparks.MissionSetup();
+    for (int i = 0; i < kParticleRingSize + 1; ++i) sparks.Add(Vector{static_cast<float>(i), 50.0f, 5.0f}, Vector{});
+    ASSERT_EQ(sparks.Count(), kParticleRingSize - 1);
+    EXPECT_EQ(sparks.At(0).position.x, 2.0f) << "the two oldest made room";
+    EXPECT_EQ(sparks.At(sparks.Count() - 1).position.x, 256.0f);
+    sparks.Render(nullptr);
+    EXPECT_EQ(g_queued.size(), static_cast<size_t>(kParticleRingSize - 1));
+}
+
+TEST_F(EffectsTest, AShockWaveReachesItsEndRadiusAsItsFramesEnd) {
+    ShockwaveEffect& waves = Shockwave_Effect();
+    waves.MissionSetup();
+    ASSERT_TRUE(waves.Add(Vector{0.0f, 0.0f, 50.0f}, 10.0f, 30.0f, 2.0f));
+    EXPECT_EQ(waves.At(0).inner, 5.0f);
+    waves.Render(nullptr);
+    EXPECT_EQ(g_quads, kShockwaveSegments);
+    waves.Simulate(1.999f);
+    ASSERT_EQ(waves.Count(), 1);
+    EXPECT_NEAR(waves.At(0).outer, 30.0f, 0.02f);
+    EXPECT_NEAR(waves.At(0).inner, 30.0f, 0.02f);
+    waves.Simulate(0.002f);
+    EXPECT_EQ(waves.Count(), 0) << "its 16 frames are over";
+}
+
+TEST_F(EffectsTest, AShockWaveNeedsAPositiveFiniteDurationAndRoom) {
+    ShockwaveEffect& waves = Shockwave_Effect();
+    waves.MissionSetup();
+    for (float c : {0.0f, -1.0f, INFINITY, NAN}) EXPECT_FALSE(waves.Add(Vector{}, 1.0f, 2.0f, c)) << c;
+    EXPECT_EQ(waves.Count(), 0);
+    for (int i = 0; i < kShockwaveMax; ++i) ASSERT_TRUE(waves.Add(Vector{}, 1.0f, 2.0f, 1.0f));
+    EXPECT_FALSE(waves.Add(Vector{}, 1.0f, 2.0f, 1.0f));
+}
+
+}  // namespace
