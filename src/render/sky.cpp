@@ -59,15 +59,18 @@ RenderVertex Lerp(const RenderVertex& a, const RenderVertex& b, float t) {
 }
 
 // One Sutherland-Hodgman pass against a depth plane: keep z >= limit (keepAbove) or z <= limit.
-int ClipDepthPass(RenderVertex* out, const RenderVertex* in, int count, float limit, bool keepAbove, float value) {
+// At most capacity vertices are written: a polygon that is not convex can gain more than one
+// vertex per plane, and what would not fit is dropped rather than written past the array.
+int ClipDepthPass(RenderVertex* out, int capacity, const RenderVertex* in, int count, float limit, bool keepAbove,
+                  float value) {
     int n = 0;
     auto inside = [&](const RenderVertex& v) { return keepAbove ? v.z >= limit : v.z <= limit; };
     for (int i = 0; i < count; ++i) {
         const RenderVertex& a = in[i];
         const RenderVertex& b = in[(i + 1) % count];
         const bool ia = inside(a), ib = inside(b);
-        if (ia) out[n++] = a;
-        if (ia != ib) {
+        if (ia && n < capacity) out[n++] = a;
+        if (ia != ib && n < capacity) {
             RenderVertex v = Lerp(a, b, (limit - a.z) / (b.z - a.z));
             v.z = limit;
             v.shade = value;
@@ -115,10 +118,10 @@ int Sky_ClipPolygonDepth(float nearZ, float farZ, RenderVertex* out, const Rende
         std::copy(in, in + count, out);
         return count;
     }
-    RenderVertex middle[kClipMaxOutput + 2];
-    const int n = ClipDepthPass(middle, in, count, nearZ, true, nearValue);
+    RenderVertex middle[2 * kClipMaxOutput];
+    const int n = ClipDepthPass(middle, 2 * kClipMaxOutput, in, count, nearZ, true, nearValue);
     if (n < 3) return 0;
-    const int m = ClipDepthPass(out, middle, n, farZ, false, farValue);
+    const int m = ClipDepthPass(out, count + 2, middle, n, farZ, false, farValue);
     return m < 3 ? 0 : m;
 }
 

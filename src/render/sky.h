@@ -60,7 +60,8 @@ void Sky_AdvanceScroll(float seconds);
 // Keeps the part of a polygon between depths nearZ and farZ (vertex z). Vertices made on the near
 // plane take nearValue as their light, on the far plane farValue; x, y, u, v are interpolated.
 // The new count, 0 when nothing is left; out needs room for count + 2 vertices. An input with no
-// vertex outside is copied unchanged. Inputs above kClipMaxOutput vertices give 0.
+// vertex outside is copied unchanged. Inputs above kClipMaxOutput vertices give 0; a polygon
+// that is not convex keeps only what fits in count + 2 vertices.
 int Sky_ClipPolygonDepth(float nearZ, float farZ, RenderVertex* out, const RenderVertex* in, int count,
                          float nearValue, float farValue);
 // Keeps the part where a x + b y + c > 0, interpolating x and y; a new vertex copies the depth

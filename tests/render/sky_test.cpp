@@ -64,6 +64,16 @@ TEST(SkyClip, DepthCopiesAPolygonWithNothingOutside) {
     EXPECT_EQ(Sky_ClipPolygonDepth(300, 400, out, in, 0, 9, 9), 0);
 }
 
+TEST(SkyClip, AZigzagCrossingTheBandManyTimesStaysInItsRoom) {
+    // Not convex: eight teeth dipping beyond the far depth; the output room is count + 2.
+    RenderVertex in[16], out[18 + 4];
+    for (int i = 0; i < 16; ++i) in[i] = V(float(i), 0, i % 2 ? 600.0f : 350.0f);
+    for (RenderVertex& v : out) v = V(-1, -1, -1);
+    const int n = Sky_ClipPolygonDepth(300, 400, out, in, 16, 0, 1);
+    EXPECT_LE(n, 18);
+    for (int i = 18; i < 22; ++i) EXPECT_EQ(out[i].z, -1.0f) << "written past the room at " << i;
+}
+
 TEST(SkyClip, LineKeepsThePositiveSideAndMarksNewVertices) {
     // A square 0..10; keep x - 4 > 0 (a = 1, b = 0, c = -4).
     RenderVertex in[4] = {V(0, 0, 7, 0.2f), V(10, 0, 8, 0.2f), V(10, 10, 9, 0.2f), V(0, 10, 6, 0.2f)}, out[5];
