@@ -159,12 +159,9 @@ void SetFlagsFor(int32_t mode) {
     SetProducerSwitch(mode);
 }
 
-// The steps modes 1 to 5 and 9 share.
-void CommonSetUp(GameObject* object, int32_t mode, int32_t viewKind, void (*step)()) {
-    if (g_current.viewKind == kViewKindRestoreFirst) Camera_Restore();
-    RenderView& view = g_current.view;
-    RebuildView(view, kCameraFieldOfView, NearValueOf(view), FarOf(view),
-                IsCockpitMode(mode) ? g_zoomFactor : 1.0f);
+// What every set-up ends with once its view is built: the switches, the followed object, the
+// step and the view kind.
+void FinishSetUp(GameObject* object, int32_t mode, int32_t viewKind, void (*step)()) {
     SetFlagsFor(mode);
     SetFollowed(g_current, object);
     SetCache(object);
@@ -172,6 +169,15 @@ void CommonSetUp(GameObject* object, int32_t mode, int32_t viewKind, void (*step
     g_current.viewKind = viewKind;
     g_current.firstPerson = viewKind == kViewKindCockpit ? 1 : 0;
     View_SetCurrentMode(viewKind == kViewKindCockpit ? 0 : 1);
+}
+
+// The steps modes 1 to 5 and 9 share.
+void CommonSetUp(GameObject* object, int32_t mode, int32_t viewKind, void (*step)()) {
+    if (g_current.viewKind == kViewKindRestoreFirst) Camera_Restore();
+    RenderView& view = g_current.view;
+    RebuildView(view, kCameraFieldOfView, NearValueOf(view), FarOf(view),
+                IsCockpitMode(mode) ? g_zoomFactor : 1.0f);
+    FinishSetUp(object, mode, viewKind, step);
 }
 
 void SetUpCockpit(GameObject* object, int32_t mode) {
@@ -210,24 +216,12 @@ void SetUpOverview(GameObject* object, int32_t mode) {
     const CameraViewSource& source = Camera_OverviewSource();
     if (source.enter) source.enter(object);
     RebuildView(g_current.view, kCameraWideFieldOfView, NearValueOf(g_current.view), 1000.0f, source.zoom());
-    SetFlagsFor(mode);
-    SetFollowed(g_current, object);
-    SetCache(object);
-    g_current.step = Camera_StepOverview;
-    g_current.viewKind = kViewKindOverview;
-    g_current.firstPerson = 0;
-    View_SetCurrentMode(1);
+    FinishSetUp(object, mode, kViewKindOverview, Camera_StepOverview);
 }
 
 void SetUpTwoD(GameObject* object, int32_t mode) {
-    SetFlagsFor(mode);
-    SetFollowed(g_current, object);
-    SetCache(object);
-    g_current.step = nullptr;
-    g_current.viewKind = kViewKindTwoD;
-    g_current.firstPerson = 0;
+    FinishSetUp(object, mode, kViewKindTwoD, nullptr);
     View_SetZoom(&g_current.view, 1.0f);
-    View_SetCurrentMode(1);
 }
 
 bool RunSetUp(GameObject* object, int32_t mode);
@@ -249,13 +243,7 @@ void SetUpEditorToggle(GameObject* object, int32_t mode) {
     }
     if (editor.enter) editor.enter(object);
     RebuildView(g_current.view, kCameraWideFieldOfView, NearValueOf(g_current.view), 1000.0f, editor.zoom());
-    SetFlagsFor(mode);
-    SetFollowed(g_current, object);
-    SetCache(object);
-    g_current.step = Camera_StepEditor;
-    g_current.viewKind = kViewKindEditor;
-    g_current.firstPerson = 0;
-    View_SetCurrentMode(1);
+    FinishSetUp(object, mode, kViewKindEditor, Camera_StepEditor);
 }
 
 struct ModeEntry {
