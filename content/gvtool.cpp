@@ -39,6 +39,7 @@
 #include "core/zfs.h"
 #include "odfkeys.h"
 #include "frame.h"
+#include "howtoplay.h"
 #include "range.h"
 #include "simulation.h"
 #include "snapshot.h"
@@ -52,6 +53,8 @@ namespace {
 int Usage() {
     std::fprintf(stderr,
                  "usage: gvtool content DIR                      write the sample world into DIR\n"
+                 "       gvtool controls                         print the default controls as the README's\n"
+                 "                                               table (action, default binding)\n"
                  "       gvtool fuzz-seeds DIR TARGET...         write each fuzz target's seed corpus into\n"
                  "                                               DIR/TARGET (every target must have seeds)\n"
                  "       gvtool zfs-list ARCHIVE                 list an archive's records\n"
@@ -472,6 +475,10 @@ int main(int argc, char** argv) {
         std::string error;
         if (!content::WriteFuzzSeeds(argv[2], std::vector<std::string>(argv + 3, argv + argc), &error))
             return Fail(error.c_str());
+        return 0;
+    }
+    if (command == "controls" && argc == 2) {
+        std::fputs(content::HowToPlayTable().c_str(), stdout);
         return 0;
     }
     if (command == "odfkey") return FindKey(argc, argv);
