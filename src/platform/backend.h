@@ -37,6 +37,9 @@ public:
     virtual bool surfaceOpen(WindowHandle) { return true; }
     virtual void surfaceClose(WindowHandle) {}
     virtual bool surfacePresent(WindowHandle, const uint32_t* /*xrgb*/, int /*width*/, int /*height*/) { return true; }
+    // Whether presenting shows the pixels somewhere. A backend that shows nothing is never handed
+    // them: the surface keeps 8-bit frames as they came and widens them only when read back.
+    virtual bool surfaceShowsPixels() const { return false; }
 
     // Input hardware (input.h). The defaults are the simulated devices a script drives.
     virtual bool cursorPos(WindowHandle window, int* x, int* y);

@@ -10,7 +10,12 @@ namespace {
 
 struct Surface {
     uint8_t palette[768] = {};
-    std::vector<uint32_t> frame;  // 0x00RRGGBB, the last presented frame
+    // The last presented frame: 0x00RRGGBB words, or, for an 8-bit frame the backend does not
+    // show, its palette indices and the colours they had when it was presented.
+    std::vector<uint32_t> frame;
+    std::vector<uint8_t> indices;
+    uint8_t indexColours[768] = {};
+    bool indexed = false;
     int width = 0;
     int height = 0;
     int presents = 0;
@@ -36,6 +41,8 @@ bool SizesFit(const void* pixels, int width, int height, int pitch) {
 
 bool Show(WindowHandle window, Surface& surface) {
     ++surface.presents;
+    surface.indexed = false;
+    surface.indices.clear();
     return Plat_Backend()->surfacePresent(window, surface.frame.data(), surface.width, surface.height);
 }
 
@@ -76,12 +83,24 @@ bool Plat_SurfaceGetPalette(WindowHandle window, uint8_t rgb[768]) {
 bool Plat_SurfacePresent8(WindowHandle window, const uint8_t* pixels, int width, int height, int pitch) {
     Surface* surface = Find(window);
     if (!surface || !SizesFit(pixels, width, height, pitch)) return false;
+    surface->width = width;
+    surface->height = height;
+    if (!Plat_Backend()->surfaceShowsPixels()) {
+        // Nothing shows the frame: keep it as it came; widening every frame would cost more than
+        // drawing an empty one.
+        surface->frame.clear();
+        surface->indices.resize(size_t(width) * size_t(height));
+        for (int y = 0; y < height; ++y)
+            std::memcpy(surface->indices.data() + size_t(y) * size_t(width), pixels + size_t(y) * size_t(pitch), size_t(width));
+        std::memcpy(surface->indexColours, surface->palette, sizeof surface->indexColours);
+        surface->indexed = true;
+        ++surface->presents;
+        return true;
+    }
     uint32_t colours[256];
     for (int i = 0; i < 256; ++i)
         colours[i] = (uint32_t(surface->palette[i * 3]) << 16) | (uint32_t(surface->palette[i * 3 + 1]) << 8) |
                      surface->palette[i * 3 + 2];
-    surface->width = width;
-    surface->height = height;
     surface->frame.resize(size_t(width) * size_t(height));
     uint32_t* out = surface->frame.data();
     for (int y = 0; y < height; ++y) {
@@ -114,7 +133,21 @@ bool Plat_SurfacePresent16(WindowHandle window, const uint16_t* pixels, int widt
 
 bool Plat_SurfaceLastFrame(WindowHandle window, PlatFrame* frame) {
     Surface* surface = Find(window);
-    if (!surface || !frame || surface->frame.empty()) return false;
+    if (!surface || !frame) return false;
+    if (surface->indexed) {
+        frame->width = surface->width;
+        frame->height = surface->height;
+        frame->rgb.resize(surface->indices.size() * 3);
+        uint8_t* out = frame->rgb.data();
+        for (uint8_t index : surface->indices) {
+            const uint8_t* colour = surface->indexColours + index * 3;
+            *out++ = colour[0];
+            *out++ = colour[1];
+            *out++ = colour[2];
+        }
+        return true;
+    }
+    if (surface->frame.empty()) return false;
     frame->width = surface->width;
     frame->height = surface->height;
     frame->rgb.resize(surface->frame.size() * 3);

@@ -1,7 +1,7 @@
 // The drawing surface of a window: the game draws a frame in memory (8-bit palette indices or
 // 16-bit 5-6-5 colours) and presents it; the window shows it, scaled to fill the window when the
 // window is larger. The sdl backend shows it for real; every backend keeps the last presented
-// frame as RGB, so tests read exact bytes and tools can save it as a picture.
+// frame, so tests read exact bytes as RGB and tools can save it as a picture.
 #pragma once
 #include <cstdint>
 #include <vector>

@@ -62,6 +62,8 @@ TEST_F(SurfaceTest, EightBitFramesAreShownThroughThePaletteRowByRowWithTheirPitc
 
 TEST_F(SurfaceTest, SixteenBitFramesWidenEachChannelToFullRange) {
     ASSERT_TRUE(Plat_SurfaceOpen(window_));
+    const uint8_t indexed[1] = {7};  // an 8-bit frame before it is replaced, not mixed in
+    ASSERT_TRUE(Plat_SurfacePresent8(window_, indexed, 1, 1, 1));
     const uint16_t frame[4] = {0xFFFF, 0xF800, 0x07E0, 0x0841};
     ASSERT_TRUE(Plat_SurfacePresent16(window_, frame, 2, 2, 2));
     PlatFrame shown;

@@ -106,6 +106,8 @@ public:
         surfaces_.erase(found);
     }
 
+    bool surfaceShowsPixels() const override { return true; }
+
     bool surfacePresent(WindowHandle handle, const uint32_t* xrgb, int width, int height) override {
         auto found = surfaces_.find(handle);
         if (found == surfaces_.end()) return false;
