@@ -2,7 +2,6 @@
 
 #include <cctype>
 #include <cstring>
-#include <ctime>
 #include <string>
 
 #include "core/cmdline.h"
@@ -222,7 +221,7 @@ int App_Main(const char* commandLine) {
     g_app.loadRequestAside = switches.loadRequested;
     switches.loadRequested = false;
     // 7
-    Random_Seed(static_cast<uint32_t>(std::time(nullptr)));
+    Random_Seed(Random_StartSeed());
     // 8
     ShellSeam& shell = Seam_Shell();
     RenderSeam& render = Seam_Render();

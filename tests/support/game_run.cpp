@@ -1,0 +1,90 @@
+#include "support/game_run.h"
+
+#include <cstdlib>
+#include <string>
+
+#include "Objkr/entity.h"
+#include "collision/collision.h"
+#include "core/app.h"
+#include "core/clock.h"
+#include "core/game.h"
+#include "core/seams/world.h"
+#include "fun3d/craft.h"
+#include "fun3d/gameobject.h"
+#include "interface/camera.h"
+#include "platform/clock.h"
+#include "platform/input.h"
+#include "platform/system.h"
+#include "startup/startup.h"
+
+namespace {
+
+struct RunState {
+    GameRunResult* result = nullptr;
+    bool keepFrames = false;
+    int frameMs = 33;
+    void (*pairsReset)() = nullptr;
+    uint32_t lastPresented = 0;
+};
+RunState g_run;
+
+// Every frame that runs the game view ends with the entity-pair reset: read the frame back there,
+// then let 1/30 s pass on the virtual clock.
+void ObserveFrame() {
+    g_run.pairsReset();
+    // The reset also runs outside the game's frames (at shutdown): one record per frame.
+    if (!g_run.result->frames.empty() && g_run.result->frames.back().frame == Clock_GetFrameCount()) return;
+    GameRunFrame seen;
+    seen.frame = Clock_GetFrameCount();
+    seen.time = Clock_GetTime();
+    seen.paused = Game_IsPaused();
+    if (GameObject* user = GameObject_GetUser(); user && user->entity) {
+        seen.hasUser = true;
+        const Matrix& m = user->entity->local;
+        seen.position = m.posit;
+        seen.front = m.front;
+        seen.speed = user->euler.speed;
+        Vector normal{};
+        Collision_GetFloorHeight(m.posit.x, m.posit.y, m.posit.z, &seen.floor, &normal);
+        if (auto* craft = dynamic_cast<Craft*>(user)) {
+            seen.throttle = craft->controls.throttle;
+            seen.steering = craft->controls.steering;
+        }
+    }
+    seen.cameraMode = Camera_ModeId();
+    seen.cameraPosition = Camera_Current().view.cameraPosition;
+    g_run.result->frames.push_back(seen);
+    const WindowHandle window = App_Globals().mainWindow;
+    const uint32_t presented = static_cast<uint32_t>(Plat_SurfacePresentCount(window));
+    if (g_run.keepFrames && presented != g_run.lastPresented) {
+        PlatFrame frame;
+        if (Plat_SurfaceLastFrame(window, &frame)) g_run.result->presented.push_back(frame.rgb);
+    }
+    g_run.lastPresented = presented;
+    Plat_SurfaceLastFrame(window, &g_run.result->lastFrame);
+    Plat_AdvanceVirtualClock(static_cast<uint32_t>(g_run.frameMs));
+}
+
+}  // namespace
+
+GameRunResult GameRun_Play(const GameRunOptions& options, bool keepFrames) {
+    GameRunResult result;
+    const std::string frames = std::to_string(options.frames);
+    const std::string seed = std::to_string(options.seed);
+    setenv("GRAVENHOLT_HEADLESS_FRAMES", frames.c_str(), 1);
+    setenv("GRAVENHOLT_SEED", seed.c_str(), 1);
+    Plat_Init(BackendKind::Headless);  // the backend reads the frame limit when it starts
+    unsetenv("GRAVENHOLT_HEADLESS_FRAMES");
+    Plat_UseVirtualClock(1000);
+    if (!options.events.empty() && !Plat_ParseEventScript(options.events, &result.scriptError)) return result;
+
+    Startup_InstallAll();
+    g_run = RunState{&result, keepFrames, options.frameMs, Seam_World().entityPairsReset, 0};
+    Seam_World().entityPairsReset = ObserveFrame;
+    result.exitCode = App_Main(options.commandLine.c_str());
+    Seam_World().entityPairsReset = g_run.pairsReset;
+    g_run = RunState{};
+    unsetenv("GRAVENHOLT_SEED");
+    Plat_UseRealClock();
+    return result;
+}
