@@ -1,7 +1,8 @@
-// The game keys' reach into the camera, the display elements and, until they are wired in, the
-// shell's menus and dialogs, the audio messages and the network, in one table.
+// The game keys' reach into the camera, the display elements, the saved-game dialogs and, until
+// they are wired in, the shell's menus, the audio messages and the network, in one table.
 #include "interface/gamekeys.h"
 
+#include "core/savegame.h"
 #include "fun3d/gameobject.h"
 #include "interface/camera.h"
 #include "interface/hudbasic.h"
@@ -17,8 +18,8 @@ const GameKeyActions& GameKey_PendingActions() {
         ScreenTint_Flash,
         MissionTimer_Toggle,
         Nothing,                                  // PENDING(11.120) the in-game menu
-        Nothing,                                  // PENDING(1.128) the load dialog
-        Nothing,                                  // PENDING(1.128) the save dialog
+        SaveGame_LoadDialog,
+        [] { SaveGame_SaveDialog(0); },
         Nothing,                                  // PENDING(9.124) the info panel
         Nothing,                                  // PENDING(9.124) the objectives panel
         Nothing,                                  // PENDING(10.103) AudioMessage_Repeat

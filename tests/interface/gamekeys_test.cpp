@@ -13,6 +13,7 @@
 #include "core/seams/shell.h"
 #include "interface/gamekeys.h"
 #include "interface/keymap_fixture.h"
+#include "platform/filedialog.h"
 
 namespace {
 
@@ -256,6 +257,21 @@ TEST_F(GameKeyTest, TypedWordsNeedExactlyControlAndShift) {
     Type(kTypedWordTimer);
     EXPECT_EQ(Calls(), std::vector<std::string>({"timer"}));
     EXPECT_EQ(Flags(), kCheatRevealAll);
+}
+
+// The game's own actions behind the load and save keys are the saved-game dialogs.
+TEST_F(GameKeyTest, TheLoadAndSaveKeysOpenTheSavedGameDialogs) {
+    const GameKeyActions& own = GameKey_PendingActions();
+    FileDialogRequest asked;
+    own.loadDialog();  // cancelled headless: the state stays
+    ASSERT_TRUE(Plat_LastFileDialog(&asked));
+    EXPECT_EQ(asked.title, "Load Gravenholt Saved Game");
+    EXPECT_EQ(Game_GetState(), 5);
+    Plat_ResetFileDialog();
+    own.saveDialog();
+    ASSERT_TRUE(Plat_LastFileDialog(&asked));
+    EXPECT_EQ(asked.defaultExtension, "sav");
+    EXPECT_NE(asked.title.find("Save"), std::string::npos) << asked.title;
 }
 
 }  // namespace
