@@ -8,7 +8,7 @@
 #include "core/app.h"
 #include "core/clock.h"
 #include "core/game.h"
-#include "core/seams/world.h"
+#include "core/seams/cockpit.h"
 #include "fun3d/craft.h"
 #include "fun3d/gameobject.h"
 #include "interface/camera.h"
@@ -23,21 +23,20 @@ struct RunState {
     GameRunResult* result = nullptr;
     bool keepFrames = false;
     int frameMs = 33;
-    void (*pairsReset)() = nullptr;
+    void (*inputRead)() = nullptr;
     uint32_t lastPresented = 0;
 };
 RunState g_run;
 
-// Every frame that runs the game view ends with the entity-pair reset: read the frame back there,
-// then let 1/30 s pass on the virtual clock.
+// Every frame, paused or not, reads the input right after its clock tick: record there what the
+// frame starts from (what the frame before it left), then let 1/30 s pass on the virtual clock
+// for the next tick.
 void ObserveFrame() {
-    g_run.pairsReset();
-    // The reset also runs outside the game's frames (at shutdown): one record per frame.
-    if (!g_run.result->frames.empty() && g_run.result->frames.back().frame == Clock_GetFrameCount()) return;
     GameRunFrame seen;
     seen.frame = Clock_GetFrameCount();
     seen.time = Clock_GetTime();
     seen.paused = Game_IsPaused();
+    seen.screenMode = App_Globals().screenMode;
     if (GameObject* user = GameObject_GetUser(); user && user->entity) {
         seen.hasUser = true;
         const Matrix& m = user->entity->local;
@@ -63,6 +62,7 @@ void ObserveFrame() {
     g_run.lastPresented = presented;
     Plat_SurfaceLastFrame(window, &g_run.result->lastFrame);
     Plat_AdvanceVirtualClock(static_cast<uint32_t>(g_run.frameMs));
+    g_run.inputRead();
 }
 
 }  // namespace
@@ -79,10 +79,10 @@ GameRunResult GameRun_Play(const GameRunOptions& options, bool keepFrames) {
     if (!options.events.empty() && !Plat_ParseEventScript(options.events, &result.scriptError)) return result;
 
     Startup_InstallAll();
-    g_run = RunState{&result, keepFrames, options.frameMs, Seam_World().entityPairsReset, 0};
-    Seam_World().entityPairsReset = ObserveFrame;
+    g_run = RunState{&result, keepFrames, options.frameMs, Seam_Cockpit().inputRead, 0};
+    Seam_Cockpit().inputRead = ObserveFrame;
     result.exitCode = App_Main(options.commandLine.c_str());
-    Seam_World().entityPairsReset = g_run.pairsReset;
+    Seam_Cockpit().inputRead = g_run.inputRead;
     g_run = RunState{};
     unsetenv("GRAVENHOLT_SEED");
     Plat_UseRealClock();

@@ -1,7 +1,7 @@
 // Plays the real game loop, headless, on the generated sample world: a fixed random seed, frames
 // of 1/30 s on the virtual clock, a timed event script fed in through the headless backend (so
 // keys travel the whole input path), and the player's object, the camera and the last presented
-// frame read back after every frame. Use it inside an AppFixture test (profile and data root set).
+// frame read back at the start of every frame (paused frames too). Use it inside an AppFixture test (profile and data root set).
 #pragma once
 #include <cstdint>
 #include <string>
@@ -11,7 +11,7 @@
 #include "platform/surface.h"
 
 struct GameRunFrame {
-    uint32_t frame = 0;  // the game clock's frame count
+    uint32_t frame = 0;  // the game clock's frame count (this frame's; the state is the last one's)
     float time = 0.0f;   // game seconds
     bool hasUser = false;
     DVector position{};   // the user's object
@@ -21,7 +21,8 @@ struct GameRunFrame {
     float throttle = 0.0f, steering = 0.0f;  // its craft controls (0 for other objects)
     int32_t cameraMode = 0;
     DVector cameraPosition{};
-    bool paused = false;
+    int screenMode = 0;  // 2 while the Pause key holds the game
+    bool paused = false;  // the player's pause setting
 };
 
 struct GameRunOptions {
