@@ -1,0 +1,168 @@
+// The real game binary on the sample mission in a window on the X server: keys sent through the X
+// test extension drive the tank, the frames read back from the window change as it moves and are
+// never a single colour, the close button ends the program with exit code 0, and the hardware
+// driver shows the same scene as the software one.
+#include <gtest/gtest.h>
+// X11 defines macros (None, Bool, Status) that clash with gtest: include it after.
+#include "gl_support.h"
+#include <X11/extensions/XTest.h>
+#include <X11/keysym.h>
+#include <signal.h>
+
+#include <chrono>
+#include <cstdlib>
+#include <filesystem>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "content.h"
+
+namespace {
+
+int IgnoreXErrors(Display*, XErrorEvent*) { return 0; }
+
+struct WindowFrame {
+    int width = 0, height = 0;
+    std::vector<Rgb> pixels;
+    bool SingleColour() const {
+        for (const Rgb& p : pixels)
+            if (!(p == pixels.front())) return false;
+        return true;
+    }
+};
+
+WindowFrame ReadWindow(Display* display, Window window) {
+    WindowFrame frame;
+    XWindowAttributes attributes{};
+    if (!XGetWindowAttributes(display, window, &attributes)) return frame;
+    XImage* image = XGetImage(display, window, 0, 0, attributes.width, attributes.height, AllPlanes, ZPixmap);
+    if (!image) return frame;
+    auto channel = [](unsigned long pixel, unsigned long mask) {
+        int shift = 0;
+        while (mask && !(mask & 1)) mask >>= 1, ++shift;
+        return mask ? static_cast<int>(((pixel >> shift) & mask) * 255 / mask) : 0;
+    };
+    frame.width = attributes.width;
+    frame.height = attributes.height;
+    frame.pixels.reserve(size_t(frame.width) * frame.height);
+    for (int y = 0; y < frame.height; ++y)
+        for (int x = 0; x < frame.width; ++x) {
+            const unsigned long pixel = XGetPixel(image, x, y);
+            frame.pixels.push_back({channel(pixel, image->red_mask), channel(pixel, image->green_mask),
+                                    channel(pixel, image->blue_mask)});
+        }
+    XDestroyImage(image);
+    return frame;
+}
+
+// The share of pixels further apart than the tolerance in any channel.
+double ShareDiffering(const WindowFrame& a, const WindowFrame& b, int tolerance) {
+    if (a.pixels.size() != b.pixels.size() || a.pixels.empty()) return 1.0;
+    size_t differing = 0;
+    for (size_t i = 0; i < a.pixels.size(); ++i)
+        if (std::abs(a.pixels[i].r - b.pixels[i].r) > tolerance || std::abs(a.pixels[i].g - b.pixels[i].g) > tolerance ||
+            std::abs(a.pixels[i].b - b.pixels[i].b) > tolerance)
+            ++differing;
+    return double(differing) / double(a.pixels.size());
+}
+
+class FirstLightWindow : public ::testing::Test {
+protected:
+    void SetUp() override {
+        display_ = XOpenDisplay(nullptr);
+        ASSERT_NE(display_, nullptr) << "needs a display (run under xvfb-run)";
+        XSetErrorHandler(IgnoreXErrors);
+        char pattern[] = "/tmp/gvgl-firstlight-XXXXXX";
+        dir_ = mkdtemp(pattern);
+        std::string error;
+        ASSERT_TRUE(content::WriteWorld(dir_, &error)) << error;
+    }
+    void TearDown() override {
+        if (child_ > 0) {
+            kill(child_, SIGKILL);
+            waitpid(child_, nullptr, 0);
+        }
+        if (display_) XCloseDisplay(display_);
+        std::error_code ec;
+        std::filesystem::remove_all(dir_, ec);
+    }
+
+    // Starts the game and waits for its window to show the mission (not one colour).
+    Window Start(std::vector<const char*> switches) {
+        child_ = StartGravenholt(dir_, switches);
+        Window window = 0;
+        Eventually(
+            [&] {
+                window = FindByName(display_, DefaultRootWindow(display_), "Gravenholt", child_);
+                XWindowAttributes attributes{};
+                if (!window || !XGetWindowAttributes(display_, window, &attributes) ||
+                    attributes.map_state != IsViewable || attributes.width < 400)
+                    return false;
+                const WindowFrame frame = ReadWindow(display_, window);
+                return !frame.pixels.empty() && !frame.SingleColour();
+            },
+            std::chrono::seconds(60));
+        return window;
+    }
+    // Closes the window as its close button does; the exit code, or -1 when it did not end.
+    int Close(Window window) {
+        SendWindowClose(display_, window);
+        int status = 0;
+        if (!WaitForExit(child_, &status, std::chrono::seconds(30))) return -1;
+        child_ = 0;
+        return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    }
+    void Hold(Window window, KeySym sym, std::chrono::milliseconds span) {
+        XSetInputFocus(display_, window, RevertToParent, CurrentTime);
+        const KeyCode code = XKeysymToKeycode(display_, sym);
+        XTestFakeKeyEvent(display_, code, True, CurrentTime);
+        XSync(display_, False);
+        std::this_thread::sleep_for(span);
+        XTestFakeKeyEvent(display_, code, False, CurrentTime);
+        XSync(display_, False);
+    }
+
+    Display* display_ = nullptr;
+    std::string dir_;
+    pid_t child_ = 0;
+};
+
+TEST_F(FirstLightWindow, KeysReachTheRunningGameItsFramesChangeAndClosingEndsWithZero) {
+    const Window window = Start({"-nointro", "-win", "-SW", "sample.qmn"});
+    ASSERT_NE(window, 0u) << "the game's window never showed the mission";
+    const WindowFrame before = ReadWindow(display_, window);
+    ASSERT_FALSE(before.SingleColour());
+    // The chase-view key moves the camera behind the tank: the picture changes.
+    Hold(window, XK_F4, std::chrono::milliseconds(300));
+    WindowFrame after;
+    EXPECT_TRUE(Eventually([&] {
+        after = ReadWindow(display_, window);
+        return ShareDiffering(before, after, 16) > 0.05;
+    }));
+    EXPECT_FALSE(after.SingleColour());
+    EXPECT_EQ(Close(window), 0);
+}
+
+// The hardware driver's first view of the mission matches the software driver's: the two
+// rasterisers differ in filtering and edges, so a pixel counts as the same within 48 levels per
+// channel, and nine in ten pixels must be the same.
+TEST_F(FirstLightWindow, TheHardwareDriverShowsTheSameSceneAsTheSoftwareDriver) {
+    Window window = Start({"-nointro", "-win", "-SW", "sample.qmn"});
+    ASSERT_NE(window, 0u);
+    std::this_thread::sleep_for(std::chrono::seconds(2));
+    const WindowFrame software = ReadWindow(display_, window);
+    ASSERT_EQ(Close(window), 0);
+    window = Start({"-nointro", "-win", "-D3D", "sample.qmn"});
+    ASSERT_NE(window, 0u);
+    std::this_thread::sleep_for(std::chrono::seconds(2));
+    const WindowFrame hardware = ReadWindow(display_, window);
+    ASSERT_EQ(Close(window), 0);
+    ASSERT_EQ(software.width, hardware.width);
+    ASSERT_EQ(software.height, hardware.height);
+    const double share = ShareDiffering(software, hardware, 48);
+    RecordProperty("differing", std::to_string(share));
+    EXPECT_LT(share, 0.10) << share;
+}
+
+}  // namespace
