@@ -25,6 +25,7 @@ struct RunState {
     int frameMs = 33;
     void (*inputRead)() = nullptr;
     uint32_t lastPresented = 0;
+    std::function<void(GameObject*)> atStart;
 };
 RunState g_run;
 
@@ -37,6 +38,10 @@ void ObserveFrame() {
     seen.time = Clock_GetTime();
     seen.paused = Game_IsPaused();
     seen.screenMode = App_Globals().screenMode;
+    if (GameObject* user = GameObject_GetUser(); user && user->entity && g_run.atStart) {
+        g_run.atStart(user);
+        g_run.atStart = nullptr;
+    }
     if (GameObject* user = GameObject_GetUser(); user && user->entity) {
         seen.hasUser = true;
         const Matrix& m = user->entity->local;
@@ -79,7 +84,7 @@ GameRunResult GameRun_Play(const GameRunOptions& options, bool keepFrames) {
     if (!options.events.empty() && !Plat_ParseEventScript(options.events, &result.scriptError)) return result;
 
     Startup_InstallAll();
-    g_run = RunState{&result, keepFrames, options.frameMs, Seam_Cockpit().inputRead, 0};
+    g_run = RunState{&result, keepFrames, options.frameMs, Seam_Cockpit().inputRead, 0, options.atStart};
     Seam_Cockpit().inputRead = ObserveFrame;
     result.exitCode = App_Main(options.commandLine.c_str());
     Seam_Cockpit().inputRead = g_run.inputRead;

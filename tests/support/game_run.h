@@ -4,6 +4,7 @@
 // frame read back at the start of every frame (paused frames too). Use it inside an AppFixture test (profile and data root set).
 #pragma once
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -31,6 +32,8 @@ struct GameRunOptions {
     int frames = 90;     // the window closes after this many frames
     uint32_t seed = 1;
     int frameMs = 33;
+    // Runs once, at the start of the first frame with the user's object (to place it, say).
+    std::function<void(class GameObject* user)> atStart;
 };
 
 struct GameRunResult {
