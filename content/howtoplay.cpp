@@ -70,9 +70,9 @@ std::string HowToPlayTable() {
     ReadGameKeys(GameKeyMapText(), &bindings);
 
     const std::vector<Action> actions = {
-        {"Forward", {"turbo"}},
-        {"Slow", {"throttle_up"}},
-        {"Back", {"throttle_down"}},
+        {"Thrust forward", {"throttle_up"}},
+        {"Thrust back", {"throttle_down"}},
+        {"Turbo", {"turbo"}},
         {"Turn left / right", {"steer_left", "steer_right", "steer"}},
         {"Pitch up / down", {"pitch_down", "pitch_up", "pitch"}},
         {"Strafe left / right", {"strafe_left", "strafe_right"}},

@@ -24,7 +24,7 @@ TEST(HowToPlay, TheReadmeTableIsTheDefaultMapsTable) {
     EXPECT_EQ(readme.substr(begin + open.size(), end - begin - open.size()), table)
         << "regenerate the README's table with `gvtool controls`";
     EXPECT_EQ(table.find("(unbound)"), std::string::npos) << table;
-    EXPECT_NE(table.find("| Forward | W |"), std::string::npos) << table;
+    EXPECT_NE(table.find("| Thrust forward | Q |"), std::string::npos) << table;
     EXPECT_NE(table.find("mouse LeftBtn"), std::string::npos) << table;
 }
 
