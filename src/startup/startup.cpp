@@ -3,6 +3,7 @@
 #include <cstddef>
 
 #include "Objkr/entity.h"
+#include "ai/aiinstall.h"
 #include "Terrain/terramap.h"
 #include "collision/collision.h"
 #include "core/phasehook.h"
@@ -45,6 +46,7 @@ const Installer kInstallers[] = {
     Render_InstallBillboards,
     Hud_InstallSeam,
     Render_InstallSky,
+    Ai_InstallSeam,
 };
 
 // The registry's members by the name the subsystem-member registration table gives them; the

@@ -52,6 +52,7 @@
 #include "render/texcache.h"
 #include "shell/screenmode.h"
 #include "Terrain/terramap.h"
+#include "ai/aimission.h"
 #include "weapons/chunkeffect.h"
 #include "weapons/effects.h"
 #include "weapons/explosion.h"
@@ -132,6 +133,7 @@ void ResetProgramStateForTest() {
     Weapon_ResetForTest();
     ExplosionManager_ResetForTest();
     Effects_ResetForTest();
+    Mission_Reset();
     Chunk_Effect().Forget();
     Particle_Effect().Clear();
     Shockwave_Effect().Clear();
