@@ -4,6 +4,7 @@
 
 #include "Objkr/entity.h"
 #include "ai/aiinstall.h"
+#include "ai/processinstall.h"
 #include "Terrain/terramap.h"
 #include "collision/collision.h"
 #include "core/phasehook.h"
@@ -47,6 +48,7 @@ const Installer kInstallers[] = {
     Hud_InstallSeam,
     Render_InstallSky,
     Ai_InstallSeam,
+    Ai_InstallProcesses,
 };
 
 // The registry's members by the name the subsystem-member registration table gives them; the

@@ -53,6 +53,8 @@
 #include "shell/screenmode.h"
 #include "Terrain/terramap.h"
 #include "ai/aimission.h"
+#include "ai/unitprocess.h"
+#include "ai/unitservices.h"
 #include "weapons/chunkeffect.h"
 #include "weapons/effects.h"
 #include "weapons/explosion.h"
@@ -126,6 +128,8 @@ void ResetProgramStateForTest() {
     Batch_ResetState();
     Camera_ResetForTest();
     Hud_Reset();
+    UnitAi_ResetServices();
+    UnitProcess_ResetSay();
     Objective_ResetList();
     Render_StatsReset();
     Ground_SetDrawers(nullptr);

@@ -25,7 +25,7 @@ AiSeam MakeDefault() {
     s.collisionCfgRead = [] {};                  // PENDING(5.123)
     s.avoidanceStart = [] {};                    // PENDING(5.123)
     s.avoidanceFree = [] {};                     // PENDING(5.123)
-    s.createUserProcess = [](GameObject*) -> sObject* { return nullptr; };                  // PENDING(5.106)
+    s.createUserProcess = [](GameObject*) -> sObject* { return nullptr; };  // the player's process fills it
     s.pathNew = [](const Vector2D&, const Vector2D&) -> AiPath* { return nullptr; };        // PENDING(5.104)
     s.pathFree = [](AiPath*) {};                                                           // PENDING(5.104)
     s.pathFirstPoint = [](const AiPath*, Vector2D*) { return false; };                     // PENDING(5.104)
