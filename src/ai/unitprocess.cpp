@@ -745,7 +745,9 @@ bool CraftProcess::CheckEnemy() {
             if (now < nextEnemyCheck) return false;
             enemy = FindEnemy(engageRange);
             if (!enemy) {
-                nextEnemyCheck = now + 7.0f + 3.0f * RandomTable_Next();
+                // The shared table holds values of about -1..1: its size keeps the next search
+                // 7 to 10 s away.
+                nextEnemyCheck = now + 7.0f + 3.0f * std::fabs(RandomTable_Next());
                 return false;
             }
         }

@@ -2,6 +2,7 @@
 
 #include <cmath>
 
+#include "ai/aistandins.h"
 #include "fun3d/gameobject.h"
 #include "fun3d/hardpoints.h"
 #include "weapons/weapon.h"
@@ -40,7 +41,7 @@ UnitAiServices MakeDefault() {
     s.isProducing = [](GameObject*) { return false; };                                         // PENDING(3.132)
     s.aimAlong = [](GameObject*, float, float, float) {};                                      // PENDING(3.132)
     s.radioVoiceQueue = [](const char*, GameObject*, int32_t) {};                              // PENDING(10.102)
-    s.audioMessageIsPlaying = [] { return false; };                                            // PENDING(10.103)
+    s.audioMessageIsPlaying = [] { return Ai_StandIns().audioMessageIsPlaying(); };  // the driver's own test
     s.scriptedCameraActive = [] { return false; };  // the camera fills it at start-up
     s.loadFinishedTime = [] { return -1e30f; };                                                // PENDING(1.128)
     s.soundPlay2D = [](const char*) {};                                                        // PENDING(10.102)

@@ -71,6 +71,11 @@ TEST_F(CraftProcessTest, AnInterruptAttacksThenReturnsThroughWaitToTheSavedState
 
 TEST_F(CraftProcessTest, TheEnemySearchRunsAtMostOncePerSevenToTenSeconds) {
     TestCraftUnit process(nullptr, unit_);
+    // A table of both signs, as the game fills it.
+    Random_FillTableFrom([] {
+        static int n = 0;
+        return (n++ * 7919) % 32768;
+    });
     RandomTable_SetIndex(0);
     std::vector<float> times;
     for (int frame = 0; frame <= 400; ++frame) {

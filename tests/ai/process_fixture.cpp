@@ -43,8 +43,7 @@ FakeTask* ProcessFixture::Last(const std::string& kind) {
 
 void ProcessFixture::SetUp() {
     ClassFixture::SetUp();
-    // The camera pods the user's craft drops, by side.
-    InstallWorld({{"apcamr.odf", Definition("camerapod", "gvscout")}, {"spcamr.odf", Definition("camerapod", "gvscout")}});
+    InstallWorld();  // with the camera pods "apcamr" and "spcamr" the user's craft drops
     g_tasks.clear();
     g_said.clear();
     UnitAi_ResetServices();
