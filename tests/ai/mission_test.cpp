@@ -149,6 +149,9 @@ TEST_F(MissionDriverTest, DeletingAProcessUnwiresItsOwner) {
     owner->SetCommand(7);
     auto* process = new ProbeProcess(mission, owner);
     EXPECT_EQ(owner->aiProcess, process);
+    // Attached again, it is still listed once.
+    process->Attach(mission, owner);
+    EXPECT_EQ(mission->Processes().size(), 1u);
     delete process;
     EXPECT_EQ(owner->aiProcess, nullptr);
     EXPECT_EQ(owner->curCmd.what, 0);
