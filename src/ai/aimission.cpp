@@ -45,6 +45,12 @@ const FactoryReg* FactoryNamed(const char* name) {
 
 bool IsNetworkGame() { return Seam_Net().isNetworkGame(); }
 
+bool IsLiveObject(const GameObject* object) {
+    if (!object) return false;
+    const std::vector<GameObject*>& list = GameObject_List();
+    return std::find(list.begin(), list.end(), object) != list.end();
+}
+
 // Makes the mission current; the mission that was current before goes.
 void MakeCurrent(AiMission* mission) {
     if (g_driver.current && g_driver.current != mission) delete g_driver.current;
@@ -74,6 +80,43 @@ public:
 EmptySelector& BaseSelector() {
     static EmptySelector selector;
     return selector;
+}
+
+// A saved object as sObject_Load reads it, but only of the expected kind: the class is checked
+// before the object reads anything, so that an object of another kind never leaves fields
+// queued for the fix-up or a save id naming it. fallback (may be null) makes the object for a
+// name that is not registered or not of the kind; without one such a name fails.
+template <class T>
+T* LoadSavedObject(T* (*fallback)(const char* name)) {
+    char name[kFactoryNameLength + 1] = {};
+    if (!Field_ReadString("name", name, kFactoryNameLength)) return nullptr;
+    uint32_t saved = 0;
+    if (Field_Version() >= 1002) {
+        if (!Field_ReadPointer("sObject", &saved)) return nullptr;
+    } else {
+        uint8_t bytes[4];
+        if (!Field_ReadBytes("sObject", bytes, sizeof bytes)) return nullptr;
+        saved = bytes[0] | bytes[1] << 8 | bytes[2] << 16 | static_cast<uint32_t>(bytes[3]) << 24;
+    }
+    T* object = nullptr;
+    const FactoryReg* reg = Factory_Find(name);
+    if (reg && reg->create) {
+        sObject* made = reg->create();
+        object = dynamic_cast<T*>(made);
+        if (!object) delete made;
+    }
+    if (!object && fallback) object = fallback(name);
+    if (!object) {
+        Debug_Printf("Mission_LoadSaved: \"%s\" is not a class that belongs here\n", name);
+        return nullptr;
+    }
+    const size_t queued = Field_FixupQueueSize();
+    Field_RegisterPointer(saved, object);
+    if (object->Load()) return object;
+    Field_TruncateFixupQueue(queued);
+    Field_UnregisterPointer(saved, object);
+    delete object;
+    return nullptr;
 }
 
 AiMission* FromSelectors(const char* name) {
@@ -228,10 +271,8 @@ bool AiMission::Load() {
     int32_t size = 0;
     bool ok = Field_ReadInt("size", &size) && size >= 0;
     for (int32_t i = 0; ok && i < size; ++i) {
-        sObject* loaded = sObject_Load();
-        auto* process = dynamic_cast<AiProcess*>(loaded);
+        AiProcess* process = LoadSavedObject<AiProcess>(nullptr);
         if (!process) {
-            delete loaded;
             ok = false;
             break;
         }
@@ -366,33 +407,9 @@ namespace {
 
 // A mission file holds only the class name and the section's label: a class without a script
 // runs as the base mission and nothing is lost.
-AiMission* LoadFromMissionFile() {
-    char name[kFactoryNameLength + 1] = {};
-    if (!Field_ReadString("name", name, kFactoryNameLength)) return nullptr;
-    uint32_t saved = 0;
-    if (Field_Version() >= 1002) {
-        if (!Field_ReadPointer("sObject", &saved)) return nullptr;
-    } else {
-        uint8_t bytes[4];
-        if (!Field_ReadBytes("sObject", bytes, sizeof bytes)) return nullptr;
-        saved = bytes[0] | bytes[1] << 8 | bytes[2] << 16 | static_cast<uint32_t>(bytes[3]) << 24;
-    }
-    AiMission* mission = nullptr;
-    const FactoryReg* reg = Factory_Find(name);
-    if (reg && reg->create) {
-        sObject* made = reg->create();
-        mission = dynamic_cast<AiMission*>(made);
-        if (!mission) delete made;
-    }
-    if (!mission) {
-        Debug_Printf("Mission_LoadSaved: no mission class \"%s\", the base mission runs\n", name);
-        mission = new EmptyMission;
-    }
-    Field_RegisterPointer(saved, mission);
-    if (mission->Load()) return mission;
-    Field_UnregisterPointer(saved, mission);
-    delete mission;
-    return nullptr;
+AiMission* BaseMissionFor(const char* name) {
+    Debug_Printf("Mission_LoadSaved: no mission class \"%s\", the base mission runs\n", name);
+    return new EmptyMission;
 }
 
 }  // namespace
@@ -400,11 +417,9 @@ AiMission* LoadFromMissionFile() {
 bool Mission_LoadSaved() {
     AiMission* mission = nullptr;
     if (SaveGame_IsMissionFile()) {
-        mission = LoadFromMissionFile();
+        mission = LoadSavedObject<AiMission>(BaseMissionFor);
     } else {
-        sObject* loaded = sObject_Load();
-        mission = dynamic_cast<AiMission*>(loaded);
-        if (!mission) delete loaded;
+        mission = LoadSavedObject<AiMission>(nullptr);
     }
     if (!mission) return false;
     MakeCurrent(mission);
@@ -412,6 +427,14 @@ bool Mission_LoadSaved() {
 }
 
 void Mission_StartAfterLoad() {
+    // The list is the truth: a process listed in the mission's section belongs to it, and an
+    // owner that the file did not re-link to a live object is none.
+    if (AiMission* mission = AiMission::GetCurrent()) {
+        for (AiProcess* process : mission->processes) {
+            process->fMission = mission;
+            if (!IsLiveObject(process->fOwner)) process->fOwner = nullptr;
+        }
+    }
     Ai_StandIns().plannerStartMission();
     if (IsNetworkGame()) return;
     if (AiMission* mission = AiMission::GetCurrent()) {

@@ -33,6 +33,8 @@ AiProcess::~AiProcess() {
 }
 
 void AiProcess::Attach(AiMission* mission, GameObject* owner) {
+    // A process belongs to one mission and is listed there once.
+    if (AiMission::IsLive(fMission)) fMission->RemoveProcess(this);
     fMission = mission;
     if (mission) mission->AddProcess(this);
     exited = false;

@@ -149,6 +149,9 @@ TEST_F(MissionDriverTest, DeletingAProcessUnwiresItsOwner) {
     owner->SetCommand(7);
     auto* process = new ProbeProcess(mission, owner);
     EXPECT_EQ(owner->aiProcess, process);
+    // Attached again, it is still listed once.
+    process->Attach(mission, owner);
+    EXPECT_EQ(mission->Processes().size(), 1u);
     delete process;
     EXPECT_EQ(owner->aiProcess, nullptr);
     EXPECT_EQ(owner->curCmd.what, 0);
@@ -366,6 +369,33 @@ TEST_P(MissionSaveTest, CutShortOrWrongSectionsFailWithoutLeavingAMission) {
     }
     // The owner was never touched by the half-read processes.
     EXPECT_EQ(owner->aiProcess, nullptr);
+}
+
+TEST_P(MissionSaveTest, AnObjectOfAnotherKindInTheSectionFailsAndLeavesNothingQueued) {
+    const bool binary = GetParam();
+    GameObjectClass& cls = NewClass();
+    AiMission* mission = AiMission_CreateByName("sample");
+    new ProbeProcess(mission, Build(cls));
+    Field_ResetSaveIds();
+    bool ok = false;
+    const std::string bytes = CaptureFields(binary, Mission_SaveCurrent, &ok);
+    Field_ResetSaveIds();
+    ASSERT_TRUE(ok);
+    Mission_Shutdown();
+    // The mission's own slot naming a process, and a process slot naming a mission.
+    std::string processAsMission = bytes;
+    processAsMission.replace(processAsMission.find("EmptyMission"), 12, "ProbeProcess");
+    std::string missionAsProcess = bytes;
+    missionAsProcess.replace(missionAsProcess.find("ProbeProcess"), 12, "EmptyMission");
+    for (const std::string& text : {processAsMission, missionAsProcess}) {
+        {
+            FieldReadScope scope(text, binary);
+            EXPECT_FALSE(Mission_LoadSaved());
+        }
+        EXPECT_EQ(Field_FixupQueueSize(), 0u);
+        EXPECT_EQ(AiMission::GetCurrent(), nullptr);
+        Field_DiscardFixups();
+    }
 }
 
 INSTANTIATE_TEST_SUITE_P(Forms, MissionSaveTest, ::testing::Values(false, true),
