@@ -99,6 +99,9 @@ bool Definitions(std::vector<Definition>* out, std::string* error) {
         {"absupp.odf", {"supplydepot", "gvbunker", 50, 15, -1, 10.0f, 5000, -1, "", "", "", 0}},
         {"aprepa.odf", {"repairkit", "gvrepair", 10, 3, -1, 4.0f, 100, -1, "", "", "", 0}},
         {"apammo.odf", {"ammopack", "gvrepair", 10, 3, -1, 4.0f, 100, -1, "", "", "", 0}},
+        // The camera pods a craft drops behind it, one per side by the file's name.
+        {"apcamr.odf", {"camerapod", "gvrepair", 5, 1, -1, 3.0f, 50, -1, "", "", "", 0}},
+        {"spcamr.odf", {"camerapod", "gvrepair", 5, 1, -1, 3.0f, 50, -1, "", "", "", 0}},
     };
     std::vector<Definition> files;
     for (const Named& named : classes) {

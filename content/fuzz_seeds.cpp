@@ -1,6 +1,7 @@
 #include "fuzz_seeds.h"
 
 #include <cstdio>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
@@ -429,6 +430,60 @@ bool SaveGameSeeds(FuzzSeedSet& seeds, std::string* error) {
            seeds.Add("poke-binary.in", std::string("\2\1\0\x40\x09\x09", 6), error);
 }
 
+// The mission section: a flags byte (bit 0 binary, bit 1 a mission file), then the section as
+// the game writes it: the mission's class and save id, "[AiMission]", and in a saved game the
+// processes (the target's "FuzzProcess", each with a command record) and the end.
+bool MissionSeeds(FuzzSeedSet& seeds, std::string* error) {
+    struct Variant {
+        const char* name;
+        uint8_t flags;
+    };
+    for (const Variant& v : {Variant{"saved.txt", 0}, Variant{"saved.bin", 1}, Variant{"mission.txt", 2},
+                             Variant{"mission.bin", 3}}) {
+        FILE* file = std::tmpfile();
+        if (!file) return Fail(error, "cannot open a temporary file");
+        Field_SetBinary(v.flags & 1);
+        const bool missionFile = v.flags & 2;
+        char name[kFactoryNameLength] = {};
+        std::strcpy(name, missionFile ? "EmptyMission" : "AiMission");
+        bool ok = Field_WriteString(file, name, sizeof name, "name") && Field_WritePointerValue(file, 0x10u, "sObject") &&
+                  Field_WriteLabel(file, "[AiMission]");
+        if (!missionFile) {
+            ok = ok && Field_WriteInt(file, int32_t{2}, "size");
+            for (uint32_t i = 0; i < 2; ++i) {
+                char process[kFactoryNameLength] = "FuzzProcess";
+                const uint32_t exited = i;
+                const uint8_t what[4] = {uint8_t(3 + i), 0, 0, 0};
+                const uint32_t who = 0x801u + i;
+                ok = ok && Field_WriteString(file, process, sizeof process, "name") &&
+                     Field_WritePointerValue(file, 0x20u + i, "sObject") &&
+                     Field_WritePointerValue(file, 0x10u, "fMission") && Field_WritePointerValue(file, 0x30u + i, "fOwner") &&
+                     Field_WriteBool(file, &exited, 4, "exited") && Field_WriteInt(file, int32_t(i), "priority") &&
+                     Field_WriteBytes(file, what, 4, "what") && Field_WriteInt(file, &who, 4, "who") &&
+                     Field_WritePointerValue(file, 0, "where") && Field_WriteInt(file, int32_t{1}, "param");
+            }
+            const bool done = true;
+            const bool failed = false;
+            const float at = 12.5f;
+            char result[14] = "debrief01.txt";
+            ok = ok && Field_WriteBool(file, done, "done") && Field_WriteFloat(file, at, "shutdownTime") &&
+                 Field_WriteBool(file, failed, "failed") && Field_WriteString(file, result, sizeof result, "resultName");
+        }
+        Field_SetBinary(false);
+        std::string stream;
+        long size = ok ? std::ftell(file) : -1;
+        if (size >= 0) {
+            stream.resize(size_t(size));
+            std::rewind(file);
+            if (std::fread(stream.data(), 1, stream.size(), file) != stream.size()) size = -1;
+        }
+        std::fclose(file);
+        if (size < 0) return Fail(error, "cannot write the mission seed");
+        if (!seeds.Add(v.name, std::string(1, char(v.flags)) + stream, error)) return false;
+    }
+    return true;
+}
+
 // ---- fonts, sprite tables and pictures -------------------------------------------------------
 
 bool FontSeeds(FuzzSeedSet& seeds, std::string* error) {
@@ -548,6 +603,7 @@ const SeedRow kSeedRows[] = {
     {"keymap_fuzz", KeyMapSeeds},
     {"labelmap_fuzz", LabelMapSeeds},
     {"maplist_fuzz", MapListSeeds},
+    {"mission_fuzz", MissionSeeds},
     {"netstate_fuzz", NetStateSeeds},
     {"odf_fuzz", DefinitionSeeds},
     {"paramfile_fuzz", ParamSeeds},

@@ -5,6 +5,8 @@
 #include <system_error>
 
 #include "Objkr/classfnc.h"
+#include "ai/aiinstall.h"
+#include "ai/aimission.h"
 #include "Objkr/entity.h"
 #include "Objkr/entitysvc.h"
 #include "Objkr/geometry.h"
@@ -87,8 +89,9 @@ const Placement kPlacements[] = {
     {"avtank", 2, 2730.0f, 2620.0f, true},   {"avscout", 2, 2680.0f, 2640.0f, true},
 };
 
-bool BuildSampleObjects(std::string* error) {
+bool BuildSampleObjects(bool withCraft, std::string* error) {
     for (const Placement& p : kPlacements) {
+        if (!withCraft && std::strcmp(p.cls, "player") == 0) continue;
         GameObjectClass* cls = GameObjectClass::Find(p.cls);
         if (!cls) return Fail(error, std::string("sample mission: class ") + p.cls + " not found");
         Matrix m = kIdentityMatrix;
@@ -193,11 +196,13 @@ HeadlessWorld::HeadlessWorld(const std::string& dataDir, const std::string& prof
     Terrain_InstallSeam();
     GameObjects_InstallSeam();
     SaveGame_InstallSeam();
+    Ai_InstallSeam();
     Field_SetHandleFinder(GameObject_HandleForSerial);
     Reset();
 }
 
 HeadlessWorld::~HeadlessWorld() {
+    Mission_Shutdown();
     FreeWorld();
     SaveGame_ResetGlobals();
     Field_SetHandleFinder(nullptr);
@@ -205,12 +210,17 @@ HeadlessWorld::~HeadlessWorld() {
 }
 
 void HeadlessWorld::Reset() {
+    Mission_Shutdown();
     GameObject_DiscardLoaded();
     ResetWorld();
     SaveGame_ResetGlobals();
 }
 
-bool WriteSampleMission(const std::string& dirGiven, const std::string& outGiven, std::string* error) {
+namespace {
+
+// A mission file on the sample terrain, with or without the player's craft.
+bool WriteSampleTerrainMission(const std::string& dirGiven, const std::string& outGiven, const char* fileName,
+                               bool withCraft, std::string* error) {
     // The game resolves relative save paths under its profile directory: hand it whole ones.
     const std::string dir = std::filesystem::absolute(dirGiven).string();
     const std::string out = std::filesystem::absolute(outGiven).string();
@@ -222,13 +232,15 @@ bool WriteSampleMission(const std::string& dirGiven, const std::string& outGiven
     {
         HeadlessWorld world(dir, work);
         ok = world.Ready() || Fail(error, "sample mission: the index of " + dir + " cannot be read");
-        std::strcpy(SaveGame_Globals().missionFile, "sample.qmn");
+        std::strcpy(SaveGame_Globals().missionFile, fileName);
         std::strcpy(SaveGame_Globals().terrainName, "sample");
         ok = ok && (Seam_World().terrainLoadMap("sample") || Fail(error, "sample mission: the map does not load"));
-        ok = ok && BuildSampleObjects(error);
+        ok = ok && BuildSampleObjects(withCraft, error);
+        // The sample map has no script: the world runs the base mission, and the file names it.
+        if (ok) AiMission_CreateByName("sample");
         // Written once from the built world, loaded and written again: the file is then exactly
         // what the game saves after loading it, a fixed point of load and save.
-        const std::string first = work + "/sample.qmn";
+        const std::string first = work + "/" + fileName;
         ok = ok && WriteMission(first, error);
         if (ok) {
             world.Reset();
@@ -240,9 +252,20 @@ bool WriteSampleMission(const std::string& dirGiven, const std::string& outGiven
     return ok;
 }
 
+}  // namespace
+
+bool WriteSampleMission(const std::string& dir, const std::string& out, std::string* error) {
+    return WriteSampleTerrainMission(dir, out, "sample.qmn", true, error);
+}
+
+bool WriteNoCraftMission(const std::string& dir, const std::string& out, std::string* error) {
+    return WriteSampleTerrainMission(dir, out, "nocraft.qmn", false, error);
+}
+
 bool WriteMissionWorld(const std::string& dir, std::string* error) {
     const std::string pack = dir + "/" + kPackDirectory;
     if (!WriteSampleMission(dir, pack + "/sample.qmn", error)) return false;
+    if (!WriteNoCraftMission(dir, pack + "/nocraft.qmn", error)) return false;
     // Packed again, with the mission.
     return WriteArchiveWorld(dir, error);
 }

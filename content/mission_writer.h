@@ -31,7 +31,9 @@ private:
 // Builds the world over the data in dir (its index must exist) and writes the mission to out.
 // Everything the world changes (roots, seams, loaders) is put back afterwards.
 bool WriteSampleMission(const std::string& dir, const std::string& out, std::string* error);
-// Writes the mission into the pack directory and packs the archive again with it.
+// "nocraft.qmn": the same world without the player's craft (its mission is lost once it runs).
+bool WriteNoCraftMission(const std::string& dir, const std::string& out, std::string* error);
+// Writes the missions into the pack directory and packs the archive again with it.
 bool WriteMissionWorld(const std::string& dir, std::string* error);
 // The last step of the world: the pack directory goes.
 bool RemovePackDirectory(const std::string& dir, std::string* error);

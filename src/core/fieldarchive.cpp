@@ -593,3 +593,14 @@ bool Field_ReadLabel(const char* label) {
     const std::string_view expected(label ? label : "");
     return line.substr(0, expected.size()) == expected;
 }
+
+bool Field_NextIsPointer(const char* name) {
+    if (!g_read.open || g_read.cursor >= g_read.end) return false;
+    if (g_binary) return g_read.end - g_read.cursor >= 4 && static_cast<uint8_t>(g_read.cursor[0]) == kFieldTagPointer;
+    const std::string_view rest(g_read.cursor, static_cast<size_t>(g_read.end - g_read.cursor));
+    const std::string_view line = rest.substr(0, rest.find_first_of("\r\n"));
+    const std::string_view wanted(name ? name : "");
+    if (line.substr(0, wanted.size()) != wanted) return false;
+    const std::string_view after = SkipSpace(line.substr(wanted.size()));
+    return !after.empty() && after[0] == '=';
+}

@@ -131,6 +131,10 @@ bool Field_ReadVector2D(const char* name, void* dest, size_t length);
 bool Field_ReadMatrix(const char* name, void* dest, size_t length);
 bool Field_ReadPhysics(const char* name, void* dest, size_t length);
 bool Field_ReadPointer(const char* name, uint32_t* value);
+// Whether the next field is a pointer field of the name (text form: its line names it; binary
+// form: its record is a pointer's). Reads nothing: for loaders of records that an older form
+// holds with one more field.
+bool Field_NextIsPointer(const char* name);
 // Text form: the next line must begin with the label (the line is consumed either way).
 // Binary form: succeeds at once.
 bool Field_ReadLabel(const char* label);

@@ -226,12 +226,14 @@ bool Game_IsPaused() {
     return (Bytes_U32(Seam_Shell().playerDef() + kPlayerDefFlags) & 1u) != 0;
 }
 
-void Game_GetMapId(char* out) {
+void Game_MapIdOf(const char* fileName, char* out) {
     std::memset(out, 0, 9);
-    const std::string& name = CmdLine_Globals().mapName;
+    const std::string name = fileName ? fileName : "";
     const size_t stem = std::min(name.find('.'), name.size());
     if (stem <= 8) std::memcpy(out, name.data(), stem);
 }
+
+void Game_GetMapId(char* out) { Game_MapIdOf(CmdLine_Globals().mapName.c_str(), out); }
 
 int Game_PausedBannerColour(uint32_t ms) {
     const uint32_t t = ms % 2048;

@@ -70,6 +70,8 @@ bool Game_IsPaused();
 // out holds 9 bytes: the 8-byte id (the map name's stem up to its first '.', empty when the stem
 // is longer than 8 characters), always followed by a terminator.
 void Game_GetMapId(char* out);
+// The same rule for any file name (the mission driver's stem).
+void Game_MapIdOf(const char* fileName, char* out);
 
 // The paused banner's colour index at a millisecond time (period 2048 ms).
 int Game_PausedBannerColour(uint32_t ms);

@@ -12,6 +12,8 @@ void HardpointList::SetWeapon(int slot, Entity* hardpoint, Weapon* weapon) {
     enabled &= present;
 }
 
+void HardpointList::Select(uint32_t mask) { selected = mask & present; }
+
 void CommandList::Set(int index, int32_t code, bool enable) {
     if (index < 0 || index >= kCommandListSize) return;
     if (index == selected && codes[index] != code) selected = -1;

@@ -18,6 +18,8 @@ public:
     // Stores the part and the weapon (either may be null) in the slot and keeps the present bit
     // in step with the weapon; a slot outside 0..4 is refused.
     void SetWeapon(int slot, Entity* hardpoint, Weapon* weapon);
+    // Selects the slots of the mask that hold a weapon (the others are dropped).
+    void Select(uint32_t mask);
     // Keeps only the bits of slots that hold a weapon.
     void SetEnabled(uint32_t mask) { enabled = mask & present; }
 

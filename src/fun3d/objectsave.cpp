@@ -331,7 +331,7 @@ bool GameObject::Load() {
         if (!(Field_ReadHex("enabled", &enabled, 4) && Field_ReadHex("selected", &selected, 4))) return false;
         if (hardpoints) {
             hardpoints->enabled = hardpoints->present & enabled;
-            hardpoints->selected = selected;  // PENDING(5.106) the selection goes through WeaponMask_Select
+            hardpoints->Select(selected);
         }
     }
     if (mission) {

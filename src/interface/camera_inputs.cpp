@@ -3,6 +3,7 @@
 #include <cmath>
 
 #include "Objkr/entity.h"
+#include "ai/unitservices.h"
 #include "core/cmdline.h"
 #include "core/inputsinks.h"
 #include "core/seams/cockpit.h"
@@ -69,6 +70,9 @@ void Camera_InstallSeam() {
         out[0] = p.x, out[1] = p.y, out[2] = p.z;
         return true;
     };
+
+    // Units keep their voice replies back while a scripted camera runs.
+    UnitAi_Services().scriptedCameraActive = Camera_HasSaved;
 
     CraftServices& craft = Craft_Services();
     // The wreck of the user's craft is watched from outside: back one saved camera, then the free

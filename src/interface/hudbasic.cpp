@@ -178,7 +178,7 @@ void MissionTimer::Update(float dt) {
     frac += 1.0f;
     if (countdown) {
         timer -= 1;
-        if (timer <= 0) active = 0;  // stops at 0
+        if (timer == 0) active = 0;  // stops on 0; a start at 0 or below runs on
     } else {
         timer += 1;
     }

@@ -3,6 +3,8 @@
 #include <cstddef>
 
 #include "Objkr/entity.h"
+#include "ai/aiinstall.h"
+#include "ai/processinstall.h"
 #include "Terrain/terramap.h"
 #include "collision/collision.h"
 #include "core/phasehook.h"
@@ -45,6 +47,8 @@ const Installer kInstallers[] = {
     Render_InstallBillboards,
     Hud_InstallSeam,
     Render_InstallSky,
+    Ai_InstallSeam,
+    Ai_InstallProcesses,
 };
 
 // The registry's members by the name the subsystem-member registration table gives them; the

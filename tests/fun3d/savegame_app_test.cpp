@@ -3,6 +3,7 @@
 
 #include "Objkr/entity.h"
 #include "Terrain/terramap.h"
+#include "ai/aiinstall.h"
 #include "core/app.h"
 #include "core/cmdline.h"
 #include "core/savegame.h"
@@ -54,6 +55,7 @@ TEST_F(SavedGameProgramTest, ALoadedAutosaveRunsItsFrames) {
     Terrain_InstallSeam();
     GameObjects_InstallSeam();
     SaveGame_InstallSeam();
+    Ai_InstallSeam();  // the file's mission section
     // The objects go with the mission (the frame passes that own this are not built here).
     Seam_Objects().gameObjectRemoveAll = GameObject_DiscardLoaded;
     g_frames = 0;

@@ -52,6 +52,9 @@
 #include "render/texcache.h"
 #include "shell/screenmode.h"
 #include "Terrain/terramap.h"
+#include "ai/aimission.h"
+#include "ai/unitprocess.h"
+#include "ai/unitservices.h"
 #include "weapons/chunkeffect.h"
 #include "weapons/effects.h"
 #include "weapons/explosion.h"
@@ -125,6 +128,8 @@ void ResetProgramStateForTest() {
     Batch_ResetState();
     Camera_ResetForTest();
     Hud_Reset();
+    UnitAi_ResetServices();
+    UnitProcess_ResetSay();
     Objective_ResetList();
     Render_StatsReset();
     Ground_SetDrawers(nullptr);
@@ -132,6 +137,7 @@ void ResetProgramStateForTest() {
     Weapon_ResetForTest();
     ExplosionManager_ResetForTest();
     Effects_ResetForTest();
+    Mission_Reset();
     Chunk_Effect().Forget();
     Particle_Effect().Clear();
     Shockwave_Effect().Clear();

@@ -16,24 +16,24 @@ bool ReadEmptyList(const char* label, const char* countName) {
 
 AiSeam MakeDefault() {
     AiSeam s{};
-    s.missionClearCurrent = [] {};               // PENDING(5.101)
-    s.missionTakeMapId = [] {};                  // PENDING(5.101)
-    s.missionTick = [] {};                       // PENDING(5.101)
-    s.missionFree = [] {};                       // PENDING(5.101)
-    s.missionHasCurrent = [] { return false; };  // PENDING(5.101)
-    s.missionNetStart = [] {};                   // PENDING(5.101)
+    s.missionClearCurrent = [] {};               // filled by Ai_InstallSeam
+    s.missionTakeMapId = [] {};                  // filled by Ai_InstallSeam
+    s.missionTick = [] {};                       // filled by Ai_InstallSeam
+    s.missionFree = [] {};                       // filled by Ai_InstallSeam
+    s.missionHasCurrent = [] { return false; };  // filled by Ai_InstallSeam
+    s.missionNetStart = [] {};                   // filled by Ai_InstallSeam
     s.collisionCfgRead = [] {};                  // PENDING(5.123)
     s.avoidanceStart = [] {};                    // PENDING(5.123)
     s.avoidanceFree = [] {};                     // PENDING(5.123)
-    s.createUserProcess = [](GameObject*) -> sObject* { return nullptr; };                  // PENDING(5.106)
+    s.createUserProcess = [](GameObject*) -> sObject* { return nullptr; };  // the player's process fills it
     s.pathNew = [](const Vector2D&, const Vector2D&) -> AiPath* { return nullptr; };        // PENDING(5.104)
     s.pathFree = [](AiPath*) {};                                                           // PENDING(5.104)
     s.pathFirstPoint = [](const AiPath*, Vector2D*) { return false; };                     // PENDING(5.104)
-    s.processStep = [](sObject*) {};                                                       // PENDING(5.102)
-    s.createObjectProcess = [](GameObject*) -> sObject* { return nullptr; };            // PENDING(5.101)
+    s.processStep = [](sObject*) {};                                                       // filled by Ai_InstallSeam
+    s.createObjectProcess = [](GameObject*) -> sObject* { return nullptr; };            // filled by Ai_InstallSeam
     s.pathPlannerInit = [] {};                                                             // PENDING(5.120)
-    s.missionSaveCurrent = [](FILE*) { return true; };                                    // PENDING(5.101)
-    s.missionLoadCurrent = [] { return true; };                                           // PENDING(5.101)
+    s.missionSaveCurrent = [](FILE*) { return true; };                                    // filled by Ai_InstallSeam
+    s.missionLoadCurrent = [] { return true; };                                           // filled by Ai_InstallSeam
     s.aoisSave = [](FILE* f) { return WriteEmptyList(f, "[AOIs]", "size"); };             // PENDING(5.105)
     s.aoisLoad = [] { return ReadEmptyList("[AOIs]", "size"); };                          // PENDING(5.105)
     s.pathsSave = [](FILE* f) { return WriteEmptyList(f, "[AiPaths]", "count"); };        // PENDING(5.104)
@@ -41,7 +41,7 @@ AiSeam MakeDefault() {
     s.tasksSave = [](FILE* f) { return WriteEmptyList(f, "[AiTasks]", "count"); };        // PENDING(5.103)
     s.tasksLoad = [] { return ReadEmptyList("[AiTasks]", "count"); };                     // PENDING(5.103)
     s.tasksPostLoad = [] {};                                                              // PENDING(5.103)
-    s.missionStartAfterLoad = [] {};                                                      // PENDING(5.101)
+    s.missionStartAfterLoad = [] {};                                                      // filled by Ai_InstallSeam
     return s;
 }
 

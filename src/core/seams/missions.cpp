@@ -6,7 +6,7 @@ namespace {
 
 MissionsSeam MakeDefault() {
     MissionsSeam s{};
-    s.createByName = [](const char*) {};  // PENDING(7.101)
+    s.createByName = [](const char*) {};  // filled by Ai_InstallSeam
     s.difficulty = [] { return 2; };      // PENDING(7.102)
     s.scriptStateSave = [](FILE*) { return true; };  // PENDING(7.102)
     s.scriptStateLoad = [] { return true; };         // PENDING(7.102)

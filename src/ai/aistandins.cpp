@@ -1,0 +1,23 @@
+#include "ai/aistandins.h"
+
+namespace {
+
+AiStandIns MakeDefault() {
+    AiStandIns s{};
+    s.avoidanceRefillGrid = [] {};
+    s.keepInBounds = [](GameObject*, float) {};
+    s.deleteAllPaths = [] {};
+    s.plannerStartMission = [] {};
+    s.plannerStep = [] {};
+    s.plannerEndMission = [] {};
+    s.tasksClear = [] {};
+    s.audioMessageIsPlaying = [] { return false; };
+    return s;
+}
+
+AiStandIns g_standIns = MakeDefault();
+
+}  // namespace
+
+AiStandIns& Ai_StandIns() { return g_standIns; }
+void Ai_ResetStandIns() { g_standIns = MakeDefault(); }

@@ -1,0 +1,20 @@
+// What the mission driver needs of parts of unit AI, the planner and audio that do not exist
+// yet. Each entry is a small stand-in until its owner lands; tests replace entries to watch
+// the driver's calls (Mission_Reset puts the stand-ins back).
+#pragma once
+
+class GameObject;
+
+struct AiStandIns {
+    void (*avoidanceRefillGrid)();                       // PENDING(5.123)
+    void (*keepInBounds)(GameObject* object, float dt);  // PENDING(5.104)
+    void (*deleteAllPaths)();                            // PENDING(5.104)
+    void (*plannerStartMission)();                       // PENDING(6.106)
+    void (*plannerStep)();                               // PENDING(6.106)
+    void (*plannerEndMission)();                         // PENDING(6.106)
+    void (*tasksClear)();                                // PENDING(5.103)
+    bool (*audioMessageIsPlaying)();                     // PENDING(10.103)
+};
+
+AiStandIns& Ai_StandIns();
+void Ai_ResetStandIns();

@@ -1,0 +1,37 @@
+#include "ai/processinstall.h"
+
+#include <cstring>
+
+#include "ai/aimission.h"
+#include "ai/aiprocess.h"
+#include "ai/userprocess.h"
+#include "core/registration.h"
+#include "core/seams/ai.h"
+#include "fun3d/craftservices.h"
+#include "fun3d/gameobject.h"
+
+namespace {
+
+AiMission* CurrentMission() { return AiMission::GetCurrent(); }
+
+void SetCreate(const char* name, FactoryCreate create) {
+    for (FactoryReg& entry : Registration_FactoryTable())
+        if (std::strcmp(entry.name, name) == 0) entry.create = create;
+}
+
+}  // namespace
+
+void Ai_InstallProcesses() {
+    SetCreate("UserProcess", UserProcess_Create);
+    SetCreate("NetProcess", NetProcess_Create);
+    AiSeam& ai = Seam_Ai();
+    ai.createUserProcess = [](GameObject* object) -> sObject* {
+        return object ? new UserProcess(CurrentMission(), object) : nullptr;
+    };
+    Craft_Services().netCreateProcess = [](GameObject* craft) -> sObject* {
+        if (!craft) return nullptr;
+        auto* process = new NetProcess();
+        process->Attach(CurrentMission(), craft);
+        return process;
+    };
+}

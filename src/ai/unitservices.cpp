@@ -1,0 +1,77 @@
+#include "ai/unitservices.h"
+
+#include <cmath>
+
+#include "ai/aistandins.h"
+#include "fun3d/gameobject.h"
+#include "fun3d/hardpoints.h"
+#include "weapons/weapon.h"
+
+namespace {
+
+UnitAiServices MakeDefault() {
+    UnitAiServices s{};
+    s.sitTask = [](GameObject*) -> UnitTask* { return nullptr; };                               // PENDING(5.103)
+    s.coastTask = [](GameObject*) -> UnitTask* { return nullptr; };                             // PENDING(5.103)
+    s.sitSpinTask = [](GameObject*) -> UnitTask* { return nullptr; };                           // PENDING(5.103)
+    s.gotoObject = [](GameObject*, GameObject*) -> UnitTask* { return nullptr; };               // PENDING(5.140)
+    s.gotoPath = [](GameObject*, AiPath*, bool) -> UnitTask* { return nullptr; };               // PENDING(5.140)
+    s.goGet = [](GameObject*, GameObject*) -> UnitTask* { return nullptr; };                    // PENDING(5.140)
+    s.patrolTask = [](GameObject*, AiPath*, int32_t) -> UnitTask* { return nullptr; };          // PENDING(5.165)
+    s.attackTask = [](GameObject*, GameObject*) -> UnitTask* { return nullptr; };               // PENDING(5.141)
+    s.followTask = [](GameObject*, GameObject*) -> UnitTask* { return nullptr; };               // PENDING(5.142)
+    s.defendTask = [](GameObject*, GameObject*) -> UnitTask* { return nullptr; };               // PENDING(5.141)
+    s.rescueTask = [](GameObject*, GameObject*) -> UnitTask* { return nullptr; };               // PENDING(5.164)
+    s.patrolNextLeg = [](UnitTask*) { return false; };                                         // PENDING(5.165)
+    s.taskUpdate = [](UnitTask*) {};                                                           // PENDING(5.103)
+    s.taskIsDone = [](UnitTask*) { return true; };                                             // PENDING(5.103)
+    s.taskDelete = [](UnitTask*) {};                                                           // PENDING(5.103)
+    s.taskDebugDraw = [](UnitTask*) {};                                                        // PENDING(5.103)
+    s.taskTarget = [](UnitTask*) -> GameObject* { return nullptr; };                           // PENDING(5.103)
+    s.findNearestEnemyCraft = [](GameObject*, float) -> GameObject* { return nullptr; };       // PENDING(5.124)
+    s.findNearestOfClass = [](GameObject*, uint32_t, float) -> GameObject* { return nullptr; };  // PENDING(5.124)
+    s.findDropOff = [](GameObject*) -> GameObject* { return nullptr; };                        // PENDING(3.135)
+    // Until routes are planned, the straight ground distance.
+    s.plannedPathLength = [](GameObject* owner, GameObject* target) {                          // PENDING(5.120)
+        const float dx = target->pos.x - owner->pos.x, dz = target->pos.z - owner->pos.z;
+        return std::sqrt(dx * dx + dz * dz);
+    };
+    s.recentSniper = [](GameObject*) -> GameObject* { return nullptr; };                       // PENDING(4.104)
+    s.canAffordBuild = [](GameObject*, bool) { return false; };                                // PENDING(3.133)
+    s.isProducing = [](GameObject*) { return false; };                                         // PENDING(3.132)
+    s.aimAlong = [](GameObject*, float, float, float) {};                                      // PENDING(3.132)
+    s.radioVoiceQueue = [](const char*, GameObject*, int32_t) {};                              // PENDING(10.102)
+    s.audioMessageIsPlaying = [] { return Ai_StandIns().audioMessageIsPlaying(); };  // the driver's own test
+    s.scriptedCameraActive = [] { return false; };  // the camera fills it at start-up
+    s.loadFinishedTime = [] { return -1e30f; };                                                // PENDING(1.128)
+    s.soundPlay2D = [](const char*) {};                                                        // PENDING(10.102)
+    s.debugPrint = [](const char*) {};                                                         // PENDING(13.101)
+    s.debugLine = [](const Vector&, const Vector&, uint32_t) {};                               // PENDING(13.101)
+    s.debugCircle = [](const Vector&, float, uint32_t) {};                                     // PENDING(13.101)
+    // Until weapons have select operations of their own, the selection is the mask's mounted
+    // slots; firing pulls the trigger of each selected slot that is ready.
+    s.weaponMaskSelect = [](GameObject* owner, uint32_t mask) {                                // PENDING(4.101)
+        if (owner && owner->hardpoints) owner->hardpoints->Select(mask);
+    };
+    s.weaponMaskFire = [](GameObject* owner, uint32_t mask) {                                  // PENDING(4.101)
+        if (!owner || !owner->hardpoints) return;
+        HardpointList* list = owner->hardpoints;
+        for (int i = 0; i < kHardpointCount; ++i)
+            if ((mask & list->enabled) >> i & 1u)
+                if (Weapon* weapon = list->weapons[i]) weapon->PullTrigger();
+    };
+    s.weaponSameClass = [](Weapon* a, Weapon* b) {
+        return a && b && a->weaponClass && a->weaponClass == b->weaponClass;
+    };
+    s.weaponTrigger = [](Weapon* weapon) {
+        if (weapon) weapon->PullTrigger();
+    };
+    return s;
+}
+
+UnitAiServices g_services = MakeDefault();
+
+}  // namespace
+
+UnitAiServices& UnitAi_Services() { return g_services; }
+void UnitAi_ResetServices() { g_services = MakeDefault(); }
