@@ -15,6 +15,7 @@
 #include "render/palette.h"
 #include "render/raster.h"
 #include "render/renderqueue.h"
+#include "render/skyeffects.h"
 #include "render/sprite.h"
 #include "render/texcache.h"
 #include "render/view.h"
@@ -265,7 +266,9 @@ void Sky_Load() {
     if (g_sky.sunTexture[0]) g_sky.sun = Sprite_Find(g_sky.sunTexture);
     g_sky.scrollU = g_sky.scrollV = 0.0f;
     Sky_LoadBackdrop();
-    // PENDING(2.135) the clouds, animated sky and stars of the map load here.
+    Clouds_Load();
+    AnimSky_Load();
+    Stars_Load();
 }
 
 void Sky_Free() {
@@ -275,7 +278,9 @@ void Sky_Free() {
     g_sky.sun = 0;
     g_sky.sunTexture[0] = '\0';
     Sky_FreeBackdrop();
-    // PENDING(2.135) the clouds, animated sky and stars are released here.
+    Clouds_Free();
+    AnimSky_Free();
+    Stars_Free();
 }
 
 void Sky_DrawTiledPlane(RenderView* view, float y) {
@@ -413,7 +418,10 @@ void Sky_Draw(RenderView* view, int colourIndex, int skyDetail) {
         }
         Sky_DrawSun(&sky);
         if (skyDetail == 3) {
-            // PENDING(2.135) the animated sky, stars and clouds are drawn here.
+            SkyEffects_SetEye(g_eye);
+            AnimSky_Update(&sky);
+            Stars_Draw(&sky);
+            Clouds_Draw(&sky);
             Sky_DrawBackdrop(&sky);
         }
         return;
@@ -432,6 +440,7 @@ void Sky_Reset() {
     g_sky = SkySettings{};
     g_hook = nullptr;
     g_eye = DVector{0.0, 0.0, 0.0};
+    SkyEffects_Reset();
 }
 
 void Render_InstallSky() {
