@@ -10,6 +10,8 @@
 #include "Terrain/terramap.h"
 #include "Terrain/terrenv.h"
 #include "core/configfile.h"
+#include "core/seams/render.h"
+#include "render/sprite.h"
 #include "platform/random.h"
 #include "render/graphicbuffer.h"
 #include "render/renderqueue.h"
@@ -292,6 +294,78 @@ TEST_F(SkyEffectsTest, ScroungeStandsOnlyOnPlainCellsOfTypesWithFrames) {
     EXPECT_EQ(Drawn(kScroungeKind), 8);
     RenderQueue_Reset();
     std::copy(saved.begin(), saved.end(), std::begin(MaterialBlockTable));
+    TerrainEnv_Reset();
+}
+
+// ---- the sky around its effects ----
+
+int g_clears = 0, g_clearColour = -1;
+void CountClear(int colour) {
+    ++g_clears;
+    g_clearColour = colour;
+}
+int g_skyPolygons = 0, g_otherPolygons = 0;
+void CountSky(const RenderVertex*, int, const TextureImage* texture, uint32_t kind, float, uint32_t) {
+    const bool colourSky = !texture && (kind == kSkyKindColourFlat || kind == kSkyKindColourShaded);
+    ++(colourSky ? g_skyPolygons : g_otherPolygons);
+}
+
+TEST_F(SkyEffectsTest, AMapWithoutASkySectionOnlyClearsToTheSkyColour) {
+    World("[World]\nTime = 1200\n", {});
+    Sky_Load();
+    EXPECT_EQ(Sky_GetTexture(), nullptr);
+    EXPECT_EQ(Sky_GetBackdropTexture(), nullptr);
+    EXPECT_EQ(Sky_Settings().sun, 0);
+    EXPECT_EQ(Sky_Settings().height, 100);
+    RenderSeam& render = Seam_Render();
+    const RenderSeam saved = render;
+    render.driverClear = CountClear;
+    g_clears = 0, g_skyPolygons = 0, g_otherPolygons = 0;
+    Sky_SetPolygonHook(CountSky);
+    View_SetCameraMatrix(&view_, Matrix_FromPositionDirection(DVector{0, 0, 0}, Vector{0.0f, 1.0f, 0.2f}));
+    for (int detail = 0; detail <= 3; ++detail) Sky_Draw(&view_, 223, detail);
+    EXPECT_EQ(g_clears, 3) << "every detail but the colour sky's";
+    EXPECT_EQ(g_clearColour, 223);
+    EXPECT_GT(g_skyPolygons, 0) << "the colour sky's pieces";
+    EXPECT_EQ(g_otherPolygons, 0) << "no plane, no backdrop";
+    EXPECT_TRUE(g_seen.empty()) << "no effects";
+    render = saved;
+    Sky_Free();
+}
+
+TEST_F(SkyEffectsTest, TheSunIsDrawnCentredOnItsPointAndNeverFromBehind) {
+    // A 4 x 4 page whose top-left 3 x 3 is the sun: texels 101 .. 109.
+    std::vector<uint8_t> page = {4, 0, 0, 0, 4, 0, 0, 0};
+    for (int y = 0; y < 4; ++y)
+        for (int x = 0; x < 4; ++x) page.push_back(x < 3 && y < 3 ? static_cast<uint8_t>(101 + y * 3 + x) : 1);
+    SkySettings settings;
+    settings.sun = Sprite_Append(page.data(), 0, 0, 3, 3);
+    ASSERT_GT(settings.sun, 0);
+    Sky_UseSettings(settings);
+    const float overlay = OverlayDepth;
+    Terrain_Environment().visibilityMetres = 321.0f;
+    struct Case {
+        const char* what;
+        Vector facing;
+        bool drawn;
+    };
+    // The sun stands straight up (the lighting's default direction).
+    const Case cases[] = {{"looking up", {0.0f, 1.0f, 0.0f}, true},
+                          {"level: on the near plane's edge", {0.0f, 0.0f, 1.0f}, false},
+                          {"looking down", {0.0f, -1.0f, 0.0f}, false}};
+    for (const Case& c : cases) {
+        std::fill(buffer_.pixels, buffer_.pixels + 64 * 48, 0);
+        View_SetCameraMatrix(&view_, Matrix_FromPositionDirection(DVector{10, 20, 30}, c.facing));
+        Sky_DrawSun(&view_);
+        std::vector<uint8_t> expected(64 * 48, 0);
+        if (c.drawn) {
+            // Centred on the projected point, the buffer's centre (32, 24): columns 31 .. 33.
+            for (int y = 0; y < 3; ++y)
+                for (int x = 0; x < 3; ++x) expected[size_t(23 + y) * 64 + 31 + x] = static_cast<uint8_t>(101 + y * 3 + x);
+        }
+        EXPECT_TRUE(std::equal(expected.begin(), expected.end(), buffer_.pixels)) << c.what;
+        EXPECT_EQ(OverlayDepth, overlay) << "the overlay depth comes back";
+    }
     TerrainEnv_Reset();
 }
 
