@@ -74,7 +74,7 @@ int Usage() {
                  "                                               height and normal at (X, Z) and the first hit\n"
                  "                                               of the segment from (X, Y, Z) to + (DX, DY, DZ)\n"
                  "                                               (default: from 100 m above, 1000 m east, 45 down)\n"
-                 "       gvtool frame DATA MAP X Z EYE HEADING PITCH OUT\n"
+                 "       gvtool frame DATA MAP X Z EYE HEADING PITCH OUT [SKYDETAIL]\n"
                  "                                               draw one 640 x 480 software frame of MAP from\n"
                  "                                               EYE metres above (X, Z), heading degrees (0 +z,\n"
                  "                                               90 +x), pitch up; write OUT (PPM); print\n"
@@ -240,7 +240,7 @@ int PartTree(int argc, char** argv) {
 }
 
 int FrameTool(int argc, char** argv) {
-    if (argc != 10) return Usage();
+    if (argc != 10 && argc != 11) return Usage();
     content::FrameRequest request;
     request.map = argv[3];
     double values[5];
@@ -251,6 +251,12 @@ int FrameTool(int argc, char** argv) {
     request.eye = static_cast<float>(values[2]);
     request.heading = static_cast<float>(values[3]);
     request.pitch = static_cast<float>(values[4]);
+    if (argc == 11) {
+        double detail = 0;
+        if (!ParseNumber(argv[10], &detail) || detail < 0 || detail > 3 || detail != static_cast<int>(detail))
+            return Fail((std::string("not a sky detail (0 to 3): ") + argv[10]).c_str());
+        request.skyDetail = static_cast<int>(detail);
+    }
     content::Frame frame;
     std::string error;
     if (!content::WriteFrame(argv[2], request, argv[9], &frame, &error)) return Fail(error.c_str());

@@ -1,5 +1,6 @@
 #include "texture_writer.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstdlib>
 #include <cstring>
@@ -186,6 +187,48 @@ TextureSpec BackdropImage() {
     });
 }
 
+// Sky effects, all on the key colour. A cloud: a soft white puff of overlapping discs.
+TextureSpec CloudImage(const std::string& name, uint32_t seed) {
+    return Paint(name, 32, 32, [seed](int x, int y) {
+        const double a = std::hypot(x - 11.0, y - 17.0), b = std::hypot(x - 20.0, y - 14.0);
+        const double c = std::hypot(x - 16.0, y - 19.0 + seed % 3);
+        const double d = std::min({a / 9.0, b / 10.0, c / 8.0});
+        if (d >= 1.0) return kKeyColour;
+        return d > 0.8 ? Cube(4, 4, 5) : Grey(32 + Hash(x, y, seed) / 64);
+    });
+}
+
+// A star: a bright point with four short rays.
+TextureSpec StarImage() {
+    return Paint("star", 16, 16, [](int x, int y) {
+        const int dx = std::abs(2 * x - 15), dy = std::abs(2 * y - 15);
+        if (dx <= 3 && dy <= 3) return Grey(37);
+        if ((dx <= 1 && dy < 14) || (dy <= 1 && dx < 14)) return Cube(5, 5, 3);
+        return kKeyColour;
+    });
+}
+
+// The animated sky's flash, frame f of four: a ring of light that widens and fades.
+TextureSpec SkyFlashImage(int frame) {
+    return Paint(std::string("skyfl0") + std::to_string(frame), 32, 32, [frame](int x, int y) {
+        const double d = std::hypot(x - 15.5, y - 15.5), r = 3.0 * frame;
+        if (std::abs(d - r) > 2.0) return kKeyColour;
+        return frame < 3 ? Cube(5, 5, 4) : Cube(4, 4, 5);
+    });
+}
+
+// Scrounge: a tuft of tall grass swaying, set s (0 or 1, two tints) and frame f (0..2, the lean).
+TextureSpec TuftImage(int set, int frame) {
+    return Paint("tuft" + std::to_string(set) + "0" + std::to_string(frame), 16, 16, [set, frame](int x, int y) {
+        for (int blade = 0; blade < 3; ++blade) {
+            const int base = 2 + blade * 5, lean = (frame - 1) * (15 - y) / 5;
+            if ((x == base + lean || x == base + lean + 1) && y >= 2 + blade * 2)
+                return y < 5 + blade * 2 ? Cube(5, 5, 1) : set ? Cube(4, 5, 0) : Cube(3, 5, 1);
+        }
+        return kKeyColour;
+    });
+}
+
 // The sprite page every light set keeps loaded: a 64 x 64 page of four 32 x 32 cells on the key
 // colour: a soft light glow, a ring, a four-pointed flare and a small spark.
 TextureSpec SpritePageImage() {
@@ -330,6 +373,19 @@ std::vector<ArchiveRecord> SampleTextureRecords() {
     records.push_back({"sprite_a.map", MapImageBytes(SpritePageImage()), true, 0});
     records.push_back({"skytile.map", MapImageBytes(SkyTileImage()), true, 0});
     records.push_back({"backdrop.map", MapImageBytes(BackdropImage()), true, 0});
+    records.push_back({"cloud1.map", MapImageBytes(CloudImage("cloud1", 3)), true, 0});
+    records.push_back({"cloud2.map", MapImageBytes(CloudImage("cloud2", 8)), true, 0});
+    records.push_back({"star.map", MapImageBytes(StarImage()), true, 0});
+    // Frame names end in their numbers, so they carry no extension.
+    for (int f = 1; f <= 4; ++f) {
+        TextureSpec t = SkyFlashImage(f);
+        records.push_back({t.name, MapImageBytes(t), true, 0});
+    }
+    for (int set = 0; set < 2; ++set)
+        for (int f = 0; f < 3; ++f) {
+            TextureSpec t = TuftImage(set, f);
+            records.push_back({t.name, MapImageBytes(t), true, 0});
+        }
     records.push_back({"map.lst", SampleMapListText(), true, 0});
     return records;
 }
@@ -371,7 +427,17 @@ std::string SampleTerrainTextureSections() {
 std::string SampleSkySections() {
     return "[Sky]\nSkyHeight = 120\nSkyType = 0\nSkyTexture = skytile.map\nSunTexture = sun\n"
            "BackdropTexture = backdrop.map\nBackdropDistance = 400\nBackdropHeight = 90\nBackdropBase = -10\n"
-           "BackdropType = 0\n";
+           "BackdropType = 0\n"
+           // Two kinds of cloud drifting under the sky plane, tiled every 250 m.
+           "[Clouds]\nCount = 10\nTileSize = 250\nType = 0\nTexture0 = cloud1.map\nSize0 = 60\nHeight0 = 90\n"
+           "Texture1 = cloud2.map\nSize1 = 45\nHeight1 = 100\n"
+           "[Stars]\nRadius = 1000\nTexture00 = star.map\nSize00 = 40\nAzimuth00 = 120\nElevation00 = 50\n"
+           "[StarList]\nTexture = star.map\nLayerHeight = 20\nSize0 = 30\nCount0 = 4\n"
+           // Flashes of light high above, frames skyfl01 .. skyfl04.
+           "[AnimatedSky]\nCount = 6\nDiameter = 400\nminDelay = 200\nmaxDelay = 800\nAnim0 = skyfl04\nRate0 = 120\n"
+           "Size0 = 1500\n"
+           // Tufts of grass swaying on the plain grass cells: two sets of three frames.
+           "[AnimatedScrounge]\nType0 = tuft102\nRate = 150\nSize = 250\nCount = 24\nDiameter = 200\n";
 }
 
 bool WriteTextureWorld(const std::string& dir, std::string* error) {

@@ -14,6 +14,7 @@
 #include "render/display.h"
 #include "render/graphicdriver.h"
 #include "render/sky.h"
+#include "render/skyeffects.h"
 #include "render/sprite.h"
 #include "render/texcache.h"
 
@@ -63,7 +64,6 @@ void RemoveSlot(int at) {
 
 const char* NameOf(const TextureImage* texture);
 
-void StandInList(std::vector<const TextureImage*>*) {}
 const char* StandInName(const TextureImage* texture) {
     const char* name = Cache_GetItemName(texture);
     return name ? name : "";
@@ -77,9 +77,14 @@ void SkyList(std::vector<const TextureImage*>* out) {
     out->push_back(Sky_GetTexture());
     out->push_back(Sky_GetBackdropTexture());
 }
-// PENDING(2.135) the cloud and star textures of the map.
-void StandInClouds(std::vector<const TextureImage*>* out) { StandInList(out); }
-void StandInStars(std::vector<const TextureImage*>* out) { StandInList(out); }
+// The cloud and star textures of the map.
+void CloudList(std::vector<const TextureImage*>* out) {
+    for (int i = 0; const TextureImage* t = Clouds_GetTexture(i); ++i) out->push_back(t);
+}
+void StarList(std::vector<const TextureImage*>* out) {
+    for (int i = 0; i < Stars_Count(); ++i)
+        if (const TextureImage* t = Stars_GetTexture(i)) out->push_back(t);
+}
 // The pages of the sprite table, each once.
 void SpriteTablePages(std::vector<const TextureImage*>* out) {
     for (int i = 0; i < SpriteCount; ++i) {
@@ -88,8 +93,8 @@ void SpriteTablePages(std::vector<const TextureImage*>* out) {
     }
 }
 
-constexpr TexMgrPreloadSources kStandInSources = {TerrainList, SkyList,       StandInClouds,
-                                                  StandInStars, SpriteTablePages, StandInName};
+constexpr TexMgrPreloadSources kStandInSources = {TerrainList, SkyList, CloudList, StarList, SpriteTablePages,
+                                                  StandInName};
 TexMgrPreloadSources g_sources = kStandInSources;
 
 const char* NameOf(const TextureImage* texture) {

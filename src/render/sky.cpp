@@ -12,8 +12,10 @@
 #include "core/seams/world.h"
 #include "render/graphicbuffer.h"
 #include "render/light.h"
+#include "render/palette.h"
 #include "render/raster.h"
 #include "render/renderqueue.h"
+#include "render/skyeffects.h"
 #include "render/sprite.h"
 #include "render/texcache.h"
 #include "render/view.h"
@@ -28,12 +30,13 @@ constexpr int kBackdropMaxQuads = 5;  // one turn of the horizon (4 units) plus 
 
 SkySettings g_sky;
 DVector g_eye{0.0, 0.0, 0.0};
-SkyPolygonHook g_hook = nullptr;
+SkyPolygonHook g_hook = nullptr;  // g_eye: the caller's camera in the frame being drawn
 
-void DrawNow(const RenderView* view, const RenderVertex* v, int count, const TextureImage* texture, uint32_t kind) {
-    if (g_hook) g_hook(v, count, texture, kind, -1.0f);
-    Render_DrawPolygon(view, v, count, texture, 0, kind);
-}  // the caller's camera in the frame being drawn
+void DrawNow(const RenderView* view, const RenderVertex* v, int count, const TextureImage* texture, uint32_t kind,
+             uint32_t colour = 0) {
+    if (g_hook) g_hook(v, count, texture, kind, -1.0f, colour);
+    Render_DrawPolygon(view, v, count, texture, colour, kind);
+}
 
 void ReadName(const char* key, char (&out)[16], const char* file) {
     char text[260];
@@ -107,6 +110,40 @@ float PlaneLight(float depth, float intensity) {
 
 void Clear(int colour) { Seam_Render().driverClear(colour); }
 
+// The screen line along which the colour sky's plane lies at view depth `depth`, as a x + b y + c
+// (positive on the near side, towards the zenith). A ray through screen point (x, y) climbs
+// f = n.(x', y', 1) per unit of depth, where n is the world's up in view space and x', y' the
+// point taken back through the projection; it meets the plane at depth height / f, so the near
+// side of depth d is f > height / d.
+void ColourSkyLine(const RenderView* view, float depth, float* a, float* b, float* c) {
+    Vector eye, above;
+    const DVector& cam = view->cameraPosition;
+    View_TransformPoint(&eye, view, cam.x, cam.y, cam.z);
+    View_TransformPoint(&above, view, cam.x, cam.y + 1.0, cam.z);
+    const Vector up{above.x - eye.x, above.y - eye.y, above.z - eye.z};
+    *a = up.x / view->scaleX;
+    *b = up.y / view->scaleY;
+    *c = up.z - *a * view->centreX - *b * view->centreY - kSkyColourHeight / depth;
+}
+
+void DrawColourSky(const RenderView* view, int colourIndex) {
+    const float intensity = std::clamp(Terrain_Environment().current.intensity, 0.0f, 1.0f);
+    const uint32_t skyColour = RemapTable[255][colourIndex & 0xFF];
+    RenderVertex part[kClipMaxOutput];
+    int n = Sky_BuildPlaneQuad(view, kSkyColourNear, part, false);
+    for (int i = 0; i < n; ++i) part[i].shade = intensity;
+    if (n >= 3) DrawNow(view, part, n, nullptr, kSkyKindColourFlat, skyColour);
+    RenderVertex strip[4];
+    if (Sky_BuildHorizonStrip(view, kSkyColourNear, kSkyColourFar, strip) == 4) {
+        strip[0].shade = strip[1].shade = intensity;
+        strip[2].shade = strip[3].shade = 1.0f;
+        DrawNow(view, strip, 4, nullptr, kSkyKindColourShaded, skyColour);
+    }
+    n = Sky_BuildPlaneQuad(view, kSkyColourFar, part, true);
+    for (int i = 0; i < n; ++i) part[i].shade = 1.0f;
+    if (n >= 3) DrawNow(view, part, n, nullptr, kSkyKindColourFlat, static_cast<uint32_t>(colourIndex & 0xFF));
+}
+
 }  // namespace
 
 int Sky_ClipPolygonDepth(float nearZ, float farZ, RenderVertex* out, const RenderVertex* in, int count,
@@ -144,6 +181,44 @@ int Sky_ClipPolygonLine(int count, RenderVertex* out, const RenderVertex* in, fl
         }
     }
     return n < 3 ? 0 : n;
+}
+
+int Sky_BuildPlaneQuad(const RenderView* view, float depth, RenderVertex* out, bool beyond) {
+    if (!view || !out || !(depth > 0.0f)) return 0;
+    const float l = view->windowLeft, t = view->windowTop, r = view->windowRight, b = view->windowBottom;
+    const RenderVertex screen[4] = {{l, t, kSkyColourDepth, 0, 0, {1.0f}},
+                                    {r, t, kSkyColourDepth, 0, 0, {1.0f}},
+                                    {r, b, kSkyColourDepth, 0, 0, {1.0f}},
+                                    {l, b, kSkyColourDepth, 0, 0, {1.0f}}};
+    float la, lb, lc;
+    ColourSkyLine(view, depth, &la, &lb, &lc);
+    if (beyond) la = -la, lb = -lb, lc = -lc;
+    return Sky_ClipPolygonLine(4, out, screen, la, lb, lc, 1.0f);
+}
+
+int Sky_BuildHorizonStrip(const RenderView* view, float nearDepth, float farDepth, RenderVertex* out) {
+    if (!view || !out || !(nearDepth > 0.0f) || !(farDepth > 0.0f)) return 0;
+    float a, b, cNear, cFar;
+    ColourSkyLine(view, nearDepth, &a, &b, &cNear);
+    ColourSkyLine(view, farDepth, &a, &b, &cFar);
+    const float length = std::hypot(a, b);
+    // Looking straight up or down every point of the screen lies at one depth: no strip.
+    if (!(length > 1e-12f)) return 0;
+    // On each line the point nearest the screen's centre, and 0.7 of the screen width along the
+    // line to either side of it: the lines are parallel, and that reaches past the screen's
+    // corners wherever the lines cross it.
+    const float dx = -b / length, dy = a / length, half = 0.7f * (view->windowRight - view->windowLeft);
+    const float cx = view->centreX, cy = view->centreY;
+    const auto onLine = [&](float c, float side) {
+        const float k = (a * cx + b * cy + c) / (length * length);
+        return RenderVertex{cx - a * k + dx * side, cy - b * k + dy * side, kSkyColourDepth, 0, 0, {1.0f}};
+    };
+    out[0] = onLine(cNear, -half);
+    out[1] = onLine(cNear, half);
+    out[2] = onLine(cFar, half);
+    out[3] = onLine(cFar, -half);
+    if (!std::isfinite(out[0].x + out[0].y + out[2].x + out[2].y)) return 0;
+    return 4;
 }
 
 void Sky_AdvanceScroll(float seconds) {
@@ -191,7 +266,9 @@ void Sky_Load() {
     if (g_sky.sunTexture[0]) g_sky.sun = Sprite_Find(g_sky.sunTexture);
     g_sky.scrollU = g_sky.scrollV = 0.0f;
     Sky_LoadBackdrop();
-    // PENDING(2.135) the clouds, animated sky and stars of the map load here.
+    Clouds_Load();
+    AnimSky_Load();
+    Stars_Load();
 }
 
 void Sky_Free() {
@@ -201,7 +278,9 @@ void Sky_Free() {
     g_sky.sun = 0;
     g_sky.sunTexture[0] = '\0';
     Sky_FreeBackdrop();
-    // PENDING(2.135) the clouds, animated sky and stars are released here.
+    Clouds_Free();
+    AnimSky_Free();
+    Stars_Free();
 }
 
 void Sky_DrawTiledPlane(RenderView* view, float y) {
@@ -293,7 +372,7 @@ void Sky_DrawBackdrop(RenderView* view) {
         if (g_sky.backdropType == 0) {
             DrawNow(view, quad, 4, g_sky.backdrop, kSkyKindBackdrop);
         } else {
-            if (g_hook) g_hook(quad, 4, g_sky.backdrop, kSkyKindBackdropQueued, static_cast<float>(d));
+            if (g_hook) g_hook(quad, 4, g_sky.backdrop, kSkyKindBackdropQueued, static_cast<float>(d), 0);
             RenderQueue_AddPolygon(quad, 4, RenderQueue_TextureRef(g_sky.backdrop), kSkyKindBackdropQueued, 0,
                                    static_cast<float>(d));
         }
@@ -309,7 +388,11 @@ void Sky_Draw(RenderView* view, int colourIndex, int skyDetail) {
     g_eye = view->cameraPosition;
     RenderView sky = SkyView(view);
     const double eyeY = view->cameraPosition.y;
-    // PENDING(2.134) the detail-1 colour sky and horizon strip.
+    if (skyDetail == 1 && kSkyColourSkyOn) {
+        DrawColourSky(&sky, colourIndex);
+        Sky_DrawSun(&sky);
+        return;
+    }
     Clear(colourIndex);
     if (skyDetail == 2 || skyDetail == 3) {
         if (g_sky.sky) {
@@ -335,7 +418,10 @@ void Sky_Draw(RenderView* view, int colourIndex, int skyDetail) {
         }
         Sky_DrawSun(&sky);
         if (skyDetail == 3) {
-            // PENDING(2.135) the animated sky, stars and clouds are drawn here.
+            SkyEffects_SetEye(g_eye);
+            AnimSky_Update(&sky);
+            Stars_Draw(&sky);
+            Clouds_Draw(&sky);
             Sky_DrawBackdrop(&sky);
         }
         return;
@@ -354,6 +440,7 @@ void Sky_Reset() {
     g_sky = SkySettings{};
     g_hook = nullptr;
     g_eye = DVector{0.0, 0.0, 0.0};
+    SkyEffects_Reset();
 }
 
 void Render_InstallSky() {

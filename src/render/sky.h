@@ -24,6 +24,17 @@ constexpr float kSkyNearBand = 300.0f;        // the tiled plane's light bands e
 constexpr float kSkyMiddleBand = 400.0f;
 constexpr float kSkyFarBand = 500.0f;         // and nothing of it lies beyond this depth
 
+// The colour sky of sky detail 1: a plane kSkyColourHeight above the camera, in the sky colour up
+// to view depth kSkyColourNear, shaded from there to kSkyColourFar, and in the caller's colour
+// beyond. Drawn as screen-space pieces just behind the far distance.
+constexpr bool kSkyColourSkyOn = true;
+constexpr float kSkyColourHeight = 900.0f;
+constexpr float kSkyColourNear = 900.0f;
+constexpr float kSkyColourFar = 1300.0f;
+constexpr float kSkyColourDepth = 0.00076687115f;  // 1/z of the pieces (1304 m)
+constexpr uint32_t kSkyKindColourFlat = 8;         // screen space, one colour
+constexpr uint32_t kSkyKindColourShaded = 9;       // screen space, shaded
+
 struct SkySettings {
     int height = 100;  // of the plane above the camera (m)
     int type = 0;      // 0 tiled and scrolling, otherwise one quad
@@ -54,6 +65,14 @@ void Sky_Draw(RenderView* view, int colourIndex, int skyDetail);
 void Sky_DrawTiledPlane(RenderView* view, float y);
 void Sky_DrawSun(RenderView* view);
 void Sky_DrawBackdrop(RenderView* view);
+// The colour sky's pieces, in screen space at depth kSkyColourDepth. The whole window cut by the
+// line where the plane lies at `depth`: the near side (towards the zenith), or the side beyond
+// it. Returns the vertex count (0 when nothing is left); out needs room for 5 vertices.
+int Sky_BuildPlaneQuad(const RenderView* view, float depth, RenderVertex* out, bool beyond);
+// The strip between the lines of two depths: out[0], out[1] on the near line, out[2], out[3] on
+// the far one, reaching 0.7 of the window width to each side of the window's centre. Returns 4,
+// or 0 when the view looks straight up or down.
+int Sky_BuildHorizonStrip(const RenderView* view, float nearDepth, float farDepth, RenderVertex* out);
 // Moves the tiled plane's scroll offsets on by seconds, wrapping into [0, 1).
 void Sky_AdvanceScroll(float seconds);
 
@@ -74,9 +93,10 @@ TextureImage* Sky_GetBackdropTexture();
 const SkySettings& Sky_Settings();
 
 // Called with every sky polygon before it is drawn or queued (view space): depth is the queue
-// depth of a queued polygon, -1 for one drawn at once. For tests and tools; null: none.
+// depth of a queued polygon, -1 for one drawn at once; colour the fill colour of untextured
+// ones. For tests and tools; null: none.
 using SkyPolygonHook = void (*)(const RenderVertex* vertices, int count, const TextureImage* texture, uint32_t kind,
-                                float depth);
+                                float depth, uint32_t colour);
 void Sky_SetPolygonHook(SkyPolygonHook hook);
 // Replaces the settings as they stand (textures are neither loaded nor released): for tests.
 void Sky_UseSettings(const SkySettings& settings);

@@ -13,6 +13,7 @@
 #include "core/filecache.h"
 #include "render/clip.h"
 #include "render/sky.h"
+#include "render/skyeffects.h"
 #include "render/terraindraw.h"
 #include "support/data_root_fixture.h"
 #include "support/world_reset.h"
@@ -78,7 +79,7 @@ TEST_F(FrameTest, TheSampleMapFromAFixedCamera) {
     int colours = 0, seen[256] = {};
     for (uint8_t p : frame.pixels) colours += seen[p]++ == 0;
     EXPECT_GT(colours, 12);
-    EXPECT_EQ(CRC32_Memory(frame.pixels.data(), frame.pixels.size()), 792536460u);
+    EXPECT_EQ(CRC32_Memory(frame.pixels.data(), frame.pixels.size()), 1744579872u);
 
     // The same request gives the same picture.
     Terrain_SetPolygonHook(nullptr);
@@ -100,7 +101,16 @@ TEST_F(FrameTest, TheSampleMapsSkyAboveTheGround) {
     request.pitch = 25;
     int skyLocks = -1, backdropLocks = -1, sun = 0;
     bool loaded = false;
+    // The effects' textures: a cloud, the star shared by the table and the ring, a frame of the
+    // animated sky and one of the scrounge.
+    const char* const effects[] = {"CLOUD1.MAP", "STAR.MAP", "SKYFL03", "TUFT102"};
+    int effectLocks[4] = {};
     request.draw = [&](RenderView*) {
+        for (int i = 0; i < 4; ++i) effectLocks[i] = Cache_LockCount(effects[i]);
+        EXPECT_EQ(Clouds_Count(), 10);
+        EXPECT_EQ(Stars_Count(), 5);
+        EXPECT_EQ(AnimSky_ItemCount(), 6);
+        EXPECT_EQ(Scrounge_SpriteCount(), 24);
         loaded = Sky_GetTexture() && Sky_GetBackdropTexture();
         sun = Sky_Settings().sun;
         skyLocks = Cache_LockCount(Sky_Settings().skyTexture);
@@ -118,6 +128,13 @@ TEST_F(FrameTest, TheSampleMapsSkyAboveTheGround) {
     EXPECT_EQ(Sky_GetBackdropTexture(), nullptr);
     EXPECT_EQ(Cache_LockCount("SKYTILE.MAP"), skyLocks - 1) << "the sky texture is released";
     EXPECT_EQ(Cache_LockCount("BACKDROP.MAP"), backdropLocks - 1);
+    EXPECT_EQ(Cache_LockCount("CLOUD1.MAP"), effectLocks[0] - 1) << "one reference for the one cloud texture";
+    EXPECT_EQ(Cache_LockCount("STAR.MAP"), effectLocks[1] - 5) << "one reference per star";
+    for (int i = 2; i < 4; ++i) {
+        EXPECT_GE(effectLocks[i], 1) << effects[i];
+        EXPECT_EQ(Cache_LockCount(effects[i]), effectLocks[i] - 1) << effects[i];
+    }
+    EXPECT_EQ(Clouds_Count() + Stars_Count() + AnimSky_ItemCount() + Scrounge_SpriteCount(), 0);
 
     // The upper half is the textured sky: more than the clear colour, in several colours.
     int colours = 0, seen[256] = {};
@@ -136,5 +153,5 @@ TEST_F(FrameTest, TheSampleMapsSkyAboveTheGround) {
     request.draw = nullptr;
     ASSERT_TRUE(content::DrawFrame(request, &again, &error)) << error;
     EXPECT_EQ(again.pixels, frame.pixels);
-    EXPECT_EQ(CRC32_Memory(frame.pixels.data(), frame.pixels.size()), 478766063u);
+    EXPECT_EQ(CRC32_Memory(frame.pixels.data(), frame.pixels.size()), 2458567220u);
 }

@@ -1,6 +1,7 @@
 // The sky's polygon clipping and scrolling, as pure functions, and the backdrop band's geometry.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <vector>
 
@@ -121,12 +122,14 @@ struct Drawn {
     float u0, u1;
     uint32_t kind;
     float depth;
+    uint32_t colour;
+    std::vector<RenderVertex> vertices;
 };
 std::vector<Drawn> g_drawn;
 
-void Record(const RenderVertex* v, int count, const TextureImage*, uint32_t kind, float depth) {
-    ASSERT_EQ(count, 4);
-    g_drawn.push_back({v[0].v, v[0].u, v[1].u, kind, depth});
+void Record(const RenderVertex* v, int count, const TextureImage*, uint32_t kind, float depth, uint32_t colour) {
+    ASSERT_GE(count, 3);
+    g_drawn.push_back({v[0].v, v[0].u, v[1].u, kind, depth, colour, std::vector<RenderVertex>(v, v + count)});
 }
 
 class SkyBackdrop : public ::testing::Test {
@@ -222,6 +225,69 @@ TEST_F(SkyBackdrop, NoBandWithoutDistanceOrTextureAndNeverMoreThanATurnPlusOne) 
     Sky_UseSettings(Band(1, 100000, 0));  // a band many times round the horizon
     Sky_DrawBackdrop(&view_);
     EXPECT_EQ(g_drawn.size(), 5u);
+}
+
+// ---- the colour sky of sky detail 1 ----
+
+TEST_F(SkyBackdrop, ColourSkyLinesLieWhereThePlaneReachesTheirDepths) {
+    // Level along +z: the plane 900 m up lies at depth 900 where y / z = 1 and at depth 1300
+    // where y / z = 900 / 1300; above the near line it is nearer, below the far line farther.
+    // A wide view, so that both lines cross the window.
+    View_SetZoom(&view_, 0.5f);
+    Face(0);
+    const float nearY = view_.centreY + view_.scaleY * 1.0f;
+    const float farY = view_.centreY + view_.scaleY * (900.0f / 1300.0f);
+    ASSERT_GT(nearY, view_.windowTop);
+    RenderVertex out[5];
+    int n = Sky_BuildPlaneQuad(&view_, kSkyColourNear, out, false);
+    ASSERT_EQ(n, 4);
+    float top = 1e9f, bottom = -1e9f;
+    for (int i = 0; i < n; ++i) {
+        top = std::min(top, out[i].y), bottom = std::max(bottom, out[i].y);
+        EXPECT_FLOAT_EQ(out[i].z, kSkyColourDepth);
+    }
+    EXPECT_FLOAT_EQ(top, view_.windowTop);
+    EXPECT_NEAR(bottom, nearY, 1e-3f);
+    n = Sky_BuildPlaneQuad(&view_, kSkyColourFar, out, true);
+    ASSERT_EQ(n, 4);
+    top = 1e9f, bottom = -1e9f;
+    for (int i = 0; i < n; ++i) top = std::min(top, out[i].y), bottom = std::max(bottom, out[i].y);
+    EXPECT_NEAR(top, farY, 1e-3f);
+    EXPECT_FLOAT_EQ(bottom, view_.windowBottom);
+    // The strip joins the two, 0.7 of the window width to each side of the centre.
+    RenderVertex strip[4];
+    ASSERT_EQ(Sky_BuildHorizonStrip(&view_, kSkyColourNear, kSkyColourFar, strip), 4);
+    const float half = 0.7f * (view_.windowRight - view_.windowLeft);
+    EXPECT_NEAR(strip[0].y, nearY, 1e-3f);
+    EXPECT_NEAR(strip[1].y, nearY, 1e-3f);
+    EXPECT_NEAR(strip[2].y, farY, 1e-3f);
+    EXPECT_NEAR(strip[3].y, farY, 1e-3f);
+    EXPECT_NEAR(std::fabs(strip[1].x - strip[0].x), 2 * half, 1e-3f);
+    EXPECT_NEAR(0.5f * (strip[0].x + strip[1].x), view_.centreX, 1e-3f);
+    // Looking straight up the whole window lies at one depth: no line, no strip; the window is
+    // all near or all beyond.
+    View_SetCameraMatrix(&view_, Matrix_FromPositionDirection(DVector{0, 0, 0}, Vector{0.0f, 1.0f, 0.0f}));
+    EXPECT_EQ(Sky_BuildHorizonStrip(&view_, kSkyColourNear, kSkyColourFar, strip), 0);
+    EXPECT_EQ(Sky_BuildPlaneQuad(&view_, kSkyColourNear, out, false), 4);
+    EXPECT_EQ(Sky_BuildPlaneQuad(&view_, kSkyColourFar, out, true), 0);
+}
+
+TEST_F(SkyBackdrop, DetailOneDrawsTheColourSkyInThreePieces) {
+    SkySettings s = Band(400, 50, 0);  // a backdrop and a sky texture that detail 1 never shows
+    s.sky = s.backdrop;
+    Sky_UseSettings(s);
+    View_SetZoom(&view_, 0.5f);
+    Face(0);
+    Sky_Draw(&view_, 223, 1);
+    ASSERT_EQ(g_drawn.size(), 3u);
+    EXPECT_EQ(g_drawn[0].kind, kSkyKindColourFlat);
+    EXPECT_EQ(g_drawn[1].kind, kSkyKindColourShaded);
+    EXPECT_EQ(g_drawn[2].kind, kSkyKindColourFlat);
+    EXPECT_EQ(g_drawn[2].colour, 223u);  // beyond: the caller's colour
+    // The strip's light rises from the near line to full light at the far one.
+    EXPECT_FLOAT_EQ(g_drawn[1].vertices[2].shade, 1.0f);
+    EXPECT_LE(g_drawn[1].vertices[0].shade, 1.0f);
+    EXPECT_FLOAT_EQ(g_drawn[2].vertices[0].shade, 1.0f);
 }
 
 }  // namespace

@@ -1,5 +1,6 @@
 #include "support/frame_fixture.h"
 
+#include <cmath>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
@@ -11,6 +12,8 @@
 #include "core/seams/render.h"
 #include "core/seams/shell.h"
 #include "core/seams/world.h"
+#include "platform/clock.h"
+#include "platform/random.h"
 #include "platform/surface.h"
 #include "platform/window.h"
 #include "render/graphicdriver.h"
@@ -51,13 +54,18 @@ void FrameFixture::SetUp() {
     ASSERT_TRUE(FileSys_TryStart(displayFlags));
     ASSERT_EQ(Terrain_LoadMap("sample", 0), 1);
     render.setMissionPalette();
-    // The sun is a sprite of the table; the sky loads after the map, as a mission starts.
+    // The sun is a sprite of the table; the sky loads after the map, as a mission starts. The
+    // clouds take their places from the random generator and the sky's animations run on the
+    // millisecond clock: both fixed, so the frame is the same whatever ran before.
     render.loadSprites();
+    Random_Seed(1234);
+    Plat_UseVirtualClock(1000);
     Seam_World().skyLoad();
 }
 
 void FrameFixture::TearDown() {
     Seam_World().skyFree();
+    Plat_UseRealClock();
     Sprite_FreeTable();
     Terrain_FreeAll();
     Data_Close();
@@ -69,14 +77,15 @@ void FrameFixture::TearDown() {
     AppFixture::TearDown();
 }
 
-Picture FrameFixture::RenderFixedFrame() {
+Picture FrameFixture::RenderFixedFrame(int detail, double pitch) {
     Picture picture;
     RenderView view{};
     View_Init(&view, &g_graphicDriver.screen, 1.0f, 0.75f, 250.0f, 1.0f);
-    // At the sample map's south-west, 40 m above its flat ground, looking north-east and 20
-    // degrees up, so that the sky plane shows above the backdrop.
+    // At the sample map's south-west, 40 m above its flat ground, looking north-east and (by
+    // default) 20 degrees up, so that the sky plane shows above the backdrop.
     Matrix camera{};
-    const float s = 0.70710678f, c = 0.93969262f, n = 0.34202014f;
+    const double radians = pitch * 3.14159265358979323846 / 180.0;
+    const float s = 0.70710678f, c = static_cast<float>(std::cos(radians)), n = static_cast<float>(std::sin(radians));
     camera.right = Vector{s, 0.0f, -s};
     camera.up = Vector{-s * n, c, -s * n};
     camera.front = Vector{s * c, n, s * c};
@@ -84,7 +93,7 @@ Picture FrameFixture::RenderFixedFrame() {
     View_SetCameraMatrix(&view, camera);
     uint8_t& skyDetail = Seam_Shell().playerDef()[kPlayerDefSkyDetail];
     const uint8_t savedDetail = skyDetail;
-    skyDetail = 3;  // the whole sky
+    skyDetail = static_cast<uint8_t>(detail);
     Game_RenderFrame(&view);
     skyDetail = savedDetail;
     Seam_Render().driverPresent();  // the frame presents at the start of the next

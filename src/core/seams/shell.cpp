@@ -4,12 +4,18 @@
 #include "core/seams/registry.h"
 
 #include "core/app.h"
+#include "core/game.h"
 #include "core/savegame.h"
 
 namespace {
 
 // PENDING(11.102) the player settings record and the shell services (their own Parts) replace these stand-ins.
 uint8_t g_playerDef[116] = {};
+// The settings' defaults the game already reads: sky detail FULL.
+const bool g_playerDefDefaults = [] {
+    g_playerDef[kPlayerDefSkyDetail] = 3;
+    return true;
+}();
 void Nothing() {}
 uint8_t* PlayerDefRecord() { return g_playerDef; }
 void SetScreenMode(int mode) { App_Globals().screenMode = mode; }
