@@ -22,6 +22,7 @@
 #include "weapons/explosion.h"
 #include "weapons/spriteeffects.h"
 #include "weapons/weaponsinstall.h"
+#include "interface/groundmarker.h"
 #include "interface/hudelement.h"
 
 namespace {
@@ -58,6 +59,7 @@ const PhaseHookMember kMembers[] = {
     {"ChunkEffect", ChunkEffect_Member},
     {"ParticleEffect", ParticleEffect_Member},
     {"ShockWave", ShockwaveEffect_Member},
+    {"GroundMarkerSprites", GroundMarker_Member},
 };
 
 }  // namespace

@@ -6,9 +6,11 @@
 #include <string>
 #include <vector>
 
+#include "core/fieldarchive.h"
 #include "core/seams/net.h"
 #include "interface/hudbasic.h"
 #include "render/graphicbuffer.h"
+#include "support/field_stream.h"
 
 namespace {
 
@@ -171,6 +173,69 @@ TEST_F(HudBasicTest, TimerIsListedOnceAndAgainAfterALoad) {
     EXPECT_EQ(timer.show, 1);
     MissionTimer_Toggle();
     EXPECT_EQ(timer.show, 0);
+}
+
+TEST_F(HudBasicTest, TimerSavesItsFieldsInOrderAndLoadsThemBack) {
+    MissionTimer& timer = MissionTimer_Instance();
+    timer.Init();
+    MissionTimer_Start(95, 30, 10);
+    timer.Update(0.25f);
+    bool ok = false;
+    const std::string binary = CaptureFields(true, MissionTimer_Save, &ok);
+    ASSERT_TRUE(ok);
+    const std::string expected = FieldRecord(kFieldTagFloat, Le(0.75f)) + FieldRecord(kFieldTagInt, Le(int32_t{95})) +
+                                 FieldRecord(kFieldTagInt, Le(int32_t{30})) + FieldRecord(kFieldTagInt, Le(int32_t{10})) +
+                                 FieldRecord(kFieldTagBool, std::string(1, '\1')) +
+                                 FieldRecord(kFieldTagBool, std::string(1, '\1')) +
+                                 FieldRecord(kFieldTagBool, std::string(1, '\1'));
+    EXPECT_EQ(binary, expected);
+    const std::string text = CaptureFields(false, MissionTimer_Save, &ok);
+    ASSERT_TRUE(ok);
+    EXPECT_EQ(text, CrLfLines({"frac [1] =", "0.75", "timer [1] =", "95", "warn [1] =", "30", "alert [1] =", "10",
+                               "countdown [1] =", "true", "active [1] =", "true", "show [1] =", "true"}));
+
+    // A new mission, then the load: every field as saved, and the shown timer is listed again
+    // only at the world start.
+    for (bool form : {true, false}) {
+        timer.Init();
+        {
+            FieldReadScope read(form ? binary : text, form);
+            EXPECT_TRUE(MissionTimer_Load());
+        }
+        EXPECT_EQ(timer.frac, 0.75f);
+        EXPECT_EQ(timer.timer, 95);
+        EXPECT_EQ(timer.warn, 30);
+        EXPECT_EQ(timer.alert, 10);
+        EXPECT_EQ(timer.countdown, 1);
+        EXPECT_EQ(timer.active, 1);
+        EXPECT_EQ(timer.show, 1);
+        EXPECT_EQ(HudElement_CountInDraw(&timer, 7), 0);
+        timer.Start();
+        for (int layer : {0, 1, 2, 3, 7}) EXPECT_EQ(HudElement_CountInDraw(&timer, layer), 1) << layer;
+    }
+}
+
+TEST_F(HudBasicTest, TimerLoadStopsAtTheFirstBadField) {
+    MissionTimer& timer = MissionTimer_Instance();
+    timer.Init();
+    // "warn" is cut short: timer is read, nothing after it.
+    const std::string bytes = FieldRecord(kFieldTagFloat, Le(0.5f)) + FieldRecord(kFieldTagInt, Le(int32_t{40})) +
+                              FieldRecord(kFieldTagInt, "\1\2") + FieldRecord(kFieldTagInt, Le(int32_t{10}));
+    {
+        FieldReadScope read(bytes, true);
+        EXPECT_FALSE(MissionTimer_Load());
+    }
+    EXPECT_EQ(timer.timer, 40);
+    EXPECT_EQ(timer.alert, INT32_MIN);
+    EXPECT_EQ(timer.show, 0);
+    // A remainder that is not a number or outside one second would move the clock every frame.
+    for (float frac : {std::nanf(""), -50.0f, 1e9f}) {
+        timer.Init();
+        FieldReadScope read(FieldRecord(kFieldTagFloat, Le(frac)), true);
+        MissionTimer_Load();
+        EXPECT_GE(timer.frac, 0.0f);
+        EXPECT_LE(timer.frac, 1.0f);
+    }
 }
 
 }  // namespace
