@@ -37,6 +37,10 @@ LensFlareServices MakeServices() {
         *direction = Light_GetSunDirection();
         return true;
     };
+    s.sunColour = [] {
+        const int texel = Sky_Settings().sun ? Sprite_CentreTexel(Sky_Settings().sun) : -1;
+        return texel >= 0 ? texel : HudColors.white;
+    };
     s.hardware = [] { return g_graphicDriver.driverKind == kDriverHardware; };
     s.visiblePixels = D3D_QueryVisiblePixels;
     s.drawSprite = [](GraphicBuffer* buffer, int sprite, int x, int y, uint32_t flags) {
@@ -108,7 +112,7 @@ void LensFlare::Draw() {
         n = std::max(0.0f, g_services.visiblePixels(quad, 4));
         g = kHardwareGlare;
     } else {
-        n = static_cast<float>(CountSunPixels(*buffer, sx, sy, HudColors.white));
+        n = static_cast<float>(CountSunPixels(*buffer, sx, sy, g_services.sunColour()));
         g = kSoftwareGlare;
     }
     lastVisible = n;

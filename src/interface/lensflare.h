@@ -29,6 +29,9 @@ public:
 struct LensFlareServices {
     // The sky's sun: false when the map has none; else its direction (a unit vector).
     bool (*sun)(Vector* direction);
+    // The palette index of the sun's pixels on the software path: the sun sprite's middle
+    // texel, or the palette's white when the sprite has none.
+    int (*sunColour)();
     bool (*hardware)();
     // Hardware: the visible pixels of a polygon (x, y, depth per point); below 0 without a query.
     float (*visiblePixels)(const float* points, int count);

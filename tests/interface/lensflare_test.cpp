@@ -7,7 +7,6 @@
 #include <vector>
 
 #include "interface/hudbasic.h"
-#include "interface/hudcolors.h"
 #include "interface/lensflare.h"
 #include "render/graphicbuffer.h"
 #include "render/view.h"
@@ -41,6 +40,7 @@ protected:
             *direction = g_sun;
             return g_hasSun;
         };
+        s.sunColour = [] { return kWhite; };
         s.hardware = [] { return g_hardware; };
         s.visiblePixels = [](const float* points, int count) {
             g_quad.assign(points, points + 3 * count);
@@ -49,7 +49,6 @@ protected:
         s.drawSprite = [](GraphicBuffer*, int sprite, int x, int y, uint32_t flags) {
             g_drawn.push_back({sprite, x, y, flags});
         };
-        HudColors.white = kWhite;
         Graphic_InitBuffer(&buffer_, 64, 48, nullptr, kGraphicFormat8);
         std::memset(buffer_.pixels, 0, 64 * 48);
         View_Init(&view_, &buffer_, kDefaultFieldOfView, 1.0f, 500.0f, 1.0f);
