@@ -7,7 +7,9 @@
 #include <vector>
 
 #include "core/fieldarchive.h"
+#include "core/seams/cockpit.h"
 #include "core/seams/net.h"
+#include "fun3d/craftservices.h"
 #include "interface/hudbasic.h"
 #include "render/graphicbuffer.h"
 #include "support/field_stream.h"
@@ -103,6 +105,21 @@ TEST_F(HudBasicTest, SoftwarePaletteIsRewrittenEveryFrame) {
     EXPECT_EQ(g_shown[1][300], 30);
     EXPECT_EQ(g_shown[1][301], 252);
     EXPECT_EQ(g_shown[1][302], 30);
+}
+
+TEST_F(HudBasicTest, OtherSubsystemsReachTheTint) {
+    ScreenTint& tint = ScreenTint_Instance();
+    Hud_InstallSeam();
+    // A hit on the user's craft: red-orange, fading at rate 5.
+    Craft_Services().viewShake(0.3f);
+    EXPECT_FLOAT_EQ(tint.level, 0.3f);
+    EXPECT_EQ(tint.rate, 5.0f);
+    EXPECT_EQ(std::vector<int>(tint.colour, tint.colour + 3), (std::vector<int>{255, 64, 0}));
+    Seam_Cockpit().screenTintAddLevel(0.25f);
+    Seam_Cockpit().screenTintFlash(0.2f, 1.0f, 255, 255, 255);
+    tint.Draw();
+    EXPECT_EQ(tint.lastWhite, 56);
+    EXPECT_EQ(tint.lastTint, 112);
 }
 
 TEST_F(HudBasicTest, TimerCountsDownAndStopsAtZero) {
