@@ -12,6 +12,9 @@
 #include "fun3d/craftservices.h"
 #include "interface/hudbasic.h"
 #include "render/graphicbuffer.h"
+#include "render/palette.h"
+#include "render/sprite.h"
+#include "sprite_writer.h"
 #include "support/field_stream.h"
 
 namespace {
@@ -161,6 +164,72 @@ TEST_F(HudBasicTest, TimerDigitsAndColours) {
         timer.timer = c.seconds;
         EXPECT_EQ(timer.ColourSet(), c.set) << int(c.countdown) << " " << c.seconds;
     }
+}
+
+// A small sprite table for the timer: digits of 3 x 4 in colours 100 + digit, a colon of 1 x 2
+// in colour 120 and a label of 4 x 2 in colour 121.
+std::string g_spriteTable, g_spritePage;
+const uint8_t* UseSpriteFile(const char* name, size_t* size) {
+    const std::string& file = std::string(name) == "sprite8.stb" ? g_spriteTable : g_spritePage;
+    *size = file.size();
+    return reinterpret_cast<const uint8_t*>(file.data());
+}
+
+TEST_F(HudBasicTest, TimerDigitLayoutOnAWideScreen) {
+    constexpr int kPageW = 40;
+    std::vector<uint8_t> page(kPageW * 4, 255);
+    std::vector<content::SpriteRecordSpec> records;
+    for (int d = 0; d < 10; ++d)
+        for (int y = 0; y < 4; ++y)
+            for (int x = 0; x < 3; ++x) page[y * kPageW + d * 3 + x] = static_cast<uint8_t>(100 + d);
+    page[30] = page[kPageW + 30] = 120;
+    for (int y = 0; y < 2; ++y)
+        for (int x = 32; x < 36; ++x) page[y * kPageW + x] = 121;
+    for (const char* set : {"bignum_G", "bignum_Y", "bignum_R"}) {
+        for (int d = 0; d < 10; ++d) records.push_back({std::string(set) + "." + std::to_string(d), "tp", d * 3, 0, 3, 4, 0});
+        records.push_back({std::string(set) + ".10", "tp", 30, 0, 1, 2, 0});
+    }
+    records.push_back({"Mission Time", "tp", 32, 0, 4, 2, 0});
+    g_spriteTable = content::SpriteTableBytes(records);
+    g_spritePage = content::SpritePageBytes(kPageW, 4, page);
+    const SpriteFiles files{UseSpriteFile, [](const char*) {}};
+    Sprite_SetFiles(&files);
+    ASSERT_EQ(Sprite_LoadTable(), 1);
+    // The digits are drawn through the alpha table: let it keep the source over black.
+    uint8_t savedAlpha[22];
+    for (int c = 0; c < 22; ++c) savedAlpha[c] = AlphaTable[100 + c][0], AlphaTable[100 + c][0] = static_cast<uint8_t>(100 + c);
+
+    GraphicBuffer screen{};
+    Graphic_InitBuffer(&screen, 640, 32, nullptr, kGraphicFormat8);
+    std::memset(screen.pixels, 7, 640 * 32);
+    Hud_Context().buffer = &screen;
+    MissionTimer& timer = MissionTimer_Instance();
+    timer.Init();
+    MissionTimer_Start(754, INT32_MIN, INT32_MIN);  // 12:34, green
+    timer.Draw();
+
+    // x = (640 - 1 - 4 x 3 - 9) / 2 = 309: the black box (307, 8)..(333, 26), the label at
+    // ((640 - 4) / 2, 10), the digits at y 20: 309, 314, the colons at 319 centred on 21 and 23,
+    // then 323 and 328.
+    std::vector<uint8_t> expected(640 * 32, 7);
+    auto fill = [&](int l, int t, int r, int b, uint8_t c) {
+        for (int y = t; y <= b; ++y)
+            for (int x = l; x <= r; ++x) expected[y * 640 + x] = c;
+    };
+    fill(307, 8, 333, 26, 0);
+    fill(318, 10, 321, 11, 121);
+    fill(309, 20, 311, 23, 101);
+    fill(314, 20, 316, 23, 102);
+    fill(319, 20, 319, 21, 120);
+    fill(319, 22, 319, 23, 120);
+    fill(323, 20, 325, 23, 103);
+    fill(328, 20, 330, 23, 104);
+    EXPECT_EQ(std::vector<uint8_t>(screen.pixels, screen.pixels + 640 * 32), expected);
+
+    Hud_Context().buffer = nullptr;
+    Graphic_FreeBuffer(&screen);
+    for (int c = 0; c < 22; ++c) AlphaTable[100 + c][0] = savedAlpha[c];
+    Sprite_SetFiles(nullptr);
 }
 
 TEST_F(HudBasicTest, TimerIsListedOnceAndAgainAfterALoad) {
