@@ -511,6 +511,41 @@ bool SpriteSeeds(FuzzSeedSet& seeds, std::string* error) {
                      error);
 }
 
+// A display raw image (32-bit width and height, then the pixels) and a saved mission timer in
+// each form: the flags byte (bit 0 binary form), the image, the timer's fields.
+bool HudImageSeeds(FuzzSeedSet& seeds, std::string* error) {
+    std::string image;
+    Bytes_AppendU32(image, 3);
+    Bytes_AppendU32(image, 2);
+    image += std::string("\1\2\3\4\5\6", 6);
+    for (int binary = 0; binary < 2; ++binary) {
+        FILE* file = std::tmpfile();
+        if (!file) return Fail(error, "cannot open a temporary file");
+        Field_SetBinary(binary != 0);
+        const float frac = 0.5f;
+        const int32_t timer = 125, warn = 30, alert = 10;
+        const uint8_t countdown = 1, active = 1, show = 1;
+        bool written = Field_WriteFloat(file, &frac, 4, "frac") && Field_WriteLong(file, &timer, 4, "timer") &&
+                       Field_WriteLong(file, &warn, 4, "warn") && Field_WriteLong(file, &alert, 4, "alert") &&
+                       Field_WriteBool(file, &countdown, 1, "countdown") && Field_WriteBool(file, &active, 1, "active") &&
+                       Field_WriteBool(file, &show, 1, "show");
+        Field_SetBinary(false);
+        std::string stream;
+        const long size = written ? std::ftell(file) : -1;
+        if (size >= 0) {
+            stream.resize(size_t(size));
+            std::rewind(file);
+            written = std::fread(stream.data(), 1, stream.size(), file) == stream.size();
+        }
+        std::fclose(file);
+        if (size < 0 || !written) return Fail(error, "cannot write the mission timer seed");
+        if (!seeds.Add(binary ? "timer.bin" : "timer.txt", FuzzFrame({std::string(1, char(binary)), image, stream}),
+                       error))
+            return false;
+    }
+    return true;
+}
+
 bool PictureSeeds(FuzzSeedSet& seeds, std::string* error) {
     uint8_t palette[kPicturePaletteSize] = {};
     std::vector<uint8_t> pixels(100 * 3, 7);
@@ -599,6 +634,7 @@ const SeedRow kSeedRows[] = {
     {"font_fuzz", FontSeeds},
     {"geo_fuzz", GeometrySeeds},
     {"hovernet_fuzz", HoverNetSeeds},
+    {"hudimage_fuzz", HudImageSeeds},
     {"ini_fuzz", IniSeeds},
     {"keymap_fuzz", KeyMapSeeds},
     {"labelmap_fuzz", LabelMapSeeds},

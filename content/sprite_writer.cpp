@@ -249,6 +249,35 @@ std::vector<NamedFile> SampleSpriteFiles() {
     records.push_back({"scrap_panel", "hud", 88, 32, 40, 30, 0});
     records.push_back({"pilot_panel", "hud", 88, 32, 40, 30, 0});
     files.push_back({"hud.MAP", SpritePageBytes(kHudW, kHudH, hud)});
+    // The ground marker's three squares and the lens flare's rings on a page of their own.
+    constexpr int kFxW = 64, kFxH = 32;
+    std::vector<uint8_t> hudfx(kFxW * kFxH, kKey);
+    const uint8_t groundColours[3] = {nearest(0, 255, 0), nearest(255, 255, 0), nearest(255, 0, 0)};
+    const char* const groundNames[3] = {"ground.G", "ground.Y", "ground.R"};
+    for (int k = 0; k < 3; ++k) {
+        for (int y = 0; y < 8; ++y)
+            for (int x = 0; x < 8; ++x) {
+                const bool edge = x == 0 || x == 7 || y == 0 || y == 7;
+                const bool hatch = (x + y) % 4 == 0;
+                if (edge || hatch) hudfx[static_cast<size_t>(y * kFxW + k * 8 + x)] = groundColours[k];
+            }
+        records.push_back({groundNames[k], "hudfx", k * 8, 0, 8, 8, 0});
+    }
+    const struct {
+        int x, size;
+        uint8_t colour;
+    } rings[5] = {{0, 16, nearest(255, 255, 160)}, {16, 12, nearest(160, 200, 255)}, {28, 8, nearest(255, 200, 120)},
+                  {36, 10, nearest(200, 255, 200)}, {46, 14, nearest(255, 160, 220)}};
+    for (int k = 0; k < 5; ++k) {
+        const double c = (rings[k].size - 1) * 0.5, r = rings[k].size * 0.5;
+        for (int y = 0; y < rings[k].size; ++y)
+            for (int x = 0; x < rings[k].size; ++x) {
+                const double d = std::hypot(x - c, y - c);
+                if (d < r && d >= r - 1.6) hudfx[static_cast<size_t>((8 + y) * kFxW + rings[k].x + x)] = rings[k].colour;
+            }
+        records.push_back({"ring." + std::to_string(k), "hudfx", rings[k].x, 8, rings[k].size, rings[k].size, 0});
+    }
+    files.push_back({"hudfx.MAP", SpritePageBytes(kFxW, kFxH, hudfx)});
     files.push_back({"sprite8.stb", SpriteTableBytes(records)});
     return files;
 }

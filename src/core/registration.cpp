@@ -119,6 +119,7 @@ const char* const kDisplayElements[] = {
     "Radar",           "UnitTargetMarkers", "MissionTimer",    "ScreenTint",        "CommandMenu",
     "TerrainEditor",   "ObjectivesPanel",   "TuningListDisplay", "MapIcons",          "CommandCursor3D",
     "MissionEditor",   "PilotScrapCounters", "SightParticleDisplay", "CockpitGauges",
+    "LensFlare",
 };
 
 const KeyedText kKeyedTexts[] = {

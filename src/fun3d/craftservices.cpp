@@ -1,5 +1,6 @@
 #include "fun3d/craftservices.h"
 
+#include "core/seams/cockpit.h"
 #include "core/shake.h"
 #include "fun3d/gameobject.h"
 
@@ -29,7 +30,11 @@ CraftServices StandIns() {
     s.reportUnitLost = [](GameObject*) {};
     // The view shakes through the screen shake; the view test and the wreck camera are the
     // camera's, filled at start-up.
-    s.viewShake = [](float amount) { Shake_Start(amount); };
+    // A hit on the user's craft shakes the view and washes it red-orange by the same amount.
+    s.viewShake = [](float amount) {
+        Shake_Start(amount);
+        Seam_Cockpit().screenTintFlash(amount, 5.0f, 255, 64, 0);
+    };
     s.sphereInView = [](const Vector&, float, float*) { return false; };
     s.cameraFollowWreck = [](GameObject*) {};
     // PENDING(9.121) the cockpit display of a craft the user no longer drives is reset.

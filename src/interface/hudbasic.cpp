@@ -4,8 +4,10 @@
 #include <cstring>
 
 #include "core/clock.h"
+#include "core/fieldarchive.h"
 #include "core/seams/net.h"
 #include "core/seams/render.h"
+#include "interface/lensflare.h"
 #include "interface/resourcepanel.h"
 #include "render/d3dbatch.h"
 #include "render/draw2d.h"
@@ -184,6 +186,27 @@ void MissionTimer::Update(float dt) {
     }
 }
 
+bool MissionTimer::Save(FILE* stream) const {
+    return Field_WriteFloat(stream, &frac, sizeof frac, "frac") &&
+           Field_WriteLong(stream, &timer, sizeof timer, "timer") &&
+           Field_WriteLong(stream, &warn, sizeof warn, "warn") &&
+           Field_WriteLong(stream, &alert, sizeof alert, "alert") &&
+           Field_WriteBool(stream, &countdown, sizeof countdown, "countdown") &&
+           Field_WriteBool(stream, &active, sizeof active, "active") &&
+           Field_WriteBool(stream, &show, sizeof show, "show");
+}
+
+bool MissionTimer::Load() {
+    const bool ok = Field_ReadFloat("frac", &frac, sizeof frac) && Field_ReadLong("timer", &timer, sizeof timer) &&
+                    Field_ReadLong("warn", &warn, sizeof warn) && Field_ReadLong("alert", &alert, sizeof alert) &&
+                    Field_ReadBool("countdown", &countdown, sizeof countdown) &&
+                    Field_ReadBool("active", &active, sizeof active) && Field_ReadBool("show", &show, sizeof show);
+    // A damaged remainder would move the clock a second every frame: keep it within one second.
+    if (!(frac >= 0.0f)) frac = 0.0f;
+    if (frac > 1.0f) frac = 1.0f;
+    return ok;
+}
+
 int MissionTimer::ColourSet() const {
     if (countdown) return timer > warn ? 0 : timer > alert ? 1 : 2;
     return timer < warn ? 0 : timer < alert ? 1 : 2;
@@ -235,17 +258,20 @@ void MissionTimer::Draw() {
 namespace {
 MissionTimer* g_timer = nullptr;
 ScreenTint* g_tint = nullptr;
+LensFlare* g_flare = nullptr;
 }  // namespace
 
 void Hud_CreateElements() {
     if (g_timer) return;
-    // The display-element table's order: the timer, the tint, the counters.
+    // The display-element table's order: the timer, the tint, the counters, the lens flare.
     static MissionTimer timer;
     static ScreenTint tint;
     static ResourcePanel counters;
+    static LensFlare flare;
     g_timer = &timer;
     g_tint = &tint;
     ResourcePanel_Register(&counters);
+    g_flare = &flare;
 }
 
 MissionTimer& MissionTimer_Instance() {
@@ -255,6 +281,10 @@ MissionTimer& MissionTimer_Instance() {
 ScreenTint& ScreenTint_Instance() {
     Hud_CreateElements();
     return *g_tint;
+}
+LensFlare& LensFlare_Instance() {
+    Hud_CreateElements();
+    return *g_flare;
 }
 
 void ScreenTint_Flash(float amount, float rate, int red, int green, int blue) {
@@ -282,6 +312,9 @@ void MissionTimer_Toggle() {
         t.Show();
 }
 
+bool MissionTimer_Save(FILE* stream) { return MissionTimer_Instance().Save(stream); }
+bool MissionTimer_Load() { return MissionTimer_Instance().Load(); }
+
 void HudBasic_Reset() {
     g_tintServices = MakeTintServices();
     ResourcePanel_Reset();
@@ -292,4 +325,7 @@ void HudBasic_Reset() {
     g_tint->Reset();
     g_tint->Start();
     g_tint->PlaceLayers();
+    LensFlare_ResetServices();
+    for (int& sprite : g_flare->sprites) sprite = 0;
+    g_flare->PlaceLayers();
 }

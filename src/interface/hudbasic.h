@@ -2,6 +2,7 @@
 // flash over the view) and the mission timer (a minutes-and-seconds clock at the top centre).
 #pragma once
 #include <cstdint>
+#include <cstdio>
 
 #include "interface/hudelement.h"
 
@@ -50,6 +51,11 @@ public:
     void Show();
     void Hide();
     void PlaceLayers();  // the update lists of layers 0..8
+    // The fields under their names: "frac", "timer", "warn", "alert", "countdown", "active",
+    // "show". Both stop at the first field that fails and return false then. A loaded shown
+    // timer is listed again at the next world start.
+    bool Save(FILE* stream) const;
+    bool Load();
     // The colour set in use: 0 green, 1 yellow, 2 red.
     int ColourSet() const;
     // The four digits (minutes tens, minutes units, seconds tens, seconds units).
@@ -67,6 +73,9 @@ void MissionTimer_Start(int32_t seconds, int32_t warn, int32_t alert);
 void MissionTimer_Show();
 void MissionTimer_Hide();
 void MissionTimer_Toggle();
+// The one timer's save and load, for the mission script state.
+bool MissionTimer_Save(FILE* stream);
+bool MissionTimer_Load();
 
 // Builds the display elements in the display-element table's order (once).
 void Hud_CreateElements();

@@ -12,6 +12,7 @@
 #include "core/seams/render.h"
 #include "core/seams/world.h"
 #include "interface/camera.h"
+#include "interface/groundmarker.h"
 #include "interface/hudbasic.h"
 #include "interface/hudcolors.h"
 #include "render/draw2d.h"
@@ -257,6 +258,7 @@ void Hud_Reset() {
     g_switch = true;
     g_services = MakeServices();
     HudBasic_Reset();
+    GroundMarker_Reset();
 }
 
 void Hud_InstallSeam() {
@@ -270,4 +272,9 @@ void Hud_InstallSeam() {
     seam.hudIsOn = Hud_IsOn;
     // The render file's value is what the switch holds; the camera's flag is read as it changes.
     seam.hudSetOn = Hud_SetSwitch;
+    seam.screenTintFlash = ScreenTint_Flash;
+    seam.screenTintAddLevel = [](float amount) { ScreenTint_Instance().AddLevel(amount); };
+    seam.groundMarkerSet = GroundMarker_Set;
+    seam.missionTimerSave = MissionTimer_Save;
+    seam.missionTimerLoad = MissionTimer_Load;
 }

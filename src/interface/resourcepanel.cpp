@@ -6,6 +6,7 @@
 #include "fun3d/teamrecord.h"
 #include "interface/hudbasic.h"
 #include "interface/hudcolors.h"
+#include "render/blit.h"
 #include "render/font.h"
 #include "render/sprite.h"
 #include "render/view.h"
@@ -34,6 +35,7 @@ ResourcePanelServices MakeServices() {
         Font_SetColor(font, colour);
         Font_DrawText(font, buffer, x, y, text);
     };
+    s.setIconColour = [](int colour) { TextColour = colour; };
     return s;
 }
 ResourcePanelServices g_services = MakeServices();
@@ -67,10 +69,13 @@ void ResourcePanel::Draw() {
     const bool panels = Graphic_ClipWidth(buffer) > 400;
     char text[32];
     if (panels) g_services.drawSprite(buffer, scrapPanel, kPanelX, kScrapPanelY, 1, 0.1f);
+    // The icons are drawn in one colour: the colour the text under them is written in.
+    g_services.setIconColour(HudColors.blue);
     g_services.drawSprite(buffer, scrapIcon, kItemX, kScrapIconY, 5, 0.0f);
     ResourcePanel_Format(text, sizeof text, team->GetScrap(), team->GetMaxScrap());
     g_services.drawText(buffer, kItemX, kScrapTextY, text, HudTextColors.blue);
     if (panels) g_services.drawSprite(buffer, pilotPanel, kPanelX, kPilotPanelY, 1, 0.1f);
+    g_services.setIconColour(HudColors.green);
     g_services.drawSprite(buffer, pilotIcon, kItemX, kPilotIconY, 5, 0.0f);
     ResourcePanel_Format(text, sizeof text, team->GetPilots(), team->GetMaxPilots());
     g_services.drawText(buffer, kItemX, kPilotTextY, text, HudTextColors.green);

@@ -23,6 +23,8 @@ struct ResourcePanelServices {
     TeamRecord* (*team)();  // the user's team record; null draws nothing
     void (*drawSprite)(GraphicBuffer* buffer, int sprite, int x, int y, int mode, float depthRaise);
     void (*drawText)(GraphicBuffer* buffer, int x, int y, const char* text, int colour);
+    // The colour of the single-colour sprite draw (mode 5) that follows.
+    void (*setIconColour)(int colour);
 };
 ResourcePanelServices& ResourcePanel_Services();
 ResourcePanel& ResourcePanel_Instance();

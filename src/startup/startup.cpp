@@ -24,6 +24,7 @@
 #include "weapons/explosion.h"
 #include "weapons/spriteeffects.h"
 #include "weapons/weaponsinstall.h"
+#include "interface/groundmarker.h"
 #include "interface/hudelement.h"
 
 namespace {
@@ -62,6 +63,7 @@ const PhaseHookMember kMembers[] = {
     {"ChunkEffect", ChunkEffect_Member},
     {"ParticleEffect", ParticleEffect_Member},
     {"ShockWave", ShockwaveEffect_Member},
+    {"GroundMarkerSprites", GroundMarker_Member},
 };
 
 }  // namespace

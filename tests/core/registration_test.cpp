@@ -171,9 +171,9 @@ TEST(Registration, SubsystemMembersInOrderWithTheirOperationsAndPriorities) {
 }
 
 TEST(Registration, DisplayElementsKeyedTextsOrdnanceIdsAndCursors) {
-    EXPECT_EQ(Registration_DisplayElements().size(), 14u);
+    EXPECT_EQ(Registration_DisplayElements().size(), 15u);
     EXPECT_STREQ(Registration_DisplayElements().front(), "Radar");
-    EXPECT_STREQ(Registration_DisplayElements().back(), "CockpitGauges");
+    EXPECT_STREQ(Registration_DisplayElements().back(), "LensFlare");
     const auto texts = Registration_KeyedTexts();
     ASSERT_EQ(texts.size(), 3u);
     EXPECT_STREQ(texts[0].section, "multi_message");

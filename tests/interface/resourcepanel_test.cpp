@@ -29,6 +29,9 @@ protected:
             g_drawn.push_back(std::string(text) + " " + std::to_string(x) + "," + std::to_string(y) + " colour " +
                               std::to_string(colour));
         };
+        s.setIconColour = [](int colour) { g_drawn.push_back("icon colour " + std::to_string(colour)); };
+        HudColors.blue = 5;
+        HudColors.green = 4;
         HudTextColors.blue = 3;
         HudTextColors.green = 2;
         ResourcePanel& panel = ResourcePanel_Instance();
@@ -53,12 +56,12 @@ protected:
 TEST_F(ResourcePanelTest, CountsWithPanelsOnWideScreens) {
     Draw(640);
     EXPECT_EQ(g_drawn, (std::vector<std::string>{
-                           "sprite 12 166,0 mode 1", "sprite 11 171,11 mode 5", "05/40 171,21 colour 3",
-                           "sprite 14 166,34 mode 1", "sprite 13 171,38 mode 5", "123/1000 171,48 colour 2"}));
+                           "sprite 12 166,0 mode 1", "icon colour 5", "sprite 11 171,11 mode 5", "05/40 171,21 colour 3",
+                           "sprite 14 166,34 mode 1", "icon colour 4", "sprite 13 171,38 mode 5", "123/1000 171,48 colour 2"}));
     g_drawn.clear();
     Draw(400);
-    EXPECT_EQ(g_drawn, (std::vector<std::string>{"sprite 11 171,11 mode 5", "05/40 171,21 colour 3",
-                                                 "sprite 13 171,38 mode 5", "123/1000 171,48 colour 2"}));
+    EXPECT_EQ(g_drawn, (std::vector<std::string>{"icon colour 5", "sprite 11 171,11 mode 5", "05/40 171,21 colour 3",
+                                                 "icon colour 4", "sprite 13 171,38 mode 5", "123/1000 171,48 colour 2"}));
     g_drawn.clear();
     g_team = nullptr;  // no user team: nothing
     Draw(640);

@@ -329,6 +329,11 @@ void RecordCockpit() {
     GV_RECORD(hudDrawLayer);
     GV_QUIET_RESULT(hudIsOn, true);
     GV_RECORD_PASS(hudSetOn);
+    GV_PASS(screenTintFlash);
+    GV_PASS(screenTintAddLevel);
+    GV_PASS(groundMarkerSet);
+    GV_RECORD_PASS(missionTimerSave);
+    GV_RECORD_PASS(missionTimerLoad);
     GV_QUIET(radarIsOn);
     GV_RECORD(radarDrawFrame);
     GV_RECORD(radarDrawSweep);

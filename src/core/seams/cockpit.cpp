@@ -38,6 +38,11 @@ CockpitSeam MakeDefault() {
     g_hudOn = true;
     seam.hudIsOn = [] { return g_hudOn; };
     seam.hudSetOn = [](bool on) { g_hudOn = on; };
+    seam.screenTintFlash = [](float, float, int, int, int) {};
+    seam.screenTintAddLevel = [](float) {};
+    seam.groundMarkerSet = [](const float*, const Matrix&, int) {};
+    seam.missionTimerSave = [](FILE*) { return true; };  // no timer: nothing to write
+    seam.missionTimerLoad = [] { return true; };
     seam.radarIsOn = [] { return false; };
     seam.radarDrawFrame = [] {};                  // PENDING(9.122)
     seam.radarDrawSweep = [] {};                  // PENDING(9.122)

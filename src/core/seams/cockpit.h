@@ -1,5 +1,7 @@
 // What the core calls of the cockpit's input layer and force feedback.
 #pragma once
+#include <cstdio>
+
 #include "core/mathlib.h"
 #include "platform/window.h"
 
@@ -32,6 +34,16 @@ struct CockpitSeam {
     void (*hudDrawLayer)();
     bool (*hudIsOn)();
     void (*hudSetOn)(bool on);  // the "render.cfg" "Debug" "HUD" switch
+    // The screen tint: a fading colour wash (amount, decay rate per second, colour) and the
+    // one-frame white flash (explosions near the camera, glare).
+    void (*screenTintFlash)(float amount, float rate, int red, int green, int blue);
+    void (*screenTintAddLevel)(float amount);
+    // Building placement's ground marker for this frame: rect (min x, min z, max x, max z) in
+    // the building's frame, colour 0 green, 1 yellow, 2 red.
+    void (*groundMarkerSet)(const float rect[4], const Matrix& placement, int colour);
+    // The mission timer's fields in the mission script state; false at the first failed field.
+    bool (*missionTimerSave)(FILE* stream);
+    bool (*missionTimerLoad)();
     bool (*radarIsOn)();  // the radar toggle of the game keys
     void (*radarDrawFrame)();
     void (*radarDrawSweep)();
