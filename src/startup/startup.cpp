@@ -20,6 +20,7 @@
 #include "weapons/chunkeffect.h"
 #include "weapons/effects.h"
 #include "weapons/explosion.h"
+#include "weapons/sceneeffects.h"
 #include "weapons/spriteeffects.h"
 #include "weapons/weaponsinstall.h"
 #include "interface/hudelement.h"
@@ -58,6 +59,12 @@ const PhaseHookMember kMembers[] = {
     {"ChunkEffect", ChunkEffect_Member},
     {"ParticleEffect", ParticleEffect_Member},
     {"ShockWave", ShockwaveEffect_Member},
+    {"ConstructionBlobEffect", CnstBlobEffect_Member},
+    {"EngineFlame", EngineFlameEffect_Member},
+    {"EngineSplash", EngineSplashEffect_Member},
+    {"Fireball", FireballEffect_Member},
+    {"EarthquakeShake", QuakeEffect_Member},
+    {"Lightning", LightningEffect_Member},
 };
 
 }  // namespace

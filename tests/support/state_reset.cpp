@@ -55,6 +55,7 @@
 #include "weapons/chunkeffect.h"
 #include "weapons/effects.h"
 #include "weapons/explosion.h"
+#include "weapons/sceneeffects.h"
 #include "weapons/spriteeffects.h"
 #include "weapons/weapon.h"
 
@@ -133,6 +134,8 @@ void ResetProgramStateForTest() {
     ExplosionManager_ResetForTest();
     Effects_ResetForTest();
     Chunk_Effect().Forget();
-    Particle_Effect().Clear();
-    Shockwave_Effect().Clear();
+    SpriteEffects_ResetForTest();
+    Quake_Effect().magnitude = 0.0f;
+    Quake_Effect().rumble = nullptr;
+    Lightning_Effect().Forget();
 }
