@@ -108,7 +108,7 @@ std::string SampleEnvironmentSections() {
            "VisibilityRange = 250\nFlatRange = 200\nIntensity = 80\nAmbient = 10\n"
            "ShadowLuma = 60\nTerrainShadowLuma = 50\ncarAmbient = 55\nFogDirection = 1\n"
            "[Color]\nPalette = world.pal\nLuma = world.lum\nTranslucency = world.trn\nAlpha = world.alp\n"
-           "[LightningBolt]\nBolts = 2\nColor = 0x00e0e0ff\nminDelay = 4000\nmaxDelay = 9000\nDuration = 200\n"
+           "[LightningBolt]\nBolts = 2\nColor = 0x00e0e0f0\nminDelay = 4000\nmaxDelay = 9000\nDuration = 200\n"
            "Distance = 150\n";
 }
 

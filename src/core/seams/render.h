@@ -112,6 +112,6 @@ struct RenderSeam {
 constexpr float kRenderEffectDepthScale = 0.25f;
 // The colour of lines whose owner names none (its low byte is the palette index the software
 // renderer draws with).
-constexpr uint32_t kRenderDefaultLineColour = 0x00ffffff;
+constexpr uint32_t kRenderDefaultLineColour = 0x00fffffe;
 
 RenderSeam& Seam_Render();
