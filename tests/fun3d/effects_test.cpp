@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "core/app.h"
+#include "core/debug.h"
 #include "core/game.h"
 #include "core/gamesettings.h"
 #include "core/seams/render.h"
@@ -153,9 +154,21 @@ TEST_F(EffectsTest, SmokeDrawsNearestBucketsFirstAndStopsAfterTheBucketOfTheHund
 }
 
 TEST_F(EffectsTest, FarPuffsAreClampedIntoTheLastBucketAndFullBucketsDrop) {
+    static std::string said;
+    said.clear();
+    DiagnosticsHooks hooks = Diagnostics_GetHooks();
+    hooks.debuggerOutput = [](const char* text) { said += text; };
+    Diagnostics_SetHooks(hooks);
+    Debug_SetOutputMode(kDebugOutDebugger);
     PuffAt(280.0f);  // bucket 70
     Smoke_Effect().Render(nullptr);
     ASSERT_EQ(g_queued.size(), 1u) << "a puff beyond the last bucket is still drawn";
+    EXPECT_EQ(said, "SmokeEffect clamped dist\n");
+    said.clear();
+    HoverDust_Add(Vector{0.0f, 0.0f, 280.0f}, Vector{}, 0.0f);
+    Dust_Effect().Render(nullptr);
+    EXPECT_EQ(said, "DustEffect clamped dist\n");
+    HoverDust_Clear();
     ParticleBuffer_Clear();
     g_queued.clear();
     // 130 puffs whose bucket would be 64 and more, all clamped into bucket 63 of 128 entries.
