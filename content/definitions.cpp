@@ -2,6 +2,7 @@
 
 #include "odfkeys.h"
 #include "textfiles.h"
+#include "effect_definitions.h"
 #include "weapon_definitions.h"
 
 namespace content {
@@ -124,6 +125,9 @@ bool Definitions(std::vector<Definition>* out, std::string* error) {
     std::vector<NamedDefinition> weapons;
     if (!WeaponDefinitions(&weapons, error)) return false;
     for (NamedDefinition& d : weapons) files.push_back({d.name, d.text});
+    std::vector<NamedDefinition> effects;
+    if (!EffectDefinitions(&effects, error)) return false;
+    for (NamedDefinition& d : effects) files.push_back({d.name, d.text});
     *out = std::move(files);
     return true;
 }

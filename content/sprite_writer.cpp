@@ -184,6 +184,46 @@ std::vector<NamedFile> SampleSpriteFiles() {
             records.push_back({std::string(stem) + "." + std::to_string(i), "effects", 0, 0, 12, 12, 0});
     files.push_back({"effects.MAP", SpritePageBytes(32, 32, fx)});
     files.push_back({"effects_6.MAP", SpritePageBytes(32, 32, fxRed)});
+    // The sprite effects on their own 128 x 16 page: an exhaust flame, a ground splash, a
+    // building puff, a spark and a shock-wave band, each shared by all its frames and rows.
+    {
+        const std::vector<uint8_t> pal = MakeWorldPalette();
+        auto colour = [&](int r, int g, int b) {
+            int best = 0;
+            long bestDistance = -1;
+            for (int i = 0; i < 255; ++i) {
+                const long dr = pal[i * 3] - r, dg = pal[i * 3 + 1] - g, db = pal[i * 3 + 2] - b;
+                const long d = dr * dr + dg * dg + db * db;
+                if (bestDistance < 0 || d < bestDistance) best = i, bestDistance = d;
+            }
+            return static_cast<uint8_t>(best);
+        };
+        std::vector<uint8_t> page(128 * 16, kKey);
+        const uint8_t flameHot = colour(255, 240, 160), flame = colour(255, 140, 40), splash = colour(200, 190, 160),
+                      puff = colour(170, 200, 255), spark = colour(255, 255, 200), band = colour(230, 230, 255);
+        for (int y = 0; y < 16; ++y)
+            for (int x = 0; x < 16; ++x) {
+                const double dx = x - 7.5, dy = y - 7.5, d = std::hypot(dx, dy);
+                uint8_t* px = &page[static_cast<size_t>(y * 128 + x)];
+                // A flame narrowing along its length (x), hot at its root.
+                if (std::fabs(dy) < 7.0 * (1.0 - x / 16.0)) *px = x < 5 ? flameHot : flame;
+                if (d < 7.5 && d > 4.0) px[16] = splash;
+                if (d < 7.0) px[32] = puff;
+                if (d < 3.0) px[48] = spark;
+            }
+        for (int y = 0; y < 16; ++y)
+            for (int x = 0; x < 4; ++x) page[static_cast<size_t>(y * 128 + 64 + x)] = band;
+        const struct {
+            const char* stem;
+            int frames;
+            int x, w;
+        } effects[] = {{"exhaust_b", 4, 0, 16},  {"splash", 28, 16, 16},   {"bpuff", 28, 32, 16},
+                       {"particle", 16, 48, 16}, {"shockwave", 16, 64, 4}};
+        for (const auto& e : effects)
+            for (int i = 0; i < e.frames; ++i)
+                records.push_back({std::string(e.stem) + "." + std::to_string(i), "effects2", e.x, 0, e.w, 16, 0});
+        files.push_back({"effects2.MAP", SpritePageBytes(128, 16, page)});
+    }
     // The paused banner: its text drawn with the font, keyed around it.
     const std::string banner = "<<< PAUSED >>>";
     std::vector<uint8_t> text(64 * 8, kKey);

@@ -100,14 +100,16 @@ bool WriteTerrainFiles(const std::string& dir, const TerrainMapSpec& spec, std::
 
 namespace {
 
-// The sample map's mood: afternoon sun 45 degrees high, fog inside the visibility range, and
-// the world's colour tables.
+// The sample map's mood: afternoon sun 45 degrees high, fog inside the visibility range, the
+// world's colour tables, and a distant storm of two lightning bolts.
 std::string SampleEnvironmentSections() {
     return "[World]\nMusicTrack = 2\n"
            "[NormalView]\nTime = 1400\nFogStart = 150\nFogEnd = 230\nFogBreak = 50\n"
            "VisibilityRange = 250\nFlatRange = 200\nIntensity = 80\nAmbient = 10\n"
            "ShadowLuma = 60\nTerrainShadowLuma = 50\ncarAmbient = 55\nFogDirection = 1\n"
-           "[Color]\nPalette = world.pal\nLuma = world.lum\nTranslucency = world.trn\nAlpha = world.alp\n";
+           "[Color]\nPalette = world.pal\nLuma = world.lum\nTranslucency = world.trn\nAlpha = world.alp\n"
+           "[LightningBolt]\nBolts = 2\nColor = 0x00e0e0f0\nminDelay = 4000\nmaxDelay = 9000\nDuration = 200\n"
+           "Distance = 150\n";
 }
 
 enum SampleMaterial { kGrass = 0, kDirt = 1, kRock = 2, kSnow = 3, kSand = 4 };

@@ -101,7 +101,7 @@ const SubsystemMember kSubsystemMembers[] = {
     {"GroundMarkerSprites", kOpPostLoad | kOpRender, 0, false},
     {"DustEffect", kOpMissionSetup | kSimRender, 0, false},
     {"EarthquakeShake", kOpMissionCleanup | kOpSimulate, 0, false},
-    {"EngineFlame", kOpMissionSetup, 0, false},
+    {"EngineFlame", kOpMissionSetup | kOpFrame | kOpRender, 0, false},
     {"EngineSplash", kOpMissionSetup | kOpRender, 0, false},
     {"Fireball", kOpMissionSetup | kOpPostLoad | kSimRender, 0, false},
     {"TelemetryGraph", kOpMissionSetup | kOpMissionCleanup | kOpRender, 0, false},

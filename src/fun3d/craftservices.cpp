@@ -19,7 +19,7 @@ CraftServices StandIns() {
     // parts (smoke nodes, spinners, vanes, dust points) that it must drop before the parts become
     // chunks that die on their own.
     s.chunkSpawnFromEntityList = [](Entity*, const Vector&) {};
-    // PENDING(4.106) the effects attached to an entity.
+    // Filled by the weapons at start-up: the effects tied to an entity.
     s.releaseEffects = [](Entity*) {};
     // Filled by the weapons at start-up: contacts reach the target's damage handler, mounted
     // weapons stop and are aimed.

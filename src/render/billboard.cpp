@@ -9,6 +9,7 @@
 
 namespace {
 constexpr uint32_t kBillboardFlags = 0x50004;
+constexpr uint32_t kLineFlags = 8;
 }  // namespace
 
 bool Render_QueueBillboard(RenderView* view, const float worldCentre[3], float radius, int sprite) {
@@ -70,12 +71,51 @@ bool Render_QueueQuad(RenderView* view, const float worldCorners[4][3], int spri
     return RenderQueue_Add(nearest);
 }
 
+bool Render_QueueLine(RenderView* view, const float from[3], const float to[3], float width, uint32_t colour) {
+    if (!view || !from || !to) return false;
+    Vector a, b;
+    View_TransformPoint(&a, view, from[0], from[1], from[2]);
+    View_TransformPoint(&b, view, to[0], to[1], to[2]);
+    if (!(a.z > 0.0f) || !(b.z > 0.0f)) return false;  // crossing the eye: no projection
+    const Vector mid{0.5f * (a.x + b.x), 0.5f * (a.y + b.y), 0.5f * (a.z + b.z)};
+    const float dx = b.x - a.x, dy = b.y - a.y, dz = b.z - a.z;
+    const float radius = 0.5f * std::sqrt(dx * dx + dy * dy + dz * dz) + 0.5f * width;
+    if (View_CullSphere(view, mid, radius) > 0) return false;
+    RenderItem* item = RenderQueue_Current();
+    if (!item) return false;
+    item->vertexCount = 0;
+    item->ref = colour;
+    item->flags = kLineFlags;
+    item->kind = kRenderColouredLine;
+    RenderLinePayload line{};
+    line.width = width;
+    line.from[0] = a.x, line.from[1] = a.y, line.from[2] = a.z;
+    line.to[0] = b.x, line.to[1] = b.y, line.to[2] = b.z;
+    RenderItem_SetPayload(item, line);
+    return RenderQueue_Add(std::min(a.z, b.z));
+}
+
 void Render_InstallBillboards() {
     Seam_Render().queueQuad = [](RenderView* view, const float (*corners)[3], int sprite, uint32_t flags) {
         Render_QueueQuad(view, corners, sprite, flags);
     };
     Seam_Render().queueBillboard = [](RenderView* view, const float* centre, float radius, int sprite) {
         Render_QueueBillboard(view, centre, radius, sprite);
+    };
+    Seam_Render().queueLine = [](RenderView* view, const float* from, const float* to, float width, uint32_t colour) {
+        Render_QueueLine(view, from, to, width, colour);
+    };
+    Seam_Render().viewEye = [](const RenderView* view, float* position, float* forward) {
+        if (!view) return false;
+        const Matrix& m = view->viewMatrix;
+        position[0] = static_cast<float>(view->cameraPosition.x);
+        position[1] = static_cast<float>(view->cameraPosition.y);
+        position[2] = static_cast<float>(view->cameraPosition.z);
+        // The view's depth axis is the third component of each world axis' image.
+        forward[0] = m.right.z;
+        forward[1] = m.up.z;
+        forward[2] = m.front.z;
+        return true;
     };
     Seam_Render().sphereViewDepth = [](const RenderView* view, const float* centre, float radius, float* depth) {
         if (!view || !centre) return false;

@@ -13,5 +13,9 @@ bool Render_QueueBillboard(RenderView* view, const float worldCentre[3], float r
 // them is in view and every corner lies in front of the eye, queues a sprite quad (kind 10) keyed
 // by the nearest corner's depth. Returns whether it was queued.
 bool Render_QueueQuad(RenderView* view, const float worldCorners[4][3], int sprite, uint32_t flags);
-// Fills the render seam's billboard, depth and quad entries.
+// Transforms both ends into view space; when both lie in front of the eye and the sphere about
+// the line is in view, queues a coloured line (kind 8, flags 8) of the width, keyed by the nearer
+// end's depth. Returns whether it was queued.
+bool Render_QueueLine(RenderView* view, const float from[3], const float to[3], float width, uint32_t colour);
+// Fills the render seam's billboard, depth, quad, line and eye entries.
 void Render_InstallBillboards();

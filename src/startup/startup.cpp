@@ -22,6 +22,7 @@
 #include "weapons/chunkeffect.h"
 #include "weapons/effects.h"
 #include "weapons/explosion.h"
+#include "weapons/sceneeffects.h"
 #include "weapons/spriteeffects.h"
 #include "weapons/weaponsinstall.h"
 #include "interface/groundmarker.h"
@@ -64,6 +65,12 @@ const PhaseHookMember kMembers[] = {
     {"ParticleEffect", ParticleEffect_Member},
     {"ShockWave", ShockwaveEffect_Member},
     {"GroundMarkerSprites", GroundMarker_Member},
+    {"ConstructionBlobEffect", CnstBlobEffect_Member},
+    {"EngineFlame", EngineFlameEffect_Member},
+    {"EngineSplash", EngineSplashEffect_Member},
+    {"Fireball", FireballEffect_Member},
+    {"EarthquakeShake", QuakeEffect_Member},
+    {"Lightning", LightningEffect_Member},
 };
 
 }  // namespace

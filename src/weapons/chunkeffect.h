@@ -58,6 +58,11 @@ public:
     // Every part of the entity's tree that has a parent becomes a chunk, pushed away from the
     // first entity's position.
     void SpawnFromEntityList(Entity* first, const Vector& velocity, bool smoking);
+    // The same for a building's part tree: an entity's sub-entities and its tree of parts are
+    // one child-and-sibling tree here, so both walk it alike.
+    void SpawnFromPartTree(Entity* first, const Vector& velocity, bool smoking) {
+        SpawnFromEntityList(first, velocity, smoking);
+    }
 
     int LiveCount() const { return liveCount; }
     Chunk& At(int i) { return chunks[i]; }

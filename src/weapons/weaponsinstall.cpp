@@ -7,6 +7,7 @@
 #include "weapons/damage.h"
 #include "weapons/effects.h"
 #include "weapons/explosion.h"
+#include "weapons/sceneeffects.h"
 #include "weapons/spriteeffects.h"
 #include "weapons/weapon.h"
 
@@ -27,6 +28,11 @@ void Weapons_InstallSeam() {
     s.weaponClassOf = [](const Weapon* w) -> const WeaponClass* { return w ? w->weaponClass : nullptr; };
     s.weaponChanged = [](const Weapon* w) { return w && w->changed != 0; };
     s.effectsOn = Effect_AddAllowed;
+    // Buffer 0 holds the exhaust flames, buffer 1 the splashes they throw on the ground.
+    s.engineFlameAdd = [](int buffer, const Matrix& placement, float size) {
+        if (buffer == 0) EngineFlame_Effect().Add(placement, size);
+        else if (buffer == 1) EngineSplash_Effect().Add(placement, size);
+    };
 
     ClassfncOwners& owners = Classfnc_Owners();
     owners.weaponCreate = Weapon_CreateClassData;
@@ -42,6 +48,11 @@ void Weapons_InstallSeam() {
 
     CraftServices& craft = Craft_Services();
     craft.effectsOn = Effect_AddAllowed;
+    // The per-frame effects end as the craft stops adding them; what stays tied to a craft is
+    // the lightning aimed at it.
+    craft.releaseEffects = [](Entity* entity) {
+        if (entity) Lightning_Effect().RemoveBolts(entity);
+    };
     // A craft's debris trails smoke.
     craft.chunkSpawn = [](const Vector& position, const Vector& velocity) {
         Chunk_Effect().Spawn(position, velocity, true);

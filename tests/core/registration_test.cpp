@@ -156,6 +156,9 @@ TEST(Registration, SubsystemMembersInOrderWithTheirOperationsAndPriorities) {
     }
     EXPECT_EQ(members[0].overrides, kOpStartup | kOpPostLoad | kOpMissionCleanup | kOpFrame | kOpOnObjectAdded |
                                         kOpOnObjectRemoved);
+    // The engine flame empties its buffer at the frame start and draws in the render; it joins
+    // the frame broadcast itself at mission set-up.
+    EXPECT_EQ(members[12].overrides, kOpMissionSetup | kOpFrame | kOpRender);
     EXPECT_EQ(members[18].overrides, kOpShutdown | kOpMissionSetup | kOpPostLoad | kOpSimulate | kOpRender |
                                          kOpDrawOverlay | kOpOnEntityRemoved);
     EXPECT_EQ(members[22].overrides, kOpMissionSetup | kOpMissionEnd | kOpMissionCleanup | kOpSimulate | kOpRender);

@@ -213,4 +213,19 @@ TEST_F(ChunkTest, PartTreesFlyApartFromTheirFirstEntity) {
     }
 }
 
+TEST_F(ChunkTest, ABuildingsPartTreeFliesApartLikeAnEntityList) {
+    ChunkEffect& chunks = Chunk_Effect();
+    Entity* root = NewRoot(1);
+    root->local.posit = DVector{kMid, 50.0, kMid};
+    Entity* wall = NewPart(root, "wall");
+    wall->local.posit = DVector{0.0, 0.0, -1.5};
+    GeomList_Add(wall, "chunk2.geo", 0, 0);
+    chunks.SpawnFromPartTree(root, Vector{0.0f, 0.0f, 0.0f}, true);
+    ASSERT_EQ(chunks.LiveCount(), 1);
+    EXPECT_EQ(chunks.At(0).entity, wall);
+    EXPECT_EQ(root->child, nullptr);
+    EXPECT_FLOAT_EQ(chunks.At(0).velocity.z, -10.0f - 3.0f) << "pushed twice its offset away";
+    EXPECT_TRUE(wall->flags & kChunkSmoking);
+}
+
 }  // namespace

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "core/app.h"
+#include "core/debug.h"
 #include "core/game.h"
 #include "core/gamesettings.h"
 #include "core/seams/render.h"
@@ -27,10 +28,13 @@ struct Queued {
 };
 std::vector<Queued> g_queued;
 int g_quads = 0;
+std::vector<int> g_quadSprites;
 
 int FindSprite(const char* name) {
     static const std::map<std::string, int> sprites = {
-        {"lsmoke.0", 100}, {"msmoke.0", 200}, {"dsmoke.0", 300}, {"bsmoke.0", 400}, {"dust.0", 500}};
+        {"lsmoke.0", 100}, {"msmoke.0", 200},    {"dsmoke.0", 300}, {"bsmoke.0", 400},
+        {"dust.0", 500},   {"exhaust_b.0", 600}, {"splash.0", 700}, {"bpuff.0", 800},
+        {"particle.0", 900}};
     auto it = sprites.find(name);
     return it == sprites.end() ? 0 : it->second;
 }
@@ -51,7 +55,11 @@ protected:
             g_queued.push_back(Queued{c[2], size, sprite});
         };
         g_quads = 0;
-        r.queueQuad = [](RenderView*, const float (*)[3], int, uint32_t) { ++g_quads; };
+        g_quadSprites.clear();
+        r.queueQuad = [](RenderView*, const float (*)[3], int sprite, uint32_t) {
+            ++g_quads;
+            g_quadSprites.push_back(sprite);
+        };
     }
     static ParticleKind Kind(float first, float frames, float rate, float size = 1.0f, float growth = 0.0f) {
         return ParticleKind{first, frames, rate, size, growth};
@@ -146,9 +154,21 @@ TEST_F(EffectsTest, SmokeDrawsNearestBucketsFirstAndStopsAfterTheBucketOfTheHund
 }
 
 TEST_F(EffectsTest, FarPuffsAreClampedIntoTheLastBucketAndFullBucketsDrop) {
+    static std::string said;
+    said.clear();
+    DiagnosticsHooks hooks = Diagnostics_GetHooks();
+    hooks.debuggerOutput = [](const char* text) { said += text; };
+    Diagnostics_SetHooks(hooks);
+    Debug_SetOutputMode(kDebugOutDebugger);
     PuffAt(280.0f);  // bucket 70
     Smoke_Effect().Render(nullptr);
     ASSERT_EQ(g_queued.size(), 1u) << "a puff beyond the last bucket is still drawn";
+    EXPECT_EQ(said, "SmokeEffect clamped dist\n");
+    said.clear();
+    HoverDust_Add(Vector{0.0f, 0.0f, 280.0f}, Vector{}, 0.0f);
+    Dust_Effect().Render(nullptr);
+    EXPECT_EQ(said, "DustEffect clamped dist\n");
+    HoverDust_Clear();
     ParticleBuffer_Clear();
     g_queued.clear();
     // 130 puffs whose bucket would be 64 and more, all clamped into bucket 63 of 128 entries.
@@ -239,6 +259,131 @@ TEST_F(EffectsTest, AShockWaveNeedsAPositiveFiniteDurationAndRoom) {
     EXPECT_EQ(waves.Count(), 0);
     for (int i = 0; i < kShockwaveMax; ++i) ASSERT_TRUE(waves.Add(Vector{}, 1.0f, 2.0f, 1.0f));
     EXPECT_FALSE(waves.Add(Vector{}, 1.0f, 2.0f, 1.0f));
+}
+
+// ---- per-frame buffers, fireballs --------------------------------------------------------------
+
+Matrix PlacedAt(float x, float y, float z) {
+    Matrix m = kIdentityMatrix;
+    m.posit = DVector{x, y, z};
+    return m;
+}
+
+TEST_F(EffectsTest, AnEngineFlameIsDrawnOnlyInTheRenderOfTheFrameThatAddedIt) {
+    EngineFlameEffect& flames = EngineFlame_Effect();
+    flames.flags = kPhaseFlagSimulate | kPhaseFlagOverlay;
+    flames.MissionSetup();
+    EXPECT_EQ(flames.flags, kPhaseFlagFrame | kPhaseFlagRender) << "frame start and render, nothing else";
+
+    flames.Frame();
+    flames.Add(PlacedAt(0.0f, 0.0f, 10.0f), 1.0f);
+    flames.Render(nullptr);
+    EXPECT_EQ(g_quads, 2) << "two crossed quads";
+    EXPECT_EQ(g_quadSprites[0], 601) << "the counter stepped at the frame start";
+
+    // Added after this frame's render: the next frame start drops it unseen.
+    flames.Add(PlacedAt(0.0f, 0.0f, 10.0f), 1.0f);
+    flames.Frame();
+    flames.Render(nullptr);
+    EXPECT_EQ(g_quads, 2);
+
+    // The counter wraps at the frame count (4).
+    flames.Frame();
+    flames.Frame();
+    EXPECT_EQ(flames.counter, 0);
+
+    for (int i = 0; i < kEngineFlameMax + 1; ++i) flames.Add(PlacedAt(0.0f, 0.0f, 10.0f), 1.0f);
+    EXPECT_EQ(flames.Count(), kEngineFlameMax) << "a full buffer drops the flame";
+    flames.Frame();
+    Game_Settings().effectsOn = false;
+    flames.Add(PlacedAt(0.0f, 0.0f, 10.0f), 1.0f);
+    EXPECT_EQ(flames.Count(), 0) << "the add guard";
+    Game_Settings().effectsOn = true;
+}
+
+TEST_F(EffectsTest, TheHoverCraftFlameBuffersAreTheFlameAndSplashModules) {
+    EngineFlame_Effect().MissionSetup();
+    EngineSplash_Effect().MissionSetup();
+    Seam_Weapons().engineFlameAdd(0, PlacedAt(0.0f, 0.0f, 10.0f), 0.2f);
+    Seam_Weapons().engineFlameAdd(1, PlacedAt(0.0f, 0.0f, 10.0f), 0.4f);
+    Seam_Weapons().engineFlameAdd(2, PlacedAt(0.0f, 0.0f, 10.0f), 0.4f);
+    EXPECT_EQ(EngineFlame_Effect().Count(), 1);
+    EXPECT_EQ(EngineSplash_Effect().Count(), 1);
+}
+
+TEST_F(EffectsTest, BlobRowsRoundDownSplashRowsToTheNearestAndBothDrawEachAddOnce) {
+    CnstBlobEffect& blobs = CnstBlob_Effect();
+    blobs.MissionSetup();  // "bpuff.0" 800, rows of 14, 3 frames
+    struct Case {
+        float value;
+        int row;
+    };
+    const Case blobCases[] = {{0.0f, 0}, {0.99f, 0}, {1.0f, 1}, {2.7f, 2}, {-0.5f, -1}};
+    for (const Case& c : blobCases) {
+        const float place[4] = {0.0f, 0.0f, 10.0f, 2.0f};
+        blobs.AddPuff(place, c.value);
+    }
+    blobs.Render(nullptr);
+    ASSERT_EQ(g_queued.size(), 5u);
+    for (size_t i = 0; i < 5; ++i) {
+        EXPECT_EQ(g_queued[i].sprite, 800 + 1 + 14 * blobCases[i].row) << blobCases[i].value;
+        EXPECT_EQ(g_queued[i].size, 2.0f);
+    }
+    EXPECT_EQ(blobs.Count(), 0) << "emptied after the render";
+    blobs.Render(nullptr);
+    blobs.Render(nullptr);
+    EXPECT_EQ(blobs.counter, 0) << "three frames wrap";
+    EXPECT_EQ(g_queued.size(), 5u);
+
+    EngineSplashEffect& splashes = EngineSplash_Effect();
+    splashes.MissionSetup();  // "splash.0" 700, rows of 14, 3 frames
+    const Case splashCases[] = {{0.4f, 0}, {0.6f, 1}, {1.5f, 2}};
+    for (const Case& c : splashCases) splashes.Add(PlacedAt(0.0f, 0.0f, 10.0f), c.value);
+    splashes.Render(nullptr);
+    ASSERT_EQ(g_quads, 3);
+    for (int i = 0; i < 3; ++i) EXPECT_EQ(g_quadSprites[i], 700 + 1 + 14 * splashCases[i].row) << splashCases[i].value;
+    splashes.Render(nullptr);
+    EXPECT_EQ(g_quads, 3) << "emptied after the render";
+}
+
+TEST_F(EffectsTest, AFireballBurnsItsFramesFallsAndTrailsSmokeAtItsInterval) {
+    Smoke_Effect().MissionSetup();
+    FireballEffect& fire = Fireball_Effect();
+    fire.MissionSetup();  // 16 frames at 5 a second; a puff every 0.05 s
+    fire.PostLoad();
+    ASSERT_NE(fire.TrailKind(), nullptr);
+    EXPECT_EQ(fire.TrailKind()->start, 900.0f);
+    EXPECT_FLOAT_EQ(fire.TrailKind()->rate, 32.0f) << "16 trail frames over 0.5 s";
+    const int before = ParticleBuffer_Count();
+    fire.Add(Vector{0.0f, 500.0f, 20.0f}, Vector{4.0f, 0.0f, 0.0f});
+    ASSERT_EQ(fire.Count(), 1);
+    EXPECT_EQ(fire.At(0).frame, 900.0f);
+    EXPECT_EQ(fire.At(0).size, 1.0f);
+    for (int i = 0; i < 8; ++i) fire.Simulate(0.07f);
+    EXPECT_EQ(ParticleBuffer_Count() - before, 11) << "one puff per 0.05 s passed in 0.56 s";
+    EXPECT_NEAR(fire.At(0).position.x, 2.24f, 1e-4f);
+    EXPECT_LT(fire.At(0).position.y, 500.0f);
+    fire.Render(nullptr);
+    ASSERT_EQ(g_queued.size(), 1u);
+    EXPECT_EQ(g_queued[0].sprite, 903) << "frame 902.8 rounds to the nearest";
+    for (int i = 0; i < 37; ++i) fire.Simulate(0.07f);
+    EXPECT_EQ(fire.Count(), 1) << "alive at 3.2 s less a step";
+    fire.Simulate(0.06f);
+    EXPECT_EQ(fire.Count(), 0) << "its 16 frames at 5 a second are over";
+}
+
+TEST_F(EffectsTest, AFullFireballRingOverwritesItsOldestAndATrailWithoutIntervalStaysBounded) {
+    FireballEffect& fire = Fireball_Effect();
+    AddFile("fireball.odf", "[FireballClass]\ntrailinterval_givuzaketu = 0\n");
+    Smoke_Effect().MissionSetup();
+    fire.MissionSetup();
+    fire.PostLoad();
+    for (int i = 0; i < kFireballRingSize + 1; ++i) fire.Add(Vector{static_cast<float>(i), 500.0f, 20.0f}, Vector{});
+    ASSERT_EQ(fire.Count(), kFireballRingSize - 1);
+    EXPECT_EQ(fire.At(0).position.x, 2.0f) << "the two oldest made room";
+    const int before = ParticleBuffer_Count();
+    fire.Simulate(0.05f);
+    EXPECT_LE(ParticleBuffer_Count() - before, kFireballRingSize - 1) << "at most one puff each an update";
 }
 
 }  // namespace

@@ -298,6 +298,8 @@ void RecordRender() {
     GV_RECORD(queueBillboard);
     GV_RECORD(sphereViewDepth);
     GV_RECORD(queueQuad);
+    GV_RECORD(queueLine);
+    GV_RECORD(viewEye);
     GV_RECORD(spriteDraw);
     GV_RECORD(setSingleColourIndex);
     GV_RECORD(lightCloseWorld);

@@ -58,6 +58,7 @@
 #include "weapons/chunkeffect.h"
 #include "weapons/effects.h"
 #include "weapons/explosion.h"
+#include "weapons/sceneeffects.h"
 #include "weapons/spriteeffects.h"
 #include "weapons/weapon.h"
 
@@ -139,6 +140,8 @@ void ResetProgramStateForTest() {
     Effects_ResetForTest();
     Mission_Reset();
     Chunk_Effect().Forget();
-    Particle_Effect().Clear();
-    Shockwave_Effect().Clear();
+    SpriteEffects_ResetForTest();
+    Quake_Effect().magnitude = 0.0f;
+    Quake_Effect().rumble = nullptr;
+    Lightning_Effect().Forget();
 }

@@ -111,6 +111,8 @@ RenderSeam MakeDefault() {
     seam.queueBillboard = [](RenderView*, const float*, float, int) {};
     seam.sphereViewDepth = [](const RenderView*, const float*, float, float*) { return false; };
     seam.queueQuad = [](RenderView*, const float (*)[3], int, uint32_t) {};
+    seam.queueLine = [](RenderView*, const float*, const float*, float, uint32_t) {};
+    seam.viewEye = [](const RenderView*, float*, float*) { return false; };
     seam.spriteDraw = [](int, int, int, uint32_t) {};
     seam.setSingleColourIndex = [](int) {};
     return seam;

@@ -98,6 +98,11 @@ struct RenderSeam {
     // Queues a sprite quad (render-queue kind 10) of four world corners, keyed by the nearest
     // corner's depth, unless it is wholly outside the view.
     void (*queueQuad)(RenderView* view, const float worldCorners[4][3], int sprite, uint32_t flags);
+    // Queues a coloured line of a width in metres (render-queue kind 8) between two world points,
+    // keyed by the nearer end's depth, unless it is wholly outside the view.
+    void (*queueLine)(RenderView* view, const float from[3], const float to[3], float width, uint32_t colour);
+    // The view's eye (world position) and its forward direction; false without a view.
+    bool (*viewEye)(const RenderView* view, float position[3], float forward[3]);
     void (*spriteDraw)(int sprite, int x, int y, uint32_t flags);
     void (*setSingleColourIndex)(int index);
 };
@@ -105,5 +110,8 @@ struct RenderSeam {
 // Effects that sort their sprites by depth use 64 buckets: bucket = view depth x this scale,
 // rounded (so the buckets reach 256 m).
 constexpr float kRenderEffectDepthScale = 0.25f;
+// The colour of lines whose owner names none (its low byte is the palette index the software
+// renderer draws with).
+constexpr uint32_t kRenderDefaultLineColour = 0x00fffffe;
 
 RenderSeam& Seam_Render();

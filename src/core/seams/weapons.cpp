@@ -26,7 +26,7 @@ WeaponsSeam MakeDefault() {
     s.weaponClassOf = [](const Weapon*) -> const WeaponClass* { return nullptr; };
     s.weaponChanged = [](const Weapon*) { return false; };
     s.effectsOn = [] { return true; };  // Weapons_InstallSeam: the effects' add guard
-    s.engineFlameAdd = [](int, const Matrix&, float) {};                                    // PENDING(4.106)
+    s.engineFlameAdd = [](int, const Matrix&, float) {};  // Weapons_InstallSeam: the flame and splash buffers
     return s;
 }
 
