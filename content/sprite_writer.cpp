@@ -1,6 +1,7 @@
 #include "sprite_writer.h"
 
 #include "colortables.h"
+#include "cockpit_sprites.h"
 
 #include <cmath>
 #include <filesystem>
@@ -249,6 +250,7 @@ std::vector<NamedFile> SampleSpriteFiles() {
     records.push_back({"scrap_panel", "hud", 88, 32, 40, 30, 0});
     records.push_back({"pilot_panel", "hud", 88, 32, 40, 30, 0});
     files.push_back({"hud.MAP", SpritePageBytes(kHudW, kHudH, hud)});
+    AppendCockpitSprites(records, files, nearest);
     files.push_back({"sprite8.stb", SpriteTableBytes(records)});
     return files;
 }

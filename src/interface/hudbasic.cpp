@@ -1,5 +1,7 @@
 #include "interface/hudbasic.h"
 
+#include "interface/combathud.h"
+
 #include <cmath>
 #include <cstring>
 
@@ -239,13 +241,16 @@ ScreenTint* g_tint = nullptr;
 
 void Hud_CreateElements() {
     if (g_timer) return;
-    // The display-element table's order: the timer, the tint, the counters.
+    // The display-element table's order: radar and markers, the timer, the tint, the counters,
+    // then the cockpit gauges and the scope.
+    CombatHud_CreateFirst();
     static MissionTimer timer;
     static ScreenTint tint;
     static ResourcePanel counters;
     g_timer = &timer;
     g_tint = &tint;
     ResourcePanel_Register(&counters);
+    CombatHud_CreateLast();
 }
 
 MissionTimer& MissionTimer_Instance() {

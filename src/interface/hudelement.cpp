@@ -1,5 +1,7 @@
 #include "interface/hudelement.h"
 
+#include "interface/combathud.h"
+
 #include <algorithm>
 #include <cmath>
 #include <cstring>
@@ -257,6 +259,7 @@ void Hud_Reset() {
     g_switch = true;
     g_services = MakeServices();
     HudBasic_Reset();
+    CombatHud_Reset();
 }
 
 void Hud_InstallSeam() {

@@ -23,6 +23,7 @@
 #include "weapons/spriteeffects.h"
 #include "weapons/weaponsinstall.h"
 #include "interface/hudelement.h"
+#include "interface/combathud.h"
 
 namespace {
 
@@ -44,6 +45,7 @@ const Installer kInstallers[] = {
     Weapons_InstallSeam,
     Render_InstallBillboards,
     Hud_InstallSeam,
+    CombatHud_InstallSeam,
     Render_InstallSky,
 };
 
@@ -58,6 +60,7 @@ const PhaseHookMember kMembers[] = {
     {"ChunkEffect", ChunkEffect_Member},
     {"ParticleEffect", ParticleEffect_Member},
     {"ShockWave", ShockwaveEffect_Member},
+    {"AimingSight", AimSight_Member},
 };
 
 }  // namespace
