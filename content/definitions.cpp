@@ -27,6 +27,8 @@ constexpr uint32_t kScale1 = 0x21C2C4F0u;
 constexpr uint32_t kHardpointPrefix = 0x157BA160u;  // numbered 1..5
 constexpr uint32_t kSensorRange = 0x487F8E17u;
 constexpr uint32_t kConcealSpeed = 0xF91CC422u;
+constexpr uint32_t kRadarRange = 0x398DD5D0u;
+constexpr uint32_t kTargetRange = 0x006315BDu;
 
 struct Definition {
     std::string name;
@@ -112,8 +114,10 @@ bool Definitions(std::vector<Definition>* out, std::string* error) {
             writer.Int(kWeaponLink, 11).Float(kDistance, 4.5f).Float(kScale1, 1.25f);
             // It sees far, and hides from sensors while it creeps along.
             writer.Float(kSensorRange, 320.0f).Float(kConcealSpeed, 4.0f);
+            writer.Float(kRadarRange, 300.0f).Float(kTargetRange, 250.0f);
         } else if (named.values.geometry == "gvtank") {
             writer.Float(kSensorRange, 240.0f);
+            writer.Float(kRadarRange, 250.0f).Float(kTargetRange, 200.0f);
         }
         if (!writer.Ok(error)) return false;
         files.push_back({named.file, writer.Text()});

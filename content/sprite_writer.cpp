@@ -1,6 +1,7 @@
 #include "sprite_writer.h"
 
 #include "colortables.h"
+#include "cockpit_sprites.h"
 
 #include <cmath>
 #include <filesystem>
@@ -318,6 +319,7 @@ std::vector<NamedFile> SampleSpriteFiles() {
         records.push_back({"ring." + std::to_string(k), "hudfx", rings[k].x, 8, rings[k].size, rings[k].size, 0});
     }
     files.push_back({"hudfx.MAP", SpritePageBytes(kFxW, kFxH, hudfx)});
+    AppendCockpitSprites(records, files, nearest);
     files.push_back({"sprite8.stb", SpriteTableBytes(records)});
     return files;
 }

@@ -101,6 +101,7 @@ bool WeaponDefinitions(std::vector<NamedDefinition>* out, std::string* error) {
     WeaponValues plain;
     plain.fireSound = "gblank.wav";
     plain.kind = "special";
+    plain.sprites[0] = "reticle_gun", plain.sprites[1] = "icon_gun", plain.sprites[2] = "ladder.0";
     std::string text;
     if (!WeaponDefinitionText(plain, &text, error)) return false;
     files.push_back({"gblank.odf", text});

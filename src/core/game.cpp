@@ -627,6 +627,7 @@ void Game_RenderFrame(RenderView* view) {
 
     const bool drawOwn = user && cockpit.cameraInsideViewSwitch() && cockpit.cameraOwnEntitySwitch();
     if (drawOwn) world.entitiesDrawSingle(view, user);
+    if (!hardware) cockpit.insetViewsRender();
     if (!hardware) {
         render.lineDoublingRestore();
         PhaseHook_OverlayAll();

@@ -107,6 +107,8 @@ CraftClass::CraftClass(CraftClass* p, const char* name) : GameObjectClass(p, nam
     odf.GetFloat(kOdfSensorPeriod, &sensorPeriod, p->sensorPeriod);
     odf.GetFloat(kOdfConcealThreshold, &concealThreshold, p->concealThreshold);
     odf.GetFloat(kOdfEjectChance, &ejectChance, p->ejectChance);
+    odf.GetFloat(kOdfRadarRange, &radarRange, p->radarRange);
+    odf.GetFloat(kOdfTargetRange, &targetRange, p->targetRange);
     char a[kCraftTextSize] = {};
     odf.GetString(kTextA, a, sizeof a, "");
     odf.GetString(kTextAAlt, a, sizeof a, a);

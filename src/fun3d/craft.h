@@ -19,6 +19,8 @@ constexpr uint32_t kOdfSensorRange = 0x487F8E17u;
 constexpr uint32_t kOdfSensorPeriod = 0xDE687E15u;
 constexpr uint32_t kOdfConcealThreshold = 0xF91CC422u;
 constexpr uint32_t kOdfEjectChance = 0x462D7284u;
+constexpr uint32_t kOdfRadarRange = 0x398DD5D0u;
+constexpr uint32_t kOdfTargetRange = 0x006315BDu;
 
 // Physics flags of a craft.
 constexpr uint32_t kCraftSmoking = 0x100;
@@ -41,6 +43,8 @@ public:
     float sensorPeriod = 0.0f;
     float concealThreshold = 0.0f;
     float ejectChance = 0.3f;
+    float radarRange = 250.0f;   // what the cockpit radar shows around the craft
+    float targetRange = 200.0f;  // how far the cockpit picks and keeps targets
     // A1..A9 then A; B1, B2, C, C1, B3..B9 then B; D1..D4.
     char textsA[10][kCraftTextSize] = {};
     char textsB[12][kCraftTextSize] = {};

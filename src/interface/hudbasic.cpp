@@ -1,5 +1,7 @@
 #include "interface/hudbasic.h"
 
+#include "interface/combathud.h"
+
 #include <cmath>
 #include <cstring>
 
@@ -263,14 +265,17 @@ LensFlare* g_flare = nullptr;
 
 void Hud_CreateElements() {
     if (g_timer) return;
-    // The display-element table's order: the timer, the tint, the counters, the lens flare.
+    // The display-element table's order: radar and markers, the timer, the tint, the counters,
+    // the cockpit gauges and the scope, then the lens flare.
+    CombatHud_CreateFirst();
     static MissionTimer timer;
     static ScreenTint tint;
     static ResourcePanel counters;
-    static LensFlare flare;
     g_timer = &timer;
     g_tint = &tint;
     ResourcePanel_Register(&counters);
+    CombatHud_CreateLast();
+    static LensFlare flare;
     g_flare = &flare;
 }
 

@@ -1,5 +1,7 @@
 #include "interface/hudelement.h"
 
+#include "interface/combathud.h"
+
 #include <algorithm>
 #include <cmath>
 #include <cstring>
@@ -259,6 +261,7 @@ void Hud_Reset() {
     g_services = MakeServices();
     HudBasic_Reset();
     GroundMarker_Reset();
+    CombatHud_Reset();
 }
 
 void Hud_InstallSeam() {

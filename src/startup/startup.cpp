@@ -27,6 +27,7 @@
 #include "weapons/weaponsinstall.h"
 #include "interface/groundmarker.h"
 #include "interface/hudelement.h"
+#include "interface/combathud.h"
 
 namespace {
 
@@ -48,6 +49,7 @@ const Installer kInstallers[] = {
     Weapons_InstallSeam,
     Render_InstallBillboards,
     Hud_InstallSeam,
+    CombatHud_InstallSeam,
     Render_InstallSky,
     Ai_InstallSeam,
     Ai_InstallProcesses,
@@ -71,6 +73,7 @@ const PhaseHookMember kMembers[] = {
     {"Fireball", FireballEffect_Member},
     {"EarthquakeShake", QuakeEffect_Member},
     {"Lightning", LightningEffect_Member},
+    {"AimingSight", AimSight_Member},
 };
 
 }  // namespace

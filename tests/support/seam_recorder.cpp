@@ -346,6 +346,9 @@ void RecordCockpit() {
     GV_QUIET_RESULT(cameraOwnEntitySwitch, true);
     GV_QUIET(cameraInsideViewSwitch);
     GV_RECORD(sightPausedStep);
+    GV_QUIET(insetViewsRender);
+    GV_RECORD_PASS(voiceReportPanel);
+    GV_RECORD_PASS(voiceReportCraft);
     GV_RECORD(writeMapImage);
     GV_QUIET(cameraTargetPosition);
     GV_PASS(cheatFlags);

@@ -44,8 +44,8 @@ CockpitSeam MakeDefault() {
     seam.missionTimerSave = [](FILE*) { return true; };  // no timer: nothing to write
     seam.missionTimerLoad = [] { return true; };
     seam.radarIsOn = [] { return false; };
-    seam.radarDrawFrame = [] {};                  // PENDING(9.122)
-    seam.radarDrawSweep = [] {};                  // PENDING(9.122)
+    seam.radarDrawFrame = [] {};
+    seam.radarDrawSweep = [] {};
     seam.commandMenuReset = [] {};                // PENDING(9.121)
     // Until the camera installs its own (Camera_InstallSeam): the cockpit view with no step,
     // the user's entity left out of the world pass and no cockpit drawn.
@@ -54,7 +54,10 @@ CockpitSeam MakeDefault() {
     seam.cameraViewState = [] { return 0; };
     seam.cameraOwnEntitySwitch = [] { return true; };
     seam.cameraInsideViewSwitch = [] { return false; };
-    seam.sightPausedStep = [](float) {};          // PENDING(9.141)
+    seam.sightPausedStep = [](float) {};
+    seam.insetViewsRender = [] {};
+    seam.voiceReportPanel = [](GameObject*, int) {};      // PENDING(9.129)
+    seam.voiceReportCraft = [](GameObject*, int) {};      // PENDING(9.129)
     seam.writeMapImage = [] {};                   // PENDING(9.143)
     seam.cameraTargetPosition = [](float*) { return false; };
     seam.cheatFlags = [] { return uint32_t{0}; };

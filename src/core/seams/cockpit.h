@@ -54,6 +54,12 @@ struct CockpitSeam {
     bool (*cameraOwnEntitySwitch)();
     bool (*cameraInsideViewSwitch)();
     void (*sightPausedStep)(float frameTime);
+    // The insets (target view, sniper scope) the software frame draws after the 3-D scene.
+    void (*insetViewsRender)();
+    // The warning voice's panel and craft lines on the user's craft (6 hull critical, 8 out of
+    // ammunition).
+    void (*voiceReportPanel)(GameObject* craft, int message);
+    void (*voiceReportCraft)(GameObject* craft, int message);
     void (*writeMapImage)();  // "shellmap" / "largemap"
     // The world position of the object the camera follows; false when it follows none.
     bool (*cameraTargetPosition)(float out[3]);
