@@ -2,6 +2,7 @@
 // shell's menus and dialogs, the audio messages and the network, in one table.
 #include "interface/gamekeys.h"
 
+#include "core/seams/audio.h"
 #include "fun3d/gameobject.h"
 #include "interface/camera.h"
 #include "interface/hudbasic.h"
@@ -21,7 +22,7 @@ const GameKeyActions& GameKey_PendingActions() {
         Nothing,                                  // PENDING(1.128) the save dialog
         Nothing,                                  // PENDING(9.124) the info panel
         Nothing,                                  // PENDING(9.124) the objectives panel
-        Nothing,                                  // PENDING(10.103) AudioMessage_Repeat
+        [] { Seam_Audio().audioMessageRepeat(); },
         Nothing,                                  // PENDING(12.108) the chat entry
         Nothing,                                  // PENDING(12.108) chat to all
         Nothing,                                  // PENDING(12.108) ally

@@ -23,6 +23,9 @@
 #include "weapons/spriteeffects.h"
 #include "weapons/weaponsinstall.h"
 #include "interface/hudelement.h"
+#include "interface/bettyvoice.h"
+#include "audio/audiomessage.h"
+#include "audio/audiosys.h"
 
 namespace {
 
@@ -45,6 +48,8 @@ const Installer kInstallers[] = {
     Render_InstallBillboards,
     Hud_InstallSeam,
     Render_InstallSky,
+    Audio_InstallSeam,
+    BettyVoice_InstallSeam,
 };
 
 // The registry's members by the name the subsystem-member registration table gives them; the
@@ -58,6 +63,8 @@ const PhaseHookMember kMembers[] = {
     {"ChunkEffect", ChunkEffect_Member},
     {"ParticleEffect", ParticleEffect_Member},
     {"ShockWave", ShockwaveEffect_Member},
+    {"AudioMessageQueue", AudioMessageQueue_Member},
+    {"CockpitWarningVoice", CockpitWarningVoice_Member},
 };
 
 }  // namespace
