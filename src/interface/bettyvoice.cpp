@@ -45,7 +45,7 @@ void Push(int message) {
 }
 
 bool OfUserTeam(GameObject* object) {
-    return object && GameObject_GetUser() && object->team == GameObject_GetUserTeam();
+    return object && GameObject_GetUser() && object->GetTeam() == GameObject_GetUserTeam();
 }
 
 bool Qualifies(const GameObject* object) {

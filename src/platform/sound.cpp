@@ -80,8 +80,14 @@ bool PlatSound_OpenDevice(PlatSoundDevice device, bool want3D, int outputRate) {
     return true;
 }
 
+namespace {
+bool g_preferMixer = false;
+}
+
+void PlatSound_PreferMixer(bool mixer) { g_preferMixer = mixer; }
+
 bool PlatSound_Open(bool want3D, int primaryRate) {
-    const bool ok = Plat_IsHeadless() ? PlatSound_OpenDevice(PlatSoundDevice::Mixer, want3D, 22050)
+    const bool ok = (g_preferMixer || Plat_IsHeadless()) ? PlatSound_OpenDevice(PlatSoundDevice::Mixer, want3D, 22050)
                                       : PlatSound_OpenDevice(PlatSoundDevice::OpenAL, want3D, 44100);
     if (ok) S().primaryRate = primaryRate;
     return ok;
@@ -192,14 +198,19 @@ void PlatSound_SetListener(const PlatSoundListener& listener) { S().nextListener
 void PlatSound_Commit() {
     SoundState& s = S();
     if (!s.device) return;
-    // The time that passed is mixed with the settings it was heard with.
-    s.device->advanceClock(s.voices, s.listener, s.record);
-    for (PlatSoundVoice* voice : s.voices) {
+    auto take = [](PlatSoundVoice* voice) {
         voice->position = voice->nextPosition;
         voice->velocity = voice->nextVelocity;
         voice->minDistance = voice->nextMin;
         voice->maxDistance = voice->nextMax;
-    }
+        voice->committed = true;
+    };
+    // The time that passed is mixed with the settings it was heard with; a voice new since the
+    // last commit is heard with its first ones.
+    for (PlatSoundVoice* voice : s.voices)
+        if (!voice->committed) take(voice);
+    s.device->advanceClock(s.voices, s.listener, s.record);
+    for (PlatSoundVoice* voice : s.voices) take(voice);
     s.listener = s.nextListener;
     s.device->commit(s.voices, s.listener);
 }

@@ -52,6 +52,8 @@ struct PlatSoundVoice;
 // device. false (and the service stays closed) when none opens. want3D false: positional
 // buffers are refused their 3-D and play as 2-D sounds. primaryRate is recorded only.
 bool PlatSound_Open(bool want3D, int primaryRate);
+// Tools: PlatSound_Open takes the software mixer whatever the backend.
+void PlatSound_PreferMixer(bool mixer);
 // Opens a particular device (tests and tools); outputRate is the mix rate of the mixer and the
 // loopback device.
 bool PlatSound_OpenDevice(PlatSoundDevice device, bool want3D, int outputRate);

@@ -24,6 +24,7 @@ struct PlatSoundVoice {
     float minDistance = 1.0f, maxDistance = 1e9f;
     PlatSoundVec nextPosition{0, 0, 0}, nextVelocity{0, 0, 0};
     float nextMin = 1.0f, nextMax = 1e9f;
+    bool committed = false;  // its 3-D settings were committed once
     uint32_t alSource = 0, alBuffer = 0;
 };
 
