@@ -7,6 +7,7 @@
 #include "mission_writer.h"
 #include "models.h"
 #include "projectinfo.h"
+#include "sound_writer.h"
 #include "sprite_writer.h"
 #include "terrain_writer.h"
 #include "texture_writer.h"
@@ -26,6 +27,7 @@ const Generator kGenerators[] = {
     WriteTextureWorld,
     WriteSpriteWorld,
     WriteDefinitionWorld,
+    WriteSoundWorld,
     WriteProjectInfo,
     WriteArchiveWorld,
     WriteMissionWorld,

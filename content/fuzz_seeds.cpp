@@ -17,6 +17,7 @@
 #include "models.h"
 #include "projectinfo.h"
 #include "render/picture.h"
+#include "sound_writer.h"
 #include "sprite_writer.h"
 #include "terrain_writer.h"
 #include "textfiles.h"
@@ -613,6 +614,18 @@ bool HoverNetSeeds(FuzzSeedSet& seeds, std::string* error) {
            seeds.Add("short", full.substr(0, full.size() - 1), error);
 }
 
+// Sound files: plain and headered, 8 and 16 bits, mono and stereo, and an odd-sized chunk.
+bool SoundSeeds(FuzzSeedSet& seeds, std::string* error) {
+    const std::vector<float> tone = Tone(440.0f, 0.01f, 11025);
+    const std::vector<uint8_t> mono8 = WaveBytes(tone, 11025, 8);
+    const std::vector<uint8_t> stereo16 = WaveBytes(tone, 22050, 16, 2);
+    const std::vector<uint8_t> headed = WithSoundHeader(mono8, 10, 2, 1, 80, 1, -1);
+    std::vector<uint8_t> odd = WaveBytes(std::vector<float>(7, 0.25f), 8000, 8);
+    auto text = [](const std::vector<uint8_t>& b) { return std::string(b.begin(), b.end()); };
+    return seeds.Add("mono8.wav", text(mono8), error) && seeds.Add("stereo16.wav", text(stereo16), error) &&
+           seeds.Add("headed.wav", text(headed), error) && seeds.Add("odd.wav", text(odd), error);
+}
+
 // ---- the table ------------------------------------------------------------------------------
 
 // Each fuzz target (the stem of tests/fuzz/<target>.cpp) and the writer of its seeds. One row a
@@ -646,6 +659,7 @@ const SeedRow kSeedRows[] = {
     {"prjinfo_fuzz", ProjectInfoSeeds},
     {"savegame_fuzz", SaveGameSeeds},
     {"picture_fuzz", PictureSeeds},
+    {"sound_fuzz", SoundSeeds},
     {"sprite_fuzz", SpriteSeeds},
     {"terrain_zone_fuzz", TerrainSeeds},
     {"texture_fuzz", TextureSeeds},

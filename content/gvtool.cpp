@@ -38,6 +38,7 @@
 #include "core/odf.h"
 #include "core/zfs.h"
 #include "odfkeys.h"
+#include "sound_tool.h"
 #include "frame.h"
 #include "howtoplay.h"
 #include "range.h"
@@ -62,6 +63,10 @@ int Usage() {
                  "       gvtool zfs-add [-raw] ARCHIVE FILE [NAME]\n"
                  "                                               add FILE (as NAME), compressed unless -raw;\n"
                  "                                               a record of that name is replaced\n"
+                 "       gvtool sound DATA NAME OUT.wav [X Z]    play the named sound on the headless mixer, the\n"
+                 "                                               listener at the origin facing +z, the source at\n"
+                 "                                               (X, 0, Z) when given (2-D otherwise); write the\n"
+                 "                                               mix to OUT.wav (16-bit stereo)\n"
                  "       gvtool odfkey HASH [PREFIX | @STATE]    find a readable definition key text with that\n"
                  "                                               hash, beginning with PREFIX or continuing the\n"
                  "                                               hash state STATE\n"
@@ -488,6 +493,14 @@ int main(int argc, char** argv) {
         return 0;
     }
     if (command == "odfkey") return FindKey(argc, argv);
+    if (command == "sound" && (argc == 5 || argc == 7)) {
+        std::string error;
+        const bool placed = argc == 7;
+        const float x = placed ? Odf_ParseFloat(argv[5]) : 0.0f;
+        const float z = placed ? Odf_ParseFloat(argv[6]) : 0.0f;
+        if (!content::RenderSound(argv[2], argv[3], argv[4], placed, x, z, &error)) return Fail(error.c_str());
+        return 0;
+    }
     if (command == "input-probe") {
         const bool forceFeed = argc == 4 && std::strcmp(argv[2], "--forcefeed") == 0;
         if (argc != (forceFeed ? 4 : 3)) return Usage();

@@ -26,7 +26,7 @@ CraftServices StandIns() {
     s.damageDeliver = [](Entity*, Entity*, const Vector&, const Vector&, const Vector*) {};
     s.weaponStop = [](Weapon*) {};
     s.weaponLocalMatrix = [](Weapon*) -> Matrix* { return nullptr; };
-    // PENDING(9.129) the radio voice reports the loss.
+    // The cockpit's warning voice reports the loss (filled at start-up).
     s.reportUnitLost = [](GameObject*) {};
     // The view shakes through the screen shake; the view test and the wreck camera are the
     // camera's, filled at start-up.

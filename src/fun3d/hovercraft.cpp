@@ -62,9 +62,21 @@ constexpr uint32_t kEntityLevelsWithWorld = 0x20;
 constexpr uint32_t kEntityHidden = 0x1;
 constexpr uint32_t kEntityNoEffects = 0x400;
 
-// PENDING(10.103) the loop volumes and pitches of the audio tables.
-constexpr float kThrustVolumeIdle = 40.0f, kThrustVolumeFull = 70.0f;
-constexpr float kThrustPitchIdle = 0.8f, kThrustPitchFull = 1.3f;
+// The engine sound's settings, from the audio settings file: the recording's base frequency;
+// the engine effort below which the thrust sound idles; the thrust volume's change at idle
+// (from 100) and its rise up to full effort; the thrust frequency at full effort and at idle;
+// the rates (per second) at which the sound level rises and falls and the wind follows.
+enum HoverEngineSetting {
+    kEngineBaseFrequency = 0,
+    kEngineIdleEffort,
+    kEngineIdleVolume,
+    kEngineVolumeRise,
+    kEngineFullFrequency,
+    kEngineIdleFrequency,
+    kEngineRiseRate,
+    kEngineFallRate,
+    kEngineWindRate,
+};
 constexpr float kRevVolume = 60.0f;
 
 Vector Scale(const Vector& v, float k) { return Vector{v.x * k, v.y * k, v.z * k}; }
@@ -490,10 +502,15 @@ void HoverCraft::UpdateSoundLoops(float dt) {
     auto* cls = dynamic_cast<HoverCraftClass*>(objClass);
     if (!cls) return;
     AudioSeam& audio = Seam_Audio();
-    soundLevel = Approach(soundLevel, engineEffort, 2.0f * dt);
-    const float level = std::clamp(soundLevel, 0.0f, 1.0f);
-    const float thrustVolume = kThrustVolumeIdle + (kThrustVolumeFull - kThrustVolumeIdle) * level;
-    const float thrustPitch = kThrustPitchIdle + (kThrustPitchFull - kThrustPitchIdle) * level;
+    const float* k = audio.hoverEngineSettings();
+    const float rate = engineEffort > soundLevel ? k[kEngineRiseRate] : k[kEngineFallRate];
+    soundLevel = Approach(soundLevel, engineEffort, std::max(0.0f, rate) * dt);
+    const float idle = std::clamp(k[kEngineIdleEffort], 0.0f, 0.99f);
+    const float level = std::clamp((soundLevel - idle) / (1.0f - idle), 0.0f, 1.0f);
+    const float thrustVolume = std::clamp(100.0f + k[kEngineIdleVolume] + k[kEngineVolumeRise] * level, 0.0f, 100.0f);
+    const float base = k[kEngineBaseFrequency] > 0.0f ? k[kEngineBaseFrequency] : 11025.0f;
+    const float thrustPitch =
+        (k[kEngineIdleFrequency] + (k[kEngineFullFrequency] - k[kEngineIdleFrequency]) * level) / base;
     if (!soundLoops[0]) soundLoops[0] = audio.soundLoopStart(cls->sounds[kHoverSoundThrust], entity, thrustVolume);
     if (soundLoops[0]) audio.soundLoopSet(soundLoops[0], thrustVolume, thrustPitch);
     if (this == GameObject_GetUser() && soundLevel >= 1.0f) {
@@ -502,7 +519,7 @@ void HoverCraft::UpdateSoundLoops(float dt) {
         audio.soundLoopStop(soundLoops[1]);
         soundLoops[1] = nullptr;
     }
-    windLevel = Approach(windLevel, airborneFactor, 2.0f * dt);
+    windLevel = Approach(windLevel, airborneFactor, std::max(0.0f, k[kEngineWindRate]) * dt);
     if (windLevel > 0.05f) {
         if (!soundLoops[2]) soundLoops[2] = audio.soundLoopStart(cls->sounds[kHoverSoundWind], entity, 10.0f * windLevel);
         if (soundLoops[2]) audio.soundLoopSet(soundLoops[2], 10.0f * windLevel, 1.0f);

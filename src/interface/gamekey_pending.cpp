@@ -3,6 +3,7 @@
 #include "interface/gamekeys.h"
 
 #include "core/savegame.h"
+#include "core/seams/audio.h"
 #include "fun3d/gameobject.h"
 #include "interface/camera.h"
 #include "interface/hudbasic.h"
@@ -22,7 +23,7 @@ const GameKeyActions& GameKey_PendingActions() {
         [] { SaveGame_SaveDialog(0); },
         Nothing,                                  // PENDING(9.124) the info panel
         Nothing,                                  // PENDING(9.124) the objectives panel
-        Nothing,                                  // PENDING(10.103) AudioMessage_Repeat
+        [] { Seam_Audio().audioMessageRepeat(); },
         Nothing,                                  // PENDING(12.108) the chat entry
         Nothing,                                  // PENDING(12.108) chat to all
         Nothing,                                  // PENDING(12.108) ally

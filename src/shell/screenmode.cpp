@@ -7,6 +7,7 @@
 #include "core/inputsinks.h"
 #include "core/seams/audio.h"
 #include "core/seams/cockpit.h"
+#include "audio/audiosys.h"
 #include "core/seams/shell.h"
 #include "interface/gamekeys.h"
 #include "platform/paths.h"
@@ -18,8 +19,11 @@ namespace {
 int32_t g_returnMode = kScreenModeGame;
 int32_t g_shotCounter = 0;
 
-// PENDING(10.101) the sound layer suspends and resumes every playing sound.
-void SuspendSounds(bool) {}
+// The sound layer stops every sound (keeping those that survive a pause) and starts them again.
+void SuspendSounds(bool suspend) {
+    if (suspend) AudioSys_PauseAll();
+    else AudioSys_ResumeAll();
+}
 
 }  // namespace
 

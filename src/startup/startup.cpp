@@ -28,6 +28,9 @@
 #include "interface/groundmarker.h"
 #include "interface/hudelement.h"
 #include "interface/combathud.h"
+#include "interface/bettyvoice.h"
+#include "audio/audiomessage.h"
+#include "audio/audiosys.h"
 
 namespace {
 
@@ -53,6 +56,8 @@ const Installer kInstallers[] = {
     Render_InstallSky,
     Ai_InstallSeam,
     Ai_InstallProcesses,
+    Audio_InstallSeam,
+    BettyVoice_InstallSeam,
 };
 
 // The registry's members by the name the subsystem-member registration table gives them; the
@@ -74,6 +79,8 @@ const PhaseHookMember kMembers[] = {
     {"EarthquakeShake", QuakeEffect_Member},
     {"Lightning", LightningEffect_Member},
     {"AimingSight", AimSight_Member},
+    {"AudioMessageQueue", AudioMessageQueue_Member},
+    {"CockpitWarningVoice", CockpitWarningVoice_Member},
 };
 
 }  // namespace

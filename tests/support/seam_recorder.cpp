@@ -389,6 +389,10 @@ void RecordAudio() {
     GV_PASS(soundLoopStart);
     GV_PASS(soundLoopSet);
     GV_PASS(soundLoopStop);
+    GV_PASS(voicePlay);
+    GV_QUIET(audioMessagePlaying);
+    GV_RECORD(audioMessageRepeat);
+    GV_PASS(hoverEngineSettings);
     GV_END_TABLE();
 }
 

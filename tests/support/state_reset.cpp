@@ -61,8 +61,17 @@
 #include "weapons/sceneeffects.h"
 #include "weapons/spriteeffects.h"
 #include "weapons/weapon.h"
+#include "audio/audiosys.h"
+#include "audio/radiovoice.h"
+#include "audio/audiomessage.h"
+#include "interface/bettyvoice.h"
 
 void ResetProgramStateForTest() {
+    // The sound layer closed, its queues empty (before the tables go back).
+    BettyVoice_ResetForTests();
+    AudioMessage_Reset();
+    RadioVoice_ResetForTests();
+    AudioSys_ResetForTests();
     // Every function table back to its stand-ins.
     Seams_ResetAll();
     Objkr_ResetServices();

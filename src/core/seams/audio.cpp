@@ -4,8 +4,9 @@
 
 namespace {
 
-// PENDING(10.101) the sound layer, CD audio and the movie player (their own Parts) replace these
-// stand-ins; the stand-in movie device opens no movie, so the intro, credits and outro are skipped.
+// Silent defaults until the audio library installs its entries at start-up. CD audio and the
+// movie player are stand-ins (PENDING(10.104), PENDING(10.105)); the stand-in movie device opens
+// no movie, so the intro, credits and outro are skipped.
 void Nothing() {}
 void NothingWindow(WindowHandle) {}
 bool Fails() { return false; }
@@ -28,20 +29,27 @@ AudioSeam MakeDefault() {
     seam.movieIsPlaying = Fails;
     seam.movieClose = Nothing;
     seam.movieNotify = NothingNotify;
-    seam.audioUpdate = [] {};                     // PENDING(10.101)
-    seam.soundFrontEndEnable = [](bool) {};       // PENDING(10.102)
-    seam.releaseMissionSounds = [] {};            // PENDING(10.101)
-    seam.stopAllSounds = [] {};                   // PENDING(10.101)
+    seam.audioUpdate = [] {};
+    seam.soundFrontEndEnable = [](bool) {};
+    seam.releaseMissionSounds = [] {};
+    seam.stopAllSounds = [] {};
     seam.cdPlayTrack = [](int, bool) {};          // PENDING(10.104)
     seam.cdPlayMissionTrack = [] {};              // PENDING(10.104)
     seam.cdStop = [] {};                          // PENDING(10.104)
     seam.cdSetTrack = [](int) {};                 // PENDING(10.104)
-    seam.soundMemoryInUse = [] { return 0u; };    // PENDING(10.101)
-    seam.soundPlayOnObject = [](const char*, Entity*) -> void* { return nullptr; };  // PENDING(10.101)
-    seam.soundPlay = [](const char*, Entity*, uint32_t, int) -> void* { return nullptr; };  // PENDING(10.102)
-    seam.soundLoopStart = [](const char*, Entity*, float) -> void* { return nullptr; };  // PENDING(10.101)
-    seam.soundLoopSet = [](void*, float, float) {};                                      // PENDING(10.101)
-    seam.soundLoopStop = [](void*) {};                                                   // PENDING(10.101)
+    seam.soundMemoryInUse = [] { return 0u; };
+    seam.soundPlayOnObject = [](const char*, Entity*) -> void* { return nullptr; };
+    seam.soundPlay = [](const char*, Entity*, uint32_t, int) -> void* { return nullptr; };
+    seam.soundLoopStart = [](const char*, Entity*, float) -> void* { return nullptr; };
+    seam.soundLoopSet = [](void*, float, float) {};
+    seam.soundLoopStop = [](void*) {};
+    seam.voicePlay = [](const char*, void (*)()) { return false; };
+    seam.audioMessagePlaying = [] { return false; };
+    seam.audioMessageRepeat = [] {};
+    seam.hoverEngineSettings = []() -> const float* {
+        static const float kBuiltIn[9] = {11025.0f, 0.0f, -50.0f, 50.0f, 11025.0f, 5512.5f, 5.0f, 5.0f, 5.0f};
+        return kBuiltIn;
+    };
     return seam;
 }
 

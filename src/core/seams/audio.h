@@ -48,6 +48,15 @@ struct AudioSeam {
     // Volume (percent) and pitch (1 the sound's own) of a running loop, set each frame.
     void (*soundLoopSet)(void* loop, float volume, float pitch);
     void (*soundLoopStop)(void* loop);  // null allowed
+
+    // The cockpit.
+    // Plays the file on the voice channel (volume 100, surviving a pause); done runs when the
+    // sound ends or is freed. false when it does not play.
+    bool (*voicePlay)(const char* name, void (*done)());
+    bool (*audioMessagePlaying)();  // a mission's audio message is playing
+    void (*audioMessageRepeat)();   // the last audio message again (a game key)
+    // The hover craft's engine sound settings: the base frequency, then eight settings.
+    const float* (*hoverEngineSettings)();
 };
 
 AudioSeam& Seam_Audio();

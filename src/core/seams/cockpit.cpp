@@ -62,8 +62,8 @@ CockpitSeam MakeDefault() {
     seam.cameraTargetPosition = [](float*) { return false; };
     seam.cheatFlags = [] { return uint32_t{0}; };
     seam.unitGroupsDropHandle = [](uint32_t) {};           // PENDING(9.121)
-    seam.reportUnderAttack = [](GameObject*) {};           // PENDING(9.129)
-    seam.queueWarning = [](int) {};                        // PENDING(9.129)
+    seam.reportUnderAttack = [](GameObject*) {};
+    seam.queueWarning = [](int) {};
     seam.unitDisplayRefresh = [] {};                       // PENDING(9.121)
     seam.cameraPosition = [](Vector*) { return false; };
     return seam;

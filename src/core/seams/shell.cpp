@@ -10,14 +10,18 @@
 namespace {
 
 // PENDING(11.102) the player settings record and the shell services (their own Parts) replace these stand-ins.
-uint8_t g_playerDef[116] = {};
-// The settings' defaults the game already reads: sky detail FULL.
-const bool g_playerDefDefaults = [] {
-    g_playerDef[kPlayerDefSkyDetail] = 3;
-    return true;
-}();
+// The stand-in record carries the settings' own defaults the game already reads: sky detail FULL
+// and the sound bytes (CD, effects and voice volumes, sound channels, stereo), so the game is
+// seen and heard before the record is read.
+struct StandInRecord {
+    uint8_t bytes[116] = {};
+    StandInRecord() {
+        bytes[kPlayerDefSkyDetail] = 3;
+        bytes[80] = 2, bytes[81] = 8, bytes[82] = 10, bytes[83] = 8, bytes[84] = 1;
+    }
+} g_playerDef;
 void Nothing() {}
-uint8_t* PlayerDefRecord() { return g_playerDef; }
+uint8_t* PlayerDefRecord() { return g_playerDef.bytes; }
 void SetScreenMode(int mode) { App_Globals().screenMode = mode; }
 void NothingInt(int) {}
 bool NotPlaying() { return false; }
