@@ -9,9 +9,12 @@
 
 #include "archive_writer.h"
 #include "bwd2_writer.h"
+#include "ai/unitprocess.h"
+#include "ai/userprocess.h"
 #include "core/bytes.h"
 #include "core/factory.h"
 #include "core/fieldarchive.h"
+#include "core/fixup.h"
 #include "definitions.h"
 #include "keymaps.h"
 #include "models.h"
@@ -431,6 +434,58 @@ bool SaveGameSeeds(FuzzSeedSet& seeds, std::string* error) {
            seeds.Add("poke-binary.in", std::string("\2\1\0\x40\x09\x09", 6), error);
 }
 
+// A saved game's mission section holding the player's process and a craft process (the
+// target registers the craft process as "FuzzCraft"), as the game writes them.
+class SeedCraftProcess : public CraftProcess {
+public:
+    const FactoryReg* GetFactory() const override {
+        static FactoryReg entry{"FuzzCraft"};
+        return &entry;
+    }
+};
+
+bool ProcessSectionSeeds(FuzzSeedSet& seeds, std::string* error) {
+    for (bool binary : {false, true}) {
+        FILE* file = std::tmpfile();
+        if (!file) return Fail(error, "cannot open a temporary file");
+        Field_SetBinary(binary);
+        Field_ResetSaveIds();
+        UserProcess user;
+        user.cycle = 2;
+        user.selectList[0] = 0b101;
+        user.selectNext[0] = 2;
+        SeedCraftProcess craft;
+        craft.curState = kUStateAttack;
+        craft.saveState = kUStateGoto;
+        craft.whoHandle = 0x00800005u;
+        craft.attackUser = true;
+        char name[kFactoryNameLength] = "AiMission";
+        const bool no = false;
+        const float zero = 0.0f;
+        char result[14] = {};
+        bool ok = Field_WriteString(file, name, sizeof name, "name") && Field_WritePointerValue(file, 0x10u, "sObject") &&
+                  Field_WriteLabel(file, "[AiMission]") && Field_WriteInt(file, int32_t{2}, "size") &&
+                  sObject_Save(file, &user) && sObject_Save(file, &craft) && Field_WriteBool(file, no, "done") &&
+                  Field_WriteFloat(file, zero, "shutdownTime") && Field_WriteBool(file, no, "failed") &&
+                  Field_WriteString(file, result, sizeof result, "resultName");
+        craft.curState = kUStateNone;
+        Field_ResetSaveIds();
+        Field_SetBinary(false);
+        std::string stream;
+        long size = ok ? std::ftell(file) : -1;
+        if (size >= 0) {
+            stream.resize(size_t(size));
+            std::rewind(file);
+            if (std::fread(stream.data(), 1, stream.size(), file) != stream.size()) size = -1;
+        }
+        std::fclose(file);
+        if (size < 0) return Fail(error, "cannot write the process seed");
+        if (!seeds.Add(binary ? "processes.bin" : "processes.txt", std::string(1, char(binary ? 1 : 0)) + stream, error))
+            return false;
+    }
+    return true;
+}
+
 // The mission section: a flags byte (bit 0 binary, bit 1 a mission file), then the section as
 // the game writes it: the mission's class and save id, "[AiMission]", and in a saved game the
 // processes (the target's "FuzzProcess", each with a command record) and the end.
@@ -482,7 +537,7 @@ bool MissionSeeds(FuzzSeedSet& seeds, std::string* error) {
         if (size < 0) return Fail(error, "cannot write the mission seed");
         if (!seeds.Add(v.name, std::string(1, char(v.flags)) + stream, error)) return false;
     }
-    return true;
+    return ProcessSectionSeeds(seeds, error);
 }
 
 // ---- fonts, sprite tables and pictures -------------------------------------------------------

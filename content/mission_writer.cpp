@@ -19,6 +19,7 @@
 #include "core/filecache.h"
 #include "core/filesys.h"
 #include "core/fixup.h"
+#include "core/registration.h"
 #include "core/savegame.h"
 #include "core/seams/ai.h"
 #include "core/seams/cockpit.h"
@@ -196,6 +197,8 @@ HeadlessWorld::HeadlessWorld(const std::string& dataDir, const std::string& prof
     Terrain_InstallSeam();
     GameObjects_InstallSeam();
     SaveGame_InstallSeam();
+    // Saved games name their mission and processes by factory name, as the program fills them.
+    Registration_Init();
     Ai_InstallSeam();
     Field_SetHandleFinder(GameObject_HandleForSerial);
     Reset();

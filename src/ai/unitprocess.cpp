@@ -5,6 +5,7 @@
 #include <cstdarg>
 #include <cstdio>
 #include <cstring>
+#include <vector>
 
 #include "ai/unitservices.h"
 #include "core/clock.h"
@@ -15,6 +16,7 @@
 #include "core/shake.h"
 #include "fun3d/craft.h"
 #include "fun3d/gameobject.h"
+#include "fun3d/objectpool.h"
 #include "fun3d/teamrecord.h"
 
 namespace {
@@ -99,6 +101,12 @@ const char* VoiceFile(const GameObjectClass* cls, int32_t index) {
 
 const char* UnitCommand_Name(int32_t code) { return code >= 0 && code < kCmdCodeCount ? kCommandNames[code] : nullptr; }
 const char* UnitState_Name(int32_t state) { return state >= 0 && state < kUStateFree ? kStateNames[state] : nullptr; }
+
+bool UnitAi_IsListedObject(const GameObject* object) {
+    if (!object) return false;
+    const std::vector<GameObject*>& list = GameObject_List();
+    return std::find(list.begin(), list.end(), object) != list.end();
+}
 
 float UnitAi_Distance2(const GameObject* a, const GameObject* b) {
     const float dx = a->pos.x - b->pos.x, dz = a->pos.z - b->pos.z;
@@ -614,6 +622,9 @@ bool UnitProcess::Load() {
 }
 
 bool UnitProcess::PostLoad() {
+    // A damaged file may name something else as the unit: such a process drives nothing.
+    if (!UnitAi_IsListedObject(me)) me = nullptr;
+    if (!UnitAi_IsListedObject(fOwner)) fOwner = nullptr;
     saveWho = Field_ResolveHandle(saveWho);
     whoHandle = Field_ResolveHandle(whoHandle);
     if (me) me->independence = independence;

@@ -170,5 +170,8 @@ public:
 void UnitProcess_Say(GameObject* object, int32_t index);
 // Forgets the last reply said (the tests' reset).
 void UnitProcess_ResetSay();
+// Whether the pointer names a game object of the world (a loaded pointer field may name
+// anything the file registered).
+bool UnitAi_IsListedObject(const GameObject* object);
 // Squared ground-plane distance between two objects.
 float UnitAi_Distance2(const GameObject* a, const GameObject* b);

@@ -4,6 +4,7 @@
 #include <cstdarg>
 #include <cstring>
 
+#include "ai/unitprocess.h"
 #include "ai/unitservices.h"
 #include "core/bytes.h"
 #include "core/clock.h"
@@ -80,7 +81,7 @@ UserProcess::UserProcess(AiMission* mission, GameObject* craft) : AiProcess(miss
 UserProcess::UserProcess() = default;
 
 UserProcess::~UserProcess() {
-    if (fOwner && fOwner->hardpoints) UnitAi_Services().weaponMaskSelect(fOwner, 0);
+    if (UnitAi_IsListedObject(fOwner) && fOwner->hardpoints) UnitAi_Services().weaponMaskSelect(fOwner, 0);
 }
 
 const FactoryReg* UserProcess::GetFactory() const { return TableEntry("UserProcess"); }
@@ -262,6 +263,8 @@ bool UserProcess::Load() {
 }
 
 bool UserProcess::PostLoad() {
+    // A damaged file may name something else as the craft: such a process drives nothing.
+    if (!UnitAi_IsListedObject(fOwner)) fOwner = nullptr;
     SetupWeaponGroups();
     AiProcess::PostLoad();
     return true;

@@ -487,3 +487,31 @@ TEST_F(UnitProcessTest, ASaveCutShortFailsTheLoad) {
 }
 
 }  // namespace
+
+namespace {
+
+// A damaged saved game can name anything it registered (here another process) as the unit or
+// its owner: the loaded process then drives nothing.
+TEST_F(UnitProcessTest, ALoadedUnitNamingSomethingElseDrivesNothing) {
+    TestUnit stranger(nullptr, nullptr);
+    TestUnit saved(nullptr, unit_);
+    Field_ResetSaveIds();
+    const uint32_t unitId = Field_SaveId(unit_);
+    const std::string bytes = CaptureFields(false, [&](FILE* f) { return saved.Save(f); });
+    Field_ResetSaveIds();
+    TestUnit loaded;
+    {
+        FieldReadScope scope(bytes, false);
+        ASSERT_TRUE(loaded.Load());
+    }
+    Field_RegisterPointer(unitId, &stranger);  // the file's unit id now names a process
+    Field_ResolvePointers();
+    ASSERT_EQ(static_cast<void*>(loaded.me), static_cast<void*>(&stranger));
+    EXPECT_TRUE(loaded.PostLoad());
+    EXPECT_EQ(loaded.me, nullptr);
+    EXPECT_EQ(loaded.fOwner, nullptr);
+    loaded.Execute();  // nothing to drive, nothing touched
+    EXPECT_EQ(unit_->independence, 1);
+}
+
+}  // namespace

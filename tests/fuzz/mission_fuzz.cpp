@@ -11,6 +11,8 @@
 #include "ai/aiinstall.h"
 #include "ai/aimission.h"
 #include "ai/aiprocess.h"
+#include "ai/processinstall.h"
+#include "ai/unitprocess.h"
 #include "core/fieldarchive.h"
 #include "core/fixup.h"
 #include "core/registration.h"
@@ -44,10 +46,20 @@ public:
 FactoryReg g_fuzzProcess{"FuzzProcess", 0, []() -> sObject* { return new FuzzProcess; }};
 const FactoryReg* FuzzProcess::GetFactory() const { return &g_fuzzProcess; }
 
+// A unit process with every state handler and the enemy check, as the unit kinds derive it.
+class FuzzCraft : public CraftProcess {
+public:
+    const FactoryReg* GetFactory() const override;
+};
+FactoryReg g_fuzzCraft{"FuzzCraft", 0, []() -> sObject* { return new FuzzCraft; }};
+const FactoryReg* FuzzCraft::GetFactory() const { return &g_fuzzCraft; }
+
 bool Init() {
     Registration_Init();
     Ai_InstallSeam();
+    Ai_InstallProcesses();  // "UserProcess" and "NetProcess"
     Factory_Register(&g_fuzzProcess);
+    Factory_Register(&g_fuzzCraft);
     return true;
 }
 
