@@ -333,8 +333,9 @@ void Sky_DrawSun(RenderView* view) {
     if (!std::isfinite(x) || !std::isfinite(y) || std::fabs(x) > 1e6f || std::fabs(y) > 1e6f) return;
     const float saved = OverlayDepth;
     OverlayDepth = Terrain_Environment().visibilityMetres;
+    // Keyed (mode 1): the sprite's key colour around the disc lets the sky show through.
     Sprite_Draw(view->buffer, g_sky.sun, static_cast<int>(std::lround(x)), static_cast<int>(std::lround(y)),
-                kSpriteCentreX | kSpriteCentreY);
+                kSpriteCentreX | kSpriteCentreY | 1);
     OverlayDepth = saved;
 }
 

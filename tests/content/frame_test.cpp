@@ -153,5 +153,5 @@ TEST_F(FrameTest, TheSampleMapsSkyAboveTheGround) {
     request.draw = nullptr;
     ASSERT_TRUE(content::DrawFrame(request, &again, &error)) << error;
     EXPECT_EQ(again.pixels, frame.pixels);
-    EXPECT_EQ(CRC32_Memory(frame.pixels.data(), frame.pixels.size()), 2458567220u);
+    EXPECT_EQ(CRC32_Memory(frame.pixels.data(), frame.pixels.size()), 1717265482u);
 }

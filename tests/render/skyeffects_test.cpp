@@ -334,10 +334,12 @@ TEST_F(SkyEffectsTest, AMapWithoutASkySectionOnlyClearsToTheSkyColour) {
 }
 
 TEST_F(SkyEffectsTest, TheSunIsDrawnCentredOnItsPointAndNeverFromBehind) {
-    // A 4 x 4 page whose top-left 3 x 3 is the sun: texels 101 .. 109.
+    // A 4 x 4 page whose top-left 3 x 3 is the sun: texels 101 .. 109, but its top-left corner is
+    // the key colour, which leaves the sky behind it.
     std::vector<uint8_t> page = {4, 0, 0, 0, 4, 0, 0, 0};
     for (int y = 0; y < 4; ++y)
         for (int x = 0; x < 4; ++x) page.push_back(x < 3 && y < 3 ? static_cast<uint8_t>(101 + y * 3 + x) : 1);
+    page[8] = 255;
     SkySettings settings;
     settings.sun = Sprite_Append(page.data(), 0, 0, 3, 3);
     ASSERT_GT(settings.sun, 0);
@@ -354,14 +356,15 @@ TEST_F(SkyEffectsTest, TheSunIsDrawnCentredOnItsPointAndNeverFromBehind) {
                           {"level: on the near plane's edge", {0.0f, 0.0f, 1.0f}, false},
                           {"looking down", {0.0f, -1.0f, 0.0f}, false}};
     for (const Case& c : cases) {
-        std::fill(buffer_.pixels, buffer_.pixels + 64 * 48, 0);
+        std::fill(buffer_.pixels, buffer_.pixels + 64 * 48, 7);
         View_SetCameraMatrix(&view_, Matrix_FromPositionDirection(DVector{10, 20, 30}, c.facing));
         Sky_DrawSun(&view_);
-        std::vector<uint8_t> expected(64 * 48, 0);
+        std::vector<uint8_t> expected(64 * 48, 7);
         if (c.drawn) {
             // Centred on the projected point, the buffer's centre (32, 24): columns 31 .. 33.
             for (int y = 0; y < 3; ++y)
-                for (int x = 0; x < 3; ++x) expected[size_t(23 + y) * 64 + 31 + x] = static_cast<uint8_t>(101 + y * 3 + x);
+                for (int x = 0; x < 3; ++x)
+                    if (x + y > 0) expected[size_t(23 + y) * 64 + 31 + x] = static_cast<uint8_t>(101 + y * 3 + x);
         }
         EXPECT_TRUE(std::equal(expected.begin(), expected.end(), buffer_.pixels)) << c.what;
         EXPECT_EQ(OverlayDepth, overlay) << "the overlay depth comes back";

@@ -81,14 +81,14 @@ Picture FrameFixture::RenderFixedFrame(int detail, double pitch) {
     Picture picture;
     RenderView view{};
     View_Init(&view, &g_graphicDriver.screen, 1.0f, 0.75f, 250.0f, 1.0f);
-    // At the sample map's south-west, 40 m above its flat ground, looking north-east and (by
-    // default) 20 degrees up, so that the sky plane shows above the backdrop.
+    // At the sample map's south-west, 40 m above its flat ground, looking east and (by default)
+    // 25 degrees up, so that the sky plane, its clouds and the sun show above the backdrop.
     Matrix camera{};
     const double radians = pitch * 3.14159265358979323846 / 180.0;
-    const float s = 0.70710678f, c = static_cast<float>(std::cos(radians)), n = static_cast<float>(std::sin(radians));
-    camera.right = Vector{s, 0.0f, -s};
-    camera.up = Vector{-s * n, c, -s * n};
-    camera.front = Vector{s * c, n, s * c};
+    const float c = static_cast<float>(std::cos(radians)), n = static_cast<float>(std::sin(radians));
+    camera.right = Vector{0.0f, 0.0f, -1.0f};
+    camera.up = Vector{-n, c, 0.0f};
+    camera.front = Vector{c, n, 0.0f};
     camera.posit = DVector{1400.0, 70.0, 1400.0};
     View_SetCameraMatrix(&view, camera);
     uint8_t& skyDetail = Seam_Shell().playerDef()[kPlayerDefSkyDetail];

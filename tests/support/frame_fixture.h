@@ -32,7 +32,7 @@ protected:
 
     // One frame of Game_RenderFrame at the fixed camera over the sample map, as presented
     // through the installed palette, at a sky detail (3: the whole sky) and a pitch (degrees up).
-    Picture RenderFixedFrame(int skyDetail = 3, double pitch = 20.0);
+    Picture RenderFixedFrame(int skyDetail = 3, double pitch = 25.0);
     // One grey pixel per vertex of the present zones: the light map's bytes.
     static Picture LightMapPicture();
 };
