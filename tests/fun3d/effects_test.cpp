@@ -13,6 +13,8 @@
 #include "core/seams/render.h"
 #include "fun3d/hovercraft.h"
 #include "fun3d/particlebuffer.h"
+#include "effect_definitions.h"
+#include "weapons/chunkeffect.h"
 #include "weapons/effects.h"
 #include "weapons/spriteeffects.h"
 #include "weapons_fixture.h"
@@ -384,6 +386,45 @@ TEST_F(EffectsTest, AFullFireballRingOverwritesItsOldestAndATrailWithoutInterval
     const int before = ParticleBuffer_Count();
     fire.Simulate(0.05f);
     EXPECT_LE(ParticleBuffer_Count() - before, kFireballRingSize - 1) << "at most one puff each an update";
+}
+
+TEST_F(EffectsTest, TheSampleDefinitionsReachEveryModule) {
+    std::vector<content::NamedDefinition> files;
+    std::string error;
+    ASSERT_TRUE(content::EffectDefinitions(&files, &error)) << error;
+    ASSERT_EQ(files.size(), 8u);
+    for (const content::NamedDefinition& f : files) AddFile(f.name, f.text);
+
+    SmokeEffect& smoke = Smoke_Effect();
+    smoke.MissionSetup();
+    EXPECT_FLOAT_EQ(smoke.kinds[kSmokeLight]->growth, 0.9375f) << "growth 2 over 16 frames at 10 a second";
+    EXPECT_EQ(smoke.kinds[kSmokeGroupTwo]->start, 200.0f);
+    EXPECT_FLOAT_EQ(smoke.kinds[kSmokeGroupTwo]->rate, 8.0f) << "16 frames over 2 s";
+    Dust_Effect().MissionSetup();
+    EXPECT_FLOAT_EQ(HoverDust_Timing().growth, 1.25f);
+    FireballEffect& fire = Fireball_Effect();
+    fire.MissionSetup();
+    fire.PostLoad();
+    EXPECT_FLOAT_EQ(fire.Settings().growth, 0.15625f);
+    ASSERT_NE(fire.TrailKind(), nullptr);
+    EXPECT_EQ(fire.TrailKind()->start, 100.0f) << "the trail is light smoke";
+    EXPECT_FLOAT_EQ(fire.TrailKind()->growth, 0.8f);
+    Particle_Effect().MissionSetup();
+    EXPECT_EQ(Particle_Effect().size, 0.6f);
+    EXPECT_EQ(Particle_Effect().startDelay, 0.4f);
+    EXPECT_EQ(Particle_Effect().secondsPerFrame, 0.08f);
+    CnstBlob_Effect().MissionSetup();
+    EXPECT_EQ(CnstBlob_Effect().frameCount, 2);
+    EngineFlame_Effect().MissionSetup();
+    EXPECT_EQ(EngineFlame_Effect().lengthScale, 2.5f);
+    EngineSplash_Effect().MissionSetup();
+    EXPECT_EQ(EngineSplash_Effect().size, 2.0f);
+    ChunkEffect& chunks = Chunk_Effect();
+    chunks.MissionSetup();
+    EXPECT_EQ(chunks.Settings().smokeSpread, 1.0f);
+    EXPECT_EQ(chunks.Settings().geometryCount, 2);
+    chunks.MissionCleanup();
+    chunks.Forget();
 }
 
 }  // namespace
