@@ -53,6 +53,11 @@ protected:
             *depth = c[2];
             return true;
         };
+        r.viewDepth = [](const RenderView*, const float* c, float* depth) {
+            if (!(c[2] > 0.0f)) return false;
+            *depth = c[2];
+            return true;
+        };
         r.queueBillboard = [](RenderView*, const float* c, float size, int sprite) {
             g_queued.push_back(Queued{c[2], size, sprite});
         };
@@ -177,6 +182,33 @@ TEST_F(EffectsTest, FarPuffsAreClampedIntoTheLastBucketAndFullBucketsDrop) {
     for (int i = 0; i < 130; ++i) PuffAt(260.0f + static_cast<float>(i));
     Smoke_Effect().Render(nullptr);
     EXPECT_EQ(g_queued.size(), static_cast<size_t>(kEffectBucketSize));
+}
+
+TEST_F(EffectsTest, EntriesOutsideTheViewTakeNoBucketRoomNorBudgetNorClampReport) {
+    // Off to the side (x beyond 100) a puff has a depth but is culled.
+    Seam_Render().sphereViewDepth = [](const RenderView*, const float* c, float, float* depth) {
+        if (!(c[2] > 0.0f) || c[0] > 100.0f) return false;
+        *depth = c[2];
+        return true;
+    };
+    static std::string said;
+    said.clear();
+    DiagnosticsHooks hooks = Diagnostics_GetHooks();
+    hooks.debuggerOutput = [](const char* text) { said += text; };
+    Diagnostics_SetHooks(hooks);
+    Debug_SetOutputMode(kDebugOutDebugger);
+    const ParticleKind kind = Kind(10.0f, 16.0f, 1.0f);
+    auto add = [&](float x, float z) { ASSERT_TRUE(ParticleBuffer_Add(kind, Vector{x, 0.0f, z}, Vector{}, 0.0f)); };
+    for (int i = 0; i < 200; ++i) add(200.0f, 4.0f);  // bucket 1, all hidden
+    for (int i = 0; i < 5; ++i) add(0.0f, 4.0f);      // bucket 1, seen
+    for (int i = 0; i < 120; ++i) add(0.0f, 8.0f);    // bucket 2
+    add(0.0f, 20.0f);                                   // bucket 5: beyond the budget
+    add(200.0f, 300.0f);                                // clamped, but hidden
+    Smoke_Effect().Render(nullptr);
+    ASSERT_EQ(g_queued.size(), 125u) << "the hidden puffs neither fill bucket 1 nor count";
+    EXPECT_EQ(g_queued.front().z, 4.0f);
+    EXPECT_EQ(g_queued.back().z, 8.0f);
+    EXPECT_EQ(said, "") << "only a visible clamped puff is reported";
 }
 
 TEST_F(EffectsTest, DustTakesTheModuleSettingsAndLivesItsLifetime) {
