@@ -74,7 +74,7 @@ bool EffectDefinitions(std::vector<NamedDefinition>* out, std::string* error) {
     if (!add("chunk.odf", chunk)) return false;
 
     OdfWriter blob;
-    blob.Section("CnstBlobEffect").String(kBlob[0], "bpuff.0").Int(kBlob[1], 14).Int(kBlob[2], 3);
+    blob.Section("CnstBlobEffect").String(kBlob[0], "bpuff.0").Int(kBlob[1], 14).Int(kBlob[2], 2);
     if (!add("cnstblob.odf", blob)) return false;
 
     OdfWriter dust;
@@ -83,12 +83,12 @@ bool EffectDefinitions(std::vector<NamedDefinition>* out, std::string* error) {
     if (!add("dust.odf", dust)) return false;
 
     OdfWriter flame;
-    flame.Section("EngineFlameEffect").String(kFlame[0], "exhaust_b.0").Int(kFlame[1], 4).Float(kFlame[2], 3.0f);
+    flame.Section("EngineFlameEffect").String(kFlame[0], "exhaust_b.0").Int(kFlame[1], 4).Float(kFlame[2], 2.5f);
     if (!add("engflame.odf", flame)) return false;
 
     OdfWriter splash;
     splash.Section("EngineSplashEffect").String(kSplash[0], "splash.0").Int(kSplash[1], 14).Int(kSplash[2], 3);
-    splash.Float(kSplash[3], 1.5f);
+    splash.Float(kSplash[3], 2.0f);
     if (!add("engsplsh.odf", splash)) return false;
 
     OdfWriter fire;
@@ -99,8 +99,8 @@ bool EffectDefinitions(std::vector<NamedDefinition>* out, std::string* error) {
     if (!add("fireball.odf", fire)) return false;
 
     OdfWriter spark;
-    spark.Section("ParticleEffect").String(kSpark[0], "particle.0").Int(kSpark[1], 16).Float(kSpark[2], 0.5f);
-    spark.Float(kSpark[3], 0.5f).Float(kSpark[4], 0.1f);
+    spark.Section("ParticleEffect").String(kSpark[0], "particle.0").Int(kSpark[1], 16).Float(kSpark[2], 0.6f);
+    spark.Float(kSpark[3], 0.4f).Float(kSpark[4], 0.08f);
     if (!add("particle.odf", spark)) return false;
 
     *out = std::move(files);

@@ -117,6 +117,14 @@ void Render_InstallBillboards() {
         forward[2] = m.front.z;
         return true;
     };
+    Seam_Render().viewDepth = [](const RenderView* view, const float* point, float* depth) {
+        if (!view || !point) return false;
+        Vector c;
+        View_TransformPoint(&c, view, point[0], point[1], point[2]);
+        if (!(c.z > 0.0f)) return false;
+        if (depth) *depth = c.z;
+        return true;
+    };
     Seam_Render().sphereViewDepth = [](const RenderView* view, const float* centre, float radius, float* depth) {
         if (!view || !centre) return false;
         Vector c;

@@ -57,31 +57,58 @@ struct EffectSprite {
 };
 
 // The depth-bucketed drawing of the smoke and dust: each visible entry goes into the bucket of
-// its view depth (full buckets drop it), then the buckets are drawn nearest first until the
-// bucket in which the budget of sprites was reached.
+// its view depth (a bucket keeps its first 128 visible entries), then the buckets are drawn
+// nearest first until the bucket in which the budget of sprites was reached.
+//
+// Most entries lie in buckets beyond the one that ends the drawing, so the entries are sorted
+// by the depth of their centres first and culled only when their bucket is drawn; the result is
+// the same. Entries clamped into the last bucket are culled at once, since the clamp is
+// reported for visible entries only.
 template <class Get>
 void DrawBucketed(RenderView* view, int count, const char* clampMessage, Get get) {
-    static int buckets[kEffectBuckets][kEffectBucketSize];
-    int fill[kEffectBuckets] = {};
+    constexpr int kMaxEntries = 2048;
+    constexpr int kCulledVisible = kEffectBuckets;  // a bucket mark: clamped and already culled
+    static int16_t bucketOf[kMaxEntries];
+    static int16_t sorted[kMaxEntries];
+    if (count > kMaxEntries) count = kMaxEntries;
+    int sizes[kEffectBuckets] = {};
     const RenderSeam& render = Seam_Render();
     for (int i = 0; i < count; ++i) {
+        bucketOf[i] = -1;
         const EffectSprite s = get(i);
         float depth = 0.0f;
-        if (!render.sphereViewDepth(view, s.centre, s.size, &depth)) continue;
+        if (!render.viewDepth(view, s.centre, &depth)) continue;
         long b = std::lround(depth * kRenderEffectDepthScale);
-        if (b >= kEffectBuckets) {
-            b = kEffectBuckets - 1;
-            Debug_Printf("%s", clampMessage);
-        }
         if (b < 0) b = 0;
-        if (fill[b] >= kEffectBucketSize) continue;
-        buckets[b][fill[b]++] = i;
+        if (b >= kEffectBuckets) {
+            if (!render.sphereViewDepth(view, s.centre, s.size, &depth)) continue;
+            Debug_Printf("%s", clampMessage);
+            ++sizes[kEffectBuckets - 1];
+            bucketOf[i] = kCulledVisible;
+            continue;
+        }
+        ++sizes[b];
+        bucketOf[i] = static_cast<int16_t>(b);
+    }
+    // A counting sort keeps each bucket's entries in their buffer order.
+    int first[kEffectBuckets + 1] = {};
+    for (int b = 0; b < kEffectBuckets; ++b) first[b + 1] = first[b] + sizes[b];
+    int next[kEffectBuckets];
+    for (int b = 0; b < kEffectBuckets; ++b) next[b] = first[b];
+    for (int i = 0; i < count; ++i) {
+        const int b = bucketOf[i] == kCulledVisible ? kEffectBuckets - 1 : bucketOf[i];
+        if (b >= 0) sorted[next[b]++] = static_cast<int16_t>(i);
     }
     int queued = 0;
     for (int b = 0; b < kEffectBuckets && queued < kEffectSpriteBudget; ++b) {
-        for (int k = 0; k < fill[b]; ++k) {
-            const EffectSprite s = get(buckets[b][k]);
+        int kept = 0;
+        for (int k = first[b]; k < first[b + 1] && kept < kEffectBucketSize; ++k) {
+            const int i = sorted[k];
+            const EffectSprite s = get(i);
+            float depth = 0.0f;
+            if (bucketOf[i] != kCulledVisible && !render.sphereViewDepth(view, s.centre, s.size, &depth)) continue;
             render.queueBillboard(view, s.centre, s.size, s.sprite);
+            ++kept;
             ++queued;
         }
     }

@@ -13,6 +13,8 @@
 #include "core/seams/render.h"
 #include "fun3d/hovercraft.h"
 #include "fun3d/particlebuffer.h"
+#include "effect_definitions.h"
+#include "weapons/chunkeffect.h"
 #include "weapons/effects.h"
 #include "weapons/spriteeffects.h"
 #include "weapons_fixture.h"
@@ -47,6 +49,11 @@ protected:
         RenderSeam& r = Seam_Render();
         r.spriteFind = FindSprite;
         r.sphereViewDepth = [](const RenderView*, const float* c, float, float* depth) {
+            if (!(c[2] > 0.0f)) return false;
+            *depth = c[2];
+            return true;
+        };
+        r.viewDepth = [](const RenderView*, const float* c, float* depth) {
             if (!(c[2] > 0.0f)) return false;
             *depth = c[2];
             return true;
@@ -175,6 +182,33 @@ TEST_F(EffectsTest, FarPuffsAreClampedIntoTheLastBucketAndFullBucketsDrop) {
     for (int i = 0; i < 130; ++i) PuffAt(260.0f + static_cast<float>(i));
     Smoke_Effect().Render(nullptr);
     EXPECT_EQ(g_queued.size(), static_cast<size_t>(kEffectBucketSize));
+}
+
+TEST_F(EffectsTest, EntriesOutsideTheViewTakeNoBucketRoomNorBudgetNorClampReport) {
+    // Off to the side (x beyond 100) a puff has a depth but is culled.
+    Seam_Render().sphereViewDepth = [](const RenderView*, const float* c, float, float* depth) {
+        if (!(c[2] > 0.0f) || c[0] > 100.0f) return false;
+        *depth = c[2];
+        return true;
+    };
+    static std::string said;
+    said.clear();
+    DiagnosticsHooks hooks = Diagnostics_GetHooks();
+    hooks.debuggerOutput = [](const char* text) { said += text; };
+    Diagnostics_SetHooks(hooks);
+    Debug_SetOutputMode(kDebugOutDebugger);
+    const ParticleKind kind = Kind(10.0f, 16.0f, 1.0f);
+    auto add = [&](float x, float z) { ASSERT_TRUE(ParticleBuffer_Add(kind, Vector{x, 0.0f, z}, Vector{}, 0.0f)); };
+    for (int i = 0; i < 200; ++i) add(200.0f, 4.0f);  // bucket 1, all hidden
+    for (int i = 0; i < 5; ++i) add(0.0f, 4.0f);      // bucket 1, seen
+    for (int i = 0; i < 120; ++i) add(0.0f, 8.0f);    // bucket 2
+    add(0.0f, 20.0f);                                   // bucket 5: beyond the budget
+    add(200.0f, 300.0f);                                // clamped, but hidden
+    Smoke_Effect().Render(nullptr);
+    ASSERT_EQ(g_queued.size(), 125u) << "the hidden puffs neither fill bucket 1 nor count";
+    EXPECT_EQ(g_queued.front().z, 4.0f);
+    EXPECT_EQ(g_queued.back().z, 8.0f);
+    EXPECT_EQ(said, "") << "only a visible clamped puff is reported";
 }
 
 TEST_F(EffectsTest, DustTakesTheModuleSettingsAndLivesItsLifetime) {
@@ -384,6 +418,45 @@ TEST_F(EffectsTest, AFullFireballRingOverwritesItsOldestAndATrailWithoutInterval
     const int before = ParticleBuffer_Count();
     fire.Simulate(0.05f);
     EXPECT_LE(ParticleBuffer_Count() - before, kFireballRingSize - 1) << "at most one puff each an update";
+}
+
+TEST_F(EffectsTest, TheSampleDefinitionsReachEveryModule) {
+    std::vector<content::NamedDefinition> files;
+    std::string error;
+    ASSERT_TRUE(content::EffectDefinitions(&files, &error)) << error;
+    ASSERT_EQ(files.size(), 8u);
+    for (const content::NamedDefinition& f : files) AddFile(f.name, f.text);
+
+    SmokeEffect& smoke = Smoke_Effect();
+    smoke.MissionSetup();
+    EXPECT_FLOAT_EQ(smoke.kinds[kSmokeLight]->growth, 0.9375f) << "growth 2 over 16 frames at 10 a second";
+    EXPECT_EQ(smoke.kinds[kSmokeGroupTwo]->start, 200.0f);
+    EXPECT_FLOAT_EQ(smoke.kinds[kSmokeGroupTwo]->rate, 8.0f) << "16 frames over 2 s";
+    Dust_Effect().MissionSetup();
+    EXPECT_FLOAT_EQ(HoverDust_Timing().growth, 1.25f);
+    FireballEffect& fire = Fireball_Effect();
+    fire.MissionSetup();
+    fire.PostLoad();
+    EXPECT_FLOAT_EQ(fire.Settings().growth, 0.15625f);
+    ASSERT_NE(fire.TrailKind(), nullptr);
+    EXPECT_EQ(fire.TrailKind()->start, 100.0f) << "the trail is light smoke";
+    EXPECT_FLOAT_EQ(fire.TrailKind()->growth, 0.8f);
+    Particle_Effect().MissionSetup();
+    EXPECT_EQ(Particle_Effect().size, 0.6f);
+    EXPECT_EQ(Particle_Effect().startDelay, 0.4f);
+    EXPECT_EQ(Particle_Effect().secondsPerFrame, 0.08f);
+    CnstBlob_Effect().MissionSetup();
+    EXPECT_EQ(CnstBlob_Effect().frameCount, 2);
+    EngineFlame_Effect().MissionSetup();
+    EXPECT_EQ(EngineFlame_Effect().lengthScale, 2.5f);
+    EngineSplash_Effect().MissionSetup();
+    EXPECT_EQ(EngineSplash_Effect().size, 2.0f);
+    ChunkEffect& chunks = Chunk_Effect();
+    chunks.MissionSetup();
+    EXPECT_EQ(chunks.Settings().smokeSpread, 1.0f);
+    EXPECT_EQ(chunks.Settings().geometryCount, 2);
+    chunks.MissionCleanup();
+    chunks.Forget();
 }
 
 }  // namespace

@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include "core/seams/render.h"
 #include "render/billboard.h"
 #include "render/graphicbuffer.h"
 #include "render/renderqueue.h"
@@ -47,6 +48,34 @@ TEST_F(BillboardTest, ASphereOutsideTheViewOrAtTheEyeIsNotQueued) {
     const float atEye[3] = {0.0f, 1.0f, 0.0f};
     EXPECT_FALSE(Render_QueueBillboard(&view, atEye, 2.0f, 1)) << "no projection through the eye";
     EXPECT_FALSE(Render_QueueBillboard(nullptr, atEye, 2.0f, 1));
+}
+
+TEST_F(BillboardTest, ALineIsQueuedInViewSpaceByItsNearerEndUnlessItLeavesTheView) {
+    const float from[3] = {-1.0f, 1.0f, 12.0f};
+    const float to[3] = {1.0f, 3.0f, 20.0f};
+    ASSERT_TRUE(Render_QueueLine(&view, from, to, 0.5f, 0x00123456u));
+    const RenderBucket& bucket = RenderQueue_Bucket(RenderQueue_BucketOf(12.0f));
+    ASSERT_EQ(bucket.count, 1u) << "keyed by the nearer end";
+    const RenderItem* item = RenderQueue_Item(bucket.head);
+    EXPECT_EQ(item->kind, static_cast<uint32_t>(kRenderColouredLine));
+    EXPECT_EQ(item->ref, 0x00123456u);
+    const auto line = RenderItem_GetPayload<RenderLinePayload>(item);
+    EXPECT_FLOAT_EQ(line.width, 0.5f);
+    EXPECT_FLOAT_EQ(line.from[0], -1.0f);
+    EXPECT_FLOAT_EQ(line.from[1], 0.0f) << "view space: the eye is 1 m up";
+    EXPECT_FLOAT_EQ(line.to[2], 20.0f);
+
+    const float behind[3] = {0.0f, 1.0f, -5.0f};
+    EXPECT_FALSE(Render_QueueLine(&view, from, behind, 0.5f, 1)) << "an end behind the eye";
+    const float farLeft[3] = {-500.0f, 1.0f, 20.0f}, farLeft2[3] = {-400.0f, 1.0f, 30.0f};
+    EXPECT_FALSE(Render_QueueLine(&view, farLeft, farLeft2, 0.5f, 1)) << "wholly outside the view";
+
+    float eye[3], forward[3];
+    Render_InstallBillboards();
+    ASSERT_TRUE(Seam_Render().viewEye(&view, eye, forward));
+    EXPECT_FLOAT_EQ(eye[1], 1.0f);
+    EXPECT_FLOAT_EQ(forward[2], 1.0f) << "looking along z";
+    EXPECT_FALSE(Seam_Render().viewEye(nullptr, eye, forward));
 }
 
 }  // namespace

@@ -297,6 +297,7 @@ void RecordRender() {
     GV_RECORD(spriteFind);
     GV_RECORD(queueBillboard);
     GV_RECORD(sphereViewDepth);
+    GV_RECORD(viewDepth);
     GV_RECORD(queueQuad);
     GV_RECORD(queueLine);
     GV_RECORD(viewEye);

@@ -110,6 +110,7 @@ RenderSeam MakeDefault() {
     seam.spriteFind = [](const char*) { return 0; };
     seam.queueBillboard = [](RenderView*, const float*, float, int) {};
     seam.sphereViewDepth = [](const RenderView*, const float*, float, float*) { return false; };
+    seam.viewDepth = [](const RenderView*, const float*, float*) { return false; };
     seam.queueQuad = [](RenderView*, const float (*)[3], int, uint32_t) {};
     seam.queueLine = [](RenderView*, const float*, const float*, float, uint32_t) {};
     seam.viewEye = [](const RenderView*, float*, float*) { return false; };

@@ -95,6 +95,9 @@ struct RenderSeam {
     // The view depth of a sphere's centre; false when the sphere is wholly outside the view or
     // its centre is not in front of the eye.
     bool (*sphereViewDepth)(const RenderView* view, const float worldCentre[3], float radius, float* depth);
+    // The view depth of a world point, without culling; false without a view or when the point
+    // is not in front of the eye.
+    bool (*viewDepth)(const RenderView* view, const float worldPoint[3], float* depth);
     // Queues a sprite quad (render-queue kind 10) of four world corners, keyed by the nearest
     // corner's depth, unless it is wholly outside the view.
     void (*queueQuad)(RenderView* view, const float worldCorners[4][3], int sprite, uint32_t flags);
