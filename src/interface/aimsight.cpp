@@ -268,7 +268,7 @@ void SniperScope::Draw() { SniperScope_Render(); }
 bool SniperScope_Rect(const RenderView* main, bool large, int out[4]) {
     const int cx = large ? 421 : 446, cy = large ? 160 : 162;
     // The 640 x 480 reference frame scaled by the view's height and zoom.
-    const double k = double(main->zoom) * double(main->windowBottom - main->windowTop) / 480.0;
+    const double k = double(main->zoom) * double(main->windowBottom - main->windowTop + 1.0f) / 480.0;
     const double kv = -k;
     const double x0 = main->centreX, y0 = main->centreY;
     int left = int(std::lround(x0 + (cx - 320) * k)), right = int(std::lround(x0 + (cx - 192) * k)) - 1;
