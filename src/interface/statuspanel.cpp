@@ -307,6 +307,7 @@ void TargetView_Render() {
     }
     View_SetCameraMatrix(&tv.view, camera);
     OverlayDepth = 248.0f;
+    Graphic_FillRect(buffer, left, 10, right, bottom, 223, 0);
     s.drawInset(&tv.view, target, allied);
     const int label = s.iconSprite(target);
     OverlayDepth = depth;
