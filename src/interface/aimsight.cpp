@@ -252,7 +252,7 @@ void SniperScope::Update(float) {
     CombatHudServices& s = CombatHud_Services();
     GameObject* craft = s.player();
     if (!craft || !craft->objClass || craft->objClass->category != kCategoryPerson || !craft->hardpoints) return;
-    // PENDING(3.103) the readiness test and the person class's layout value.
+    // PENDING(3.104) the readiness test and the person class's layout value.
     large = 0;
     HardpointList* hp = craft->hardpoints;
     for (int i = 0; i < 5; ++i) {

@@ -37,17 +37,8 @@ namespace {
 
 HudCommandRecord g_primary, g_secondary;
 
-constexpr uint32_t Sig(char a, char b, char c, char d) {
-    return uint32_t(uint8_t(a)) << 24 | uint32_t(uint8_t(b)) << 16 | uint32_t(uint8_t(c)) << 8 | uint8_t(d);
-}
-
-const std::vector<GameObject*>& NoObjects() {
-    static const std::vector<GameObject*> none;
-    return none;
-}
-
 int ShownTeamOf(GameObject* object) {
-    // PENDING(3.102) the class flag 0x200 that picks the second colour field.
+    // PENDING(3.104) the class flag 0x200 that picks the second colour field.
     const uint32_t value = object->teamColours[0];
     if (value != 0) return static_cast<int>(value & 0xFF);
     // No colour pair was set for the team: the relation to the user's team decides.
@@ -77,24 +68,25 @@ CombatHudServices MakeServices() {
         auto* cls = dynamic_cast<CraftClass*>(craft ? craft->objClass : nullptr);
         return cls ? cls->radarRange : 0.0f;
     };
-    // PENDING(3.105) the craft's aim entity and aim pitch: the craft's own placement, level aim.
+    // PENDING(3.102) the craft's aim entity and aim pitch: the craft's own placement, level aim.
     s.aimFrame = [](GameObject* craft, Matrix* out) {
         *out = craft->entity ? craft->entity->local : Matrix{};
         out->posit = DVector{craft->pos.x, craft->pos.y, craft->pos.z};
     };
     s.aimPitch = [](GameObject*) { return 0.0f; };
-    s.pingRequested = [](GameObject*) { return false; };  // PENDING(3.105) the craft's radar record
+    s.pingRequested = [](GameObject*) { return false; };  // PENDING(3.102) the craft's radar record
     s.shotCost = [](Weapon* weapon) -> int32_t {
-        // PENDING(4.102) ordnance shot and launcher costs; the weapon classes' own cost.
-        (void)weapon;
-        return 0;
+        if (!weapon || !weapon->weaponClass) return 0;
+        // PENDING(4.102) the ordnance classes' shot and launcher costs and the special weapons'
+        // own cost: none yet.
+        return StatusPanel_ShotCost(weapon->weaponClass->signature, weapon->ordnanceClass != nullptr, 0, 0, 0);
     };
     s.weaponIcon = [](Weapon* weapon) { return weapon && weapon->weaponClass ? weapon->weaponClass->sprite2 : 0; };
     s.weaponReticle = [](Weapon* weapon) { return weapon && weapon->weaponClass ? weapon->weaponClass->sprite1 : 0; };
     s.weaponLadder = [](Weapon* weapon) { return weapon && weapon->weaponClass ? weapon->weaponClass->sprite3 : 0; };
     s.weaponSignature = [](Weapon* weapon) { return weapon && weapon->weaponClass ? weapon->weaponClass->signature : 0u; };
     s.hardpointKind = [](Entity* hardpoint) { return hardpoint ? static_cast<int>(hardpoint->type) : 0; };
-    s.hidden = [](GameObject*) { return false; };  // PENDING(3.101) the hidden byte
+    s.hidden = [](GameObject*) { return false; };  // PENDING(3.102) the hidden byte
     s.radarVisible = [](GameObject* object) { return object->illumination > 0.0f; };
     s.sensorActive = [](GameObject* object) {
         return object->aiProcess != nullptr && ObjectSensor::IsActive(object->conceal);
@@ -105,7 +97,14 @@ CombatHudServices MakeServices() {
     s.shownTeam = ShownTeamOf;
     s.classKind = [](GameObject* object) { return object->objClass ? static_cast<int>(object->objClass->category) : 0; };
     s.objects = []() -> const std::vector<GameObject*>& { return GameObject_List(); };
-    s.largeObjects = NoObjects;  // PENDING(2.104) the world's large-object list
+    // The big objects: the buildings of the object list, aimed at from any distance.
+    s.largeObjects = []() -> const std::vector<GameObject*>& {
+        static std::vector<GameObject*> large;
+        large.clear();
+        for (GameObject* object : GameObject_List())
+            if (object && object->objClass && object->objClass->category == kCategoryBuilding) large.push_back(object);
+        return large;
+    };
     s.gridQuery = [](double minX, double minZ, double maxX, double maxZ, std::vector<GameObject*>* out) {
         out->clear();
         BucketGrid* grid = GameObject_Grid();

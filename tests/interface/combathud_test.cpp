@@ -214,6 +214,20 @@ TEST_F(CombatHudTest, HullColoursChangeAtTheirBoundaries) {
     for (const auto& c : cases) EXPECT_EQ(StatusPanel_HullColour(c.ratio), c.colour) << c.ratio;
 }
 
+TEST_F(CombatHudTest, TheShotCostFollowsTheWeaponSignature) {
+    auto sig = [](const char* t) {
+        return uint32_t(uint8_t(t[0])) << 24 | uint32_t(uint8_t(t[1])) << 16 | uint32_t(uint8_t(t[2])) << 8 | uint8_t(t[3]);
+    };
+    const struct {
+        const char* signature;
+        bool ordnance;
+        int32_t cost;
+    } cases[] = {{"DISP", true, 30}, {"RDRL", true, 30}, {"RDRL", false, 0}, {"IREF", false, 20}, {"RDMP", true, 20},
+                 {"TRXP", false, 20}, {"CANN", true, 10}, {"CANN", false, 0}};
+    for (const auto& c : cases)
+        EXPECT_EQ(StatusPanel_ShotCost(sig(c.signature), c.ordnance, 30, 20, 10), c.cost) << c.signature << c.ordnance;
+}
+
 TEST_F(CombatHudTest, GaugesEaseAndALongFrameSnaps) {
     GameObject* p = Player();
     p->healthRatio = 1.0f;
