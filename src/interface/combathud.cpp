@@ -1,5 +1,6 @@
 #include "interface/combathud.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstring>
 
@@ -318,8 +319,38 @@ void CombatHud_Reset() {
     g_targetView->PlaceLayers();
     g_picker->PlaceLayers();
     g_scope->PlaceLayers();
+    // What the elements keep between frames goes back to program start too.
+    g_radar->relief.clear();
+    g_radar->reliefPending = 0;
+    g_radar->ping = 0;
+    g_radar->range = g_radar->rangeSq = 0;
+    g_radar->lastRefresh = 0;
+    g_radar->interval = 200;
+    g_radar->lastGrowl = -1e30f;
+    g_radar->player = nullptr;
+    // Sprite indices are looked up again by each mission's init.
+    g_radar->frameLeft = g_radar->frameRight = g_radar->frame5 = g_radar->frame6 = 0;
+    std::fill(std::begin(g_radar->icons), std::end(g_radar->icons), 0);
+    std::fill(std::begin(g_radar->numbers), std::end(g_radar->numbers), 0);
+    std::fill(std::begin(g_radar->pings), std::end(g_radar->pings), 0);
+    std::fill(std::begin(g_radar->compass), std::end(g_radar->compass), 0);
+    std::fill(std::begin(g_markers->bases), std::end(g_markers->bases), 0);
+    std::fill(std::begin(g_markers->bars), std::end(g_markers->bars), 0);
+    g_panel->statusLeft = g_panel->statusRight = g_panel->hullIcon = g_panel->hullBar = 0;
+    g_panel->ammoIcon = g_panel->ammoBar = 0;
+    std::fill(std::begin(g_panel->kindIcons), std::end(g_panel->kindIcons), 0);
+    g_scope->sightSprite = g_scope->markSprite = 0;
+    g_panel->hullShown = g_panel->ammoShown = 0;
+    g_panel->hullWarned = g_panel->ammoWarned = 0;
+    g_targetView->pending = 0;
+    g_targetView->target = nullptr;
+    g_targetView->view = RenderView{};
+    g_scope->pending = 0;
+    g_scope->view = RenderView{};
     AimSight& sight = AimSight_Instance();
     sight.aimObject = nullptr;
     sight.groundPoint = nullptr;
     sight.context = 0;
+    sight.dotSprite = sight.groundSprite = sight.trailSprite = sight.levelSprite = 0;
+    sight.reticle = sight.ladderBase = 0;
 }
