@@ -53,6 +53,9 @@ void AppendCockpitSprites(std::vector<SpriteRecordSpec>& records, std::vector<Na
     page.Fill(4, 16, 33, 60, black);   // hull gauge socket
     page.Fill(41, 16, 16, 60, black);  // ammunition gauge socket
     for (int y = 18; y < 76; y += 6) page.Put(38, y, light);
+    // The mount rows stay open: the strips and icons drawn under the plate show through.
+    page.Fill(63, 24, 104, 62, kKey);
+    page.Frame(62, 23, 106, 64, light);
     add("status_left", 0, 0, 90, 93);
     add("status_right", 90, 0, 91, 93);
     // Gauge bars: the hull bar is a silhouette (tinted), the ammunition bar is drawn in colour.

@@ -252,7 +252,7 @@ void SniperScope::Update(float) {
     CombatHudServices& s = CombatHud_Services();
     GameObject* craft = s.player();
     if (!craft || !craft->objClass || craft->objClass->category != kCategoryPerson || !craft->hardpoints) return;
-    // PENDING(3.103) the readiness test and the person class's layout value.
+    // PENDING(3.104) the readiness test and the person class's layout value.
     large = 0;
     HardpointList* hp = craft->hardpoints;
     for (int i = 0; i < 5; ++i) {
@@ -268,7 +268,7 @@ void SniperScope::Draw() { SniperScope_Render(); }
 bool SniperScope_Rect(const RenderView* main, bool large, int out[4]) {
     const int cx = large ? 421 : 446, cy = large ? 160 : 162;
     // The 640 x 480 reference frame scaled by the view's height and zoom.
-    const double k = double(main->zoom) * double(main->windowBottom - main->windowTop) / 480.0;
+    const double k = double(main->zoom) * double(main->windowBottom - main->windowTop + 1.0f) / 480.0;
     const double kv = -k;
     const double x0 = main->centreX, y0 = main->centreY;
     int left = int(std::lround(x0 + (cx - 320) * k)), right = int(std::lround(x0 + (cx - 192) * k)) - 1;

@@ -1,5 +1,6 @@
 #include "interface/combathud.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstring>
 
@@ -37,17 +38,8 @@ namespace {
 
 HudCommandRecord g_primary, g_secondary;
 
-constexpr uint32_t Sig(char a, char b, char c, char d) {
-    return uint32_t(uint8_t(a)) << 24 | uint32_t(uint8_t(b)) << 16 | uint32_t(uint8_t(c)) << 8 | uint8_t(d);
-}
-
-const std::vector<GameObject*>& NoObjects() {
-    static const std::vector<GameObject*> none;
-    return none;
-}
-
 int ShownTeamOf(GameObject* object) {
-    // PENDING(3.102) the class flag 0x200 that picks the second colour field.
+    // PENDING(3.104) the class flag 0x200 that picks the second colour field.
     const uint32_t value = object->teamColours[0];
     if (value != 0) return static_cast<int>(value & 0xFF);
     // No colour pair was set for the team: the relation to the user's team decides.
@@ -77,24 +69,25 @@ CombatHudServices MakeServices() {
         auto* cls = dynamic_cast<CraftClass*>(craft ? craft->objClass : nullptr);
         return cls ? cls->radarRange : 0.0f;
     };
-    // PENDING(3.105) the craft's aim entity and aim pitch: the craft's own placement, level aim.
+    // PENDING(3.102) the craft's aim entity and aim pitch: the craft's own placement, level aim.
     s.aimFrame = [](GameObject* craft, Matrix* out) {
         *out = craft->entity ? craft->entity->local : Matrix{};
         out->posit = DVector{craft->pos.x, craft->pos.y, craft->pos.z};
     };
     s.aimPitch = [](GameObject*) { return 0.0f; };
-    s.pingRequested = [](GameObject*) { return false; };  // PENDING(3.105) the craft's radar record
+    s.pingRequested = [](GameObject*) { return false; };  // PENDING(3.102) the craft's radar record
     s.shotCost = [](Weapon* weapon) -> int32_t {
-        // PENDING(4.102) ordnance shot and launcher costs; the weapon classes' own cost.
-        (void)weapon;
-        return 0;
+        if (!weapon || !weapon->weaponClass) return 0;
+        // PENDING(4.102) the ordnance classes' shot and launcher costs and the special weapons'
+        // own cost: none yet.
+        return StatusPanel_ShotCost(weapon->weaponClass->signature, weapon->ordnanceClass != nullptr, 0, 0, 0);
     };
     s.weaponIcon = [](Weapon* weapon) { return weapon && weapon->weaponClass ? weapon->weaponClass->sprite2 : 0; };
     s.weaponReticle = [](Weapon* weapon) { return weapon && weapon->weaponClass ? weapon->weaponClass->sprite1 : 0; };
     s.weaponLadder = [](Weapon* weapon) { return weapon && weapon->weaponClass ? weapon->weaponClass->sprite3 : 0; };
     s.weaponSignature = [](Weapon* weapon) { return weapon && weapon->weaponClass ? weapon->weaponClass->signature : 0u; };
     s.hardpointKind = [](Entity* hardpoint) { return hardpoint ? static_cast<int>(hardpoint->type) : 0; };
-    s.hidden = [](GameObject*) { return false; };  // PENDING(3.101) the hidden byte
+    s.hidden = [](GameObject*) { return false; };  // PENDING(3.102) the hidden byte
     s.radarVisible = [](GameObject* object) { return object->illumination > 0.0f; };
     s.sensorActive = [](GameObject* object) {
         return object->aiProcess != nullptr && ObjectSensor::IsActive(object->conceal);
@@ -105,7 +98,14 @@ CombatHudServices MakeServices() {
     s.shownTeam = ShownTeamOf;
     s.classKind = [](GameObject* object) { return object->objClass ? static_cast<int>(object->objClass->category) : 0; };
     s.objects = []() -> const std::vector<GameObject*>& { return GameObject_List(); };
-    s.largeObjects = NoObjects;  // PENDING(2.104) the world's large-object list
+    // The big objects: the buildings of the object list, aimed at from any distance.
+    s.largeObjects = []() -> const std::vector<GameObject*>& {
+        static std::vector<GameObject*> large;
+        large.clear();
+        for (GameObject* object : GameObject_List())
+            if (object && object->objClass && object->objClass->category == kCategoryBuilding) large.push_back(object);
+        return large;
+    };
     s.gridQuery = [](double minX, double minZ, double maxX, double maxZ, std::vector<GameObject*>* out) {
         out->clear();
         BucketGrid* grid = GameObject_Grid();
@@ -319,8 +319,38 @@ void CombatHud_Reset() {
     g_targetView->PlaceLayers();
     g_picker->PlaceLayers();
     g_scope->PlaceLayers();
+    // What the elements keep between frames goes back to program start too.
+    g_radar->relief.clear();
+    g_radar->reliefPending = 0;
+    g_radar->ping = 0;
+    g_radar->range = g_radar->rangeSq = 0;
+    g_radar->lastRefresh = 0;
+    g_radar->interval = 200;
+    g_radar->lastGrowl = -1e30f;
+    g_radar->player = nullptr;
+    // Sprite indices are looked up again by each mission's init.
+    g_radar->frameLeft = g_radar->frameRight = g_radar->frame5 = g_radar->frame6 = 0;
+    std::fill(std::begin(g_radar->icons), std::end(g_radar->icons), 0);
+    std::fill(std::begin(g_radar->numbers), std::end(g_radar->numbers), 0);
+    std::fill(std::begin(g_radar->pings), std::end(g_radar->pings), 0);
+    std::fill(std::begin(g_radar->compass), std::end(g_radar->compass), 0);
+    std::fill(std::begin(g_markers->bases), std::end(g_markers->bases), 0);
+    std::fill(std::begin(g_markers->bars), std::end(g_markers->bars), 0);
+    g_panel->statusLeft = g_panel->statusRight = g_panel->hullIcon = g_panel->hullBar = 0;
+    g_panel->ammoIcon = g_panel->ammoBar = 0;
+    std::fill(std::begin(g_panel->kindIcons), std::end(g_panel->kindIcons), 0);
+    g_scope->sightSprite = g_scope->markSprite = 0;
+    g_panel->hullShown = g_panel->ammoShown = 0;
+    g_panel->hullWarned = g_panel->ammoWarned = 0;
+    g_targetView->pending = 0;
+    g_targetView->target = nullptr;
+    g_targetView->view = RenderView{};
+    g_scope->pending = 0;
+    g_scope->view = RenderView{};
     AimSight& sight = AimSight_Instance();
     sight.aimObject = nullptr;
     sight.groundPoint = nullptr;
     sight.context = 0;
+    sight.dotSprite = sight.groundSprite = sight.trailSprite = sight.levelSprite = 0;
+    sight.reticle = sight.ladderBase = 0;
 }

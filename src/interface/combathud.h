@@ -136,6 +136,12 @@ public:
     uint32_t shortMask = 0;
     int mountColour[5] = {};
 };
+// The ammunition one shot costs by the weapon class's signature: the dispenser and the radar
+// launcher ('DISP', 'RDRL') the ordnance's launcher cost, the image refractor, radar damper and
+// terrain expose ('IREF', 'RDMP', 'TRXP') the class's own cost, any other the ordnance's shot
+// cost; an ordnance cost is 0 without an ordnance class.
+int32_t StatusPanel_ShotCost(uint32_t signature, bool hasOrdnance, int32_t launcherCost, int32_t ownCost,
+                             int32_t ordnanceCost);
 // Hull colour of a ratio: green from 0.5, yellow from 0.25, red from 0, black below.
 int StatusPanel_HullColour(float ratio);
 

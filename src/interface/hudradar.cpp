@@ -10,6 +10,7 @@
 #include "interface/hudcolors.h"
 #include "render/draw2d.h"
 #include "render/graphicbuffer.h"
+#include "render/graphicdriver.h"
 #include "render/sprite.h"
 
 namespace {
@@ -21,9 +22,10 @@ const char* const kIconNames[8] = {"circ_O", "circ_D", "circ_U", "circ_B", "circ
 const int kIconSlots[8][2] = {{5, 14}, {15, 24}, {25, 34}, {35, 44}, {1, 1}, {2, 2}, {3, 3}, {4, 4}};
 const int kPingLevels[14] = {3, 9, 8, 7, 6, 5, 4, 3, 3, 3, 3, 3, 3, 3};
 
+// The frame's screen: the display's drawing buffer once a step has set it, else the driver's.
 GraphicBuffer* Screen() {
-    RenderView* view = CombatHud_Services().view();
-    return Hud_Context().buffer ? Hud_Context().buffer : (view ? view->buffer : nullptr);
+    if (Hud_Context().buffer) return Hud_Context().buffer;
+    return Graphic_IsValid(&g_graphicDriver.screen) ? &g_graphicDriver.screen : nullptr;
 }
 
 bool RadarOn() { return Seam_Cockpit().hudIsOn() && Seam_Cockpit().radarIsOn(); }

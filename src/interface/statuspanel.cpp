@@ -13,10 +13,6 @@
 
 namespace {
 
-constexpr uint32_t Sig(char a, char b, char c, char d) {
-    return uint32_t(uint8_t(a)) << 24 | uint32_t(uint8_t(b)) << 16 | uint32_t(uint8_t(c)) << 8 | uint8_t(d);
-}
-
 const char* const kKindIconNames[5] = {"weapon_*", "weapon_C", "weapon_R", "weapon_M", "weapon_S"};
 
 // A fill with the 2-D depth raised for it (the hardware twins order by depth).
@@ -30,6 +26,16 @@ void FillRaised(GraphicBuffer* buffer, int l, int t, int r, int b, int colour, f
 GameObject* TargetOf(GameObject* craft) { return craft->target ? GameObject::FromHandle(craft->target) : nullptr; }
 
 }  // namespace
+
+int32_t StatusPanel_ShotCost(uint32_t signature, bool hasOrdnance, int32_t launcherCost, int32_t ownCost,
+                             int32_t ordnanceCost) {
+    auto sig = [](const char* t) {
+        return uint32_t(uint8_t(t[0])) << 24 | uint32_t(uint8_t(t[1])) << 16 | uint32_t(uint8_t(t[2])) << 8 | uint8_t(t[3]);
+    };
+    if (signature == sig("DISP") || signature == sig("RDRL")) return hasOrdnance ? launcherCost : 0;
+    if (signature == sig("IREF") || signature == sig("RDMP") || signature == sig("TRXP")) return ownCost;
+    return hasOrdnance ? ordnanceCost : 0;
+}
 
 int StatusPanel_HullColour(float ratio) {
     if (ratio >= 0.5f) return HudColors.green;
@@ -261,7 +267,7 @@ void TargetView_Render() {
     RenderView* main = s.view();
     if (!craft || !main || !main->buffer) return;
     GameObject* target = TargetOf(craft);
-    // PENDING(3.104) the target's eye part (sub-entity 40): the allied view uses its placement.
+    // PENDING(2.102) the target's eye part (sub-entity 40): the allied view uses its placement.
     tv.target = target;
     if (!target) return;
     GraphicBuffer* buffer = main->buffer;
@@ -307,6 +313,7 @@ void TargetView_Render() {
     }
     View_SetCameraMatrix(&tv.view, camera);
     OverlayDepth = 248.0f;
+    Graphic_FillRect(buffer, left, 10, right, bottom, 223, 0);
     s.drawInset(&tv.view, target, allied);
     const int label = s.iconSprite(target);
     OverlayDepth = depth;

@@ -1,0 +1,631 @@
+// The combat display: status panel, target picking, aiming sight, sniper scope, markers and
+// radar, each against a small world of hand-placed objects behind the display's services.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cmath>
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "Objkr/entity.h"
+#include "Objkr/entitysvc.h"
+#include "core/seams/cockpit.h"
+#include "fun3d/gameobject.h"
+#include "fun3d/objectpool.h"
+#include "fun3d/objectslot.h"
+#include "fun3d/teamrecord.h"
+#include "interface/combathud.h"
+#include "interface/hudcolors.h"
+#include "render/graphicdriver.h"
+#include "render/palette.h"
+#include "render/sprite.h"
+#include "support/world_reset.h"
+#include "weapons/weapon.h"
+
+namespace {
+
+class PlainClass : public GameObjectClass {
+public:
+    GameObject* BuildObject(Entity* entity) override { return GameObject_New<GameObject>(entity, this); }
+    GameObjectClass* Derive(const char*) override { return nullptr; }
+};
+
+// What the fake services answer and what they saw.
+struct World {
+    GameObject* player = nullptr;
+    std::vector<GameObject*> objects, large, grid;
+    GameObject* slots[90] = {};
+    float range = 100.0f, now = 10.0f;
+    bool frontal = false, cycle = false;
+    int viewState = 0;
+    bool flat = true;
+    RenderView* view = nullptr;
+    uint32_t realMs = 0, flags = 0;
+    float averageMs = 16.0f;
+    bool groundHit = false;
+    float groundT = 0.5f;
+    bool inBounds = true;
+    std::vector<std::string> spoken;
+    struct Draw {
+        int sprite, x, y;
+        uint32_t flags;
+        int colour;
+        int clipTop;
+    };
+    std::vector<Draw> draws;
+    std::vector<std::string> texts;
+    std::vector<std::string> sounds;
+    int32_t cost[5] = {};
+};
+World* g_world = nullptr;
+
+class CombatHudTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        ResetWorldForTest();
+        GameObject_PoolInit();
+        GameObject_ForgetUser();
+        GameObject_SetSerialCounter(1);
+        GameObject_List().clear();
+        TeamRecord_CreateAll();
+        SetPalette();
+        HudColors_Init();
+        Graphic_InitBuffer(&screen_, 640, 480, nullptr, 0);
+        Graphic_Clear(&screen_, 0);
+        View_Init(&view_, &screen_, 1.3962634f, 1.0f, 300.0f, 1.0f);
+        Matrix eye{};
+        eye.right = {1, 0, 0}, eye.up = {0, 1, 0}, eye.front = {0, 0, 1};
+        View_SetCameraMatrix(&view_, eye);
+        world_ = World{};
+        world_.view = &view_;
+        g_world = &world_;
+        Hud_Context().buffer = &screen_;
+        Hud_Context().view = &view_;
+        for (int c = 0; c < 3; ++c) craftClass_[c].category = c == 0 ? 1 : c == 1 ? 2 : 3;
+        Install();
+    }
+    void TearDown() override {
+        std::vector<GameObject*> live = GameObject_List();
+        for (GameObject* object : live) {
+            if (object->entity) object->entity->classData = nullptr;
+            delete object->hardpoints;
+            object->hardpoints = nullptr;
+            delete object;
+        }
+        Entities_RemoveAll();
+        for (Entity* e : roots_)
+            if (e->state == kEntityAlive && e->id != 0 && !Entity_GetParent(e)) Entity_Release(e);
+        EntityAlloc_FreeAll();
+        TeamRecord_DestroyAll();
+        GameObject_ForgetUser();
+        Graphic_FreeBuffer(&screen_);
+        Hud_Context() = HudContext{};
+        g_world = nullptr;
+        CombatHud_Reset();
+    }
+
+    static void SetPalette() {
+        uint8_t rgb[768];
+        for (int i = 0; i < 256; ++i) rgb[i * 3] = 255, rgb[i * 3 + 1] = 0, rgb[i * 3 + 2] = 255;
+        const uint8_t set[12][3] = {{0, 0, 0},     {255, 255, 255}, {0, 255, 0},   {0, 0, 255},
+                                    {255, 0, 0},   {153, 153, 153}, {0, 128, 0},   {128, 128, 0},
+                                    {128, 0, 0},   {255, 255, 0},   {0, 0, 128},   {76, 76, 76}};
+        std::memcpy(rgb, set, sizeof set);
+        Palette_SetFloatColors(rgb);
+    }
+
+    static void Install() {
+        CombatHudServices& s = CombatHud_Services();
+        s.player = [] { return g_world->player; };
+        s.time = [] { return g_world->now; };
+        s.realMs = [] { return g_world->realMs; };
+        s.frameCounter = [] { return uint32_t{0}; };
+        s.averageFrameMs = [] { return g_world->averageMs; };
+        s.targetingRange = [](GameObject*) { return g_world->range; };
+        s.radarRange = [](GameObject*) { return g_world->range; };
+        s.shotCost = [](Weapon* w) -> int32_t {
+            for (int i = 0; i < 5; ++i)
+                if (g_world->player && g_world->player->hardpoints && g_world->player->hardpoints->weapons[i] == w)
+                    return g_world->cost[i];
+            return 0;
+        };
+        s.weaponIcon = [](Weapon*) { return 7; };
+        s.weaponReticle = [](Weapon*) { return 0; };
+        s.weaponLadder = [](Weapon*) { return 0; };
+        s.hardpointKind = [](Entity* e) { return e ? 71 : 0; };
+        s.hidden = [](GameObject*) { return false; };
+        s.radarVisible = [](GameObject* o) { return o->illumination > 0.0f; };
+        s.sensorActive = [](GameObject*) { return false; };
+        s.iconSprite = [](GameObject*) { return 0; };
+        s.shownTeam = [](GameObject*) { return HudColors.red; };
+        s.classKind = [](GameObject* o) { return o->objClass ? int(o->objClass->category) : 0; };
+        s.objects = []() -> const std::vector<GameObject*>& { return g_world->objects; };
+        s.largeObjects = []() -> const std::vector<GameObject*>& { return g_world->large; };
+        s.gridQuery = [](double, double, double, double, std::vector<GameObject*>* out) { *out = g_world->grid; };
+        s.teamSlot = [](int32_t slot) { return g_world->slots[slot]; };
+        s.terrainRay = [](const DVector&, const Vector&, float* t) {
+            *t = g_world->groundT;
+            return g_world->groundHit;
+        };
+        s.inPlayableBounds = [](double, double) { return g_world->inBounds; };
+        s.terrainHeight = [](double, double) { return 0.0f; };
+        s.cellHeight = [](int, int) { return 0.0f; };
+        s.frontalTarget = [] { return g_world->frontal; };
+        s.cycleBeacon = [] { return g_world->cycle; };
+        s.viewState = [] { return g_world->viewState; };
+        s.flatReticle = [] { return g_world->flat; };
+        s.view = [] { return g_world->view; };
+        s.hardware = [] { return false; };
+        s.playerFlags = [] { return g_world->flags; };
+        s.networkGame = [] { return false; };
+        s.commandKindForObject = [](GameObject* o) -> int32_t { return o ? (o->team == 1 ? 1 : 4) : 0; };
+        s.commandKindForPoint = [](const Vector&) -> int32_t { return 3; };
+        s.playSound = [](const char* name) { g_world->sounds.push_back(name); };
+        s.reportPanel = [](GameObject*, int m) { g_world->spoken.push_back("panel " + std::to_string(m)); };
+        s.reportCraft = [](GameObject*, int m) { g_world->spoken.push_back("craft " + std::to_string(m)); };
+        s.drawSprite = [](GraphicBuffer* b, int sprite, int x, int y, uint32_t flags, int colour) {
+            g_world->draws.push_back({sprite, x, y, flags, colour, b->clipTop});
+        };
+        s.drawText = [](GraphicBuffer*, int, int, const char* text, int, uint32_t) { g_world->texts.push_back(text); };
+        s.drawInset = [](RenderView*, GameObject*, bool) {};
+    }
+
+    GameObject* Object(Vector at, int team = 2, float radius = 2.0f, int category = 0) {
+        Entity* e = Entity_New(nullptr);
+        Entity_SetName(e, "thing");
+        e->flags |= uint32_t(team) << kEntityTeamShift;
+        e->local = Matrix{};
+        e->local.right = {1, 0, 0}, e->local.up = {0, 1, 0}, e->local.front = {0, 0, 1};
+        e->local.posit = DVector{at.x, at.y, at.z};
+        Entities_Add(e, 0, nullptr, nullptr);
+        roots_.push_back(e);
+        GameObject* object = GameObject_New<GameObject>(e, &craftClass_[category]);
+        object->SetTeam(team);
+        object->pos = at;
+        object->radius = radius;
+        object->perceivedTeam = team;
+        object->healthRatio = 1.0f;
+        object->illumination = 1.0f;
+        world_.objects.push_back(object);
+        return object;
+    }
+    GameObject* Player(Vector at = {0, 0, 0}) {
+        GameObject* p = Object(at, 1);
+        world_.player = p;
+        return p;
+    }
+
+    GraphicBuffer screen_{};
+    RenderView view_{};
+    World world_;
+    PlainClass craftClass_[3];
+    std::vector<Entity*> roots_;
+};
+
+// ---- status panel ---------------------------------------------------------------------------
+
+TEST_F(CombatHudTest, HullColoursChangeAtTheirBoundaries) {
+    const struct {
+        float ratio;
+        int colour;
+    } cases[] = {{1.0f, HudColors.green}, {0.5f, HudColors.green}, {0.49f, HudColors.yellow}, {0.25f, HudColors.yellow},
+                 {0.24f, HudColors.red},  {0.0f, HudColors.red},   {-0.01f, HudColors.black}};
+    for (const auto& c : cases) EXPECT_EQ(StatusPanel_HullColour(c.ratio), c.colour) << c.ratio;
+}
+
+TEST_F(CombatHudTest, TheShotCostFollowsTheWeaponSignature) {
+    auto sig = [](const char* t) {
+        return uint32_t(uint8_t(t[0])) << 24 | uint32_t(uint8_t(t[1])) << 16 | uint32_t(uint8_t(t[2])) << 8 | uint8_t(t[3]);
+    };
+    const struct {
+        const char* signature;
+        bool ordnance;
+        int32_t cost;
+    } cases[] = {{"DISP", true, 30}, {"RDRL", true, 30}, {"RDRL", false, 0}, {"IREF", false, 20}, {"RDMP", true, 20},
+                 {"TRXP", false, 20}, {"CANN", true, 10}, {"CANN", false, 0}};
+    for (const auto& c : cases)
+        EXPECT_EQ(StatusPanel_ShotCost(sig(c.signature), c.ordnance, 30, 20, 10), c.cost) << c.signature << c.ordnance;
+}
+
+TEST_F(CombatHudTest, GaugesEaseAndALongFrameSnaps) {
+    GameObject* p = Player();
+    p->healthRatio = 1.0f;
+    p->ammoRatio = 0.5f;
+    StatusPanel& panel = StatusPanel_Instance();
+    panel.hullShown = panel.ammoShown = 0.0f;
+    panel.Update(0.1f);  // t = 0.2
+    EXPECT_NEAR(panel.hullShown, 0.2f, 1e-6f);
+    EXPECT_NEAR(panel.ammoShown, 0.1f, 1e-6f);
+    panel.Update(0.6f);  // t = 1.2: straight to the real values
+    EXPECT_FLOAT_EQ(panel.hullShown, 1.0f);
+    EXPECT_FLOAT_EQ(panel.ammoShown, 0.5f);
+}
+
+TEST_F(CombatHudTest, MountsAreColouredByTheirMasksAndShortWeaponsWarnOnce) {
+    GameObject* p = Player();
+    p->hardpoints = new HardpointList(p);
+    HardpointList& hp = *p->hardpoints;
+    static uint8_t weaponBytes[3][sizeof(void*) * 64];
+    Entity* part = reinterpret_cast<Entity*>(1);  // a hardpoint part only read for its kind
+    for (int i = 0; i < 3; ++i) {
+        hp.hardpoints[i] = part;
+        hp.weapons[i] = reinterpret_cast<Weapon*>(weaponBytes[i]);
+    }
+    hp.hardpoints[3] = part;  // a hardpoint without a weapon
+    hp.present = 0x7;
+    hp.enabled = 0x7;
+    hp.selected = 0x9;  // mount 0 and the empty mount 3
+    world_.cost[0] = 10, world_.cost[1] = 50, world_.cost[2] = 5;
+    p->curAmmo = 20;
+    p->maxAmmo = 100;
+    p->healthRatio = 0.8f;
+    StatusPanel& panel = StatusPanel_Instance();
+    panel.Init();
+    panel.Draw();
+    EXPECT_EQ(panel.volleyCost, 10);  // the empty mount adds nothing
+    EXPECT_EQ(panel.shortMask, 0x2u);
+    EXPECT_EQ(panel.mountColour[0], HudColors.yellow);  // selected and ready
+    EXPECT_EQ(panel.mountColour[1], HudColors.grey6);   // short
+    EXPECT_EQ(panel.mountColour[2], HudColors.green);
+    EXPECT_EQ(panel.mountColour[3], HudColors.white);   // selected, no weapon
+    ASSERT_FALSE(world_.texts.empty());
+    EXPECT_EQ(world_.texts.back(), "   2");
+    EXPECT_TRUE(world_.spoken.empty());
+    // Every enabled weapon short: the line sounds once, and again after a reload and a new
+    // shortage. The hull line likewise.
+    p->curAmmo = 1;
+    p->healthRatio = 0.2f;
+    panel.Draw();
+    panel.Draw();
+    EXPECT_EQ(world_.spoken, (std::vector<std::string>{"craft 8", "panel 6"}));
+    p->curAmmo = 100;
+    p->healthRatio = 0.9f;
+    panel.Draw();
+    p->curAmmo = 0;
+    p->healthRatio = 0.1f;
+    panel.Draw();
+    EXPECT_EQ(world_.spoken.size(), 4u);
+    p->hardpoints = nullptr;
+    delete &hp;
+}
+
+TEST_F(CombatHudTest, ANarrowScreenDrawsNoPanelBackgroundOrStrips) {
+    Player();
+    StatusPanel& panel = StatusPanel_Instance();
+    panel.Init();
+    panel.statusLeft = 901, panel.statusRight = 902;
+    panel.Draw();
+    int plates = 0;
+    for (const auto& d : world_.draws) plates += d.sprite == 901 || d.sprite == 902;
+    EXPECT_EQ(plates, 2);
+    GraphicBuffer narrow{};
+    Graphic_InitBuffer(&narrow, 400, 300, nullptr, 0);
+    Graphic_Clear(&narrow, 0);
+    Hud_Context().buffer = &narrow;
+    world_.draws.clear();
+    panel.Draw();
+    for (const auto& d : world_.draws) EXPECT_TRUE(d.sprite != 901 && d.sprite != 902);
+    // The mount strips are black fills: nothing but the gauges and the wedge touched the row.
+    int painted = 0;
+    for (int x = 400 - 117; x <= 400 - 16; ++x) painted += narrow.pixels[size_t(300 - 93 + 25) * narrow.width + x] != 0;
+    EXPECT_EQ(painted, 0);
+    Graphic_FreeBuffer(&narrow);
+}
+
+// ---- target picking -------------------------------------------------------------------------
+
+TEST_F(CombatHudTest, FrontalTargetPicksTheBestAheadAndClearsASetTarget) {
+    GameObject* p = Player();
+    GameObject* offAxis = Object({30, 0, 60}, 2, 2.0f, 0);   // 26.6 degrees off, narrow
+    GameObject* ahead = Object({2, 0, 80}, 2, 2.0f, 0);      // nearly on the axis
+    GameObject* behind = Object({0, 0, -20}, 2, 10.0f, 0);
+    GameObject* scenery = Object({0, 0, 50}, 2, 2.0f, 2);    // category 3: not a target
+    GameObject* far = Object({0, 0, 150}, 2, 2.0f, 0);       // beyond the range
+    world_.grid = {offAxis, behind, scenery, far, ahead};
+    EXPECT_EQ(TargetPicker_BestAhead(p), ahead);
+    world_.frontal = true;
+    TargetPicker& picker = TargetPicker_Instance();
+    picker.Update(0.1f);
+    EXPECT_EQ(p->target, ahead->GetObjHandle());
+    EXPECT_EQ(CommandMenu_Secondary().kind, 4);
+    EXPECT_EQ(CommandMenu_Secondary().object, ahead);
+    // Pressed again with a target: none, though a better one is ahead.
+    picker.Update(0.1f);
+    EXPECT_EQ(p->target, 0u);
+    EXPECT_EQ(CommandMenu_Secondary().object, nullptr);
+    EXPECT_FALSE(CommandMenu_Secondary().hasPoint);
+}
+
+TEST_F(CombatHudTest, ABigObjectCloseToTheAxisCountsInsideItsRadius) {
+    GameObject* p = Player();
+    // 50 degrees off the axis is outside the 45 degree cone; a wide object near the axis is not.
+    GameObject* wide = Object({12, 0, 10}, 2, 20.0f, 0);
+    world_.grid = {wide};
+    EXPECT_EQ(TargetPicker_BestAhead(p), wide);
+    wide->radius = 2.0f;
+    EXPECT_EQ(TargetPicker_BestAhead(p), nullptr);
+}
+
+TEST_F(CombatHudTest, CycleBeaconRunsThroughTheBeaconSlotsAndWraps) {
+    GameObject* p = Player();
+    GameObject* b35 = Object({0, 0, 10}, 1);
+    GameObject* b40 = Object({0, 0, 20}, 1);
+    GameObject* b44 = Object({0, 0, 30}, 1);
+    b35->teamSlot = 35, b40->teamSlot = 40, b44->teamSlot = 44;
+    world_.slots[35] = b35, world_.slots[40] = b40, world_.slots[44] = b44;
+    world_.cycle = true;
+    TargetPicker& picker = TargetPicker_Instance();
+    const GameObject* expected[] = {b35, b40, b44, b35};
+    for (const GameObject* e : expected) {
+        picker.Update(0.1f);
+        EXPECT_EQ(p->target, e->GetObjHandle());
+    }
+    // Kind 1 (select, for an own object) counts as none in the secondary record.
+    EXPECT_EQ(CommandMenu_Secondary().kind, 0);
+    // With only the current beacon left, the search comes round to its own slot.
+    world_.slots[35] = nullptr, world_.slots[44] = nullptr;
+    p->SetTarget(b40);
+    picker.Update(0.1f);
+    EXPECT_EQ(p->target, b40->GetObjHandle());
+}
+
+TEST_F(CombatHudTest, AnAllyStaysTargetedBeyondTheRangeAndAnEnemyIsDropped) {
+    GameObject* p = Player();
+    GameObject* ally = Object({0, 0, 500}, 1);
+    GameObject* enemy = Object({0, 0, 500}, 2);
+    GameObject* nearEnemy = Object({0, 0, 50}, 2);
+    TargetPicker& picker = TargetPicker_Instance();
+    p->SetTarget(ally);
+    picker.Update(0.1f);
+    EXPECT_EQ(p->target, ally->GetObjHandle());
+    p->SetTarget(enemy);
+    picker.Update(0.1f);
+    EXPECT_EQ(p->target, 0u);
+    p->SetTarget(nearEnemy);
+    picker.Update(0.1f);
+    EXPECT_EQ(p->target, nearEnemy->GetObjHandle());
+    nearEnemy->entity->flags |= 0x200u;  // dead
+    picker.Update(0.1f);
+    EXPECT_EQ(p->target, 0u);
+}
+
+// ---- aiming sight ---------------------------------------------------------------------------
+
+TEST_F(CombatHudTest, AnUprightAimKeepsTheLastLevelFrame) {
+    Matrix aim{};
+    aim.front = {0.6f, 0.0f, 0.8f};
+    Matrix level{};
+    ASSERT_TRUE(AimSight_LevelFrame(aim, &level));
+    EXPECT_FLOAT_EQ(level.right.x, 0.8f);
+    EXPECT_FLOAT_EQ(level.right.z, -0.6f);
+    aim.front = {0.0f, 1.0f, 0.0f};  // standing on its tail
+    aim.posit = {5, 6, 7};
+    EXPECT_FALSE(AimSight_LevelFrame(aim, &level));
+    EXPECT_FLOAT_EQ(level.front.x, 0.6f);
+    EXPECT_FLOAT_EQ(level.front.z, 0.8f);
+    EXPECT_DOUBLE_EQ(level.posit.z, 7.0);
+    EXPECT_FALSE(std::isnan(level.right.x));
+}
+
+TEST_F(CombatHudTest, TheSightAimsAtObjectsInsideThreeQuartersOfTheirRadius) {
+    GameObject* craft = Player();
+    Matrix aim{};
+    aim.right = {1, 0, 0}, aim.up = {0, 1, 0}, aim.front = {0, 0, 1};
+    GameObject* far = Object({0, 0, 250}, 2, 5.0f);
+    world_.grid = {far};
+    EXPECT_EQ(AimSight_BestObject(aim, craft, nullptr), nullptr);
+    world_.large = {far};
+    EXPECT_EQ(AimSight_BestObject(aim, craft, nullptr), far);
+    world_.large.clear();
+    GameObject* side = Object({10, 0, 50}, 2, 20.0f);
+    world_.grid = {side};
+    EXPECT_EQ(AimSight_BestObject(aim, craft, nullptr), side);
+    side->radius = 12.0f;  // 9 < 10 and outside the narrow cone at 50
+    EXPECT_EQ(AimSight_BestObject(aim, craft, nullptr), nullptr);
+    side->pos = {10, 0, 150};  // inside the cone: g <= 0.01 l
+    EXPECT_EQ(AimSight_BestObject(aim, craft, nullptr), side);
+}
+
+TEST_F(CombatHudTest, TheSightHandsTheAimedThingToTheCommandMenu) {
+    GameObject* craft = Player();
+    AimSight& sight = AimSight_Instance();
+    sight.dotSprite = 3;
+    GameObject* enemy = Object({0, 0, 40}, 2, 4.0f);
+    world_.grid = {enemy};
+    sight.Simulate(0.1f);
+    EXPECT_EQ(sight.aimObject, enemy);
+    EXPECT_EQ(CommandMenu_Primary().kind, 4);
+    EXPECT_EQ(CommandMenu_Primary().object, enemy);
+    EXPECT_EQ(sight.reticle, 3);  // no weapon with a reticle of its own
+    EXPECT_EQ(sight.ladderBase, 0);
+    sight.OnObjectRemoved(enemy);
+    EXPECT_EQ(sight.aimObject, nullptr);
+    // The ground: a hit inside the bounds gives a point, outside none.
+    world_.grid.clear();
+    world_.groundHit = true;
+    sight.Simulate(0.1f);
+    ASSERT_NE(sight.groundPoint, nullptr);
+    EXPECT_NEAR(sight.groundPoint->z, 100.0f, 1e-3f);
+    EXPECT_EQ(CommandMenu_Primary().kind, 3);
+    EXPECT_TRUE(CommandMenu_Primary().hasPoint);
+    world_.inBounds = false;
+    sight.Simulate(0.1f);
+    EXPECT_EQ(sight.groundPoint, nullptr);
+    EXPECT_FALSE(CommandMenu_Primary().hasPoint);
+    // Outside the cockpit states nothing is aimed at.
+    world_.inBounds = true;
+    world_.viewState = 3;
+    sight.Simulate(0.1f);
+    EXPECT_EQ(sight.groundPoint, nullptr);
+    (void)craft;
+}
+
+TEST_F(CombatHudTest, ThePitchOffsetFollowsTheLevelSettingBit) {
+    GameObject* craft = Player();
+    craft->entity->local.front = {0.0f, -0.6f, 0.8f};  // nose down
+    craft->entity->local.up = {0.0f, 0.8f, 0.6f};
+    CombatHud_Services().aimFrame = [](GameObject* c, Matrix* out) {
+        *out = c->entity->local;
+        out->posit = {0, 0, 0};
+    };
+    CombatHud_Services().aimPitch = [](GameObject*) { return -0.4f; };
+    AimSight& sight = AimSight_Instance();
+    sight.Simulate(0.1f);
+    EXPECT_NEAR(sight.aim.front.y, std::sin(std::asin(-0.6f) + 0.2f), 1e-5f);
+    world_.flags = 0x10;
+    sight.Simulate(0.1f);
+    EXPECT_NEAR(sight.aim.front.y, std::sin(0.2f), 1e-5f);
+}
+
+// ---- sniper scope ---------------------------------------------------------------------------
+
+TEST_F(CombatHudTest, TheScopeRectanglesFollowTheLayoutAndTheScreen) {
+    int r[4];
+    ASSERT_TRUE(SniperScope_Rect(&view_, false, r));
+    EXPECT_EQ((std::vector<int>{r[0], r[1], r[2], r[3]}), (std::vector<int>{446, 162, 573, 289}));
+    ASSERT_TRUE(SniperScope_Rect(&view_, true, r));
+    EXPECT_EQ((std::vector<int>{r[0], r[1], r[2], r[3]}), (std::vector<int>{421, 160, 548, 287}));
+    GraphicBuffer big{};
+    Graphic_InitBuffer(&big, 1024, 768, nullptr, 0);
+    RenderView bigView{};
+    View_Init(&bigView, &big, 1.3962634f, 1.0f, 300.0f, 1.0f);
+    ASSERT_TRUE(SniperScope_Rect(&bigView, false, r));
+    EXPECT_EQ((std::vector<int>{r[0], r[1], r[2], r[3]}), (std::vector<int>{714, 259, 917, 463}));
+    // Zoomed in, the rectangle is clipped to the screen, and further in nothing is left.
+    bigView.zoom = 2.0f;
+    ASSERT_TRUE(SniperScope_Rect(&bigView, false, r));
+    EXPECT_EQ(r[0], 915);
+    EXPECT_EQ(r[2], 1023);
+    bigView.zoom = 4.0f;
+    EXPECT_FALSE(SniperScope_Rect(&bigView, false, r));
+    Graphic_FreeBuffer(&big);
+}
+
+// ---- markers and projection --------------------------------------------------------------------
+
+TEST_F(CombatHudTest, WorldToScreenDividesOnlyBeyondDepthOne) {
+    float scale = 0;
+    const HudScreenPoint a = Hud_WorldToScreen({10, 0, 10}, &view_, &scale);
+    EXPECT_EQ(a.x, int(std::lround(view_.centreX + 10 * view_.scaleX / 10)));
+    EXPECT_FLOAT_EQ(scale, view_.scaleX / 10);
+    const HudScreenPoint b = Hud_WorldToScreen({0.5f, 0, 0.5f}, &view_, &scale);
+    EXPECT_EQ(b.x, int(std::lround(view_.centreX + 0.5f * view_.scaleX)));
+    Hud_WorldToScreen({1, 0, 0}, &view_, &scale);
+    EXPECT_EQ(scale, 1e30f);
+}
+
+TEST_F(CombatHudTest, AFarCornerObjectGetsTheUpCaretClampedToTheLeft) {
+    int x = 0, y = 0;
+    EXPECT_EQ(Markers_PlaceOffScreen(-5000, -300, 640, 480, false, &x, &y), kCaretUp);
+    EXPECT_EQ(x, 0);
+    EXPECT_EQ(y, 0);
+    EXPECT_EQ(Markers_PlaceOffScreen(-200, 240, 640, 480, false, &x, &y), kCaretLeft);
+    EXPECT_EQ(x, 0);
+    EXPECT_EQ(Markers_PlaceOffScreen(320, 900, 640, 480, false, &x, &y), kCaretDown);
+    EXPECT_EQ(y, 479);
+    EXPECT_EQ(Markers_PlaceOffScreen(300, 200, 640, 480, false, &x, &y), -1);
+}
+
+TEST_F(CombatHudTest, MarkersShowFlaggedObjectsWithRangeAndHealth) {
+    GameObject* p = Player();
+    UnitMarkers& markers = UnitMarkers_Instance();
+    markers.Start();
+    for (int i = 0; i < 7; ++i) markers.bases[i] = 100 + i * 5;
+    // A 4 x 20 bar of its own.
+    static uint8_t page[8 + 4 * 20] = {4, 0, 0, 0, 20, 0, 0, 0};
+    const int yellowBar = Sprite_Append(page, 0, 0, 4, 20);
+    ASSERT_GT(yellowBar, 0);
+    markers.bars[0] = 200, markers.bars[1] = yellowBar, markers.bars[2] = 202;
+    GameObject* enemyOff = Object({-500, 0, 10}, 2);  // off screen, unflagged
+    (void)enemyOff;
+    GameObject* target = Object({0, 0, 1234}, 2);
+    target->healthRatio = 0.3f;
+    p->SetTarget(target);
+    markers.Draw();
+    ASSERT_EQ(world_.texts, (std::vector<std::string>{"1234m"}));
+    const int red = markers.colourClass[HudColors.red];
+    EXPECT_EQ(red, 3);
+    bool targetMark = false, bar = false;
+    for (const auto& d : world_.draws) {
+        EXPECT_NE(d.sprite, 100 + kCaretLeft * 5 + red);  // no caret for the unflagged enemy
+        targetMark |= d.sprite == 100 + kMarkTarget * 5 + red;
+        if (d.sprite == yellowBar) {
+            bar = true;
+            // The bar is 20 rows centred on the point: its upper 70 percent are cut away.
+            EXPECT_EQ(d.clipTop, Hud_WorldToScreen(target->pos, &view_, nullptr).y - 10 + 14);
+        }
+    }
+    EXPECT_TRUE(targetMark);
+    EXPECT_TRUE(bar);
+}
+
+// ---- radar -------------------------------------------------------------------------------------
+
+TEST_F(CombatHudTest, RadarGeometryAndRefreshInterval) {
+    Radar& radar = Radar_Instance();
+    radar.Layout(480);
+    EXPECT_EQ(radar.radius, 110);
+    EXPECT_EQ(radar.centreX, 120);
+    EXPECT_EQ(radar.centreY, 400);
+    radar.Layout(768);
+    EXPECT_EQ(radar.radius, 110);
+    EXPECT_EQ(radar.centreY, 688);
+    EXPECT_EQ(Radar_IntervalFor(60.0f, 0), 200u);
+    EXPECT_EQ(Radar_IntervalFor(50.0f, 200), 200u);
+    EXPECT_EQ(Radar_IntervalFor(50.0f, 0), 0u);
+    EXPECT_EQ(Radar_IntervalFor(35.0f, 200), 0u);
+}
+
+TEST_F(CombatHudTest, RadarPingsBlipsAndChevrons) {
+    Seam_Cockpit().radarIsOn = [] { return true; };
+    Seam_Cockpit().hudIsOn = [] { return true; };
+    CombatHud_Services().pingRequested = [](GameObject*) { return g_world->now < 10.5f; };
+    GameObject* p = Player();
+    world_.range = 100.0f;
+    GameObject* ownFar = Object({0, 0, 400}, 1);
+    GameObject* enemyFarHidden = Object({400, 0, 0}, 2);
+    enemyFarHidden->illumination = 0.0f;
+    GameObject* nearEnemy = Object({0, 0, 20}, 2);
+    GameObject* farEnemy = Object({0, 0, 80}, 2);
+    ownFar->enemyShot = 9.5f;
+    Radar& radar = Radar_Instance();
+    radar.Init();
+    radar.Start();
+    radar.Update(0.1f);
+    EXPECT_EQ(world_.sounds, (std::vector<std::string>{"ping.wav"}));
+    EXPECT_FLOAT_EQ(radar.ping, 12.0f);
+    EXPECT_TRUE(radar.reliefPending);
+    EXPECT_FALSE(radar.relief.empty());
+    world_.now = 11.0f;
+    for (int i = 0; i < 6; ++i) radar.Update(0.1f);
+    EXPECT_NEAR(radar.ping, 0.0f, 1e-5f);
+    radar.Draw();
+    // Far to near; the hidden enemy beyond the range is absent, the own one a chevron.
+    EXPECT_EQ(radar.drawn, (std::vector<GameObject*>{ownFar, farEnemy, nearEnemy, p}));
+    EXPECT_EQ(radar.chevrons, 1);
+    // The growl once for the hit, not again within its second.
+    EXPECT_EQ(std::count(world_.sounds.begin(), world_.sounds.end(), "cgrowl.wav"), 1);
+    radar.Draw();
+    EXPECT_EQ(std::count(world_.sounds.begin(), world_.sounds.end(), "cgrowl.wav"), 1);
+    // A craft without a positive range shows nothing.
+    world_.range = 0.0f;
+    world_.realMs += 1000;
+    radar.Update(0.1f);
+    EXPECT_TRUE(radar.relief.empty());
+    radar.Draw();
+    EXPECT_TRUE(radar.drawn.empty());
+}
+
+TEST_F(CombatHudTest, TheRadarReliefStopsAtItsLimit) {
+    Seam_Cockpit().radarIsOn = [] { return true; };
+    Seam_Cockpit().hudIsOn = [] { return true; };
+    Player();
+    world_.range = 3000.0f;
+    Radar& radar = Radar_Instance();
+    radar.Init();
+    radar.Start();
+    radar.Update(0.016f);
+    EXPECT_EQ(radar.relief.size(), size_t(kRadarReliefMax));
+}
+}  // namespace
