@@ -98,5 +98,10 @@ void Audio_InstallSeam() {
     };
     seam.audioMessagePlaying = AudioMessage_IsPlaying;
     seam.audioMessageRepeat = AudioMessage_Repeat;
+    seam.audioMessagePlay = AudioMessage_Play;
+    seam.audioMessageIsDone = AudioMessage_IsDone;
+    seam.audioMessageStop = AudioMessage_Stop;
+    seam.radioVoiceQueue = RadioVoice_Queue;
+    seam.radioVoiceRemoveSpeaker = RadioVoice_RemoveSpeaker;
     seam.hoverEngineSettings = []() -> const float* { return Audio_Constants().hoverEngine; };
 }

@@ -44,6 +44,14 @@ void EndPlaying() {
     if (instance) Sound_Stop(instance);
 }
 
+// The layer freed the sound without its end (stop-all, shutdown): the message ends all the same,
+// so nothing waits for it for ever.
+void MessageFreed(SoundInstance* instance) {
+    if (instance != Q().instance) return;
+    Q().instance = nullptr;
+    EndPlaying();
+}
+
 int MessageEnded(SoundInstance* instance, int) {
     if (instance == Q().instance) EndPlaying();
     else Sound_Stop(instance);
@@ -119,6 +127,7 @@ void AudioMessage_Update() {
         return;
     }
     std::memcpy(q.lastName, front.name, sizeof q.lastName);
+    instance->onFree = MessageFreed;
     q.instance = instance;
     q.playingId = front.id;
     q.playing = true;

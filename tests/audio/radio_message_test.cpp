@@ -188,3 +188,13 @@ TEST_F(AudioTest, WithoutAudioSettingsTheBuiltInValuesStay) {
     EXPECT_EQ(Audio_Constants().kind3Min, 50.0f);
     EXPECT_EQ(Audio_Constants().rolloff[1], 5.0f);
 }
+
+TEST_F(RadioTest, AMessageFreedByStopAllEndsSoNothingWaitsForIt) {
+    const int id = AudioMessage_Play("m1.wav");
+    AudioMessage_Update();
+    ASSERT_TRUE(AudioMessage_IsPlaying());
+    AudioSys_StopAll();
+    EXPECT_FALSE(AudioMessage_IsPlaying());
+    EXPECT_TRUE(AudioMessage_IsDone(id));
+    EXPECT_EQ(AudioMessage_Count(), 0);
+}

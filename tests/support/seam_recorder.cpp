@@ -393,6 +393,11 @@ void RecordAudio() {
     GV_PASS(voicePlay);
     GV_QUIET(audioMessagePlaying);
     GV_RECORD(audioMessageRepeat);
+    GV_PASS(audioMessagePlay);
+    GV_PASS(audioMessageIsDone);
+    GV_PASS(audioMessageStop);
+    GV_PASS(radioVoiceQueue);
+    GV_PASS(radioVoiceRemoveSpeaker);
     GV_PASS(hoverEngineSettings);
     GV_END_TABLE();
 }

@@ -46,6 +46,11 @@ AudioSeam MakeDefault() {
     seam.voicePlay = [](const char*, void (*)()) { return false; };
     seam.audioMessagePlaying = [] { return false; };
     seam.audioMessageRepeat = [] {};
+    seam.audioMessagePlay = [](const char*) { return 0; };
+    seam.audioMessageIsDone = [](int) { return true; };
+    seam.audioMessageStop = [](int) {};
+    seam.radioVoiceQueue = [](const char*, Entity*, int) { return 0; };
+    seam.radioVoiceRemoveSpeaker = [](Entity*) {};
     seam.hoverEngineSettings = []() -> const float* {
         static const float kBuiltIn[9] = {11025.0f, 0.0f, -50.0f, 50.0f, 11025.0f, 5512.5f, 5.0f, 5.0f, 5.0f};
         return kBuiltIn;

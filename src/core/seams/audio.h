@@ -55,6 +55,13 @@ struct AudioSeam {
     bool (*voicePlay)(const char* name, void (*done)());
     bool (*audioMessagePlaying)();  // a mission's audio message is playing
     void (*audioMessageRepeat)();   // the last audio message again (a game key)
+    // Mission scripts and unit voices.
+    int (*audioMessagePlay)(const char* name);  // the message's id
+    bool (*audioMessageIsDone)(int id);
+    void (*audioMessageStop)(int id);
+    // Queues a radio line of the speaker (type 1 to 6); 1 when a line started.
+    int (*radioVoiceQueue)(const char* name, Entity* speaker, int type);
+    void (*radioVoiceRemoveSpeaker)(Entity* speaker);  // a craft or pilot died
     // The hover craft's engine sound settings: the base frequency, then eight settings.
     const float* (*hoverEngineSettings)();
 };
