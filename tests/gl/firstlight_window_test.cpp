@@ -10,6 +10,7 @@
 #include <signal.h>
 
 #include <chrono>
+#include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <string>
@@ -54,6 +55,19 @@ WindowFrame ReadWindow(Display* display, Window window) {
         }
     XDestroyImage(image);
     return frame;
+}
+
+// Kept beside the test (in the build directory) to look at when the comparison fails.
+void SavePicture(const WindowFrame& frame, const char* path) {
+    FILE* out = std::fopen(path, "wb");
+    if (!out) return;
+    std::fprintf(out, "P6\n%d %d\n255\n", frame.width, frame.height);
+    for (const Rgb& p : frame.pixels) {
+        const unsigned char rgb[3] = {static_cast<unsigned char>(p.r), static_cast<unsigned char>(p.g),
+                                      static_cast<unsigned char>(p.b)};
+        std::fwrite(rgb, 1, 3, out);
+    }
+    std::fclose(out);
 }
 
 // The share of pixels further apart than the tolerance in any channel.
@@ -158,6 +172,8 @@ TEST_F(FirstLightWindow, TheHardwareDriverShowsTheSameSceneAsTheSoftwareDriver) 
     std::this_thread::sleep_for(std::chrono::seconds(2));
     const WindowFrame hardware = ReadWindow(display_, window);
     ASSERT_EQ(Close(window), 0);
+    SavePicture(software, "firstlight_software.ppm");
+    SavePicture(hardware, "firstlight_hardware.ppm");
     ASSERT_EQ(software.width, hardware.width);
     ASSERT_EQ(software.height, hardware.height);
     const double share = ShareDiffering(software, hardware, 48);
