@@ -52,6 +52,8 @@
 #include "render/texcache.h"
 #include "shell/screenmode.h"
 #include "Terrain/terramap.h"
+#include "weapons/bullet.h"
+#include "weapons/ordnance.h"
 #include "weapons/chunkeffect.h"
 #include "weapons/effects.h"
 #include "weapons/explosion.h"
@@ -130,6 +132,8 @@ void ResetProgramStateForTest() {
     Ground_SetDrawers(nullptr);
     GameSettings_Reset();
     Weapon_ResetForTest();
+    Ordnance_ResetForTest();
+    MachineGun_TechnoCounter() = 0;
     ExplosionManager_ResetForTest();
     Effects_ResetForTest();
     Chunk_Effect().Forget();

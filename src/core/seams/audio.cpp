@@ -42,6 +42,7 @@ AudioSeam MakeDefault() {
     seam.soundLoopStart = [](const char*, Entity*, float) -> void* { return nullptr; };  // PENDING(10.101)
     seam.soundLoopSet = [](void*, float, float) {};                                      // PENDING(10.101)
     seam.soundLoopStop = [](void*) {};                                                   // PENDING(10.101)
+    seam.soundStopAttached = [](Entity*) { return false; };                              // PENDING(10.102)
     return seam;
 }
 

@@ -48,6 +48,8 @@ struct AudioSeam {
     // Volume (percent) and pitch (1 the sound's own) of a running loop, set each frame.
     void (*soundLoopSet)(void* loop, float volume, float pitch);
     void (*soundLoopStop)(void* loop);  // null allowed
+    // Stops and frees the first sound attached to the entity; false when it has none.
+    bool (*soundStopAttached)(Entity* owner);
 };
 
 AudioSeam& Seam_Audio();

@@ -58,6 +58,7 @@ CockpitSeam MakeDefault() {
     seam.queueWarning = [](int) {};                        // PENDING(9.129)
     seam.unitDisplayRefresh = [] {};                       // PENDING(9.121)
     seam.cameraPosition = [](Vector*) { return false; };
+    seam.screenTintFlash = [](float, float, int, int, int) {};  // Interface_InstallSeam
     return seam;
 }
 
