@@ -709,4 +709,23 @@ TEST_F(OrdnanceTest, SendingCutsAtARecordBoundaryAndKeepsTheRestWaiting) {
     EXPECT_EQ(last->netState, kOrdnanceNew);
 }
 
+TEST_F(OrdnanceTest, ThePackedPlacementKeepsPositionToASixtyFourthAndClampsItsFields) {
+    uint8_t r[kNetPackOrdnanceSize];
+    NetPack_PackOrdnance(r, DVector{12.34, 5.5, -7.01}, Vector{0, 1, 0});
+    EXPECT_EQ(NetPack_ReadSignedBits(r, 68, 12), -2048) << "straight up: the pitch field's minimum";
+    Matrix m;
+    NetPack_UnpackOrdnance(m, r);
+    EXPECT_NEAR(m.posit.x, 12.34, 1.0 / 128);
+    EXPECT_NEAR(m.posit.y, 5.5, 1.0 / 128);
+    EXPECT_NEAR(m.posit.z, -7.01, 1.0 / 128);
+    EXPECT_NEAR(m.front.y, 1.0f, 1e-3f);
+    NetPack_PackOrdnance(r, DVector{1e6, -50.0, -1e6}, Vector{1, 0, 0});
+    EXPECT_EQ(NetPack_ReadSignedBits(r, 0, 20), (1 << 19) - 1);
+    EXPECT_EQ(NetPack_ReadBits(r, 20, 15), 0u) << "below the world base";
+    EXPECT_EQ(NetPack_ReadSignedBits(r, 35, 20), -(1 << 19));
+    EXPECT_EQ(NetPack_ReadSignedBits(r, 55, 13), 2048) << "yaw pi/2 x 1303.479, rounded";
+    NetPack_PackOrdnance(r, DVector{0, 1e6, 0}, Vector{0, 0, 1});
+    EXPECT_EQ(NetPack_ReadBits(r, 20, 15), 32767u) << "the height saturates";
+}
+
 }  // namespace
