@@ -11,9 +11,11 @@
 #include "Terrain/terrheight.h"
 #include "core/bytes.h"
 #include "core/clock.h"
+#include "core/registration.h"
 #include "core/seams/audio.h"
 #include "core/seams/cockpit.h"
 #include "core/seams/net.h"
+#include "fun3d/craft.h"
 #include "fun3d/framepasses.h"
 #include "fun3d/netpack.h"
 #include "fun3d/objectslot.h"
@@ -726,6 +728,23 @@ TEST_F(OrdnanceTest, ThePackedPlacementKeepsPositionToASixtyFourthAndClampsItsFi
     EXPECT_EQ(NetPack_ReadSignedBits(r, 55, 13), 2048) << "yaw pi/2 x 1303.479, rounded";
     NetPack_PackOrdnance(r, DVector{0, 1e6, 0}, Vector{0, 0, 1});
     EXPECT_EQ(NetPack_ReadBits(r, 20, 15), 32767u) << "the height saturates";
+}
+
+TEST_F(OrdnanceTest, ACraftHitByACannonShotLosesHealth) {
+    auto* cls = new CraftClass("craft", Signature("CRFT"), kCategoryCraft);
+    cls->health = 1000;
+    cls->ammo = 100;
+    classes_.push_back(cls);
+    Craft* craft = GameObject_New<Craft>(NewRoot(2, 0, false), cls);
+    ASSERT_NE(craft, nullptr);
+    craft->SetPosition(Vector{0, 50, 30});
+    craft->radius = 3.0f;
+    GameObject_UpdateGrid();
+    const float before = craft->curHealth;
+    Bullet1()->Build(Aim(0, 50, 0, {0, 0, 1}), nullptr);
+    Ordnance_StepAll(0.2f);
+    EXPECT_FLOAT_EQ(craft->curHealth, before - 20.0f);
+    EXPECT_EQ(craft->lastHitOrdnance, Bullet1());
 }
 
 }  // namespace

@@ -3,6 +3,7 @@
 // sample ordnance classes loaded. The first byte picks the receiver; the rest is the body.
 #include <cstddef>
 #include <cstdint>
+#include <cstdlib>
 #include <map>
 #include <string>
 #include <vector>
@@ -50,7 +51,16 @@ bool SetUp() {
     Seam_Net().isNetworkGame = [] { return true; };
     Seam_Net().localPlayerId = [] { return uint16_t{1}; };
     Clock_SetTime(1.0f);
-    return OrdnanceClass::Find("bullet1") && OrdnanceClass::Find("mgbullet");
+    const bool loaded = OrdnanceClass::Find("bullet1") && OrdnanceClass::Find("mgbullet");
+    // The classes live in lists that static destructors empty: free them before that, as the
+    // mission teardown does.
+    std::atexit([] {
+        Ordnance_DeleteAll();
+        Explosion_Manager().MissionCleanup();
+        OrdnanceClass_FreeAll();
+        ExplosionClass_FreeAll();
+    });
+    return loaded;
 }
 
 }  // namespace
