@@ -25,6 +25,7 @@ constexpr uint32_t kDistance = 0x020844ADu;
 constexpr uint32_t kSideName = 0x3957BD3Au;
 constexpr uint32_t kScale1 = 0x21C2C4F0u;
 constexpr uint32_t kHardpointPrefix = 0x157BA160u;  // numbered 1..5
+constexpr uint32_t kWeaponPrefix = 0xFBF47DBAu;     // numbered 1..5
 constexpr uint32_t kSensorRange = 0x487F8E17u;
 constexpr uint32_t kConcealSpeed = 0xF91CC422u;
 constexpr uint32_t kRadarRange = 0x398DD5D0u;
@@ -74,6 +75,25 @@ OdfWriter ClassDefinition(const ClassValues& v, std::string* missing) {
     return w;
 }
 
+// The guns each sample craft carries, hardpoint by hardpoint (the first names hardpoint 1).
+struct Loadout {
+    const char* file;
+    std::vector<const char*> weapons;
+};
+const Loadout kLoadouts[] = {
+    {"player.odf", {"wcannon", "wmgun"}},
+    {"avtank.odf", {"wcannon", "wmgun"}},
+    {"avscout.odf", {"wmgun", "wmgun"}},
+};
+
+void WriteLoadout(OdfWriter& w, const char* file, std::string* missing) {
+    for (const Loadout& loadout : kLoadouts) {
+        if (std::string(loadout.file) != file) continue;
+        for (size_t i = 0; i < loadout.weapons.size(); ++i)
+            w.String(Numbered(kWeaponPrefix, static_cast<int>(i) + 1, missing), loadout.weapons[i]);
+    }
+}
+
 bool Definitions(std::vector<Definition>* out, std::string* error) {
     std::string missing;
     struct Named {
@@ -109,6 +129,7 @@ bool Definitions(std::vector<Definition>* out, std::string* error) {
     std::vector<Definition> files;
     for (const Named& named : classes) {
         OdfWriter writer = ClassDefinition(named.values, &missing);
+        WriteLoadout(writer, named.file, &missing);
         if (std::string(named.file) == "avscout.odf") {
             // The scout links its two guns and keeps its own radius and proportions.
             writer.Int(kWeaponLink, 11).Float(kDistance, 4.5f).Float(kScale1, 1.25f);

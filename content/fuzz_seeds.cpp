@@ -649,6 +649,39 @@ bool NetStateSeeds(FuzzSeedSet& seeds, std::string* error) {
     return true;
 }
 
+// ---- ordnance messages ----------------------------------------------------------------------
+
+// A receiver byte (0 "RO", 1 "xo", 2 "io", 3 "xx") and the message's body.
+bool OrdnanceNetSeeds(FuzzSeedSet& seeds, std::string* error) {
+    auto launch = [](const std::string& name, uint16_t serial, float time) {
+        std::string r = name;
+        for (int i = 0; i < 10; ++i) r.push_back(static_cast<char>(i * 23 + 5));
+        Bytes_AppendU16(r, serial);
+        Bytes_AppendU32(r, 0u);
+        Bytes_AppendF32(r, time);
+        return r;
+    };
+    std::string pairs;
+    for (uint16_t serial : {1, 2, 3}) {
+        Bytes_AppendU16(pairs, uint16_t{5});
+        Bytes_AppendU16(pairs, serial);
+    }
+    const struct {
+        const char* name;
+        std::string bytes;
+    } records[] = {
+        {"ro-common", std::string(1, '\0') + launch(std::string(1, '\x81'), 1, 0.5f)},
+        {"ro-named", std::string(1, '\0') + launch(std::string("mgbullet", 8), 2, 0.25f) + launch(std::string(1, '\x81'), 3, -0.1f)},
+        {"ro-padded", std::string(1, '\0') + launch(std::string(1, '\x81'), 4, 1.0f) + std::string(1, '\0')},
+        {"xo", std::string(1, '\1') + pairs},
+        {"io", std::string(1, '\2') + pairs},
+        {"xx", std::string(1, '\3') + std::string("\1\0\2\0", 4)},
+    };
+    for (const auto& r : records)
+        if (!seeds.Add(r.name, r.bytes, error)) return false;
+    return true;
+}
+
 // ---- hover craft network states -------------------------------------------------------------
 
 // Records of a hover craft's state: two packed vectors, four control bytes, the flag byte and
@@ -710,6 +743,7 @@ const SeedRow kSeedRows[] = {
     {"mission_fuzz", MissionSeeds},
     {"netstate_fuzz", NetStateSeeds},
     {"odf_fuzz", DefinitionSeeds},
+    {"ordnance_net_fuzz", OrdnanceNetSeeds},
     {"paramfile_fuzz", ParamSeeds},
     {"prjinfo_fuzz", ProjectInfoSeeds},
     {"savegame_fuzz", SaveGameSeeds},

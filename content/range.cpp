@@ -28,6 +28,7 @@
 #include "weapons/chunkeffect.h"
 #include "weapons/effects.h"
 #include "weapons/explosion.h"
+#include "weapons/ordnance.h"
 #include "weapons/weapon.h"
 #include "weapons/weaponsinstall.h"
 
@@ -39,12 +40,24 @@ constexpr uint32_t kRangeSeed = 12345;
 
 FILE* g_out = nullptr;
 int g_frame = 0;
+const Entity* g_lastHitShot = nullptr;
+
+void ShotName(const Entity* e, char out[9]) {
+    std::memcpy(out, e->name, 8);
+    out[8] = '\0';
+}
 
 // The range's targets: they print each hit and keep nothing.
 class RangeTarget : public GameObject {
 public:
     RangeTarget(Entity* e, GameObjectClass* cls, int index) : GameObject(e, cls), index_(index) {}
     bool TakeDamage(DamageInfo* damage, const Vector*) override {
+        if (damage && damage->carrier && damage->carrier->type == kTypeOrdnance) {
+            char name[9];
+            ShotName(damage->carrier, name);
+            std::fprintf(g_out, "%d hit ordnance=%s target=%d\n", g_frame, name, index_);
+            g_lastHitShot = damage->carrier;
+        }
         std::fprintf(g_out, "%d damage target=%d amount=%.2f\n", g_frame, index_, damage ? damage->amount : 0.0);
         return false;
     }
@@ -98,6 +111,16 @@ bool ParseRangeOptions(int argc, char** argv, RangeOptions* out, std::string* er
                 if (comma == std::string::npos) break;
                 start = comma + 1;
             }
+        } else if (option == "--weapon") {
+            out->weapon = value;
+        } else if (option == "--hold") {
+            char* end = nullptr;
+            const long n = std::strtol(value, &end, 10);
+            if (end == value || *end || n < 0 || n > 100000) {
+                *error = std::string("range: bad hold count \"") + value + "\"";
+                return false;
+            }
+            out->hold = static_cast<int>(n);
         } else if (option == "--explosion") {
             out->explosion = value;
         } else if (option == "--frames") {
@@ -169,14 +192,47 @@ bool RunRange(const std::string& dataDir, const RangeOptions& options, FILE* out
     const double originX = kSampleFlatX * 10.0, originZ = kSampleFlatZ * 10.0;
     const double originY = Terrain_GetHeight(originX, originZ);
     RangeTargetClass targetClass;
+    // With a gun the targets stand up from the ground and have a body the shots can meet.
+    const bool armed = !options.weapon.empty();
+    std::vector<GameObject*> targets;
     for (size_t i = 0; i < options.targets.size(); ++i) {
         Entity* e = Entity_New(nullptr);
         Entity_SetName(e, "rtarget");
         e->flags |= 2u << kEntityTeamShift;
         auto* target = GameObject_New<RangeTarget>(e, &targetClass, static_cast<int>(i));
         if (!target) break;
-        target->SetPosition(Vector{static_cast<float>(originX + options.targets[i]), static_cast<float>(originY),
-                                   static_cast<float>(originZ)});
+        target->SetPosition(Vector{static_cast<float>(originX + options.targets[i]),
+                                   static_cast<float>(originY + (armed ? 1.5 : 0.0)), static_cast<float>(originZ)});
+        if (armed) target->radius = 2.0f;
+        targets.push_back(target);
+    }
+
+    // The shooter: an object of the sample world's ammunition holding the gun on its hardpoint,
+    // aimed each frame as an AI gunner aims.
+    RangeTargetClass shooterClass;
+    shooterClass.ammo = 100000;
+    GameObject* shooter = nullptr;
+    Weapon* gun = nullptr;
+    if (armed) {
+        WeaponClass* weaponClass = WeaponClass::Find(options.weapon.c_str());
+        if (!weaponClass) {
+            std::fprintf(out, "0 missing class=%s\n", options.weapon.c_str());
+        } else {
+            Entity* e = Entity_New(nullptr);
+            Entity_SetName(e, "rshooter");
+            e->flags |= 1u << kEntityTeamShift;
+            e->local.posit = DVector{originX, originY + 2.0, originZ};
+            Entity* hardpoint = Entity_New(e);
+            Entity_SetName(hardpoint, "hp_gun1");
+            shooter = GameObject_New<RangeTarget>(e, &shooterClass, -1);
+            if (shooter) {
+                shooter->SetPosition(Vector{static_cast<float>(originX), static_cast<float>(originY + 2.0),
+                                            static_cast<float>(originZ)});
+                shooter->radius = 2.0f;
+                if (!targets.empty()) shooter->SetTarget(targets[0]);
+                gun = weaponClass->Build(e, hardpoint);
+            }
+        }
     }
 
     GraphicBuffer buffer{};
@@ -205,8 +261,37 @@ bool RunRange(const std::string& dataDir, const RangeOptions& options, FILE* out
                 chunks.Spawn(Vector{static_cast<float>(originX), static_cast<float>(originY) + 1.0f,
                                     static_cast<float>(originZ)},
                              Vector{}, true);
+        if (gun && !targets.empty()) {
+            Vector aim{};
+            gun->GetAimPoint(&aim, targets[0]);
+            const Vector from = shooter->GetPosition();
+            const Vector toward{aim.x - from.x, aim.y - from.y, aim.z - from.z};
+            Matrix placement = Matrix_FromPositionDirection(DVector{from.x, from.y, from.z}, toward);
+            shooter->entity->local = placement;
+        }
         Weapon_UpdateMountAll(options.dt);
+        Ordnance_UpdateAll(options.dt);
+        if (gun && (options.hold < 0 || g_frame < options.hold)) gun->PullTrigger();
+        const size_t shotsBefore = Ordnance_LiveList().size();
+        const Ordnance* newestBefore = shotsBefore ? Ordnance_LiveList().front() : nullptr;
         Weapon_UpdateAll(options.dt);
+        for (Ordnance* shot : Ordnance_LiveList()) {
+            if (shot == newestBefore) break;
+            std::fprintf(out, "%d fire weapon=%s ordnance=%s\n", g_frame, options.weapon.c_str(),
+                         shot->ordnanceClass->nameText);
+        }
+        std::vector<Ordnance*> flying;
+        for (Ordnance* shot : Ordnance_LiveList())
+            if (!shot->IsDead()) flying.push_back(shot);
+        g_lastHitShot = nullptr;
+        Ordnance_StepAll(options.dt);
+        for (Ordnance* shot : flying) {
+            if (!shot->IsDead() || shot->entity == g_lastHitShot || !(shot->lifeLeft > 0.0f)) continue;
+            const double x = shot->entity->local.posit.x, z = shot->entity->local.posit.z;
+            if (x < TerrainBounds.minXm || x > TerrainBounds.maxXm || z < TerrainBounds.minZm || z > TerrainBounds.maxZm)
+                continue;
+            std::fprintf(out, "%d hit ordnance=%s target=ground\n", g_frame, shot->ordnanceClass->nameText);
+        }
         // Chunks that come to rest burst into new explosions, listed first.
         const size_t beforeChunks = Explosion_LiveList().size();
         chunks.Simulate(options.dt);
@@ -230,6 +315,7 @@ bool RunRange(const std::string& dataDir, const RangeOptions& options, FILE* out
     std::fprintf(out, "%d end live=%zu\n", g_frame, Explosion_LiveList().size());
 
     // Teardown in the game's order.
+    Ordnance_DeleteAll();
     Explosion_Manager().MissionEnd();
     GameObject_RemoveAll();
     Weapon_DeleteAll();
@@ -237,6 +323,7 @@ bool RunRange(const std::string& dataDir, const RangeOptions& options, FILE* out
     chunks.MissionCleanup();
     ParticleBuffer_Clear();
     ExplosionClass_FreeAll();
+    OrdnanceClass_FreeAll();
     WeaponClass_FreeAll();
     GameObject_FreeGrid();
     TeamRecord_DestroyAll();

@@ -14,10 +14,12 @@ struct RangeOptions {
     int frames = 30;
     int chunks = 0;              // debris chunks thrown at the origin in frame 0
     float dt = 1.0f / 30.0f;
+    std::string weapon;          // the shooter's gun when not empty
+    int hold = -1;               // frames the trigger is pulled (-1: all)
 };
 
 // Parses the options after DATA ("--targets 0,2,6", "--explosion NAME", "--frames N", "--dt S",
-// "--chunks N");
+// "--chunks N", "--weapon NAME", "--hold N");
 // false (error set) on anything else.
 bool ParseRangeOptions(int argc, char** argv, RangeOptions* out, std::string* error);
 // Runs the range on the data root; false (error set) when the world cannot be set up.

@@ -22,6 +22,17 @@ constexpr uint32_t kExplosionSound = 0xA38EB173u;
 constexpr uint32_t kOuterRadius = 0xB68798A6u;
 constexpr uint32_t kDamage[4] = {0x5BE2A777u, 0x7C8A1300u, 0x52FD4A53u, 0x38720D72u};
 constexpr uint32_t kPushStrength = 0x63C6A1BEu;
+constexpr uint32_t kReloadTime = 0xD9356908u;
+
+constexpr uint32_t kShotGeometry = 0x6F31D8A1u;
+constexpr uint32_t kExplosionGround = 0x5ACBA4C4u;
+constexpr uint32_t kExplosionVehicle = 0x1564C7E9u;
+constexpr uint32_t kExplosionBuilding = 0x427BEB6Fu;
+constexpr uint32_t kAmmoCost = 0xE4AF0AB6u;
+constexpr uint32_t kLifetime = 0x7C7C544Bu;
+constexpr uint32_t kShotSpeed = 0xCAFE92D0u;
+constexpr uint32_t kFlightSound = 0x541F3A64u;
+constexpr uint32_t kReportHits = 0x092DACBAu;
 
 ExplosionValues Blast(const char* sprite, int frames, float secondsPerFrame, float inner, float outer, int damage,
                       float push) {
@@ -65,6 +76,26 @@ bool WeaponDefinitionText(const WeaponValues& v, std::string* text, std::string*
         if (!v.sprites[i].empty()) w.String(kWeaponSprite[i], v.sprites[i]);
     if (v.writeIntParam) w.Int(kIntParam, v.intParam);
     if (!v.kind.empty()) w.String(kWeaponKind, v.kind);
+    if (v.reloadTime >= 0.0f) w.Float(kReloadTime, v.reloadTime);
+    if (!w.Ok(error)) return false;
+    *text = w.Text();
+    return true;
+}
+
+bool OrdnanceDefinitionText(const OrdnanceValues& v, std::string* text, std::string* error) {
+    OdfWriter w;
+    w.Section("OrdnanceClass").String(kClassLabel, v.label);
+    if (!v.geometry.empty()) w.String(kShotGeometry, v.geometry);
+    if (!v.explosionGround.empty()) w.String(kExplosionGround, v.explosionGround);
+    if (!v.explosionVehicle.empty()) w.String(kExplosionVehicle, v.explosionVehicle);
+    if (!v.explosionBuilding.empty()) w.String(kExplosionBuilding, v.explosionBuilding);
+    if (v.ammoCost >= 0) w.Int(kAmmoCost, v.ammoCost);
+    if (v.lifetime >= 0.0f) w.Float(kLifetime, v.lifetime);
+    if (v.speed >= 0.0f) w.Float(kShotSpeed, v.speed);
+    if (v.writeDamage)
+        for (int i = 0; i < 4; ++i) w.Int(kDamage[i], v.damage[i]);
+    if (!v.flightSound.empty()) w.String(kFlightSound, v.flightSound);
+    if (v.reportHits >= 0) w.Int(kReportHits, v.reportHits);
     if (!w.Ok(error)) return false;
     *text = w.Text();
     return true;
@@ -91,6 +122,10 @@ bool WeaponDefinitions(std::vector<NamedDefinition>* out, std::string* error) {
         {"xcarxplb.odf", carB},
         {"xgndshk.odf", groundShake},
         {"xrange.odf", range},
+        // The bullets' hits: a puff without blast damage.
+        {"xbulgnd.odf", Blast("lsmoke.12", 3, 0.05f, 0.5f, 0.0f, 0, 0.0f)},
+        {"xbulcar.odf", Blast("lsmoke.12", 4, 0.05f, 0.8f, 0.0f, 0, 0.0f)},
+        {"xbulbld.odf", Blast("lsmoke.12", 4, 0.05f, 1.0f, 0.0f, 0, 0.0f)},
     };
     std::vector<NamedDefinition> files;
     for (const Named& named : explosions) {
@@ -105,6 +140,40 @@ bool WeaponDefinitions(std::vector<NamedDefinition>* out, std::string* error) {
     std::string text;
     if (!WeaponDefinitionText(plain, &text, error)) return false;
     files.push_back({"gblank.odf", text});
+
+    // "bullet1" travels as a common-name code, "mgbullet" by its eight name bytes.
+    OrdnanceValues bullet1;
+    bullet1.explosionGround = "xbulgnd";
+    bullet1.explosionVehicle = "xbulcar";
+    bullet1.explosionBuilding = "xbulbld";
+    bullet1.ammoCost = 1;
+    bullet1.lifetime = 2.0f;
+    bullet1.speed = 200.0f;
+    bullet1.damage[0] = 20;
+    bullet1.writeDamage = true;
+    OrdnanceValues mgbullet = bullet1;
+    mgbullet.lifetime = 1.5f;
+    mgbullet.speed = 250.0f;
+    mgbullet.damage[0] = 6;
+    for (const auto& [file, values] : {std::pair{"bullet1.odf", bullet1}, std::pair{"mgbullet.odf", mgbullet}}) {
+        if (!OrdnanceDefinitionText(values, &text, error)) return false;
+        files.push_back({file, text});
+    }
+    WeaponValues cannon;
+    cannon.label = "cannon";
+    cannon.ordnance = "bullet1";
+    cannon.fireSound = "h45ch.wav";
+    cannon.kind = "cannon";
+    cannon.reloadTime = 0.5f;
+    WeaponValues mgun = cannon;
+    mgun.label = "machinegun";
+    mgun.ordnance = "mgbullet";
+    mgun.fireSound = "wlmgun.wav";
+    mgun.reloadTime = 0.1f;
+    for (const auto& [file, values] : {std::pair{"wcannon.odf", cannon}, std::pair{"wmgun.odf", mgun}}) {
+        if (!WeaponDefinitionText(values, &text, error)) return false;
+        files.push_back({file, text});
+    }
     *out = std::move(files);
     return true;
 }

@@ -1,5 +1,6 @@
 // Definitions of the sample world's weapon and explosion classes: the standard explosions game
-// objects die with (both sets), the range explosion "xrange" and one plain weapon. Tests write
+// objects die with (both sets), the range explosion "xrange", one plain weapon, the cannon
+// "wcannon" and the machine gun "wmgun" with their bullets "bullet1" and "mgbullet". Tests write
 // their fixtures with the same writers.
 #pragma once
 #include <string>
@@ -31,8 +32,24 @@ struct WeaponValues {
     int intParam = 0;
     bool writeIntParam = false;
     std::string kind;
+    float reloadTime = -1.0f;  // cannons and machine guns; written when not negative
 };
 bool WeaponDefinitionText(const WeaponValues& values, std::string* text, std::string* error);
+
+// The keys of an ordnance class; a field left at its "unset" value is not written.
+struct OrdnanceValues {
+    std::string label = "bullet";
+    std::string geometry;
+    std::string explosionGround, explosionVehicle, explosionBuilding;
+    int ammoCost = -1;
+    float lifetime = -1.0f;
+    float speed = -1.0f;
+    int damage[4] = {0, 0, 0, 0};
+    bool writeDamage = false;
+    std::string flightSound;
+    int reportHits = -1;
+};
+bool OrdnanceDefinitionText(const OrdnanceValues& values, std::string* text, std::string* error);
 
 struct NamedDefinition {
     std::string name;  // file name

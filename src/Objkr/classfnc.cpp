@@ -113,7 +113,7 @@ void Weapon_Activate(Entity* e) {
 }
 int Weapon_Free(void* data) { return g_owners.weaponFree ? g_owners.weaponFree(data) : 0; }
 
-// PENDING(4.102) ordnance (type 51).
+// Ordnance (type 51): Weapons_InstallSeam fills its owners.
 void* Ordnance_Create() { return g_owners.ordnanceCreate ? g_owners.ordnanceCreate() : nullptr; }
 void Ordnance_Motion(Entity* e, Vector* velocity, void** motion) {
     CallMotion(g_owners.ordnanceMotion, e, velocity, motion);

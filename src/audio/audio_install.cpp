@@ -42,6 +42,15 @@ void Audio_InstallSeam() {
     seam.releaseMissionSounds = AudioSys_ReleaseWorldSounds;
     seam.stopAllSounds = AudioSys_StopAll;
     seam.soundMemoryInUse = AudioSys_TotalBytes;
+    seam.soundStopAttached = [](Entity* owner) {
+        if (!owner) return false;
+        for (SoundInstance* i = AudioSys_First(); i; i = i->next)
+            if (i->owner == owner && Sound_IsLive(i)) {
+                Sound_Stop(i);
+                return true;
+            }
+        return false;
+    };
     seam.soundPlayOnObject = [](const char* name, Entity* owner) -> void* {
         return Sound_PlayOnObject(name, owner, nullptr);
     };

@@ -300,6 +300,7 @@ bool GameObject::IsWorldFixture() { return false; }
 bool GameObject::OnContact(Entity*, CollisionBody*, void*) { return true; }
 
 void GameObject::BuildCommandList() {}
+bool GameObject::IsReady() { return true; }
 
 // ---- network-identity operations ----------------------------------------------------------
 

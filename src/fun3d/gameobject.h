@@ -21,6 +21,7 @@ class sObject;
 class TeamRecord;
 class ObjectSensor;
 class ConcealRecord;
+class OrdnanceClass;
 
 constexpr float kNeverTime = -1e30f;
 constexpr uint32_t kHandleSerialMask = 0x7FFFFF;
@@ -65,6 +66,9 @@ public:
     virtual bool Save(FILE* stream);
     virtual bool PostLoad();
     virtual void BuildCommandList();
+    // Whether the object is ready to be reported as hit by a remote player's shot (craft and
+    // persons ask their kind; every object is ready by default).
+    virtual bool IsReady();
 
     // ---- saving ---------------------------------------------------------------------------
     // The section head ("[GameObject]" ... "transform") and, when the class is found again,
@@ -219,6 +223,9 @@ public:
     int32_t entityRef = 0;
     uint32_t lastAttacker = 0;
     uint16_t lastAttackerPlayer = kNoPlayer;
+    // The ordnance class that hit this object last, and that class's signature.
+    const OrdnanceClass* lastHitOrdnance = nullptr;
+    uint32_t lastHitOrdnanceSignature = 0;
 
 private:
     void MountWeapons();

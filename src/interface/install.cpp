@@ -1,6 +1,7 @@
 #include "core/seams/cockpit.h"
 #include "core/inputsinks.h"
 #include "interface/gamekeys.h"
+#include "interface/hudbasic.h"
 #include "interface/inputdevices.h"
 #include "interface/inputmap.h"
 #include "platform/input.h"
@@ -34,6 +35,7 @@ void Interface_InstallSeam() {
     seam.gameKeyProcess = [] { GameKey_Process(); };
     seam.radarIsOn = GameKey_RadarShown;
     seam.cheatFlags = GameKey_CheatFlags;
+    seam.screenTintFlash = ScreenTint_Flash;
     Plat_SetKeyNameResolver(Keyboard_KeyOfName);
 }
 

@@ -7,7 +7,7 @@
 #include "Objkr/entitysvc.h"
 #include "core/shake.h"
 #include "weapons/explosion.h"
-#include "weapons/ordnancelink.h"
+#include "weapons/ordnance.h"
 
 namespace {
 

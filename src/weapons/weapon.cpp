@@ -11,7 +11,7 @@
 #include "core/registration.h"
 #include "core/seams/render.h"
 #include "fun3d/gameobject.h"
-#include "weapons/ordnancelink.h"
+#include "weapons/ordnance.h"
 
 namespace {
 
@@ -40,7 +40,6 @@ int FindSprite(const OdfFile& odf, uint32_t key) {
 // Every weapon label of the registration table has its prototype. The kinds below are not
 // built yet: their prototypes read the base keys and make a plain weapon.
 //   beamgun, chargegun                        PENDING(4.123)
-//   cannon, machinegun                        PENDING(4.120)
 //   dispenser                                 PENDING(4.124)
 //   imagelauncher, launcher                   PENDING(4.121)
 //   imagerefract                              PENDING(4.125)
@@ -77,7 +76,7 @@ WeaponClass::WeaponClass(WeaponClass* from, const ClassName& name) {
     odf.GetName8(kOdfOrdnanceName, ordnanceName, none);
     char ordnanceText[9] = {};
     std::memcpy(ordnanceText, ordnanceName, 8);
-    ordnanceClass = ordnanceText[0] ? Ordnance_FindClass(ordnanceText) : nullptr;
+    ordnanceClass = ordnanceText[0] ? OrdnanceClass::Find(ordnanceText) : nullptr;
     odf.GetString(kOdfFireSound, fireSound, sizeof fireSound, from->fireSound);
     sprite1 = FindSprite(odf, kOdfSprite1);
     sprite2 = FindSprite(odf, kOdfSprite2);
@@ -107,7 +106,7 @@ Weapon* WeaponClass::Build(Entity* ownerEntity, Entity* parentEntity) {
 
 void WeaponClass::MakePrototypes() {
     for (const ClassLabel& row : Registration_WeaponClasses())
-        AddPrototype(std::make_unique<WeaponClass>(row.label, row.signature));
+        AddPrototype(Weapon_MakePrototype(row.label, row.signature));
 }
 
 void WeaponClass_FreeAll() { WeaponClass::FreeAll(); }

@@ -4,6 +4,7 @@
 #pragma once
 #include <cstdint>
 #include <list>
+#include <memory>
 
 #include "core/mathlib.h"
 #include "weapons/classrecord.h"
@@ -99,6 +100,9 @@ private:
     std::list<Weapon*>::iterator listPosition_;
     bool listed_ = true;
 };
+
+// The prototype of a registered label: the kind's class when it is built, else a plain weapon.
+std::unique_ptr<WeaponClass> Weapon_MakePrototype(const char* label, uint32_t signature);
 
 // Every live weapon in order of construction.
 const std::list<Weapon*>& Weapon_LiveList();

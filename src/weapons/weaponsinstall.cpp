@@ -8,6 +8,7 @@
 #include "weapons/effects.h"
 #include "weapons/explosion.h"
 #include "weapons/sceneeffects.h"
+#include "weapons/ordnance.h"
 #include "weapons/spriteeffects.h"
 #include "weapons/weapon.h"
 
@@ -17,6 +18,16 @@ void Weapons_InstallSeam() {
     s.weaponUpdateAllSecond = Weapon_UpdateAll;
     s.weaponFreeAll = Weapon_DeleteAll;
     s.explosionClassFreeAll = ExplosionClass_FreeAll;
+    s.ordnanceUpdateAll = Ordnance_UpdateAll;
+    s.ordnanceNetPass = Ordnance_SendNew;
+    s.ordnanceLastPass = Ordnance_StepAll;
+    s.ordnanceRenderAll = Ordnance_RenderAll;
+    s.ordnanceFreeAll = Ordnance_DeleteAll;
+    s.ordnanceClassFreeAll = OrdnanceClass_FreeAll;
+    s.ordnanceSetStateAll = Ordnance_SetStateAll;
+    s.ordnanceReceiveNew = Ordnance_ReceiveNew;
+    s.ordnanceReceiveExpire = Ordnance_ReceiveExpire;
+    s.ordnanceReceiveKill = Ordnance_ReceiveKill;
     s.weaponClassFreeAll = WeaponClass_FreeAll;
     s.weaponClassBuild = [](WeaponClass* cls, Entity* owner, Entity* hardpoint) -> Weapon* {
         return cls ? cls->Build(owner, hardpoint) : nullptr;
@@ -43,6 +54,10 @@ void Weapons_InstallSeam() {
         if (weapon && e && !e->classData) e->classData = weapon;
     };
     owners.weaponFree = Weapon_DeleteObject;
+    owners.ordnanceCreate = Ordnance_CreateClassData;
+    owners.ordnanceMotion = Ordnance_GetMotion;
+    owners.ordnanceDynamics = Ordnance_GetDynamics;
+    owners.ordnanceFree = Ordnance_DeleteObject;
     owners.explosionCreate = Explosion_CreateClassData;
     owners.explosionFree = Explosion_DeleteObject;
 

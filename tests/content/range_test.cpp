@@ -90,4 +90,28 @@ TEST_F(RangeTest, BadOptionsAreRefused) {
     }
 }
 
+TEST_F(RangeTest, AnAimedCannonHitsItsTargetAndAMachineGunStopsWhenReleased) {
+    const std::vector<std::string> cannon = Run({"--weapon", "wcannon", "--targets", "40", "--frames", "60"});
+    auto count = [](const std::vector<std::string>& lines, const std::string& text) {
+        return std::count_if(lines.begin(), lines.end(),
+                             [&](const std::string& l) { return l.find(text) != std::string::npos; });
+    };
+    // A reload of 0.5 s at 30 frames a second: frames 0, 15, 30 and 45; each shot hits.
+    EXPECT_EQ(count(cannon, " fire weapon=wcannon ordnance=bullet1"), 4);
+    EXPECT_EQ(count(cannon, " hit ordnance=bullet1 target=0"), 4);
+    EXPECT_EQ(count(cannon, " damage target=0 amount=20.00"), 4);
+    EXPECT_EQ(count(cannon, "target=ground"), 0);
+
+    const std::vector<std::string> mgun = Run({"--weapon", "wmgun", "--targets", "40", "--frames", "30", "--hold", "5"});
+    EXPECT_EQ(count(mgun, " fire weapon=wmgun ordnance=mgbullet"), 2);  // 0.1 s reload over 5 frames
+    EXPECT_EQ(count(mgun, " damage target=0 amount=6.00"), 2);
+
+    std::vector<char*> argv;
+    std::string a = "--hold", b = "x";
+    argv = {a.data(), b.data()};
+    content::RangeOptions options;
+    std::string error;
+    EXPECT_FALSE(content::ParseRangeOptions(2, argv.data(), &options, &error));
+}
+
 }  // namespace

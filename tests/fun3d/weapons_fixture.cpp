@@ -5,6 +5,7 @@
 #include "Objkr/classfnc.h"
 #include "core/datafile.h"
 #include "weapons/explosion.h"
+#include "weapons/ordnance.h"
 #include "weapons/weapon.h"
 #include "weapons/weaponsinstall.h"
 
@@ -17,6 +18,7 @@ void WeaponsFixture::SetUp() {
 }
 
 void WeaponsFixture::TearDown() {
+    Ordnance_DeleteAll();
     Explosion_Manager().MissionEnd();
     Explosion_Manager().MissionCleanup();
     Fun3dFixture::TearDown();
@@ -24,6 +26,7 @@ void WeaponsFixture::TearDown() {
     Weapons_InstallSeam();
     ExplosionClass_FreeAll();
     Weapon_DeleteAll();
+    OrdnanceClass_FreeAll();
     WeaponClass_FreeAll();
     Classfnc_ResetOwners();
     DataFile_SetLoader(nullptr);
@@ -35,6 +38,12 @@ void WeaponsFixture::AddFile(const std::string& name, const std::string& text) {
 void WeaponsFixture::AddExplosion(const std::string& name, const content::ExplosionValues& values) {
     std::string text, error;
     ASSERT_TRUE(content::ExplosionDefinitionText(values, &text, &error)) << error;
+    AddFile(name + ".odf", text);
+}
+
+void WeaponsFixture::AddOrdnance(const std::string& name, const content::OrdnanceValues& values) {
+    std::string text, error;
+    ASSERT_TRUE(content::OrdnanceDefinitionText(values, &text, &error)) << error;
     AddFile(name + ".odf", text);
 }
 

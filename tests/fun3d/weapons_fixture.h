@@ -16,6 +16,7 @@ protected:
     // Adds "<name>.odf" to the files served from memory.
     void AddFile(const std::string& name, const std::string& text);
     void AddExplosion(const std::string& name, const content::ExplosionValues& values);
+    void AddOrdnance(const std::string& name, const content::OrdnanceValues& values);
     void AddWeapon(const std::string& name, const content::WeaponValues& values);
 
     // How many definition files were asked for since SetUp.

@@ -167,6 +167,10 @@ void RecordWeapons() {
     GV_PASS(weaponChanged);
     GV_PASS(effectsOn);
     GV_PASS(engineFlameAdd);
+    GV_RECORD_PASS(ordnanceSetStateAll);
+    GV_RECORD_PASS(ordnanceReceiveNew);
+    GV_RECORD_PASS(ordnanceReceiveExpire);
+    GV_RECORD_PASS(ordnanceReceiveKill);
     GV_END_TABLE();
 }
 
@@ -358,6 +362,7 @@ void RecordCockpit() {
     GV_RECORD_PASS(queueWarning);
     GV_RECORD(unitDisplayRefresh);
     GV_PASS(cameraPosition);
+    GV_RECORD_PASS(screenTintFlash);
     GV_END_TABLE();
 }
 
@@ -399,6 +404,7 @@ void RecordAudio() {
     GV_PASS(radioVoiceQueue);
     GV_PASS(radioVoiceRemoveSpeaker);
     GV_PASS(hoverEngineSettings);
+    GV_PASS(soundStopAttached);
     GV_END_TABLE();
 }
 
@@ -465,6 +471,15 @@ void RecordNet() {
     GV_RECORD(sendObjectStates);
     GV_PASS(packVector);
     GV_PASS(unpackVector);
+    GV_PASS(localPlayerId);
+    GV_RECORD(sendReliable);
+    GV_PASS(maxMessageSize);
+    GV_PASS(debugFlag);
+    GV_PASS(debugLog);
+    GV_RECORD(queueOrdnance);
+    GV_PASS(clearQueuedOrdnance);
+    GV_PASS(registerObject);
+    GV_PASS(findObject);
     GV_END_TABLE();
 }
 

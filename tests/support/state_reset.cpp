@@ -55,6 +55,8 @@
 #include "ai/aimission.h"
 #include "ai/unitprocess.h"
 #include "ai/unitservices.h"
+#include "weapons/bullet.h"
+#include "weapons/ordnance.h"
 #include "weapons/chunkeffect.h"
 #include "weapons/effects.h"
 #include "weapons/explosion.h"
@@ -145,6 +147,8 @@ void ResetProgramStateForTest() {
     Ground_SetDrawers(nullptr);
     GameSettings_Reset();
     Weapon_ResetForTest();
+    Ordnance_ResetForTest();
+    MachineGun_TechnoCounter() = 0;
     ExplosionManager_ResetForTest();
     Effects_ResetForTest();
     Mission_Reset();

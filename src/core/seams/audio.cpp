@@ -55,6 +55,7 @@ AudioSeam MakeDefault() {
         static const float kBuiltIn[9] = {11025.0f, 0.0f, -50.0f, 50.0f, 11025.0f, 5512.5f, 5.0f, 5.0f, 5.0f};
         return kBuiltIn;
     };
+    seam.soundStopAttached = [](Entity*) { return false; };
     return seam;
 }
 

@@ -64,6 +64,8 @@ struct AudioSeam {
     void (*radioVoiceRemoveSpeaker)(Entity* speaker);  // a craft or pilot died
     // The hover craft's engine sound settings: the base frequency, then eight settings.
     const float* (*hoverEngineSettings)();
+    // Stops and frees the first sound attached to the entity; false when it has none.
+    bool (*soundStopAttached)(Entity* owner);
 };
 
 AudioSeam& Seam_Audio();

@@ -2,6 +2,7 @@
 
 #include <cmath>
 
+#include "core/debug.h"
 #include "core/seams/registry.h"
 
 namespace {
@@ -55,6 +56,15 @@ NetSeam MakeDefault() {
     seam.sendObjectStates = [](const NetSendEntry*, int) {};  // PENDING(12.103)
     seam.packVector = PackFixed;                              // PENDING(12.104)
     seam.unpackVector = UnpackFixed;                          // PENDING(12.104)
+    seam.localPlayerId = [] { return uint16_t{64001}; };      // PENDING(12.101)
+    seam.sendReliable = [](uint16_t, uint32_t, const uint8_t*, int) {};  // PENDING(12.101)
+    seam.maxMessageSize = [] { return 512; };                 // PENDING(12.101)
+    seam.debugFlag = [] { return false; };                    // PENDING(12.101)
+    seam.debugLog = [](const char* text) { Debug_Printf("%s", text); };
+    seam.queueOrdnance = [](const uint8_t*, int) { return 0; };  // PENDING(12.105)
+    seam.clearQueuedOrdnance = [] {};                            // PENDING(12.105)
+    seam.registerObject = [](NetObject*) {};                     // PENDING(12.103)
+    seam.findObject = [](uint32_t) -> NetObject* { return nullptr; };  // PENDING(12.103)
     return seam;
 }
 

@@ -47,6 +47,21 @@ struct NetSeam {
     // A vector in the 6-byte packed form of the object states, and back.
     void (*packVector)(const Vector& v, uint8_t out[6]);
     Vector (*unpackVector)(const uint8_t in[6]);
+
+    // The ordnance exchange.
+    uint16_t (*localPlayerId)();  // 64001 when there is none
+    // Reliable send to one player (0 = every player).
+    void (*sendReliable)(uint16_t to, uint32_t flags, const uint8_t* data, int size);
+    int (*maxMessageSize)();  // the session's largest message in bytes
+    bool (*debugFlag)();      // the verbose network log is on
+    void (*debugLog)(const char* text);
+    // The message's body (after its two letters) becomes the prefix of the next object update,
+    // when the bandwidth allows; the kept body is emptied by clearQueuedOrdnance.
+    int (*queueOrdnance)(const uint8_t* message, int size);
+    void (*clearQueuedOrdnance)();
+    // Gives a newly built object its network identity; the object of a network id, or null.
+    void (*registerObject)(NetObject* object);
+    NetObject* (*findObject)(uint32_t netId);
 };
 
 NetSeam& Seam_Net();

@@ -5,18 +5,18 @@
 namespace {
 
 WeaponsSeam MakeDefault() {
-    // Weapons_InstallSeam fills the weapon and explosion entries at start-up.
+    // Weapons_InstallSeam fills the weapon, ordnance and explosion entries at start-up.
     WeaponsSeam s{};
     s.weaponUpdateAll = [](float) {};
     s.weaponUpdateAllSecond = [](float) {};
-    s.ordnanceUpdateAll = [](float) {};           // PENDING(4.102)
-    s.ordnanceNetPass = [] {};                    // PENDING(4.102)
-    s.ordnanceLastPass = [](float) {};            // PENDING(4.102)
-    s.ordnanceRenderAll = [](RenderView*) {};     // PENDING(4.102)
-    s.ordnanceFreeAll = [] {};                    // PENDING(4.102)
+    s.ordnanceUpdateAll = [](float) {};
+    s.ordnanceNetPass = [] {};
+    s.ordnanceLastPass = [](float) {};
+    s.ordnanceRenderAll = [](RenderView*) {};
+    s.ordnanceFreeAll = [] {};
     s.weaponFreeAll = [] {};
     s.explosionClassFreeAll = [] {};
-    s.ordnanceClassFreeAll = [] {};               // PENDING(4.102)
+    s.ordnanceClassFreeAll = [] {};
     s.weaponClassFreeAll = [] {};
     s.weaponClassBuild = [](WeaponClass*, Entity*, Entity*) -> Weapon* { return nullptr; };
     s.weaponDestroy = [](Weapon*) {};
@@ -27,6 +27,10 @@ WeaponsSeam MakeDefault() {
     s.weaponChanged = [](const Weapon*) { return false; };
     s.effectsOn = [] { return true; };  // Weapons_InstallSeam: the effects' add guard
     s.engineFlameAdd = [](int, const Matrix&, float) {};  // Weapons_InstallSeam: the flame and splash buffers
+    s.ordnanceSetStateAll = [](int) {};
+    s.ordnanceReceiveNew = [](const uint8_t*, int, uint16_t) {};
+    s.ordnanceReceiveExpire = [](const uint8_t*, int, uint16_t, float) {};
+    s.ordnanceReceiveKill = [](const uint8_t*, int, uint16_t) {};
     return s;
 }
 

@@ -39,6 +39,16 @@ struct WeaponsSeam {
     // Appends one exhaust flame (placement and size) to engine-flame buffer 0, or to buffer 1,
     // the ground glow.
     void (*engineFlameAdd)(int buffer, const Matrix& placement, float size);
+
+    // Multiplayer.
+    // After each object-update frame: mode 1 stops re-sending the shots already sent, any other
+    // mode sends them again.
+    void (*ordnanceSetStateAll)(int mode);
+    // The ordnance messages' bodies (after their two letters) from the sending player: "RO"
+    // launches, "xo" (time 0.2) and "io" (time 0) expiries, "xx" kills.
+    void (*ordnanceReceiveNew)(const uint8_t* data, int size, uint16_t sender);
+    void (*ordnanceReceiveExpire)(const uint8_t* data, int size, uint16_t sender, float time);
+    void (*ordnanceReceiveKill)(const uint8_t* data, int size, uint16_t sender);
 };
 
 WeaponsSeam& Seam_Weapons();
