@@ -35,7 +35,6 @@ void Interface_InstallSeam() {
     seam.gameKeyProcess = [] { GameKey_Process(); };
     seam.radarIsOn = GameKey_RadarShown;
     seam.cheatFlags = GameKey_CheatFlags;
-    seam.screenTintFlash = ScreenTint_Flash;
     Plat_SetKeyNameResolver(Keyboard_KeyOfName);
 }
 

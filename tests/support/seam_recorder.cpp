@@ -362,7 +362,6 @@ void RecordCockpit() {
     GV_RECORD_PASS(queueWarning);
     GV_RECORD(unitDisplayRefresh);
     GV_PASS(cameraPosition);
-    GV_RECORD_PASS(screenTintFlash);
     GV_END_TABLE();
 }
 

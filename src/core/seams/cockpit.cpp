@@ -66,7 +66,6 @@ CockpitSeam MakeDefault() {
     seam.queueWarning = [](int) {};
     seam.unitDisplayRefresh = [] {};                       // PENDING(9.121)
     seam.cameraPosition = [](Vector*) { return false; };
-    seam.screenTintFlash = [](float, float, int, int, int) {};  // Interface_InstallSeam
     return seam;
 }
 

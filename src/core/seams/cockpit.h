@@ -77,8 +77,6 @@ struct CockpitSeam {
     void (*unitDisplayRefresh)();
     // The camera's world position; false while there is none.
     bool (*cameraPosition)(Vector* out);
-    // Flashes the screen tint: level, fade rate and colour.
-    void (*screenTintFlash)(float level, float rate, int red, int green, int blue);
 };
 
 CockpitSeam& Seam_Cockpit();
