@@ -37,7 +37,7 @@ UnitAiServices MakeDefault() {
         const float dx = target->pos.x - owner->pos.x, dz = target->pos.z - owner->pos.z;
         return std::sqrt(dx * dx + dz * dz);
     };
-    s.recentSniper = [](GameObject*) -> GameObject* { return nullptr; };                       // PENDING(4.104)
+    s.recentSniper = [](GameObject*) -> GameObject* { return nullptr; };                       // PENDING(4.143)
     s.canAffordBuild = [](GameObject*, bool) { return false; };                                // PENDING(3.133)
     s.isProducing = [](GameObject*) { return false; };                                         // PENDING(3.132)
     s.aimAlong = [](GameObject*, float, float, float) {};                                      // PENDING(3.132)
@@ -51,10 +51,10 @@ UnitAiServices MakeDefault() {
     s.debugCircle = [](const Vector&, float, uint32_t) {};                                     // PENDING(13.101)
     // Until weapons have select operations of their own, the selection is the mask's mounted
     // slots; firing pulls the trigger of each selected slot that is ready.
-    s.weaponMaskSelect = [](GameObject* owner, uint32_t mask) {                                // PENDING(4.101)
+    s.weaponMaskSelect = [](GameObject* owner, uint32_t mask) {                                // PENDING(5.149)
         if (owner && owner->hardpoints) owner->hardpoints->Select(mask);
     };
-    s.weaponMaskFire = [](GameObject* owner, uint32_t mask) {                                  // PENDING(4.101)
+    s.weaponMaskFire = [](GameObject* owner, uint32_t mask) {                                  // PENDING(5.149)
         if (!owner || !owner->hardpoints) return;
         HardpointList* list = owner->hardpoints;
         for (int i = 0; i < kHardpointCount; ++i)
