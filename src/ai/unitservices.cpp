@@ -3,6 +3,7 @@
 #include <cmath>
 
 #include "ai/aistandins.h"
+#include "core/savegame.h"
 #include "fun3d/gameobject.h"
 #include "fun3d/hardpoints.h"
 #include "weapons/weapon.h"
@@ -36,24 +37,24 @@ UnitAiServices MakeDefault() {
         const float dx = target->pos.x - owner->pos.x, dz = target->pos.z - owner->pos.z;
         return std::sqrt(dx * dx + dz * dz);
     };
-    s.recentSniper = [](GameObject*) -> GameObject* { return nullptr; };                       // PENDING(4.104)
+    s.recentSniper = [](GameObject*) -> GameObject* { return nullptr; };                       // PENDING(4.143)
     s.canAffordBuild = [](GameObject*, bool) { return false; };                                // PENDING(3.133)
     s.isProducing = [](GameObject*) { return false; };                                         // PENDING(3.132)
     s.aimAlong = [](GameObject*, float, float, float) {};                                      // PENDING(3.132)
     s.radioVoiceQueue = [](const char*, GameObject*, int32_t) {};                              // PENDING(10.102)
     s.audioMessageIsPlaying = [] { return Ai_StandIns().audioMessageIsPlaying(); };  // the driver's own test
     s.scriptedCameraActive = [] { return false; };  // the camera fills it at start-up
-    s.loadFinishedTime = [] { return -1e30f; };                                                // PENDING(1.128)
+    s.loadFinishedTime = Game_LoadFinishedTime;
     s.soundPlay2D = [](const char*) {};                                                        // PENDING(10.102)
     s.debugPrint = [](const char*) {};                                                         // PENDING(13.101)
     s.debugLine = [](const Vector&, const Vector&, uint32_t) {};                               // PENDING(13.101)
     s.debugCircle = [](const Vector&, float, uint32_t) {};                                     // PENDING(13.101)
     // Until weapons have select operations of their own, the selection is the mask's mounted
     // slots; firing pulls the trigger of each selected slot that is ready.
-    s.weaponMaskSelect = [](GameObject* owner, uint32_t mask) {                                // PENDING(4.101)
+    s.weaponMaskSelect = [](GameObject* owner, uint32_t mask) {                                // PENDING(5.149)
         if (owner && owner->hardpoints) owner->hardpoints->Select(mask);
     };
-    s.weaponMaskFire = [](GameObject* owner, uint32_t mask) {                                  // PENDING(4.101)
+    s.weaponMaskFire = [](GameObject* owner, uint32_t mask) {                                  // PENDING(5.149)
         if (!owner || !owner->hardpoints) return;
         HardpointList* list = owner->hardpoints;
         for (int i = 0; i < kHardpointCount; ++i)

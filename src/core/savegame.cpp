@@ -267,12 +267,14 @@ bool LoadStream() {
     if (!Seam_Objects().postLoadAll() || !Seam_Objects().teamPostLoadAll()) return false;
     if (!h.missionSave) Seam_Ai().tasksPostLoad();
     Seam_Missions().scriptStatePostLoad();
+    g.loadFinishedTime = Clock_GetTime();
     return true;
 }
 
 }  // namespace
 
 SaveGameGlobals& SaveGame_Globals() { return g_globals; }
+float Game_LoadFinishedTime() { return g_globals.loadFinishedTime; }
 
 void SaveGame_ResetGlobals() {
     g_globals = SaveGameGlobals{};

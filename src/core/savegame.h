@@ -35,6 +35,9 @@ struct SaveGameGlobals {
     // A loaded saved game of run type 1 goes back to the shell when its mission ends.
     bool returnToShellAfterMission = false;
     bool lastLoadFailed = false;
+    // The game time at which the last mission file or saved game finished loading; long ago
+    // until one has.
+    float loadFinishedTime = -1e30f;
 };
 
 SaveGameGlobals& SaveGame_Globals();
@@ -55,6 +58,9 @@ bool SaveGame_Write(const char* path, int32_t runType);
 // a file that cannot be read, or the switch "nobodyhome"). A bare name is read through the data
 // index, a path with a directory from disk (relative to the profile directory).
 bool SaveGame_Load(const char* path);
+// The game time at which the last load of a mission file or saved game finished (units hold
+// back their deployed and undeployed reports for a few seconds after it).
+float Game_LoadFinishedTime();
 
 // Slots 1 to 10: "save\gameN.sav" in the profile directory.
 std::string SaveSlot_Path(int slot);

@@ -5,6 +5,7 @@
 #include "core/clock.h"
 #include "core/fieldarchive.h"
 #include "core/fixup.h"
+#include "core/savegame.h"
 #include "fun3d/objectpool.h"
 #include "fun3d/teamrecord.h"
 #include "process_fixture.h"
@@ -323,6 +324,8 @@ TEST_F(UnitProcessTest, VoiceRepliesAreHeldBackByTheRules) {
          [](UnitProcessTest*) { UnitAi_Services().loadFinishedTime = [] { return 6.0f; }; }},
         {"deployed 5 s after a load", kSayDeployed, true,
          [](UnitProcessTest*) { UnitAi_Services().loadFinishedTime = [] { return 5.0f; }; }},
+        {"undeployed soon after the loader's own load", kSayUndeployed, false,
+         [](UnitProcessTest*) { SaveGame_Globals().loadFinishedTime = 7.5f; }},
         {"message playing", 12, false,
          [](UnitProcessTest*) { UnitAi_Services().audioMessageIsPlaying = [] { return true; }; }},
         {"scripted camera", 12, false,
@@ -346,6 +349,7 @@ TEST_F(UnitProcessTest, VoiceRepliesAreHeldBackByTheRules) {
         unit_->team = 1;
         unit_->objClass = cls;
         unit_->nextCmd = AiCmdInfo{};
+        SaveGame_ResetGlobals();
         UnitAi_ResetServices();
         UnitAi_Services().radioVoiceQueue = [](const char* wave, GameObject*, int32_t) { Said().emplace_back(wave); };
         if (!GameObject_GetUser()) user_ = NewCraft(*cls_, 1, Vector{500.0f, 0.0f, 500.0f}, true);

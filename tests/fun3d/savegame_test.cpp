@@ -538,6 +538,27 @@ TEST_F(SaveGameTest, AnAutosaveLoadsWithoutEndingTheMission) {
     Game_SetState(kStateShell);
 }
 
+TEST_F(SaveGameTest, TheLoaderRecordsTheGameTimeAtWhichALoadFinished) {
+    world_->Reset();
+    EXPECT_LT(Game_LoadFinishedTime(), -1e6f) << "nothing loaded yet: long ago";
+    ASSERT_TRUE(SaveGame_Load("sample.qmn"));
+    EXPECT_FLOAT_EQ(Game_LoadFinishedTime(), 0.0f) << "a mission file starts at time 0";
+
+    Clock_RestorePaused(37.25f);
+    Save("t.sav", false, false);
+    ASSERT_TRUE(Load("t.sav")) << LastBox();
+    EXPECT_FLOAT_EQ(Game_LoadFinishedTime(), 37.25f) << "a saved game resumes at its own time";
+
+    // A load that fails records nothing.
+    Clock_RestorePaused(50.0f);
+    WriteAll(Path("cut.sav"), ReadAll(Path("t.sav")).substr(0, 2000));
+    world_->Reset();
+    SaveGame_Globals().loadFinishedTime = 12.0f;
+    EXPECT_FALSE(SaveGame_Load(Path("cut.sav").c_str()));
+    EXPECT_FLOAT_EQ(Game_LoadFinishedTime(), 12.0f);
+    Game_SetState(kStateShell);
+}
+
 // ---- dialogs ----------------------------------------------------------------------------------
 
 TEST_F(SaveGameTest, DialogsAreCancelledHeadlessAndWriteWhereTheyAreTold) {
