@@ -8,7 +8,9 @@
 #include "core/clock.h"
 #include "platform/clock.h"
 #include "render/graphicbuffer.h"
+#include "render/raster.h"
 #include "render/sky.h"
+#include "render/skyeffects.h"
 #include "render/texcache.h"
 #include "render/view.h"
 
@@ -335,6 +337,28 @@ TEST_F(SkyBackdrop, TheTiledPlaneScrollsWithTheFrameClockAndTheQuadDoesNot) {
     ASSERT_FALSE(g_drawn.empty());
     EXPECT_EQ(g_drawn[0].kind, kSkyKindQuad);
     Clock_Reset(0);
+}
+
+// ---- the kinds the sky draws with ----
+
+TEST(SkyKinds, EveryKindTheSkyDrawsReachesADrawer) {
+    struct Case {
+        const char* what;
+        uint32_t kind;
+    };
+    const Case cases[] = {
+        {"tiled plane", kSkyKindTiled},         {"one quad", kSkyKindQuad},
+        {"backdrop", kSkyKindBackdrop},         {"queued backdrop", kSkyKindBackdropQueued},
+        {"colour sky", kSkyKindColourFlat},     {"horizon strip", kSkyKindColourShaded},
+        {"cloud", kCloudKind},                  {"keyed star", kStarKindKeyed},
+        {"solid star", 0},                      {"animated sky", kAnimSkyKind},
+        {"scrounge", kScroungeKind},
+    };
+    for (const Case& c : cases) {
+        EXPECT_NE(Raster_DrawerFor(c.kind), &Raster_None) << c.what;
+        // A textured kind whose texture is missing falls back to the untextured drawer.
+        EXPECT_NE(Raster_DrawerFor(c.kind & ~kPolyTextured), &Raster_None) << c.what;
+    }
 }
 
 }  // namespace
