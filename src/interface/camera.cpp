@@ -428,7 +428,6 @@ float Camera_ZoomFactor() { return g_zoomFactor; }
 void Camera_SetZoomFactor(float zoom) { g_zoomFactor = zoom; }
 bool Camera_IsCockpitDrawn() { return g_cockpitDrawn; }
 bool Camera_IsHudShown() { return g_hudShown; }
-void Camera_SetHudShown(bool shown) { g_hudShown = shown; }
 bool Camera_IsFirstPerson() { return g_current.firstPerson != 0; }
 int32_t Camera_ViewKind() { return g_current.viewKind; }
 int32_t Camera_ProducerBuildSwitch() { return g_producerSwitch; }

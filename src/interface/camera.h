@@ -107,8 +107,6 @@ float Camera_ZoomFactor();
 void Camera_SetZoomFactor(float zoom);
 bool Camera_IsCockpitDrawn();
 bool Camera_IsHudShown();
-// The display switch as the render settings set it; the next camera mode set-up sets it again.
-void Camera_SetHudShown(bool shown);
 bool Camera_IsFirstPerson();
 int32_t Camera_ViewKind();
 // The switch the producers read (1 while the world runs, 0 in the editor and overview views).

@@ -43,6 +43,7 @@ HudLists& Lists() {
 }
 
 HudContext g_context;
+bool g_switch = true;
 
 bool ValidLayer(int layer) { return layer >= 0 && layer < kHudLayerCount; }
 
@@ -74,7 +75,6 @@ HudServices MakeServices() {
     s.view = Camera_MainView;
     s.viewState = [] { return Seam_Cockpit().cameraViewState(); };
     s.cameraShowsHud = Camera_IsHudShown;
-    s.setCameraShowsHud = Camera_SetHudShown;
     s.getDepth = [] { return Seam_Render().getDepthBias(); };
     s.setDepth = [](float depth) { Seam_Render().setDepthBias(depth); };
     s.drawCursor = [](GraphicBuffer* buffer, int sprite, int x, int y) {
@@ -179,8 +179,8 @@ void HudElement_DrawLayer() {
     }
 }
 
-bool Hud_IsOn() { return g_services.cameraShowsHud(); }
-void Hud_SetSwitch(bool on) { g_services.setCameraShowsHud(on); }
+bool Hud_IsOn() { return g_switch && g_services.cameraShowsHud(); }
+void Hud_SetSwitch(bool on) { g_switch = on; }
 
 int HudElement_CountInDraw(const HudElement* element, int layer) {
     return ValidLayer(layer) ? CountIn(Lists().draw[layer], element) : 0;
@@ -257,6 +257,7 @@ void Hud_Reset() {
         lists.draw[i].clear();
     }
     g_context = HudContext{};
+    g_switch = true;
     g_services = MakeServices();
     HudBasic_Reset();
     GroundMarker_Reset();
@@ -272,7 +273,7 @@ void Hud_InstallSeam() {
     seam.hudStep = HudElement_UpdateLayer;
     seam.hudDrawLayer = HudElement_DrawLayer;
     seam.hudIsOn = Hud_IsOn;
-    // One switch: the render file's value lands in the camera's flag.
+    // The render file's value is what the switch holds; the camera's flag is read as it changes.
     seam.hudSetOn = Hud_SetSwitch;
     seam.screenTintFlash = ScreenTint_Flash;
     seam.screenTintAddLevel = [](float amount) { ScreenTint_Instance().AddLevel(amount); };

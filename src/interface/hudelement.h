@@ -60,17 +60,15 @@ void HudElement_UpdateLayer(int viewState, float dt);
 // Draws the draw list of the current view state while the display is on, then the cursor sprite.
 void HudElement_DrawLayer();
 
-// The display switch is the camera's HUD-shown flag: the camera modes that show the display set
-// it, those that do not clear it, and the "render.cfg" "Debug" "HUD" key gives its start value.
+// The display switch: on while the "render.cfg" switch and the camera's HUD flag are both on.
 bool Hud_IsOn();
-void Hud_SetSwitch(bool on);
+void Hud_SetSwitch(bool on);  // the "render.cfg" "Debug" "HUD" key
 
 // What the base reads of its surroundings; tests replace entries.
 struct HudServices {
     RenderView* (*view)();    // the current camera's view; null before the camera exists
     int (*viewState)();       // the current camera's view state
-    bool (*cameraShowsHud)(); // the camera's HUD-shown flag
-    void (*setCameraShowsHud)(bool shown);
+    bool (*cameraShowsHud)(); // the camera mode shows the display
     float (*getDepth)();      // the hardware path's 2-D depth
     void (*setDepth)(float depth);
     void (*drawCursor)(GraphicBuffer* buffer, int sprite, int x, int y);

@@ -9,7 +9,6 @@
 #include "core/filecache.h"
 #include "core/inputsinks.h"
 #include "core/seams/cockpit.h"
-#include "interface/camera.h"
 #include "interface/hudelement.h"
 #include "platform/msgbox.h"
 #include "render/graphicbuffer.h"
@@ -54,7 +53,6 @@ protected:
         s.view = [] { return testView; };
         s.viewState = [] { return g_viewState; };
         s.cameraShowsHud = [] { return g_cameraShows; };
-        s.setCameraShowsHud = [](bool on) { g_cameraShows = on; };
         s.getDepth = [] { return 0.0f; };
         s.setDepth = [](float) {};
         s.drawCursor = [](GraphicBuffer*, int sprite, int, int) { g_cursorDraws.push_back(sprite); };
@@ -109,10 +107,9 @@ TEST_F(HudElementTest, SwitchOffDrawsNothingAndKeepsTheCursorPending) {
 
     g_log.clear();
     Hud_Context().cursorSprite = 9;
-    // Switched off by the render file's key, then by a camera mode without the display.
     for (int way = 0; way < 2; ++way) {
-        if (way == 0) Hud_SetSwitch(false);
-        else Hud_SetSwitch(true), g_cameraShows = false;
+        Hud_SetSwitch(way != 0);
+        g_cameraShows = way == 0;
         EXPECT_FALSE(Hud_IsOn());
         HudElement_DrawLayer();
         HudElement_UpdateLayer(0, 0.1f);
@@ -225,20 +222,17 @@ TEST(HudClamp, Bounds) {
 
 namespace {
 
-TEST_F(HudElementTest, TheRenderFilesSwitchIsTheCamerasHudFlag) {
-    // One switch: what the render file sets is the camera's flag, which the camera's mode
-    // set-ups set again.
-    Hud_Reset();  // the real services: the camera's own flag
+TEST_F(HudElementTest, SeamSwitchFollowsTheRenderFileAndTheCamera) {
     Hud_InstallSeam();
     CockpitSeam& seam = Seam_Cockpit();
-    for (bool on : {false, true, false}) {
-        seam.hudSetOn(on);
-        EXPECT_EQ(Camera_IsHudShown(), on);
-        EXPECT_EQ(seam.hudIsOn(), on);
-        Camera_SetHudShown(!on);
-        EXPECT_EQ(seam.hudIsOn(), !on) << "the camera's mode changes it";
+    struct Case {
+        bool file, camera, on;
+    } cases[] = {{true, true, true}, {false, true, false}, {true, false, false}, {false, false, false}};
+    for (const Case& c : cases) {
+        seam.hudSetOn(c.file);
+        g_cameraShows = c.camera;
+        EXPECT_EQ(seam.hudIsOn(), c.on) << c.file << c.camera;
     }
-    Camera_ResetForTest();
 }
 
 }  // namespace
