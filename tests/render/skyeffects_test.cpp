@@ -413,6 +413,14 @@ TEST_F(SkyEffectsTest, ASkyOfOnlyASunDrawsTheClearColourAndTheSun) {
                 EXPECT_EQ(buffer_.pixels[size_t(23 + y) * 64 + 31 + x], 101 + y * 3 + x) << x << "," << y;
     }
     EXPECT_TRUE(g_seen.empty()) << "no effects";
+    // Until the camera gives a view there is only the clear.
+    g_clears = 0, g_skyPolygons = 0, g_otherPolygons = 0;
+    std::fill(buffer_.pixels, buffer_.pixels + 64 * 48, 7);
+    Sky_Draw(nullptr, 223, 3);
+    EXPECT_EQ(g_clears, 1);
+    EXPECT_EQ(g_clearColour, 223);
+    EXPECT_EQ(g_skyPolygons + g_otherPolygons, 0);
+    EXPECT_TRUE(std::all_of(buffer_.pixels, buffer_.pixels + 64 * 48, [](uint8_t p) { return p == 7; }));
     render = saved;
     Sky_Free();
     EXPECT_EQ(Sky_Settings().sun, 0);
