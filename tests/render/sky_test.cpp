@@ -3,6 +3,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstring>
 #include <vector>
 
 #include "core/clock.h"
@@ -302,7 +303,8 @@ TEST_F(SkyBackdrop, TheTiledPlaneScrollsWithTheFrameClockAndTheQuadDoesNot) {
     SkySettings tiled;
     tiled.sky = reinterpret_cast<TextureImage*>(image_.data());
     Sky_UseSettings(tiled);
-    View_SetCameraMatrix(&view_, Matrix_FromPositionDirection(DVector{0, 0, 0}, Vector{0.0f, 1.0f, 0.3f}));
+    View_SetCameraMatrix(&view_, Matrix_FromPositionDirection(DVector{1234, 56, -789}, Vector{0.0f, 1.0f, 0.3f}));
+    const RenderView before = view_;
     Plat_UseVirtualClock(5000);
     Clock_Reset(5000);
     double expected = 0.0;
@@ -320,6 +322,11 @@ TEST_F(SkyBackdrop, TheTiledPlaneScrollsWithTheFrameClockAndTheQuadDoesNot) {
         ASSERT_LT(Sky_Settings().scrollU, 1.0f);
     }
     EXPECT_TRUE(wrapped);
+    // The sky draws on a copy of the view: the caller's keeps its far distance and its camera.
+    EXPECT_EQ(view_.farDistance, before.farDistance);
+    EXPECT_EQ(std::memcmp(&view_.viewMatrix, &before.viewMatrix, sizeof before.viewMatrix), 0);
+    EXPECT_EQ(view_.cameraPosition.x, 1234.0);
+    EXPECT_EQ(view_.cameraPosition.y, 56.0);
     EXPECT_FALSE(g_drawn.empty()) << "the plane is drawn with the sky texture";
     for (const Drawn& d : g_drawn) EXPECT_EQ(d.kind, kSkyKindTiled);
 

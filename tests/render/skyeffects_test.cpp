@@ -293,6 +293,14 @@ TEST_F(SkyEffectsTest, ScroungeStandsOnlyOnPlainCellsOfTypesWithFrames) {
     RenderQueue_Reset();
     Scrounge_Update(&view_);
     EXPECT_EQ(Drawn(kScroungeKind), 8);
+    // With the visibility range drawn in to 1 m every sprite stands beyond it: none is drawn,
+    // each waits to be placed again.
+    Terrain_Environment().visibilityMetres = 1.0f;
+    g_seen.clear();
+    Plat_AdvanceVirtualClock(20);
+    Scrounge_Update(&view_);
+    EXPECT_EQ(Drawn(kScroungeKind), 0);
+    for (int i = 0; i < Scrounge_SpriteCount(); ++i) EXPECT_EQ(Scrounge_Sprite(i).frames, nullptr) << i;
     RenderQueue_Reset();
     std::copy(saved.begin(), saved.end(), std::begin(MaterialBlockTable));
     TerrainEnv_Reset();
