@@ -9,6 +9,7 @@
 #include "core/fieldarchive.h"
 #include "core/seams/net.h"
 #include "core/seams/render.h"
+#include "interface/gamekeys.h"
 #include "interface/lensflare.h"
 #include "interface/resourcepanel.h"
 #include "render/d3dbatch.h"
@@ -309,7 +310,8 @@ void MissionTimer_Start(int32_t seconds, int32_t warn, int32_t alert) {
 void MissionTimer_Show() { MissionTimer_Instance().Show(); }
 void MissionTimer_Hide() { MissionTimer_Instance().Hide(); }
 void MissionTimer_Toggle() {
-    if (!Seam_Net().isNetworkGame()) return;
+    // Only in a network game without a time limit (its first game setting 0 or less).
+    if (!Seam_Net().isNetworkGame() || GameKey_Actions().firstGameSetting() > 0) return;
     MissionTimer& t = MissionTimer_Instance();
     if (t.show)
         t.Hide();

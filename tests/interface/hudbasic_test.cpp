@@ -10,6 +10,7 @@
 #include "core/seams/cockpit.h"
 #include "core/seams/net.h"
 #include "fun3d/craftservices.h"
+#include "interface/gamekeys.h"
 #include "interface/hudbasic.h"
 #include "render/graphicbuffer.h"
 #include "render/palette.h"
@@ -251,14 +252,19 @@ TEST_F(HudBasicTest, TimerIsListedOnceAndAgainAfterALoad) {
     timer.End();
     EXPECT_EQ(HudElement_CountInDraw(&timer, 0), 0);
     EXPECT_EQ(timer.show, 0);
-    // The toggle acts only in a network game.
+    // The toggle acts only in a network game without a time limit.
     MissionTimer_Toggle();
     EXPECT_EQ(timer.show, 0);
     Seam_Net().isNetworkGame = [] { return true; };
+    GameKey_Actions().firstGameSetting = [] { return int32_t{600}; };
+    MissionTimer_Toggle();
+    EXPECT_EQ(timer.show, 0) << "a time limit";
+    GameKey_Actions().firstGameSetting = [] { return int32_t{0}; };
     MissionTimer_Toggle();
     EXPECT_EQ(timer.show, 1);
     MissionTimer_Toggle();
     EXPECT_EQ(timer.show, 0);
+    GameKey_Actions().firstGameSetting = GameKey_PendingActions().firstGameSetting;
 }
 
 TEST_F(HudBasicTest, TimerSavesItsFieldsInOrderAndLoadsThemBack) {

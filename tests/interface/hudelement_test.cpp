@@ -10,6 +10,7 @@
 #include "core/inputsinks.h"
 #include "core/seams/cockpit.h"
 #include "interface/hudelement.h"
+#include "platform/msgbox.h"
 #include "render/graphicbuffer.h"
 #include "render/view.h"
 
@@ -203,8 +204,12 @@ TEST_F(HudElementTest, RawImageIsCheckedAndCopied) {
         EXPECT_EQ(out.valid, 0);
         EXPECT_EQ(out.pixels, nullptr);
     }
+    Plat_ClearMessageBoxLog();
     EXPECT_EQ(Hud_LoadBitmap("missing.raw", &out), 1);
     EXPECT_EQ(out.pixels, nullptr);
+    ASSERT_EQ(Plat_MessageBoxLog().size(), 1u);
+    EXPECT_NE(Plat_MessageBoxLog()[0].text.find("Could not open file \"missing.raw\"."), std::string::npos)
+        << Plat_MessageBoxLog()[0].text;
 }
 
 TEST(HudClamp, Bounds) {

@@ -3,10 +3,15 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstring>
 #include <vector>
 
+#include "core/clock.h"
+#include "platform/clock.h"
 #include "render/graphicbuffer.h"
+#include "render/raster.h"
 #include "render/sky.h"
+#include "render/skyeffects.h"
 #include "render/texcache.h"
 #include "render/view.h"
 
@@ -288,6 +293,79 @@ TEST_F(SkyBackdrop, DetailOneDrawsTheColourSkyInThreePieces) {
     EXPECT_FLOAT_EQ(g_drawn[1].vertices[2].shade, 1.0f);
     EXPECT_LE(g_drawn[1].vertices[0].shade, 1.0f);
     EXPECT_FLOAT_EQ(g_drawn[2].vertices[0].shade, 1.0f);
+}
+
+// ---- the tiled plane on the frame clock ----
+
+TEST_F(SkyBackdrop, TheTiledPlaneScrollsWithTheFrameClockAndTheQuadDoesNot) {
+    // Frames of 250 ms on a virtual clock: the frame time is capped at 0.2 s, so each frame
+    // moves both offsets by 0.006 of a texture; after 200 frames they have wrapped once.
+    SkySettings tiled;
+    tiled.sky = reinterpret_cast<TextureImage*>(image_.data());
+    Sky_UseSettings(tiled);
+    View_SetCameraMatrix(&view_, Matrix_FromPositionDirection(DVector{1234, 56, -789}, Vector{0.0f, 1.0f, 0.3f}));
+    const RenderView before = view_;
+    Plat_UseVirtualClock(5000);
+    Clock_Reset(5000);
+    double expected = 0.0;
+    bool wrapped = false;
+    for (int frame = 0; frame < 200; ++frame) {
+        Plat_AdvanceVirtualClock(250);
+        Clock_Tick();
+        expected += 0.03 * Clock_GetFrameTime();
+        Sky_Draw(&view_, 223, 2);
+        const double inUnit = expected - std::floor(expected);
+        wrapped = wrapped || expected >= 1.0;
+        ASSERT_NEAR(Sky_Settings().scrollU, inUnit, 1e-4) << frame;
+        ASSERT_EQ(Sky_Settings().scrollU, Sky_Settings().scrollV);
+        ASSERT_GE(Sky_Settings().scrollU, 0.0f);
+        ASSERT_LT(Sky_Settings().scrollU, 1.0f);
+    }
+    EXPECT_TRUE(wrapped);
+    // The sky draws on a copy of the view: the caller's keeps its far distance and its camera.
+    EXPECT_EQ(view_.farDistance, before.farDistance);
+    EXPECT_EQ(std::memcmp(&view_.viewMatrix, &before.viewMatrix, sizeof before.viewMatrix), 0);
+    EXPECT_EQ(view_.cameraPosition.x, 1234.0);
+    EXPECT_EQ(view_.cameraPosition.y, 56.0);
+    EXPECT_FALSE(g_drawn.empty()) << "the plane is drawn with the sky texture";
+    for (const Drawn& d : g_drawn) EXPECT_EQ(d.kind, kSkyKindTiled);
+
+    // One large quad stands still.
+    SkySettings quad = tiled;
+    quad.type = 1;
+    Sky_UseSettings(quad);
+    g_drawn.clear();
+    for (int frame = 0; frame < 5; ++frame) {
+        Plat_AdvanceVirtualClock(250);
+        Clock_Tick();
+        Sky_Draw(&view_, 223, 3);
+    }
+    EXPECT_EQ(Sky_Settings().scrollU, 0.0f);
+    ASSERT_FALSE(g_drawn.empty());
+    EXPECT_EQ(g_drawn[0].kind, kSkyKindQuad);
+    Clock_Reset(0);
+}
+
+// ---- the kinds the sky draws with ----
+
+TEST(SkyKinds, EveryKindTheSkyDrawsReachesADrawer) {
+    struct Case {
+        const char* what;
+        uint32_t kind;
+    };
+    const Case cases[] = {
+        {"tiled plane", kSkyKindTiled},         {"one quad", kSkyKindQuad},
+        {"backdrop", kSkyKindBackdrop},         {"queued backdrop", kSkyKindBackdropQueued},
+        {"colour sky", kSkyKindColourFlat},     {"horizon strip", kSkyKindColourShaded},
+        {"cloud", kCloudKind},                  {"keyed star", kStarKindKeyed},
+        {"solid star", 0},                      {"animated sky", kAnimSkyKind},
+        {"scrounge", kScroungeKind},
+    };
+    for (const Case& c : cases) {
+        EXPECT_NE(Raster_DrawerFor(c.kind), &Raster_None) << c.what;
+        // A textured kind whose texture is missing falls back to the untextured drawer.
+        EXPECT_NE(Raster_DrawerFor(c.kind & ~kPolyTextured), &Raster_None) << c.what;
+    }
 }
 
 }  // namespace

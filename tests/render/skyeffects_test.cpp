@@ -18,6 +18,7 @@
 #include "render/sky.h"
 #include "render/skyeffects.h"
 #include "render/view.h"
+#include "sprite_writer.h"
 #include "texture_fixture.h"
 
 namespace {
@@ -292,6 +293,14 @@ TEST_F(SkyEffectsTest, ScroungeStandsOnlyOnPlainCellsOfTypesWithFrames) {
     RenderQueue_Reset();
     Scrounge_Update(&view_);
     EXPECT_EQ(Drawn(kScroungeKind), 8);
+    // With the visibility range drawn in to 1 m every sprite stands beyond it: none is drawn,
+    // each waits to be placed again.
+    Terrain_Environment().visibilityMetres = 1.0f;
+    g_seen.clear();
+    Plat_AdvanceVirtualClock(20);
+    Scrounge_Update(&view_);
+    EXPECT_EQ(Drawn(kScroungeKind), 0);
+    for (int i = 0; i < Scrounge_SpriteCount(); ++i) EXPECT_EQ(Scrounge_Sprite(i).frames, nullptr) << i;
     RenderQueue_Reset();
     std::copy(saved.begin(), saved.end(), std::begin(MaterialBlockTable));
     TerrainEnv_Reset();
@@ -370,6 +379,85 @@ TEST_F(SkyEffectsTest, TheSunIsDrawnCentredOnItsPointAndNeverFromBehind) {
         EXPECT_EQ(OverlayDepth, overlay) << "the overlay depth comes back";
     }
     TerrainEnv_Reset();
+}
+
+// A sprite table of one 3 x 3 sprite "sun" in colours 101 .. 109 on a 4 x 3 page.
+std::string g_sunTable, g_sunPage;
+const uint8_t* UseSunFile(const char* name, size_t* size) {
+    const std::string& file = std::string(name) == "sprite8.stb" ? g_sunTable : g_sunPage;
+    *size = file.size();
+    return reinterpret_cast<const uint8_t*>(file.data());
+}
+
+TEST_F(SkyEffectsTest, ASkyOfOnlyASunDrawsTheClearColourAndTheSun) {
+    std::vector<uint8_t> page(12, 1);
+    for (int y = 0; y < 3; ++y)
+        for (int x = 0; x < 3; ++x) page[size_t(y) * 4 + x] = static_cast<uint8_t>(101 + y * 3 + x);
+    g_sunTable = content::SpriteTableBytes({{"sun", "sp", 0, 0, 3, 3, 0}});
+    g_sunPage = content::SpritePageBytes(4, 3, page);
+    const SpriteFiles files{UseSunFile, [](const char*) {}};
+    Sprite_SetFiles(&files);
+    ASSERT_EQ(Sprite_LoadTable(), 1);
+    World("[Sky]\nSunTexture = sun\n", {});
+    Sky_Load();
+    ASSERT_GT(Sky_Settings().sun, 0);
+    EXPECT_EQ(Sky_GetTexture(), nullptr);
+    RenderSeam& render = Seam_Render();
+    const RenderSeam saved = render;
+    render.driverClear = CountClear;
+    Sky_SetPolygonHook(CountSky);
+    // The sun stands straight up; the camera looks up at it.
+    View_SetCameraMatrix(&view_, Matrix_FromPositionDirection(DVector{0, 0, 0}, Vector{0.0f, 1.0f, 0.0f}));
+    for (int detail = 0; detail <= 3; ++detail) {
+        SCOPED_TRACE(detail);
+        g_clears = 0, g_skyPolygons = 0, g_otherPolygons = 0;
+        std::fill(buffer_.pixels, buffer_.pixels + 64 * 48, 7);
+        Sky_Draw(&view_, 223, detail);
+        EXPECT_EQ(g_clears, detail == 1 ? 0 : 1);
+        EXPECT_EQ(g_otherPolygons, 0) << "no plane, no backdrop";
+        // The sun's nine texels around the buffer's centre (32, 24).
+        for (int y = 0; y < 3; ++y)
+            for (int x = 0; x < 3; ++x)
+                EXPECT_EQ(buffer_.pixels[size_t(23 + y) * 64 + 31 + x], 101 + y * 3 + x) << x << "," << y;
+    }
+    EXPECT_TRUE(g_seen.empty()) << "no effects";
+    // Until the camera gives a view there is only the clear.
+    g_clears = 0, g_skyPolygons = 0, g_otherPolygons = 0;
+    std::fill(buffer_.pixels, buffer_.pixels + 64 * 48, 7);
+    Sky_Draw(nullptr, 223, 3);
+    EXPECT_EQ(g_clears, 1);
+    EXPECT_EQ(g_clearColour, 223);
+    EXPECT_EQ(g_skyPolygons + g_otherPolygons, 0);
+    EXPECT_TRUE(std::all_of(buffer_.pixels, buffer_.pixels + 64 * 48, [](uint8_t p) { return p == 7; }));
+    render = saved;
+    Sky_Free();
+    EXPECT_EQ(Sky_Settings().sun, 0);
+}
+
+TEST_F(SkyEffectsTest, FreeingTheSkyGivesBackEveryTextureItLoaded) {
+    World("[Sky]\nSkyTexture = sk.map\nBackdropTexture = bd.map\n"
+          "[Clouds]\nCount = 3\nTexture0 = c1.map\nTexture1 = c2.map\n"
+          "[Stars]\nTexture00 = st.map\n[StarList]\nTexture = st.map\nCount0 = 3\n"
+          "[AnimatedSky]\nAnim0 = fx02\n",
+          {"sk", "bd", "c1", "c2", "st", "fx01", "fx02"});
+    const char* const names[] = {"sk.vqm", "bd.vqm", "c1.vqm", "c2.vqm", "st.vqm", "fx01.vqm", "fx02.vqm"};
+    for (int round = 0; round < 2; ++round) {
+        SCOPED_TRACE(round);
+        Sky_Load();
+        ASSERT_NE(Sky_GetTexture(), nullptr);
+        ASSERT_NE(Sky_GetBackdropTexture(), nullptr);
+        EXPECT_EQ(Clouds_Count(), 3);
+        EXPECT_EQ(Stars_Count(), 4);
+        EXPECT_EQ(AnimSky_KindFrames(0), 2);
+        for (const char* name : names) EXPECT_GT(Held(name), 0) << name;
+        Sky_Free();
+        for (const char* name : names) EXPECT_EQ(Held(name), 0) << name;
+        EXPECT_EQ(Sky_GetTexture(), nullptr);
+        EXPECT_EQ(Sky_GetBackdropTexture(), nullptr);
+        EXPECT_EQ(Clouds_Count(), 0);
+        EXPECT_EQ(Stars_Count(), 0);
+        EXPECT_EQ(AnimSky_ItemCount(), 0);
+    }
 }
 
 }  // namespace
