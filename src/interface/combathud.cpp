@@ -32,6 +32,7 @@
 #include "render/draw2d.h"
 #include "render/graphicdriver.h"
 #include "render/sprite.h"
+#include "weapons/ordnance.h"
 #include "weapons/weapon.h"
 
 namespace {
@@ -77,10 +78,7 @@ CombatHudServices MakeServices() {
     s.aimPitch = [](GameObject*) { return 0.0f; };
     s.pingRequested = [](GameObject*) { return false; };  // PENDING(3.102) the craft's radar record
     s.shotCost = [](Weapon* weapon) -> int32_t {
-        if (!weapon || !weapon->weaponClass) return 0;
-        // PENDING(4.102) the ordnance classes' shot and launcher costs and the special weapons'
-        // own cost: none yet.
-        return StatusPanel_ShotCost(weapon->weaponClass->signature, weapon->ordnanceClass != nullptr, 0, 0, 0);
+        return weapon ? CombatHud_ShotCostOf(weapon->weaponClass, weapon->ordnanceClass) : 0;
     };
     s.weaponIcon = [](Weapon* weapon) { return weapon && weapon->weaponClass ? weapon->weaponClass->sprite2 : 0; };
     s.weaponReticle = [](Weapon* weapon) { return weapon && weapon->weaponClass ? weapon->weaponClass->sprite1 : 0; };
@@ -193,6 +191,13 @@ void DrawInsetWorld(RenderView* view, GameObject*, bool allied) {
 }  // namespace
 
 CombatHudServices& CombatHud_Services() { return g_services; }
+
+int32_t CombatHud_ShotCostOf(const WeaponClass* weaponClass, const OrdnanceClass* ordnance) {
+    if (!weaponClass) return 0;
+    // PENDING(4.124) PENDING(4.141) the dispenser's and the radar launcher's launcher cost, and
+    // PENDING(4.143) the special items' own cost: 0 until those kinds exist.
+    return StatusPanel_ShotCost(weaponClass->signature, ordnance != nullptr, 0, 0, ordnance ? ordnance->ordIntParam : 0);
+}
 
 HudCommandRecord& CommandMenu_Primary() { return g_primary; }
 HudCommandRecord& CommandMenu_Secondary() { return g_secondary; }

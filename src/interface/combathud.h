@@ -13,7 +13,9 @@
 #include "render/view.h"
 
 class GameObject;
+class OrdnanceClass;
 class Weapon;
+class WeaponClass;
 struct GraphicBuffer;
 
 // ---- what the elements hand to the command layer ------------------------------------------
@@ -142,6 +144,8 @@ public:
 // cost; an ordnance cost is 0 without an ordnance class.
 int32_t StatusPanel_ShotCost(uint32_t signature, bool hasOrdnance, int32_t launcherCost, int32_t ownCost,
                              int32_t ordnanceCost);
+// The shot cost of a weapon of the class firing the ordnance class (null for none).
+int32_t CombatHud_ShotCostOf(const WeaponClass* weaponClass, const OrdnanceClass* ordnance);
 // Hull colour of a ratio: green from 0.5, yellow from 0.25, red from 0, black below.
 int StatusPanel_HullColour(float ratio);
 

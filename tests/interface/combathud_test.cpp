@@ -21,6 +21,7 @@
 #include "render/palette.h"
 #include "render/sprite.h"
 #include "support/world_reset.h"
+#include "weapons/ordnance.h"
 #include "weapons/weapon.h"
 
 namespace {
@@ -226,6 +227,20 @@ TEST_F(CombatHudTest, TheShotCostFollowsTheWeaponSignature) {
                  {"TRXP", false, 20}, {"CANN", true, 10}, {"CANN", false, 0}};
     for (const auto& c : cases)
         EXPECT_EQ(StatusPanel_ShotCost(sig(c.signature), c.ordnance, 30, 20, 10), c.cost) << c.signature << c.ordnance;
+}
+
+TEST_F(CombatHudTest, TheShotCostOfAClassComesFromItsOrdnance) {
+    auto sig = [](const char* t) {
+        return uint32_t(uint8_t(t[0])) << 24 | uint32_t(uint8_t(t[1])) << 16 | uint32_t(uint8_t(t[2])) << 8 | uint8_t(t[3]);
+    };
+    OrdnanceClass shell("ordnance", sig("ORDN"));
+    shell.ordIntParam = 7;
+    WeaponClass cannon("cannon", sig("CANN"));
+    WeaponClass dispenser("dispenser", sig("DISP"));
+    EXPECT_EQ(CombatHud_ShotCostOf(&cannon, &shell), 7);
+    EXPECT_EQ(CombatHud_ShotCostOf(&cannon, nullptr), 0) << "no ordnance: no cost";
+    EXPECT_EQ(CombatHud_ShotCostOf(&dispenser, &shell), 0) << "not the shell's cost";
+    EXPECT_EQ(CombatHud_ShotCostOf(nullptr, &shell), 0);
 }
 
 TEST_F(CombatHudTest, GaugesEaseAndALongFrameSnaps) {
