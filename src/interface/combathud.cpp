@@ -11,6 +11,8 @@
 #include "core/clock.h"
 #include "core/game.h"
 #include "core/inputsinks.h"
+#include "core/phasehook.h"
+#include "core/sysprobe.h"
 #include "core/seams/audio.h"
 #include "core/seams/cockpit.h"
 #include "core/seams/net.h"
@@ -32,6 +34,7 @@
 #include "render/draw2d.h"
 #include "render/graphicdriver.h"
 #include "render/sprite.h"
+#include "weapons/effects.h"
 #include "weapons/ordnance.h"
 #include "weapons/weapon.h"
 
@@ -140,6 +143,7 @@ CombatHudServices MakeServices() {
         return flags;
     };
     s.networkGame = [] { return Seam_Net().isNetworkGame(); };
+    s.japanese = Lang_IsJapanese;
     s.selectionCount = [] { return 0; };                          // PENDING(9.121)
     s.menuOpen = [] { return false; };                            // PENDING(9.121)
     s.selectedObject = []() -> GameObject* { return nullptr; };   // PENDING(9.121)
@@ -179,12 +183,18 @@ CombatHudServices MakeServices() {
 
 CombatHudServices g_services = MakeServices();
 
-// The world through an inset view: terrain, the world's entities, ordnance (allied insets and
-// the scope) and the queue flushed.
+// The world through an inset view: terrain and the world's entities; then ordnance and every
+// registered render hook (an ally's eye and the scope) or only the smoke (a chase view); the
+// queue flushed.
 void DrawInsetWorld(RenderView* view, GameObject*, bool allied) {
     Seam_World().terrainDraw(view);
     Seam_World().entitiesDrawWorld(view, nullptr);
-    if (allied) Seam_Weapons().ordnanceRenderAll(view);
+    if (allied) {
+        Seam_Weapons().ordnanceRenderAll(view);
+        PhaseHook_RenderAll(view);
+    } else {
+        Smoke_Effect().Render(view);
+    }
     Seam_Render().renderQueueFlush();
 }
 

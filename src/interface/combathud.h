@@ -86,6 +86,7 @@ struct CombatHudServices {
     bool (*hardware)();
     uint32_t (*playerFlags)();  // the player settings' flag word
     bool (*networkGame)();
+    bool (*japanese)();  // the game's language is Japanese (some texts sit elsewhere)
     // The command layer. PENDING(9.121) selection and menu; PENDING(9.142) command kinds.
     int (*selectionCount)();
     bool (*menuOpen)();

@@ -146,7 +146,9 @@ void StatusPanel::Draw() {
     if (volleyCost > 0) {
         char text[24];
         std::snprintf(text, sizeof text, "%4d", static_cast<int>(craft->curAmmo / volleyCost));
-        s.drawText(buffer, W - 116, Y0 + 7, text, HudColors.white, 0);
+        // The Japanese font's digits sit lower and further in.
+        const bool japanese = s.japanese();
+        s.drawText(buffer, W - 116 + (japanese ? 22 : 0), Y0 + 7 + (japanese ? 4 : 0), text, HudColors.white, 0);
     }
     const float f = craft->maxAmmo != 0 ? float(volleyCost) / float(craft->maxAmmo) : 0.0f;
     const float d = ammoShown - f;

@@ -56,6 +56,8 @@ struct World {
     };
     std::vector<Draw> draws;
     std::vector<std::string> texts;
+    std::vector<std::pair<int, int>> textAt;
+    bool japanese = false;
     std::vector<std::string> sounds;
     int32_t cost[5] = {};
 };
@@ -168,7 +170,11 @@ protected:
         s.drawSprite = [](GraphicBuffer* b, int sprite, int x, int y, uint32_t flags, int colour) {
             g_world->draws.push_back({sprite, x, y, flags, colour, b->clipTop});
         };
-        s.drawText = [](GraphicBuffer*, int, int, const char* text, int, uint32_t) { g_world->texts.push_back(text); };
+        s.drawText = [](GraphicBuffer*, int x, int y, const char* text, int, uint32_t) {
+            g_world->texts.push_back(text);
+            g_world->textAt.emplace_back(x, y);
+        };
+        s.japanese = [] { return g_world->japanese; };
         s.drawInset = [](RenderView*, GameObject*, bool) {};
     }
 
@@ -286,6 +292,11 @@ TEST_F(CombatHudTest, MountsAreColouredByTheirMasksAndShortWeaponsWarnOnce) {
     EXPECT_EQ(panel.mountColour[3], HudColors.white);   // selected, no weapon
     ASSERT_FALSE(world_.texts.empty());
     EXPECT_EQ(world_.texts.back(), "   2");
+    EXPECT_EQ(world_.textAt.back(), (std::pair<int, int>{640 - 116, 480 - 93 + 7}));
+    world_.japanese = true;
+    panel.Draw();
+    EXPECT_EQ(world_.textAt.back(), (std::pair<int, int>{640 - 116 + 22, 480 - 93 + 7 + 4})) << "moved for Japanese";
+    world_.japanese = false;
     EXPECT_TRUE(world_.spoken.empty());
     // Every enabled weapon short: the line sounds once, and again after a reload and a new
     // shortage. The hull line likewise.
