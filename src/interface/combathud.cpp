@@ -30,6 +30,8 @@
 #include "interface/hudcolors.h"
 #include "platform/clock.h"
 #include "render/blit.h"
+#include "render/d3dbatch.h"
+#include "render/d3ddevice.h"
 #include "render/font.h"
 #include "render/draw2d.h"
 #include "render/graphicdriver.h"
@@ -178,6 +180,11 @@ CombatHudServices MakeServices() {
         Font_DrawText(font, buffer, x, y, text);
     };
     s.drawInset = [](RenderView*, GameObject*, bool) {};  // replaced at install (the world passes)
+    s.getViewport = [](int out[4]) { D3D_GetViewport(&out[0], &out[1], &out[2], &out[3]); };
+    s.setViewport = [](const int rect[4]) { D3D_SetViewport(rect[0], rect[1], rect[2], rect[3]); };
+    s.fillBlended = [](uint32_t argb, int left, int top, int right, int bottom) {
+        D3D_FillRect(argb, float(left), float(top), float(right + 1), float(bottom + 1), true);
+    };
     return s;
 }
 

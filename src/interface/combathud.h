@@ -103,6 +103,11 @@ struct CombatHudServices {
     void (*drawSprite)(GraphicBuffer* buffer, int sprite, int x, int y, uint32_t flags, int colour);
     void (*drawText)(GraphicBuffer* buffer, int x, int y, const char* text, int colour, uint32_t flags);
     void (*drawInset)(RenderView* view, GameObject* target, bool allied);
+    // The hardware driver's viewport (x, y, width, height) and a blended fill of a rectangle
+    // (inclusive corners) at the current 2-D depth.
+    void (*getViewport)(int out[4]);
+    void (*setViewport)(const int rect[4]);
+    void (*fillBlended)(uint32_t argb, int left, int top, int right, int bottom);
 };
 CombatHudServices& CombatHud_Services();
 

@@ -290,6 +290,14 @@ void TargetView_Render() {
     Graphic_FillRect(buffer, left - 2, 10, left - 1, bottom, HudColors.black, 0);
     Graphic_FillRect(buffer, right + 1, 10, right + 2, bottom, HudColors.black, 0);
     Graphic_FillRect(buffer, left - 2, bottom + 1, right + 2, bottom + 2, HudColors.black, 0);
+    // The hardware driver draws the inset's world through a viewport of its own.
+    const bool hardware = s.hardware();
+    int savedViewport[4] = {};
+    if (hardware) {
+        s.getViewport(savedViewport);
+        const int inset[4] = {left, 10, right - left + 1, bottom - 9};
+        s.setViewport(inset);
+    }
     const bool allied = craft->IsAlly(target);
     Matrix camera{};
     if (allied && target->entity) {
@@ -320,4 +328,10 @@ void TargetView_Render() {
     const int label = s.iconSprite(target);
     OverlayDepth = depth;
     if (label) s.drawSprite(buffer, label, left + 2, 11, 5, s.shownTeam(target));
+    if (hardware) {
+        s.setViewport(savedViewport);
+        OverlayDepth = depth + 0.01f;
+        s.fillBlended(0x0100FF00u, left - 2, 8, right + 2, bottom + 2);
+        OverlayDepth = depth;
+    }
 }

@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdio>
 #include <cstring>
 #include <string>
 #include <vector>
@@ -587,6 +588,23 @@ TEST_F(CombatHudTest, TheScopeOpensOnlyForAPersonAimingASniperWeapon) {
         scope.Update(0.1f);
         EXPECT_EQ(scope.pending, c.opens ? 1 : 0) << c.isPerson << " " << c.selected;
     }
+    // On the hardware driver the scope draws through its own viewport and blends its rectangle.
+    static std::vector<std::string> calls;
+    calls.clear();
+    CombatHud_Services().hardware = [] { return true; };
+    CombatHud_Services().getViewport = [](int out[4]) { out[0] = 0, out[1] = 0, out[2] = 640, out[3] = 480; };
+    CombatHud_Services().setViewport = [](const int r[4]) {
+        calls.push_back(std::to_string(r[0]) + " " + std::to_string(r[1]) + " " + std::to_string(r[2]) + " " +
+                        std::to_string(r[3]));
+    };
+    CombatHud_Services().fillBlended = [](uint32_t argb, int l, int t, int r, int b) {
+        calls.push_back((argb == 0x0100FF00u ? "fill " : "? ") + std::to_string(l) + " " + std::to_string(t) + " " +
+                        std::to_string(r) + " " + std::to_string(b));
+    };
+    scope.pending = 1;
+    SniperScope_Render();
+    EXPECT_EQ(calls, (std::vector<std::string>{"446 162 128 128", "0 0 640 480", "fill 446 162 573 289"}));
+    EXPECT_EQ(scope.pending, 0);
     delete p->hardpoints;
     p->hardpoints = nullptr;
 }
@@ -643,11 +661,31 @@ TEST_F(CombatHudTest, TheTargetInsetDrawsOncePerUpdateFromBehindOrThroughTheAlly
     EXPECT_TRUE(insets[2].second);
     EXPECT_DOUBLE_EQ(insets[2].first.x, 5.0);
     EXPECT_DOUBLE_EQ(insets[2].first.z, 60.0);
+    // The hardware driver draws the inset through a viewport of its own, put back after, and
+    // blends a fill over the framed rectangle.
+    static std::vector<std::string> calls;
+    calls.clear();
+    CombatHud_Services().hardware = [] { return true; };
+    CombatHud_Services().getViewport = [](int out[4]) { out[0] = 0, out[1] = 0, out[2] = 640, out[3] = 480; };
+    CombatHud_Services().setViewport = [](const int r[4]) {
+        calls.push_back("viewport " + std::to_string(r[0]) + " " + std::to_string(r[1]) + " " + std::to_string(r[2]) +
+                        " " + std::to_string(r[3]));
+    };
+    CombatHud_Services().fillBlended = [](uint32_t argb, int l, int t, int r, int b) {
+        char text[64];
+        std::snprintf(text, sizeof text, "fill %08X %d %d %d %d", argb, l, t, r, b);
+        calls.push_back(text);
+    };
+    tv.Update(0.1f);
+    tv.Draw();
+    EXPECT_EQ(calls, (std::vector<std::string>{"viewport 470 10 160 121", "viewport 0 0 640 480",
+                                               "fill 0100FF00 468 8 631 132"}));
+    CombatHud_Services().hardware = [] { return false; };
     // Without a target nothing is drawn.
     p->SetTarget(nullptr);
     tv.Update(0.1f);
     tv.Draw();
-    EXPECT_EQ(insets.size(), 3u);
+    EXPECT_EQ(insets.size(), 4u);
     EXPECT_EQ(tv.target, nullptr);
 }
 
