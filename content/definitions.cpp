@@ -30,6 +30,9 @@ constexpr uint32_t kSensorRange = 0x487F8E17u;
 constexpr uint32_t kConcealSpeed = 0xF91CC422u;
 constexpr uint32_t kRadarRange = 0x398DD5D0u;
 constexpr uint32_t kTargetRange = 0x006315BDu;
+// The radio lines a craft speaks: its replies to orders, then its reports.
+constexpr uint32_t kVoiceReplies = 0xE0D32ED5u;
+constexpr uint32_t kVoiceReports = 0x4438FCF2u;
 
 struct Definition {
     std::string name;
@@ -136,9 +139,11 @@ bool Definitions(std::vector<Definition>* out, std::string* error) {
             // It sees far, and hides from sensors while it creeps along.
             writer.Float(kSensorRange, 320.0f).Float(kConcealSpeed, 4.0f);
             writer.Float(kRadarRange, 300.0f).Float(kTargetRange, 250.0f);
+            writer.String(kVoiceReplies, "radio2.wav").String(kVoiceReports, "radio1.wav");
         } else if (named.values.geometry == "gvtank") {
             writer.Float(kSensorRange, 240.0f);
             writer.Float(kRadarRange, 250.0f).Float(kTargetRange, 200.0f);
+            writer.String(kVoiceReplies, "radio1.wav").String(kVoiceReports, "radio2.wav");
         }
         if (!writer.Ok(error)) return false;
         files.push_back({named.file, writer.Text()});

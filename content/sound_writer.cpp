@@ -160,6 +160,13 @@ bool WriteSoundWorld(const std::string& dir, std::string* error) {
         {"gblank.wav", WaveBytes(Faded(NoiseBurst(0.12f, r, 51, 0.5f), r), r, 8)},
         {"suck.wav", WaveBytes(Faded(Chirp(800, 200, 0.3f, r), r), r, 8)},
         {"mnu_next.wav", WaveBytes(Faded(Tone(660, 0.1f, r), r), r, 8)},
+        // The cannon's boom takes a random pitch; the machine gun's rattle keeps six copies.
+        {"h45ch.wav", WithSoundHeader(WaveBytes(Faded(NoiseBurst(0.35f, r, 52, 0.7f), r), r, 8), -1, 4, 0, -1, 1, -1)},
+        {"wlmgun.wav", WithSoundHeader(WaveBytes(Faded(NoiseBurst(0.07f, r, 53, 0.5f), r), r, 8), -1, 6, 0, -1, 2, -1)},
+        // The weapon group switch, the camera pod's beep and the earthquake's rumble (looped).
+        {"cammo.wav", WaveBytes(Faded(Tone(1200, 0.05f, r), r), r, 8)},
+        {"gprox00.wav", WaveBytes(Faded(Tone(1500, 0.15f, r, 0.3f), r), r, 8)},
+        {"gquak01.wav", WithSoundHeader(WaveBytes(Faded(NoiseBurst(1.0f, r, 54, 0.6f), r), r, 8), -1, 1, 1, -1, 0, -1)},
         // Radio lines.
         {"radio1.wav", WaveBytes(Faded(Chirp(300, 350, 0.8f, r, 0.4f), r), r, 8)},
         {"radio2.wav", WaveBytes(Faded(Chirp(350, 300, 0.8f, r, 0.4f), r), r, 8)},

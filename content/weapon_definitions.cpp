@@ -165,11 +165,15 @@ bool WeaponDefinitions(std::vector<NamedDefinition>* out, std::string* error) {
     cannon.fireSound = "h45ch.wav";
     cannon.kind = "cannon";
     cannon.reloadTime = 0.5f;
+    // The cannon aims through a reticle and pitch ladder of its own; the machine gun through the
+    // plain dot.
+    cannon.sprites[0] = "reticle_gun", cannon.sprites[1] = "icon_cannon", cannon.sprites[2] = "ladder.0";
     WeaponValues mgun = cannon;
     mgun.label = "machinegun";
     mgun.ordnance = "mgbullet";
     mgun.fireSound = "wlmgun.wav";
     mgun.reloadTime = 0.1f;
+    mgun.sprites[0] = "", mgun.sprites[1] = "icon_mgun", mgun.sprites[2] = "";
     for (const auto& [file, values] : {std::pair{"wcannon.odf", cannon}, std::pair{"wmgun.odf", mgun}}) {
         if (!WeaponDefinitionText(values, &text, error)) return false;
         files.push_back({file, text});

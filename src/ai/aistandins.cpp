@@ -1,5 +1,7 @@
 #include "ai/aistandins.h"
 
+#include "core/seams/audio.h"
+
 namespace {
 
 AiStandIns MakeDefault() {
@@ -11,7 +13,7 @@ AiStandIns MakeDefault() {
     s.plannerStep = [] {};
     s.plannerEndMission = [] {};
     s.tasksClear = [] {};
-    s.audioMessageIsPlaying = [] { return false; };
+    s.audioMessageIsPlaying = [] { return Seam_Audio().audioMessagePlaying(); };
     return s;
 }
 

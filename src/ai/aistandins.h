@@ -1,6 +1,6 @@
-// What the mission driver needs of parts of unit AI, the planner and audio that do not exist
-// yet. Each entry is a small stand-in until its owner lands; tests replace entries to watch
-// the driver's calls (Mission_Reset puts the stand-ins back).
+// What the mission driver needs of parts of unit AI and the planner that do not exist yet, and
+// of audio (through its seam). Each entry is a small stand-in until its owner lands; tests
+// replace entries to watch the driver's calls (Mission_Reset puts the stand-ins back).
 #pragma once
 
 class GameObject;
@@ -13,7 +13,7 @@ struct AiStandIns {
     void (*plannerStep)();                               // PENDING(6.106)
     void (*plannerEndMission)();                         // PENDING(6.106)
     void (*tasksClear)();                                // PENDING(5.103)
-    bool (*audioMessageIsPlaying)();                     // PENDING(10.103)
+    bool (*audioMessageIsPlaying)();                     // the audio seam's message queue
 };
 
 AiStandIns& Ai_StandIns();

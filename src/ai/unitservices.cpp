@@ -4,6 +4,7 @@
 
 #include "ai/aistandins.h"
 #include "core/savegame.h"
+#include "core/seams/audio.h"
 #include "fun3d/gameobject.h"
 #include "fun3d/hardpoints.h"
 #include "weapons/weapon.h"
@@ -41,11 +42,13 @@ UnitAiServices MakeDefault() {
     s.canAffordBuild = [](GameObject*, bool) { return false; };                                // PENDING(3.133)
     s.isProducing = [](GameObject*) { return false; };                                         // PENDING(3.132)
     s.aimAlong = [](GameObject*, float, float, float) {};                                      // PENDING(3.132)
-    s.radioVoiceQueue = [](const char*, GameObject*, int32_t) {};                              // PENDING(10.102)
+    s.radioVoiceQueue = [](const char* wave, GameObject* speaker, int32_t type) {
+        Seam_Audio().radioVoiceQueue(wave, speaker ? speaker->entity : nullptr, type);
+    };
     s.audioMessageIsPlaying = [] { return Ai_StandIns().audioMessageIsPlaying(); };  // the driver's own test
     s.scriptedCameraActive = [] { return false; };  // the camera fills it at start-up
     s.loadFinishedTime = Game_LoadFinishedTime;
-    s.soundPlay2D = [](const char*) {};                                                        // PENDING(10.102)
+    s.soundPlay2D = [](const char* name) { Seam_Audio().soundPlay(name, nullptr, 0, 0); };
     s.debugPrint = [](const char*) {};                                                         // PENDING(13.101)
     s.debugLine = [](const Vector&, const Vector&, uint32_t) {};                               // PENDING(13.101)
     s.debugCircle = [](const Vector&, float, uint32_t) {};                                     // PENDING(13.101)

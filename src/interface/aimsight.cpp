@@ -309,6 +309,13 @@ void SniperScope_Render() {
         scope.view = fresh;
         View_SetCameraMatrix(&scope.view, eye);
     }
+    const bool hardware = s.hardware();
+    int savedViewport[4] = {};
+    if (hardware) {
+        s.getViewport(savedViewport);
+        const int inset[4] = {r[0], r[1], r[2] - r[0] + 1, r[3] - r[1] + 1};
+        s.setViewport(inset);
+    }
     const float depth = OverlayDepth;
     OverlayDepth = 499.0f;
     Graphic_FillRect(main->buffer, r[0], r[1], r[2], r[3], 223, 0);
@@ -329,5 +336,10 @@ void SniperScope_Render() {
     }
     OverlayDepth = 499.015f;
     s.drawSprite(main->buffer, scope.sightSprite, (r[0] + r[2]) / 2, (r[1] + r[3]) / 2, 0x250004, -1);
+    if (hardware) {
+        s.setViewport(savedViewport);
+        OverlayDepth = 499.02f;
+        s.fillBlended(0x0100FF00u, r[0], r[1], r[2], r[3]);
+    }
     OverlayDepth = depth;
 }

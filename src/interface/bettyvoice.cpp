@@ -146,6 +146,9 @@ PhaseHook& CockpitWarningVoice_Member() {
 void BettyVoice_InstallSeam() {
     CockpitSeam& cockpit = Seam_Cockpit();
     cockpit.reportUnderAttack = BettyVoice::ReportKind;
+    // The status panel's hull and ammunition lines: the voice picks the message by whose craft it is.
+    cockpit.voiceReportPanel = [](GameObject* craft, int) { BettyVoice::ReportPanel(craft); };
+    cockpit.voiceReportCraft = [](GameObject* craft, int) { BettyVoice::ReportCraft(craft); };
     cockpit.queueWarning = [](int message) {
         if (message >= 0 && message < kMessages) Push(message);
     };

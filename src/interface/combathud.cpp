@@ -11,6 +11,8 @@
 #include "core/clock.h"
 #include "core/game.h"
 #include "core/inputsinks.h"
+#include "core/phasehook.h"
+#include "core/sysprobe.h"
 #include "core/seams/audio.h"
 #include "core/seams/cockpit.h"
 #include "core/seams/net.h"
@@ -28,10 +30,14 @@
 #include "interface/hudcolors.h"
 #include "platform/clock.h"
 #include "render/blit.h"
+#include "render/d3dbatch.h"
+#include "render/d3ddevice.h"
 #include "render/font.h"
 #include "render/draw2d.h"
 #include "render/graphicdriver.h"
 #include "render/sprite.h"
+#include "weapons/effects.h"
+#include "weapons/ordnance.h"
 #include "weapons/weapon.h"
 
 namespace {
@@ -77,10 +83,7 @@ CombatHudServices MakeServices() {
     s.aimPitch = [](GameObject*) { return 0.0f; };
     s.pingRequested = [](GameObject*) { return false; };  // PENDING(3.102) the craft's radar record
     s.shotCost = [](Weapon* weapon) -> int32_t {
-        if (!weapon || !weapon->weaponClass) return 0;
-        // PENDING(4.102) the ordnance classes' shot and launcher costs and the special weapons'
-        // own cost: none yet.
-        return StatusPanel_ShotCost(weapon->weaponClass->signature, weapon->ordnanceClass != nullptr, 0, 0, 0);
+        return weapon ? CombatHud_ShotCostOf(weapon->weaponClass, weapon->ordnanceClass) : 0;
     };
     s.weaponIcon = [](Weapon* weapon) { return weapon && weapon->weaponClass ? weapon->weaponClass->sprite2 : 0; };
     s.weaponReticle = [](Weapon* weapon) { return weapon && weapon->weaponClass ? weapon->weaponClass->sprite1 : 0; };
@@ -142,6 +145,7 @@ CombatHudServices MakeServices() {
         return flags;
     };
     s.networkGame = [] { return Seam_Net().isNetworkGame(); };
+    s.japanese = Lang_IsJapanese;
     s.selectionCount = [] { return 0; };                          // PENDING(9.121)
     s.menuOpen = [] { return false; };                            // PENDING(9.121)
     s.selectedObject = []() -> GameObject* { return nullptr; };   // PENDING(9.121)
@@ -176,23 +180,41 @@ CombatHudServices MakeServices() {
         Font_DrawText(font, buffer, x, y, text);
     };
     s.drawInset = [](RenderView*, GameObject*, bool) {};  // replaced at install (the world passes)
+    s.getViewport = [](int out[4]) { D3D_GetViewport(&out[0], &out[1], &out[2], &out[3]); };
+    s.setViewport = [](const int rect[4]) { D3D_SetViewport(rect[0], rect[1], rect[2], rect[3]); };
+    s.fillBlended = [](uint32_t argb, int left, int top, int right, int bottom) {
+        D3D_FillRect(argb, float(left), float(top), float(right + 1), float(bottom + 1), true);
+    };
     return s;
 }
 
 CombatHudServices g_services = MakeServices();
 
-// The world through an inset view: terrain, the world's entities, ordnance (allied insets and
-// the scope) and the queue flushed.
+// The world through an inset view: terrain and the world's entities; then ordnance and every
+// registered render hook (an ally's eye and the scope) or only the smoke (a chase view); the
+// queue flushed.
 void DrawInsetWorld(RenderView* view, GameObject*, bool allied) {
     Seam_World().terrainDraw(view);
     Seam_World().entitiesDrawWorld(view, nullptr);
-    if (allied) Seam_Weapons().ordnanceRenderAll(view);
+    if (allied) {
+        Seam_Weapons().ordnanceRenderAll(view);
+        PhaseHook_RenderAll(view);
+    } else {
+        Smoke_Effect().Render(view);
+    }
     Seam_Render().renderQueueFlush();
 }
 
 }  // namespace
 
 CombatHudServices& CombatHud_Services() { return g_services; }
+
+int32_t CombatHud_ShotCostOf(const WeaponClass* weaponClass, const OrdnanceClass* ordnance) {
+    if (!weaponClass) return 0;
+    // PENDING(4.124) PENDING(4.141) the dispenser's and the radar launcher's launcher cost, and
+    // PENDING(4.143) the special items' own cost: 0 until those kinds exist.
+    return StatusPanel_ShotCost(weaponClass->signature, ordnance != nullptr, 0, 0, ordnance ? ordnance->ordIntParam : 0);
+}
 
 HudCommandRecord& CommandMenu_Primary() { return g_primary; }
 HudCommandRecord& CommandMenu_Secondary() { return g_secondary; }

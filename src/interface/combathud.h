@@ -13,7 +13,9 @@
 #include "render/view.h"
 
 class GameObject;
+class OrdnanceClass;
 class Weapon;
+class WeaponClass;
 struct GraphicBuffer;
 
 // ---- what the elements hand to the command layer ------------------------------------------
@@ -84,6 +86,7 @@ struct CombatHudServices {
     bool (*hardware)();
     uint32_t (*playerFlags)();  // the player settings' flag word
     bool (*networkGame)();
+    bool (*japanese)();  // the game's language is Japanese (some texts sit elsewhere)
     // The command layer. PENDING(9.121) selection and menu; PENDING(9.142) command kinds.
     int (*selectionCount)();
     bool (*menuOpen)();
@@ -100,6 +103,11 @@ struct CombatHudServices {
     void (*drawSprite)(GraphicBuffer* buffer, int sprite, int x, int y, uint32_t flags, int colour);
     void (*drawText)(GraphicBuffer* buffer, int x, int y, const char* text, int colour, uint32_t flags);
     void (*drawInset)(RenderView* view, GameObject* target, bool allied);
+    // The hardware driver's viewport (x, y, width, height) and a blended fill of a rectangle
+    // (inclusive corners) at the current 2-D depth.
+    void (*getViewport)(int out[4]);
+    void (*setViewport)(const int rect[4]);
+    void (*fillBlended)(uint32_t argb, int left, int top, int right, int bottom);
 };
 CombatHudServices& CombatHud_Services();
 
@@ -142,6 +150,8 @@ public:
 // cost; an ordnance cost is 0 without an ordnance class.
 int32_t StatusPanel_ShotCost(uint32_t signature, bool hasOrdnance, int32_t launcherCost, int32_t ownCost,
                              int32_t ordnanceCost);
+// The shot cost of a weapon of the class firing the ordnance class (null for none).
+int32_t CombatHud_ShotCostOf(const WeaponClass* weaponClass, const OrdnanceClass* ordnance);
 // Hull colour of a ratio: green from 0.5, yellow from 0.25, red from 0, black below.
 int StatusPanel_HullColour(float ratio);
 

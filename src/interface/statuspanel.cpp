@@ -146,7 +146,9 @@ void StatusPanel::Draw() {
     if (volleyCost > 0) {
         char text[24];
         std::snprintf(text, sizeof text, "%4d", static_cast<int>(craft->curAmmo / volleyCost));
-        s.drawText(buffer, W - 116, Y0 + 7, text, HudColors.white, 0);
+        // The Japanese font's digits sit lower and further in.
+        const bool japanese = s.japanese();
+        s.drawText(buffer, W - 116 + (japanese ? 22 : 0), Y0 + 7 + (japanese ? 4 : 0), text, HudColors.white, 0);
     }
     const float f = craft->maxAmmo != 0 ? float(volleyCost) / float(craft->maxAmmo) : 0.0f;
     const float d = ammoShown - f;
@@ -288,6 +290,14 @@ void TargetView_Render() {
     Graphic_FillRect(buffer, left - 2, 10, left - 1, bottom, HudColors.black, 0);
     Graphic_FillRect(buffer, right + 1, 10, right + 2, bottom, HudColors.black, 0);
     Graphic_FillRect(buffer, left - 2, bottom + 1, right + 2, bottom + 2, HudColors.black, 0);
+    // The hardware driver draws the inset's world through a viewport of its own.
+    const bool hardware = s.hardware();
+    int savedViewport[4] = {};
+    if (hardware) {
+        s.getViewport(savedViewport);
+        const int inset[4] = {left, 10, right - left + 1, bottom - 9};
+        s.setViewport(inset);
+    }
     const bool allied = craft->IsAlly(target);
     Matrix camera{};
     if (allied && target->entity) {
@@ -318,4 +328,10 @@ void TargetView_Render() {
     const int label = s.iconSprite(target);
     OverlayDepth = depth;
     if (label) s.drawSprite(buffer, label, left + 2, 11, 5, s.shownTeam(target));
+    if (hardware) {
+        s.setViewport(savedViewport);
+        OverlayDepth = depth + 0.01f;
+        s.fillBlended(0x0100FF00u, left - 2, 8, right + 2, bottom + 2);
+        OverlayDepth = depth;
+    }
 }

@@ -2,9 +2,12 @@
 
 #include <cmath>
 #include <cstring>
+#include <string>
 
 #include "audio/wave.h"
 #include "audio_fixture.h"
+#include "core/cmdline.h"
+#include "core/debug.h"
 #include "platform/clock.h"
 #include "platform/sound.h"
 #include "sound_writer.h"
@@ -315,6 +318,53 @@ TEST_F(AudioTest, ASoundOnTheRightIsLouderOnTheRight) {
     Levels(500, &l, &r);
     EXPECT_GT(r, 0.01);
     EXPECT_LT(l, r * 0.1);
+}
+
+TEST_F(AudioTest, TheCommandLineSilencesOrFlattensTheSound) {
+    CmdLine_Globals().noDirectSound = true;
+    EXPECT_EQ(AudioSys_Init(0), 0) << "\"nods\": no device, the game runs silent";
+    EXPECT_EQ(Sound_Play("tone.wav", nullptr, nullptr, nullptr), nullptr);
+    CmdLine_ResetGlobals();
+    CmdLine_Globals().noDirectSound3D = true;
+    Open({{"tone.wav", WithHeader(ToneWave(2.0f, 0.5f, 440.0f), -1, 4, 1)}});
+    SoundInstance* sound = Sound_Play("tone.wav", MakeEntity(20, 0, 0), nullptr, nullptr);
+    ASSERT_TRUE(sound);
+    EXPECT_TRUE(sound->params.flags & kSoundNo3D) << "\"nods3d\": every sound is 2-D";
+    Update();
+    Update(1, 100);
+    double l, r;
+    Levels(500, &l, &r);
+    EXPECT_GT(r, 0.01);
+    EXPECT_NEAR(l, r, r * 0.01) << "heard in the middle, not on the right";
+    CmdLine_ResetGlobals();
+}
+
+TEST_F(AudioTest, TheDebugPageListsPlayingCopiedAndAllSounds) {
+    DebugScreen_Reset();
+    Open({{"tone.wav", WithHeader(ToneWave(2.0f, 0.5f, 440.0f), 70, 4, 1)}, {"once.wav", ToneWave(2.0f)}});
+    ASSERT_EQ(DebugScreen_PageCount(), 1);
+    DebugScreen_Show(DebugScreen_SelectedPage());
+    ASSERT_TRUE(Sound_Play("tone.wav", nullptr, nullptr, nullptr));
+    ASSERT_TRUE(Sound_Play("tone.wav", nullptr, nullptr, nullptr));
+    Update();
+    ASSERT_TRUE(Sound_Play("once.wav", nullptr, nullptr, nullptr));  // not started until the next update
+    Update(1, 0);
+    auto row = [](int r) {
+        const uint8_t* cells = DebugScreen_Cells() + r * kDebugScreenColumns * 2;
+        std::string out;
+        for (int c = 0; c < kDebugScreenColumns; ++c) out += cells[2 * c] ? char(cells[2 * c]) : ' ';
+        while (!out.empty() && out.back() == ' ') out.pop_back();
+        return out;
+    };
+    char line[96];
+    std::snprintf(line, sizeof line, "%16s %16s  %3d    %2d  go_flg(%4x) gc_flg(%4x)", "tone.wav", "null", 70, 4, 4u, 0x2u);
+    const std::string tone = line;
+    std::snprintf(line, sizeof line, "%16s %16s  %3d    %2d  go_flg(%4x) gc_flg(%4x)", "once.wav", "null", 50, 4, 4u, 0x2u);
+    const std::string once = line;
+    const std::vector<std::string> expected = {"Playing Sounds", tone, tone, once, "Copies", tone, tone,
+                                               "All Sounds",     tone, tone, once};
+    for (size_t i = 0; i < expected.size(); ++i) EXPECT_EQ(row(int(i)), expected[i]) << i;
+    DebugScreen_Reset();
 }
 
 TEST(OpenALLoopbackTest, ASoundOnTheRightIsLouderOnTheRight) {

@@ -4,6 +4,8 @@
 
 #include "audio/audiomessage.h"
 #include "audio/radiovoice.h"
+#include "ai/aistandins.h"
+#include "ai/unitservices.h"
 #include "audio_fixture.h"
 #include "support/field_stream.h"
 
@@ -197,4 +199,23 @@ TEST_F(RadioTest, AMessageFreedByStopAllEndsSoNothingWaitsForIt) {
     EXPECT_FALSE(AudioMessage_IsPlaying());
     EXPECT_TRUE(AudioMessage_IsDone(id));
     EXPECT_EQ(AudioMessage_Count(), 0);
+}
+
+// Unit voice reports, the player's 2-D sounds and the mission driver's wait reach the radio, the
+// sound layer and the message queue through the audio seam.
+TEST_F(RadioTest, UnitVoicesAndTheMissionDriverReachTheRadioAndTheMessages) {
+    Audio_InstallSeam();
+    UnitAi_Services().radioVoiceQueue("r1.wav", nullptr, 3);
+    UnitAi_Services().radioVoiceQueue("r2.wav", nullptr, 3);
+    EXPECT_EQ(Queue(), (std::vector<std::string>{"r1.wav", "r2.wav"}));
+    EXPECT_EQ(PlayingName(), "r1.wav");
+
+    UnitAi_Services().soundPlay2D("m2.wav");
+    EXPECT_EQ(ListNames(), (std::vector<std::string>{"r1.wav", "m2.wav"})) << "the radio line first by priority";
+
+    EXPECT_FALSE(Ai_StandIns().audioMessageIsPlaying());
+    AudioMessage_Play("m1.wav");
+    AudioMessage_Update();
+    EXPECT_TRUE(Ai_StandIns().audioMessageIsPlaying());
+    EXPECT_TRUE(UnitAi_Services().audioMessageIsPlaying());
 }

@@ -128,9 +128,13 @@ TEST_F(BettyVoiceTest, PanelAndCraftReportsNameThePlayersCraft) {
     BettyVoice::ReportCraft(user);
     BettyVoice::ReportCraft(other);
     Seam_Cockpit().queueWarning(10);
-    for (int i = 0; i < 6; ++i) Frame(true);
+    // The status panel's lines arrive through the cockpit seam.
+    Seam_Cockpit().voiceReportPanel(user, 6);
+    Seam_Cockpit().voiceReportCraft(user, 8);
+    Seam_Cockpit().voiceReportPanel(Object(2, 3), 6);  // another team's craft: nothing
+    for (int i = 0; i < 8; ++i) Frame(true);
     EXPECT_EQ(g_played, (std::vector<std::string>{"abetty7.wav", "abetty5.wav", "abetty9.wav", "abetty8.wav",
-                                                  "abetty11.wav"}));
+                                                  "abetty11.wav", "abetty7.wav", "abetty9.wav"}));
 }
 
 TEST_F(BettyVoiceTest, HitReportsKeepAThirtySecondQuietTime) {

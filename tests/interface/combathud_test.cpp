@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdio>
 #include <cstring>
 #include <string>
 #include <vector>
@@ -21,6 +22,7 @@
 #include "render/palette.h"
 #include "render/sprite.h"
 #include "support/world_reset.h"
+#include "weapons/ordnance.h"
 #include "weapons/weapon.h"
 
 namespace {
@@ -55,6 +57,8 @@ struct World {
     };
     std::vector<Draw> draws;
     std::vector<std::string> texts;
+    std::vector<std::pair<int, int>> textAt;
+    bool japanese = false;
     std::vector<std::string> sounds;
     int32_t cost[5] = {};
 };
@@ -167,7 +171,11 @@ protected:
         s.drawSprite = [](GraphicBuffer* b, int sprite, int x, int y, uint32_t flags, int colour) {
             g_world->draws.push_back({sprite, x, y, flags, colour, b->clipTop});
         };
-        s.drawText = [](GraphicBuffer*, int, int, const char* text, int, uint32_t) { g_world->texts.push_back(text); };
+        s.drawText = [](GraphicBuffer*, int x, int y, const char* text, int, uint32_t) {
+            g_world->texts.push_back(text);
+            g_world->textAt.emplace_back(x, y);
+        };
+        s.japanese = [] { return g_world->japanese; };
         s.drawInset = [](RenderView*, GameObject*, bool) {};
     }
 
@@ -228,6 +236,20 @@ TEST_F(CombatHudTest, TheShotCostFollowsTheWeaponSignature) {
         EXPECT_EQ(StatusPanel_ShotCost(sig(c.signature), c.ordnance, 30, 20, 10), c.cost) << c.signature << c.ordnance;
 }
 
+TEST_F(CombatHudTest, TheShotCostOfAClassComesFromItsOrdnance) {
+    auto sig = [](const char* t) {
+        return uint32_t(uint8_t(t[0])) << 24 | uint32_t(uint8_t(t[1])) << 16 | uint32_t(uint8_t(t[2])) << 8 | uint8_t(t[3]);
+    };
+    OrdnanceClass shell("ordnance", sig("ORDN"));
+    shell.ordIntParam = 7;
+    WeaponClass cannon("cannon", sig("CANN"));
+    WeaponClass dispenser("dispenser", sig("DISP"));
+    EXPECT_EQ(CombatHud_ShotCostOf(&cannon, &shell), 7);
+    EXPECT_EQ(CombatHud_ShotCostOf(&cannon, nullptr), 0) << "no ordnance: no cost";
+    EXPECT_EQ(CombatHud_ShotCostOf(&dispenser, &shell), 0) << "not the shell's cost";
+    EXPECT_EQ(CombatHud_ShotCostOf(nullptr, &shell), 0);
+}
+
 TEST_F(CombatHudTest, GaugesEaseAndALongFrameSnaps) {
     GameObject* p = Player();
     p->healthRatio = 1.0f;
@@ -271,6 +293,11 @@ TEST_F(CombatHudTest, MountsAreColouredByTheirMasksAndShortWeaponsWarnOnce) {
     EXPECT_EQ(panel.mountColour[3], HudColors.white);   // selected, no weapon
     ASSERT_FALSE(world_.texts.empty());
     EXPECT_EQ(world_.texts.back(), "   2");
+    EXPECT_EQ(world_.textAt.back(), (std::pair<int, int>{640 - 116, 480 - 93 + 7}));
+    world_.japanese = true;
+    panel.Draw();
+    EXPECT_EQ(world_.textAt.back(), (std::pair<int, int>{640 - 116 + 22, 480 - 93 + 7 + 4})) << "moved for Japanese";
+    world_.japanese = false;
     EXPECT_TRUE(world_.spoken.empty());
     // Every enabled weapon short: the line sounds once, and again after a reload and a new
     // shortage. The hull line likewise.
@@ -345,6 +372,38 @@ TEST_F(CombatHudTest, ABigObjectCloseToTheAxisCountsInsideItsRadius) {
     EXPECT_EQ(TargetPicker_BestAhead(p), wide);
     wide->radius = 2.0f;
     EXPECT_EQ(TargetPicker_BestAhead(p), nullptr);
+}
+
+TEST_F(CombatHudTest, ASensedEnemyBehindTheGroundIsSkipped) {
+    GameObject* p = Player();
+    GameObject* hidden = Object({0, 0, 60}, 2);        // on the axis, behind a hill
+    GameObject* aside = Object({20, 0, 60}, 2);        // worse aimed, in plain view
+    world_.grid = {hidden, aside};
+    world_.groundHit = true;
+    world_.groundT = 0.5f;  // the ground rises halfway to anything
+    static GameObject* sensed = nullptr;
+    sensed = nullptr;
+    CombatHud_Services().sensorActive = [](GameObject* o) { return o == sensed; };
+    const struct {
+        GameObject* sensedObject;
+        bool groundHit;
+        GameObject* expected;
+    } cases[] = {
+        {nullptr, true, hidden},  // no sensor running: the ground is not asked
+        {hidden, true, aside},    // its sensor is on and the ground is in the way
+        {hidden, false, hidden},  // a clear line
+        {p, true, hidden},        // the sensing object is the craft itself, not the candidate
+    };
+    for (const auto& c : cases) {
+        sensed = c.sensedObject;
+        world_.groundHit = c.groundHit;
+        EXPECT_EQ(TargetPicker_BestAhead(p), c.expected);
+    }
+    // An ally is never tested against the ground.
+    hidden->perceivedTeam = 1;
+    sensed = hidden;
+    world_.groundHit = true;
+    EXPECT_EQ(TargetPicker_BestAhead(p), hidden);
 }
 
 TEST_F(CombatHudTest, CycleBeaconRunsThroughTheBeaconSlotsAndWraps) {
@@ -502,6 +561,134 @@ TEST_F(CombatHudTest, TheScopeRectanglesFollowTheLayoutAndTheScreen) {
     Graphic_FreeBuffer(&big);
 }
 
+TEST_F(CombatHudTest, TheScopeOpensOnlyForAPersonAimingASniperWeapon) {
+    GameObject* p = Player();
+    PlainClass person;
+    person.category = kCategoryPerson;
+    p->hardpoints = new HardpointList(p);
+    alignas(Weapon) static uint8_t rifleBytes[sizeof(Weapon)];
+    alignas(Weapon) static uint8_t gunBytes[sizeof(Weapon)];
+    static Weapon* const rifle = reinterpret_cast<Weapon*>(rifleBytes);
+    Weapon* const gun = reinterpret_cast<Weapon*>(gunBytes);
+    p->hardpoints->weapons[0] = gun;
+    p->hardpoints->weapons[1] = rifle;
+    CombatHud_Services().weaponSignature = [](Weapon* w) {
+        return w == rifle ? uint32_t('S') << 24 | uint32_t('N') << 16 | uint32_t('I') << 8 | uint32_t('P') : 0u;
+    };
+    SniperScope& scope = SniperScope_Instance();
+    const struct {
+        bool isPerson;
+        uint32_t selected;
+        bool opens;
+    } cases[] = {{true, 0x2, true}, {true, 0x1, false}, {false, 0x2, false}, {true, 0x3, true}, {true, 0x0, false}};
+    for (const auto& c : cases) {
+        p->objClass = c.isPerson ? static_cast<GameObjectClass*>(&person) : &craftClass_[0];
+        p->hardpoints->selected = c.selected;
+        scope.pending = 0;
+        scope.Update(0.1f);
+        EXPECT_EQ(scope.pending, c.opens ? 1 : 0) << c.isPerson << " " << c.selected;
+    }
+    // On the hardware driver the scope draws through its own viewport and blends its rectangle.
+    static std::vector<std::string> calls;
+    calls.clear();
+    CombatHud_Services().hardware = [] { return true; };
+    CombatHud_Services().getViewport = [](int out[4]) { out[0] = 0, out[1] = 0, out[2] = 640, out[3] = 480; };
+    CombatHud_Services().setViewport = [](const int r[4]) {
+        calls.push_back(std::to_string(r[0]) + " " + std::to_string(r[1]) + " " + std::to_string(r[2]) + " " +
+                        std::to_string(r[3]));
+    };
+    CombatHud_Services().fillBlended = [](uint32_t argb, int l, int t, int r, int b) {
+        calls.push_back((argb == 0x0100FF00u ? "fill " : "? ") + std::to_string(l) + " " + std::to_string(t) + " " +
+                        std::to_string(r) + " " + std::to_string(b));
+    };
+    scope.pending = 1;
+    SniperScope_Render();
+    EXPECT_EQ(calls, (std::vector<std::string>{"446 162 128 128", "0 0 640 480", "fill 446 162 573 289"}));
+    EXPECT_EQ(scope.pending, 0);
+    delete p->hardpoints;
+    p->hardpoints = nullptr;
+}
+
+// ---- target view ----------------------------------------------------------------------------
+
+TEST_F(CombatHudTest, TheTargetInsetDrawsOncePerUpdateFromBehindOrThroughTheAllysEyes) {
+    GameObject* p = Player();
+    GameObject* enemy = Object({0, 0, 50}, 2, 3.0f);
+    GameObject* ally = Object({5, 0, 60}, 1, 3.0f);
+    static std::vector<std::pair<DVector, bool>> insets;
+    insets.clear();
+    CombatHud_Services().drawInset = [](RenderView* v, GameObject*, bool allied) {
+        insets.emplace_back(v->cameraPosition, allied);
+    };
+    Graphic_Clear(&screen_, 5);
+    TargetView& tv = TargetView_Instance();
+    tv.Init();
+    p->SetTarget(enemy);
+    TargetView_Render();
+    EXPECT_TRUE(insets.empty()) << "nothing before an update";
+    tv.Update(0.1f);
+    tv.Draw();
+    TargetView_Render();
+    ASSERT_EQ(insets.size(), 1u) << "once per update, by whichever call comes first";
+    tv.Update(0.1f);
+    TargetView_Render();
+    tv.Draw();
+    EXPECT_EQ(insets.size(), 2u);
+    // The inset at 640 x 480: columns 470 to 629, rows 10 to 130, framed two pixels wide.
+    EXPECT_EQ((std::vector<int>{tv.frameLeft, tv.frameTop, tv.frameRight, tv.frameBottom}),
+              (std::vector<int>{470, 10, 629, 130}));
+    EXPECT_EQ((std::vector<float>{tv.view.windowLeft, tv.view.windowTop, tv.view.windowRight, tv.view.windowBottom}),
+              (std::vector<float>{470, 10, 630, 131}));
+    auto at = [&](int x, int y) { return int(screen_.pixels[size_t(y) * screen_.width + x]); };
+    const int black = HudColors.black;
+    EXPECT_EQ(at(468, 8), black);
+    EXPECT_EQ(at(631, 9), black);
+    EXPECT_EQ(at(468, 70), black);
+    EXPECT_EQ(at(631, 132), black);
+    EXPECT_EQ(at(470, 10), 223) << "the window is cleared";
+    EXPECT_EQ(at(629, 130), 223);
+    EXPECT_EQ(at(467, 8), 5) << "nothing outside the frame";
+    EXPECT_EQ(at(632, 133), 5);
+    // An enemy is seen from two radii behind it on the line from the craft.
+    EXPECT_FALSE(insets[0].second);
+    EXPECT_DOUBLE_EQ(insets[0].first.z, 44.0);
+    EXPECT_NEAR(insets[0].first.x, 0.0, 1e-9);
+    // An ally through its own placement.
+    p->SetTarget(ally);
+    tv.Update(0.1f);
+    tv.Draw();
+    ASSERT_EQ(insets.size(), 3u);
+    EXPECT_TRUE(insets[2].second);
+    EXPECT_DOUBLE_EQ(insets[2].first.x, 5.0);
+    EXPECT_DOUBLE_EQ(insets[2].first.z, 60.0);
+    // The hardware driver draws the inset through a viewport of its own, put back after, and
+    // blends a fill over the framed rectangle.
+    static std::vector<std::string> calls;
+    calls.clear();
+    CombatHud_Services().hardware = [] { return true; };
+    CombatHud_Services().getViewport = [](int out[4]) { out[0] = 0, out[1] = 0, out[2] = 640, out[3] = 480; };
+    CombatHud_Services().setViewport = [](const int r[4]) {
+        calls.push_back("viewport " + std::to_string(r[0]) + " " + std::to_string(r[1]) + " " + std::to_string(r[2]) +
+                        " " + std::to_string(r[3]));
+    };
+    CombatHud_Services().fillBlended = [](uint32_t argb, int l, int t, int r, int b) {
+        char text[64];
+        std::snprintf(text, sizeof text, "fill %08X %d %d %d %d", argb, l, t, r, b);
+        calls.push_back(text);
+    };
+    tv.Update(0.1f);
+    tv.Draw();
+    EXPECT_EQ(calls, (std::vector<std::string>{"viewport 470 10 160 121", "viewport 0 0 640 480",
+                                               "fill 0100FF00 468 8 631 132"}));
+    CombatHud_Services().hardware = [] { return false; };
+    // Without a target nothing is drawn.
+    p->SetTarget(nullptr);
+    tv.Update(0.1f);
+    tv.Draw();
+    EXPECT_EQ(insets.size(), 4u);
+    EXPECT_EQ(tv.target, nullptr);
+}
+
 // ---- markers and projection --------------------------------------------------------------------
 
 TEST_F(CombatHudTest, WorldToScreenDividesOnlyBeyondDepthOne) {
@@ -615,6 +802,35 @@ TEST_F(CombatHudTest, RadarPingsBlipsAndChevrons) {
     EXPECT_TRUE(radar.relief.empty());
     radar.Draw();
     EXPECT_TRUE(radar.drawn.empty());
+}
+
+TEST_F(CombatHudTest, RadarStalksOnlyBeyondTwoPixels) {
+    Seam_Cockpit().radarIsOn = [] { return true; };
+    Seam_Cockpit().hudIsOn = [] { return true; };
+    Player();
+    world_.range = 100.0f;
+    GameObject* blip = Object({0, 0, 30}, 2);
+    Radar& radar = Radar_Instance();
+    radar.Init();
+    radar.Start();
+    radar.Update(0.1f);
+    auto whites = [&] {
+        int n = 0;
+        for (size_t i = 0; i < size_t(screen_.width) * size_t(screen_.height); ++i) n += screen_.pixels[i] == HudColors.white;
+        return n;
+    };
+    // Heights above the ground and whether a stalk joins blip and ground (a unit of height is
+    // about 0.95 pixels here: 110 pixels for 100 units, tilted 30 degrees).
+    const struct {
+        float height;
+        bool stalk;
+    } cases[] = {{0.0f, false}, {1.5f, false}, {3.5f, true}, {30.0f, true}, {-30.0f, true}};
+    for (const auto& c : cases) {
+        blip->pos.y = c.height;
+        Graphic_Clear(&screen_, 0);
+        radar.Draw();
+        EXPECT_EQ(whites() > 0, c.stalk) << c.height;
+    }
 }
 
 TEST_F(CombatHudTest, TheRadarReliefStopsAtItsLimit) {

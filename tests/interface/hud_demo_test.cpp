@@ -7,6 +7,7 @@
 #include <cmath>
 #include <cstdio>
 #include <cstring>
+#include <string>
 #include <vector>
 
 #include "Objkr/entity.h"
@@ -201,6 +202,28 @@ TEST_F(HudDemoTest, OneCockpitFrameIsPinned) {
     std::snprintf(text, sizeof text, "0x%08X", CRC32_Memory(screen.pixels, 640 * 480));
     EXPECT_STREQ(text, "0xA8F3E7C8") << "see " << path;
     Graphic_FreeBuffer(&screen);
+}
+
+// Every sprite the combat display and the sample weapons look up by name is in the sample
+// table, and each marker base is followed by its green, yellow, red and blue variants.
+TEST_F(HudDemoTest, EverySpriteTheDisplayNamesIsInTheSampleTable) {
+    std::vector<std::string> names = {"status_left", "status_right", "hull", "hull_bar", "ammo", "ammo_bar", "weapon_*",
+                                      "weapon_C", "weapon_R", "weapon_M", "weapon_S", "dot", "ground.G", "sight",
+                                      "particle.0", "grnbar", "yelbar", "redbar", "radar_left", "radar_right", "radar5",
+                                      "radar6", "reticle_gun", "icon_gun", "icon_cannon", "icon_mgun"};
+    for (const char* c : {"O", "D", "U", "B", "R", "F", "A", "C", "1", "2", "3", "4", "5", "6", "7", "8", "9", "0"})
+        names.push_back(std::string("circ_") + c);
+    for (int i = 0; i < 14; ++i) names.push_back("ping." + std::to_string(i));
+    for (int i = 0; i < 4; ++i) names.push_back("ladder." + std::to_string(i));
+    for (const char* c : {"E", "N", "W", "S"}) names.push_back(std::string("compas_") + c);
+    for (const std::string& name : names) EXPECT_GT(Sprite_Find(name.c_str()), 0) << name;
+    for (const char* base : {"object", "select", "target", "caret_u", "caret_l", "caret_r", "caret_d"}) {
+        const int white = Sprite_Find((std::string(base) + ".W").c_str());
+        ASSERT_GT(white, 0) << base;
+        const char* const variants[4] = {"G", "Y", "R", "B"};
+        for (int v = 0; v < 4; ++v)
+            EXPECT_EQ(Sprite_Find((std::string(base) + "." + variants[v]).c_str()), white + 1 + v) << base << variants[v];
+    }
 }
 
 }  // namespace

@@ -56,8 +56,9 @@ CockpitSeam MakeDefault() {
     seam.cameraInsideViewSwitch = [] { return false; };
     seam.sightPausedStep = [](float) {};
     seam.insetViewsRender = [] {};
-    seam.voiceReportPanel = [](GameObject*, int) {};      // PENDING(9.129)
-    seam.voiceReportCraft = [](GameObject*, int) {};      // PENDING(9.129)
+    // Until the warning voice installs its own (BettyVoice_InstallSeam): nothing is spoken.
+    seam.voiceReportPanel = [](GameObject*, int) {};
+    seam.voiceReportCraft = [](GameObject*, int) {};
     seam.writeMapImage = [] {};                   // PENDING(9.143)
     seam.cameraTargetPosition = [](float*) { return false; };
     seam.cheatFlags = [] { return uint32_t{0}; };
