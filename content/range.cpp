@@ -1,5 +1,7 @@
 #include "range.h"
 
+#include "definitions.h"
+
 #include <cstdlib>
 #include <cstring>
 
@@ -207,7 +209,8 @@ bool RunRange(const std::string& dataDir, const RangeOptions& options, FILE* out
         targets.push_back(target);
     }
 
-    // The shooter: an object of the sample world's ammunition holding the gun on its hardpoint,
+    // The shooter: the sample craft whose first hardpoint carries the gun (an object holding only
+    // the gun when no sample craft does), with full ammunition and the first target as its target,
     // aimed each frame as an AI gunner aims.
     RangeTargetClass shooterClass;
     shooterClass.ammo = 100000;
@@ -215,23 +218,38 @@ bool RunRange(const std::string& dataDir, const RangeOptions& options, FILE* out
     Weapon* gun = nullptr;
     if (armed) {
         WeaponClass* weaponClass = WeaponClass::Find(options.weapon.c_str());
+        const std::string craftName = SampleCraftArmedFirstWith(options.weapon);
+        GameObjectClass* craftClass = craftName.empty() ? nullptr : GameObjectClass::Find(craftName.c_str());
+        Matrix placement = kIdentityMatrix;
+        placement.posit = DVector{originX, originY + 2.0, originZ};
         if (!weaponClass) {
             std::fprintf(out, "0 missing class=%s\n", options.weapon.c_str());
+        } else if (craftClass) {
+            shooter = GameObjectClass::Build(craftClass, placement, 1, false, 0, nullptr);
+            if (shooter && shooter->hardpoints)
+                for (Weapon* w : shooter->hardpoints->weapons)
+                    if (w && w->weaponClass == weaponClass) {
+                        gun = w;
+                        break;
+                    }
         } else {
             Entity* e = Entity_New(nullptr);
             Entity_SetName(e, "rshooter");
             e->flags |= 1u << kEntityTeamShift;
-            e->local.posit = DVector{originX, originY + 2.0, originZ};
+            e->local = placement;
             Entity* hardpoint = Entity_New(e);
             Entity_SetName(hardpoint, "hp_gun1");
             shooter = GameObject_New<RangeTarget>(e, &shooterClass, -1);
             if (shooter) {
-                shooter->SetPosition(Vector{static_cast<float>(originX), static_cast<float>(originY + 2.0),
-                                            static_cast<float>(originZ)});
                 shooter->radius = 2.0f;
-                if (!targets.empty()) shooter->SetTarget(targets[0]);
                 gun = weaponClass->Build(e, hardpoint);
             }
+        }
+        if (shooter) {
+            shooter->SetPosition(Vector{static_cast<float>(originX), static_cast<float>(originY + 2.0),
+                                        static_cast<float>(originZ)});
+            shooter->SetAmmo(shooter->maxAmmo);
+            if (!targets.empty()) shooter->SetTarget(targets[0]);
         }
     }
 
@@ -262,12 +280,19 @@ bool RunRange(const std::string& dataDir, const RangeOptions& options, FILE* out
                                     static_cast<float>(originZ)},
                              Vector{}, true);
         if (gun && !targets.empty()) {
+            // The shooter turns so that the muzzle points at the aim point; the muzzle sits off the
+            // craft's centre and moves as it turns, so a second turn corrects the first.
             Vector aim{};
             gun->GetAimPoint(&aim, targets[0]);
             const Vector from = shooter->GetPosition();
-            const Vector toward{aim.x - from.x, aim.y - from.y, aim.z - from.z};
-            Matrix placement = Matrix_FromPositionDirection(DVector{from.x, from.y, from.z}, toward);
-            shooter->entity->local = placement;
+            for (int pass = 0; pass < 2; ++pass) {
+                Matrix muzzle;
+                Entity_GetTransformTo(muzzle, gun->entity, nullptr);
+                const Vector toward{aim.x - static_cast<float>(muzzle.posit.x),
+                                    aim.y - static_cast<float>(muzzle.posit.y),
+                                    aim.z - static_cast<float>(muzzle.posit.z)};
+                shooter->entity->local = Matrix_FromPositionDirection(DVector{from.x, from.y, from.z}, toward);
+            }
         }
         Weapon_UpdateMountAll(options.dt);
         Ordnance_UpdateAll(options.dt);
