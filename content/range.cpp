@@ -12,6 +12,7 @@
 #include "Terrain/terrheight.h"
 #include "Terrain/terramap.h"
 #include "core/clock.h"
+#include "core/seams/render.h"
 #include "core/filesys.h"
 #include "core/shake.h"
 #include "core/zfs.h"
@@ -31,6 +32,7 @@
 #include "weapons/effects.h"
 #include "weapons/explosion.h"
 #include "weapons/ordnance.h"
+#include "weapons/sceneeffects.h"
 #include "weapons/weapon.h"
 #include "weapons/weaponsinstall.h"
 
@@ -42,6 +44,8 @@ constexpr uint32_t kRangeSeed = 12345;
 
 FILE* g_out = nullptr;
 int g_frame = 0;
+// The range's headless view: the lightning places its bolts by the main view.
+RenderView* g_view = nullptr;
 const Entity* g_lastHitShot = nullptr;
 
 void ShotName(const Entity* e, char out[9]) {
@@ -260,6 +264,12 @@ bool RunRange(const std::string& dataDir, const RangeOptions& options, FILE* out
     View_SetCameraMatrix(&view, Matrix_FromPositionDirection(DVector{originX - 40.0, originY + 10.0, originZ},
                                                              Vector{40.0f, -10.0f, 0.0f}));
     const bool queue = RenderQueue_Current() || RenderQueue_Init();
+    // The map's storm strikes around the range's view.
+    const RenderSeam renderSeam = Seam_Render();
+    g_view = &view;
+    Seam_Render().mainView = [] { return g_view; };
+    LightningEffect& lightning = Lightning_Effect();
+    lightning.PostLoad();
 
     for (g_frame = 0; g_frame < options.frames; ++g_frame) {
         GameObject_UpdateGrid();
@@ -324,6 +334,7 @@ bool RunRange(const std::string& dataDir, const RangeOptions& options, FILE* out
         for (auto it = Explosion_LiveList().begin(); burst > 0; ++it, --burst)
             std::fprintf(out, "%d explode class=%s\n", g_frame, (*it)->explosionClass->nameText);
         Smoke_Effect().Simulate(options.dt);
+        lightning.Simulate(options.dt);
         const size_t before = Explosion_LiveList().size();
         Explosion_Manager().Simulate(options.dt);
         const size_t after = Explosion_LiveList().size();
@@ -332,6 +343,7 @@ bool RunRange(const std::string& dataDir, const RangeOptions& options, FILE* out
             RenderQueue_Reset();
             Explosion_Manager().Render(&view);
             Smoke_Effect().Render(&view);
+            lightning.Render(&view);
         }
         if (options.chunks > 0 && g_frame % 30 == 0) std::fprintf(out, "%d chunks live=%d\n", g_frame, chunks.LiveCount());
         Clock_SetTime(static_cast<float>(g_frame + 1) * options.dt);
@@ -340,6 +352,9 @@ bool RunRange(const std::string& dataDir, const RangeOptions& options, FILE* out
     std::fprintf(out, "%d end live=%zu\n", g_frame, Explosion_LiveList().size());
 
     // Teardown in the game's order.
+    lightning.Shutdown();
+    Seam_Render() = renderSeam;
+    g_view = nullptr;
     Ordnance_DeleteAll();
     Explosion_Manager().MissionEnd();
     GameObject_RemoveAll();
