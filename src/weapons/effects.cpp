@@ -78,8 +78,12 @@ void DrawBucketed(RenderView* view, int count, const char* clampMessage, Get get
         const EffectSprite s = get(i);
         float depth = 0.0f;
         if (!render.viewDepth(view, s.centre, &depth)) continue;
-        long b = std::lround(depth * kRenderEffectDepthScale);
-        if (b < 0) b = 0;
+        // Rounded to the nearest bucket; written out, since this runs for every entry. Below 0
+        // (and NaN) is bucket 0, from the last bucket's far half up the clamp.
+        const float scaled = depth * kRenderEffectDepthScale;
+        const long b = !(scaled >= 0.0f)                ? 0
+                       : scaled >= float(kEffectBuckets) ? long{kEffectBuckets}
+                                                         : static_cast<long>(static_cast<double>(scaled) + 0.5);
         if (b >= kEffectBuckets) {
             if (!render.sphereViewDepth(view, s.centre, s.size, &depth)) continue;
             Debug_Printf("%s", clampMessage);
