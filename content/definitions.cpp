@@ -97,6 +97,19 @@ void WriteLoadout(OdfWriter& w, const char* file, std::string* missing) {
     }
 }
 
+}  // namespace
+
+std::string SampleCraftArmedFirstWith(const std::string& weapon) {
+    for (const Loadout& loadout : kLoadouts) {
+        if (loadout.weapons.empty() || weapon != loadout.weapons[0]) continue;
+        std::string name = loadout.file;
+        return name.substr(0, name.rfind('.'));
+    }
+    return "";
+}
+
+namespace {
+
 bool Definitions(std::vector<Definition>* out, std::string* error) {
     std::string missing;
     struct Named {

@@ -14,6 +14,9 @@ namespace content {
 bool DefinitionRecords(std::vector<ArchiveRecord>* records, std::string* error);
 // The text of a "check.odf" that names the files, one a line.
 std::string CheckListText(const std::vector<std::string>& names);
+// The sample craft class (definition name without ".odf") whose first hardpoint carries the
+// weapon, or "" when none does.
+std::string SampleCraftArmedFirstWith(const std::string& weapon);
 // The records into the pack directory of the world's directory.
 bool WriteDefinitionWorld(const std::string& dir, std::string* error);
 

@@ -1,5 +1,7 @@
 #include "range.h"
 
+#include "definitions.h"
+
 #include <cstdlib>
 #include <cstring>
 
@@ -10,6 +12,7 @@
 #include "Terrain/terrheight.h"
 #include "Terrain/terramap.h"
 #include "core/clock.h"
+#include "core/seams/render.h"
 #include "core/filesys.h"
 #include "core/shake.h"
 #include "core/zfs.h"
@@ -29,6 +32,7 @@
 #include "weapons/effects.h"
 #include "weapons/explosion.h"
 #include "weapons/ordnance.h"
+#include "weapons/sceneeffects.h"
 #include "weapons/weapon.h"
 #include "weapons/weaponsinstall.h"
 
@@ -40,6 +44,8 @@ constexpr uint32_t kRangeSeed = 12345;
 
 FILE* g_out = nullptr;
 int g_frame = 0;
+// The range's headless view: the lightning places its bolts by the main view.
+RenderView* g_view = nullptr;
 const Entity* g_lastHitShot = nullptr;
 
 void ShotName(const Entity* e, char out[9]) {
@@ -207,7 +213,8 @@ bool RunRange(const std::string& dataDir, const RangeOptions& options, FILE* out
         targets.push_back(target);
     }
 
-    // The shooter: an object of the sample world's ammunition holding the gun on its hardpoint,
+    // The shooter: the sample craft whose first hardpoint carries the gun (an object holding only
+    // the gun when no sample craft does), with full ammunition and the first target as its target,
     // aimed each frame as an AI gunner aims.
     RangeTargetClass shooterClass;
     shooterClass.ammo = 100000;
@@ -215,23 +222,38 @@ bool RunRange(const std::string& dataDir, const RangeOptions& options, FILE* out
     Weapon* gun = nullptr;
     if (armed) {
         WeaponClass* weaponClass = WeaponClass::Find(options.weapon.c_str());
+        const std::string craftName = SampleCraftArmedFirstWith(options.weapon);
+        GameObjectClass* craftClass = craftName.empty() ? nullptr : GameObjectClass::Find(craftName.c_str());
+        Matrix placement = kIdentityMatrix;
+        placement.posit = DVector{originX, originY + 2.0, originZ};
         if (!weaponClass) {
             std::fprintf(out, "0 missing class=%s\n", options.weapon.c_str());
+        } else if (craftClass) {
+            shooter = GameObjectClass::Build(craftClass, placement, 1, false, 0, nullptr);
+            if (shooter && shooter->hardpoints)
+                for (Weapon* w : shooter->hardpoints->weapons)
+                    if (w && w->weaponClass == weaponClass) {
+                        gun = w;
+                        break;
+                    }
         } else {
             Entity* e = Entity_New(nullptr);
             Entity_SetName(e, "rshooter");
             e->flags |= 1u << kEntityTeamShift;
-            e->local.posit = DVector{originX, originY + 2.0, originZ};
+            e->local = placement;
             Entity* hardpoint = Entity_New(e);
             Entity_SetName(hardpoint, "hp_gun1");
             shooter = GameObject_New<RangeTarget>(e, &shooterClass, -1);
             if (shooter) {
-                shooter->SetPosition(Vector{static_cast<float>(originX), static_cast<float>(originY + 2.0),
-                                            static_cast<float>(originZ)});
                 shooter->radius = 2.0f;
-                if (!targets.empty()) shooter->SetTarget(targets[0]);
                 gun = weaponClass->Build(e, hardpoint);
             }
+        }
+        if (shooter) {
+            shooter->SetPosition(Vector{static_cast<float>(originX), static_cast<float>(originY + 2.0),
+                                        static_cast<float>(originZ)});
+            shooter->SetAmmo(shooter->maxAmmo);
+            if (!targets.empty()) shooter->SetTarget(targets[0]);
         }
     }
 
@@ -242,6 +264,12 @@ bool RunRange(const std::string& dataDir, const RangeOptions& options, FILE* out
     View_SetCameraMatrix(&view, Matrix_FromPositionDirection(DVector{originX - 40.0, originY + 10.0, originZ},
                                                              Vector{40.0f, -10.0f, 0.0f}));
     const bool queue = RenderQueue_Current() || RenderQueue_Init();
+    // The map's storm strikes around the range's view.
+    const RenderSeam renderSeam = Seam_Render();
+    g_view = &view;
+    Seam_Render().mainView = [] { return g_view; };
+    LightningEffect& lightning = Lightning_Effect();
+    lightning.PostLoad();
 
     for (g_frame = 0; g_frame < options.frames; ++g_frame) {
         GameObject_UpdateGrid();
@@ -262,12 +290,19 @@ bool RunRange(const std::string& dataDir, const RangeOptions& options, FILE* out
                                     static_cast<float>(originZ)},
                              Vector{}, true);
         if (gun && !targets.empty()) {
+            // The shooter turns so that the muzzle points at the aim point; the muzzle sits off the
+            // craft's centre and moves as it turns, so a second turn corrects the first.
             Vector aim{};
             gun->GetAimPoint(&aim, targets[0]);
             const Vector from = shooter->GetPosition();
-            const Vector toward{aim.x - from.x, aim.y - from.y, aim.z - from.z};
-            Matrix placement = Matrix_FromPositionDirection(DVector{from.x, from.y, from.z}, toward);
-            shooter->entity->local = placement;
+            for (int pass = 0; pass < 2; ++pass) {
+                Matrix muzzle;
+                Entity_GetTransformTo(muzzle, gun->entity, nullptr);
+                const Vector toward{aim.x - static_cast<float>(muzzle.posit.x),
+                                    aim.y - static_cast<float>(muzzle.posit.y),
+                                    aim.z - static_cast<float>(muzzle.posit.z)};
+                shooter->entity->local = Matrix_FromPositionDirection(DVector{from.x, from.y, from.z}, toward);
+            }
         }
         Weapon_UpdateMountAll(options.dt);
         Ordnance_UpdateAll(options.dt);
@@ -299,6 +334,7 @@ bool RunRange(const std::string& dataDir, const RangeOptions& options, FILE* out
         for (auto it = Explosion_LiveList().begin(); burst > 0; ++it, --burst)
             std::fprintf(out, "%d explode class=%s\n", g_frame, (*it)->explosionClass->nameText);
         Smoke_Effect().Simulate(options.dt);
+        lightning.Simulate(options.dt);
         const size_t before = Explosion_LiveList().size();
         Explosion_Manager().Simulate(options.dt);
         const size_t after = Explosion_LiveList().size();
@@ -307,6 +343,7 @@ bool RunRange(const std::string& dataDir, const RangeOptions& options, FILE* out
             RenderQueue_Reset();
             Explosion_Manager().Render(&view);
             Smoke_Effect().Render(&view);
+            lightning.Render(&view);
         }
         if (options.chunks > 0 && g_frame % 30 == 0) std::fprintf(out, "%d chunks live=%d\n", g_frame, chunks.LiveCount());
         Clock_SetTime(static_cast<float>(g_frame + 1) * options.dt);
@@ -315,6 +352,9 @@ bool RunRange(const std::string& dataDir, const RangeOptions& options, FILE* out
     std::fprintf(out, "%d end live=%zu\n", g_frame, Explosion_LiveList().size());
 
     // Teardown in the game's order.
+    lightning.Shutdown();
+    Seam_Render() = renderSeam;
+    g_view = nullptr;
     Ordnance_DeleteAll();
     Explosion_Manager().MissionEnd();
     GameObject_RemoveAll();

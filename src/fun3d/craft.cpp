@@ -584,8 +584,16 @@ void Craft::StartDeath() {
     const float r4 = Rand_Signed(), r5 = Rand_Signed(), r6 = Rand_Signed();
     euler.angularVelocity = Add(euler.angularVelocity, Vector{2.0f * r4, 0.5f * r5, 2.0f * r6});
     SetSpeedOf(euler);
+    ForgetParts();
     svc.chunkSpawnFromEntityList(entity, euler.velocity);
     SpawnWreckEffects();
+}
+
+void Craft::ForgetParts() {
+    pilotNode = entity;
+    for (Entity*& node : smokeNodes) node = nullptr;
+    smokeNodeCount = 0;
+    if (body) body->cockpitPart = nullptr;
 }
 
 void Craft::SpawnWreckEffects() {
@@ -859,6 +867,7 @@ void Craft::Explode() {
     svc.explosionBuild(objClass, kCraftExplosionGround, ground);
     float size = 0.0f;
     if (svc.effectsOn() && radius > 5.0f && svc.sphereInView(pos, radius, &size)) svc.viewShake(size * size);
+    ForgetParts();
     svc.chunkSpawnFromEntityList(entity, euler.velocity);
     SpawnWreckEffects();
     if (!(entity->flags & 0x80)) {

@@ -110,6 +110,9 @@ public:
     virtual bool FindGroundContact(CollisionBody* contact, float dt);
     virtual void SetPerformance(float factor);
     virtual void UpdateDamageSmoke(float ratio);
+    // The parts are about to fly off as debris that dies on its own: the craft lets go of every
+    // pointer it keeps into its part tree (the pilot node becomes the craft's own entity).
+    virtual void ForgetParts();
 
     // ---- network identity -----------------------------------------------------------------
     // Lets go of everything the craft holds and frees its entity, which destroys the craft.

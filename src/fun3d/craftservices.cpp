@@ -15,9 +15,8 @@ CraftServices StandIns() {
     s.chunkSpawn = [](const Vector&, const Vector&) {};
     s.particleEffectAdd = [](int, const Vector&, const Vector&) {};
     s.effectsOn = [] { return true; };
-    // PENDING(4.105) the parts of a dead craft fly off as chunks. A craft keeps pointers to its
-    // parts (smoke nodes, spinners, vanes, dust points) that it must drop before the parts become
-    // chunks that die on their own.
+    // Filled by the weapons at start-up: a dead craft's parts fly off as chunks (the craft has
+    // let go of its pointers into them first).
     s.chunkSpawnFromEntityList = [](Entity*, const Vector&) {};
     // Filled by the weapons at start-up: the effects tied to an entity.
     s.releaseEffects = [](Entity*) {};

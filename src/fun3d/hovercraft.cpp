@@ -318,6 +318,16 @@ void HoverCraft::UpdateWeaponAim(float) {
     }
 }
 
+void HoverCraft::ForgetParts() {
+    for (Entity*& e : throttleSpinners) e = nullptr;
+    for (Entity*& e : vanes) e = nullptr;
+    for (Entity*& e : steeringSpinners) e = nullptr;
+    for (Entity*& e : thrustPoints) e = nullptr;
+    for (Entity*& e : dustPoints) e = nullptr;
+    throttleSpinnerCount = vaneCount = steeringSpinnerCount = thrustPointCount = dustPointCount = 0;
+    Craft::ForgetParts();
+}
+
 // ---- the hover model ------------------------------------------------------------------------
 
 void HoverCraft::Settle(float dt) {

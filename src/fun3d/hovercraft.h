@@ -95,6 +95,8 @@ public:
     void SetPerformance(float factor) override;
     // The aim pitch follows the pitch input; each mounted weapon's part turns by it.
     void UpdateWeaponAim(float dt) override;
+    // Also the spinners, vanes, thrust and dust points.
+    void ForgetParts() override;
 
     // ---- network identity -----------------------------------------------------------------
     float GetNetPriority(float time, float distance) override;

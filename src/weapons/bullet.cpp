@@ -101,9 +101,10 @@ void Bullet::Step(float dt) {
 
     Vector start = PositionOf(entity);
     const Vector& v = motion.velocity;
-    float height = 0.0f;
+    // The surface normal matters only under the surface, where most shots never are.
+    const float height = Terrain_GetHeight(start.x, start.z);
     Vector normal{0.0f, 1.0f, 0.0f};
-    Terrain_GetHeightNormal(start.x, start.z, &height, &normal);
+    if (height > start.y) Terrain_GetNormal(normal, start.x, start.z);
     bool ground = false;
     float t = step;
     if (height > start.y && Vec3_Dot(v, normal) < 0.0f) {
@@ -147,15 +148,18 @@ GameObject* Bullet::FindHit(const Vector& start, float& t, Vector& end, Vector& 
     const BucketGridEntry* entry = nullptr;
     GameObject* hit = nullptr;
     while (query.Next(&entry)) {
-        GameObject* object = GameObject::FromHandle(entry->value);
+        // The boxes are compared before the object's entity is read: most entries of a query lie
+        // beside the shot, and their entities need not be fetched at all.
+        GameObject* object = GameObject::FromHandleRaw(entry->value);
         if (!object || !object->entity) continue;
-        const Box objectBox = BoxOf(object);
+        const bool overlaps = Overlap(box, BoxOf(object));
         if (ignoreShooter && owner && object->entity == owner) {
+            if (object->entity->flags & kEntityDead) continue;
             // The shot leaves its shooter's box before the shooter can be hit.
-            if (!Overlap(box, objectBox)) ignoreShooter = 0;
+            if (!overlaps) ignoreShooter = 0;
             continue;
         }
-        if (!Overlap(box, objectBox)) continue;
+        if (!overlaps || (object->entity->flags & kEntityDead)) continue;
         if (Ordnance_ThreatensObject(start, segment, t, normal, object, entity->boundsRadius)) {
             hit = object;
             end = Add(start, Scale(segment, t));

@@ -53,7 +53,7 @@ float GrowthPerSecond(float size, float frameRate, int frameCount, float growthF
 struct EffectSprite {
     float centre[3];
     float size;
-    int sprite;
+    float frame;  // rounded to the nearest sprite only for the entries drawn
 };
 
 // The depth-bucketed drawing of the smoke and dust: each visible entry goes into the bucket of
@@ -78,8 +78,12 @@ void DrawBucketed(RenderView* view, int count, const char* clampMessage, Get get
         const EffectSprite s = get(i);
         float depth = 0.0f;
         if (!render.viewDepth(view, s.centre, &depth)) continue;
-        long b = std::lround(depth * kRenderEffectDepthScale);
-        if (b < 0) b = 0;
+        // Rounded to the nearest bucket; written out, since this runs for every entry. Below 0
+        // (and NaN) is bucket 0, from the last bucket's far half up the clamp.
+        const float scaled = depth * kRenderEffectDepthScale;
+        const long b = !(scaled >= 0.0f)                ? 0
+                       : scaled >= float(kEffectBuckets) ? long{kEffectBuckets}
+                                                         : static_cast<long>(static_cast<double>(scaled) + 0.5);
         if (b >= kEffectBuckets) {
             if (!render.sphereViewDepth(view, s.centre, s.size, &depth)) continue;
             Debug_Printf("%s", clampMessage);
@@ -107,7 +111,7 @@ void DrawBucketed(RenderView* view, int count, const char* clampMessage, Get get
             const EffectSprite s = get(i);
             float depth = 0.0f;
             if (bucketOf[i] != kCulledVisible && !render.sphereViewDepth(view, s.centre, s.size, &depth)) continue;
-            render.queueBillboard(view, s.centre, s.size, s.sprite);
+            render.queueBillboard(view, s.centre, s.size, static_cast<int>(std::lround(s.frame)));
             ++kept;
             ++queued;
         }
@@ -205,7 +209,7 @@ void SmokeEffect::Render(RenderView* view) {
     const ParticleRecord* puffs = ParticleBuffer_Records();
     DrawBucketed(view, ParticleBuffer_Count(), "SmokeEffect clamped dist\n", [puffs](int i) {
         const ParticleRecord& p = puffs[i];
-        return EffectSprite{{p.position.x, p.position.y, p.position.z}, p.size, static_cast<int>(std::lround(p.start))};
+        return EffectSprite{{p.position.x, p.position.y, p.position.z}, p.size, p.start};
     });
 }
 
@@ -252,7 +256,7 @@ void DustEffect::Render(RenderView* view) {
     const HoverDustPuff* puffs = HoverDust_Puffs();
     DrawBucketed(view, HoverDust_Count(), "DustEffect clamped dist\n", [puffs](int i) {
         const HoverDustPuff& p = puffs[i];
-        return EffectSprite{{p.position.x, p.position.y, p.position.z}, p.constant, static_cast<int>(std::lround(p.start))};
+        return EffectSprite{{p.position.x, p.position.y, p.position.z}, p.constant, p.start};
     });
 }
 

@@ -72,6 +72,10 @@ void Weapons_InstallSeam() {
     craft.chunkSpawn = [](const Vector& position, const Vector& velocity) {
         Chunk_Effect().Spawn(position, velocity, true);
     };
+    // A dead craft's parts fly off as chunks that smoke while effects are on.
+    craft.chunkSpawnFromEntityList = [](Entity* entity, const Vector& velocity) {
+        Chunk_Effect().SpawnFromEntityList(entity, velocity, Effect_AddAllowed());
+    };
     // The death smoke and fire particles share the particle ring.
     craft.particleEffectAdd = [](int, const Vector& position, const Vector& velocity) {
         Particle_Effect().Add(position, velocity);

@@ -3,6 +3,7 @@
 // the class's texts.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <string>
 #include <vector>
@@ -17,6 +18,7 @@
 #include "core/seams/audio.h"
 #include "fun3d/craft.h"
 #include "fun3d/craftservices.h"
+#include "fun3d/hovercraft.h"
 #include "fun3d/objectslot.h"
 #include "fun3d/particlebuffer.h"
 #include "fun3d/visibility.h"
@@ -26,6 +28,12 @@
 #include "support/field_stream.h"
 #include "Terrain/terrheight.h"
 #include "Terrain/terramap.h"
+#include "weapons/chunkeffect.h"
+#include "weapons/effects.h"
+#include "weapons/explosion.h"
+#include "weapons/ordnance.h"
+#include "weapons/weapon.h"
+#include "weapons/weaponsinstall.h"
 
 namespace {
 
@@ -628,6 +636,77 @@ TEST_F(CraftClassTextTest, ASampleTankWithItsHeadlightMaskIsFreedByItsTeardown) 
     for (GameObject* object : GameObject_List()) EXPECT_NE(object, tank);
     EXPECT_EQ(mask->up, nullptr);
     Entity_Release(mask);  // the terrain's list does this with the map
+}
+
+TEST_F(CraftClassTextTest, ADeadTanksPartsFlyOffAsDebrisAndTheWreckKeepsNoPointerIntoThem) {
+    InstallWorld();
+    Weapons_InstallSeam();
+    Classfnc_Owners().destroyPhysOwner = [](void* owner) { delete static_cast<Craft*>(owner); };
+    Smoke_Effect().MissionSetup();
+    ChunkEffect& chunks = Chunk_Effect();
+    chunks.MissionSetup();
+    chunks.PostLoad();
+    ASSERT_GT(chunks.GeometryCount(), 0);
+    auto* tank = dynamic_cast<HoverCraft*>(GameObjectClass::Build(GameObjectClass::Find("avtank"), kIdentityMatrix, 1,
+                                                                  false, 0, nullptr));
+    ASSERT_NE(tank, nullptr);
+    Entity* root = tank->entity;
+    ASSERT_GT(tank->smokeNodeCount, 0);
+    ASSERT_GT(tank->throttleSpinnerCount + tank->vaneCount + tank->steeringSpinnerCount, 0);
+    ASSERT_GT(tank->thrustPointCount + tank->dustPointCount, 0);
+    ASSERT_NE(tank->body->cockpitPart, nullptr);
+    ASSERT_NE(tank->pilotNode, root);
+    // The parts with geometry become chunks (a type-60 part needs a grandparent); the rest are
+    // released.
+    std::vector<Entity*> shaped;
+    auto collect = [&](auto&& self, Entity* e) -> void {
+        for (Entity* c = e->child; c; c = c->next) {
+            self(self, c);
+            if (c->geometry && !(c->type == 60 && e == root)) shaped.push_back(c);
+        }
+    };
+    collect(collect, root);
+    ASSERT_GT(shaped.size(), 2u);
+
+    Entity_SetFlagTree(root, kEntityDead);
+    tank->Update(0.1f);
+    std::vector<Entity*> thrown;
+    for (int i = 0; i < chunks.LiveCount(); ++i) {
+        Entity* e = chunks.At(i).entity;
+        EXPECT_EQ(e->type, kTypeChunk);
+        EXPECT_EQ(Entity_GetParent(e), chunks.Root());
+        EXPECT_EQ(e->flags & kEntityDead, 0u) << "a chunk lives until it comes to rest";
+        thrown.push_back(e);
+    }
+    for (Entity* part : shaped) EXPECT_NE(std::find(thrown.begin(), thrown.end(), part), thrown.end());
+    EXPECT_EQ(root->child, nullptr);
+    EXPECT_EQ(tank->pilotNode, root);
+    EXPECT_EQ(tank->smokeNodeCount, 0);
+    EXPECT_EQ(tank->body->cockpitPart, nullptr);
+    EXPECT_EQ(tank->throttleSpinnerCount + tank->vaneCount + tank->steeringSpinnerCount, 0);
+    EXPECT_EQ(tank->thrustPointCount + tank->dustPointCount, 0);
+
+    // The wreck falls, smokes and explodes among its flying parts; each frame ends with the class
+    // list letting go of released entities, as the game's does.
+    auto listed = [&] {
+        for (GameObject* o : GameObject_List())
+            if (o == tank) return true;
+        return false;
+    };
+    for (int frame = 0; frame < 100 && listed(); ++frame) {
+        tank->Update(0.1f);
+        if (listed()) tank->PostUpdate(0.1f);
+        chunks.Simulate(0.1f);
+        Classfnc_Purge();
+    }
+    EXPECT_FALSE(listed()) << "the wreck exploded and was torn down";
+    chunks.MissionCleanup();
+    chunks.Forget();
+    // The tank's guns loaded their classes.
+    Weapon_DeleteAll();
+    WeaponClass_FreeAll();
+    OrdnanceClass_FreeAll();
+    ExplosionClass_FreeAll();
 }
 
 }  // namespace

@@ -228,6 +228,13 @@ TEST_F(OrdnanceTest, ABulletHitsTheObjectInItsPathAndChoosesTheExplosionByTypeCo
     Ordnance* shot = Bullet1()->Build(Aim(0, 50, 0, {0, 0, 1}), nullptr);
     Ordnance_StepAll(0.2f);
     EXPECT_EQ(shot->entity->flags & 0x2, 0u);
+    // A dead object in the path is flown through.
+    Target* dead = At(30, 50, 20);
+    dead->entity->flags |= kEntityDead;
+    Ordnance* through = Bullet1()->Build(Aim(30, 50, 0, {0, 0, 1}), nullptr);
+    Ordnance_StepAll(0.2f);
+    EXPECT_TRUE(dead->hits.empty());
+    EXPECT_FALSE(through->IsDead());
 }
 
 TEST_F(OrdnanceTest, AShotIgnoresItsShooterUntilItHasLeftTheShootersBox) {
@@ -441,6 +448,12 @@ TEST_F(GunTest, TheAimLeadsAMovingTarget) {
     t->SetPosition(Vector{0, 0, 100});
     gun->GetAimPoint(&aim, t);
     EXPECT_NEAR(aim.x, 0.0f, 1e-3f);  // b = 0
+    // Faster and receding: a = 60000, b = 10000, c < 0, so t = -b/a = -1/6.
+    t->euler.velocity = Vector{300, 0, 100};
+    t->euler.speed = std::sqrt(100000.0f);
+    gun->GetAimPoint(&aim, t);
+    EXPECT_NEAR(aim.x, -50.0f, 1e-2f);
+    EXPECT_NEAR(aim.z, 100.0f - 100.0f / 6.0f, 1e-2f);
     // As fast as the shot (a = 0): closing meets at |d|^2 / -2b; otherwise the position.
     t->euler.velocity = Vector{0, 0, -200};
     t->euler.speed = 200.0f;
