@@ -1,5 +1,6 @@
 #include "range.h"
 
+#include <cmath>
 #include <cstdlib>
 #include <cstring>
 
@@ -28,6 +29,7 @@
 #include "weapons/chunkeffect.h"
 #include "weapons/effects.h"
 #include "weapons/explosion.h"
+#include "weapons/launcher.h"
 #include "weapons/ordnance.h"
 #include "weapons/weapon.h"
 #include "weapons/weaponsinstall.h"
@@ -121,6 +123,11 @@ bool ParseRangeOptions(int argc, char** argv, RangeOptions* out, std::string* er
                 return false;
             }
             out->hold = static_cast<int>(n);
+        } else if (option == "--target-speed") {
+            if (!ParseFloat(value, &out->targetSpeed) || !std::isfinite(out->targetSpeed)) {
+                *error = std::string("range: bad target speed \"") + value + "\"";
+                return false;
+            }
         } else if (option == "--explosion") {
             out->explosion = value;
         } else if (option == "--frames") {
@@ -243,7 +250,17 @@ bool RunRange(const std::string& dataDir, const RangeOptions& options, FILE* out
                                                              Vector{40.0f, -10.0f, 0.0f}));
     const bool queue = RenderQueue_Current() || RenderQueue_Init();
 
+    Launcher* launcher = dynamic_cast<Launcher*>(gun);
+    int32_t shownStage = 0;
     for (g_frame = 0; g_frame < options.frames; ++g_frame) {
+        // Moving targets go north and tell the guns how fast.
+        if (options.targetSpeed != 0.0f)
+            for (GameObject* target : targets) {
+                Vector p = target->GetPosition();
+                if (g_frame > 0) p.z += options.targetSpeed * options.dt;
+                target->SetPosition(p);
+                target->SetVelocity(Vector{0.0f, 0.0f, options.targetSpeed});
+            }
         GameObject_UpdateGrid();
         if (g_frame == 0 && !options.explosion.empty()) {
             ExplosionClass* cls = ExplosionClass::Find(options.explosion.c_str());
@@ -269,9 +286,14 @@ bool RunRange(const std::string& dataDir, const RangeOptions& options, FILE* out
             Matrix placement = Matrix_FromPositionDirection(DVector{from.x, from.y, from.z}, toward);
             shooter->entity->local = placement;
         }
-        Weapon_UpdateMountAll(options.dt);
-        Ordnance_UpdateAll(options.dt);
+        // The trigger is held from before the mount update, as a gunner's input comes first.
         if (gun && (options.hold < 0 || g_frame < options.hold)) gun->PullTrigger();
+        Weapon_UpdateMountAll(options.dt);
+        if (launcher && launcher->lockStage != shownStage) {
+            shownStage = launcher->lockStage;
+            std::fprintf(out, "%d lock weapon=%s stage=%d\n", g_frame, options.weapon.c_str(), shownStage);
+        }
+        Ordnance_UpdateAll(options.dt);
         const size_t shotsBefore = Ordnance_LiveList().size();
         const Ordnance* newestBefore = shotsBefore ? Ordnance_LiveList().front() : nullptr;
         Weapon_UpdateAll(options.dt);

@@ -561,6 +561,8 @@ void Game_NetBackgroundFrame() {
     Seam_Render().animTexUpdate();
     Seam_Audio().audioUpdate();
     Seam_World().entityPairsReset();
+    // Nothing is drawn in this frame: what the simulation queued for drawing goes with it.
+    Seam_Render().renderQueueReset();
 }
 
 void Game_DrawPausedScreen() {

@@ -388,6 +388,17 @@ TEST_F(GameTest, InactiveNetworkGameKeepsSimulatingWith20MsSleeps) {
     EXPECT_EQ(Count("objects.sendNetUpdates"), 3u);
     EXPECT_EQ(Count("hook.frame"), 3u);
     EXPECT_EQ(Count("world.terrainDraw"), 0u);
+    // What the simulation queued for drawing (rocket smoke) goes at the end of each frame,
+    // after the simulation, instead of piling up for the next drawn frame.
+    EXPECT_EQ(Count("render.renderQueueFlush"), 0u);
+    EXPECT_EQ(Count("render.renderQueueReset"), 3u);
+    const auto& log = SeamLog();
+    size_t lastSimulate = 0, lastReset = 0;
+    for (size_t i = 0; i < log.size(); ++i) {
+        if (log[i] == "world.classfncUpdateAll") lastSimulate = i;
+        if (log[i] == "render.renderQueueReset") lastReset = i;
+    }
+    EXPECT_GT(lastReset, lastSimulate);
 }
 
 TEST_F(GameTest, ActiveButHiddenSinglePlayerDrawsThePausedScreen) {
