@@ -485,6 +485,9 @@ void Game_Frame() {
         Game_RenderFrame(render.mainView());
         Plat_SetPriorityClass(NORMAL_PRIORITY_CLASS);
         Plat_SetThreadPriority(THREAD_PRIORITY_NORMAL);
+    } else {
+        // No world is drawn in this screen mode: what the simulation queued goes with the frame.
+        render.renderQueueReset();
     }
 
     render.cameraTargetDisplay();

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
@@ -410,6 +411,19 @@ TEST_F(GameTest, ActiveButHiddenSinglePlayerDrawsThePausedScreen) {
     EXPECT_EQ(Count("shell.refreshScreenState"), 1u);
     EXPECT_EQ(Count("render.spriteDraw"), 1u);
     EXPECT_EQ(Count("world.classfncUpdateAll"), 0u);
+}
+
+TEST_F(GameTest, AFrameThatSimulatesWithoutDrawingDropsWhatItQueued) {
+    Game_MissionSetup();
+    App_Globals().screenMode = 0x40;  // neither the game view nor a mode that hides it
+    SeamLog().clear();
+    Game_Frame();
+    EXPECT_EQ(Count("world.classfncUpdateAll"), 1u);
+    EXPECT_EQ(Count("world.terrainDraw"), 0u);
+    EXPECT_EQ(Count("render.renderQueueFlush"), 0u);
+    const auto& log = SeamLog();
+    const auto simulate = std::find(log.begin(), log.end(), "world.classfncUpdateAll");
+    EXPECT_NE(std::find(simulate, log.end(), "render.renderQueueReset"), log.end());
 }
 
 TEST_F(GameTest, PausedOnlyTheUsersObjectSteps) {
