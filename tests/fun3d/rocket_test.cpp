@@ -213,6 +213,41 @@ protected:
 
 // ---- rockets ----------------------------------------------------------------------------------
 
+TEST_F(GuidedTest, TheRegisteredLabelsGetTheirKinds) {
+    auto ordnance = [](const char* label) -> OrdnanceClass* {
+        for (OrdnanceClass* p : OrdnanceClass::Prototypes())
+            if (std::strcmp(p->label, label) == 0) return p;
+        return nullptr;
+    };
+    auto weapon = [](const char* label) -> WeaponClass* {
+        for (WeaponClass* p : WeaponClass::Prototypes())
+            if (std::strcmp(p->label, label) == 0) return p;
+        return nullptr;
+    };
+    EXPECT_NE(dynamic_cast<RocketClass*>(ordnance("rocket")), nullptr);
+    EXPECT_NE(dynamic_cast<TracerClass*>(ordnance("tracer")), nullptr);
+    EXPECT_NE(dynamic_cast<TargetingRocketClass*>(ordnance("targeting")), nullptr);
+    EXPECT_NE(dynamic_cast<SwitcherClass*>(ordnance("switcher")), nullptr);
+    EXPECT_NE(dynamic_cast<MissileClass*>(ordnance("missile")), nullptr);
+    EXPECT_NE(dynamic_cast<ImageMissileClass*>(ordnance("imagemissile")), nullptr);
+    EXPECT_NE(dynamic_cast<ThermalMissileClass*>(ordnance("thermalmissile")), nullptr);
+    EXPECT_NE(dynamic_cast<TargetingGunClass*>(weapon("targeting")), nullptr);
+    EXPECT_NE(dynamic_cast<LauncherClass*>(weapon("launcher")), nullptr);
+    EXPECT_NE(dynamic_cast<ImageLauncherClass*>(weapon("imagelauncher")), nullptr);
+    EXPECT_NE(dynamic_cast<ThermalLauncherClass*>(weapon("thermallauncher")), nullptr);
+    EXPECT_EQ(dynamic_cast<LauncherClass*>(weapon("radarlauncher")), nullptr) << "not built here";
+    // The prototypes' own values.
+    auto* missile = static_cast<MissileClass*>(ordnance("missile"));
+    EXPECT_EQ(missile->ordIntParam, 10);
+    EXPECT_TRUE(missile->reportHits);
+    EXPECT_FLOAT_EQ(static_cast<ThermalMissileClass*>(ordnance("thermalmissile"))->lockAngle, 0.31415927f);
+    auto* launcher = static_cast<LauncherClass*>(weapon("launcher"));
+    EXPECT_STREQ(launcher->fireSound, "wrock.wav");
+    EXPECT_FLOAT_EQ(launcher->lockTime, 5.0f);
+    EXPECT_STREQ(static_cast<TargetingGunClass*>(weapon("targeting"))->tagSound, "h45ch.wav");
+    EXPECT_STREQ(weapon("targeting")->fireSound, "whmgun.wav");
+}
+
 TEST_F(GuidedTest, ARocketWithoutPuffFramesHasNoEmitterAndLeavesNoPuffs) {
     content::RocketValues r = Trail(0.05f);
     r.puffFrames = 0;
