@@ -1,7 +1,6 @@
 #include "range.h"
 
-#include "definitions.h"
-
+#include <cmath>
 #include <cstdlib>
 #include <cstring>
 
@@ -27,10 +26,12 @@
 #include "render/graphicbuffer.h"
 #include "render/renderqueue.h"
 #include "render/view.h"
+#include "definitions.h"
 #include "terrain_writer.h"
 #include "weapons/chunkeffect.h"
 #include "weapons/effects.h"
 #include "weapons/explosion.h"
+#include "weapons/launcher.h"
 #include "weapons/ordnance.h"
 #include "weapons/sceneeffects.h"
 #include "weapons/weapon.h"
@@ -127,6 +128,11 @@ bool ParseRangeOptions(int argc, char** argv, RangeOptions* out, std::string* er
                 return false;
             }
             out->hold = static_cast<int>(n);
+        } else if (option == "--target-speed") {
+            if (!ParseFloat(value, &out->targetSpeed) || !std::isfinite(out->targetSpeed)) {
+                *error = std::string("range: bad target speed \"") + value + "\"";
+                return false;
+            }
         } else if (option == "--explosion") {
             out->explosion = value;
         } else if (option == "--frames") {
@@ -271,7 +277,17 @@ bool RunRange(const std::string& dataDir, const RangeOptions& options, FILE* out
     LightningEffect& lightning = Lightning_Effect();
     lightning.PostLoad();
 
+    Launcher* launcher = dynamic_cast<Launcher*>(gun);
+    int32_t shownStage = 0;
     for (g_frame = 0; g_frame < options.frames; ++g_frame) {
+        // Moving targets go north and tell the guns how fast.
+        if (options.targetSpeed != 0.0f)
+            for (GameObject* target : targets) {
+                Vector p = target->GetPosition();
+                if (g_frame > 0) p.z += options.targetSpeed * options.dt;
+                target->SetPosition(p);
+                target->SetVelocity(Vector{0.0f, 0.0f, options.targetSpeed});
+            }
         GameObject_UpdateGrid();
         if (g_frame == 0 && !options.explosion.empty()) {
             ExplosionClass* cls = ExplosionClass::Find(options.explosion.c_str());
@@ -304,9 +320,14 @@ bool RunRange(const std::string& dataDir, const RangeOptions& options, FILE* out
                 shooter->entity->local = Matrix_FromPositionDirection(DVector{from.x, from.y, from.z}, toward);
             }
         }
-        Weapon_UpdateMountAll(options.dt);
-        Ordnance_UpdateAll(options.dt);
+        // The trigger is held from before the mount update, as a gunner's input comes first.
         if (gun && (options.hold < 0 || g_frame < options.hold)) gun->PullTrigger();
+        Weapon_UpdateMountAll(options.dt);
+        if (launcher && launcher->lockStage != shownStage) {
+            shownStage = launcher->lockStage;
+            std::fprintf(out, "%d lock weapon=%s stage=%d\n", g_frame, options.weapon.c_str(), shownStage);
+        }
+        Ordnance_UpdateAll(options.dt);
         const size_t shotsBefore = Ordnance_LiveList().size();
         const Ordnance* newestBefore = shotsBefore ? Ordnance_LiveList().front() : nullptr;
         Weapon_UpdateAll(options.dt);

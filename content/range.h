@@ -16,10 +16,11 @@ struct RangeOptions {
     float dt = 1.0f / 30.0f;
     std::string weapon;          // the shooter's gun when not empty
     int hold = -1;               // frames the trigger is pulled (-1: all)
+    float targetSpeed = 0.0f;    // the targets move north at this speed (m/s)
 };
 
 // Parses the options after DATA ("--targets 0,2,6", "--explosion NAME", "--frames N", "--dt S",
-// "--chunks N", "--weapon NAME", "--hold N");
+// "--chunks N", "--weapon NAME", "--hold N", "--target-speed V");
 // false (error set) on anything else.
 bool ParseRangeOptions(int argc, char** argv, RangeOptions* out, std::string* error);
 // Runs the range on the data root; false (error set) when the world cannot be set up.

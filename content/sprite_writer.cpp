@@ -224,6 +224,32 @@ std::vector<NamedFile> SampleSpriteFiles() {
             for (int i = 0; i < e.frames; ++i)
                 records.push_back({std::string(e.stem) + "." + std::to_string(i), "effects2", e.x, 0, e.w, 16, 0});
         files.push_back({"effects2.MAP", SpritePageBytes(128, 16, page)});
+
+        // Rockets and lock-on weapons on an 80 x 16 page: a glow tapering behind the rocket, a
+        // flare, a trail puff, a tracer streak and a lock frame shared by the lock icons.
+        std::vector<uint8_t> shots(80 * 16, kKey);
+        const uint8_t glow = colour(255, 170, 60), flare = colour(255, 255, 220), trail = colour(190, 190, 190),
+                      streak = colour(255, 230, 90), lock = colour(255, 60, 60);
+        for (int y = 0; y < 16; ++y)
+            for (int x = 0; x < 16; ++x) {
+                const double dy = y - 7.5, d = std::hypot(x - 7.5, dy);
+                uint8_t* px = &shots[static_cast<size_t>(y * 80 + x)];
+                if (std::fabs(dy) < 6.0 * (1.0 - x / 18.0)) px[0] = glow;
+                if (d < 6.0) px[16] = flare;
+                if (d < 7.0) px[32] = trail;
+                if (y >= 6 && y < 10) px[48] = streak;
+                if ((x < 2 || x > 13 || y < 2 || y > 13) && (std::abs(x - 7) > 3 || std::abs(y - 7) > 3)) px[64] = lock;
+            }
+        const struct {
+            const char* stem;
+            int first, frames;
+            int x;
+        } shotSprites[] = {{"rglow", 0, 4, 0},    {"rflare", 0, 4, 16}, {"rpuff", 0, 8, 32},   {"streak", 0, 1, 48},
+                           {"lockstage", 1, 4, 64}, {"locked", 0, 1, 64}, {"tracking", 0, 1, 64}};
+        for (const auto& e : shotSprites)
+            for (int i = e.first; i < e.first + e.frames; ++i)
+                records.push_back({std::string(e.stem) + "." + std::to_string(i), "effects3", e.x, 0, 16, 16, 0});
+        files.push_back({"effects3.MAP", SpritePageBytes(80, 16, shots)});
     }
     // The paused banner: its text drawn with the font, keyed around it.
     const std::string banner = "<<< PAUSED >>>";

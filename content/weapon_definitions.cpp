@@ -1,5 +1,6 @@
 #include "weapon_definitions.h"
 
+#include "guided_definitions.h"
 #include "textfiles.h"
 
 namespace content {
@@ -178,6 +179,7 @@ bool WeaponDefinitions(std::vector<NamedDefinition>* out, std::string* error) {
         if (!WeaponDefinitionText(values, &text, error)) return false;
         files.push_back({file, text});
     }
+    if (!GuidedDefinitions(&files, error)) return false;
     *out = std::move(files);
     return true;
 }

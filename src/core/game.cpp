@@ -485,6 +485,9 @@ void Game_Frame() {
         Game_RenderFrame(render.mainView());
         Plat_SetPriorityClass(NORMAL_PRIORITY_CLASS);
         Plat_SetThreadPriority(THREAD_PRIORITY_NORMAL);
+    } else {
+        // No world is drawn in this screen mode: what the simulation queued goes with the frame.
+        render.renderQueueReset();
     }
 
     render.cameraTargetDisplay();
@@ -561,6 +564,8 @@ void Game_NetBackgroundFrame() {
     Seam_Render().animTexUpdate();
     Seam_Audio().audioUpdate();
     Seam_World().entityPairsReset();
+    // Nothing is drawn in this frame: what the simulation queued for drawing goes with it.
+    Seam_Render().renderQueueReset();
 }
 
 void Game_DrawPausedScreen() {

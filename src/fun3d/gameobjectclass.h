@@ -120,7 +120,10 @@ public:
     int32_t side = kSideUnknown;
     GameObjectClass* pilotClass = nullptr;
     GameObjectClass* userPilotClass = nullptr;
-    float scales[3] = {1.0f, 1.0f, 1.0f};  // kept as read; nothing here uses them
+    // The image, radar and heat signatures: how strongly seekers of each kind sense the class.
+    float scales[3] = {1.0f, 1.0f, 1.0f};
+    float ImageSignature() const { return scales[0]; }
+    float HeatSignature() const { return scales[2]; }
     char hardpointNames[kHardpointCount][4] = {};
     WeaponClass* weaponClasses[kHardpointCount] = {};
     Vector boxMin{};

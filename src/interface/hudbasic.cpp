@@ -1,4 +1,5 @@
 #include "interface/hudbasic.h"
+#include "interface/lockdisplay.h"
 
 #include "interface/combathud.h"
 
@@ -278,6 +279,7 @@ void Hud_CreateElements() {
     CombatHud_CreateLast();
     static LensFlare flare;
     g_flare = &flare;
+    LockDisplay_Instance();
 }
 
 MissionTimer& MissionTimer_Instance() {

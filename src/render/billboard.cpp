@@ -5,6 +5,7 @@
 
 #include "core/seams/render.h"
 #include "render/renderqueue.h"
+#include "render/sprite.h"
 #include "render/view.h"
 
 namespace {
@@ -105,6 +106,7 @@ void Render_InstallBillboards() {
     Seam_Render().queueLine = [](RenderView* view, const float* from, const float* to, float width, uint32_t colour) {
         Render_QueueLine(view, from, to, width, colour);
     };
+    Seam_Render().smokeQueuePuff = Smoke_QueuePuff;
     Seam_Render().viewEye = [](const RenderView* view, float* position, float* forward) {
         if (!view) return false;
         const Matrix& m = view->viewMatrix;

@@ -38,6 +38,7 @@ constexpr uint32_t kDustGrowth = 0x7bb4f7d1;
 
 ParticleKind g_kinds[kSmokeKindSlots];
 int g_usedEnd = 0;
+uint32_t g_generation = 0;
 
 int FindSprite(const OdfFile& odf, uint32_t key, const char* defaultName) {
     char name[16];
@@ -147,9 +148,11 @@ ParticleKind* EffectList::Add(int firstSprite, int frameCount, float frameRate, 
 void EffectList::Clear() {
     for (ParticleKind& k : g_kinds) k = ParticleKind{};
     g_usedEnd = 0;
+    ++g_generation;
 }
 
 int EffectList::UsedEnd() { return g_usedEnd; }
+uint32_t EffectList::Generation() { return g_generation; }
 
 // ---- smoke ----------------------------------------------------------------------------------
 

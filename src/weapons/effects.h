@@ -32,6 +32,8 @@ struct EffectList {
     // Frees every slot (the smoke module's mission start).
     static void Clear();
     static int UsedEnd();
+    // Counts the times the table was emptied: a kind registered under an older count is gone.
+    static uint32_t Generation();
 };
 
 // The six kinds the smoke module registers at mission start.

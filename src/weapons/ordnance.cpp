@@ -107,8 +107,6 @@ void Log(const char* format, double value, double second = 0.0) {
 // plain ordnance.
 //   anchor, bouncebomb, grenade                    PENDING(4.122)
 //   beam, bolt, flamepuff                          PENDING(4.123)
-//   imagemissile, missile                          PENDING(4.121)
-//   rocket, switcher, targeting, thermalmissile, tracer   PENDING(4.140)
 //   popper, spraybomb                              PENDING(4.141)
 //   seismic                                        PENDING(4.142)
 //   snipershell                                    PENDING(4.143)

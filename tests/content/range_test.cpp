@@ -79,7 +79,7 @@ TEST_F(RangeTest, ThrownChunksComeToRestAndBurstAsSecondaryExplosions) {
 TEST_F(RangeTest, BadOptionsAreRefused) {
     for (std::vector<std::string> args : std::vector<std::vector<std::string>>{
              {"--targets", "1,x"}, {"--frames", "-1"}, {"--dt", "0"}, {"--explosion"}, {"--what", "1"},
-             {"--chunks", "1025"}, {"--chunks", "-1"}}) {
+             {"--chunks", "1025"}, {"--chunks", "-1"}, {"--target-speed", "fast"}, {"--target-speed", "inf"}}) {
         std::vector<char*> argv;
         for (std::string& a : args) argv.push_back(a.data());
         content::RangeOptions options;
@@ -112,6 +112,28 @@ TEST_F(RangeTest, AnAimedCannonHitsItsTargetAndAMachineGunStopsWhenReleased) {
     content::RangeOptions options;
     std::string error;
     EXPECT_FALSE(content::ParseRangeOptions(2, argv.data(), &options, &error));
+}
+
+TEST_F(RangeTest, ALauncherLocksInStagesFiresWhenLetGoAndItsMissileMeetsAMovingTarget) {
+    const std::vector<std::string> lines = Run({"--weapon", "wlaunch", "--targets", "150", "--target-speed", "10",
+                                                "--hold", "60", "--frames", "300"});
+    // The events in order: the lock stages while held, one missile when let go, its hit.
+    std::vector<std::string> events;
+    for (const std::string& l : lines) {
+        const size_t space = l.find(' ');
+        const std::string event = l.substr(space + 1);
+        if (event.rfind("lock ", 0) == 0 || event.rfind("fire ", 0) == 0 || event.rfind("hit ", 0) == 0)
+            events.push_back(event);
+    }
+    const std::vector<std::string> expected = {
+        "lock weapon=wlaunch stage=1", "lock weapon=wlaunch stage=2", "lock weapon=wlaunch stage=3",
+        "lock weapon=wlaunch stage=0", "fire weapon=wlaunch ordnance=missile1", "hit ordnance=missile1 target=0"};
+    EXPECT_EQ(events, expected);
+    // A 1 s lock over 4 stages: a stage every 0.25 s from the first frame with a candidate.
+    ASSERT_FALSE(lines.empty());
+    EXPECT_EQ(lines[0], "8 lock weapon=wlaunch stage=1");
+    // The trigger goes after frame 60 ("--hold 60" pulls it in frames 0 to 59).
+    EXPECT_NE(std::find(lines.begin(), lines.end(), "60 fire weapon=wlaunch ordnance=missile1"), lines.end());
 }
 
 }  // namespace

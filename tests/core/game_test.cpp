@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
@@ -388,6 +389,17 @@ TEST_F(GameTest, InactiveNetworkGameKeepsSimulatingWith20MsSleeps) {
     EXPECT_EQ(Count("objects.sendNetUpdates"), 3u);
     EXPECT_EQ(Count("hook.frame"), 3u);
     EXPECT_EQ(Count("world.terrainDraw"), 0u);
+    // What the simulation queued for drawing (rocket smoke) goes at the end of each frame,
+    // after the simulation, instead of piling up for the next drawn frame.
+    EXPECT_EQ(Count("render.renderQueueFlush"), 0u);
+    EXPECT_EQ(Count("render.renderQueueReset"), 3u);
+    const auto& log = SeamLog();
+    size_t lastSimulate = 0, lastReset = 0;
+    for (size_t i = 0; i < log.size(); ++i) {
+        if (log[i] == "world.classfncUpdateAll") lastSimulate = i;
+        if (log[i] == "render.renderQueueReset") lastReset = i;
+    }
+    EXPECT_GT(lastReset, lastSimulate);
 }
 
 TEST_F(GameTest, ActiveButHiddenSinglePlayerDrawsThePausedScreen) {
@@ -399,6 +411,19 @@ TEST_F(GameTest, ActiveButHiddenSinglePlayerDrawsThePausedScreen) {
     EXPECT_EQ(Count("shell.refreshScreenState"), 1u);
     EXPECT_EQ(Count("render.spriteDraw"), 1u);
     EXPECT_EQ(Count("world.classfncUpdateAll"), 0u);
+}
+
+TEST_F(GameTest, AFrameThatSimulatesWithoutDrawingDropsWhatItQueued) {
+    Game_MissionSetup();
+    App_Globals().screenMode = 0x40;  // neither the game view nor a mode that hides it
+    SeamLog().clear();
+    Game_Frame();
+    EXPECT_EQ(Count("world.classfncUpdateAll"), 1u);
+    EXPECT_EQ(Count("world.terrainDraw"), 0u);
+    EXPECT_EQ(Count("render.renderQueueFlush"), 0u);
+    const auto& log = SeamLog();
+    const auto simulate = std::find(log.begin(), log.end(), "world.classfncUpdateAll");
+    EXPECT_NE(std::find(simulate, log.end(), "render.renderQueueReset"), log.end());
 }
 
 TEST_F(GameTest, PausedOnlyTheUsersObjectSteps) {

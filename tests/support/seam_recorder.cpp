@@ -307,6 +307,7 @@ void RecordRender() {
     GV_RECORD(viewEye);
     GV_RECORD(spriteDraw);
     GV_RECORD(setSingleColourIndex);
+    GV_QUIET(smokeQueuePuff);
     GV_RECORD(lightCloseWorld);
     GV_RECORD(loadSprites);
     GV_END_TABLE();

@@ -60,6 +60,7 @@
 #include "weapons/chunkeffect.h"
 #include "weapons/effects.h"
 #include "weapons/explosion.h"
+#include "weapons/launcher.h"
 #include "weapons/sceneeffects.h"
 #include "weapons/spriteeffects.h"
 #include "weapons/weapon.h"
@@ -148,6 +149,7 @@ void ResetProgramStateForTest() {
     GameSettings_Reset();
     Weapon_ResetForTest();
     Ordnance_ResetForTest();
+    Missile_ResetForTest();
     MachineGun_TechnoCounter() = 0;
     ExplosionManager_ResetForTest();
     Effects_ResetForTest();

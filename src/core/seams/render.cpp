@@ -113,6 +113,7 @@ RenderSeam MakeDefault() {
     seam.viewDepth = [](const RenderView*, const float*, float*) { return false; };
     seam.queueQuad = [](RenderView*, const float (*)[3], int, uint32_t) {};
     seam.queueLine = [](RenderView*, const float*, const float*, float, uint32_t) {};
+    seam.smokeQueuePuff = [](const float*, float) {};
     seam.viewEye = [](const RenderView*, float*, float*) { return false; };
     seam.spriteDraw = [](int, int, int, uint32_t) {};
     seam.setSingleColourIndex = [](int) {};

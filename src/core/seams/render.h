@@ -108,6 +108,8 @@ struct RenderSeam {
     bool (*viewEye)(const RenderView* view, float position[3], float forward[3]);
     void (*spriteDraw)(int sprite, int x, int y, uint32_t flags);
     void (*setSingleColourIndex)(int index);
+    // Queues one "lsmoke.12" smoke sprite of a size at a world position (render-queue kind 1).
+    void (*smokeQueuePuff)(const float position[3], float size);
 };
 
 // Effects that sort their sprites by depth use 64 buckets: bucket = view depth x this scale,
