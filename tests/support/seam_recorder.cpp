@@ -479,6 +479,7 @@ void RecordNet() {
     GV_PASS(clearQueuedOrdnance);
     GV_PASS(registerObject);
     GV_PASS(findObject);
+    GV_PASS(sendMessage);
     GV_END_TABLE();
 }
 

@@ -17,6 +17,7 @@
 #include "fun3d/craft.h"
 #include "fun3d/gameobject.h"
 #include "fun3d/craftservices.h"
+#include "fun3d/powerup.h"
 #include "fun3d/particlebuffer.h"
 #include "fun3d/proginput.h"
 #include "fun3d/visibility.h"
@@ -107,6 +108,7 @@ void ResetProgramStateForTest() {
     ProgramInput_Reset();
     Craft_ResetList();
     Craft_ResetServices();
+    PowerUp_ResetServices();
     ParticleBuffer_Clear();
     ParticleKind_ResetCraftSmoke();
     ObjectSensor_ResetList();

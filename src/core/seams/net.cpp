@@ -65,6 +65,7 @@ NetSeam MakeDefault() {
     seam.clearQueuedOrdnance = [] {};                            // PENDING(12.105)
     seam.registerObject = [](NetObject*) {};                     // PENDING(12.103)
     seam.findObject = [](uint32_t) -> NetObject* { return nullptr; };  // PENDING(12.103)
+    seam.sendMessage = [](uint16_t, const uint8_t*, int) { return 3; };  // PENDING(12.109)
     return seam;
 }
 

@@ -62,6 +62,9 @@ struct NetSeam {
     // Gives a newly built object its network identity; the object of a network id, or null.
     void (*registerObject)(NetObject* object);
     NetObject* (*findObject)(uint32_t netId);
+    // A whole message, reliably, to one player (0: every player): 0 when sent, else the
+    // session's error (3: no session).
+    int (*sendMessage)(uint16_t to, const uint8_t* data, int size);
 };
 
 NetSeam& Seam_Net();
