@@ -480,6 +480,9 @@ void RecordNet() {
     GV_PASS(registerObject);
     GV_PASS(findObject);
     GV_PASS(sendMessage);
+    GV_PASS(refreshByteRate);
+    GV_PASS(playerName);
+    GV_PASS(reportKill);
     GV_END_TABLE();
 }
 
