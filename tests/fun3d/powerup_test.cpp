@@ -10,7 +10,9 @@
 #include "Objkr/entitysvc.h"
 #include "Terrain/terrheight.h"
 #include "Terrain/terramap.h"
+#include "core/fieldarchive.h"
 #include "core/registration.h"
+#include "core/savegame.h"
 #include "core/seams/audio.h"
 #include "fun3d/craftservices.h"
 #include "fun3d/framepasses.h"
@@ -19,6 +21,7 @@
 #include "fun3d/visibility.h"
 #include "fun3d_fixture.h"
 #include "support/data_root_fixture.h"
+#include "support/field_stream.h"
 #include "terrain_writer.h"
 
 namespace {
@@ -577,6 +580,47 @@ TEST_F(PowerUpTest, ACameraPodCarriesAnEyeAndASensorAndTurnsSlowlyAtRest) {
     EXPECT_EQ(plain->sensor, nullptr);
     EXPECT_EQ(root->child, own);
     EXPECT_EQ(own->next, nullptr);
+}
+
+TEST_F(PowerUpTest, SavedGamesKeepTheVehicleFlagsAndMissionFilesDoNot) {
+    auto& cls = NewKindClass<PowerUpClass>("powerup");
+    PowerUp* p = NewPowerUp<PowerUp>(cls, 1.0f, kPowerUpInFlight | kPowerUpGuided);
+    for (bool mission : {false, true}) {
+        SCOPED_TRACE(mission);
+        SaveGame_SetMissionFile(mission);
+        const std::string saved = CaptureFields(false, [&](FILE* f) { return p->Save(f); });
+        const size_t at = saved.find("vhclFlags");
+        EXPECT_EQ(at != std::string::npos, !mission);
+        if (!mission) {
+            EXPECT_LT(at, 8u) << "before the object's fields";
+        }
+        const std::string flags = CaptureFields(false, [&](FILE* f) {
+            const uint32_t value = kPowerUpRising;
+            return Field_WriteHex(f, &value, 4, "vhclFlags");
+        });
+        p->vehicle->flags = kPowerUpGuided;
+        {
+            FieldReadScope scope(flags, false);
+            p->Load();  // the object's own fields are missing: only the power-up's part is read
+        }
+        EXPECT_EQ(p->vehicle->flags, mission ? kPowerUpGuided : kPowerUpRising);
+    }
+    SaveGame_SetMissionFile(false);
+}
+
+TEST_F(PowerUpTest, AnEntityActivatedWithoutAnObjectBecomesAPowerUpOnItsTeam) {
+    Entity* root = NewRoot(3);
+    root->type = kTypePowerUp;
+    root->classData = PowerUpVehicle_New();
+    Entity_SetName(root, "nosuch");
+    PowerUp_ActivateEntity(root);
+    auto* p = dynamic_cast<PowerUp*>(static_cast<GameObject*>(root->owner));
+    ASSERT_NE(p, nullptr) << "an unknown name takes the power-up prototype";
+    EXPECT_EQ(p->objClass, GameObjectClass_FindPrototype("powerup"));
+    EXPECT_EQ(p->team, 3);
+    EXPECT_EQ(p->vehicle, root->classData) << "the row's vehicle record";
+    PowerUp_ActivateEntity(root);
+    EXPECT_EQ(root->owner, p) << "built once";
 }
 
 }  // namespace
