@@ -163,6 +163,25 @@ TEST_F(PowerUpTest, ARestingPowerUpSettlesOneUnitAboveFlatGround) {
     }
 }
 
+TEST_F(PowerUpTest, ATiltedPowerUpStandsUpAndTheTurnControlTurnsIt) {
+    auto& cls = NewKindClass<PowerUpClass>("powerup");
+    const float tilts[][2] = {{0.5f, 0.0f}, {-0.5f, 0.0f}, {0.0f, 0.6f}, {0.3f, -0.4f}};
+    for (const auto& tilt : tilts) {
+        PowerUp* p = NewPowerUp<PowerUp>(cls, 1.0f);
+        const DVector at = p->entity->local.posit;
+        p->entity->local = Matrix_FromEuler(tilt[0], 0.0f, tilt[1], at.x, at.y, at.z);
+        ASSERT_LT(p->entity->local.up.y, 0.96f);
+        for (int i = 0; i < 300; ++i) p->Update(kDt);
+        EXPECT_NEAR(p->entity->local.up.y, 1.0f, 1e-3f) << tilt[0] << " " << tilt[1];
+    }
+    PowerUp* p = NewPowerUp<PowerUp>(cls, 1.0f);
+    p->vehicle->controls[0] = 0.5f;
+    for (int i = 0; i < 60; ++i) p->Update(kDt);
+    // A yaw push of 20 c0 against a damping of 10: it settles at a spin of 1 radian per second.
+    EXPECT_NEAR(std::fabs(p->euler.angularVelocity.y), 1.0f, 0.01f);
+    EXPECT_LT(std::fabs(p->entity->local.front.z), 0.999f) << "it turned";
+}
+
 TEST_F(PowerUpTest, AProbeThatMeetsTheGroundShortensTheStepAndLandsIt) {
     auto& cls = NewKindClass<PowerUpClass>("powerup");
     // The bottom probe is 0.3 above the ground, falling at 10: it meets the ground after 0.03 s.
