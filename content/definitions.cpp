@@ -33,6 +33,10 @@ constexpr uint32_t kTargetRange = 0x006315BDu;
 // The radio lines a craft speaks: its replies to orders, then its reports.
 constexpr uint32_t kVoiceReplies = 0xE0D32ED5u;
 constexpr uint32_t kVoiceReports = 0x4438FCF2u;
+constexpr uint32_t kSensorPeriod = 0xDE687E15u;
+constexpr uint32_t kAmmoPackAmount = 0x1EE6DDFAu;
+constexpr uint32_t kRepairKitAmount = 0x6B176FDAu;
+constexpr uint32_t kPodTurn = 0x73ACCD30u;
 
 struct Definition {
     std::string name;
@@ -141,6 +145,8 @@ bool Definitions(std::vector<Definition>* out, std::string* error) {
         // The camera pods a craft drops behind it, one per side by the file's name.
         {"apcamr.odf", {"camerapod", "gvrepair", 5, 1, -1, 3.0f, 50, -1, "", "", "", 0}},
         {"spcamr.odf", {"camerapod", "gvrepair", 5, 1, -1, 3.0f, 50, -1, "", "", "", 0}},
+        // A cannon lying in the field for any craft with a cannon mount.
+        {"apwcan.odf", {"wpnpower", "gvrepair", 10, 3, -1, 4.0f, 100, -1, "", "", "", 0}},
     };
     std::vector<Definition> files;
     for (const Named& named : classes) {
@@ -153,6 +159,15 @@ bool Definitions(std::vector<Definition>* out, std::string* error) {
             writer.Float(kSensorRange, 320.0f).Float(kConcealSpeed, 4.0f);
             writer.Float(kRadarRange, 300.0f).Float(kTargetRange, 250.0f);
             writer.String(kVoiceReplies, "radio2.wav").String(kVoiceReports, "radio1.wav");
+        } else if (named.values.label == "ammopack") {
+            writer.Int(kAmmoPackAmount, 400);
+        } else if (named.values.label == "repairkit") {
+            writer.Int(kRepairKitAmount, 800);
+        } else if (named.values.label == "wpnpower") {
+            writer.String(kWeaponPrefix, "wcannon");
+        } else if (named.values.label == "camerapod") {
+            // The pod turns slowly where it lies and watches around it.
+            writer.Float(kPodTurn, 2.0f).Float(kSensorRange, 150.0f).Float(kSensorPeriod, 0.5f);
         } else if (named.values.geometry == "gvtank") {
             writer.Float(kSensorRange, 240.0f);
             writer.Float(kRadarRange, 250.0f).Float(kTargetRange, 200.0f);

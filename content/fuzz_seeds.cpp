@@ -702,6 +702,32 @@ bool HoverNetSeeds(FuzzSeedSet& seeds, std::string* error) {
            seeds.Add("short", full.substr(0, full.size() - 1), error);
 }
 
+// Object records from peers: a reader byte (0 a power-up's state, 1 its extra record, 2 a
+// received "RG", 3 an object's state record with its header), then the record; some cut short.
+bool ObjectRecordSeeds(FuzzSeedSet& seeds, std::string* error) {
+    std::string state(1, '\0');
+    for (int i = 0; i < 12; ++i) state.push_back(static_cast<char>(i * 19));
+    for (uint8_t control : {uint8_t(127), uint8_t(0x81), uint8_t(0), uint8_t(64)}) state.push_back(static_cast<char>(control));
+    state.push_back(static_cast<char>(0xBF));
+    state.push_back(static_cast<char>(200));
+    const std::string extra = std::string(1, '\1') + std::string("\3\0\0\0\2\0\0\0", 8);
+    const std::string grant = std::string(1, '\2') + std::string("\2\0\0\0\3\0\0\0", 8);
+    std::string named(1, '\3');
+    named.push_back(36);
+    named.push_back(0x04);
+    named.append(26, 'h');
+    named.append(std::string("\3\0\0\0\1\0\0\0", 8));
+    std::string coded(1, '\3');
+    coded.push_back(29);
+    coded.push_back(static_cast<char>(0x84));
+    coded.append(19, 'c');
+    coded.append(std::string("\1\0\0\0\3\0\0\0", 8));
+    return seeds.Add("powerup-state", state, error) && seeds.Add("powerup-state-short", state.substr(0, 12), error) &&
+           seeds.Add("powerup-extra", extra, error) && seeds.Add("grant", grant, error) &&
+           seeds.Add("grant-short", grant.substr(0, 6), error) && seeds.Add("record-named", named, error) &&
+           seeds.Add("record-coded", coded, error) && seeds.Add("record-short", named.substr(0, 20), error);
+}
+
 // Sound files: plain and headered, 8 and 16 bits, mono and stereo, and an odd-sized chunk.
 bool SoundSeeds(FuzzSeedSet& seeds, std::string* error) {
     const std::vector<float> tone = Tone(440.0f, 0.01f, 11025);
@@ -742,6 +768,7 @@ const SeedRow kSeedRows[] = {
     {"maplist_fuzz", MapListSeeds},
     {"mission_fuzz", MissionSeeds},
     {"netstate_fuzz", NetStateSeeds},
+    {"objectrecord_fuzz", ObjectRecordSeeds},
     {"odf_fuzz", DefinitionSeeds},
     {"ordnance_net_fuzz", OrdnanceNetSeeds},
     {"paramfile_fuzz", ParamSeeds},

@@ -25,7 +25,7 @@ void GO_Activate(Entity* e) {
             fn = g_owners.buildingActivate;  // PENDING(3.130)
             break;
         case kTypePowerUp:
-            fn = g_owners.powerUpActivate;  // PENDING(3.106)
+            fn = g_owners.powerUpActivate;
             break;
         case kTypePerson:
             fn = g_owners.personActivate;  // PENDING(3.123)
@@ -96,7 +96,7 @@ int Building_FreeRecord(void* data) {
     return 0;
 }
 
-// PENDING(3.106) the power-up's class record.
+// The power-up's class record: its vehicle record, which the object layer makes and frees.
 void* PowerUp_NewRecord() { return g_owners.powerUpNew ? g_owners.powerUpNew() : nullptr; }
 int PowerUp_FreeRecord(void* data) { return g_owners.powerUpFree ? g_owners.powerUpFree(data) : 0; }
 

@@ -9,6 +9,7 @@
 #include "core/seams/ai.h"
 #include "fun3d/craftservices.h"
 #include "fun3d/gameobject.h"
+#include "fun3d/powerup.h"
 
 namespace {
 
@@ -33,5 +34,8 @@ void Ai_InstallProcesses() {
         auto* process = new NetProcess();
         process->Attach(CurrentMission(), craft);
         return process;
+    };
+    PowerUp_Services().rebuildWeaponGroups = [](GameObject* object) {
+        if (auto* user = dynamic_cast<UserProcess*>(object ? object->aiProcess : nullptr)) user->SetupWeaponGroups();
     };
 }

@@ -9,6 +9,7 @@
 #include "fun3d/gameobjectclass.h"
 #include "fun3d/hovercraft.h"
 #include "fun3d/objectslot.h"
+#include "fun3d/powerup.h"
 
 namespace {
 
@@ -33,7 +34,7 @@ struct ObjectKind {
 
 // Every kind, the registration table's first; kinds it does not list follow in this order.
 const ObjectKind kKinds[] = {
-    {"ammopack", "AMMO", kCategoryPowerUp},           // PENDING(3.106)
+    {"ammopack", "AMMO", kCategoryPowerUp},
     {"animbuilding", "ANMB", kCategoryBuilding},      // PENDING(3.131)
     {"apc", "APC", kCategoryCraft},                   // PENDING(3.107)
     {"armory", "ARMR", kCategoryProducer},            // PENDING(3.133)
@@ -42,18 +43,18 @@ const ObjectKind kKinds[] = {
     {"m4qbuilding", "BLDG", kCategoryBuilding},       // PENDING(3.130)
     {"m4qbuilding2", "BLD2", kCategoryBuilding},      // PENDING(3.130) a plain building
     {"m4qsign", "SIGN", kCategoryBuilding},           // PENDING(3.130) a plain building
-    {"camerapod", "CPOD", kCategoryPowerUp},          // PENDING(3.106)
+    {"camerapod", "CPOD", kCategoryPowerUp},
     {"commtower", "COMM", kCategoryBuilding},         // PENDING(3.131)
     {"constructionrig", "CNST", kCategoryProducer},   // PENDING(3.134)
     {"factory", "FACT", kCategoryProducer},           // PENDING(3.133)
     {"geyser", "GEIZ", kCategoryBuilding},            // PENDING(3.131)
-    {"repairkit", "RKIT", kCategoryPowerUp},          // PENDING(3.106)
+    {"repairkit", "RKIT", kCategoryPowerUp},
     {"hover", "HOVR", kCategoryCraft},
     {"howitzer", "HWTZ", kCategoryCraft},             // PENDING(3.107)
     {"minelayer", "MLYR", kCategoryCraft},            // PENDING(3.107)
     {"person", "PERS", kCategoryPerson},              // PENDING(3.123)
     {"powerplant", "PLNT", kCategoryBuilding},        // PENDING(3.131)
-    {"powerup", "PWUP", kCategoryPowerUp},            // PENDING(3.106)
+    {"powerup", "PWUP", kCategoryPowerUp},
     {"producer", "PROD", kCategoryProducer},          // PENDING(3.132)
     {"recycler", "RCYC", kCategoryProducer},          // PENDING(3.133)
     {"repairdepot", "RDEP", kCategoryBuilding},       // PENDING(3.131)
@@ -70,7 +71,7 @@ const ObjectKind kKinds[] = {
     {"turret", "TURR", kCategoryProducer},            // PENDING(3.150)
     {"turrettank", "TTNK", kCategoryCraft},           // PENDING(3.151)
     {"walker", "WALK", kCategoryCraft},               // PENDING(3.152)
-    {"wpnpower", "WEPN", kCategoryPowerUp},           // PENDING(3.106)
+    {"wpnpower", "WEPN", kCategoryPowerUp},
     {"wingman", "WING", kCategoryCraft},              // PENDING(3.107)
     {"daywrecker", "WRCK", kCategoryPowerUp},         // PENDING(4.124)
     {"flare", "FLAR", kCategorySpawnPoint},           // PENDING(4.124)
@@ -93,6 +94,14 @@ GameObjectClass* MakePrototype(const ObjectKind& kind) {
     const uint32_t signature = Signature(kind.signature);
     if (Text_CompareNoCase(kind.label, "craft") == 0) return new CraftClass(kind.label, signature, kind.category);
     if (Text_CompareNoCase(kind.label, "hover") == 0) return new HoverCraftClass(kind.label, signature, kind.category);
+    if (Text_CompareNoCase(kind.label, "powerup") == 0) return new PowerUpClass(kind.label, signature, kind.category);
+    if (Text_CompareNoCase(kind.label, "ammopack") == 0)
+        return new AmmoPackClass(kind.label, signature, kind.category, "weapon.wav");
+    if (Text_CompareNoCase(kind.label, "repairkit") == 0)
+        return new RepairKitClass(kind.label, signature, kind.category, "repair.wav");
+    if (Text_CompareNoCase(kind.label, "wpnpower") == 0)
+        return new WeaponPowerupClass(kind.label, signature, kind.category, "weapon.wav");
+    if (Text_CompareNoCase(kind.label, "camerapod") == 0) return new CameraPodClass(kind.label, signature, kind.category);
     return new StandInKindClass(kind.label, Signature(kind.signature), kind.category);
 }
 

@@ -15,6 +15,7 @@
 #include "fun3d/craft.h"
 #include "fun3d/gameobject.h"
 #include "fun3d/objectpool.h"
+#include "fun3d/powerup.h"
 #include "fun3d/teamrecord.h"
 #include "fun3d/visibility.h"
 
@@ -130,6 +131,9 @@ int GameObject_EntityDamage(Entity* e, DamageInfo* damage, Entity*) {
 void GameObject_InstallClassFunctions() {
     ClassfncOwners& owners = Classfnc_Owners();
     owners.craftActivate = Craft_ActivateEntity;
+    owners.powerUpActivate = PowerUp_ActivateEntity;
+    owners.powerUpNew = PowerUpVehicle_New;
+    owners.powerUpFree = PowerUpVehicle_Free;
     owners.objectSimulate = GameObject_EntitySimulate;
     owners.objectPostStep = GameObject_EntityPostStep;
     owners.objectMotion = GameObject_EntityMotion;

@@ -350,10 +350,8 @@ void GameObject::Explode() {
     if (objClass->signature == Signature("SCRP")) TearDown();
 }
 
-// PENDING(3.125) the publish defaults: first-seen time, must-publish byte, last publication.
-float GameObject::GetNetPriority(float, float) { return -1.0f; }
-bool GameObject::IsPublishDue(float) { return false; }
-bool GameObject::IsRefreshDue() { return false; }
+// The publish defaults (first-seen time, must-publish byte, last publication) are with the
+// other network operations in objectnet.cpp.
 
 float GameObject::GetHealthRatio() { return healthRatio; }
 bool GameObject::IsRecycleRequested() { return recycleRequest != 0; }
@@ -475,7 +473,8 @@ void GameObject::SetCommandObject(int32_t code, GameObject* object) {
     nextCmd.who = GetObjHandle(object);
     nextCmd.where = PathTo(object->GetPosition());
     nextCmd.param = 0;
-    SendRemoteCommand(code, nextCmd);
+    const Vector at = object->GetPosition();
+    SendRemoteCommand(code, nextCmd, &at);
 }
 
 void GameObject::SetCommandPosition(int32_t code, const Vector& point, int32_t parameter) {
@@ -485,7 +484,7 @@ void GameObject::SetCommandPosition(int32_t code, const Vector& point, int32_t p
     nextCmd.who = 0;
     nextCmd.where = PathTo(point);
     nextCmd.param = parameter;
-    SendRemoteCommand(code, nextCmd);
+    SendRemoteCommand(code, nextCmd, &point);
 }
 
 void GameObject::SetCommandObjectPosition(int32_t code, GameObject* object, const Vector& point, float value) {
@@ -496,7 +495,7 @@ void GameObject::SetCommandObjectPosition(int32_t code, GameObject* object, cons
     nextCmd.where = PathTo(point);
     nextCmd.value = value;
     nextCmd.param = 0;
-    SendRemoteCommand(code, nextCmd);
+    SendRemoteCommand(code, nextCmd, &point);
 }
 
 void GameObject::SetCommandParameter(int32_t code, int32_t parameter) {
@@ -536,8 +535,6 @@ Vector GameObject::GetCommandPoint() const {
     return Vector{0.0f, 0.0f, 0.0f};
 }
 
-// PENDING(3.125) an order on an object owned by another player goes to its owner as "CO".
-void GameObject::SendRemoteCommand(int32_t, const AiCmdInfo&) {}
 
 // ---- hits ---------------------------------------------------------------------------------
 

@@ -153,13 +153,28 @@ public:
     void ClearCommand();
     GameObject* GetCommandTarget() const;
     Vector GetCommandPoint() const;
-    void SendRemoteCommand(int32_t code, const AiCmdInfo& command);
+    // An order on an object another machine owns goes to its owner as "CO": the object's network
+    // id, the code, then the target's network id, the parameter (a class order's stable class
+    // id) and the point's x and z in whole units (two signed 16-bit values).
+    void SendRemoteCommand(int32_t code, const AiCmdInfo& command, const Vector* point = nullptr);
 
     // ---- network accessors ----------------------------------------------------------------
     uint16_t GetPlayerId() const { return playerId; }
     bool IsRemote() const { return ownership == kNetOwnedRemote; }
     bool IsLocal() const { return ownership == kNetOwnedHere; }
     uint32_t GetNetId() const { return netId; }
+    void SetPlayerId(uint16_t id) { playerId = id; }
+    // The owning player's name in a network game (null for none); GetOwnerName asks always.
+    const char* GetPlayerName() const;
+    const char* GetOwnerName() const;
+    // This object's owner and the killer go to the kill tally (no killer object: 64001).
+    void ReportKill(uint16_t killerPlayer) const;
+    void ReportKillBy(const GameObject* killer) const;
+    // A state record from a peer (length byte, flag byte, then a header of 28 bytes, or 21 when
+    // the flag byte is negative): the sender becomes the owner of an unowned object; a state
+    // record's class state goes to UnpackNetExtra. False when the record is too short for its
+    // header (it is dropped).
+    bool ReceiveRecord(uint16_t sender, const uint8_t* record, int32_t length);
 
     // ---- hits -----------------------------------------------------------------------------
     void NoteHit(const DamageInfo& damage);

@@ -6,6 +6,7 @@
 #include "fun3d/framepasses.h"
 #include "fun3d/gameobject.h"
 #include "fun3d/gameobjectclass.h"
+#include "fun3d/objectnet.h"
 #include "fun3d/objectpool.h"
 #include "fun3d/teamrecord.h"
 
@@ -42,6 +43,7 @@ void GameObjects_InstallSeam() {
     s.gameObjectRevealAll = GameObject_RevealAll;
     s.gameObjectRemoveAll = GameObject_RemoveAll;
     s.sendNetUpdates = GameObject_SendNetUpdates;
+    s.registerNetObjects = GameObject_RegisterNetObjects;
     s.stepUserObject = GameObject_StepUser;
     GameObject_InstallClassFunctions();
     ObjLoad_Services().objectClassType = GameObjectClass_EntityTypeOf;

@@ -10,8 +10,10 @@
 #include "fun3d/hovercraft.h"
 #include "fun3d/gameobject.h"
 #include "fun3d/objectpool.h"
+#include "fun3d/powerup.h"
 
-constexpr size_t kObjectSlotSize = std::max({sizeof(GameObject), sizeof(Craft), sizeof(HoverCraft)});
+constexpr size_t kObjectSlotSize = std::max({sizeof(GameObject), sizeof(Craft), sizeof(HoverCraft),
+                                              sizeof(PowerUp), sizeof(CameraPod)});
 
 // Builds an object of the kind in a fresh pool slot; null when the pool is exhausted.
 template <class Kind, class... Args>

@@ -3,6 +3,7 @@
 #include "Objkr/classfnc.h"
 #include "core/seams/weapons.h"
 #include "fun3d/craftservices.h"
+#include "fun3d/powerup.h"
 #include "weapons/chunkeffect.h"
 #include "weapons/damage.h"
 #include "weapons/effects.h"
@@ -62,6 +63,11 @@ void Weapons_InstallSeam() {
     owners.explosionFree = Explosion_DeleteObject;
 
     CraftServices& craft = Craft_Services();
+    // A weapon pick-up asks the weapon class for its mount kind, priority and sprite.
+    PowerUpServices& powerUps = PowerUp_Services();
+    powerUps.weaponKind = [](const WeaponClass* cls) { return cls ? cls->weaponKind : int32_t{kWeaponKindOther}; };
+    powerUps.weaponPriority = [](const WeaponClass* cls) { return cls ? cls->intParam : 0; };
+    powerUps.weaponSprite = [](const WeaponClass* cls) { return cls ? cls->sprite1 : 0; };
     craft.effectsOn = Effect_AddAllowed;
     // The per-frame effects end as the craft stops adding them; what stays tied to a craft is
     // the lightning aimed at it.

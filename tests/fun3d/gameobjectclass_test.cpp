@@ -12,6 +12,7 @@
 #include "core/seams/objects.h"
 #include "core/seams/render.h"
 #include "fun3d/objectseam.h"
+#include "fun3d/powerup.h"
 #include "odfkeys.h"
 
 // A stand-in for the weapon layer's class record: the class code only passes its address on.
@@ -469,3 +470,35 @@ TEST_F(ClassTest, TheInstallerWiresTeamsClassesAndTheEntityLayersQuestions) {
 }
 
 }  // namespace
+
+TEST_F(ClassTest, ThePowerUpSampleClassesReadTheirKindKeys) {
+    InstallWorld();
+    static std::string askedWeapon;
+    askedWeapon.clear();
+    Seam_Weapons().weaponClassFind = [](const char name[8]) -> WeaponClass* {
+        askedWeapon.assign(name, strnlen(name, 8));
+        return reinterpret_cast<WeaponClass*>(&askedWeapon);
+    };
+    auto* ammo = dynamic_cast<AmmoPackClass*>(GameObjectClass::Find("apammo"));
+    ASSERT_NE(ammo, nullptr);
+    EXPECT_GT(ammo->amount, 0);
+    EXPECT_STREQ(ammo->pickupSound, "weapon.wav");
+    auto* repair = dynamic_cast<RepairKitClass*>(GameObjectClass::Find("aprepa"));
+    ASSERT_NE(repair, nullptr);
+    EXPECT_GT(repair->amount, 0);
+    EXPECT_STREQ(repair->pickupSound, "repair.wav");
+    auto* pod = dynamic_cast<CameraPodClass*>(GameObjectClass::Find("apcamr"));
+    ASSERT_NE(pod, nullptr);
+    EXPECT_GT(pod->turn, 0.0f);
+    EXPECT_GT(pod->sensorRange, 0.0f);
+    EXPECT_GT(pod->sensorPeriod, 0.0f);
+    auto* weapon = dynamic_cast<WeaponPowerupClass*>(GameObjectClass::Find("apwcan"));
+    ASSERT_NE(weapon, nullptr);
+    EXPECT_EQ(askedWeapon, "wcannon");
+    EXPECT_EQ(weapon->weaponClass, reinterpret_cast<WeaponClass*>(&askedWeapon));
+
+    GameObject* object = BuildAt(ammo);
+    ASSERT_NE(object, nullptr);
+    EXPECT_NE(dynamic_cast<AmmoPack*>(object), nullptr) << "the class builds its kind";
+    EXPECT_NE(dynamic_cast<CameraPod*>(BuildAt(pod)), nullptr);
+}

@@ -480,6 +480,10 @@ void RecordNet() {
     GV_PASS(clearQueuedOrdnance);
     GV_PASS(registerObject);
     GV_PASS(findObject);
+    GV_PASS(sendMessage);
+    GV_PASS(refreshByteRate);
+    GV_PASS(playerName);
+    GV_PASS(reportKill);
     GV_END_TABLE();
 }
 

@@ -17,6 +17,8 @@
 #include "fun3d/craft.h"
 #include "fun3d/gameobject.h"
 #include "fun3d/craftservices.h"
+#include "fun3d/objectnet.h"
+#include "fun3d/powerup.h"
 #include "fun3d/particlebuffer.h"
 #include "fun3d/proginput.h"
 #include "fun3d/visibility.h"
@@ -108,6 +110,8 @@ void ResetProgramStateForTest() {
     ProgramInput_Reset();
     Craft_ResetList();
     Craft_ResetServices();
+    PowerUp_ResetServices();
+    ObjectNet_Reset();
     ParticleBuffer_Clear();
     ParticleKind_ResetCraftSmoke();
     ObjectSensor_ResetList();

@@ -65,6 +65,10 @@ NetSeam MakeDefault() {
     seam.clearQueuedOrdnance = [] {};                            // PENDING(12.105)
     seam.registerObject = [](NetObject*) {};                     // PENDING(12.103)
     seam.findObject = [](uint32_t) -> NetObject* { return nullptr; };  // PENDING(12.103)
+    seam.sendMessage = [](uint16_t, const uint8_t*, int) { return 3; };  // PENDING(12.109)
+    seam.refreshByteRate = [] {};                                        // PENDING(12.105)
+    seam.playerName = [](uint16_t) -> const char* { return nullptr; };   // PENDING(12.109)
+    seam.reportKill = [](uint16_t, uint16_t) {};                         // PENDING(12.109)
     return seam;
 }
 

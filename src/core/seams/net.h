@@ -62,6 +62,15 @@ struct NetSeam {
     // Gives a newly built object its network identity; the object of a network id, or null.
     void (*registerObject)(NetObject* object);
     NetObject* (*findObject)(uint32_t netId);
+    // A whole message, reliably, to one player (0: every player): 0 when sent, else the
+    // session's error (3: no session).
+    int (*sendMessage)(uint16_t to, const uint8_t* data, int size);
+    // The session's byte-rate statistic is brought up to date (after sends).
+    void (*refreshByteRate)();
+    // A player's name, or null when there is no such player.
+    const char* (*playerName)(uint16_t player);
+    // The kill tally: the victim's owner and the killer's player (64001 for none).
+    void (*reportKill)(uint16_t victimOwner, uint16_t killer);
 };
 
 NetSeam& Seam_Net();

@@ -30,7 +30,7 @@ ObjectsSeam MakeDefault() {
     s.teamPostLoadAll = [] { return true; };            // filled by GameObjects_InstallSeam
     s.buildStartPlayer = [](const Vector&) { return true; };  // filled by GameObjects_InstallSeam
     s.startUserObject = [] {};                          // filled by GameObjects_InstallSeam
-    s.registerNetObjects = [](bool) {};                 // PENDING(3.125)
+    s.registerNetObjects = [](bool) {};  // the object layer fills it at start-up
     s.getSerialCounter = [] { return 1u; };             // filled by GameObjects_InstallSeam
     s.setSerialCounter = [](uint32_t) {};               // filled by GameObjects_InstallSeam
     return s;
