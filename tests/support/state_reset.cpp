@@ -11,6 +11,7 @@
 #include "core/paramfile.h"
 #include "core/savegame.h"
 #include "core/seams/registry.h"
+#include "core/seams/shell.h"
 #include "core/shake.h"
 #include "core/sysprobe.h"
 #include "core/textentry.h"
@@ -76,6 +77,7 @@ void ResetProgramStateForTest() {
     AudioSys_ResetForTests();
     // Every function table back to its stand-ins.
     Seams_ResetAll();
+    ShellSeam_ResetStandInRecord();
     Objkr_ResetServices();
     Geom_ResetServices();
     ObjLoad_ResetServices();
