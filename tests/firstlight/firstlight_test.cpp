@@ -5,12 +5,18 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdlib>
+#include <fstream>
 #include <functional>
+#include <iterator>
+#include <set>
 #include <string>
+#include <vector>
 
 #include "Terrain/terrheight.h"
 #include "fun3d/gameobject.h"
+#include "platform/paths.h"
 #include "support/app_fixture.h"
+#include "support/frame_fixture.h"
 #include "support/game_run.h"
 #include "support/state_reset.h"
 
@@ -125,11 +131,13 @@ TEST_F(FirstLight, TheTankDrivesClimbsStopsAtTheCliffAndComesToRest) {
     }
 }
 
-// Same seed, same script, same clock: the same frames, byte for byte.
+// Same seed, same script, same clock: the same frames, byte for byte, also when one program run
+// follows another in the same process.
 TEST_F(FirstLight, TwoRunsOfOneScriptPresentTheSameFrames) {
     GameRunOptions options;
-    options.frames = 40;
-    options.events = "5 keydown W\n25 keyup W\n10 keydown LeftArrow\n20 keyup LeftArrow\n";
+    // Thrust raises dust behind the tank, and the chase view looks through it.
+    options.frames = 60;
+    options.events = "5 keydown Q\n35 keyup Q\n10 keydown LeftArrow\n20 keyup LeftArrow\n30 keydown F4\n31 keyup F4\n";
     const GameRunResult first = GameRun_Play(options, true);
     ASSERT_EQ(first.exitCode, 0);
     ASSERT_TRUE(first.scriptError.empty()) << first.scriptError;
@@ -199,6 +207,107 @@ TEST_F(FirstLight, PauseStopsTheSimulationAndShowsThePausedScreen) {
         banner = insideOnly;
     }
     EXPECT_TRUE(banner) << "no frame showed the paused banner over the view";
+}
+
+// A picture file as a standard reader reads it: the 128-byte header of an 8-bit, one-plane,
+// run-length-coded PCX file, its rows, and the 256-colour palette after the 12 marker. The
+// pixels come back as RGB; empty when anything in the file is not so.
+std::vector<uint8_t> ReadPcx(const std::string& path, int* width, int* height) {
+    std::ifstream in(path, std::ios::binary);
+    const std::vector<uint8_t> file((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    if (file.size() < 128 + 769 || file[0] != 10 || file[2] != 1 || file[3] != 8 || file[65] != 1) return {};
+    auto word = [&](size_t at) { return int(file[at] | file[at + 1] << 8); };
+    *width = word(8) - word(4) + 1;
+    *height = word(10) - word(6) + 1;
+    const int stride = word(66);
+    if (*width <= 0 || *height <= 0 || stride < *width) return {};
+    const size_t paletteAt = file.size() - 768;
+    if (file[paletteAt - 1] != 12) return {};
+    std::vector<uint8_t> indices;
+    size_t at = 128;
+    while (indices.size() < size_t(stride) * *height && at < paletteAt - 1) {
+        const uint8_t b = file[at++];
+        int count = 1;
+        uint8_t value = b;
+        if ((b & 0xC0) == 0xC0) {
+            count = b & 0x3F;
+            value = file[at++];
+        }
+        indices.insert(indices.end(), count, value);
+    }
+    if (indices.size() != size_t(stride) * *height) return {};
+    std::vector<uint8_t> rgb;
+    for (int y = 0; y < *height; ++y)
+        for (int x = 0; x < *width; ++x) {
+            const uint8_t* c = &file[paletteAt + 3 * indices[size_t(y) * stride + x]];
+            rgb.insert(rgb.end(), c, c + 3);
+        }
+    return rgb;
+}
+
+uint64_t Fnv1a64(const std::vector<uint8_t>& bytes) {
+    uint64_t h = 1469598103934665603ull;
+    for (uint8_t b : bytes) h = (h ^ b) * 1099511628211ull;
+    return h;
+}
+
+// After a drive, in the chase view: the last frame shows the sky in its top rows and textured
+// terrain below the horizon (its checksum pinned, the picture kept under the build directory);
+// the screenshot key wrote one of the frames shown into the profile directory.
+TEST_F(FirstLight, TheLastFrameShowsSkyOverTexturedTerrainAndTheScreenshotKeyWritesIt) {
+    GameRunOptions options;
+    options.frames = 110;
+    options.events = "10 keydown Q\n70 keyup Q\n80 keydown F4\n81 keyup F4\n100 keydown F11\n101 keyup F11\n";
+    const GameRunResult run = GameRun_Play(options, true);
+    ASSERT_EQ(run.exitCode, 0);
+    ASSERT_TRUE(run.scriptError.empty()) << run.scriptError;
+    const PlatFrame& last = run.lastFrame;
+    ASSERT_EQ(last.width, 640);
+    ASSERT_EQ(last.height, 480);
+    SavePicture(Picture{last.width, last.height, 3, last.rgb}, PicturePath("firstlight_last.ppm"));
+
+    auto pixel = [&](int x, int y) { return &last.rgb[(size_t(y) * last.width + x) * 3]; };
+    // Sky: the top rows, away from the panels in the upper left, are blue more than green, and
+    // not one flat colour.
+    std::set<uint32_t> skyColours;
+    size_t bluish = 0, counted = 0;
+    for (int y = 0; y < 24; ++y)
+        for (int x = 220; x < 640; ++x, ++counted) {
+            const uint8_t* p = pixel(x, y);
+            bluish += p[2] > p[1];
+            skyColours.insert(uint32_t(p[0]) << 16 | p[1] << 8 | p[2]);
+        }
+    EXPECT_GT(bluish, counted * 3 / 4) << "the top rows are not sky";
+    EXPECT_GE(skyColours.size(), 2u);
+    // Terrain: a band below the horizon beside the craft, green more than blue, in many colours.
+    std::set<uint32_t> groundColours;
+    size_t greenish = 0;
+    counted = 0;
+    for (int y = 270; y < 300; ++y)
+        for (int x = 0; x < 180; ++x, ++counted) {
+            const uint8_t* p = pixel(x, y);
+            greenish += p[1] > p[2];
+            groundColours.insert(uint32_t(p[0]) << 16 | p[1] << 8 | p[2]);
+        }
+    EXPECT_GT(greenish, counted * 3 / 4) << "the ground below the horizon is not grass";
+    EXPECT_GE(groundColours.size(), 6u) << "the terrain is drawn flat, not textured";
+    EXPECT_EQ(Fnv1a64(last.rgb), 0x4a746456d5e21bb0ull) << "look at " << PicturePath("firstlight_last.ppm");
+
+    int width = 0, height = 0;
+    const std::vector<uint8_t> shot = ReadPcx(profileDir + "/SCR0000.pcx", &width, &height);
+    ASSERT_FALSE(shot.empty()) << "no readable picture file in the profile directory";
+    EXPECT_EQ(width, 640);
+    EXPECT_EQ(height, 480);
+    // The file keeps the palette's full 8 bits where the display shows 6 of them, so a colour
+    // may be up to 3 levels brighter in the file.
+    auto same = [&](const std::vector<uint8_t>& frame) {
+        if (frame.size() != shot.size()) return false;
+        for (size_t k = 0; k < shot.size(); ++k)
+            if (shot[k] < frame[k] || shot[k] > frame[k] + 3) return false;
+        return true;
+    };
+    EXPECT_TRUE(std::any_of(run.presented.begin(), run.presented.end(), same))
+        << "the picture is none of the frames the window showed";
 }
 
 }  // namespace

@@ -106,6 +106,7 @@ void ResetProgramStateForTest() {
     Field_ResetSaveIds();
     Field_DiscardFixups();
     Shake_Reset();
+    RandomTable_SetIndex(0);  // the shared random table's cursor starts a program at 0
     ProgramInput_Reset();
     Craft_ResetList();
     Craft_ResetServices();
