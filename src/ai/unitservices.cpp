@@ -3,6 +3,7 @@
 #include <cmath>
 
 #include "ai/aistandins.h"
+#include "core/savegame.h"
 #include "fun3d/gameobject.h"
 #include "fun3d/hardpoints.h"
 #include "weapons/weapon.h"
@@ -43,7 +44,7 @@ UnitAiServices MakeDefault() {
     s.radioVoiceQueue = [](const char*, GameObject*, int32_t) {};                              // PENDING(10.102)
     s.audioMessageIsPlaying = [] { return Ai_StandIns().audioMessageIsPlaying(); };  // the driver's own test
     s.scriptedCameraActive = [] { return false; };  // the camera fills it at start-up
-    s.loadFinishedTime = [] { return -1e30f; };                                                // PENDING(1.128)
+    s.loadFinishedTime = [] { return SaveGame_Globals().loadFinishedTime; };
     s.soundPlay2D = [](const char*) {};                                                        // PENDING(10.102)
     s.debugPrint = [](const char*) {};                                                         // PENDING(13.101)
     s.debugLine = [](const Vector&, const Vector&, uint32_t) {};                               // PENDING(13.101)

@@ -344,6 +344,7 @@ bool SaveGame_Load(const char* pathText) {
     Field_SetBinary(false);
     if (!ok) DiscardFailedLoad();
     g.lastLoadFailed = !ok;
+    if (ok) g.loadFinishedTime = g.missionSave ? -1e30f : g.startTime;
     return ok;
 }
 

@@ -35,6 +35,10 @@ struct SaveGameGlobals {
     // A loaded saved game of run type 1 goes back to the shell when its mission ends.
     bool returnToShellAfterMission = false;
     bool lastLoadFailed = false;
+    // The game time at which the last saved game finished loading (its saved time, where the
+    // clock resumes); far in the past before any, and again after a mission file or a new map,
+    // whose clocks start from 0. Units hold some voice replies back for a while after it.
+    float loadFinishedTime = -1e30f;
 };
 
 SaveGameGlobals& SaveGame_Globals();
