@@ -251,6 +251,58 @@ uint64_t Fnv1a64(const std::vector<uint8_t>& bytes) {
     return h;
 }
 
+// How much of the frame's top rows (right of the panels in the upper left) is bluish, how many
+// colours they hold; the same for a band below the horizon on the left, with green.
+struct Regions {
+    size_t skyShare = 0, skyColours = 0, groundShare = 0, groundColours = 0;  // shares in percent
+};
+Regions Look(const PlatFrame& frame) {
+    auto pixel = [&](int x, int y) { return &frame.rgb[(size_t(y) * frame.width + x) * 3]; };
+    Regions r;
+    std::set<uint32_t> sky, ground;
+    size_t bluish = 0, greenish = 0, skyCount = 0, groundCount = 0;
+    for (int y = 0; y < 24; ++y)
+        for (int x = 220; x < 640; ++x, ++skyCount) {
+            const uint8_t* p = pixel(x, y);
+            bluish += p[2] > p[1];
+            sky.insert(uint32_t(p[0]) << 16 | p[1] << 8 | p[2]);
+        }
+    for (int y = 270; y < 300; ++y)
+        for (int x = 0; x < 180; ++x, ++groundCount) {
+            const uint8_t* p = pixel(x, y);
+            greenish += p[1] > p[2];
+            ground.insert(uint32_t(p[0]) << 16 | p[1] << 8 | p[2]);
+        }
+    r.skyShare = bluish * 100 / skyCount;
+    r.skyColours = sky.size();
+    r.groundShare = greenish * 100 / groundCount;
+    r.groundColours = ground.size();
+    return r;
+}
+
+// The cockpit views, with and without the cockpit drawn and without the HUD, look out from the
+// craft over the world: sky above, textured ground below the horizon, not the inside of the hull.
+TEST_F(FirstLight, TheCockpitViewsLookOutOverTheWorld) {
+    for (const char* key : {"F1", "F2", "F3"}) {
+        SCOPED_TRACE(key);
+        GameRunOptions options;
+        options.frames = 30;
+        options.events = std::string("20 keydown ") + key + "\n21 keyup " + key + "\n";
+        const GameRunResult run = GameRun_Play(options);
+        ASSERT_EQ(run.exitCode, 0);
+        ASSERT_EQ(run.lastFrame.width, 640);
+        ASSERT_EQ(run.lastFrame.height, 480);
+        const Regions r = Look(run.lastFrame);
+        EXPECT_GT(r.skyShare, 75u);
+        EXPECT_GE(r.skyColours, 2u);
+        EXPECT_GT(r.groundShare, 75u);
+        EXPECT_GE(r.groundColours, 3u);
+        TearDown();
+        ResetProgramStateForTest();
+        SetUp();
+    }
+}
+
 // After a drive, in the chase view: the last frame shows the sky in its top rows and textured
 // terrain below the horizon (its checksum pinned, the picture kept under the build directory);
 // the screenshot key wrote one of the frames shown into the profile directory.
@@ -266,31 +318,11 @@ TEST_F(FirstLight, TheLastFrameShowsSkyOverTexturedTerrainAndTheScreenshotKeyWri
     ASSERT_EQ(last.height, 480);
     SavePicture(Picture{last.width, last.height, 3, last.rgb}, PicturePath("firstlight_last.ppm"));
 
-    auto pixel = [&](int x, int y) { return &last.rgb[(size_t(y) * last.width + x) * 3]; };
-    // Sky: the top rows, away from the panels in the upper left, are blue more than green, and
-    // not one flat colour.
-    std::set<uint32_t> skyColours;
-    size_t bluish = 0, counted = 0;
-    for (int y = 0; y < 24; ++y)
-        for (int x = 220; x < 640; ++x, ++counted) {
-            const uint8_t* p = pixel(x, y);
-            bluish += p[2] > p[1];
-            skyColours.insert(uint32_t(p[0]) << 16 | p[1] << 8 | p[2]);
-        }
-    EXPECT_GT(bluish, counted * 3 / 4) << "the top rows are not sky";
-    EXPECT_GE(skyColours.size(), 2u);
-    // Terrain: a band below the horizon beside the craft, green more than blue, in many colours.
-    std::set<uint32_t> groundColours;
-    size_t greenish = 0;
-    counted = 0;
-    for (int y = 270; y < 300; ++y)
-        for (int x = 0; x < 180; ++x, ++counted) {
-            const uint8_t* p = pixel(x, y);
-            greenish += p[1] > p[2];
-            groundColours.insert(uint32_t(p[0]) << 16 | p[1] << 8 | p[2]);
-        }
-    EXPECT_GT(greenish, counted * 3 / 4) << "the ground below the horizon is not grass";
-    EXPECT_GE(groundColours.size(), 6u) << "the terrain is drawn flat, not textured";
+    const Regions r = Look(last);
+    EXPECT_GT(r.skyShare, 75u) << "the top rows are not sky";
+    EXPECT_GE(r.skyColours, 2u);
+    EXPECT_GT(r.groundShare, 75u) << "the ground below the horizon is not grass";
+    EXPECT_GE(r.groundColours, 3u) << "the terrain is drawn flat, not textured";
     EXPECT_EQ(Fnv1a64(last.rgb), 0x4a746456d5e21bb0ull) << "look at " << PicturePath("firstlight_last.ppm");
 
     int width = 0, height = 0;
