@@ -178,9 +178,12 @@ TEST_F(FirstLightWindow, KeysReachTheRunningGameItsFramesChangeAndClosingEndsWit
     ASSERT_NE(window, 0u) << "the game's window never showed the mission";
     WindowFrame before = ReadWindow(display_, window);
     ASSERT_FALSE(before.SingleColour());
-    // Standing still, the ground below the horizon stays as it is.
+    // Standing still, the ground below the horizon stays nearly as it is (the hovering craft
+    // bobs a little).
     std::this_thread::sleep_for(std::chrono::milliseconds(500));
-    EXPECT_LT(ShareDiffering(before, ReadWindow(display_, window), 16, 0.55, 0.7), 0.02);
+    const double still = ShareDiffering(before, ReadWindow(display_, window), 16, 0.55, 0.7);
+    EXPECT_LT(still, 0.08);
+    RecordProperty("still", std::to_string(still));
     // The thrust key drives the tank ahead: the textured ground below the horizon slides by.
     Hold(window, XK_q, std::chrono::milliseconds(1500));
     WindowFrame driven;
