@@ -199,9 +199,12 @@ void UserProcess::Execute() {
     const InputSinks& in = InputSink;
     CraftControls& c = craft->controls;
     const float t = Clock_GetFrameTime();
-    const int keySteer = in.steer_right - in.steer_left;
+    // A craft's positive steering turns it toward its left (-x), as the units' heading steering
+    // and the hover model have it; the right key, and a stick or mouse moved right, turn it
+    // right, so they steer negative.
+    const int keySteer = in.steer_left - in.steer_right;
     c.steering = keySteer ? Approach(c.steering, static_cast<float>(keySteer), 1.0f, t)
-                          : Approach(c.steering, static_cast<float>(in.steer) / kAxisOne, 5.0f, t);
+                          : Approach(c.steering, -static_cast<float>(in.steer) / kAxisOne, 5.0f, t);
     const int keyPitch = in.pitch_up - in.pitch_down;
     float axisPitch = static_cast<float>(in.pitch) / kAxisOne;
     if (SettingsFlags() & kReverseMouse) axisPitch = -axisPitch;

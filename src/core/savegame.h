@@ -35,8 +35,9 @@ struct SaveGameGlobals {
     // A loaded saved game of run type 1 goes back to the shell when its mission ends.
     bool returnToShellAfterMission = false;
     bool lastLoadFailed = false;
-    // The game time at which the last mission file or saved game finished loading; long ago
-    // until one has.
+    // The game time at which the last mission file or saved game finished loading (a saved
+    // game's own time, where its clock resumes); long ago until one has. Units hold some voice
+    // replies back for a while after it.
     float loadFinishedTime = -1e30f;
 };
 

@@ -57,17 +57,18 @@ uint8_t SoftLogPalette[768];
 // The window's colours as they were when the display opened.
 uint8_t SoftSystemPalette[768];
 
+}  // namespace
+
 // The rasteriser leaves the last column and row unfilled: each row's last pixel takes the one to
 // its left, then the last row takes a copy of the row above.
-void MendEdges(GraphicBuffer& screen) {
+void Graphic_MendEdges(GraphicBuffer& screen) {
+    if (screen.format != kGraphicFormat8 || !screen.pixels || screen.pixels == Graphic_HardwareScreenMarker()) return;
     const size_t width = static_cast<size_t>(screen.width);
     const size_t height = static_cast<size_t>(screen.height);
     if (width >= 2)
         for (size_t y = 0; y < height; ++y) screen.pixels[y * width + width - 1] = screen.pixels[y * width + width - 2];
     if (height >= 2) std::memcpy(screen.pixels + (height - 1) * width, screen.pixels + (height - 2) * width, width);
 }
-
-}  // namespace
 
 void Graphic_CopyPaletteEntries(GraphicDriver* record, int first, int count, const uint8_t* source) {
     if (!source) return;
@@ -273,7 +274,7 @@ int SoftDisplay_Present(GraphicDriver* record) {
     bool shown = screen.valid == 1 && screen.format == kGraphicFormat8 && screen.pixels &&
                  screen.pixels != Graphic_HardwareScreenMarker();
     if (shown) {
-        MendEdges(screen);
+        Graphic_MendEdges(screen);
         shown = Plat_SurfacePresent8(record->window, screen.pixels, screen.width, screen.height, screen.width);
     }
     if (!shown) {

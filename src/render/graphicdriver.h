@@ -153,6 +153,9 @@ GraphicBuffer* Graphic_CreateScreenBuffer(GraphicDriver* record, int32_t width, 
 
 // ---- Whole-display helpers -----------------------------------------------------------------
 
+// Fills the 8-bit screen's last column and row, which the rasteriser leaves unfilled, from their
+// neighbours, as the window shows them.
+void Graphic_MendEdges(GraphicBuffer& screen);
 // Shows a 2-D off-screen buffer: lock, copy (same size) or stretch (other size) onto the screen,
 // unlock, present. On the hardware screen the buffer is drawn as one stretched textured quad
 // (D3DRender_ShowBuffer). 0 when the lock fails or nothing could be shown.

@@ -1,6 +1,7 @@
 #include "render/terraindraw.h"
 
 #include <algorithm>
+#include <bit>
 #include <cmath>
 #include <vector>
 
@@ -62,6 +63,7 @@ void FillVertices(const RenderView* view, int x0, int z0, int x1, int z1) {
     const Matrix& m = view->viewMatrix;
     const double cx = view->cameraPosition.x, cy = view->cameraPosition.y, cz = view->cameraPosition.z;
     g_draw.x0 = x0, g_draw.z0 = z0, g_draw.x1 = x1, g_draw.z1 = z1, g_draw.width = x1 - x0 + 1;
+    const bool hardware = Terrain_Environment().hardware;
     size_t i = 0;
     for (int z = z0; z <= z1; ++z) {
         const float wz = static_cast<float>(z * 10.0 - cz);
@@ -76,7 +78,13 @@ void FillVertices(const RenderView* view, int x0, int z0, int x1, int z1) {
             v.z = m.right.z * wx + m.up.z * wy + m.front.z * wz;
             b.heights[i] = word;
             b.materials[i] = *Terrain_GetMaterialWord(x, z);
-            b.light[i] = Terrain_VertexLight(*Terrain_GetLightByte(x, z), Terrain_FogDepth(v.x, v.z, float(raw)));
+            const float fogDepth = Terrain_FogDepth(v.x, v.z, float(raw));
+            const float light = Terrain_VertexLight(*Terrain_GetLightByte(x, z), fogDepth);
+            // The hardware drawing reads a vertex's light as a colour word: the shade byte and the
+            // fog byte (255 clear, 0 all fog), which the software light leaves out.
+            b.light[i] = hardware ? std::bit_cast<float>(RenderVertex_ColourWord(
+                                        RenderVertex_ColourOfLight(light) & 0xFF, Terrain_FogByte(fogDepth)))
+                                  : light;
         }
     }
 }

@@ -104,7 +104,11 @@ std::string Screen_CaptureToPcx(const GraphicBuffer* screen, const uint8_t palet
     return written ? path : std::string();
 }
 
-void Screen_SaveScreenshot() { Screen_CaptureToPcx(&g_graphicDriver.screen, g_graphicDriver.palette); }
+// The picture is the frame as the window shows it, edges mended.
+void Screen_SaveScreenshot() {
+    Graphic_MendEdges(g_graphicDriver.screen);
+    Screen_CaptureToPcx(&g_graphicDriver.screen, g_graphicDriver.palette);
+}
 
 void Screen_SetShotCounter(int32_t counter) { g_shotCounter = counter; }
 int32_t Screen_ShotCounter() { return g_shotCounter; }

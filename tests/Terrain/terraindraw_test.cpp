@@ -9,6 +9,7 @@
 
 #include "Terrain/terraintex.h"
 #include "Terrain/terrenv.h"
+#include "core/app.h"
 #include "core/checksum.h"
 #include "core/seams/cockpit.h"
 #include "core/seams/render.h"
@@ -341,5 +342,44 @@ TEST_F(TerrainDrawTest, NoViewModeReachesPastTheBuffers) {
         if (mode == 3) {
             EXPECT_GE(x1 - x0 + 1, kTerrainMaxSide - 1);
         }
+    }
+}
+
+// The hardware drawing reads a terrain vertex's light as a colour word, its shade byte and its
+// fog byte (255 clear, 0 all fog); the software drawing takes the light with the fog folded in.
+TEST_F(TerrainDrawTest, HardwareVerticesCarryShadeAndFogBytesSoftwareOnesTheirLight) {
+    for (int driverKind : {1, 0}) {
+        SCOPED_TRACE(driverKind ? "hardware" : "software");
+        App_Globals().driverKind = driverKind;
+        LoadWith("[NormalView]\nFogStart = 50\nFogEnd = 150\nVisibilityRange = 250\nIntensity = 80\nAmbient = 10\n", 1);
+        App_Globals().driverKind = 0;
+        ASSERT_EQ(Terrain_Environment().hardware, driverKind == 1);
+        int clear = 0, fogged = 0;
+        const std::vector<Polygon> polygons = Draw(Look(640, 400, 6, 0, -10));
+        for (const Polygon& p : polygons)
+            for (const RenderVertex& v : p.vertices) {
+                const float depth = v.z + std::fabs(v.x) / 2.0f;
+                if (driverKind == 1) {
+                    EXPECT_EQ(v.colour >> 16, 0u);
+                    const uint32_t fog = v.colour >> 8 & 0xFF, shade = v.colour & 0xFF;
+                    EXPECT_GT(shade, 0u);
+                    if (depth < 45.0f) {
+                        EXPECT_EQ(fog, 255u) << depth;
+                        ++clear;
+                    }
+                    if (depth > 155.0f) {
+                        EXPECT_EQ(fog, 0u) << depth;
+                        ++fogged;
+                    }
+                } else {
+                    EXPECT_GE(v.shade, 0.0f);
+                    EXPECT_LE(v.shade, 1.0f);
+                    if (depth < 45.0f) ++clear;
+                    if (depth > 155.0f) ++fogged;
+                }
+            }
+        EXPECT_GT(clear, 0);
+        EXPECT_GT(fogged, 0);
+        Terrain_FreeTextures();
     }
 }

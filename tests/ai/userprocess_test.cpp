@@ -146,7 +146,7 @@ TEST_F(UserProcessTest, KeysAndAxesMoveTheControlsAtTheirRates) {
     InputSink.throttle_up = 1;
     InputSink.strafe = -65536;
     Step(process);
-    EXPECT_FLOAT_EQ(craft_->controls.steering, t);
+    EXPECT_FLOAT_EQ(craft_->controls.steering, -t) << "right turns toward +x: negative steering";
     EXPECT_FLOAT_EQ(craft_->controls.pitch, t);
     EXPECT_FLOAT_EQ(craft_->controls.throttle, 3.0f * t);
     EXPECT_FLOAT_EQ(craft_->controls.strafe, -3.0f * t);
@@ -158,7 +158,7 @@ TEST_F(UserProcessTest, KeysAndAxesMoveTheControlsAtTheirRates) {
     InputSink.throttle = -65536;
     InputSink.strafe_left = 1;
     Step(process);
-    EXPECT_FLOAT_EQ(craft_->controls.steering, 5.0f * t);
+    EXPECT_FLOAT_EQ(craft_->controls.steering, -5.0f * t);
     EXPECT_FLOAT_EQ(craft_->controls.pitch, 2.5f * t);
     EXPECT_FLOAT_EQ(craft_->controls.throttle, -3.0f * t);
     EXPECT_FLOAT_EQ(craft_->controls.strafe, -3.0f * t);
@@ -180,8 +180,8 @@ TEST_F(UserProcessTest, KeysAndAxesMoveTheControlsAtTheirRates) {
     InputSinks_Clear();
     InputSink.steer_left = 1;
     for (int i = 0; i < 2000; ++i) Step(process);
-    EXPECT_NEAR(craft_->controls.steering, -1.0f, 1e-3f);
-    EXPECT_GE(craft_->controls.steering, -1.0f);
+    EXPECT_NEAR(craft_->controls.steering, 1.0f, 1e-3f);
+    EXPECT_LE(craft_->controls.steering, 1.0f);
 }
 
 TEST_F(UserProcessTest, FullThrottleSetsTurboAndActionsAreCopied) {

@@ -3,6 +3,8 @@
 // the dialogs.
 #include <gtest/gtest.h>
 
+#include "ai/unitservices.h"
+
 #include <stdio.h>
 
 #include <cstring>
@@ -12,6 +14,7 @@
 
 #include "platform/paths.h"
 #include "Objkr/entity.h"
+#include "ai/unitservices.h"
 #include "Terrain/terrheight.h"
 #include "Terrain/terramap.h"
 #include "fun3d/craft.h"
@@ -160,6 +163,7 @@ TEST_F(SaveGameTest, TheSampleMissionAndASavedGameOfItAreFixedPointsInBothForms)
         ASSERT_TRUE(SaveGame_Load("sample.qmn"));
         const std::string first = Save("m1.qmn", true, binary);
         ASSERT_TRUE(Load("m1.qmn")) << LastBox();
+        EXPECT_FLOAT_EQ(SaveGame_Globals().loadFinishedTime, 0.0f) << "a mission file's clock starts again from 0";
         EXPECT_TRUE(SameBytes(Save("m2.qmn", true, binary), first));
 
         // A saved game after time has passed and things have changed.
@@ -176,6 +180,8 @@ TEST_F(SaveGameTest, TheSampleMissionAndASavedGameOfItAreFixedPointsInBothForms)
         const std::string saved = Save("g1.sav", false, binary);
         ASSERT_TRUE(Load("g1.sav")) << LastBox();
         EXPECT_FLOAT_EQ(Clock_GetTime(), 42.5f);
+        EXPECT_FLOAT_EQ(SaveGame_Globals().loadFinishedTime, 42.5f) << "the units' voices count from here";
+        EXPECT_FLOAT_EQ(UnitAi_Services().loadFinishedTime(), 42.5f);
         EXPECT_EQ(TeamRecord::Get(1)->GetScrap(), 25);
         GameObject* back = GameObject_List().back();
         EXPECT_EQ(back->nextCmd.what, 4);

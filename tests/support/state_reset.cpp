@@ -11,6 +11,7 @@
 #include "core/paramfile.h"
 #include "core/savegame.h"
 #include "core/seams/registry.h"
+#include "core/seams/shell.h"
 #include "core/shake.h"
 #include "core/sysprobe.h"
 #include "core/textentry.h"
@@ -79,6 +80,7 @@ void ResetProgramStateForTest() {
     AudioSys_ResetForTests();
     // Every function table back to its stand-ins.
     Seams_ResetAll();
+    ShellSeam_ResetStandInRecord();
     Objkr_ResetServices();
     Geom_ResetServices();
     ObjLoad_ResetServices();
@@ -107,6 +109,7 @@ void ResetProgramStateForTest() {
     Field_ResetSaveIds();
     Field_DiscardFixups();
     Shake_Reset();
+    RandomTable_SetIndex(0);  // the shared random table's cursor starts a program at 0
     ProgramInput_Reset();
     Craft_ResetList();
     Craft_ResetServices();

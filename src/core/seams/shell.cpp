@@ -6,18 +6,23 @@
 #include "core/app.h"
 #include "core/game.h"
 #include "core/savegame.h"
+#include "core/sysprobe.h"
 
 namespace {
 
 // PENDING(11.102) the player settings record and the shell services (their own Parts) replace these stand-ins.
-// The stand-in record carries the settings' own defaults the game already reads: sky detail FULL
-// and the sound bytes (CD, effects and voice volumes, sound channels, stereo), so the game is
-// seen and heard before the record is read.
+// The stand-in record carries the settings' own defaults, so the game is seen and heard as a
+// new player's would be before the record is read: the option block (resolution, sky, cockpit,
+// shadow, terrain and object detail, brightness), the sound bytes (CD, effects and voice
+// volumes, sound channels, stereo), the flags (automatic levelling, target lead), the mouse and
+// joystick sensitivities and the difficulty.
 struct StandInRecord {
     uint8_t bytes[116] = {};
     StandInRecord() {
-        bytes[kPlayerDefSkyDetail] = 3;
+        PlayerDef_GetDefaults(bytes + kPlayerDefModeByte);
         bytes[80] = 2, bytes[81] = 8, bytes[82] = 10, bytes[83] = 8, bytes[84] = 1;
+        bytes[kPlayerDefFlags] = 0x30;
+        bytes[96] = 3, bytes[100] = 5, bytes[kPlayerDefDifficulty] = 2;
     }
 } g_playerDef;
 void Nothing() {}
@@ -79,6 +84,7 @@ ShellSeam MakeDefault() {
 }  // namespace
 
 ShellSeam& Seam_Shell() { return SeamTableInstance<ShellSeam, MakeDefault>(); }
+void ShellSeam_ResetStandInRecord() { g_playerDef = StandInRecord{}; }
 
 namespace {
 const SeamRegistration<ShellSeam, MakeDefault> kRegistration("ShellSeam");

@@ -44,3 +44,5 @@ struct ShellSeam {
 };
 
 ShellSeam& Seam_Shell();
+// Puts the stand-in settings record back to the defaults it starts the program with.
+void ShellSeam_ResetStandInRecord();
