@@ -3,6 +3,7 @@
 #include <cstring>
 
 #include "ai/aimission.h"
+#include "ai/aipath.h"
 #include "ai/aiprocess.h"
 #include "core/cmdline.h"
 #include "core/registration.h"
@@ -41,6 +42,19 @@ void Ai_InstallSeam() {
     s.missionSaveCurrent = Mission_SaveCurrent;
     s.missionLoadCurrent = Mission_LoadSaved;
     s.missionStartAfterLoad = Mission_StartAfterLoad;
+    s.pathNew = [](const Vector2D& from, const Vector2D& to) -> AiPath* {
+        auto* path = new AiPath(nullptr, 2);
+        path->points = {from, to};
+        return path;
+    };
+    s.pathFree = AiPath_DeleteUnnamed;
+    s.pathFirstPoint = [](const AiPath* path, Vector2D* out) {
+        if (!path || path->points.empty()) return false;
+        *out = path->points.front();
+        return true;
+    };
+    s.pathsSave = AiPaths_Save;
+    s.pathsLoad = AiPaths_Load;
 
     Seam_Missions().createByName = [](const char* name) { AiMission_CreateByName(name); };
 }

@@ -1,12 +1,14 @@
 #include "ai/aistandins.h"
 
+#include "ai/aipath.h"
+
 namespace {
 
 AiStandIns MakeDefault() {
     AiStandIns s{};
     s.avoidanceRefillGrid = [] {};
-    s.keepInBounds = [](GameObject*, float) {};
-    s.deleteAllPaths = [] {};
+    s.keepInBounds = Mission_KeepInBounds;
+    s.deleteAllPaths = AiPaths_DeleteAll;
     s.plannerStartMission = [] {};
     s.plannerStep = [] {};
     s.plannerEndMission = [] {};

@@ -53,6 +53,7 @@
 #include "shell/screenmode.h"
 #include "Terrain/terramap.h"
 #include "ai/aimission.h"
+#include "ai/aipath.h"
 #include "ai/unitprocess.h"
 #include "ai/unitservices.h"
 #include "weapons/bullet.h"
@@ -152,6 +153,7 @@ void ResetProgramStateForTest() {
     ExplosionManager_ResetForTest();
     Effects_ResetForTest();
     Mission_Reset();
+    AiPaths_Reset();
     Chunk_Effect().Forget();
     SpriteEffects_ResetForTest();
     Quake_Effect().magnitude = 0.0f;
