@@ -4,6 +4,7 @@
 
 #include "ai/aimission.h"
 #include "ai/aipath.h"
+#include "ai/aoi.h"
 #include "ai/aiprocess.h"
 #include "core/cmdline.h"
 #include "core/registration.h"
@@ -53,6 +54,8 @@ void Ai_InstallSeam() {
         *out = path->points.front();
         return true;
     };
+    s.aoisSave = AOIs_Save;
+    s.aoisLoad = AOIs_Load;
     s.pathsSave = AiPaths_Save;
     s.pathsLoad = AiPaths_Load;
 

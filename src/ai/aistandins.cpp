@@ -1,6 +1,7 @@
 #include "ai/aistandins.h"
 
 #include "ai/aipath.h"
+#include "ai/aoi.h"
 
 namespace {
 
@@ -11,7 +12,8 @@ AiStandIns MakeDefault() {
     s.deleteAllPaths = AiPaths_DeleteAll;
     s.plannerStartMission = [] {};
     s.plannerStep = [] {};
-    s.plannerEndMission = [] {};
+    // The planner's mission end; until the planner exists, only its areas of interest go.
+    s.plannerEndMission = [] { AOI_Clear(); };
     s.tasksClear = [] {};
     s.audioMessageIsPlaying = [] { return false; };
     return s;

@@ -54,6 +54,7 @@
 #include "Terrain/terramap.h"
 #include "ai/aimission.h"
 #include "ai/aipath.h"
+#include "ai/aoi.h"
 #include "ai/unitprocess.h"
 #include "ai/unitservices.h"
 #include "weapons/bullet.h"
@@ -154,6 +155,7 @@ void ResetProgramStateForTest() {
     Effects_ResetForTest();
     Mission_Reset();
     AiPaths_Reset();
+    AOI_Reset();
     Chunk_Effect().Forget();
     SpriteEffects_ResetForTest();
     Quake_Effect().magnitude = 0.0f;

@@ -34,8 +34,8 @@ AiSeam MakeDefault() {
     s.pathPlannerInit = [] {};                                                             // PENDING(5.120)
     s.missionSaveCurrent = [](FILE*) { return true; };                                    // filled by Ai_InstallSeam
     s.missionLoadCurrent = [] { return true; };                                           // filled by Ai_InstallSeam
-    s.aoisSave = [](FILE* f) { return WriteEmptyList(f, "[AOIs]", "size"); };             // PENDING(5.105)
-    s.aoisLoad = [] { return ReadEmptyList("[AOIs]", "size"); };                          // PENDING(5.105)
+    s.aoisSave = [](FILE* f) { return WriteEmptyList(f, "[AOIs]", "size"); };             // filled by Ai_InstallSeam
+    s.aoisLoad = [] { return ReadEmptyList("[AOIs]", "size"); };                          // filled by Ai_InstallSeam
     s.pathsSave = [](FILE* f) { return WriteEmptyList(f, "[AiPaths]", "count"); };        // filled by Ai_InstallSeam
     s.pathsLoad = [] { return ReadEmptyList("[AiPaths]", "count"); };                     // filled by Ai_InstallSeam
     s.tasksSave = [](FILE* f) { return WriteEmptyList(f, "[AiTasks]", "count"); };        // PENDING(5.103)
