@@ -5,6 +5,7 @@
 #include "ai/aimission.h"
 #include "ai/aipath.h"
 #include "ai/aoi.h"
+#include "ai/unittask.h"
 #include "ai/aiprocess.h"
 #include "core/cmdline.h"
 #include "core/registration.h"
@@ -24,6 +25,7 @@ void Ai_InstallSeam() {
     SetCreate("AiMission", []() -> sObject* { return new AiMission; });
     SetCreate("EmptyMission", []() -> sObject* { return new EmptyMission; });
     Mission_InstallBaseSelector();
+    Ai_InstallTasks();
 
     AiSeam& s = Seam_Ai();
     s.missionClearCurrent = Mission_ClearMapName;
@@ -56,6 +58,9 @@ void Ai_InstallSeam() {
     };
     s.aoisSave = AOIs_Save;
     s.aoisLoad = AOIs_Load;
+    s.tasksSave = AiTasks_Save;
+    s.tasksLoad = AiTasks_Load;
+    s.tasksPostLoad = [] { AiTasks_PostLoad(); };
     s.pathsSave = AiPaths_Save;
     s.pathsLoad = AiPaths_Load;
 

@@ -2,6 +2,7 @@
 
 #include "ai/aipath.h"
 #include "ai/aoi.h"
+#include "ai/unittask.h"
 
 namespace {
 
@@ -14,7 +15,7 @@ AiStandIns MakeDefault() {
     s.plannerStep = [] {};
     // The planner's mission end; until the planner exists, only its areas of interest go.
     s.plannerEndMission = [] { AOI_Clear(); };
-    s.tasksClear = [] {};
+    s.tasksClear = AiTasks_Clear;
     s.audioMessageIsPlaying = [] { return false; };
     return s;
 }

@@ -12,7 +12,7 @@ struct AiStandIns {
     void (*plannerStartMission)();                       // PENDING(6.106)
     void (*plannerStep)();                               // PENDING(6.106)
     void (*plannerEndMission)();                         // PENDING(6.106)
-    void (*tasksClear)();                                // PENDING(5.103)
+    void (*tasksClear)();                                // AiTasks_Clear
     bool (*audioMessageIsPlaying)();                     // PENDING(10.103)
 };
 

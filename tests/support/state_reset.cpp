@@ -55,6 +55,8 @@
 #include "ai/aimission.h"
 #include "ai/aipath.h"
 #include "ai/aoi.h"
+#include "ai/avoidsettings.h"
+#include "ai/unittask.h"
 #include "ai/unitprocess.h"
 #include "ai/unitservices.h"
 #include "weapons/bullet.h"
@@ -156,6 +158,9 @@ void ResetProgramStateForTest() {
     Mission_Reset();
     AiPaths_Reset();
     AOI_Reset();
+    AiTasks_Clear();
+    UnitTask_ResetHooks();
+    Avoidance_ResetSettings();
     Chunk_Effect().Forget();
     SpriteEffects_ResetForTest();
     Quake_Effect().magnitude = 0.0f;

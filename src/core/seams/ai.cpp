@@ -38,9 +38,9 @@ AiSeam MakeDefault() {
     s.aoisLoad = [] { return ReadEmptyList("[AOIs]", "size"); };                          // filled by Ai_InstallSeam
     s.pathsSave = [](FILE* f) { return WriteEmptyList(f, "[AiPaths]", "count"); };        // filled by Ai_InstallSeam
     s.pathsLoad = [] { return ReadEmptyList("[AiPaths]", "count"); };                     // filled by Ai_InstallSeam
-    s.tasksSave = [](FILE* f) { return WriteEmptyList(f, "[AiTasks]", "count"); };        // PENDING(5.103)
-    s.tasksLoad = [] { return ReadEmptyList("[AiTasks]", "count"); };                     // PENDING(5.103)
-    s.tasksPostLoad = [] {};                                                              // PENDING(5.103)
+    s.tasksSave = [](FILE* f) { return WriteEmptyList(f, "[AiTasks]", "count"); };        // filled by Ai_InstallSeam
+    s.tasksLoad = [] { return ReadEmptyList("[AiTasks]", "count"); };                     // filled by Ai_InstallSeam
+    s.tasksPostLoad = [] {};                                                              // filled by Ai_InstallSeam
     s.missionStartAfterLoad = [] {};                                                      // filled by Ai_InstallSeam
     return s;
 }
