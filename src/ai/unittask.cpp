@@ -523,6 +523,140 @@ void UnitTask::FormationStep() {
     c.pitch = pitch;
 }
 
+void UnitTask::TurnTowardWorld(const Vector& dir, const Vector& dirRate) { TurnToward(ToLocal(dir), ToLocal(dirRate)); }
+void UnitTask::TurnToWorld(const Vector& dir) { TurnTo(ToLocal(dir)); }
+
+void UnitTask::Jitter(float a) {
+    if (skill >= 4.0f) return;
+    CraftControls& c = Controls();
+    const float t = Now() / 2.0f;
+    c.pitch = Clamp1(c.pitch + Noise_Gradient1D(t) * a);
+    c.steering = Clamp1(c.steering + Noise_Gradient1D(t + 25.734f) * a);
+}
+
+namespace {
+// The sidestep out of the target's line of fire: within twice the unit's radius of it, up to
+// 40 m along the target's right axis, away from the line.
+Vector Sidestep(const Vector& offset, const GameObject* target, float radius) {
+    if (!target || radius <= 0.0f) return Vector{};
+    const Vector right = MatrixOf(target).right;
+    const float along = Dot(offset, right);
+    if (std::fabs(along) >= 2.0f * radius) return Vector{};
+    const float size = 40.0f * std::min(2.0f - std::fabs(along) / radius, 1.0f);
+    return Mul(right, along >= 0.0f ? size : -size);
+}
+Vector Normalised(const Vector& v) {
+    const float len = std::sqrt(Dot(v, v));
+    return len > 0.0f ? Mul(v, 1.0f / len) : Vector{};
+}
+}  // namespace
+
+void UnitTask::AttackManeuver() {
+    GameObject* target = him ? him : GameObject::FromHandle(himHandle);
+    TurnToward(aimDir, Mul(targetVel, skill * 0.5f - 0.5f));
+    const Vector at = UnitPosition();
+    const Vector targetAt = target ? PositionOf(target) : at;
+    const Vector offset = Sub(at, targetAt);
+    Vector goal = Add(targetAt, Mul(Normalised(offset), 40.0f));
+    if (skill >= 3.0f) goal = Add(goal, Sidestep(offset, target, me ? me->radius : 0.0f));
+    Vector force = Sub(goal, at);
+    g_hooks.avoidanceSteer(me, avoidIgnore, 40.0f, goal, &force);
+    g_hooks.cliffRepulsion(me, goal, 40.0f, &force);
+    DriveToward(force);
+    CraftControls& c = Controls();
+    c.boost = c.throttle >= 1.0f ? 1 : 0;
+    Jitter(0.3f - 0.075f * skill);
+}
+
+void UnitTask::StandAttack() {
+    CraftControls& c = Controls();
+    Craft* craft = me ? Craft_FromEntity(me->entity) : nullptr;
+    if (craft && craft->deployState != 0 && craft->IsDeployed()) {
+        c.boost = 0;
+        c.throttle = 0.0f;
+        c.strafe = 0.0f;
+        c.steering = Clamp1(-targetLocal.x * steerFactor);
+        pitch = Clamp1(pitch + Dt() * targetLocal.y * 4.0f);
+        c.pitch = pitch;
+    } else {
+        GameObject* target = him ? him : GameObject::FromHandle(himHandle);
+        const Vector at = UnitPosition();
+        Vector force{};
+        if (target && minRangeSq > 0.0f && targetDistSq < minRangeSq)
+            force = Mul(Normalised(Sub(PositionOf(target), at)), -40.0f * (1.0f - targetDistSq / minRangeSq));
+        const Vector goal = Add(at, force);
+        g_hooks.avoidanceSteer(me, avoidIgnore, 40.0f, goal, &force);
+        g_hooks.cliffRepulsion(me, goal, 40.0f, &force);
+        TurnToward(aimDir, Mul(targetVel, skill * 0.5f - 0.5f));
+        DriveToward(force);
+        if (Dot(force, force) < 25.0f) {
+            c.throttle = 0.0f;
+            c.strafe = 0.0f;
+        }
+    }
+    Jitter(0.1f - 0.025f * skill);
+}
+
+void UnitTask::RangeAttack() {
+    GameObject* target = him ? him : GameObject::FromHandle(himHandle);
+    TurnToward(aimDir, Mul(targetVel, skill * 0.5f - 0.5f));
+    const Vector at = UnitPosition();
+    Vector force{};
+    if (target) {
+        const Vector targetAt = PositionOf(target);
+        const float lower = std::sqrt(std::max(minRangeSq, 0.0f)), upper = std::sqrt(std::max(reachSq, 0.0f));
+        float standoff = (me ? me->radius : 0.0f) + blastDist + target->radius;
+        standoff = std::min(std::max(standoff, lower), std::max(upper, lower));
+        const Vector toTarget = Sub(targetAt, at);
+        float u = std::sqrt(Dot(toTarget, toTarget)) - standoff;
+        if (minRangeSq > 0.0f && targetDistSq < minRangeSq) u -= 40.0f * (1.0f - targetDistSq / minRangeSq);
+        force = Mul(Normalised(toTarget), u);
+        if (skill >= 4.0f) force = Add(force, Sidestep(Sub(at, targetAt), target, me ? me->radius : 0.0f));
+    }
+    const Vector goal = Add(at, force);
+    g_hooks.avoidanceSteer(me, avoidIgnore, 40.0f, goal, &force);
+    g_hooks.cliffRepulsion(me, goal, 40.0f, &force);
+    DriveToward(force);
+    CraftControls& c = Controls();
+    if (Dot(force, force) < 1.0f) {
+        c.throttle = 0.0f;
+        c.strafe = 0.0f;
+    }
+    c.boost = c.throttle >= 1.0f ? 1 : 0;
+    Jitter(0.2f - 0.05f * skill);
+}
+
+void UnitTask::FollowStep() {
+    CraftControls& c = Controls();
+    const float now = Now();
+    if (now - lastStopped < 10.0f && std::fabs(c.throttle) < 0.1f && std::fabs(c.steering) < 0.1f &&
+        std::fabs(c.strafe) < 0.1f && std::fabs(c.pitch) < 0.1f) {
+        EndStuck();
+        c.throttle = c.steering = c.strafe = c.pitch = 0.0f;
+        return;
+    }
+    GameObject* leader = him ? him : GameObject::FromHandle(himHandle);
+    if (!leader) return;
+    c.pitch = Clamp1(-Dot(MatrixOf(me).front, FloorNormal()));
+    const Matrix& lm = MatrixOf(leader);
+    const Vector station = Add(PositionOf(leader), Add(Mul(lm.right, followDx), Mul(lm.front, followDz)));
+    SteerAvoid(station, obstacle);
+    const Vector at = UnitPosition();
+    if (leader->euler.speed < 5.0f) {
+        TurnToWorld(lm.front);
+        if (Ground2(at, station) < 100.0f) {
+            EndStuck();
+            lastStopped = now;
+        }
+    } else {
+        TurnToWorld(leader->euler.velocity);
+    }
+    localDesired = ToLocal(desired);
+    c.throttle = Clamp1(braccelFactor * localDesired.z);
+    c.strafe = Clamp1(strafeFactor * localDesired.x);
+    c.boost = c.throttle >= 1.0f ? 1 : 0;
+}
+
 // ---- stuck -----------------------------------------------------------------------------------
 
 bool UnitTask::IsStuck() {

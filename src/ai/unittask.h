@@ -148,6 +148,17 @@ public:
     void SteerAvoid(const Vector& target, GameObject* other);
     void CircleAround(float angle);
     void FormationStep();
+    // World-frame direction and rate, turned into the unit's frame first.
+    void TurnTowardWorld(const Vector& dir, const Vector& dirRate);
+    void TurnToWorld(const Vector& dir);
+    // ---- attack and follow steering (aimDir and targetVel as the last line-of-fire test left
+    // them) ---------------------------------------------------------------------------------
+    void AttackManeuver();
+    void StandAttack();
+    void RangeAttack();
+    void FollowStep();
+    // Below skill 4, gradient noise of amplitude a on pitch and steer.
+    void Jitter(float a);
     // ---- stuck -----------------------------------------------------------------------------
     bool IsStuck();
     void BeginStuck();

@@ -39,7 +39,6 @@ public:
 };
 
 bool g_impassable = false;
-float g_clearDistance[8] = {};
 
 class TaskTest : public ProcessFixture {
 protected:
@@ -346,6 +345,45 @@ TEST_F(TaskTest, PairRelationAndFormationAngles) {
     task.FormationStep();
     EXPECT_EQ(task.avoidIgnore, other);
     EXPECT_FLOAT_EQ(unit_->controls.throttle, 1.0f);
+}
+
+TEST_F(TaskTest, AttackSteeringKeepsItsDistanceAndStepsOutOfTheLineOfFire) {
+    GameObject* target = NewCraft(*cls_, 1);
+    target->radius = 3.0f;
+    unit_->radius = 5.0f;
+    // The target at the origin faces +z; the unit stands on its line of fire 100 m ahead.
+    Place(target, Vector{0, 0, 0});
+    Place(unit_, Vector{0, 0, 100}, 3.14159265f);
+    ProbeTask task(unit_, target);
+    task.skill = 3.0f;
+    task.AttackManeuver();
+    // 40 m from the target, sidestepped 40 m along its right axis (+x: the unit is on the line).
+    EXPECT_NEAR(task.desired.x, 40.0f, 1e-3);
+    EXPECT_NEAR(task.desired.z, -60.0f, 1e-3);
+    task.skill = 2.0f;  // below 3: no sidestep
+    task.AttackManeuver();
+    EXPECT_NEAR(task.desired.x, 0.0f, 1e-3);
+
+    // Range attack: at the standoff (radii + blast distance) the unit holds still.
+    task.skill = 4.0f;
+    task.blastDist = 92.0f;
+    task.minRangeSq = 0.0f;
+    task.reachSq = 1e6f;
+    Place(unit_, Vector{100, 0, 0});
+    task.RangeAttack();
+    EXPECT_FLOAT_EQ(unit_->controls.throttle, 0.0f);
+    EXPECT_FLOAT_EQ(unit_->controls.strafe, 0.0f);
+    Place(unit_, Vector{300, 0, 0});  // too far: closes in
+    task.RangeAttack();
+    EXPECT_NEAR(task.desired.x, -200.0f, 1e-3);
+
+    // Follow: a unit that stopped within the last 10 s with quiet controls stays put.
+    task.lastStopped = Clock_GetTime() - 1.0f;
+    unit_->controls = CraftControls{};
+    unit_->controls.throttle = 0.05f;
+    task.FollowStep();
+    EXPECT_FLOAT_EQ(unit_->controls.throttle, 0.0f);
+    EXPECT_GE(task.nextStuck, Clock_GetTime() + 5.0f - 1e-3f);
 }
 
 TEST_F(TaskTest, SteerAvoidStaysFiniteOnTopOfTheOther) {
