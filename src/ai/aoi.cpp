@@ -135,8 +135,8 @@ AOI::~AOI() {
 
 bool AOI::Save(FILE* stream) {
     return Field_WriteLabel(stream, "[AOI]") && Field_WritePointer(stream, area, "undefptr") &&
-           Field_WriteInt(stream, team, "team") && Field_WriteBool(stream, &interesting, 1, "interesting") &&
-           Field_WriteBool(stream, &inside, 1, "inside") && Field_WriteInt(stream, value, "value") &&
+           Field_WriteInt(stream, team, "team") && Field_WriteBool(stream, interesting, "interesting") &&
+           Field_WriteBool(stream, inside, "inside") && Field_WriteInt(stream, value, "value") &&
            Field_WriteInt(stream, force, "force");
 }
 
@@ -200,8 +200,8 @@ bool AOIs_Load() {
         const size_t queued = Field_FixupQueueSize();
         const bool ok = Field_ReadLabel("[AOI]") && Field_ReadPointerFixup("undefptr", &aoi->area, "AOI") &&
                         Field_ReadInt("team", &aoi->team) && ValidTeam(aoi->team) &&
-                        Field_ReadBool("interesting", &aoi->interesting, 1) &&
-                        Field_ReadBool("inside", &aoi->inside, 1) && Field_ReadInt("value", &aoi->value) &&
+                        Field_ReadBool("interesting", &aoi->interesting) &&
+                        Field_ReadBool("inside", &aoi->inside) && Field_ReadInt("value", &aoi->value) &&
                         Field_ReadInt("force", &aoi->force);
         if (!ok) {
             Field_TruncateFixupQueue(queued);

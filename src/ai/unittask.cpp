@@ -21,6 +21,7 @@
 #include "fun3d/gameobject.h"
 #include "fun3d/hardpoints.h"
 #include "weapons/bullet.h"
+#include "weapons/explosion.h"
 #include "weapons/ordnance.h"
 #include "weapons/weapon.h"
 
@@ -99,12 +100,25 @@ UnitTaskHooks MakeDefaultHooks() {
     h.bestWeaponRange = [](GameObject*, BestWeaponRange*) { return false; };                    // PENDING(5.124)
     h.relinkAttack = [](UnitTask*) {};                                                          // PENDING(5.141)
     h.relinkFollow = [](UnitTask*) {};                                                          // PENDING(5.142)
-    h.damageAgainst = [](const OrdnanceClass* ordnance, GameObject*) {
+    // The ordnance's four damage values and those of the explosion it would start against the
+    // target (the second kind against buildings and other fixed kinds).
+    h.damageAgainst = [](const OrdnanceClass* ordnance, GameObject* target) {
         if (!ordnance) return 0.0f;
         float sum = 0.0f;
         for (int32_t d : ordnance->damage) sum += static_cast<float>(d);
+        const ExplosionClass* blast = ordnance->explosionDefault;
+        if (target) {
+            const int32_t type = target->entity ? target->entity->type : 0;
+            blast = (type == 2 || type == 5 || type == 7 || type == 10) ? ordnance->explosionTypeB
+                                                                        : ordnance->explosionTypeA;
+        }
+        if (blast)
+            for (int32_t d : blast->damage) sum += static_cast<float>(d);
         return sum;
     };
+    h.chargeGun = [](Weapon*, ChargeGunState*) { return false; };                              // PENDING(4.123)
+    h.lockPending = [](Weapon*) { return false; };                                             // PENDING(4.121)
+    h.coneValue = [](Weapon*) { return 0.0f; };                                                // PENDING(4.121)
     h.threatensObject = ShotThreatens;
     h.floorNormal = [](const Vector& at) {
         float height = 0.0f;
@@ -854,6 +868,26 @@ void UnitTask::CounterHit() {
     if (use) Trigger(counterWeapon);
 }
 
+float UnitTask::ChargeLevelWorth(const ChargeGunState& gun, int32_t level, GameObject* target) const {
+    if (level < 0 || level >= static_cast<int32_t>(gun.levels.size())) return 0.0f;
+    const ChargeLevel& l = gun.levels[static_cast<size_t>(level)];
+    if (!l.ordnance) return 0.0f;
+    const float cost = static_cast<float>(l.ordnance->ordIntParam);
+    float n = static_cast<float>(l.salvoCount);
+    if (cost > 0.0f && me) n = std::min(n, std::floor(static_cast<float>(me->curAmmo) / cost));
+    const float damage = g_hooks.damageAgainst(l.ordnance, target);
+    const float a = me ? std::clamp(me->ammoRatio, 0.0f, 1.0f) : 0.0f;
+    const float charge = level == gun.current ? gun.chargeClock : l.chargeTime;
+    const float t = (n - 1.0f) * l.salvoInterval + charge;
+    float worth = (a / std::max(0.0001f, t) + (1.0f - a) / std::max(0.0001f, cost * n)) * n * damage;
+    if (level > gun.current) {
+        const float k = static_cast<float>(level - gun.current);
+        const float serial = me ? static_cast<float>(me->GetObjHandle() & kHandleSerialMask) : 0.0f;
+        worth *= 1.0f + 0.1f * Noise_Gradient1D(3.0f * Now() + 2.73f * k + 0.61f * serial);
+    }
+    return worth;
+}
+
 void UnitTask::FireAtTarget(bool fire) {
     GameObject* target = him ? him : GameObject::FromHandle(himHandle);
     if (!me || !target) return;
@@ -865,15 +899,22 @@ void UnitTask::FireAtTarget(bool fire) {
         return;
     }
     if (sig == Signature("IREF") || sig == Signature("RDMP") || sig == Signature("TRXP")) return;
-    if (sig != Signature("CHRG")) {
+    if (sig == Signature("RDET")) {
         if (!fire) return;
-        if (launcher || sig == Signature("RDRL")) {
-            if (sig == Signature("RDRL") && target->objClass && target->objClass->signature == Signature("TORP") &&
-                targetDistSq < minRangeSq)
-                return;
-        } else if (minRangeSq * accuracy <= targetDistSq) {
+    } else if (sig == Signature("RDRL")) {
+        if (!fire) return;
+        if (target->objClass && target->objClass->signature == Signature("TORP") && targetDistSq < minRangeSq) return;
+        reach = std::max(reach, g_hooks.coneValue(weapon));
+    } else if (launcher) {
+        if (!fire) return;
+        reach = std::max(reach, g_hooks.coneValue(weapon));
+    } else if (sig != Signature("CHRG")) {
+        if (!fire) return;
+        if (minRangeSq * accuracy <= targetDistSq) {
             accuracy = 1.0f;
         } else {
+            // Too close to shoot: the unit's confidence sinks, faster while that target is
+            // hitting it.
             float decay = 0.1f * Dt();
             if (me->lastAttacker == target->GetObjHandle() && Now() - me->lastHitTime < 1.0f && me->lastHitOrdnance) {
                 float sum = 0.0f;
@@ -896,15 +937,30 @@ void UnitTask::FireAtTarget(bool fire) {
     if (counterIndex >= 0) mask &= ~(1u << counterIndex);
     UnitAiServices& s = UnitAi_Services();
     if (sig == Signature("CHRG")) {
-        if (!fire) Trigger(weapon);
-        else s.weaponMaskFire(me, mask);
-        return;
+        ChargeGunState gun;
+        if (!g_hooks.chargeGun(weapon, &gun)) return;
+        if (gun.shotsLeft > 0) return;  // a salvo is under way
+        if (!fire) Trigger(weapon);  // charging goes on
+        if (gun.current == 0) {
+            s.weaponMaskFire(me, mask);  // starts the charge
+            return;
+        }
+        const int32_t last = static_cast<int32_t>(gun.levels.size()) - 1;
+        if (gun.current >= last) return;  // let go: the salvo fires
+        const float now = ChargeLevelWorth(gun, gun.current, target);
+        for (int32_t k = gun.current + 1; k <= last; ++k) {
+            if (ChargeLevelWorth(gun, k, target) > now) {
+                Trigger(weapon);  // a later level is worth waiting for
+                return;
+            }
+        }
+        return;  // the trigger is let go and the current level fires
     }
     bool shoot = false;
     if (sig == Signature("MORT") || sig == Signature("POPR") || sig == Signature("RDET")) {
         shoot = true;
     } else if (launcher || sig == Signature("RDRL")) {
-        shoot = !weapon || weapon->IsLoaded();
+        shoot = !g_hooks.lockPending(weapon);
     } else {
         const int32_t type = target->entity ? target->entity->type : 0;
         const bool moving = type == 1 || type == 3 || type == 4 || type == 6;
@@ -920,7 +976,7 @@ void UnitTask::FireAtTarget(bool fire) {
 bool UnitTask::Save(FILE* stream) {
     return Field_WriteInt(stream, curState, "curState") && Field_WriteInt(stream, nextState, "nextState") &&
            Field_WritePointer(stream, me, "me") && Field_WriteHex(stream, &himHandle, 4, "himHandle") &&
-           Field_WriteBool(stream, &wasInTransition, 1, "wasInTransition") &&
+           Field_WriteBool(stream, wasInTransition, "wasInTransition") &&
            Field_WriteInt(stream, saveState, "saveState") && Field_WriteHex(stream, &saveHandle, 4, "saveHandle") &&
            Field_WriteVector(stream, &gotoPoint, sizeof gotoPoint, "gotoPoint") &&
            Field_WritePointer(stream, plan, "plan") && Field_WriteInt(stream, planPoint, "planPoint") &&
@@ -944,7 +1000,7 @@ bool UnitTask::Load() {
     const bool ok =
         Field_ReadInt("curState", &curState) && Field_ReadInt("nextState", &nextState) &&
         Field_ReadPointerFixup("me", &me, "me") && Field_ReadHex("himHandle", &himHandle, 4) &&
-        Field_ReadBool("wasInTransition", &wasInTransition, 1) && Field_ReadInt("saveState", &saveState) &&
+        Field_ReadBool("wasInTransition", &wasInTransition) && Field_ReadInt("saveState", &saveState) &&
         Field_ReadHex("saveHandle", &saveHandle, 4) && Field_ReadVector("gotoPoint", &gotoPoint, sizeof gotoPoint) &&
         Field_ReadPointerFixup("plan", &plan, "plan") && Field_ReadInt("planPoint", &planPoint) &&
         Field_ReadFloat("braccelFactor", &braccelFactor) && Field_ReadFloat("steerFactor", &steerFactor) &&

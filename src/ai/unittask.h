@@ -52,6 +52,21 @@ struct BestWeaponRange {
     float lifetime = 0.5f;
     Weapon* weapon = nullptr;
 };
+// One charge level of a charge gun: the ordnance it fires, how many shots a salvo holds, the
+// time between them and how long the level takes to charge.
+struct ChargeLevel {
+    const OrdnanceClass* ordnance = nullptr;
+    int32_t salvoCount = 0;
+    float salvoInterval = 0.0f;
+    float chargeTime = 0.0f;
+};
+// What the firing decision reads of a charge gun.
+struct ChargeGunState {
+    std::vector<ChargeLevel> levels;
+    int32_t current = 0;      // the level reached; level 0 fires nothing
+    float chargeClock = 0.0f; // seconds charged so far
+    int32_t shotsLeft = 0;    // shots of a salvo under way
+};
 struct UnitTaskHooks {
     // The unit's route to the goal; never fails.
     AiPath* (*planForUnit)(GameObject* unit, const Vector& goal);
@@ -69,6 +84,12 @@ struct UnitTaskHooks {
     void (*relinkFollow)(UnitTask* task);
     // The damage one shot of the ordnance class does to the target (null: none).
     float (*damageAgainst)(const OrdnanceClass* ordnance, GameObject* target);
+    // A charge gun's levels and state; false for a weapon that is none.
+    bool (*chargeGun)(Weapon* weapon, ChargeGunState* out);
+    // Whether a launcher still waits for its lock.
+    bool (*lockPending)(Weapon* weapon);
+    // A launcher's cone value (the angle within which it locks).
+    float (*coneValue)(Weapon* weapon);
     // The floor's normal under the point.
     Vector (*floorNormal)(const Vector& at);
     // Whether a shot of the task's weapon now is predicted to pass within reach (an angle) of
@@ -167,6 +188,10 @@ public:
     // ---- weapons ---------------------------------------------------------------------------
     bool LineOfFireClear();
     void FireAtTarget(bool fire);
+    // The worth of charge level k of the gun for the current target (Algorithm of the firing
+    // decision): damage per second weighed by the ammunition held, damage per unit of
+    // ammunition weighed by the ammunition missing.
+    float ChargeLevelWorth(const ChargeGunState& gun, int32_t level, GameObject* target) const;
     void FindCounterWeapon();
     void CounterTarget();
     void CounterHit();

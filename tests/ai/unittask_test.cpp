@@ -16,6 +16,7 @@
 #include "core/seams/ai.h"
 #include "fun3d/objectpool.h"
 #include "process_fixture.h"
+#include "weapons/ordnance.h"
 #include "support/field_stream.h"
 
 namespace {
@@ -386,6 +387,122 @@ TEST_F(TaskTest, AttackSteeringKeepsItsDistanceAndStepsOutOfTheLineOfFire) {
     EXPECT_GE(task.nextStuck, Clock_GetTime() + 5.0f - 1e-3f);
 }
 
+TEST_F(TaskTest, TheChargeGunChargesOnOnlyWhileALaterLevelIsWorthMore) {
+    WeaponClass charge("chargegun", Signature("CHRG"));
+    Weapon* mounted = Mount(unit_, 0, charge);
+    GameObject* target = NewCraft(*cls_, 1);
+    target->radius = 5.0f;
+    unit_->curAmmo = 100;
+    unit_->ammoRatio = 1.0f;
+    static int maskFires;
+    UnitAi_Services().weaponMaskFire = [](GameObject*, uint32_t) { ++maskFires; };
+    OrdnanceClass small("bolt", Signature("BOLT")), big("bolt", Signature("BOLT"));
+    small.damage[0] = 10;
+    small.ordIntParam = 1;
+    big.ordIntParam = 1;
+    static ChargeGunState state;
+    UnitTask_Hooks().chargeGun = [](Weapon*, ChargeGunState* out) {
+        *out = state;
+        return true;
+    };
+    struct Case {
+        const char* what;
+        int32_t current;
+        int32_t bigDamage;
+        int32_t shotsLeft;
+        bool fire;
+        bool triggerDown;
+        int maskFires;
+    } cases[] = {
+        // Level 1 charged 0.5 s: 10 / 0.5 = 20 a second; level 2 (2 s): damage / 2.
+        {"a later level is worth more", 1, 100, 0, true, true, 0},
+        {"no later level is worth more", 1, 20, 0, true, false, 0},
+        {"the last level fires", 2, 100, 0, true, false, 0},
+        {"level 0 starts the charge", 0, 100, 0, true, false, 1},
+        {"a salvo under way", 1, 100, 2, true, false, 0},
+        {"not allowed to fire: charging goes on", 1, 20, 0, false, true, 0},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        big.damage[0] = c.bigDamage;
+        state = ChargeGunState{};
+        state.levels = {ChargeLevel{}, ChargeLevel{&small, 1, 0.0f, 1.0f}, ChargeLevel{&big, 1, 0.0f, 2.0f}};
+        state.current = c.current;
+        state.chargeClock = 0.5f;
+        state.shotsLeft = c.shotsLeft;
+        mounted->changed = 0;  // set by a pull
+        ProbeTask task(unit_, target);
+        task.weapon = mounted;
+        task.targetDistSq = 400.0f;
+        task.targetLocal = Vector{0, 0, 1};
+        maskFires = 0;
+        task.FireAtTarget(c.fire);
+        EXPECT_EQ(mounted->changed != 0, c.triggerDown);
+        EXPECT_EQ(maskFires, c.maskFires);
+    }
+    // Out of the aim cone the gun keeps charging.
+    mounted->changed = 0;
+    ProbeTask task(unit_, target);
+    task.weapon = mounted;
+    task.targetDistSq = 400.0f;
+    task.targetLocal = Vector{0, 0, -1};
+    task.FireAtTarget(true);
+    EXPECT_NE(mounted->changed, 0);
+}
+
+TEST_F(TaskTest, CountermeasuresAnswerTheirThreats) {
+    OrdnanceClass flare("flare", Signature("FLAR"));
+    WeaponClass iref("iref", Signature("IREF")), rdmp("rdmp", Signature("RDMP"));
+    iref.ordnanceClass = &flare;
+    rdmp.ordnanceClass = &flare;
+    WeaponClass imgl("imgl", Signature("IMGL")), rdrl("rdrl", Signature("RDRL")), cann("cann", Signature("CANN"));
+    struct Case {
+        const char* what;
+        WeaponClass* counter;
+        WeaponClass* targetWeapon;  // null: none
+        uint32_t targetFlags;
+        const char* targetSignature;
+        bool pulled;
+    } cases[] = {
+        {"flare against a heat seeker", &iref, &imgl, 0, "CRFT", true},
+        {"flare against a flagged target", &iref, nullptr, 0x10, "CRFT", true},
+        {"flare against a cannon", &iref, &cann, 0, "CRFT", false},
+        {"chaff against a radar launcher", &rdmp, &rdrl, 0, "CRFT", true},
+        {"chaff against a torpedo", &rdmp, nullptr, 0, "TORP", true},
+        {"chaff against a heat seeker", &rdmp, &imgl, 0, "CRFT", false},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        CraftClass& targetClass = NewCraftClass();
+        targetClass.signature = Signature(c.targetSignature);
+        Craft* target = NewCraft(targetClass, 1);
+        if (c.targetWeapon) Mount(target, 1, *c.targetWeapon);
+        target->entity->flags |= c.targetFlags;
+        Craft* unit = NewCraft(*cls_, 2);
+        Weapon* counter = Mount(unit, 2, *c.counter);
+        ProbeTask task(unit, target);
+        EXPECT_EQ(task.counterWeapon, counter);
+        EXPECT_EQ(task.counterIndex, 2);
+        counter->changed = 0;
+        task.CounterTarget();
+        EXPECT_EQ(counter->changed != 0, c.pulled);
+    }
+    // When hit: a flare answers a recent enemy hit by a heat-seeking shell.
+    Craft* unit = NewCraft(*cls_, 2);
+    Weapon* counter = Mount(unit, 0, iref);
+    ProbeTask task(unit, nullptr);
+    unit->enemyShot = Clock_GetTime() - 2.0f;
+    unit->lastHitTime = Clock_GetTime() - 1.0f;
+    unit->lastHitOrdnanceSignature = Signature("IMGM");
+    counter->changed = 0;
+    task.CounterHit();
+    EXPECT_NE(counter->changed, 0);
+    unit->enemyShot = Clock_GetTime() - 11.0f;  // too long ago
+    counter->changed = 0;
+    task.CounterHit();
+    EXPECT_EQ(counter->changed, 0);
+}
+
 TEST_F(TaskTest, SteerAvoidStaysFiniteOnTopOfTheOther) {
     GameObject* other = NewCraft(*cls_, 1);
     Place(unit_, Vector{10, 0, 10});
@@ -549,6 +666,20 @@ TEST_F(TaskTest, FireAtTargetGates) {
         pulls = 0;
         task.FireAtTarget(true);
         EXPECT_EQ(pulls, c.wantPulls);
+    }
+    // Launchers wait for their lock.
+    static bool lockPending;
+    UnitTask_Hooks().lockPending = [](Weapon*) { return lockPending; };
+    gun.signature = Signature("LNCH");
+    for (const bool pending : {true, false}) {
+        lockPending = pending;
+        ProbeTask task(unit_, target);
+        task.weapon = mounted;
+        task.targetDistSq = 1000.0f;
+        task.targetLocal = Vector{0, 0, 1};
+        pulls = 0;
+        task.FireAtTarget(true);
+        EXPECT_EQ(pulls, pending ? 0 : 1);
     }
     // Inside the blast range accuracy decays by 0.1 x dt.
     gun.signature = Signature("CANN");
