@@ -20,6 +20,7 @@
 #include "core/shake.h"
 #include "fun3d/gameobject.h"
 #include "fun3d/hardpoints.h"
+#include "fun3d/objectpool.h"
 #include "weapons/bullet.h"
 #include "weapons/explosion.h"
 #include "weapons/ordnance.h"
@@ -694,6 +695,27 @@ void UnitTask::EndStuck() {
 }
 
 namespace {
+// How far the unit can go along the unit direction before it meets a solid object (power-ups
+// and scrap let it through): the nearest bounding sphere, grown by the unit's radius, that the
+// ray of the range meets.
+float ObjectFreeLength(GameObject* unit, const Vector& at, const Vector& dir, float range) {
+    float best = range;
+    const float own = unit ? unit->radius : 0.0f;
+    for (GameObject* other : GameObject_List()) {
+        if (other == unit || !other->entity || (other->entity->flags & kEntityDead)) continue;
+        const int32_t kind = other->objClass ? other->objClass->category : 0;
+        if (kind == kCategoryPowerUp || kind == kCategoryScrap) continue;
+        const Vector rel = Sub(PositionOf(other), at);
+        const float along = Dot(rel, dir);
+        if (along <= 0.0f || along > range + other->radius + own) continue;
+        const float r = other->radius + own;
+        const float perp2 = Dot(rel, rel) - along * along;
+        if (perp2 >= r * r) continue;
+        best = std::min(best, std::max(0.0f, along - std::sqrt(r * r - perp2)));
+    }
+    return best;
+}
+
 // braccel and strafe of the eight escape directions (1..8).
 constexpr float kEscapeBraccel[8] = {1, 1, 0, -1, -1, -1, 0, 1};
 constexpr float kEscapeStrafe[8] = {0, 1, 1, 1, 0, -1, -1, -1};
@@ -731,6 +753,7 @@ void UnitTask::StuckRecover() {
                 if (Terrain_RayCast(at.x, at.y, at.z, dir.x * 50.0f, dir.y * 50.0f, dir.z * 50.0f, &t, &hitNormal) &&
                     hitNormal.y < 0.7f)
                     freeLength = t * 50.0f - (me ? me->radius : 0.0f);
+                freeLength = std::min(freeLength, ObjectFreeLength(me, at, dir, 50.0f));
                 const float out = g_hooks.groundClear(me, dir, 50.0f);
                 if (out < 50.0f && out < freeLength && out < bestDistance) {
                     bestDistance = out;

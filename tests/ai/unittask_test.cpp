@@ -197,6 +197,18 @@ TEST_F(TaskTest, OnAnImpassableCellTheShortestWayOutWinsAndSteepGroundGoesDownhi
     task.StuckRecover();
     EXPECT_EQ(task.nextState, kTaskStart);
 
+    // A craft parked 4 m to the right closes the open side: no way out is left.
+    g_impassable = true;
+    GameObject* parked = NewCraft(*cls_, 1);
+    parked->radius = 2.0f;
+    unit_->radius = 1.0f;
+    Place(parked, Vector{104, 0, 100});
+    ProbeTask boxed(unit_, nullptr);
+    boxed.BeginStuck();
+    boxed.StuckRecover();
+    EXPECT_EQ(boxed.stuckState, 9);
+    Place(parked, Vector{500, 0, 500});
+
     // On a steep slope with no short way out the unit heads downhill.
     g_impassable = true;
     UnitTask_Hooks().groundClear = [](GameObject*, const Vector&, float) { return 60.0f; };
