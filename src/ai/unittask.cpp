@@ -120,6 +120,7 @@ UnitTaskHooks MakeDefaultHooks() {
     h.chargeGun = [](Weapon*, ChargeGunState*) { return false; };                              // PENDING(4.123)
     h.lockPending = [](Weapon*) { return false; };                                             // PENDING(4.121)
     h.coneValue = [](Weapon*) { return 0.0f; };                                                // PENDING(4.121)
+    h.remoteCharge = [](Weapon*, Vector*, Vector*, float*) { return false; };                   // PENDING(4.141)
     h.threatensObject = ShotThreatens;
     h.floorNormal = [](const Vector& at) {
         float height = 0.0f;
@@ -923,6 +924,17 @@ void UnitTask::FireAtTarget(bool fire) {
     }
     if (sig == Signature("IREF") || sig == Signature("RDMP") || sig == Signature("TRXP")) return;
     if (sig == Signature("RDET")) {
+        Vector charge{}, chargeVelocity{};
+        float blast = 0.0f;
+        if (g_hooks.remoteCharge(weapon, &charge, &chargeVelocity, &blast)) {
+            // The charge goes off once it has passed the target along the target's motion, but
+            // never while the unit itself stands in the blast.
+            const Vector fromTarget = Sub(charge, PositionOf(target));
+            const float safe = me->radius + target->radius + blast;
+            const Vector fromUnit = Sub(charge, UnitPosition());
+            if (Dot(fromTarget, target->euler.velocity) > 0.0f && Dot(fromUnit, fromUnit) >= safe * safe) Trigger(weapon);
+            return;
+        }
         if (!fire) return;
     } else if (sig == Signature("RDRL")) {
         if (!fire) return;

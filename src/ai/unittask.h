@@ -88,6 +88,9 @@ struct UnitTaskHooks {
     bool (*chargeGun)(Weapon* weapon, ChargeGunState* out);
     // Whether a launcher still waits for its lock.
     bool (*lockPending)(Weapon* weapon);
+    // A remote detonator's charge in flight: its position, velocity and blast radius; false
+    // while none is out.
+    bool (*remoteCharge)(Weapon* weapon, Vector* position, Vector* velocity, float* blastRadius);
     // A launcher's cone value (the angle within which it locks).
     float (*coneValue)(Weapon* weapon);
     // The floor's normal under the point.

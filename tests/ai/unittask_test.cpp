@@ -693,6 +693,35 @@ TEST_F(TaskTest, FireAtTargetGates) {
         task.FireAtTarget(true);
         EXPECT_EQ(pulls, pending ? 0 : 1);
     }
+    // A remote charge in flight goes off once past the moving target, never next to the unit.
+    static Vector chargeAt;
+    UnitTask_Hooks().remoteCharge = [](Weapon*, Vector* position, Vector* velocity, float* blast) {
+        *position = chargeAt;
+        *velocity = Vector{0, 0, 10};
+        *blast = 10.0f;
+        return true;
+    };
+    gun.signature = Signature("RDET");
+    Place(unit_, Vector{0, 0, 0});
+    Place(target, Vector{0, 0, 100});
+    target->SetVelocity(Vector{0, 0, 5});
+    struct Charge {
+        Vector at;
+        bool detonated;
+    } charges[] = {{{0, 0, 90}, false}, {{0, 0, 105}, true}, {{0, 0, 5}, false}};
+    for (const Charge& c : charges) {
+        chargeAt = c.at;
+        if (c.at.z == 5) target->SetVelocity(Vector{0, 0, -5});  // the charge is "past" it, but at the unit
+        ProbeTask task(unit_, target);
+        task.weapon = mounted;
+        task.targetDistSq = 10000.0f;
+        task.targetLocal = Vector{0, 0, 1};
+        mounted->changed = 0;
+        pulls = 0;
+        task.FireAtTarget(true);
+        EXPECT_EQ(mounted->changed != 0, c.detonated) << c.at.z;
+        EXPECT_EQ(pulls, 0);
+    }
     // Inside the blast range accuracy decays by 0.1 x dt.
     gun.signature = Signature("CANN");
     ProbeTask task(unit_, target);
