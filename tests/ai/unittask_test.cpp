@@ -654,7 +654,15 @@ TEST_F(TaskTest, FireAtTargetGates) {
         int32_t targetType;
         bool threat;
         int wantPulls;
+        float coneX = 0.0f, coneY = 0.0f;
     } cases[] = {
+        // The target's angular half-size at 100 m is 0.02: the cone widens by fireConeX across
+        // and fireConeY up.
+        {"beside the cone", "CANN", 10000.0f, 400.0f, {0.1f, 0, 0.99f}, 3, false, 0},
+        {"widened across", "CANN", 10000.0f, 400.0f, {0.1f, 0, 0.99f}, 3, false, 1, 0.1f, 0.0f},
+        {"above the cone", "CANN", 10000.0f, 400.0f, {0, 0.05f, 0.99f}, 3, false, 0},
+        {"widened up", "CANN", 10000.0f, 400.0f, {0, 0.05f, 0.99f}, 3, false, 1, 0.0f, 0.05f},
+        {"pop-up mortar at once", "POPR", 1000.0f, 400.0f, {0, 0, 1}, 2, false, 1},
         {"inside the blast range", "CANN", 100.0f, 400.0f, {0, 0, 1}, 1, true, 0},
         {"aimed at a moving craft", "CANN", 1000.0f, 400.0f, {0, 0, 1}, 3, false, 1},
         {"behind", "CANN", 1000.0f, 400.0f, {0, 0, -1}, 3, false, 0},
@@ -675,6 +683,8 @@ TEST_F(TaskTest, FireAtTargetGates) {
         task.targetDistSq = c.distSq;
         task.minRangeSq = c.minRangeSq;
         task.targetLocal = c.local;
+        task.fireConeX = c.coneX;
+        task.fireConeY = c.coneY;
         pulls = 0;
         task.FireAtTarget(true);
         EXPECT_EQ(pulls, c.wantPulls);
@@ -723,6 +733,7 @@ TEST_F(TaskTest, FireAtTargetGates) {
         EXPECT_EQ(pulls, 0);
     }
     // Inside the blast range accuracy decays by 0.1 x dt.
+    ASSERT_GT(Clock_GetFrameTime(), 0.0f);
     gun.signature = Signature("CANN");
     ProbeTask task(unit_, target);
     task.weapon = mounted;
@@ -731,6 +742,17 @@ TEST_F(TaskTest, FireAtTargetGates) {
     const float before = task.accuracy;
     task.FireAtTarget(true);
     EXPECT_NEAR(task.accuracy, before - 0.1f * Clock_GetFrameTime(), 1e-6);
+    // ... and faster while that target hit the unit less than a second ago.
+    OrdnanceClass shell("shell", Signature("SHEL"));
+    shell.damage[0] = 30;
+    shell.damage[2] = 20;
+    unit_->lastAttacker = target->GetObjHandle();
+    unit_->lastHitTime = Clock_GetTime() - 0.5f;
+    unit_->lastHitOrdnance = &shell;
+    const float again = task.accuracy;
+    task.FireAtTarget(true);
+    EXPECT_NEAR(task.accuracy, again - (0.1f + 0.01f * 50.0f) * Clock_GetFrameTime(), 1e-6);
+    unit_->lastHitOrdnance = nullptr;
 }
 
 }  // namespace
