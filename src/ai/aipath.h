@@ -68,8 +68,9 @@ bool AiPaths_Save(FILE* stream);
 bool AiPaths_Load();
 
 // ---- the playable rectangle --------------------------------------------------------------
+// Until a mission sets them up the bounds hold the whole plane, so nothing is pushed.
 struct MapBounds {
-    float xMin = 0.0f, xMax = 0.0f, zMin = 0.0f, zMax = 0.0f;
+    float xMin = -1e30f, xMax = 1e30f, zMin = -1e30f, zMax = 1e30f;
 };
 // From "edge_path" (the box of its points), or, when there is none or its points span no area,
 // the terrain's extent less 30 m on every side; then the footprints are rebuilt and the

@@ -186,9 +186,19 @@ TEST_F(PathTest, BoundsComeFromEdgePathOrTheTerrainLessThirty) {
 }
 
 TEST_F(PathTest, KeepInBoundsPushesBackOnlyFromOutside) {
-    Mission_SetPlayBounds(MapBounds{0.0f, 100.0f, 0.0f, 200.0f});
     GameObject* object = Build(NewClass());
     ASSERT_NE(object, nullptr);
+    {
+        // Before any mission set the bounds up nothing is pushed.
+        Matrix far = kIdentityMatrix;
+        far.posit = DVector{-90000, 0, 70000};
+        object->SetMatrix(far);
+        object->SetVelocity(Vector{0, 0, 0});
+        Mission_KeepInBounds(object, 0.1f);
+        EXPECT_FLOAT_EQ(object->euler.velocity.x, 0.0f);
+        EXPECT_FLOAT_EQ(object->euler.velocity.z, 0.0f);
+    }
+    Mission_SetPlayBounds(MapBounds{0.0f, 100.0f, 0.0f, 200.0f});
     struct Case {
         Vector at;
         Vector wantVelocity;  // from rest, dt 0.1
