@@ -154,7 +154,10 @@ AiPath* AiPath_Find(const char* text) {
 }
 
 void AiPath_DeleteUnnamed(AiPath* path) {
-    if (path && !path->HasLabel()) delete path;
+    // A holder may outlive the list (the mission deletes every path before the world's objects
+    // let go of their command routes): only a listed path is touched.
+    const std::vector<AiPath*>& list = PathList();
+    if (path && std::find(list.begin(), list.end(), path) != list.end() && !path->HasLabel()) delete path;
 }
 
 void AiPaths_DeleteAll() {

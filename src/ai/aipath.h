@@ -57,8 +57,8 @@ const std::vector<AiPath*>& AiPaths();
 // The first path in list order whose label equals the text (case-sensitive); unnamed paths
 // never match. Null when none.
 AiPath* AiPath_Find(const char* label);
-// Deletes the path only when it has no label: holders of a path that may be a named one
-// release it through this.
+// Deletes the path only when it has no label and is still listed: holders of a path that may be
+// a named one, or that may already be gone with the mission, release it through this.
 void AiPath_DeleteUnnamed(AiPath* path);
 // Deletes every path (mission shutdown).
 void AiPaths_DeleteAll();

@@ -305,6 +305,11 @@ TEST_F(PathTest, TheMissionStepAndTheCommandRoutesUseThePaths) {
     EXPECT_EQ(AiPaths().size(), 1u);
     Mission_Shutdown();
     EXPECT_TRUE(AiPaths().empty());
+    // A command route that went with the mission is let go of without being touched.
+    AiPath* gone = Seam_Ai().pathNew(Vector2D{0, 0}, Vector2D{1, 1});
+    AiPaths_DeleteAll();
+    Seam_Ai().pathFree(gone);
+    EXPECT_TRUE(AiPaths().empty());
 }
 
 }  // namespace
