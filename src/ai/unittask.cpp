@@ -1194,6 +1194,13 @@ bool AiTasks_PostLoad() {
     return true;
 }
 
+UnitTask* AiTasks_FindUnitTask(const void* address) {
+    if (!address) return nullptr;
+    for (AiTask* task : TaskList())
+        if (static_cast<const void*>(task) == address) return dynamic_cast<UnitTask*>(task);
+    return nullptr;
+}
+
 void AiTasks_Clear() {
     while (!TaskList().empty()) {
         AiTask* task = TaskList().back();

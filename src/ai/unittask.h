@@ -314,5 +314,7 @@ bool AiTasks_Load();
 bool AiTasks_PostLoad();
 // Deletes every task.
 void AiTasks_Clear();
+// The listed unit task at the address, or null (a loaded pointer may name anything).
+UnitTask* AiTasks_FindUnitTask(const void* address);
 // The create functions of the simple tasks in the factory table.
 void Ai_InstallTasks();

@@ -4,6 +4,7 @@
 #include <string>
 #include <vector>
 
+#include "ai/aimission.h"
 #include "ai/aipath.h"
 #include "ai/avoidsettings.h"
 #include "ai/unitservices.h"
@@ -614,6 +615,23 @@ TEST_F(TaskTest, TheTaskListRoundTripsAndOldSavesStartTheStuckClockOnLoad) {
         }
     }
     Field_SetHandleFinder(nullptr);
+}
+
+TEST_F(TaskTest, ALoadedProcessKeepsOnlyAListedTaskNoEarlierProcessHolds) {
+    AiMission* mission = AiMission_CreateByName("empty");
+    auto* first = new TestUnit(mission, unit_);
+    auto* second = new TestUnit(mission, unit_);
+    auto* shared = new SitTask(unit_);
+    auto* path = new AiPath("not a task", 1);
+    first->task = shared;
+    second->task = shared;
+    ASSERT_TRUE(first->PostLoad());
+    ASSERT_TRUE(second->PostLoad());
+    EXPECT_EQ(first->task, shared);
+    EXPECT_EQ(second->task, nullptr);
+    second->task = reinterpret_cast<UnitTask*>(path);
+    ASSERT_TRUE(second->PostLoad());
+    EXPECT_EQ(second->task, nullptr);
 }
 
 TEST_F(TaskTest, BadTaskSectionsFail) {
