@@ -59,6 +59,7 @@ protected:
         Clock_SetTime(50.0f);
     }
     void TearDown() override {
+        Mission_Shutdown();  // processes first: they delete the tasks they hold
         AiTasks_Clear();
         AiPaths_Reset();
         UnitTask_ResetHooks();
