@@ -26,7 +26,9 @@ UnitAiServices MakeDefault() {
     s.patrolNextLeg = [](UnitTask*) { return false; };                                         // PENDING(5.165)
     s.taskUpdate = [](UnitTask* task) { task->Update(); };
     s.taskIsDone = [](UnitTask* task) { return task->IsDone(); };
-    s.taskDelete = [](UnitTask* task) { delete task; };
+    // A process torn down after a failed load may still hold a saved id, or a task another
+    // process already deleted: only a listed task goes.
+    s.taskDelete = [](UnitTask* task) { delete AiTasks_FindUnitTask(task); };
     s.taskDebugDraw = [](UnitTask* task) { task->DebugDraw(); };
     s.taskTarget = [](UnitTask* task) { return GameObject::FromHandle(task->himHandle); };
     s.findNearestEnemyCraft = [](GameObject*, float) -> GameObject* { return nullptr; };       // PENDING(5.124)

@@ -635,6 +635,17 @@ TEST_F(TaskTest, ALoadedProcessKeepsOnlyAListedTaskNoEarlierProcessHolds) {
     EXPECT_EQ(second->task, nullptr);
 }
 
+TEST_F(TaskTest, DeletingATaskTouchesOnlyListedTasks) {
+    // A process torn down after a failed load still holds a saved id as its task.
+    UnitAi_Services().taskDelete(reinterpret_cast<UnitTask*>(uintptr_t{0x29000000}));
+    UnitTask* task = UnitAi_Services().sitTask(unit_);
+    ASSERT_EQ(AiTasks().size(), 1u);
+    UnitAi_Services().taskDelete(task);
+    EXPECT_TRUE(AiTasks().empty());
+    UnitAi_Services().taskDelete(task);  // a second holder lets go of it: nothing happens
+    EXPECT_TRUE(AiTasks().empty());
+}
+
 TEST_F(TaskTest, BadTaskSectionsFail) {
     struct Case {
         const char* what;
