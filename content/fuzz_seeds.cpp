@@ -9,12 +9,17 @@
 
 #include "archive_writer.h"
 #include "bwd2_writer.h"
+#include "ai/aiinstall.h"
+#include "ai/aipath.h"
+#include "ai/aoi.h"
 #include "ai/unitprocess.h"
+#include "ai/unittask.h"
 #include "ai/userprocess.h"
 #include "core/bytes.h"
 #include "core/factory.h"
 #include "core/fieldarchive.h"
 #include "core/fixup.h"
+#include "core/registration.h"
 #include "definitions.h"
 #include "keymaps.h"
 #include "models.h"
@@ -540,6 +545,61 @@ bool MissionSeeds(FuzzSeedSet& seeds, std::string* error) {
     return ProcessSectionSeeds(seeds, error);
 }
 
+// The AI's map and task sections as a game writes them: two areas, a named and an unnamed path
+// and the four simple tasks (one following the unnamed path as its route), in both forms.
+bool AiSectionSeeds(FuzzSeedSet& seeds, std::string* error) {
+    Registration_Init();
+    Ai_InstallSeam();
+    auto* named = new AiPath("edge_path", 0);
+    named->points = {{10, 20}, {900, 20}, {900, 700}, {10, 700}};
+    named->pathType = 2;
+    auto* route = new AiPath(nullptr, 0);
+    route->points = {{100, 100}, {300, 250}};
+    route->pathType = kPathTypeStraight;
+    new AOI(named, 2, true, true, 10, 105);
+    new AOI(route, 7, false, false, -1, 0);
+    auto* sit = new SitTask(nullptr);
+    sit->plan = route;
+    sit->gotoPoint = Vector{300, 0, 250};
+    new SitSpinTask(nullptr);
+    new CircleTask(nullptr);
+    new CoastTask(nullptr);
+    bool ok = true;
+    for (const bool binary : {false, true}) {
+        FILE* file = std::tmpfile();
+        if (!file) {
+            ok = Fail(error, "cannot open a temporary file");
+            break;
+        }
+        Field_ResetSaveIds();
+        Field_SetBinary(binary);
+        bool written = AOIs_Save(file) && AiPaths_Save(file) && AiTasks_Save(file);
+        Field_SetBinary(false);
+        Field_ResetSaveIds();
+        std::string stream;
+        const long size = written ? std::ftell(file) : -1;
+        if (size >= 0) {
+            stream.resize(size_t(size));
+            std::rewind(file);
+            written = std::fread(stream.data(), 1, stream.size(), file) == stream.size();
+        }
+        std::fclose(file);
+        if (!written || size < 0) {
+            ok = Fail(error, "cannot write the AI sections seed");
+            break;
+        }
+        if (!seeds.Add(binary ? "sections.bin" : "sections.txt", std::string(1, char(binary ? 1 : 0)) + stream, error)) {
+            ok = false;
+            break;
+        }
+    }
+    sit->plan = nullptr;
+    AiTasks_Clear();
+    AOI_Clear();
+    AiPaths_DeleteAll();
+    return ok;
+}
+
 // ---- fonts, sprite tables and pictures -------------------------------------------------------
 
 bool FontSeeds(FuzzSeedSet& seeds, std::string* error) {
@@ -750,6 +810,7 @@ struct SeedRow {
     SeedWriter write;
 };
 const SeedRow kSeedRows[] = {
+    {"aisections_fuzz", AiSectionSeeds},
     {"anim_fuzz", AnimationSeeds},
     {"bwd2_fuzz", ModelSeeds},
     {"checklist_fuzz", CheckListSeeds},

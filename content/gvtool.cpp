@@ -104,10 +104,13 @@ int Usage() {
                  "                                               (a launcher locks while held and fires when let\n"
                  "                                               go: `lock` lines show its stages); --target-speed\n"
                  "                                               V moves the targets north at V m/s\n"
-                 "       gvtool sim DATA FILE FRAMES [-throttle T] [-steer S]\n"
+                 "       gvtool sim DATA FILE FRAMES [-throttle T] [-steer S] [-at X Z] [-report]\n"
                  "                                               load FILE as `mission` does, drive the user's craft\n"
-                 "                                               with the controls, run FRAMES frames of 1/30 s and\n"
-                 "                                               print each object's speed and height\n"
+                 "                                               with the controls (first moved to the ground at\n"
+                 "                                               X Z), run FRAMES frames of 1/30 s with the mission\n"
+                 "                                               and print each object's speed and height; -report\n"
+                 "                                               prints the bounds, named paths and areas, then\n"
+                 "                                               every craft, person and power-up each second\n"
                  "       gvtool sheet DATA OUT.pcx               draw every sprite of DATA's table and a line of\n"
                  "                                               the main font; write OUT; print the count\n");
     return 2;
@@ -350,27 +353,38 @@ int MissionTool(int argc, char** argv) {
 }
 
 int SimTool(int argc, char** argv) {
-    if (argc < 5 || (argc - 5) % 2 != 0) return Usage();
+    if (argc < 5) return Usage();
     char* end = nullptr;
     const long frames = std::strtol(argv[4], &end, 10);
     if (*end != '\0' || frames < 0 || frames > 1000000) return Usage();
-    double controls[2] = {0.0, 0.0};  // throttle, steering
-    for (int i = 5; i < argc; i += 2) {
+    content::SimOptions options;
+    for (int i = 5; i < argc;) {
         double value = 0.0;
-        if (!ParseNumber(argv[i + 1], &value) || !(value >= -2.0 && value <= 2.0)) return Usage();
-        if (std::strcmp(argv[i], "-throttle") == 0)
-            controls[0] = value;
-        else if (std::strcmp(argv[i], "-steer") == 0)
-            controls[1] = value;
-        else
+        if (std::strcmp(argv[i], "-report") == 0) {
+            options.report = true;
+            i += 1;
+        } else if (std::strcmp(argv[i], "-at") == 0) {
+            double z = 0.0;
+            if (i + 2 >= argc || !ParseNumber(argv[i + 1], &value) || !ParseNumber(argv[i + 2], &z) ||
+                !(std::fabs(value) <= 1e7 && std::fabs(z) <= 1e7))
+                return Usage();
+            options.moveUser = true;
+            options.atX = static_cast<float>(value);
+            options.atZ = static_cast<float>(z);
+            i += 3;
+        } else if (std::strcmp(argv[i], "-throttle") == 0 || std::strcmp(argv[i], "-steer") == 0) {
+            if (i + 1 >= argc || !ParseNumber(argv[i + 1], &value) || !(value >= -2.0 && value <= 2.0)) return Usage();
+            (argv[i][1] == 't' ? options.throttle : options.steering) = static_cast<float>(value);
+            i += 2;
+        } else {
             return Usage();
+        }
     }
     Plat_Init(BackendKind::Headless);
     Plat_SetMessageBoxPolicy(nullptr);
     std::string error;
-    const int status = content::Simulation_Tool(argv[2], Absolute(argv[3]), static_cast<int>(frames),
-                                                static_cast<float>(controls[0]), static_cast<float>(controls[1]), stdout,
-                                                &error);
+    const int status =
+        content::Simulation_Tool(argv[2], Absolute(argv[3]), static_cast<int>(frames), options, stdout, &error);
     Plat_Shutdown();
     if (status != 0) return Fail(error.c_str());
     return 0;

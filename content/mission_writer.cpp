@@ -7,6 +7,8 @@
 #include "Objkr/classfnc.h"
 #include "ai/aiinstall.h"
 #include "ai/aimission.h"
+#include "ai/aipath.h"
+#include "ai/aoi.h"
 #include "Objkr/entity.h"
 #include "Objkr/entitysvc.h"
 #include "Objkr/geometry.h"
@@ -117,6 +119,35 @@ bool BuildSampleObjects(bool withCraft, std::string* error) {
     return true;
 }
 
+// "fight.qmn": the player's tank alone on the plateau, the map's named paths (the playable
+// rectangle 150 m inside the terrain, a looping and a plain route) and one area of team 2.
+bool BuildFightWorld(std::string* error) {
+    GameObjectClass* cls = GameObjectClass::Find("player");
+    if (!cls) return Fail(error, "fight mission: class player not found");
+    Matrix m = kIdentityMatrix;
+    m.posit = DVector{2600.0, Terrain_GetHeight(2600.0, 2000.0), 2000.0};
+    GameObject* user = GameObjectClass::Build(cls, m, 1, true, 0, nullptr);
+    if (!user) return Fail(error, "fight mission: the player's tank could not be built");
+    user->aiProcessPending = true;
+    Entities_SetUser(user->record);
+    user->pilotClass = GameObjectClass::Find("asuser");
+
+    const float x0 = TerrainBounds.minXm + 150.0f, x1 = TerrainBounds.maxXm - 150.0f;
+    const float z0 = TerrainBounds.minZm + 150.0f, z1 = TerrainBounds.maxZm - 150.0f;
+    if (!(x1 > x0 && z1 > z0)) return Fail(error, "fight mission: the terrain is too small");
+    auto* edge = new AiPath("edge_path", 0);
+    edge->points = {{x0, z0}, {x1, z0}, {x1, z1}, {x0, z1}};
+    auto* loop = new AiPath("plateau_loop", 0);
+    loop->points = {{2500, 1900}, {2700, 1900}, {2700, 2100}, {2500, 2100}};
+    loop->pathType = 2;
+    auto* route = new AiPath("west_road", 0);
+    route->points = {{2600, 2000}, {2200, 2000}, {1700, 2000}};
+    auto* hill = new AiPath("enemy_hill", 0);
+    hill->points = {{2650, 2550}, {2800, 2700}};
+    new AOI(hill, 2, true, true, 10, 105);
+    return true;
+}
+
 bool WriteMission(const std::string& path, std::string* error) {
     SaveGame_SetMissionFile(true);
     Field_SetBinary(false);
@@ -206,6 +237,8 @@ HeadlessWorld::HeadlessWorld(const std::string& dataDir, const std::string& prof
 
 HeadlessWorld::~HeadlessWorld() {
     Mission_Shutdown();
+    AOI_Clear();
+    AiPaths_DeleteAll();
     FreeWorld();
     SaveGame_ResetGlobals();
     Field_SetHandleFinder(nullptr);
@@ -214,6 +247,8 @@ HeadlessWorld::~HeadlessWorld() {
 
 void HeadlessWorld::Reset() {
     Mission_Shutdown();
+    AOI_Clear();
+    AiPaths_DeleteAll();
     GameObject_DiscardLoaded();
     ResetWorld();
     SaveGame_ResetGlobals();
@@ -223,7 +258,7 @@ namespace {
 
 // A mission file on the sample terrain, with or without the player's craft.
 bool WriteSampleTerrainMission(const std::string& dirGiven, const std::string& outGiven, const char* fileName,
-                               bool withCraft, std::string* error) {
+                               bool withCraft, std::string* error, bool fight = false) {
     // The game resolves relative save paths under its profile directory: hand it whole ones.
     const std::string dir = std::filesystem::absolute(dirGiven).string();
     const std::string out = std::filesystem::absolute(outGiven).string();
@@ -238,7 +273,7 @@ bool WriteSampleTerrainMission(const std::string& dirGiven, const std::string& o
         std::strcpy(SaveGame_Globals().missionFile, fileName);
         std::strcpy(SaveGame_Globals().terrainName, "sample");
         ok = ok && (Seam_World().terrainLoadMap("sample") || Fail(error, "sample mission: the map does not load"));
-        ok = ok && BuildSampleObjects(withCraft, error);
+        ok = ok && (fight ? BuildFightWorld(error) : BuildSampleObjects(withCraft, error));
         // The sample map has no script: the world runs the base mission, and the file names it.
         if (ok) AiMission_CreateByName("sample");
         // Written once from the built world, loaded and written again: the file is then exactly
@@ -265,8 +300,13 @@ bool WriteNoCraftMission(const std::string& dir, const std::string& out, std::st
     return WriteSampleTerrainMission(dir, out, "nocraft.qmn", false, error);
 }
 
+bool WriteFightMission(const std::string& dir, const std::string& out, std::string* error) {
+    return WriteSampleTerrainMission(dir, out, "fight.qmn", true, error, true);
+}
+
 bool WriteMissionWorld(const std::string& dir, std::string* error) {
     const std::string pack = dir + "/" + kPackDirectory;
+    if (!WriteFightMission(dir, pack + "/fight.qmn", error)) return false;
     if (!WriteSampleMission(dir, pack + "/sample.qmn", error)) return false;
     if (!WriteNoCraftMission(dir, pack + "/nocraft.qmn", error)) return false;
     // Packed again, with the mission.

@@ -1,9 +1,19 @@
 #include "simulation.h"
 
+#include <algorithm>
+#include <cmath>
 #include <cstring>
 #include <filesystem>
 
 #include "Objkr/entity.h"
+#include "ai/aimission.h"
+#include "ai/aipath.h"
+#include "ai/aoi.h"
+#include "ai/unitprocess.h"
+#include "ai/unittask.h"
+#include "core/seams/ai.h"
+#include "fun3d/craft.h"
+#include "fun3d/proginput.h"
 #include "Terrain/terrheight.h"
 #include "collision/collision.h"
 #include "core/clock.h"
@@ -58,6 +68,15 @@ void Simulation_Frame() {
     Game_PostUpdate();
 }
 
+void Simulation_MissionFrame() {
+    Plat_AdvanceVirtualClock(++g_frame % 3 == 0 ? 34 : 33);
+    Clock_Tick();
+    Seam_World().collisionProcessFrame();
+    Seam_Ai().missionTick();
+    Game_Simulate();
+    Game_PostUpdate();
+}
+
 void Simulation_End() {
     GameObject_FreeGrid();
     Plat_UseRealClock();
@@ -70,8 +89,102 @@ void Simulation_Drive(HoverCraft* craft, float throttle, float steering) {
     craft->controls.steering = steering;
 }
 
+namespace {
+
+const char* ProcessName(const sObject* process) {
+    const FactoryReg* reg = process ? process->GetFactory() : nullptr;
+    return reg && reg->name ? reg->name : nullptr;
+}
+
+// The team is the entity's team bits (what the world sees). "t=... obj=... class=... team=... proc=... task=... pos=... alt=... hp=... dest=..."
+void ReportObject(FILE* out, int seconds, GameObject* object) {
+    char cls[9] = {};
+    std::memcpy(cls, object->objClass->defName, 8);
+    std::string proc = "-", task = "-", dest = "-";
+    if (object == GameObject_GetUser()) {
+        proc = "UserProcess:-";
+    } else if (const char* name = ProcessName(object->aiProcess)) {
+        proc = name;
+        const auto* unit = dynamic_cast<const UnitProcess*>(object->aiProcess);
+        const char* state = unit ? UnitState_Name(unit->curState) : nullptr;
+        proc += std::string(":") + (state ? state : "-");
+        if (unit && unit->task) {
+            const char* taskName = ProcessName(unit->task);
+            const char* taskState = UnitTask_StateName(unit->task->curState);
+            task = std::string(taskName ? taskName : "-") + ":" + (taskState ? taskState : "-");
+            const int32_t s = unit->task->curState;
+            if (s == kTaskGoto || s == kTaskLead || s == kTaskCatch || s == kTaskStuck) {
+                const DVector& p = object->entity->local.posit;
+                const double dx = unit->task->gotoPoint.x - p.x, dz = unit->task->gotoPoint.z - p.z;
+                char text[32];
+                std::snprintf(text, sizeof text, "%.1f", std::sqrt(dx * dx + dz * dz));
+                dest = text;
+            }
+        }
+    }
+    const DVector& p = object->entity->local.posit;
+    const double alt = p.y - Collision_FloorHeightAt(p.x, p.y, p.z);
+    std::fprintf(out, "t=%d obj=%08X class=%s team=%d proc=%s task=%s pos=%.1f,%.1f alt=%.1f hp=%.2f dest=%s\n",
+                 seconds, object->GetObjHandle(), cls, static_cast<int>((object->entity->flags & kEntityTeamMask) >> kEntityTeamShift), proc.c_str(), task.c_str(), p.x, p.z, alt,
+                 static_cast<double>(object->healthRatio), dest.c_str());
+}
+
+bool Reported(GameObject* object) {
+    if (!object->objClass || !object->entity) return false;
+    const int32_t kind = object->objClass->category;
+    return Craft_FromEntity(object->entity) || kind == kCategoryCraft || kind == kCategoryPerson ||
+           kind == kCategoryPowerUp;
+}
+
+void ReportMap(FILE* out) {
+    const MapBounds& b = Mission_GetPlayBounds();
+    std::fprintf(out, "bounds %.1f %.1f %.1f %.1f\n", b.xMin, b.xMax, b.zMin, b.zMax);
+    for (const AiPath* path : AiPaths()) {
+        if (!path->HasLabel()) continue;
+        float x0 = 0, z0 = 0, x1 = 0, z1 = 0;
+        for (size_t i = 0; i < path->points.size(); ++i) {
+            const Vector2D& q = path->points[i];
+            if (i == 0 || q.x < x0) x0 = q.x;
+            if (i == 0 || q.z < z0) z0 = q.z;
+            if (i == 0 || q.x > x1) x1 = q.x;
+            if (i == 0 || q.z > z1) z1 = q.z;
+        }
+        std::fprintf(out, "path %s kind=%d points=%d box=%.1f,%.1f,%.1f,%.1f\n", path->label.c_str(), path->pathType,
+                     path->PointCount(), x0, z0, x1, z1);
+    }
+    for (const AOI* aoi : AOIs())
+        std::fprintf(out, "aoi team=%d inside=%d value=%d force=%d\n", aoi->team, aoi->inside ? 1 : 0, aoi->value,
+                     aoi->force);
+}
+
+void ReportObjects(FILE* out, int seconds) {
+    const std::vector<GameObject*> list = GameObject_List();
+    for (GameObject* object : list)
+        if (Reported(object)) ReportObject(out, seconds, object);
+}
+
+// The user's craft to the ground at (x, z), as high above it as it was.
+void MoveUser(GameObject* user, float x, float z) {
+    if (!user || !user->entity) return;
+    Matrix m = user->entity->local;
+    const double above = m.posit.y - Terrain_GetHeight(m.posit.x, m.posit.z);
+    m.posit = DVector{x, Terrain_GetHeight(x, z) + std::max(above, 0.0), z};
+    user->SetMatrix(m);
+}
+
+}  // namespace
+
 int Simulation_Tool(const std::string& dataDir, const std::string& file, int frames, float throttle, float steering,
                     FILE* out, std::string* error) {
+    SimOptions options;
+    options.throttle = throttle;
+    options.steering = steering;
+    return Simulation_Tool(dataDir, file, frames, options, out, error);
+}
+
+int Simulation_Tool(const std::string& dataDir, const std::string& file, int frames, const SimOptions& options,
+                    FILE* out, std::string* error) {
+    const float throttle = options.throttle, steering = options.steering;
     // The game's own logs go to a scratch profile directory, not into the working directory.
     std::string profile = (std::filesystem::temp_directory_path() / "gvtool-sim-XXXXXX").string();
     if (!mkdtemp(profile.data())) {
@@ -90,9 +203,19 @@ int Simulation_Tool(const std::string& dataDir, const std::string& file, int fra
             status = 1;
         } else {
             Simulation_Begin();
+            // What the game's mission start does for the AI: the playable rectangle.
+            Mission_SetupBounds();
             GameObject* user = GameObject_GetUser();
+            if (options.moveUser) MoveUser(user, options.atX, options.atZ);
             Simulation_Drive(dynamic_cast<HoverCraft*>(user), throttle, steering);
-            for (int i = 0; i < frames; ++i) Simulation_Frame();
+            if (options.report) {
+                ReportMap(out);
+                ReportObjects(out, 0);
+            }
+            for (int i = 0; i < frames; ++i) {
+                Simulation_MissionFrame();
+                if (options.report && (i + 1) % 30 == 0) ReportObjects(out, (i + 1) / 30);
+            }
             for (GameObject* object : GameObject_List()) {
                 const Entity* e = object->entity;
                 char cls[9] = {};

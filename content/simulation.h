@@ -16,12 +16,32 @@ void Simulation_Prepare();
 void Simulation_Begin();
 // One frame of 1/30 s: the clock's tick, the collision pass, Game_Simulate, Game_PostUpdate.
 void Simulation_Frame();
+// The same frame with the mission's step between the collision pass and the objects' updates,
+// as the game runs it.
+void Simulation_MissionFrame();
 // Ends the object grid and the virtual clock (the collision lists end with Collision_Shutdown
 // once the world's entities are gone).
 void Simulation_End();
 
 // Gives the craft a process (so it drives) that writes the controls into it every frame.
 void Simulation_Drive(HoverCraft* craft, float throttle, float steering);
+
+// The options of `gvtool sim`.
+struct SimOptions {
+    float throttle = 0.0f;
+    float steering = 0.0f;
+    bool moveUser = false;  // -at X Z: the user's craft to the ground at (x, z) first
+    float atX = 0.0f, atZ = 0.0f;
+    bool report = false;  // -report: the map's AI data, then the objects once a second
+};
+
+// `gvtool sim` as the maintainers' headless mission runner: loads FILE, sets up the playable
+// rectangle, runs FRAMES frames with the mission's step (its processes and the keep-in-bounds
+// push), and prints one line per object at the end. With report set it first prints
+// "bounds XMIN XMAX ZMIN ZMAX", one "path" line per named path and one "aoi" line per area,
+// then at t = 0 and after each whole second one line per craft, person and power-up.
+int Simulation_Tool(const std::string& dataDir, const std::string& file, int frames, const SimOptions& options,
+                    FILE* out, std::string* error);
 
 // `gvtool sim`: loads FILE through DATA as `gvtool mission` does, drives the user's craft with
 // the controls, runs the frames and prints one line per object. 0 on success, else 1 with the

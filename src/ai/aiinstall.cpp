@@ -3,6 +3,9 @@
 #include <cstring>
 
 #include "ai/aimission.h"
+#include "ai/aipath.h"
+#include "ai/aoi.h"
+#include "ai/unittask.h"
 #include "ai/aiprocess.h"
 #include "core/cmdline.h"
 #include "core/registration.h"
@@ -22,6 +25,7 @@ void Ai_InstallSeam() {
     SetCreate("AiMission", []() -> sObject* { return new AiMission; });
     SetCreate("EmptyMission", []() -> sObject* { return new EmptyMission; });
     Mission_InstallBaseSelector();
+    Ai_InstallTasks();
 
     AiSeam& s = Seam_Ai();
     s.missionClearCurrent = Mission_ClearMapName;
@@ -41,6 +45,24 @@ void Ai_InstallSeam() {
     s.missionSaveCurrent = Mission_SaveCurrent;
     s.missionLoadCurrent = Mission_LoadSaved;
     s.missionStartAfterLoad = Mission_StartAfterLoad;
+    s.pathNew = [](const Vector2D& from, const Vector2D& to) -> AiPath* {
+        auto* path = new AiPath(nullptr, 2);
+        path->points = {from, to};
+        return path;
+    };
+    s.pathFree = AiPath_DeleteUnnamed;
+    s.pathFirstPoint = [](const AiPath* path, Vector2D* out) {
+        if (!path || path->points.empty()) return false;
+        *out = path->points.front();
+        return true;
+    };
+    s.aoisSave = AOIs_Save;
+    s.aoisLoad = AOIs_Load;
+    s.tasksSave = AiTasks_Save;
+    s.tasksLoad = AiTasks_Load;
+    s.tasksPostLoad = [] { AiTasks_PostLoad(); };
+    s.pathsSave = AiPaths_Save;
+    s.pathsLoad = AiPaths_Load;
 
     Seam_Missions().createByName = [](const char* name) { AiMission_CreateByName(name); };
 }

@@ -1,5 +1,8 @@
 #include "ai/aistandins.h"
 
+#include "ai/aipath.h"
+#include "ai/aoi.h"
+#include "ai/unittask.h"
 #include "core/seams/audio.h"
 
 namespace {
@@ -7,12 +10,13 @@ namespace {
 AiStandIns MakeDefault() {
     AiStandIns s{};
     s.avoidanceRefillGrid = [] {};
-    s.keepInBounds = [](GameObject*, float) {};
-    s.deleteAllPaths = [] {};
+    s.keepInBounds = Mission_KeepInBounds;
+    s.deleteAllPaths = AiPaths_DeleteAll;
     s.plannerStartMission = [] {};
     s.plannerStep = [] {};
-    s.plannerEndMission = [] {};
-    s.tasksClear = [] {};
+    // The planner's mission end; until the planner exists, only its areas of interest go.
+    s.plannerEndMission = [] { AOI_Clear(); };
+    s.tasksClear = AiTasks_Clear;
     s.audioMessageIsPlaying = [] { return Seam_Audio().audioMessagePlaying(); };
     return s;
 }

@@ -7,12 +7,12 @@ class GameObject;
 
 struct AiStandIns {
     void (*avoidanceRefillGrid)();                       // PENDING(5.123)
-    void (*keepInBounds)(GameObject* object, float dt);  // PENDING(5.104)
-    void (*deleteAllPaths)();                            // PENDING(5.104)
+    void (*keepInBounds)(GameObject* object, float dt);  // Mission_KeepInBounds
+    void (*deleteAllPaths)();                            // AiPaths_DeleteAll
     void (*plannerStartMission)();                       // PENDING(6.106)
     void (*plannerStep)();                               // PENDING(6.106)
     void (*plannerEndMission)();                         // PENDING(6.106)
-    void (*tasksClear)();                                // PENDING(5.103)
+    void (*tasksClear)();                                // AiTasks_Clear
     bool (*audioMessageIsPlaying)();                     // the audio seam's message queue
 };
 

@@ -7,7 +7,9 @@
 #include <cstring>
 #include <vector>
 
+#include "ai/aimission.h"
 #include "ai/unitservices.h"
+#include "ai/unittask.h"
 #include "core/clock.h"
 #include "core/fieldarchive.h"
 #include "core/fixup.h"
@@ -625,6 +627,13 @@ bool UnitProcess::PostLoad() {
     // A damaged file may name something else as the unit: such a process drives nothing.
     if (!UnitAi_IsListedObject(me)) me = nullptr;
     if (!UnitAi_IsListedObject(fOwner)) fOwner = nullptr;
+    // The state's task is a listed unit task that no earlier process of the mission holds.
+    task = AiTasks_FindUnitTask(task);
+    if (task && AiMission::IsLive(fMission))
+        for (AiProcess* other : fMission->processes) {
+            if (other == this) break;
+            if (auto* unit = dynamic_cast<UnitProcess*>(other); unit && unit->task == task) task = nullptr;
+        }
     saveWho = Field_ResolveHandle(saveWho);
     whoHandle = Field_ResolveHandle(whoHandle);
     if (me) me->independence = independence;

@@ -3,6 +3,7 @@
 #include <cmath>
 
 #include "ai/aistandins.h"
+#include "ai/unittask.h"
 #include "core/savegame.h"
 #include "core/seams/audio.h"
 #include "fun3d/gameobject.h"
@@ -13,9 +14,9 @@ namespace {
 
 UnitAiServices MakeDefault() {
     UnitAiServices s{};
-    s.sitTask = [](GameObject*) -> UnitTask* { return nullptr; };                               // PENDING(5.103)
-    s.coastTask = [](GameObject*) -> UnitTask* { return nullptr; };                             // PENDING(5.103)
-    s.sitSpinTask = [](GameObject*) -> UnitTask* { return nullptr; };                           // PENDING(5.103)
+    s.sitTask = [](GameObject* owner) -> UnitTask* { return new SitTask(owner); };
+    s.coastTask = [](GameObject* owner) -> UnitTask* { return new CoastTask(owner); };
+    s.sitSpinTask = [](GameObject* owner) -> UnitTask* { return new SitSpinTask(owner); };
     s.gotoObject = [](GameObject*, GameObject*) -> UnitTask* { return nullptr; };               // PENDING(5.140)
     s.gotoPath = [](GameObject*, AiPath*, bool) -> UnitTask* { return nullptr; };               // PENDING(5.140)
     s.goGet = [](GameObject*, GameObject*) -> UnitTask* { return nullptr; };                    // PENDING(5.140)
@@ -25,11 +26,13 @@ UnitAiServices MakeDefault() {
     s.defendTask = [](GameObject*, GameObject*) -> UnitTask* { return nullptr; };               // PENDING(5.141)
     s.rescueTask = [](GameObject*, GameObject*) -> UnitTask* { return nullptr; };               // PENDING(5.164)
     s.patrolNextLeg = [](UnitTask*) { return false; };                                         // PENDING(5.165)
-    s.taskUpdate = [](UnitTask*) {};                                                           // PENDING(5.103)
-    s.taskIsDone = [](UnitTask*) { return true; };                                             // PENDING(5.103)
-    s.taskDelete = [](UnitTask*) {};                                                           // PENDING(5.103)
-    s.taskDebugDraw = [](UnitTask*) {};                                                        // PENDING(5.103)
-    s.taskTarget = [](UnitTask*) -> GameObject* { return nullptr; };                           // PENDING(5.103)
+    s.taskUpdate = [](UnitTask* task) { task->Update(); };
+    s.taskIsDone = [](UnitTask* task) { return task->IsDone(); };
+    // A process torn down after a failed load may still hold a saved id, or a task another
+    // process already deleted: only a listed task goes.
+    s.taskDelete = [](UnitTask* task) { delete AiTasks_FindUnitTask(task); };
+    s.taskDebugDraw = [](UnitTask* task) { task->DebugDraw(); };
+    s.taskTarget = [](UnitTask* task) { return GameObject::FromHandle(task->himHandle); };
     s.findNearestEnemyCraft = [](GameObject*, float) -> GameObject* { return nullptr; };       // PENDING(5.124)
     s.findNearestOfClass = [](GameObject*, uint32_t, float) -> GameObject* { return nullptr; };  // PENDING(5.124)
     s.findDropOff = [](GameObject*) -> GameObject* { return nullptr; };                        // PENDING(3.135)

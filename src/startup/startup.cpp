@@ -4,6 +4,7 @@
 
 #include "Objkr/entity.h"
 #include "ai/aiinstall.h"
+#include "ai/aipath.h"
 #include "ai/processinstall.h"
 #include "Terrain/terramap.h"
 #include "collision/collision.h"
@@ -81,6 +82,7 @@ const PhaseHookMember kMembers[] = {
     {"AimingSight", AimSight_Member},
     {"AudioMessageQueue", AudioMessageQueue_Member},
     {"CockpitWarningVoice", CockpitWarningVoice_Member},
+    {"MapBoundsAiWorld", PathWorldListener_Member},
 };
 
 }  // namespace

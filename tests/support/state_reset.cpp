@@ -56,6 +56,10 @@
 #include "shell/screenmode.h"
 #include "Terrain/terramap.h"
 #include "ai/aimission.h"
+#include "ai/aipath.h"
+#include "ai/aoi.h"
+#include "ai/avoidsettings.h"
+#include "ai/unittask.h"
 #include "ai/unitprocess.h"
 #include "ai/unitservices.h"
 #include "weapons/bullet.h"
@@ -161,6 +165,11 @@ void ResetProgramStateForTest() {
     ExplosionManager_ResetForTest();
     Effects_ResetForTest();
     Mission_Reset();
+    AiPaths_Reset();
+    AOI_Reset();
+    AiTasks_Clear();
+    UnitTask_ResetHooks();
+    Avoidance_ResetSettings();
     Chunk_Effect().Forget();
     SpriteEffects_ResetForTest();
     Quake_Effect().magnitude = 0.0f;

@@ -26,21 +26,21 @@ AiSeam MakeDefault() {
     s.avoidanceStart = [] {};                    // PENDING(5.123)
     s.avoidanceFree = [] {};                     // PENDING(5.123)
     s.createUserProcess = [](GameObject*) -> sObject* { return nullptr; };  // the player's process fills it
-    s.pathNew = [](const Vector2D&, const Vector2D&) -> AiPath* { return nullptr; };        // PENDING(5.104)
-    s.pathFree = [](AiPath*) {};                                                           // PENDING(5.104)
-    s.pathFirstPoint = [](const AiPath*, Vector2D*) { return false; };                     // PENDING(5.104)
+    s.pathNew = [](const Vector2D&, const Vector2D&) -> AiPath* { return nullptr; };        // filled by Ai_InstallSeam
+    s.pathFree = [](AiPath*) {};                                                           // filled by Ai_InstallSeam
+    s.pathFirstPoint = [](const AiPath*, Vector2D*) { return false; };                     // filled by Ai_InstallSeam
     s.processStep = [](sObject*) {};                                                       // filled by Ai_InstallSeam
     s.createObjectProcess = [](GameObject*) -> sObject* { return nullptr; };            // filled by Ai_InstallSeam
     s.pathPlannerInit = [] {};                                                             // PENDING(5.120)
     s.missionSaveCurrent = [](FILE*) { return true; };                                    // filled by Ai_InstallSeam
     s.missionLoadCurrent = [] { return true; };                                           // filled by Ai_InstallSeam
-    s.aoisSave = [](FILE* f) { return WriteEmptyList(f, "[AOIs]", "size"); };             // PENDING(5.105)
-    s.aoisLoad = [] { return ReadEmptyList("[AOIs]", "size"); };                          // PENDING(5.105)
-    s.pathsSave = [](FILE* f) { return WriteEmptyList(f, "[AiPaths]", "count"); };        // PENDING(5.104)
-    s.pathsLoad = [] { return ReadEmptyList("[AiPaths]", "count"); };                     // PENDING(5.104)
-    s.tasksSave = [](FILE* f) { return WriteEmptyList(f, "[AiTasks]", "count"); };        // PENDING(5.103)
-    s.tasksLoad = [] { return ReadEmptyList("[AiTasks]", "count"); };                     // PENDING(5.103)
-    s.tasksPostLoad = [] {};                                                              // PENDING(5.103)
+    s.aoisSave = [](FILE* f) { return WriteEmptyList(f, "[AOIs]", "size"); };             // filled by Ai_InstallSeam
+    s.aoisLoad = [] { return ReadEmptyList("[AOIs]", "size"); };                          // filled by Ai_InstallSeam
+    s.pathsSave = [](FILE* f) { return WriteEmptyList(f, "[AiPaths]", "count"); };        // filled by Ai_InstallSeam
+    s.pathsLoad = [] { return ReadEmptyList("[AiPaths]", "count"); };                     // filled by Ai_InstallSeam
+    s.tasksSave = [](FILE* f) { return WriteEmptyList(f, "[AiTasks]", "count"); };        // filled by Ai_InstallSeam
+    s.tasksLoad = [] { return ReadEmptyList("[AiTasks]", "count"); };                     // filled by Ai_InstallSeam
+    s.tasksPostLoad = [] {};                                                              // filled by Ai_InstallSeam
     s.missionStartAfterLoad = [] {};                                                      // filled by Ai_InstallSeam
     return s;
 }
