@@ -55,6 +55,7 @@
 #include "ai/aimission.h"
 #include "ai/unitprocess.h"
 #include "ai/unitservices.h"
+#include "ai/pathgrid.h"
 #include "weapons/bullet.h"
 #include "weapons/ordnance.h"
 #include "weapons/chunkeffect.h"
@@ -141,6 +142,7 @@ void ResetProgramStateForTest() {
     Camera_ResetForTest();
     Hud_Reset();
     UnitAi_ResetServices();
+    PathGrid_ResetForTests();
     UnitProcess_ResetSay();
     Objective_ResetList();
     Render_StatsReset();
