@@ -56,6 +56,7 @@
 #include "ai/unitprocess.h"
 #include "ai/unitservices.h"
 #include "ai/pathgrid.h"
+#include "ai/pathregions.h"
 #include "weapons/bullet.h"
 #include "weapons/ordnance.h"
 #include "weapons/chunkeffect.h"
@@ -142,6 +143,7 @@ void ResetProgramStateForTest() {
     Camera_ResetForTest();
     Hud_Reset();
     UnitAi_ResetServices();
+    PathRegions_ResetForTests();
     PathGrid_ResetForTests();
     UnitProcess_ResetSay();
     Objective_ResetList();
