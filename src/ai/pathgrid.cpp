@@ -35,6 +35,7 @@ PathGridTerrain MakeDefaultTerrain() {
     t.height = Terrain_GetCellValue;
     t.material = Terrain_GetCellClass;
     t.lava = Terrain_GetLava;
+    t.groundHeight = [](float x, float z) { return Terrain_GetHeight(x, z); };
     return t;
 }
 

@@ -31,6 +31,7 @@ struct PathGridTerrain {
     int (*height)(int x, int z);    // raw 12-bit height of a vertex, clamped at the map's edge
     int (*material)(int x, int z);  // material (top four bits) of a vertex
     int (*lava)();                  // the map's lava material, -1 for none
+    float (*groundHeight)(float x, float z);  // metres, at a metre point (the coarse search)
 };
 PathGridTerrain& PathGrid_Terrain();
 void PathGrid_ResetTerrain();

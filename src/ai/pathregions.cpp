@@ -44,8 +44,10 @@ int TakeLink() {
         const int old = static_cast<int>(g_r.links.size());
         const int grown = old ? old * 2 : 1024;
         g_r.links.resize(static_cast<size_t>(grown));
-        for (int i = grown - 1; i >= old; --i) g_r.links[i] = PathLink{g_r.freeLink, nullptr, 0};
-        g_r.freeLink = old;
+        for (int i = grown - 1; i >= old; --i) {
+            g_r.links[i] = PathLink{g_r.freeLink, nullptr, 0};
+            g_r.freeLink = i;
+        }
     }
     const int i = g_r.freeLink;
     g_r.freeLink = g_r.links[i].nextIndex;

@@ -38,6 +38,9 @@ struct HandField {
         t.height = [](int x, int z) { return height[At(x, z)]; };
         t.material = [](int x, int z) { return material[At(x, z)]; };
         t.lava = [] { return lava; };
+        t.groundHeight = [](float x, float z) {  // the nearest vertex, raw units of 0.1 m
+            return 0.1f * static_cast<float>(height[At(static_cast<int>(x * 0.1f + 0.5f), static_cast<int>(z * 0.1f + 0.5f))]);
+        };
     }
     // Raises the vertices of the cell rectangle [x0, x1] x [z0, z1] (inclusive) to the height.
     static void Raise(int x0, int z0, int x1, int z1, int to) {

@@ -57,6 +57,7 @@
 #include "ai/unitservices.h"
 #include "ai/pathgrid.h"
 #include "ai/pathregions.h"
+#include "ai/pathplanner.h"
 #include "weapons/bullet.h"
 #include "weapons/ordnance.h"
 #include "weapons/chunkeffect.h"
@@ -143,6 +144,7 @@ void ResetProgramStateForTest() {
     Camera_ResetForTest();
     Hud_Reset();
     UnitAi_ResetServices();
+    PathPlanner_ResetForTests();
     PathRegions_ResetForTests();
     PathGrid_ResetForTests();
     UnitProcess_ResetSay();
