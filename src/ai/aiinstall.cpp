@@ -4,6 +4,7 @@
 
 #include "ai/aimission.h"
 #include "ai/aiprocess.h"
+#include "ai/pathplanner.h"
 #include "core/cmdline.h"
 #include "core/registration.h"
 #include "core/seams/ai.h"
@@ -41,6 +42,7 @@ void Ai_InstallSeam() {
     s.missionSaveCurrent = Mission_SaveCurrent;
     s.missionLoadCurrent = Mission_LoadSaved;
     s.missionStartAfterLoad = Mission_StartAfterLoad;
+    s.pathPlannerInit = PathPlanner_Init;
 
     Seam_Missions().createByName = [](const char* name) { AiMission_CreateByName(name); };
 }
