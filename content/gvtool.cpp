@@ -40,6 +40,7 @@
 #include "odfkeys.h"
 #include "sound_tool.h"
 #include "frame.h"
+#include "pathplan_tool.h"
 #include "howtoplay.h"
 #include "range.h"
 #include "simulation.h"
@@ -111,6 +112,10 @@ int Usage() {
                  "                                               and print each object's speed and height; -report\n"
                  "                                               prints the bounds, named paths and areas, then\n"
                  "                                               every craft, person and power-up each second\n"
+                 "       gvtool plan DATA MAP X1 Z1 X2 Z2 [MOVER [SIDE]]\n"
+                 "                                               load MAP, build the path grid and plan a route\n"
+                 "                                               (mover 0, side 1 by default); print\n"
+                 "                                               \"kind=K points=N\" and one \"X Z\" line a point\n"
                  "       gvtool sheet DATA OUT.pcx               draw every sprite of DATA's table and a line of\n"
                  "                                               the main font; write OUT; print the count\n");
     return 2;
@@ -540,6 +545,13 @@ int main(int argc, char** argv) {
         std::string error;
         if (!content::ParseRangeOptions(argc - 3, argv + 3, &options, &error)) return Fail(error.c_str());
         if (!content::RunRange(argv[2], options, stdout, &error)) return Fail(error.c_str());
+        return 0;
+    }
+    if (command == "plan") {
+        content::PlanRequest request;
+        std::string error;
+        if (!content::ParsePlanRequest(argc - 2, argv + 2, &request, &error)) return Fail(error.c_str());
+        if (!content::RunPlan(request, stdout, &error)) return Fail(error.c_str());
         return 0;
     }
     if (command == "snapshot") {

@@ -121,9 +121,27 @@ double Bump(int x, int z, int cx, int cz, double radius, double height) {
     return height * 0.5 * (1.0 + std::cos(3.14159265358979323846 * d / radius));
 }
 
+// Walls for the ground units to plan around (0.1 m): one vertex line raised 30 m makes the two
+// cells beside it impassable. A long wall on the western flat ground along x = 1500 m from the
+// map's southern edge to z = 3000 m, open ground north of it, and short pieces on the plateau.
+double SampleWalls(int x, int z) {
+    if (x == kSampleWallX && z >= kSampleWallZ0 && z <= kSampleWallZ1) return 300.0;
+    struct Piece {
+        int x0, z0, x1, z1;  // vertex lines, inclusive
+    };
+    static constexpr Piece kPieces[] = {
+        {275, 175, 275, 186},  // north-south, 110 m
+        {282, 205, 293, 205},  // east-west, 110 m
+        {288, 214, 288, 224},  // north-south, 100 m
+    };
+    for (const Piece& p : kPieces)
+        if (x >= p.x0 && x <= p.x1 && z >= p.z0 && z <= p.z1) return 300.0;
+    return 0.0;
+}
+
 // The sample ground before clamping, in 0.1 m: flat at 30 m in the west, a ramp up to a
 // plateau, two hills on the plateau, a ridge running north-east and a cliff in the east.
-double SampleGround(int x, int z) {
+double SampleLand(int x, int z) {
     const double flat = 300.0;
     const double plateau = flat + 8.0 * (kSampleRampEndX - kSampleRampStartX);  // 81.2 m
     if (x < kSampleRampStartX) return flat;
@@ -136,6 +154,8 @@ double SampleGround(int x, int z) {
     if (x >= kSampleCliffX) h -= 500.0;
     return h;
 }
+
+double SampleGround(int x, int z) { return SampleLand(x, z) + SampleWalls(x, z); }
 
 uint16_t SampleHeight(int x, int z) {
     double h = std::clamp(SampleGround(x, z), 0.0, 4095.0);

@@ -4,9 +4,10 @@
 
 #include "ai/aimission.h"
 #include "ai/aipath.h"
-#include "ai/aoi.h"
-#include "ai/unittask.h"
 #include "ai/aiprocess.h"
+#include "ai/aoi.h"
+#include "ai/pathplanner.h"
+#include "ai/unittask.h"
 #include "core/cmdline.h"
 #include "core/registration.h"
 #include "core/seams/ai.h"
@@ -63,6 +64,7 @@ void Ai_InstallSeam() {
     s.tasksPostLoad = [] { AiTasks_PostLoad(); };
     s.pathsSave = AiPaths_Save;
     s.pathsLoad = AiPaths_Load;
+    s.pathPlannerInit = PathPlanner_Init;
 
     Seam_Missions().createByName = [](const char* name) { AiMission_CreateByName(name); };
 }

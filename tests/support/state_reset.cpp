@@ -62,6 +62,9 @@
 #include "ai/unittask.h"
 #include "ai/unitprocess.h"
 #include "ai/unitservices.h"
+#include "ai/pathgrid.h"
+#include "ai/pathregions.h"
+#include "ai/pathplanner.h"
 #include "weapons/bullet.h"
 #include "weapons/ordnance.h"
 #include "weapons/chunkeffect.h"
@@ -153,6 +156,9 @@ void ResetProgramStateForTest() {
     Camera_ResetForTest();
     Hud_Reset();
     UnitAi_ResetServices();
+    PathPlanner_ResetForTests();
+    PathRegions_ResetForTests();
+    PathGrid_ResetForTests();
     UnitProcess_ResetSay();
     Objective_ResetList();
     Render_StatsReset();

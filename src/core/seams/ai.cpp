@@ -31,7 +31,7 @@ AiSeam MakeDefault() {
     s.pathFirstPoint = [](const AiPath*, Vector2D*) { return false; };                     // filled by Ai_InstallSeam
     s.processStep = [](sObject*) {};                                                       // filled by Ai_InstallSeam
     s.createObjectProcess = [](GameObject*) -> sObject* { return nullptr; };            // filled by Ai_InstallSeam
-    s.pathPlannerInit = [] {};                                                             // PENDING(5.120)
+    s.pathPlannerInit = [] {};                                                             // filled by Ai_InstallSeam
     s.missionSaveCurrent = [](FILE*) { return true; };                                    // filled by Ai_InstallSeam
     s.missionLoadCurrent = [] { return true; };                                           // filled by Ai_InstallSeam
     s.aoisSave = [](FILE* f) { return WriteEmptyList(f, "[AOIs]", "size"); };             // filled by Ai_InstallSeam
