@@ -316,6 +316,9 @@ void Terrain_FreeAll() {
     g_heightImageSize = g_materialImageSize = 0;
     for (uint16_t*& zone : g_zones) zone = nullptr;
     g_zoneCount = 0;
+    // Edits go with the terrain they were made to: a mission written after this must not save a
+    // terrain that is no longer there.
+    TerrainModified = 0;
     PointTablesAtDefaults();
 }
 

@@ -128,6 +128,10 @@ TEST_F(LightMapTest, RebuildingARectangleFollowsNewHeightsAndClearingDropsItsFla
     Terrain_RebuildRect(-20, -20, -10, -10);
     Terrain_ClearCellBits(-20, -20, -10, -10);
     EXPECT_EQ(*Terrain_GetLightByte(-15, -15), kMinLightByte);
+
+    // The edits go with the terrain: nothing is left to save once it is freed.
+    Terrain_FreeAll();
+    EXPECT_EQ(TerrainModified, 0);
 }
 
 TEST_F(LightMapTest, DarkeningUnderABoxScalesTheBytesInItsSunShadow) {
