@@ -1,6 +1,7 @@
 #include "ai/aipath.h"
 
 #include <algorithm>
+#include <array>
 #include <cmath>
 #include <cstring>
 #include <map>
@@ -8,6 +9,8 @@
 #include "Objkr/entity.h"
 #include "Objkr/entitysvc.h"
 #include "Terrain/terramap.h"
+#include "ai/pathgrid.h"
+#include "ai/pathplanner.h"
 #include "core/fieldarchive.h"
 #include "core/fixup.h"
 #include "core/phasehook.h"
@@ -34,12 +37,52 @@ std::map<const GameObject*, GroundRect>& AreaMap() {
     static std::map<const GameObject*, GroundRect> m;
     return m;
 }
+// The corners an area footprint was marked with, so that it can be marked again the same way.
+std::map<const GameObject*, std::array<Vector2D, 4>>& AreaCorners() {
+    static std::map<const GameObject*, std::array<Vector2D, 4>> m;
+    return m;
+}
+
+bool Overlaps(const GroundRect& r, float x1, float z1, float x2, float z2) {
+    return r.x0 <= std::max(x1, x2) && r.x1 >= std::min(x1, x2) && r.z0 <= std::max(z1, z2) &&
+           r.z1 >= std::min(z1, z2);
+}
+
+void MarkAreaOnGrid(const Vector2D corners[4], const GroundRect& r, bool add);
+
+// Footprint marks are one bit per cell: after an unmark the grid asks for the footprints still
+// standing over the rectangle to be marked again.
+void ReapplyFootprints(float x1, float z1, float x2, float z2) {
+    for (const auto& [object, rect] : RectMap())
+        if (Overlaps(rect, x1, z1, x2, z2)) PathGrid_MarkRect(rect.x0, rect.z0, rect.x1, rect.z1, true);
+    for (const auto& [object, rect] : AreaMap()) {
+        if (!Overlaps(rect, x1, z1, x2, z2)) continue;
+        const auto it = AreaCorners().find(object);
+        if (it == AreaCorners().end()) continue;
+        MarkAreaOnGrid(it->second.data(), rect, true);
+    }
+}
+
+void MarkRectOnGrid(const GroundRect& r, bool add) {
+    PathGrid_SetFootprintReapply(ReapplyFootprints);
+    PathGrid_MarkRect(r.x0, r.z0, r.x1, r.z1, add);
+}
+
+void MarkAreaOnGrid(const Vector2D corners[4], const GroundRect& r, bool add) {
+    PathGrid_SetFootprintReapply(ReapplyFootprints);
+    Vector polygon[4];
+    for (int i = 0; i < 4; ++i) polygon[i] = Vector{corners[i].x, 0.0f, corners[i].z};
+    PathGrid_SetAreaPolygon(polygon, 4);
+    PathGrid_MarkArea(r.x0, r.z0, r.x1, r.z1, add);
+}
 
 PathGridHooks MakeDefaultHooks() {
     PathGridHooks h{};
-    h.gridExists = [] { return false; };                              // PENDING(5.122)
-    h.markRect = [](const GroundRect&, bool) {};                      // PENDING(5.122)
-    h.markArea = [](const Vector2D[4], const GroundRect&, bool) {};   // PENDING(5.122)
+    h.gridExists = PathGrid_Exists;
+    // The grid is told where to find the stored footprints whenever it is marked (a test's
+    // reset of the grid forgets it).
+    h.markRect = MarkRectOnGrid;
+    h.markArea = MarkAreaOnGrid;
     h.clearStuckPairs = [] {};                                        // PENDING(5.123)
     return h;
 }
@@ -278,9 +321,11 @@ void PathGrid_UpdateFootprint(GameObject* object, bool add) {
     GroundRect rect = FootprintOf(object, corners);
     if (add) {
         stored[object] = rect;
+        if (!byRect) AreaCorners()[object] = {corners[0], corners[1], corners[2], corners[3]};
     } else if (auto it = stored.find(object); it != stored.end()) {
         rect = it->second;
         stored.erase(it);
+        AreaCorners().erase(object);
         // What was marked is unmarked: the stored box's corners.
         corners[0] = {rect.x0, rect.z0};
         corners[1] = {rect.x1, rect.z0};
@@ -302,6 +347,7 @@ void PathGrid_RebuildFootprints() {
 void PathGrid_ClearFootprints() {
     RectMap().clear();
     AreaMap().clear();
+    AreaCorners().clear();
 }
 
 bool PathGrid_StoredFootprint(const GameObject* object, GroundRect* out) {
@@ -323,8 +369,11 @@ public:
     // Takes part in no per-frame broadcast.
     void Startup() override { flags &= static_cast<uint8_t>(~0x0Fu); }
     void PostLoad() override { Mission_SetupBounds(); }
-    // The planner's path system goes with the mission; until it exists, so do the footprints.
-    void MissionCleanup() override { PathGrid_ClearFootprints(); }  // PENDING(5.120)
+    // The planner's path system and the grid go with the mission, and the footprints with them.
+    void MissionCleanup() override {
+        PathSystem_Shutdown();
+        PathGrid_ClearFootprints();
+    }
     void OnObjectAdded(GameObject* object) override { PathGrid_UpdateFootprint(object, true); }
     void OnObjectRemoved(GameObject* object) override { PathGrid_UpdateFootprint(object, false); }
 };

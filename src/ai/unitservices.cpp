@@ -3,6 +3,7 @@
 #include <cmath>
 
 #include "ai/aistandins.h"
+#include "ai/pathplanner.h"
 #include "ai/unittask.h"
 #include "core/savegame.h"
 #include "core/seams/audio.h"
@@ -11,6 +12,14 @@
 #include "weapons/weapon.h"
 
 namespace {
+
+Vector GroundPosition(const GameObject* object) {
+    if (object->entity) {
+        const DVector& p = object->entity->local.posit;
+        return Vector{static_cast<float>(p.x), static_cast<float>(p.y), static_cast<float>(p.z)};
+    }
+    return object->pos;
+}
 
 UnitAiServices MakeDefault() {
     UnitAiServices s{};
@@ -36,10 +45,17 @@ UnitAiServices MakeDefault() {
     s.findNearestEnemyCraft = [](GameObject*, float) -> GameObject* { return nullptr; };       // PENDING(5.124)
     s.findNearestOfClass = [](GameObject*, uint32_t, float) -> GameObject* { return nullptr; };  // PENDING(5.124)
     s.findDropOff = [](GameObject*) -> GameObject* { return nullptr; };                        // PENDING(3.135)
-    // Until routes are planned, the straight ground distance.
-    s.plannedPathLength = [](GameObject* owner, GameObject* target) {                          // PENDING(5.120)
-        const float dx = target->pos.x - owner->pos.x, dz = target->pos.z - owner->pos.z;
-        return std::sqrt(dx * dx + dz * dz);
+    // The ground length of the route the owner would be planned to the target (the straight
+    // distance when no route is found).
+    s.plannedPathLength = [](GameObject* owner, GameObject* target) {
+        const Vector from = GroundPosition(owner), to = GroundPosition(target);
+        const PlannedRoute route = AiPath_Plan(from.x, from.z, to.x, to.z, 0, owner->team);
+        float length = 0.0f;
+        for (size_t i = 1; i < route.points.size(); ++i) {
+            const float dx = route.points[i].x - route.points[i - 1].x, dz = route.points[i].z - route.points[i - 1].z;
+            length += std::sqrt(dx * dx + dz * dz);
+        }
+        return length;
     };
     s.recentSniper = [](GameObject*) -> GameObject* { return nullptr; };                       // PENDING(4.143)
     s.canAffordBuild = [](GameObject*, bool) { return false; };                                // PENDING(3.133)

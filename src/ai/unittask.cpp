@@ -7,6 +7,8 @@
 #include "Terrain/terrheight.h"
 #include "ai/aipath.h"
 #include "ai/avoidsettings.h"
+#include "ai/pathgrid.h"
+#include "ai/pathplanner.h"
 #include "ai/unitprocess.h"
 #include "ai/unitservices.h"
 #include "collision/collision.h"
@@ -63,13 +65,25 @@ const Matrix& MatrixOf(const GameObject* object) {
 
 float YawRate(const GameObject* object) { return object ? object->euler.angularVelocity.y : 0.0f; }
 
-// The straight two-point route of kind 3: the planner's answer when it finds nothing better.
-AiPath* StraightRoute(GameObject* unit, const Vector& goal) {
+// The unit's planned route to the goal as an unnamed path; a failed plan comes back as the
+// straight two points of kind 3. Units carry no path type of their own yet, so every unit plans
+// as the default ground mover.
+AiPath* PlanRoute(GameObject* unit, const Vector& goal) {
     const Vector at = PositionOf(unit);
-    auto* path = new AiPath(nullptr, 2);
-    path->points = {Vector2D{at.x, at.z}, Vector2D{goal.x, goal.z}};
-    path->pathType = kPathTypeStraight;
+    PlannedRoute route = AiPath_Plan(at.x, at.z, goal.x, goal.z, 0, unit ? unit->team : 0);
+    auto* path = new AiPath(nullptr, 0);
+    path->points = std::move(route.points);
+    path->pathType = route.kind;
     return path;
+}
+
+// Along the ground part of the direction: how far until the first cell that is not blocked
+// (range when none is met within it).
+float GroundClearAlong(GameObject* unit, const Vector& direction, float range) {
+    const float length = std::sqrt(direction.x * direction.x + direction.z * direction.z);
+    if (length <= 0.0f) return range;
+    const Vector at = PositionOf(unit);
+    return AI_GroundClear(at.x, at.z, direction.x / length, direction.z / length, range);
 }
 
 // A shot along the weapon's (else the unit's) front at the task's shot speed, for the shot's
@@ -92,10 +106,12 @@ bool ShotThreatens(UnitTask* task, GameObject* target, float reach) {
 
 UnitTaskHooks MakeDefaultHooks() {
     UnitTaskHooks h{};
-    h.planForUnit = StraightRoute;                                                              // PENDING(5.120)
-    h.isPathClear = [](int32_t, const Vector&, const Vector&) { return true; };                 // PENDING(5.122)
-    h.isImpassableAt = [](const Vector&) { return false; };                                     // PENDING(5.122)
-    h.groundClear = [](GameObject*, const Vector&, float) { return 0.0f; };                     // PENDING(5.124)
+    h.planForUnit = PlanRoute;
+    h.isPathClear = [](int32_t team, const Vector& from, const Vector& to) {
+        return PathMap_IsPathClear(to.x, to.z, from.x, from.z, team);
+    };
+    h.isImpassableAt = [](const Vector& at) { return PathMap_IsImpassableAt(at.x, at.z) != 0; };
+    h.groundClear = GroundClearAlong;
     h.avoidanceSteer = [](GameObject*, GameObject*, float, const Vector&, Vector*) {};          // PENDING(5.123)
     h.cliffRepulsion = [](GameObject*, const Vector&, float, Vector*) { return false; };        // PENDING(5.123)
     h.bestWeaponRange = [](GameObject*, BestWeaponRange*) { return false; };                    // PENDING(5.124)

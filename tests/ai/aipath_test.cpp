@@ -7,10 +7,12 @@
 #include "ai/aimission.h"
 #include "ai/aistandins.h"
 #include "ai/aipath.h"
+#include "ai/pathgrid.h"
 #include "core/fieldarchive.h"
 #include "core/fixup.h"
 #include "core/registration.h"
 #include "mission_fixture.h"
+#include "pathgrid_fixture.h"
 #include "support/field_stream.h"
 
 namespace {
@@ -310,6 +312,46 @@ TEST_F(PathTest, TheMissionStepAndTheCommandRoutesUseThePaths) {
     AiPaths_DeleteAll();
     Seam_Ai().pathFree(gone);
     EXPECT_TRUE(AiPaths().empty());
+}
+
+}  // namespace
+
+namespace {
+
+// On a real grid, taking one footprint away keeps the cells that another footprint still covers,
+// for the rectangle kind and the area kind alike.
+TEST_F(PathTest, RemovingAFootprintKeepsTheOverlappingOnesOnTheGrid) {
+    for (const int32_t kind : {5, 2}) {
+        SCOPED_TRACE(kind);
+        HandField::Install(30, 20);
+        PathGrid_Build();
+        GameObjectClass& cls = NewClass();
+        cls.category = kind;
+        cls.signature = Signature("BLDG");
+        GameObject* objects[2] = {};
+        const double xs[2] = {100.0, 125.0};
+        for (int i = 0; i < 2; ++i) {
+            objects[i] = Build(cls);
+            objects[i]->radius = 15.0f;
+            Matrix m = kIdentityMatrix;
+            m.posit = DVector{xs[i], 0, 100};
+            objects[i]->SetMatrix(m);
+            PathGrid_UpdateFootprint(objects[i], true);
+        }
+        const auto marked = [](float x, float z) { return (PathGrid_GetCellAt(x, z) & kPathArea) != 0; };
+        EXPECT_TRUE(marked(90, 100));
+        EXPECT_TRUE(marked(115, 100));
+        EXPECT_TRUE(marked(135, 100));
+        PathGrid_UpdateFootprint(objects[0], false);
+        EXPECT_FALSE(marked(90, 100));   // only the first stood here
+        EXPECT_TRUE(marked(115, 100));   // both stood here
+        EXPECT_TRUE(marked(135, 100));
+        PathGrid_UpdateFootprint(objects[1], false);
+        EXPECT_FALSE(marked(115, 100));
+        EXPECT_FALSE(marked(135, 100));
+        for (GameObject* object : objects) Destroy(object);
+        PathGrid_ResetForTests();
+    }
 }
 
 }  // namespace

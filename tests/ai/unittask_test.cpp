@@ -6,6 +6,8 @@
 
 #include "ai/aimission.h"
 #include "ai/aipath.h"
+#include "ai/pathgrid.h"
+#include "ai/pathplanner.h"
 #include "ai/avoidsettings.h"
 #include "ai/unitservices.h"
 #include "ai/unittask.h"
@@ -16,6 +18,7 @@
 #include "core/registration.h"
 #include "core/seams/ai.h"
 #include "fun3d/objectpool.h"
+#include "pathgrid_fixture.h"
 #include "process_fixture.h"
 #include "weapons/ordnance.h"
 #include "support/field_stream.h"
@@ -142,7 +145,9 @@ TEST_F(TaskTest, StuckTestsComeLateAndMeasureTheDistanceMoved) {
     task.gotoPoint = Vector{500, 0, 100};
     task.StartPlan();
     ASSERT_NE(task.plan, nullptr);
-    EXPECT_EQ(task.plan->pathType, kPathTypeStraight);
+    // No grid: nothing lies in the way, so the planned route is the two points.
+    EXPECT_EQ(task.plan->pathType, 0);
+    EXPECT_EQ(task.plan->PointCount(), 2);
     const float start = Clock_GetTime();
     Avoidance_Settings().extraStuckTime = 3.0f;
     Place(unit_, Vector{102, 0, 100});
@@ -783,6 +788,67 @@ TEST_F(TaskTest, FireAtTargetGates) {
     task.FireAtTarget(true);
     EXPECT_NEAR(task.accuracy, again - (0.1f + 0.01f * 50.0f) * Clock_GetFrameTime(), 1e-6);
     unit_->lastHitOrdnance = nullptr;
+}
+
+}  // namespace
+
+namespace {
+
+// With the real hooks on a small field crossed by a wall of cliffs (cells 19-20, from z = 0 up
+// to 240 m), a unit's route goes round the wall's end and the ground questions see the wall.
+TEST_F(TaskTest, TheUnitsRouteGoesRoundAWallOnTheGrid) {
+    UnitTask_ResetHooks();
+    HandField::Install(48, 48);
+    HandField::Raise(20, 0, 20, 23, 1500);
+    PathPlanner_Init();
+    Place(unit_, Vector{55, 0, 55});
+    const Vector goal{355, 0, 55};
+
+    ProbeTask task(unit_, nullptr);
+    task.gotoPoint = goal;
+    task.StartPlan();
+    ASSERT_NE(task.plan, nullptr);
+    EXPECT_EQ(task.plan->pathType, 0);
+    EXPECT_FALSE(task.plan->HasLabel());
+    ASSERT_GE(task.plan->PointCount(), 3);
+    EXPECT_FLOAT_EQ(task.plan->points.front().x, 55.0f);
+    EXPECT_FLOAT_EQ(task.gotoPoint.x, 355.0f);
+    float northmost = 0.0f;
+    for (const Vector2D& p : task.plan->points) northmost = std::max(northmost, p.z);
+    EXPECT_GT(northmost, 240.0f);
+    // The planned length is that of the way round: at least the two legs through the wall's end.
+    GameObject* marker = NewCraft(*cls_, 2, goal);
+    Place(marker, goal);
+    const float length = UnitAi_Services().plannedPathLength(unit_, marker);
+    EXPECT_GT(length, std::hypot(145.0f, 185.0f) + std::hypot(155.0f, 185.0f));
+    EXPECT_NEAR(length, task.plan->Length(), 1.0f);
+
+    UnitTaskHooks& h = UnitTask_Hooks();
+    EXPECT_TRUE(h.isImpassableAt(Vector{200, 0, 100}));
+    EXPECT_FALSE(h.isImpassableAt(Vector{100, 0, 100}));
+    EXPECT_FALSE(h.isPathClear(2, Vector{55, 0, 55}, goal));                 // through the wall
+    EXPECT_TRUE(h.isPathClear(2, Vector{55, 0, 300}, Vector{355, 0, 300}));  // past its end
+    // From inside the wall: 10 m or less east to open ground, none within 5 m north.
+    Place(unit_, Vector{201, 0, 100});
+    EXPECT_LE(h.groundClear(unit_, Vector{1, 0, 0}, 50.0f), 10.0f);
+    EXPECT_GT(h.groundClear(unit_, Vector{1, 0, 0}, 50.0f), 0.0f);
+    EXPECT_FLOAT_EQ(h.groundClear(unit_, Vector{0, 0, 1}, 5.0f), 5.0f);
+
+    // A wall from edge to edge: the straight two points of kind 3.
+    AiPath_DeleteUnnamed(task.plan);
+    task.plan = nullptr;
+    PathPlanner_ResetForTests();
+    HandField::Install(48, 16);
+    HandField::Raise(20, 0, 20, 16, 1500);
+    PathPlanner_Init();
+    Place(unit_, Vector{55, 0, 55});
+    task.gotoPoint = goal;
+    task.StartPlan();
+    ASSERT_NE(task.plan, nullptr);
+    EXPECT_EQ(task.plan->pathType, kPathTypeStraight);
+    ASSERT_EQ(task.plan->PointCount(), 2);
+    EXPECT_FLOAT_EQ(task.plan->points[1].x, 355.0f);
+    PathPlanner_ResetForTests();
 }
 
 }  // namespace
