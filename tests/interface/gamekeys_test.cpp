@@ -216,6 +216,8 @@ TEST_F(GameKeyTest, ArcadeModeAndSkipLinesNeedTheirSwitches) {
     CmdLine_Globals().editor = true;
     GameKey_Dispatch(kGameKeyToggleArcadeMode);
     EXPECT_EQ(Flags() & 1, 1u);
+    // The line skip is a switch of the software driver only: not on the hardware one.
+    App_Globals().driverKind = 1;
     GameKey_Dispatch(kGameKeySkipLines);
     EXPECT_EQ(settings[66], 0);
     App_Globals().driverKind = 0;
