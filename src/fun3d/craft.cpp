@@ -172,21 +172,7 @@ Craft::Craft(Entity* e, GameObjectClass* cls) : GameObject(e, cls) {
         ejectChance = craftClass->ejectChance;
     }
     euler = body->dynamics;
-    // The box: the class's measured one, else a cube around the entity's bounds.
-    Vector lo = cls->boxMin, hi = cls->boxMax;
-    if (cls->sphereRadius == kClassRadiusUnknown || (lo.x == hi.x && lo.y == hi.y && lo.z == hi.z)) {
-        const Vector c = entity->boundsCentre;
-        const float r = entity->boundsRadius;
-        lo = Vector{c.x - r, c.y - r, c.z - r};
-        hi = Vector{c.x + r, c.y + r, c.z + r};
-    }
-    const Vector mid{(lo.x + hi.x) * 0.5f, (lo.y + hi.y) * 0.5f, (lo.z + hi.z) * 0.5f};
-    boxFaceCentres[0] = Vector{mid.x, mid.y, hi.z};
-    boxFaceCentres[1] = Vector{lo.x, mid.y, mid.z};
-    boxFaceCentres[2] = Vector{hi.x, mid.y, mid.z};
-    boxFaceCentres[3] = Vector{mid.x, mid.y, lo.z};
-    boxFaceCentres[4] = Vector{mid.x, lo.y, mid.z};
-    boxFaceCentres[5] = Vector{mid.x, hi.y, mid.z};
+    GameObjectClass_BoxFaceCentres(cls, entity, boxFaceCentres);
     smokeNodeCount = Craft_CollectSmokeNodes(entity, smokeNodes);
     CraftList().push_back(this);
 }

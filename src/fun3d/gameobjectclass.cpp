@@ -392,3 +392,20 @@ int32_t GameObjectClass_EntityTypeOf(const char name[8], int32_t type) {
     const GameObjectClass* cls = GameObjectClass::Find(text);
     return cls ? cls->category : type;
 }
+
+void GameObjectClass_BoxFaceCentres(const GameObjectClass* cls, const Entity* entity, Vector out[6]) {
+    Vector lo = cls->boxMin, hi = cls->boxMax;
+    if (cls->sphereRadius == kClassRadiusUnknown || (lo.x == hi.x && lo.y == hi.y && lo.z == hi.z)) {
+        const Vector c = entity->boundsCentre;
+        const float r = entity->boundsRadius;
+        lo = Vector{c.x - r, c.y - r, c.z - r};
+        hi = Vector{c.x + r, c.y + r, c.z + r};
+    }
+    const Vector mid{(lo.x + hi.x) * 0.5f, (lo.y + hi.y) * 0.5f, (lo.z + hi.z) * 0.5f};
+    out[0] = Vector{mid.x, mid.y, hi.z};
+    out[1] = Vector{lo.x, mid.y, mid.z};
+    out[2] = Vector{hi.x, mid.y, mid.z};
+    out[3] = Vector{mid.x, mid.y, lo.z};
+    out[4] = Vector{mid.x, lo.y, mid.z};
+    out[5] = Vector{mid.x, hi.y, mid.z};
+}

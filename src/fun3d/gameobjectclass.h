@@ -171,3 +171,7 @@ int32_t GameObjectClass_GuessSide(const char* fileName);
 // The entity type code of the class named by a model part (the part's own type when no class
 // of that name loads).
 int32_t GameObjectClass_EntityTypeOf(const char name[8], int32_t type);
+
+// The centres of the six faces of an object's box (+z, -x, +x, -z, -y, +y): the class's measured
+// box, else a cube around the entity's bounds.
+void GameObjectClass_BoxFaceCentres(const GameObjectClass* cls, const Entity* entity, Vector out[6]);

@@ -302,14 +302,11 @@ void Cannon::Update(float dt) {
     trigger = 0;
 }
 
-Vector* Cannon::GetAimPoint(Vector* result, GameObject* target) {
-    if (!result || !target) return result;
+Vector Weapon_LeadPoint(const Matrix& mount, GameObject* target, float s) {
     const Vector p = target->GetPosition();
-    *result = p;
-    if (!ordnanceClass || !(target->euler.speed > 0.1f)) return result;
-    const float s = ordnanceClass->ordFloatParam;
-    const Vector origin{static_cast<float>(mountMatrix.posit.x), static_cast<float>(mountMatrix.posit.y),
-                        static_cast<float>(mountMatrix.posit.z)};
+    if (!(target->euler.speed > 0.1f)) return p;
+    const Vector origin{static_cast<float>(mount.posit.x), static_cast<float>(mount.posit.y),
+                        static_cast<float>(mount.posit.z)};
     const Vector d = Vec3_Sub(p, origin);
     const Vector& v = target->euler.velocity;
     const float a = Vec3_Dot(v, v) - s * s;
@@ -317,14 +314,20 @@ Vector* Cannon::GetAimPoint(Vector* result, GameObject* target) {
     float t = 0.0f;
     if (a == 0.0f) {
         // As fast as the shot: only a target that closes can be met.
-        if (!(b < 0.0f)) return result;
+        if (!(b < 0.0f)) return p;
         t = -Vec3_Dot(d, d) / (2.0f * b);
     } else {
         const float c = b * b - Vec3_Dot(d, d) * a;
         t = c <= 0.0f ? -b / a : (-b - std::sqrt(c)) / a;
     }
-    if (!std::isfinite(t)) return result;
-    *result = Add(p, Scale(v, t));
+    if (!std::isfinite(t)) return p;
+    return Add(p, Scale(v, t));
+}
+
+Vector* Cannon::GetAimPoint(Vector* result, GameObject* target) {
+    if (!result || !target) return result;
+    *result = ordnanceClass ? Weapon_LeadPoint(mountMatrix, target, ordnanceClass->ordFloatParam)
+                            : target->GetPosition();
     return result;
 }
 

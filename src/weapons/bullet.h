@@ -85,6 +85,10 @@ public:
     void* fireLoop = nullptr;
 };
 
+// Where a shot leaving the mount at shotSpeed meets a target that keeps its velocity; the
+// target's own position when it stands (nearly) still or cannot be met.
+Vector Weapon_LeadPoint(const Matrix& mount, GameObject* target, float shotSpeed);
+
 // At most this many shots fall due in one update; what is left over is dropped.
 constexpr int kMostShotsPerUpdate = 64;
 

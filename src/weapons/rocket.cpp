@@ -496,28 +496,10 @@ void TargetingGun::Update(float dt) {
 
 Vector* TargetingGun::GetAimPoint(Vector* result, GameObject* target) {
     if (!result || !target) return result;
-    const Vector p = target->GetPosition();
-    *result = p;
+    // While a salvo is on its way the gun points straight at the target it tagged.
     const OrdnanceClass* tagClass = Class().tagClass;
-    if (salvoLeft > 0 || !tagClass || !(target->euler.speed > 0.1f)) return result;
-    const float s = tagClass->ordFloatParam;
-    const Vector origin{static_cast<float>(mountMatrix.posit.x), static_cast<float>(mountMatrix.posit.y),
-                        static_cast<float>(mountMatrix.posit.z)};
-    const Vector d = Vec3_Sub(p, origin);
-    const Vector& v = target->euler.velocity;
-    const float a = Vec3_Dot(v, v) - s * s;
-    const float b = Vec3_Dot(d, v);
-    float t = 0.0f;
-    if (a == 0.0f) {
-        // As fast as the shot: only a target that closes can be met.
-        if (!(b < 0.0f)) return result;
-        t = -Vec3_Dot(d, d) / (2.0f * b);
-    } else {
-        const float c = b * b - Vec3_Dot(d, d) * a;
-        t = c <= 0.0f ? -b / a : (-b - std::sqrt(c)) / a;
-    }
-    if (!std::isfinite(t)) return result;
-    *result = Add(p, Scale(v, t));
+    *result = salvoLeft > 0 || !tagClass ? target->GetPosition()
+                                         : Weapon_LeadPoint(mountMatrix, target, tagClass->ordFloatParam);
     return result;
 }
 
