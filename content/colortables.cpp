@@ -27,6 +27,12 @@ std::vector<uint8_t> MakeWorldPalette() {
         if (grey % 51 == 0) grey += 3;  // the cube has those greys already
         palette[index * 3 + 0] = palette[index * 3 + 1] = palette[index * 3 + 2] = static_cast<uint8_t>(grey);
     }
+    // The sky is cleared to this entry wherever the sky plane does not reach (beyond its far edge,
+    // and the whole sky at the plainest detail), so it takes a blue between the sky tile's two
+    // blues rather than a grey. It is a colour of its own, so every entry blends back to itself.
+    palette[kSkyClearIndex * 3 + 0] = 120;
+    palette[kSkyClearIndex * 3 + 1] = 160;
+    palette[kSkyClearIndex * 3 + 2] = 255;
     palette[255 * 3 + 0] = 255;
     palette[255 * 3 + 1] = 0;
     palette[255 * 3 + 2] = 255;

@@ -13,6 +13,8 @@ constexpr const char* kTranslucencyFile = "world.trn";
 constexpr const char* kAlphaFile = "world.alp";
 constexpr float kTranslucencyOpacity = 0.5f;
 constexpr float kAlphaOpacity = 0.25f;  // the destination's share: sources show at three quarters
+// The colour the game clears the sky to; in the grey ramp's place, it holds a sky blue.
+constexpr int kSkyClearIndex = 223;
 
 struct ColorTables {
     std::vector<uint8_t> palette;       // 768 bytes, red, green, blue
@@ -21,7 +23,8 @@ struct ColorTables {
     std::vector<uint8_t> alpha;         // 65,536 bytes
 };
 
-// The world's palette: 0 black, 1..216 a 6 x 6 x 6 colour cube, 217..254 a grey ramp,
+// The world's palette: 0 black, 1..216 a 6 x 6 x 6 colour cube, 217..254 a grey ramp (but for
+// the sky blue at kSkyClearIndex),
 // 255 the see-through key colour (magenta, the cube's own magenta comes first, so the built
 // tables never pick the key colour).
 std::vector<uint8_t> MakeWorldPalette();

@@ -1,5 +1,7 @@
 #include "frame.h"
 
+#include "colortables.h"
+
 #include <cmath>
 #include <fstream>
 
@@ -26,7 +28,7 @@ namespace content {
 
 namespace {
 
-constexpr int kSkyColour = 223;
+constexpr int kSkyColour = kSkyClearIndex;
 constexpr double kDegrees = 3.14159265358979323846 / 180.0;
 
 // What the frame set up, released in reverse whatever way drawing ends.
