@@ -14,7 +14,8 @@ AiStandIns MakeDefault() {
     s.deleteAllPaths = AiPaths_DeleteAll;
     s.plannerStartMission = [] {};
     s.plannerStep = [] {};
-    // The planner's mission end; until the planner exists, only its areas of interest go.
+    // The planner's mission end drops the areas of interest; its grid and regions go with the
+    // path listener's cleanup.
     s.plannerEndMission = [] { AOI_Clear(); };
     s.tasksClear = AiTasks_Clear;
     s.audioMessageIsPlaying = [] { return Seam_Audio().audioMessagePlaying(); };
