@@ -25,6 +25,7 @@
 #include "fun3d/objectpool.h"
 #include "weapons/bullet.h"
 #include "weapons/explosion.h"
+#include "weapons/launcher.h"
 #include "weapons/ordnance.h"
 #include "weapons/weapon.h"
 
@@ -134,8 +135,15 @@ UnitTaskHooks MakeDefaultHooks() {
         return sum;
     };
     h.chargeGun = [](Weapon*, ChargeGunState*) { return false; };                              // PENDING(4.123)
-    h.lockPending = [](Weapon*) { return false; };                                             // PENDING(4.121)
-    h.coneValue = [](Weapon*) { return 0.0f; };                                                // PENDING(4.121)
+    // A launcher fires only once its lock has reached the final stage.
+    h.lockPending = [](Weapon* weapon) {
+        const auto* launcher = dynamic_cast<Launcher*>(weapon);
+        return launcher && launcher->locked == 0;
+    };
+    h.coneValue = [](Weapon* weapon) {
+        const auto* launcher = dynamic_cast<Launcher*>(weapon);
+        return launcher ? launcher->coneValue : 0.0f;
+    };
     h.remoteCharge = [](Weapon*, Vector*, Vector*, float*) { return false; };                   // PENDING(4.141)
     h.threatensObject = ShotThreatens;
     h.floorNormal = [](const Vector& at) {

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "Objkr/bucketgrid.h"
+#include "ai/unittask.h"
 #include "Objkr/entity.h"
 #include "Terrain/terramap.h"
 #include "core/clock.h"
@@ -677,6 +678,20 @@ TEST_F(LauncherTest, ACountOfOneOrZeroLocksOnTheFirstFrameWithACandidate) {
         EXPECT_EQ(Ordnance_LiveList().size(), 1u) << count << ": let go, it fires";
         Ordnance_DeleteAll();
     }
+}
+
+TEST_F(LauncherTest, AComputerGunnerWaitsForTheFinalStageAndReadsTheCone) {
+    Launcher* l = WithStages("wwait", 1);
+    EXPECT_TRUE(UnitTask_Hooks().lockPending(l)) << "nothing locked yet";
+    Target* t = At(0, 50, 100);
+    owner->SetTarget(t);
+    Frame(l, true);
+    ASSERT_EQ(l->locked, t->GetObjHandle());
+    EXPECT_FALSE(UnitTask_Hooks().lockPending(l)) << "locked: it may fire";
+    l->coneValue = 12.5f;
+    EXPECT_FLOAT_EQ(UnitTask_Hooks().coneValue(l), 12.5f);
+    Frame(l, false);
+    Ordnance_DeleteAll();
 }
 
 TEST_F(LauncherTest, LettingGoBeforeTheFinalStageFiresNothingAndDropsTheStage) {
