@@ -70,8 +70,14 @@ bool ArchiveSeeds(FuzzSeedSet& seeds, std::string* error) {
         {"empty.dat", "", true, 0},
     };
     std::vector<ArchiveRecord> many;
-    for (int i = 0; i < 105; ++i)
-        many.push_back({"r" + std::to_string(i) + ".txt", "record " + std::to_string(i), i % 2 == 0, 0});
+    for (int i = 0; i < 105; ++i) {
+        // Built by appending: GCC 12 mistakes "literal + to_string" temporaries for overlapping copies.
+        std::string name = "r", body = "record ";
+        name += std::to_string(i);
+        name += ".txt";
+        body += std::to_string(i);
+        many.push_back({name, body, i % 2 == 0, 0});
+    }
     struct Archive {
         const char* name;
         const std::vector<ArchiveRecord>* records;
@@ -619,12 +625,14 @@ bool SpriteSeeds(FuzzSeedSet& seeds, std::string* error) {
     std::vector<uint8_t> pixels(8 * 4);
     for (size_t i = 0; i < pixels.size(); ++i) pixels[i] = static_cast<uint8_t>(i * 9);
     const std::string page = SpritePageBytes(8, 4, pixels);
-    const std::string table = SpriteTableBytes({{"a", "pg", 0, 0, 4, 4, 0}, {"b", "pg", 2, 1, 6, 3, 3},
-                                                {"lsmoke.12", "pg", 7, 3, 1, 1, 0}});
+    const std::vector<SpriteRecordSpec> records = {
+        {"a", "pg", 0, 0, 4, 4, 0}, {"b", "pg", 2, 1, 6, 3, 3}, {"lsmoke.12", "pg", 7, 3, 1, 1, 0}};
+    const std::vector<SpriteRecordSpec> wideRecords = {{"w", "pg", 0, 0, 2, 2, 0}};
+    const std::string table = SpriteTableBytes(records);
+    const std::string wideTable = SpriteTableBytes(wideRecords);
+    const std::string widePage = SpritePageBytes(2, 2, std::vector<uint8_t>(8, 7), 1);
     return seeds.Add("table", FuzzFrame({table, page}), error) &&
-           seeds.Add("wide", FuzzFrame({SpriteTableBytes({{"w", "pg", 0, 0, 2, 2, 0}}),
-                                        SpritePageBytes(2, 2, std::vector<uint8_t>(8, 7), 1)}),
-                     error);
+           seeds.Add("wide", FuzzFrame({wideTable, widePage}), error);
 }
 
 // A display raw image (32-bit width and height, then the pixels) and a saved mission timer in
