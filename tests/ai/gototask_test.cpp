@@ -446,6 +446,37 @@ TEST_F(GotoTest, SavedTasksLoadTheirFieldsAndOldFilesLoadLoose) {
     Field_SetHandleFinder(nullptr);
 }
 
+TEST_F(GotoTest, TheProcessesTaskMakersMakeTheRealKinds) {
+    GameObject* target = NewCraft(*cls_, 2, Vector{300, 0, 100});
+    auto* route = new AiPath("road", 0);
+    route->points = {{0, 0}, {300, 300}};
+    UnitAiServices& s = UnitAi_Services();
+    struct Case {
+        const char* what;
+        UnitTask* task;
+        const char* kind;
+        bool exact;
+    } cases[] = {
+        {"to an object", s.gotoObject(unit_, target), "GotoTask", true},
+        {"along a route, exact", s.gotoPath(unit_, route, true), "GotoTask", true},
+        {"along a route, loose", s.gotoPath(unit_, route, false), "GotoTask", false},
+        {"to fetch", s.goGet(unit_, target), "GoGet", true},
+        {"to follow", s.followTask(unit_, target), "FollowTask", false},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        ASSERT_NE(c.task, nullptr);
+        EXPECT_STREQ(c.task->GetFactory()->name, c.kind);
+        if (auto* go = dynamic_cast<GotoTask*>(c.task)) {
+            EXPECT_EQ(go->exact, c.exact);
+        }
+        EXPECT_FALSE(c.task->IsDone());
+        s.taskDelete(c.task);
+    }
+    EXPECT_TRUE(AiTasks().empty());
+    EXPECT_EQ(AiPath_Find("road"), route);
+}
+
 class GeyserTest : public GotoFixture {
 protected:
     void SetUp() override {
