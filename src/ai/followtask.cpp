@@ -4,6 +4,7 @@
 #include <cstring>
 
 #include "ai/aipath.h"
+#include "ai/unitprocess.h"
 #include "ai/unitservices.h"
 #include "core/registration.h"
 #include "fun3d/gameobject.h"
@@ -113,7 +114,8 @@ FollowTask::FollowTask(GameObject* unit, GameObject* leader) : UnitTask(unit, le
 }
 
 FollowTask::~FollowTask() {
-    Exit();
+    // A task torn down after its unit leaves the unit alone.
+    if (UnitAi_IsListedObject(me)) Exit();
     curState = kTaskDone;
     if (group) group->Remove(me);
     group = nullptr;

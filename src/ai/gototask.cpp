@@ -108,7 +108,8 @@ GotoTask::GotoTask(GameObject* unit, GameObject* target) : UnitTask(unit, target
 }
 
 GotoTask::~GotoTask() {
-    Exit();
+    // A task torn down after its unit (a mission's end, a failed load) leaves the unit alone.
+    if (UnitAi_IsListedObject(me)) Exit();
     curState = kTaskDone;
     ReleaseRoute();
 }
