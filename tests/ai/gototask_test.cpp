@@ -68,6 +68,37 @@ TEST_F(GotoTest, ArrivalRadiusByExactnessClearanceAndTargetKind) {
     }
 }
 
+TEST_F(GotoTest, TouchingTheTargetIsArrivingWhateverTheDistance) {
+    GameObject* target = NewCraft(*cls_, 2, Vector{300, 0, 100});
+    GameObject* other = NewCraft(*cls_, 2, Vector{300, 0, 140});
+    struct Case {
+        const char* what;
+        bool hit;
+        GameObject* touched;
+        bool arrives;
+    } cases[] = {
+        {"touching the target", true, target, true},
+        {"touching something else", true, other, false},
+        {"a stale record", false, target, false},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        Place(unit_, Vector{100, 0, 100});
+        GotoTask task(unit_, target);
+        ToGoto(&task);
+        task.planPoint = task.plan->PointCount() - 1;
+        Place(unit_, Vector{280, 0, 100});  // 20 m short, near enough not to re-route
+        unit_->radius = 8.0f;
+        ASSERT_NE(unit_->body, nullptr);
+        unit_->body->contact.hit = c.hit ? 1 : 0;
+        unit_->body->contact.entity = c.touched->entity;
+        task.Update();
+        EXPECT_EQ(task.nextState == kTaskDone, c.arrives);
+        unit_->body->contact.hit = 0;
+        unit_->body->contact.entity = nullptr;
+    }
+}
+
 TEST_F(GotoTest, InsideTheSlowDownZoneTheStuckClockIsResetEveryFrame) {
     struct Case {
         const char* what;
