@@ -369,6 +369,23 @@ TEST_F(GotoTest, ATaskLetsGoOnlyOfRoutesItMadeAndNeverOfANamedPath) {
     EXPECT_FALSE(task.IsDone());
 }
 
+TEST_F(GotoTest, ATaskThatOutlivesItsUnitLetsGoQuietly) {
+    GameObject* leader = NewCraft(*cls_, 1, Vector{300, 0, 300});
+    Craft* a = NewCraft(*cls_, 1, Vector{100, 0, 100});
+    Craft* b = NewCraft(*cls_, 1, Vector{100, 0, 120});
+    auto* go = new GotoTask(a, Vector{300, 0, 100});
+    auto* follow = new FollowTask(b, leader);
+    ToGoto(go);
+    follow->Update();
+    follow->Update();
+    delete a;  // the units go first, as at a mission's end
+    delete b;
+    delete go;
+    delete follow;
+    EXPECT_TRUE(AiTasks().empty());
+    EXPECT_TRUE(FollowRegistry().empty());
+}
+
 TEST_F(GotoTest, BareGoPointsFinishesAtOnceAndAKindsPointsAreVisitedInTurn) {
     GoPoints bare(unit_);
     EXPECT_EQ(bare.curState, kTaskWait);
