@@ -106,12 +106,16 @@ int Usage() {
                  "                                               go: `lock` lines show its stages); --target-speed\n"
                  "                                               V moves the targets north at V m/s\n"
                  "       gvtool sim DATA FILE FRAMES [-throttle T] [-steer S] [-at X Z] [-report]\n"
+                 "                  [-go CLASS X1 Z1 X2 Z2]\n"
                  "                                               load FILE as `mission` does, drive the user's craft\n"
                  "                                               with the controls (first moved to the ground at\n"
                  "                                               X Z), run FRAMES frames of 1/30 s with the mission\n"
                  "                                               and print each object's speed and height; -report\n"
                  "                                               prints the bounds, named paths and areas, then\n"
-                 "                                               every craft, person and power-up each second\n"
+                 "                                               every craft, person and power-up each second;\n"
+                 "                                               -go builds a team-1 CLASS craft at X1 Z1 that a\n"
+                 "                                               go-to task drives to X2 Z2 (its lines show the\n"
+                 "                                               task; a last \"go\" line tells where it ended)\n"
                  "       gvtool plan DATA MAP X1 Z1 X2 Z2 [MOVER [SIDE]]\n"
                  "                                               load MAP, build the path grid and plan a route\n"
                  "                                               (mover 0, side 1 by default); print\n"
@@ -377,6 +381,18 @@ int SimTool(int argc, char** argv) {
             options.atX = static_cast<float>(value);
             options.atZ = static_cast<float>(z);
             i += 3;
+        } else if (std::strcmp(argv[i], "-go") == 0) {
+            double v[4];
+            if (i + 5 >= argc) return Usage();
+            for (int k = 0; k < 4; ++k)
+                if (!ParseNumber(argv[i + 2 + k], &v[k]) || !(std::fabs(v[k]) <= 1e7)) return Usage();
+            options.go = true;
+            options.goClass = argv[i + 1];
+            options.goFromX = static_cast<float>(v[0]);
+            options.goFromZ = static_cast<float>(v[1]);
+            options.goToX = static_cast<float>(v[2]);
+            options.goToZ = static_cast<float>(v[3]);
+            i += 6;
         } else if (std::strcmp(argv[i], "-throttle") == 0 || std::strcmp(argv[i], "-steer") == 0) {
             if (i + 1 >= argc || !ParseNumber(argv[i + 1], &value) || !(value >= -2.0 && value <= 2.0)) return Usage();
             (argv[i][1] == 't' ? options.throttle : options.steering) = static_cast<float>(value);

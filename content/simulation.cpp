@@ -9,6 +9,7 @@
 #include "ai/aimission.h"
 #include "ai/aipath.h"
 #include "ai/aoi.h"
+#include "ai/gototask.h"
 #include "ai/unitprocess.h"
 #include "ai/unittask.h"
 #include "core/seams/ai.h"
@@ -68,11 +69,14 @@ void Simulation_Frame() {
     Game_PostUpdate();
 }
 
-void Simulation_MissionFrame() {
+void Simulation_MissionFrame() { Simulation_MissionFrame({}); }
+
+void Simulation_MissionFrame(const std::function<void()>& unitAi) {
     Plat_AdvanceVirtualClock(++g_frame % 3 == 0 ? 34 : 33);
     Clock_Tick();
     Seam_World().collisionProcessFrame();
     Seam_Ai().missionTick();
+    if (unitAi) unitAi();
     Game_Simulate();
     Game_PostUpdate();
 }
@@ -96,6 +100,28 @@ const char* ProcessName(const sObject* process) {
     return reg && reg->name ? reg->name : nullptr;
 }
 
+// The craft the tool drives with a go-to task of its own (by handle: it may die), and that task.
+uint32_t g_goer = 0;
+UnitTask* g_goTask = nullptr;
+// Once the task is done the craft brakes and holds, as a unit's waiting state would have it.
+UnitTask* g_goHold = nullptr;
+float g_goArrived = -1.0f;  // game time the task finished, -1 while it runs
+
+// "NAME:STATE" of the task, and the distance to its goal while it drives ("-" otherwise).
+void DescribeTask(const GameObject* object, const UnitTask* task, std::string* text, std::string* dest) {
+    const char* taskName = ProcessName(task);
+    const char* taskState = UnitTask_StateName(task->curState);
+    *text = std::string(taskName ? taskName : "-") + ":" + (taskState ? taskState : "-");
+    const int32_t s = task->curState;
+    if (s == kTaskGoto || s == kTaskLead || s == kTaskCatch || s == kTaskStuck) {
+        const DVector& p = object->entity->local.posit;
+        const double dx = task->gotoPoint.x - p.x, dz = task->gotoPoint.z - p.z;
+        char number[32];
+        std::snprintf(number, sizeof number, "%.1f", std::sqrt(dx * dx + dz * dz));
+        *dest = number;
+    }
+}
+
 // The team is the entity's team bits (what the world sees). "t=... obj=... class=... team=... proc=... task=... pos=... alt=... hp=... dest=..."
 void ReportObject(FILE* out, int seconds, GameObject* object) {
     char cls[9] = {};
@@ -103,24 +129,14 @@ void ReportObject(FILE* out, int seconds, GameObject* object) {
     std::string proc = "-", task = "-", dest = "-";
     if (object == GameObject_GetUser()) {
         proc = "UserProcess:-";
+    } else if (g_goTask && object->GetObjHandle() == g_goer) {
+        DescribeTask(object, g_goTask, &task, &dest);
     } else if (const char* name = ProcessName(object->aiProcess)) {
         proc = name;
         const auto* unit = dynamic_cast<const UnitProcess*>(object->aiProcess);
         const char* state = unit ? UnitState_Name(unit->curState) : nullptr;
         proc += std::string(":") + (state ? state : "-");
-        if (unit && unit->task) {
-            const char* taskName = ProcessName(unit->task);
-            const char* taskState = UnitTask_StateName(unit->task->curState);
-            task = std::string(taskName ? taskName : "-") + ":" + (taskState ? taskState : "-");
-            const int32_t s = unit->task->curState;
-            if (s == kTaskGoto || s == kTaskLead || s == kTaskCatch || s == kTaskStuck) {
-                const DVector& p = object->entity->local.posit;
-                const double dx = unit->task->gotoPoint.x - p.x, dz = unit->task->gotoPoint.z - p.z;
-                char text[32];
-                std::snprintf(text, sizeof text, "%.1f", std::sqrt(dx * dx + dz * dz));
-                dest = text;
-            }
-        }
+        if (unit && unit->task) DescribeTask(object, unit->task, &task, &dest);
     }
     const DVector& p = object->entity->local.posit;
     const double alt = p.y - Collision_FloorHeightAt(p.x, p.y, p.z);
@@ -172,6 +188,25 @@ void MoveUser(GameObject* user, float x, float z) {
     user->SetMatrix(m);
 }
 
+// The go-to craft: a team-1 object of the class 2 m above the ground at the start, marked as
+// driven; null with the error when the class is unknown or the pool is full.
+GameObject* BuildGoer(const SimOptions& options, std::string* error) {
+    GameObjectClass* cls = GameObjectClass::Find(options.goClass.c_str());
+    if (!cls) {
+        *error = "no object class named " + options.goClass;
+        return nullptr;
+    }
+    Matrix m = kIdentityMatrix;
+    m.posit = DVector{options.goFromX, Terrain_GetHeight(options.goFromX, options.goFromZ) + 2.0, options.goFromZ};
+    GameObject* object = GameObjectClass::Build(cls, m, 1, false, 0, nullptr);
+    if (!object) {
+        *error = "cannot build a " + options.goClass;
+        return nullptr;
+    }
+    if (!object->aiProcess) object->SetAiProcess(new FixedControls);
+    return object;
+}
+
 }  // namespace
 
 int Simulation_Tool(const std::string& dataDir, const std::string& file, int frames, float throttle, float steering,
@@ -208,15 +243,34 @@ int Simulation_Tool(const std::string& dataDir, const std::string& file, int fra
             GameObject* user = GameObject_GetUser();
             if (options.moveUser) MoveUser(user, options.atX, options.atZ);
             Simulation_Drive(dynamic_cast<HoverCraft*>(user), throttle, steering);
-            if (options.report) {
+            if (options.go) {
+                if (GameObject* goer = BuildGoer(options, error)) {
+                    g_goer = goer->GetObjHandle();
+                    g_goTask = new GotoTask(goer, Vector{options.goToX, 0.0f, options.goToZ});
+                } else {
+                    status = 1;
+                }
+            }
+            if (status == 0 && options.report) {
                 ReportMap(out);
                 ReportObjects(out, 0);
             }
-            for (int i = 0; i < frames; ++i) {
-                Simulation_MissionFrame();
+            const std::function<void()> unitAi = [] {
+                GameObject* goer = g_goTask ? GameObject::FromHandle(g_goer) : nullptr;
+                if (!goer) return;
+                if (!g_goTask->IsDone()) g_goTask->Update();
+                if (g_goTask->IsDone() && !g_goHold) {
+                    g_goArrived = static_cast<float>(g_frame) / 30.0f;  // seconds into the run
+                    g_goHold = new SitTask(goer);
+                }
+                if (g_goHold) g_goHold->Update();
+            };
+            for (int i = 0; status == 0 && i < frames; ++i) {
+                Simulation_MissionFrame(unitAi);
                 if (options.report && (i + 1) % 30 == 0) ReportObjects(out, (i + 1) / 30);
             }
             for (GameObject* object : GameObject_List()) {
+                if (status != 0) break;
                 const Entity* e = object->entity;
                 char cls[9] = {};
                 std::memcpy(cls, object->objClass->defName, 8);
@@ -225,6 +279,26 @@ int Simulation_Tool(const std::string& dataDir, const std::string& file, int fra
                 std::fprintf(out, "%-5s %-8s at (%.2f, %.2f, %.2f) speed %.2f height %.2f\n",
                              object == user ? "user" : "", cls, p.x, p.y, p.z, object->euler.speed, height);
             }
+            if (g_goTask) {
+                const char* state = UnitTask_StateName(g_goTask->curState);
+                if (GameObject* goer = GameObject::FromHandle(g_goer)) {
+                    const DVector& p = goer->entity->local.posit;
+                    const double dx = options.goToX - p.x, dz = options.goToZ - p.z;
+                    char arrived[32] = "-";
+                    if (g_goArrived >= 0.0f) std::snprintf(arrived, sizeof arrived, "%.1f", static_cast<double>(g_goArrived));
+                    std::fprintf(out, "go %s task=%s finished=%s pos=%.1f,%.1f goal=%.1f,%.1f distance=%.1f\n",
+                                 options.goClass.c_str(), state ? state : "-", arrived, p.x, p.z, options.goToX,
+                                 options.goToZ, std::sqrt(dx * dx + dz * dz));
+                } else {
+                    std::fprintf(out, "go %s task=%s lost\n", options.goClass.c_str(), state ? state : "-");
+                }
+                delete g_goTask;
+                delete g_goHold;
+            }
+            g_goTask = nullptr;
+            g_goHold = nullptr;
+            g_goArrived = -1.0f;
+            g_goer = 0;
             Simulation_End();
         }
     }

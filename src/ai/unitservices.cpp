@@ -3,12 +3,16 @@
 #include <cmath>
 
 #include "ai/aistandins.h"
+#include "ai/followtask.h"
+#include "ai/gototask.h"
 #include "ai/pathplanner.h"
 #include "ai/unittask.h"
+#include "core/registration.h"
 #include "core/savegame.h"
 #include "core/seams/audio.h"
 #include "fun3d/gameobject.h"
 #include "fun3d/hardpoints.h"
+#include "fun3d/objectpool.h"
 #include "weapons/weapon.h"
 
 namespace {
@@ -26,12 +30,12 @@ UnitAiServices MakeDefault() {
     s.sitTask = [](GameObject* owner) -> UnitTask* { return new SitTask(owner); };
     s.coastTask = [](GameObject* owner) -> UnitTask* { return new CoastTask(owner); };
     s.sitSpinTask = [](GameObject* owner) -> UnitTask* { return new SitSpinTask(owner); };
-    s.gotoObject = [](GameObject*, GameObject*) -> UnitTask* { return nullptr; };               // PENDING(5.140)
-    s.gotoPath = [](GameObject*, AiPath*, bool) -> UnitTask* { return nullptr; };               // PENDING(5.140)
-    s.goGet = [](GameObject*, GameObject*) -> UnitTask* { return nullptr; };                    // PENDING(5.140)
+    s.gotoObject = [](GameObject* owner, GameObject* target) -> UnitTask* { return new GotoTask(owner, target); };
+    s.gotoPath = [](GameObject* owner, AiPath* path, bool exact) -> UnitTask* { return new GotoTask(owner, path, exact); };
+    s.goGet = [](GameObject* owner, GameObject* target) -> UnitTask* { return new GoGet(owner, target); };
     s.patrolTask = [](GameObject*, AiPath*, int32_t) -> UnitTask* { return nullptr; };          // PENDING(5.165)
     s.attackTask = [](GameObject*, GameObject*) -> UnitTask* { return nullptr; };               // PENDING(5.141)
-    s.followTask = [](GameObject*, GameObject*) -> UnitTask* { return nullptr; };               // PENDING(5.142)
+    s.followTask = [](GameObject* owner, GameObject* leader) -> UnitTask* { return new FollowTask(owner, leader); };
     s.defendTask = [](GameObject*, GameObject*) -> UnitTask* { return nullptr; };               // PENDING(5.141)
     s.rescueTask = [](GameObject*, GameObject*) -> UnitTask* { return nullptr; };               // PENDING(5.164)
     s.patrolNextLeg = [](UnitTask*) { return false; };                                         // PENDING(5.165)
@@ -58,9 +62,30 @@ UnitAiServices MakeDefault() {
         return length;
     };
     s.recentSniper = [](GameObject*) -> GameObject* { return nullptr; };                       // PENDING(4.143)
+    s.findNearestObstacle = [](GameObject*, GameObject*) -> GameObject* { return nullptr; };     // PENDING(5.124)
+    s.allyInLineOfFire = [](GameObject*, float, float) { return false; };                      // PENDING(5.124)
     s.canAffordBuild = [](GameObject*, bool) { return false; };                                // PENDING(3.133)
     s.isProducing = [](GameObject*) { return false; };                                         // PENDING(3.132)
     s.aimAlong = [](GameObject*, float, float, float) {};                                      // PENDING(3.132)
+    // Until producers keep the list, the power sources are the live geysers and none is taken;
+    // a producer has one when a geyser lies within 10 m on the ground.
+    s.powerSources = [] {                                                                       // PENDING(3.132)
+        std::vector<GameObject*> list;
+        for (GameObject* object : GameObject_List())
+            if (object->objClass && object->objClass->signature == Signature("GEIZ") && GameObject::FromHandle(object->GetObjHandle()))
+                list.push_back(object);
+        return list;
+    };
+    s.powerSourceInUse = [](GameObject*) { return false; };                                    // PENDING(3.132)
+    s.findPowerSource = [](GameObject* producer) {                                             // PENDING(3.132)
+        if (!producer) return false;
+        const Vector at = GroundPosition(producer);
+        for (GameObject* source : UnitAi_Services().powerSources()) {
+            const Vector p = GroundPosition(source);
+            if ((p.x - at.x) * (p.x - at.x) + (p.z - at.z) * (p.z - at.z) <= 100.0f) return true;
+        }
+        return false;
+    };
     s.radioVoiceQueue = [](const char* wave, GameObject* speaker, int32_t type) {
         Seam_Audio().radioVoiceQueue(wave, speaker ? speaker->entity : nullptr, type);
     };

@@ -5,6 +5,7 @@
 // is none, a query finds nothing). Tests replace entries to watch the calls.
 #pragma once
 #include <cstdint>
+#include <vector>
 
 #include "core/mathlib.h"
 
@@ -53,6 +54,10 @@ struct UnitAiServices {
     // The object whose sniper shell ('SNIP') last damaged the owner, when that was less than 3 s
     // ago; null otherwise.
     GameObject* (*recentSniper)(GameObject* owner);
+    // The nearest object within 50 m the owner must steer around, other than skip; null for none.
+    GameObject* (*findNearestObstacle)(GameObject* owner, GameObject* skip);
+    // Whether a friendly object stands in the owner's fire cone (sine) within the squared range.
+    bool (*allyInLineOfFire)(GameObject* owner, float range2, float cone);
 
     // ---- producers and craft -------------------------------------------------------------
     // Whether the producer can build its repair kit now (alt: its supply).
@@ -61,6 +66,12 @@ struct UnitAiServices {
     bool (*isProducing)(GameObject* producer);
     // A deployed craft aims along the ground direction (x, z) and turns at the rate (0 holds).
     void (*aimAlong)(GameObject* owner, float x, float z, float rate);
+    // The power sources (geysers) of the world, in list order.
+    std::vector<GameObject*> (*powerSources)();
+    // Whether a producer sits on the power source.
+    bool (*powerSourceInUse)(GameObject* source);
+    // The producer takes a power source under it; whether it now has one.
+    bool (*findPowerSource)(GameObject* producer);
 
     // ---- voice, sound, cockpit -----------------------------------------------------------
     void (*radioVoiceQueue)(const char* wave, GameObject* speaker, int32_t type);

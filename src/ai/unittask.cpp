@@ -7,6 +7,8 @@
 #include "Terrain/terrheight.h"
 #include "ai/aipath.h"
 #include "ai/avoidsettings.h"
+#include "ai/followtask.h"
+#include "ai/gototask.h"
 #include "ai/pathgrid.h"
 #include "ai/pathplanner.h"
 #include "ai/unitprocess.h"
@@ -117,7 +119,7 @@ UnitTaskHooks MakeDefaultHooks() {
     h.cliffRepulsion = [](GameObject*, const Vector&, float, Vector*) { return false; };        // PENDING(5.123)
     h.bestWeaponRange = [](GameObject*, BestWeaponRange*) { return false; };                    // PENDING(5.124)
     h.relinkAttack = [](UnitTask*) {};                                                          // PENDING(5.141)
-    h.relinkFollow = [](UnitTask*) {};                                                          // PENDING(5.142)
+    h.relinkFollow = FollowTask_Relink;
     // The ordnance's four damage values and those of the explosion it would start against the
     // target (the second kind against buildings and other fixed kinds).
     h.damageAgainst = [](const OrdnanceClass* ordnance, GameObject* target) {
@@ -1121,6 +1123,8 @@ SitSpinTask::SitSpinTask(GameObject* unit) : UnitTask(unit, nullptr) { curState 
 CircleTask::CircleTask(GameObject* unit) : UnitTask(unit, nullptr) { curState = kTaskWait; }
 CoastTask::CoastTask(GameObject* unit) : UnitTask(unit, nullptr) { curState = kTaskWait; }
 
+const FactoryReg* UnitTask_FactoryEntry(const char* name) { return EntryOr(name); }
+
 const FactoryReg* SitTask::GetFactory() const { return EntryOr("SitTask"); }
 const FactoryReg* SitSpinTask::GetFactory() const { return EntryOr("SitSpinTask"); }
 const FactoryReg* CircleTask::GetFactory() const { return EntryOr("CircleTask"); }
@@ -1159,6 +1163,8 @@ void Ai_InstallTasks() {
     };
     for (const auto& e : entries)
         if (FactoryReg* reg = TableEntry(e.name)) reg->create = e.create;
+    Ai_InstallGotoTasks();
+    Ai_InstallFollowTasks();
 }
 
 // ---- the task list ---------------------------------------------------------------------------

@@ -316,5 +316,8 @@ bool AiTasks_PostLoad();
 void AiTasks_Clear();
 // The listed unit task at the address, or null (a loaded pointer may name anything).
 UnitTask* AiTasks_FindUnitTask(const void* address);
-// The create functions of the simple tasks in the factory table.
+// The create functions of the simple tasks in the factory table (and of the go-to and follow
+// families).
 void Ai_InstallTasks();
+// The factory entry a task kind saves itself under: the registered one, else the table's.
+const FactoryReg* UnitTask_FactoryEntry(const char* name);

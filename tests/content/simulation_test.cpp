@@ -6,11 +6,22 @@
 #include <string>
 #include <vector>
 
+#include <cmath>
+
+#include "Terrain/terrheight.h"
+#include "ai/aipath.h"
+#include "ai/gototask.h"
+#include "collision/collision.h"
 #include "content.h"
+#include "core/savegame.h"
+#include "fun3d/gameobject.h"
+#include "fun3d/hovercraft.h"
+#include "mission_writer.h"
 #include "platform/msgbox.h"
 #include "platform/system.h"
 #include "simulation.h"
 #include "support/world_reset.h"
+#include "terrain_writer.h"
 
 namespace {
 
@@ -114,6 +125,127 @@ TEST(SimulationTool, TheReportShowsTheMapsAiDataAndTheBoundsPushBack) {
 
     Plat_Shutdown();
     std::filesystem::remove_all(dir);
+}
+
+// A hover tank sent across the western wall of the sample map drives round its northern end
+// and arrives.
+TEST(SimulationTool, AGoToTankDrivesRoundTheWallsNorthernEndAndArrives) {
+    ResetWorldForTest();
+    Plat_Init(BackendKind::Headless);
+    Plat_SetMessageBoxPolicy(nullptr);
+    std::string dir = (std::filesystem::temp_directory_path() / "gv_simwall_XXXXXX").string();
+    ASSERT_NE(mkdtemp(dir.data()), nullptr);
+    std::string error;
+    ASSERT_TRUE(content::WriteWorld(dir, &error)) << error;
+
+    content::SimOptions options;
+    options.report = true;
+    options.go = true;
+    options.goClass = "avtank";
+    options.goFromX = 1400.0f;
+    options.goFromZ = 1600.0f;
+    options.goToX = 1600.0f;
+    options.goToZ = 1600.0f;
+    std::FILE* out = std::tmpfile();
+    ASSERT_EQ(content::Simulation_Tool(dir, "fight.qmn", 12000, options, out, &error), 0) << error;
+    std::rewind(out);
+    char buffer[512];
+    std::string last;
+    float northmost = -1e9f;
+    int taskLines = 0;
+    while (std::fgets(buffer, sizeof buffer, out)) {
+        const std::string line = buffer;
+        if (line.rfind("go avtank ", 0) == 0) last = line;
+        if (line.rfind("t=", 0) != 0 || line.find("class=avtank") == std::string::npos) continue;
+        EXPECT_NE(line.find("task=GotoTask:"), std::string::npos) << line;
+        ++taskLines;
+        const size_t at = line.find(" pos=");
+        northmost = std::max(northmost, std::stof(line.substr(line.find(',', at) + 1)));
+    }
+    std::fclose(out);
+    EXPECT_EQ(taskLines, 401);
+    EXPECT_GT(northmost, (content::kSampleWallZ1 + 1) * 10.0f);
+    float finished = -1.0f, distance = -1.0f;
+    ASSERT_EQ(std::sscanf(last.c_str(), "go avtank task=DONE finished=%f pos=%*f,%*f goal=%*f,%*f distance=%f", &finished,
+                          &distance),
+              2)
+        << last;
+    EXPECT_GT(finished, 0.0f);
+    EXPECT_LT(distance, 15.0f);  // arrived within 5 m, then braked to a stop
+
+    // An unknown class is an error, not a run.
+    std::FILE* none = std::tmpfile();
+    options.goClass = "nosuch";
+    EXPECT_EQ(content::Simulation_Tool(dir, "fight.qmn", 10, options, none, &error), 1);
+    EXPECT_NE(error.find("nosuch"), std::string::npos) << error;
+    std::fclose(none);
+
+    Plat_Shutdown();
+    std::filesystem::remove_all(dir);
+}
+
+// Two hover tanks sent head-on along one road steer round each other and both arrive. Disabled
+// until the units' collision avoidance is in: without it they meet nose to nose and stay there
+// (in two lanes 150 m apart both arrive).
+TEST(SimulationTool, DISABLED_TwoTanksSentHeadOnAlongOneRoadPassEachOtherAndBothArrive) {
+    ResetWorldForTest();
+    Plat_Init(BackendKind::Headless);
+    Plat_SetMessageBoxPolicy(nullptr);
+    std::string dir = (std::filesystem::temp_directory_path() / "gv_simroad_XXXXXX").string();
+    ASSERT_NE(mkdtemp(dir.data()), nullptr);
+    std::string profile = (std::filesystem::temp_directory_path() / "gv_simroadp_XXXXXX").string();
+    ASSERT_NE(mkdtemp(profile.data()), nullptr);
+    std::string error;
+    ASSERT_TRUE(content::WriteWorld(dir, &error)) << error;
+    {
+        content::HeadlessWorld world(dir, profile);
+        ASSERT_TRUE(world.Ready());
+        content::Simulation_Prepare();
+        ASSERT_TRUE(SaveGame_Load("fight.qmn"));
+        content::Simulation_Begin();
+        Mission_SetupBounds();
+        // The road's two ends.
+        const AiPath* road = AiPath_Find("west_road");
+        ASSERT_NE(road, nullptr);
+        const Vector west{road->points.front().x, 0.0f, road->points.front().z};
+        const Vector east{road->points.back().x, 0.0f, road->points.back().z};
+        GameObjectClass* cls = GameObjectClass::Find("avtank");
+        ASSERT_NE(cls, nullptr);
+        const auto build = [&](const Vector& at, float heading) {
+            Matrix m = kIdentityMatrix;
+            m.front = Vector{std::sin(heading), 0.0f, std::cos(heading)};
+            m.right = Vector{std::cos(heading), 0.0f, -std::sin(heading)};
+            m.posit = DVector{at.x, Terrain_GetHeight(at.x, at.z) + 2.0, at.z};
+            GameObject* object = GameObjectClass::Build(cls, m, 1, false, 0, nullptr);
+            content::Simulation_Drive(dynamic_cast<HoverCraft*>(object), 0.0f, 0.0f);
+            return object;
+        };
+        const float eastward = std::atan2(east.x - west.x, east.z - west.z);
+        GameObject* a = build(west, eastward);
+        GameObject* b = build(east, eastward + 3.14159265f);
+        ASSERT_TRUE(a && b);
+        GotoTask toEast(a, east), toWest(b, west);
+        float closest = 1e9f;
+        int frame = 0;
+        for (; frame < 30 * 240 && !(toEast.IsDone() && toWest.IsDone()); ++frame) {
+            content::Simulation_MissionFrame([&] {
+                toEast.Update();
+                toWest.Update();
+            });
+            const DVector& pa = a->entity->local.posit;
+            const DVector& pb = b->entity->local.posit;
+            closest = std::min(closest, static_cast<float>(std::hypot(pa.x - pb.x, pa.z - pb.z)));
+        }
+        EXPECT_TRUE(toEast.IsDone());
+        EXPECT_TRUE(toWest.IsDone());
+        // They passed without touching.
+        EXPECT_GT(closest, a->radius + b->radius) << "closest " << closest << " after " << frame << " frames";
+        content::Simulation_End();
+    }
+    Collision_Shutdown();
+    Plat_Shutdown();
+    std::filesystem::remove_all(dir);
+    std::filesystem::remove_all(profile);
 }
 
 }  // namespace

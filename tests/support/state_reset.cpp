@@ -59,6 +59,7 @@
 #include "ai/aipath.h"
 #include "ai/aoi.h"
 #include "ai/avoidsettings.h"
+#include "ai/followtask.h"
 #include "ai/unittask.h"
 #include "ai/unitprocess.h"
 #include "ai/unitservices.h"
@@ -174,6 +175,7 @@ void ResetProgramStateForTest() {
     AiPaths_Reset();
     AOI_Reset();
     AiTasks_Clear();
+    FollowRegistry_Reset();
     UnitTask_ResetHooks();
     Avoidance_ResetSettings();
     Chunk_Effect().Forget();

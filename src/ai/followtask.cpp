@@ -1,0 +1,262 @@
+#include "ai/followtask.h"
+
+#include <algorithm>
+#include <cstring>
+
+#include "ai/aipath.h"
+#include "ai/unitprocess.h"
+#include "ai/unitservices.h"
+#include "core/registration.h"
+#include "fun3d/gameobject.h"
+#include "fun3d/hardpoints.h"
+#include "weapons/weapon.h"
+
+namespace {
+
+std::vector<FollowGroup*>& Groups() {
+    static std::vector<FollowGroup*> groups;
+    return groups;
+}
+
+Vector PositionOf(const GameObject* object) {
+    if (object && object->entity) {
+        const DVector& p = object->entity->local.posit;
+        return Vector{static_cast<float>(p.x), static_cast<float>(p.y), static_cast<float>(p.z)};
+    }
+    return object ? object->pos : Vector{};
+}
+
+float Ground2(const Vector& a, const Vector& b) {
+    const float dx = a.x - b.x, dz = a.z - b.z;
+    return dx * dx + dz * dz;
+}
+
+// Formation offsets (side, along the heading) for groups of one to four, by place.
+constexpr float kSlots[4][4][2] = {
+    {{3, -30}},
+    {{3, -30}, {-3, -60}},
+    {{-10, -20}, {10, -20}, {0, -40}},
+    {{-10, -20}, {10, -20}, {-10, -40}, {10, -40}},
+};
+
+}  // namespace
+
+// ---- groups ----------------------------------------------------------------------------------
+
+void FollowGroup::Add(GameObject* follower) {
+    for (Entry& e : entries) e.changed = true;
+    entries.push_back(Entry{follower, true});
+}
+
+bool FollowGroup::Remove(GameObject* follower) {
+    const auto it = std::find_if(entries.begin(), entries.end(), [&](const Entry& e) { return e.follower == follower; });
+    if (it != entries.end()) entries.erase(it);
+    for (Entry& e : entries) e.changed = true;
+    if (!entries.empty()) return false;
+    std::vector<FollowGroup*>& groups = Groups();
+    groups.erase(std::remove(groups.begin(), groups.end(), this), groups.end());
+    delete this;
+    return true;
+}
+
+int32_t FollowGroup::IndexOf(const GameObject* follower) const {
+    int32_t k = 0;
+    for (const Entry& e : entries) {
+        if (e.follower == follower) break;
+        ++k;
+    }
+    return k;
+}
+
+bool FollowGroup::IsChanged(const GameObject* follower) const {
+    for (const Entry& e : entries)
+        if (e.follower == follower) return e.changed;
+    return false;
+}
+
+void FollowGroup::ClearChanged(const GameObject* follower) {
+    for (Entry& e : entries)
+        if (e.follower == follower) {
+            e.changed = false;
+            return;
+        }
+}
+
+FollowGroup* FollowRegistry_Get(GameObject* leader) {
+    const uint32_t handle = leader ? leader->GetObjHandle() : 0;
+    for (FollowGroup* group : Groups())
+        if (group->leaderHandle == handle && GameObject::FromHandleRaw(group->leaderHandle) == leader) return group;
+    auto* group = new FollowGroup(handle);
+    Groups().push_back(group);
+    return group;
+}
+
+const std::vector<FollowGroup*>& FollowRegistry() { return Groups(); }
+
+void FollowRegistry_Reset() {
+    for (FollowGroup* group : Groups()) delete group;
+    Groups().clear();
+}
+
+// ---- the task --------------------------------------------------------------------------------
+
+FollowTask::FollowTask() : UnitTask(nullptr, nullptr) {}
+
+FollowTask::FollowTask(GameObject* unit, GameObject* leader) : UnitTask(unit, leader) {
+    if (!leader) return;  // born finished
+    group = FollowRegistry_Get(leader);
+    group->Add(unit);
+    followTarget = leader->GetObjHandle();
+    followDx = 0.0f;
+    followDz = -20.0f;
+    curState = kTaskStart;
+    nextState = kTaskStart;
+}
+
+FollowTask::~FollowTask() {
+    // A task torn down after its unit leaves the unit alone.
+    if (UnitAi_IsListedObject(me)) Exit();
+    curState = kTaskDone;
+    if (group) group->Remove(me);
+    group = nullptr;
+}
+
+const FactoryReg* FollowTask::GetFactory() const { return UnitTask_FactoryEntry("FollowTask"); }
+
+void FollowTask::TakeFormationSlot() {
+    if (!group) return;
+    const int32_t n = group->Count(), k = group->IndexOf(me);
+    if (n > 4) {
+        followDx = 0.0f;
+        followDz = -20.0f * static_cast<float>(k + 1);
+    } else if (n >= 1 && k < n) {
+        followDx = kSlots[n - 1][k][0];
+        followDz = kSlots[n - 1][k][1];
+    }
+}
+
+void FollowTask::Enter() {
+    switch (curState) {
+        case kTaskStart:
+            nextState = kTaskFollow;
+            break;
+        case kTaskGoto:
+            StartPlan();
+            break;
+        case kTaskStuck:
+            BeginStuck();
+            break;
+        case kTaskFollow:
+            if (group && group->IsChanged(me)) {
+                TakeFormationSlot();
+                group->ClearChanged(me);
+            }
+            break;
+        default:
+            break;
+    }
+}
+
+void FollowTask::Exit() {
+    if (curState == kTaskGoto) FreePlan();
+    else if (curState == kTaskStuck) EndStuck();
+}
+
+void FollowTask::Execute() {
+    if (curState == kTaskDone) return;
+    GameObject* leader = GameObject::FromHandle(himHandle);
+    if (!leader) {
+        nextState = kTaskDone;
+        return;
+    }
+    obstacle = UnitAi_Services().findNearestObstacle(me, nullptr);
+    const Vector at = UnitPosition(), there = PositionOf(leader);
+    const float leader2 = Ground2(at, there);
+    switch (curState) {
+        case kTaskStart:
+            Brake();
+            break;
+        case kTaskGoto: {
+            if (leader2 < 2500.0f) {
+                nextState = kTaskFollow;
+                break;
+            }
+            const bool leaderNear = Ground2(there, gotoPoint) <= 10000.0f;
+            if (leaderNear && IsStuck()) {
+                nextState = kTaskStuck;
+            } else if (leaderNear && Ground2(at, gotoPoint) >= 225.0f) {
+                AdvancePlanPoint();
+            } else {
+                // The leader moved on, or the unit is where it was: after it again.
+                gotoPoint = there;
+                nextState = kTaskGoto;
+            }
+            break;
+        }
+        case kTaskStuck:
+            StuckRecover();
+            break;
+        case kTaskFollow:
+            if (leader2 <= 10000.0f) {
+                if (IsStuck()) nextState = kTaskStuck;
+                else FollowStep();
+            } else {
+                gotoPoint = there;
+                nextState = kTaskGoto;
+            }
+            break;
+        default:
+            break;
+    }
+    ShootInFormation();
+}
+
+void FollowTask::ShootInFormation() {
+    if (curState != kTaskFollow || !me || !me->hardpoints || !(me->hardpoints->selected & me->hardpoints->present) ||
+        !weapon)
+        return;
+    if (weapon->weaponClass && weapon->weaponClass->signature == Signature("DISP")) return;
+    UnitAiServices& s = UnitAi_Services();
+    GameObject* target = s.findNearestEnemyCraft(me, reachSq);
+    if (!target) return;
+    GameObject* kept = him;
+    him = target;
+    const bool clear = LineOfFireClear();
+    // Lead the target by its relative motion, more at a higher skill.
+    const float lead = 0.5f * skill - 0.5f;
+    TurnToward(aimDir, Vector{targetVel.x * lead, targetVel.y * lead, targetVel.z * lead});
+    FireAtTarget(clear && !s.allyInLineOfFire(me, reachSq, 0.3f));
+    him = kept;
+}
+
+void FollowTask::DriveToPlan() {
+    UnitTask::DriveToPlan();
+    CraftControls& c = Controls();
+    c.boost = c.throttle == 1.0f ? 1 : 0;
+}
+
+void FollowTask::DebugDraw() {
+    UnitTask::DebugDraw();
+    if (curState != kTaskGoto) return;
+    if (GameObject* leader = GameObject::FromHandle(himHandle)) {
+        const Vector at = PositionOf(leader);
+        const Vector front = leader->entity ? leader->entity->local.front : Vector{0.0f, 0.0f, 1.0f};
+        UnitAi_Services().debugCircle(Vector{at.x + 20.0f * front.x, at.y + 20.0f * front.y, at.z + 20.0f * front.z},
+                                      2.0f, 0x00FFFFu);
+    }
+}
+
+void FollowTask_Relink(UnitTask* task) {
+    auto* follow = dynamic_cast<FollowTask*>(task);
+    if (!follow || follow->group || !follow->me) return;
+    // A leader that is gone leaves the task without a group; it finishes on its next frame.
+    if (GameObject* leader = GameObject::FromHandle(follow->followTarget)) {
+        follow->group = FollowRegistry_Get(leader);
+        follow->group->Add(follow->me);
+    }
+}
+
+void Ai_InstallFollowTasks() {
+    for (FactoryReg& reg : Registration_FactoryTable())
+        if (std::strcmp(reg.name, "FollowTask") == 0) reg.create = []() -> sObject* { return new FollowTask; };
+}
