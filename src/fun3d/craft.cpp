@@ -153,7 +153,8 @@ int Craft_CollectSmokeNodes(Entity* root, Entity* out[kCraftSmokeNodeMax]) {
 }
 
 Craft::Craft(Entity* e, GameObjectClass* cls) : GameObject(e, cls) {
-    if (IsCraftType(entity->type) && entity->classData) {
+    // A craft's and a person's entity carry the physics record their row made.
+    if ((IsCraftType(entity->type) || entity->type == kTypePersonCode) && entity->classData) {
         body = static_cast<PhysBody*>(entity->classData);
     } else {
         body = PhysBody_New();
