@@ -289,7 +289,11 @@ void Craft::EjectPilot() {
     GameObject* spawned = SpawnPilot(pilot);
     if (!spawned) return;
     spawned->SetVelocity(Add(euler.velocity, Scale(entity->local.up, 50.0f)));
-    if (NetworkGame() && user) Craft_Services().netMarkPlayerObject(spawned);
+    if (NetworkGame() && user) {
+        // The pilot asks for a vehicle when it lands.
+        spawned->playerObject = 1;
+        Craft_Services().netMarkPlayerObject(spawned);
+    }
     Seam_Audio().soundPlayOnObject("bail.wav", spawned->entity);
 }
 

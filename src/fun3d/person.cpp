@@ -111,8 +111,10 @@ int AnimStart(Entity* entity, int32_t key) {
     int slot = -1;
     return AnimObj_Start(entity, key, &slot) == 0 ? slot : -1;
 }
-void AnimStop(int slot) {
-    if (slot >= 0) AnimObj_Stop(slot);
+void AnimStop(Entity* entity, int slot) {
+    AnimObjSlot* s = nullptr;
+    if (slot < 0 || AnimObj_GetActive(slot, &s) != 0 || !s->block || s->block->owner != entity) return;
+    AnimObj_Stop(slot);
 }
 bool AnimEnded(int slot) {
     AnimObjSlot* s = nullptr;
@@ -222,7 +224,7 @@ Person::Person(Entity* e, GameObjectClass* cls) : Craft(e, cls) {
 }
 
 Person::~Person() {
-    Person_Services().animStop(animSlot);
+    Person_Services().animStop(entity, animSlot);
     animSlot = -1;
 }
 
@@ -334,12 +336,12 @@ void Person::ChooseAnimation(bool sniper, bool onGround) {
     // An animation that has run out (any, once dead) stops; the end of dying is death.
     const bool dead = (entity->flags & kEntityDead) != 0;
     if (animIndex >= 0 && (ended || dead)) {
-        svc.animStop(animSlot);
+        svc.animStop(entity, animSlot);
         animSlot = -1;
         if (animIndex == kAnimDying && !IsRemote()) entity->flags |= kEntityDead;
     }
     if (choice != animIndex && !(entity->flags & kEntityDead)) {
-        svc.animStop(animSlot);
+        svc.animStop(entity, animSlot);
         animIndex = choice;
         animSlot = svc.animStart(entity, choice);
     }

@@ -135,7 +135,8 @@ private:
 struct PersonServices {
     // Starts the entity's animation of the key: the animation object, or -1.
     int (*animStart)(Entity* entity, int32_t key);
-    void (*animStop)(int slot);
+    // Stops the entity's animation object (one that is no longer the entity's is left alone).
+    void (*animStop)(Entity* entity, int slot);
     // Whether the animation object has ended (a slot of -1 has).
     bool (*animEnded)(int slot);
     void (*animSetRate)(int slot, float rate);

@@ -111,7 +111,7 @@ protected:
             g_calls.animStarts.push_back(key);
             return g_calls.nextSlot++;
         };
-        p.animStop = [](int) {};
+        p.animStop = [](Entity*, int) {};
         p.animEnded = [](int slot) { return slot < 0 || g_calls.endedSlots.count(slot) > 0; };
         p.animSetRate = [](int, float rate) { g_calls.animRates.push_back(rate); };
         p.animLoopFrame = [](int, float*, float*) { return false; };
@@ -279,6 +279,10 @@ TEST_F(PersonTest, SetSpeedSetHeadingAndSetPerformanceWorkOnTheProfiles) {
         Person_SetTargetSpeed(person->entity, c.target);
         EXPECT_FLOAT_EQ(person->controls.throttle, c.throttle);
     }
+    // A profile that cannot back up asks for no throttle rather than dividing by zero.
+    person->profiles[kProfileWalking].topReverse = 0.0f;
+    person->SetSpeed(-2.0f);
+    EXPECT_FLOAT_EQ(person->controls.throttle, 0.0f);
     // Facing +z: a heading straight ahead drives forward, one to the side steers fully.
     struct HeadingCase {
         float s, c, steering, throttle;
@@ -677,6 +681,23 @@ TEST_F(PersonTest, ALandedUserPilotOfANetworkGameIsGivenThePlayersVehicle) {
         person->entity->local.posit.y = kGround + 0.05;
         person->Update(kDt);
         EXPECT_EQ(g_calls.pendingVehicles.size(), 1u);
+    }
+}
+
+TEST_F(PersonTest, APilotBailingOutOfTheUsersCraftInANetworkGameAsksForAVehicle) {
+    for (bool network : {true, false}) {
+        SCOPED_TRACE(network);
+        g_network = network;
+        Craft* tank = NewTank(1);
+        ASSERT_NE(tank, nullptr);
+        tank->MakeUser();
+        tank->pilotClass = &Pilots();
+        const size_t before = GameObject_List().size();
+        tank->EjectPilot();
+        ASSERT_EQ(GameObject_List().size(), before + 1);
+        auto* pilot = dynamic_cast<Person*>(GameObject_List().back());
+        ASSERT_NE(pilot, nullptr);
+        EXPECT_EQ(pilot->playerObject, network ? 1 : 0);
     }
 }
 
