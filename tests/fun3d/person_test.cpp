@@ -21,6 +21,7 @@
 #include "core/odf.h"
 #include "core/registration.h"
 #include "core/seams/audio.h"
+#include "core/seams/cockpit.h"
 #include "fun3d/craftservices.h"
 #include "fun3d/framepasses.h"
 #include "fun3d/person.h"
@@ -498,6 +499,30 @@ TEST_F(PersonTest, WalkingChoosesTheAnimationByTheLargerSpeedAndSetsItsRate) {
     }
 }
 
+TEST_F(PersonTest, TheUsersDeadPersonLeavesTheCockpitAndInANetworkGameWaitsToRespawn) {
+    static int respawns = 0, resets = 0, cameras = 0;
+    respawns = resets = cameras = 0;
+    Craft_Services().netStartRespawnTimer = [] { ++respawns; };
+    Craft_Services().cockpitReset = [] { ++resets; };
+    Craft_Services().cameraFollowWreck = [](GameObject*) { ++cameras; };
+    for (bool network : {false, true}) {
+        SCOPED_TRACE(network);
+        g_network = network;
+        g_calls.pendingVehicles.clear();
+        Person* person = NewPerson();
+        ASSERT_NE(person, nullptr);
+        person->MakeUser();
+        person->entity->flags |= kEntityDead;
+        const int resetsBefore = resets;
+        person->Update(kDt);
+        EXPECT_EQ(resets, resetsBefore + 1);
+        EXPECT_FALSE(Listed(person));
+        EXPECT_EQ(g_calls.pendingVehicles, network ? std::vector<uint32_t>{0u} : std::vector<uint32_t>{});
+    }
+    EXPECT_EQ(respawns, 1);
+    EXPECT_EQ(cameras, 2);
+}
+
 TEST_F(PersonTest, WithoutAProcessThePersonDiesWhenItsDyingAnimationEnds) {
     Person* person = NewPerson();
     ASSERT_NE(person, nullptr);
@@ -532,13 +557,28 @@ TEST_F(PersonTest, APersonWalksOnTheGroundAndFallsBackToItAfterAJump) {
     person->controls.jump = 0;
     EXPECT_GT(person->euler.velocity.y, 0.0f);
     EXPECT_EQ(std::count(g_calls.sounds.begin(), g_calls.sounds.end(), "jump.wav"), 1);
+    // The camera watches from nearby: the airborne person leaves a trail.
+    static int trail = 0;
+    trail = 0;
+    Person_Services().trailAddSample = [](const Matrix&, float duration) {
+        EXPECT_FLOAT_EQ(duration, 0.1f);
+        ++trail;
+    };
+    Seam_Cockpit().cameraPosition = [](Vector* out) {
+        *out = Vector{640.0f, kGround + 20.0f, 640.0f};
+        return true;
+    };
     bool airborne = false;
+    int airborneFrames = 0;
     for (int i = 0; i < 120 && !(airborne && (person->physFlags & kPersonOnGround)); ++i) {
         person->Update(kDt);
+        person->PostUpdate(kDt);
         airborne = airborne || (person->physFlags & kPersonAirborne);
+        if (person->physFlags & kPersonAirborne) ++airborneFrames;
         EXPECT_GE(person->entity->local.posit.y, kGround - 1e-4);
     }
     EXPECT_TRUE(airborne);
+    EXPECT_EQ(trail, airborneFrames);
     EXPECT_TRUE(person->physFlags & kPersonOnGround);
     EXPECT_FALSE(person->physFlags & kPersonAirborne);
 }
