@@ -371,7 +371,8 @@ void Person::ApplyForces(float dt, bool onGround, bool jump) {
     const Vector& w = euler.angularVelocity;
     const Vector& v = euler.velocity;
     auto yaw = [&] {
-        const float turnRate = k.turnRest + (k.turnSpeed - k.turnRest) * std::min(1.0f, strafe * strafe + throttle * throttle);
+        const float effort = std::min(1.0f, strafe * strafe + throttle * throttle);
+        const float turnRate = k.turnRest + (k.turnSpeed - k.turnRest) * effort;
         // A turn rate of 0 (a profile that cannot turn) would divide by zero: the rate term goes.
         const float rateTerm = turnRate > 0.0f ? w.y / turnRate : 0.0f;
         return std::clamp(steering - rateTerm, -1.0f, 1.0f) * k.yawGain;
