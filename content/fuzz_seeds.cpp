@@ -771,7 +771,8 @@ bool HoverNetSeeds(FuzzSeedSet& seeds, std::string* error) {
 }
 
 // Object records from peers: a reader byte (0 a power-up's state, 1 its extra record, 2 a
-// received "RG", 3 an object's state record with its header), then the record; some cut short.
+// received "RG", 3 an object's state record with its header, 4 a pilot on foot's state), then the
+// record; some cut short.
 bool ObjectRecordSeeds(FuzzSeedSet& seeds, std::string* error) {
     std::string state(1, '\0');
     for (int i = 0; i < 12; ++i) state.push_back(static_cast<char>(i * 19));
@@ -790,7 +791,16 @@ bool ObjectRecordSeeds(FuzzSeedSet& seeds, std::string* error) {
     coded.push_back(static_cast<char>(0x84));
     coded.append(19, 'c');
     coded.append(std::string("\1\0\0\0\3\0\0\0", 8));
+    // A pilot on foot: health, ammunition, position, velocity, controls, flags, stance.
+    std::string person(1, '\4');
+    person.push_back(static_cast<char>(200));
+    person.push_back(static_cast<char>(128));
+    for (int i = 0; i < 12; ++i) person.push_back(static_cast<char>(i * 11));
+    for (uint8_t control : {uint8_t(127), uint8_t(0x81), uint8_t(0), uint8_t(64)}) person.push_back(static_cast<char>(control));
+    person.push_back(static_cast<char>(0x19));
+    person.push_back(static_cast<char>(0x0E));
     return seeds.Add("powerup-state", state, error) && seeds.Add("powerup-state-short", state.substr(0, 12), error) &&
+           seeds.Add("person-state", person, error) && seeds.Add("person-state-short", person.substr(0, 19), error) &&
            seeds.Add("powerup-extra", extra, error) && seeds.Add("grant", grant, error) &&
            seeds.Add("grant-short", grant.substr(0, 6), error) && seeds.Add("record-named", named, error) &&
            seeds.Add("record-coded", coded, error) && seeds.Add("record-short", named.substr(0, 20), error);

@@ -132,6 +132,21 @@ bool BuildFightWorld(std::string* error) {
     Entities_SetUser(user->record);
     user->pilotClass = GameObjectClass::Find("asuser");
 
+    // Supplies on the flat ground around the player: a repair kit, an ammunition pack, a weapon
+    // power-up and a camera pod.
+    const Placement supplies[] = {{"aprepa", 0, 2560.0f, 1960.0f, false},
+                                  {"apammo", 0, 2560.0f, 2040.0f, false},
+                                  {"apwcan", 0, 2640.0f, 1960.0f, false},
+                                  {"apcamr", 0, 2640.0f, 2040.0f, false}};
+    for (const Placement& p : supplies) {
+        GameObjectClass* supply = GameObjectClass::Find(p.cls);
+        if (!supply) return Fail(error, std::string("fight mission: class ") + p.cls + " not found");
+        Matrix at = kIdentityMatrix;
+        at.posit = DVector{p.x, Terrain_GetHeight(p.x, p.z), p.z};
+        if (!GameObjectClass::Build(supply, at, p.team, false, 0, nullptr))
+            return Fail(error, std::string("fight mission: ") + p.cls + " could not be built");
+    }
+
     const float x0 = TerrainBounds.minXm + 150.0f, x1 = TerrainBounds.maxXm - 150.0f;
     const float z0 = TerrainBounds.minZm + 150.0f, z1 = TerrainBounds.maxZm - 150.0f;
     if (!(x1 > x0 && z1 > z0)) return Fail(error, "fight mission: the terrain is too small");

@@ -122,7 +122,7 @@ void DescribeTask(const GameObject* object, const UnitTask* task, std::string* t
     }
 }
 
-// The team is the entity's team bits (what the world sees). "t=... obj=... class=... team=... proc=... task=... pos=... alt=... hp=... dest=..."
+// The team is the entity's team bits (what the world sees). "t=... obj=... class=... team=... proc=... task=... pos=... alt=... hp=... dest=..."; alt in hundredths
 void ReportObject(FILE* out, int seconds, GameObject* object) {
     char cls[9] = {};
     std::memcpy(cls, object->objClass->defName, 8);
@@ -140,7 +140,7 @@ void ReportObject(FILE* out, int seconds, GameObject* object) {
     }
     const DVector& p = object->entity->local.posit;
     const double alt = p.y - Collision_FloorHeightAt(p.x, p.y, p.z);
-    std::fprintf(out, "t=%d obj=%08X class=%s team=%d proc=%s task=%s pos=%.1f,%.1f alt=%.1f hp=%.2f dest=%s\n",
+    std::fprintf(out, "t=%d obj=%08X class=%s team=%d proc=%s task=%s pos=%.1f,%.1f alt=%.2f hp=%.2f dest=%s\n",
                  seconds, object->GetObjHandle(), cls, static_cast<int>((object->entity->flags & kEntityTeamMask) >> kEntityTeamShift), proc.c_str(), task.c_str(), p.x, p.z, alt,
                  static_cast<double>(object->healthRatio), dest.c_str());
 }

@@ -28,7 +28,7 @@ void GO_Activate(Entity* e) {
             fn = g_owners.powerUpActivate;
             break;
         case kTypePerson:
-            fn = g_owners.personActivate;  // PENDING(3.123)
+            fn = g_owners.personActivate;
             break;
         default:
             break;
@@ -100,7 +100,7 @@ int Building_FreeRecord(void* data) {
 void* PowerUp_NewRecord() { return g_owners.powerUpNew ? g_owners.powerUpNew() : nullptr; }
 int PowerUp_FreeRecord(void* data) { return g_owners.powerUpFree ? g_owners.powerUpFree(data) : 0; }
 
-// PENDING(3.123) the person's class record.
+// The person's class record: its physics record, which the object layer makes and frees.
 void* Person_NewRecord() { return g_owners.personNew ? g_owners.personNew() : nullptr; }
 int Person_FreeRecord(void* data) { return g_owners.personFree ? g_owners.personFree(data) : 0; }
 

@@ -46,6 +46,13 @@ void Ai_InstallSeam() {
     s.missionSaveCurrent = Mission_SaveCurrent;
     s.missionLoadCurrent = Mission_LoadSaved;
     s.missionStartAfterLoad = Mission_StartAfterLoad;
+    s.missionMayContinue = [] {
+        AiMission* mission = AiMission::GetCurrent();
+        return mission && mission->MayContinue();
+    };
+    s.missionRemotePlayerReset = [](uint32_t handle) {
+        if (AiMission* mission = AiMission::GetCurrent()) mission->RemotePlayerReset(handle);
+    };
     s.pathNew = [](const Vector2D& from, const Vector2D& to) -> AiPath* {
         auto* path = new AiPath(nullptr, 2);
         path->points = {from, to};

@@ -9,6 +9,7 @@
 #include "fun3d/gameobjectclass.h"
 #include "fun3d/hovercraft.h"
 #include "fun3d/objectslot.h"
+#include "fun3d/person.h"
 #include "fun3d/powerup.h"
 
 namespace {
@@ -52,7 +53,7 @@ const ObjectKind kKinds[] = {
     {"hover", "HOVR", kCategoryCraft},
     {"howitzer", "HWTZ", kCategoryCraft},             // PENDING(3.107)
     {"minelayer", "MLYR", kCategoryCraft},            // PENDING(3.107)
-    {"person", "PERS", kCategoryPerson},              // PENDING(3.123)
+    {"person", "PERS", kCategoryPerson},
     {"powerplant", "PLNT", kCategoryBuilding},        // PENDING(3.131)
     {"powerup", "PWUP", kCategoryPowerUp},
     {"producer", "PROD", kCategoryProducer},          // PENDING(3.132)
@@ -101,6 +102,7 @@ GameObjectClass* MakePrototype(const ObjectKind& kind) {
         return new RepairKitClass(kind.label, signature, kind.category, "repair.wav");
     if (Text_CompareNoCase(kind.label, "wpnpower") == 0)
         return new WeaponPowerupClass(kind.label, signature, kind.category, "weapon.wav");
+    if (Text_CompareNoCase(kind.label, "person") == 0) return new PersonClass(kind.label, signature, kind.category);
     if (Text_CompareNoCase(kind.label, "camerapod") == 0) return new CameraPodClass(kind.label, signature, kind.category);
     return new StandInKindClass(kind.label, Signature(kind.signature), kind.category);
 }

@@ -153,7 +153,8 @@ int Craft_CollectSmokeNodes(Entity* root, Entity* out[kCraftSmokeNodeMax]) {
 }
 
 Craft::Craft(Entity* e, GameObjectClass* cls) : GameObject(e, cls) {
-    if (IsCraftType(entity->type) && entity->classData) {
+    // A craft's and a person's entity carry the physics record their row made.
+    if ((IsCraftType(entity->type) || entity->type == kTypePersonCode) && entity->classData) {
         body = static_cast<PhysBody*>(entity->classData);
     } else {
         body = PhysBody_New();
@@ -288,7 +289,11 @@ void Craft::EjectPilot() {
     GameObject* spawned = SpawnPilot(pilot);
     if (!spawned) return;
     spawned->SetVelocity(Add(euler.velocity, Scale(entity->local.up, 50.0f)));
-    if (NetworkGame() && user) Craft_Services().netMarkPlayerObject(spawned);
+    if (NetworkGame() && user) {
+        // The pilot asks for a vehicle when it lands.
+        spawned->playerObject = 1;
+        Craft_Services().netMarkPlayerObject(spawned);
+    }
     Seam_Audio().soundPlayOnObject("bail.wav", spawned->entity);
 }
 

@@ -22,6 +22,11 @@ constexpr uint32_t kOdfEjectChance = 0x462D7284u;
 constexpr uint32_t kOdfRadarRange = 0x398DD5D0u;
 constexpr uint32_t kOdfTargetRange = 0x006315BDu;
 
+// What the unit AI's world and path queries read of a craft as its way of moving.
+constexpr int32_t kMoveKindCraft = 0;
+constexpr int32_t kMoveKindWalker = 1;
+constexpr int32_t kMoveKindPerson = 2;
+
 // Physics flags of a craft.
 constexpr uint32_t kCraftSmoking = 0x100;
 constexpr uint32_t kCraftNoAngularLimit = 0x200;
@@ -136,6 +141,7 @@ public:
     uint32_t abandoned = 0;
     PhysBody* body = nullptr;
     uint32_t physFlags = 0;
+    int32_t moveKind = kMoveKindCraft;
     float deathTimer = -1e30f;
     CraftControls controls{};
     Entity* pilotNode = nullptr;
@@ -147,9 +153,12 @@ public:
     float ejectChance = 0.3f;
     uint8_t netRemote = 0;
 
+protected:
+    // Moves by the velocity and turns by the angular velocity over the time.
+    void Move(float dt);
+
 private:
     bool ownsBody_ = false;
-    void Move(float dt);
     // The pilot is gone: the AI process, the controls and the weapons stop.
     void LosePilot();
     // The user's craft leaves the cockpit: the camera follows the wreck from outside.

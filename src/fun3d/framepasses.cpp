@@ -15,6 +15,7 @@
 #include "fun3d/craft.h"
 #include "fun3d/gameobject.h"
 #include "fun3d/objectpool.h"
+#include "fun3d/person.h"
 #include "fun3d/powerup.h"
 #include "fun3d/teamrecord.h"
 #include "fun3d/visibility.h"
@@ -134,6 +135,9 @@ void GameObject_InstallClassFunctions() {
     owners.powerUpActivate = PowerUp_ActivateEntity;
     owners.powerUpNew = PowerUpVehicle_New;
     owners.powerUpFree = PowerUpVehicle_Free;
+    owners.personActivate = Craft_ActivateEntity;
+    owners.personNew = Person_NewRecord;
+    owners.personFree = Person_FreeRecord;
     owners.objectSimulate = GameObject_EntitySimulate;
     owners.objectPostStep = GameObject_EntityPostStep;
     owners.objectMotion = GameObject_EntityMotion;

@@ -302,13 +302,14 @@ bool HoverCraft::StopReversing() {
     return true;
 }
 
-void HoverCraft::UpdateWeaponAim(float) {
-    aimPitch = 0.5f * controls.pitch;
-    const bool levels = (this == GameObject_GetUser() && (SettingsFlags() & kSettingsLevelFlight)) ||
-                        ((entity->flags & kEntityLevelsWithWorld) && (physFlags & kCraftLevelsToWorld));
-    if (levels) aimPitch -= entity->local.front.y;
+float Craft_AimWeaponsByPitch(Craft& craft) {
+    float aimPitch = 0.5f * craft.controls.pitch;
+    const bool levels = (&craft == GameObject_GetUser() && (SettingsFlags() & kSettingsLevelFlight)) ||
+                        ((craft.entity->flags & kEntityLevelsWithWorld) && (craft.physFlags & kCraftLevelsToWorld));
+    if (levels) aimPitch -= craft.entity->local.front.y;
+    if (!craft.hardpoints) return aimPitch;
     // Each mounted weapon turns about x by -aimPitch in its hardpoint's frame.
-    for (Weapon* weapon : hardpoints->weapons) {
+    for (Weapon* weapon : craft.hardpoints->weapons) {
         if (!weapon) continue;
         Matrix* local = Craft_Services().weaponLocalMatrix(weapon);
         if (!local) continue;
@@ -316,7 +317,10 @@ void HoverCraft::UpdateWeaponAim(float) {
         *local = Matrix_FromTwoAngles(-aimPitch, 0.0f);
         local->posit = at;
     }
+    return aimPitch;
 }
+
+void HoverCraft::UpdateWeaponAim(float) { aimPitch = Craft_AimWeaponsByPitch(*this); }
 
 void HoverCraft::ForgetParts() {
     for (Entity*& e : throttleSpinners) e = nullptr;

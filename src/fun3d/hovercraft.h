@@ -52,6 +52,11 @@ struct HoverHandling {
     float vaneSteering[2] = {0.4f, 0.2f};
 };
 
+// The weapon aim of a craft steered by its pitch input (ground craft, persons): the aim pitch
+// is half the pitch input (less the front's slope while the craft levels with the world) and
+// each mounted weapon's part turns by it. Returns the aim pitch.
+float Craft_AimWeaponsByPitch(Craft& craft);
+
 // The performance-scaled constants of the class's values times the factor; the rest unchanged.
 HoverHandling HoverHandling_Scaled(const HoverHandling& base, float factor);
 

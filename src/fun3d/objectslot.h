@@ -10,10 +10,12 @@
 #include "fun3d/hovercraft.h"
 #include "fun3d/gameobject.h"
 #include "fun3d/objectpool.h"
+#include "fun3d/person.h"
 #include "fun3d/powerup.h"
 
 constexpr size_t kObjectSlotSize = std::max({sizeof(GameObject), sizeof(Craft), sizeof(HoverCraft),
-                                              sizeof(PowerUp), sizeof(CameraPod)});
+                                              sizeof(PowerUp), sizeof(CameraPod),
+                                              sizeof(Person)});
 
 // Builds an object of the kind in a fresh pool slot; null when the pool is exhausted.
 template <class Kind, class... Args>

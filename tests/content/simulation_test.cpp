@@ -122,6 +122,16 @@ TEST(SimulationTool, TheReportShowsTheMapsAiDataAndTheBoundsPushBack) {
     EXPECT_NEAR(xs.front(), xMax + 20.0f, 0.1f);
     for (size_t i = 1; i < xs.size(); ++i) EXPECT_LT(xs[i], xs[i - 1]);
     EXPECT_LE(xs.back(), xMax);
+    // The supplies lie on flat ground: the repair kit and the ammunition pack have settled 1 unit
+    // above it; a weapon power-up and a camera pod lie there too.
+    for (const char* cls : {"aprepa", "apammo", "apwcan", "apcamr"}) {
+        SCOPED_TRACE(cls);
+        std::string last;
+        for (const std::string& line : lines)
+            if (line.rfind("t=6 ", 0) == 0 && line.find(std::string("class=") + cls + " ") != std::string::npos) last = line;
+        ASSERT_FALSE(last.empty());
+        EXPECT_NE(last.find(" alt=1.00 "), std::string::npos) << last;
+    }
 
     Plat_Shutdown();
     std::filesystem::remove_all(dir);

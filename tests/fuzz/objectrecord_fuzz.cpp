@@ -1,5 +1,5 @@
-// The object records peers send: a power-up's state and extra records, a received "RG" and an
-// object's state record with its header. The first byte picks the reader; the rest is the
+// The object records peers send: a power-up's state and extra records, a received "RG", an
+// object's state record with its header and a pilot on foot's state. The first byte picks the reader; the rest is the
 // record, copied exactly so that a read past it is caught. Any bytes are refused or applied.
 #include <cstddef>
 #include <cstdint>
@@ -10,6 +10,7 @@
 #include "core/seams/net.h"
 #include "fun3d/objectpool.h"
 #include "fun3d/objectslot.h"
+#include "fun3d/person.h"
 #include "fun3d/powerup.h"
 
 namespace {
@@ -18,6 +19,7 @@ struct Objects {
     PowerUp* powerUp;
     AmmoPack* ammoPack;
     GameObject* receiver;
+    Person* person;
 };
 
 Entity* NewRoot(const char* name, int32_t type) {
@@ -38,6 +40,11 @@ const Objects& FuzzObjects() {
         made.powerUp = GameObject_New<PowerUp>(NewRoot("fuzz", kTypePowerUp), cls);
         made.ammoPack = GameObject_New<AmmoPack>(NewRoot("fuzzammo", kTypePowerUp), ammoCls);
         made.receiver = GameObject_New<PowerUp>(NewRoot("fuzzcraft", kTypeCraft), cls);
+        auto* personCls = new PersonClass("person", Signature("PERS"), kCategoryPerson);
+        personCls->health = 100;
+        Entity* personRoot = NewRoot("fuzzpilot", kTypePerson);
+        personRoot->classData = Person_NewRecord();
+        made.person = GameObject_New<Person>(personRoot, personCls);
         made.powerUp->netId = 1;
         made.ammoPack->netId = 2;
         made.receiver->netId = 3;
@@ -63,9 +70,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     // The readers keep their state between runs: clear the marks a record may leave.
     o.powerUp->entity->flags &= ~(kEntityDead | kEntityDestroyRequested | 0x80u);
     o.ammoPack->entity->flags &= ~(kEntityDead | kEntityDestroyRequested | 0x80u);
+    o.person->entity->flags &= ~(kEntityDead | kEntityDestroyRequested | 0x80u);
     uint8_t out[64];
     int32_t written = 0;
-    switch (data[0] % 4) {
+    switch (data[0] % 5) {
         case 0:
             o.powerUp->UnpackNetState(record.data(), length);
             o.powerUp->PackNetState(out, written);
@@ -77,8 +85,12 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         case 2:
             PowerUp_ReceiveGrant(record.data(), length);
             break;
-        default:
+        case 3:
             o.ammoPack->ReceiveRecord(7, record.data(), length);
+            break;
+        default:
+            o.person->UnpackNetState(record.data(), length);
+            o.person->PackNetState(out, written);
             break;
     }
     return 0;

@@ -202,6 +202,8 @@ void RecordAi() {
     GV_PASS(tasksLoad);
     GV_RECORD_PASS(tasksPostLoad);
     GV_RECORD_PASS(missionStartAfterLoad);
+    GV_PASS(missionMayContinue);
+    GV_RECORD_PASS(missionRemotePlayerReset);
     GV_END_TABLE();
 }
 

@@ -19,6 +19,7 @@
 #include "fun3d/gameobject.h"
 #include "fun3d/craftservices.h"
 #include "fun3d/objectnet.h"
+#include "fun3d/person.h"
 #include "fun3d/powerup.h"
 #include "fun3d/particlebuffer.h"
 #include "fun3d/proginput.h"
@@ -122,6 +123,7 @@ void ResetProgramStateForTest() {
     Craft_ResetList();
     Craft_ResetServices();
     PowerUp_ResetServices();
+    Person_ResetServices();
     ObjectNet_Reset();
     ParticleBuffer_Clear();
     ParticleKind_ResetCraftSmoke();

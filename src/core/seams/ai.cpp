@@ -42,6 +42,8 @@ AiSeam MakeDefault() {
     s.tasksLoad = [] { return ReadEmptyList("[AiTasks]", "count"); };                     // filled by Ai_InstallSeam
     s.tasksPostLoad = [] {};                                                              // filled by Ai_InstallSeam
     s.missionStartAfterLoad = [] {};                                                      // filled by Ai_InstallSeam
+    s.missionMayContinue = [] { return false; };                                          // filled by Ai_InstallSeam
+    s.missionRemotePlayerReset = [](uint32_t) {};                                         // filled by Ai_InstallSeam
     return s;
 }
 

@@ -1,5 +1,6 @@
 // What the core calls of unit AI: the mission driver and collision avoidance.
 #pragma once
+#include <cstdint>
 #include <cstdio>
 
 #include "core/mathlib.h"
@@ -44,6 +45,11 @@ struct AiSeam {
     bool (*tasksLoad)();
     void (*tasksPostLoad)();
     void (*missionStartAfterLoad)();
+    // The current mission's queries of a pilot on foot: whether the landed user pilot of a
+    // network game may be given a vehicle (false without a mission), and the notice that a
+    // remote player's object died (its handle).
+    bool (*missionMayContinue)();
+    void (*missionRemotePlayerReset)(uint32_t handle);
 };
 
 AiSeam& Seam_Ai();
