@@ -1,10 +1,13 @@
 #include "ai/unitservices.h"
 
+#include <algorithm>
 #include <cmath>
 
 #include "ai/aistandins.h"
 #include "ai/pathplanner.h"
 #include "ai/unittask.h"
+#include "core/clock.h"
+#include "core/registration.h"
 #include "core/savegame.h"
 #include "core/seams/audio.h"
 #include "fun3d/gameobject.h"
@@ -12,6 +15,8 @@
 #include "weapons/weapon.h"
 
 namespace {
+
+constexpr float kRecentSniperSeconds = 3.0f;
 
 Vector GroundPosition(const GameObject* object) {
     if (object->entity) {
@@ -57,7 +62,13 @@ UnitAiServices MakeDefault() {
         }
         return length;
     };
-    s.recentSniper = [](GameObject*) -> GameObject* { return nullptr; };                       // PENDING(4.143)
+    // The last shot that hit the owner was a sniper shell, less than 3 s ago: its shooter.
+    s.recentSniper = [](GameObject* owner) -> GameObject* {
+        if (!owner || owner->lastHitOrdnanceSignature != Signature("SNIP")) return nullptr;
+        const float shot = std::max(owner->enemyShot, owner->friendShot);
+        if (!(Clock_GetTime() - shot < kRecentSniperSeconds)) return nullptr;
+        return GameObject::FromHandle(owner->lastShooter);
+    };
     s.canAffordBuild = [](GameObject*, bool) { return false; };                                // PENDING(3.133)
     s.isProducing = [](GameObject*) { return false; };                                         // PENDING(3.132)
     s.aimAlong = [](GameObject*, float, float, float) {};                                      // PENDING(3.132)

@@ -308,6 +308,10 @@ void RecordRender() {
     GV_RECORD(spriteDraw);
     GV_RECORD(setSingleColourIndex);
     GV_QUIET(smokeQueuePuff);
+    GV_RECORD(queueBillboardFlags);
+    GV_PASS(terrainExposureSet);
+    GV_PASS(terrainExposure);
+    GV_PASS(terrainExposureClear);
     GV_RECORD(lightCloseWorld);
     GV_RECORD(loadSprites);
     GV_END_TABLE();
@@ -363,6 +367,7 @@ void RecordCockpit() {
     GV_RECORD_PASS(queueWarning);
     GV_RECORD(unitDisplayRefresh);
     GV_PASS(cameraPosition);
+    GV_QUIET(cameraTarget);
     GV_END_TABLE();
 }
 
@@ -484,6 +489,7 @@ void RecordNet() {
     GV_PASS(refreshByteRate);
     GV_PASS(playerName);
     GV_PASS(reportKill);
+    GV_RECORD(sendSniped);
     GV_END_TABLE();
 }
 
