@@ -326,6 +326,8 @@ bool RunRange(const std::string& dataDir, const RangeOptions& options, FILE* out
         }
         // The trigger is held from before the mount update, as a gunner's input comes first.
         if (gun && (options.hold < 0 || g_frame < options.hold)) gun->PullTrigger();
+        // Let go when the hold ends (a switched item goes off).
+        if (gun && g_frame == options.hold) gun->ReleaseTrigger();
         Weapon_UpdateMountAll(options.dt);
         if (launcher && launcher->lockStage != shownStage) {
             shownStage = launcher->lockStage;
