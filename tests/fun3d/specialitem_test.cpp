@@ -80,6 +80,8 @@ protected:
         };
         cockpit.cameraTarget = [] { return g_calls.cameraTarget; };
         Seam_Net().sendSniped = [](NetObject* craft, NetObject* shooter) { g_calls.sniped.emplace_back(craft, shooter); };
+        const uint8_t* def = Seam_Shell().playerDef();
+        savedFlags_ = uint32_t(def[88]) | uint32_t(def[89]) << 8 | uint32_t(def[90]) << 16 | uint32_t(def[91]) << 24;
         SetPlayerFlags(0);
     }
     void TearDown() override {
@@ -90,7 +92,7 @@ protected:
         Seam_Audio() = savedAudio_;
         Craft_Services() = savedCraft_;
         GameSettings_Reset();
-        SetPlayerFlags(0);
+        SetPlayerFlags(savedFlags_);
     }
     static void SetPlayerFlags(uint32_t flags) {
         uint8_t* def = Seam_Shell().playerDef();
@@ -143,6 +145,7 @@ protected:
     }
 
     GameObject* holder = nullptr;
+    uint32_t savedFlags_ = 0;
     RenderSeam savedRender_{};
     AudioSeam savedAudio_{};
     CraftServices savedCraft_{};
