@@ -88,9 +88,12 @@ struct Loadout {
     std::vector<const char*> weapons;
 };
 const Loadout kLoadouts[] = {
-    {"player.odf", {"wcannon", "wmgun"}},
+    {"player.odf", {"wcannon", "wmgun", "wrdamp"}},
     {"avtank.odf", {"wcannon", "wmgun"}},
     {"avscout.odf", {"wmgun", "wmgun"}},
+    // The pilots on foot carry the sniper rifle.
+    {"aspilo.odf", {"wsniper"}},
+    {"asuser.odf", {"wsniper"}},
 };
 
 void WriteLoadout(OdfWriter& w, const char* file, std::string* missing) {

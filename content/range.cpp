@@ -34,6 +34,7 @@
 #include "weapons/launcher.h"
 #include "weapons/ordnance.h"
 #include "weapons/sceneeffects.h"
+#include "weapons/specialitem.h"
 #include "weapons/weapon.h"
 #include "weapons/weaponsinstall.h"
 
@@ -279,6 +280,9 @@ bool RunRange(const std::string& dataDir, const RangeOptions& options, FILE* out
 
     Launcher* launcher = dynamic_cast<Launcher*>(gun);
     int32_t shownStage = 0;
+    // A switched item tells when its effect starts and stops.
+    SpecialItem* item = dynamic_cast<SpecialItem*>(gun);
+    bool itemActive = false;
     for (g_frame = 0; g_frame < options.frames; ++g_frame) {
         // Moving targets go north and tell the guns how fast.
         if (options.targetSpeed != 0.0f)
@@ -322,6 +326,8 @@ bool RunRange(const std::string& dataDir, const RangeOptions& options, FILE* out
         }
         // The trigger is held from before the mount update, as a gunner's input comes first.
         if (gun && (options.hold < 0 || g_frame < options.hold)) gun->PullTrigger();
+        // Let go when the hold ends (a switched item goes off).
+        if (gun && g_frame == options.hold) gun->ReleaseTrigger();
         Weapon_UpdateMountAll(options.dt);
         if (launcher && launcher->lockStage != shownStage) {
             shownStage = launcher->lockStage;
@@ -331,6 +337,10 @@ bool RunRange(const std::string& dataDir, const RangeOptions& options, FILE* out
         const size_t shotsBefore = Ordnance_LiveList().size();
         const Ordnance* newestBefore = shotsBefore ? Ordnance_LiveList().front() : nullptr;
         Weapon_UpdateAll(options.dt);
+        if (item && item->IsActive() != itemActive) {
+            itemActive = !itemActive;
+            std::fprintf(out, "%d %s weapon=%s\n", g_frame, itemActive ? "active" : "inactive", options.weapon.c_str());
+        }
         for (Ordnance* shot : Ordnance_LiveList()) {
             if (shot == newestBefore) break;
             std::fprintf(out, "%d fire weapon=%s ordnance=%s\n", g_frame, options.weapon.c_str(),

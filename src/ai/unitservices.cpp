@@ -1,5 +1,6 @@
 #include "ai/unitservices.h"
 
+#include <algorithm>
 #include <cmath>
 
 #include "ai/aistandins.h"
@@ -7,6 +8,7 @@
 #include "ai/gototask.h"
 #include "ai/pathplanner.h"
 #include "ai/unittask.h"
+#include "core/clock.h"
 #include "core/registration.h"
 #include "core/savegame.h"
 #include "core/seams/audio.h"
@@ -16,6 +18,8 @@
 #include "weapons/weapon.h"
 
 namespace {
+
+constexpr float kRecentSniperSeconds = 3.0f;
 
 Vector GroundPosition(const GameObject* object) {
     if (object->entity) {
@@ -61,9 +65,15 @@ UnitAiServices MakeDefault() {
         }
         return length;
     };
-    s.recentSniper = [](GameObject*) -> GameObject* { return nullptr; };                       // PENDING(4.143)
     s.findNearestObstacle = [](GameObject*, GameObject*) -> GameObject* { return nullptr; };     // PENDING(5.124)
     s.allyInLineOfFire = [](GameObject*, float, float) { return false; };                      // PENDING(5.124)
+    // The last shot that hit the owner was a sniper shell, less than 3 s ago: its shooter.
+    s.recentSniper = [](GameObject* owner) -> GameObject* {
+        if (!owner || owner->lastHitOrdnanceSignature != Signature("SNIP")) return nullptr;
+        const float shot = std::max(owner->enemyShot, owner->friendShot);
+        if (!(Clock_GetTime() - shot < kRecentSniperSeconds)) return nullptr;
+        return GameObject::FromHandle(owner->lastShooter);
+    };
     s.canAffordBuild = [](GameObject*, bool) { return false; };                                // PENDING(3.133)
     s.isProducing = [](GameObject*) { return false; };                                         // PENDING(3.132)
     s.aimAlong = [](GameObject*, float, float, float) {};                                      // PENDING(3.132)

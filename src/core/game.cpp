@@ -491,6 +491,7 @@ void Game_Frame() {
     }
 
     render.cameraTargetDisplay();
+    render.terrainExposureClear();
     Seam_World().entityPairsReset();
     App_PumpMessage();
 }
@@ -566,6 +567,7 @@ void Game_NetBackgroundFrame() {
     Seam_World().entityPairsReset();
     // Nothing is drawn in this frame: what the simulation queued for drawing goes with it.
     Seam_Render().renderQueueReset();
+    Seam_Render().terrainExposureClear();
 }
 
 void Game_DrawPausedScreen() {

@@ -70,6 +70,7 @@ void Camera_InstallSeam() {
         out[0] = p.x, out[1] = p.y, out[2] = p.z;
         return true;
     };
+    cockpit.cameraTarget = Camera_GetTarget;
 
     // Units keep their voice replies back while a scripted camera runs.
     UnitAi_Services().scriptedCameraActive = Camera_HasSaved;

@@ -38,6 +38,7 @@
 #include "render/sprite.h"
 #include "weapons/effects.h"
 #include "weapons/ordnance.h"
+#include "weapons/specialitem.h"
 #include "weapons/weapon.h"
 
 namespace {
@@ -211,9 +212,11 @@ CombatHudServices& CombatHud_Services() { return g_services; }
 
 int32_t CombatHud_ShotCostOf(const WeaponClass* weaponClass, const OrdnanceClass* ordnance) {
     if (!weaponClass) return 0;
-    // PENDING(4.124) PENDING(4.141) the dispenser's and the radar launcher's launcher cost, and
-    // PENDING(4.143) the special items' own cost: 0 until those kinds exist.
-    return StatusPanel_ShotCost(weaponClass->signature, ordnance != nullptr, 0, 0, ordnance ? ordnance->ordIntParam : 0);
+    // PENDING(4.124) PENDING(4.141) the dispenser's and the radar launcher's launcher cost: 0
+    // until those kinds exist. A special item costs what it drains a second.
+    const auto* item = dynamic_cast<const SpecialItemClass*>(weaponClass);
+    const int32_t ownCost = item ? item->ammoPerSecond : 0;
+    return StatusPanel_ShotCost(weaponClass->signature, ordnance != nullptr, 0, ownCost, ordnance ? ordnance->ordIntParam : 0);
 }
 
 HudCommandRecord& CommandMenu_Primary() { return g_primary; }

@@ -14,6 +14,11 @@ constexpr uint32_t kLineFlags = 8;
 }  // namespace
 
 bool Render_QueueBillboard(RenderView* view, const float worldCentre[3], float radius, int sprite) {
+    return Render_QueueBillboardFlags(view, worldCentre, radius, sprite, kBillboardFlags);
+}
+
+bool Render_QueueBillboardFlags(RenderView* view, const float worldCentre[3], float radius, int sprite,
+                                uint32_t flags) {
     if (!view || !worldCentre) return false;
     Vector c;
     View_TransformPoint(&c, view, worldCentre[0], worldCentre[1], worldCentre[2]);
@@ -23,7 +28,7 @@ bool Render_QueueBillboard(RenderView* view, const float worldCentre[3], float r
     if (!item) return false;
     item->vertexCount = 0;
     item->ref = static_cast<uint32_t>(sprite);
-    item->flags = kBillboardFlags;
+    item->flags = flags;
     item->kind = kRenderBillboard;
     RenderBillboardPayload p{};
     p.x = view->scaleX * c.x / c.z + view->centreX;
@@ -103,6 +108,8 @@ void Render_InstallBillboards() {
     Seam_Render().queueBillboard = [](RenderView* view, const float* centre, float radius, int sprite) {
         Render_QueueBillboard(view, centre, radius, sprite);
     };
+    Seam_Render().queueBillboardFlags = [](RenderView* view, const float* centre, float radius, int sprite,
+                                           uint32_t flags) { Render_QueueBillboardFlags(view, centre, radius, sprite, flags); };
     Seam_Render().queueLine = [](RenderView* view, const float* from, const float* to, float width, uint32_t colour) {
         Render_QueueLine(view, from, to, width, colour);
     };

@@ -9,6 +9,9 @@ struct RenderView;
 // flags 0x50004) at the projected centre, half-sizes radius x scale x 2 (x) and x -2 (y) over the
 // depth, keyed by the near depth z - radius. Returns whether it was queued.
 bool Render_QueueBillboard(RenderView* view, const float worldCentre[3], float radius, int sprite);
+// The same with other primitive flags (0x90004 for a ground blast's sprite).
+bool Render_QueueBillboardFlags(RenderView* view, const float worldCentre[3], float radius, int sprite,
+                                uint32_t flags);
 // Transforms the four world corners into view space; when the sphere about their middle holding
 // them is in view and every corner lies in front of the eye, queues a sprite quad (kind 10) keyed
 // by the nearest corner's depth. Returns whether it was queued.

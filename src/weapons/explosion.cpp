@@ -18,6 +18,7 @@
 #include "core/shake.h"
 #include "fun3d/framepasses.h"
 #include "fun3d/gameobject.h"
+#include "weapons/groundblast.h"
 
 namespace {
 
@@ -72,7 +73,6 @@ void ForEachObjectNear(const Vector& centre, float r, float within2, Fn&& fn) {
 
 // The explosion kinds below are not built yet: their prototypes read the base keys and make a
 // plain explosion.
-//   groundblast                               PENDING(4.125)
 //   planarexpl, quakeblast, shockblast        PENDING(4.142)
 
 // ---- explosion classes ----------------------------------------------------------------------
@@ -134,9 +134,14 @@ Explosion* ExplosionClass::Build(const Matrix& matrix, Entity* owner) {
     return explosion;
 }
 
+std::unique_ptr<ExplosionClass> Explosion_MakePrototype(const char* label, uint32_t signature) {
+    if (auto blast = GroundBlast_MakePrototype(label, signature)) return blast;
+    return std::make_unique<ExplosionClass>(label, signature);
+}
+
 void ExplosionClass::MakePrototypes() {
     for (const ClassLabel& row : Registration_ExplosionClasses())
-        AddPrototype(std::make_unique<ExplosionClass>(row.label, row.signature));
+        AddPrototype(Explosion_MakePrototype(row.label, row.signature));
 }
 
 void ExplosionClass_FreeAll() { ExplosionClass::FreeAll(); }

@@ -6,6 +6,7 @@
 #pragma once
 #include <cstdint>
 #include <list>
+#include <memory>
 
 #include "core/mathlib.h"
 #include "core/phasehook.h"
@@ -73,6 +74,9 @@ private:
     std::list<Explosion*>::iterator listPosition_;
     bool listed_ = false;
 };
+
+// The prototype of a registered label: the kind's class when it is built, else a plain explosion.
+std::unique_ptr<ExplosionClass> Explosion_MakePrototype(const char* label, uint32_t signature);
 
 // The live explosions, newest first.
 const std::list<Explosion*>& Explosion_LiveList();

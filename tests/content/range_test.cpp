@@ -136,4 +136,19 @@ TEST_F(RangeTest, ALauncherLocksInStagesFiresWhenLetGoAndItsMissileMeetsAMovingT
     EXPECT_NE(std::find(lines.begin(), lines.end(), "60 fire weapon=wlaunch ordnance=missile1"), lines.end());
 }
 
+TEST_F(RangeTest, ASwitchedItemStartsAfterItsChargeAndStopsWhenLetGo) {
+    // "wrdamp" charges 3 steps over 2 s: its effect starts 1.5 s (45 frames) after switching on.
+    const std::vector<std::string> held = Run({"--weapon", "wrdamp", "--frames", "90"});
+    std::vector<std::string> events;
+    for (const std::string& l : held)
+        if (l.find("active weapon=") != std::string::npos) events.push_back(l);
+    EXPECT_EQ(events, (std::vector<std::string>{"44 active weapon=wrdamp"}));
+
+    const std::vector<std::string> released = Run({"--weapon", "wrdamp", "--frames", "90", "--hold", "60"});
+    events.clear();
+    for (const std::string& l : released)
+        if (l.find("active weapon=") != std::string::npos) events.push_back(l);
+    EXPECT_EQ(events, (std::vector<std::string>{"44 active weapon=wrdamp", "60 inactive weapon=wrdamp"}));
+}
+
 }  // namespace

@@ -310,6 +310,10 @@ void RecordRender() {
     GV_RECORD(spriteDraw);
     GV_RECORD(setSingleColourIndex);
     GV_QUIET(smokeQueuePuff);
+    GV_RECORD(queueBillboardFlags);
+    GV_PASS(terrainExposureSet);
+    GV_PASS(terrainExposure);
+    GV_PASS(terrainExposureClear);
     GV_RECORD(lightCloseWorld);
     GV_RECORD(loadSprites);
     GV_END_TABLE();
@@ -365,6 +369,7 @@ void RecordCockpit() {
     GV_RECORD_PASS(queueWarning);
     GV_RECORD(unitDisplayRefresh);
     GV_PASS(cameraPosition);
+    GV_QUIET(cameraTarget);
     GV_END_TABLE();
 }
 
@@ -486,6 +491,7 @@ void RecordNet() {
     GV_PASS(refreshByteRate);
     GV_PASS(playerName);
     GV_PASS(reportKill);
+    GV_RECORD(sendSniped);
     GV_END_TABLE();
 }
 

@@ -77,6 +77,8 @@ struct CockpitSeam {
     void (*unitDisplayRefresh)();
     // The camera's world position; false while there is none.
     bool (*cameraPosition)(Vector* out);
+    // The object the camera follows, or null.
+    GameObject* (*cameraTarget)();
 };
 
 CockpitSeam& Seam_Cockpit();

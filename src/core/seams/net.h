@@ -71,6 +71,9 @@ struct NetSeam {
     const char* (*playerName)(uint16_t player);
     // The kill tally: the victim's owner and the killer's player (64001 for none).
     void (*reportKill)(uint16_t victimOwner, uint16_t killer);
+    // A sniper shot here killed the pilot of a craft another machine owns: its owner is told
+    // (the shooter's object, or null).
+    void (*sendSniped)(NetObject* craft, NetObject* shooter);
 };
 
 NetSeam& Seam_Net();

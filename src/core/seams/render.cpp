@@ -9,6 +9,8 @@
 
 namespace {
 
+bool g_terrainExposure = false;
+
 // The defaults until the renderer installs its own (Render_InstallSeam): the driver choice only
 // opens the main window, and the display hooks do nothing.
 bool StandInChooseDriver(const char* className) {
@@ -114,6 +116,12 @@ RenderSeam MakeDefault() {
     seam.queueQuad = [](RenderView*, const float (*)[3], int, uint32_t) {};
     seam.queueLine = [](RenderView*, const float*, const float*, float, uint32_t) {};
     seam.smokeQueuePuff = [](const float*, float) {};
+    seam.queueBillboardFlags = [](RenderView*, const float*, float, int, uint32_t) {};
+    // No drawing reads the switch yet: it is kept here, one flag for the frame.
+    g_terrainExposure = false;
+    seam.terrainExposureSet = [] { g_terrainExposure = true; };
+    seam.terrainExposure = [] { return g_terrainExposure; };
+    seam.terrainExposureClear = [] { g_terrainExposure = false; };
     seam.viewEye = [](const RenderView*, float*, float*) { return false; };
     seam.spriteDraw = [](int, int, int, uint32_t) {};
     seam.setSingleColourIndex = [](int) {};

@@ -110,6 +110,13 @@ struct RenderSeam {
     void (*setSingleColourIndex)(int index);
     // Queues one "lsmoke.12" smoke sprite of a size at a world position (render-queue kind 1).
     void (*smokeQueuePuff)(const float position[3], float size);
+    // As queueBillboard, with the primitive flags given.
+    void (*queueBillboardFlags)(RenderView* view, const float worldCentre[3], float radius, int sprite, uint32_t flags);
+    // The terrain-exposure view: switched on for the current frame by whatever shows the
+    // terrain through (set again each frame it should stay), cleared after every frame.
+    void (*terrainExposureSet)();
+    bool (*terrainExposure)();
+    void (*terrainExposureClear)();
 };
 
 // Effects that sort their sprites by depth use 64 buckets: bucket = view depth x this scale,
