@@ -405,6 +405,7 @@ void RecordAudio() {
     GV_PASS(radioVoiceRemoveSpeaker);
     GV_PASS(hoverEngineSettings);
     GV_PASS(soundStopAttached);
+    GV_PASS(soundSetPitchVolume);
     GV_END_TABLE();
 }
 
@@ -484,6 +485,7 @@ void RecordNet() {
     GV_PASS(refreshByteRate);
     GV_PASS(playerName);
     GV_PASS(reportKill);
+    GV_PASS(forceObjectUpdate);
     GV_END_TABLE();
 }
 

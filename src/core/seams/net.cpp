@@ -69,6 +69,7 @@ NetSeam MakeDefault() {
     seam.refreshByteRate = [] {};                                        // PENDING(12.105)
     seam.playerName = [](uint16_t) -> const char* { return nullptr; };   // PENDING(12.109)
     seam.reportKill = [](uint16_t, uint16_t) {};                         // PENDING(12.109)
+    seam.forceObjectUpdate = [] {};                                      // PENDING(12.103)
     return seam;
 }
 

@@ -71,6 +71,9 @@ struct NetSeam {
     const char* (*playerName)(uint16_t player);
     // The kill tally: the victim's owner and the killer's player (64001 for none).
     void (*reportKill)(uint16_t victimOwner, uint16_t killer);
+    // Raises the object-update sender's force flag: its next send goes out whatever the budget
+    // (every send clears the flag).
+    void (*forceObjectUpdate)();
 };
 
 NetSeam& Seam_Net();
