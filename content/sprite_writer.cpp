@@ -259,10 +259,11 @@ std::vector<NamedFile> SampleSpriteFiles() {
                       barOff = colour(90, 90, 90), barOn = colour(255, 200, 60);
         for (int y = 0; y < 16; ++y)
             for (int x = 0; x < 16; ++x) {
-                const double dy = std::fabs(y - 7.5), d = std::hypot(x - 7.5, y - 7.5);
+                // A quad's sprite runs down its rows along the streak: the bands are columns.
+                const double dx = std::fabs(x - 7.5), d = std::hypot(x - 7.5, y - 7.5);
                 uint8_t* px = &streaks[static_cast<size_t>(y * 112 + x)];
-                if (dy < 6.0) px[0] = dy < 2.0 ? beamCore : beamEdge;
-                if (dy < 5.0) px[16] = dy < 1.5 ? boltCore : boltEdge;
+                if (dx < 6.0) px[0] = dx < 2.0 ? beamCore : beamEdge;
+                if (dx < 5.0) px[16] = dx < 1.5 ? boltCore : boltEdge;
                 if (d < 7.5) px[32] = d < 4.0 ? flameInner : flameOuter;
                 for (int level = 0; level < 4; ++level) {
                     const int bar = (x - 2) / 4;  // bars at x 2..5, 6..9, 10..13
