@@ -48,6 +48,7 @@ std::vector<Quad> g_quads;
 std::vector<int> g_billboards;
 std::vector<std::string> g_sounds;
 std::vector<std::vector<uint8_t>> g_sent;
+std::vector<std::vector<uint8_t>> g_queued;
 std::vector<std::pair<int, int>> g_pitchVolume;
 int g_forced = 0;
 int g_loopStops = 0;
@@ -97,7 +98,10 @@ protected:
         net.maxMessageSize = [] { return 512; };
         net.debugFlag = [] { return false; };
         net.debugLog = [](const char*) {};
-        net.queueOrdnance = [](const uint8_t*, int) { return 0; };
+        net.queueOrdnance = [](const uint8_t* m, int n) {
+            g_queued.emplace_back(m, m + n);
+            return 0;
+        };
         net.clearQueuedOrdnance = [] {};
         net.sendReliable = [](uint16_t, uint32_t, const uint8_t* data, int size) { g_sent.emplace_back(data, data + size); };
         net.findObject = [](uint32_t) -> NetObject* { return nullptr; };
@@ -106,6 +110,7 @@ protected:
         g_billboards.clear();
         g_sounds.clear();
         g_sent.clear();
+        g_queued.clear();
         g_pitchVolume.clear();
         g_forced = 0;
         g_loopStops = 0;
@@ -362,6 +367,30 @@ TEST_F(BeamTest, ABeamWhoseMountIsGoneDiesAndTellsThePeersInAnIoMessage) {
     const uint8_t body[4] = {7, 0, static_cast<uint8_t>(next->netSerial & 0xFF), static_cast<uint8_t>(next->netSerial >> 8)};
     Ordnance_ReceiveExpire(body, sizeof body, 7, 0.0f);
     EXPECT_TRUE(next->IsDead());
+}
+
+TEST_F(BeamTest, ABeamsLaunchRecordCarriesItsSlotToTheOtherMachines) {
+    g_network = true;
+    Ordnance_SetFrameTimeForTest(0.05f);
+    AddStreak("bm", "beam", Look(0.1f, 2.0f, 0.0f));
+    AddGun("wbm", "beamgun", "bm");
+    auto guns = Craft({{"wbm", 3}}, 0, 50, 0);
+    Frame(0.05f, guns);
+    Beam* beam = static_cast<BeamGun*>(guns[0])->beam;
+    ASSERT_NE(beam, nullptr);
+    Ordnance_SendNew();
+    ASSERT_EQ(g_queued.size(), 1u);
+    const std::vector<uint8_t>& message = g_queued[0];
+    // "RO", 8 name bytes, the placement, serial, owner, time and the slot byte.
+    ASSERT_EQ(message.size(), 2u + 8u + 10u + 2u + 4u + 4u + 1u);
+    EXPECT_EQ(message.back(), 3);
+    // Another machine (here: the same one, under another sender) builds the beam with its slot.
+    Ordnance_ReceiveNew(message.data() + 2, static_cast<int>(message.size()) - 2, 9);
+    Ordnance* received = Ordnance_FindByKey(9, beam->netSerial);
+    ASSERT_NE(received, nullptr);
+    ASSERT_NE(received, beam);
+    EXPECT_EQ(static_cast<Beam*>(received)->mountSlot, 3);
+    EXPECT_EQ(received->netState, kOrdnanceNotSent);
 }
 
 TEST_F(BeamTest, AReceivedBeamOfAnotherPlayerDiesSilently) {
