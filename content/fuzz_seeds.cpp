@@ -744,6 +744,10 @@ bool OrdnanceNetSeeds(FuzzSeedSet& seeds, std::string* error) {
         {"xo", std::string(1, '\1') + pairs},
         {"io", std::string(1, '\2') + pairs},
         {"xx", std::string(1, '\3') + std::string("\1\0\2\0", 4)},
+        // A beam carries its mount slot; a bolt and a flame puff travel by their codes.
+        {"ro-beam", std::string(1, '\0') + launch(std::string("beam\0\0\0\0", 8), 5, 0.5f) + std::string(1, '\2') +
+                        launch(std::string("beam\0\0\0\0", 8), 6, 0.5f) + std::string(1, '\x7f')},
+        {"ro-bolt-flame", std::string(1, '\0') + launch(std::string(1, '\x89'), 7, 0.05f) + launch(std::string(1, '\x96'), 8, 0.2f)},
     };
     for (const auto& r : records)
         if (!seeds.Add(r.name, r.bytes, error)) return false;

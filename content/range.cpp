@@ -254,6 +254,9 @@ bool RunRange(const std::string& dataDir, const RangeOptions& options, FILE* out
             if (shooter) {
                 shooter->radius = 2.0f;
                 gun = weaponClass->Build(e, hardpoint);
+                // The gun is the shooter's first mount, as on a craft (a beam finds its gun there).
+                shooter->hardpoints = new HardpointList(shooter);
+                shooter->hardpoints->SetWeapon(0, hardpoint, gun);
             }
         }
         if (shooter) {

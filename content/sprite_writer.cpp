@@ -250,6 +250,35 @@ std::vector<NamedFile> SampleSpriteFiles() {
             for (int i = e.first; i < e.first + e.frames; ++i)
                 records.push_back({std::string(e.stem) + "." + std::to_string(i), "effects3", e.x, 0, 16, 16, 0});
         files.push_back({"effects3.MAP", SpritePageBytes(80, 16, shots)});
+
+        // Beams, bolts, flames and the charge gun's level icons on a 112 x 16 page: a beam band
+        // bright at its core, a bolt band, a flame disc, and four icons with 0 to 3 bars lit.
+        std::vector<uint8_t> streaks(112 * 16, kKey);
+        const uint8_t beamEdge = colour(80, 200, 255), beamCore = colour(220, 250, 255), boltEdge = colour(150, 150, 255),
+                      boltCore = colour(255, 255, 255), flameOuter = colour(255, 120, 30), flameInner = colour(255, 220, 90),
+                      barOff = colour(90, 90, 90), barOn = colour(255, 200, 60);
+        for (int y = 0; y < 16; ++y)
+            for (int x = 0; x < 16; ++x) {
+                // A quad's sprite runs down its rows along the streak: the bands are columns.
+                const double dx = std::fabs(x - 7.5), d = std::hypot(x - 7.5, y - 7.5);
+                uint8_t* px = &streaks[static_cast<size_t>(y * 112 + x)];
+                if (dx < 6.0) px[0] = dx < 2.0 ? beamCore : beamEdge;
+                if (dx < 5.0) px[16] = dx < 1.5 ? boltCore : boltEdge;
+                if (d < 7.5) px[32] = d < 4.0 ? flameInner : flameOuter;
+                for (int level = 0; level < 4; ++level) {
+                    const int bar = (x - 2) / 4;  // bars at x 2..5, 6..9, 10..13
+                    if (x >= 2 && x < 14 && (x - 2) % 4 < 3 && y >= 3 && y < 13)
+                        px[48 + 16 * level] = bar < level ? barOn : barOff;
+                }
+            }
+        const struct {
+            const char* name;
+            int x;
+        } streakSprites[] = {{"beam.0", 0}, {"bolt.0", 16}, {"chargelevel.0", 48}, {"chargelevel.1", 64},
+                             {"chargelevel.2", 80}, {"chargelevel.3", 96}};
+        for (const auto& e : streakSprites) records.push_back({e.name, "effects4", e.x, 0, 16, 16, 0});
+        for (int i = 0; i < 8; ++i) records.push_back({"flame." + std::to_string(i), "effects4", 32, 0, 16, 16, 0});
+        files.push_back({"effects4.MAP", SpritePageBytes(112, 16, streaks)});
     }
     // The paused banner: its text drawn with the font, keyed around it.
     const std::string banner = "<<< PAUSED >>>";

@@ -1,5 +1,6 @@
 #include "weapon_definitions.h"
 
+#include "beam_definitions.h"
 #include "guided_definitions.h"
 #include "special_definitions.h"
 #include "textfiles.h"
@@ -182,6 +183,7 @@ bool WeaponDefinitions(std::vector<NamedDefinition>* out, std::string* error) {
     }
     if (!GuidedDefinitions(&files, error)) return false;
     if (!SpecialDefinitions(&files, error)) return false;
+    if (!BeamDefinitions(&files, error)) return false;
     *out = std::move(files);
     return true;
 }

@@ -27,6 +27,7 @@
 #include "fun3d/objectpool.h"
 #include "weapons/bullet.h"
 #include "weapons/explosion.h"
+#include "weapons/chargegun.h"
 #include "weapons/launcher.h"
 #include "weapons/ordnance.h"
 #include "weapons/weapon.h"
@@ -136,7 +137,17 @@ UnitTaskHooks MakeDefaultHooks() {
             for (int32_t d : blast->damage) sum += static_cast<float>(d);
         return sum;
     };
-    h.chargeGun = [](Weapon*, ChargeGunState*) { return false; };                              // PENDING(4.123)
+    h.chargeGun = [](Weapon* weapon, ChargeGunState* out) {
+        const auto* gun = dynamic_cast<ChargeGun*>(weapon);
+        if (!gun || !out) return false;
+        out->levels.clear();
+        for (const ChargeGunLevel& l : gun->Class().chargeLevels)
+            out->levels.push_back(ChargeLevel{l.ordnance, l.salvoCount, l.salvoInterval, l.chargeTime});
+        out->current = gun->current;
+        out->chargeClock = gun->shotClock;
+        out->shotsLeft = gun->shotsLeft;
+        return true;
+    };
     // A launcher fires only once its lock has reached the final stage.
     h.lockPending = [](Weapon* weapon) {
         const auto* launcher = dynamic_cast<Launcher*>(weapon);

@@ -23,6 +23,14 @@ int LoopStart(SoundInstance* instance, int) {
     return 1;
 }
 
+// A sound given its frequency and volume outright (the charge gun's): they hold through the
+// layer's updates until the owner sets new ones. loopPitch holds the frequency in Hz here.
+int HeldUpdate(SoundInstance* instance, int) {
+    instance->params.volume = instance->loopVolume;
+    instance->params.frequency = instance->loopPitch;
+    return 1;
+}
+
 void (*g_voiceDone)() = nullptr;
 
 void VoiceFreed(SoundInstance*) {
@@ -91,6 +99,16 @@ void Audio_InstallSeam() {
         instance->loopPitch = pitch > 0.0f ? pitch : 1.0f;
     };
     seam.soundLoopStop = [](void* loop) { Sound_Stop(static_cast<SoundInstance*>(loop)); };
+    seam.soundSetPitchVolume = [](void* sound, int frequency, int volume) {
+        auto* instance = static_cast<SoundInstance*>(sound);
+        if (!Sound_IsLive(instance)) return;
+        instance->loopVolume = float(volume);
+        instance->loopPitch = float(frequency);
+        instance->params.start = HeldUpdate;
+        instance->params.update = HeldUpdate;
+        HeldUpdate(instance, 2);
+        instance->params.flags |= kSoundFrequencyChanged | kSoundVolumeChanged;
+    };
     seam.voicePlay = [](const char* name, void (*done)()) {
         SoundParams params;
         SoundParams_Init(&params);

@@ -15,6 +15,7 @@
 #include "core/seams/cockpit.h"
 #include "fun3d/framepasses.h"
 #include "fun3d/gameobject.h"
+#include "weapons/beam.h"
 #include "weapons/explosion.h"
 #include "weapons/firedue.h"
 #include "weapons/rocket.h"
@@ -64,6 +65,7 @@ void FireSoundName(const WeaponClass* cls, char out[17]) {
 std::unique_ptr<OrdnanceClass> Ordnance_MakePrototype(const char* label, uint32_t signature) {
     if (auto rocket = Rocket_MakeOrdnancePrototype(label, signature)) return rocket;
     if (auto shell = SniperShell_MakePrototype(label, signature)) return shell;
+    if (auto beam = Beam_MakeOrdnancePrototype(label, signature)) return beam;
     if (std::strcmp(label, "bullet") == 0) return std::make_unique<BulletClass>(label, signature);
     return std::make_unique<OrdnanceClass>(label, signature);
 }
@@ -71,6 +73,7 @@ std::unique_ptr<OrdnanceClass> Ordnance_MakePrototype(const char* label, uint32_
 std::unique_ptr<WeaponClass> Weapon_MakePrototype(const char* label, uint32_t signature) {
     if (auto guided = Rocket_MakeWeaponPrototype(label, signature)) return guided;
     if (auto special = Special_MakeWeaponPrototype(label, signature)) return special;
+    if (auto beam = Beam_MakeWeaponPrototype(label, signature)) return beam;
     if (std::strcmp(label, "cannon") == 0) return std::make_unique<CannonClass>(label, signature);
     if (std::strcmp(label, "machinegun") == 0) return std::make_unique<MachineGunClass>(label, signature);
     return std::make_unique<WeaponClass>(label, signature);

@@ -8,6 +8,7 @@
 #include "audio_fixture.h"
 #include "core/cmdline.h"
 #include "core/debug.h"
+#include "core/seams/audio.h"
 #include "platform/clock.h"
 #include "platform/sound.h"
 #include "sound_writer.h"
@@ -388,4 +389,31 @@ TEST(OpenALLoopbackTest, ASoundOnTheRightIsLouderOnTheRight) {
     EXPECT_GT(r, 0.0);
     EXPECT_GT(r, 2.0 * l);
     PlatSound_Close();
+}
+
+TEST_F(AudioTest, ASoundGivenItsFrequencyAndVolumeKeepsThemThroughTheUpdates) {
+    Open({{"charge.wav", WithHeader(ToneWave(2.0f), -1, 4, 1)}});
+    const AudioSeam saved = Seam_Audio();
+    Audio_InstallSeam();
+    AudioSeam& audio = Seam_Audio();
+    // Looped with frequency control in 2-D as well (the charge gun's flags).
+    void* sound = audio.soundPlay("charge.wav", nullptr, 8193, 65);
+    ASSERT_NE(sound, nullptr);
+    auto* instance = static_cast<SoundInstance*>(sound);
+    audio.soundSetPitchVolume(sound, 8000, 60);  // before it starts
+    Update();
+    ASSERT_NE(instance->voice, nullptr);
+    EXPECT_EQ(PlatSound_Frequency(instance->voice), 8000u);
+    EXPECT_FLOAT_EQ(instance->params.volume, 60.0f);
+    audio.soundSetPitchVolume(sound, 9000, 70);
+    EXPECT_EQ(instance->params.flags & 0x60u, 0x60u) << "both marked changed";
+    for (int i = 0; i < 3; ++i) Update();
+    EXPECT_EQ(PlatSound_Frequency(instance->voice), 9000u) << "held, not reset to the file's rate";
+    EXPECT_FLOAT_EQ(instance->params.volume, 70.0f);
+    // A sound the layer has freed is left alone.
+    Sound_Stop(instance);
+    audio.soundSetPitchVolume(sound, 5000, 10);
+    audio.soundSetPitchVolume(nullptr, 5000, 10);
+    Update();
+    Seam_Audio() = saved;
 }

@@ -152,3 +152,35 @@ TEST_F(RangeTest, ASwitchedItemStartsAfterItsChargeAndStopsWhenLetGo) {
 }
 
 }  // namespace
+
+namespace {
+
+std::vector<std::string> Events(const std::vector<std::string>& lines, const std::string& kind) {
+    std::vector<std::string> out;
+    for (const std::string& l : lines)
+        if (l.find(" " + kind + " ") != std::string::npos) out.push_back(l);
+    return out;
+}
+
+TEST_F(RangeTest, ABeamBurnsItsTargetEveryFrameAndABoltAndAChargedSalvoStrike) {
+    // 100 a second in frames of 1/30 s: 3.33 a frame, every frame, from one beam.
+    const std::vector<std::string> beam = Run({"--weapon", "wbeamgun", "--targets", "30", "--frames", "30"});
+    const std::vector<std::string> damage = Events(beam, "damage");
+    EXPECT_GE(damage.size(), 29u);
+    for (const std::string& d : damage) EXPECT_NE(d.find(" damage target=0 amount=3.33"), std::string::npos) << d;
+    EXPECT_EQ(Events(beam, "fire").size(), 1u) << "the beam lives on after its hits";
+
+    // The bolt strikes its target in the frame it is fired, once a second.
+    const std::vector<std::string> bolt = Run({"--weapon", "wbolt", "--targets", "60", "--frames", "40"});
+    EXPECT_EQ(Events(bolt, "damage"),
+              (std::vector<std::string>{"0 damage target=0 amount=90.00", "30 damage target=0 amount=90.00"}));
+
+    // Held 40 frames (1.33 s) the charge gun reaches its second level and fires its two shots.
+    const std::vector<std::string> charge =
+        Run({"--weapon", "wcharge", "--targets", "30", "--frames", "90", "--hold", "40"});
+    EXPECT_EQ(Events(charge, "fire"), (std::vector<std::string>{"41 fire weapon=wcharge ordnance=charge2",
+                                                                "47 fire weapon=wcharge ordnance=charge2"}));
+    EXPECT_EQ(Events(charge, "damage").size(), 2u);
+}
+
+}  // namespace

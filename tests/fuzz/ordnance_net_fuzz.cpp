@@ -51,10 +51,12 @@ bool SetUp() {
     Seam_Net().isNetworkGame = [] { return true; };
     Seam_Net().localPlayerId = [] { return uint16_t{1}; };
     Clock_SetTime(1.0f);
-    // Plain shots, and the guided kinds whose records carry a target after the placement.
+    // Plain shots, the guided kinds whose records carry a target after the placement, and the
+    // beam whose record carries its mount slot.
     const bool loaded = OrdnanceClass::Find("bullet1") && OrdnanceClass::Find("mgbullet") &&
                         OrdnanceClass::Find("rocket") && OrdnanceClass::Find("missile1") &&
-                        OrdnanceClass::Find("tmissile");
+                        OrdnanceClass::Find("tmissile") && OrdnanceClass::Find("beam") &&
+                        OrdnanceClass::Find("bolt") && OrdnanceClass::Find("flame");
     // The classes live in lists that static destructors empty: free them before that, as the
     // mission teardown does.
     std::atexit([] {

@@ -412,6 +412,7 @@ void RecordAudio() {
     GV_PASS(radioVoiceRemoveSpeaker);
     GV_PASS(hoverEngineSettings);
     GV_PASS(soundStopAttached);
+    GV_PASS(soundSetPitchVolume);
     GV_END_TABLE();
 }
 
@@ -492,6 +493,7 @@ void RecordNet() {
     GV_PASS(playerName);
     GV_PASS(reportKill);
     GV_RECORD(sendSniped);
+    GV_PASS(forceObjectUpdate);
     GV_END_TABLE();
 }
 

@@ -56,6 +56,7 @@ AudioSeam MakeDefault() {
         return kBuiltIn;
     };
     seam.soundStopAttached = [](Entity*) { return false; };
+    seam.soundSetPitchVolume = [](void*, int, int) {};
     return seam;
 }
 

@@ -66,6 +66,9 @@ struct AudioSeam {
     const float* (*hoverEngineSettings)();
     // Stops and frees the first sound attached to the entity; false when it has none.
     bool (*soundStopAttached)(Entity* owner);
+    // Sets a playing sound's frequency (Hz) and volume (percent) and marks both changed (sound
+    // flags 0x60), to hold until the next call; a sound the layer has freed is left alone.
+    void (*soundSetPitchVolume)(void* sound, int frequency, int volume);
 };
 
 AudioSeam& Seam_Audio();

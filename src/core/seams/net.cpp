@@ -70,6 +70,7 @@ NetSeam MakeDefault() {
     seam.playerName = [](uint16_t) -> const char* { return nullptr; };   // PENDING(12.109)
     seam.reportKill = [](uint16_t, uint16_t) {};                         // PENDING(12.109)
     seam.sendSniped = [](NetObject*, NetObject*) {};                     // PENDING(12.109)
+    seam.forceObjectUpdate = [] {};                                      // PENDING(12.103)
     return seam;
 }
 

@@ -74,6 +74,9 @@ struct NetSeam {
     // A sniper shot here killed the pilot of a craft another machine owns: its owner is told
     // (the shooter's object, or null).
     void (*sendSniped)(NetObject* craft, NetObject* shooter);
+    // Raises the object-update sender's force flag: its next send goes out whatever the budget
+    // (every send clears the flag).
+    void (*forceObjectUpdate)();
 };
 
 NetSeam& Seam_Net();
