@@ -17,6 +17,8 @@
 #include "fun3d/gameobject.h"
 #include "weapons/explosion.h"
 #include "weapons/firedue.h"
+#include "weapons/grenade.h"
+#include "weapons/mortar.h"
 #include "weapons/rocket.h"
 
 namespace {
@@ -61,12 +63,14 @@ void FireSoundName(const WeaponClass* cls, char out[17]) {
 
 std::unique_ptr<OrdnanceClass> Ordnance_MakePrototype(const char* label, uint32_t signature) {
     if (auto rocket = Rocket_MakeOrdnancePrototype(label, signature)) return rocket;
+    if (auto falling = Grenade_MakeOrdnancePrototype(label, signature)) return falling;
     if (std::strcmp(label, "bullet") == 0) return std::make_unique<BulletClass>(label, signature);
     return std::make_unique<OrdnanceClass>(label, signature);
 }
 
 std::unique_ptr<WeaponClass> Weapon_MakePrototype(const char* label, uint32_t signature) {
     if (auto guided = Rocket_MakeWeaponPrototype(label, signature)) return guided;
+    if (auto lobbing = Mortar_MakeWeaponPrototype(label, signature)) return lobbing;
     if (std::strcmp(label, "cannon") == 0) return std::make_unique<CannonClass>(label, signature);
     if (std::strcmp(label, "machinegun") == 0) return std::make_unique<MachineGunClass>(label, signature);
     return std::make_unique<WeaponClass>(label, signature);

@@ -42,7 +42,6 @@ int FindSprite(const OdfFile& odf, uint32_t key) {
 //   beamgun, chargegun                        PENDING(4.123)
 //   dispenser                                 PENDING(4.124)
 //   imagerefract                              PENDING(4.125)
-//   mortar, lobber                            PENDING(4.122)
 //   poppergun, radarlauncher, detonator       PENDING(4.141)
 //   radardamper, snipergun, specialitem, terrainexpose   PENDING(4.143)
 

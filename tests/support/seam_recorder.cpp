@@ -191,6 +191,7 @@ void RecordAi() {
     GV_PASS(pathFirstPoint);
     GV_RECORD(processStep);
     GV_PASS(createObjectProcess);
+    GV_RECORD_PASS(missionAddObject);
     GV_RECORD(pathPlannerInit);
     GV_PASS(missionSaveCurrent);
     GV_PASS(missionLoadCurrent);
@@ -363,6 +364,7 @@ void RecordCockpit() {
     GV_RECORD_PASS(queueWarning);
     GV_RECORD(unitDisplayRefresh);
     GV_PASS(cameraPosition);
+    GV_PASS(userAimPoint);
     GV_END_TABLE();
 }
 

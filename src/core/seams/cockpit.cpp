@@ -67,6 +67,7 @@ CockpitSeam MakeDefault() {
     seam.queueWarning = [](int) {};
     seam.unitDisplayRefresh = [] {};                       // PENDING(9.121)
     seam.cameraPosition = [](Vector*) { return false; };
+    seam.userAimPoint = [](Vector*) { return false; };  // filled by CombatHud_InstallSeam
     return seam;
 }
 

@@ -77,6 +77,9 @@ struct CockpitSeam {
     void (*unitDisplayRefresh)();
     // The camera's world position; false while there is none.
     bool (*cameraPosition)(Vector* out);
+    // Where the user aims: the selected target's position, else the point the aiming sight
+    // rests on; false when there is neither.
+    bool (*userAimPoint)(Vector* out);
 };
 
 CockpitSeam& Seam_Cockpit();
