@@ -1,6 +1,7 @@
 #include "weapon_definitions.h"
 
 #include "guided_definitions.h"
+#include "lobbed_definitions.h"
 #include "textfiles.h"
 
 namespace content {
@@ -180,6 +181,7 @@ bool WeaponDefinitions(std::vector<NamedDefinition>* out, std::string* error) {
         files.push_back({file, text});
     }
     if (!GuidedDefinitions(&files, error)) return false;
+    if (!LobbedDefinitions(&files, error)) return false;
     *out = std::move(files);
     return true;
 }
