@@ -75,8 +75,8 @@ void Lobber::Update(float dt) {
     }
     trigger = 0;
     if (!targetPoint || !(shotClock > 0.0f) || !throwClass || !entity) return;
-    const int32_t team = ownerObject ? ownerObject->team
-                                     : static_cast<int32_t>((entity->flags & kEntityTeamMask) >> kEntityTeamShift);
+    // The weapon's team: the owner's team bits, which the gun's entity carries.
+    const int32_t team = static_cast<int32_t>((entity->flags & kEntityTeamMask) >> kEntityTeamShift);
     // A class that keeps team slots needs a free one; without it nothing is thrown and the clock
     // waits as it is.
     if (throwClass->teamSlotFirst >= 0) {
@@ -100,9 +100,8 @@ void Lobber::Update(float dt) {
     std::memcpy(sound, weaponClass->fireSound, sizeof weaponClass->fireSound);
     if (sound[0]) Seam_Audio().soundPlayOnObject(sound, entity);
 
-    if (GameObject* thrown = GameObjectClass::Build(throwClass, muzzle, team >= 0 && team < kTeamCount ? team : 0,
-                                                    false, 0, nullptr)) {
-        thrown->SetTeam(team >= 0 && team < kTeamCount ? team : 0);
+    if (GameObject* thrown = GameObjectClass::Build(throwClass, muzzle, team, false, 0, nullptr)) {
+        thrown->SetTeam(team);
         thrown->SetLastAttacker(ownerObject);
         if (Seam_Net().isNetworkGame()) Seam_Net().registerObject(thrown);
         if (throwClass->category == kCategoryPowerUp) {
