@@ -108,12 +108,13 @@ bool LobbedDefinitions(std::vector<NamedDefinition>* out, std::string* error) {
     mortar.kind = "mortar";
     mortar.reloadTime = 2.0f;
     mortar.sprites[1] = "icon_gun";
+    // The bounce bomb is lobbed like a shell; the anchor flies straight from a cannon.
     WeaponValues bombGun = mortar;
-    bombGun.label = "cannon";
     bombGun.ordnance = "bbomb";
-    bombGun.kind = "cannon";
     bombGun.reloadTime = 1.5f;
     WeaponValues anchorGun = bombGun;
+    anchorGun.label = "cannon";
+    anchorGun.kind = "cannon";
     anchorGun.ordnance = "anchor1";
     anchorGun.reloadTime = 1.0f;
     for (const auto& [file, weapon] : {std::pair{"wmortar.odf", &mortar}, std::pair{"wbbomb.odf", &bombGun},
