@@ -353,7 +353,12 @@ bool RunRange(const std::string& dataDir, const RangeOptions& options, FILE* out
         for (Ordnance* shot : Ordnance_LiveList())
             if (!shot->IsDead()) flying.push_back(shot);
         g_lastHitShot = nullptr;
+        const size_t beforeShots = Explosion_LiveList().size();
         Ordnance_StepAll(options.dt);
+        // The explosions the shots started, newest first.
+        size_t started = Explosion_LiveList().size() - beforeShots;
+        for (auto it = Explosion_LiveList().begin(); started > 0; ++it, --started)
+            std::fprintf(out, "%d explode class=%s\n", g_frame, (*it)->explosionClass->nameText);
         for (Ordnance* shot : flying) {
             if (!shot->IsDead() || shot->entity == g_lastHitShot || !(shot->lifeLeft > 0.0f)) continue;
             const double x = shot->entity->local.posit.x, z = shot->entity->local.posit.z;

@@ -165,6 +165,9 @@ bool WriteSoundWorld(const std::string& dir, std::string* error) {
         {"wlmgun.wav", WithSoundHeader(WaveBytes(Faded(NoiseBurst(0.07f, r, 53, 0.5f), r), r, 8), -1, 6, 0, -1, 2, -1)},
         // The launcher's whoosh as its missile leaves.
         {"wrock.wav", WaveBytes(Faded(Chirp(700, 250, 0.4f, r, 0.5f), r), r, 8)},
+        // The mortar's and the lobber's thump, and a bounce bomb striking the ground.
+        {"wcbl.wav", WaveBytes(Faded(NoiseBurst(0.4f, r, 55, 0.6f), r), r, 8)},
+        {"bounce.wav", WaveBytes(Faded(Chirp(180, 90, 0.15f, r), r), r, 8)},
         // The weapon group switch, the camera pod's beep and the earthquake's rumble (looped).
         {"cammo.wav", WaveBytes(Faded(Tone(1200, 0.05f, r), r), r, 8)},
         {"gprox00.wav", WaveBytes(Faded(Tone(1500, 0.15f, r, 0.3f), r), r, 8)},

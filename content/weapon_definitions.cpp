@@ -3,6 +3,7 @@
 #include "beam_definitions.h"
 #include "guided_definitions.h"
 #include "special_definitions.h"
+#include "lobbed_definitions.h"
 #include "textfiles.h"
 
 namespace content {
@@ -184,6 +185,7 @@ bool WeaponDefinitions(std::vector<NamedDefinition>* out, std::string* error) {
     if (!GuidedDefinitions(&files, error)) return false;
     if (!SpecialDefinitions(&files, error)) return false;
     if (!BeamDefinitions(&files, error)) return false;
+    if (!LobbedDefinitions(&files, error)) return false;
     *out = std::move(files);
     return true;
 }

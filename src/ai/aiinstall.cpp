@@ -43,6 +43,9 @@ void Ai_InstallSeam() {
     s.createObjectProcess = [](GameObject* object) -> sObject* {
         return AiMission::CreateObjectProcess(AiMission::GetCurrent(), object);
     };
+    s.missionAddObject = [](GameObject* object) {
+        if (AiMission* mission = AiMission::GetCurrent()) mission->AddObject(object);
+    };
     s.missionSaveCurrent = Mission_SaveCurrent;
     s.missionLoadCurrent = Mission_LoadSaved;
     s.missionStartAfterLoad = Mission_StartAfterLoad;

@@ -409,3 +409,7 @@ void GameObjectClass_BoxFaceCentres(const GameObjectClass* cls, const Entity* en
     out[4] = Vector{mid.x, lo.y, mid.z};
     out[5] = Vector{mid.x, hi.y, mid.z};
 }
+
+bool ObjectClass_IsKindGroup(int32_t kind) { return kind == 2 || kind == 5 || kind == 7 || kind == 10; }
+
+bool ObjectClass_IsKindGroup(const GameObjectClass* cls) { return cls && ObjectClass_IsKindGroup(cls->category); }

@@ -175,3 +175,8 @@ int32_t GameObjectClass_EntityTypeOf(const char name[8], int32_t type);
 // The centres of the six faces of an object's box (+z, -x, +x, -z, -y, +y): the class's measured
 // box, else a cube around the entity's bounds.
 void GameObjectClass_BoxFaceCentres(const GameObjectClass* cls, const Entity* entity, Vector out[6]);
+
+// The kinds that stand still in the world (codes 2, 5, 7 and 10). An object's entity type code
+// is its class kind, so the code of a hit entity answers for its object too.
+bool ObjectClass_IsKindGroup(int32_t kind);
+bool ObjectClass_IsKindGroup(const GameObjectClass* cls);

@@ -99,6 +99,24 @@ GameObject* AimSight_BestObject(const Matrix& aim, GameObject* craft, GameObject
     return best;
 }
 
+bool AimSight_UserAimPoint(Vector* out) {
+    GameObject* user = CombatHud_Services().player();
+    if (!user || !out) return false;
+    if (GameObject* target = user->target ? GameObject::FromHandle(user->target) : nullptr) {
+        *out = target->GetPosition();
+        return true;
+    }
+    if (g_sight.aimObject) {
+        *out = g_sight.aimObject->GetPosition();
+        return true;
+    }
+    if (g_sight.groundPoint) {
+        *out = *g_sight.groundPoint;
+        return true;
+    }
+    return false;
+}
+
 void AimSight::Startup() {
     dotSprite = Sprite_Find("dot");
     groundSprite = Sprite_Find("ground.G");

@@ -327,6 +327,7 @@ void CombatHud_InstallSeam() {
     seam.radarDrawFrame = Radar_DrawFrame;
     seam.radarDrawSweep = Radar_DrawSweep;
     seam.sightPausedStep = [](float dt) { AimSight_Instance().Simulate(dt); };
+    seam.userAimPoint = AimSight_UserAimPoint;
     seam.insetViewsRender = [] {
         TargetView_Render();
         SniperScope_Render();

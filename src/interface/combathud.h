@@ -205,6 +205,9 @@ PhaseHook& AimSight_Member();
 bool AimSight_LevelFrame(const Matrix& aim, Matrix* level);
 // The best object under the aim frame (grid and large objects), null for none.
 GameObject* AimSight_BestObject(const Matrix& aim, GameObject* craft, GameObject* filter);
+// Where the user aims: the position of the user's selected target, else of the object the sight
+// rests on, else the ground point under it; false when there is none.
+bool AimSight_UserAimPoint(Vector* out);
 
 class SniperScope : public HudElement {
 public:

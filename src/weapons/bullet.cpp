@@ -18,6 +18,8 @@
 #include "weapons/beam.h"
 #include "weapons/explosion.h"
 #include "weapons/firedue.h"
+#include "weapons/grenade.h"
+#include "weapons/mortar.h"
 #include "weapons/rocket.h"
 #include "weapons/sniper.h"
 #include "weapons/specialitem.h"
@@ -66,6 +68,7 @@ std::unique_ptr<OrdnanceClass> Ordnance_MakePrototype(const char* label, uint32_
     if (auto rocket = Rocket_MakeOrdnancePrototype(label, signature)) return rocket;
     if (auto shell = SniperShell_MakePrototype(label, signature)) return shell;
     if (auto beam = Beam_MakeOrdnancePrototype(label, signature)) return beam;
+    if (auto falling = Grenade_MakeOrdnancePrototype(label, signature)) return falling;
     if (std::strcmp(label, "bullet") == 0) return std::make_unique<BulletClass>(label, signature);
     return std::make_unique<OrdnanceClass>(label, signature);
 }
@@ -74,6 +77,7 @@ std::unique_ptr<WeaponClass> Weapon_MakePrototype(const char* label, uint32_t si
     if (auto guided = Rocket_MakeWeaponPrototype(label, signature)) return guided;
     if (auto special = Special_MakeWeaponPrototype(label, signature)) return special;
     if (auto beam = Beam_MakeWeaponPrototype(label, signature)) return beam;
+    if (auto lobbing = Mortar_MakeWeaponPrototype(label, signature)) return lobbing;
     if (std::strcmp(label, "cannon") == 0) return std::make_unique<CannonClass>(label, signature);
     if (std::strcmp(label, "machinegun") == 0) return std::make_unique<MachineGunClass>(label, signature);
     return std::make_unique<WeaponClass>(label, signature);

@@ -105,7 +105,6 @@ void Log(const char* format, double value, double second = 0.0) {
 
 // Ordnance labels whose kinds are not built yet: their prototypes read the base keys and make
 // plain ordnance.
-//   anchor, bouncebomb, grenade                    PENDING(4.122)
 //   popper, spraybomb                              PENDING(4.141)
 //   seismic                                        PENDING(4.142)
 

@@ -11,6 +11,7 @@
 #include "core/fixup.h"
 #include "core/game.h"
 #include "core/savegame.h"
+#include "core/seams/ai.h"
 #include "core/sysprobe.h"
 #include "fun3d/objectslot.h"
 #include "mission_fixture.h"
@@ -247,6 +248,18 @@ TEST_F(MissionDriverTest, ObjectsGetTheProcessTheirClassNames) {
     // In a network game team 2 is a friend like any other.
     Seam_Net().isNetworkGame = [] { return true; };
     EXPECT_NE(AiMission::CreateObjectProcess(mission, enemy), nullptr);
+}
+
+TEST_F(MissionDriverTest, TheSeamHandsNewObjectsToTheCurrentMission) {
+    GameObjectClass& probe = NewClass("ProbeProcess", "ProbeProcess");
+    GameObject* early = Build(probe, 1);
+    Seam_Ai().missionAddObject(early);  // no mission: nothing happens
+    EXPECT_EQ(early->aiProcess, nullptr);
+    AiMission* mission = AiMission_CreateByName("sample");
+    GameObject* thrown = Build(probe, 1);
+    Seam_Ai().missionAddObject(thrown);
+    ASSERT_NE(thrown->aiProcess, nullptr);
+    EXPECT_EQ(mission->Processes().size(), 1u);
 }
 
 TEST_F(MissionDriverTest, ResultNameKeepsThirteenCharacters) {

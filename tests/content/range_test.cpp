@@ -114,6 +114,18 @@ TEST_F(RangeTest, AnAimedCannonHitsItsTargetAndAMachineGunStopsWhenReleased) {
     EXPECT_FALSE(content::ParseRangeOptions(2, argv.data(), &options, &error));
 }
 
+TEST_F(RangeTest, AMortarShellComesDownOnItsTargetAndBursts) {
+    const std::vector<std::string> lines = Run({"--weapon", "wmortar", "--targets", "100", "--frames", "400"});
+    auto count = [&](const std::string& text) {
+        return std::count_if(lines.begin(), lines.end(), [&](const std::string& l) { return l.find(text) != std::string::npos; });
+    };
+    // A reload of 2 s over 400 frames of 1/30 s: a shell every 60 frames, each landing on target 0.
+    EXPECT_EQ(count(" fire weapon=wmortar ordnance=mshell"), 7);
+    EXPECT_GE(count(" explode class=xmshell"), 5);
+    EXPECT_GE(count(" damage target=0 "), 5);
+    EXPECT_EQ(count("target=ground"), 0);
+}
+
 TEST_F(RangeTest, ALauncherLocksInStagesFiresWhenLetGoAndItsMissileMeetsAMovingTarget) {
     const std::vector<std::string> lines = Run({"--weapon", "wlaunch", "--targets", "150", "--target-speed", "10",
                                                 "--hold", "60", "--frames", "300"});

@@ -520,6 +520,32 @@ TEST_F(CombatHudTest, TheSightHandsTheAimedThingToTheCommandMenu) {
     (void)craft;
 }
 
+TEST_F(CombatHudTest, TheUsersAimPointIsTheTargetElseWhatTheSightRestsOn) {
+    Vector at{};
+    EXPECT_FALSE(AimSight_UserAimPoint(&at)) << "no user";
+    GameObject* craft = Player();
+    AimSight& sight = AimSight_Instance();
+    GameObject* enemy = Object({0, 0, 40}, 2, 4.0f);
+    GameObject* picked = Object({30, 0, 60}, 2, 4.0f);
+    world_.grid = {enemy};
+    sight.Simulate(0.1f);
+    ASSERT_EQ(sight.aimObject, enemy);
+    craft->SetTarget(picked);
+    ASSERT_TRUE(AimSight_UserAimPoint(&at));
+    EXPECT_EQ(at.x, 30.0f) << "the selected target first";
+    craft->SetTarget(nullptr);
+    ASSERT_TRUE(AimSight_UserAimPoint(&at));
+    EXPECT_EQ(at.z, 40.0f) << "then the object under the sight";
+    world_.grid.clear();
+    world_.groundHit = true;
+    sight.Simulate(0.1f);
+    ASSERT_TRUE(AimSight_UserAimPoint(&at));
+    EXPECT_NEAR(at.z, 100.0f, 1e-3f) << "then the ground under it";
+    world_.groundHit = false;
+    sight.Simulate(0.1f);
+    EXPECT_FALSE(AimSight_UserAimPoint(&at)) << "aiming at nothing";
+}
+
 TEST_F(CombatHudTest, ThePitchOffsetFollowsTheLevelSettingBit) {
     GameObject* craft = Player();
     craft->entity->local.front = {0.0f, -0.6f, 0.8f};  // nose down

@@ -191,6 +191,7 @@ void RecordAi() {
     GV_PASS(pathFirstPoint);
     GV_RECORD(processStep);
     GV_PASS(createObjectProcess);
+    GV_RECORD_PASS(missionAddObject);
     GV_RECORD(pathPlannerInit);
     GV_PASS(missionSaveCurrent);
     GV_PASS(missionLoadCurrent);
@@ -370,6 +371,7 @@ void RecordCockpit() {
     GV_RECORD(unitDisplayRefresh);
     GV_PASS(cameraPosition);
     GV_QUIET(cameraTarget);
+    GV_PASS(userAimPoint);
     GV_END_TABLE();
 }
 

@@ -31,6 +31,7 @@ AiSeam MakeDefault() {
     s.pathFirstPoint = [](const AiPath*, Vector2D*) { return false; };                     // filled by Ai_InstallSeam
     s.processStep = [](sObject*) {};                                                       // filled by Ai_InstallSeam
     s.createObjectProcess = [](GameObject*) -> sObject* { return nullptr; };            // filled by Ai_InstallSeam
+    s.missionAddObject = [](GameObject*) {};                                               // filled by Ai_InstallSeam
     s.pathPlannerInit = [] {};                                                             // filled by Ai_InstallSeam
     s.missionSaveCurrent = [](FILE*) { return true; };                                    // filled by Ai_InstallSeam
     s.missionLoadCurrent = [] { return true; };                                           // filled by Ai_InstallSeam

@@ -32,6 +32,9 @@ struct AiSeam {
     void (*processStep)(sObject* process);
     // The class's own process for an object loaded from a mission file (null when none is made).
     sObject* (*createObjectProcess)(GameObject* object);
+    // The current mission takes a new object (its process from the object's class); nothing
+    // without a mission.
+    void (*missionAddObject)(GameObject* object);
 
     // Saved games and mission files: the sections after the team records, in file order.
     void (*pathPlannerInit)();

@@ -68,6 +68,7 @@ CockpitSeam MakeDefault() {
     seam.unitDisplayRefresh = [] {};                       // PENDING(9.121)
     seam.cameraPosition = [](Vector*) { return false; };
     seam.cameraTarget = []() -> GameObject* { return nullptr; };
+    seam.userAimPoint = [](Vector*) { return false; };  // filled by CombatHud_InstallSeam
     return seam;
 }
 

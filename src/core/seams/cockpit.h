@@ -79,6 +79,9 @@ struct CockpitSeam {
     bool (*cameraPosition)(Vector* out);
     // The object the camera follows, or null.
     GameObject* (*cameraTarget)();
+    // Where the user aims: the selected target's position, else the point the aiming sight
+    // rests on; false when there is neither.
+    bool (*userAimPoint)(Vector* out);
 };
 
 CockpitSeam& Seam_Cockpit();
