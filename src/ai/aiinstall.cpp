@@ -65,6 +65,9 @@ void Ai_InstallSeam() {
     s.pathsSave = AiPaths_Save;
     s.pathsLoad = AiPaths_Load;
     s.pathPlannerInit = PathPlanner_Init;
+    s.missionAddObject = [](GameObject* object) {
+        if (AiMission* mission = AiMission::GetCurrent()) mission->AddObject(object);
+    };
 
     Seam_Missions().createByName = [](const char* name) { AiMission_CreateByName(name); };
 }

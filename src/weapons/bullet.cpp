@@ -17,6 +17,7 @@
 #include "fun3d/gameobject.h"
 #include "weapons/explosion.h"
 #include "weapons/firedue.h"
+#include "weapons/dispenser.h"
 #include "weapons/rocket.h"
 
 namespace {
@@ -67,6 +68,7 @@ std::unique_ptr<OrdnanceClass> Ordnance_MakePrototype(const char* label, uint32_
 
 std::unique_ptr<WeaponClass> Weapon_MakePrototype(const char* label, uint32_t signature) {
     if (auto guided = Rocket_MakeWeaponPrototype(label, signature)) return guided;
+    if (auto dispenser = Dispenser_MakeWeaponPrototype(label, signature)) return dispenser;
     if (std::strcmp(label, "cannon") == 0) return std::make_unique<CannonClass>(label, signature);
     if (std::strcmp(label, "machinegun") == 0) return std::make_unique<MachineGunClass>(label, signature);
     return std::make_unique<WeaponClass>(label, signature);

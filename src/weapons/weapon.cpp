@@ -40,7 +40,6 @@ int FindSprite(const OdfFile& odf, uint32_t key) {
 // Every weapon label of the registration table has its prototype. The kinds below are not
 // built yet: their prototypes read the base keys and make a plain weapon.
 //   beamgun, chargegun                        PENDING(4.123)
-//   dispenser                                 PENDING(4.124)
 //   imagerefract                              PENDING(4.125)
 //   mortar, lobber                            PENDING(4.122)
 //   poppergun, radarlauncher, detonator       PENDING(4.141)

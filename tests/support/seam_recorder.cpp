@@ -202,6 +202,7 @@ void RecordAi() {
     GV_PASS(tasksLoad);
     GV_RECORD_PASS(tasksPostLoad);
     GV_RECORD_PASS(missionStartAfterLoad);
+    GV_RECORD_PASS(missionAddObject);
     GV_END_TABLE();
 }
 

@@ -42,6 +42,7 @@ AiSeam MakeDefault() {
     s.tasksLoad = [] { return ReadEmptyList("[AiTasks]", "count"); };                     // filled by Ai_InstallSeam
     s.tasksPostLoad = [] {};                                                              // filled by Ai_InstallSeam
     s.missionStartAfterLoad = [] {};                                                      // filled by Ai_InstallSeam
+    s.missionAddObject = [](GameObject*) {};                                              // filled by Ai_InstallSeam
     return s;
 }
 

@@ -44,6 +44,9 @@ struct AiSeam {
     bool (*tasksLoad)();
     void (*tasksPostLoad)();
     void (*missionStartAfterLoad)();
+
+    // Weapons: an object a weapon built joins the current mission (it gets its class's process).
+    void (*missionAddObject)(GameObject* object);
 };
 
 AiSeam& Seam_Ai();
