@@ -1,5 +1,6 @@
 #include "range.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstdlib>
 #include <cstring>
@@ -330,7 +331,15 @@ bool RunRange(const std::string& dataDir, const RangeOptions& options, FILE* out
         Ordnance_UpdateAll(options.dt);
         const size_t shotsBefore = Ordnance_LiveList().size();
         const Ordnance* newestBefore = shotsBefore ? Ordnance_LiveList().front() : nullptr;
+        const std::vector<GameObject*> objectsBefore = GameObject_List();
         Weapon_UpdateAll(options.dt);
+        // Objects a weapon built (mines, magnets, pods) are new on the object list.
+        for (GameObject* object : GameObject_List()) {
+            if (std::find(objectsBefore.begin(), objectsBefore.end(), object) != objectsBefore.end()) continue;
+            char name[kClassNameSize + 1];
+            object->objClass->GetDefName(name);
+            std::fprintf(out, "%d build class=%s\n", g_frame, name);
+        }
         for (Ordnance* shot : Ordnance_LiveList()) {
             if (shot == newestBefore) break;
             std::fprintf(out, "%d fire weapon=%s ordnance=%s\n", g_frame, options.weapon.c_str(),

@@ -11,6 +11,7 @@
 #include "fun3d/gameobject.h"
 #include "fun3d/gameobjectclass.h"
 #include "fun3d/teamrecord.h"
+#include "weapons/firedue.h"
 
 namespace {
 
@@ -66,7 +67,7 @@ void Dispenser::PullTrigger() {
 }
 void Dispenser::ReleaseTrigger() { trigger = 0; }
 bool Dispenser::IsTriggerDown() { return trigger != 0; }
-bool Dispenser::IsLoaded() { return shotClock >= 0.0f; }
+bool Dispenser::IsLoaded() { return shotClock >= 0.0; }
 
 void Dispenser::UpdateMount(float frameTime) {
     Weapon::UpdateMount(frameTime);
@@ -122,8 +123,10 @@ GameObject* Dispenser::Dispense() {
 void Dispenser::Update(float dt) {
     shotClock += dt;
     if (!trigger) {
-        if (shotClock > 0.0f) shotClock = 0.0f;
-    } else if (shotClock > 0.0f && IsMuzzleAboveGround() && MayDispense()) {
+        if (shotClock > 0.0) shotClock = 0.0;
+    } else if (shotClock > kFireDueTolerance && IsMuzzleAboveGround() && MayDispense()) {
+        // (A clock within rounding of zero is not due yet: the frames' sum of times lands on
+        // either side of it.)
         // Without a free slot or enough ammunition nothing is built and the clock keeps its value.
         Dispense();
         shotClock -= static_cast<const DispenserClass*>(weaponClass)->reloadTime;

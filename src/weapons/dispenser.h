@@ -47,7 +47,9 @@ public:
     // The team in the weapon's owner bits.
     int32_t TeamBits() const;
 
-    float shotClock = 0.0f;
+    // Kept in double: a clock held for many reloads would otherwise gather enough rounding to
+    // fall due a frame early.
+    double shotClock = 0.0;
     GameObject* owner = nullptr;
     uint8_t trigger = 0;
 };
