@@ -392,6 +392,9 @@ bool RunRange(const std::string& dataDir, const RangeOptions& options, FILE* out
     Explosion_Manager().MissionCleanup();
     chunks.MissionCleanup();
     ParticleBuffer_Clear();
+    // The object classes name weapon classes: they go first, so that a second run in the same
+    // process loads both afresh.
+    GameObjectClass_FreeAll();
     ExplosionClass_FreeAll();
     OrdnanceClass_FreeAll();
     WeaponClass_FreeAll();

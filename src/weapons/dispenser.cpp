@@ -110,6 +110,7 @@ GameObject* Dispenser::Dispense() {
     if (network && owner && owner->IsRemote()) return nullptr;
     GameObject* made = GameObjectClass::Build(cls, muzzle, TeamBits(), false, 0, nullptr);
     if (!made) return nullptr;
+    made->SetTeam(TeamBits());
     if (!standsWherePut && owner) made->SetVelocity(owner->euler.velocity);
     Seam_Ai().missionAddObject(made);
     if (owner) {

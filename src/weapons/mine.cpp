@@ -34,11 +34,6 @@ Vector PositionOf(const Matrix& m) {
     return Vector{static_cast<float>(m.posit.x), static_cast<float>(m.posit.y), static_cast<float>(m.posit.z)};
 }
 
-void CopySound(char (&out)[kMineSoundSize], const char* text) {
-    std::memset(out, 0, sizeof out);
-    if (text) std::strncpy(out, text, sizeof out - 1);
-}
-
 void* StartLoop(const char* name, Entity* entity) {
     if (!name[0] || !entity) return nullptr;
     const int header = (entity->flags & kEntityUser) ? kUserSoundHeader : kOtherSoundHeader;
@@ -145,9 +140,12 @@ void Mine::TearDown() {
     // Sounds attached to the mine end with it.
     for (int i = 0; i < 8 && Seam_Audio().soundStopAttached(entity); ++i) {
     }
+    Entity* e = entity;
     GameObject::TearDown();
-    // PENDING(3.130) a building's record destroys its object when the entity is released; until
-    // then the mine goes itself, or its slot would stay taken until the mission ends.
+    // PENDING(3.130) a building's record destroys its object when the entity is freed; until
+    // then the mine goes itself, or its slot would stay taken until the mission ends. The entity
+    // may outlive it on the class lists: it must not name the mine any more.
+    if (e && e->owner == this) e->owner = nullptr;
     entity = nullptr;
     delete this;
 }
