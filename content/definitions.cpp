@@ -1,5 +1,6 @@
 #include "definitions.h"
 
+#include "deployable_definitions.h"
 #include "odfkeys.h"
 #include "textfiles.h"
 #include "effect_definitions.h"
@@ -94,6 +95,8 @@ const Loadout kLoadouts[] = {
     // The pilots on foot carry the sniper rifle.
     {"aspilo.odf", {"wsniper"}},
     {"asuser.odf", {"wsniper"}},
+    // The range's mine layer: a tank that drops magnets.
+    {"avdisp.odf", {"wdisp"}},
 };
 
 void WriteLoadout(OdfWriter& w, const char* file, std::string* missing) {
@@ -131,6 +134,7 @@ bool Definitions(std::vector<Definition>* out, std::string* error) {
     const std::vector<Named> classes = {
         {"player.odf", player},
         {"avtank.odf", tank},
+        {"avdisp.odf", tank},
         {"aspilo.odf", {"person", "gvpilot", 0, 0, 1, 3.0f, 120, 200, "PersonFriend", "PersonEnemy", "", 1}},
         {"asuser.odf", {"person", "gvpilot", 0, 0, 1, 3.0f, 150, 300, "", "", "", 1}},
         {"avscout.odf", {"hover", "gvscout", 40, 12, 1, 6.5f, 1800, 800, "ScoutFriend", "ScoutEnemy", "", 2}},
@@ -186,6 +190,9 @@ bool Definitions(std::vector<Definition>* out, std::string* error) {
     std::vector<NamedDefinition> weapons;
     if (!WeaponDefinitions(&weapons, error)) return false;
     for (NamedDefinition& d : weapons) files.push_back({d.name, d.text});
+    std::vector<NamedDefinition> deployables;
+    if (!DeployableDefinitions(&deployables, error)) return false;
+    for (NamedDefinition& d : deployables) files.push_back({d.name, d.text});
     std::vector<NamedDefinition> effects;
     if (!EffectDefinitions(&effects, error)) return false;
     for (NamedDefinition& d : effects) files.push_back({d.name, d.text});

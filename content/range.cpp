@@ -1,5 +1,6 @@
 #include "range.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstdlib>
 #include <cstring>
@@ -339,10 +340,18 @@ bool RunRange(const std::string& dataDir, const RangeOptions& options, FILE* out
         Ordnance_UpdateAll(options.dt);
         const size_t shotsBefore = Ordnance_LiveList().size();
         const Ordnance* newestBefore = shotsBefore ? Ordnance_LiveList().front() : nullptr;
+        const std::vector<GameObject*> objectsBefore = GameObject_List();
         Weapon_UpdateAll(options.dt);
         if (item && item->IsActive() != itemActive) {
             itemActive = !itemActive;
             std::fprintf(out, "%d %s weapon=%s\n", g_frame, itemActive ? "active" : "inactive", options.weapon.c_str());
+        }
+        // Objects a weapon built (mines, magnets, pods) are new on the object list.
+        for (GameObject* object : GameObject_List()) {
+            if (std::find(objectsBefore.begin(), objectsBefore.end(), object) != objectsBefore.end()) continue;
+            char name[kClassNameSize + 1];
+            object->objClass->GetDefName(name);
+            std::fprintf(out, "%d build class=%s\n", g_frame, name);
         }
         for (Ordnance* shot : Ordnance_LiveList()) {
             if (shot == newestBefore) break;
@@ -401,6 +410,9 @@ bool RunRange(const std::string& dataDir, const RangeOptions& options, FILE* out
     Explosion_Manager().MissionCleanup();
     chunks.MissionCleanup();
     ParticleBuffer_Clear();
+    // The object classes name weapon classes: they go first, so that a second run in the same
+    // process loads both afresh.
+    GameObjectClass_FreeAll();
     ExplosionClass_FreeAll();
     OrdnanceClass_FreeAll();
     WeaponClass_FreeAll();

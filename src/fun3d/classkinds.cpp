@@ -1,7 +1,9 @@
 // The object kinds and their prototypes, made in the order of the object-class registration
 // table. Each kind that has no object and class records of its own yet is a stand-in: its
 // prototype carries the kind's label, signature and category (its base kind's when it sets
-// none), reads the keys every class reads and builds a plain object.
+// none), reads the keys every class reads and builds a plain object. Kinds built by the layers
+// above (the weapons' mines, flares, magnets and day wrecker) come from the kind maker those
+// layers install.
 #include "core/debug.h"
 #include "core/helpers.h"
 #include "core/registration.h"
@@ -74,10 +76,10 @@ const ObjectKind kKinds[] = {
     {"walker", "WALK", kCategoryCraft},               // PENDING(3.152)
     {"wpnpower", "WEPN", kCategoryPowerUp},
     {"wingman", "WING", kCategoryCraft},              // PENDING(3.107)
-    {"daywrecker", "WRCK", kCategoryPowerUp},         // PENDING(4.124)
-    {"flare", "FLAR", kCategorySpawnPoint},           // PENDING(4.124)
-    {"magnet", "MGNT", kCategorySpawnPoint},          // PENDING(4.124)
-    {"mine", "MINE", kCategorySpawnPoint},            // PENDING(4.124)
+    {"daywrecker", "WRCK", kCategoryPowerUp},         // the weapons' kind maker
+    {"flare", "FLAR", kCategorySpawnPoint},           // the weapons' kind maker
+    {"magnet", "MGNT", kCategorySpawnPoint},          // the weapons' kind maker
+    {"mine", "MINE", kCategorySpawnPoint},            // the weapons' kind maker
     {"proximity", "PROX", kCategorySpawnPoint},       // PENDING(4.141)
     {"spraybomb", "SBMB", kCategorySpawnPoint},       // PENDING(4.141)
     {"torpedo", "TORP", kCategoryPowerUp},            // PENDING(4.141)
@@ -91,8 +93,13 @@ const ObjectKind* FindKind(const char* label) {
     return nullptr;
 }
 
+GameObjectKindMaker g_kindMaker = nullptr;
+std::vector<GameObjectClass*>* g_prototypes = nullptr;
+
 GameObjectClass* MakePrototype(const ObjectKind& kind) {
     const uint32_t signature = Signature(kind.signature);
+    if (g_kindMaker)
+        if (GameObjectClass* made = g_kindMaker(kind.label, signature, kind.category)) return made;
     if (Text_CompareNoCase(kind.label, "craft") == 0) return new CraftClass(kind.label, signature, kind.category);
     if (Text_CompareNoCase(kind.label, "hover") == 0) return new HoverCraftClass(kind.label, signature, kind.category);
     if (Text_CompareNoCase(kind.label, "powerup") == 0) return new PowerUpClass(kind.label, signature, kind.category);
@@ -133,6 +140,23 @@ std::vector<GameObjectClass*> MakeAll() {
 
 const std::vector<GameObjectClass*>& GameObjectClass_Prototypes() {
     // Owned to the end of the program.
-    static const auto* prototypes = new std::vector<GameObjectClass*>(MakeAll());
-    return *prototypes;
+    if (!g_prototypes) g_prototypes = new std::vector<GameObjectClass*>(MakeAll());
+    return *g_prototypes;
+}
+
+void GameObjectClass_SetKindMaker(GameObjectKindMaker maker) {
+    g_kindMaker = maker;
+    if (!g_prototypes || !maker) return;
+    // Prototypes made before the maker came are stand-ins: each is replaced in its place, unless
+    // a loaded class still derives from it (it stays until the program ends then).
+    for (GameObjectClass*& prototype : *g_prototypes) {
+        if (!dynamic_cast<StandInKindClass*>(prototype)) continue;
+        bool inUse = false;
+        for (const GameObjectClass* loaded : GameObjectClass_Loaded()) inUse = inUse || loaded->prototype == prototype;
+        if (inUse) continue;
+        GameObjectClass* made = maker(prototype->label, prototype->signature, prototype->category);
+        if (!made) continue;
+        delete prototype;
+        prototype = made;
+    }
 }

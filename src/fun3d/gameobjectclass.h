@@ -143,6 +143,12 @@ private:
 // The prototypes in registration order, made on first use from the object-class registration
 // table (every label there, then the kinds only this layer names).
 const std::vector<GameObjectClass*>& GameObjectClass_Prototypes();
+// Makes the prototype of a kind that a layer above the object layer builds (label, signature and
+// category of the kind); null for a label it does not build.
+using GameObjectKindMaker = GameObjectClass* (*)(const char* label, uint32_t signature, int32_t category);
+// Installs the kind maker of the layers above (start-up). Prototypes already made as stand-ins
+// for its labels are replaced in their places.
+void GameObjectClass_SetKindMaker(GameObjectKindMaker maker);
 // Every prototype that exists (the registered ones and any made since), in construction order.
 const std::vector<GameObjectClass*>& GameObjectClass_PrototypeList();
 // The first prototype whose label matches, ignoring case; null for none.

@@ -36,6 +36,7 @@
 #include "render/draw2d.h"
 #include "render/graphicdriver.h"
 #include "render/sprite.h"
+#include "weapons/dispenser.h"
 #include "weapons/effects.h"
 #include "weapons/ordnance.h"
 #include "weapons/specialitem.h"
@@ -212,8 +213,13 @@ CombatHudServices& CombatHud_Services() { return g_services; }
 
 int32_t CombatHud_ShotCostOf(const WeaponClass* weaponClass, const OrdnanceClass* ordnance) {
     if (!weaponClass) return 0;
-    // PENDING(4.124) PENDING(4.141) the dispenser's and the radar launcher's launcher cost: 0
-    // until those kinds exist. A special item costs what it drains a second.
+    // What a dispenser builds takes the place of its ordnance, at the class's cost.
+    if (const auto* dispenser = dynamic_cast<const DispenserClass*>(weaponClass)) {
+        const GameObjectClass* made = dispenser->dispenseClass;
+        return StatusPanel_ShotCost(weaponClass->signature, made != nullptr, Dispenser_CostOf(made), 0, 0);
+    }
+    // PENDING(4.141) the radar launcher's launcher cost: 0 until that kind exists. A special item
+    // costs what it drains a second.
     const auto* item = dynamic_cast<const SpecialItemClass*>(weaponClass);
     const int32_t ownCost = item ? item->ammoPerSecond : 0;
     return StatusPanel_ShotCost(weaponClass->signature, ordnance != nullptr, 0, ownCost, ordnance ? ordnance->ordIntParam : 0);

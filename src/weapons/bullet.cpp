@@ -20,6 +20,7 @@
 #include "weapons/firedue.h"
 #include "weapons/grenade.h"
 #include "weapons/mortar.h"
+#include "weapons/dispenser.h"
 #include "weapons/rocket.h"
 #include "weapons/sniper.h"
 #include "weapons/specialitem.h"
@@ -78,6 +79,7 @@ std::unique_ptr<WeaponClass> Weapon_MakePrototype(const char* label, uint32_t si
     if (auto special = Special_MakeWeaponPrototype(label, signature)) return special;
     if (auto beam = Beam_MakeWeaponPrototype(label, signature)) return beam;
     if (auto lobbing = Mortar_MakeWeaponPrototype(label, signature)) return lobbing;
+    if (auto dispenser = Dispenser_MakeWeaponPrototype(label, signature)) return dispenser;
     if (std::strcmp(label, "cannon") == 0) return std::make_unique<CannonClass>(label, signature);
     if (std::strcmp(label, "machinegun") == 0) return std::make_unique<MachineGunClass>(label, signature);
     return std::make_unique<WeaponClass>(label, signature);

@@ -39,7 +39,6 @@ int FindSprite(const OdfFile& odf, uint32_t key) {
 
 // Every weapon label of the registration table has its prototype. The kinds below are not
 // built yet: their prototypes read the base keys and make a plain weapon.
-//   dispenser                                 PENDING(4.124)
 //   poppergun, radarlauncher, detonator       PENDING(4.141)
 
 }  // namespace

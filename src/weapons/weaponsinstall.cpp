@@ -8,6 +8,7 @@
 #include "weapons/damage.h"
 #include "weapons/effects.h"
 #include "weapons/explosion.h"
+#include "weapons/mine.h"
 #include "weapons/sceneeffects.h"
 #include "weapons/ordnance.h"
 #include "weapons/spriteeffects.h"
@@ -45,6 +46,9 @@ void Weapons_InstallSeam() {
         if (buffer == 0) EngineFlame_Effect().Add(placement, size);
         else if (buffer == 1) EngineSplash_Effect().Add(placement, size);
     };
+
+    // The object kinds that weapons leave in the world.
+    GameObjectClass_SetKindMaker(Mine_MakeObjectPrototype);
 
     ClassfncOwners& owners = Classfnc_Owners();
     owners.weaponCreate = Weapon_CreateClassData;

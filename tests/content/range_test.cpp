@@ -196,3 +196,21 @@ TEST_F(RangeTest, ABeamBurnsItsTargetEveryFrameAndABoltAndAChargedSalvoStrike) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST_F(RangeTest, TheDispenserDropsAMagnetEachReloadWhileHeld) {
+    const std::vector<std::string> held = Run({"--weapon", "wdisp", "--targets", "20", "--frames", "100"});
+    std::vector<std::string> builds;
+    for (const std::string& line : held)
+        if (line.find(" build class=") != std::string::npos) builds.push_back(line);
+    // A reload of 1 s at 30 frames a second.
+    EXPECT_EQ(builds, (std::vector<std::string>{"0 build class=apmagnet", "30 build class=apmagnet",
+                                                "60 build class=apmagnet", "90 build class=apmagnet"}));
+    const std::vector<std::string> tapped = Run({"--weapon", "wdisp", "--targets", "20", "--frames", "100", "--hold", "10"});
+    EXPECT_EQ(std::count_if(tapped.begin(), tapped.end(),
+                            [](const std::string& l) { return l.find(" build class=") != std::string::npos; }),
+              1);
+}
+
+}  // namespace
