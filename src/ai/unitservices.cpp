@@ -5,6 +5,7 @@
 #include "ai/aistandins.h"
 #include "ai/pathplanner.h"
 #include "ai/unittask.h"
+#include "ai/worldqueries.h"
 #include "core/savegame.h"
 #include "core/seams/audio.h"
 #include "fun3d/gameobject.h"
@@ -42,8 +43,10 @@ UnitAiServices MakeDefault() {
     s.taskDelete = [](UnitTask* task) { delete AiTasks_FindUnitTask(task); };
     s.taskDebugDraw = [](UnitTask* task) { task->DebugDraw(); };
     s.taskTarget = [](UnitTask* task) { return GameObject::FromHandle(task->himHandle); };
-    s.findNearestEnemyCraft = [](GameObject*, float) -> GameObject* { return nullptr; };       // PENDING(5.124)
-    s.findNearestOfClass = [](GameObject*, uint32_t, float) -> GameObject* { return nullptr; };  // PENDING(5.124)
+    s.findNearestEnemyCraft = [](GameObject* owner, float range2) { return AI_FindNearestEnemyCraft(owner, &range2); };
+    s.findNearestOfClass = [](GameObject* owner, uint32_t signature, float range2) {
+        return AI_FindNearestOfClass(owner, signature, -1, range2);
+    };
     s.findDropOff = [](GameObject*) -> GameObject* { return nullptr; };                        // PENDING(3.135)
     // The ground length of the route the owner would be planned to the target (the straight
     // distance when no route is found).

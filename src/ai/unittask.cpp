@@ -11,6 +11,7 @@
 #include "ai/pathplanner.h"
 #include "ai/unitprocess.h"
 #include "ai/unitservices.h"
+#include "ai/worldqueries.h"
 #include "collision/collision.h"
 #include "core/clock.h"
 #include "core/debug.h"
@@ -115,7 +116,10 @@ UnitTaskHooks MakeDefaultHooks() {
     h.groundClear = GroundClearAlong;
     h.avoidanceSteer = [](GameObject*, GameObject*, float, const Vector&, Vector*) {};          // PENDING(5.123)
     h.cliffRepulsion = [](GameObject*, const Vector&, float, Vector*) { return false; };        // PENDING(5.123)
-    h.bestWeaponRange = [](GameObject*, BestWeaponRange*) { return false; };                    // PENDING(5.124)
+    h.bestWeaponRange = [](GameObject* unit, BestWeaponRange* out) {
+        AI_BestWeaponRange(unit, out);
+        return true;
+    };
     h.relinkAttack = [](UnitTask*) {};                                                          // PENDING(5.141)
     h.relinkFollow = [](UnitTask*) {};                                                          // PENDING(5.142)
     // The ordnance's four damage values and those of the explosion it would start against the
