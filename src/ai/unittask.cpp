@@ -6,6 +6,7 @@
 
 #include "Terrain/terrheight.h"
 #include "ai/aipath.h"
+#include "ai/avoidance.h"
 #include "ai/avoidsettings.h"
 #include "ai/pathgrid.h"
 #include "ai/pathplanner.h"
@@ -114,8 +115,10 @@ UnitTaskHooks MakeDefaultHooks() {
     };
     h.isImpassableAt = [](const Vector& at) { return PathMap_IsImpassableAt(at.x, at.z) != 0; };
     h.groundClear = GroundClearAlong;
-    h.avoidanceSteer = [](GameObject*, GameObject*, float, const Vector&, Vector*) {};          // PENDING(5.123)
-    h.cliffRepulsion = [](GameObject*, const Vector&, float, Vector*) { return false; };        // PENDING(5.123)
+    h.avoidanceSteer = [](GameObject* unit, GameObject* ignore, float range, const Vector& goal, Vector* force) {
+        Avoidance_Steer(unit, ignore, range, goal, force);
+    };
+    h.cliffRepulsion = Avoidance_CliffRepulsion;
     h.bestWeaponRange = [](GameObject* unit, BestWeaponRange* out) {
         AI_BestWeaponRange(unit, out);
         return true;

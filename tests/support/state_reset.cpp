@@ -58,6 +58,7 @@
 #include "ai/aimission.h"
 #include "ai/aipath.h"
 #include "ai/aoi.h"
+#include "ai/avoidance.h"
 #include "ai/avoidsettings.h"
 #include "ai/unittask.h"
 #include "ai/unitprocess.h"
@@ -176,6 +177,7 @@ void ResetProgramStateForTest() {
     AiTasks_Clear();
     UnitTask_ResetHooks();
     Avoidance_ResetSettings();
+    Avoidance_ResetForTests();
     Chunk_Effect().Forget();
     SpriteEffects_ResetForTest();
     Quake_Effect().magnitude = 0.0f;
