@@ -8,6 +8,7 @@
 #include "ai/avoidance.h"
 #include "ai/avoidsettings.h"
 #include "ai/pathgrid.h"
+#include "avoidance_config.h"
 #include "core/clock.h"
 #include "pathgrid_fixture.h"
 #include "platform/msgbox.h"
@@ -433,11 +434,30 @@ TEST_F(AvoidanceTest, CollisionCfgIsReadOncePerRun) {
         EXPECT_EQ(s.lateralRepulsion, c.lateral);
         EXPECT_EQ(s.lookAheadTime, 2.5f);
     }
+    // The sample world's file: no warning, and every value the game is tuned for.
+    Avoidance_ResetConfig();
+    Plat_ClearMessageBoxLog();
+    files.Add("Collision.cfg", content::CollisionConfigText());
+    Avoidance_Settings().lookAheadTime = -7.0f;  // so the file's value is seen to arrive
+    Avoidance_LoadConfig();
+    EXPECT_TRUE(Plat_MessageBoxLog().empty());
+    const AvoidanceSettings& read = Avoidance_Settings();
+    const AvoidanceSettings tuned{};
+    EXPECT_EQ(read.revision, 1);
+    EXPECT_EQ(read.lookAheadTime, tuned.lookAheadTime);
+    EXPECT_EQ(read.safetyCoeff, tuned.safetyCoeff);
+    EXPECT_EQ(read.gridXSize, tuned.gridXSize);
+    EXPECT_EQ(read.repulsiveCoefficient, tuned.repulsiveCoefficient);
+    EXPECT_EQ(read.extraStuckTime, tuned.extraStuckTime);
+    EXPECT_EQ(read.cheap2DCollide, tuned.cheap2DCollide);
     // A second set-up reads nothing again.
+    Avoidance_ResetConfig();
+    files.Remove("Collision.cfg");
+    Avoidance_LoadConfig();
     files.Add("Collision.cfg", "int COLLISION_CONFIG_FILE_REVISION = 1;\nfloat LATERAL_DANGER_WIDTH = 9;\n");
     Avoidance_LoadConfig();
     EXPECT_EQ(Avoidance_Settings().lateralDangerWidth, 2.0f);
-    EXPECT_EQ(files.Loads("Collision.cfg"), 5);
+    EXPECT_EQ(files.Loads("Collision.cfg"), 7);
     // The grid takes the settings' cell sizes.
     Avoidance_ResetConfig();
     Avoidance_LoadConfig();
