@@ -299,7 +299,8 @@ bool Avoidance_CliffRepulsion(GameObject* unit, const Vector& goal, float distan
     // The unit's box, stretched by one second of its velocity, in cells; at least one cell
     // beyond the unit's own on every side.
     const float r = SphereRadius(unit);
-    const Vector& vel = unit->euler.velocity;
+    Vector vel = unit->euler.velocity;
+    if (!std::isfinite(vel.x) || !std::isfinite(vel.z)) vel = Vector{};
     const float x0 = P.x - r + std::min(0.0f, vel.x), x1 = P.x + r + std::max(0.0f, vel.x);
     const float z0 = P.z - r + std::min(0.0f, vel.z), z1 = P.z + r + std::max(0.0f, vel.z);
     const int ux = static_cast<int>(std::floor(P.x * perMetre)), uz = static_cast<int>(std::floor(P.z * perMetre));

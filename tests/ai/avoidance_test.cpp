@@ -300,6 +300,16 @@ TEST_F(AvoidanceTest, ABoxedInUnitSidestepsTwentyMetres) {
         EXPECT_NEAR(force.z, c.expect.z, 1e-4f);
         Clear();
     }
+    // A velocity gone wild neither widens the scan past the distance nor changes the answer.
+    for (const Vector wild : {Vector{1e30f, 0, 1e30f}, Vector{std::nanf(""), 0, 0}}) {
+        GameObject* racer = Put("CRFT", 1, 1, 1, {205, 0, 205});
+        racer->euler.velocity = wild;
+        Vector force{7, 0, 7};
+        EXPECT_TRUE(Avoidance_CliffRepulsion(racer, Vector{205, 0, 305}, 20.0f, &force));
+        EXPECT_NEAR(std::fabs(force.x), 20.0f, 1e-4f);
+        EXPECT_NEAR(force.z, 0.0f, 1e-4f);
+        Clear();
+    }
     // In the open nothing pushes.
     GameObject* unit = Put("CRFT", 1, 1, 1, {105, 0, 105});
     Vector force{};
