@@ -6,7 +6,11 @@
 
 #include "Objkr/bucketgrid.h"
 #include "ai/avoidance.h"
+#include "ai/aiinstall.h"
+#include "ai/aipath.h"
+#include "ai/aistandins.h"
 #include "ai/avoidsettings.h"
+#include "ai/unittask.h"
 #include "ai/pathgrid.h"
 #include "avoidance_config.h"
 #include "core/clock.h"
@@ -476,6 +480,27 @@ TEST_F(AvoidanceTest, CollisionCfgIsReadOncePerRun) {
     EXPECT_EQ(Avoidance_Grid()->Width(), 5);
     EXPECT_EQ(Avoidance_Grid()->Height(), 11);
     EXPECT_EQ(Avoidance_Grid()->Capacity(), kAvoidanceGridCapacity);
+}
+
+TEST_F(AvoidanceTest, TheMissionSetUpStartTickAndTeardownReachTheAvoidance) {
+    Avoidance_DestroyGrid();
+    Ai_InstallSeam();
+    MemoryFiles files;
+    files.Add("Collision.cfg", "int COLLISION_CONFIG_FILE_REVISION = 1;\nfloat GRID_X_SIZE = 500;\n");
+    Seam_Ai().collisionCfgRead();
+    EXPECT_EQ(Avoidance_Settings().gridXSize, 500.0f);
+    Seam_Ai().avoidanceStart();  // over the terrain's bounds: 1000 m square
+    ASSERT_NE(Avoidance_Grid(), nullptr);
+    EXPECT_EQ(Avoidance_Grid()->Width(), 3);
+    Put("ROCK", 0, 0, 1, {100, 0, 100});
+    Put("ROCK", 0, 0, 1, {900, 0, 900});
+    Ai_StandIns().avoidanceRefillGrid();
+    EXPECT_EQ(Avoidance_Grid()->EntryCount(), 2);
+    Seam_Ai().avoidanceFree();
+    EXPECT_EQ(Avoidance_Grid(), nullptr);
+    // The unit tasks push and the path grid's cleanup forgets the stuck pairs through these.
+    EXPECT_EQ(UnitTask_Hooks().cliffRepulsion, &Avoidance_CliffRepulsion);
+    EXPECT_EQ(PathGrid_Hooks().clearStuckPairs, &Avoidance_ClearStuckPairs);
 }
 
 }  // namespace
