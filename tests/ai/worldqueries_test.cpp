@@ -24,7 +24,12 @@
 
 namespace {
 
-class QueryTest : public WorldFixture {};
+class QueryTest : public WorldFixture {
+public:
+    using Fun3dFixture::Build;
+    using Fun3dFixture::NewClass;
+    using Fun3dFixture::NewRoot;
+};
 
 TEST_F(QueryTest, ScenariosAnswerAsTheRulesSay) {
     struct Scenario {
@@ -263,6 +268,32 @@ TEST_F(QueryTest, ScenariosAnswerAsTheRulesSay) {
              EXPECT_EQ(AI_FindNearestEnemyBuilding(unit, 1e6f), nullptr);
              unit->SetTarget(building);
              EXPECT_EQ(AI_FindNearestEnemyBuilding(unit, 1e6f), building);
+         }},
+        {"the user's team may take a craft only into a free slot of its class's range", [](QueryTest& t) {
+             GameObject* user = t.Build(t.NewClass(), t.NewRoot(1, kEntityUser));
+             user->SetTeam(1);
+             TeamRecord* own = TeamRecord::Get(1);
+             GameObject* spare = t.Craft(0, {500, 0, 500}, false);
+             spare->objClass->teamSlotFirst = 5;
+             spare->objClass->teamSlotLast = 6;
+             EXPECT_TRUE(Team_CanUseObject(own, spare));
+             EXPECT_TRUE(Team_CanUseObject(TeamRecord::Get(2), spare));  // not the user's team
+             GameObject* a = t.Put("CRFT", 1, 1, 0, {510, 0, 500});
+             GameObject* b = t.Put("CRFT", 1, 1, 0, {520, 0, 500});
+             own->SetSlot(5, a);
+             own->SetSlot(6, b);
+             EXPECT_FALSE(Team_CanUseObject(own, spare));
+             spare->SetTeam(1);  // no free slot: it joins without one
+             EXPECT_FALSE(Team_CanUseObject(own, spare));
+             own->SetSlot(6, nullptr);
+             spare->SetTeam(1);  // now it holds slot 6
+             EXPECT_EQ(spare->teamSlot, 6);
+             own->SetSlot(5, nullptr);
+             own->SetSlot(5, a);
+             EXPECT_TRUE(Team_CanUseObject(own, spare));
+             own->SetSlot(5, nullptr);
+             own->SetSlot(6, nullptr);
+             GameObject_ForgetUser();
          }},
         {"craft to board and the best target", [](QueryTest& t) {
              GameObject* pilot = t.Put("PERS", 4, 6, 1, {500, 0, 500});
