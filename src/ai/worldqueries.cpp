@@ -436,15 +436,14 @@ bool AI_BuildSiteClear(const SiteFootprint& footprint, const Matrix& placement) 
     for (int i = 0; i < 4; ++i) {
         const float x = static_cast<float>(xs[i] * placement.right.x + zs[i] * placement.front.x + placement.posit.x);
         const float z = static_cast<float>(xs[i] * placement.right.z + zs[i] * placement.front.z + placement.posit.z);
+        if (!std::isfinite(x) || !std::isfinite(z)) return false;  // no site at all
         minX = std::min(minX, x);
         maxX = std::max(maxX, x);
         minZ = std::min(minZ, z);
         maxZ = std::max(maxZ, z);
     }
     const float perMetre = PathGrid_CellsPerMetre();
-    if (!(perMetre > 0.0f) || !std::isfinite(minX) || !std::isfinite(maxX) || !std::isfinite(minZ) ||
-        !std::isfinite(maxZ))
-        return false;
+    if (!(perMetre > 0.0f)) return false;
     const double cx0 = std::floor(minX * perMetre), cx1 = std::floor(maxX * perMetre);
     const double cz0 = std::floor(minZ * perMetre), cz1 = std::floor(maxZ * perMetre);
     // A site larger than the grid cannot be clear (and is not walked cell by cell).

@@ -237,6 +237,9 @@ TEST_F(QueryTest, ScenariosAnswerAsTheRulesSay) {
              EXPECT_FALSE(AI_BuildSiteClear(site, at));
              HandField::H(4, 4) = 4000;
              PathGrid_ClassifyAll();
+             // A footprint larger than the whole grid, or not a number, is refused without a walk.
+             EXPECT_FALSE(AI_BuildSiteClear(SiteFootprint{-1e30f, -1e30f, 1e30f, 1e30f}, at));
+             EXPECT_FALSE(AI_BuildSiteClear(SiteFootprint{std::nanf(""), 0.0f, 1.0f, 1.0f}, at));
              // Occupied: a building whose radius reaches into the box; a craft never counts.
              t.Craft(1, {50, 0, 50});
              t.Refill();
