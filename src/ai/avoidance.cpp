@@ -70,6 +70,11 @@ float SphereRadius(const GameObject* o) {
     return o->entity ? o->entity->boundsRadius : o->radius;
 }
 uint32_t Serial(const GameObject* o) { return o->GetObjHandle() & kHandleSerialMask; }
+// The object's team: its entity's team bits until the object has joined its team.
+int32_t TeamOf(const GameObject* o) {
+    if (o->team >= 0 && o->team < kTeamCount) return o->team;
+    return o->entity ? static_cast<int32_t>((o->entity->flags & kEntityTeamMask) >> kEntityTeamShift) : 0;
+}
 
 void ReadInt(const IParseContext* c, const char* key, int32_t* out) {
     int status = -1;
@@ -198,7 +203,7 @@ bool Avoidance_Steer(GameObject* unit, GameObject* ignore, float range, const Ve
     const AvoidanceSettings& s = Avoidance_Settings();
     const Vector P = AI_PositionOf(unit);
     const Vector G = Sub(goal, P);
-    const TeamRecord* team = unit->teamRecord;
+    const TeamRecord* team = unit->teamRecord ? unit->teamRecord : TeamRecord::Get(TeamOf(unit));
     const GameObject* leader = team ? team->GetSlot(0) : nullptr;
     const uint32_t allies = team ? team->GetAllies() : 0u;
     const uint32_t unitSignature = SignatureOf(unit);
@@ -219,7 +224,7 @@ bool Avoidance_Steer(GameObject* unit, GameObject* ignore, float range, const Ve
             continue;
         if (unitSignature == Signature("RCYC") && signature == Signature("TUG")) continue;
         if (kind == 2 || kind == 3 || kind == 7 || kind == 10) continue;
-        const bool ally = other->team >= 0 && other->team < 32 && ((allies >> other->team) & 1u);
+        const bool ally = (allies >> TeamOf(other)) & 1u;
         if (!ally && (kind == 4 || kind == 1)) continue;
         if (ally && signature == Signature("PROX")) continue;
         const Vector O = AI_PositionOf(other);
@@ -325,7 +330,7 @@ bool Avoidance_CliffRepulsion(GameObject* unit, const Vector& goal, float distan
             if (!(d2 > 0.0001f) || d2 > distance2) continue;
             const int octant = Avoidance_Octant(cx - ux, cz - uz);
             if (PathGrid_IsBlocked(cx, cz)) mask |= 1u << (((octant - 2 * t) % 8 + 8) % 8);
-            const int k = Avoidance_CliffStrength(PathGrid_CellClass(PathGrid_GetCell(cx, cz)), unit->team);
+            const int k = Avoidance_CliffStrength(PathGrid_CellClass(PathGrid_GetCell(cx, cz)), TeamOf(unit));
             if (k == 0) continue;
             float strength = static_cast<float>(k);
             if (d2 > rho * rho) strength = strength * rho * rho / d2;

@@ -188,6 +188,23 @@ TEST_F(AvoidanceTest, ClassRulesSkipObjects) {
     }
 }
 
+TEST_F(AvoidanceTest, ObjectsNotYetJoinedToTheirTeamCountByTheirEntitysTeam) {
+    // Built objects carry their team in the entity's flag word before they join it: an allied
+    // craft of that kind is still steered round, an enemy one still skipped.
+    for (const int32_t bits : {1, 2}) {
+        SCOPED_TRACE(bits);
+        GameObject* unit = Unit();
+        GameObject* other = Put("CRFT", 1, 0, bits, {500, 0, 520});
+        for (GameObject* o : {unit, other}) {
+            o->LeaveTeam();
+            o->team = -1;
+            o->teamRecord = nullptr;
+        }
+        EXPECT_EQ(Pushed(Steer(unit)), bits == 1);
+        Clear();
+    }
+}
+
 TEST_F(AvoidanceTest, AParkedBlockerStopsPushingAfterTenSecondsOfContact) {
     GameObject* unit = Unit();
     Put("ROCK", 0, 0, 1, {500, 0, 520});
