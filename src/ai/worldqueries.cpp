@@ -50,6 +50,26 @@ uint32_t SignatureOf(const GameObject* object) { return object->objClass ? objec
 int32_t KindOf(const GameObject* object) { return object->objClass ? object->objClass->category : 0; }
 bool IsDead(const GameObject* object) { return !object->entity || (object->entity->flags & kEntityDead); }
 bool IsVehicle(int32_t type) { return type == 1 || type == 6; }
+
+// An object's team: its entity's team bits until the object has joined its team (a freshly
+// built object has not).
+int32_t TeamOf(const GameObject* object) {
+    if (object->team >= 0 && object->team < kTeamCount) return object->team;
+    return object->entity ? static_cast<int32_t>((object->entity->flags & kEntityTeamMask) >> kEntityTeamShift) : 0;
+}
+TeamRecord* RecordOf(const GameObject* object) {
+    return object->teamRecord ? object->teamRecord : TeamRecord::Get(TeamOf(object));
+}
+// Team t (above 0) is an ally (an enemy) of the unit's team.
+bool AllyTeam(const GameObject* unit, int32_t t) {
+    const TeamRecord* record = RecordOf(unit);
+    return t > 0 && record && record->IsAlly(t);
+}
+bool EnemyTeam(const GameObject* unit, int32_t t) {
+    const TeamRecord* record = RecordOf(unit);
+    return t > 0 && record && record->IsEnemy(t);
+}
+bool Ally(const GameObject* unit, const GameObject* other) { return other && AllyTeam(unit, other->perceivedTeam); }
 bool IsMineKind(uint32_t s) {
     return s == Signature("FLAR") || s == Signature("MGNT") || s == kSigMine || s == Signature("PROX") ||
            s == Signature("WPNM");
@@ -105,8 +125,8 @@ GameObject* NearestEnemyCraft(GameObject* unit, float* range2, const BucketGrid*
     const float radius = *range2 > 0.0f ? std::sqrt(*range2) : 0.0f;
     ForEachInGrid(grid, at, radius, [&](GameObject* object) {
         if (object == unit) return;
-        if (object->team == 0 && object != target) return;
-        if (unit->IsAllyTeam(object->team) || unit->IsAllyTeam(object->perceivedTeam)) return;
+        if (TeamOf(object) == 0 && object != target) return;
+        if (AllyTeam(unit, TeamOf(object)) || AllyTeam(unit, object->perceivedTeam)) return;
         const int32_t type = TypeOf(object);
         if (!IsVehicle(type) && type != 4) return;
         const Vector p = AI_PositionOf(object);
@@ -121,7 +141,7 @@ GameObject* NearestEnemyCraft(GameObject* unit, float* range2, const BucketGrid*
         } else {
             float hitTime = 0.0f;
             GameObject* attacker = AI_LastAttacker(object, &hitTime);
-            if (attacker && unit->IsAllyTeam(attacker->team) && now - hitTime <= 10.0f) {
+            if (attacker && AllyTeam(unit, TeamOf(attacker)) && now - hitTime <= 10.0f) {
                 slot = 2;
             } else {
                 const Vector offset{p.x - at.x, p.y - at.y, p.z - at.z};
@@ -187,19 +207,19 @@ bool AI_LineOfFireBlocker(GameObject* object, GameObject* unit) {
     switch (TypeOf(object)) {
         case 1:
         case 6:
-            return AI_IsPiloted(object) && unit->IsAlly(object);
+            return AI_IsPiloted(object) && Ally(unit, object);
         case 2:
             if (signature == kSigGeyser) return false;
             if (signature == kSigArtillery) return true;
-            return unit->IsAlly(object);
+            return Ally(unit, object);
         case 3:
-            return signature == kSigTorpedo && unit->IsAlly(object);
+            return signature == kSigTorpedo && Ally(unit, object);
         case 5:
         case 7:
         case 10:
             return false;
         default:
-            return unit->IsAlly(object);
+            return Ally(unit, object);
     }
 }
 
@@ -248,13 +268,13 @@ GameObject* AI_FindNearestEnemyCraftOrMine(GameObject* unit, float* range2) {
 GameObject* AI_FindNearestFreeCraft(GameObject* unit, float* range2, GameObject* excluded) {
     if (!unit || !range2) return nullptr;
     const Vector at = AI_PositionOf(unit);
-    const uint32_t teamBit = Visibility_TeamBit(unit->team);
+    const uint32_t teamBit = Visibility_TeamBit(TeamOf(unit));
     GameObject* found = nullptr;
     float best = *range2;
     ForEachInGrid(Avoidance_Grid(), at, *range2 > 0.0f ? std::sqrt(*range2) : 0.0f, [&](GameObject* object) {
         if (object == excluded || object == unit || (object->boardExcludedTeams & teamBit)) return;
         if (!IsVehicle(TypeOf(object)) || AI_IsPiloted(object) || object->inUse) return;
-        if (!Team_CanUseObject(unit->teamRecord, object)) return;
+        if (!Team_CanUseObject(RecordOf(unit), object)) return;
         const float d2 = Ground2(at, AI_PositionOf(object));
         if (d2 < best) {
             best = d2;
@@ -296,7 +316,7 @@ GameObject* AI_FindBestAttackTarget(GameObject* unit) {
     GameObject* found = nullptr;
     float bestScore = -1e30f;
     ForEachLive([&](GameObject* object) {
-        if (object == unit || unit->IsAlly(object)) return;
+        if (object == unit || Ally(unit, object)) return;
         const int32_t type = TypeOf(object);
         if (!IsVehicle(type) && type != 4) return;
         if (type == 4 && (AI_ClassFlagByte(object) & kFlagsIgnoredTarget)) return;
@@ -325,7 +345,7 @@ GameObject* AI_FindNearestObstacle(GameObject* unit, GameObject* skipped) {
         const int32_t kind = KindOf(object);
         if ((recycler && signature == kSigTug) || signature == kSigGeyser || kind == 7) return;
         if (kind == 3 && signature != kSigTorpedo) return;
-        if (kind == 4 && unit->IsEnemy(object)) return;
+        if (kind == 4 && EnemyTeam(unit, object->perceivedTeam)) return;
         const float d2 = Dist2(at, AI_PositionOf(object));
         if (d2 < best) {
             best = d2;
@@ -499,7 +519,7 @@ Entity* AI_FindEntityByLabel(const char* label) {
 GameObject* AI_FindNearestOfClass(GameObject* unit, uint32_t signature, int32_t team, float range2) {
     if (!unit) return nullptr;
     const Vector at = AI_PositionOf(unit);
-    const uint32_t teamBit = Visibility_TeamBit(unit->team);
+    const uint32_t teamBit = Visibility_TeamBit(TeamOf(unit));
     GameObject* found = nullptr;
     float best = range2;
     ForEachLive([&](GameObject* object) {
@@ -513,7 +533,7 @@ GameObject* AI_FindNearestOfClass(GameObject* unit, uint32_t signature, int32_t 
             if (!(Dist2(at, p) < reach * reach)) return;
         }
         if (!(object->seen & teamBit)) return;
-        if (team >= 0 && object->team != team) return;
+        if (team >= 0 && TeamOf(object) != team) return;
         const float d2 = Ground2(at, p);
         if (d2 < best) {
             best = d2;
@@ -529,7 +549,7 @@ GameObject* AiUtil_FindNearestSilo(GameObject* unit, float range2) {
     GameObject* found = nullptr;
     float best = range2;
     ForEachLive([&](GameObject* object) {
-        if (SignatureOf(object) != kSigSilo || object->team != unit->team) return;
+        if (SignatureOf(object) != kSigSilo || TeamOf(object) != TeamOf(unit)) return;
         const float d2 = Ground2(at, AI_PositionOf(object));
         if (d2 <= best) {
             best = d2;
@@ -541,7 +561,8 @@ GameObject* AiUtil_FindNearestSilo(GameObject* unit, float range2) {
 
 GameObject* AiUtil_FindDropOff(GameObject* unit) {
     if (!unit) return nullptr;
-    GameObject* recycler = unit->teamRecord ? unit->teamRecord->GetSlot(1) : nullptr;
+    const TeamRecord* record = RecordOf(unit);
+    GameObject* recycler = record ? record->GetSlot(1) : nullptr;
     if (recycler && AI_IsActive(recycler)) {
         GameObject* silo = AiUtil_FindNearestSilo(unit, Ground2(AI_PositionOf(unit), AI_PositionOf(recycler)));
         return silo ? silo : recycler;
@@ -556,8 +577,8 @@ GameObject* AI_FindNearestEnemyBuilding(GameObject* unit, float range2) {
     GameObject* found = nullptr;
     float best = range2;
     ForEachLive([&](GameObject* object) {
-        if (object == unit || unit->IsAlly(object) || TypeOf(object) != 4) return;
-        if (object != target && (object->team == 0 || (AI_ClassFlagByte(object) & kFlagsIgnoredTarget))) return;
+        if (object == unit || Ally(unit, object) || TypeOf(object) != 4) return;
+        if (object != target && (TeamOf(object) == 0 || (AI_ClassFlagByte(object) & kFlagsIgnoredTarget))) return;
         const float d2 = Ground2(at, AI_PositionOf(object));
         if (d2 < best) {
             best = d2;
@@ -573,7 +594,8 @@ GameObject* AI_FindNearestEnemyOf(int32_t team, const Vector& point, float* rang
     GameObject* found = nullptr;
     float best = *range2;
     ForEachLive([&](GameObject* object) {
-        if (object->team == 0 || object->team == team || (record && record->IsAlly(object->team))) return;
+        const int32_t other = TeamOf(object);
+        if (other == 0 || other == team || (record && record->IsAlly(other))) return;
         const Vector p = AI_PositionOf(object);
         float d2;
         if (SignatureOf(object) == kSigMine) {

@@ -298,6 +298,21 @@ TEST_F(QueryTest, ScenariosAnswerAsTheRulesSay) {
              own->SetSlot(6, nullptr);
              GameObject_ForgetUser();
          }},
+        {"objects not yet joined to their team count by their entity's team", [](QueryTest& t) {
+             GameObject* unit = t.Craft(1, {500, 0, 500});
+             GameObject* friendCraft = t.Craft(1, {500, 0, 510});
+             GameObject* enemy = t.Craft(2, {500, 0, 560});
+             for (GameObject* o : {unit, friendCraft, enemy}) {
+                 o->LeaveTeam();
+                 o->team = -1;
+                 o->teamRecord = nullptr;
+             }
+             t.Refill();
+             float r2 = 1e4f;
+             EXPECT_EQ(AI_FindNearestEnemyCraft(unit, &r2), enemy);
+             EXPECT_TRUE(AI_AllyInLineOfFire(unit, 1e4f, 0.1f));  // the friend ahead
+             EXPECT_EQ(AI_FindBestAttackTarget(unit), enemy);
+         }},
         {"craft to board and the best target", [](QueryTest& t) {
              GameObject* pilot = t.Put("PERS", 4, 6, 1, {500, 0, 500});
              pilot->SetAiProcess(new TestPilot);
