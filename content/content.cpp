@@ -1,6 +1,7 @@
 #include "content.h"
 
 #include "archive_writer.h"
+#include "avoidance_config.h"
 #include "colortables.h"
 #include "definitions.h"
 #include "keymaps.h"
@@ -29,6 +30,7 @@ const Generator kGenerators[] = {
     WriteDefinitionWorld,
     WriteSoundWorld,
     WriteProjectInfo,
+    WriteCollisionConfig,
     WriteArchiveWorld,
     WriteMissionWorld,
     RemovePackDirectory,

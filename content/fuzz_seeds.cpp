@@ -8,6 +8,7 @@
 #include <system_error>
 
 #include "archive_writer.h"
+#include "avoidance_config.h"
 #include "bwd2_writer.h"
 #include "ai/aiinstall.h"
 #include "ai/aipath.h"
@@ -228,7 +229,7 @@ bool ParamSeeds(FuzzSeedSet& seeds, std::string* error) {
         "struct T { int t; };\n"
         "T x[2] = { 1; 2; } #END_DATA\n";
     return seeds.Add("plain.par", plain, error) && seeds.Add("blocks.par", blocks, error) &&
-           seeds.Add("records.par", records, error);
+           seeds.Add("records.par", records, error) && seeds.Add("Collision.cfg", CollisionConfigText(), error);
 }
 
 // Command lines the game is started with.

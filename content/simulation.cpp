@@ -9,6 +9,7 @@
 #include "ai/aimission.h"
 #include "ai/aipath.h"
 #include "ai/aoi.h"
+#include "ai/avoidance.h"
 #include "ai/gototask.h"
 #include "ai/unitprocess.h"
 #include "ai/unittask.h"
@@ -55,6 +56,9 @@ void Simulation_Prepare() {
 
 void Simulation_Begin() {
     GameObject_CreateGrid();
+    // As a mission's set-up and start do: the avoidance tuning (once per run) and its grid.
+    Avoidance_LoadConfig();
+    Avoidance_CreateGrid();
     Plat_UseVirtualClock(1000);
     Clock_Reset(1000);
     g_frame = 0;
@@ -83,6 +87,7 @@ void Simulation_MissionFrame(const std::function<void()>& unitAi) {
 
 void Simulation_End() {
     GameObject_FreeGrid();
+    Avoidance_DestroyGrid();
     Plat_UseRealClock();
 }
 

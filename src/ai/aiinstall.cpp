@@ -6,6 +6,7 @@
 #include "ai/aipath.h"
 #include "ai/aiprocess.h"
 #include "ai/aoi.h"
+#include "ai/avoidance.h"
 #include "ai/pathplanner.h"
 #include "ai/unittask.h"
 #include "core/cmdline.h"
@@ -75,6 +76,9 @@ void Ai_InstallSeam() {
     s.pathsSave = AiPaths_Save;
     s.pathsLoad = AiPaths_Load;
     s.pathPlannerInit = PathPlanner_Init;
+    s.collisionCfgRead = Avoidance_LoadConfig;
+    s.avoidanceStart = Avoidance_CreateGrid;
+    s.avoidanceFree = Avoidance_DestroyGrid;
 
     Seam_Missions().createByName = [](const char* name) { AiMission_CreateByName(name); };
 }

@@ -9,6 +9,7 @@
 #include "Objkr/entity.h"
 #include "Objkr/entitysvc.h"
 #include "Terrain/terramap.h"
+#include "ai/avoidance.h"
 #include "ai/pathgrid.h"
 #include "ai/pathplanner.h"
 #include "core/fieldarchive.h"
@@ -83,7 +84,7 @@ PathGridHooks MakeDefaultHooks() {
     // reset of the grid forgets it).
     h.markRect = MarkRectOnGrid;
     h.markArea = MarkAreaOnGrid;
-    h.clearStuckPairs = [] {};                                        // PENDING(5.123)
+    h.clearStuckPairs = Avoidance_ClearStuckPairs;
     return h;
 }
 PathGridHooks g_hooks = MakeDefaultHooks();

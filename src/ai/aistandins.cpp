@@ -2,6 +2,7 @@
 
 #include "ai/aipath.h"
 #include "ai/aoi.h"
+#include "ai/avoidance.h"
 #include "ai/unittask.h"
 #include "core/seams/audio.h"
 
@@ -9,7 +10,7 @@ namespace {
 
 AiStandIns MakeDefault() {
     AiStandIns s{};
-    s.avoidanceRefillGrid = [] {};
+    s.avoidanceRefillGrid = Avoidance_RefillGrid;
     s.keepInBounds = Mission_KeepInBounds;
     s.deleteAllPaths = AiPaths_DeleteAll;
     s.plannerStartMission = [] {};

@@ -6,7 +6,7 @@
 class GameObject;
 
 struct AiStandIns {
-    void (*avoidanceRefillGrid)();                       // PENDING(5.123)
+    void (*avoidanceRefillGrid)();                       // Avoidance_RefillGrid
     void (*keepInBounds)(GameObject* object, float dt);  // Mission_KeepInBounds
     void (*deleteAllPaths)();                            // AiPaths_DeleteAll
     void (*plannerStartMission)();                       // PENDING(6.106)

@@ -8,6 +8,7 @@
 #include "ai/gototask.h"
 #include "ai/pathplanner.h"
 #include "ai/unittask.h"
+#include "ai/worldqueries.h"
 #include "core/clock.h"
 #include "core/registration.h"
 #include "core/savegame.h"
@@ -50,8 +51,10 @@ UnitAiServices MakeDefault() {
     s.taskDelete = [](UnitTask* task) { delete AiTasks_FindUnitTask(task); };
     s.taskDebugDraw = [](UnitTask* task) { task->DebugDraw(); };
     s.taskTarget = [](UnitTask* task) { return GameObject::FromHandle(task->himHandle); };
-    s.findNearestEnemyCraft = [](GameObject*, float) -> GameObject* { return nullptr; };       // PENDING(5.124)
-    s.findNearestOfClass = [](GameObject*, uint32_t, float) -> GameObject* { return nullptr; };  // PENDING(5.124)
+    s.findNearestEnemyCraft = [](GameObject* owner, float range2) { return AI_FindNearestEnemyCraft(owner, &range2); };
+    s.findNearestOfClass = [](GameObject* owner, uint32_t signature, float range2) {
+        return AI_FindNearestOfClass(owner, signature, -1, range2);
+    };
     s.findDropOff = [](GameObject*) -> GameObject* { return nullptr; };                        // PENDING(3.135)
     // The ground length of the route the owner would be planned to the target (the straight
     // distance when no route is found).
@@ -65,8 +68,8 @@ UnitAiServices MakeDefault() {
         }
         return length;
     };
-    s.findNearestObstacle = [](GameObject*, GameObject*) -> GameObject* { return nullptr; };     // PENDING(5.124)
-    s.allyInLineOfFire = [](GameObject*, float, float) { return false; };                      // PENDING(5.124)
+    s.findNearestObstacle = AI_FindNearestObstacle;
+    s.allyInLineOfFire = [](GameObject* o, float r2, float c) { return AI_AllyInLineOfFire(o, r2, c); };
     // The last shot that hit the owner was a sniper shell, less than 3 s ago: its shooter.
     s.recentSniper = [](GameObject* owner) -> GameObject* {
         if (!owner || owner->lastHitOrdnanceSignature != Signature("SNIP")) return nullptr;

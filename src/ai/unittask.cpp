@@ -6,6 +6,7 @@
 
 #include "Terrain/terrheight.h"
 #include "ai/aipath.h"
+#include "ai/avoidance.h"
 #include "ai/avoidsettings.h"
 #include "ai/followtask.h"
 #include "ai/gototask.h"
@@ -13,6 +14,7 @@
 #include "ai/pathplanner.h"
 #include "ai/unitprocess.h"
 #include "ai/unitservices.h"
+#include "ai/worldqueries.h"
 #include "collision/collision.h"
 #include "core/clock.h"
 #include "core/debug.h"
@@ -116,9 +118,14 @@ UnitTaskHooks MakeDefaultHooks() {
     };
     h.isImpassableAt = [](const Vector& at) { return PathMap_IsImpassableAt(at.x, at.z) != 0; };
     h.groundClear = GroundClearAlong;
-    h.avoidanceSteer = [](GameObject*, GameObject*, float, const Vector&, Vector*) {};          // PENDING(5.123)
-    h.cliffRepulsion = [](GameObject*, const Vector&, float, Vector*) { return false; };        // PENDING(5.123)
-    h.bestWeaponRange = [](GameObject*, BestWeaponRange*) { return false; };                    // PENDING(5.124)
+    h.avoidanceSteer = [](GameObject* unit, GameObject* ignore, float range, const Vector& goal, Vector* force) {
+        Avoidance_Steer(unit, ignore, range, goal, force);
+    };
+    h.cliffRepulsion = Avoidance_CliffRepulsion;
+    h.bestWeaponRange = [](GameObject* unit, BestWeaponRange* out) {
+        AI_BestWeaponRange(unit, out);
+        return true;
+    };
     h.relinkAttack = [](UnitTask*) {};                                                          // PENDING(5.141)
     h.relinkFollow = FollowTask_Relink;
     // The ordnance's four damage values and those of the explosion it would start against the

@@ -241,6 +241,12 @@ public:
     // The ordnance class that hit this object last, and that class's signature.
     const OrdnanceClass* lastHitOrdnance = nullptr;
     uint32_t lastHitOrdnanceSignature = 0;
+    // Boarding: the in-use word (someone is on the way in) and the teams whose people may not
+    // board; both are kept by whoever boards, the unit AI's craft search reads them.
+    int32_t inUse = 0;
+    uint32_t boardExcludedTeams = 0;
+    // Set: the object is left out of the unit AI's obstacle searches.
+    uint8_t notObstacle = 0;
 
 private:
     void MountWeapons();

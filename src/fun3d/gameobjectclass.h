@@ -130,6 +130,10 @@ public:
     Vector boxMax{};
     Vector sphereCentre{};
     float sphereRadius = kClassRadiusUnknown;
+    // The class flag word the game's other parts test bits of (0 unless a kind sets them); the
+    // unit AI's searches read the low byte: 0x0c keeps a building or pick-up out of the target
+    // searches, 0x80 lets an enemy object beyond the vehicles be picked as a nearby threat.
+    uint32_t classFlags = 0;
     int32_t teamSlotFirst = -1;
     int32_t teamSlotLast = -1;
     char* infoText = nullptr;  // owned

@@ -194,10 +194,9 @@ TEST(SimulationTool, AGoToTankDrivesRoundTheWallsNorthernEndAndArrives) {
     std::filesystem::remove_all(dir);
 }
 
-// Two hover tanks sent head-on along one road steer round each other and both arrive. Disabled
-// until the units' collision avoidance is in: without it they meet nose to nose and stay there
-// (in two lanes 150 m apart both arrive).
-TEST(SimulationTool, DISABLED_TwoTanksSentHeadOnAlongOneRoadPassEachOtherAndBothArrive) {
+// Two hover tanks sent head-on along one road steer round each other and both arrive: without
+// collision avoidance they meet nose to nose and stay there.
+TEST(SimulationTool, TwoTanksSentHeadOnAlongOneRoadPassEachOtherAndBothArrive) {
     ResetWorldForTest();
     Plat_Init(BackendKind::Headless);
     Plat_SetMessageBoxPolicy(nullptr);

@@ -1,14 +1,24 @@
 // Parameter files: any bytes parse to a status; includes of any name get the same bytes
-// again, so include chains must stay bounded.
+// again, so include chains must stay bounded. The same bytes are then read as the avoidance
+// tuning ("Collision.cfg"): whatever they hold, every setting stays usable.
 #include <cstddef>
 #include <cstdint>
 #include <vector>
 
 #include "fuzz_loader.h"
 
+#include "ai/avoidance.h"
+#include "ai/avoidsettings.h"
 #include "core/paramfile.h"
+#include "platform/msgbox.h"
+#include "platform/system.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+    static const bool ready = [] {
+        Plat_Init(BackendKind::Headless);  // the revision warnings answer by the box policy
+        return true;
+    }();
+    (void)ready;
     FuzzServeInput(data, size);
     IParseContext* context = IParse_New();
     IParse_ParseText(context, reinterpret_cast<const char*>(data), size, "fuzz");
@@ -34,5 +44,12 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         IParse_DupFieldString(context, path, &status);
     }
     IParse_Free(context);
+
+    Avoidance_ResetConfig();
+    Avoidance_LoadConfig();
+    const AvoidanceSettings& settings = Avoidance_Settings();
+    if (!(settings.gridXSize > 0.0f) || !(settings.gridZSize > 0.0f)) __builtin_trap();
+    Avoidance_ResetConfig();
+    Plat_ClearMessageBoxLog();
     return 0;
 }

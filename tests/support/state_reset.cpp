@@ -59,6 +59,7 @@
 #include "ai/aimission.h"
 #include "ai/aipath.h"
 #include "ai/aoi.h"
+#include "ai/avoidance.h"
 #include "ai/avoidsettings.h"
 #include "ai/followtask.h"
 #include "ai/unittask.h"
@@ -180,6 +181,7 @@ void ResetProgramStateForTest() {
     FollowRegistry_Reset();
     UnitTask_ResetHooks();
     Avoidance_ResetSettings();
+    Avoidance_ResetForTests();
     Chunk_Effect().Forget();
     SpriteEffects_ResetForTest();
     Quake_Effect().magnitude = 0.0f;

@@ -22,9 +22,9 @@ AiSeam MakeDefault() {
     s.missionFree = [] {};                       // filled by Ai_InstallSeam
     s.missionHasCurrent = [] { return false; };  // filled by Ai_InstallSeam
     s.missionNetStart = [] {};                   // filled by Ai_InstallSeam
-    s.collisionCfgRead = [] {};                  // PENDING(5.123)
-    s.avoidanceStart = [] {};                    // PENDING(5.123)
-    s.avoidanceFree = [] {};                     // PENDING(5.123)
+    s.collisionCfgRead = [] {};                  // filled by Ai_InstallSeam
+    s.avoidanceStart = [] {};                    // filled by Ai_InstallSeam
+    s.avoidanceFree = [] {};                     // filled by Ai_InstallSeam
     s.createUserProcess = [](GameObject*) -> sObject* { return nullptr; };  // the player's process fills it
     s.pathNew = [](const Vector2D&, const Vector2D&) -> AiPath* { return nullptr; };        // filled by Ai_InstallSeam
     s.pathFree = [](AiPath*) {};                                                           // filled by Ai_InstallSeam
