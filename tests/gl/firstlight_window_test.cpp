@@ -205,11 +205,18 @@ TEST_F(FirstLightWindow, KeysReachTheRunningGameItsFramesChangeAndClosingEndsWit
     EXPECT_EQ(Close(window), 0);
 }
 
-// The hardware driver's first view of the mission shows the same scene as the software driver's:
-// the ground meets the sky on the same row (within 2% of the height) and the band below the
-// horizon (rows 55% to 70%) is grass in both, nine pixels in ten. The pictures are not compared
-// pixel by pixel: the hardware driver's terrain texels are stretched along the view and darker,
-// its sky is not drawn and its head-up display sprites are blank.
+// The hardware driver's first view of the mission shows the same scene as the software driver's,
+// pixel by pixel: a pixel differs when any of its channels is more than 96 apart, and fewer than
+// one pixel in ten may differ. The tolerance covers what the two drivers do differently by
+// design: filtered texels and colours at four or five bits a channel on the hardware, the
+// software light tables' brighter full light, and the craft's hover between the two runs. Sky,
+// clouds, backdrop, terrain texture and head-up display must all be in place to stay below it.
+// The ground also meets the sky on the same row (within 2% of the height) and the band below the
+// horizon (rows 55% to 70%) is grass in both, nine pixels in ten. Both pictures are saved beside
+// the test.
+constexpr int kDriverChannelTolerance = 96;
+constexpr double kDriverDifferingShare = 0.10;
+
 TEST_F(FirstLightWindow, TheHardwareDriverShowsTheSameSceneAsTheSoftwareDriver) {
     Window window = Start({"-nointro", "-win", "-SW", "sample.qmn"});
     ASSERT_NE(window, 0u);
@@ -230,7 +237,9 @@ TEST_F(FirstLightWindow, TheHardwareDriverShowsTheSameSceneAsTheSoftwareDriver) 
     EXPECT_LE(std::abs(softwareTop - hardwareTop), software.height / 50) << softwareTop << " " << hardwareTop;
     EXPECT_GT(ShareGreen(software, 0.55, 0.7), 0.9);
     EXPECT_GT(ShareGreen(hardware, 0.55, 0.7), 0.9);
-    RecordProperty("differing", std::to_string(ShareDiffering(software, hardware, 48, 0.55, 0.7)));
+    const double differing = ShareDiffering(software, hardware, kDriverChannelTolerance);
+    EXPECT_LT(differing, kDriverDifferingShare) << "share of pixels differing: " << differing;
+    RecordProperty("differing", std::to_string(differing));
 }
 
 }  // namespace
