@@ -12,12 +12,14 @@
 #include "Objkr/entity.h"
 #include "Objkr/entitysvc.h"
 #include "core/seams/cockpit.h"
+#include "core/seams/shell.h"
 #include "fun3d/gameobject.h"
 #include "fun3d/objectpool.h"
 #include "fun3d/objectslot.h"
 #include "fun3d/teamrecord.h"
 #include "interface/combathud.h"
 #include "interface/hudcolors.h"
+#include "render/display.h"
 #include "render/graphicdriver.h"
 #include "render/palette.h"
 #include "render/sprite.h"
@@ -610,6 +612,51 @@ TEST_F(CombatHudTest, TheScopeOpensOnlyForAPersonAimingASniperWeapon) {
 }
 
 // ---- target view ----------------------------------------------------------------------------
+
+// While the inset's world is drawn the renderer is marked as drawing an inset, and with the
+// line-doubling option the inset draws on halved lines (its clear on the halved rows); both end
+// with the inset.
+TEST_F(CombatHudTest, TheTargetInsetIsMarkedAndDrawnLineDoubledWhenTheOptionIsOn) {
+    GameObject* p = Player();
+    p->SetTarget(Object({0, 0, 50}, 2, 3.0f));
+    struct Seen {
+        bool marked;
+        int bufferHeight;
+        float windowTop;
+    };
+    static std::vector<Seen> seen;
+    seen.clear();
+    CombatHud_Services().drawInset = [](RenderView* v, GameObject*, bool) {
+        seen.push_back({Render_DrawingInset(), v->buffer->height, v->windowTop});
+    };
+    static uint8_t def[256];
+    std::memset(def, 0, sizeof def);
+    Seam_Shell().playerDef = [] { return def; };
+    const uint32_t savedFlags = GraphicD3DFlags;
+    GraphicD3DFlags = 0;
+    TargetView& tv = TargetView_Instance();
+    for (int lineDouble : {0, 1}) {
+        SCOPED_TRACE(lineDouble);
+        def[kPlayerDefLineDouble] = static_cast<uint8_t>(lineDouble);
+        Graphic_Clear(&screen_, 5);
+        tv.Init();
+        tv.Update(0.1f);
+        EXPECT_FALSE(Render_DrawingInset());
+        TargetView_Render();
+        ASSERT_EQ(seen.size(), size_t(lineDouble + 1));
+        EXPECT_TRUE(seen.back().marked) << "marked while the inset's world is drawn";
+        EXPECT_FALSE(Render_DrawingInset()) << "and no longer after";
+        EXPECT_EQ(seen.back().bufferHeight, lineDouble ? 240 : 480);
+        EXPECT_EQ(seen.back().windowTop, lineDouble ? 5.0f : 10.0f);
+        EXPECT_EQ(screen_.height, 480) << "the screen is whole again";
+        EXPECT_FALSE(Render_LineDoublingActive());
+        // The window's first row is cleared either way: on halved lines it is row 5 of the
+        // doubled rows, the screen's row 10 (a halved row spans two rows of the screen's memory).
+        EXPECT_EQ(screen_.pixels[size_t(10) * screen_.width + 470], 223);
+        EXPECT_EQ(screen_.pixels[size_t(10) * screen_.width + 469], HudColors.black);
+    }
+    GraphicD3DFlags = savedFlags;
+}
 
 TEST_F(CombatHudTest, TheTargetInsetDrawsOncePerUpdateFromBehindOrThroughTheAllysEyes) {
     GameObject* p = Player();
