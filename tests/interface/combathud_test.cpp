@@ -22,6 +22,8 @@
 #include "render/display.h"
 #include "render/graphicdriver.h"
 #include "render/palette.h"
+#include "render/renderqueue.h"
+#include "render/billboard.h"
 #include "render/sprite.h"
 #include "support/world_reset.h"
 #include "weapons/ordnance.h"
@@ -520,6 +522,47 @@ TEST_F(CombatHudTest, TheSightHandsTheAimedThingToTheCommandMenu) {
     sight.Simulate(0.1f);
     EXPECT_EQ(sight.groundPoint, nullptr);
     (void)craft;
+}
+
+// In the 3-D sight (flat reticle off) the ground marker gets a white line 2 units up the aim's up
+// axis, drawn translucent at the display's line alpha.
+TEST_F(CombatHudTest, TheGroundMarkerHasATranslucentWhiteLineUpFromIt) {
+    Player();
+    ASSERT_EQ(RenderQueue_Init(), 1);
+    struct CloseQueue {
+        ~CloseQueue() { RenderQueue_Close(); }
+    } closeQueue;
+    AimSight& sight = AimSight_Instance();
+    world_.groundHit = true;
+    world_.flat = false;
+    sight.Simulate(0.1f);
+    ASSERT_NE(sight.groundPoint, nullptr);
+    ASSERT_NE(sight.context, 0);
+    const Vector ground = *sight.groundPoint;
+    sight.Render(&view_);
+    std::vector<const RenderItem*> lines;
+    for (int b = RenderQueue_LowestBucket(); b <= RenderQueue_HighestBucket(); ++b)
+        for (uint32_t at = RenderQueue_Bucket(b).head; at != kNoRenderItem;) {
+            const RenderItem* item = RenderQueue_Item(at);
+            if (item->kind == kRenderColouredLine) lines.push_back(item);
+            at = item->next;
+        }
+    ASSERT_EQ(lines.size(), 1u);
+    EXPECT_EQ(lines[0]->ref, static_cast<uint32_t>(HudColors.white));
+    EXPECT_TRUE(lines[0]->flags & kLineTranslucent);
+    EXPECT_EQ((lines[0]->flags >> kLineAlphaShift) & 0xFF, HudLineAlpha);
+    // The view looks along z from the origin: view space is world space here.
+    const RenderLinePayload line = RenderItem_GetPayload<RenderLinePayload>(lines[0]);
+    const Vector& up = sight.aim.up;
+    EXPECT_NEAR(line.from[2], ground.z, 1e-3f);
+    EXPECT_NEAR(line.to[0] - line.from[0], 2.0f * up.x, 1e-3f);
+    EXPECT_NEAR(line.to[1] - line.from[1], 2.0f * up.y, 1e-3f);
+    EXPECT_NEAR(line.to[2] - line.from[2], 2.0f * up.z, 1e-3f);
+    // With the flat reticle nothing of the 3-D sight is queued.
+    RenderQueue_Reset();
+    world_.flat = true;
+    sight.Render(&view_);
+    EXPECT_EQ(RenderQueue_BytesUsed(), 0u);
 }
 
 TEST_F(CombatHudTest, ThePitchOffsetFollowsTheLevelSettingBit) {
