@@ -146,6 +146,18 @@ namespace {
 
 constexpr int kLargestSquarePage = 256;
 
+uint8_t NearestWorldColour(int r, int g, int b) {
+    static const std::vector<uint8_t> palette = MakeWorldPalette();
+    int best = 0;
+    long bestDistance = -1;
+    for (int i = 0; i < 255; ++i) {
+        const long dr = palette[i * 3] - r, dg = palette[i * 3 + 1] - g, db = palette[i * 3 + 2] - b;
+        const long d = dr * dr + dg * dg + db * db;
+        if (bestDistance < 0 || d < bestDistance) best = i, bestDistance = d;
+    }
+    return static_cast<uint8_t>(best);
+}
+
 bool IsPageFile(const std::string& name) { return name.size() > 4 && name.compare(name.size() - 4, 4, ".MAP") == 0; }
 
 }  // namespace
@@ -184,7 +196,10 @@ void SquareSpritePages(std::vector<SpriteRecordSpec>& records, std::vector<Named
 std::vector<NamedFile> SampleSpriteFiles() {
     std::vector<SpriteRecordSpec> records;
     std::vector<NamedFile> files;
-    // The character sprites: 16 x 16 cells of 4 x 8 on one page.
+    // The character sprites: 16 x 16 cells of 4 x 8 on one page. Their ink is white: the
+    // software driver draws them as silhouettes in the text colour, the hardware one multiplies
+    // the texel by that colour.
+    const uint8_t charInk = NearestWorldColour(255, 255, 255);
     std::vector<uint8_t> chars(64 * 128, kKey);
     for (int code = 0; code < 256; ++code) {
         int w, h;
@@ -192,7 +207,7 @@ std::vector<NamedFile> SampleSpriteFiles() {
         const int cx = (code % 16) * 4, cy = (code / 16) * 8;
         for (int y = 0; y < h; ++y)
             for (int x = 0; x < w; ++x)
-                chars[static_cast<size_t>((cy + y) * 64 + cx + x)] = bits[static_cast<size_t>(y * w + x)] ? kInk : kKey;
+                chars[static_cast<size_t>((cy + y) * 64 + cx + x)] = bits[static_cast<size_t>(y * w + x)] ? charInk : kKey;
         records.push_back({"char." + std::to_string(code), "charset", cx, cy, w, h, 0});
     }
     files.push_back({"charset.MAP", SpritePageBytes(64, 128, chars)});
