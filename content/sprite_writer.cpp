@@ -3,6 +3,7 @@
 #include "colortables.h"
 #include "cockpit_sprites.h"
 
+#include <algorithm>
 #include <cmath>
 #include <filesystem>
 #include <string>
@@ -141,10 +142,64 @@ std::string SpritePageBytes(int width, int height, const std::vector<uint8_t>& p
     return b;
 }
 
+namespace {
+
+constexpr int kLargestSquarePage = 256;
+
+uint8_t NearestWorldColour(int r, int g, int b) {
+    static const std::vector<uint8_t> palette = MakeWorldPalette();
+    int best = 0;
+    long bestDistance = -1;
+    for (int i = 0; i < 255; ++i) {
+        const long dr = palette[i * 3] - r, dg = palette[i * 3 + 1] - g, db = palette[i * 3 + 2] - b;
+        const long d = dr * dr + dg * dg + db * db;
+        if (bestDistance < 0 || d < bestDistance) best = i, bestDistance = d;
+    }
+    return static_cast<uint8_t>(best);
+}
+
+bool IsPageFile(const std::string& name) { return name.size() > 4 && name.compare(name.size() - 4, 4, ".MAP") == 0; }
+
+}  // namespace
+
+void SquareSpritePages(std::vector<SpriteRecordSpec>& records, std::vector<NamedFile>& files) {
+    std::vector<NamedFile> out;
+    for (NamedFile& file : files) {
+        const std::string& b = file.bytes;
+        const auto* head = reinterpret_cast<const uint8_t*>(b.data());
+        if (!IsPageFile(file.name) || b.size() < 8 || Bytes_U16(head + 2) != 0) {
+            out.push_back(std::move(file));
+            continue;
+        }
+        const int width = Bytes_U16(head), height = static_cast<int>(Bytes_U32(head + 4));
+        const std::string stem = file.name.substr(0, file.name.size() - 4);
+        const int bands = std::max(1, (height + kLargestSquarePage - 1) / kLargestSquarePage);
+        for (int band = 0; band < bands; ++band) {
+            const int top = band * kLargestSquarePage, rows = std::min(kLargestSquarePage, height - top);
+            int side = 16;
+            while (side < std::max(width, rows)) side *= 2;
+            std::vector<uint8_t> pixels(static_cast<size_t>(side) * side, kKey);
+            for (int y = 0; y < rows; ++y)
+                for (int x = 0; x < width; ++x)
+                    pixels[static_cast<size_t>(y) * side + x] =
+                        static_cast<uint8_t>(b[8 + static_cast<size_t>(top + y) * width + x]);
+            const std::string name = band == 0 ? stem : stem.substr(0, 7) + static_cast<char>('0' + band);
+            out.push_back({name + ".MAP", SpritePageBytes(side, side, pixels)});
+            if (band == 0) continue;
+            for (SpriteRecordSpec& r : records)
+                if (r.page == stem && r.y >= top && r.y < top + rows) r.page = name, r.y -= top;
+        }
+    }
+    files = std::move(out);
+}
+
 std::vector<NamedFile> SampleSpriteFiles() {
     std::vector<SpriteRecordSpec> records;
     std::vector<NamedFile> files;
-    // The character sprites: 16 x 16 cells of 4 x 8 on one page.
+    // The character sprites: 16 x 16 cells of 4 x 8 on one page. Their ink is white: the
+    // software driver draws them as silhouettes in the text colour, the hardware one multiplies
+    // the texel by that colour.
+    const uint8_t charInk = NearestWorldColour(255, 255, 255);
     std::vector<uint8_t> chars(64 * 128, kKey);
     for (int code = 0; code < 256; ++code) {
         int w, h;
@@ -152,7 +207,7 @@ std::vector<NamedFile> SampleSpriteFiles() {
         const int cx = (code % 16) * 4, cy = (code / 16) * 8;
         for (int y = 0; y < h; ++y)
             for (int x = 0; x < w; ++x)
-                chars[static_cast<size_t>((cy + y) * 64 + cx + x)] = bits[static_cast<size_t>(y * w + x)] ? kInk : kKey;
+                chars[static_cast<size_t>((cy + y) * 64 + cx + x)] = bits[static_cast<size_t>(y * w + x)] ? charInk : kKey;
         records.push_back({"char." + std::to_string(code), "charset", cx, cy, w, h, 0});
     }
     files.push_back({"charset.MAP", SpritePageBytes(64, 128, chars)});
@@ -375,6 +430,7 @@ std::vector<NamedFile> SampleSpriteFiles() {
     }
     files.push_back({"hudfx.MAP", SpritePageBytes(kFxW, kFxH, hudfx)});
     AppendCockpitSprites(records, files, nearest);
+    SquareSpritePages(records, files);
     files.push_back({"sprite8.stb", SpriteTableBytes(records)});
     return files;
 }

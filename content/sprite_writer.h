@@ -39,6 +39,11 @@ struct NamedFile {
     std::string name;
     std::string bytes;
 };
+// Makes every 8-bit page a square of 16 to 256 texels a side (the hardware driver takes no
+// other), padded with the key colour; a page taller than 256 rows is cut into pages of 256 rows,
+// the later ones named after it with a digit in its eighth place, and the records on them move
+// along (a record must not cross a cut).
+void SquareSpritePages(std::vector<SpriteRecordSpec>& records, std::vector<NamedFile>& files);
 // The sample sprite table and its pages (archive records).
 std::vector<NamedFile> SampleSpriteFiles();
 

@@ -658,6 +658,9 @@ void Game_RenderFrame(RenderView* view) {
                     }
                     render.beginScene();
                 } else {
+                    // The radar's frame sprites draw in every hardware radar kind, not only the one
+                    // that steps the sweep into the locked back buffer.
+                    cockpit.radarDrawFrame();
                     cockpit.radarDrawSweep();
                 }
             }

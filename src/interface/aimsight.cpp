@@ -226,6 +226,10 @@ void AimSight::Render(RenderView* view) {
     if (groundPoint && context != 0) {
         const float centre[3] = {groundPoint->x, groundPoint->y, groundPoint->z};
         Render_QueueBillboard(view, centre, 1.5f, groundSprite);
+        // A white line from the point 2 units up along the aim's up axis, translucent.
+        const Vector& up = aim.up;
+        const float top[3] = {centre[0] + 2.0f * up.x, centre[1] + 2.0f * up.y, centre[2] + 2.0f * up.z};
+        Render_QueueLine(view, centre, top, 0.0f, static_cast<uint32_t>(HudColors.white), HudLineAlpha);
     }
 }
 

@@ -7,6 +7,7 @@
 #include "interface/camera.h"
 #include "interface/combathud.h"
 #include "interface/hudcolors.h"
+#include "render/display.h"
 #include "render/draw2d.h"
 #include "render/graphicbuffer.h"
 #include "render/sprite.h"
@@ -290,6 +291,8 @@ void TargetView_Render() {
     Graphic_FillRect(buffer, left - 2, 10, left - 1, bottom, HudColors.black, 0);
     Graphic_FillRect(buffer, right + 1, 10, right + 2, bottom, HudColors.black, 0);
     Graphic_FillRect(buffer, left - 2, bottom + 1, right + 2, bottom + 2, HudColors.black, 0);
+    // What draws only into the main view leaves the inset alone while this mark is set.
+    Render_SetDrawingInset(true);
     // The hardware driver draws the inset's world through a viewport of its own.
     const bool hardware = s.hardware();
     int savedViewport[4] = {};
@@ -322,9 +325,14 @@ void TargetView_Render() {
         camera.posit = DVector{T.x - r * front.x, T.y - r * front.y, T.z - r * front.z};
     }
     View_SetCameraMatrix(&tv.view, camera);
+    // The main view's halved lines end here (its queue is drawn); the inset takes its own.
+    Render_LineDoublingRestore();
+    View_SetLineDouble(&tv.view, 1);
     OverlayDepth = 248.0f;
-    Graphic_FillRect(buffer, left, 10, right, bottom, 223, 0);
+    if (Render_LineDoublingActive()) Graphic_FillRect(buffer, left, 5, right, bottom / 2, 223, 0);
+    else Graphic_FillRect(buffer, left, 10, right, bottom, 223, 0);
     s.drawInset(&tv.view, target, allied);
+    View_SetLineDouble(&tv.view, 0);
     const int label = s.iconSprite(target);
     OverlayDepth = depth;
     if (label) s.drawSprite(buffer, label, left + 2, 11, 5, s.shownTeam(target));
@@ -334,4 +342,5 @@ void TargetView_Render() {
         s.fillBlended(0x0100FF00u, left - 2, 8, right + 2, bottom + 2);
         OverlayDepth = depth;
     }
+    Render_SetDrawingInset(false);
 }

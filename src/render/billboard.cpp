@@ -77,7 +77,10 @@ bool Render_QueueQuad(RenderView* view, const float worldCorners[4][3], int spri
     return RenderQueue_Add(nearest);
 }
 
-bool Render_QueueLine(RenderView* view, const float from[3], const float to[3], float width, uint32_t colour) {
+uint8_t HudLineAlpha = kHudLineAlphaDefault;
+
+bool Render_QueueLine(RenderView* view, const float from[3], const float to[3], float width, uint32_t colour,
+                      uint32_t alpha) {
     if (!view || !from || !to) return false;
     Vector a, b;
     View_TransformPoint(&a, view, from[0], from[1], from[2]);
@@ -92,6 +95,7 @@ bool Render_QueueLine(RenderView* view, const float from[3], const float to[3], 
     item->vertexCount = 0;
     item->ref = colour;
     item->flags = kLineFlags;
+    if (alpha < 255) item->flags |= kLineTranslucent | (alpha << kLineAlphaShift);
     item->kind = kRenderColouredLine;
     RenderLinePayload line{};
     line.width = width;

@@ -19,6 +19,12 @@ bool Render_QueueQuad(RenderView* view, const float worldCorners[4][3], int spri
 // Transforms both ends into view space; when both lie in front of the eye and the sphere about
 // the line is in view, queues a coloured line (kind 8, flags 8) of the width, keyed by the nearer
 // end's depth. Returns whether it was queued.
-bool Render_QueueLine(RenderView* view, const float from[3], const float to[3], float width, uint32_t colour);
+// An alpha below 255 makes the line translucent: the software path draws a thin one through the
+// palette's translucency table (TranslucencyTable[colour][pixel]), whatever the value.
+bool Render_QueueLine(RenderView* view, const float from[3], const float to[3], float width, uint32_t colour,
+                      uint32_t alpha = 255);
+// The opacity of the head-up display's translucent lines (255 opaque).
+extern uint8_t HudLineAlpha;
+constexpr uint8_t kHudLineAlphaDefault = 0xBF;
 // Fills the render seam's billboard, depth, quad, line and eye entries.
 void Render_InstallBillboards();

@@ -5,6 +5,8 @@
 #include "core/debug.h"
 #include "render/view.h"
 
+float HardwareFullLight = 1.0f;
+
 namespace {
 
 // Room for a pass's output: a convex polygon gains at most one vertex a pass; anything that

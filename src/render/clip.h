@@ -32,9 +32,13 @@ static_assert(sizeof(RenderVertex) == 24);
 // The hardware colour word of a shade and a fog level, and of full light without fog.
 constexpr uint32_t RenderVertex_ColourWord(uint32_t shade, uint32_t fog) { return (shade & 0xFF) | ((fog & 0xFF) << 8); }
 constexpr uint32_t kColourWordFull = 0xFFFF;
+// The software light at which the shade tables give a colour as it is (brighter lights run on
+// towards white): the hardware's full shade (255) goes there, so that both drivers show a texel
+// in its own colour at the same light. 1 until a hardware scene measures the tables.
+extern float HardwareFullLight;
 // The colour word of a software light value (0 dark .. 1 full), without fog.
 inline uint32_t RenderVertex_ColourOfLight(float light) {
-    const float level = light * 255.0f + 0.5f;
+    const float level = light / HardwareFullLight * 255.0f + 0.5f;
     const uint32_t shade = level >= 255.0f ? 255u : level > 0.0f ? static_cast<uint32_t>(level) : 0u;
     return RenderVertex_ColourWord(shade, 255);
 }

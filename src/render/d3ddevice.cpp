@@ -283,6 +283,7 @@ void ApplyGamePalette(GraphicDriver* record) {
 D3DState& D3D_State() { return g_state; }
 
 void D3D_ResetState() {
+    HardwareFullLight = 1.0f;
     TexMgr_ReleaseAll();
     D3D_ReleaseDevice(true);
     g_state = D3DState{};
@@ -631,6 +632,8 @@ int D3D_Clear(uint32_t colour) {
 
 int D3D_BeginScene() {
     Graphic_SetTextureReload(false);
+    // The shade tables may have changed with the map: the vertices' full shade follows them.
+    HardwareFullLight = std::max(Palette_FullColourLight(), 0.05f);
     if (!g_state.device || g_state.lost) return 1;
     TexMgr_Counters().uploadsThisFrame = 0;
     Batch_Buffers().sceneFirstBatch = Batch_Buffers().batches;

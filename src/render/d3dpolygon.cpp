@@ -229,8 +229,8 @@ void DrawMember(D3DMember member, const RenderVertex* vertices, int count, const
                           member == D3DMember::kTexturedWrapped || member == D3DMember::kTexturedByKind ||
                           member == D3DMember::kTranslucent || member == D3DMember::kTinted ||
                           member == D3DMember::kTintedShifted || member == D3DMember::kBlinking;
-    const bool alphaKind = textured && texture && TextureImage_Format(texture) == 1;
     const GpuTexture gpuTexture = textured ? TexMgr_LookupCached(texture, true) : 0;
+    const bool alphaKind = textured && texture && TexMgr_HasAlpha(texture);
     const uint32_t palette = PaletteColors32[colour & 0xFF];
     const uint32_t tint = CurrentTint & 0xFFFFFFu;
     uint32_t word = 0x02, diffuse = 0xFFFFFFFFu;
@@ -367,6 +367,17 @@ void D3DRender_DrawPolygon(const RenderView* view, const RenderVertex* vertices,
     RenderVertex work[kD3DClipWork];
     const int n = D3DRender_Clip(view, work, vertices, count, flags);
     if (n >= 3) DrawMember(D3DRender_MemberOf(flags), work, n, texture, colour);
+}
+
+void D3DRender_DrawLitPolygon(const RenderView* view, const RenderVertex* vertices, int count,
+                              const TextureImage* texture, uint32_t colour, uint32_t flags) {
+    if (!vertices || count < 2 || count > kD3DClipMaxInput) return;
+    RenderVertex words[kD3DClipMaxInput];
+    for (int i = 0; i < count; ++i) {
+        words[i] = vertices[i];
+        words[i].colour = RenderVertex_ColourOfLight(vertices[i].shade);
+    }
+    D3DRender_DrawPolygon(view, words, count, texture, colour, flags);
 }
 
 void D3DRender_DrawDirect(const RenderView*, const RenderVertex* vertices, int count, const TextureImage* texture,

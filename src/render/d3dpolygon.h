@@ -55,6 +55,10 @@ int D3DRender_Clip(const RenderView* view, RenderVertex* out, const RenderVertex
 // `texture` is the texture of textured members, `colour` the palette colour of the others.
 void D3DRender_DrawPolygon(const RenderView* view, const RenderVertex* vertices, int count,
                            const TextureImage* texture, uint32_t colour, uint32_t flags);
+// The same for a polygon built for either driver, whose vertices carry the software light
+// (`shade`, 0 dark .. 1 full): each becomes the colour word of that light without fog first.
+void D3DRender_DrawLitPolygon(const RenderView* view, const RenderVertex* vertices, int count,
+                              const TextureImage* texture, uint32_t colour, uint32_t flags);
 // Screen-space primitives, unclipped.
 void D3DRender_DrawDirect(const RenderView* view, const RenderVertex* vertices, int count,
                           const TextureImage* texture, uint32_t colour, uint32_t flags);

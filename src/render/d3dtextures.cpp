@@ -26,11 +26,13 @@ int g_count = 0;
 TexMgrCounters g_counters;
 const TextureImage* g_cachedTexture = nullptr;
 GpuTexture g_cachedD3D = 0;
+bool g_cachedAlpha = false;  // whether g_cachedTexture's device texture carries alpha
 // Images of an invalid size already warned about (address, width, height).
 std::set<std::tuple<uintptr_t, int32_t, int32_t>> g_warnedInvalid;
 
 constexpr uint32_t kSizeNoDeviceFlag = 1u << 24;
 constexpr uint32_t kSizeKindShift = 25;
+constexpr uint8_t kKeyTexel = 255;  // the transparent colour of keyed images
 constexpr uint32_t kSizeMips = 1u << 26;
 
 uintptr_t Key(const TextureImage* texture) { return reinterpret_cast<uintptr_t>(texture); }
@@ -114,16 +116,40 @@ ImageShape ShapeOf(const TextureImage* image) {
     return ImageShape{kind, kind == 1 ? rowBytes >> 1 : rowBytes, TextureImage_Height(image)};
 }
 
+// An 8-bit image holding the key colour: uploaded with alpha (kind 1 on the device).
+bool HoldsKey(const TextureImage* image, const ImageShape& shape) {
+    if (shape.kind != 0) return false;
+    const uint8_t* texels = TextureImage_Texels(image);
+    const size_t count = static_cast<size_t>(shape.width) * static_cast<size_t>(shape.height);
+    return std::memchr(texels, kKeyTexel, count) != nullptr;
+}
+
+uint16_t KeyedTexel(uint8_t index) {
+    if (index == kKeyTexel) return 0;
+    const uint32_t c = PaletteColors32[index];
+    return static_cast<uint16_t>(0xF000u | ((c >> 12) & 0xF00u) | ((c >> 8) & 0xF0u) | ((c >> 4) & 0xFu));
+}
+
 bool ValidSide(int32_t side) { return side == 16 || side == 32 || side == 64 || side == 128 || side == 256; }
 
 // One level: 8-bit texels through the colour table, 16-bit texels as they are.
 bool UploadLevel(GpuDevice* device, GpuTexture texture, int32_t level, const TextureImage* image, bool dark,
-                 GpuLockMode mode) {
+                 bool keyed, GpuLockMode mode) {
     const ImageShape shape = ShapeOf(image);
     GpuLockedRect locked;
     if (device->lockTexture(texture, level, mode, &locked) != GpuResult::Ok) return false;
     const uint8_t* texels = TextureImage_Texels(image);
-    if (shape.kind == 0) {
+    if (shape.kind == 0 && keyed) {
+        for (int32_t y = 0; y < shape.height; ++y) {
+            const uint8_t* in = texels + static_cast<size_t>(y) * static_cast<size_t>(shape.width);
+            uint8_t* out = locked.bits + static_cast<size_t>(y) * static_cast<size_t>(locked.pitch);
+            for (int32_t x = 0; x < shape.width; ++x) {
+                const uint16_t colour = KeyedTexel(in[x]);
+                out[x * 2] = static_cast<uint8_t>(colour);
+                out[x * 2 + 1] = static_cast<uint8_t>(colour >> 8);
+            }
+        }
+    } else if (shape.kind == 0) {
         const uint16_t* colours = dark ? PaletteColorsDark16 : PaletteColors16;
         for (int32_t y = 0; y < shape.height; ++y) {
             const uint8_t* in = texels + static_cast<size_t>(y) * static_cast<size_t>(shape.width);
@@ -150,8 +176,8 @@ bool UploadLevel(GpuDevice* device, GpuTexture texture, int32_t level, const Tex
 
 // Level 0 and, when given, the three mip images (one of the wrong size is skipped).
 void UploadImage(GpuDevice* device, GpuTexture texture, int32_t levels, const TextureImage* image,
-                 const TextureImage* const* mips, bool dark, GpuLockMode mode) {
-    UploadLevel(device, texture, 0, image, dark, mode);
+                 const TextureImage* const* mips, bool dark, bool keyed, GpuLockMode mode) {
+    UploadLevel(device, texture, 0, image, dark, keyed, mode);
     if (levels <= 1 || !mips) return;
     const ImageShape shape = ShapeOf(image);
     for (int32_t level = 1; level < levels; ++level) {
@@ -163,7 +189,7 @@ void UploadImage(GpuDevice* device, GpuTexture texture, int32_t levels, const Te
             D3D_Trace("Texture %s is %dx%d instead of %dx%d\n", NameOf(mip), got.width, got.height, wantW, wantH);
             continue;
         }
-        UploadLevel(device, texture, level, mip, dark, mode);
+        UploadLevel(device, texture, level, mip, dark, keyed, mode);
     }
 }
 
@@ -184,8 +210,10 @@ GpuTexture Create(const TextureImage* image, const TextureImage* const* mips, bo
     const uint32_t frame = Clock_GetFrameCount();
     const bool withMips = mips && (RenderFlags & kRenderMipMaps);
     const int32_t levels = withMips ? 4 : 1;
+    const bool keyed = HoldsKey(image, shape);
+    const int32_t deviceKind = keyed ? 1 : shape.kind;
     uint32_t sizeWord = static_cast<uint32_t>(shape.width) | (static_cast<uint32_t>(shape.height) << 12) |
-                        (static_cast<uint32_t>(shape.kind) << kSizeKindShift);
+                        (static_cast<uint32_t>(deviceKind) << kSizeKindShift);
     if (!(GraphicD3DFlags & kD3DDeviceUp)) sizeWord |= kSizeNoDeviceFlag;
     if (withMips) sizeWord |= kSizeMips;
     // The dark table holds for every level of this upload and ends with it.
@@ -199,9 +227,9 @@ GpuTexture Create(const TextureImage* image, const TextureImage* const* mips, bo
     // 3
     GpuTexture texture = 0;
     if (g_count < kTexMgrSlots) {
-        const GpuFormat format = shape.kind == 0 ? GpuFormat::Rgb565 : GpuFormat::Argb4444;
+        const GpuFormat format = deviceKind == 0 ? GpuFormat::Rgb565 : GpuFormat::Argb4444;
         if (device->createTexture(shape.width, shape.height, levels, format, &texture) == GpuResult::Ok) {
-            UploadImage(device, texture, levels, image, mips, dark, GpuLockMode::Normal);
+            UploadImage(device, texture, levels, image, mips, dark, keyed, GpuLockMode::Normal);
             ++g_counters.uploadsThisFrame;
             g_counters.bytesCreated += static_cast<uint32_t>(shape.width * shape.height * 2);
             InsertSlot(TexMgrSlot{image, sizeWord, frame, texture});
@@ -216,7 +244,7 @@ GpuTexture Create(const TextureImage* image, const TextureImage* const* mips, bo
     if (oldest >= 0 && g_slots[oldest].lastUse + 1 < frame) {
         TexMgrSlot slot = g_slots[oldest];
         RemoveSlot(oldest);
-        UploadImage(device, slot.d3dTexture, levels, image, mips, dark, GpuLockMode::Discard);
+        UploadImage(device, slot.d3dTexture, levels, image, mips, dark, keyed, GpuLockMode::Discard);
         slot.texture = image;
         slot.lastUse = frame;
         InsertSlot(slot);
@@ -259,7 +287,20 @@ GpuTexture TexMgr_LookupCached(const TextureImage* texture, bool darkAllowed) {
     const GpuTexture found = TexMgr_Lookup(texture, darkAllowed);
     g_cachedTexture = found ? texture : nullptr;
     g_cachedD3D = found;
+    g_cachedAlpha = false;
+    if (found) {
+        const int at = FindSlot(texture);
+        g_cachedAlpha = at >= 0 && ((g_slots[at].sizeWord >> kSizeKindShift) & 1) != 0;
+    }
     return found;
+}
+
+bool TexMgr_HasAlpha(const TextureImage* texture) {
+    if (!texture) return false;
+    if (TextureImage_Format(texture) == 1) return true;
+    if (texture == g_cachedTexture) return g_cachedAlpha;
+    const int at = FindSlot(texture);
+    return at >= 0 && ((g_slots[at].sizeWord >> kSizeKindShift) & 1) != 0;
 }
 
 GpuTexture TexMgr_Ensure(const TextureImage* texture, const TextureImage* const* mips) {

@@ -38,6 +38,10 @@ GpuTexture TexMgr_LookupCached(const TextureImage* texture, bool darkAllowed);
 // Loads the image into the table when it is not there; mips (three smaller images) optional.
 GpuTexture TexMgr_Ensure(const TextureImage* texture, const TextureImage* const* mips = nullptr);
 bool TexMgr_HasDeviceTexture(const TextureImage* texture);
+// True when the image's device texture carries alpha: a 16-bit image, or an 8-bit one holding
+// the key colour (index 255), which is uploaded as 4-4-4-4 with its key texels clear so that the
+// hardware shows through them as the software drawers do.
+bool TexMgr_HasAlpha(const TextureImage* texture);
 void TexMgr_Preload();
 void TexMgr_ReleaseAll();
 

@@ -68,6 +68,7 @@ struct LineDoubleSave {
     float savedBrightness = 1.0f;
 };
 LineDoubleSave g_lineDouble;
+bool g_drawingInset = false;
 
 }  // namespace
 
@@ -347,6 +348,9 @@ void Render_LineDoublingRestore() {
 }
 
 bool Render_LineDoublingActive() { return g_lineDouble.active; }
+
+void Render_SetDrawingInset(bool on) { g_drawingInset = on; }
+bool Render_DrawingInset() { return g_drawingInset; }
 
 // ---- Column 255 of the translucency table --------------------------------------------------
 

@@ -78,6 +78,10 @@ void View_SetLineDouble(RenderView* view, int on);
 // Switches off whatever view is line-doubled (the frame does this once the queue is drawn).
 void Render_LineDoublingRestore();
 bool Render_LineDoublingActive();
+// The mark that an inset view (the target view) is being drawn: set for the inset's drawing and
+// cleared after; what draws only into the main view asks it. Cleared by the render reset.
+void Render_SetDrawingInset(bool on);
+bool Render_DrawingInset();
 
 // Around drawing that must treat colour 255 as see-through: saves column 255 of every
 // translucency row and makes blending with 255 keep the other colour; then puts it back.

@@ -266,7 +266,7 @@ void Render_DrawPoint3D(const RenderView* view, const RenderVertex& p, int colou
                 PutPixel(buffer, x, y, c, 0);
 }
 
-void Render_DrawLine3D(const RenderView* view, const RenderVertex& p0, const RenderVertex& p1, int colour) {
+void Render_DrawLine3D(const RenderView* view, const RenderVertex& p0, const RenderVertex& p1, int colour, int mode) {
     if (!view || !view->buffer || view->buffer->valid != 1) return;
     float nearZ = view->nearCorners[0].z, farZ = view->farCorners[0].z;
     if (p0.z < nearZ && p1.z < nearZ) return;
@@ -288,7 +288,7 @@ void Render_DrawLine3D(const RenderView* view, const RenderVertex& p0, const Ren
     int ay = RoundToInt(a.y * view->scaleY / a.z + view->centreY) - buffer->clipTop;
     int bx = RoundToInt(b.x * view->scaleX / b.z + view->centreX) - buffer->clipLeft;
     int by = RoundToInt(b.y * view->scaleY / b.z + view->centreY) - buffer->clipTop;
-    Graphic_DrawLine(buffer, ax, ay, bx, by, colour, 0);
+    Graphic_DrawLine(buffer, ax, ay, bx, by, colour, mode);
 }
 
 void Render_DrawOutline(GraphicBuffer* buffer, RenderVertex* vertices, int count, const TextureImage*,

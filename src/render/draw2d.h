@@ -55,7 +55,8 @@ int32_t Math_MulDiv(int32_t a, int32_t b, int32_t c);
 // the near or beyond the far distance, nor on a buffer 480 pixels wide or less.
 void Render_DrawPoint3D(const RenderView* view, const RenderVertex& point, int colour);
 // A view-space line: cut to the near and far distances, projected, drawn clipped in mode 0.
-void Render_DrawLine3D(const RenderView* view, const RenderVertex& p0, const RenderVertex& p1, int colour);
+void Render_DrawLine3D(const RenderView* view, const RenderVertex& p0, const RenderVertex& p1, int colour,
+                       int mode = 0);
 // The rasteriser's wire-frame entry: the closed outline through projected vertices (relative to
 // the clip rectangle, as every drawer takes them), each edge from the previous vertex (the first
 // from the last) to the next, end points ceil(x) and ceil(y), clipped lines in colour & 0xFF.

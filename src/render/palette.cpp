@@ -115,6 +115,16 @@ int Palette_FindNearest(float r, float g, float b) {
     return found;
 }
 
+float Palette_FullColourLight() {
+    int bestRow = 0, bestCount = -1;
+    for (int row = 0; row < kLightLevels; ++row) {
+        int count = 0;
+        for (int c = 1; c < 255; ++c) count += LumaTable[row][c] == c;
+        if (count > bestCount) bestRow = row, bestCount = count;
+    }
+    return 1.0f - static_cast<float>(bestRow) / static_cast<float>(kLightLevels - 1);
+}
+
 void Palette_FillClampRows(int column) {
     int first = column < 0 ? 0 : column & 0xFF;
     int last = column < 0 ? 255 : first;

@@ -48,6 +48,9 @@ void Palette_SetFloatColors(const uint8_t* rgb);
 void Palette_GetFloatColor(int index, float* r, float* g, float* b);
 // The index of the nearest FloatPalette colour (squared distance); the lowest index wins a tie.
 int Palette_FindNearest(float r, float g, float b);
+// The light (1 - row / 31) of the shade table's row among the 32 that leaves the most colours
+// as they are; 1 for a table whose first row does.
+float Palette_FullColourLight();
 // Copies a 65,536-byte luminance table, then fills the clamp rows.
 void Palette_SetLightTable(const uint8_t* image);
 // Rows 0..31 of one column as an index ramp from a to b, then that column's clamp rows.

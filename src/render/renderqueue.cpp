@@ -144,7 +144,9 @@ void DrawColouredLine(const RenderView* view, const RenderItem* item) {
             RenderVertex pair[2] = {a, b};
             g_services.hardwareDrawPolygon(view, pair, 2, nullptr, item->ref, 0);
         } else {
-            Render_DrawLine3D(view, a, b, static_cast<int>(item->ref & 0xFF));
+            // A translucent line blends through the palette's translucency table (mode 2).
+            const int mode = (item->flags & kLineTranslucent) ? 2 : 0;
+            Render_DrawLine3D(view, a, b, static_cast<int>(item->ref & 0xFF), mode);
         }
         return;
     }

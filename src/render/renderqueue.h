@@ -72,6 +72,10 @@ struct RenderEntityPayload {
     uint32_t extra;     // kind 5: nonzero picks the item draw; kind 6: the object's handle
 };
 // A line of a colour and a width between two view-space points (tracer streaks, lightning).
+// A coloured line's flags: translucent, with its alpha (255 opaque) in bits 16..23.
+constexpr uint32_t kLineTranslucent = 0x1000000;
+constexpr uint32_t kLineAlphaShift = 16;
+
 struct RenderLinePayload {
     float width;
     float from[3];

@@ -10,7 +10,11 @@
 #include "core/configfile.h"
 #include "core/seams/render.h"
 #include "core/seams/world.h"
+#include "render/d3dbatch.h"
+#include "render/d3ddevice.h"
+#include "render/d3dpolygon.h"
 #include "render/graphicbuffer.h"
+#include "render/graphicdriver.h"
 #include "render/light.h"
 #include "render/palette.h"
 #include "render/raster.h"
@@ -35,7 +39,8 @@ SkyPolygonHook g_hook = nullptr;  // g_eye: the caller's camera in the frame bei
 void DrawNow(const RenderView* view, const RenderVertex* v, int count, const TextureImage* texture, uint32_t kind,
              uint32_t colour = 0) {
     if (g_hook) g_hook(v, count, texture, kind, -1.0f, colour);
-    Render_DrawPolygon(view, v, count, texture, colour, kind);
+    if (GraphicD3DFlags) D3DRender_DrawLitPolygon(view, v, count, texture, colour, kind);
+    else Render_DrawPolygon(view, v, count, texture, colour, kind);
 }
 
 void ReadName(const char* key, char (&out)[16], const char* file) {
@@ -108,7 +113,22 @@ float PlaneLight(float depth, float intensity) {
     return intensity + (1.0f - intensity) * (depth - kSkyNearBand) / (kSkyFarBand - kSkyNearBand);
 }
 
-void Clear(int colour) { Seam_Render().driverClear(colour); }
+// The hardware screen has no clear of its own here: a plane behind everything else (the depth
+// clamps to the farthest the batches keep) in the sky colour over the view's window.
+constexpr float kHardwareClearDepth = 10000.0f;
+
+void Clear(const RenderView* view, int colour) {
+    if (!GraphicD3DFlags) {
+        Seam_Render().driverClear(colour);
+        return;
+    }
+    if (!view) return;
+    const float saved = OverlayDepth;
+    OverlayDepth = kHardwareClearDepth;
+    D3D_FillRect(PaletteColors32[colour & 0xFF], view->windowLeft - 0.5f, view->windowTop - 0.5f,
+                 view->windowRight + 0.5f, view->windowBottom + 0.5f, false);
+    OverlayDepth = saved;
+}
 
 // The screen line along which the colour sky's plane lies at view depth `depth`, as a x + b y + c
 // (positive on the near side, towards the zenith). A ray through screen point (x, y) climbs
@@ -383,7 +403,7 @@ void Sky_DrawBackdrop(RenderView* view) {
 
 void Sky_Draw(RenderView* view, int colourIndex, int skyDetail) {
     if (!view) {
-        Clear(colourIndex);
+        Clear(nullptr, colourIndex);
         return;
     }
     g_eye = view->cameraPosition;
@@ -394,7 +414,7 @@ void Sky_Draw(RenderView* view, int colourIndex, int skyDetail) {
         Sky_DrawSun(&sky);
         return;
     }
-    Clear(colourIndex);
+    Clear(&sky, colourIndex);
     if (skyDetail == 2 || skyDetail == 3) {
         if (g_sky.sky) {
             const float y = static_cast<float>(eyeY + g_sky.height);

@@ -15,6 +15,8 @@
 #include "platform/clock.h"
 #include "platform/random.h"
 #include "render/clip.h"
+#include "render/d3dpolygon.h"
+#include "render/graphicdriver.h"
 #include "render/raster.h"
 #include "render/renderqueue.h"
 #include "render/texcache.h"
@@ -69,7 +71,8 @@ void DrawQuad(const RenderView* view, const Vector (&corner)[4], const TextureIm
         v[i] = RenderVertex{corner[i].x, corner[i].y, corner[i].z, kRotations[rotation][i][0], kRotations[rotation][i][1],
                             {1.0f}};
     if (g_hook) g_hook(v, 4, texture, kind);
-    Render_DrawPolygon(view, v, 4, texture, colour, kind);
+    if (GraphicD3DFlags) D3DRender_DrawLitPolygon(view, v, 4, texture, colour, kind);
+    else Render_DrawPolygon(view, v, 4, texture, colour, kind);
 }
 
 // A horizontal square of side `side` centred on a point given relative to the eye.

@@ -127,7 +127,10 @@ void Emit(const RenderView* view, RenderVertex* in, int count, const TextureImag
     RenderVertex out[kClipMaxOutput];
     int n;
     if (texture) {
-        n = View_ClipPolygonDepthTextured(view, out, in, count, kPolyTextured | kPolyPerspective);
+        // The software drawer steps u/z and v/z itself; the hardware device takes u and v as they
+        // are and interpolates them by the vertices' 1/z.
+        const uint32_t clip = Terrain_Environment().hardware ? kPolyTextured : kPolyTextured | kPolyPerspective;
+        n = View_ClipPolygonDepthTextured(view, out, in, count, clip);
         if (n <= 0) return;
         if (RenderQueue_AddPolygon(out, uint32_t(n), RenderQueue_TextureRef(texture), kPolyDirectLit, 0, depth))
             ++g_draw.polygons;

@@ -635,6 +635,22 @@ TEST_F(GameTest, HardwareRadarSweepGoesThroughTheLockedBackBufferInModeOne) {
     EXPECT_EQ(radar, expected);
 }
 
+TEST_F(GameTest, HardwareRadarOfTheOtherKindsDrawsItsFrameThenItsSweepInTheScene) {
+    App_Globals().driverKind = 1;
+    Seam_Cockpit().radarIsOn = [] { return true; };
+    for (int kind : {0, 2, 4}) {
+        SCOPED_TRACE(kind);
+        static int sKind;
+        sKind = kind;
+        Seam_Render().hardwareMode = [] { return sKind; };
+        SeamLog().clear();
+        Game_RenderFrame(nullptr);
+        const Log radar = Between("cockpit.radarDrawFrame", "cockpit.hudDrawLayer");
+        const Log expected = {"cockpit.radarDrawFrame", "cockpit.radarDrawSweep", "cockpit.hudDrawLayer"};
+        EXPECT_EQ(radar, expected);
+    }
+}
+
 TEST_F(GameTest, ALostHardwareDeviceDrawsNothingAndThePausedFramePresentsToReset) {
     App_Globals().driverKind = 1;
     Seam_Render().beginScene = [] {

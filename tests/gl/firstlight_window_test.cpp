@@ -84,6 +84,29 @@ double ShareDiffering(const WindowFrame& a, const WindowFrame& b, int tolerance,
     return double(differing) / double(end - begin);
 }
 
+// The share of pixels of a that no pixel of b within one row and column of the same place matches
+// within the tolerance in every channel: edges a pixel apart (two rasterisers' rounding) match.
+double ShareDifferingNearby(const WindowFrame& a, const WindowFrame& b, int tolerance) {
+    if (a.pixels.size() != b.pixels.size() || a.width != b.width || a.pixels.empty()) return 1.0;
+    auto close = [&](const Rgb& p, const Rgb& q) {
+        return std::abs(p.r - q.r) <= tolerance && std::abs(p.g - q.g) <= tolerance && std::abs(p.b - q.b) <= tolerance;
+    };
+    size_t differing = 0;
+    for (int y = 0; y < a.height; ++y)
+        for (int x = 0; x < a.width; ++x) {
+            const Rgb& p = a.pixels[size_t(y) * a.width + x];
+            bool matched = false;
+            for (int dy = -1; dy <= 1 && !matched; ++dy)
+                for (int dx = -1; dx <= 1 && !matched; ++dx) {
+                    const int yy = y + dy, xx = x + dx;
+                    if (yy >= 0 && yy < b.height && xx >= 0 && xx < b.width)
+                        matched = close(p, b.pixels[size_t(yy) * b.width + xx]);
+                }
+            differing += !matched;
+        }
+    return double(differing) / double(a.pixels.size());
+}
+
 // The row where the grass starts (the horizon over the ground), as the median over the columns of
 // the first green pixel below 40% of the height; -1 when no column has one.
 int GroundTop(const WindowFrame& frame) {
@@ -205,11 +228,20 @@ TEST_F(FirstLightWindow, KeysReachTheRunningGameItsFramesChangeAndClosingEndsWit
     EXPECT_EQ(Close(window), 0);
 }
 
-// The hardware driver's first view of the mission shows the same scene as the software driver's:
-// the ground meets the sky on the same row (within 2% of the height) and the band below the
-// horizon (rows 55% to 70%) is grass in both, nine pixels in ten. The pictures are not compared
-// pixel by pixel: the hardware driver's terrain texels are stretched along the view and darker,
-// its sky is not drawn and its head-up display sprites are blank.
+// The hardware driver's first view of the mission shows the same scene as the software driver's,
+// pixel by pixel: a software pixel differs when no hardware pixel at its place or one row or column
+// beside it is within 96 of it in every channel, and fewer than 8 pixels in 100 may differ. The
+// tolerance covers what the two drivers do differently by design: filtered texels, colours at four
+// or five bits a channel and edges rounded a pixel apart on the hardware, the software light
+// tables running on towards white above full colour, and what moves between the two runs (the
+// craft's hover, the scrolling sky and clouds). Sky, clouds, backdrop, textured terrain and the
+// head-up display with its text must all be in place to stay below it (before they were, 51 in
+// 100 differed; with the display's sprites blank and its text missing, 9). The ground also meets
+// the sky on the same row (within 2% of the height) and the band below the horizon (rows 55% to
+// 70%) is grass in both, nine pixels in ten. Both pictures are saved beside the test.
+constexpr int kDriverChannelTolerance = 96;
+constexpr double kDriverDifferingShare = 0.08;
+
 TEST_F(FirstLightWindow, TheHardwareDriverShowsTheSameSceneAsTheSoftwareDriver) {
     Window window = Start({"-nointro", "-win", "-SW", "sample.qmn"});
     ASSERT_NE(window, 0u);
@@ -230,7 +262,9 @@ TEST_F(FirstLightWindow, TheHardwareDriverShowsTheSameSceneAsTheSoftwareDriver) 
     EXPECT_LE(std::abs(softwareTop - hardwareTop), software.height / 50) << softwareTop << " " << hardwareTop;
     EXPECT_GT(ShareGreen(software, 0.55, 0.7), 0.9);
     EXPECT_GT(ShareGreen(hardware, 0.55, 0.7), 0.9);
-    RecordProperty("differing", std::to_string(ShareDiffering(software, hardware, 48, 0.55, 0.7)));
+    const double differing = ShareDifferingNearby(software, hardware, kDriverChannelTolerance);
+    EXPECT_LT(differing, kDriverDifferingShare) << "share of pixels differing: " << differing;
+    RecordProperty("differing", std::to_string(differing));
 }
 
 }  // namespace

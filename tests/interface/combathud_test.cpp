@@ -12,14 +12,18 @@
 #include "Objkr/entity.h"
 #include "Objkr/entitysvc.h"
 #include "core/seams/cockpit.h"
+#include "core/seams/shell.h"
 #include "fun3d/gameobject.h"
 #include "fun3d/objectpool.h"
 #include "fun3d/objectslot.h"
 #include "fun3d/teamrecord.h"
 #include "interface/combathud.h"
 #include "interface/hudcolors.h"
+#include "render/display.h"
 #include "render/graphicdriver.h"
 #include "render/palette.h"
+#include "render/renderqueue.h"
+#include "render/billboard.h"
 #include "render/sprite.h"
 #include "support/world_reset.h"
 #include "weapons/ordnance.h"
@@ -546,6 +550,47 @@ TEST_F(CombatHudTest, TheUsersAimPointIsTheTargetElseWhatTheSightRestsOn) {
     EXPECT_FALSE(AimSight_UserAimPoint(&at)) << "aiming at nothing";
 }
 
+// In the 3-D sight (flat reticle off) the ground marker gets a white line 2 units up the aim's up
+// axis, drawn translucent at the display's line alpha.
+TEST_F(CombatHudTest, TheGroundMarkerHasATranslucentWhiteLineUpFromIt) {
+    Player();
+    ASSERT_EQ(RenderQueue_Init(), 1);
+    struct CloseQueue {
+        ~CloseQueue() { RenderQueue_Close(); }
+    } closeQueue;
+    AimSight& sight = AimSight_Instance();
+    world_.groundHit = true;
+    world_.flat = false;
+    sight.Simulate(0.1f);
+    ASSERT_NE(sight.groundPoint, nullptr);
+    ASSERT_NE(sight.context, 0);
+    const Vector ground = *sight.groundPoint;
+    sight.Render(&view_);
+    std::vector<const RenderItem*> lines;
+    for (int b = RenderQueue_LowestBucket(); b <= RenderQueue_HighestBucket(); ++b)
+        for (uint32_t at = RenderQueue_Bucket(b).head; at != kNoRenderItem;) {
+            const RenderItem* item = RenderQueue_Item(at);
+            if (item->kind == kRenderColouredLine) lines.push_back(item);
+            at = item->next;
+        }
+    ASSERT_EQ(lines.size(), 1u);
+    EXPECT_EQ(lines[0]->ref, static_cast<uint32_t>(HudColors.white));
+    EXPECT_TRUE(lines[0]->flags & kLineTranslucent);
+    EXPECT_EQ((lines[0]->flags >> kLineAlphaShift) & 0xFF, HudLineAlpha);
+    // The view looks along z from the origin: view space is world space here.
+    const RenderLinePayload line = RenderItem_GetPayload<RenderLinePayload>(lines[0]);
+    const Vector& up = sight.aim.up;
+    EXPECT_NEAR(line.from[2], ground.z, 1e-3f);
+    EXPECT_NEAR(line.to[0] - line.from[0], 2.0f * up.x, 1e-3f);
+    EXPECT_NEAR(line.to[1] - line.from[1], 2.0f * up.y, 1e-3f);
+    EXPECT_NEAR(line.to[2] - line.from[2], 2.0f * up.z, 1e-3f);
+    // With the flat reticle nothing of the 3-D sight is queued.
+    RenderQueue_Reset();
+    world_.flat = true;
+    sight.Render(&view_);
+    EXPECT_EQ(RenderQueue_BytesUsed(), 0u);
+}
+
 TEST_F(CombatHudTest, ThePitchOffsetFollowsTheLevelSettingBit) {
     GameObject* craft = Player();
     craft->entity->local.front = {0.0f, -0.6f, 0.8f};  // nose down
@@ -636,6 +681,51 @@ TEST_F(CombatHudTest, TheScopeOpensOnlyForAPersonAimingASniperWeapon) {
 }
 
 // ---- target view ----------------------------------------------------------------------------
+
+// While the inset's world is drawn the renderer is marked as drawing an inset, and with the
+// line-doubling option the inset draws on halved lines (its clear on the halved rows); both end
+// with the inset.
+TEST_F(CombatHudTest, TheTargetInsetIsMarkedAndDrawnLineDoubledWhenTheOptionIsOn) {
+    GameObject* p = Player();
+    p->SetTarget(Object({0, 0, 50}, 2, 3.0f));
+    struct Seen {
+        bool marked;
+        int bufferHeight;
+        float windowTop;
+    };
+    static std::vector<Seen> seen;
+    seen.clear();
+    CombatHud_Services().drawInset = [](RenderView* v, GameObject*, bool) {
+        seen.push_back({Render_DrawingInset(), v->buffer->height, v->windowTop});
+    };
+    static uint8_t def[256];
+    std::memset(def, 0, sizeof def);
+    Seam_Shell().playerDef = [] { return def; };
+    const uint32_t savedFlags = GraphicD3DFlags;
+    GraphicD3DFlags = 0;
+    TargetView& tv = TargetView_Instance();
+    for (int lineDouble : {0, 1}) {
+        SCOPED_TRACE(lineDouble);
+        def[kPlayerDefLineDouble] = static_cast<uint8_t>(lineDouble);
+        Graphic_Clear(&screen_, 5);
+        tv.Init();
+        tv.Update(0.1f);
+        EXPECT_FALSE(Render_DrawingInset());
+        TargetView_Render();
+        ASSERT_EQ(seen.size(), size_t(lineDouble + 1));
+        EXPECT_TRUE(seen.back().marked) << "marked while the inset's world is drawn";
+        EXPECT_FALSE(Render_DrawingInset()) << "and no longer after";
+        EXPECT_EQ(seen.back().bufferHeight, lineDouble ? 240 : 480);
+        EXPECT_EQ(seen.back().windowTop, lineDouble ? 5.0f : 10.0f);
+        EXPECT_EQ(screen_.height, 480) << "the screen is whole again";
+        EXPECT_FALSE(Render_LineDoublingActive());
+        // The window's first row is cleared either way: on halved lines it is row 5 of the
+        // doubled rows, the screen's row 10 (a halved row spans two rows of the screen's memory).
+        EXPECT_EQ(screen_.pixels[size_t(10) * screen_.width + 470], 223);
+        EXPECT_EQ(screen_.pixels[size_t(10) * screen_.width + 469], HudColors.black);
+    }
+    GraphicD3DFlags = savedFlags;
+}
 
 TEST_F(CombatHudTest, TheTargetInsetDrawsOncePerUpdateFromBehindOrThroughTheAllysEyes) {
     GameObject* p = Player();

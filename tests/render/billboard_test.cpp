@@ -3,6 +3,7 @@
 #include "core/seams/render.h"
 #include "render/billboard.h"
 #include "render/graphicbuffer.h"
+#include "render/palette.h"
 #include "render/renderqueue.h"
 #include "render/view.h"
 
@@ -76,6 +77,39 @@ TEST_F(BillboardTest, ALineIsQueuedInViewSpaceByItsNearerEndUnlessItLeavesTheVie
     EXPECT_FLOAT_EQ(eye[1], 1.0f);
     EXPECT_FLOAT_EQ(forward[2], 1.0f) << "looking along z";
     EXPECT_FALSE(Seam_Render().viewEye(nullptr, eye, forward));
+}
+
+// A thin line with an alpha below 255 blends each pixel through the translucency table; an
+// opaque one writes its colour. The table holds a made-up entry for the two colours.
+TEST_F(BillboardTest, ATranslucentLineBlendsThroughTheTranslucencyTable) {
+    const uint8_t saved = TranslucencyTable[9][5];
+    TranslucencyTable[9][5] = 77;
+    const float from[3] = {0.0f, 1.0f, 10.0f}, to[3] = {0.0f, 3.0f, 10.0f};  // straight up, ahead
+    const int x = static_cast<int>(view.centreX);
+    struct Case {
+        uint32_t alpha;
+        uint8_t expected;
+    };
+    for (const Case c : {Case{kHudLineAlphaDefault, 77}, Case{0, 77}, Case{255, 9}}) {
+        SCOPED_TRACE(c.alpha);
+        Graphic_Clear(&buf, 5);
+        ASSERT_TRUE(Render_QueueLine(&view, from, to, 0.0f, 9, c.alpha));
+        const RenderItem* item = RenderQueue_Item(RenderQueue_Bucket(RenderQueue_BucketOf(10.0f)).head);
+        EXPECT_EQ((item->flags & kLineTranslucent) != 0, c.alpha < 255);
+        RenderQueue_Flush(&view);
+        // The centre column holds the line's pixels (2 m at 10 m: several rows), all of one
+        // colour; the column beside it only the cleared colour.
+        int lineRows = 0, otherRows = 0;
+        for (int row = 0; row < buf.height; ++row) {
+            const uint8_t p = buf.pixels[size_t(row) * buf.width + x];
+            lineRows += p == c.expected;
+            otherRows += p != c.expected && p != 5;
+            EXPECT_EQ(buf.pixels[size_t(row) * buf.width + x + 3], 5);
+        }
+        EXPECT_GT(lineRows, 3);
+        EXPECT_EQ(otherRows, 0);
+    }
+    TranslucencyTable[9][5] = saved;
 }
 
 }  // namespace

@@ -32,6 +32,10 @@ Image MakeImage(int width, int height, int kind, uint8_t seed = 0) {
     image.bytes[4] = static_cast<uint8_t>(height);
     image.bytes[5] = static_cast<uint8_t>(height >> 8);
     for (size_t i = 8; i < image.bytes.size(); ++i) image.bytes[i] = static_cast<uint8_t>(seed + i * 7);
+    // An 8-bit image holding the key colour goes up with alpha (below): these hold none.
+    if (kind == 0)
+        for (size_t i = 8; i < image.bytes.size(); ++i)
+            if (image.bytes[i] == 255) image.bytes[i] = 254;
     return image;
 }
 
@@ -69,6 +73,32 @@ protected:
     uint16_t saved16_[256] = {};
     uint16_t savedDark_[256] = {};
 };
+
+TEST_F(D3DTextureTest, AnEightBitImageHoldingTheKeyColourGoesUpWithItsKeyTexelsClear) {
+    uint32_t saved32[256];
+    std::memcpy(saved32, PaletteColors32, sizeof saved32);
+    PaletteColors32[7] = 0xFF10A0F0u;
+    PaletteColors32[9] = 0xFFFFFFFFu;
+    Image keyed = MakeImage(16, 16, 0);
+    for (size_t i = 8; i < keyed.bytes.size(); ++i) keyed.bytes[i] = 7;
+    keyed.bytes[8 + 3] = 255;           // (3, 0)
+    keyed.bytes[8 + 16 * 15 + 15] = 9;  // (15, 15)
+    const Image plain = MakeImage(16, 16, 0);
+    ClearLog();
+    const GpuTexture texture = TexMgr_Lookup(keyed.get(), true);
+    ASSERT_NE(texture, 0u);
+    EXPECT_EQ(Calls("createTexture"), (Strings{"createTexture 16x16 levels=1 argb4444 -> ok"}));
+    const GpuRecordedTexture t = Recorded(texture);
+    EXPECT_EQ(Word(t, 0, 3, 0), 0x0000) << "the key colour is clear";
+    EXPECT_EQ(Word(t, 0, 0, 0), 0xF1AF) << "the others opaque, four bits a channel of their colour";
+    EXPECT_EQ(Word(t, 0, 15, 15), 0xFFFF);
+    EXPECT_TRUE(TexMgr_HasAlpha(keyed.get()));
+    // Without the key colour: 5-6-5 and no alpha.
+    ASSERT_NE(TexMgr_Lookup(plain.get(), true), 0u);
+    EXPECT_FALSE(TexMgr_HasAlpha(plain.get()));
+    EXPECT_EQ(Calls("createTexture").back(), "createTexture 16x16 levels=1 rgb565 -> ok");
+    std::memcpy(PaletteColors32, saved32, sizeof saved32);
+}
 
 TEST_F(D3DTextureTest, SquareImagesBecome565Or4444Textures) {
     for (int kind : {0, 1})

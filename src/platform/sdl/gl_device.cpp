@@ -728,6 +728,36 @@ public:
 
     std::string adapterName() override { return name_; }
 
+    // The display's modes, smallest first as the game expects of an adapter, joined by the classic
+    // window sizes that fit on the desktop: a GL back buffer in a window may have any size, and a
+    // desktop that offers only its own size (a virtual X server) still gets windows of them.
+    static std::vector<SDL_DisplayMode> Modes() {
+        std::vector<SDL_DisplayMode> modes;
+        const int count = SDL_GetNumDisplayModes(0);
+        for (int i = 0; i < count; ++i) {
+            SDL_DisplayMode m;
+            if (SDL_GetDisplayMode(0, i, &m) == 0) modes.push_back(m);
+        }
+        SDL_DisplayMode desktop{};
+        if (SDL_GetDesktopDisplayMode(0, &desktop) == 0) {
+            static constexpr int kClassic[][2] = {{640, 480}, {800, 600}, {1024, 768}};
+            for (const auto& size : kClassic) {
+                const bool known = std::any_of(modes.begin(), modes.end(), [&](const SDL_DisplayMode& m) {
+                    return m.w == size[0] && m.h == size[1];
+                });
+                if (!known && size[0] <= desktop.w && size[1] <= desktop.h) {
+                    SDL_DisplayMode m = desktop;
+                    m.w = size[0], m.h = size[1];
+                    modes.push_back(m);
+                }
+            }
+        }
+        std::stable_sort(modes.begin(), modes.end(), [](const SDL_DisplayMode& a, const SDL_DisplayMode& b) {
+            return a.w != b.w ? a.w < b.w : a.h < b.h;
+        });
+        return modes;
+    }
+
     GpuResult desktopMode(GpuDisplayMode* mode) override {
         SDL_DisplayMode desktop;
         if (SDL_GetDesktopDisplayMode(0, &desktop) != 0) return GpuResult::NotAvailable;
@@ -736,13 +766,13 @@ public:
     }
     int32_t modeCount(GpuFormat format) override {
         if (!ColourFormatOk(format)) return 0;
-        const int count = SDL_GetNumDisplayModes(0);
-        return count > 0 ? count : 0;
+        return static_cast<int32_t>(Modes().size());
     }
     GpuResult mode(GpuFormat format, int32_t index, GpuDisplayMode* out) override {
-        SDL_DisplayMode mode;
-        if (!ColourFormatOk(format) || SDL_GetDisplayMode(0, index, &mode) != 0) return GpuResult::InvalidCall;
-        *out = GpuDisplayMode{mode.w, mode.h, mode.refresh_rate, format};
+        const std::vector<SDL_DisplayMode> modes = Modes();
+        if (!ColourFormatOk(format) || index < 0 || index >= static_cast<int32_t>(modes.size()))
+            return GpuResult::InvalidCall;
+        *out = GpuDisplayMode{modes[size_t(index)].w, modes[size_t(index)].h, modes[size_t(index)].refresh_rate, format};
         return GpuResult::Ok;
     }
     GpuResult checkDeviceType(GpuFormat backFormat, bool) override {
