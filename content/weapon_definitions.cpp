@@ -1,5 +1,6 @@
 #include "weapon_definitions.h"
 
+#include "area_definitions.h"
 #include "guided_definitions.h"
 #include "textfiles.h"
 
@@ -180,6 +181,7 @@ bool WeaponDefinitions(std::vector<NamedDefinition>* out, std::string* error) {
         files.push_back({file, text});
     }
     if (!GuidedDefinitions(&files, error)) return false;
+    if (!AreaDefinitions(&files, error)) return false;
     *out = std::move(files);
     return true;
 }

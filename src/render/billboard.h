@@ -17,5 +17,10 @@ bool Render_QueueQuad(RenderView* view, const float worldCorners[4][3], int spri
 // the line is in view, queues a coloured line (kind 8, flags 8) of the width, keyed by the nearer
 // end's depth. Returns whether it was queued.
 bool Render_QueueLine(RenderView* view, const float from[3], const float to[3], float width, uint32_t colour);
-// Fills the render seam's billboard, depth, quad, line and eye entries.
+// Queues a point sprite (kind 1) at a point in view coordinates, keyed by its depth.
+void Render_QueuePointSprite(const float viewPoint[3], float size, int sprite, uint32_t flags);
+// The simple-sprite switch (off until set).
+void Render_SetSimpleSprites(bool on);
+bool Render_SimpleSprites();
+// Fills the render seam's billboard, depth, quad, line, point-sprite and eye entries.
 void Render_InstallBillboards();

@@ -15,6 +15,7 @@
 #include "core/seams/cockpit.h"
 #include "fun3d/framepasses.h"
 #include "fun3d/gameobject.h"
+#include "weapons/areablast.h"
 #include "weapons/explosion.h"
 #include "weapons/firedue.h"
 #include "weapons/rocket.h"
@@ -61,6 +62,7 @@ void FireSoundName(const WeaponClass* cls, char out[17]) {
 
 std::unique_ptr<OrdnanceClass> Ordnance_MakePrototype(const char* label, uint32_t signature) {
     if (auto rocket = Rocket_MakeOrdnancePrototype(label, signature)) return rocket;
+    if (auto area = AreaBlast_MakeOrdnancePrototype(label, signature)) return area;
     if (std::strcmp(label, "bullet") == 0) return std::make_unique<BulletClass>(label, signature);
     return std::make_unique<OrdnanceClass>(label, signature);
 }

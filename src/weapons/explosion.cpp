@@ -18,6 +18,7 @@
 #include "core/shake.h"
 #include "fun3d/framepasses.h"
 #include "fun3d/gameobject.h"
+#include "weapons/areablast.h"
 
 namespace {
 
@@ -73,7 +74,6 @@ void ForEachObjectNear(const Vector& centre, float r, float within2, Fn&& fn) {
 // The explosion kinds below are not built yet: their prototypes read the base keys and make a
 // plain explosion.
 //   groundblast                               PENDING(4.125)
-//   planarexpl, quakeblast, shockblast        PENDING(4.142)
 
 // ---- explosion classes ----------------------------------------------------------------------
 
@@ -135,8 +135,10 @@ Explosion* ExplosionClass::Build(const Matrix& matrix, Entity* owner) {
 }
 
 void ExplosionClass::MakePrototypes() {
-    for (const ClassLabel& row : Registration_ExplosionClasses())
-        AddPrototype(std::make_unique<ExplosionClass>(row.label, row.signature));
+    for (const ClassLabel& row : Registration_ExplosionClasses()) {
+        std::unique_ptr<ExplosionClass> kind = AreaBlast_MakeExplosionPrototype(row.label, row.signature);
+        AddPrototype(kind ? std::move(kind) : std::make_unique<ExplosionClass>(row.label, row.signature));
+    }
 }
 
 void ExplosionClass_FreeAll() { ExplosionClass::FreeAll(); }

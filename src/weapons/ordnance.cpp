@@ -108,7 +108,6 @@ void Log(const char* format, double value, double second = 0.0) {
 //   anchor, bouncebomb, grenade                    PENDING(4.122)
 //   beam, bolt, flamepuff                          PENDING(4.123)
 //   popper, spraybomb                              PENDING(4.141)
-//   seismic                                        PENDING(4.142)
 //   snipershell                                    PENDING(4.143)
 
 // ---- common names ---------------------------------------------------------------------------
