@@ -308,6 +308,9 @@ void RecordRender() {
     GV_RECORD(spriteDraw);
     GV_RECORD(setSingleColourIndex);
     GV_QUIET(smokeQueuePuff);
+    GV_RECORD(viewPoint);
+    GV_RECORD(queuePointSprite);
+    GV_QUIET(simpleSprites);
     GV_RECORD(lightCloseWorld);
     GV_RECORD(loadSprites);
     GV_END_TABLE();
