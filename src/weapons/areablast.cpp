@@ -60,6 +60,30 @@ Vector Mul(const Vector& a, float s) { return Vector{a.x * s, a.y * s, a.z * s};
 // A ramp of length 0 or less (or not a number) is instant: its reciprocal is infinite.
 float Reciprocal(float t) { return t > 0.0f ? 1.0f / t : std::numeric_limits<float>::infinity(); }
 
+// Rounds half away from zero, as lround does, without the library call.
+long RoundHalfAway(float v) { return v >= 0.0f ? static_cast<long>(v + 0.5f) : -static_cast<long>(0.5f - v); }
+
+// Walks the height words of one row of cells left to right, looking a block up only where the
+// row enters it (blocks are 128 cells wide and start at multiples of 128).
+class RowCursor {
+public:
+    RowCursor(int x, int z) : z_(z) { Seek(x); }
+    uint16_t* At(int x) {
+        if (x != next_ || (x & (kZoneCells - 1)) == 0) Seek(x);
+        ++next_;
+        return word_++;
+    }
+
+private:
+    void Seek(int x) {
+        word_ = Terrain_GetCell(x, z_);
+        next_ = x;
+    }
+    int z_;
+    int next_ = 0;
+    uint16_t* word_ = nullptr;
+};
+
 // v turned about the world's vertical axis by angle a.
 Vector TurnY(const Vector& v, float a) {
     const float c = std::cos(a), s = std::sin(a);
@@ -278,10 +302,11 @@ void SeismicWave::Lower() {
     if (rect.Empty()) return;
     for (int z = rect.minZ; z <= rect.maxZ; ++z) {
         int16_t* row = &change[static_cast<size_t>(z - rect.minZ) * side];
+        RowCursor cells(rect.minX, z);
         for (int x = rect.minX; x <= rect.maxX; ++x) {
             int16_t& d = row[x - rect.minX];
+            uint16_t* word = cells.At(x);
             if (d) {
-                uint16_t* word = Terrain_GetCell(x, z);
                 const int h = std::clamp(int(*word & kHeightMask) - d, 0, int(kHeightMask));
                 *word = static_cast<uint16_t>((*word & ~kHeightMask) | h);
             }
@@ -296,22 +321,32 @@ void SeismicWave::Raise() {
     const SeismicClass& cls = Class();
     const float c = CellSize();
     const float amplitude = cls.waveHeight * strength * 10.0f;
-    const double x = entity->local.posit.x, y = entity->local.posit.y, z = entity->local.posit.z;
-    const double inv = cls.invRadius;
+    const Matrix& at = entity->local;
+    const float inv = cls.invRadius;
+    // Offsets are taken in double (positions may be far from the origin), the bump in float.
+    const auto across = [&](int cell, double centre) { return static_cast<float>((cell * static_cast<double>(c) - centre) * inv); };
     for (int cz = rect.minZ; cz <= rect.maxZ; ++cz) {
         int16_t* row = &change[static_cast<size_t>(cz - rect.minZ) * side];
-        const double w = (cz * static_cast<double>(c) - z) * inv;
+        const float w = across(cz, at.posit.z);
+        const float w2 = w * w;
+        RowCursor cells(rect.minX, cz);
         for (int cx = rect.minX; cx <= rect.maxX; ++cx) {
-            uint16_t* word = Terrain_GetCell(cx, cz);
-            const int h = *word & kHeightMask;
-            const double u = (cx * static_cast<double>(c) - x) * inv;
-            const double v = (h * 0.1 - y) * inv;
-            const double m = u * u + v * v + w * w;
-            if (!(m < 1.0)) {
+            uint16_t* word = cells.At(cx);
+            const float u = across(cx, at.posit.x);
+            const float uw = u * u + w2;
+            // Outside the disc the height cannot bring m below 1.
+            if (!(uw < 1.0f)) {
                 row[cx - rect.minX] = 0;
                 continue;
             }
-            const long r = std::lround((std::cos(std::numbers::pi * std::sqrt(m)) + 1.0) * 0.5 * amplitude);
+            const int h = *word & kHeightMask;
+            const float v = static_cast<float>((h * 0.1 - at.posit.y) * inv);
+            const float m = uw + v * v;
+            if (!(m < 1.0f)) {
+                row[cx - rect.minX] = 0;
+                continue;
+            }
+            const long r = RoundHalfAway((std::cos(std::numbers::pi_v<float> * std::sqrt(m)) + 1.0f) * 0.5f * amplitude);
             const int raised = static_cast<int>(std::clamp<long>(h + r, 0, kHeightMask));
             row[cx - rect.minX] = static_cast<int16_t>(raised - h);
             *word = static_cast<uint16_t>((*word & ~kHeightMask) | raised);
