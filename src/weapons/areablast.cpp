@@ -64,24 +64,29 @@ float Reciprocal(float t) { return t > 0.0f ? 1.0f / t : std::numeric_limits<flo
 long RoundHalfAway(float v) { return v >= 0.0f ? static_cast<long>(v + 0.5f) : -static_cast<long>(0.5f - v); }
 
 // Walks the height words of one row of cells left to right, looking a block up only where the
-// row enters it (blocks are 128 cells wide and start at multiples of 128).
+// row enters it (blocks are 128 cells wide and start at multiples of 128). Cells of blocks that
+// hold no zone (the shared default blocks in holes of the map) come back null: a wave must not
+// write to them.
 class RowCursor {
 public:
     RowCursor(int x, int z) : z_(z) { Seek(x); }
     uint16_t* At(int x) {
         if (x != next_ || (x & (kZoneCells - 1)) == 0) Seek(x);
         ++next_;
-        return word_++;
+        return present_ ? word_++ : nullptr;
     }
 
 private:
     void Seek(int x) {
         word_ = Terrain_GetCell(x, z_);
         next_ = x;
+        const int xs = std::clamp(x, kCellMin, kCellMax) - kCellMin, zs = std::clamp(z_, kCellMin, kCellMax) - kCellMin;
+        present_ = LightBlockTable[(zs >> 7) * kBlockTableSize + (xs >> 7)] != 0;
     }
     int z_;
     int next_ = 0;
     uint16_t* word_ = nullptr;
+    bool present_ = false;
 };
 
 // v turned about the world's vertical axis by angle a.
@@ -306,7 +311,7 @@ void SeismicWave::Lower() {
         for (int x = rect.minX; x <= rect.maxX; ++x) {
             int16_t& d = row[x - rect.minX];
             uint16_t* word = cells.At(x);
-            if (d) {
+            if (d && word) {
                 const int h = std::clamp(int(*word & kHeightMask) - d, 0, int(kHeightMask));
                 *word = static_cast<uint16_t>((*word & ~kHeightMask) | h);
             }
@@ -335,7 +340,7 @@ void SeismicWave::Raise() {
             const float u = across(cx, at.posit.x);
             const float uw = u * u + w2;
             // Outside the disc the height cannot bring m below 1.
-            if (!(uw < 1.0f)) {
+            if (!word || !(uw < 1.0f)) {
                 row[cx - rect.minX] = 0;
                 continue;
             }

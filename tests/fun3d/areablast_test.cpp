@@ -233,6 +233,22 @@ TEST_F(AreaBlastTest, TheChangeBufferHoldsTheWidestRectangleAndTheMapEdgeClipsIt
     EXPECT_EQ(*Terrain_GetCell(-1, -1), outside);
     corner->Remove();
     for (uint16_t h : heights_) ASSERT_EQ(h, 1000);
+
+    // A map whose bounds take in a block without a zone (a hole): the hole's cells, shared with
+    // the rest of the border, are left alone. The ground is level with the hole's, so the bump
+    // would reach into it.
+    ASSERT_EQ(LightBlockTable[kEntry + 1], 0);
+    TerrainBounds.maxX = 2 * kZoneCells - 1;
+    const uint16_t hole = *Terrain_GetCell(kZoneCells, 64);
+    Fill([&](int, int) { return uint16_t(hole & kHeightMask); });
+    SeismicWave* edge = Launch(Wave("shole", 50.0f, 0.0f, 0.0f), 10.0 * (kZoneCells - 1), 640.0);
+    EXPECT_GT(edge->rect.maxX, kZoneCells);
+    edge->Step(0.1f);
+    EXPECT_GT(heights_[64 * kZoneCells + kZoneCells - 1] & kHeightMask, hole & kHeightMask);
+    EXPECT_EQ(*Terrain_GetCell(kZoneCells, 64), hole);
+    EXPECT_EQ(*Terrain_GetCell(kZoneCells + 2, 64), hole);
+    edge->Remove();
+    for (uint16_t h : heights_) ASSERT_EQ(h, hole & kHeightMask);
 }
 
 TEST_F(AreaBlastTest, AMovingWaveTravelsAtItsSpeedAndDiesWithItsLife) {
