@@ -4,6 +4,7 @@
 #include <cmath>
 #include <cstdlib>
 #include <cstring>
+#include <vector>
 
 #include "Objkr/classfnc.h"
 #include "Objkr/entity.h"
@@ -11,6 +12,7 @@
 #include "Objkr/geometry.h"
 #include "Terrain/terrheight.h"
 #include "Terrain/terramap.h"
+#include "core/checksum.h"
 #include "core/clock.h"
 #include "core/seams/render.h"
 #include "core/filesys.h"
@@ -94,11 +96,28 @@ bool ParseFloat(const char* text, float* out) {
     return true;
 }
 
+// The CRC-32 of the heights (the low 12 bits of each height word) of every vertex of the map, row
+// by row. The flatness flags are left out: what clears them leaves their rebuilding to the terrain.
+uint32_t HeightsCrc() {
+    std::vector<uint8_t> bytes;
+    for (int z = TerrainBounds.minZ; z <= TerrainBounds.maxZ; ++z)
+        for (int x = TerrainBounds.minX; x <= TerrainBounds.maxX; ++x) {
+            const uint16_t h = *Terrain_GetCell(x, z) & kHeightMask;
+            bytes.push_back(static_cast<uint8_t>(h & 0xff));
+            bytes.push_back(static_cast<uint8_t>(h >> 8));
+        }
+    return CRC32_Memory(bytes.data(), bytes.size());
+}
+
 }  // namespace
 
 bool ParseRangeOptions(int argc, char** argv, RangeOptions* out, std::string* error) {
     for (int i = 0; i < argc; ++i) {
         const std::string option = argv[i];
+        if (option == "--dump-heights") {
+            out->dumpHeights = true;
+            continue;
+        }
         if (i + 1 >= argc) {
             *error = "range: " + option + " needs a value";
             return false;
@@ -287,6 +306,7 @@ bool RunRange(const std::string& dataDir, const RangeOptions& options, FILE* out
     // A switched item tells when its effect starts and stops.
     SpecialItem* item = dynamic_cast<SpecialItem*>(gun);
     bool itemActive = false;
+    if (options.dumpHeights) std::fprintf(out, "heights start crc=%08x\n", HeightsCrc());
     for (g_frame = 0; g_frame < options.frames; ++g_frame) {
         // Moving targets go north and tell the guns how fast.
         if (options.targetSpeed != 0.0f)
@@ -394,6 +414,7 @@ bool RunRange(const std::string& dataDir, const RangeOptions& options, FILE* out
             lightning.Render(&view);
         }
         if (options.chunks > 0 && g_frame % 30 == 0) std::fprintf(out, "%d chunks live=%d\n", g_frame, chunks.LiveCount());
+        if (options.dumpHeights && g_frame % 30 == 0) std::fprintf(out, "heights frame=%d crc=%08x\n", g_frame, HeightsCrc());
         Clock_SetTime(static_cast<float>(g_frame + 1) * options.dt);
     }
     if (options.chunks > 0) std::fprintf(out, "%d chunks live=%d\n", g_frame, chunks.LiveCount());
@@ -424,6 +445,7 @@ bool RunRange(const std::string& dataDir, const RangeOptions& options, FILE* out
     Entities_RemoveAll();
     chunks.Forget();
     GeomCache_FreeAll();
+    if (options.dumpHeights) std::fprintf(out, "heights end crc=%08x\n", HeightsCrc());
     Terrain_FreeAll();
     EntityAlloc_FreeAll();
     Data_Close();

@@ -17,10 +17,11 @@ struct RangeOptions {
     std::string weapon;          // the shooter's gun when not empty
     int hold = -1;               // frames the trigger is pulled (-1: all)
     float targetSpeed = 0.0f;    // the targets move north at this speed (m/s)
+    bool dumpHeights = false;    // CRCs of the map's heights at the start, every 30 frames and the end
 };
 
 // Parses the options after DATA ("--targets 0,2,6", "--explosion NAME", "--frames N", "--dt S",
-// "--chunks N", "--weapon NAME", "--hold N", "--target-speed V");
+// "--chunks N", "--weapon NAME", "--hold N", "--target-speed V", and "--dump-heights" alone);
 // false (error set) on anything else.
 bool ParseRangeOptions(int argc, char** argv, RangeOptions* out, std::string* error);
 // Runs the range on the data root; false (error set) when the world cannot be set up.

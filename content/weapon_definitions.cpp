@@ -1,6 +1,7 @@
 #include "weapon_definitions.h"
 
 #include "beam_definitions.h"
+#include "area_definitions.h"
 #include "guided_definitions.h"
 #include "special_definitions.h"
 #include "lobbed_definitions.h"
@@ -186,6 +187,7 @@ bool WeaponDefinitions(std::vector<NamedDefinition>* out, std::string* error) {
     if (!SpecialDefinitions(&files, error)) return false;
     if (!BeamDefinitions(&files, error)) return false;
     if (!LobbedDefinitions(&files, error)) return false;
+    if (!AreaDefinitions(&files, error)) return false;
     *out = std::move(files);
     return true;
 }

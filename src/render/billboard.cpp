@@ -105,6 +105,27 @@ bool Render_QueueLine(RenderView* view, const float from[3], const float to[3], 
     return RenderQueue_Add(std::min(a.z, b.z));
 }
 
+namespace {
+bool g_simpleSprites = false;
+}  // namespace
+
+void Render_SetSimpleSprites(bool on) { g_simpleSprites = on; }
+bool Render_SimpleSprites() { return g_simpleSprites; }
+
+void Render_QueuePointSprite(const float viewPoint[3], float size, int sprite, uint32_t flags) {
+    if (!viewPoint) return;
+    RenderItem* item = RenderQueue_Current();
+    if (!item) return;
+    item->vertexCount = 0;
+    item->ref = static_cast<uint32_t>(sprite);
+    item->flags = flags;
+    item->kind = kRenderSmokeSprite;
+    item->depth = viewPoint[2];
+    RenderSpritePayload payload{size, {viewPoint[0], viewPoint[1], viewPoint[2]}};
+    RenderItem_SetPayload(item, payload);
+    RenderQueue_Add(viewPoint[2]);
+}
+
 void Render_InstallBillboards() {
     Seam_Render().queueQuad = [](RenderView* view, const float (*corners)[3], int sprite, uint32_t flags) {
         Render_QueueQuad(view, corners, sprite, flags);
@@ -118,6 +139,15 @@ void Render_InstallBillboards() {
         Render_QueueLine(view, from, to, width, colour);
     };
     Seam_Render().smokeQueuePuff = Smoke_QueuePuff;
+    Seam_Render().queuePointSprite = Render_QueuePointSprite;
+    Seam_Render().simpleSprites = Render_SimpleSprites;
+    Seam_Render().viewPoint = [](const RenderView* view, const float* point, float* out) {
+        if (!view || !point || !out) return false;
+        Vector c;
+        View_TransformPoint(&c, view, point[0], point[1], point[2]);
+        out[0] = c.x, out[1] = c.y, out[2] = c.z;
+        return true;
+    };
     Seam_Render().viewEye = [](const RenderView* view, float* position, float* forward) {
         if (!view) return false;
         const Matrix& m = view->viewMatrix;

@@ -26,5 +26,10 @@ bool Render_QueueLine(RenderView* view, const float from[3], const float to[3], 
 // The opacity of the head-up display's translucent lines (255 opaque).
 extern uint8_t HudLineAlpha;
 constexpr uint8_t kHudLineAlphaDefault = 0xBF;
-// Fills the render seam's billboard, depth, quad, line and eye entries.
+// Queues a point sprite (kind 1) at a point in view coordinates, keyed by its depth.
+void Render_QueuePointSprite(const float viewPoint[3], float size, int sprite, uint32_t flags);
+// The simple-sprite switch (off until set).
+void Render_SetSimpleSprites(bool on);
+bool Render_SimpleSprites();
+// Fills the render seam's billboard, depth, quad, line, point-sprite and eye entries.
 void Render_InstallBillboards();

@@ -16,6 +16,7 @@
 #include "fun3d/framepasses.h"
 #include "fun3d/gameobject.h"
 #include "weapons/beam.h"
+#include "weapons/areablast.h"
 #include "weapons/explosion.h"
 #include "weapons/firedue.h"
 #include "weapons/grenade.h"
@@ -70,6 +71,7 @@ std::unique_ptr<OrdnanceClass> Ordnance_MakePrototype(const char* label, uint32_
     if (auto shell = SniperShell_MakePrototype(label, signature)) return shell;
     if (auto beam = Beam_MakeOrdnancePrototype(label, signature)) return beam;
     if (auto falling = Grenade_MakeOrdnancePrototype(label, signature)) return falling;
+    if (auto area = AreaBlast_MakeOrdnancePrototype(label, signature)) return area;
     if (std::strcmp(label, "bullet") == 0) return std::make_unique<BulletClass>(label, signature);
     return std::make_unique<OrdnanceClass>(label, signature);
 }

@@ -18,6 +18,7 @@
 #include "core/shake.h"
 #include "fun3d/framepasses.h"
 #include "fun3d/gameobject.h"
+#include "weapons/areablast.h"
 #include "weapons/groundblast.h"
 
 namespace {
@@ -70,10 +71,6 @@ void ForEachObjectNear(const Vector& centre, float r, float within2, Fn&& fn) {
 }
 
 }  // namespace
-
-// The explosion kinds below are not built yet: their prototypes read the base keys and make a
-// plain explosion.
-//   planarexpl, quakeblast, shockblast        PENDING(4.142)
 
 // ---- explosion classes ----------------------------------------------------------------------
 
@@ -136,6 +133,7 @@ Explosion* ExplosionClass::Build(const Matrix& matrix, Entity* owner) {
 
 std::unique_ptr<ExplosionClass> Explosion_MakePrototype(const char* label, uint32_t signature) {
     if (auto blast = GroundBlast_MakePrototype(label, signature)) return blast;
+    if (auto area = AreaBlast_MakeExplosionPrototype(label, signature)) return area;
     return std::make_unique<ExplosionClass>(label, signature);
 }
 

@@ -214,3 +214,25 @@ TEST_F(RangeTest, TheDispenserDropsAMagnetEachReloadWhileHeld) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST_F(RangeTest, TheSeismicWaveLiftsTheGroundWhileItRunsAndLeavesItAsItWas) {
+    const std::vector<std::string> lines = Run({"--weapon", "wseismic", "--frames", "240", "--dump-heights"});
+    std::string start, end;
+    std::vector<std::string> during;
+    for (const std::string& l : lines) {
+        if (l.rfind("heights start crc=", 0) == 0) start = l.substr(18);
+        if (l.rfind("heights end crc=", 0) == 0) end = l.substr(16);
+        if (l.rfind("heights frame=", 0) == 0) during.push_back(l.substr(l.find("crc=") + 4));
+    }
+    ASSERT_FALSE(start.empty());
+    EXPECT_EQ(lines.front(), "heights start crc=" + start) << "before the first frame";
+    EXPECT_EQ(lines.back(), "heights end crc=" + end) << "after the teardown";
+    EXPECT_EQ(end, start);
+    ASSERT_EQ(during.size(), 8u) << "frames 0, 30, ... 210";
+    EXPECT_NE(std::find(lines.begin(), lines.end(), "0 fire weapon=wseismic ordnance=seis1"), lines.end());
+    for (size_t i = 1; i < during.size(); ++i) EXPECT_NE(during[i], start) << "frame " << 30 * i;
+}
+
+}  // namespace

@@ -153,3 +153,66 @@ TEST_F(EffectsPictureTest, SmokeAShockWaveLightningAndAnExplosionInOneFrame) {
 }
 
 }  // namespace
+
+namespace {
+
+// The planar blast in both of its forms (a point sprite near the eye with simple sprites on, a
+// flat square on the ground beyond 80 m) and a shock blast's ring, seen from above the ground.
+TEST_F(EffectsPictureTest, APlanarBlastNearAndFarAndAShockBlastsRing) {
+    GraphicBuffer frame;
+    Graphic_InitBuffer(&frame, 320, 240, nullptr, kGraphicFormat8);
+    Graphic_Clear(&frame, 0);
+    RenderView view;
+    View_Init(&view, &frame, kDefaultFieldOfView, 1.0f, 1000.0f, 1.0f);
+    View_SetCameraMatrix(&view, Matrix_FromPositionDirection(DVector{0.0, 30.0, 0.0}, Vector{0.0f, -0.35f, 1.0f}));
+    RenderQueue_Reset();
+    Render_SetSimpleSprites(true);
+    ShockwaveEffect& waves = Shockwave_Effect();
+    waves.MissionSetup();
+
+    auto make = [&](const char* name, const char* label, const char* sprite, float inner, float outer) {
+        content::ExplosionValues v;
+        v.label = label;
+        v.firstFrame = sprite;
+        v.frameCount = 16;
+        v.secondsPerFrame = 0.1f;
+        v.innerRadius = inner;
+        v.outerRadius = outer;
+        AddExplosion(name, v);
+        return ExplosionClass::Find(name);
+    };
+    ExplosionClass* planar = make("xpplanar", "planarexpl", "dust.0", 2.0f, 18.0f);
+    ExplosionClass* shock = make("xpshock", "shockblast", "lsmoke.0", 4.0f, 20.0f);
+    ASSERT_NE(planar, nullptr);
+    ASSERT_NE(shock, nullptr);
+    Matrix at = kIdentityMatrix;
+    at.posit = DVector{-12.0, 0.0, 40.0};
+    Explosion* nearBlast = planar->Build(at, nullptr);
+    at.posit = DVector{20.0, 0.0, 110.0};
+    Explosion* farBlast = planar->Build(at, nullptr);
+    at.posit = DVector{6.0, 0.0, 60.0};
+    shock->Build(at, nullptr);
+    ASSERT_EQ(waves.Count(), 1);
+    for (Explosion* blast : {nearBlast, farBlast}) blast->Update(0.5f);
+    waves.Simulate(0.4f);
+    Explosion_Manager().Render(&view);
+    waves.Render(&view);
+    RenderQueue_Flush(&view);
+    SavePicture(frame, "areablast_scene.ppm");
+    Render_SetSimpleSprites(false);
+
+    auto inkIn = [&](int left, int top, int right, int bottom) {
+        int n = 0;
+        for (int y = top; y < bottom; ++y)
+            for (int x = left; x < right; ++x) n += frame.pixels[y * frame.width + x] != 0;
+        return n;
+    };
+    EXPECT_GT(inkIn(95, 165, 130, 195), 200) << "the near blast, a round point sprite, lower left";
+    EXPECT_GT(inkIn(180, 100, 206, 112), 30) << "the far blast, a square lying flat, seen edge-on";
+    EXPECT_EQ(inkIn(180, 92, 206, 100), 0) << "the far square is flat: nothing above it";
+    EXPECT_GT(inkIn(140, 128, 160, 160), 10) << "the left side of the shock ring";
+    EXPECT_EQ(CRC32_Memory(frame.pixels, 320 * 240), 844271415u) << "picture: areablast_scene.ppm in the build directory";
+    Graphic_FreeBuffer(&frame);
+}
+
+}  // namespace

@@ -315,6 +315,9 @@ void RecordRender() {
     GV_PASS(terrainExposureSet);
     GV_PASS(terrainExposure);
     GV_PASS(terrainExposureClear);
+    GV_RECORD(viewPoint);
+    GV_RECORD(queuePointSprite);
+    GV_QUIET(simpleSprites);
     GV_RECORD(lightCloseWorld);
     GV_RECORD(loadSprites);
     GV_END_TABLE();

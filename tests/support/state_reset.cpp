@@ -39,6 +39,7 @@
 #include "platform/gpu_recording.h"
 #include "platform/msgbox.h"
 #include "platform/system.h"
+#include "render/billboard.h"
 #include "render/blit.h"
 #include "render/d3dbatch.h"
 #include "render/draw2d.h"
@@ -153,6 +154,7 @@ void ResetProgramStateForTest() {
     Font_Reset();
     Draw_ResetServices();
     RenderSettings_Reset();
+    Render_SetSimpleSprites(false);
     // No map loaded: a map left by an earlier test would size the object grid and the bounds.
     Terrain_FreeAll();
     TerrainBounds = TerrainBoundsInfo{};

@@ -125,6 +125,9 @@ RenderSeam MakeDefault() {
     seam.viewEye = [](const RenderView*, float*, float*) { return false; };
     seam.spriteDraw = [](int, int, int, uint32_t) {};
     seam.setSingleColourIndex = [](int) {};
+    seam.viewPoint = [](const RenderView*, const float*, float*) { return false; };
+    seam.queuePointSprite = [](const float*, float, int, uint32_t) {};
+    seam.simpleSprites = [] { return false; };
     return seam;
 }
 

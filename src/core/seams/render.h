@@ -117,6 +117,12 @@ struct RenderSeam {
     void (*terrainExposureSet)();
     bool (*terrainExposure)();
     void (*terrainExposureClear)();
+    // A world point in view coordinates (x right, y up, z depth); false without a view.
+    bool (*viewPoint)(const RenderView* view, const float worldPoint[3], float out[3]);
+    // Queues one point sprite (render-queue kind 1) of a size at a point in view coordinates.
+    void (*queuePointSprite)(const float viewPoint[3], float size, int sprite, uint32_t flags);
+    // The simple-sprite switch: nearby flat effects are drawn as one point sprite while it is on.
+    bool (*simpleSprites)();
 };
 
 // Effects that sort their sprites by depth use 64 buckets: bucket = view depth x this scale,
