@@ -23,6 +23,7 @@
 #include "weapons/mortar.h"
 #include "weapons/dispenser.h"
 #include "weapons/radarlauncher.h"
+#include "weapons/spraybomb.h"
 #include "weapons/rocket.h"
 #include "weapons/sniper.h"
 #include "weapons/specialitem.h"
@@ -73,6 +74,7 @@ std::unique_ptr<OrdnanceClass> Ordnance_MakePrototype(const char* label, uint32_
     if (auto beam = Beam_MakeOrdnancePrototype(label, signature)) return beam;
     if (auto falling = Grenade_MakeOrdnancePrototype(label, signature)) return falling;
     if (auto area = AreaBlast_MakeOrdnancePrototype(label, signature)) return area;
+    if (auto spray = SprayBomb_MakeOrdnancePrototype(label, signature)) return spray;
     if (std::strcmp(label, "bullet") == 0) return std::make_unique<BulletClass>(label, signature);
     return std::make_unique<OrdnanceClass>(label, signature);
 }

@@ -1,4 +1,5 @@
-// Devices that weapons send out as live objects: the radar launcher's pod.
+// Devices that weapons send out as live objects: the radar launcher's pod and the spray bomb's
+// device.
 #include <gtest/gtest.h>
 
 #include <cmath>
@@ -7,6 +8,8 @@
 
 #include "Objkr/classfnc.h"
 #include "Objkr/entitysvc.h"
+#include "Terrain/terrheight.h"
+#include "Terrain/terramap.h"
 #include "class_fixture.h"
 #include "collision/collision.h"
 #include "core/seams/ai.h"
@@ -19,13 +22,17 @@
 #include "weapons/explosion.h"
 #include "weapons/ordnance.h"
 #include "weapons/radarlauncher.h"
+#include "weapons/spraybomb.h"
 #include "weapons/weapon.h"
 #include "weapons/weaponsinstall.h"
 
 namespace {
 
+constexpr float kGround = 3.0f;
+
 struct Calls {
     std::vector<std::string> sounds;
+    std::vector<std::string> objectSounds;
     std::vector<NetObject*> registered;
     std::vector<GameObject*> joined;
     bool network = false;
@@ -37,6 +44,8 @@ protected:
     void SetUp() override {
         ClassFixture::SetUp();
         g_calls = Calls{};
+        Terrain_SetBaseHeight(kGround);
+        Terrain_BuildBlockTables();
         Collision_Init();
         GameObject_InstallClassFunctions();
         Weapons_InstallSeam();
@@ -45,6 +54,10 @@ protected:
             return &g_calls;
         };
         Seam_Audio().soundStopAttached = [](Entity*) { return false; };
+        Seam_Audio().soundPlayOnObject = [](const char* name, Entity*) -> void* {
+            g_calls.objectSounds.push_back(name);
+            return &g_calls;
+        };
         Seam_Net().isNetworkGame = [] { return g_calls.network; };
         Seam_Net().registerObject = [](NetObject* object) { g_calls.registered.push_back(object); };
         Seam_Ai().missionAddObject = [](GameObject* object) { g_calls.joined.push_back(object); };
@@ -59,6 +72,9 @@ protected:
         WeaponClass_FreeAll();
         Classfnc_ResetOwners();
         Collision_Shutdown();
+        Terrain_SetBaseHeight(0);
+        Terrain_BuildBlockTables();
+        SprayBomb::lastDevice = nullptr;
     }
     void Install(const std::vector<std::pair<std::string, std::string>>& files) {
         std::vector<content::ArchiveRecord> more;
@@ -255,6 +271,147 @@ TEST_F(RadarTest, TooLittleAmmunitionSendsNothingButSpendsTheLock) {
     EXPECT_EQ(GameObject_List().size(), before);
     EXPECT_EQ(owner->curAmmo, kPodCost - 1);
     EXPECT_TRUE(g_calls.joined.empty());
+}
+
+// ---- the spray bomb ---------------------------------------------------------------------------
+
+class SprayTest : public LaunchedTest {
+protected:
+    static std::string Payload(int cost) {
+        content::OrdnanceValues o;
+        o.ammoCost = cost;
+        o.lifetime = 2.0f;
+        o.speed = 30.0f;
+        std::string text, error;
+        EXPECT_TRUE(content::OrdnanceDefinitionText(o, &text, &error)) << error;
+        return text;
+    }
+    static std::string Bomb(const std::string& payload, int ammo, float reload, float charge = 0.0f) {
+        content::OrdnanceValues bomb;
+        bomb.speed = 20.0f;
+        content::SprayDeviceValues d;
+        d.geometry = "gvscrap";
+        d.ammo = ammo;
+        d.payload = payload;
+        d.chargeTime = charge;
+        d.reloadTime = reload;
+        d.hoverHeight = 1.5f;
+        std::string text, error;
+        EXPECT_TRUE(content::SprayBombText(bomb, "tbounce.wav", d, &text, &error)) << error;
+        return text;
+    }
+    SprayBombDevice* Device(const char* name) {
+        Matrix m = kIdentityMatrix;
+        m.posit = DVector{10.0, kGround, 10.0};
+        return dynamic_cast<SprayBombDevice*>(
+            GameObjectClass::Build(GameObjectClass::Find(name), m, 1, false, 0, nullptr));
+    }
+    static bool Listed(const GameObject* object) {
+        for (const GameObject* o : GameObject_List())
+            if (o == object) return true;
+        return false;
+    }
+};
+
+TEST_F(SprayTest, ABounceSlowerThanFiveOnTheTerrainSettlesAnUprightDeviceOnTheBombsTeam) {
+    Install({{"tpay.odf", Payload(1)}, {"tspray.odf", Bomb("tpay", 10, 0.1f)}});
+    auto* bombClass = dynamic_cast<SprayBombClass*>(OrdnanceClass::Find("tspray"));
+    ASSERT_NE(bombClass, nullptr);
+    ASSERT_NE(dynamic_cast<SprayBombDeviceClass*>(bombClass->deviceClass), nullptr) << "found under the bomb's name";
+    EXPECT_EQ(bombClass->deviceClass, GameObjectClass::Find("tspray"));
+    GameObject* shooter = BuildAt<GameObject>("avtank", {0, 10, 0}, 3);
+    ASSERT_NE(shooter, nullptr);
+    shooter->SetTeam(3);
+    shooter->entity->flags |= 0x30;
+    struct Case {
+        const char* what;
+        bool onTerrain;
+        float fall;  // downward speed at the contact
+        bool settles, dies;
+    } cases[] = {
+        {"slow on the terrain", true, 6.0f, true, true},     // rebounds at 3 m/s
+        {"fast on the terrain", true, 20.0f, false, false},  // rebounds at 10 m/s
+        {"an object outside the standing kinds", false, 2.0f, false, true},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        SprayBomb::lastDevice = nullptr;
+        g_calls.objectSounds.clear();
+        Matrix m = kIdentityMatrix;
+        m.front = Vector{0.6f, -0.8f, 0.0f};
+        m.up = Vector{0.8f, 0.6f, 0.0f};
+        m.right = Vector{0.0f, 0.0f, 1.0f};
+        m.posit = DVector{20.0, kGround + 0.2, 5.0};
+        Ordnance* bomb = bombClass->Build(m, shooter->entity);
+        ASSERT_NE(dynamic_cast<SprayBomb*>(bomb), nullptr);
+        bomb->motion.velocity = Vector{0.0f, -c.fall, 0.0f};
+        bomb->Hit(c.onTerrain ? nullptr : shooter->entity, Vector{0.0f, 1.0f, 0.0f});
+        EXPECT_EQ(bomb->IsDead(), c.dies);
+        EXPECT_EQ(SprayBomb::lastDevice != nullptr, c.settles);
+        EXPECT_EQ(g_calls.objectSounds.size(), (!c.dies && !c.settles) ? 1u : 0u) << "a bounce sounds";
+        if (auto* device = dynamic_cast<SprayBombDevice*>(SprayBomb::lastDevice)) {
+            EXPECT_EQ(device->team, 3);
+            EXPECT_NEAR(device->entity->local.up.y, 1.0f, 1e-5);
+            EXPECT_NEAR(device->entity->local.front.x, 1.0f, 1e-5) << "facing as the bomb did";
+            EXPECT_NEAR(device->entity->local.posit.x, 20.0, 1e-4);
+            EXPECT_TRUE(device->ownerIsUser);
+            EXPECT_TRUE(device->ownerFlag20);
+            EXPECT_EQ(device->ownerId, bomb->netPlayer);
+        }
+    }
+}
+
+TEST_F(SprayTest, TheDeviceSpraysWhatFellDueAndDiesWhenItsAmmunitionFallsShort) {
+    Install({{"tpay0.odf", Payload(0)},
+             {"tpay1.odf", Payload(1)},
+             {"tpay5.odf", Payload(5)},
+             {"tspr0.odf", Bomb("tpay1", 10, 0.05f)},
+             {"tspr1.odf", Bomb("tpay0", 10, 0.0f)},
+             {"tspr2.odf", Bomb("tpay0", 10, -1.0f)},
+             {"tspr3.odf", Bomb("tpay5", 3, 0.05f)},
+             {"tspr4.odf", Bomb("tpay1", 2, 0.05f)},
+             {"tspr5.odf", Bomb("tpay1", 10, 0.05f, 0.5f)}});
+    struct Case {
+        const char* cls;
+        int shots;
+        int ammoLeft;
+        bool alive;
+    } cases[] = {
+        {"tspr0", 4, 6, true},   // 0.2 s at 0.05 s a shot
+        {"tspr1", 1, 10, true},  // no interval and a free payload: one shot, never endless
+        {"tspr2", 1, 10, true},
+        {"tspr3", 0, 3, false},  // the payload costs more than the ammunition: dies on its first shot
+        {"tspr4", 2, 0, false},  // two shots, then short
+        {"tspr5", 0, 10, true},  // still charging
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.cls);
+        Ordnance_DeleteAll();
+        SprayBombDevice* device = Device(c.cls);
+        ASSERT_NE(device, nullptr);
+        device->SetOwner(0x30, 7);
+        device->Update(0.2f);
+        EXPECT_EQ(static_cast<int>(Ordnance_LiveList().size()), c.shots);
+        EXPECT_EQ(Listed(device), c.alive);
+        if (c.alive) {
+            EXPECT_EQ(device->curAmmo, c.ammoLeft);
+        }
+        for (Ordnance* shot : Ordnance_LiveList()) {
+            EXPECT_EQ(shot->netState, kOrdnanceNotSent);
+            EXPECT_EQ(shot->damageInfo.kind & 0x30, 0x30);
+            EXPECT_EQ(shot->damageInfo.playerId, 7);
+        }
+    }
+}
+
+TEST_F(SprayTest, TheDeviceSpinsUpAndHoversOverTheTerrain) {
+    Install({{"tpay.odf", Payload(1)}, {"tspray.odf", Bomb("tpay", 100, 0.1f, 100.0f)}});
+    SprayBombDevice* device = Device("tspray");
+    ASSERT_NE(device, nullptr);
+    for (int i = 0; i < 200; ++i) device->Update(0.05f);
+    EXPECT_NEAR(device->spin, 10.0f, 0.01f) << "the default spin rate";
+    EXPECT_NEAR(device->entity->local.posit.y, kGround + 1.5, 0.01);
+    EXPECT_NEAR(device->entity->local.up.y, 1.0f, 1e-4) << "turning about its vertical axis";
 }
 
 }  // namespace
