@@ -44,8 +44,6 @@ void SetSpeed(EntityDynamics& motion) {
 
 }  // namespace
 
-GameObject* SprayBomb::lastDevice = nullptr;
-
 std::unique_ptr<OrdnanceClass> SprayBomb_MakeOrdnancePrototype(const char* label, uint32_t signature) {
     if (label && std::strcmp(label, "spraybomb") == 0) return std::make_unique<SprayBombClass>(label, signature);
     return nullptr;
@@ -100,7 +98,6 @@ void SprayBomb::Hit(Entity* hit, const Vector& normal) {
             if (device) {
                 device->SetTeam(team);
                 if (auto* sprayer = dynamic_cast<SprayBombDevice*>(device)) sprayer->SetOwner(ownerFlags, netPlayer);
-                lastDevice = device;
             }
         }
         entity->flags |= kEntityDead;

@@ -32,8 +32,6 @@ public:
     // speed: slower than 1 m/s off an object it ends in the grenade's hit, slower than 5 m/s on
     // the terrain it settles into its device and dies.
     void Hit(Entity* hit, const Vector& normal) override;
-    // The device last settled by any bomb on this machine (tests), null when none.
-    static GameObject* lastDevice;
 
 private:
     bool inBounceStep_ = false;

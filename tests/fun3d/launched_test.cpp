@@ -74,7 +74,6 @@ protected:
         Collision_Shutdown();
         Terrain_SetBaseHeight(0);
         Terrain_BuildBlockTables();
-        SprayBomb::lastDevice = nullptr;
     }
     void Install(const std::vector<std::pair<std::string, std::string>>& files) {
         std::vector<content::ArchiveRecord> more;
@@ -335,8 +334,8 @@ TEST_F(SprayTest, ABounceSlowerThanFiveOnTheTerrainSettlesAnUprightDeviceOnTheBo
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
-        SprayBomb::lastDevice = nullptr;
         g_calls.objectSounds.clear();
+        const size_t before = GameObject_List().size();
         Matrix m = kIdentityMatrix;
         m.front = Vector{0.6f, -0.8f, 0.0f};
         m.up = Vector{0.8f, 0.6f, 0.0f};
@@ -347,9 +346,9 @@ TEST_F(SprayTest, ABounceSlowerThanFiveOnTheTerrainSettlesAnUprightDeviceOnTheBo
         bomb->motion.velocity = Vector{0.0f, -c.fall, 0.0f};
         bomb->Hit(c.onTerrain ? nullptr : shooter->entity, Vector{0.0f, 1.0f, 0.0f});
         EXPECT_EQ(bomb->IsDead(), c.dies);
-        EXPECT_EQ(SprayBomb::lastDevice != nullptr, c.settles);
+        EXPECT_EQ(GameObject_List().size(), before + (c.settles ? 1 : 0));
         EXPECT_EQ(g_calls.objectSounds.size(), (!c.dies && !c.settles) ? 1u : 0u) << "a bounce sounds";
-        if (auto* device = dynamic_cast<SprayBombDevice*>(SprayBomb::lastDevice)) {
+        if (auto* device = c.settles ? dynamic_cast<SprayBombDevice*>(GameObject_List().back()) : nullptr) {
             EXPECT_EQ(device->team, 3);
             EXPECT_NEAR(device->entity->local.up.y, 1.0f, 1e-5);
             EXPECT_NEAR(device->entity->local.front.x, 1.0f, 1e-5) << "facing as the bomb did";
