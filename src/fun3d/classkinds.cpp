@@ -81,7 +81,7 @@ const ObjectKind kKinds[] = {
     {"magnet", "MGNT", kCategorySpawnPoint},          // the weapons' kind maker
     {"mine", "MINE", kCategorySpawnPoint},            // the weapons' kind maker
     {"proximity", "PROX", kCategorySpawnPoint},       // PENDING(4.141)
-    {"spraybomb", "SBMB", kCategorySpawnPoint},       // PENDING(4.141)
+    {"spraybomb", "SBMB", kCategorySpawnPoint},       // the weapons' kind maker
     {"torpedo", "TORP", kCategoryPowerUp},            // PENDING(4.141)
     {"weaponmine", "WPNM", kCategorySpawnPoint},      // PENDING(4.141)
     {"craft", "CRFT", kCategoryCraft},

@@ -37,6 +37,7 @@
 #include "render/graphicdriver.h"
 #include "render/sprite.h"
 #include "weapons/dispenser.h"
+#include "weapons/radarlauncher.h"
 #include "weapons/effects.h"
 #include "weapons/ordnance.h"
 #include "weapons/specialitem.h"
@@ -218,8 +219,10 @@ int32_t CombatHud_ShotCostOf(const WeaponClass* weaponClass, const OrdnanceClass
         const GameObjectClass* made = dispenser->dispenseClass;
         return StatusPanel_ShotCost(weaponClass->signature, made != nullptr, Dispenser_CostOf(made), 0, 0);
     }
-    // PENDING(4.141) the radar launcher's launcher cost: 0 until that kind exists. A special item
-    // costs what it drains a second.
+    // A radar launcher sends out a pod at the pod class's cost.
+    if (const auto* radar = dynamic_cast<const RadarLauncherClass*>(weaponClass))
+        return StatusPanel_ShotCost(weaponClass->signature, radar->podClass != nullptr, radar->shotCost, 0, 0);
+    // A special item costs what it drains a second.
     const auto* item = dynamic_cast<const SpecialItemClass*>(weaponClass);
     const int32_t ownCost = item ? item->ammoPerSecond : 0;
     return StatusPanel_ShotCost(weaponClass->signature, ordnance != nullptr, 0, ownCost, ordnance ? ordnance->ordIntParam : 0);

@@ -22,6 +22,8 @@
 #include "weapons/grenade.h"
 #include "weapons/mortar.h"
 #include "weapons/dispenser.h"
+#include "weapons/radarlauncher.h"
+#include "weapons/spraybomb.h"
 #include "weapons/rocket.h"
 #include "weapons/sniper.h"
 #include "weapons/specialitem.h"
@@ -72,6 +74,7 @@ std::unique_ptr<OrdnanceClass> Ordnance_MakePrototype(const char* label, uint32_
     if (auto beam = Beam_MakeOrdnancePrototype(label, signature)) return beam;
     if (auto falling = Grenade_MakeOrdnancePrototype(label, signature)) return falling;
     if (auto area = AreaBlast_MakeOrdnancePrototype(label, signature)) return area;
+    if (auto spray = SprayBomb_MakeOrdnancePrototype(label, signature)) return spray;
     if (std::strcmp(label, "bullet") == 0) return std::make_unique<BulletClass>(label, signature);
     return std::make_unique<OrdnanceClass>(label, signature);
 }
@@ -82,6 +85,7 @@ std::unique_ptr<WeaponClass> Weapon_MakePrototype(const char* label, uint32_t si
     if (auto beam = Beam_MakeWeaponPrototype(label, signature)) return beam;
     if (auto lobbing = Mortar_MakeWeaponPrototype(label, signature)) return lobbing;
     if (auto dispenser = Dispenser_MakeWeaponPrototype(label, signature)) return dispenser;
+    if (auto radar = RadarLauncher_MakeWeaponPrototype(label, signature)) return radar;
     if (std::strcmp(label, "cannon") == 0) return std::make_unique<CannonClass>(label, signature);
     if (std::strcmp(label, "machinegun") == 0) return std::make_unique<MachineGunClass>(label, signature);
     return std::make_unique<WeaponClass>(label, signature);

@@ -105,7 +105,7 @@ void Log(const char* format, double value, double second = 0.0) {
 
 // Ordnance labels whose kinds are not built yet: their prototypes read the base keys and make
 // plain ordnance.
-//   popper, spraybomb                              PENDING(4.141)
+//   popper                                         PENDING(4.141)
 
 // ---- common names ---------------------------------------------------------------------------
 

@@ -39,7 +39,7 @@ int FindSprite(const OdfFile& odf, uint32_t key) {
 
 // Every weapon label of the registration table has its prototype. The kinds below are not
 // built yet: their prototypes read the base keys and make a plain weapon.
-//   poppergun, radarlauncher, detonator       PENDING(4.141)
+//   poppergun, detonator                      PENDING(4.141)
 
 }  // namespace
 

@@ -24,6 +24,7 @@
 #include "platform/random.h"
 #include "weapons/effects.h"
 #include "weapons/launcher.h"
+#include "weapons/radarlauncher.h"
 #include "weapons/rocket.h"
 #include "weapons_fixture.h"
 
@@ -236,7 +237,7 @@ TEST_F(GuidedTest, TheRegisteredLabelsGetTheirKinds) {
     EXPECT_NE(dynamic_cast<LauncherClass*>(weapon("launcher")), nullptr);
     EXPECT_NE(dynamic_cast<ImageLauncherClass*>(weapon("imagelauncher")), nullptr);
     EXPECT_NE(dynamic_cast<ThermalLauncherClass*>(weapon("thermallauncher")), nullptr);
-    EXPECT_EQ(dynamic_cast<LauncherClass*>(weapon("radarlauncher")), nullptr) << "not built here";
+    EXPECT_NE(dynamic_cast<RadarLauncherClass*>(weapon("radarlauncher")), nullptr);
     // The prototypes' own values.
     auto* missile = static_cast<MissileClass*>(ordnance("missile"));
     EXPECT_EQ(missile->ordIntParam, 10);

@@ -27,6 +27,7 @@
 #include "render/sprite.h"
 #include "support/world_reset.h"
 #include "weapons/ordnance.h"
+#include "weapons/radarlauncher.h"
 #include "weapons/weapon.h"
 
 namespace {
@@ -252,6 +253,17 @@ TEST_F(CombatHudTest, TheShotCostOfAClassComesFromItsOrdnance) {
     EXPECT_EQ(CombatHud_ShotCostOf(&cannon, nullptr), 0) << "no ordnance: no cost";
     EXPECT_EQ(CombatHud_ShotCostOf(&dispenser, &shell), 0) << "not the shell's cost";
     EXPECT_EQ(CombatHud_ShotCostOf(nullptr, &shell), 0);
+    // A radar launcher's shot costs its pod, not the shell, and nothing without a pod class.
+    RadarLauncherClass radar("radarlauncher", sig("RDRL"));
+    radar.shotCost = 9;
+    EXPECT_EQ(CombatHud_ShotCostOf(&radar, &shell), 0) << "no pod class";
+    struct PodClass : GameObjectClass {
+        GameObject* BuildObject(Entity*) override { return nullptr; }
+        GameObjectClass* Derive(const char*) override { return nullptr; }
+    } pod;
+    radar.podClass = &pod;
+    EXPECT_EQ(CombatHud_ShotCostOf(&radar, &shell), 9);
+    EXPECT_EQ(CombatHud_ShotCostOf(&radar, nullptr), 9) << "needs no ordnance";
 }
 
 TEST_F(CombatHudTest, GaugesEaseAndALongFrameSnaps) {
