@@ -399,7 +399,7 @@ void Shadows_DrawPatternFace(const RenderView* view, const RenderEntityPayload& 
         if (vi < 0 || vi >= g->vertexCount) return;
         const DVector w = Matrix_TransformPoint(g->vertices[vi], m);
         const Vector p = ViewPoint(view, DVector{w.x + item.position[0], w.y, w.z + item.position[2]});
-        v[i] = RenderVertex{p.x, p.y, p.z, face->refs[i].u, face->refs[i].v, 1.0f};
+        v[i] = RenderVertex{p.x, p.y, p.z, face->refs[i].u, face->refs[i].v, {1.0f}};
     }
     const TextureImage* texture = (flags & kPolyTextured) && face->texture[0] ? TexMgr_BindEntity(part, face->texture)
                                                                               : nullptr;
@@ -446,7 +446,7 @@ void Entity_DrawGroundShadow(EntityTableRecord* record, const RenderView* view) 
         const double x = hit.x + corners[i][0], z = hit.z + corners[i][1];
         const double y = -(plane.normal.x * x + plane.normal.z * z + plane.d) / plane.normal.y;
         const Vector p = ViewPoint(view, DVector{x, y, z});
-        v[i] = RenderVertex{p.x, p.y, p.z, corners[i][2], corners[i][3], 1.0f};
+        v[i] = RenderVertex{p.x, p.y, p.z, corners[i][2], corners[i][3], {1.0f}};
     }
     Render_DrawPolygon(view, v, 4, g_shadowTexture, 0, kPolyTextured | 0x40);
 }

@@ -83,7 +83,7 @@ void DrawPolygonNode(const RenderView* view, const BspNode* node, const Scratch&
     g_polygon.resize(size_t(n));
     for (int i = 0; i < n; ++i) {
         const Vector& p = s.positions[size_t(refs[i].vertex)];
-        g_polygon[size_t(i)] = RenderVertex{p.x, p.y, p.z, refs[i].u, refs[i].v, s.shades[size_t(refs[i].vertex)]};
+        g_polygon[size_t(i)] = RenderVertex{p.x, p.y, p.z, refs[i].u, refs[i].v, {s.shades[size_t(refs[i].vertex)]}};
     }
     const TextureImage* texture =
         node->texture[0] ? TexMgr_BindEntity(node->source, node->texture) : nullptr;

@@ -137,7 +137,7 @@ void DrawCells(const Layer& layer, int64_t x0, int64_t x1, int64_t z0, int64_t z
                 const float wy = CornerHeight(corners[k].x, corners[k].z);
                 View_TransformPoint(&view[k], layer.view, wx, wy, wz);
                 v[k] = RenderVertex{view[k].x, view[k].y, view[k].z, (wx - layer.originX) * layer.ku,
-                                    (wz - layer.originZ) * layer.kv, 1.0f};
+                                    (wz - layer.originZ) * layer.kv, {1.0f}};
             }
             const int sides = Geom_TriangleSideTest(view[0], view[2], view[1], view[3]);
             if (sides & 1) {

@@ -808,8 +808,8 @@ void Render_DrawPolygon(const RenderView* view, const RenderVertex* vertices, in
         return;
     }
     if (count == 2) {
-        RenderVertex a{vertices[0].x, vertices[0].y, vertices[0].z, 0, 0, 0};
-        RenderVertex c{vertices[1].x, vertices[1].y, vertices[1].z, 0, 0, 0};
+        RenderVertex a{vertices[0].x, vertices[0].y, vertices[0].z, 0, 0, {0}};
+        RenderVertex c{vertices[1].x, vertices[1].y, vertices[1].z, 0, 0, {0}};
         Render_DrawLine3D(view, a, c, static_cast<int>(colour & 0xFF));
         return;
     }

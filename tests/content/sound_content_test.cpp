@@ -42,17 +42,24 @@ bool ChannelLevels(const std::string& path, double* left, double* right) {
     return true;
 }
 
+// A fresh folder of this run's own, so test runs side by side do not write over each other.
+std::string ScratchDir(const char* name) {
+    std::string pattern = testing::TempDir() + name + "-XXXXXX";
+    return mkdtemp(pattern.data()) ? pattern : std::string();
+}
+
 }  // namespace
 
 TEST(SoundToolTest, APlacedSoundIsHeardOnItsSide) {
-    const std::string world = testing::TempDir() + "gv_sound_world";
-    std::filesystem::remove_all(world);
+    const std::string scratch = ScratchDir("gv_sound");
+    ASSERT_FALSE(scratch.empty());
+    const std::string world = scratch + "/world";
     std::string written;
     ASSERT_TRUE(content::WriteWorld(world, &written)) << written;
     const std::string data = world;
-    const std::string right = testing::TempDir() + "gv_sound_right.wav";
-    const std::string left = testing::TempDir() + "gv_sound_left.wav";
-    const std::string flat = testing::TempDir() + "gv_sound_flat.wav";
+    const std::string right = scratch + "/right.wav";
+    const std::string left = scratch + "/left.wav";
+    const std::string flat = scratch + "/flat.wav";
     std::string error;
     ASSERT_TRUE(content::RenderSound(data, "ping.wav", right, true, 20.0f, 0.0f, &error)) << error;
     ASSERT_TRUE(content::RenderSound(data, "ping.wav", left, true, -20.0f, 0.0f, &error)) << error;
@@ -71,7 +78,7 @@ TEST(SoundToolTest, APlacedSoundIsHeardOnItsSide) {
     std::remove(right.c_str());
     std::remove(left.c_str());
     std::remove(flat.c_str());
-    std::filesystem::remove_all(world);
+    std::filesystem::remove_all(scratch);
 }
 
 // Every sound the game plays by a fixed name, and every sound the sample definitions name, is in
@@ -106,8 +113,9 @@ TEST(SoundToolTest, EverySoundTheGameNamesIsInTheSampleWorld) {
             names.insert(it->str());
     EXPECT_GT(named, 0u) << "the sample weapons name their sounds";
 
-    const std::string world = testing::TempDir() + "gv_sound_names_world";
-    std::filesystem::remove_all(world);
+    const std::string scratch = ScratchDir("gv_sound_names");
+    ASSERT_FALSE(scratch.empty());
+    const std::string world = scratch + "/world";
     ASSERT_TRUE(content::WriteWorld(world, &error)) << error;
     Plat_SetDataRoot(world.c_str());
     ASSERT_TRUE(FileSys_TryStart(0));
@@ -131,5 +139,5 @@ TEST(SoundToolTest, EverySoundTheGameNamesIsInTheSampleWorld) {
         Cache_UnlockItem(name.c_str());
     }
     Data_Close();
-    std::filesystem::remove_all(world);
+    std::filesystem::remove_all(scratch);
 }
