@@ -59,16 +59,7 @@ protected:
         savedAudio_ = Seam_Audio();
         savedNet_ = Seam_Net();
         RenderSeam& r = Seam_Render();
-        // Every named sprite exists, each under a number of its own.
-        r.spriteFind = [](const char* name) -> int {
-            return name && name[0] ? 100 + static_cast<int>(Text_HashNoCase(name) % 5000) : 0;
-        };
-        // A view at the origin looking along +z: depth is z.
-        r.sphereViewDepth = [](const RenderView*, const float* c, float, float* depth) {
-            if (c[2] <= 0.0f) return false;
-            if (depth) *depth = c[2];
-            return true;
-        };
+        StubSpritesAndView(r);
         r.queueQuad = [](RenderView*, const float (*)[3], int sprite, uint32_t) {
             ++g_drawn.quads;
             g_drawn.quadSprites.push_back(sprite);

@@ -1,6 +1,7 @@
 // What the shot tests build their worlds from: placements, an open sky with nothing to hit, a
 // flat 1280 m map with a 1 m cube shape served from a scratch archive, a target that counts its
-// hits, and a network stand-in that keeps the ordnance messages it is handed.
+// hits, a drawing stand-in that finds every sprite and sees along +z, and a network stand-in
+// that keeps the ordnance messages it is handed.
 #pragma once
 #include <gtest/gtest.h>
 
@@ -11,6 +12,8 @@
 #include "Objkr/geometry.h"
 #include "Terrain/terramap.h"
 #include "core/clock.h"
+#include "core/odf.h"
+#include "core/seams/render.h"
 #include "core/seams/net.h"
 #include "fun3d/framepasses.h"
 #include "fun3d/gameobject.h"
@@ -97,4 +100,17 @@ inline void StubOrdnanceNet(NetSeam& net) {
         return 0;
     };
     net.clearQueuedOrdnance = [] {};
+}
+
+// The parts of the drawing stand-in every shot test wants: every named sprite exists, each under
+// a number of its own, and the view sits at the origin looking along +z, so depth is z.
+inline void StubSpritesAndView(RenderSeam& r) {
+    r.spriteFind = [](const char* name) -> int {
+        return name && name[0] ? 100 + static_cast<int>(Text_HashNoCase(name) % 5000) : 0;
+    };
+    r.sphereViewDepth = [](const RenderView*, const float* c, float, float* depth) {
+        if (c[2] <= 0.0f) return false;
+        if (depth) *depth = c[2];
+        return true;
+    };
 }
