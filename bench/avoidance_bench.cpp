@@ -32,6 +32,7 @@
 #include "fun3d/objectslot.h"
 #include "fun3d/teamrecord.h"
 #include "platform/paths.h"
+#include "sample_world_dir.h"
 
 namespace {
 
@@ -55,13 +56,6 @@ struct Answers {
 
 struct AvoidWorld {
     AvoidWorld() {
-        char pattern[] = "/tmp/gv-bench-avoid-XXXXXX";
-        dir = mkdtemp(pattern);
-        std::string error;
-        content::WriteWorld(dir, &error);
-        Plat_SetDataRoot(dir);
-        Plat_SetProfileDir(dir);
-        FileSys_TryStart(0);
         Terrain_LoadMap("sample.bzn", 0);
         PathPlanner_Init();
         GameObject_PoolInit();
@@ -111,9 +105,6 @@ struct AvoidWorld {
         TeamRecord_DestroyAll();
         PathSystem_Shutdown();
         Terrain_FreeAll();
-        Data_Close();
-        std::error_code ec;
-        std::filesystem::remove_all(dir, ec);
     }
     // One frame over a grid of the cell size; the time it took in seconds.
     double Frame(float cell, Answers* out) {
@@ -136,12 +127,12 @@ struct AvoidWorld {
         Avoidance_DestroyGrid();
         return std::chrono::duration<double>(b - a).count();
     }
-    std::string dir;
     bool configRead = false;
     float bounds[6] = {};
     BenchClass craft, rock;
     std::vector<GameObject*> units;
     std::vector<Vector> goals;
+    SampleWorldDir scratch{"/tmp/gv-bench-avoid-XXXXXX"};
 };
 
 AvoidWorld& World() {

@@ -18,6 +18,7 @@
 #include "content.h"
 #include "core/filesys.h"
 #include "platform/paths.h"
+#include "sample_world_dir.h"
 
 namespace {
 
@@ -27,13 +28,6 @@ struct Pair {
 
 struct PlanWorld {
     PlanWorld() {
-        char pattern[] = "/tmp/gv-bench-plan-XXXXXX";
-        dir = mkdtemp(pattern);
-        std::string error;
-        content::WriteWorld(dir, &error);
-        Plat_SetDataRoot(dir);
-        Plat_SetProfileDir(dir);
-        FileSys_TryStart(0);
         Terrain_LoadMap("sample.bzn", 0);
         PathPlanner_Init();
         PathPlanner_SetCosts(0, 1);
@@ -51,12 +45,9 @@ struct PlanWorld {
     ~PlanWorld() {
         PathSystem_Shutdown();
         Terrain_FreeAll();
-        Data_Close();
-        std::error_code ec;
-        std::filesystem::remove_all(dir, ec);
     }
-    std::string dir;
     std::vector<Pair> pairs;
+    SampleWorldDir scratch{"/tmp/gv-bench-plan-XXXXXX"};
 };
 
 PlanWorld& World() {

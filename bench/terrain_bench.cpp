@@ -13,28 +13,19 @@
 #include "core/filesys.h"
 #include "core/zix.h"
 #include "platform/paths.h"
+#include "sample_world_dir.h"
 
 namespace {
 
 // The sample world written to a scratch directory, its map loaded through the index.
 struct SampleMap {
     SampleMap() {
-        char pattern[] = "/tmp/gv-bench-terrain-XXXXXX";
-        dir = mkdtemp(pattern);
-        std::string error;
-        content::WriteWorld(dir, &error);
-        Plat_SetDataRoot(dir);
-        Plat_SetProfileDir(dir);
-        FileSys_TryStart(0);
         Terrain_LoadMap("sample.bzn", 0);
     }
     ~SampleMap() {
         Terrain_FreeAll();
-        Data_Close();
-        std::error_code ec;
-        std::filesystem::remove_all(dir, ec);
     }
-    std::string dir;
+    SampleWorldDir scratch{"/tmp/gv-bench-terrain-XXXXXX"};
 };
 
 SampleMap& Map() {

@@ -21,6 +21,7 @@
 #include "core/zix.h"
 #include "platform/clock.h"
 #include "platform/paths.h"
+#include "sample_world_dir.h"
 #include "render/graphicbuffer.h"
 #include "render/graphicdriver.h"
 #include "render/raster.h"
@@ -35,13 +36,6 @@ constexpr int kW = 640, kH = 480;
 
 struct World {
     World() {
-        char pattern[] = "/tmp/gv-bench-frame-XXXXXX";
-        dir = mkdtemp(pattern);
-        std::string error;
-        content::WriteWorld(dir, &error);
-        Plat_SetDataRoot(dir);
-        Plat_SetProfileDir(dir);
-        FileSys_TryStart(0);
         Plat_UseVirtualClock(0);
         App_Globals().driverKind = 0;
         Render_InstallSeam();
@@ -56,13 +50,10 @@ struct World {
     ~World() {
         Terrain_FreeTextures();
         Terrain_FreeAll();
-        Data_Close();
-        std::error_code ec;
-        std::filesystem::remove_all(dir, ec);
     }
-    std::string dir;
     GraphicBuffer buffer{};
     std::vector<uint8_t> texture;
+    SampleWorldDir scratch{"/tmp/gv-bench-frame-XXXXXX"};
 };
 
 World& TheWorld() {

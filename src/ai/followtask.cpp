@@ -6,6 +6,7 @@
 #include "ai/aipath.h"
 #include "ai/unitprocess.h"
 #include "ai/unitservices.h"
+#include "ai/worldqueries.h"
 #include "core/registration.h"
 #include "fun3d/gameobject.h"
 #include "fun3d/hardpoints.h"
@@ -16,14 +17,6 @@ namespace {
 std::vector<FollowGroup*>& Groups() {
     static std::vector<FollowGroup*> groups;
     return groups;
-}
-
-Vector PositionOf(const GameObject* object) {
-    if (object && object->entity) {
-        const DVector& p = object->entity->local.posit;
-        return Vector{static_cast<float>(p.x), static_cast<float>(p.y), static_cast<float>(p.z)};
-    }
-    return object ? object->pos : Vector{};
 }
 
 float Ground2(const Vector& a, const Vector& b) {
@@ -170,7 +163,7 @@ void FollowTask::Execute() {
         return;
     }
     obstacle = UnitAi_Services().findNearestObstacle(me, nullptr);
-    const Vector at = UnitPosition(), there = PositionOf(leader);
+    const Vector at = UnitPosition(), there = AI_PositionOf(leader);
     const float leader2 = Ground2(at, there);
     switch (curState) {
         case kTaskStart:
@@ -239,7 +232,7 @@ void FollowTask::DebugDraw() {
     UnitTask::DebugDraw();
     if (curState != kTaskGoto) return;
     if (GameObject* leader = GameObject::FromHandle(himHandle)) {
-        const Vector at = PositionOf(leader);
+        const Vector at = AI_PositionOf(leader);
         const Vector front = leader->entity ? leader->entity->local.front : Vector{0.0f, 0.0f, 1.0f};
         UnitAi_Services().debugCircle(Vector{at.x + 20.0f * front.x, at.y + 20.0f * front.y, at.z + 20.0f * front.z},
                                       2.0f, 0x00FFFFu);

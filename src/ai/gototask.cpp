@@ -9,6 +9,7 @@
 #include "ai/pathplanner.h"
 #include "ai/unitprocess.h"
 #include "ai/unitservices.h"
+#include "ai/worldqueries.h"
 #include "core/clock.h"
 #include "core/fieldarchive.h"
 #include "core/fixup.h"
@@ -23,14 +24,6 @@ namespace {
 constexpr int32_t kSayNoGeyser = 14;
 constexpr int32_t kSayToGeyser = 15;
 constexpr int32_t kSayGeyserBlocked = 26;
-
-Vector PositionOf(const GameObject* object) {
-    if (object && object->entity) {
-        const DVector& p = object->entity->local.posit;
-        return Vector{static_cast<float>(p.x), static_cast<float>(p.y), static_cast<float>(p.z)};
-    }
-    return object ? object->pos : Vector{};
-}
 
 float Ground2(const Vector& a, const Vector& b) {
     const float dx = a.x - b.x, dz = a.z - b.z;
@@ -98,7 +91,7 @@ GotoTask::GotoTask(GameObject* unit, const Vector& point) : UnitTask(unit, nullp
 
 GotoTask::GotoTask(GameObject* unit, GameObject* target) : UnitTask(unit, target) {
     if (!target) return;  // born finished
-    destPoint = PositionOf(target);
+    destPoint = AI_PositionOf(target);
     path = Segment(UnitPosition(), destPoint);
     release = true;
     exact = true;
@@ -204,7 +197,7 @@ void GotoTask::Execute() {
             nextState = kTaskDone;
             return;
         }
-        const Vector at = UnitPosition(), there = PositionOf(target);
+        const Vector at = UnitPosition(), there = AI_PositionOf(target);
         bool reroute = target->euler.speed > 0.1f && Ground2(there, destPoint) > 1600.0f;
         if (!reroute && OnLastLeg() && Ground2(at, gotoPoint) < 25.0f) {
             const float reach = std::max(Clearance(target), target->radius) + Clearance(me) + 10.0f;
@@ -302,7 +295,7 @@ bool GotoTask::PostLoad() {
 GoNear::GoNear() { holdAtEnd = true; }
 
 GoNear::GoNear(GameObject* unit, GameObject* target, float distance)
-    : GotoTask(unit, target ? PositionOf(target) : PositionOf(unit)) {
+    : GotoTask(unit, target ? AI_PositionOf(target) : AI_PositionOf(unit)) {
     TakeTarget(target, distance);
 }
 
@@ -332,7 +325,7 @@ bool GoNear::Refresh() {
         nextState = kTaskDone;
         return false;
     }
-    lastDistSq = Ground2(UnitPosition(), PositionOf(him));
+    lastDistSq = Ground2(UnitPosition(), AI_PositionOf(him));
     if (lastDistSq < nearSq) {
         if (!wasNear) {
             nearTime = Clock_GetTime();
@@ -375,7 +368,7 @@ bool GoGet::OnNear() {
         return false;
     }
     // Straight onto it.
-    const Vector at = UnitPosition(), there = PositionOf(him);
+    const Vector at = UnitPosition(), there = AI_PositionOf(him);
     Vector dir{there.x - at.x, there.y - at.y, there.z - at.z};
     const float length = std::sqrt(dir.x * dir.x + dir.y * dir.y + dir.z * dir.z);
     if (length > 0.0f) dir = Vector{dir.x / length, dir.y / length, dir.z / length};
@@ -476,7 +469,7 @@ GotoGeyser::GotoGeyser(GameObject* unit, GameObject* geyser) : GotoTask(unit, ge
     oneGeyser = geyser ? geyser->GetObjHandle() : 0;
 }
 
-GotoGeyser::GotoGeyser(GameObject* unit) : GotoTask(unit, GotoGeyser_FindNearest(PositionOf(unit), nullptr)) {
+GotoGeyser::GotoGeyser(GameObject* unit) : GotoTask(unit, GotoGeyser_FindNearest(AI_PositionOf(unit), nullptr)) {
     if (himHandle) {
         UnitProcess_Say(unit, kSayToGeyser);
         holdAtEnd = true;
@@ -501,9 +494,9 @@ bool GotoGeyser::Refresh() {
         avoidSkip = geyser->GetObjHandle();
         avoidIgnore = geyser;
         obstacle = s.findNearestObstacle(me, geyser);
-        const Vector at = UnitPosition(), there = PositionOf(geyser);
+        const Vector at = UnitPosition(), there = AI_PositionOf(geyser);
         if (obstacle) {
-            const Vector o = PositionOf(obstacle);
+            const Vector o = AI_PositionOf(obstacle);
             if (Ground2(o, there) < 900.0f && Ground2(at, o) < Ground2(at, there) && Ground2(at, o) < 900.0f) {
                 if (blocked) return true;
                 blocked = true;
@@ -537,7 +530,7 @@ bool GotoGeyser::Refresh() {
             himHandle = other->GetObjHandle();
             // The plan to the old geyser goes with its route.
             FreePlan();
-            destPoint = PositionOf(other);
+            destPoint = AI_PositionOf(other);
             NewRouteTo(destPoint);
             curState = kTaskStart;
             nextState = kTaskStart;
@@ -573,7 +566,7 @@ GameObject* GotoGeyser_FindNearest(const Vector& position, GameObject* skip) {
     float bestDistance = 0.0f;
     for (GameObject* source : s.powerSources()) {
         if (!source || source == skip || s.powerSourceInUse(source)) continue;
-        const Vector p = PositionOf(source);
+        const Vector p = AI_PositionOf(source);
         const float dx = p.x - position.x, dy = p.y - position.y, dz = p.z - position.z;
         const float d = dx * dx + dy * dy + dz * dz;
         if (!best || d < bestDistance) {
@@ -591,7 +584,7 @@ bool GotoGeyser_IsTaken(GameObject* geyser, GameObject* unit, int32_t slot) {
     if (!other || other == unit) return false;
     const AiCmdInfo& cmd = other->curCmd;
     const bool bound = cmd.what == kCmdCodeGoToGeyser || (cmd.what == kCmdCodeGo && cmd.who == geyser->GetObjHandle());
-    return bound && other->seqNo < unit->seqNo && Ground2(PositionOf(other), PositionOf(geyser)) <= 225.0f;
+    return bound && other->seqNo < unit->seqNo && Ground2(AI_PositionOf(other), AI_PositionOf(geyser)) <= 225.0f;
 }
 
 void Ai_InstallGotoTasks() {

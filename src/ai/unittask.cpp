@@ -56,14 +56,6 @@ float Ground2(const Vector& a, const Vector& b) {
 }
 float Clamp1(float v) { return std::clamp(v, -1.0f, 1.0f); }
 
-Vector PositionOf(const GameObject* object) {
-    if (object && object->entity) {
-        const DVector& p = object->entity->local.posit;
-        return Vector{static_cast<float>(p.x), static_cast<float>(p.y), static_cast<float>(p.z)};
-    }
-    return object ? object->pos : Vector{};
-}
-
 const Matrix& MatrixOf(const GameObject* object) {
     static const Matrix identity = kIdentityMatrix;
     return object && object->entity ? object->entity->local : identity;
@@ -75,7 +67,7 @@ float YawRate(const GameObject* object) { return object ? object->euler.angularV
 // straight two points of kind 3. Units carry no path type of their own yet, so every unit plans
 // as the default ground mover.
 AiPath* PlanRoute(GameObject* unit, const Vector& goal) {
-    const Vector at = PositionOf(unit);
+    const Vector at = AI_PositionOf(unit);
     PlannedRoute route = AiPath_Plan(at.x, at.z, goal.x, goal.z, 0, unit ? unit->team : 0);
     auto* path = new AiPath(nullptr, 0);
     path->points = std::move(route.points);
@@ -88,7 +80,7 @@ AiPath* PlanRoute(GameObject* unit, const Vector& goal) {
 float GroundClearAlong(GameObject* unit, const Vector& direction, float range) {
     const float length = std::sqrt(direction.x * direction.x + direction.z * direction.z);
     if (length <= 0.0f) return range;
-    const Vector at = PositionOf(unit);
+    const Vector at = AI_PositionOf(unit);
     return AI_GroundClear(at.x, at.z, direction.x / length, direction.z / length, range);
 }
 
@@ -96,7 +88,7 @@ float GroundClearAlong(GameObject* unit, const Vector& direction, float range) {
 // life, passing within reach x distance of the target.
 bool ShotThreatens(UnitTask* task, GameObject* target, float reach) {
     if (!task || !task->me || !target) return false;
-    Vector start = PositionOf(task->me);
+    Vector start = AI_PositionOf(task->me);
     Vector front = MatrixOf(task->me).front;
     if (task->weapon && task->weapon->entity) {
         const Matrix& m = task->weapon->entity->local;
@@ -226,7 +218,7 @@ uint8_t Relation_Band(float distance) {
 void PairRelation::Init(GameObject* first, GameObject* second) {
     a = first;
     b = second;
-    const Vector pa = PositionOf(first), pb = PositionOf(second);
+    const Vector pa = AI_PositionOf(first), pb = AI_PositionOf(second);
     distance = std::sqrt(Ground2(pa, pb));
     band = Relation_Band(distance);
     const Matrix& ma = MatrixOf(first);
@@ -292,7 +284,7 @@ uint32_t* UnitTask::ControlFlags() {
     return &spareFlags_;
 }
 
-Vector UnitTask::UnitPosition() const { return PositionOf(me); }
+Vector UnitTask::UnitPosition() const { return AI_PositionOf(me); }
 
 Vector UnitTask::ToLocal(const Vector& world) const {
     const Matrix& m = MatrixOf(me);
@@ -415,7 +407,7 @@ void UnitTask::AdvancePlanPoint() {
             const Vector2D& prev = plan->points[planPoint - 1];
             pass = (p.x - prev.x) * (at.x - p.x) + (p.z - prev.z) * (at.z - p.z) >= 0.0f;
         }
-        if (!pass && obstacle) pass = Ground2(PositionOf(obstacle), p) < obstacle->radius * obstacle->radius;
+        if (!pass && obstacle) pass = Ground2(AI_PositionOf(obstacle), p) < obstacle->radius * obstacle->radius;
         if (!pass) pass = g_hooks.isImpassableAt(p);
         if (!pass) {
             const Vector2D& n2 = plan->points[planPoint + 1];
@@ -544,7 +536,7 @@ void UnitTask::SteerAvoid(const Vector& target, GameObject* other) {
     const float len = std::sqrt(Dot(off, off));
     desired = Mul(off, len / (len + 0.0001f));
     if (other) {
-        const Vector o = PositionOf(other);
+        const Vector o = AI_PositionOf(other);
         const Vector away = Sub(at, o);
         const float d2 = Dot(away, away);
         if (d2 < 2500.0f) {
@@ -615,7 +607,7 @@ void UnitTask::AttackManeuver() {
     GameObject* target = him ? him : GameObject::FromHandle(himHandle);
     TurnToward(aimDir, Mul(targetVel, skill * 0.5f - 0.5f));
     const Vector at = UnitPosition();
-    const Vector targetAt = target ? PositionOf(target) : at;
+    const Vector targetAt = target ? AI_PositionOf(target) : at;
     const Vector offset = Sub(at, targetAt);
     Vector goal = Add(targetAt, Mul(Normalised(offset), 40.0f));
     if (skill >= 3.0f) goal = Add(goal, Sidestep(offset, target, me ? me->radius : 0.0f));
@@ -643,7 +635,7 @@ void UnitTask::StandAttack() {
         const Vector at = UnitPosition();
         Vector force{};
         if (target && minRangeSq > 0.0f && targetDistSq < minRangeSq)
-            force = Mul(Normalised(Sub(PositionOf(target), at)), -40.0f * (1.0f - targetDistSq / minRangeSq));
+            force = Mul(Normalised(Sub(AI_PositionOf(target), at)), -40.0f * (1.0f - targetDistSq / minRangeSq));
         const Vector goal = Add(at, force);
         g_hooks.avoidanceSteer(me, avoidIgnore, 40.0f, goal, &force);
         g_hooks.cliffRepulsion(me, goal, 40.0f, &force);
@@ -663,7 +655,7 @@ void UnitTask::RangeAttack() {
     const Vector at = UnitPosition();
     Vector force{};
     if (target) {
-        const Vector targetAt = PositionOf(target);
+        const Vector targetAt = AI_PositionOf(target);
         const float lower = std::sqrt(std::max(minRangeSq, 0.0f)), upper = std::sqrt(std::max(reachSq, 0.0f));
         float standoff = (me ? me->radius : 0.0f) + blastDist + target->radius;
         standoff = std::min(std::max(standoff, lower), std::max(upper, lower));
@@ -699,7 +691,7 @@ void UnitTask::FollowStep() {
     if (!leader) return;
     c.pitch = Clamp1(-Dot(MatrixOf(me).front, FloorNormal()));
     const Matrix& lm = MatrixOf(leader);
-    const Vector station = Add(PositionOf(leader), Add(Mul(lm.right, followDx), Mul(lm.front, followDz)));
+    const Vector station = Add(AI_PositionOf(leader), Add(Mul(lm.right, followDx), Mul(lm.front, followDz)));
     SteerAvoid(station, obstacle);
     const Vector at = UnitPosition();
     if (leader->euler.speed < 5.0f) {
@@ -750,7 +742,7 @@ float ObjectFreeLength(GameObject* unit, const Vector& at, const Vector& dir, fl
         if (other == unit || !other->entity || (other->entity->flags & kEntityDead)) continue;
         const int32_t kind = other->objClass ? other->objClass->category : 0;
         if (kind == kCategoryPowerUp || kind == kCategoryScrap) continue;
-        const Vector rel = Sub(PositionOf(other), at);
+        const Vector rel = Sub(AI_PositionOf(other), at);
         const float along = Dot(rel, dir);
         if (along <= 0.0f || along > range + other->radius + own) continue;
         const float r = other->radius + own;
@@ -852,7 +844,7 @@ void UnitTask::StuckRecover() {
 bool UnitTask::LineOfFireClear() {
     GameObject* target = him ? him : GameObject::FromHandle(himHandle);
     if (!target || !me) return false;
-    Vector aimPoint = PositionOf(target);
+    Vector aimPoint = AI_PositionOf(target);
     Vector origin = UnitPosition();
     Matrix frame = MatrixOf(me);
     if (weapon) {
@@ -973,7 +965,7 @@ void UnitTask::FireAtTarget(bool fire) {
         if (g_hooks.remoteCharge(weapon, &charge, &chargeVelocity, &blast)) {
             // The charge goes off once it has passed the target along the target's motion, but
             // never while the unit itself stands in the blast.
-            const Vector fromTarget = Sub(charge, PositionOf(target));
+            const Vector fromTarget = Sub(charge, AI_PositionOf(target));
             const float safe = me->radius + target->radius + blast;
             const Vector fromUnit = Sub(charge, UnitPosition());
             if (Dot(fromTarget, target->euler.velocity) > 0.0f && Dot(fromUnit, fromUnit) >= safe * safe) Trigger(weapon);

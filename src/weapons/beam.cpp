@@ -111,6 +111,31 @@ void RenderStreak(RenderView* view, const BeamClass& cls, const Matrix& m, const
 
 int SoundHeaderOf(const Weapon& w) { return w.root && (w.root->flags & kEntityUser) ? kUserSoundHeader : kOtherSoundHeader; }
 
+// The whole reach of a streak at once: from start along the shot's velocity for lifetime seconds,
+// stopped by the ground and then by the nearest object before that. The shot's entity is moved to
+// the far end and struck there (by the object when one is met, else by the ground).
+void StrikeAlong(Bullet& shot, const Vector& start, float lifetime) {
+    const Vector& v = shot.motion.velocity;
+    float t = lifetime;
+    Vector normal{0.0f, 1.0f, 0.0f};
+    bool ground = false;
+    float rayT = t;
+    Vector hitNormal{};
+    if (t > 0.0f && Terrain_RayCast(start.x, start.y, start.z, v.x, v.y, v.z, &rayT, &hitNormal)) {
+        ground = true;
+        t = rayT;
+        normal = hitNormal;
+    }
+    Vector end = Add(start, Scale(v, t));
+    Vector objectNormal{};
+    GameObject* object = shot.FindHit(start, t, end, objectNormal);
+    shot.entity->local.posit = DVector{end.x, end.y, end.z};
+    if (object)
+        shot.Hit(object->entity, objectNormal);
+    else if (ground)
+        shot.Hit(nullptr, normal);
+}
+
 }  // namespace
 
 // ---- prototypes -------------------------------------------------------------------------------
@@ -226,25 +251,7 @@ void Beam::Step(float dt) {
     motion.speed = speed;
     motion.invSpeed = speed > 0.0f ? 1.0f / speed : 1e30f;
     start = PositionOf(entity);
-    const Vector& v = motion.velocity;
-    float t = cls.lifetime;
-    Vector normal{0.0f, 1.0f, 0.0f};
-    bool ground = false;
-    float rayT = t;
-    Vector hitNormal{};
-    if (t > 0.0f && Terrain_RayCast(start.x, start.y, start.z, v.x, v.y, v.z, &rayT, &hitNormal)) {
-        ground = true;
-        t = rayT;
-        normal = hitNormal;
-    }
-    Vector end = Add(start, Scale(v, t));
-    Vector objectNormal{};
-    GameObject* object = FindHit(start, t, end, objectNormal);
-    entity->local.posit = DVector{end.x, end.y, end.z};
-    if (object)
-        Hit(object->entity, objectNormal);
-    else if (ground)
-        Hit(nullptr, normal);
+    StrikeAlong(*this, start, cls.lifetime);
     // A beam lives on after its hits: only its gun lets it go.
     entity->flags &= ~kEntityDead;
 }
@@ -285,25 +292,7 @@ void Bolt::Launch(const Matrix& matrix, Entity* shooter) {
     // The peers see the bolt in the next object update, not when the budget next allows.
     Seam_Net().forceObjectUpdate();
 
-    const Vector& v = motion.velocity;
-    float t = cls.lifetime;
-    Vector normal{0.0f, 1.0f, 0.0f};
-    bool ground = false;
-    float rayT = t;
-    Vector hitNormal{};
-    if (t > 0.0f && Terrain_RayCast(start.x, start.y, start.z, v.x, v.y, v.z, &rayT, &hitNormal)) {
-        ground = true;
-        t = rayT;
-        normal = hitNormal;
-    }
-    Vector end = Add(start, Scale(v, t));
-    Vector objectNormal{};
-    GameObject* object = FindHit(start, t, end, objectNormal);
-    entity->local.posit = DVector{end.x, end.y, end.z};
-    if (object)
-        Hit(object->entity, objectNormal);
-    else if (ground)
-        Hit(nullptr, normal);
+    StrikeAlong(*this, start, cls.lifetime);
     entity->flags &= ~kEntityDead;
     lifeLeft = cls.showTime;
 }

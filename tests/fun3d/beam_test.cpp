@@ -18,6 +18,7 @@
 #include "fun3d/framepasses.h"
 #include "fun3d/objectslot.h"
 #include "platform/random.h"
+#include "shot_world.h"
 #include "weapons/beam.h"
 #include "weapons/chargegun.h"
 #include "weapons_fixture.h"
@@ -34,11 +35,6 @@ public:
     std::vector<float> amounts;
 };
 
-Matrix Aim(float x, float y, float z, Vector front) { return Matrix_FromPositionDirection(DVector{x, y, z}, front); }
-Vector Pos(const Entity* e) {
-    return Vector{static_cast<float>(e->local.posit.x), static_cast<float>(e->local.posit.y),
-                  static_cast<float>(e->local.posit.z)};
-}
 
 struct Quad {
     float corners[4][3];
@@ -48,7 +44,6 @@ std::vector<Quad> g_quads;
 std::vector<int> g_billboards;
 std::vector<std::string> g_sounds;
 std::vector<std::vector<uint8_t>> g_sent;
-std::vector<std::vector<uint8_t>> g_queued;
 std::vector<std::pair<int, int>> g_pitchVolume;
 int g_forced = 0;
 int g_loopStops = 0;
@@ -58,25 +53,12 @@ class BeamTest : public WeaponsFixture {
 protected:
     void SetUp() override {
         WeaponsFixture::SetUp();
-        TerrainBounds.minXm = TerrainBounds.minZm = -5000.0f;
-        TerrainBounds.maxXm = TerrainBounds.maxZm = 5000.0f;
-        TerrainBounds.lowest = 0.0f;
-        TerrainBounds.highest = 100.0f;
-        GameObject_CreateGrid();
-        Clock_SetTime(10.0f);
+        OpenSky();
         savedRender_ = Seam_Render();
         savedAudio_ = Seam_Audio();
         savedNet_ = Seam_Net();
         RenderSeam& r = Seam_Render();
-        r.spriteFind = [](const char* name) -> int {
-            return name && name[0] ? 100 + static_cast<int>(Text_HashNoCase(name) % 5000) : 0;
-        };
-        // A view at the origin looking along +z: depth is z.
-        r.sphereViewDepth = [](const RenderView*, const float* c, float, float* depth) {
-            if (c[2] <= 0.0f) return false;
-            if (depth) *depth = c[2];
-            return true;
-        };
+        StubSpritesAndView(r);
         r.queueQuad = [](RenderView*, const float (*corners)[3], int sprite, uint32_t) {
             Quad q{};
             std::memcpy(q.corners, corners, sizeof q.corners);
@@ -95,14 +77,7 @@ protected:
         NetSeam& net = Seam_Net();
         net.isNetworkGame = [] { return g_network; };
         net.localPlayerId = [] { return uint16_t{7}; };
-        net.maxMessageSize = [] { return 512; };
-        net.debugFlag = [] { return false; };
-        net.debugLog = [](const char*) {};
-        net.queueOrdnance = [](const uint8_t* m, int n) {
-            g_queued.emplace_back(m, m + n);
-            return 0;
-        };
-        net.clearQueuedOrdnance = [] {};
+        StubOrdnanceNet(net);
         net.sendReliable = [](uint16_t, uint32_t, const uint8_t* data, int size) { g_sent.emplace_back(data, data + size); };
         net.findObject = [](uint32_t) -> NetObject* { return nullptr; };
         net.forceObjectUpdate = [] { ++g_forced; };

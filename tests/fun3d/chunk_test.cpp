@@ -11,6 +11,7 @@
 #include "core/shake.h"
 #include "fun3d/particlebuffer.h"
 #include "geo_writer.h"
+#include "shot_world.h"
 #include "support/data_root_fixture.h"
 #include "terrain_writer.h"
 #include "weapons/chunkeffect.h"
@@ -20,24 +21,14 @@
 
 namespace {
 
-constexpr float kGround = 10.0f;
-constexpr float kMid = 640.0f;
-
 class ChunkTest : public WeaponsFixture {
 protected:
     void SetUp() override {
         WeaponsFixture::SetUp();
         scratch_.Open();
-        content::TerrainMapSpec spec;
-        spec.name = "flat";
-        spec.width = 1280;
-        spec.depth = 1280;
-        spec.height = [](int, int) -> uint16_t { return static_cast<uint16_t>(kGround * 10.0f); };
-        std::vector<content::ArchiveRecord> records = content::TerrainRecords(spec);
-        // A 1 m cube and a 3 m one.
+        // The 1 m cube and a 3 m one.
+        std::vector<content::ArchiveRecord> records = FlatMapRecords();
         content::GeoStyle style;
-        records.push_back({"chunk1.geo", content::GeoBytes(content::GeoBox("chunk1", Vector{-0.5f, -0.5f, -0.5f},
-                                                                          Vector{0.5f, 0.5f, 0.5f}, style))});
         records.push_back({"chunk2.geo", content::GeoBytes(content::GeoBox("chunk2", Vector{-1.5f, -1.5f, -1.5f},
                                                                           Vector{1.5f, 1.5f, 1.5f}, style))});
         // Every shared random value is -1.
@@ -52,11 +43,7 @@ protected:
         // The rest comes from the scratch archive.
         DataFile_SetLoader(nullptr);
         scratch_.Install(records, "data.zfs");
-        Terrain_SetBaseHeight(0);
-        Terrain_SetFileName("flat");
-        ASSERT_EQ(Terrain_ReadZoneFiles(), 1);
-        ASSERT_EQ(Terrain_LoadZone(nullptr), 1);
-        Terrain_Init(0);
+        ASSERT_NO_FATAL_FAILURE(LoadFlatMap());
         Smoke_Effect().MissionSetup();
         Chunk_Effect().MissionSetup();
         Chunk_Effect().PostLoad();
@@ -65,10 +52,7 @@ protected:
         Chunk_Effect().MissionCleanup();
         Chunk_Effect().Forget();
         WeaponsFixture::TearDown();
-        GeomCache_FreeAll();
-        Terrain_FreeAll();
-        Terrain_ClearEntityList();
-        Terrain_SetFileName("");
+        UnloadFlatMap();
         scratch_.Close();
     }
     static Vector At(const Entity* e) {

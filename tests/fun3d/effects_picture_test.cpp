@@ -1,92 +1,40 @@
 #include <gtest/gtest.h>
 
-#include <cstdlib>
-#include <cstring>
-#include <filesystem>
-#include <fstream>
 #include <vector>
 
-#include "colortables.h"
 #include "core/checksum.h"
 #include "fun3d/particlebuffer.h"
+#include "picture_fixture.h"
 #include "platform/random.h"
-#include "render/billboard.h"
-#include "render/graphicbuffer.h"
-#include "render/palette.h"
-#include "render/renderqueue.h"
-#include "render/sprite.h"
-#include "render/view.h"
-#include "sprite_writer.h"
-#include "support/data_root_fixture.h"
 #include "weapons/effects.h"
 #include "weapons/explosion.h"
 #include "weapons/sceneeffects.h"
 #include "weapons/spriteeffects.h"
-#include "weapons_fixture.h"
 
 namespace {
 
-// The sample sprites served from a scratch data root; the effect modules queue into the render
-// queue, and the software renderer flushes it into a small 8-bit frame.
-class EffectsPictureTest : public WeaponsFixture {
+// The effect modules queue into the render queue, and the software renderer flushes it into a
+// small frame.
+class EffectsPictureTest : public PictureFixture {
 protected:
     void SetUp() override {
-        WeaponsFixture::SetUp();
-        std::vector<content::ArchiveRecord> files;
-        for (const content::NamedFile& f : content::SampleSpriteFiles()) files.push_back({f.name, f.bytes, false, 0});
-        scratch_.Open();
-        scratch_.Install(files, "data.zfs");
-        Sprite_Reset();
-        ASSERT_EQ(Sprite_LoadTable(), 1);
-        Sprite_InstallSeam();
-        Render_InstallBillboards();
-        ASSERT_EQ(RenderQueue_Init(), 1);
+        PictureFixture::SetUp();
+        if (HasFatalFailure()) return;
         savedLod_ = RenderQueue_LodInfo();
         RenderQueue_LodInfo() = LodInfo{15, 200, 30, 10, 100, 100, 100, 1000, 100, 30, 250, 10,
                                         0,  0,   1000, 10, 30, 40, 1, 5, 256, 250, 8, 0};
-        // The sample world's colour tables, put back afterwards.
-        saved_.assign(3 * 65536, 0);
-        std::memcpy(saved_.data(), LumaTable, 65536);
-        std::memcpy(saved_.data() + 65536, TranslucencyTable, 65536);
-        std::memcpy(saved_.data() + 2 * 65536, AlphaTable, 65536);
-        const content::ColorTables tables = content::MakeColorTables(content::MakeWorldPalette());
-        std::memcpy(LumaTable, tables.luma.data(), 65536);
-        std::memcpy(TranslucencyTable, tables.translucency.data(), 65536);
-        std::memcpy(AlphaTable, tables.alpha.data(), 65536);
     }
     void TearDown() override {
-        std::memcpy(LumaTable, saved_.data(), 65536);
-        std::memcpy(TranslucencyTable, saved_.data() + 65536, 65536);
-        std::memcpy(AlphaTable, saved_.data() + 2 * 65536, 65536);
         RenderQueue_LodInfo() = savedLod_;
-        RenderQueue_Close();
-        Sprite_Reset();
-        WeaponsFixture::TearDown();
-        scratch_.Close();
+        PictureFixture::TearDown();
     }
-    ScratchDataRoot scratch_;
     LodInfo savedLod_{};
-    std::vector<uint8_t> saved_;
 };
-
-// Writes the frame as a binary PPM in the sample world's colours, for a person to look at.
-void SavePicture(const GraphicBuffer& frame, const char* name) {
-    const char* data = std::getenv("GV_TEST_DATA");
-    const std::filesystem::path dir = data ? std::filesystem::path(data).parent_path() : std::filesystem::current_path();
-    const std::vector<uint8_t> palette = content::MakeWorldPalette();
-    std::ofstream out(dir / name, std::ios::binary);
-    out << "P6\n" << frame.width << " " << frame.height << "\n255\n";
-    for (int i = 0; i < frame.width * frame.height; ++i)
-        out.write(reinterpret_cast<const char*>(palette.data() + frame.pixels[i] * 3), 3);
-}
 
 TEST_F(EffectsPictureTest, SmokeAShockWaveLightningAndAnExplosionInOneFrame) {
     GraphicBuffer frame;
-    Graphic_InitBuffer(&frame, 320, 240, nullptr, kGraphicFormat8);
-    Graphic_Clear(&frame, 0);
     RenderView view;
-    View_Init(&view, &frame, kDefaultFieldOfView, 1.0f, 1000.0f, 1.0f);
-    RenderQueue_Reset();
+    OpenFrame(&frame, &view, 320, 240);
 
     // Smoke rising to the left.
     SmokeEffect& smoke = Smoke_Effect();
@@ -138,16 +86,10 @@ TEST_F(EffectsPictureTest, SmokeAShockWaveLightningAndAnExplosionInOneFrame) {
     SavePicture(frame, "effects_scene.ppm");
 
     // Each effect left ink where it was placed.
-    auto inkIn = [&](int left, int top, int right, int bottom) {
-        int n = 0;
-        for (int y = top; y < bottom; ++y)
-            for (int x = left; x < right; ++x) n += frame.pixels[y * frame.width + x] != 0;
-        return n;
-    };
-    EXPECT_GT(inkIn(0, 0, 100, 240), 50) << "smoke on the left";
-    EXPECT_GT(inkIn(220, 0, 320, 240), 20) << "lightning on the right";
-    EXPECT_GT(inkIn(130, 80, 190, 140), 50) << "the explosion in the middle";
-    EXPECT_GT(inkIn(100, 150, 260, 240), 50) << "the shock wave below";
+    EXPECT_GT(InkIn(frame, 0, 0, 100, 240), 50) << "smoke on the left";
+    EXPECT_GT(InkIn(frame, 220, 0, 320, 240), 20) << "lightning on the right";
+    EXPECT_GT(InkIn(frame, 130, 80, 190, 140), 50) << "the explosion in the middle";
+    EXPECT_GT(InkIn(frame, 100, 150, 260, 240), 50) << "the shock wave below";
     EXPECT_EQ(CRC32_Memory(frame.pixels, 320 * 240), 3014673830u) << "picture: effects_scene.ppm in the build directory";
     Graphic_FreeBuffer(&frame);
 }
@@ -160,12 +102,9 @@ namespace {
 // flat square on the ground beyond 80 m) and a shock blast's ring, seen from above the ground.
 TEST_F(EffectsPictureTest, APlanarBlastNearAndFarAndAShockBlastsRing) {
     GraphicBuffer frame;
-    Graphic_InitBuffer(&frame, 320, 240, nullptr, kGraphicFormat8);
-    Graphic_Clear(&frame, 0);
     RenderView view;
-    View_Init(&view, &frame, kDefaultFieldOfView, 1.0f, 1000.0f, 1.0f);
+    OpenFrame(&frame, &view, 320, 240);
     View_SetCameraMatrix(&view, Matrix_FromPositionDirection(DVector{0.0, 30.0, 0.0}, Vector{0.0f, -0.35f, 1.0f}));
-    RenderQueue_Reset();
     Render_SetSimpleSprites(true);
     ShockwaveEffect& waves = Shockwave_Effect();
     waves.MissionSetup();
@@ -201,16 +140,10 @@ TEST_F(EffectsPictureTest, APlanarBlastNearAndFarAndAShockBlastsRing) {
     SavePicture(frame, "areablast_scene.ppm");
     Render_SetSimpleSprites(false);
 
-    auto inkIn = [&](int left, int top, int right, int bottom) {
-        int n = 0;
-        for (int y = top; y < bottom; ++y)
-            for (int x = left; x < right; ++x) n += frame.pixels[y * frame.width + x] != 0;
-        return n;
-    };
-    EXPECT_GT(inkIn(95, 165, 130, 195), 200) << "the near blast, a round point sprite, lower left";
-    EXPECT_GT(inkIn(180, 100, 206, 112), 30) << "the far blast, a square lying flat, seen edge-on";
-    EXPECT_EQ(inkIn(180, 92, 206, 100), 0) << "the far square is flat: nothing above it";
-    EXPECT_GT(inkIn(140, 128, 160, 160), 10) << "the left side of the shock ring";
+    EXPECT_GT(InkIn(frame, 95, 165, 130, 195), 200) << "the near blast, a round point sprite, lower left";
+    EXPECT_GT(InkIn(frame, 180, 100, 206, 112), 30) << "the far blast, a square lying flat, seen edge-on";
+    EXPECT_EQ(InkIn(frame, 180, 92, 206, 100), 0) << "the far square is flat: nothing above it";
+    EXPECT_GT(InkIn(frame, 140, 128, 160, 160), 10) << "the left side of the shock ring";
     EXPECT_EQ(CRC32_Memory(frame.pixels, 320 * 240), 844271415u) << "picture: areablast_scene.ppm in the build directory";
     Graphic_FreeBuffer(&frame);
 }

@@ -25,6 +25,7 @@
 #include "geo_writer.h"
 #include "lobbed_definitions.h"
 #include "platform/random.h"
+#include "shot_world.h"
 #include "support/data_root_fixture.h"
 #include "terrain_writer.h"
 #include "weapons/chunkeffect.h"
@@ -37,26 +38,9 @@
 
 namespace {
 
-constexpr float kGround = 10.0f;
-constexpr float kMid = 640.0f;
-
-Vector Pos(const Entity* e) {
-    return Vector{static_cast<float>(e->local.posit.x), static_cast<float>(e->local.posit.y),
-                  static_cast<float>(e->local.posit.z)};
-}
-Matrix Aim(float x, float y, float z, Vector front) { return Matrix_FromPositionDirection(DVector{x, y, z}, front); }
 float Len(const Vector& v) { return std::sqrt(Vec3_Dot(v, v)); }
 
-// A target that counts what hits it.
-class Target : public GameObject {
-public:
-    using GameObject::GameObject;
-    bool TakeDamage(DamageInfo*, const Vector*) override {
-        ++hits;
-        return false;
-    }
-    int hits = 0;
-};
+using Target = CountingTarget;
 
 // What a lobber throws: an object that remembers its updates and flies by its velocity.
 class Thrown : public GameObject {
@@ -89,7 +73,6 @@ public:
 };
 
 std::vector<std::string> g_sounds;
-std::vector<std::vector<uint8_t>> g_queued;
 std::vector<GameObject*> g_added, g_registered;
 bool g_network = false;
 bool g_hasAim = false;
@@ -100,15 +83,7 @@ protected:
     void SetUp() override {
         WeaponsFixture::SetUp();
         scratch_.Open();
-        content::TerrainMapSpec spec;
-        spec.name = "flat";
-        spec.width = 1280;
-        spec.depth = 1280;
-        spec.height = [](int, int) -> uint16_t { return static_cast<uint16_t>(kGround * 10.0f); };
-        records_ = content::TerrainRecords(spec);
-        content::GeoStyle style;
-        records_.push_back({"chunk1.geo", content::GeoBytes(content::GeoBox("chunk1", Vector{-0.5f, -0.5f, -0.5f},
-                                                                           Vector{0.5f, 0.5f, 0.5f}, style))});
+        records_ = FlatMapRecords();
         content::ExplosionValues puff;
         puff.frameCount = 4;
         puff.secondsPerFrame = 0.1f;
@@ -117,11 +92,7 @@ protected:
         scratch_.Install(records_, "data.zfs");
         DataFile_SetLoader(nullptr);
         Explosion_Manager().MissionSetup();
-        Terrain_SetBaseHeight(0);
-        Terrain_SetFileName("flat");
-        ASSERT_EQ(Terrain_ReadZoneFiles(), 1);
-        ASSERT_EQ(Terrain_LoadZone(nullptr), 1);
-        Terrain_Init(0);
+        ASSERT_NO_FATAL_FAILURE(LoadFlatMap());
         TerrainBounds.minXm = TerrainBounds.minZm = 0.0f;
         TerrainBounds.maxXm = TerrainBounds.maxZm = 1280.0f;
         GameObject_CreateGrid();
@@ -154,14 +125,7 @@ protected:
         NetSeam& net = Seam_Net();
         net.isNetworkGame = [] { return g_network; };
         net.localPlayerId = [] { return uint16_t{1}; };
-        net.maxMessageSize = [] { return 512; };
-        net.debugFlag = [] { return false; };
-        net.debugLog = [](const char*) {};
-        net.queueOrdnance = [](const uint8_t* m, int n) {
-            g_queued.emplace_back(m, m + n);
-            return 0;
-        };
-        net.clearQueuedOrdnance = [] {};
+        StubOrdnanceNet(net);
         net.sendReliable = [](uint16_t, uint32_t, const uint8_t*, int) {};
         net.findObject = [](uint32_t) -> NetObject* { return nullptr; };
         net.registerObject = [](NetObject* object) { g_registered.push_back(static_cast<GameObject*>(object)); };
@@ -184,10 +148,7 @@ protected:
         Seam_Ai() = savedAi_;
         Seam_Cockpit() = savedCockpit_;
         WeaponsFixture::TearDown();
-        GeomCache_FreeAll();
-        Terrain_FreeAll();
-        Terrain_ClearEntityList();
-        Terrain_SetFileName("");
+        UnloadFlatMap();
         scratch_.Close();
     }
 

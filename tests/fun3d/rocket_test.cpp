@@ -22,6 +22,7 @@
 #include "fun3d/particlebuffer.h"
 #include "guided_definitions.h"
 #include "platform/random.h"
+#include "shot_world.h"
 #include "weapons/effects.h"
 #include "weapons/launcher.h"
 #include "weapons/radarlauncher.h"
@@ -30,15 +31,7 @@
 
 namespace {
 
-class Target : public GameObject {
-public:
-    using GameObject::GameObject;
-    bool TakeDamage(DamageInfo*, const Vector*) override {
-        ++hits;
-        return false;
-    }
-    int hits = 0;
-};
+using Target = CountingTarget;
 
 class Brain : public sObject {
 public:
@@ -47,11 +40,6 @@ public:
     const FactoryReg* GetFactory() const override { return nullptr; }
 };
 
-Matrix Aim(float x, float y, float z, Vector front) { return Matrix_FromPositionDirection(DVector{x, y, z}, front); }
-Vector Pos(const Entity* e) {
-    return Vector{static_cast<float>(e->local.posit.x), static_cast<float>(e->local.posit.y),
-                  static_cast<float>(e->local.posit.z)};
-}
 
 // What the drawing seam was handed.
 struct Drawn {
@@ -61,33 +49,18 @@ struct Drawn {
 };
 Drawn g_drawn;
 std::vector<std::string> g_sounds;
-std::vector<std::vector<uint8_t>> g_queued;
 std::vector<GameObject*> g_netObjects;
 
 class GuidedTest : public WeaponsFixture {
 protected:
     void SetUp() override {
         WeaponsFixture::SetUp();
-        TerrainBounds.minXm = TerrainBounds.minZm = -5000.0f;
-        TerrainBounds.maxXm = TerrainBounds.maxZm = 5000.0f;
-        TerrainBounds.lowest = 0.0f;
-        TerrainBounds.highest = 100.0f;
-        GameObject_CreateGrid();
-        Clock_SetTime(10.0f);
+        OpenSky();
         savedRender_ = Seam_Render();
         savedAudio_ = Seam_Audio();
         savedNet_ = Seam_Net();
         RenderSeam& r = Seam_Render();
-        // Every named sprite exists, each under a number of its own.
-        r.spriteFind = [](const char* name) -> int {
-            return name && name[0] ? 100 + static_cast<int>(Text_HashNoCase(name) % 5000) : 0;
-        };
-        // A view at the origin looking along +z: depth is z.
-        r.sphereViewDepth = [](const RenderView*, const float* c, float, float* depth) {
-            if (c[2] <= 0.0f) return false;
-            if (depth) *depth = c[2];
-            return true;
-        };
+        StubSpritesAndView(r);
         r.queueQuad = [](RenderView*, const float (*)[3], int sprite, uint32_t) {
             ++g_drawn.quads;
             g_drawn.quadSprites.push_back(sprite);
@@ -106,14 +79,7 @@ protected:
         NetSeam& net = Seam_Net();
         net.isNetworkGame = [] { return false; };
         net.localPlayerId = [] { return uint16_t{1}; };
-        net.maxMessageSize = [] { return 512; };
-        net.debugFlag = [] { return false; };
-        net.debugLog = [](const char*) {};
-        net.queueOrdnance = [](const uint8_t* m, int n) {
-            g_queued.emplace_back(m, m + n);
-            return 0;
-        };
-        net.clearQueuedOrdnance = [] {};
+        StubOrdnanceNet(net);
         net.sendReliable = [](uint16_t, uint32_t, const uint8_t*, int) {};
         net.findObject = [](uint32_t id) -> NetObject* {
             for (GameObject* o : g_netObjects)
