@@ -1,6 +1,7 @@
 #include "definitions.h"
 
 #include "deployable_definitions.h"
+#include "device_definitions_a.h"
 #include "device_definitions_b.h"
 #include "odfkeys.h"
 #include "textfiles.h"
@@ -197,6 +198,9 @@ bool Definitions(std::vector<Definition>* out, std::string* error) {
     std::vector<NamedDefinition> effects;
     if (!EffectDefinitions(&effects, error)) return false;
     for (NamedDefinition& d : effects) files.push_back({d.name, d.text});
+    std::vector<NamedDefinition> devicesA;
+    if (!DeviceDefinitionsA(&devicesA, error)) return false;
+    for (NamedDefinition& d : devicesA) files.push_back({d.name, d.text});
     std::vector<NamedDefinition> devices;
     if (!LaunchedDeviceDefinitions(&devices, error)) return false;
     for (NamedDefinition& d : devices) files.push_back({d.name, d.text});

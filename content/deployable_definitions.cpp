@@ -27,6 +27,11 @@ constexpr uint32_t kShotDrag = 0x5B205972u;
 constexpr uint32_t kWreckerExplosion = 0xD61BC22Bu;
 constexpr uint32_t kWreckerValue = 0x1AA6522Fu;
 constexpr uint32_t kDispenseClass = 0xFAB4528Au;
+constexpr uint32_t kTriggerRange = 0xE3635FF7u;
+constexpr uint32_t kSearchPeriod = 0x073A2DE0u;
+constexpr uint32_t kDepthWeight = 0xCAAA3778u;
+constexpr uint32_t kMineWeapon = 0xFBF47DBAu;
+constexpr uint32_t kNeedClearShot = 0x0B30F7ACu;
 
 constexpr float kUnset = -1e29f;
 
@@ -63,6 +68,12 @@ bool MineDefinitionText(const MineValues& v, std::string* text, std::string* err
     OptionalFloat(w, kShotForce, v.shotForce);
     OptionalFloat(w, kShotForceGain, v.shotForceGain);
     OptionalFloat(w, kShotDrag, v.shotDrag);
+    OptionalFloat(w, kTriggerRange, v.triggerRange);
+    OptionalFloat(w, kSearchPeriod, v.searchPeriod);
+    OptionalFloat(w, kDepthWeight, v.depthWeight);
+    if (!v.blast.empty()) w.String(kWreckerExplosion, v.blast);
+    if (!v.weapon.empty()) w.String(kMineWeapon, v.weapon);
+    if (v.needClearShot >= 0) w.Int(kNeedClearShot, v.needClearShot);
     return Finish(w, text, error);
 }
 

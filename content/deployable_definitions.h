@@ -28,6 +28,11 @@ struct MineValues {
     // The magnet.
     float range = -1e30f, centreForce = -1e30f, edgeForce = -1e30f, craftDrag = -1e30f;
     float shotForce = -1e30f, shotForceGain = -1e30f, shotDrag = -1e30f;
+    // The proximity and weapon mines ("proximity", "weaponmine").
+    float triggerRange = -1e30f, searchPeriod = -1e30f, depthWeight = -1e30f;
+    std::string blast;   // the proximity mine's explosion
+    std::string weapon;  // the weapon mine's weapon
+    int needClearShot = -1;
 };
 bool MineDefinitionText(const MineValues& values, std::string* text, std::string* error);
 

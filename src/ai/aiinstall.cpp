@@ -7,8 +7,10 @@
 #include "ai/aiprocess.h"
 #include "ai/aoi.h"
 #include "ai/avoidance.h"
+#include "ai/pathgrid.h"
 #include "ai/pathplanner.h"
 #include "ai/unittask.h"
+#include "ai/worldqueries.h"
 #include "core/cmdline.h"
 #include "core/registration.h"
 #include "core/seams/ai.h"
@@ -30,6 +32,8 @@ void Ai_InstallSeam() {
     Ai_InstallTasks();
 
     AiSeam& s = Seam_Ai();
+    s.pathGridMarkCircle = PathGrid_MarkCircle;
+    s.allyInLineOfFire = [](GameObject* unit, float range2, float cone) { return AI_AllyInLineOfFire(unit, range2, cone); };
     s.missionClearCurrent = Mission_ClearMapName;
     s.missionTakeMapId = [] { Mission_SetMapName(CmdLine_Globals().mapName.c_str()); };
     s.missionTick = Mission_Tick;

@@ -80,10 +80,10 @@ const ObjectKind kKinds[] = {
     {"flare", "FLAR", kCategorySpawnPoint},           // the weapons' kind maker
     {"magnet", "MGNT", kCategorySpawnPoint},          // the weapons' kind maker
     {"mine", "MINE", kCategorySpawnPoint},            // the weapons' kind maker
-    {"proximity", "PROX", kCategorySpawnPoint},       // PENDING(4.141)
+    {"proximity", "PROX", kCategorySpawnPoint},       // the weapons' kind maker
     {"spraybomb", "SBMB", kCategorySpawnPoint},       // the weapons' kind maker
     {"torpedo", "TORP", kCategoryPowerUp},            // PENDING(4.141)
-    {"weaponmine", "WPNM", kCategorySpawnPoint},      // PENDING(4.141)
+    {"weaponmine", "WPNM", kCategorySpawnPoint},      // the weapons' kind maker
     {"craft", "CRFT", kCategoryCraft},
 };
 

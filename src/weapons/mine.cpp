@@ -16,6 +16,7 @@
 #include "weapons/daywrecker.h"
 #include "weapons/firedue.h"
 #include "weapons/ordnance.h"
+#include "weapons/proxmine.h"
 #include "weapons/spraybomb.h"
 
 namespace {
@@ -296,6 +297,8 @@ GameObjectClass* Mine_MakeObjectPrototype(const char* label, uint32_t signature,
     if (Text_CompareNoCase(label, "flare") == 0) return new FlareClass(label, signature, category);
     if (Text_CompareNoCase(label, "magnet") == 0) return new MagnetClass(label, signature, category);
     if (Text_CompareNoCase(label, "daywrecker") == 0) return new DayWreckerClass(label, signature, category);
+    if (Text_CompareNoCase(label, "proximity") == 0) return new ProximityMineClass(label, signature, category);
+    if (Text_CompareNoCase(label, "weaponmine") == 0) return new WeaponMineClass(label, signature, category);
     if (GameObjectClass* sprayer = SprayBomb_MakeObjectPrototype(label, signature, category)) return sprayer;
     return nullptr;
 }

@@ -138,6 +138,7 @@ public:
     void* soundLoop = nullptr;
 };
 
-// The prototype of the weapons' object kinds ("mine", "flare", "magnet", "daywrecker"); null
+// The prototype of the weapons' object kinds ("mine", "flare", "magnet", "daywrecker",
+// "proximity", "weaponmine"); null
 // for any other label (the object layer's kind maker).
 GameObjectClass* Mine_MakeObjectPrototype(const char* label, uint32_t signature, int32_t category);

@@ -17,7 +17,10 @@
 #include "core/clock.h"
 #include "core/fieldarchive.h"
 #include "core/gamesettings.h"
+#include "core/seams/ai.h"
 #include "core/seams/audio.h"
+#include "fun3d/hardpoints.h"
+#include "fun3d/objectpool.h"
 #include "core/shake.h"
 #include "deployable_definitions.h"
 #include "fun3d/craft.h"
@@ -28,6 +31,7 @@
 #include "weapons/explosion.h"
 #include "weapons/mine.h"
 #include "weapons/ordnance.h"
+#include "weapons/proxmine.h"
 #include "weapons/spriteeffects.h"
 #include "weapons/weapon.h"
 #include "weapons/weaponsinstall.h"
@@ -714,6 +718,268 @@ TEST_F(DispenserTest, InANetworkGameOnlyTheOwnersMachineBuildsAndRegisters) {
     gun->shotClock = 0.0;
     EXPECT_EQ(Pull(), nullptr);
     EXPECT_LT(gun->shotClock, 0.0) << "the owner's machine builds it; this one reloads";
+}
+
+// ---- mines that guard an area ---------------------------------------------------------------
+
+struct MarkedCircle {
+    float x, z, radius;
+    int team;
+    bool add;
+};
+std::vector<MarkedCircle> g_circles;
+bool g_allyInFireCone = false;
+std::vector<float> g_lineOfFireRanges;
+
+class GuardMineTest : public DeployTest {
+protected:
+    void SetUp() override {
+        DeployTest::SetUp();
+        g_circles.clear();
+        g_allyInFireCone = false;
+        g_lineOfFireRanges.clear();
+        Seam_Ai().pathGridMarkCircle = [](float x, float z, float r, int team, bool add) {
+            g_circles.push_back({x, z, r, team, add});
+        };
+        Seam_Ai().allyInLineOfFire = [](GameObject*, float range2, float) {
+            g_lineOfFireRanges.push_back(range2);
+            return g_allyInFireCone;
+        };
+    }
+    void InstallGuards(int needClearShot = -1) {
+        content::MineValues prox;
+        prox.label = "proximity";
+        prox.geometry = "gvscrap";
+        prox.triggerRange = 10.0f;
+        prox.searchPeriod = 0.5f;
+        prox.blast = "xprox";
+        content::MineValues wmine;
+        wmine.label = "weaponmine";
+        wmine.geometry = "gvscrap";
+        wmine.triggerRange = 30.0f;
+        wmine.depthWeight = 10.0f;
+        wmine.weapon = "wcannon";
+        wmine.needClearShot = needClearShot;
+        content::MineValues plain;
+        plain.geometry = "gvscrap";
+        Install({{"tprox.odf", MineFile(prox)}, {"twmine.odf", MineFile(wmine)}, {"tmine.odf", MineFile(plain)}});
+    }
+    // A mine placed in the world joins its team as the placing code makes it.
+    template <class Kind>
+    Kind* Placed(const char* name, const Vector& at, int32_t team) {
+        Kind* m = BuildAt<Kind>(name, at, team);
+        if (m) m->SetTeam(team);
+        return m;
+    }
+    // A passer-by: a plain mine of the team at the spot, moving with the velocity.
+    Mine* Passer(const Vector& at, const Vector& velocity, int32_t team) {
+        Mine* m = Placed<Mine>("tmine", at, team);
+        if (m) m->euler.velocity = velocity;
+        return m;
+    }
+};
+
+TEST_F(GuardMineTest, TheKindsAreGuardingMinesThatNeverExpire) {
+    InstallGuards();
+    auto* prox = dynamic_cast<ProximityMineClass*>(GameObjectClass_FindPrototype("proximity"));
+    auto* wmine = dynamic_cast<WeaponMineClass*>(GameObjectClass_FindPrototype("weaponmine"));
+    ASSERT_NE(prox, nullptr);
+    ASSERT_NE(wmine, nullptr);
+    EXPECT_EQ(prox->health, 150);
+    EXPECT_EQ(wmine->health, 1000);
+    EXPECT_GE(prox->lifetime, 1e29f);
+    EXPECT_GE(wmine->lifetime, 1e29f);
+    auto* tprox = dynamic_cast<ProximityMineClass*>(GameObjectClass::Find("tprox"));
+    ASSERT_NE(tprox, nullptr);
+    EXPECT_FLOAT_EQ(tprox->triggerRange, 10.0f);
+    EXPECT_FLOAT_EQ(tprox->searchPeriod, 0.5f);
+    EXPECT_NE(tprox->blastClass, nullptr);
+    auto* twmine = dynamic_cast<WeaponMineClass*>(GameObjectClass::Find("twmine"));
+    ASSERT_NE(twmine, nullptr);
+    EXPECT_NE(twmine->mineWeapon, nullptr);
+    EXPECT_TRUE(twmine->needClearShot) << "a cannon needs a clear shot unless told otherwise";
+}
+
+TEST_F(GuardMineTest, AProximityMineGoesOffOnlyForSomeoneLeavingWithNoAllyNear) {
+    InstallGuards();
+    struct Passing {
+        Vector at, velocity;
+        int32_t team;
+    };
+    struct Case {
+        const char* name;
+        std::vector<Passing> passers;
+        bool triggers;
+    } cases[] = {
+        {"nobody near", {}, false},
+        {"an enemy leaving", {{{5, kGround, 0}, {3, 0, 0}, 2}}, true},
+        {"an enemy approaching", {{{5, kGround, 0}, {-3, 0, 0}, 2}}, false},
+        {"an enemy standing", {{{5, kGround, 0}, {0, 0, 0}, 2}}, false},
+        {"an enemy leaving out of range", {{{12, kGround, 0}, {3, 0, 0}, 2}}, false},
+        {"an ally near holds it while an enemy leaves",
+         {{{5, kGround, 0}, {3, 0, 0}, 2}, {{0, kGround, 4}, {0, 0, 0}, 1}}, false},
+        {"an ally out of range does not", {{{5, kGround, 0}, {3, 0, 0}, 2}, {{0, kGround, 15}, {0, 0, 0}, 1}}, true},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        ProximityMine* mine = Placed<ProximityMine>("tprox", {0, kGround + 1, 0}, 1);
+        ASSERT_NE(mine, nullptr);
+        std::vector<Mine*> passers;
+        for (const Passing& p : c.passers) passers.push_back(Passer(p.at, p.velocity, p.team));
+        // Within the first period nothing is searched.
+        mine->Update(0.4f);
+        EXPECT_EQ(mine->entity->flags & kMineDeadFlags, 0u);
+        EXPECT_EQ(mine->SearchTriggers(), c.triggers) << "the mine on its own team does not hold itself";
+        mine->Update(0.2f);
+        EXPECT_NEAR(mine->searchTimer, 0.4f, 1e-5f) << "the next search is a period on";
+        EXPECT_EQ((mine->entity->flags & kMineDeadFlags) == kMineDeadFlags, c.triggers);
+        if (c.triggers) {
+            EXPECT_FLOAT_EQ(static_cast<float>(mine->entity->local.posit.y), Terrain_GetHeight(0, 0));
+            mine->Update(0.1f);  // a dead mine goes
+        } else {
+            mine->TearDown();
+        }
+        for (Mine* p : passers) p->TearDown();
+    }
+}
+
+TEST_F(GuardMineTest, ATriggeredMineIsRegisteredInANetworkGame) {
+    InstallGuards();
+    for (bool network : {false, true}) {
+        g_calls.registered.clear();
+        g_calls.network = network;
+        ProximityMine* mine = Placed<ProximityMine>("tprox", {0, kGround + 1, 0}, 1);
+        Mine* enemy = Passer({3, kGround, 0}, {2, 0, 0}, 2);
+        ASSERT_NE(mine, nullptr);
+        mine->Trigger();
+        EXPECT_EQ(mine->entity->flags & kMineDeadFlags, kMineDeadFlags);
+        EXPECT_EQ(g_calls.registered.size(), network ? 1u : 0u);
+        mine->TearDown();
+        enemy->TearDown();
+    }
+}
+
+TEST_F(GuardMineTest, TheSearchTimerIsSavedFirstAndOlderLoadsStaggerIt) {
+    InstallGuards();
+    ProximityMine* saved = Placed<ProximityMine>("tprox", {0, kGround + 1, 0}, 1);
+    ASSERT_NE(saved, nullptr);
+    saved->searchTimer = 0.125f;
+    bool ok = false;
+    const std::string bytes = CaptureFields(false, [&](FILE* f) { return saved->Save(f); }, &ok);
+    ASSERT_TRUE(ok);
+    EXPECT_EQ(bytes.find("searchTimer"), 0u) << "before the mine's fields";
+    EXPECT_LT(bytes.find("searchTimer"), bytes.find("lifeTimer"));
+    {
+        FieldReadScope scope(bytes, false, 1038);
+        ProximityMine* loaded = Placed<ProximityMine>("tprox", {5, kGround + 1, 0}, 1);
+        EXPECT_TRUE(loaded->Load());
+        EXPECT_EQ(scope.Offset(), scope.Size()) << "every field read";
+        EXPECT_FLOAT_EQ(loaded->searchTimer, 0.125f);
+        loaded->TearDown();
+    }
+    const std::string mineOnly = CaptureFields(false, [&](FILE* f) { return saved->GameObject::Save(f); });
+    for (bool network : {true, false}) {
+        SCOPED_TRACE(network ? "network game" : "single game");
+        g_calls.network = network;
+        for (int i = 0; i < 20; ++i) {
+            ProximityMine* loaded = Placed<ProximityMine>("tprox", {5, kGround + 1, 0}, 1);
+            loaded->searchTimer = -7.0f;
+            FieldReadScope scope(mineOnly, false, 1037);
+            EXPECT_TRUE(loaded->Load());
+            if (network) {
+                EXPECT_FLOAT_EQ(loaded->searchTimer, static_cast<float>(loaded->GetObjHandle() % 16) * 0.5f / 15.0f);
+            } else {
+                EXPECT_GE(loaded->searchTimer, 0.0f);
+                EXPECT_LE(loaded->searchTimer, 0.5f);
+            }
+            loaded->TearDown();
+        }
+    }
+    saved->TearDown();
+}
+
+TEST_F(GuardMineTest, JoiningATeamMarksTheTriggerCircleAndLeavingClearsIt) {
+    InstallGuards();
+    for (const char* name : {"tprox", "twmine"}) {
+        SCOPED_TRACE(name);
+        g_circles.clear();
+        Mine* mine = Placed<Mine>(name, {7, kGround + 1, -3}, 2);
+        ASSERT_NE(mine, nullptr);
+        ASSERT_EQ(g_circles.size(), 1u);
+        const float range = std::string(name) == "tprox" ? 10.0f : 30.0f;
+        EXPECT_FLOAT_EQ(g_circles[0].x, 7.0f);
+        EXPECT_FLOAT_EQ(g_circles[0].z, -3.0f);
+        EXPECT_FLOAT_EQ(g_circles[0].radius, range);
+        EXPECT_EQ(g_circles[0].team, 2);
+        EXPECT_TRUE(g_circles[0].add);
+        mine->LeaveTeam();
+        ASSERT_EQ(g_circles.size(), 2u);
+        EXPECT_FLOAT_EQ(g_circles[1].radius, range);
+        EXPECT_EQ(g_circles[1].team, 2);
+        EXPECT_FALSE(g_circles[1].add);
+        mine->TearDown();
+    }
+}
+
+TEST_F(GuardMineTest, DepthCountsTenfoldSoTheMineReachesOneInRootTenAsFarAlongZ) {
+    const float range = 30.0f;
+    const float along = range / std::sqrt(10.0f);
+    EXPECT_NEAR(WeaponMine::WeightedDistanceSq({range, 0, 0}, 10.0f), range * range, 1e-3f);
+    EXPECT_NEAR(WeaponMine::WeightedDistanceSq({0, range, 0}, 10.0f), range * range, 1e-3f);
+    EXPECT_NEAR(WeaponMine::WeightedDistanceSq({0, 0, along}, 10.0f), range * range, 1e-2f);
+    EXPECT_NEAR(WeaponMine::WeightedDistanceSq({1, 2, 3}, 1.0f), 14.0f, 1e-5f);
+}
+
+TEST_F(GuardMineTest, AWeaponMineAimsAtTheNearestEnemyItMayShoot) {
+    struct Case {
+        const char* name;
+        Vector enemyAt;
+        int32_t enemyTeam;
+        int needClearShot;
+        bool allyInCone;
+        bool targets, fires;
+    } cases[] = {
+        {"an enemy within range along x", {25, kGround + 1, 0}, 2, -1, false, true, true},
+        {"along z it reaches a tenth of the square", {0, kGround + 1, 9}, 2, -1, false, true, true},
+        {"too far along z", {0, kGround + 1, 12}, 2, -1, false, false, false},
+        {"an ally is never a target", {10, kGround + 1, 0}, 1, -1, false, false, false},
+        {"a friend in the fire cone holds the trigger", {25, kGround + 1, 0}, 2, -1, true, true, false},
+        {"without a clear shot the fire cone is not asked", {25, kGround + 1, 0}, 2, 0, true, true, true},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        TearDown();
+        SetUp();
+        InstallGuards(c.needClearShot);
+        g_allyInFireCone = c.allyInCone;
+        // Away from the map's corner, where the terrain has no surface.
+        const float bx = 200.0f, bz = 200.0f;
+        WeaponMine* mine = Placed<WeaponMine>("twmine", {bx, kGround + 1, bz}, 1);
+        ASSERT_NE(mine, nullptr);
+        ASSERT_NE(mine->weapon, nullptr);
+        ASSERT_NE(mine->hardpoints, nullptr);
+        EXPECT_EQ(mine->hardpoints->weapons[0], mine->weapon);
+        EXPECT_EQ(mine->hardpoints->selected & 1u, 1u);
+        Mine* other = Placed<Mine>("tmine", {0, 0, 0}, c.enemyTeam);
+        ASSERT_NE(other, nullptr);
+        // The passer stands where the case puts it, floor or not.
+        other->entity->local.posit = DVector{bx + c.enemyAt.x, c.enemyAt.y, bz + c.enemyAt.z};
+        EXPECT_FALSE(mine->weapon->CanFire()) << "no ammunition yet";
+        mine->curAmmo = 1000;
+        ASSERT_TRUE(mine->weapon->CanFire());
+        mine->Update(0.01f);
+        EXPECT_EQ(mine->target != 0, c.targets);
+        if (c.targets) {
+            EXPECT_EQ(mine->target, other->GetObjHandle());
+        }
+        EXPECT_EQ(mine->weapon->IsTriggerDown(), c.fires);
+        EXPECT_EQ(g_lineOfFireRanges.size(), (c.targets && c.needClearShot != 0) ? 1u : 0u);
+        other->TearDown();
+        mine->Explode();
+        EXPECT_EQ(mine->weapon, nullptr);
+        EXPECT_EQ(mine->hardpoints->weapons[0], nullptr);
+        mine->TearDown();
+    }
 }
 
 }  // namespace

@@ -205,6 +205,8 @@ void RecordAi() {
     GV_RECORD_PASS(missionStartAfterLoad);
     GV_PASS(missionMayContinue);
     GV_RECORD_PASS(missionRemotePlayerReset);
+    GV_RECORD_PASS(pathGridMarkCircle);
+    GV_PASS(allyInLineOfFire);
     GV_END_TABLE();
 }
 

@@ -45,6 +45,8 @@ AiSeam MakeDefault() {
     s.missionStartAfterLoad = [] {};                                                      // filled by Ai_InstallSeam
     s.missionMayContinue = [] { return false; };                                          // filled by Ai_InstallSeam
     s.missionRemotePlayerReset = [](uint32_t) {};                                         // filled by Ai_InstallSeam
+    s.pathGridMarkCircle = [](float, float, float, int, bool) {};                          // filled by Ai_InstallSeam
+    s.allyInLineOfFire = [](GameObject*, float, float) { return false; };                  // filled by Ai_InstallSeam
     return s;
 }
 

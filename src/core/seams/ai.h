@@ -53,6 +53,11 @@ struct AiSeam {
     // remote player's object died (its handle).
     bool (*missionMayContinue)();
     void (*missionRemotePlayerReset)(uint32_t handle);
+
+    // Objects that guard an area: a circle of the team's path occupancy grid is marked (add) or
+    // cleared, and whether a friendly object stands in the unit's fire cone within range2.
+    void (*pathGridMarkCircle)(float x, float z, float radius, int team, bool add);
+    bool (*allyInLineOfFire)(GameObject* unit, float range2, float coneSine);
 };
 
 AiSeam& Seam_Ai();
