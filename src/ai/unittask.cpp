@@ -6,6 +6,7 @@
 
 #include "Terrain/terrheight.h"
 #include "ai/aipath.h"
+#include "ai/attacktask.h"
 #include "ai/avoidance.h"
 #include "ai/avoidsettings.h"
 #include "ai/followtask.h"
@@ -126,7 +127,7 @@ UnitTaskHooks MakeDefaultHooks() {
         AI_BestWeaponRange(unit, out);
         return true;
     };
-    h.relinkAttack = [](UnitTask*) {};                                                          // PENDING(5.141)
+    h.relinkAttack = AttackTask_Relink;
     h.relinkFollow = FollowTask_Relink;
     // The ordnance's four damage values and those of the explosion it would start against the
     // target (the second kind against buildings and other fixed kinds).
@@ -1183,6 +1184,7 @@ void Ai_InstallTasks() {
         if (FactoryReg* reg = TableEntry(e.name)) reg->create = e.create;
     Ai_InstallGotoTasks();
     Ai_InstallFollowTasks();
+    Ai_InstallAttackTasks();
 }
 
 // ---- the task list ---------------------------------------------------------------------------
