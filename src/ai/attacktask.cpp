@@ -15,6 +15,7 @@
 #include "fun3d/gameobject.h"
 #include "fun3d/gameobjectclass.h"
 #include "fun3d/hardpoints.h"
+#include "fun3d/objectpool.h"
 #include "fun3d/teamrecord.h"
 #include "platform/random.h"
 #include "weapons/weapon.h"
@@ -481,10 +482,213 @@ void AttackTask::FireControl() {
     CounterHit();
 }
 
+// ---- HuntTask --------------------------------------------------------------------------------
+
+HuntTask::HuntTask() = default;
+
+HuntTask::HuntTask(GameObject* unit, AiPath* route) : GotoTask(unit, route, true), my_craft(unit) { NewLeg(); }
+
+HuntTask::HuntTask(GameObject* unit, const Vector& point) : GotoTask(unit, point), my_craft(unit) { NewLeg(); }
+
+const FactoryReg* HuntTask::GetFactory() const { return UnitTask_FactoryEntry("HuntTask"); }
+
+bool HuntTask::Save(FILE* stream) { return Field_WritePointer(stream, my_craft, "my_craft") && GotoTask::Save(stream); }
+
+bool HuntTask::Load() { return Field_ReadPointerFixup("my_craft", &my_craft, "my_craft") && GotoTask::Load(); }
+
+bool HuntTask::PostLoad() {
+    const bool ok = GotoTask::PostLoad();
+    // A file may name anything as the hunter: the task's own unit is the one that hunts.
+    if (!UnitAi_IsListedObject(my_craft)) my_craft = me;
+    return ok;
+}
+
+bool HuntTask::IsDone() { return curState == kTaskDone || (plan && plan->pathType == kPathTypeStraight); }
+
+bool HuntTask::NewLeg() {
+    const float now = Now();
+    if (huntCount < 5) {
+        huntTimes[huntCount++] = now;
+    } else {
+        std::copy(huntTimes + 1, huntTimes + 5, huntTimes);
+        huntTimes[4] = now;
+    }
+    ReleaseRoute();
+    Vector point{};
+    if (!my_craft || !PickPoint(&point)) return false;
+    // The last leg's plan goes with it (a failed one would end the new leg at once).
+    if (UnitAi_IsListedObject(me)) Exit();
+    FreePlan();
+    NewRouteTo(point);
+    destPoint = point;
+    curState = kTaskStart;
+    nextState = kTaskStart;
+    return true;
+}
+
+bool HuntTask::PickPoint(Vector* point) {
+    const float now = Now();
+    if (huntCount < 5 || now - huntTimes[0] > 5.0f) {
+        const Vector at = PositionOf(my_craft);
+        GameObject* kept[5] = {};
+        float keptDist[5] = {};
+        const uint32_t seenBit = my_craft->team >= 0 && my_craft->team < 32 ? 1u << my_craft->team : 0u;
+        for (int32_t t = 0; t < kTeamCount; ++t) {
+            if (t == my_craft->team || my_craft->IsAllyTeam(t)) continue;
+            TeamRecord* team = TeamRecord::Get(t);
+            if (!team) continue;
+            for (GameObject* object : team->slots) {
+                if (!UnitAi_IsListedObject(object) || !(object->isVisible & seenBit)) continue;
+                const float d = Ground2(at, PositionOf(object));
+                if (d < 22500.0f && IsKindGroup(object)) continue;
+                for (int i = 0; i < 5; ++i) {
+                    if (kept[i] && !(d < keptDist[i])) continue;
+                    for (int j = 4; j > i; --j) {
+                        kept[j] = kept[j - 1];
+                        keptDist[j] = keptDist[j - 1];
+                    }
+                    kept[i] = object;
+                    keptDist[i] = d;
+                    break;
+                }
+            }
+        }
+        int n = 0;
+        while (n < 5 && kept[n]) ++n;
+        if (n > 0) {
+            const Vector p = PositionOf(kept[Random_Next() % n]);
+            *point = Vector{p.x, 0.0f, p.z};
+            return true;
+        }
+    }
+    for (int tries = 0; tries < 8; ++tries)
+        if (RandomPoint(point)) return true;
+    return false;
+}
+
+bool HuntTask::RandomPoint(Vector* point) {
+    std::vector<GameObject*> scrap, live;
+    for (GameObject* object : GameObject_List()) {
+        if (!object || (object->entity && (object->entity->flags & kEntityDead))) continue;
+        live.push_back(object);
+        if (object->objClass && object->objClass->category == kCategoryScrap) scrap.push_back(object);
+    }
+    const std::vector<GameObject*>& from = scrap.empty() ? live : scrap;
+    if (from.empty()) return false;
+    GameObject* pick = from[static_cast<size_t>(Random_Next()) % from.size()];
+    if (!pick) return false;
+    *point = PositionOf(pick);
+    return true;
+}
+
+// ---- DefendTask ------------------------------------------------------------------------------
+
+DefendTask::DefendTask() : UnitTask(nullptr, nullptr) {}
+
+DefendTask::DefendTask(GameObject* unit, GameObject* protectedObject) : UnitTask(unit, protectedObject) {
+    curState = kTaskStart;
+    nextState = kTaskStart;
+}
+
+DefendTask::~DefendTask() {
+    if (UnitAi_IsListedObject(me)) Exit();
+    curState = kTaskDone;
+}
+
+const FactoryReg* DefendTask::GetFactory() const { return UnitTask_FactoryEntry("DefendTask"); }
+
+void DefendTask::Enter() {
+    switch (curState) {
+        case kTaskStart:
+            nextState = kTaskWait;
+            break;
+        case kTaskGoto:
+            StartPlan();
+            break;
+        case kTaskStuck:
+            BeginStuck();
+            break;
+        case kTaskWait:
+            timeOut = Now() + 10.0f;
+            if (GameObject* object = GameObject::FromHandle(himHandle)) {
+                const float r = me->radius + object->radius + 10.0f;
+                const float angle = static_cast<float>(Random_Next()) * kTwoPi / 32768.0f;
+                const Vector c = PositionOf(object);
+                gotoPoint = Vector{c.x + r * std::sin(angle), c.y, c.z + r * std::cos(angle)};
+            } else {
+                gotoPoint = UnitPosition();
+            }
+            break;
+        default:
+            break;
+    }
+}
+
+void DefendTask::Exit() {
+    if (curState == kTaskGoto) FreePlan();
+    else if (curState == kTaskStuck) EndStuck();
+}
+
+void DefendTask::Execute() {
+    if (curState == kTaskDone) return;
+    GameObject* object = GameObject::FromHandle(himHandle);
+    if (!object) {
+        himHandle = 0;
+        nextState = kTaskDone;
+        return;
+    }
+    const float c = me->radius + object->radius + 20.0f;
+    avoidSkip = 0;
+    obstacle = UnitAi_Services().findNearestObstacle(me, nullptr);
+    const Vector at = UnitPosition();
+    switch (curState) {
+        case kTaskGoto:
+            if (Ground2(at, gotoPoint) < (c - 10.0f) * (c - 10.0f)) nextState = kTaskWait;
+            else if (IsStuck()) nextState = kTaskStuck;
+            else AdvancePlanPoint();
+            break;
+        case kTaskStuck:
+            StuckRecover();
+            break;
+        case kTaskWait:
+            KeepStation();
+            if (Ground2(at, PositionOf(object)) > c * c) {
+                gotoPoint = PositionOf(object);
+                nextState = kTaskGoto;
+            } else if (Now() > timeOut) {
+                nextState = kTaskWait;  // a new guard point
+            }
+            break;
+        default:
+            break;
+    }
+}
+
+void DefendTask::KeepStation() {
+    const Vector at = UnitPosition();
+    const Vector v{gotoPoint.x - at.x, gotoPoint.y - at.y, gotoPoint.z - at.z};
+    const float len2 = v.x * v.x + v.y * v.y + v.z * v.z;
+    Vector facing = me->entity ? me->entity->local.front : Vector{0.0f, 0.0f, 1.0f};
+    if (len2 >= 25.0f) {
+        const float len = std::sqrt(len2);
+        facing = Vector{v.x / len, v.y / len, v.z / len};
+    }
+    Vector force = v;
+    UnitTaskHooks& h = UnitTask_Hooks();
+    h.avoidanceSteer(me, nullptr, 40.0f, gotoPoint, &force);
+    h.cliffRepulsion(me, gotoPoint, 40.0f, &force);
+    TurnToWorld(facing);
+    DriveToward(force);
+    CraftControls& controls = Controls();
+    controls.boost = controls.throttle == 1.0f ? 1 : 0;
+}
+
 // ---- factory ---------------------------------------------------------------------------------
 
 void Ai_InstallAttackTasks() {
     for (FactoryReg& reg : Registration_FactoryTable()) {
         if (std::strcmp(reg.name, "AttackTask") == 0) reg.create = []() -> sObject* { return new AttackTask; };
+        if (std::strcmp(reg.name, "HuntTask") == 0) reg.create = []() -> sObject* { return new HuntTask; };
+        if (std::strcmp(reg.name, "DefendTask") == 0) reg.create = []() -> sObject* { return new DefendTask; };
     }
 }

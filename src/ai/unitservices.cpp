@@ -42,7 +42,7 @@ UnitAiServices MakeDefault() {
     s.patrolTask = [](GameObject*, AiPath*, int32_t) -> UnitTask* { return nullptr; };          // PENDING(5.165)
     s.attackTask = [](GameObject* owner, GameObject* target) -> UnitTask* { return new AttackTask(owner, target); };
     s.followTask = [](GameObject* owner, GameObject* leader) -> UnitTask* { return new FollowTask(owner, leader); };
-    s.defendTask = [](GameObject*, GameObject*) -> UnitTask* { return nullptr; };               // PENDING(5.141)
+    s.defendTask = [](GameObject* owner, GameObject* object) -> UnitTask* { return new DefendTask(owner, object); };
     s.rescueTask = [](GameObject*, GameObject*) -> UnitTask* { return nullptr; };               // PENDING(5.164)
     s.patrolNextLeg = [](UnitTask*) { return false; };                                         // PENDING(5.165)
     s.taskUpdate = [](UnitTask* task) { task->Update(); };

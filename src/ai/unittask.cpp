@@ -7,6 +7,7 @@
 #include "Terrain/terrheight.h"
 #include "ai/aipath.h"
 #include "ai/attacktask.h"
+#include "ai/combatprocess.h"
 #include "ai/avoidance.h"
 #include "ai/avoidsettings.h"
 #include "ai/followtask.h"
@@ -1185,6 +1186,7 @@ void Ai_InstallTasks() {
     Ai_InstallGotoTasks();
     Ai_InstallFollowTasks();
     Ai_InstallAttackTasks();
+    Ai_InstallCombatTasks();
 }
 
 // ---- the task list ---------------------------------------------------------------------------
