@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cmath>
 #include <memory>
 #include <string>
 #include <vector>
@@ -7,6 +9,7 @@
 #include "core/fieldarchive.h"
 #include "core/fixup.h"
 #include "goto_fixture.h"
+#include "platform/random.h"
 #include "support/field_stream.h"
 #include "weapons/weapon.h"
 
@@ -402,6 +405,127 @@ TEST_F(AttackTest, TheRecordIsBuiltAgainAfterALoad) {
     AiTasks_Clear();
     EXPECT_TRUE(AttackRegistry().empty());
     Field_SetHandleFinder(nullptr);
+}
+
+TEST_F(AttackTest, ADefenderGuardsAtASeededRandomPointAndGoesBackWhenLeftBehind) {
+    Craft* charge = NewCraft(*cls_, 1, Vector{500, 0, 500});
+    Place(charge, Vector{500, 0, 500});
+    charge->radius = 6.0f;
+    Craft* unit = Armed(1, Vector{500, 0, 470});
+    unit->radius = 4.0f;
+    const float r = 4.0f + 6.0f + 10.0f;  // both radii and 10 m
+    auto expectedPoint = [&](uint32_t seed) {
+        Random_Seed(seed);
+        const float angle = static_cast<float>(Random_Next()) * 6.28318530717958f / 32768.0f;
+        return Vector{500.0f + r * std::sin(angle), 0.0f, 500.0f + r * std::cos(angle)};
+    };
+    const Vector first = expectedPoint(7);
+    Random_Seed(7);
+    DefendTask task(unit, charge);
+    task.Update();  // START
+    task.Update();  // WAIT entered
+    ASSERT_EQ(task.curState, kTaskWait);
+    EXPECT_NEAR(task.gotoPoint.x, first.x, 1e-3f);
+    EXPECT_NEAR(task.gotoPoint.z, first.z, 1e-3f);
+    EXPECT_FLOAT_EQ(task.timeOut, Clock_GetTime() + 10.0f);
+
+    // Ten seconds on: a new guard point.
+    Clock_SetTime(Clock_GetTime() + 10.5f);
+    task.Update();
+    EXPECT_EQ(task.nextState, kTaskWait);
+    const Vector second = expectedPoint(8);
+    Random_Seed(8);
+    task.Update();
+    EXPECT_NEAR(task.gotoPoint.x, second.x, 1e-3f);
+    EXPECT_NEAR(task.gotoPoint.z, second.z, 1e-3f);
+
+    // The charge moves off beyond both radii and 20 m: after it; within 10 m less: guarding again.
+    const float c = 4.0f + 6.0f + 20.0f;
+    Place(charge, Vector{500, 0, 470 + c + 1.0f});
+    task.Update();
+    EXPECT_EQ(task.nextState, kTaskGoto);
+    EXPECT_FLOAT_EQ(task.gotoPoint.z, 470 + c + 1.0f);
+    task.nextStuck = 1e9f;
+    task.Update();
+    ASSERT_EQ(task.curState, kTaskGoto);
+    Place(unit, Vector{500, 0, 470 + c + 1.0f - (c - 10.0f) + 0.5f});
+    task.nextStuck = 1e9f;
+    task.Update();
+    EXPECT_EQ(task.nextState, kTaskWait);
+
+    // The charge gone: done at once.
+    Kill(charge);
+    task.Update();
+    task.Update();
+    EXPECT_EQ(task.curState, kTaskDone);
+    EXPECT_EQ(task.himHandle, 0u);
+}
+
+TEST_F(AttackTest, AHunterPicksAmongTheNearestSeenEnemiesUntilItsLegsComeTooFast) {
+    auto& enemyClass = NewCraftClass();
+    enemyClass.teamSlotFirst = 1;
+    enemyClass.teamSlotLast = 89;
+    auto& buildingClass = NewCraftClass();
+    buildingClass.teamSlotFirst = 1;
+    buildingClass.teamSlotLast = 89;
+    buildingClass.category = 2;
+    Craft* hunter = Armed(1, Vector{100, 0, 100});
+    auto put = [&](CraftClass& cls, float z, bool seen) {
+        Craft* o = NewCraft(cls, 2, Vector{100, 0, z});
+        Place(o, Vector{100, 0, z});
+        EXPECT_GE(o->teamSlot, 0);
+        if (seen) o->MarkSeenBy(1);
+        return o;
+    };
+    put(buildingClass, 200, true);  // a building within 150 m: left out
+    put(enemyClass, 210, false);     // unseen
+    std::vector<float> nearest;
+    for (float z : {300.f, 400.f, 500.f, 600.f, 700.f}) {
+        put(enemyClass, z, true);
+        nearest.push_back(z);
+    }
+    put(enemyClass, 800, true);  // the sixth: never picked
+    put(buildingClass, 900, true);  // a building farther than 150 m counts, but is not among the five
+    HuntTask task(hunter, Vector{100, 0, 120});
+    std::vector<bool> picked(nearest.size(), false);
+    for (uint32_t seed = 1; seed <= 40; ++seed) {
+        Random_Seed(seed);
+        task.huntCount = 0;
+        Vector p{1, 1, 1};
+        ASSERT_TRUE(task.PickPoint(&p));
+        EXPECT_FLOAT_EQ(p.y, 0.0f);
+        const auto it = std::find(nearest.begin(), nearest.end(), p.z);
+        ASSERT_NE(it, nearest.end()) << p.z;
+        picked[static_cast<size_t>(it - nearest.begin())] = true;
+    }
+    for (bool b : picked) EXPECT_TRUE(b);
+
+    // Five legs within 5 s: a random scrap piece instead.
+    GameObjectClass& scrapClass = NewClass();
+    scrapClass.category = kCategoryScrap;
+    GameObject* scrap = Build(scrapClass, 0);
+    scrap->entity->local.posit = DVector{321, 0, 654};
+    for (int i = 0; i < 5; ++i) task.NewLeg();
+    EXPECT_EQ(task.huntCount, 5);
+    Vector p{};
+    ASSERT_TRUE(task.PickPoint(&p));
+    EXPECT_FLOAT_EQ(p.x, 321.0f);
+    EXPECT_FLOAT_EQ(p.z, 654.0f);
+    // The oldest leg more than 5 s back: enemies again.
+    Clock_SetTime(Clock_GetTime() + 5.5f);
+    ASSERT_TRUE(task.PickPoint(&p));
+    EXPECT_NE(std::find(nearest.begin(), nearest.end(), p.z), nearest.end());
+    // A new leg drops the oldest time and heads for the point from the start.
+    const float newest = Clock_GetTime();
+    ASSERT_TRUE(task.NewLeg());
+    EXPECT_FLOAT_EQ(task.huntTimes[4], newest);
+    EXPECT_EQ(task.curState, kTaskStart);
+    EXPECT_TRUE(task.release);
+    // A plan that found no way ends the hunt's leg.
+    EXPECT_FALSE(task.IsDone());
+    task.plan = new AiPath(nullptr, 0);
+    task.plan->pathType = kPathTypeStraight;
+    EXPECT_TRUE(task.IsDone());
 }
 
 }  // namespace
