@@ -9,6 +9,8 @@
 #include "ai/aimission.h"
 #include "ai/aipath.h"
 #include "ai/aoi.h"
+#include "ai/unitprocess.h"
+#include "weapons/weaponsinstall.h"
 #include "Objkr/entity.h"
 #include "Objkr/entitysvc.h"
 #include "Objkr/geometry.h"
@@ -119,7 +121,8 @@ bool BuildSampleObjects(bool withCraft, std::string* error) {
     return true;
 }
 
-// "fight.qmn": the player's tank alone on the plateau, the map's named paths (the playable
+// "fight.qmn": the player's tank on the plateau with a wingman, three craft of team 2 sent at it
+// from the east, the map's named paths (the playable
 // rectangle 150 m inside the terrain, a looping and a plain route) and one area of team 2.
 bool BuildFightWorld(std::string* error) {
     GameObjectClass* cls = GameObjectClass::Find("player");
@@ -131,6 +134,29 @@ bool BuildFightWorld(std::string* error) {
     user->aiProcessPending = true;
     Entities_SetUser(user->record);
     user->pilotClass = GameObjectClass::Find("asuser");
+
+    // The first fight: two tanks and a scout of team 2 east of the short wall pieces, sent at the
+    // player so that they plan round the pieces on their way, and a tank of the player's team
+    // that falls in behind the player. West of the player the long wall stays clear of it.
+    const Placement craft[] = {{"avtank", 2, 3150.0f, 2100.0f, true},
+                               {"avtank", 2, 3180.0f, 2150.0f, true},
+                               {"avscout", 2, 3150.0f, 1950.0f, true},
+                               {"avtank", 1, 2600.0f, 1955.0f, false}};
+    for (const Placement& p : craft) {
+        GameObjectClass* kind = GameObjectClass::Find(p.cls);
+        if (!kind) return Fail(error, std::string("fight mission: class ") + p.cls + " not found");
+        Matrix at = kIdentityMatrix;
+        if (p.facingWest) {
+            at.front = Vector{-1.0f, 0.0f, 0.0f};
+            at.right = Vector{0.0f, 0.0f, 1.0f};
+        }
+        at.posit = DVector{p.x, Terrain_GetHeight(p.x, p.z), p.z};
+        GameObject* unit = GameObjectClass::Build(kind, at, p.team, false, 0, nullptr);
+        if (!unit) return Fail(error, std::string("fight mission: ") + p.cls + " could not be built");
+        unit->aiProcessPending = true;
+        unit->pilotClass = kind->pilotClass;
+        unit->SetCommandObject(p.team == 2 ? kCmdCodeAttack : kCmdCodeFollow, user);
+    }
 
     // Supplies on the flat ground around the player: a repair kit, an ammunition pack, a weapon
     // power-up and a camera pod.
@@ -242,6 +268,8 @@ HeadlessWorld::HeadlessWorld(const std::string& dataDir, const std::string& prof
     ready_ = Zix_Build("kolta.zix");
     Terrain_InstallSeam();
     GameObjects_InstallSeam();
+    // Craft come with the guns their classes name.
+    Weapons_InstallSeam();
     SaveGame_InstallSeam();
     // Saved games name their mission and processes by factory name, as the program fills them.
     Registration_Init();

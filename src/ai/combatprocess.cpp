@@ -234,6 +234,13 @@ void GechAttack::AfterStep(bool clear) {
 
 // ---- WingmanProcess --------------------------------------------------------------------------
 
+void CombatProcess_ArmCraft(GameObject* craft) {
+    if (!craft || !craft->hardpoints || craft->hardpoints->selected != 0) return;
+    UnitAi_Services().weaponMaskSelect(craft, craft->hardpoints->enabled);
+}
+
+void WingmanProcess::OnAttach() { CombatProcess_ArmCraft(me); }
+
 WingmanProcess::WingmanProcess(WingmanKind k, const char* name) : kind(k), name_(name) {}
 
 const FactoryReg* WingmanProcess::GetFactory() const { return Factory_Find(name_); }
@@ -339,6 +346,8 @@ bool WingmanProcess::KeepTarget(int32_t state) {
 GechProcess::GechProcess(const char* name) : name_(name) {}
 
 const FactoryReg* GechProcess::GetFactory() const { return Factory_Find(name_); }
+
+void GechProcess::OnAttach() { CombatProcess_ArmCraft(me); }
 
 void GechProcess::StateEnter(int32_t state) {
     if (state == kUStateAttack || state == kUStateUser1) {

@@ -21,6 +21,7 @@ public:
     ~WingmanProcess() override = default;
 
     const FactoryReg* GetFactory() const override;
+    void OnAttach() override;
     bool ProcessCommand(int32_t code) override;
     void UpdateFromCommand() override;
     void StateEnter(int32_t state) override;
@@ -43,6 +44,7 @@ public:
     ~GechProcess() override = default;
 
     const FactoryReg* GetFactory() const override;
+    void OnAttach() override;
     void StateEnter(int32_t state) override;
     void StateExit(int32_t state) override;
     void StateExecute(int32_t state) override;
@@ -100,6 +102,10 @@ protected:
     void AttackStep(GameObject* target, bool clear, float targetDist2) override;
     void AfterStep(bool clear) override;
 };
+
+// A craft built with guns but none selected selects every enabled one, or its weapon set-up sees
+// no reach beyond a few metres and it never shoots.
+void CombatProcess_ArmCraft(GameObject* craft);
 
 // The create functions of the combat craft processes in the factory table.
 void Ai_InstallCombatProcesses();

@@ -4,7 +4,6 @@
 
 #include "ai/aimission.h"
 #include "ai/aiprocess.h"
-#include "ai/combatprocess.h"
 #include "ai/userprocess.h"
 #include "core/registration.h"
 #include "core/seams/ai.h"
@@ -26,7 +25,6 @@ void SetCreate(const char* name, FactoryCreate create) {
 void Ai_InstallProcesses() {
     SetCreate("UserProcess", UserProcess_Create);
     SetCreate("NetProcess", NetProcess_Create);
-    Ai_InstallCombatProcesses();
     AiSeam& ai = Seam_Ai();
     ai.createUserProcess = [](GameObject* object) -> sObject* {
         return object ? new UserProcess(CurrentMission(), object) : nullptr;

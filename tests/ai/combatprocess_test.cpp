@@ -209,4 +209,22 @@ TEST_F(CombatTest, AWalkerWithManyMountsFiresWithAWideCone) {
     }
 }
 
+TEST_F(CombatTest, ACombatBrainSelectsTheGunsOfACraftThatHasNoneSelected) {
+    struct Case {
+        const char* name;
+        uint32_t selectedBefore;
+        uint32_t selectedAfter;
+    } cases[] = {
+        {"TankEnemy", 0x0u, 0x1u},
+        {"GechFriend", 0x0u, 0x1u},
+        {"ScoutFriend", 0x1u, 0x1u},  // a selection of its own is kept
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        unit_->hardpoints->selected = c.selectedBefore;
+        std::unique_ptr<CraftProcess> process(Make(c.name, unit_));
+        EXPECT_EQ(unit_->hardpoints->selected, c.selectedAfter);
+    }
+}
+
 }  // namespace
