@@ -5,6 +5,7 @@
 #include <memory>
 #include <string>
 
+#include "ai/attacktask.h"
 #include "ai/combatprocess.h"
 #include "goto_fixture.h"
 #include "weapons/weapon.h"
@@ -225,6 +226,36 @@ TEST_F(CombatTest, ACombatBrainSelectsTheGunsOfACraftThatHasNoneSelected) {
         std::unique_ptr<CraftProcess> process(Make(c.name, unit_));
         EXPECT_EQ(unit_->hardpoints->selected, c.selectedAfter);
     }
+}
+
+TEST_F(CombatTest, AHuntWithoutARouteHuntsAndWithNoPointLeftClearsTheGoOrderAndWaits) {
+    std::unique_ptr<CraftProcess> process(Make("TankFriend", unit_));
+    ASSERT_TRUE(process->ProcessCommand(kCmdCodeHunt));
+    process->UpdateFromCommand();
+    EXPECT_EQ(process->where, nullptr);
+    EXPECT_FALSE(process->release);
+    enemy_->MarkSeenBy(1);
+    process->StateEnter(kUStateUser2);
+    auto* hunt = dynamic_cast<HuntTask*>(process->task);
+    ASSERT_NE(hunt, nullptr);
+    EXPECT_FALSE(hunt->IsDone());  // a first point was found
+    EXPECT_EQ(hunt->huntCount, 1);
+    // A finished leg starts the next one.
+    hunt->curState = kTaskDone;
+    process->nextState = -1;
+    process->StateExecute(kUStateUser2);
+    EXPECT_EQ(process->nextState, -1);
+    EXPECT_EQ(hunt->huntCount, 2);
+    EXPECT_FALSE(hunt->IsDone());
+    // No point left: the GO order goes and the unit waits.
+    hunt->my_craft = nullptr;
+    hunt->curState = kTaskDone;
+    unit_->curCmd.what = kCmdCodeGo;
+    process->StateExecute(kUStateUser2);
+    EXPECT_EQ(process->nextState, kUStateWait);
+    EXPECT_NE(unit_->curCmd.what, kCmdCodeGo);
+    process->StateExit(kUStateUser2);
+    EXPECT_EQ(process->task, nullptr);
 }
 
 }  // namespace
