@@ -10,7 +10,9 @@
 #include "ai/aipath.h"
 #include "ai/aoi.h"
 #include "ai/unitprocess.h"
-#include "weapons/weaponsinstall.h"
+#include "weapons/explosion.h"
+#include "weapons/ordnance.h"
+#include "weapons/weapon.h"
 #include "Objkr/entity.h"
 #include "Objkr/entitysvc.h"
 #include "Objkr/geometry.h"
@@ -67,6 +69,10 @@ void FreeWorld() {
     GameObject_ForgetUser();
     TeamRecord_DestroyAll();
     GameObjectClass_FreeAll();
+    // The guns the classes named (a world with the weapons seam installed loads them).
+    ExplosionClass_FreeAll();
+    OrdnanceClass_FreeAll();
+    WeaponClass_FreeAll();
     Classfnc_Clear();
     Entities_RemoveAll();
     EntityAlloc_FreeAll();
@@ -268,8 +274,6 @@ HeadlessWorld::HeadlessWorld(const std::string& dataDir, const std::string& prof
     ready_ = Zix_Build("kolta.zix");
     Terrain_InstallSeam();
     GameObjects_InstallSeam();
-    // Craft come with the guns their classes name.
-    Weapons_InstallSeam();
     SaveGame_InstallSeam();
     // Saved games name their mission and processes by factory name, as the program fills them.
     Registration_Init();
