@@ -13,6 +13,8 @@
 #include "ai/aiinstall.h"
 #include "ai/aipath.h"
 #include "ai/aoi.h"
+#include "ai/attacktask.h"
+#include "ai/combatprocess.h"
 #include "ai/unitprocess.h"
 #include "ai/unittask.h"
 #include "ai/userprocess.h"
@@ -553,7 +555,8 @@ bool MissionSeeds(FuzzSeedSet& seeds, std::string* error) {
 }
 
 // The AI's map and task sections as a game writes them: two areas, a named and an unnamed path
-// and the four simple tasks (one following the unnamed path as its route), in both forms.
+// the four simple tasks (one following the unnamed path as its route) and one task of each
+// combat kind, in both forms.
 bool AiSectionSeeds(FuzzSeedSet& seeds, std::string* error) {
     Registration_Init();
     Ai_InstallSeam();
@@ -571,6 +574,13 @@ bool AiSectionSeeds(FuzzSeedSet& seeds, std::string* error) {
     new SitSpinTask(nullptr);
     new CircleTask(nullptr);
     new CoastTask(nullptr);
+    // The combat tasks, so that the loader meets each of their factory entries.
+    new AttackTask(nullptr, nullptr);
+    new HuntTask(nullptr, Vector{300, 0, 250});
+    new DefendTask(nullptr, nullptr);
+    new WingmanBlastAttack(nullptr, nullptr);
+    new RocketTankAttack(nullptr, nullptr);
+    new GechAttack(nullptr, nullptr);
     bool ok = true;
     for (const bool binary : {false, true}) {
         FILE* file = std::tmpfile();

@@ -9,6 +9,10 @@
 #include "ai/aimission.h"
 #include "ai/aipath.h"
 #include "ai/aoi.h"
+#include "ai/unitprocess.h"
+#include "weapons/explosion.h"
+#include "weapons/ordnance.h"
+#include "weapons/weapon.h"
 #include "Objkr/entity.h"
 #include "Objkr/entitysvc.h"
 #include "Objkr/geometry.h"
@@ -65,6 +69,10 @@ void FreeWorld() {
     GameObject_ForgetUser();
     TeamRecord_DestroyAll();
     GameObjectClass_FreeAll();
+    // The guns the classes named (a world with the weapons seam installed loads them).
+    ExplosionClass_FreeAll();
+    OrdnanceClass_FreeAll();
+    WeaponClass_FreeAll();
     Classfnc_Clear();
     Entities_RemoveAll();
     EntityAlloc_FreeAll();
@@ -119,7 +127,8 @@ bool BuildSampleObjects(bool withCraft, std::string* error) {
     return true;
 }
 
-// "fight.qmn": the player's tank alone on the plateau, the map's named paths (the playable
+// "fight.qmn": the player's tank on the plateau with a wingman, three craft of team 2 sent at it
+// from the east, the map's named paths (the playable
 // rectangle 150 m inside the terrain, a looping and a plain route) and one area of team 2.
 bool BuildFightWorld(std::string* error) {
     GameObjectClass* cls = GameObjectClass::Find("player");
@@ -131,6 +140,29 @@ bool BuildFightWorld(std::string* error) {
     user->aiProcessPending = true;
     Entities_SetUser(user->record);
     user->pilotClass = GameObjectClass::Find("asuser");
+
+    // The first fight: two tanks and a scout of team 2 east of the short wall pieces, sent at the
+    // player so that they plan round the pieces on their way, and a tank of the player's team
+    // that falls in behind the player. West of the player the long wall stays clear of it.
+    const Placement craft[] = {{"avtank", 2, 3150.0f, 2100.0f, true},
+                               {"avtank", 2, 3180.0f, 2150.0f, true},
+                               {"avscout", 2, 3150.0f, 1950.0f, true},
+                               {"avtank", 1, 2600.0f, 1955.0f, false}};
+    for (const Placement& p : craft) {
+        GameObjectClass* kind = GameObjectClass::Find(p.cls);
+        if (!kind) return Fail(error, std::string("fight mission: class ") + p.cls + " not found");
+        Matrix at = kIdentityMatrix;
+        if (p.facingWest) {
+            at.front = Vector{-1.0f, 0.0f, 0.0f};
+            at.right = Vector{0.0f, 0.0f, 1.0f};
+        }
+        at.posit = DVector{p.x, Terrain_GetHeight(p.x, p.z), p.z};
+        GameObject* unit = GameObjectClass::Build(kind, at, p.team, false, 0, nullptr);
+        if (!unit) return Fail(error, std::string("fight mission: ") + p.cls + " could not be built");
+        unit->aiProcessPending = true;
+        unit->pilotClass = kind->pilotClass;
+        unit->SetCommandObject(p.team == 2 ? kCmdCodeAttack : kCmdCodeFollow, user);
+    }
 
     // Supplies on the flat ground around the player: a repair kit, an ammunition pack, a weapon
     // power-up and a camera pod.

@@ -31,6 +31,7 @@
 #include "platform/clock.h"
 #include "platform/msgbox.h"
 #include "platform/system.h"
+#include "weapons/weaponsinstall.h"
 
 namespace content {
 
@@ -234,6 +235,8 @@ int Simulation_Tool(const std::string& dataDir, const std::string& file, int fra
     int status = 0;
     {
         HeadlessWorld world(dataDir, profile);
+        // The mission's craft carry the guns their classes name.
+        Weapons_InstallSeam();
         if (!world.Ready()) {
             *error = "cannot read the index of " + dataDir;
             status = 1;

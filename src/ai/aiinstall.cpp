@@ -3,6 +3,7 @@
 #include <cstring>
 
 #include "ai/aimission.h"
+#include "ai/combatprocess.h"
 #include "ai/aipath.h"
 #include "ai/aiprocess.h"
 #include "ai/aoi.h"
@@ -30,6 +31,7 @@ void Ai_InstallSeam() {
     SetCreate("EmptyMission", []() -> sObject* { return new EmptyMission; });
     Mission_InstallBaseSelector();
     Ai_InstallTasks();
+    Ai_InstallCombatProcesses();
 
     AiSeam& s = Seam_Ai();
     s.pathGridMarkCircle = PathGrid_MarkCircle;

@@ -4,6 +4,7 @@
 #include <cmath>
 
 #include "ai/aistandins.h"
+#include "ai/attacktask.h"
 #include "ai/followtask.h"
 #include "ai/gototask.h"
 #include "ai/pathplanner.h"
@@ -39,9 +40,9 @@ UnitAiServices MakeDefault() {
     s.gotoPath = [](GameObject* owner, AiPath* path, bool exact) -> UnitTask* { return new GotoTask(owner, path, exact); };
     s.goGet = [](GameObject* owner, GameObject* target) -> UnitTask* { return new GoGet(owner, target); };
     s.patrolTask = [](GameObject*, AiPath*, int32_t) -> UnitTask* { return nullptr; };          // PENDING(5.165)
-    s.attackTask = [](GameObject*, GameObject*) -> UnitTask* { return nullptr; };               // PENDING(5.141)
+    s.attackTask = [](GameObject* owner, GameObject* target) -> UnitTask* { return new AttackTask(owner, target); };
     s.followTask = [](GameObject* owner, GameObject* leader) -> UnitTask* { return new FollowTask(owner, leader); };
-    s.defendTask = [](GameObject*, GameObject*) -> UnitTask* { return nullptr; };               // PENDING(5.141)
+    s.defendTask = [](GameObject* owner, GameObject* object) -> UnitTask* { return new DefendTask(owner, object); };
     s.rescueTask = [](GameObject*, GameObject*) -> UnitTask* { return nullptr; };               // PENDING(5.164)
     s.patrolNextLeg = [](UnitTask*) { return false; };                                         // PENDING(5.165)
     s.taskUpdate = [](UnitTask* task) { task->Update(); };

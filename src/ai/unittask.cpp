@@ -6,6 +6,8 @@
 
 #include "Terrain/terrheight.h"
 #include "ai/aipath.h"
+#include "ai/attacktask.h"
+#include "ai/combatprocess.h"
 #include "ai/avoidance.h"
 #include "ai/avoidsettings.h"
 #include "ai/followtask.h"
@@ -118,7 +120,7 @@ UnitTaskHooks MakeDefaultHooks() {
         AI_BestWeaponRange(unit, out);
         return true;
     };
-    h.relinkAttack = [](UnitTask*) {};                                                          // PENDING(5.141)
+    h.relinkAttack = AttackTask_Relink;
     h.relinkFollow = FollowTask_Relink;
     // The ordnance's four damage values and those of the explosion it would start against the
     // target (the second kind against buildings and other fixed kinds).
@@ -1175,6 +1177,8 @@ void Ai_InstallTasks() {
         if (FactoryReg* reg = TableEntry(e.name)) reg->create = e.create;
     Ai_InstallGotoTasks();
     Ai_InstallFollowTasks();
+    Ai_InstallAttackTasks();
+    Ai_InstallCombatTasks();
 }
 
 // ---- the task list ---------------------------------------------------------------------------

@@ -189,7 +189,8 @@ public:
     void EndStuck();
     void StuckRecover();
     // ---- weapons ---------------------------------------------------------------------------
-    bool LineOfFireClear();
+    // Virtual so that a test can script what the unit sees.
+    virtual bool LineOfFireClear();
     void FireAtTarget(bool fire);
     // The worth of charge level k of the gun for the current target (Algorithm of the firing
     // decision): damage per second weighed by the ammunition held, damage per unit of

@@ -5,6 +5,7 @@
 
 #include "ai/aimission.h"
 #include "ai/aipath.h"
+#include "ai/attacktask.h"
 #include "ai/avoidsettings.h"
 #include "ai/followtask.h"
 #include "ai/gototask.h"
@@ -43,6 +44,7 @@ protected:
         Mission_Shutdown();
         AiTasks_Clear();
         FollowRegistry_Reset();
+        AttackRegistry_Reset();
         AiPaths_Reset();
         UnitTask_ResetHooks();
         Avoidance_ResetSettings();

@@ -1,12 +1,12 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cmath>
 #include <cstdio>
 #include <filesystem>
 #include <sstream>
 #include <string>
 #include <vector>
-
-#include <cmath>
 
 #include "Terrain/terrheight.h"
 #include "ai/aipath.h"
@@ -166,7 +166,10 @@ TEST(SimulationTool, AGoToTankDrivesRoundTheWallsNorthernEndAndArrives) {
     while (std::fgets(buffer, sizeof buffer, out)) {
         const std::string line = buffer;
         if (line.rfind("go avtank ", 0) == 0) last = line;
-        if (line.rfind("t=", 0) != 0 || line.find("class=avtank") == std::string::npos) continue;
+        // The tool's craft is the avtank without a process of its own (the mission has others).
+        if (line.rfind("t=", 0) != 0 || line.find("class=avtank") == std::string::npos ||
+            line.find(" proc=- ") == std::string::npos)
+            continue;
         EXPECT_NE(line.find("task=GotoTask:"), std::string::npos) << line;
         ++taskLines;
         const size_t at = line.find(" pos=");
@@ -189,6 +192,61 @@ TEST(SimulationTool, AGoToTankDrivesRoundTheWallsNorthernEndAndArrives) {
     EXPECT_EQ(content::Simulation_Tool(dir, "fight.qmn", 10, options, none, &error), 1);
     EXPECT_NE(error.find("nosuch"), std::string::npos) << error;
     std::fclose(none);
+
+    Plat_Shutdown();
+    std::filesystem::remove_all(dir);
+}
+
+// The first fight: the team-2 craft come from the east round the short wall pieces, attack and
+// wear the player's craft down, while the player's wingman stays with the player.
+TEST(SimulationTool, TheFirstFightComesRoundTheWallPiecesAndHitsThePlayer) {
+    ResetWorldForTest();
+    Plat_Init(BackendKind::Headless);
+    Plat_SetMessageBoxPolicy(nullptr);
+    std::string dir = (std::filesystem::temp_directory_path() / "gv_simfirst_XXXXXX").string();
+    ASSERT_NE(mkdtemp(dir.data()), nullptr);
+    std::string error;
+    ASSERT_TRUE(content::WriteWorld(dir, &error)) << error;
+    content::SimOptions options;
+    options.report = true;
+    std::FILE* out = std::tmpfile();
+    ASSERT_EQ(content::Simulation_Tool(dir, "fight.qmn", 3600, options, out, &error), 0) << error;
+    std::rewind(out);
+    char buffer[512];
+    int attacking = 0, following = 0, throughPiece = 0;
+    float userX = 0, userZ = 0, userHp = 1.0f, farthestWingman = 0.0f, westmost = 1e9f;
+    float wingX = 0, wingZ = 0;
+    while (std::fgets(buffer, sizeof buffer, out)) {
+        const std::string line = buffer;
+        if (line.rfind("t=", 0) != 0) continue;
+        float x = 0, z = 0, hp = 0;
+        const size_t at = line.find(" pos=");
+        ASSERT_EQ(std::sscanf(line.c_str() + at, " pos=%f,%f", &x, &z), 2) << line;
+        ASSERT_EQ(std::sscanf(line.c_str() + line.find(" hp="), " hp=%f", &hp), 1) << line;
+        const bool team2 = line.find(" team=2 ") != std::string::npos;
+        if (line.find("class=player") != std::string::npos) {
+            userX = x;
+            userZ = z;
+            userHp = hp;
+            westmost = std::min(westmost, x);
+        } else if (team2 && line.find("task=AttackTask:") != std::string::npos) {
+            ++attacking;
+            // The east-west piece lies at z = 2050 m from x = 2820 to 2930 m.
+            if (x > 2820.0f && x < 2930.0f && z > 2040.0f && z < 2060.0f) ++throughPiece;
+        } else if (!team2 && line.find("class=avtank") != std::string::npos) {
+            if (line.find("task=FollowTask:FOLLOW") != std::string::npos) ++following;
+            wingX = x;
+            wingZ = z;
+            farthestWingman = std::max(farthestWingman, std::hypot(wingX - userX, wingZ - userZ));
+        }
+    }
+    std::fclose(out);
+    EXPECT_GT(attacking, 100);
+    EXPECT_EQ(throughPiece, 0);
+    EXPECT_LT(userHp, 1.0f);
+    EXPECT_GT(westmost, 1600.0f);  // the fight stays clear of the western wall
+    EXPECT_GT(following, 10);
+    EXPECT_LT(farthestWingman, 150.0f);
 
     Plat_Shutdown();
     std::filesystem::remove_all(dir);

@@ -62,6 +62,7 @@
 #include "ai/aoi.h"
 #include "ai/avoidance.h"
 #include "ai/avoidsettings.h"
+#include "ai/attacktask.h"
 #include "ai/followtask.h"
 #include "ai/unittask.h"
 #include "ai/unitprocess.h"
@@ -181,6 +182,7 @@ void ResetProgramStateForTest() {
     AOI_Reset();
     AiTasks_Clear();
     FollowRegistry_Reset();
+    AttackRegistry_Reset();
     UnitTask_ResetHooks();
     Avoidance_ResetSettings();
     Avoidance_ResetForTests();
