@@ -20,7 +20,9 @@ void Put16(std::vector<uint8_t>& out, uint16_t v) {
     out.push_back(uint8_t(v));
     out.push_back(uint8_t(v >> 8));
 }
-void PutTag(std::vector<uint8_t>& out, const char* tag) { out.insert(out.end(), tag, tag + 4); }
+void PutTag(std::vector<uint8_t>& out, const char* tag) {
+    for (int i = 0; i < 4; ++i) out.push_back(uint8_t(tag[i]));
+}
 
 // A fade in and out of a few milliseconds keeps the ends from clicking.
 std::vector<float> Faded(std::vector<float> s, int rate) {

@@ -12,6 +12,7 @@
 #include "core/fieldarchive.h"
 #include "core/fixup.h"
 #include "core/game.h"
+#include "core/helpers.h"
 #include "core/savegame.h"
 #include "core/seams/net.h"
 #include "core/sysprobe.h"
@@ -60,7 +61,7 @@ void MakeCurrent(AiMission* mission) {
 
 void CopyResultName(char* out, const char* name) {
     std::memset(out, 0, kResultNameSize);
-    if (name) std::strncpy(out, name, kResultNameSize - 1);
+    Text_CopyFixed(out, kResultNameSize - 1, name);
 }
 
 // "empty" matches every name that begins with it, in any letter case.
@@ -327,7 +328,7 @@ std::vector<AiMissionSelector*>& AiMission_Selectors() {
 
 AiMission* AiMission_CreateForMap(const char* stem) {
     char name[9] = {};
-    if (stem) std::strncpy(name, stem, 8);
+    Text_CopyFixed(name, 8, stem);
     AiMission* mission = FromSelectors(name);
     // A map without a script runs the base mission.
     if (!mission) mission = new EmptyMission;

@@ -7,6 +7,7 @@
 #include "audio/audiosys.h"
 #include "core/debug.h"
 #include "core/fieldarchive.h"
+#include "core/helpers.h"
 #include "core/odf.h"
 #include "core/phasehook.h"
 
@@ -74,7 +75,7 @@ public:
 int AudioMessage_Play(const char* name) {
     QueueState& q = Q();
     Message m{};
-    if (name) std::strncpy(m.name, name, 16);
+    Text_CopyFixed(m.name, 16, name);
     m.id = q.nextId++;
     q.list.push_back(m);
     return m.id;
@@ -152,7 +153,7 @@ bool AudioMessage_Save(FILE* stream) {
     for (int32_t i = 0; i < size; ++i) {
         int32_t id = q.list[size_t(i)].id;
         char name[kSavedNameSize] = {};
-        std::strncpy(name, q.list[size_t(i)].name, kSavedNameSize - 1);
+        Text_CopyFixed(name, kSavedNameSize - 1, q.list[size_t(i)].name);
         if (!Field_WriteLong(stream, &id, sizeof id, "seqNo")) return false;
         if (!Field_WriteString(stream, name, sizeof name, "name")) return false;
     }
@@ -174,7 +175,7 @@ bool AudioMessage_Load() {
         if (!Field_ReadLong("seqNo", &id, sizeof id)) return false;
         if (!Field_ReadString("name", name, kSavedNameSize)) return false;
         Message m{};
-        std::strncpy(m.name, name, kSavedNameSize);
+        Text_CopyFixed(m.name, kSavedNameSize, name);
         m.id = id;
         q.list.push_back(m);
         q.nextId = id + 1;

@@ -534,7 +534,7 @@ SoundInstance* PlayInternal(const char* name, Entity* owner, const SoundParams* 
     if (!a.has3D) i->params.flags |= kSoundNo3D;
     if (name && name != i->params.name) {
         std::memset(i->params.name, 0, sizeof i->params.name);
-        std::strncpy(i->params.name, name, sizeof i->params.name);
+        Text_CopyFixed(i->params.name, sizeof i->params.name, name);
     }
     if (!(i->params.flags & (kSoundEffects | kSoundVoice))) i->params.flags |= kSoundEffects;
     auto refuse = [&]() -> SoundInstance* {

@@ -15,6 +15,7 @@
 #include "core/factory.h"
 #include "core/fieldarchive.h"
 #include "core/fixup.h"
+#include "core/helpers.h"
 #include "core/savegame.h"
 #include "core/seams/ai.h"
 #include "core/seams/cockpit.h"
@@ -212,7 +213,7 @@ bool GameObject::Save(FILE* stream) {
         char weapon[kClassNameSize] = {};
         if (hardpoints && hardpoints->weapons[i]) {
             if (const WeaponClass* wc = Seam_Weapons().weaponClassOf(hardpoints->weapons[i]))
-                std::strncpy(weapon, Seam_Weapons().weaponClassName(wc), kClassNameSize);
+                Text_CopyFixed(weapon, kClassNameSize, Seam_Weapons().weaponClassName(wc));
         }
         if (!Field_WriteId(stream, weapon, 8, "wpnID")) return false;
     }

@@ -10,6 +10,7 @@
 
 #include "core/app.h"
 #include "core/debug.h"
+#include "core/helpers.h"
 #include "core/seams/shell.h"
 #include "interface/inputdevices.h"
 #include "platform/input.h"
@@ -96,7 +97,7 @@ const char* TypeName(const std::string& display, const PlatJoyCaps& caps) {
 }
 
 void CopyText(char* out, size_t size, const std::string& text) {
-    std::strncpy(out, text.c_str(), size - 1);
+    Text_CopyFixed(out, size - 1, text.c_str());
     out[size - 1] = '\0';
 }
 

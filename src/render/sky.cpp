@@ -8,6 +8,7 @@
 #include "Terrain/terrenv.h"
 #include "core/clock.h"
 #include "core/configfile.h"
+#include "core/helpers.h"
 #include "core/seams/render.h"
 #include "core/seams/world.h"
 #include "render/d3dbatch.h"
@@ -46,7 +47,7 @@ void DrawNow(const RenderView* view, const RenderVertex* v, int count, const Tex
 void ReadName(const char* key, char (&out)[16], const char* file) {
     char text[260];
     Cfg_GetProfileString("Sky", key, "", text, sizeof text, file);
-    std::strncpy(out, text, sizeof out - 1);
+    Text_CopyFixed(out, sizeof out - 1, text);
     out[sizeof out - 1] = '\0';
 }
 

@@ -12,6 +12,7 @@
 #include "Terrain/terrheight.h"
 #include "core/configfile.h"
 #include "core/debug.h"
+#include "core/helpers.h"
 #include "platform/clock.h"
 #include "platform/random.h"
 #include "render/clip.h"
@@ -44,7 +45,7 @@ int RandomBelow(int n) { return static_cast<int>((static_cast<int64_t>(Random_Ne
 void ReadName(const char* section, const char* key, char (&out)[16]) {
     char text[260];
     Cfg_GetProfileString(section, key, "", text, sizeof text, Terrain_GetFileName());
-    std::strncpy(out, text, sizeof out - 1);
+    Text_CopyFixed(out, sizeof out - 1, text);
     out[sizeof out - 1] = '\0';
 }
 int ReadInt(const char* section, const char* key, int fallback) {
@@ -271,7 +272,7 @@ void AddStar(const char* name, TextureImage* handle, uint32_t kind, float size, 
              double elevationDegrees, double rollRadians, float radius) {
     StarRecord& s = g_stars.table[g_stars.count++];
     std::memset(&s, 0, sizeof s);
-    std::strncpy(s.texture, name, sizeof s.texture - 1);
+    Text_CopyFixed(s.texture, sizeof s.texture - 1, name);
     s.handle = handle;
     s.kind = kind;
     s.size = size;
