@@ -133,8 +133,8 @@ void DrawPrimitive(const RenderView* view, RenderItem* item) {
 // A coloured line of a width: a thin one as a line, a wide one as a screen-facing ribbon.
 void DrawColouredLine(const RenderView* view, const RenderItem* item) {
     RenderLinePayload line = RenderItem_GetPayload<RenderLinePayload>(item);
-    RenderVertex a{line.from[0], line.from[1], line.from[2], 0, 0, 1.0f};
-    RenderVertex b{line.to[0], line.to[1], line.to[2], 0, 0, 1.0f};
+    RenderVertex a{line.from[0], line.from[1], line.from[2], 0, 0, {1.0f}};
+    RenderVertex b{line.to[0], line.to[1], line.to[2], 0, 0, {1.0f}};
     // Full light: the float on the software path, full shade without fog on the hardware path.
     if (Hardware()) a.colour = b.colour = kColourWordFull;
     float nearestZ = std::fmax(std::fmin(a.z, b.z), kViewNear);
@@ -157,10 +157,10 @@ void DrawColouredLine(const RenderView* view, const RenderItem* item) {
     if (!(length > 0.0f)) return;
     float k = 0.5f * line.width / length;
     sx *= k, sy *= k, sz *= k;
-    RenderVertex quad[4] = {{a.x - sx, a.y - sy, a.z - sz, 0, 0, 1.0f},
-                            {a.x + sx, a.y + sy, a.z + sz, 0, 0, 1.0f},
-                            {b.x + sx, b.y + sy, b.z + sz, 0, 0, 1.0f},
-                            {b.x - sx, b.y - sy, b.z - sz, 0, 0, 1.0f}};
+    RenderVertex quad[4] = {{a.x - sx, a.y - sy, a.z - sz, 0, 0, {1.0f}},
+                            {a.x + sx, a.y + sy, a.z + sz, 0, 0, {1.0f}},
+                            {b.x + sx, b.y + sy, b.z + sz, 0, 0, {1.0f}},
+                            {b.x - sx, b.y - sy, b.z - sz, 0, 0, {1.0f}}};
     if (Hardware())
         for (RenderVertex& v : quad) v.colour = kColourWordFull;
     if (Hardware()) g_services.hardwareDrawPolygon(view, quad, 4, nullptr, item->ref, 0);

@@ -109,7 +109,7 @@ void Align(uint32_t flags, int w, int h, int* x, int* y) {
     else if (flags & kSpriteBottom) *y -= h;
 }
 
-RenderVertex Vertex(float x, float y, float rz, float u, float v) { return RenderVertex{x, y, rz, u, v, 1.0f}; }
+RenderVertex Vertex(float x, float y, float rz, float u, float v) { return RenderVertex{x, y, rz, u, v, {1.0f}}; }
 
 // A source buffer over the page's pixels with the inclusive source rectangle as clip rectangle.
 GraphicBuffer PageBuffer(const uint8_t* page, int left, int top, int right, int bottom) {
@@ -387,7 +387,7 @@ int Sprite_DrawQuad3D(const RenderView* view, int index, const float corners[4][
     Sprite_GetUV(index, &u0, &v0, &u1, &v1);
     const float u[4] = {u0, u1, u1, u0}, v[4] = {v0, v0, v1, v1};
     RenderVertex vertices[4];
-    for (int i = 0; i < 4; ++i) vertices[i] = RenderVertex{corners[i][0], corners[i][1], corners[i][2], u[i], v[i], 1.0f};
+    for (int i = 0; i < 4; ++i) vertices[i] = RenderVertex{corners[i][0], corners[i][1], corners[i][2], u[i], v[i], {1.0f}};
     CurrentTint = SpriteColors[s.flags & 15];
     const uint32_t flags = SpriteQuadModes[mode & 7] | kPolyPerspective;
     if (GraphicD3DFlags) g_hardware.drawPolygon(view, vertices, 4, s.page, flags);

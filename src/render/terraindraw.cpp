@@ -154,7 +154,7 @@ struct Corner {
 RenderVertex MakeVertex(const Corner& c) {
     const Buffers& b = TheBuffers();
     const Vector& p = b.vertices[c.index];
-    return RenderVertex{p.x, p.y, p.z, c.u, c.v, b.light[c.index]};
+    return RenderVertex{p.x, p.y, p.z, c.u, c.v, {b.light[c.index]}};
 }
 
 bool OutsideSide(const Plane& plane, const Vector corners[4]) {
