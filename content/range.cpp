@@ -357,7 +357,12 @@ bool RunRange(const std::string& dataDir, const RangeOptions& options, FILE* out
             shownStage = launcher->lockStage;
             std::fprintf(out, "%d lock weapon=%s stage=%d\n", g_frame, options.weapon.c_str(), shownStage);
         }
+        // Shots that burst in their update (an air-burst shell) start explosions here.
+        const size_t beforeUpdate = Explosion_LiveList().size();
         Ordnance_UpdateAll(options.dt);
+        size_t burstInUpdate = Explosion_LiveList().size() - beforeUpdate;
+        for (auto it = Explosion_LiveList().begin(); burstInUpdate > 0; ++it, --burstInUpdate)
+            std::fprintf(out, "%d explode class=%s\n", g_frame, (*it)->explosionClass->nameText);
         const size_t shotsBefore = Ordnance_LiveList().size();
         const Ordnance* newestBefore = shotsBefore ? Ordnance_LiveList().front() : nullptr;
         const std::vector<GameObject*> objectsBefore = GameObject_List();

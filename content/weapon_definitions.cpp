@@ -5,6 +5,7 @@
 #include "guided_definitions.h"
 #include "special_definitions.h"
 #include "lobbed_definitions.h"
+#include "charge_definitions.h"
 #include "textfiles.h"
 
 namespace content {
@@ -188,6 +189,7 @@ bool WeaponDefinitions(std::vector<NamedDefinition>* out, std::string* error) {
     if (!BeamDefinitions(&files, error)) return false;
     if (!LobbedDefinitions(&files, error)) return false;
     if (!AreaDefinitions(&files, error)) return false;
+    if (!ChargeDefinitions(&files, error)) return false;
     *out = std::move(files);
     return true;
 }

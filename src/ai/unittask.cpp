@@ -32,6 +32,7 @@
 #include "weapons/bullet.h"
 #include "weapons/explosion.h"
 #include "weapons/chargegun.h"
+#include "weapons/detonator.h"
 #include "weapons/launcher.h"
 #include "weapons/ordnance.h"
 #include "weapons/weapon.h"
@@ -158,7 +159,18 @@ UnitTaskHooks MakeDefaultHooks() {
         const auto* launcher = dynamic_cast<Launcher*>(weapon);
         return launcher ? launcher->coneValue : 0.0f;
     };
-    h.remoteCharge = [](Weapon*, Vector*, Vector*, float*) { return false; };                   // PENDING(4.141)
+    // The detonator's first charge out, and the reach of the blast it goes off with.
+    h.remoteCharge = [](Weapon* weapon, Vector* position, Vector* velocity, float* blastRadius) {
+        auto* detonator = dynamic_cast<Detonator*>(weapon);
+        const Ordnance* charge = detonator ? detonator->FirstCharge() : nullptr;
+        if (!charge || !charge->entity) return false;
+        const DVector& p = charge->entity->local.posit;
+        if (position) *position = Vector{static_cast<float>(p.x), static_cast<float>(p.y), static_cast<float>(p.z)};
+        if (velocity) *velocity = charge->motion.velocity;
+        const ExplosionClass* blast = charge->ordnanceClass ? charge->ordnanceClass->explosionDefault : nullptr;
+        if (blastRadius) *blastRadius = blast ? blast->outerRadius : 0.0f;
+        return true;
+    };
     h.threatensObject = ShotThreatens;
     h.floorNormal = [](const Vector& at) {
         float height = 0.0f;

@@ -22,6 +22,8 @@
 #include "weapons/grenade.h"
 #include "weapons/mortar.h"
 #include "weapons/dispenser.h"
+#include "weapons/detonator.h"
+#include "weapons/popper.h"
 #include "weapons/radarlauncher.h"
 #include "weapons/spraybomb.h"
 #include "weapons/rocket.h"
@@ -75,6 +77,7 @@ std::unique_ptr<OrdnanceClass> Ordnance_MakePrototype(const char* label, uint32_
     if (auto falling = Grenade_MakeOrdnancePrototype(label, signature)) return falling;
     if (auto area = AreaBlast_MakeOrdnancePrototype(label, signature)) return area;
     if (auto spray = SprayBomb_MakeOrdnancePrototype(label, signature)) return spray;
+    if (auto popper = Popper_MakeOrdnancePrototype(label, signature)) return popper;
     if (std::strcmp(label, "bullet") == 0) return std::make_unique<BulletClass>(label, signature);
     return std::make_unique<OrdnanceClass>(label, signature);
 }
@@ -86,6 +89,8 @@ std::unique_ptr<WeaponClass> Weapon_MakePrototype(const char* label, uint32_t si
     if (auto lobbing = Mortar_MakeWeaponPrototype(label, signature)) return lobbing;
     if (auto dispenser = Dispenser_MakeWeaponPrototype(label, signature)) return dispenser;
     if (auto radar = RadarLauncher_MakeWeaponPrototype(label, signature)) return radar;
+    if (auto detonator = Detonator_MakeWeaponPrototype(label, signature)) return detonator;
+    if (auto popperGun = Popper_MakeWeaponPrototype(label, signature)) return popperGun;
     if (std::strcmp(label, "cannon") == 0) return std::make_unique<CannonClass>(label, signature);
     if (std::strcmp(label, "machinegun") == 0) return std::make_unique<MachineGunClass>(label, signature);
     return std::make_unique<WeaponClass>(label, signature);

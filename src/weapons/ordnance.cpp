@@ -103,10 +103,6 @@ void Log(const char* format, double value, double second = 0.0) {
 
 }  // namespace
 
-// Ordnance labels whose kinds are not built yet: their prototypes read the base keys and make
-// plain ordnance.
-//   popper                                         PENDING(4.141)
-
 // ---- common names ---------------------------------------------------------------------------
 
 uint8_t Ordnance_NameToCode(const ClassName& name) {
@@ -291,6 +287,7 @@ void Ordnance::Launch(const Matrix& matrix, Entity* ownerEntity) {
     }
     launchMatrix = entity->local;
     launchTime = Clock_GetTime();
+    ++launches;
 }
 
 void Ordnance::Remove() {
@@ -347,6 +344,15 @@ Ordnance* Ordnance_FindByKey(uint16_t player, uint16_t serial) {
 
 size_t Ordnance_MapSize() { return NetMap().size(); }
 uint16_t Ordnance_SerialCounter() { return g_serial; }
+uint16_t Ordnance_NextSerial() { return ++g_serial; }
+
+bool Ordnance_IsFlight(const Ordnance* shot, uint32_t launches) {
+    if (!shot) return false;
+    // Found on the list before it is read: a shot that is not listed may be gone altogether.
+    for (const Ordnance* live : LiveList())
+        if (live == shot) return shot->launches == launches;
+    return false;
+}
 
 // ---- the frame passes -------------------------------------------------------------------------
 

@@ -97,6 +97,9 @@ public:
     float launchTime = 0.0f;
     Entity* owner = nullptr;
     uint32_t ownerId = 0;
+    // How often this object was launched: a pooled shot is launched again under the same
+    // address, so whoever keeps a shot across frames tells its flight by the pair.
+    uint32_t launches = 0;
 
 private:
     friend void Ordnance_Rekey(Ordnance* shot, uint16_t player, uint16_t serial);
@@ -136,6 +139,10 @@ Ordnance* Ordnance_FindByKey(uint16_t player, uint16_t serial);
 void Ordnance_Rekey(Ordnance* shot, uint16_t player, uint16_t serial);
 size_t Ordnance_MapSize();
 uint16_t Ordnance_SerialCounter();
+// Advances the serial counter and answers its new value.
+uint16_t Ordnance_NextSerial();
+// Whether the shot is on the live list and still in the flight it had when it was `launches`.
+bool Ordnance_IsFlight(const Ordnance* shot, uint32_t launches);
 
 // ---- entity-level operations of type code 51 ---------------------------------------------------
 bool Ordnance_GetDamageInfo(const Entity* entity, DamageInfo* out);

@@ -37,10 +37,6 @@ int FindSprite(const OdfFile& odf, uint32_t key) {
     return name[0] ? Seam_Render().spriteFind(name) : 0;
 }
 
-// Every weapon label of the registration table has its prototype. The kinds below are not
-// built yet: their prototypes read the base keys and make a plain weapon.
-//   poppergun, detonator                      PENDING(4.141)
-
 }  // namespace
 
 int32_t WeaponKind_FromText(const char* text) {

@@ -236,3 +236,24 @@ TEST_F(RangeTest, TheSeismicWaveLiftsTheGroundWhileItRunsAndLeavesItAsItWas) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST_F(RangeTest, APopperBurstsAsItFallsNearItsTargetAndItsPayloadHitsIt) {
+    const std::vector<std::string> lines = Run({"--weapon", "wpopper", "--targets", "80", "--frames", "300", "--hold", "1"});
+    auto at = [&](const std::string& text) {
+        return std::find_if(lines.begin(), lines.end(), [&](const std::string& l) { return l.find(text) != std::string::npos; });
+    };
+    auto count = [&](const std::string& text) {
+        return std::count_if(lines.begin(), lines.end(), [&](const std::string& l) { return l.find(text) != std::string::npos; });
+    };
+    EXPECT_EQ(count(" fire weapon=wpopper ordnance=popper1"), 1);
+    EXPECT_EQ(count(" explode class=xpburst"), 1) << "in the air, not where it would land";
+    EXPECT_EQ(count(" explode class=xmshell"), 0);
+    EXPECT_EQ(count(" hit ordnance=ppayload target=0"), 1);
+    EXPECT_EQ(count("target=ground"), 0);
+    ASSERT_NE(at(" explode class=xpburst"), lines.end());
+    EXPECT_LT(at(" explode class=xpburst"), at(" hit ordnance=ppayload")) << "the burst releases the payload";
+}
+
+}  // namespace

@@ -945,6 +945,9 @@ TEST_F(GuardMineTest, AWeaponMineAimsAtTheNearestEnemyItMayShoot) {
         {"an ally is never a target", {10, kGround + 1, 0}, 1, -1, false, false, false},
         {"a friend in the fire cone holds the trigger", {25, kGround + 1, 0}, 2, -1, true, true, false},
         {"without a clear shot the fire cone is not asked", {25, kGround + 1, 0}, 2, 0, true, true, true},
+        // Below the surface the ray to it meets the ground first.
+        {"the ground between rejects it under a clear shot", {25, kGround - 5, 0}, 2, -1, false, false, false},
+        {"without a clear shot the ground does not matter", {25, kGround - 5, 0}, 2, 0, false, true, true},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
@@ -952,6 +955,9 @@ TEST_F(GuardMineTest, AWeaponMineAimsAtTheNearestEnemyItMayShoot) {
         SetUp();
         InstallGuards(c.needClearShot);
         g_allyInFireCone = c.allyInCone;
+        // The rays walk the cells of a 1280 m map.
+        TerrainBounds.minX = TerrainBounds.minZ = 0;
+        TerrainBounds.maxX = TerrainBounds.maxZ = 127;
         // Away from the map's corner, where the terrain has no surface.
         const float bx = 200.0f, bz = 200.0f;
         WeaponMine* mine = Placed<WeaponMine>("twmine", {bx, kGround + 1, bz}, 1);
@@ -963,7 +969,7 @@ TEST_F(GuardMineTest, AWeaponMineAimsAtTheNearestEnemyItMayShoot) {
         Mine* other = Placed<Mine>("tmine", {0, 0, 0}, c.enemyTeam);
         ASSERT_NE(other, nullptr);
         // The passer stands where the case puts it, floor or not.
-        other->entity->local.posit = DVector{bx + c.enemyAt.x, c.enemyAt.y, bz + c.enemyAt.z};
+        other->SetPosition(Vector{bx + c.enemyAt.x, c.enemyAt.y, bz + c.enemyAt.z});
         EXPECT_FALSE(mine->weapon->CanFire()) << "no ammunition yet";
         mine->curAmmo = 1000;
         ASSERT_TRUE(mine->weapon->CanFire());
