@@ -458,15 +458,25 @@ TEST_F(TorpedoTest, TheEngineIsHeardNearTheListenerOnly) {
         EXPECT_EQ(g_calls.stops, s.stops);
     }
     EXPECT_EQ(g_calls.sounds.back(), "engthrst.wav/2049/45");
+    // Joining a team while the engine runs stops it (no loop is left without its owner); the
+    // next update starts it again, louder on the user's side.
+    t->SetTeam(2);
+    EXPECT_EQ(g_calls.stops, 2);
+    EXPECT_EQ(t->engineLoop, nullptr);
+    t->entity->flags |= kEntityUser;
+    g_calls.listener = PositionOf(t->entity);
+    t->Update(kDt);
+    ASSERT_EQ(g_calls.sounds.size(), 3u);
+    EXPECT_EQ(g_calls.sounds.back(), "engthrst.wav/2049/65");
     // Leaving its team stops the engine first.
     t->LeaveTeam();
-    EXPECT_EQ(g_calls.stops, 2);
+    EXPECT_EQ(g_calls.stops, 3);
     EXPECT_EQ(t->engineLoop, nullptr);
     // Without a listener nothing is heard.
     g_calls.hasListener = false;
     t->SetTeam(1);
     t->Update(kDt);
-    EXPECT_EQ(g_calls.sounds.size(), 2u);
+    EXPECT_EQ(g_calls.sounds.size(), 3u);
 }
 
 TEST_F(TorpedoTest, ItsNetworkPriorityGrowsWithTimeAndNearness) {
