@@ -358,34 +358,46 @@ TEST_F(TorpedoTest, ContactsReflectAndHalveItsVelocityAndItsOwnTargetKillsIt) {
     other->TearDown();
 }
 
-TEST_F(TorpedoTest, WhenItsLifeRunsOutItBurstsThenBlowsUp) {
+TEST_F(TorpedoTest, WhenItsLifeRunsOutOrItIsShotDownItBurstsThenBlowsUp) {
     content::TorpedoValues v = Plain();
     v.lifetime = 1.0f;
     Install(v);
     const ExplosionClass* burst = Explosion_Manager().stdExplosionSec;
     const ExplosionClass* blast = ExplosionClass::Find("xtorp");
     constexpr float kStep = 0.125f;  // exact in binary: the life runs out on a known step
-    for (bool remote : {false, true}) {
-        SCOPED_TRACE(remote ? "remote" : "local");
+    struct Case {
+        const char* what;
+        bool shot;
+        bool remote;
+    } cases[] = {{"life runs out", false, false}, {"life runs out, remote", false, true}, {"shot down", true, false}};
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
         Explosion_Manager().MissionCleanup();
         Torpedo* t = Launch(1.0f);
-        if (remote) t->ownership = kNetOwnedRemote;
+        if (c.remote) t->ownership = kNetOwnedRemote;
         const uint32_t handle = t->GetObjHandle();
-        // Alive while at least a step of life is left (the eighth step leaves none).
-        for (int i = 0; i < 8; ++i) {
-            t->Update(kStep);
-            ASSERT_EQ(t->entity->flags & kEntityDead, 0u) << i;
+        if (c.shot) {
+            DamageInfo hit{};
+            hit.amount = 500.0f;
+            t->TakeDamage(&hit, nullptr);
+            EXPECT_NE(t->entity->flags & kEntityDestroyRequested, 0u);
+        } else {
+            // Alive while at least a step of life is left (the eighth step leaves none).
+            for (int i = 0; i < 8; ++i) {
+                t->Update(kStep);
+                ASSERT_EQ(t->entity->flags & kEntityDead, 0u) << i;
+            }
         }
         EXPECT_EQ(Count(burst), 0);
-        // Then dead, and each update of the half second of dying makes one small burst near it.
+        // Then dying, and each update of the half second of dying makes one small burst near it.
         for (int i = 1; i <= 4; ++i) {
             SCOPED_TRACE(i);
             t->Update(kStep);
             EXPECT_EQ(Count(burst), i);
-            EXPECT_EQ(Count(blast), remote || i < 4 ? 0 : 1) << "the blast after the bursts";
-            if (i == 4 && !remote) break;
+            EXPECT_EQ(Count(blast), c.remote || i < 4 ? 0 : 1) << "the blast after the bursts";
+            if (i == 4 && !c.remote) break;
             ASSERT_NE(GameObject::FromHandleRaw(handle), nullptr);
-            EXPECT_EQ(t->entity->flags & kEntityDead, kEntityDead);
+            EXPECT_NE(t->entity->flags & (kEntityDead | kEntityDestroyRequested), 0u);
             const Vector at = PositionOf(t->entity);
             const Vector b = PositionOf(Newest(burst)->entity);
             const float reach = 0.7f * t->radius + 1e-3f;
@@ -393,7 +405,7 @@ TEST_F(TorpedoTest, WhenItsLifeRunsOutItBurstsThenBlowsUp) {
             EXPECT_LE(std::fabs(b.y - at.y), reach);
             EXPECT_LE(std::fabs(b.z - at.z), reach);
         }
-        if (remote) {
+        if (c.remote) {
             // Another machine's torpedo waits for its owner's word.
             t->Update(kStep);
             EXPECT_EQ(Count(burst), 4);
