@@ -5,6 +5,7 @@
 #include "device_definitions_b.h"
 #include "odfkeys.h"
 #include "textfiles.h"
+#include "torpedo_definitions.h"
 #include "effect_definitions.h"
 #include "weapon_definitions.h"
 
@@ -204,6 +205,9 @@ bool Definitions(std::vector<Definition>* out, std::string* error) {
     std::vector<NamedDefinition> devices;
     if (!LaunchedDeviceDefinitions(&devices, error)) return false;
     for (NamedDefinition& d : devices) files.push_back({d.name, d.text});
+    std::vector<NamedDefinition> torpedoes;
+    if (!TorpedoDefinitions(&torpedoes, error)) return false;
+    for (NamedDefinition& d : torpedoes) files.push_back({d.name, d.text});
     *out = std::move(files);
     return true;
 }

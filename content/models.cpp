@@ -275,12 +275,28 @@ ModelDef PowerUp() {
     return m;
 }
 
+ModelDef Torpedo() {
+    ModelDef m;
+    // A torpedo skims the ground like a small craft: a vehicle definition, long along z.
+    m.file = "gvtorp.vdf";
+    m.vehicle = true;
+    m.mass = 120;
+    GeoMesh body = GeoBox("tpbody", {-0.35f, 0.0f, -1.4f}, {0.35f, 0.5f, 1.0f}, kDark);
+    GeoMerge(body, GeoBox("", {-0.2f, 0.1f, 1.0f}, {0.2f, 0.4f, 1.4f}, kGlow), {0, 0, 0});
+    ModelPart hull = Part(Keep(body), "world", {0, 0, 0});
+    ModelPart fin = Part(Keep(GeoBox("tpfin", {-0.03f, 0.0f, -0.4f}, {0.03f, 0.35f, 0.0f}, kHull)), "tpbody",
+                         {0, 0.5f, -1.0f});
+    m.parts = {hull, fin};
+    CollisionBox(m, {-0.35f, 0.0f, -1.4f}, {0.35f, 0.85f, 1.4f});
+    return m;
+}
+
 }  // namespace
 
 std::vector<ModelDef> SampleModels() {
     Meshes().clear();
     return {HoverTank(), Scout(), Pilot(), Recycler(), Scavenger(), Factory(),
-            PowerPlant(), CommTower(), Bunker(), ScrapPiece(), PowerUp()};
+            PowerPlant(), CommTower(), Bunker(), ScrapPiece(), PowerUp(), Torpedo()};
 }
 
 std::vector<GeoMesh> SampleMeshes() {

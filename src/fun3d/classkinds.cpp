@@ -82,7 +82,7 @@ const ObjectKind kKinds[] = {
     {"mine", "MINE", kCategorySpawnPoint},            // the weapons' kind maker
     {"proximity", "PROX", kCategorySpawnPoint},       // the weapons' kind maker
     {"spraybomb", "SBMB", kCategorySpawnPoint},       // the weapons' kind maker
-    {"torpedo", "TORP", kCategoryPowerUp},            // PENDING(4.141)
+    {"torpedo", "TORP", kCategoryPowerUp},            // the weapons' kind maker
     {"weaponmine", "WPNM", kCategorySpawnPoint},      // the weapons' kind maker
     {"craft", "CRFT", kCategoryCraft},
 };

@@ -18,6 +18,7 @@
 #include "weapons/ordnance.h"
 #include "weapons/proxmine.h"
 #include "weapons/spraybomb.h"
+#include "weapons/torpedo.h"
 
 namespace {
 
@@ -300,5 +301,6 @@ GameObjectClass* Mine_MakeObjectPrototype(const char* label, uint32_t signature,
     if (Text_CompareNoCase(label, "proximity") == 0) return new ProximityMineClass(label, signature, category);
     if (Text_CompareNoCase(label, "weaponmine") == 0) return new WeaponMineClass(label, signature, category);
     if (GameObjectClass* sprayer = SprayBomb_MakeObjectPrototype(label, signature, category)) return sprayer;
+    if (Text_CompareNoCase(label, "torpedo") == 0) return new TorpedoClass(label, signature, category);
     return nullptr;
 }

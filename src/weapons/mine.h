@@ -139,6 +139,6 @@ public:
 };
 
 // The prototype of the weapons' object kinds ("mine", "flare", "magnet", "daywrecker",
-// "proximity", "weaponmine"); null
+// "proximity", "weaponmine", the spray device "spraybomb", "torpedo"); null
 // for any other label (the object layer's kind maker).
 GameObjectClass* Mine_MakeObjectPrototype(const char* label, uint32_t signature, int32_t category);

@@ -207,6 +207,7 @@ void RecordAi() {
     GV_RECORD_PASS(missionRemotePlayerReset);
     GV_RECORD_PASS(pathGridMarkCircle);
     GV_PASS(allyInLineOfFire);
+    GV_PASS(torpedoSteer);
     GV_END_TABLE();
 }
 
