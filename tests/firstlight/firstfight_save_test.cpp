@@ -9,6 +9,9 @@
 #include <vector>
 
 #include "Terrain/terrheight.h"
+#include "ai/unitprocess.h"
+#include "ai/unittask.h"
+#include "core/factory.h"
 #include "core/app.h"
 #include "core/clock.h"
 #include "core/game.h"
@@ -37,6 +40,7 @@ struct ObjectState {
     int32_t ammo = 0;
     int32_t command = 0, pending = 0;
     uint32_t commandTarget = 0, pendingTarget = 0;
+    std::string brain;  // its process and task, each with its state
 
     bool operator==(const ObjectState& o) const {
         auto same = [](const auto& a, const auto& b) { return std::memcmp(&a, &b, sizeof a) == 0; };
@@ -44,7 +48,7 @@ struct ObjectState {
                same(placement.up, o.placement.up) && same(placement.front, o.placement.front) &&
                same(placement.posit, o.placement.posit) && same(velocity, o.velocity) && same(spin, o.spin) &&
                same(health, o.health) && ammo == o.ammo && command == o.command && pending == o.pending &&
-               commandTarget == o.commandTarget && pendingTarget == o.pendingTarget;
+               commandTarget == o.commandTarget && pendingTarget == o.pendingTarget && brain == o.brain;
     }
 };
 
@@ -54,6 +58,24 @@ struct Seen {
     std::vector<ObjectState> objects;
     size_t rounds = 0, blasts = 0;
 };
+
+std::string FactoryName(const sObject* object) {
+    const FactoryReg* reg = object ? object->GetFactory() : nullptr;
+    return reg && reg->name ? reg->name : "-";
+}
+
+std::string Brain(const GameObject* o) {
+    std::string text = FactoryName(o->aiProcess);
+    if (const auto* unit = dynamic_cast<const UnitProcess*>(o->aiProcess)) {
+        const char* state = UnitState_Name(unit->curState);
+        text += std::string(":") + (state ? state : "-");
+        if (unit->task) {
+            const char* taskState = UnitTask_StateName(unit->task->curState);
+            text += " " + FactoryName(unit->task) + ":" + (taskState ? taskState : "-");
+        }
+    }
+    return text;
+}
 
 Seen Snapshot() {
     Seen s;
@@ -71,6 +93,7 @@ Seen Snapshot() {
         state.ammo = o->curAmmo;
         state.command = o->curCmd.what, state.commandTarget = o->curCmd.who;
         state.pending = o->nextCmd.what, state.pendingTarget = o->nextCmd.who;
+        state.brain = Brain(o);
         s.objects.push_back(state);
     }
     s.rounds = Ordnance_LiveList().size();
@@ -165,7 +188,8 @@ TEST_F(FirstFightSave, SavedInTheMiddleOfTheFightItLoadsBackToTheMomentItWasSave
     EXPECT_LT(loaded.time, saved.time + 0.034f);
     ASSERT_EQ(loaded.objects.size(), saved.objects.size());
     for (size_t i = 0; i < saved.objects.size(); ++i)
-        EXPECT_TRUE(loaded.objects[i] == saved.objects[i]) << saved.objects[i].name << " (object " << i << ")";
+        EXPECT_TRUE(loaded.objects[i] == saved.objects[i])
+            << saved.objects[i].name << " (object " << i << "): " << saved.objects[i].brain << " / " << loaded.objects[i].brain;
     // The fight goes on: the player still fires, the time runs.
     const Seen& last = g_rec.seen.back();
     EXPECT_GT(last.time, loaded.time + 1.0f);
