@@ -138,9 +138,10 @@ void AppendCockpitSprites(std::vector<SpriteRecordSpec>& records, std::vector<Na
         });
     }
     for (const char* c : {"E", "N", "W", "S"}) letterIcon(std::string("compas_") + c, c[0], light);
-    // The cannon's and the machine gun's mount icons.
+    // The cannon's, the machine gun's and the rocket launcher's mount icons.
     letterIcon("icon_cannon", 'C', kInk);
     letterIcon("icon_mgun", 'M', kInk);
+    letterIcon("icon_rocket", 'R', kInk);
 
     // Markers: each base (white) followed by its green, yellow, red and blue variants; 16 x 16
     // cells from (0, 256), 16 a row.

@@ -86,15 +86,17 @@ OdfWriter ClassDefinition(const ClassValues& v, std::string* missing) {
     return w;
 }
 
-// The guns each sample craft carries, hardpoint by hardpoint (the first names hardpoint 1).
+// The guns each sample craft carries, hardpoint by hardpoint (the first names hardpoint 1), never
+// more than the class has mounts. The fight's craft, the player's and both sides' tanks and
+// scouts, carry a cannon and a rocket launcher; the other sample weapons stay on the range.
 struct Loadout {
     const char* file;
     std::vector<const char*> weapons;
 };
 const Loadout kLoadouts[] = {
-    {"player.odf", {"wcannon", "wmgun", "wrdamp"}},
-    {"avtank.odf", {"wcannon", "wmgun"}},
-    {"avscout.odf", {"wmgun", "wmgun"}},
+    {"player.odf", {"wcannon", "wrocket"}},
+    {"avtank.odf", {"wcannon", "wrocket"}},
+    {"avscout.odf", {"wcannon", "wrocket"}},
     // The pilots on foot carry the sniper rifle.
     {"aspilo.odf", {"wsniper"}},
     {"asuser.odf", {"wsniper"}},
@@ -163,7 +165,8 @@ bool Definitions(std::vector<Definition>* out, std::string* error) {
         OdfWriter writer = ClassDefinition(named.values, &missing);
         WriteLoadout(writer, named.file, &missing);
         if (std::string(named.file) == "avscout.odf") {
-            // The scout links its two guns and keeps its own radius and proportions.
+            // The scout fires its cannon and rocket launcher as one group and keeps its own radius
+            // and proportions.
             writer.Int(kWeaponLink, 11).Float(kDistance, 4.5f).Float(kScale1, 1.25f);
             // It sees far, and hides from sensors while it creeps along.
             writer.Float(kSensorRange, 320.0f).Float(kConcealSpeed, 4.0f);

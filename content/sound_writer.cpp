@@ -169,6 +169,14 @@ bool WriteSoundWorld(const std::string& dir, std::string* error) {
         {"wrock.wav", WaveBytes(Faded(Chirp(700, 250, 0.4f, r, 0.5f), r), r, 8)},
         // The mortar's and the lobber's thump, and a bounce bomb striking the ground.
         {"wcbl.wav", WaveBytes(Faded(NoiseBurst(0.4f, r, 55, 0.6f), r), r, 8)},
+        // What the weapons without a sound of their own fall back to: the flame and charge guns'
+        // roar, the dispenser's clank and the tag gun's rattle.
+        {"wlflame.wav", WaveBytes(Faded(NoiseBurst(0.5f, r, 56, 0.4f), r), r, 8)},
+        {"wwgpl.wav", WaveBytes(Faded(Chirp(260, 140, 0.2f, r, 0.5f), r), r, 8)},
+        {"whmgun.wav", WaveBytes(Faded(NoiseBurst(0.1f, r, 57, 0.6f), r), r, 8)},
+        // Blasts: a rocket's strike or a craft blowing up booms; a round's strike pops.
+        {"xboom.wav", WaveBytes(Faded(NoiseBurst(0.8f, r, 58, 0.9f), r), r, 8)},
+        {"xhit.wav", WaveBytes(Faded(NoiseBurst(0.12f, r, 59, 0.5f), r), r, 8)},
         {"bounce.wav", WaveBytes(Faded(Chirp(180, 90, 0.15f, r), r), r, 8)},
         // The weapon group switch, the camera pod's beep and the earthquake's rumble (looped).
         {"cammo.wav", WaveBytes(Faded(Tone(1200, 0.05f, r), r), r, 8)},

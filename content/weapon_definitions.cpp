@@ -118,9 +118,20 @@ bool WeaponDefinitions(std::vector<NamedDefinition>* out, std::string* error) {
     carB.damage[3] = 100;  // a flying wreck hits as impact too
     ExplosionValues groundShake = Blast("lsmoke.12", 10, 0.12f, 0.0f, 30.0f, 0, 8.0f);
     groundShake.writeDamage = false;
+    // The fight's blasts are heard: a rocket striking or a craft blowing up booms, a round's
+    // strike pops.
+    ExplosionValues buildingBlast = Blast("lsmoke.12", 8, 0.1f, 6.0f, 20.0f, 400, 0.0f);
+    buildingBlast.sound = "xboom.wav";
+    ExplosionValues craftBlast = Blast("lsmoke.12", 6, 0.1f, 3.0f, 12.0f, 200, 3.0f);
+    craftBlast.sound = "xboom.wav";
+    const auto puff = [](float size) {
+        ExplosionValues v = Blast("lsmoke.12", size < 0.6f ? 3 : 4, 0.05f, size, 0.0f, 0, 0.0f);
+        v.sound = "xhit.wav";
+        return v;
+    };
     const std::vector<Named> explosions = {
-        {"xbldxpl.odf", Blast("lsmoke.12", 8, 0.1f, 6.0f, 20.0f, 400, 0.0f)},
-        {"xcarxpl.odf", Blast("lsmoke.12", 6, 0.1f, 3.0f, 12.0f, 200, 3.0f)},
+        {"xbldxpl.odf", buildingBlast},
+        {"xcarxpl.odf", craftBlast},
         {"xsecxpl.odf", Blast("lsmoke.12", 4, 0.08f, 1.0f, 0.0f, 0, 0.0f)},
         {"xbldxpla.odf", Blast("lsmoke.12", 12, 0.08f, 6.0f, 24.0f, 400, 2.0f)},
         {"xcarxpla.odf", Blast("lsmoke.12", 8, 0.08f, 3.0f, 14.0f, 200, 4.0f)},
@@ -129,9 +140,9 @@ bool WeaponDefinitions(std::vector<NamedDefinition>* out, std::string* error) {
         {"xgndshk.odf", groundShake},
         {"xrange.odf", range},
         // The bullets' hits: a puff without blast damage.
-        {"xbulgnd.odf", Blast("lsmoke.12", 3, 0.05f, 0.5f, 0.0f, 0, 0.0f)},
-        {"xbulcar.odf", Blast("lsmoke.12", 4, 0.05f, 0.8f, 0.0f, 0, 0.0f)},
-        {"xbulbld.odf", Blast("lsmoke.12", 4, 0.05f, 1.0f, 0.0f, 0, 0.0f)},
+        {"xbulgnd.odf", puff(0.5f)},
+        {"xbulcar.odf", puff(0.8f)},
+        {"xbulbld.odf", puff(1.0f)},
     };
     std::vector<NamedDefinition> files;
     for (const Named& named : explosions) {
@@ -180,7 +191,16 @@ bool WeaponDefinitions(std::vector<NamedDefinition>* out, std::string* error) {
     mgun.fireSound = "wlmgun.wav";
     mgun.reloadTime = 0.1f;
     mgun.sprites[0] = "", mgun.sprites[1] = "icon_mgun", mgun.sprites[2] = "";
-    for (const auto& [file, values] : {std::pair{"wcannon.odf", cannon}, std::pair{"wmgun.odf", mgun}}) {
+    // The fight's rocket launcher: one unguided rocket (the sample "rocket", with its trail) each
+    // second from the craft's rocket mount.
+    WeaponValues rocketLauncher = cannon;
+    rocketLauncher.ordnance = "rocket";
+    rocketLauncher.fireSound = "wrock.wav";
+    rocketLauncher.kind = "rocket";
+    rocketLauncher.reloadTime = 1.0f;
+    rocketLauncher.sprites[1] = "icon_rocket";
+    for (const auto& [file, values] : {std::pair{"wcannon.odf", cannon}, std::pair{"wmgun.odf", mgun},
+                                       std::pair{"wrocket.odf", rocketLauncher}}) {
         if (!WeaponDefinitionText(values, &text, error)) return false;
         files.push_back({file, text});
     }

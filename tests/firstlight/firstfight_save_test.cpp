@@ -1,0 +1,201 @@
+// The fight saved in its middle, with rounds in flight and a blast burning, through the game's
+// own save and load keys, and loaded again in the same program: the game comes back at the moment
+// it was saved, every object as it was.
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "Terrain/terrheight.h"
+#include "ai/unitprocess.h"
+#include "ai/unittask.h"
+#include "core/factory.h"
+#include "core/app.h"
+#include "core/clock.h"
+#include "core/game.h"
+#include "core/seams/cockpit.h"
+#include "fun3d/gameobject.h"
+#include "fun3d/objectpool.h"
+#include "interface/gamekeys.h"
+#include "platform/filedialog.h"
+#include "platform/paths.h"
+#include "support/app_fixture.h"
+#include "support/game_run.h"
+#include "weapons/explosion.h"
+#include "weapons/ordnance.h"
+
+namespace {
+
+class FirstFightSave : public AppFixture {};
+
+// One object as a frame starts from it.
+struct ObjectState {
+    std::string name;
+    uint32_t handle = 0;
+    Matrix placement{};
+    Vector velocity{}, spin{};
+    float health = 0.0f;
+    int32_t ammo = 0;
+    int32_t command = 0, pending = 0;
+    uint32_t commandTarget = 0, pendingTarget = 0;
+    std::string brain;  // its process and task, each with its state
+
+    bool operator==(const ObjectState& o) const {
+        auto same = [](const auto& a, const auto& b) { return std::memcmp(&a, &b, sizeof a) == 0; };
+        return name == o.name && handle == o.handle && same(placement.right, o.placement.right) &&
+               same(placement.up, o.placement.up) && same(placement.front, o.placement.front) &&
+               same(placement.posit, o.placement.posit) && same(velocity, o.velocity) && same(spin, o.spin) &&
+               same(health, o.health) && ammo == o.ammo && command == o.command && pending == o.pending &&
+               commandTarget == o.commandTarget && pendingTarget == o.pendingTarget && brain == o.brain;
+    }
+};
+
+struct Seen {
+    uint32_t frame = 0;
+    float time = 0.0f;
+    std::vector<ObjectState> objects;
+    size_t rounds = 0, blasts = 0;
+};
+
+std::string FactoryName(const sObject* object) {
+    const FactoryReg* reg = object ? object->GetFactory() : nullptr;
+    return reg && reg->name ? reg->name : "-";
+}
+
+std::string Brain(const GameObject* o) {
+    std::string text = FactoryName(o->aiProcess);
+    if (const auto* unit = dynamic_cast<const UnitProcess*>(o->aiProcess)) {
+        const char* state = UnitState_Name(unit->curState);
+        text += std::string(":") + (state ? state : "-");
+        if (unit->task) {
+            const char* taskState = UnitTask_StateName(unit->task->curState);
+            text += " " + FactoryName(unit->task) + ":" + (taskState ? taskState : "-");
+        }
+    }
+    return text;
+}
+
+Seen Snapshot() {
+    Seen s;
+    s.frame = Clock_GetFrameCount();
+    s.time = Clock_GetTime();
+    for (GameObject* o : GameObject_List()) {
+        if (!o->entity) continue;
+        ObjectState state;
+        state.name.assign(o->objClass->defName, strnlen(o->objClass->defName, 8));
+        state.handle = o->GetObjHandle();
+        state.placement = o->entity->local;
+        state.velocity = o->euler.velocity;
+        state.spin = o->euler.angularVelocity;
+        state.health = o->curHealth;
+        state.ammo = o->curAmmo;
+        state.command = o->curCmd.what, state.commandTarget = o->curCmd.who;
+        state.pending = o->nextCmd.what, state.pendingTarget = o->nextCmd.who;
+        state.brain = Brain(o);
+        s.objects.push_back(state);
+    }
+    s.rounds = Ordnance_LiveList().size();
+    s.blasts = Explosion_LiveList().size();
+    return s;
+}
+
+struct Recorder {
+    void (*observe)() = nullptr;  // the harness's own frame observer
+    void (*keys)() = nullptr;     // the game's key handling
+    uint32_t saveAt = 0;          // the frame whose game keys save and load
+    std::string savePath;
+    bool pressed = false;
+    Seen atSave;
+    std::vector<Seen> seen;  // every frame from the first with the player's tank
+    size_t firstAfterLoad = 0;
+};
+Recorder g_rec;
+
+void Record() {
+    g_rec.observe();
+    g_rec.seen.push_back(Snapshot());
+}
+
+// In the frame saveAt the save key and then the load key reach the game where any game key does
+// (after the frame's collision pass), with the file dialogs answering the save file.
+void Keys() {
+    g_rec.keys();
+    if (g_rec.pressed || Clock_GetFrameCount() != g_rec.saveAt) return;
+    g_rec.pressed = true;
+    g_rec.atSave = Snapshot();
+    Plat_SetFileDialogAnswer(g_rec.savePath);
+    // The keys open their dialogs in a game played in a window.
+    const bool fullScreen = App_Globals().fullScreen;
+    App_Globals().fullScreen = false;
+    GameKey_Dispatch(kGameKeySaveGame);
+    GameKey_Dispatch(kGameKeyLoadGame);
+    App_Globals().fullScreen = fullScreen;
+    g_rec.firstAfterLoad = g_rec.seen.size();
+}
+
+// The fight with the player's tank turned east to meet the enemy, firing from frame 150 on. A
+// mission that starts clears the keys held, a loaded one too: the fire key is pressed again.
+GameRunResult Fight(int frames, uint32_t saveAt, const std::string& savePath) {
+    g_rec = Recorder{};
+    g_rec.saveAt = saveAt;
+    g_rec.savePath = savePath;
+    GameRunOptions options;
+    options.commandLine = "-nointro fight.qmn";
+    options.frames = frames;
+    options.events = "150 keydown Insert\n345 keyup Insert\n350 keydown Insert\n";
+    options.atStart = [](GameObject* user) {
+        Matrix m{};
+        m.up = Vector{0.0f, 1.0f, 0.0f};
+        m.front = Vector{1.0f, 0.0f, 0.0f};
+        m.right = Vector{0.0f, 0.0f, -1.0f};
+        const double x = user->entity->local.posit.x, z = user->entity->local.posit.z;
+        m.posit = DVector{x, Terrain_GetHeight(float(x), float(z)) + 1.0f, z};
+        user->SetMatrix(m);
+        g_rec.observe = Seam_Cockpit().inputRead;
+        Seam_Cockpit().inputRead = Record;
+        g_rec.keys = Seam_Cockpit().gameKeyProcess;
+        Seam_Cockpit().gameKeyProcess = Keys;
+    };
+    GameRunResult run = GameRun_Play(options);
+    if (g_rec.keys) Seam_Cockpit().gameKeyProcess = g_rec.keys;
+    return run;
+}
+
+// Saved while the player's rounds fly at the enemy and one has just burst, loaded at once: the
+// game goes on from the saved moment with every object's placement, motion, health, ammunition
+// and commands as they were, bit for bit, and the fight runs on to the end of the script.
+TEST_F(FirstFightSave, SavedInTheMiddleOfTheFightItLoadsBackToTheMomentItWasSaved) {
+    const std::string path = Plat_ProfilePath("save") + "/fight.sav";
+    const GameRunResult run = Fight(380, 332, path);
+    ASSERT_EQ(run.exitCode, 0);
+    ASSERT_TRUE(g_rec.pressed) << "the fight never reached the frame of the save";
+    const Seen& saved = g_rec.atSave;
+    EXPECT_GT(saved.rounds, 0u) << "no rounds in flight when the game was saved";
+    EXPECT_GT(saved.blasts, 0u) << "no blast burning when the game was saved";
+    EXPECT_EQ(saved.objects.size(), 9u);
+    FILE* file = std::fopen(path.c_str(), "rb");
+    ASSERT_NE(file, nullptr) << "the save key wrote nothing";
+    std::fclose(file);
+
+    ASSERT_GT(g_rec.seen.size(), g_rec.firstAfterLoad + 30) << "the loaded game did not run on";
+    const Seen& loaded = g_rec.seen[g_rec.firstAfterLoad];
+    EXPECT_LT(loaded.frame, saved.frame) << "the frame counter starts again with the loaded mission";
+    // The clock goes on from the saved time; the frames that start the loaded mission take no more
+    // than one frame's time.
+    EXPECT_GE(loaded.time, saved.time);
+    EXPECT_LT(loaded.time, saved.time + 0.034f);
+    ASSERT_EQ(loaded.objects.size(), saved.objects.size());
+    for (size_t i = 0; i < saved.objects.size(); ++i)
+        EXPECT_TRUE(loaded.objects[i] == saved.objects[i])
+            << saved.objects[i].name << " (object " << i << "): " << saved.objects[i].brain << " / " << loaded.objects[i].brain;
+    // The fight goes on: the player still fires, the time runs.
+    const Seen& last = g_rec.seen.back();
+    EXPECT_GT(last.time, loaded.time + 1.0f);
+    size_t rounds = 0;
+    for (size_t i = g_rec.firstAfterLoad; i < g_rec.seen.size(); ++i) rounds += g_rec.seen[i].rounds;
+    EXPECT_GT(rounds, 0u) << "no round was fired after the load";
+}
+
+}  // namespace
