@@ -10,10 +10,14 @@
 
 #include "Terrain/terrheight.h"
 #include "ai/aipath.h"
+#include "ai/attacktask.h"
+#include "ai/pathgrid.h"
+#include "ai/unitprocess.h"
 #include "ai/gototask.h"
 #include "collision/collision.h"
 #include "content.h"
 #include "core/savegame.h"
+#include "core/seams/ai.h"
 #include "fun3d/gameobject.h"
 #include "fun3d/hovercraft.h"
 #include "mission_writer.h"
@@ -22,6 +26,7 @@
 #include "simulation.h"
 #include "support/world_reset.h"
 #include "terrain_writer.h"
+#include "weapons/weaponsinstall.h"
 
 namespace {
 
@@ -272,6 +277,86 @@ TEST(SimulationTool, TheFirstFightComesRoundTheWallPiecesAndHitsThePlayer) {
 
     Plat_Shutdown();
     std::filesystem::remove_all(dir);
+}
+
+// A fight set up by hand on the bare map: two enemy craft built near the parked player's craft
+// find it, enter their attack tasks, fire, and the player's hull falls from their hits.
+TEST(SimulationTool, EnemyCraftBuiltNearAParkedCraftAttackItAndWearItDownWithGunfire) {
+    ResetWorldForTest();
+    Plat_Init(BackendKind::Headless);
+    Plat_SetMessageBoxPolicy(nullptr);
+    std::string dir = (std::filesystem::temp_directory_path() / "gv_simscene_XXXXXX").string();
+    ASSERT_NE(mkdtemp(dir.data()), nullptr);
+    std::string profile = (std::filesystem::temp_directory_path() / "gv_simscenep_XXXXXX").string();
+    ASSERT_NE(mkdtemp(profile.data()), nullptr);
+    std::string error;
+    ASSERT_TRUE(content::WriteWorld(dir, &error)) << error;
+    {
+        content::HeadlessWorld world(dir, profile);
+        ASSERT_TRUE(world.Ready());
+        Weapons_InstallSeam();  // the craft carry the guns their classes name
+        content::Simulation_Prepare();
+        ASSERT_TRUE(SaveGame_Load("sample"));  // the bare map: only the player's craft
+        content::Simulation_Begin();
+        Mission_SetupBounds();
+        GameObject* user = GameObject_GetUser();
+        ASSERT_NE(user, nullptr);
+        content::Simulation_Drive(dynamic_cast<HoverCraft*>(user), 0.0f, 0.0f);
+        // One frame first: the world's object grid, which the scouts search, is filled each frame.
+        content::Simulation_MissionFrame();
+        const DVector home = user->entity->local.posit;
+        // Two enemies of team 2 within their search range of the player, on open ground.
+        const struct {
+            const char* cls;
+            float dx, dz;
+        } placements[] = {{"avtank", 110.0f, 70.0f}, {"avscout", -60.0f, 140.0f}};
+        std::vector<uint32_t> attackers;
+        for (const auto& at : placements) {
+            GameObjectClass* cls = GameObjectClass::Find(at.cls);
+            ASSERT_NE(cls, nullptr) << at.cls;
+            const double x = home.x + at.dx, z = home.z + at.dz;
+            ASSERT_FALSE(PathMap_IsImpassableAt(static_cast<float>(x), static_cast<float>(z)));
+            Matrix m = kIdentityMatrix;
+            m.posit = DVector{x, Terrain_GetHeight(x, z) + 2.0, z};
+            GameObject* craft = GameObjectClass::Build(cls, m, 2, false, 0, nullptr);
+            ASSERT_NE(craft, nullptr);
+            craft->SetTeam(2);
+            Seam_Ai().missionAddObject(craft);
+            ASSERT_NE(craft->aiProcess, nullptr);
+            EXPECT_NE(std::string(craft->aiProcess->GetFactory()->name).find("Enemy"), std::string::npos);
+            attackers.push_back(craft->GetObjHandle());
+        }
+        std::vector<bool> attacked(attackers.size(), false);
+        bool hitByThem = false;
+        float struck = user->enemyShot, hull = user->healthRatio;
+        const uint32_t userHandle = user->GetObjHandle();
+        for (int frame = 0; frame < 30 * 40; ++frame) {
+            content::Simulation_MissionFrame();
+            user = GameObject::FromHandle(userHandle);
+            if (!user) {
+                hull = 0.0f;  // destroyed
+                break;
+            }
+            hull = user->healthRatio;
+            for (size_t i = 0; i < attackers.size(); ++i) {
+                GameObject* craft = GameObject::FromHandle(attackers[i]);
+                const auto* process = craft ? dynamic_cast<const UnitProcess*>(craft->aiProcess) : nullptr;
+                if (process && dynamic_cast<const AttackTask*>(process->task)) attacked[i] = true;
+            }
+            if (user->enemyShot > struck) {
+                struck = user->enemyShot;
+                if (std::find(attackers.begin(), attackers.end(), user->lastShooter) != attackers.end())
+                    hitByThem = true;
+            }
+        }
+        for (size_t i = 0; i < attacked.size(); ++i) EXPECT_TRUE(attacked[i]) << placements[i].cls;
+        EXPECT_TRUE(hitByThem);
+        EXPECT_LT(hull, 0.9f);
+        content::Simulation_End();
+    }
+    Plat_Shutdown();
+    std::filesystem::remove_all(dir);
+    std::filesystem::remove_all(profile);
 }
 
 // Two hover tanks sent head-on along one road steer round each other and both arrive: without
