@@ -123,7 +123,7 @@ UnitTask* g_goHold = nullptr;
 float g_goArrived = -1.0f;  // game time the task finished, -1 while it runs
 
 // What each object did and took in the run so far, by handle: the rounds it launched and the
-// frames in which a shot or blast of another object struck it.
+// frames in which a shot or blast struck it (its enemy or friendly shot time moved).
 struct FireCount {
     int fired = 0;
     int hits = 0;
