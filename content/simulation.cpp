@@ -4,6 +4,9 @@
 #include <cmath>
 #include <cstring>
 #include <filesystem>
+#include <map>
+#include <set>
+#include <utility>
 
 #include "Objkr/entity.h"
 #include "ai/aimission.h"
@@ -31,6 +34,8 @@
 #include "platform/clock.h"
 #include "platform/msgbox.h"
 #include "platform/system.h"
+#include "weapons/explosion.h"
+#include "weapons/ordnance.h"
 #include "weapons/weaponsinstall.h"
 
 namespace content {
@@ -87,6 +92,10 @@ void Simulation_MissionFrame(const std::function<void()>& unitAi) {
 }
 
 void Simulation_End() {
+    // Rounds in flight and live blasts go before the world that holds their entities.
+    Ordnance_DeleteAll();
+    Explosion_Manager().MissionEnd();
+    Explosion_Manager().MissionCleanup();
     GameObject_FreeGrid();
     Avoidance_DestroyGrid();
     Plat_UseRealClock();
@@ -113,6 +122,38 @@ UnitTask* g_goTask = nullptr;
 UnitTask* g_goHold = nullptr;
 float g_goArrived = -1.0f;  // game time the task finished, -1 while it runs
 
+// What each object did and took in the run so far, by handle: the rounds it launched and the
+// frames in which a shot or blast struck it (its enemy or friendly shot time moved).
+struct FireCount {
+    int fired = 0;
+    int hits = 0;
+    float lastStruck = -1e30f;
+};
+std::map<uint32_t, FireCount> g_fire;
+// The rounds in flight at the last count (a pooled round comes back with a new launch time).
+std::set<std::pair<const Ordnance*, float>> g_inFlight;
+
+void CountFire() {
+    std::set<std::pair<const Ordnance*, float>> now;
+    for (const Ordnance* shot : Ordnance_LiveList()) {
+        const std::pair<const Ordnance*, float> key{shot, shot->launchTime};
+        now.insert(key);
+        if (g_inFlight.count(key)) continue;
+        const bool ownerLive = shot->owner && shot->owner->id == shot->ownerId;
+        if (GameObject* shooter = ownerLive ? GameObject_FromEntity(shot->owner) : nullptr)
+            ++g_fire[shooter->GetObjHandle()].fired;
+    }
+    g_inFlight.swap(now);
+    for (GameObject* object : GameObject_List()) {
+        const float struck = std::max(object->enemyShot, object->friendShot);
+        FireCount& count = g_fire[object->GetObjHandle()];
+        if (struck > count.lastStruck) {
+            ++count.hits;
+            count.lastStruck = struck;
+        }
+    }
+}
+
 // "NAME:STATE" of the task, and the distance to its goal while it drives ("-" otherwise).
 void DescribeTask(const GameObject* object, const UnitTask* task, std::string* text, std::string* dest) {
     const char* taskName = ProcessName(task);
@@ -128,7 +169,7 @@ void DescribeTask(const GameObject* object, const UnitTask* task, std::string* t
     }
 }
 
-// The team is the entity's team bits (what the world sees). "t=... obj=... class=... team=... proc=... task=... pos=... alt=... hp=... dest=..."; alt in hundredths
+// The team is the entity's team bits (what the world sees). "t=... obj=... class=... team=... proc=... task=... pos=... alt=... hp=... dest=... fired=... hits=..."; alt in hundredths; fired and hits count from the start
 void ReportObject(FILE* out, int seconds, GameObject* object) {
     char cls[9] = {};
     std::memcpy(cls, object->objClass->defName, 8);
@@ -146,9 +187,11 @@ void ReportObject(FILE* out, int seconds, GameObject* object) {
     }
     const DVector& p = object->entity->local.posit;
     const double alt = p.y - Collision_FloorHeightAt(p.x, p.y, p.z);
-    std::fprintf(out, "t=%d obj=%08X class=%s team=%d proc=%s task=%s pos=%.1f,%.1f alt=%.2f hp=%.2f dest=%s\n",
+    const FireCount& fire = g_fire[object->GetObjHandle()];
+    std::fprintf(out,
+                 "t=%d obj=%08X class=%s team=%d proc=%s task=%s pos=%.1f,%.1f alt=%.2f hp=%.2f dest=%s fired=%d hits=%d\n",
                  seconds, object->GetObjHandle(), cls, static_cast<int>((object->entity->flags & kEntityTeamMask) >> kEntityTeamShift), proc.c_str(), task.c_str(), p.x, p.z, alt,
-                 static_cast<double>(object->healthRatio), dest.c_str());
+                 static_cast<double>(object->healthRatio), dest.c_str(), fire.fired, fire.hits);
 }
 
 bool Reported(GameObject* object) {
@@ -275,6 +318,7 @@ int Simulation_Tool(const std::string& dataDir, const std::string& file, int fra
             };
             for (int i = 0; status == 0 && i < frames; ++i) {
                 Simulation_MissionFrame(unitAi);
+                if (options.report) CountFire();
                 if (options.report && (i + 1) % 30 == 0) ReportObjects(out, (i + 1) / 30);
             }
             for (GameObject* object : GameObject_List()) {
@@ -305,6 +349,8 @@ int Simulation_Tool(const std::string& dataDir, const std::string& file, int fra
             }
             g_goTask = nullptr;
             g_goHold = nullptr;
+            g_fire.clear();
+            g_inFlight.clear();
             g_goArrived = -1.0f;
             g_goer = 0;
             Simulation_End();

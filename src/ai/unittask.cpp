@@ -87,6 +87,14 @@ float GroundClearAlong(GameObject* unit, const Vector& direction, float range) {
     return AI_GroundClear(at.x, at.z, direction.x / length, direction.z / length, range);
 }
 
+// The weapon's placement in the world: its entity's placement on the mount, carried by the
+// mount's world transform (the entity's own matrix is relative to the mount).
+Matrix WeaponWorldFrame(const Weapon* weapon) {
+    Matrix world;
+    Matrix_Multiply(world, weapon->entity->local, weapon->mountMatrix);
+    return world;
+}
+
 // A shot along the weapon's (else the unit's) front at the task's shot speed, for the shot's
 // life, passing within reach x distance of the target.
 bool ShotThreatens(UnitTask* task, GameObject* target, float reach) {
@@ -94,7 +102,7 @@ bool ShotThreatens(UnitTask* task, GameObject* target, float reach) {
     Vector start = AI_PositionOf(task->me);
     Vector front = MatrixOf(task->me).front;
     if (task->weapon && task->weapon->entity) {
-        const Matrix& m = task->weapon->entity->local;
+        const Matrix m = WeaponWorldFrame(task->weapon);
         start = Vector{static_cast<float>(m.posit.x), static_cast<float>(m.posit.y), static_cast<float>(m.posit.z)};
         front = m.front;
     }
@@ -529,8 +537,7 @@ void UnitTask::TurnTo(const Vector& dir) {
     localDesired = dir;
     const float a = std::atan2(dir.x, dir.z);
     c.steering = Clamp1((-a - YawRate(me) * yawDamping) * steerFactor);
-    pitch = Clamp1(pitch + Dt() * localDesired.y * 4.0f);
-    c.pitch = pitch;
+    IntegratePitch(dir);
 }
 
 void UnitTask::TurnToward(const Vector& dir, const Vector& dirRate) {
@@ -540,8 +547,17 @@ void UnitTask::TurnToward(const Vector& dir, const Vector& dirRate) {
     const float len2 = dir.x * dir.x + dir.z * dir.z;
     const float w = len2 > 0.0f ? (dirRate.z * dir.x - dirRate.x * dir.z) / len2 : 0.0f;
     c.steering = Clamp1(((w - YawRate(me)) * yawDamping - a) * steerFactor + w * turnLead);
-    pitch = Clamp1(pitch + Dt() * localDesired.y * 4.0f);
-    c.pitch = pitch;
+    IntegratePitch(dir);
+}
+
+void UnitTask::IntegratePitch(const Vector& dir) {
+    // The rise of the direction, not its length in metres: the guns tilt with the pitch input,
+    // and a rate that grew with the distance to the target would swing them from stop to stop
+    // every frame, so that they never came to bear.
+    const float length = std::sqrt(Dot(dir, dir));
+    const float rise = length > 0.0f ? dir.y / length : 0.0f;
+    pitch = Clamp1(pitch + Dt() * rise * 4.0f);
+    Controls().pitch = pitch;
 }
 
 void UnitTask::SteerAvoid(const Vector& target, GameObject* other) {
@@ -864,8 +880,8 @@ bool UnitTask::LineOfFireClear() {
     if (weapon) {
         weapon->GetAimPoint(&aimPoint, target);
         if (weapon->entity) {
-            frame = weapon->entity->local;
-            const DVector& p = weapon->entity->local.posit;
+            frame = WeaponWorldFrame(weapon);
+            const DVector& p = frame.posit;
             origin = Vector{static_cast<float>(p.x), static_cast<float>(p.y), static_cast<float>(p.z)};
         }
     }
@@ -929,7 +945,8 @@ void UnitTask::CounterHit() {
     if (!counterWeapon || !me) return;
     const float now = Now();
     const bool recent = now - me->enemyShot < 10.0f;
-    const bool same = me->enemyShot == me->lastHitTime;
+    // The last enemy hit came from the player's side: its hit time is also the last player-side one.
+    const bool same = me->enemyShot == me->playerShot;
     const uint32_t sig = SignatureOf(counterWeapon);
     bool use = false;
     if (sig == Signature("IREF")) {

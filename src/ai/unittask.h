@@ -169,6 +169,8 @@ public:
     void DriveToward(const Vector& v);
     void TurnToward(const Vector& dir, const Vector& dirRate);
     void TurnTo(const Vector& dir);
+    // pitch moves toward the direction's rise (4 a second at a straight-up direction).
+    void IntegratePitch(const Vector& dir);
     void SteerAvoid(const Vector& target, GameObject* other);
     void CircleAround(float angle);
     void FormationStep();

@@ -425,6 +425,9 @@ bool GameObject_LoadAll() {
         g_loaded.push_back(object);
         Field_RegisterPointer(saved, object);
         if (isUser) Entities_SetUser(object->record);
+        // The object joins its team before anything asks for it: the mission picks its process
+        // (friend or enemy) and the units pick their friends and foes by the team.
+        object->SetTeam(team);
         if (!object->Load()) {
             LoadWarning("its fields are cut short or malformed", i);
             return false;
@@ -468,6 +471,7 @@ bool GameObject_BuildStartPlayer(const Vector& position) {
     GameObject* object = GameObjectClass::Build(cls, m, 1, true, 0, nullptr);
     if (!object) return false;
     Entities_SetUser(object->record);
+    object->SetTeam(1);
     return true;
 }
 

@@ -529,3 +529,58 @@ TEST_F(AttackTest, AHunterPicksAmongTheNearestSeenEnemiesUntilItsLegsComeTooFast
 }
 
 }  // namespace
+
+namespace {
+
+// With no seen enemy, or with legs coming too fast and no scrap lying about, the hunt heads for
+// a live object picked by the seeded generator: never a dead one, the same one for the same seed.
+TEST_F(AttackTest, AHunterWithNothingToChaseHeadsForARandomLiveObject) {
+    auto& enemyClass = NewCraftClass();
+    enemyClass.teamSlotFirst = 1;
+    enemyClass.teamSlotLast = 89;
+    Craft* hunter = Armed(1, Vector{200, 0, 200});
+    Craft* enemy = NewCraft(enemyClass, 2, Vector{200, 0, 420});
+    Place(enemy, Vector{200, 0, 420});
+    Craft* wreck = NewCraft(*cls_, 0, Vector{640, 0, 80});
+    Place(wreck, Vector{640, 0, 80});
+    Kill(wreck);
+    struct Case {
+        const char* what;
+        bool enemySeen;
+        bool legsTooFast;
+    } cases[] = {
+        {"no enemy seen", false, false},
+        {"legs too fast, an enemy seen", true, true},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        enemy->isVisible = c.enemySeen ? 1u << 1 : 0u;
+        HuntTask task(hunter, Vector{200, 0, 240});
+        task.huntCount = c.legsTooFast ? 5 : 1;
+        for (float& t : task.huntTimes) t = Clock_GetTime() - 1.0f;
+        std::vector<float> seen;
+        for (uint32_t seed = 1; seed <= 30; ++seed) {
+            Random_Seed(seed);
+            Vector p{};
+            ASSERT_TRUE(task.PickPoint(&p));
+            Random_Seed(seed);
+            Vector again{};
+            ASSERT_TRUE(task.PickPoint(&again));
+            EXPECT_FLOAT_EQ(again.x, p.x);
+            EXPECT_FLOAT_EQ(again.z, p.z);
+            // A live object's place, never the wreck's.
+            bool live = false;
+            for (GameObject* object : GameObject_List())
+                if (!(object->entity->flags & kEntityDead) && object->entity->local.posit.x == p.x &&
+                    object->entity->local.posit.z == p.z)
+                    live = true;
+            EXPECT_TRUE(live) << p.x << ", " << p.z;
+            EXPECT_FALSE(p.x == 640.0f && p.z == 80.0f);
+            if (std::find(seen.begin(), seen.end(), p.x * 10000.0f + p.z) == seen.end()) seen.push_back(p.x * 10000.0f + p.z);
+        }
+        // Random among them, not always the same one.
+        EXPECT_GT(seen.size(), 1u);
+    }
+}
+
+}  // namespace

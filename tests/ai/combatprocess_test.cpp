@@ -5,9 +5,16 @@
 #include <memory>
 #include <string>
 
+#include "Terrain/terrheight.h"
+#include "Terrain/terramap.h"
+#include "ai/aipath.h"
 #include "ai/attacktask.h"
 #include "ai/combatprocess.h"
+#include "fun3d/hardpoints.h"
 #include "goto_fixture.h"
+#include "support/data_root_fixture.h"
+#include "terrain_writer.h"
+#include "weapons/ordnance.h"
 #include "weapons/weapon.h"
 
 namespace {
@@ -38,6 +45,18 @@ protected:
         auto* process = dynamic_cast<CraftProcess*>(reg->create());
         if (process) process->Attach(nullptr, unit);
         return process;
+    }
+    // The enemy takes a slot of its team (the hunt looks through the teams' slots) and team 1
+    // sees it.
+    void Slotted(Craft* enemy) {
+        CraftClass& slotted = NewCraftClass();
+        slotted.teamSlotFirst = 1;
+        slotted.teamSlotLast = 89;
+        enemy->objClass = &slotted;
+        enemy->LeaveTeam();
+        enemy->SetTeam(2);
+        ASSERT_GE(enemy->teamSlot, 0);
+        enemy->MarkSeenBy(1);
     }
     WeaponClass* gun_ = nullptr;
     Craft* enemy_ = nullptr;
@@ -256,6 +275,170 @@ TEST_F(CombatTest, AHuntWithoutARouteHuntsAndWithNoPointLeftClearsTheGoOrderAndW
     EXPECT_NE(unit_->curCmd.what, kCmdCodeGo);
     process->StateExit(kUStateUser2);
     EXPECT_EQ(process->task, nullptr);
+}
+
+}  // namespace
+
+namespace {
+
+class ScriptedGroupAttack : public AttackTask {
+public:
+    using AttackTask::AttackTask;
+    bool LineOfFireClear() override { return false; }
+};
+
+TEST_F(CombatTest, TheAttackTasksAnswerThreatsWithTheirCountermeasures) {
+    OrdnanceClass flare("flare", Signature("FLAR"));
+    WeaponClass iref("iref", Signature("IREF"));
+    iref.ordnanceClass = &flare;
+    WeaponClass imgl("imgl", Signature("IMGL"));
+    enum Kind { kGroup, kBlast, kWalker };
+    enum Hit { kNoHit, kPlayerSide, kOtherEnemy };
+    struct Case {
+        const char* what;
+        Kind kind;
+        bool entersFight;  // the grouping attack enters BLAST (else it drives on in GOTO)
+        bool heatSeeker;   // the target carries a heat-seeking launcher
+        Hit hit;           // a hit taken a second ago
+        bool pulled;
+    } cases[] = {
+        {"grouping attack entering BLAST at a heat-seeker carrier", kGroup, true, true, kNoHit, true},
+        {"grouping attack driving at a heat-seeker carrier", kGroup, false, true, kNoHit, false},
+        {"grouping attack driving, hit from the player's side", kGroup, false, false, kPlayerSide, true},
+        {"grouping attack driving, hit by another enemy", kGroup, false, false, kOtherEnemy, false},
+        {"blast attack at a heat-seeker carrier", kBlast, true, true, kNoHit, true},
+        {"blast attack hit from the player's side", kBlast, true, false, kPlayerSide, true},
+        {"blast attack hit by another enemy", kBlast, true, false, kOtherEnemy, false},
+        {"walker attack at a heat-seeker carrier", kWalker, true, true, kNoHit, false},
+        {"walker attack hit from the player's side", kWalker, true, false, kPlayerSide, false},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        Craft* unit = NewCraft(*cls_, 1, Vector{400, 0, 400});
+        Place(unit, Vector{400, 0, 400});
+        Mount(unit, 0, *gun_);
+        Weapon* counter = Mount(unit, 2, iref);
+        Craft* target = NewCraft(*cls_, 2, Vector{400, 0, 440});
+        Place(target, Vector{400, 0, 440});
+        if (c.heatSeeker) Mount(target, 1, imgl);
+        const float now = Clock_GetTime();
+        if (c.hit != kNoHit) unit->enemyShot = now - 1.0f;
+        unit->playerShot = c.hit == kPlayerSide ? unit->enemyShot : now - 30.0f;
+        std::unique_ptr<UnitTask> task;
+        if (c.kind == kGroup) {
+            task = std::make_unique<ScriptedGroupAttack>(unit, target);
+            task->curState = kTaskGoto;
+            task->nextState = c.entersFight ? kTaskBlast : -1;
+            task->gotoPoint = Vector{400, 0, 440};
+            task->nextStuck = 1e9f;
+        } else if (c.kind == kBlast) {
+            task = std::make_unique<WingmanBlastAttack>(unit, target);
+        } else {
+            task = std::make_unique<GechAttack>(unit, target);
+        }
+        ASSERT_EQ(task->counterWeapon, counter);
+        counter->changed = 0;
+        task->Update();  // the entry of the new state (if any) and one frame
+        EXPECT_EQ(counter->changed != 0, c.pulled);
+        task.reset();
+        AttackRegistry_Reset();
+    }
+}
+
+TEST_F(CombatTest, AHuntUnderAGoOrderGoesOnFromPointToPointAsItsLegsEnd) {
+    std::unique_ptr<CraftProcess> process(Make("TankFriend", unit_));
+    unit_->curCmd.what = kCmdCodeGo;
+    Slotted(enemy_);
+    ASSERT_TRUE(process->ProcessCommand(kCmdCodeHunt));
+    process->UpdateFromCommand();
+    process->StateEnter(kUStateUser2);
+    auto* hunt = dynamic_cast<HuntTask*>(process->task);
+    ASSERT_NE(hunt, nullptr);
+    EXPECT_FLOAT_EQ(hunt->destPoint.z, 160.0f);  // the one seen enemy
+    // The unit reaches its hunt point: the leg ends by itself and the next one starts at once.
+    Place(unit_, Vector{100, 0, 160});
+    process->nextState = -1;
+    for (int frame = 0; frame < 20 && hunt->huntCount < 2; ++frame) process->StateExecute(kUStateUser2);
+    EXPECT_EQ(hunt->huntCount, 2);
+    EXPECT_FALSE(hunt->IsDone());
+    EXPECT_EQ(process->nextState, -1);
+    EXPECT_EQ(unit_->curCmd.what, kCmdCodeGo);  // the order stays while points are left
+    process->StateExit(kUStateUser2);
+}
+
+TEST_F(CombatTest, AWingmanHuntsAlongANamedRouteWithoutTakingItOver) {
+    auto* route = new AiPath("patrol", 0);
+    route->points = {{100, 100}, {300, 100}, {300, 300}};
+    std::unique_ptr<CraftProcess> process(Make("ScoutEnemy", unit_));
+    unit_->curCmd.where = route;
+    Slotted(enemy_);
+    ASSERT_TRUE(process->ProcessCommand(kCmdCodeHunt));
+    process->UpdateFromCommand();
+    EXPECT_EQ(process->where, route);
+    EXPECT_FALSE(process->release);  // the order keeps its route
+    process->StateEnter(kUStateUser2);
+    auto* hunt = dynamic_cast<HuntTask*>(process->task);
+    ASSERT_NE(hunt, nullptr);
+    // The first leg already heads for the seen enemy; the named route is left as it was.
+    EXPECT_NE(hunt->path, route);
+    EXPECT_TRUE(hunt->release);
+    EXPECT_FLOAT_EQ(hunt->destPoint.z, 160.0f);
+    EXPECT_EQ(AiPath_Find("patrol"), route);
+    ASSERT_EQ(route->PointCount(), 3);
+    // No point left: the process lets go of the route without deleting it, and waits.
+    hunt->my_craft = nullptr;
+    hunt->curState = kTaskDone;
+    process->nextState = -1;
+    process->StateExecute(kUStateUser2);
+    EXPECT_EQ(process->nextState, kUStateWait);
+    EXPECT_EQ(process->where, nullptr);
+    process->StateExit(kUStateUser2);
+    EXPECT_EQ(AiPath_Find("patrol"), route);
+    unit_->curCmd.where = nullptr;
+}
+
+// A ridge of 40 m across flat ground at 50 m, from x = 440 m to 460 m.
+uint16_t RidgeGround(int x, int) { return x >= 44 && x <= 46 ? 900 : 500; }
+
+TEST_F(CombatTest, AWalkerOnItsWayTurnsOnlyToAnEnemyInPlainSight) {
+    ScratchDataRoot data;
+    data.Open();
+    content::TerrainMapSpec spec;
+    spec.name = "ridge";
+    spec.width = 1280;
+    spec.depth = 1280;
+    spec.height = RidgeGround;
+    data.Install(content::TerrainRecords(spec), "terrain.zfs");
+    Terrain_SetBaseHeight(0);
+    Terrain_SetFileName("ridge");
+    ASSERT_EQ(Terrain_ReadZoneFiles(), 1);
+    ASSERT_EQ(Terrain_LoadZone(nullptr), 1);
+    Terrain_Init(0);
+
+    std::unique_ptr<CraftProcess> walker(Make("GechEnemy", unit_));
+    Place(unit_, Vector{300, 53, 300});
+    walker->enemy = enemy_;
+    struct Case {
+        const char* what;
+        Vector enemyAt;
+        bool keeps;
+    } cases[] = {
+        {"across open ground", Vector{300, 53, 700}, true},
+        {"behind the ridge", Vector{600, 53, 300}, false},
+        {"on the ridge's near side", Vector{420, 53, 300}, true},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        Place(enemy_, c.enemyAt);
+        EXPECT_EQ(walker->KeepTarget(kUStateGoto), c.keeps);
+    }
+    // Without an enemy it keeps nothing.
+    walker->enemy = nullptr;
+    EXPECT_FALSE(walker->KeepTarget(kUStateGoto));
+
+    Terrain_FreeAll();
+    Terrain_SetFileName("");
+    data.Close();
 }
 
 }  // namespace

@@ -12,15 +12,19 @@
 #include "ai/unitservices.h"
 #include "ai/unittask.h"
 #include "core/clock.h"
+#include "core/mathlib.h"
 #include "core/factory.h"
 #include "core/fieldarchive.h"
 #include "core/fixup.h"
 #include "core/registration.h"
 #include "core/seams/ai.h"
+#include "fun3d/hardpoints.h"
 #include "fun3d/objectpool.h"
+#include "platform/clock.h"
 #include "pathgrid_fixture.h"
 #include "process_fixture.h"
 #include "weapons/ordnance.h"
+#include "weapons/weapon.h"
 #include "support/field_stream.h"
 
 namespace {
@@ -404,6 +408,53 @@ TEST_F(TaskTest, AttackSteeringKeepsItsDistanceAndStepsOutOfTheLineOfFire) {
     task.FollowStep();
     EXPECT_FLOAT_EQ(unit_->controls.throttle, 0.0f);
     EXPECT_GE(task.nextStuck, Clock_GetTime() + 5.0f - 1e-3f);
+}
+
+// The aim frame is the gun's place in the world (its mount's world placement carrying the gun's
+// own tilt), not the gun's placement relative to its mount; and the pitch input, which tilts the
+// gun, settles on the target's height instead of swinging from stop to stop.
+TEST_F(TaskTest, TheGunAimsFromItsPlaceInTheWorldAndItsPitchSettlesOnTheTarget) {
+    OrdnanceClass shell("shell", Signature("SHEL"));
+    shell.ordFloatParam = 120.0f;  // 120 m/s for 2 s: a reach of about 240 m
+    shell.lifetime = 2.0f;
+    WeaponClass gunClass("gun", Signature("CANN"));
+    gunClass.ordnanceClass = &shell;
+    // The unit faces +x; the target stands 60 m ahead of it and 12 m higher.
+    Place(unit_, Vector{100, 0, 100}, 1.5707963f);
+    Weapon* gun = Mount(unit_, 0, gunClass);
+    unit_->hardpoints->Select(1u);
+    GameObject* target = NewCraft(*cls_, 1);
+    Place(target, Vector{160, 12, 100});
+    ProbeTask task(unit_, target);
+    ASSERT_EQ(task.weapon, gun);
+    ASSERT_TRUE(task.LineOfFireClear());
+    EXPECT_NEAR(task.targetDistSq, 60.0f * 60.0f + 12.0f * 12.0f, 1.0f);
+    EXPECT_NEAR(task.targetLocal.x, 0.0f, 1e-4f);
+    EXPECT_GT(task.targetLocal.y, 0.15f);
+    EXPECT_GT(task.targetLocal.z, 0.95f);
+
+    // The craft tilts its gun by half the pitch input (up for a positive input), as a hover craft
+    // does each frame.
+    for (int i = 0; i < 40; ++i) {
+        Plat_AdvanceVirtualClock(33);
+        Clock_Tick();
+    }
+    int stops = 0;
+    for (int frame = 0; frame < 90; ++frame) {
+        Plat_AdvanceVirtualClock(33);
+        Clock_Tick();
+        task.LineOfFireClear();
+        task.TurnToward(task.aimDir, Vector{});
+        if (std::fabs(task.pitch) >= 1.0f) ++stops;
+        const DVector at = gun->entity->local.posit;
+        gun->entity->local = Matrix_FromTwoAngles(-0.5f * task.pitch, 0.0f);
+        gun->entity->local.posit = at;
+    }
+    task.LineOfFireClear();
+    EXPECT_EQ(stops, 0);
+    EXPECT_NEAR(task.targetLocal.y, 0.0f, 0.01f);
+    EXPECT_NEAR(unit_->controls.pitch, task.pitch, 1e-6f);
+    EXPECT_GT(task.pitch, 0.0f);
 }
 
 TEST_F(TaskTest, TheChargeGunChargesOnOnlyWhileALaterLevelIsWorthMore) {

@@ -10,10 +10,14 @@
 
 #include "Terrain/terrheight.h"
 #include "ai/aipath.h"
+#include "ai/attacktask.h"
+#include "ai/pathgrid.h"
+#include "ai/unitprocess.h"
 #include "ai/gototask.h"
 #include "collision/collision.h"
 #include "content.h"
 #include "core/savegame.h"
+#include "core/seams/ai.h"
 #include "fun3d/gameobject.h"
 #include "fun3d/hovercraft.h"
 #include "mission_writer.h"
@@ -22,6 +26,7 @@
 #include "simulation.h"
 #include "support/world_reset.h"
 #include "terrain_writer.h"
+#include "weapons/weaponsinstall.h"
 
 namespace {
 
@@ -160,16 +165,18 @@ TEST(SimulationTool, AGoToTankDrivesRoundTheWallsNorthernEndAndArrives) {
     ASSERT_EQ(content::Simulation_Tool(dir, "fight.qmn", 12000, options, out, &error), 0) << error;
     std::rewind(out);
     char buffer[512];
-    std::string last;
+    std::string last, goer;
     float northmost = -1e9f;
     int taskLines = 0;
     while (std::fgets(buffer, sizeof buffer, out)) {
         const std::string line = buffer;
         if (line.rfind("go avtank ", 0) == 0) last = line;
-        // The tool's craft is the avtank without a process of its own (the mission has others).
-        if (line.rfind("t=", 0) != 0 || line.find("class=avtank") == std::string::npos ||
-            line.find(" proc=- ") == std::string::npos)
-            continue;
+        // The tool's craft is the avtank that starts without a process of its own (the mission
+        // has others, and a craft that dies loses its process).
+        if (line.rfind("t=", 0) != 0 || line.find("class=avtank") == std::string::npos) continue;
+        const std::string handle = line.substr(line.find(" obj="), 14);
+        if (goer.empty() && line.rfind("t=0 ", 0) == 0 && line.find(" proc=- ") != std::string::npos) goer = handle;
+        if (handle != goer) continue;
         EXPECT_NE(line.find("task=GotoTask:"), std::string::npos) << line;
         ++taskLines;
         const size_t at = line.find(" pos=");
@@ -198,7 +205,8 @@ TEST(SimulationTool, AGoToTankDrivesRoundTheWallsNorthernEndAndArrives) {
 }
 
 // The first fight: the team-2 craft come from the east round the short wall pieces, attack and
-// wear the player's craft down, while the player's wingman stays with the player.
+// wear the player's craft down with their guns, while the player's wingman follows the player
+// and, when enemies come at it, blasts them rather than gathering a group of its own.
 TEST(SimulationTool, TheFirstFightComesRoundTheWallPiecesAndHitsThePlayer) {
     ResetWorldForTest();
     Plat_Init(BackendKind::Headless);
@@ -213,43 +221,142 @@ TEST(SimulationTool, TheFirstFightComesRoundTheWallPiecesAndHitsThePlayer) {
     ASSERT_EQ(content::Simulation_Tool(dir, "fight.qmn", 3600, options, out, &error), 0) << error;
     std::rewind(out);
     char buffer[512];
-    int attacking = 0, following = 0, throughPiece = 0;
-    float userX = 0, userZ = 0, userHp = 1.0f, farthestWingman = 0.0f, westmost = 1e9f;
-    float wingX = 0, wingZ = 0;
+    int attacking = 0, following = 0, throughPiece = 0, wingmanGrouping = 0, enemyProcesses = 0;
+    int userHits = 0, enemyFired = 0;
+    float userX = 0, userZ = 0, userHp = 1.0f, farthestBeforeFight = 0.0f;
+    bool userAlive = false, fightStarted = false;
+    int second = -1;
     while (std::fgets(buffer, sizeof buffer, out)) {
         const std::string line = buffer;
         if (line.rfind("t=", 0) != 0) continue;
+        // Each second's lines start with the player's while its craft lives.
+        const int t = std::atoi(line.c_str() + 2);
+        if (t != second) {
+            second = t;
+            userAlive = false;
+        }
         float x = 0, z = 0, hp = 0;
+        int fired = 0, hits = 0;
         const size_t at = line.find(" pos=");
         ASSERT_EQ(std::sscanf(line.c_str() + at, " pos=%f,%f", &x, &z), 2) << line;
         ASSERT_EQ(std::sscanf(line.c_str() + line.find(" hp="), " hp=%f", &hp), 1) << line;
+        ASSERT_EQ(std::sscanf(line.c_str() + line.find(" fired="), " fired=%d hits=%d", &fired, &hits), 2) << line;
         const bool team2 = line.find(" team=2 ") != std::string::npos;
+        if (hits > 0) fightStarted = true;
         if (line.find("class=player") != std::string::npos) {
             userX = x;
             userZ = z;
             userHp = hp;
-            westmost = std::min(westmost, x);
-        } else if (team2 && line.find("task=AttackTask:") != std::string::npos) {
+            userHits = hits;
+            userAlive = hp > 0.0f;
+        } else if (team2) {
+            enemyFired = std::max(enemyFired, fired);
+            // Team-2 craft run the enemy brains of their classes.
+            if (line.find("Enemy:") != std::string::npos) ++enemyProcesses;
+            if (line.find("task=AttackTask:") == std::string::npos) continue;
             ++attacking;
             // The east-west piece lies at z = 2050 m from x = 2820 to 2930 m.
             if (x > 2820.0f && x < 2930.0f && z > 2040.0f && z < 2060.0f) ++throughPiece;
-        } else if (!team2 && line.find("class=avtank") != std::string::npos) {
+        } else if (line.find("class=avtank") != std::string::npos && userAlive && hp > 0.0f) {
             if (line.find("task=FollowTask:FOLLOW") != std::string::npos) ++following;
-            wingX = x;
-            wingZ = z;
-            farthestWingman = std::max(farthestWingman, std::hypot(wingX - userX, wingZ - userZ));
+            if (line.find("task=AttackTask:") != std::string::npos) ++wingmanGrouping;
+            if (!fightStarted) farthestBeforeFight = std::max(farthestBeforeFight, std::hypot(x - userX, z - userZ));
         }
     }
     std::fclose(out);
+    EXPECT_GT(enemyProcesses, 100);
     EXPECT_GT(attacking, 100);
     EXPECT_EQ(throughPiece, 0);
+    // The player's craft is hit by their guns and wears down.
+    EXPECT_GT(enemyFired, 0);
+    EXPECT_GT(userHits, 0);
     EXPECT_LT(userHp, 1.0f);
-    EXPECT_GT(westmost, 1600.0f);  // the fight stays clear of the western wall
     EXPECT_GT(following, 10);
-    EXPECT_LT(farthestWingman, 150.0f);
+    EXPECT_EQ(wingmanGrouping, 0);
+    EXPECT_LT(farthestBeforeFight, 150.0f);
 
     Plat_Shutdown();
     std::filesystem::remove_all(dir);
+}
+
+// A fight set up by hand on the bare map: two enemy craft built near the parked player's craft
+// find it, enter their attack tasks, fire, and the player's hull falls from their hits.
+TEST(SimulationTool, EnemyCraftBuiltNearAParkedCraftAttackItAndWearItDownWithGunfire) {
+    ResetWorldForTest();
+    Plat_Init(BackendKind::Headless);
+    Plat_SetMessageBoxPolicy(nullptr);
+    std::string dir = (std::filesystem::temp_directory_path() / "gv_simscene_XXXXXX").string();
+    ASSERT_NE(mkdtemp(dir.data()), nullptr);
+    std::string profile = (std::filesystem::temp_directory_path() / "gv_simscenep_XXXXXX").string();
+    ASSERT_NE(mkdtemp(profile.data()), nullptr);
+    std::string error;
+    ASSERT_TRUE(content::WriteWorld(dir, &error)) << error;
+    {
+        content::HeadlessWorld world(dir, profile);
+        ASSERT_TRUE(world.Ready());
+        Weapons_InstallSeam();  // the craft carry the guns their classes name
+        content::Simulation_Prepare();
+        ASSERT_TRUE(SaveGame_Load("sample"));  // the bare map: only the player's craft
+        content::Simulation_Begin();
+        Mission_SetupBounds();
+        GameObject* user = GameObject_GetUser();
+        ASSERT_NE(user, nullptr);
+        content::Simulation_Drive(dynamic_cast<HoverCraft*>(user), 0.0f, 0.0f);
+        // One frame first: the world's object grid, which the scouts search, is filled each frame.
+        content::Simulation_MissionFrame();
+        const DVector home = user->entity->local.posit;
+        // Two enemies of team 2 within their search range of the player, on open ground.
+        const struct {
+            const char* cls;
+            float dx, dz;
+        } placements[] = {{"avtank", 110.0f, 70.0f}, {"avscout", -60.0f, 140.0f}};
+        std::vector<uint32_t> attackers;
+        for (const auto& at : placements) {
+            GameObjectClass* cls = GameObjectClass::Find(at.cls);
+            ASSERT_NE(cls, nullptr) << at.cls;
+            const double x = home.x + at.dx, z = home.z + at.dz;
+            ASSERT_FALSE(PathMap_IsImpassableAt(static_cast<float>(x), static_cast<float>(z)));
+            Matrix m = kIdentityMatrix;
+            m.posit = DVector{x, Terrain_GetHeight(x, z) + 2.0, z};
+            GameObject* craft = GameObjectClass::Build(cls, m, 2, false, 0, nullptr);
+            ASSERT_NE(craft, nullptr);
+            craft->SetTeam(2);
+            Seam_Ai().missionAddObject(craft);
+            ASSERT_NE(craft->aiProcess, nullptr);
+            EXPECT_NE(std::string(craft->aiProcess->GetFactory()->name).find("Enemy"), std::string::npos);
+            attackers.push_back(craft->GetObjHandle());
+        }
+        std::vector<bool> attacked(attackers.size(), false);
+        bool hitByThem = false;
+        float struck = user->enemyShot, hull = user->healthRatio;
+        const uint32_t userHandle = user->GetObjHandle();
+        for (int frame = 0; frame < 30 * 40; ++frame) {
+            content::Simulation_MissionFrame();
+            user = GameObject::FromHandle(userHandle);
+            if (!user) {
+                hull = 0.0f;  // destroyed
+                break;
+            }
+            hull = user->healthRatio;
+            for (size_t i = 0; i < attackers.size(); ++i) {
+                GameObject* craft = GameObject::FromHandle(attackers[i]);
+                const auto* process = craft ? dynamic_cast<const UnitProcess*>(craft->aiProcess) : nullptr;
+                if (process && dynamic_cast<const AttackTask*>(process->task)) attacked[i] = true;
+            }
+            if (user->enemyShot > struck) {
+                struck = user->enemyShot;
+                if (std::find(attackers.begin(), attackers.end(), user->lastShooter) != attackers.end())
+                    hitByThem = true;
+            }
+        }
+        for (size_t i = 0; i < attacked.size(); ++i) EXPECT_TRUE(attacked[i]) << placements[i].cls;
+        EXPECT_TRUE(hitByThem);
+        EXPECT_LT(hull, 0.9f);
+        content::Simulation_End();
+    }
+    Plat_Shutdown();
+    std::filesystem::remove_all(dir);
+    std::filesystem::remove_all(profile);
 }
 
 // Two hover tanks sent head-on along one road steer round each other and both arrive: without

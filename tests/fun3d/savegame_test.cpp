@@ -24,6 +24,7 @@
 #include "core/clock.h"
 #include "core/cmdline.h"
 #include "core/debug.h"
+#include "core/factory.h"
 #include "core/fieldarchive.h"
 #include "core/fixup.h"
 #include "core/game.h"
@@ -208,6 +209,40 @@ TEST_F(SaveGameTest, TheSampleMissionAndASavedGameOfItAreFixedPointsInBothForms)
         if (binary) {
             EXPECT_EQ(saved.rfind("version [1] =\r\n1039\r\nbinarySave [1] =\r\ntrue\r\n", 0), 0u);
         }
+    }
+}
+
+// Every loaded object is in the team its file names before the mission picks its brain: a
+// team-2 craft runs its class's enemy process, another the friend process, and the objects hold
+// their team slots (the user's craft slot 0), in a mission file and in a saved game alike.
+TEST_F(SaveGameTest, LoadedObjectsJoinTheirTeamsBeforeTheirBrainsArePicked) {
+    world_->Reset();
+    ASSERT_TRUE(SaveGame_Load("sample.qmn")) << LastBox();
+    Save("teams.sav", false, false);
+    for (const char* file : {"sample.qmn", "teams.sav"}) {
+        SCOPED_TRACE(file);
+        world_->Reset();
+        ASSERT_TRUE(std::string(file) == "sample.qmn" ? SaveGame_Load(file) : Load(file)) << LastBox();
+        int enemies = 0;
+        for (GameObject* object : GameObject_List()) {
+            SCOPED_TRACE(std::string(object->objClass->defName, 8));
+            const int32_t bits = static_cast<int32_t>((object->entity->flags & kEntityTeamMask) >> 16);
+            EXPECT_EQ(object->team, bits);
+            EXPECT_EQ(object->teamRecord, TeamRecord::Get(bits));
+            if (object->teamSlot >= 0) {
+                EXPECT_EQ(object->teamRecord->GetSlot(object->teamSlot), object);
+            }
+            if (object == GameObject_GetUser()) {
+                EXPECT_EQ(object->teamSlot, 0);
+                continue;
+            }
+            const FactoryReg* brain = object->aiProcess ? object->aiProcess->GetFactory() : nullptr;
+            if (!brain) continue;
+            const char* wanted = bits == 2 ? object->objClass->enemyProcess : object->objClass->friendProcess;
+            EXPECT_EQ(std::string(brain->name), std::string(wanted, strnlen(wanted, kClassProcessNameSize)));
+            if (bits == 2) ++enemies;
+        }
+        EXPECT_GT(enemies, 0);
     }
 }
 
