@@ -423,6 +423,9 @@ bool GameObject_LoadAll() {
             return false;
         }
         g_loaded.push_back(object);
+        // A loaded object joins the team it was saved on (its slot is taken again; slots are not
+        // saved), so that it has its team record, its allies and enemies, and its side's process.
+        object->SetTeam(team);
         Field_RegisterPointer(saved, object);
         if (isUser) Entities_SetUser(object->record);
         if (!object->Load()) {

@@ -68,6 +68,7 @@ GameRunObject Snapshot(GameObject* object) {
     o.handle = object->GetObjHandle();
     o.cls = ClassText(object->objClass);
     o.team = object->team;
+    o.teamSlot = object->teamSlot;
     o.category = object->objClass ? object->objClass->category : 0;
     if (object->entity) o.position = object->entity->local.posit;
     o.speed = object->euler.speed;
@@ -77,6 +78,7 @@ GameRunObject Snapshot(GameObject* object) {
     o.maxAmmo = object->maxAmmo;
     o.command = object->curCmd.what;
     o.commandTarget = object->curCmd.who;
+    if (object->aiProcess && object->aiProcess->GetFactory()) o.process = object->aiProcess->GetFactory()->name;
     if (auto* unit = dynamic_cast<UnitProcess*>(object->aiProcess)) {
         o.state = unit->curState;
         if (unit->task && unit->task->GetFactory()) o.task = unit->task->GetFactory()->name;

@@ -19,6 +19,7 @@ struct GameRunObject {
     uint32_t handle = 0;
     std::string cls;  // the class's definition name
     int32_t team = 0;
+    int32_t teamSlot = -1;
     int32_t category = 0;  // the class's category
     DVector position{};
     float speed = 0.0f;
@@ -26,6 +27,7 @@ struct GameRunObject {
     int32_t ammo = 0, maxAmmo = 0;
     int32_t command = 0;           // the current command's code
     uint32_t commandTarget = 0;    // and its target's handle
+    std::string process;           // the AI process's factory name; empty for none
     int32_t state = -1;            // the unit process's state; -1 without one
     std::string task;              // the unit task's factory name; empty for none
     uint32_t target = 0;           // the selected target's handle
