@@ -38,7 +38,8 @@ struct GameRunObject {
 
 enum class GameRunEventKind {
     Created,    // object: the new object; what: its class
-    Shot,       // object: the shooter (0 when none); what: the ordnance class
+    Shot,       // object: the shooter (0 when none); what: the ordnance class (a round launched
+                // and spent within one frame is not seen)
     Hit,        // object: the object hit; other: its last shooter; amount: the health it lost
     Explosion,  // object: the owner (0 when none); what: the explosion class
     Died,       // object: the dead object (its entity took the dead flag)
