@@ -272,6 +272,8 @@ ModelDef PowerUp() {
     cross.record.spinValue = 400;
     cross.record.spinRate[1] = 1.5f;
     m.parts = {pod, cross};
+    // Craft pick power-ups up by touching them, and only boxes make contacts.
+    CollisionBox(m, {-0.8f, 0.0f, -0.8f}, {0.8f, 1.0f, 0.8f});
     return m;
 }
 
