@@ -1,8 +1,8 @@
 // The real game binary on the fight mission in a window on the X server: keys sent through the X
 // test extension pitch the tank's nose down and fire its cannon into the ground ahead, the frames
 // read back from the window show the round's explosion (the first frame that shows it differs from
-// the frame before it where the explosion is), and closing the window through the window
-// manager's protocol ends the program with exit code 0.
+// the frame before it where the explosion is, and it burns out), and closing the window through
+// the window manager's protocol in the middle of the firing ends the program with exit code 0.
 #include <gtest/gtest.h>
 // X11 defines macros (None, Bool, Status) that clash with gtest: include it after.
 #include "gl_support.h"
@@ -309,6 +309,15 @@ TEST_F(FirstFightWindow, KeysFireTheCannonTheExplosionShowsAndClosingEndsWithZer
         burntOut = StrangePixels(frame, burst.bounds, known).count == 0;
     }
     EXPECT_TRUE(burntOut) << "what showed where the round burst stayed";
+
+    // Closed in the middle of the fight (firing, rounds in flight and bursting), it still ends
+    // cleanly.
+    Press(window, fire);
+    Press(window, XK_f);
+    for (int frames = 0; frames < 30; ++frames) {
+        frame = NextFrame(window, frame);
+        ASSERT_FALSE(frame.Empty()) << "the game stopped drawing";
+    }
 
     EXPECT_EQ(Close(window), 0);
 }
