@@ -174,6 +174,17 @@ double ShareDiffering(const Frame& a, const Frame& b, const Box& box) {
 // explosion.
 constexpr int kLeastExplosionPixels = 40;
 
+// A burst on the ground: the frame before showed only ground ahead (a round in flight may show
+// a few pixels), and the frame now shows one compact patch of new colours there, small beside
+// the ground ahead, filling at least half of the box round it and holding nearly all its new
+// pixels. Ground of another kind coming into view (the craft pushed round) is none: it comes as
+// wide, ragged patches, or the frame before already showed some of it.
+bool IsBurst(const Strange& now, const Strange& before, const Box& ground) {
+    return before.count < kLeastExplosionPixels / 2 && now.patch >= kLeastExplosionPixels &&
+           now.bounds.Area() < ground.Area() / 4 && 2 * now.patch >= now.bounds.Area() &&
+           now.count <= now.patch + kLeastExplosionPixels / 2;
+}
+
 class FirstFightWindow : public ::testing::Test {
 protected:
     void SetUp() override {
@@ -306,10 +317,7 @@ TEST_F(FirstFightWindow, KeysFireTheCannonTheExplosionShowsAndClosingEndsWithZer
             Frame next = NextFrame(window, before);
             ASSERT_FALSE(next.Empty()) << "the game stopped drawing";
             const Strange strange = StrangePixels(next, ground, known);
-            // A burst: a patch of new colours, small beside the ground ahead, where the frame
-            // before showed ground.
-            if (strange.patch >= kLeastExplosionPixels && strange.bounds.Area() < ground.Area() / 4 &&
-                StrangePixels(before, strange.bounds, known).count < strange.patch / 4) {
+            if (IsBurst(strange, StrangePixels(before, ground, known), ground)) {
                 shown = std::move(next);
                 burst = strange;
                 break;
