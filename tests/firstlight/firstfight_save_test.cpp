@@ -5,6 +5,8 @@
 
 #include <cstdio>
 #include <cstring>
+#include <fstream>
+#include <iterator>
 #include <string>
 #include <vector>
 
@@ -15,14 +17,18 @@
 #include "core/app.h"
 #include "core/clock.h"
 #include "core/game.h"
+#include "core/savegame.h"
 #include "core/seams/cockpit.h"
+#include "core/seams/core.h"
 #include "fun3d/gameobject.h"
 #include "fun3d/objectpool.h"
 #include "interface/gamekeys.h"
 #include "platform/filedialog.h"
 #include "platform/paths.h"
+#include "platform/surface.h"
 #include "support/app_fixture.h"
 #include "support/game_run.h"
+#include "support/state_reset.h"
 #include "weapons/explosion.h"
 #include "weapons/ordnance.h"
 
@@ -57,6 +63,12 @@ struct Seen {
     float time = 0.0f;
     std::vector<ObjectState> objects;
     size_t rounds = 0, blasts = 0;
+    std::vector<uint8_t> picture;  // the frame presented last, when kept
+
+    bool operator==(const Seen& o) const {
+        return frame == o.frame && std::memcmp(&time, &o.time, sizeof time) == 0 && objects == o.objects &&
+               rounds == o.rounds && blasts == o.blasts && picture == o.picture;
+    }
 };
 
 std::string FactoryName(const sObject* object) {
@@ -110,12 +122,30 @@ struct Recorder {
     Seen atSave;
     std::vector<Seen> seen;  // every frame from the first with the player's tank
     size_t firstAfterLoad = 0;
+    bool save = true;            // the save key goes before the load key; else the load key alone
+    std::string resavePath;      // when set, the game just loaded is saved there before it runs
+    bool keepPictures = false;   // keeps the frames presented from the load on
+    bool (*load)(const char*) = nullptr;  // the game's own loader
 };
 Recorder g_rec;
 
 void Record() {
     g_rec.observe();
-    g_rec.seen.push_back(Snapshot());
+    Seen seen = Snapshot();
+    PlatFrame picture;
+    if (g_rec.keepPictures && g_rec.pressed && Plat_SurfaceLastFrame(App_Globals().mainWindow, &picture))
+        seen.picture = std::move(picture.rgb);
+    g_rec.seen.push_back(std::move(seen));
+}
+
+// The loader, and at once the save key's own save of what it loaded.
+bool LoadAndSave(const char* path) {
+    const bool loaded = g_rec.load(path);
+    if (loaded && !g_rec.resavePath.empty()) {
+        Plat_SetFileDialogAnswer(g_rec.resavePath);
+        SaveGame_SaveDialog(0);
+    }
+    return loaded;
 }
 
 // In the frame saveAt the save key and then the load key reach the game where any game key does
@@ -129,7 +159,7 @@ void Keys() {
     // The keys open their dialogs in a game played in a window.
     const bool fullScreen = App_Globals().fullScreen;
     App_Globals().fullScreen = false;
-    GameKey_Dispatch(kGameKeySaveGame);
+    if (g_rec.save) GameKey_Dispatch(kGameKeySaveGame);
     GameKey_Dispatch(kGameKeyLoadGame);
     App_Globals().fullScreen = fullScreen;
     g_rec.firstAfterLoad = g_rec.seen.size();
@@ -137,8 +167,8 @@ void Keys() {
 
 // The fight with the player's tank turned east to meet the enemy, firing from frame 150 on. A
 // mission that starts clears the keys held, a loaded one too: the fire key is pressed again.
-GameRunResult Fight(int frames, uint32_t saveAt, const std::string& savePath) {
-    g_rec = Recorder{};
+GameRunResult Fight(int frames, uint32_t saveAt, const std::string& savePath, const Recorder& how = Recorder{}) {
+    g_rec = how;
     g_rec.saveAt = saveAt;
     g_rec.savePath = savePath;
     GameRunOptions options;
@@ -157,9 +187,12 @@ GameRunResult Fight(int frames, uint32_t saveAt, const std::string& savePath) {
         Seam_Cockpit().inputRead = Record;
         g_rec.keys = Seam_Cockpit().gameKeyProcess;
         Seam_Cockpit().gameKeyProcess = Keys;
+        g_rec.load = Seam_Core().saveGameLoad;
+        Seam_Core().saveGameLoad = LoadAndSave;
     };
     GameRunResult run = GameRun_Play(options);
     if (g_rec.keys) Seam_Cockpit().gameKeyProcess = g_rec.keys;
+    if (g_rec.load) Seam_Core().saveGameLoad = g_rec.load;
     return run;
 }
 
@@ -196,6 +229,70 @@ TEST_F(FirstFightSave, SavedInTheMiddleOfTheFightItLoadsBackToTheMomentItWasSave
     size_t rounds = 0;
     for (size_t i = g_rec.firstAfterLoad; i < g_rec.seen.size(); ++i) rounds += g_rec.seen[i].rounds;
     EXPECT_GT(rounds, 0u) << "no round was fired after the load";
+}
+
+std::string ReadAll(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}
+
+void WriteAll(const std::string& path, const std::string& bytes) {
+    std::ofstream out(path, std::ios::binary);
+    out << bytes;
+}
+
+// One run saves the fight in its middle with the save key, loads it back and, before the loaded
+// game runs a frame, saves it again. Another run plays the same fight to the same frame and
+// there loads that second file without saving anything. From the load on both runs are the same,
+// frame for frame: every object bit for bit, the rounds and blasts, the pictures presented. A
+// file saved at once after its load is a fixed point: saved again after the next load, it is
+// written byte for byte the same. (The first file is not: a load clears the units' exact-arrival
+// marks and sets each object's bounding sphere from its placement again.)
+TEST_F(FirstFightSave, TwoRunsThatLoadOneMidFightSaveRunOnAlikeAndSavingItAgainIsAFixedPoint) {
+    Recorder saving;
+    saving.resavePath = Plat_ProfilePath("save") + "/again.sav";
+    saving.keepPictures = true;
+    const GameRunResult first = Fight(372, 332, Plat_ProfilePath("save") + "/fight.sav", saving);
+    ASSERT_EQ(first.exitCode, 0);
+    ASSERT_TRUE(g_rec.pressed) << "the fight never reached the frame of the save";
+    EXPECT_GT(g_rec.atSave.rounds, 0u) << "no rounds in flight when the game was saved";
+    EXPECT_GT(g_rec.atSave.blasts, 0u) << "no blast burning when the game was saved";
+    const std::vector<Seen> saved(g_rec.seen.begin() + std::ptrdiff_t(g_rec.firstAfterLoad), g_rec.seen.end());
+    const std::string file = ReadAll(g_rec.savePath), resaved = ReadAll(g_rec.resavePath);
+    ASSERT_FALSE(file.empty()) << "the save key wrote nothing";
+    ASSERT_FALSE(resaved.empty()) << "the game just loaded was not saved again";
+    EXPECT_EQ(resaved.size(), file.size());
+
+    // The second run loads the file written just after the first load: it holds the same game.
+    TearDown();
+    ResetProgramStateForTest();
+    SetUp();
+    ASSERT_TRUE(Plat_CreateDirectories(Plat_ProfilePath("save")));
+    const std::string path = Plat_ProfilePath("save") + "/fight.sav";
+    WriteAll(path, resaved);
+    Recorder loading;
+    loading.save = false;
+    loading.resavePath = Plat_ProfilePath("save") + "/again.sav";
+    loading.keepPictures = true;
+    const GameRunResult second = Fight(372, 332, path, loading);
+    ASSERT_EQ(second.exitCode, 0);
+    ASSERT_TRUE(g_rec.pressed);
+    const std::vector<Seen> loaded(g_rec.seen.begin() + std::ptrdiff_t(g_rec.firstAfterLoad), g_rec.seen.end());
+    EXPECT_TRUE(ReadAll(g_rec.resavePath) == resaved) << "a save loaded and saved again at once is another file";
+
+    ASSERT_GT(saved.size(), 30u) << "the loaded game did not run on";
+    ASSERT_EQ(loaded.size(), saved.size());
+    ASSERT_LT(saved.front().frame, 332u) << "the first run did not load";
+    ASSERT_LT(loaded.front().frame, 332u) << "the second run did not load";
+    size_t rounds = 0;
+    for (size_t i = 0; i < saved.size(); ++i) {
+        ASSERT_FALSE(saved[i].picture.empty()) << "no frame presented by frame " << saved[i].frame;
+        ASSERT_TRUE(loaded[i] == saved[i]) << "the runs part at frame " << saved[i].frame << " after the load ("
+                                           << i << ")";
+        rounds += saved[i].rounds;
+    }
+    EXPECT_GT(rounds, 0u) << "no round flew after the load";
+    EXPECT_NE(saved.front().picture, saved.back().picture) << "the pictures after the load never changed";
 }
 
 }  // namespace
