@@ -303,6 +303,22 @@ TEST_F(FirstLight, TheCockpitViewsLookOutOverTheWorld) {
     }
 }
 
+// A mission on a map of another name ("fight.qmn" on the sample map) shows that map's sky: the
+// tiled sky plane with its clouds in the top rows, not the plain clear colour of a map whose
+// settings were looked for under the mission's name.
+TEST_F(FirstLight, AMissionNamedOtherThanItsMapShowsTheMapsSky) {
+    GameRunOptions options;
+    options.commandLine = "-nointro fight.qmn";
+    options.frames = 20;
+    const GameRunResult run = GameRun_Play(options);
+    ASSERT_EQ(run.exitCode, 0);
+    ASSERT_EQ(run.lastFrame.width, 640);
+    ASSERT_EQ(run.lastFrame.height, 480);
+    const Regions r = Look(run.lastFrame);
+    EXPECT_GT(r.skyShare, 50u) << "the top rows are not sky (clouds are white, not bluish)";
+    EXPECT_GE(r.skyColours, 3u) << "the sky is one plain colour";
+}
+
 // After a drive, in the chase view: the last frame shows the sky in its top rows and textured
 // terrain below the horizon (its checksum pinned, the picture kept under the build directory);
 // the screenshot key wrote one of the frames shown into the profile directory.
