@@ -98,4 +98,29 @@ TEST_F(RocketPictureTest, ARocketWithItsGlowFlareAndTrailAndTracersNearAndFar) {
     Graphic_FreeBuffer(&frame);
 }
 
+
+// The sample world's rockets and missiles: seen 60 m away in the game's 640 x 480 view, their
+// trail puffs are larger than the renderer's level of detail that draws a sprite of 8 pixels or
+// less as a plain square, so a trail shows as round puffs, not a row of squares.
+TEST_F(RocketPictureTest, TheSampleTrailsPuffsAreRoundSpritesSixtyMetresAway) {
+    std::vector<content::NamedDefinition> files;
+    std::string error;
+    ASSERT_TRUE(content::GuidedDefinitions(&files, &error)) << error;
+    for (const content::NamedDefinition& f : files) AddFile(f.name, f.text);
+    GraphicBuffer frame;
+    RenderView view;
+    OpenFrame(&frame, &view, 640, 480);
+    int trails = 0;
+    for (const content::NamedDefinition& f : files) {
+        const std::string name = f.name.substr(0, f.name.find('.'));
+        auto* cls = dynamic_cast<RocketClass*>(OrdnanceClass::Find(name.c_str()));
+        if (!cls || cls->puffFrames <= 0) continue;
+        ++trails;
+        const float pixels = 2.0f * cls->puffSize * view.scaleX / 60.0f;
+        EXPECT_GT(pixels, static_cast<float>(RenderQueue_LodInfo().spriteRadiusSolid)) << name;
+    }
+    EXPECT_GE(trails, 2);
+    Graphic_FreeBuffer(&frame);
+}
+
 }  // namespace
