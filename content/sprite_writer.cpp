@@ -258,6 +258,7 @@ std::vector<NamedFile> SampleSpriteFiles() {
                               {"dust", 32, 200, 150, 95}};
         std::vector<uint8_t> page(kSmokePageSide * kSmokePageSide, kKey);
         int cell = 0;
+        int smokeLeft = 0, smokeTop = 0, thinLeft = 0, thinTop = 0;  // the medium smoke's whole and thinned cells
         for (const Puff& p : puffs) {
             const uint8_t core = NearestWorldColour(p.r, p.g, p.b);
             const uint8_t rim = NearestWorldColour(p.r * 4 / 5, p.g * 4 / 5, p.b * 4 / 5);
@@ -279,6 +280,27 @@ std::vector<NamedFile> SampleSpriteFiles() {
                 const int density = i < p.frames / 2 ? 0 : i < p.frames * 3 / 4 ? 1 : 2;
                 records.push_back({std::string(p.stem) + "." + std::to_string(i), "smoke", cellLeft[density],
                                    cellTop[density], kSmokeCell, kSmokeCell, 0});
+            }
+            if (std::string(p.stem) == "msmoke") {
+                smokeLeft = cellLeft[0], smokeTop = cellTop[0];
+                thinLeft = cellLeft[1], thinTop = cellTop[1];
+            }
+        }
+        // The explosions' fireball, "xfire.0" .. "xfire.15": a yellow and orange ball in the last
+        // cell for the first six frames, then the medium smoke it leaves, whole and then thinning.
+        {
+            const int left = (cell % 4) * kSmokeCell, top = (cell / 4) * kSmokeCell;
+            const uint8_t core = NearestWorldColour(255, 230, 120), rim = NearestWorldColour(255, 120, 30);
+            for (int y = 0; y < kSmokeCell; ++y)
+                for (int x = 0; x < kSmokeCell; ++x) {
+                    const double d = std::hypot(x - 15.5, y - 15.5);
+                    if (d < 13.0 && !(d >= 11.0 && ((x + y) & 1)))
+                        page[static_cast<size_t>((top + y) * kSmokePageSide + left + x)] = d < 8.0 ? core : rim;
+                }
+            for (int i = 0; i < 16; ++i) {
+                const int x = i < 6 ? left : i < 12 ? smokeLeft : thinLeft;
+                const int y = i < 6 ? top : i < 12 ? smokeTop : thinTop;
+                records.push_back({"xfire." + std::to_string(i), "smoke", x, y, kSmokeCell, kSmokeCell, 0});
             }
         }
         files.push_back({"smoke.MAP", SpritePageBytes(kSmokePageSide, kSmokePageSide, page)});

@@ -111,26 +111,27 @@ bool WeaponDefinitions(std::vector<NamedDefinition>* out, std::string* error) {
         const char* file;
         ExplosionValues values;
     };
-    ExplosionValues range = Blast("lsmoke.12", 8, 0.1f, 2.0f, 10.0f, 60, 5.0f);
+    // Every blast is a fireball that leaves smoke ("xfire.0" on).
+    ExplosionValues range = Blast("xfire.0", 8, 0.1f, 2.0f, 10.0f, 60, 5.0f);
     range.damage[1] = 40;
-    ExplosionValues carB = Blast("lsmoke.12", 6, 0.1f, 3.0f, 12.0f, 200, 4.0f);
+    ExplosionValues carB = Blast("xfire.0", 6, 0.1f, 3.0f, 12.0f, 200, 4.0f);
     carB.damage[3] = 100;  // a flying wreck hits as impact too
-    ExplosionValues groundShake = Blast("lsmoke.12", 10, 0.12f, 0.0f, 30.0f, 0, 8.0f);
+    ExplosionValues groundShake = Blast("xfire.0", 10, 0.12f, 0.0f, 30.0f, 0, 8.0f);
     groundShake.writeDamage = false;
     const std::vector<Named> explosions = {
-        {"xbldxpl.odf", Blast("lsmoke.12", 8, 0.1f, 6.0f, 20.0f, 400, 0.0f)},
-        {"xcarxpl.odf", Blast("lsmoke.12", 6, 0.1f, 3.0f, 12.0f, 200, 3.0f)},
-        {"xsecxpl.odf", Blast("lsmoke.12", 4, 0.08f, 1.0f, 0.0f, 0, 0.0f)},
-        {"xbldxpla.odf", Blast("lsmoke.12", 12, 0.08f, 6.0f, 24.0f, 400, 2.0f)},
-        {"xcarxpla.odf", Blast("lsmoke.12", 8, 0.08f, 3.0f, 14.0f, 200, 4.0f)},
-        {"xsecxpla.odf", Blast("lsmoke.12", 6, 0.06f, 1.5f, 0.0f, 0, 0.0f)},
+        {"xbldxpl.odf", Blast("xfire.0", 8, 0.1f, 6.0f, 20.0f, 400, 0.0f)},
+        {"xcarxpl.odf", Blast("xfire.0", 6, 0.1f, 3.0f, 12.0f, 200, 3.0f)},
+        {"xsecxpl.odf", Blast("xfire.0", 4, 0.08f, 1.0f, 0.0f, 0, 0.0f)},
+        {"xbldxpla.odf", Blast("xfire.0", 12, 0.08f, 6.0f, 24.0f, 400, 2.0f)},
+        {"xcarxpla.odf", Blast("xfire.0", 8, 0.08f, 3.0f, 14.0f, 200, 4.0f)},
+        {"xsecxpla.odf", Blast("xfire.0", 6, 0.06f, 1.5f, 0.0f, 0, 0.0f)},
         {"xcarxplb.odf", carB},
         {"xgndshk.odf", groundShake},
         {"xrange.odf", range},
         // The bullets' hits: a puff without blast damage.
-        {"xbulgnd.odf", Blast("lsmoke.12", 3, 0.05f, 0.5f, 0.0f, 0, 0.0f)},
-        {"xbulcar.odf", Blast("lsmoke.12", 4, 0.05f, 0.8f, 0.0f, 0, 0.0f)},
-        {"xbulbld.odf", Blast("lsmoke.12", 4, 0.05f, 1.0f, 0.0f, 0, 0.0f)},
+        {"xbulgnd.odf", Blast("xfire.0", 3, 0.05f, 0.5f, 0.0f, 0, 0.0f)},
+        {"xbulcar.odf", Blast("xfire.0", 4, 0.05f, 0.8f, 0.0f, 0, 0.0f)},
+        {"xbulbld.odf", Blast("xfire.0", 4, 0.05f, 1.0f, 0.0f, 0, 0.0f)},
     };
     std::vector<NamedDefinition> files;
     for (const Named& named : explosions) {

@@ -144,6 +144,14 @@ TEST_F(EffectsPictureTest, SmokeAndDustFramesAreRoundPuffsOfTheirColourThatThinO
         for (size_t i = 1; i < inks.size(); ++i) EXPECT_LE(inks[i], inks[i - 1]) << "frame " << i << " thickens";
         EXPECT_LT(2 * inks.back(), inks.front()) << "the puff never thins out";
     }
+    // The explosions' fireball is yellow and orange at first and leaves grey smoke.
+    const auto centre = [&](const char* name) {
+        const uint8_t* c = &palette[Sprite_CentreTexel(Sprite_Find(name)) * 3];
+        return std::vector<int>{c[0], c[1], c[2]};
+    };
+    EXPECT_GT(centre("xfire.0")[0], 200);
+    EXPECT_LT(centre("xfire.0")[2], 160);
+    EXPECT_EQ(centre("xfire.15")[0], centre("xfire.15")[2]);
     // The halo round a rocket's glow is a late frame of the light smoke: faint, not a solid disc.
     const Sprite& halo = Sprite_Get(Sprite_Find("lsmoke.12"));
     const Sprite& fresh = Sprite_Get(Sprite_Find("lsmoke.0"));
