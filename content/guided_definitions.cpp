@@ -132,7 +132,9 @@ bool GuidedDefinitions(std::vector<NamedDefinition>* out, std::string* error) {
     trail.puffSpread = 0.4f;
     trail.puffForward = 0.2f;
     trail.puffInherit = 0.1f;
-    trail.puffSize = 0.4f;
+    // Puffs 2 m across: drawn as round sprites out to about 80 m, where the renderer's level of
+    // detail starts to show a sprite of 8 pixels or less as a plain square.
+    trail.puffSize = 1.0f;
     trail.puffInterval = 0.02f;
     trail.puffSecondsPerFrame = 0.1f;
     trail.puffSprite = "rpuff.0";
@@ -145,7 +147,7 @@ bool GuidedDefinitions(std::vector<NamedDefinition>* out, std::string* error) {
     rocket3.damage[0] = 120;
     RocketValues trail3 = trail;
     trail3.glowWidth = 0.5f;
-    trail3.puffSize = 0.7f;
+    trail3.puffSize = 1.4f;
     trail3.puffInterval = 0.04f;
 
     OrdnanceValues tracer = shot;

@@ -21,6 +21,8 @@ namespace {
 constexpr int kCellHeight = 8;
 constexpr uint8_t kInk = 15;
 constexpr uint8_t kKey = 255;
+constexpr int kSmokePageSide = 128;
+constexpr int kSmokeCell = 32;  // a puff's square on the smoke page
 
 // Each letter is 3 x 5 cells, rows top to bottom, '#' ink.
 struct Letter {
@@ -211,12 +213,15 @@ std::vector<NamedFile> SampleSpriteFiles() {
         records.push_back({"char." + std::to_string(code), "charset", cx, cy, w, h, 0});
     }
     files.push_back({"charset.MAP", SpritePageBytes(64, 128, chars)});
-    // Smoke, the sun and a marker with a coloured twin of its page share a 32 x 32 page.
+    // Smoke, the sun and a marker with a coloured twin of its page share a 32 x 32 page. The
+    // smoke is a grey puff: a light core in a darker ring (colours of the world palette, whose
+    // low entries are a colour cube, not a grey ramp).
+    const uint8_t smokeCore = NearestWorldColour(200, 200, 200), smokeRing = NearestWorldColour(160, 160, 160);
     std::vector<uint8_t> fx(32 * 32, kKey), fxRed(32 * 32, kKey);
     for (int y = 0; y < 12; ++y)
         for (int x = 0; x < 12; ++x) {
             const double d = std::hypot(x - 5.5, y - 5.5);
-            if (d < 6.0) fx[static_cast<size_t>(y * 32 + x)] = static_cast<uint8_t>(d < 3.0 ? 26 : 22);
+            if (d < 6.0) fx[static_cast<size_t>(y * 32 + x)] = d < 3.0 ? smokeCore : smokeRing;
         }
     for (int y = 0; y < 16; ++y)
         for (int x = 0; x < 16; ++x) {
@@ -232,14 +237,74 @@ std::vector<NamedFile> SampleSpriteFiles() {
     records.push_back({"lsmoke.12", "effects", 0, 0, 12, 12, 0});
     records.push_back({"sun", "effects", 16, 0, 16, 16, 0});
     records.push_back({"marker", "effects", 0, 16, 8, 8, 6});
-    // The smoke and dust animations: consecutive frames of the smoke disc.
-    const std::pair<const char*, int> animations[] = {
-        {"lsmoke", 16}, {"msmoke", 16}, {"dsmoke", 16}, {"bsmoke", 16}, {"dust", 32}};
-    for (const auto& [stem, frames] : animations)
-        for (int i = 0; i < frames; ++i)
-            records.push_back({std::string(stem) + "." + std::to_string(i), "effects", 0, 0, 12, 12, 0});
     files.push_back({"effects.MAP", SpritePageBytes(32, 32, fx)});
     files.push_back({"effects_6.MAP", SpritePageBytes(32, 32, fxRed)});
+    // The smoke and dust animations on a 128 x 128 page: light, medium, dark and black smoke and
+    // tan dust, each a round puff with a ragged rim well inside its 32 x 32 cell (however far it is
+    // stretched it never shows the cell's square). A puff thins out as it ages: its first half of
+    // frames is whole, the next quarter keeps every other texel and the last quarter one in four,
+    // so that an old puff (and the faint halo a rocket's glow draws with "lsmoke.12") lets the
+    // world show through.
+    {
+        struct Puff {
+            const char* stem;
+            int frames;
+            int r, g, b;
+        };
+        const Puff puffs[] = {{"lsmoke", 16, 200, 200, 200},
+                              {"msmoke", 16, 150, 150, 150},
+                              {"dsmoke", 16, 95, 95, 95},
+                              {"bsmoke", 16, 45, 45, 45},
+                              {"dust", 32, 200, 150, 95}};
+        std::vector<uint8_t> page(kSmokePageSide * kSmokePageSide, kKey);
+        int cell = 0;
+        int smokeLeft = 0, smokeTop = 0, thinLeft = 0, thinTop = 0;  // the medium smoke's whole and thinned cells
+        for (const Puff& p : puffs) {
+            const uint8_t core = NearestWorldColour(p.r, p.g, p.b);
+            const uint8_t rim = NearestWorldColour(p.r * 4 / 5, p.g * 4 / 5, p.b * 4 / 5);
+            int cellLeft[3], cellTop[3];
+            for (int density = 0; density < 3; ++density, ++cell) {
+                const int left = (cell % 4) * kSmokeCell, top = (cell / 4) * kSmokeCell;
+                cellLeft[density] = left, cellTop[density] = top;
+                for (int y = 0; y < kSmokeCell; ++y)
+                    for (int x = 0; x < kSmokeCell; ++x) {
+                        const double d = std::hypot(x - 15.5, y - 15.5);
+                        const bool kept = density == 0   ? !(d >= 11.0 && ((x + y) & 1))
+                                          : density == 1 ? ((x + y) & 1) == 0
+                                                         : (x & 1) == 0 && (y & 1) == 0;
+                        if (d < 13.0 && kept)
+                            page[static_cast<size_t>((top + y) * kSmokePageSide + left + x)] = d < 7.0 ? core : rim;
+                    }
+            }
+            for (int i = 0; i < p.frames; ++i) {
+                const int density = i < p.frames / 2 ? 0 : i < p.frames * 3 / 4 ? 1 : 2;
+                records.push_back({std::string(p.stem) + "." + std::to_string(i), "smoke", cellLeft[density],
+                                   cellTop[density], kSmokeCell, kSmokeCell, 0});
+            }
+            if (std::string(p.stem) == "msmoke") {
+                smokeLeft = cellLeft[0], smokeTop = cellTop[0];
+                thinLeft = cellLeft[1], thinTop = cellTop[1];
+            }
+        }
+        // The explosions' fireball, "xfire.0" .. "xfire.15": a yellow and orange ball in the last
+        // cell for the first six frames, then the medium smoke it leaves, whole and then thinning.
+        {
+            const int left = (cell % 4) * kSmokeCell, top = (cell / 4) * kSmokeCell;
+            const uint8_t core = NearestWorldColour(255, 230, 120), rim = NearestWorldColour(255, 120, 30);
+            for (int y = 0; y < kSmokeCell; ++y)
+                for (int x = 0; x < kSmokeCell; ++x) {
+                    const double d = std::hypot(x - 15.5, y - 15.5);
+                    if (d < 13.0 && !(d >= 11.0 && ((x + y) & 1)))
+                        page[static_cast<size_t>((top + y) * kSmokePageSide + left + x)] = d < 8.0 ? core : rim;
+                }
+            for (int i = 0; i < 16; ++i) {
+                const int x = i < 6 ? left : i < 12 ? smokeLeft : thinLeft;
+                const int y = i < 6 ? top : i < 12 ? smokeTop : thinTop;
+                records.push_back({"xfire." + std::to_string(i), "smoke", x, y, kSmokeCell, kSmokeCell, 0});
+            }
+        }
+        files.push_back({"smoke.MAP", SpritePageBytes(kSmokePageSide, kSmokePageSide, page)});
+    }
     // The sprite effects on their own 128 x 16 page: an exhaust flame, a ground splash, a
     // building puff, a spark and a shock-wave band, each shared by all its frames and rows.
     {
@@ -291,7 +356,8 @@ std::vector<NamedFile> SampleSpriteFiles() {
                 uint8_t* px = &shots[static_cast<size_t>(y * 80 + x)];
                 if (std::fabs(dy) < 6.0 * (1.0 - x / 18.0)) px[0] = glow;
                 if (d < 6.0) px[16] = flare;
-                if (d < 7.0) px[32] = trail;
+                // The trail puff is round with a ragged rim, like the smoke, never the cell's square.
+                if (d < 6.5 && !(d >= 5.5 && ((x + y) & 1))) px[32] = trail;
                 if (y >= 6 && y < 10) px[48] = streak;
                 if ((x < 2 || x > 13 || y < 2 || y > 13) && (std::abs(x - 7) > 3 || std::abs(y - 7) > 3)) px[64] = lock;
             }

@@ -122,7 +122,7 @@ double Bump(int x, int z, int cx, int cz, double radius, double height) {
 }
 
 // Walls for the ground units to plan around (0.1 m): one vertex line raised 30 m makes the two
-// cells beside it impassable. A long wall on the western flat ground along x = 1500 m from the
+// cells beside it impassable. A long wall on the western flat ground along x = 1450 m from the
 // map's southern edge to z = 3000 m, open ground north of it, and short pieces on the plateau.
 double SampleWalls(int x, int z) {
     if (x == kSampleWallX && z >= kSampleWallZ0 && z <= kSampleWallZ1) return 300.0;

@@ -43,9 +43,10 @@ TerrainMapSpec SampleTerrain();
 constexpr int kSampleFlatX = 160, kSampleFlatZ = 200;     // flat ground, height 30 m
 constexpr int kSampleRampStartX = 192, kSampleRampEndX = 256;  // rises 0.8 m a cell in x
 constexpr int kSampleCliffX = 480;                         // 50 m drop between x 479 and 480
-// A wall (vertex line x = kSampleWallX raised 30 m, cells x 149 and 150 impassable) from the
-// southern edge to z = 3000 m; open ground north of it.
-constexpr int kSampleWallX = 150, kSampleWallZ0 = 128, kSampleWallZ1 = 300;
+// A wall (vertex line x = kSampleWallX raised 30 m, cells x 144 and 145 impassable) from the
+// southern edge to z = 3000 m; open ground north of it. It runs 50 m west of the sample base,
+// whose buildings stand on the flat ground east of it.
+constexpr int kSampleWallX = 145, kSampleWallZ0 = 128, kSampleWallZ1 = 300;
 // The sample map into the pack directory of the world's directory.
 bool WriteTerrainWorld(const std::string& dir, std::string* error);
 

@@ -112,30 +112,31 @@ bool WeaponDefinitions(std::vector<NamedDefinition>* out, std::string* error) {
         const char* file;
         ExplosionValues values;
     };
-    ExplosionValues range = Blast("lsmoke.12", 8, 0.1f, 2.0f, 10.0f, 60, 5.0f);
+    // Every blast is a fireball that leaves smoke ("xfire.0" on).
+    ExplosionValues range = Blast("xfire.0", 8, 0.1f, 2.0f, 10.0f, 60, 5.0f);
     range.damage[1] = 40;
-    ExplosionValues carB = Blast("lsmoke.12", 6, 0.1f, 3.0f, 12.0f, 200, 4.0f);
+    ExplosionValues carB = Blast("xfire.0", 6, 0.1f, 3.0f, 12.0f, 200, 4.0f);
     carB.damage[3] = 100;  // a flying wreck hits as impact too
-    ExplosionValues groundShake = Blast("lsmoke.12", 10, 0.12f, 0.0f, 30.0f, 0, 8.0f);
+    ExplosionValues groundShake = Blast("xfire.0", 10, 0.12f, 0.0f, 30.0f, 0, 8.0f);
     groundShake.writeDamage = false;
     // The fight's blasts are heard: a rocket striking or a craft blowing up booms, a round's
     // strike pops.
-    ExplosionValues buildingBlast = Blast("lsmoke.12", 8, 0.1f, 6.0f, 20.0f, 400, 0.0f);
+    ExplosionValues buildingBlast = Blast("xfire.0", 8, 0.1f, 6.0f, 20.0f, 400, 0.0f);
     buildingBlast.sound = "xboom.wav";
-    ExplosionValues craftBlast = Blast("lsmoke.12", 6, 0.1f, 3.0f, 12.0f, 200, 3.0f);
+    ExplosionValues craftBlast = Blast("xfire.0", 6, 0.1f, 3.0f, 12.0f, 200, 3.0f);
     craftBlast.sound = "xboom.wav";
     const auto puff = [](float size) {
-        ExplosionValues v = Blast("lsmoke.12", size < 0.6f ? 3 : 4, 0.05f, size, 0.0f, 0, 0.0f);
+        ExplosionValues v = Blast("xfire.0", size < 0.6f ? 3 : 4, 0.05f, size, 0.0f, 0, 0.0f);
         v.sound = "xhit.wav";
         return v;
     };
     const std::vector<Named> explosions = {
         {"xbldxpl.odf", buildingBlast},
         {"xcarxpl.odf", craftBlast},
-        {"xsecxpl.odf", Blast("lsmoke.12", 4, 0.08f, 1.0f, 0.0f, 0, 0.0f)},
-        {"xbldxpla.odf", Blast("lsmoke.12", 12, 0.08f, 6.0f, 24.0f, 400, 2.0f)},
-        {"xcarxpla.odf", Blast("lsmoke.12", 8, 0.08f, 3.0f, 14.0f, 200, 4.0f)},
-        {"xsecxpla.odf", Blast("lsmoke.12", 6, 0.06f, 1.5f, 0.0f, 0, 0.0f)},
+        {"xsecxpl.odf", Blast("xfire.0", 4, 0.08f, 1.0f, 0.0f, 0, 0.0f)},
+        {"xbldxpla.odf", Blast("xfire.0", 12, 0.08f, 6.0f, 24.0f, 400, 2.0f)},
+        {"xcarxpla.odf", Blast("xfire.0", 8, 0.08f, 3.0f, 14.0f, 200, 4.0f)},
+        {"xsecxpla.odf", Blast("xfire.0", 6, 0.06f, 1.5f, 0.0f, 0, 0.0f)},
         {"xcarxplb.odf", carB},
         {"xgndshk.odf", groundShake},
         {"xrange.odf", range},

@@ -10,6 +10,7 @@
 #include "core/cmdline.h"
 #include "core/debug.h"
 #include "core/phasehook.h"
+#include "core/savegame.h"
 #include "core/seams/ai.h"
 #include "core/seams/audio.h"
 #include "core/seams/cockpit.h"
@@ -419,7 +420,10 @@ void Game_OuterLoop() {
         app.loading = false;
         Seam_Render().setDriverBlackIndex(Seam_Render().blackIndex());
         Seam_Render().setMissionPalette();
-        Seam_World().terrainSetFileName(cmd.mapName.c_str());
+        // The terrain's settings (its sky among them) are read from the map the load went to:
+        // a mission or a saved game names its map, and that need not be its own file's name.
+        const char* loadedMap = SaveGame_Globals().terrainName;
+        Seam_World().terrainSetFileName(loadedMap[0] ? loadedMap : cmd.mapName.c_str());
         Seam_Core().netRegisterLoadedObjects();
 
         if (IsNetworkGame()) StartNetworkMission();

@@ -55,7 +55,16 @@ struct EffectSprite {
     float centre[3];
     float size;
     float frame;  // rounded to the nearest sprite only for the entries drawn
+    float end;    // the sprite after the animation's last frame
 };
+
+// The frame drawn: the nearest sprite, but never past the animation's last frame. A puff in the
+// last half of its last frame rounds up to the sprite after it in the table, another
+// animation's first frame (the dust's next record is a fireball's, the smoke's the next smoke).
+int FrameToDraw(const EffectSprite& s) {
+    const long frame = std::lround(s.frame), last = static_cast<long>(std::ceil(s.end)) - 1;
+    return static_cast<int>(frame > last ? last : frame);
+}
 
 // The depth-bucketed drawing of the smoke and dust: each visible entry goes into the bucket of
 // its view depth (a bucket keeps its first 128 visible entries), then the buckets are drawn
@@ -112,7 +121,7 @@ void DrawBucketed(RenderView* view, int count, const char* clampMessage, Get get
             const EffectSprite s = get(i);
             float depth = 0.0f;
             if (bucketOf[i] != kCulledVisible && !render.sphereViewDepth(view, s.centre, s.size, &depth)) continue;
-            render.queueBillboard(view, s.centre, s.size, static_cast<int>(std::lround(s.frame)));
+            render.queueBillboard(view, s.centre, s.size, FrameToDraw(s));
             ++kept;
             ++queued;
         }
@@ -212,7 +221,7 @@ void SmokeEffect::Render(RenderView* view) {
     const ParticleRecord* puffs = ParticleBuffer_Records();
     DrawBucketed(view, ParticleBuffer_Count(), "SmokeEffect clamped dist\n", [puffs](int i) {
         const ParticleRecord& p = puffs[i];
-        return EffectSprite{{p.position.x, p.position.y, p.position.z}, p.size, p.start};
+        return EffectSprite{{p.position.x, p.position.y, p.position.z}, p.size, p.start, p.end};
     });
 }
 
@@ -257,9 +266,11 @@ void DustEffect::Simulate(float dt) {
 
 void DustEffect::Render(RenderView* view) {
     const HoverDustPuff* puffs = HoverDust_Puffs();
-    DrawBucketed(view, HoverDust_Count(), "DustEffect clamped dist\n", [puffs](int i) {
+    const HoverDustTiming& t = HoverDust_Timing();
+    const float end = t.baseTime + t.lifetime;
+    DrawBucketed(view, HoverDust_Count(), "DustEffect clamped dist\n", [puffs, end](int i) {
         const HoverDustPuff& p = puffs[i];
-        return EffectSprite{{p.position.x, p.position.y, p.position.z}, p.constant, p.start};
+        return EffectSprite{{p.position.x, p.position.y, p.position.z}, p.constant, p.start, end};
     });
 }
 

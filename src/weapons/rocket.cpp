@@ -197,11 +197,6 @@ void Rocket::Step(float dt) {
     if (!Flying()) return;
     RocketClass& cls = Class();
     const Vector position = PositionOf(entity);
-    if (cls.glowFrames >= 1) {
-        float at[3];
-        ToArray(position, at);
-        Seam_Render().smokeQueuePuff(at, kSmokeGlowSize);
-    }
     trailEmitter = cls.puffFrames > 0 ? cls.TrailKind() : nullptr;
     if (!trailEmitter) return;
     // Only the part of the frame the rocket was alive for leaves puffs.
@@ -238,6 +233,12 @@ void Rocket::Render(RenderView* view) {
             const int frame = cls.glowSprite + Random_Next() % cls.glowFrames;
             QueueCrossedQuads(view, position, tail, m, cls.glowWidth, frame);
         }
+        // The smoke sprite around the glow is drawn at a place in the view, so it is queued
+        // here, where the view is known, rather than as the rocket steps.
+        float at[3], inView[3];
+        ToArray(position, at);
+        RenderSeam& render = Seam_Render();
+        if (render.viewPoint(view, at, inView) && inView[2] > 0.0f) render.smokeQueuePuff(inView, kSmokeGlowSize);
     }
     if (cls.flareFrames > 0 && SphereVisible(view, position, cls.flareSize, nullptr)) {
         const int frame = cls.flareSprite + Random_Next() % cls.flareFrames;

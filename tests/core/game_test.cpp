@@ -14,6 +14,7 @@
 #include "core/cmdline.h"
 #include "core/debug.h"
 #include "core/phasehook.h"
+#include "core/savegame.h"
 #include "platform/clock.h"
 #include "platform/paths.h"
 #include "support/exit_trap.h"
@@ -730,6 +731,37 @@ TEST_F(GameTest, CommandLineLoadRequestIsRestoredBeforeEachLoad) {
     Game_OuterLoop();
     EXPECT_EQ(seen, std::vector<bool>{true});
     EXPECT_FALSE(App_Globals().loadRequestAside);  // the mission start clears both flags
+}
+
+// The terrain's settings file (sky, light) is the one of the map the load went to, which a
+// mission file need not be named after; only a load that named no map leaves the map name.
+TEST_F(GameTest, TerrainSettingsComeFromTheLoadedMapNotTheMissionFilesName) {
+    static std::vector<std::string> names;
+    static const char* loaded;
+    struct Case {
+        const char* mapName;
+        const char* loadedTerrain;
+        const char* expected;
+    };
+    for (const Case& c : {Case{"fight.qmn", "sample", "sample"}, Case{"save\\game3.sav", "misn02", "misn02"},
+                          Case{"misn05.qmn", "", "misn05.qmn"}}) {
+        SCOPED_TRACE(c.mapName);
+        names.clear();
+        loaded = c.loadedTerrain;
+        SaveGame_ResetGlobals();
+        Seam_Core().saveGameLoad = [](const char*) {
+            std::snprintf(SaveGame_Globals().terrainName, sizeof SaveGame_Globals().terrainName, "%s", loaded);
+            return true;
+        };
+        Seam_World().terrainSetFileName = [](const char* name) { names.push_back(name); };
+        App_Globals().noShell = true;
+        CmdLine_Globals().mapName = c.mapName;
+        Game_SetState(kStateRun);
+        g_framesLeft = 1;
+        Game_OuterLoop();
+        EXPECT_EQ(names, std::vector<std::string>{c.expected});
+    }
+    SaveGame_ResetGlobals();
 }
 
 TEST_F(GameTest, NetworkMissionWithoutScriptIsCreatedFromTheNetworkMapStem) {

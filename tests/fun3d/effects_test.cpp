@@ -236,6 +236,39 @@ TEST_F(EffectsTest, DustTakesTheModuleSettingsAndLivesItsLifetime) {
     EXPECT_EQ(HoverDust_Count(), 0) << "gone after 1.2 s";
 }
 
+// A puff in the last half of its animation's last frame is drawn with that frame, never the
+// sprite after it in the table (another animation's first frame): smoke and dust alike.
+TEST_F(EffectsTest, APuffNearItsEndDrawsItsLastFrameNotTheNextAnimations) {
+    struct Case {
+        float age;  // frames into a 16-frame animation starting at sprite 10
+        int drawn;
+    };
+    for (const Case& c : {Case{0.4f, 10}, Case{0.6f, 11}, Case{14.6f, 25}, Case{15.4f, 25}, Case{15.9f, 25}}) {
+        SCOPED_TRACE(c.age);
+        ParticleBuffer_Clear();
+        g_queued.clear();
+        ASSERT_TRUE(ParticleBuffer_Add(Kind(10.0f, 16.0f, 1.0f), Vector{0.0f, 0.0f, 5.0f}, Vector{}, c.age));
+        Smoke_Effect().Render(nullptr);
+        ASSERT_EQ(g_queued.size(), 1u);
+        EXPECT_EQ(g_queued[0].sprite, c.drawn);
+    }
+    ParticleBuffer_Clear();
+
+    Dust_Effect().MissionSetup();  // "dust.0" is sprite 500, 32 frames over 1.2 s
+    const HoverDustTiming& t = HoverDust_Timing();
+    for (const Case& c : {Case{31.4f, 531}, Case{31.6f, 531}, Case{31.95f, 531}}) {
+        SCOPED_TRACE(c.age);
+        HoverDust_Clear();
+        g_queued.clear();
+        HoverDust_Add(Vector{0.0f, 0.0f, 5.0f}, Vector{}, c.age / t.rate);
+        ASSERT_EQ(HoverDust_Count(), 1);
+        Dust_Effect().Render(nullptr);
+        ASSERT_EQ(g_queued.size(), 1u);
+        EXPECT_EQ(g_queued[0].sprite, c.drawn);
+    }
+    HoverDust_Clear();
+}
+
 TEST_F(EffectsTest, FullBuffersDropNewEntriesSilently) {
     Smoke_Effect().MissionSetup();
     const ParticleKind& kind = *Smoke_Effect().kinds[kSmokeLight];

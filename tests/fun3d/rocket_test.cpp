@@ -44,6 +44,7 @@ public:
 // What the drawing seam was handed.
 struct Drawn {
     int quads = 0, lines = 0, billboards = 0, smoke = 0;
+    float smokeAt[3] = {}, smokeSize = 0.0f;
     std::vector<int> quadSprites;
     std::vector<uint32_t> lineColours;
 };
@@ -70,7 +71,16 @@ protected:
             g_drawn.lineColours.push_back(colour);
         };
         r.queueBillboard = [](RenderView*, const float*, float, int) { ++g_drawn.billboards; };
-        r.smokeQueuePuff = [](const float*, float) { ++g_drawn.smoke; };
+        r.smokeQueuePuff = [](const float* at, float size) {
+            ++g_drawn.smoke;
+            std::copy(at, at + 3, g_drawn.smokeAt);
+            g_drawn.smokeSize = size;
+        };
+        // The view of these tests is the world moved 100 m along x.
+        r.viewPoint = [](const RenderView*, const float* point, float* out) {
+            out[0] = point[0] - 100.0f, out[1] = point[1], out[2] = point[2];
+            return true;
+        };
         Seam_Audio().soundPlay = [](const char* name, Entity*, uint32_t flags, int) -> void* {
             g_sounds.push_back(std::string(name) + "/" + std::to_string(flags));
             return &g_sounds;
@@ -321,8 +331,16 @@ TEST_F(GuidedTest, ARocketDrawsItsGlowAsTwoQuadsAndItsFlareAsABillboard) {
     AddShot("rlit", "rocket", 50.0f, 5.0f, r);
     Rocket* rocket = static_cast<Rocket*>(OrdnanceClass::Find("rlit")->Build(Aim(0, 0, 20, {0, 0, 1}), nullptr));
     Ordnance_StepAll(0.02f);
-    EXPECT_EQ(g_drawn.smoke, 1) << "the glowing rocket queues its smoke sprite as it steps";
+    // The smoke sprite around the glow goes into the queue at the rocket's place in the view, so
+    // it is queued when the rocket is drawn (a world position would put it anywhere on screen).
+    EXPECT_EQ(g_drawn.smoke, 0) << "stepping draws nothing";
     rocket->Render(nullptr);
+    EXPECT_EQ(g_drawn.smoke, 1) << "the glowing rocket queues its smoke sprite when drawn";
+    const DVector& at = rocket->entity->local.posit;
+    EXPECT_FLOAT_EQ(g_drawn.smokeAt[0], static_cast<float>(at.x) - 100.0f);
+    EXPECT_FLOAT_EQ(g_drawn.smokeAt[1], static_cast<float>(at.y));
+    EXPECT_FLOAT_EQ(g_drawn.smokeAt[2], static_cast<float>(at.z));
+    EXPECT_FLOAT_EQ(g_drawn.smokeSize, 10.0f);
     EXPECT_EQ(g_drawn.quads, 2);
     EXPECT_EQ(g_drawn.billboards, 1);
     for (int sprite : g_drawn.quadSprites) {
