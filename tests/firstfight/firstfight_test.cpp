@@ -429,7 +429,8 @@ TEST_F(FirstFight, ThePlayerTargetsTheNearestEnemyAndDestroysIt) {
 
 // The pilot who ejected from the destroyed craft lands and walks away.
 TEST_F(FirstFight, TheEjectedPilotLandsAndWalks) {
-    GTEST_SKIP() << "a pilot on foot walks only with its person process (not built yet); without one it plays its dying animation and dies";
+    GTEST_SKIP() << "an enemy pilot on foot lives and walks only with its person process (not built yet); without "
+                    "one it plays its dying animation and dies, as a person without a process does";
     Kill kill;
     TargetTheNearestEnemyAndDestroyIt(&kill);
     ASSERT_NE(kill.pilot, 0u);
@@ -443,6 +444,70 @@ TEST_F(FirstFight, TheEjectedPilotLandsAndWalks) {
     const DVector landed = track[track.size() - 90], last = track.back();
     EXPECT_GT(GroundDistance(landed, last), 2.0) << "the pilot stands still";
     EXPECT_LT(std::fabs(last.y - Terrain_GetHeight(float(last.x), float(last.z))), 3.0) << "the pilot is not on the ground";
+}
+
+// The player's own craft is destroyed under it (it starts with a sliver of hull among the
+// enemies): its pilot ejects, rises, comes down under its chute and lands unhurt (a pilot weighs
+// what its model says, so the landing does not hurt it), and stays alive on the ground.
+TEST_F(FirstFight, ThePlayersPilotEjectsAndLandsUnhurt) {
+    GameRunOptions options;
+    options.commandLine = kFight;
+    options.frames = 700;
+    options.keepObjects = true;
+    options.atStart = [](GameObject* user) {
+        PlaceAt(3000.0f, 2100.0f, 1.0f, 0.0f)(user);
+        user->SetHull(1.0f);
+    };
+    uint32_t craft = 0, pilot = 0;
+    std::map<uint32_t, double> height;  // the pilot's height above the ground, by frame
+    options.everyFrame = [&](const GameRunFrame& f) {
+        const GameRunObject* user = User(f);
+        if (!user) return;
+        if (!craft) craft = user->handle;
+        if (user->handle == craft || user->category != kCategoryPerson) return;
+        if (!pilot) pilot = user->handle;
+        if (user->handle == pilot)
+            height[f.frame] = user->position.y - Terrain_GetHeight(float(user->position.x), float(user->position.z));
+    };
+    const GameRunResult run = GameRun_Play(options);
+    ASSERT_EQ(run.exitCode, 0);
+    ASSERT_NE(pilot, 0u) << "the player's craft was not destroyed, or no pilot ejected";
+
+    size_t craftDied = SIZE_MAX, pilotCreated = SIZE_MAX;
+    for (size_t i = 0; i < run.events.size(); ++i) {
+        const GameRunEvent& e = run.events[i];
+        if (e.kind == GameRunEventKind::Died && e.object == craft && craftDied == SIZE_MAX) craftDied = i;
+        if (e.kind == GameRunEventKind::Created && e.object == pilot) pilotCreated = i;
+        EXPECT_FALSE(e.kind == GameRunEventKind::Died && e.object == pilot) << "the pilot died in frame " << e.frame;
+    }
+    ASSERT_NE(craftDied, SIZE_MAX);
+    EXPECT_GT(pilotCreated, craftDied) << "the pilot came before the craft was destroyed";
+
+    // It flies clear (higher than a craft stands), then lands: on the ground from then on.
+    uint32_t landed = 0;
+    double highest = 0.0;
+    for (const auto& [frame, h] : height) {
+        highest = std::max(highest, h);
+        if (!landed && highest > 10.0 && h < 0.5) landed = frame;
+    }
+    EXPECT_GT(highest, 10.0) << "the pilot was not thrown clear";
+    ASSERT_NE(landed, 0u) << "the pilot never came down";
+    ASSERT_LT(landed + 30, height.rbegin()->first) << "the run ends before the pilot was seen standing";
+    for (const auto& [frame, h] : height) {
+        if (frame >= landed) {
+            EXPECT_LT(std::fabs(h), 0.5) << "frame " << frame << ": the pilot left the ground";
+        }
+    }
+    float before = -1.0f, after = -1.0f;
+    for (const GameRunFrame& f : run.frames) {
+        const GameRunObject* p = f.Find(pilot);
+        if (!p) continue;
+        EXPECT_FALSE(p->dead) << "frame " << f.frame;
+        if (f.frame < landed) before = p->health;
+        after = p->health;
+    }
+    EXPECT_GT(before, 0.0f);
+    EXPECT_EQ(after, before) << "the landing hurt the pilot";
 }
 
 // The repair kit raises the player's health and the ammunition pack its ammunition, each by the
