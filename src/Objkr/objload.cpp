@@ -63,7 +63,9 @@ std::string TagText(const void* tagBytes) {
 }
 
 PhysBody* CraftBody(Entity* root) {
-    if (!root || !root->classData || (root->type != kTypeCraft && root->type != kTypeCraft6)) return nullptr;
+    // A person's entity carries the same physics record as a craft's.
+    if (!root || !root->classData || (root->type != kTypeCraft && root->type != kTypeCraft6 && root->type != kTypePerson))
+        return nullptr;
     return static_cast<PhysBody*>(root->classData);
 }
 

@@ -396,6 +396,31 @@ TEST_F(ObjLoadTest, MasslessVehiclesKeepMassAndInverseInStep) {
     EXPECT_EQ(body->dynamics.invMass, 1e30f);
 }
 
+// Craft and persons alike carry a physics record, and each takes its mass from its model (a
+// pilot on foot weighs what its model says, not the record's default).
+TEST_F(ObjLoadTest, EveryRootWithAPhysicsRecordTakesTheModelsMass) {
+    content::ModelDef model;
+    model.file = "walker.vdf";
+    model.vehicle = true;
+    model.mass = 75;
+    Install({{"walker.vdf", content::ModelFileBytes(model)}});
+    for (const int32_t type : {kTypeCraft, kTypeCraft6, kTypePerson}) {
+        SCOPED_TRACE(type);
+        Entity* root = NewRoot("body");
+        KeepForRelease(root);
+        Classfnc_SetClass(root, kTypeCraft);  // a physics record, freed as a craft's
+        auto* body = static_cast<PhysBody*>(root->classData);
+        ASSERT_NE(body, nullptr);
+        ASSERT_NE(body->dynamics.mass, 75.0f);
+        root->type = type;
+        ObjLoadResult result{};
+        EXPECT_EQ(ObjLoad_ReadVdf(root, &result, "walker"), 1);
+        root->type = kTypeCraft;
+        EXPECT_FLOAT_EQ(body->dynamics.mass, 75.0f);
+        EXPECT_FLOAT_EQ(body->dynamics.invMass, 1.0f / 75.0f);
+    }
+}
+
 TEST_F(ObjLoadTest, ChunkTableWalk) {
     // A table of three repeatable/optional entries read against hand-made chunk runs.
     static std::vector<std::string> calls;

@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdint>
 #include <functional>
 #include <map>
 #include <set>
@@ -14,14 +15,20 @@
 
 #include "Terrain/terrheight.h"
 #include "ai/pathgrid.h"
+#include "ai/unitprocess.h"
+#include "ai/unittask.h"
 #include "ai/unitservices.h"
+#include "core/app.h"
 #include "fun3d/craft.h"
 #include "fun3d/gameobject.h"
 #include "fun3d/objectpool.h"
 #include "fun3d/powerup.h"
+#include "interface/inputdevices.h"
+#include "platform/input.h"
 #include "support/app_fixture.h"
 #include "support/game_run.h"
 #include "support/state_reset.h"
+#include "weapons/bullet.h"
 
 namespace {
 
@@ -133,11 +140,12 @@ TEST_F(FirstFight, TheMissionsCraftAreOnTheirTeams) {
     EXPECT_TRUE(enemiesBothWays);
 }
 
-// With the player standing still, the craft sent against it plan their way round the wall
-// pieces (at least one of them has a wall on its straight line to the player; none ever stands
-// on a wall cell) and close in, inside their attack tasks, until they are within weapons range.
+// With the player standing still (it gives no input), the craft sent against it plan their way
+// round the wall pieces (at least one of them has a wall on its straight line to the player; none
+// ever stands on a wall cell) and close in, inside their attack tasks, until they are within
+// weapons range of where the player is. Their hits push the player's craft, so the player stays
+// where it was put only until the first of them.
 TEST_F(FirstFight, EnemyCraftComeRoundTheWallPiecesIntoWeaponsRange) {
-    GTEST_SKIP() << "being mended after the merge: the enemies now fire and their hits push the player";
     GameRunOptions options;
     options.commandLine = kFight;
     options.frames = 950;
@@ -145,6 +153,7 @@ TEST_F(FirstFight, EnemyCraftComeRoundTheWallPiecesIntoWeaponsRange) {
     std::set<uint32_t> enemies;
     int straightLinesOverWalls = 0;
     std::map<uint32_t, std::vector<DVector>> onWall;  // where an enemy stood on a wall cell
+    std::map<uint32_t, double> reach;  // the reach of the weapon its attack task fights with
     options.everyFrame = [&](const GameRunFrame& f) {
         const GameRunObject* user = User(f);
         if (!user || f.paused) return;
@@ -152,8 +161,11 @@ TEST_F(FirstFight, EnemyCraftComeRoundTheWallPiecesIntoWeaponsRange) {
             enemies = Attackers(f);
             for (const GameRunObject* e : EnemyCraft(f, enemies)) straightLinesOverWalls += LineMeetsWall(e->position, user->position);
         }
-        for (const GameRunObject* e : EnemyCraft(f, enemies))
+        for (const GameRunObject* e : EnemyCraft(f, enemies)) {
             if (Blocked(e->position.x, e->position.z)) onWall[e->handle].push_back(e->position);
+            if (auto* unit = dynamic_cast<UnitProcess*>(Live(e->handle)->aiProcess); unit && unit->task)
+                reach[e->handle] = std::sqrt(double(unit->task->reachSq));
+        }
     };
     const GameRunResult run = GameRun_Play(options);
     ASSERT_EQ(run.exitCode, 0);
@@ -163,31 +175,47 @@ TEST_F(FirstFight, EnemyCraftComeRoundTheWallPiecesIntoWeaponsRange) {
         ADD_FAILURE() << "enemy " << std::hex << handle << std::dec << " went over a wall cell at (" << where.front().x
                       << ", " << where.front().z << ")";
 
-    // Each closes in from beyond 400 m to within 150 m, in its attack task all the way.
+    // Each closes in from beyond the reach of its weapon to within it, measured to where the
+    // player is, in its attack task all the way.
     const GameRunFrame* first = nullptr;
     for (const GameRunFrame& f : run.frames)
         if (User(f) && !first) first = &f;
     ASSERT_NE(first, nullptr);
-    const DVector player = User(*first)->position;
+    const DVector start = User(*first)->position;
     for (uint32_t handle : enemies) {
         SCOPED_TRACE(handle);
         double nearest = 1e9;
         bool leftTask = false, inTask = false;
         for (const GameRunFrame& f : run.frames) {
             const GameRunObject* e = f.Find(handle);
-            if (!e) continue;
-            nearest = std::min(nearest, GroundDistance(e->position, player));
+            const GameRunObject* user = User(f);
+            if (!e || !user) continue;
+            nearest = std::min(nearest, GroundDistance(e->position, user->position));
             leftTask |= inTask && e->task.empty();
             inTask |= !e->task.empty();
             EXPECT_FALSE(e->dead);
         }
-        EXPECT_GT(GroundDistance(first->Find(handle)->position, player), 400.0);
-        EXPECT_LT(nearest, 150.0) << "it never came within weapons range";
+        ASSERT_GT(reach[handle], 0.0);
+        EXPECT_GT(GroundDistance(first->Find(handle)->position, start), reach[handle]) << "it started within range";
+        EXPECT_LT(nearest, reach[handle]) << "it never came within weapons range";
         EXPECT_TRUE(inTask);
         EXPECT_FALSE(leftTask) << "it dropped its attack task";
     }
-    // The player stood where it was put.
-    EXPECT_LT(GroundDistance(User(run.frames.back())->position, player), 1.0);
+    // The player gave no input all along, and stood where it was put until an enemy's round
+    // first struck it.
+    const uint32_t user = User(*first)->handle;
+    uint32_t firstHit = UINT32_MAX;
+    for (const GameRunEvent& e : run.events)
+        if (e.kind == GameRunEventKind::Hit && e.object == user && enemies.count(e.other))
+            firstHit = std::min(firstHit, e.frame);
+    for (const GameRunFrame& f : run.frames) {
+        if (!f.hasUser) continue;
+        EXPECT_EQ(f.throttle, 0.0f) << "frame " << f.frame;
+        EXPECT_EQ(f.steering, 0.0f) << "frame " << f.frame;
+        if (f.frame < firstHit) {
+            EXPECT_LT(GroundDistance(f.position, start), 1.0) << "frame " << f.frame;
+        }
+    }
 }
 
 // Once in range the enemy craft fire at the standing player, and its health falls with the hits
@@ -224,11 +252,72 @@ TEST_F(FirstFight, EnemyCraftFireAndThePlayersHealthFalls) {
     EXPECT_LT(last->health, last->maxHealth);
 }
 
-// The player faces the nearest enemy, picks it with the target key and holds the fire key: the
+// Presses and lets go of keys of the default maps through the window's key messages, as the
+// event script does, remembering which are down.
+class Keys {
+public:
+    void Hold(const char* name, bool down) {
+        if (held_.count(name) == size_t(down)) return;
+        int scan = 0;
+        bool extended = false;
+        PlatKey key;
+        ASSERT_TRUE(Keyboard_KeyOfName(name, &scan, &extended) && Plat_KeyOfScanCode(scan, extended, &key)) << name;
+        Plat_PostKey(App_Globals().mainWindow, key, down, false);
+        if (down) held_.insert(name);
+        else held_.erase(name);
+    }
+    // Holds `more` when the value is below the wanted one by over `slack`, `less` when above.
+    void Toward(float value, float wanted, float slack, const char* more, const char* less) {
+        Hold(more, value < wanted - slack);
+        Hold(less, value > wanted + slack);
+    }
+
+private:
+    std::set<std::string> held_;
+};
+
+// A player at the keys who keeps the cannon on a target: it reads where the gun points and where
+// the cannon's aim point for the target is (leading it), steers the nose round toward it with the
+// steering keys, lifts or lowers the gun with the pitch keys, and drives closer while the target
+// is far. The keys move the craft's controls only gradually, so it asks for the control each
+// error calls for and holds the key that moves the control toward it.
+Cannon* UserCannon(GameObject* user) {
+    if (user && user->hardpoints)
+        for (Weapon* w : user->hardpoints->weapons)
+            if (auto* c = dynamic_cast<Cannon*>(w)) return c;
+    return nullptr;
+}
+
+void KeepTheCannonOn(GameObject* user, GameObject* target, Keys& keys) {
+    auto* craft = dynamic_cast<Craft*>(user);
+    Cannon* cannon = UserCannon(user);
+    if (!craft || !cannon || !cannon->entity || !target || !target->entity) {
+        for (const char* k : {"LeftArrow", "RightArrow", "C", "F", "Q"}) keys.Hold(k, false);
+        return;
+    }
+    Matrix gun;
+    Matrix_Multiply(gun, cannon->entity->local, cannon->mountMatrix);
+    Vector aim{};
+    cannon->GetAimPoint(&aim, target);
+    const Vector d{aim.x - float(gun.posit.x), aim.y - float(gun.posit.y), aim.z - float(gun.posit.z)};
+    auto dot = [](const Vector& a, const Vector& b) { return a.x * b.x + a.y * b.y + a.z * b.z; };
+    const float right = dot(d, gun.right), up = dot(d, gun.up), ahead = dot(d, gun.front);
+    const float across = std::atan2(right, ahead);                       // to the right of the gun
+    const float rise = std::atan2(up, std::hypot(right, ahead));         // above the gun's line
+    // A positive steering control turns the craft to its left.
+    keys.Toward(craft->controls.steering, std::clamp(-4.0f * across, -1.0f, 1.0f), 0.04f, "LeftArrow", "RightArrow");
+    // The gun tilts up by half the pitch control.
+    keys.Toward(craft->controls.pitch, std::clamp(craft->controls.pitch + 2.0f * rise, -1.0f, 1.0f), 0.02f, "C", "F");
+    keys.Hold("Q", std::hypot(right, ahead) > 120.0f && std::fabs(across) < 0.3f);
+}
+
+// The player faces the nearest enemy, picks it with the target key, holds the fire key and keeps
+// the cannon on it with the steering and pitch keys (the enemies' hits push its craft about): the
 // target's health falls with each of the player's hits, and it is destroyed: it dies, an
 // explosion goes off where it was, debris flies, and its pilot ejects. The kill
-// is the player's (its last shooter). The target starts with a twentieth of its hull and a pilot
-// that always ejects, to keep the run short and the ejection certain.
+// is the player's (its last shooter). The target starts with the hull that three of the cannon's
+// rounds destroy and a pilot that always ejects, to keep the run short (three enemies fire at the
+// player meanwhile) and the ejection certain.
 struct Kill {
     GameRunResult run;
     uint32_t pilot = 0;
@@ -251,14 +340,17 @@ void TargetTheNearestEnemyAndDestroyIt(Kill* kill) {
             const double d = GroundDistance(o->entity->local.posit, user->entity->local.posit);
             if (d < best) best = d, nearest = o->GetObjHandle();
         }
-        if (auto* craft = dynamic_cast<Craft*>(Live(nearest))) {
-            craft->SetHull(craft->maxHealth / 20.0f);
-            craft->ejectChance = 1.0f;
-        }
+        auto* craft = dynamic_cast<Craft*>(Live(nearest));
+        const Cannon* cannon = UserCannon(user);
+        ASSERT_TRUE(craft && cannon && cannon->ordnanceClass);
+        craft->SetHull(2.5f * float(cannon->ordnanceClass->damage[0]));
+        craft->ejectChance = 1.0f;
     };
+    Keys keys;
     options.everyFrame = [&](const GameRunFrame& f) {
         const GameRunObject* user = User(f);
         if (user && f.frame == 25) targetAtFire = user->target;
+        if (user && f.frame >= 25) KeepTheCannonOn(Live(user->handle), Live(targetAtFire), keys);
     };
     kill->run = GameRun_Play(options);
     const GameRunResult& run = kill->run;
@@ -267,9 +359,9 @@ void TargetTheNearestEnemyAndDestroyIt(Kill* kill) {
     ASSERT_NE(nearest, 0u);
     EXPECT_EQ(targetAtFire, nearest) << "the target key did not pick the nearest enemy";
 
-    uint32_t user = 0;
+    uint32_t user = 0;  // the player's craft
     for (const GameRunFrame& f : run.frames)
-        if (User(f)) user = User(f)->handle;
+        if (User(f) && !user) user = User(f)->handle;
     // The order of events: the player's shots, hits on the target (its health falling each
     // time), its death, then an explosion and the pilot.
     size_t firstShot = SIZE_MAX, died = SIZE_MAX, explosionAfter = SIZE_MAX, pilotCreated = SIZE_MAX;
@@ -331,14 +423,14 @@ void TargetTheNearestEnemyAndDestroyIt(Kill* kill) {
 }
 
 TEST_F(FirstFight, ThePlayerTargetsTheNearestEnemyAndDestroysIt) {
-    GTEST_SKIP() << "being mended after the merge: the enemies now fire back and the player carries a rocket launcher";
     Kill kill;
     TargetTheNearestEnemyAndDestroyIt(&kill);
 }
 
 // The pilot who ejected from the destroyed craft lands and walks away.
 TEST_F(FirstFight, TheEjectedPilotLandsAndWalks) {
-    GTEST_SKIP() << "a pilot on foot walks only with its person process (not built yet); without one it plays its dying animation and dies";
+    GTEST_SKIP() << "an enemy pilot on foot lives and walks only with its person process (not built yet); without "
+                    "one it plays its dying animation and dies, as a person without a process does";
     Kill kill;
     TargetTheNearestEnemyAndDestroyIt(&kill);
     ASSERT_NE(kill.pilot, 0u);
@@ -352,6 +444,70 @@ TEST_F(FirstFight, TheEjectedPilotLandsAndWalks) {
     const DVector landed = track[track.size() - 90], last = track.back();
     EXPECT_GT(GroundDistance(landed, last), 2.0) << "the pilot stands still";
     EXPECT_LT(std::fabs(last.y - Terrain_GetHeight(float(last.x), float(last.z))), 3.0) << "the pilot is not on the ground";
+}
+
+// The player's own craft is destroyed under it (it starts with a sliver of hull among the
+// enemies): its pilot ejects, rises, comes down under its chute and lands unhurt (a pilot weighs
+// what its model says, so the landing does not hurt it), and stays alive on the ground.
+TEST_F(FirstFight, ThePlayersPilotEjectsAndLandsUnhurt) {
+    GameRunOptions options;
+    options.commandLine = kFight;
+    options.frames = 700;
+    options.keepObjects = true;
+    options.atStart = [](GameObject* user) {
+        PlaceAt(3000.0f, 2100.0f, 1.0f, 0.0f)(user);
+        user->SetHull(1.0f);
+    };
+    uint32_t craft = 0, pilot = 0;
+    std::map<uint32_t, double> height;  // the pilot's height above the ground, by frame
+    options.everyFrame = [&](const GameRunFrame& f) {
+        const GameRunObject* user = User(f);
+        if (!user) return;
+        if (!craft) craft = user->handle;
+        if (user->handle == craft || user->category != kCategoryPerson) return;
+        if (!pilot) pilot = user->handle;
+        if (user->handle == pilot)
+            height[f.frame] = user->position.y - Terrain_GetHeight(float(user->position.x), float(user->position.z));
+    };
+    const GameRunResult run = GameRun_Play(options);
+    ASSERT_EQ(run.exitCode, 0);
+    ASSERT_NE(pilot, 0u) << "the player's craft was not destroyed, or no pilot ejected";
+
+    size_t craftDied = SIZE_MAX, pilotCreated = SIZE_MAX;
+    for (size_t i = 0; i < run.events.size(); ++i) {
+        const GameRunEvent& e = run.events[i];
+        if (e.kind == GameRunEventKind::Died && e.object == craft && craftDied == SIZE_MAX) craftDied = i;
+        if (e.kind == GameRunEventKind::Created && e.object == pilot) pilotCreated = i;
+        EXPECT_FALSE(e.kind == GameRunEventKind::Died && e.object == pilot) << "the pilot died in frame " << e.frame;
+    }
+    ASSERT_NE(craftDied, SIZE_MAX);
+    EXPECT_GT(pilotCreated, craftDied) << "the pilot came before the craft was destroyed";
+
+    // It flies clear (higher than a craft stands), then lands: on the ground from then on.
+    uint32_t landed = 0;
+    double highest = 0.0;
+    for (const auto& [frame, h] : height) {
+        highest = std::max(highest, h);
+        if (!landed && highest > 10.0 && h < 0.5) landed = frame;
+    }
+    EXPECT_GT(highest, 10.0) << "the pilot was not thrown clear";
+    ASSERT_NE(landed, 0u) << "the pilot never came down";
+    ASSERT_LT(landed + 30, height.rbegin()->first) << "the run ends before the pilot was seen standing";
+    for (const auto& [frame, h] : height) {
+        if (frame >= landed) {
+            EXPECT_LT(std::fabs(h), 0.5) << "frame " << frame << ": the pilot left the ground";
+        }
+    }
+    float before = -1.0f, after = -1.0f;
+    for (const GameRunFrame& f : run.frames) {
+        const GameRunObject* p = f.Find(pilot);
+        if (!p) continue;
+        EXPECT_FALSE(p->dead) << "frame " << f.frame;
+        if (f.frame < landed) before = p->health;
+        after = p->health;
+    }
+    EXPECT_GT(before, 0.0f);
+    EXPECT_EQ(after, before) << "the landing hurt the pilot";
 }
 
 // The repair kit raises the player's health and the ammunition pack its ammunition, each by the
