@@ -45,18 +45,6 @@ constexpr const char* kFight = "-nointro fight.qmn";
 
 double GroundDistance(const DVector& a, const DVector& b) { return std::hypot(a.x - b.x, a.z - b.z); }
 
-// Puts the user's craft on the ground at (x, z), facing along (fx, 0, fz), at rest.
-std::function<void(GameObject*)> PlaceAt(float x, float z, float fx, float fz) {
-    return [=](GameObject* user) {
-        Matrix m{};
-        m.up = Vector{0.0f, 1.0f, 0.0f};
-        m.front = Vector{fx, 0.0f, fz};
-        m.right = Vector{fz, 0.0f, -fx};  // up x front
-        m.posit = DVector{x, Terrain_GetHeight(x, z) + 1.0f, z};
-        user->SetMatrix(m);
-    };
-}
-
 GameObject* Live(uint32_t handle) { return GameObject::FromHandle(handle); }
 
 // The enemy craft of a frame: craft that are neither the user nor on the user's side (the
@@ -332,7 +320,7 @@ void TargetTheNearestEnemyAndDestroyIt(Kill* kill) {
     uint32_t nearest = 0;
     uint32_t targetAtFire = 0;
     options.atStart = [&](GameObject* user) {
-        PlaceAt(3000.0f, 2100.0f, 1.0f, 0.0f)(user);
+        GameRun_PlaceAt(3000.0f, 2100.0f, 1.0f, 0.0f)(user);
         double best = 1e9;
         for (GameObject* o : GameObject_List()) {
             auto* craft = dynamic_cast<Craft*>(o);
@@ -455,7 +443,7 @@ TEST_F(FirstFight, ThePlayersPilotEjectsAndLandsUnhurt) {
     options.frames = 700;
     options.keepObjects = true;
     options.atStart = [](GameObject* user) {
-        PlaceAt(3000.0f, 2100.0f, 1.0f, 0.0f)(user);
+        GameRun_PlaceAt(3000.0f, 2100.0f, 1.0f, 0.0f)(user);
         user->SetHull(1.0f);
     };
     uint32_t craft = 0, pilot = 0;
@@ -550,7 +538,7 @@ TEST_F(FirstFight, PowerUpsRestoreHealthAndAmmunitionAsDefined) {
                 user->SetAmmo(int32_t(before));
             }
             const DVector at = kit->entity->local.posit;
-            PlaceAt(float(at.x) - 12.0f, float(at.z), 1.0f, 0.0f)(user);
+            GameRun_PlaceAt(float(at.x) - 12.0f, float(at.z), 1.0f, 0.0f)(user);
         };
         const GameRunResult run = GameRun_Play(options);
         ASSERT_EQ(run.exitCode, 0);
@@ -625,7 +613,7 @@ TEST_F(FirstFight, AShotToThePlayersLeftIsLouderOnTheLeft) {
     options.keepSound = true;
     options.atStart = [](GameObject* user) {
         const Vector p = user->GetPosition();
-        PlaceAt(p.x, p.z, -1.0f, 0.0f)(user);
+        GameRun_PlaceAt(p.x, p.z, -1.0f, 0.0f)(user);
     };
     const GameRunResult quiet = GameRun_Play(options);
     Again();

@@ -27,18 +27,6 @@ class FirstLight : public AppFixture {};
 double Dot(const DVector& a, const Vector& b) { return a.x * b.x + a.y * b.y + a.z * b.z; }
 DVector Minus(const DVector& a, const DVector& b) { return DVector{a.x - b.x, a.y - b.y, a.z - b.z}; }
 
-// Puts the user's craft on the ground at (x, z), facing along (fx, 0, fz), at rest.
-std::function<void(GameObject*)> PlaceAt(float x, float z, float fx, float fz) {
-    return [=](GameObject* user) {
-        Matrix m{};
-        m.up = Vector{0.0f, 1.0f, 0.0f};
-        m.front = Vector{fx, 0.0f, fz};
-        m.right = Vector{fz, 0.0f, -fx};  // up x front
-        m.posit = DVector{x, Terrain_GetHeight(x, z) + 1.0f, z};
-        user->SetMatrix(m);
-    };
-}
-
 // The frames the game simulated with the user's craft there (paused frames and the loading
 // frames before the mission left out).
 std::vector<GameRunFrame> Played(const GameRunResult& run) {
@@ -94,13 +82,13 @@ TEST_F(FirstLight, TheTankDrivesClimbsStopsAtTheCliffAndComesToRest) {
              EXPECT_LT(toRight, -0.3) << "the left arrow turned it right, or not at all";
              EXPECT_LT(ahead, 0.95);
          }},
-        {"up the ramp", PlaceAt(2470.0f, 2000.0f, 1.0f, 0.0f), "5 keydown Q\n", 200,
+        {"up the ramp", GameRun_PlaceAt(2470.0f, 2000.0f, 1.0f, 0.0f), "5 keydown Q\n", 200,
          [](const std::vector<GameRunFrame>& f) {
              EXPECT_LT(f.front().position.y, 78.0);
              EXPECT_GT(f.back().position.x, 2580.0) << "it never reached the plateau's edge";
              EXPECT_GT(f.back().position.y, 81.2) << "it is not up on the plateau";
          }},
-        {"at the cliff from its foot", PlaceAt(4850.0f, 2000.0f, -1.0f, 0.0f), "5 keydown Q\n", 200,
+        {"at the cliff from its foot", GameRun_PlaceAt(4850.0f, 2000.0f, -1.0f, 0.0f), "5 keydown Q\n", 200,
          [](const std::vector<GameRunFrame>& f) {
              double nearest = 1e9, highest = -1e9;
              for (const GameRunFrame& g : f) {

@@ -104,11 +104,7 @@ protected:
         Random_FillTable();
     }
     void TearDown() override {
-        Ordnance_DeleteAll();
-        ParticleBuffer_Clear();
-        EffectList::Clear();
-        Chunk_Effect().MissionCleanup();
-        Chunk_Effect().Forget();
+        ClearShotsAndEffects();
         Seam_Audio() = savedAudio_;
         Seam_Net() = savedNet_;
         Seam_Render() = savedRender_;
@@ -118,9 +114,7 @@ protected:
     }
 
     void Explosion(const std::string& name, const content::ExplosionValues& v) {
-        std::string text, error;
-        ASSERT_TRUE(content::ExplosionDefinitionText(v, &text, &error)) << error;
-        records_.push_back({name + ".odf", text});
+        AddExplosionRecord(records_, name, v);
     }
     void Add(const std::string& name, const std::string& text) { records_.push_back({name + ".odf", text}); }
     void Popper(const std::string& name, const std::string& burst, const std::string& payload) {

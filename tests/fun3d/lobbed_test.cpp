@@ -138,11 +138,7 @@ protected:
         Random_FillTable();
     }
     void TearDown() override {
-        Ordnance_DeleteAll();
-        ParticleBuffer_Clear();
-        EffectList::Clear();
-        Chunk_Effect().MissionCleanup();
-        Chunk_Effect().Forget();
+        ClearShotsAndEffects();
         Seam_Audio() = savedAudio_;
         Seam_Net() = savedNet_;
         Seam_Ai() = savedAi_;
@@ -153,9 +149,7 @@ protected:
     }
 
     void Explosion(const std::string& name, const content::ExplosionValues& v) {
-        std::string text, error;
-        ASSERT_TRUE(content::ExplosionDefinitionText(v, &text, &error)) << error;
-        records_.push_back({name + ".odf", text});
+        AddExplosionRecord(records_, name, v);
     }
     void Shot(const std::string& name, const std::string& label, float speed, float lifetime,
               const content::LobbedValues& lobbed = {}) {

@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdint>
+#include <string>
 #include <vector>
 
 #include "Objkr/entity.h"
@@ -18,7 +19,12 @@
 #include "fun3d/framepasses.h"
 #include "fun3d/gameobject.h"
 #include "fun3d/objectslot.h"
+#include "fun3d/particlebuffer.h"
 #include "geo_writer.h"
+#include "weapon_definitions.h"
+#include "weapons/chunkeffect.h"
+#include "weapons/effects.h"
+#include "weapons/ordnance.h"
 #include "terrain_writer.h"
 
 // The height of the flat map's ground and the middle of the map along both axes.
@@ -113,4 +119,21 @@ inline void StubSpritesAndView(RenderSeam& r) {
         if (depth) *depth = c[2];
         return true;
     };
+}
+
+// The archive record "<name>.odf" of an explosion class.
+inline void AddExplosionRecord(std::vector<content::ArchiveRecord>& records, const std::string& name,
+                               const content::ExplosionValues& v) {
+    std::string text, error;
+    ASSERT_TRUE(content::ExplosionDefinitionText(v, &text, &error)) << error;
+    records.push_back({name + ".odf", text});
+}
+
+// Ends every shot, particle, effect and flying chunk a test left behind.
+inline void ClearShotsAndEffects() {
+    Ordnance_DeleteAll();
+    ParticleBuffer_Clear();
+    EffectList::Clear();
+    Chunk_Effect().MissionCleanup();
+    Chunk_Effect().Forget();
 }

@@ -8,6 +8,7 @@
 #include <utility>
 
 #include "Objkr/entity.h"
+#include "Terrain/terrheight.h"
 #include "ai/unitprocess.h"
 #include "ai/unittask.h"
 #include "collision/collision.h"
@@ -253,4 +254,15 @@ const GameRunObject* GameRunFrame::Find(uint32_t handle) const {
     for (const GameRunObject& o : objects)
         if (o.handle == handle) return &o;
     return nullptr;
+}
+
+std::function<void(GameObject*)> GameRun_PlaceAt(float x, float z, float fx, float fz) {
+    return [=](GameObject* user) {
+        Matrix m{};
+        m.up = Vector{0.0f, 1.0f, 0.0f};
+        m.front = Vector{fx, 0.0f, fz};
+        m.right = Vector{fz, 0.0f, -fx};  // up x front
+        m.posit = DVector{x, Terrain_GetHeight(x, z) + 1.0f, z};
+        user->SetMatrix(m);
+    };
 }

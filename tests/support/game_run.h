@@ -116,3 +116,6 @@ struct GameRunResult {
 // Runs the program once with the start-up wiring installed; keepFrames keeps every presented
 // frame (for comparing two runs).
 GameRunResult GameRun_Play(const GameRunOptions& options, bool keepFrames = false);
+
+// An atStart that puts the user's craft on the ground at (x, z), facing along (fx, 0, fz), at rest.
+std::function<void(class GameObject* user)> GameRun_PlaceAt(float x, float z, float fx, float fz);
