@@ -97,9 +97,11 @@ const Loadout kLoadouts[] = {
     {"player.odf", {"wcannon", "wrocket"}},
     {"avtank.odf", {"wcannon", "wrocket"}},
     {"avscout.odf", {"wcannon", "wrocket"}},
-    // The pilots on foot carry the sniper rifle.
-    {"aspilo.odf", {"wsniper"}},
-    {"asuser.odf", {"wsniper"}},
+    // The pilots on foot carry the machine gun. A person kneels into its sniper stance whenever it
+    // carries a sniper weapon and cannot walk from there, so a pilot with the sniper rifle would
+    // never walk away from its wreck; the rifle stays on the range.
+    {"aspilo.odf", {"wmgun"}},
+    {"asuser.odf", {"wmgun"}},
     // The range's mine layer: a tank that drops magnets.
     {"avdisp.odf", {"wdisp"}},
 };

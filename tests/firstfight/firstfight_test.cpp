@@ -415,7 +415,8 @@ TEST_F(FirstFight, ThePlayerTargetsTheNearestEnemyAndDestroysIt) {
     TargetTheNearestEnemyAndDestroyIt(&kill);
 }
 
-// The pilot who ejected from the destroyed craft lands and walks away.
+// The pilot who ejected from the destroyed craft lands and walks away. (The player's own pilot,
+// which the player's keys drive, lands and walks in ThePlayersPilotEjectsAndLandsUnhurt.)
 TEST_F(FirstFight, TheEjectedPilotLandsAndWalks) {
     GTEST_SKIP() << "an enemy pilot on foot lives and walks only with its person process (not built yet); without "
                     "one it plays its dying animation and dies, as a person without a process does";
@@ -436,26 +437,44 @@ TEST_F(FirstFight, TheEjectedPilotLandsAndWalks) {
 
 // The player's own craft is destroyed under it (it starts with a sliver of hull among the
 // enemies): its pilot ejects, rises, comes down under its chute and lands unhurt (a pilot weighs
-// what its model says, so the landing does not hurt it), and stays alive on the ground.
+// what its model says, so the landing does not hurt it), and stays alive on the ground. It stands
+// where it landed until the player presses the throttle key, and then walks off over the ground
+// (standing, not kneeling: what it carries is no sniper weapon).
 TEST_F(FirstFight, ThePlayersPilotEjectsAndLandsUnhurt) {
     GameRunOptions options;
     options.commandLine = kFight;
-    options.frames = 700;
+    options.frames = 800;
     options.keepObjects = true;
     options.atStart = [](GameObject* user) {
         GameRun_PlaceAt(3000.0f, 2100.0f, 1.0f, 0.0f)(user);
         user->SetHull(1.0f);
     };
-    uint32_t craft = 0, pilot = 0;
+    constexpr uint32_t kStandFrames = 40;  // on the ground before the throttle key goes down
+    uint32_t craft = 0, pilot = 0, down = 0, pressed = 0;
     std::map<uint32_t, double> height;  // the pilot's height above the ground, by frame
+    std::map<uint32_t, DVector> where;  // the pilot's position, by frame
+    std::map<uint32_t, float> throttle;  // its throttle control, by frame
+    std::map<uint32_t, int32_t> stance;  // and its stance
+    double peak = 0.0;  // the highest it has been so far
+    Keys keys;
     options.everyFrame = [&](const GameRunFrame& f) {
         const GameRunObject* user = User(f);
         if (!user) return;
         if (!craft) craft = user->handle;
         if (user->handle == craft || user->category != kCategoryPerson) return;
         if (!pilot) pilot = user->handle;
-        if (user->handle == pilot)
-            height[f.frame] = user->position.y - Terrain_GetHeight(float(user->position.x), float(user->position.z));
+        if (user->handle != pilot) return;
+        const double h = user->position.y - Terrain_GetHeight(float(user->position.x), float(user->position.z));
+        height[f.frame] = h;
+        where[f.frame] = user->position;
+        throttle[f.frame] = f.throttle;
+        if (auto* person = dynamic_cast<Craft*>(Live(pilot))) stance[f.frame] = person->deployState;
+        peak = std::max(peak, h);
+        if (!down && peak > 10.0 && h < 0.5) down = f.frame;
+        if (down && !pressed && f.frame >= down + kStandFrames) {
+            keys.Hold("Q", true);
+            pressed = f.frame;
+        }
     };
     const GameRunResult run = GameRun_Play(options);
     ASSERT_EQ(run.exitCode, 0);
@@ -496,6 +515,26 @@ TEST_F(FirstFight, ThePlayersPilotEjectsAndLandsUnhurt) {
     }
     EXPECT_GT(before, 0.0f);
     EXPECT_EQ(after, before) << "the landing hurt the pilot";
+
+    // It stands where it landed, upright, until the throttle key goes down; then the throttle
+    // opens and it walks off, still upright and on the ground.
+    ASSERT_NE(pressed, 0u) << "the throttle key was never pressed";
+    ASSERT_LT(pressed + 90, height.rbegin()->first) << "the run ends before the pilot could walk";
+    for (uint32_t frame = landed + 5; frame <= pressed; ++frame) {
+        EXPECT_LT(GroundDistance(where.at(frame), where.at(landed + 5)), 0.2) << "frame " << frame << ": it moved";
+        EXPECT_EQ(throttle.at(frame), 0.0f) << "frame " << frame;
+    }
+    const DVector start = where.at(pressed), last = where.rbegin()->second;
+    EXPECT_GT(throttle.rbegin()->second, 0.9f) << "the throttle key did not open the pilot's throttle";
+    uint32_t knelt = 0;  // the first frame on the ground in another stance than standing
+    for (const auto& [frame, s] : stance)
+        if (!knelt && frame >= landed && s != 0) knelt = frame;
+    EXPECT_EQ(knelt, 0u) << "the pilot knelt (stance " << stance[knelt] << ")";
+    EXPECT_GT(GroundDistance(start, last), 5.0) << "the pilot does not walk";
+    // Walking moves it on and on, not in one jump.
+    const DVector mid = where.at(pressed + 45);
+    EXPECT_GT(GroundDistance(start, mid), 1.0);
+    EXPECT_GT(GroundDistance(mid, last), 1.0);
 }
 
 // The repair kit raises the player's health and the ammunition pack its ammunition, each by the
