@@ -142,6 +142,8 @@ bool GuidedDefinitions(std::vector<NamedDefinition>* out, std::string* error) {
 
     OrdnanceValues rocket = shot;
     rocket.label = "rocket";
+    // A rocket striking a craft bursts in its own small blast, not the blast of a craft dying.
+    rocket.explosionVehicle = "xrckxpl";
     OrdnanceValues rocket3 = rocket;
     rocket3.speed = 90.0f;
     rocket3.damage[0] = 120;

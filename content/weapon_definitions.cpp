@@ -125,6 +125,9 @@ bool WeaponDefinitions(std::vector<NamedDefinition>* out, std::string* error) {
     buildingBlast.sound = "xboom.wav";
     ExplosionValues craftBlast = Blast("xfire.0", 6, 0.1f, 3.0f, 12.0f, 200, 3.0f);
     craftBlast.sound = "xboom.wav";
+    // A rocket striking a craft: a small fireball whose blast only scorches what stands close.
+    ExplosionValues rocketBlast = Blast("xfire.0", 5, 0.1f, 1.5f, 6.0f, 20, 1.0f);
+    rocketBlast.sound = "xboom.wav";
     const auto puff = [](float size) {
         ExplosionValues v = Blast("xfire.0", size < 0.6f ? 3 : 4, 0.05f, size, 0.0f, 0, 0.0f);
         v.sound = "xhit.wav";
@@ -133,6 +136,7 @@ bool WeaponDefinitions(std::vector<NamedDefinition>* out, std::string* error) {
     const std::vector<Named> explosions = {
         {"xbldxpl.odf", buildingBlast},
         {"xcarxpl.odf", craftBlast},
+        {"xrckxpl.odf", rocketBlast},
         {"xsecxpl.odf", Blast("xfire.0", 4, 0.08f, 1.0f, 0.0f, 0, 0.0f)},
         {"xbldxpla.odf", Blast("xfire.0", 12, 0.08f, 6.0f, 24.0f, 400, 2.0f)},
         {"xcarxpla.odf", Blast("xfire.0", 8, 0.08f, 3.0f, 14.0f, 200, 4.0f)},
