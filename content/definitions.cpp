@@ -41,6 +41,10 @@ constexpr uint32_t kSensorPeriod = 0xDE687E15u;
 constexpr uint32_t kAmmoPackAmount = 0x1EE6DDFAu;
 constexpr uint32_t kRepairKitAmount = 0x6B176FDAu;
 constexpr uint32_t kPodTurn = 0x73ACCD30u;
+// How hard a hover craft's pads hold it against sliding when the driver asks for less than full
+// throttle: at rest, and at top speed.
+constexpr uint32_t kTractionRest = 0x6B8ECF11u;
+constexpr uint32_t kTractionTop = 0x8EC6E538u;
 
 struct Definition {
     std::string name;
@@ -187,6 +191,11 @@ bool Definitions(std::vector<Definition>* out, std::string* error) {
             writer.Float(kSensorRange, 240.0f);
             writer.Float(kRadarRange, 250.0f).Float(kTargetRange, 200.0f);
             writer.String(kVoiceReplies, "radio1.wav").String(kVoiceReports, "radio2.wav");
+        }
+        if (named.values.label == "hover") {
+            // A craft left standing grips the ground: one pushed by a hit stops within a few
+            // metres instead of coasting away. Full throttle drives on the ground's grip alone.
+            writer.Section("HoverCraftClass").Float(kTractionRest, 40.0f).Float(kTractionTop, 20.0f);
         }
         if (!writer.Ok(error)) return false;
         files.push_back({named.file, writer.Text()});

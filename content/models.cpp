@@ -82,7 +82,8 @@ ModelDef HoverTank() {
     ModelDef m;
     m.file = "gvtank.vdf";
     m.vehicle = true;
-    m.mass = 1800;
+    // Heavy enough that a round's hit nudges the craft rather than throws it.
+    m.mass = 7200;
     m.extra[0] = 4, m.extra[1] = 8, m.extra[2] = 16;
     GeoMesh hull = GeoBox("tkhull", {-2.0f, 0.0f, -3.0f}, {2.0f, 1.2f, 3.0f}, kHull);
     GeoMerge(hull, GeoBox("", {-1.6f, 1.2f, 1.6f}, {1.6f, 1.5f, 2.6f}, kGlass), {0, 0, 0});
@@ -137,7 +138,7 @@ ModelDef Scout() {
     ModelDef m;
     m.file = "gvscout.vdf";
     m.vehicle = true;
-    m.mass = 900;
+    m.mass = 3600;  // half the tank's, like its armour
     GeoMesh body = GeoPyramid("schull", 3, 2.0f, 0.0f, 1.0f, kHull);
     ModelPart hull = Part(Keep(body), "world", {0, 0.5f, 0});
     SetGeometry(hull, 1, 0, Keep(GeoBox("scdash1", {-0.8f, 0.2f, 0.9f}, {0.8f, 0.35f, 1.2f}, kDark)));

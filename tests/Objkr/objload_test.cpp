@@ -113,8 +113,8 @@ TEST_F(ObjLoadTest, HoverTankBuildsItsPartTree) {
     EXPECT_EQ(body->headlightMask, nullptr);
 
     // Mass and inverse mass together; collision values; the vehicle's extra bytes stay apart.
-    EXPECT_FLOAT_EQ(body->dynamics.mass, 1800.0f);
-    EXPECT_FLOAT_EQ(body->dynamics.invMass, 1.0f / 1800.0f);
+    EXPECT_FLOAT_EQ(body->dynamics.mass, 7200.0f);
+    EXPECT_FLOAT_EQ(body->dynamics.invMass, 1.0f / 7200.0f);
     EXPECT_EQ(result.collisionGiven, 1);
     EXPECT_FLOAT_EQ(result.collision[0], 3.0f);
     ObjLoadCollision* attached = ObjLoad_NewMatrix(result);

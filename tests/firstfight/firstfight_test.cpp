@@ -235,9 +235,11 @@ TEST_F(FirstFight, EnemyCraftFireAndThePlayersHealthFalls) {
     }
     EXPECT_LT(firstEnemyShot, run.events.size()) << "no enemy fired";
     EXPECT_GE(shotHits, 3u) << "the enemies' rounds did not hit the player";
-    const GameRunObject* last = User(run.frames.back());
-    ASSERT_NE(last, nullptr);
-    EXPECT_LT(last->health, last->maxHealth);
+    // The player's craft as last seen (the user may be its ejected pilot by the end).
+    const GameRunObject* craft = nullptr;
+    for (auto f = run.frames.rbegin(); f != run.frames.rend() && !craft; ++f) craft = f->Find(user);
+    ASSERT_NE(craft, nullptr);
+    EXPECT_LT(craft->health, craft->maxHealth);
 }
 
 // Presses and lets go of keys of the default maps through the window's key messages, as the
