@@ -224,19 +224,13 @@ protected:
     // Starts the game and waits for its window to show the mission (not one colour).
     Window Start(std::vector<const char*> switches) {
         child_ = StartGravenholt(dir_, switches);
-        Window window = 0;
-        Eventually(
-            [&] {
-                window = FindByName(display_, DefaultRootWindow(display_), "Gravenholt", child_);
-                XWindowAttributes attributes{};
-                if (!window || !XGetWindowAttributes(display_, window, &attributes) ||
-                    attributes.map_state != IsViewable || attributes.width < 400)
-                    return false;
+        return WaitForGameWindow(
+            display_, child_,
+            [&](Window window) {
                 const Frame frame = ReadFrame(display_, window);
                 return !frame.Empty() && !frame.SingleColour();
             },
             std::chrono::seconds(90));
-        return window;
     }
     // The next frame that differs from last where the test reads (the game draws slower than the
     // test reads under the sanitizers on a busy machine), or the same picture again when the

@@ -159,19 +159,13 @@ protected:
     // Starts the game and waits for its window to show the mission (not one colour).
     Window Start(std::vector<const char*> switches) {
         child_ = StartGravenholt(dir_, switches);
-        Window window = 0;
-        Eventually(
-            [&] {
-                window = FindByName(display_, DefaultRootWindow(display_), "Gravenholt", child_);
-                XWindowAttributes attributes{};
-                if (!window || !XGetWindowAttributes(display_, window, &attributes) ||
-                    attributes.map_state != IsViewable || attributes.width < 400)
-                    return false;
+        return WaitForGameWindow(
+            display_, child_,
+            [&](Window window) {
                 const WindowFrame frame = ReadWindow(display_, window);
                 return !frame.pixels.empty() && !frame.SingleColour();
             },
             std::chrono::seconds(60));
-        return window;
     }
     // Closes the window as its close button does; the exit code, or -1 when it did not end.
     int Close(Window window) {

@@ -113,6 +113,24 @@ inline bool Eventually(const std::function<bool()>& check, std::chrono::seconds 
 }
 
 // Closes a window the way a window manager's close button does.
+// Waits until the game's window (named "Gravenholt", of the process child) is in view, at least
+// 400 pixels wide, and `shows` accepts it; the window last found (0 for none) either way.
+inline Window WaitForGameWindow(Display* display, pid_t child, const std::function<bool(Window)>& shows,
+                                std::chrono::seconds limit) {
+    Window window = 0;
+    Eventually(
+        [&] {
+            window = FindByName(display, DefaultRootWindow(display), "Gravenholt", child);
+            XWindowAttributes attributes{};
+            if (!window || !XGetWindowAttributes(display, window, &attributes) ||
+                attributes.map_state != IsViewable || attributes.width < 400)
+                return false;
+            return shows(window);
+        },
+        limit);
+    return window;
+}
+
 inline void SendWindowClose(Display* display, Window window) {
     XEvent event{};
     event.xclient.type = ClientMessage;
