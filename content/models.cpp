@@ -157,11 +157,14 @@ ModelDef Pilot() {
     m.vehicle = true;
     m.mass = 80;
     ModelPart body = Part(Keep(GeoBox("ptbody", {-0.3f, 0, -0.2f}, {0.3f, 1.4f, 0.2f}, kSuit)), "world", {0, 0, 0});
-    SetGeometry(body, 1, 0, Keep(GeoPrism("ptbody1", 4, 0.3f, 0.3f, 0.0f, 1.4f, kSuit)));
+    // Far away the body is a plain prism. Level 1, what the pilot sees of itself from its own
+    // eye, is left empty: the eye sits at the front of the head, and anything of the body drawn
+    // around it would cover the view.
+    SetGeometry(body, 2, 0, Keep(GeoPrism("ptbody1", 4, 0.3f, 0.3f, 0.0f, 1.4f, kSuit)));
     ModelPart head = Part(Keep(GeoBox("pthead", {-0.15f, 0, -0.15f}, {0.15f, 0.3f, 0.15f}, kSkin)), "ptbody",
                           {0, 1.4f, 0});
     m.parts = {body, head, Point("hp_pist1", "ptbody", {0.35f, 1.0f, 0.2f}, 70)};
-    m.locators = {{'*', {0, 1.6f, 0.1f}}};
+    m.locators = {{'(', {0, 1.6f, 0.2f}}, {'*', {0, 1.6f, 0.1f}}};
     return m;
 }
 

@@ -84,10 +84,11 @@ Matrix WorldMatrixOf(const GameObject* object) {
     return m;
 }
 
-// The eye: the world placement of a craft's cockpit node, else the object's own.
+// The eye: the world placement of a craft's or a person's cockpit node, else the object's own
+// (a person's eye is at its head, not at its feet).
 Matrix EyeMatrixOf(const GameObject* object) {
     Entity* e = object ? object->entity : nullptr;
-    if (e && Entity_IsCraft(e->type) && e->classData) {
+    if (e && (Entity_IsCraft(e->type) || e->type == kTypePerson) && e->classData) {
         const auto* body = static_cast<const PhysBody*>(e->classData);
         if (body->cockpitPart) {
             Matrix m;

@@ -48,8 +48,9 @@ TEST_F(SnapshotTest, TheSampleObjectsShowAndTheDishTurns) {
     }
     EXPECT_GT(int(still.pixels.size()) - background, 3000);
     EXPECT_GT(colours, 8);
-    // Pinned again when the western wall moved 50 m west, off the sample base, and the torpedo joined the objects.
-    EXPECT_EQ(CRC32_Memory(still.pixels.data(), still.pixels.size()), 0x9C1C0EC4u);
+    // Pinned again when the pilot's plain prism became its far-away shape (it was the shape the
+    // pilot saw of itself from its own eye).
+    EXPECT_EQ(CRC32_Memory(still.pixels.data(), still.pixels.size()), 0x260C1CBDu);
 
     // After a second of the comm tower's dish sequence the picture differs.
     content::Snapshot turned;

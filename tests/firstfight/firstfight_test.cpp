@@ -457,6 +457,7 @@ TEST_F(FirstFight, ThePlayersPilotEjectsAndLandsUnhurt) {
     std::map<uint32_t, DVector> where;  // the pilot's position, by frame
     std::map<uint32_t, float> throttle;  // its throttle control, by frame
     std::map<uint32_t, int32_t> stance;  // and its stance
+    std::map<uint32_t, DVector> eye;     // where the camera looks from
     double peak = 0.0;  // the highest it has been so far
     Keys keys;
     options.everyFrame = [&](const GameRunFrame& f) {
@@ -470,6 +471,7 @@ TEST_F(FirstFight, ThePlayersPilotEjectsAndLandsUnhurt) {
         height[f.frame] = h;
         where[f.frame] = user->position;
         throttle[f.frame] = f.throttle;
+        eye[f.frame] = f.cameraPosition;
         if (auto* person = dynamic_cast<Craft*>(Live(pilot))) stance[f.frame] = person->deployState;
         peak = std::max(peak, h);
         if (!down && peak > 10.0 && h < 0.5) down = f.frame;
@@ -517,6 +519,15 @@ TEST_F(FirstFight, ThePlayersPilotEjectsAndLandsUnhurt) {
     }
     EXPECT_GT(before, 0.0f);
     EXPECT_EQ(after, before) << "the landing hurt the pilot";
+
+    // The player looks out of the pilot's head: the eye stands above its feet, not inside its
+    // body at ground level (where the body drawn round the eye covered half the screen).
+    for (uint32_t frame = landed + 5; frame <= landed + 30; ++frame) {
+        const DVector& feet = where.at(frame);
+        const DVector& from = eye.at(frame);
+        EXPECT_GT(from.y - feet.y, 1.2) << "frame " << frame << ": the eye is not at head height";
+        EXPECT_LT(GroundDistance(from, feet), 0.5) << "frame " << frame << ": the eye left the pilot";
+    }
 
     // It stands where it landed, upright, until the throttle key goes down; then the throttle
     // opens and it walks off, still upright and on the ground.
