@@ -119,6 +119,9 @@ int Terrain_GetBaseHeight() { return g_baseHeight; }
 
 void Terrain_SetFileName(const char* name) {
     g_fileName = WithoutExtension(name ? name : "") + ".TRN";
+    // A map without its settings file is looked for once per map, not once for every setting
+    // read; a new map name (a load, a new terrain) looks again.
+    Cfg_ForgetMissing();
 }
 
 const char* Terrain_GetFileName() { return g_fileName.c_str(); }

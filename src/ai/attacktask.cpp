@@ -24,8 +24,8 @@ namespace {
 
 constexpr float kTwoPi = 6.28318530717958f;
 
-std::vector<AttackRecord*>& Records() {
-    static std::vector<AttackRecord*> records;
+RosterRegistry<AttackRecord, &AttackRecord::targetHandle>& Records() {
+    static RosterRegistry<AttackRecord, &AttackRecord::targetHandle> records;
     return records;
 }
 
@@ -51,14 +51,6 @@ bool IsFightState(int32_t state) {
            state == kTaskBlast;
 }
 
-// Formation offsets (side, along the heading) behind a leader for one to four followers, by place.
-constexpr float kSlots[4][4][2] = {
-    {{3, -30}},
-    {{3, -30}, {-3, -60}},
-    {{-10, -20}, {10, -20}, {0, -40}},
-    {{-10, -20}, {10, -20}, {-10, -40}, {10, -40}},
-};
-
 }  // namespace
 
 // ---- the registry ----------------------------------------------------------------------------
@@ -76,22 +68,8 @@ void AttackRecord::Add(GameObject* attacker, UnitTask* task) {
 }
 
 bool AttackRecord::Remove(GameObject* attacker) {
-    const auto it = std::find_if(entries.begin(), entries.end(), [&](const Entry& e) { return e.attacker == attacker; });
-    if (it != entries.end()) entries.erase(it);
-    if (!entries.empty()) return false;
-    std::vector<AttackRecord*>& records = Records();
-    records.erase(std::remove(records.begin(), records.end(), this), records.end());
-    delete this;
-    return true;
-}
-
-int32_t AttackRecord::IndexOf(const GameObject* attacker) const {
-    int32_t k = 0;
-    for (const Entry& e : entries) {
-        if (e.attacker == attacker) break;
-        ++k;
-    }
-    return k;
+    Erase(attacker);
+    return Records().DropIfEmpty(this);
 }
 
 const AttackRecord::Entry* AttackRecord::Previous(const GameObject* attacker) const {
@@ -100,23 +78,11 @@ const AttackRecord::Entry* AttackRecord::Previous(const GameObject* attacker) co
     return &entries[static_cast<size_t>(k - 1)];
 }
 
-AttackRecord* AttackRegistry_Get(GameObject* target) {
-    for (AttackRecord* record : Records())
-        if (GameObject::FromHandleRaw(record->targetHandle) == target &&
-            (target || record->targetHandle == 0))
-            return record;
-    auto* record = new AttackRecord;
-    record->targetHandle = target ? target->GetObjHandle() : 0;
-    Records().push_back(record);
-    return record;
-}
+AttackRecord* AttackRegistry_Get(GameObject* target) { return Records().Get(target); }
 
-const std::vector<AttackRecord*>& AttackRegistry() { return Records(); }
+const std::vector<AttackRecord*>& AttackRegistry() { return Records().List(); }
 
-void AttackRegistry_Reset() {
-    for (AttackRecord* record : Records()) delete record;
-    Records().clear();
-}
+void AttackRegistry_Reset() { Records().Reset(); }
 
 // ---- AttackTask ------------------------------------------------------------------------------
 
@@ -292,13 +258,7 @@ void AttackTask::TakeFormationSlot() {
         ++n;
     }
     if (k < 0) k = n++;  // not counted yet: the last place
-    if (n > 4) {
-        followDx = 0.0f;
-        followDz = -20.0f * static_cast<float>(k + 1);
-    } else {
-        followDx = kSlots[n - 1][k][0];
-        followDz = kSlots[n - 1][k][1];
-    }
+    Formation_Place(n, k, &followDx, &followDz);
 }
 
 bool AttackTask::LeaderEngaged() {

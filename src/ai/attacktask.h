@@ -13,30 +13,32 @@
 #include <vector>
 
 #include "ai/gototask.h"
+#include "ai/unitroster.h"
 #include "ai/unittask.h"
 
 class GameObject;
 
-class AttackRecord {
+struct AttackEntry {
+    GameObject* attacker;
+    UnitTask* task;
+};
+
+// The roster of one target: IndexOf (how many entries are ahead of an attacker, the count when
+// it is absent), Count and the entries come with the roster.
+class AttackRecord : public UnitRoster<AttackEntry, &AttackEntry::attacker> {
 public:
-    struct Entry {
-        GameObject* attacker;
-        UnitTask* task;
-    };
+    using Entry = AttackEntry;
+    explicit AttackRecord(uint32_t target = 0) : targetHandle(target) {}
     // Appends the pair; the first attacker sets the base bearing from the target to it.
     void Add(GameObject* attacker, UnitTask* task);
     // Removes the attacker's entry. A record left empty leaves the registry and is deleted:
     // true then (the record is gone).
     bool Remove(GameObject* attacker);
-    // How many entries are ahead of the attacker (the count when it is absent).
-    int32_t IndexOf(const GameObject* attacker) const;
     // The entry just ahead of the attacker's own; null when it is first or absent.
     const Entry* Previous(const GameObject* attacker) const;
-    int32_t Count() const { return static_cast<int32_t>(entries.size()); }
 
     float baseBearing = 0.0f;
     uint32_t targetHandle = 0;
-    std::vector<Entry> entries;
 };
 
 // The record of the target; a new empty one joins the registry when it has none.

@@ -14,8 +14,8 @@
 
 namespace {
 
-std::vector<FollowGroup*>& Groups() {
-    static std::vector<FollowGroup*> groups;
+RosterRegistry<FollowGroup, &FollowGroup::leaderHandle>& Groups() {
+    static RosterRegistry<FollowGroup, &FollowGroup::leaderHandle> groups;
     return groups;
 }
 
@@ -23,14 +23,6 @@ float Ground2(const Vector& a, const Vector& b) {
     const float dx = a.x - b.x, dz = a.z - b.z;
     return dx * dx + dz * dz;
 }
-
-// Formation offsets (side, along the heading) for groups of one to four, by place.
-constexpr float kSlots[4][4][2] = {
-    {{3, -30}},
-    {{3, -30}, {-3, -60}},
-    {{-10, -20}, {10, -20}, {0, -40}},
-    {{-10, -20}, {10, -20}, {-10, -40}, {10, -40}},
-};
 
 }  // namespace
 
@@ -42,23 +34,9 @@ void FollowGroup::Add(GameObject* follower) {
 }
 
 bool FollowGroup::Remove(GameObject* follower) {
-    const auto it = std::find_if(entries.begin(), entries.end(), [&](const Entry& e) { return e.follower == follower; });
-    if (it != entries.end()) entries.erase(it);
+    Erase(follower);
     for (Entry& e : entries) e.changed = true;
-    if (!entries.empty()) return false;
-    std::vector<FollowGroup*>& groups = Groups();
-    groups.erase(std::remove(groups.begin(), groups.end(), this), groups.end());
-    delete this;
-    return true;
-}
-
-int32_t FollowGroup::IndexOf(const GameObject* follower) const {
-    int32_t k = 0;
-    for (const Entry& e : entries) {
-        if (e.follower == follower) break;
-        ++k;
-    }
-    return k;
+    return Groups().DropIfEmpty(this);
 }
 
 bool FollowGroup::IsChanged(const GameObject* follower) const {
@@ -75,21 +53,11 @@ void FollowGroup::ClearChanged(const GameObject* follower) {
         }
 }
 
-FollowGroup* FollowRegistry_Get(GameObject* leader) {
-    const uint32_t handle = leader ? leader->GetObjHandle() : 0;
-    for (FollowGroup* group : Groups())
-        if (group->leaderHandle == handle && GameObject::FromHandleRaw(group->leaderHandle) == leader) return group;
-    auto* group = new FollowGroup(handle);
-    Groups().push_back(group);
-    return group;
-}
+FollowGroup* FollowRegistry_Get(GameObject* leader) { return Groups().Get(leader); }
 
-const std::vector<FollowGroup*>& FollowRegistry() { return Groups(); }
+const std::vector<FollowGroup*>& FollowRegistry() { return Groups().List(); }
 
-void FollowRegistry_Reset() {
-    for (FollowGroup* group : Groups()) delete group;
-    Groups().clear();
-}
+void FollowRegistry_Reset() { Groups().Reset(); }
 
 // ---- the task --------------------------------------------------------------------------------
 
@@ -118,14 +86,7 @@ const FactoryReg* FollowTask::GetFactory() const { return UnitTask_FactoryEntry(
 
 void FollowTask::TakeFormationSlot() {
     if (!group) return;
-    const int32_t n = group->Count(), k = group->IndexOf(me);
-    if (n > 4) {
-        followDx = 0.0f;
-        followDz = -20.0f * static_cast<float>(k + 1);
-    } else if (n >= 1 && k < n) {
-        followDx = kSlots[n - 1][k][0];
-        followDz = kSlots[n - 1][k][1];
-    }
+    Formation_Place(group->Count(), group->IndexOf(me), &followDx, &followDz);
 }
 
 void FollowTask::Enter() {

@@ -7,30 +7,31 @@
 #include <cstdint>
 #include <vector>
 
+#include "ai/unitroster.h"
 #include "ai/unittask.h"
 
 class GameObject;
 
-class FollowGroup {
+struct FollowEntry {
+    GameObject* follower;
+    bool changed;
+};
+
+// The roster of one leader: IndexOf (how many entries are ahead of a follower, the count when it
+// is not a member), Count and the entries come with the roster.
+class FollowGroup : public UnitRoster<FollowEntry, &FollowEntry::follower> {
 public:
+    using Entry = FollowEntry;
     explicit FollowGroup(uint32_t leader) : leaderHandle(leader) {}
     // Every member is marked changed, then the follower joins at the end (changed too).
     void Add(GameObject* follower);
     // The follower's entry goes and every other member is marked changed. The group leaves the
     // registry and is deleted when it becomes empty: true then (the group is gone).
     bool Remove(GameObject* follower);
-    // How many entries are ahead of the follower (the count when it is not a member).
-    int32_t IndexOf(const GameObject* follower) const;
     bool IsChanged(const GameObject* follower) const;
     void ClearChanged(const GameObject* follower);
-    int32_t Count() const { return static_cast<int32_t>(entries.size()); }
 
-    struct Entry {
-        GameObject* follower;
-        bool changed;
-    };
     uint32_t leaderHandle;
-    std::vector<Entry> entries;
 };
 
 // The group of the leader; a new empty one joins the registry when it has none.

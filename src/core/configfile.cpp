@@ -15,6 +15,10 @@ constexpr size_t kNameLimit = 254;
 char g_text[kCfgTextLimit + 1];
 size_t g_length = 0;
 std::string g_fileName;  // the file held; empty when none
+// The last file asked for that could not be had (missing or empty), and the loader it was asked
+// through: asked again, it is answered at once instead of being looked up for every key.
+std::string g_missingName;
+DataFileLoader g_missingLoader = nullptr;
 
 inline char UpperAscii(char c) { return (c >= 'a' && c <= 'z') ? static_cast<char>(c - ('a' - 'A')) : c; }
 
@@ -71,22 +75,35 @@ bool MatchUpper(const char* text, size_t end, size_t at, const char* name, size_
 const char* Cfg_Load(const char* fileName) {
     if (!fileName || !*fileName) return nullptr;
     if (g_length > 0 && SameNameNoCase(g_fileName, fileName)) return g_text;
+    if (g_missingLoader == DataFile_GetLoader() && SameNameNoCase(g_missingName, fileName)) return nullptr;
     g_length = 0;
     g_text[0] = '\0';
     g_fileName.clear();
     std::vector<char> bytes;
-    if (!DataFile_Load(fileName, &bytes)) return nullptr;
-    g_length = Clean(bytes.data(), bytes.size(), g_text, kCfgTextLimit);
-    g_text[g_length] = '\0';
-    if (g_length == 0) return nullptr;
+    if (DataFile_Load(fileName, &bytes)) {
+        g_length = Clean(bytes.data(), bytes.size(), g_text, kCfgTextLimit);
+        g_text[g_length] = '\0';
+    }
+    if (g_length == 0) {
+        g_missingName = fileName;
+        g_missingLoader = DataFile_GetLoader();
+        return nullptr;
+    }
     g_fileName = fileName;
+    Cfg_ForgetMissing();
     return g_text;
+}
+
+void Cfg_ForgetMissing() {
+    g_missingName.clear();
+    g_missingLoader = nullptr;
 }
 
 void Cfg_Forget() {
     g_length = 0;
     g_text[0] = '\0';
     g_fileName.clear();
+    Cfg_ForgetMissing();
 }
 
 int Cfg_FindValue(const char* section, const char* key, char* out, size_t size) {

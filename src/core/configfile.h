@@ -6,9 +6,13 @@
 constexpr size_t kCfgTextLimit = 8191;  // cleaned characters kept of one file
 
 // The cleaned text of the file, loaded through the data-file loader unless the same file
-// (name compared without case) is already held. Null for a missing or empty file.
+// (name compared without case) is already held. Null for a missing or empty file; such a miss
+// is remembered (until Cfg_ForgetMissing or Cfg_Forget, or another loader is installed), so
+// asking again for the same file does not look it up again.
 const char* Cfg_Load(const char* fileName);
-// Drops the held file, so the next request reads it again.
+// Drops the remembered miss, so a file that was missing is looked up again (a map changed).
+void Cfg_ForgetMissing();
+// Drops the held file and the remembered miss, so the next request reads the file again.
 void Cfg_Forget();
 
 // In the held text: the value of key (a whole key at a line start, up to its '=') in the

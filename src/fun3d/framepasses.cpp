@@ -173,6 +173,9 @@ void GameObject_CreateGrid() {
     Terrain_GetBounds(bounds);
     g_grid = std::make_unique<BucketGrid>(kGridCell, kGridCell, bounds[2], bounds[5], bounds[0], bounds[3],
                                           kGridCapacity);
+    // The grid is made once the mission or saved game has loaded, and the first mission tick
+    // runs before the frame's own refill: filled now, the units' first searches see the objects.
+    GameObject_UpdateGrid();
 }
 
 void GameObject_FreeGrid() {

@@ -31,6 +31,7 @@ void GameObject_InstallClassFunctions();
 void GameObject_UpdateVisibility();
 void GameObject_UpdateVisibility(float frameTime);
 // The object grid: 256-unit cells over the map's extents, 768 entries; rebuilt every frame.
+// Creating it fills it with the objects listed then, so that it is valid before the first frame.
 void GameObject_CreateGrid();
 void GameObject_FreeGrid();
 void GameObject_UpdateGrid();

@@ -137,15 +137,7 @@ void ChargeGun::Update(float dt) {
                 }
                 if (ownerObject) ownerObject->AddAmmo(-cost);
                 const float overdue = -clock;
-                Matrix muzzle;
-                Matrix_Multiply(muzzle, entity->local, mountMatrix);
-                if (ownerObject) {
-                    const Vector& v = ownerObject->euler.velocity;
-                    muzzle.posit.x -= overdue * v.x;
-                    muzzle.posit.y -= overdue * v.y;
-                    muzzle.posit.z -= overdue * v.z;
-                }
-                if (Ordnance* shot = shotClass->Build(muzzle, root)) shot->catchUp = overdue - dt;
+                if (Ordnance* shot = shotClass->Build(MuzzleWhenDue(overdue, ownerObject), root)) shot->catchUp = overdue - dt;
                 --shotsLeft;
             };
             while (shotsLeft > 0 && fired < kMostShotsPerUpdate && FireDue(clock, level.salvoInterval, 1, fire) == 1)

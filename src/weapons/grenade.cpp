@@ -140,31 +140,21 @@ void BounceBomb::Step(float dt) {
     }
 }
 
-void BounceBomb::Hit(Entity* hit, const Vector& normal) {
-    if (inBounceStep_) return;
-    float rest = kBounceRestTerrain;
-    if (hit) {
-        if (!ObjectClass_IsKindGroup(hit->type)) {
-            Grenade::Hit(hit, normal);
-            return;
-        }
-        rest = kBounceRestObject;
-    }
+void Grenade::Bounce(const Vector& normal) {
     Vector& v = motion.velocity;
     v = Vec3_Sub(Scale(v, 0.5f), Scale(normal, Vec3_Dot(v, normal)));
     SetSpeed(motion);
-    if (motion.speed < rest) {
-        entity->flags &= ~kRocketFlying;
-    } else {
-        const BounceBombClass& cls = *static_cast<BounceBombClass*>(ordnanceClass);
-        char name[17] = {};
-        std::memcpy(name, cls.bounceSound, sizeof cls.bounceSound);
-        if (name[0]) Seam_Audio().soundPlayOnObject(name, entity);
-    }
+}
+
+void Grenade::PlayBounceSound(const char (&sound)[16]) {
+    char name[17] = {};
+    std::memcpy(name, sound, sizeof sound);
+    if (name[0]) Seam_Audio().soundPlayOnObject(name, entity);
+}
+
+void Grenade::SendBounce() {
     NetSeam& net = Seam_Net();
     if (!net.isNetworkGame() || netPlayer != net.localPlayerId()) return;
-    // The owner sends the bounce: the nose along the new path, position and direction rounded
-    // as the record carries them, and the shot goes out again as launched now.
     const float speed = motion.speed;
     inBounceStep_ = true;
     Step(0.0f);
@@ -175,6 +165,25 @@ void BounceBomb::Hit(Entity* hit, const Vector& normal) {
     launchMatrix = entity->local;
     netState = kOrdnanceNew;
     launchTime = Clock_GetTime();
+}
+
+void BounceBomb::Hit(Entity* hit, const Vector& normal) {
+    if (InBounceStep()) return;
+    float rest = kBounceRestTerrain;
+    if (hit) {
+        if (!ObjectClass_IsKindGroup(hit->type)) {
+            Grenade::Hit(hit, normal);
+            return;
+        }
+        rest = kBounceRestObject;
+    }
+    Bounce(normal);
+    if (motion.speed < rest) {
+        entity->flags &= ~kRocketFlying;
+    } else {
+        PlayBounceSound(static_cast<BounceBombClass*>(ordnanceClass)->bounceSound);
+    }
+    SendBounce();
 }
 
 // ---- anchors ----------------------------------------------------------------------------------

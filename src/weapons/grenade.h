@@ -35,6 +35,23 @@ public:
     // Landed (within 0.5 of the ground): on the ground, 20 chunks and a scorch there; then the
     // bullet's hit.
     void Hit(Entity* hit, const Vector& normal) override;
+
+protected:
+    // What the bombs that bounce share. Off a surface of the normal: the velocity halved with
+    // the whole of its part along the normal taken away (v/2 - n (v.n)); the speed follows.
+    void Bounce(const Vector& normal);
+    // The class's bounce sound (a name of up to 16 characters) on the bomb; none when empty.
+    void PlayBounceSound(const char (&sound)[16]);
+    // In a network game the bomb's owner sends the bounce so every machine goes on from the
+    // same point: a zero-length step (in which a hit is no bounce), the matrix rounded as the
+    // record carries it, the same speed along the new nose, and the shot goes out again as
+    // launched now. Nothing on other machines or in a single-player game.
+    void SendBounce();
+    // Set while the network bounce runs its zero-length step, which must not bounce again.
+    bool InBounceStep() const { return inBounceStep_; }
+
+private:
+    bool inBounceStep_ = false;
 };
 
 class BounceBombClass : public GrenadeClass {
@@ -59,10 +76,6 @@ public:
     void Hit(Entity* hit, const Vector& normal) override;
 
     bool Resting() const { return !Flying(); }
-
-private:
-    // Set while the network bounce runs its zero-length step, which must not bounce again.
-    bool inBounceStep_ = false;
 };
 
 class AnchorClass : public RocketClass {

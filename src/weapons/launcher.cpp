@@ -225,12 +225,20 @@ void Launcher::UpdateMount(float dt) {
         sprite2 = locked ? cls.StageIcon(last) : cls.sprite2;
 }
 
+void Launcher::Launch(float dt) {
+    Ordnance* shot = ordnanceClass->Build(Muzzle(), root);
+    if (!shot) return;
+    shot->catchUp = shotClock - dt;
+    if (auto* missile = dynamic_cast<Missile*>(shot)) missile->SetTarget(GameObject::FromHandle(locked));
+}
+
 void Launcher::Update(float dt) {
     shotClock += dt;
     const LauncherClass& cls = Class();
     if (locked && !trigger && IsMuzzleAboveGround()) {
         if (shotClock > 0.0f) {
-            if (ordnanceClass && (ownerObject ? ownerObject->curAmmo : 0) >= cls.shotCost) {
+            // What the launcher fires and the ammunition for it (each kind's own test).
+            if (CanFire()) {
                 if (cls.fireSound[0]) {
                     char name[17] = {};
                     std::memcpy(name, cls.fireSound, sizeof cls.fireSound);
@@ -238,11 +246,7 @@ void Launcher::Update(float dt) {
                     Seam_Audio().soundPlay(name, entity, kFireSoundFlags, header);
                 }
                 if (ownerObject) ownerObject->AddAmmo(-cls.shotCost);
-                Ordnance* shot = ordnanceClass->Build(Muzzle(), root);
-                if (shot) {
-                    shot->catchUp = shotClock - dt;
-                    if (auto* missile = dynamic_cast<Missile*>(shot)) missile->SetTarget(GameObject::FromHandle(locked));
-                }
+                Launch(dt);
             }
             locked = 0;
             lockProgress = 0.0f;

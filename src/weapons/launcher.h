@@ -51,6 +51,9 @@ public:
     // The object the lock would grow on this frame (handle, 0 for none).
     virtual uint32_t FindTarget(float dt);
     virtual void AddLock(uint32_t target, float dt);
+    // What one shot sends out once Update has played the fire sound and taken the ammunition:
+    // a missile at the locked target, its catch-up the shot clock less the frame.
+    virtual void Launch(float dt);
 
     LauncherClass& Class() const { return *static_cast<LauncherClass*>(weaponClass); }
     // The muzzle's world placement.

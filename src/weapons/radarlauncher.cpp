@@ -5,7 +5,6 @@
 #include "Objkr/entity.h"
 #include "core/odf.h"
 #include "core/seams/ai.h"
-#include "core/seams/audio.h"
 #include "core/seams/net.h"
 #include "fun3d/gameobject.h"
 #include "fun3d/gameobjectclass.h"
@@ -13,9 +12,6 @@
 namespace {
 
 constexpr uint32_t kOdfPodClass = 0xfab4528a;
-constexpr uint32_t kFireSoundFlags = 2048;
-constexpr int kUserSoundHeader = 65;
-constexpr int kOtherSoundHeader = 45;
 // Objects squarely ahead: within this share of their radius of the axis always pass the cone.
 constexpr float kSquareShare = 0.75f;
 // The radar one of the class's three seeker signatures (image, radar, heat).
@@ -68,49 +64,26 @@ void RadarLauncher::AddLock(uint32_t target, float dt) {
     if (object && object->objClass) lockProgress += object->objClass->scales[kRadarSignature] * dt;
 }
 
-void RadarLauncher::Update(float dt) {
-    shotClock += dt;
-    RadarLauncherClass& cls = Class();
-    if (locked && !trigger && IsMuzzleAboveGround()) {
-        if (shotClock > 0.0f) {
-            if (cls.podClass && (ownerObject ? ownerObject->curAmmo : 0) >= cls.shotCost) {
-                if (cls.fireSound[0]) {
-                    char name[17] = {};
-                    std::memcpy(name, cls.fireSound, sizeof cls.fireSound);
-                    const int header = root && (root->flags & kEntityUser) ? kUserSoundHeader : kOtherSoundHeader;
-                    Seam_Audio().soundPlay(name, entity, kFireSoundFlags, header);
-                }
-                if (ownerObject) ownerObject->AddAmmo(-cls.shotCost);
-                // In a network game the machine that controls the owner builds; the others learn of it.
-                const bool network = Seam_Net().isNetworkGame();
-                if (!(network && ownerObject && ownerObject->IsRemote())) {
-                    const Matrix muzzle = Muzzle();
-                    const int32_t team = static_cast<int32_t>((entity->flags & kEntityTeamMask) >> kEntityTeamShift);
-                    GameObject* pod = GameObjectClass::Build(cls.podClass, muzzle, team, false, 0, nullptr);
-                    if (pod) {
-                        pod->SetTeam(team);
-                        Vector v = ownerObject ? ownerObject->euler.velocity : Vector{};
-                        v.x += kRadarPodLaunchSpeed * static_cast<float>(muzzle.front.x);
-                        v.y += kRadarPodLaunchSpeed * static_cast<float>(muzzle.front.y);
-                        v.z += kRadarPodLaunchSpeed * static_cast<float>(muzzle.front.z);
-                        pod->SetVelocity(v);
-                        Seam_Ai().missionAddObject(pod);
-                        pod->SetTarget(GameObject::FromHandle(locked));
-                        if (ownerObject) {
-                            pod->SetLastAttacker(ownerObject);
-                            ownerObject->SetTarget(pod);
-                        }
-                        if (network) Seam_Net().registerObject(pod);
-                    }
-                }
-            }
-            locked = 0;
-            lockProgress = 0.0f;
-            lockStage = 0;
-            shotClock -= cls.reloadTime;
-        }
-    } else if (shotClock > 0.0f) {
-        shotClock = 0.0f;
+void RadarLauncher::Launch(float) {
+    // In a network game the machine that controls the owner builds; the others learn of it.
+    const bool network = Seam_Net().isNetworkGame();
+    if (network && ownerObject && ownerObject->IsRemote()) return;
+    const RadarLauncherClass& cls = Class();
+    const Matrix muzzle = Muzzle();
+    const int32_t team = static_cast<int32_t>((entity->flags & kEntityTeamMask) >> kEntityTeamShift);
+    GameObject* pod = GameObjectClass::Build(cls.podClass, muzzle, team, false, 0, nullptr);
+    if (!pod) return;
+    pod->SetTeam(team);
+    Vector v = ownerObject ? ownerObject->euler.velocity : Vector{};
+    v.x += kRadarPodLaunchSpeed * static_cast<float>(muzzle.front.x);
+    v.y += kRadarPodLaunchSpeed * static_cast<float>(muzzle.front.y);
+    v.z += kRadarPodLaunchSpeed * static_cast<float>(muzzle.front.z);
+    pod->SetVelocity(v);
+    Seam_Ai().missionAddObject(pod);
+    pod->SetTarget(GameObject::FromHandle(locked));
+    if (ownerObject) {
+        pod->SetLastAttacker(ownerObject);
+        ownerObject->SetTarget(pod);
     }
-    trigger = 0;
+    if (network) Seam_Net().registerObject(pod);
 }

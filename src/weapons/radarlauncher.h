@@ -24,7 +24,9 @@ public:
     using Launcher::Launcher;
     // A pod class to send and enough of the owner's ammunition for one.
     bool CanFire() override;
-    void Update(float dt) override;
+    // A pod instead of a missile: built by the machine that controls the owner, on the owner's
+    // team, sent along the muzzle with the locked target as its own.
+    void Launch(float dt) override;
     // The owner's target while it lies ahead within the lock range and the lock cone.
     uint32_t FindTarget(float dt) override;
     // The lock grows by the target class's radar signature a second.

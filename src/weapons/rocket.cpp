@@ -440,15 +440,7 @@ void TargetingGun::Update(float dt) {
             }
             if (ownerObject) ownerObject->AddAmmo(-cost);
             const float overdue = -clock;
-            Matrix muzzle;
-            Matrix_Multiply(muzzle, entity->local, mountMatrix);
-            if (ownerObject) {
-                const Vector& v = ownerObject->euler.velocity;
-                muzzle.posit.x -= overdue * v.x;
-                muzzle.posit.y -= overdue * v.y;
-                muzzle.posit.z -= overdue * v.z;
-            }
-            Ordnance* shot = ordnanceClass->Build(muzzle, root);
+            Ordnance* shot = ordnanceClass->Build(MuzzleWhenDue(overdue, ownerObject), root);
             if (shot) {
                 if (auto* missile = dynamic_cast<Missile*>(shot)) missile->SetTarget(target);
                 shot->catchUp = overdue - dt;

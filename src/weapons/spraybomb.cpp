@@ -9,8 +9,6 @@
 #include "core/odf.h"
 #include "core/shake.h"
 #include "core/seams/audio.h"
-#include "core/seams/net.h"
-#include "fun3d/netpack.h"
 #include "fun3d/objectslot.h"
 #include "weapons/firedue.h"
 #include "weapons/ordnance.h"
@@ -34,13 +32,6 @@ constexpr uint32_t kOwnerUserFlag = 0x10;
 constexpr uint32_t kOwnerFlag20 = 0x20;
 // A device never runs out of life: it lasts until its ammunition does.
 constexpr float kDeviceLifetime = 1e30f;
-
-Vector Scale(const Vector& v, float k) { return Vector{v.x * k, v.y * k, v.z * k}; }
-
-void SetSpeed(EntityDynamics& motion) {
-    motion.speed = std::sqrt(Vec3_Dot(motion.velocity, motion.velocity));
-    motion.invSpeed = motion.speed > 0.0f ? 1.0f / motion.speed : 1e30f;
-}
 
 }  // namespace
 
@@ -72,14 +63,12 @@ OrdnanceClass* SprayBombClass::ReadOdf(const ClassName& name) { return new Spray
 Ordnance* SprayBombClass::MakeObject(Entity* entity) { return new SprayBomb(entity, this); }
 
 void SprayBomb::Hit(Entity* hit, const Vector& normal) {
-    if (inBounceStep_) return;
+    if (InBounceStep()) return;
     if (hit && !ObjectClass_IsKindGroup(hit->type)) {
         Grenade::Hit(hit, normal);
         return;
     }
-    Vector& v = motion.velocity;
-    v = Vec3_Sub(Scale(v, 0.5f), Scale(normal, Vec3_Dot(v, normal)));
-    SetSpeed(motion);
+    Bounce(normal);
     const SprayBombClass& cls = *static_cast<SprayBombClass*>(ordnanceClass);
     if (hit && motion.speed < kBounceRestObject) {
         Grenade::Hit(hit, normal);
@@ -103,22 +92,8 @@ void SprayBomb::Hit(Entity* hit, const Vector& normal) {
         entity->flags |= kEntityDead;
         return;
     }
-    char name[17] = {};
-    std::memcpy(name, cls.bounceSound, sizeof cls.bounceSound);
-    if (name[0]) Seam_Audio().soundPlayOnObject(name, entity);
-    NetSeam& net = Seam_Net();
-    if (!net.isNetworkGame() || netPlayer != net.localPlayerId()) return;
-    // The owner sends the bounce, rounded as the record carries it.
-    const float speed = motion.speed;
-    inBounceStep_ = true;
-    Step(0.0f);
-    inBounceStep_ = false;
-    entity->local = NetPack_RoundTripOrdnance(entity->local);
-    motion.velocity = Scale(entity->local.front, speed);
-    SetSpeed(motion);
-    launchMatrix = entity->local;
-    netState = kOrdnanceNew;
-    launchTime = Clock_GetTime();
+    PlayBounceSound(cls.bounceSound);
+    SendBounce();
 }
 
 // ---- the device -------------------------------------------------------------------------------

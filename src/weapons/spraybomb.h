@@ -32,9 +32,6 @@ public:
     // speed: slower than 1 m/s off an object it ends in the grenade's hit, slower than 5 m/s on
     // the terrain it settles into its device and dies.
     void Hit(Entity* hit, const Vector& normal) override;
-
-private:
-    bool inBounceStep_ = false;
 };
 
 class SprayBombDeviceClass : public MineClass {

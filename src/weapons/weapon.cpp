@@ -152,6 +152,18 @@ bool Weapon::IsMuzzleAboveGround() const {
     return ground + 0.1 < muzzle.posit.y;
 }
 
+Matrix Weapon::MuzzleWhenDue(float overdue, const GameObject* owner) const {
+    Matrix muzzle;
+    Matrix_Multiply(muzzle, entity->local, mountMatrix);
+    if (owner) {
+        const Vector& v = owner->euler.velocity;
+        muzzle.posit.x -= overdue * v.x;
+        muzzle.posit.y -= overdue * v.y;
+        muzzle.posit.z -= overdue * v.z;
+    }
+    return muzzle;
+}
+
 void Weapon::DeleteEntity(Weapon* weapon) {
     if (!weapon) return;
     Entity* e = weapon->entity;

@@ -77,6 +77,9 @@ public:
 
     // The muzzle (the entity's placement on the mount) is above the ground by more than 0.1.
     bool IsMuzzleAboveGround() const;
+    // The muzzle's placement for a shot that fell due `overdue` seconds ago: moved back by that
+    // much of the owner's velocity (left where it is without an owner).
+    Matrix MuzzleWhenDue(float overdue, const GameObject* owner) const;
     // Releases the weapon's entity and with it the weapon (a craft dropping or replacing a gun).
     static void DeleteEntity(Weapon* weapon);
 

@@ -1,8 +1,10 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <vector>
 
 #include "core/configfile.h"
+#include "core/datafile.h"
 #include "support/memory_files.h"
 #include "textfiles.h"
 
@@ -88,6 +90,41 @@ TEST_F(ConfigFileTest, OneFileHeldAndReadOnce) {
     // An empty file is not held.
     files.Add("empty.cfg", "  \t \r");
     EXPECT_EQ(Cfg_Load("empty.cfg"), nullptr);
+}
+
+// A file that cannot be had is looked for once: every later key of it is answered with its
+// default at once, until the miss is forgotten or another loader serves the files.
+TEST_F(ConfigFileTest, AMissingFileIsLookedForOnceUntilForgotten) {
+    files.Add("a.cfg", "[S]\nK=1\n");
+    for (int i = 0; i < 5; ++i) EXPECT_EQ(Cfg_GetInt("S", "K", 7, "gone.trn"), 7);
+    EXPECT_EQ(Cfg_Load("GONE.TRN"), nullptr);
+    EXPECT_EQ(files.Loads("gone.trn"), 1);
+    files.Add("gone.trn", "[S]\nK=2\n");
+    EXPECT_EQ(Cfg_GetInt("S", "K", 7, "gone.trn"), 7) << "still remembered as missing";
+    Cfg_ForgetMissing();
+    EXPECT_EQ(Cfg_GetInt("S", "K", 7, "gone.trn"), 2);
+    EXPECT_EQ(files.Loads("gone.trn"), 2);
+
+    // An empty file counts as missing; reading another file forgets the miss.
+    files.Add("empty.cfg", " \t \r");
+    EXPECT_EQ(Cfg_Load("empty.cfg"), nullptr);
+    EXPECT_EQ(Cfg_Load("empty.cfg"), nullptr);
+    EXPECT_EQ(files.Loads("empty.cfg"), 1);
+    EXPECT_EQ(Cfg_GetInt("S", "K", 0, "a.cfg"), 1);
+    EXPECT_EQ(Cfg_Load("empty.cfg"), nullptr);
+    EXPECT_EQ(files.Loads("empty.cfg"), 2);
+
+    // A miss seen through one loader says nothing of the files another loader serves.
+    EXPECT_EQ(Cfg_Load("other.cfg"), nullptr);
+    const DataFileLoader memory = DataFile_GetLoader();
+    DataFile_SetLoader([](const char* name, std::vector<char>* bytes) {
+        if (std::string(name) != "other.cfg") return false;
+        const std::string text = "[S]\nK=4\n";
+        bytes->assign(text.begin(), text.end());
+        return true;
+    });
+    EXPECT_EQ(Cfg_GetInt("S", "K", 0, "other.cfg"), 4);
+    DataFile_SetLoader(memory);
 }
 
 TEST_F(ConfigFileTest, LongFilesAndNamesAreCut) {

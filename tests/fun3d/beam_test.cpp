@@ -672,15 +672,24 @@ TEST_F(ChargeGunTest, TheSalvoFiresItsCountAtItsIntervalWithEachShotsCatchUp) {
     EXPECT_EQ(gun->shotsLeft, 3);
     EXPECT_TRUE(Ordnance_LiveList().empty());
     g_sounds.clear();
+    // The craft moves: a shot that fell due earlier in the frame leaves from where the muzzle was
+    // then.
+    const Vector velocity{4.0f, 0.0f, -2.0f};
+    owner->euler.velocity = velocity;
     // Watch the shots as the gun fires them, before they step.
+    std::vector<DVector> launched;
     auto fireFrame = [&] {
         Weapon_UpdateMountAll(0.1f);
         Ordnance_UpdateAll(0.1f);
         const size_t before = Ordnance_LiveList().size();
         Weapon_UpdateAll(0.1f);
         std::vector<float> catchUps;
+        launched.clear();
         auto it = Ordnance_LiveList().begin();
-        for (size_t i = before; i < Ordnance_LiveList().size(); ++i, ++it) catchUps.insert(catchUps.begin(), (*it)->catchUp);
+        for (size_t i = before; i < Ordnance_LiveList().size(); ++i, ++it) {
+            catchUps.insert(catchUps.begin(), (*it)->catchUp);
+            launched.insert(launched.begin(), (*it)->launchMatrix.posit);
+        }
         Ordnance_StepAll(0.1f);
         return catchUps;
     };
@@ -688,6 +697,11 @@ TEST_F(ChargeGunTest, TheSalvoFiresItsCountAtItsIntervalWithEachShotsCatchUp) {
     ASSERT_EQ(first.size(), 2u) << "0.1 s of a 0.05 s interval";
     EXPECT_NEAR(first[0], 0.0f, 1e-5f);
     EXPECT_NEAR(first[1], -0.05f, 1e-5f);
+    ASSERT_EQ(launched.size(), 2u);
+    // The first fell due 0.05 s before the second: 0.05 s of the craft's velocity behind it.
+    EXPECT_NEAR(launched[1].x - launched[0].x, 0.05 * velocity.x, 1e-4);
+    EXPECT_NEAR(launched[1].y - launched[0].y, 0.0, 1e-4);
+    EXPECT_NEAR(launched[1].z - launched[0].z, 0.05 * velocity.z, 1e-4);
     ASSERT_EQ(g_sounds.size(), 1u);
     EXPECT_EQ(g_sounds[0], "lvl3.wav/2048") << "the level's sound, once";
     const std::vector<float> second = fireFrame();

@@ -6,6 +6,7 @@
 #include <cstring>
 #include <vector>
 
+#include "Terrain/terramap.h"
 #include "core/clock.h"
 #include "platform/clock.h"
 #include "render/graphicbuffer.h"
@@ -14,6 +15,7 @@
 #include "render/skyeffects.h"
 #include "render/texcache.h"
 #include "render/view.h"
+#include "support/memory_files.h"
 
 namespace {
 
@@ -369,3 +371,29 @@ TEST(SkyKinds, EveryKindTheSkyDrawsReachesADrawer) {
 }
 
 }  // namespace
+
+// A map without its settings file: loading the sky reads some hundred settings, all answered
+// with their defaults from one look for the file; the next map (a new name, or the same map
+// loaded again) looks once more, and finds the file once it is there.
+TEST(SkySettingsFile, AMapWithoutItsSettingsFileIsLookedForOncePerMap) {
+    MemoryFiles files;
+    Terrain_SetFileName("bare.bzn");
+    Sky_Load();
+    EXPECT_EQ(Sky_Settings().height, 100);
+    Sky_Load();
+    EXPECT_EQ(files.Loads("bare.TRN"), 1);
+
+    Terrain_SetFileName("bare.bzn");
+    Sky_Load();
+    EXPECT_EQ(files.Loads("bare.TRN"), 2);
+
+    files.Add("bare.TRN", "[Sky]\nSkyHeight = 250\n");
+    Sky_Load();
+    EXPECT_EQ(Sky_Settings().height, 100) << "the miss holds until the map changes";
+    Terrain_SetFileName("bare.bzn");
+    Sky_Load();
+    EXPECT_EQ(Sky_Settings().height, 250);
+    EXPECT_EQ(files.Loads("bare.TRN"), 3);
+    Sky_Reset();
+    Terrain_SetFileName("");
+}

@@ -4,6 +4,7 @@
 #include "Terrain/terrenv.h"
 #include "collision/colshape.h"
 #include "core/cmdline.h"
+#include "core/configfile.h"
 #include "core/datafile.h"
 #include "core/debug.h"
 #include "core/fixup.h"
@@ -103,6 +104,7 @@ void ResetProgramStateForTest() {
     Render_SetRasteriserLookup(nullptr);
     Collision_SetFaceReader(nullptr);
     DataFile_SetLoader(nullptr);
+    Cfg_Forget();  // the settings file held, and a miss remembered, came through the old loader
     Field_SetHandleFinder(nullptr);
 
     // The platform's hooks, fault injection and records.
