@@ -113,9 +113,12 @@ ModelDef HoverTank() {
     m.parts = {hullPart,
                turret,
                barrel,
-               Point("hp_cann1", "tkturr", {0, 0.35f, 3.7f}, 70),
-               Point("hp_mort1", "tkhull", {0, 1.3f, -2.2f}, 71),
-               Point("hp_spec1", "tkhull", {1.4f, 1.3f, 0.0f}, 72),
+               // The hardpoints, slot by slot (a class's slot N finds the part named "hpN.."),
+               // each of its kind: the cannon at the barrel's muzzle, a rocket rack on the
+               // hull's right and a mortar at the back.
+               Point("hp1cann", "tkturr", {0, 0.35f, 3.7f}, 71),
+               Point("hp2rock", "tkhull", {1.4f, 1.3f, 0.0f}, 72),
+               Point("hp3mort", "tkhull", {0, 1.3f, -2.2f}, 73),
                vaneLeft,
                vaneRight,
                Point("tkthrl", "tkvanel", {0, -0.5f, 0}, 75),
@@ -144,8 +147,9 @@ ModelDef Scout() {
     SetGeometry(hull, 1, 0, Keep(GeoBox("scdash1", {-0.8f, 0.2f, 0.9f}, {0.8f, 0.35f, 1.2f}, kDark)));
     ModelPart wings = Part(Keep(GeoBox("scwing", {-2.6f, 0.0f, -0.6f}, {2.6f, 0.15f, 0.6f}, kDark)), "schull",
                            {0, 0.4f, -0.3f});
-    m.parts = {hull, wings, Point("hp_gun1", "scwing", {2.4f, 0.1f, 0.6f}, 70),
-               Point("hp_gun2", "scwing", {-2.4f, 0.1f, 0.6f}, 70)};
+    // A cannon at the right wing's tip and a rocket rack at the left's.
+    m.parts = {hull, wings, Point("hp1cann", "scwing", {2.4f, 0.1f, 0.6f}, 71),
+               Point("hp2rock", "scwing", {-2.4f, 0.1f, 0.6f}, 72)};
     m.locators = {{'(', {0, 1.0f, 0.5f}}, {'*', {0, 1.4f, 0.2f}}};
     CollisionBox(m, {-2.6f, 0.0f, -2.0f}, {2.6f, 1.0f, 2.0f});
     return m;
@@ -160,7 +164,7 @@ ModelDef Pilot() {
     SetGeometry(body, 1, 0, Keep(GeoPrism("ptbody1", 4, 0.3f, 0.3f, 0.0f, 1.4f, kSuit)));
     ModelPart head = Part(Keep(GeoBox("pthead", {-0.15f, 0, -0.15f}, {0.15f, 0.3f, 0.15f}, kSkin)), "ptbody",
                           {0, 1.4f, 0});
-    m.parts = {body, head, Point("hp_pist1", "ptbody", {0.35f, 1.0f, 0.2f}, 70)};
+    m.parts = {body, head, Point("hp1pist", "ptbody", {0.35f, 1.0f, 0.2f}, 70)};
     m.locators = {{'*', {0, 1.6f, 0.1f}}};
     return m;
 }
