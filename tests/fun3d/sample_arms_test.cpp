@@ -7,6 +7,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <map>
+#include <set>
 #include <memory>
 #include <string>
 #include <vector>
@@ -143,6 +144,44 @@ TEST_F(SampleArmsTest, EverySoundASampleWeaponPlaysIsInTheData) {
         EXPECT_NE(Sound(weapon->fireSound), "") << name;
         for (ExplosionClass* x : {weapon->ordnanceClass->explosionDefault, weapon->ordnanceClass->explosionTypeA})
             EXPECT_NE(Sound(x->explosionSound), "") << name << " " << x->nameText;
+    }
+}
+
+// No sample round bursts in the blast of a craft dying when it strikes a craft: every ordnance,
+// those a weapon file carries with it included, strikes a craft with a blast of its own (or
+// none); the larger rounds' strikes are heard.
+TEST_F(SampleArmsTest, NoRoundStrikesACraftWithTheBlastOfACraftDying) {
+    std::vector<content::NamedDefinition> definitions;
+    std::string error;
+    ASSERT_TRUE(content::WeaponDefinitions(&definitions, &error)) << error;
+    for (const content::NamedDefinition& d : definitions) {
+        const std::string stem = d.name.substr(0, d.name.rfind('.'));
+        if (d.text.find("[WeaponClass]") != std::string::npos) {
+            ASSERT_NE(WeaponClass::Find(stem.c_str()), nullptr) << stem;
+        } else if (d.text.find("[OrdnanceClass]") != std::string::npos) {
+            ASSERT_NE(OrdnanceClass::Find(stem.c_str()), nullptr) << stem;
+        }
+    }
+    // What a craft's death sets off, plain and rich.
+    const std::set<std::string> deathBlasts = {"xcarxpl", "xcarxpla", "xcarxplb"};
+    int rounds = 0, striking = 0;
+    for (OrdnanceClass* ordnance : OrdnanceClass::Loaded()) {
+        ++rounds;
+        const ExplosionClass* strike = ordnance->explosionTypeA;
+        if (!strike) continue;
+        ++striking;
+        EXPECT_EQ(deathBlasts.count(strike->nameText), 0u) << ordnance->nameText << " strikes in " << strike->nameText;
+    }
+    EXPECT_GT(rounds, 10);
+    EXPECT_GT(striking, 5);
+    // The rocket's, the guided missile's and the bolt's strikes are heard.
+    for (const char* name : {"rocket", "missile1", "bolt"}) {
+        OrdnanceClass* ordnance = OrdnanceClass::Find(name);
+        ASSERT_NE(ordnance, nullptr) << name;
+        ASSERT_NE(ordnance->explosionTypeA, nullptr) << name;
+        const std::string sound = Sound(ordnance->explosionTypeA->explosionSound);
+        EXPECT_NE(sound, "") << name;
+        EXPECT_TRUE(Cache_ItemExists(sound.c_str())) << name << " " << sound;
     }
 }
 
