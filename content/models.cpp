@@ -1,5 +1,6 @@
 #include "models.h"
 
+#include <algorithm>
 #include <cmath>
 #include <filesystem>
 #include <fstream>
@@ -71,6 +72,15 @@ ModelPart Point(const std::string& name, const std::string& parent, const Vector
     part.geometry.assign(7, std::vector<std::string>(4, name));
     return part;
 }
+// The point turned about its x axis by the angle (degrees): its front row then leans from +z
+// toward -y.
+ModelPart Turned(ModelPart part, float degrees) {
+    const float a = degrees * 3.14159265f / 180.0f;
+    const float c = std::cos(a), s = std::sin(a);
+    const float rotation[9] = {1, 0, 0, 0, c, s, 0, -s, c};  // right, up, front
+    std::copy(rotation, rotation + 9, part.record.rotation);
+    return part;
+}
 void SetGeometry(ModelPart& part, int level, int state, const GeoMesh& mesh) {
     if (part.geometry.size() <= size_t(level)) part.geometry.resize(size_t(level) + 1);
     auto& states = part.geometry[size_t(level)];
@@ -121,8 +131,9 @@ ModelDef HoverTank() {
                Point("hp3mort", "tkhull", {0, 1.3f, -2.2f}, 73),
                vaneLeft,
                vaneRight,
-               Point("tkthrl", "tkvanel", {0, -0.5f, 0}, 75),
-               Point("tkthrr", "tkvaner", {0, -0.5f, 0}, 75),
+               // The exhaust leaves each vane's trailing edge backwards and a little down.
+               Turned(Point("tkthrl", "tkvanel", {0, -0.25f, -0.3f}, 75), 160.0f),
+               Turned(Point("tkthrr", "tkvaner", {0, -0.25f, -0.3f}, 75), 160.0f),
                fan,
                rudder,
                Point("tkdust1", "tkhull", {-1.2f, -0.6f, 0}, 77),

@@ -84,6 +84,14 @@ TEST_F(ObjLoadTest, HoverTankBuildsItsPartTree) {
     EXPECT_FLOAT_EQ(float(turret->local.posit.y), 1.5f);
     EXPECT_EQ(cannon->type, 71);
     EXPECT_EQ(mortar->type, 73);
+    // The exhaust leaves the vanes backwards and down, not forward into the hull.
+    for (const char* name : {"tkthrl", "tkthrr"}) {
+        Entity* thrust = ObjLoad_FindByName(root, name);
+        ASSERT_NE(thrust, nullptr) << name;
+        EXPECT_EQ(thrust->type, 75);
+        EXPECT_LT(thrust->local.front.z, -0.5f) << name;
+        EXPECT_LT(thrust->local.front.y, 0.0f) << name;
+    }
     // Hardpoints carry no geometry at any level.
     EXPECT_EQ(cannon->geomList.count, 0);
     EXPECT_EQ(cannon->geometry, nullptr);
