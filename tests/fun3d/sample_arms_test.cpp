@@ -245,6 +245,8 @@ TEST_F(SampleArmsTest, EachGunHangsOnItsOwnHardpointAndFiresFromIt) {
         }
         EXPECT_FALSE(mounts.empty());
     }
+    Ordnance_DeleteAll();
+    world_->Reset();  // the craft built here go with the world
 }
 
 }  // namespace
