@@ -246,7 +246,7 @@ TEST_F(SampleArmsTest, EachGunHangsOnItsOwnHardpointAndFiresFromIt) {
         EXPECT_FALSE(mounts.empty());
     }
     Ordnance_DeleteAll();
-    world_->Reset();  // the craft built here go with the world
+    GameObject_DiscardLoaded();  // the craft built here
 }
 
 }  // namespace
