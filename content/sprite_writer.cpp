@@ -362,11 +362,13 @@ std::vector<NamedFile> SampleSpriteFiles() {
             for (int x = 0; x < 16; ++x) {
                 const double dy = y - 7.5, d = std::hypot(x - 7.5, dy);
                 uint8_t* px = &shots[static_cast<size_t>(y * 80 + x)];
-                if (std::fabs(dy) < 6.0 * (1.0 - x / 18.0)) px[0] = glow;
+                // The glow and the streak lie along the rows, as the shots' quads lay them: the
+                // glow widest at the rocket (the top row), the streak a band down its length.
+                if (std::fabs(x - 7.5) < 6.0 * (1.0 - y / 18.0)) px[0] = glow;
                 if (d < 6.0) px[16] = flare;
                 // The trail puff is round with a ragged rim, like the smoke, never the cell's square.
                 if (d < 6.5 && !(d >= 5.5 && ((x + y) & 1))) px[32] = trail;
-                if (y >= 6 && y < 10) px[48] = streak;
+                if (std::fabs(x - 7.5) < 6.0) px[48] = streak;
                 if ((x < 2 || x > 13 || y < 2 || y > 13) && (std::abs(x - 7) > 3 || std::abs(y - 7) > 3)) px[64] = lock;
             }
         const struct {
