@@ -109,7 +109,8 @@ bool BeamDefinitions(std::vector<NamedDefinition>* out, std::string* error) {
     OrdnanceValues bolt;
     bolt.label = "bolt";
     bolt.explosionGround = "xbulgnd";
-    bolt.explosionVehicle = "xcarxpl";
+    // A bolt striking a craft flashes in its own small blast, not the blast of a craft dying.
+    bolt.explosionVehicle = "xbltxpl";
     bolt.explosionBuilding = "xbldxpl";
     bolt.ammoCost = 15;
     bolt.lifetime = 0.75f;
@@ -163,7 +164,7 @@ bool BeamDefinitions(std::vector<NamedDefinition>* out, std::string* error) {
     for (const auto& c : charges) {
         OrdnanceValues shot;
         shot.explosionGround = "xbulgnd";
-        shot.explosionVehicle = "xcarxpl";
+        shot.explosionVehicle = "xbulcar";  // a bullet's strike on a craft
         shot.explosionBuilding = "xbldxpl";
         shot.ammoCost = c.cost;
         shot.lifetime = 2.0f;

@@ -71,7 +71,7 @@ struct ClassValues {
     std::string friendProcess;
     std::string enemyProcess;
     std::string side;
-    int hardpoints = 0;  // "hp_" on the first N hardpoints
+    int hardpoints = 0;  // "hp1" .. "hpN": the first N hardpoints, slot by slot
 };
 
 OdfWriter ClassDefinition(const ClassValues& v, std::string* missing) {
@@ -86,7 +86,10 @@ OdfWriter ClassDefinition(const ClassValues& v, std::string* missing) {
     if (!v.friendProcess.empty()) w.String(kFriendProcess, v.friendProcess);
     if (!v.enemyProcess.empty()) w.String(kEnemyProcess, v.enemyProcess);
     if (!v.side.empty()) w.String(kSideName, v.side);
-    for (int n = 1; n <= v.hardpoints; ++n) w.String(Numbered(kHardpointPrefix, n, missing), "hp_");
+    // A slot finds its hardpoint by the first three characters of the part's name, so each slot
+    // names its own: the sample models call their hardpoints "hp1..", "hp2.." and so on.
+    for (int n = 1; n <= v.hardpoints; ++n)
+        w.String(Numbered(kHardpointPrefix, n, missing), "hp" + std::to_string(n));
     return w;
 }
 

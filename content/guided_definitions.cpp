@@ -110,10 +110,11 @@ bool LockWeaponText(const WeaponValues& base, const LockValues& v, const Ordnanc
 
 bool GuidedDefinitions(std::vector<NamedDefinition>* out, std::string* error) {
     std::string text;
-    // The shots share the bullets' hit puffs.
+    // The shots share the bullets' hit puffs; striking a craft, a missile bursts in its own small
+    // blast, not the blast of a craft dying.
     OrdnanceValues shot;
     shot.explosionGround = "xbulgnd";
-    shot.explosionVehicle = "xcarxpl";
+    shot.explosionVehicle = "xmslxpl";
     shot.explosionBuilding = "xbldxpl";
     shot.ammoCost = 5;
     shot.lifetime = 4.0f;
@@ -154,6 +155,7 @@ bool GuidedDefinitions(std::vector<NamedDefinition>* out, std::string* error) {
 
     OrdnanceValues tracer = shot;
     tracer.label = "tracer";
+    tracer.explosionVehicle = "xbulcar";  // a light round: the bullets' strike
     tracer.ammoCost = 1;
     tracer.speed = 300.0f;
     tracer.lifetime = 1.5f;

@@ -1,5 +1,6 @@
 #include "models.h"
 
+#include <algorithm>
 #include <cmath>
 #include <filesystem>
 #include <fstream>
@@ -71,6 +72,15 @@ ModelPart Point(const std::string& name, const std::string& parent, const Vector
     part.geometry.assign(7, std::vector<std::string>(4, name));
     return part;
 }
+// The point turned about its x axis by the angle (degrees): its front row then leans from +z
+// toward -y.
+ModelPart Turned(ModelPart part, float degrees) {
+    const float a = degrees * 3.14159265f / 180.0f;
+    const float c = std::cos(a), s = std::sin(a);
+    const float rotation[9] = {1, 0, 0, 0, c, s, 0, -s, c};  // right, up, front
+    std::copy(rotation, rotation + 9, part.record.rotation);
+    return part;
+}
 void SetGeometry(ModelPart& part, int level, int state, const GeoMesh& mesh) {
     if (part.geometry.size() <= size_t(level)) part.geometry.resize(size_t(level) + 1);
     auto& states = part.geometry[size_t(level)];
@@ -113,13 +123,17 @@ ModelDef HoverTank() {
     m.parts = {hullPart,
                turret,
                barrel,
-               Point("hp_cann1", "tkturr", {0, 0.35f, 3.7f}, 70),
-               Point("hp_mort1", "tkhull", {0, 1.3f, -2.2f}, 71),
-               Point("hp_spec1", "tkhull", {1.4f, 1.3f, 0.0f}, 72),
+               // The hardpoints, slot by slot (a class's slot N finds the part named "hpN.."),
+               // each of its kind: the cannon at the barrel's muzzle, a rocket rack on the
+               // hull's right and a mortar at the back.
+               Point("hp1cann", "tkturr", {0, 0.35f, 3.7f}, 71),
+               Point("hp2rock", "tkhull", {1.4f, 1.3f, 0.0f}, 72),
+               Point("hp3mort", "tkhull", {0, 1.3f, -2.2f}, 73),
                vaneLeft,
                vaneRight,
-               Point("tkthrl", "tkvanel", {0, -0.5f, 0}, 75),
-               Point("tkthrr", "tkvaner", {0, -0.5f, 0}, 75),
+               // The exhaust leaves each vane's trailing edge backwards and a little down.
+               Turned(Point("tkthrl", "tkvanel", {0, -0.25f, -0.3f}, 75), 160.0f),
+               Turned(Point("tkthrr", "tkvaner", {0, -0.25f, -0.3f}, 75), 160.0f),
                fan,
                rudder,
                Point("tkdust1", "tkhull", {-1.2f, -0.6f, 0}, 77),
@@ -144,8 +158,9 @@ ModelDef Scout() {
     SetGeometry(hull, 1, 0, Keep(GeoBox("scdash1", {-0.8f, 0.2f, 0.9f}, {0.8f, 0.35f, 1.2f}, kDark)));
     ModelPart wings = Part(Keep(GeoBox("scwing", {-2.6f, 0.0f, -0.6f}, {2.6f, 0.15f, 0.6f}, kDark)), "schull",
                            {0, 0.4f, -0.3f});
-    m.parts = {hull, wings, Point("hp_gun1", "scwing", {2.4f, 0.1f, 0.6f}, 70),
-               Point("hp_gun2", "scwing", {-2.4f, 0.1f, 0.6f}, 70)};
+    // A cannon at the right wing's tip and a rocket rack at the left's.
+    m.parts = {hull, wings, Point("hp1cann", "scwing", {2.4f, 0.1f, 0.6f}, 71),
+               Point("hp2rock", "scwing", {-2.4f, 0.1f, 0.6f}, 72)};
     m.locators = {{'(', {0, 1.0f, 0.5f}}, {'*', {0, 1.4f, 0.2f}}};
     CollisionBox(m, {-2.6f, 0.0f, -2.0f}, {2.6f, 1.0f, 2.0f});
     return m;
@@ -163,7 +178,7 @@ ModelDef Pilot() {
     SetGeometry(body, 2, 0, Keep(GeoPrism("ptbody1", 4, 0.3f, 0.3f, 0.0f, 1.4f, kSuit)));
     ModelPart head = Part(Keep(GeoBox("pthead", {-0.15f, 0, -0.15f}, {0.15f, 0.3f, 0.15f}, kSkin)), "ptbody",
                           {0, 1.4f, 0});
-    m.parts = {body, head, Point("hp_pist1", "ptbody", {0.35f, 1.0f, 0.2f}, 70)};
+    m.parts = {body, head, Point("hp1pist", "ptbody", {0.35f, 1.0f, 0.2f}, 70)};
     m.locators = {{'(', {0, 1.6f, 0.2f}}, {'*', {0, 1.6f, 0.1f}}};
     return m;
 }

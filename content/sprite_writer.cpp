@@ -320,14 +320,22 @@ std::vector<NamedFile> SampleSpriteFiles() {
             return static_cast<uint8_t>(best);
         };
         std::vector<uint8_t> page(128 * 16, kKey);
-        const uint8_t flameHot = colour(255, 240, 160), flame = colour(255, 140, 40), splash = colour(200, 190, 160),
+        const uint8_t flameHot = colour(255, 240, 160), flame = colour(255, 140, 40), flameRim = colour(200, 60, 20),
+                      splash = colour(200, 190, 160),
                       puff = colour(170, 200, 255), spark = colour(255, 255, 200), band = colour(230, 230, 255);
         for (int y = 0; y < 16; ++y)
             for (int x = 0; x < 16; ++x) {
                 const double dx = x - 7.5, dy = y - 7.5, d = std::hypot(dx, dy);
                 uint8_t* px = &page[static_cast<size_t>(y * 128 + x)];
-                // A flame narrowing along its length (x), hot at its root.
-                if (std::fabs(dy) < 7.0 * (1.0 - x / 16.0)) *px = x < 5 ? flameHot : flame;
+                // A flame laid along the rows, as the flame's quads lay the sprite: its root in the
+                // top row, narrowing down to its tip; a hot core, shading out through orange to a
+                // ragged dark rim, so its edges do not draw as a hard strip.
+                const double half = 7.5 * (1.0 - y / 16.0), across = std::fabs(dx);
+                if (across < half) {
+                    if (across < 0.4 * half && y < 11) *px = flameHot;
+                    else if (across < 0.75 * half) *px = flame;
+                    else if ((x + y) & 1) *px = flameRim;
+                }
                 if (d < 7.5 && d > 4.0) px[16] = splash;
                 if (d < 7.0) px[32] = puff;
                 if (d < 3.0) px[48] = spark;
@@ -354,11 +362,13 @@ std::vector<NamedFile> SampleSpriteFiles() {
             for (int x = 0; x < 16; ++x) {
                 const double dy = y - 7.5, d = std::hypot(x - 7.5, dy);
                 uint8_t* px = &shots[static_cast<size_t>(y * 80 + x)];
-                if (std::fabs(dy) < 6.0 * (1.0 - x / 18.0)) px[0] = glow;
+                // The glow and the streak lie along the rows, as the shots' quads lay them: the
+                // glow widest at the rocket (the top row), the streak a band down its length.
+                if (std::fabs(x - 7.5) < 6.0 * (1.0 - y / 18.0)) px[0] = glow;
                 if (d < 6.0) px[16] = flare;
                 // The trail puff is round with a ragged rim, like the smoke, never the cell's square.
                 if (d < 6.5 && !(d >= 5.5 && ((x + y) & 1))) px[32] = trail;
-                if (y >= 6 && y < 10) px[48] = streak;
+                if (std::fabs(x - 7.5) < 6.0) px[48] = streak;
                 if ((x < 2 || x > 13 || y < 2 || y > 13) && (std::abs(x - 7) > 3 || std::abs(y - 7) > 3)) px[64] = lock;
             }
         const struct {

@@ -128,6 +128,12 @@ bool WeaponDefinitions(std::vector<NamedDefinition>* out, std::string* error) {
     // A rocket striking a craft: a small fireball whose blast only scorches what stands close.
     ExplosionValues rocketBlast = Blast("xfire.0", 5, 0.1f, 1.5f, 6.0f, 20, 1.0f);
     rocketBlast.sound = "xboom.wav";
+    // A guided missile striking a craft: the rocket's fireball, a little larger.
+    ExplosionValues missileBlast = Blast("xfire.0", 6, 0.1f, 2.0f, 8.0f, 40, 1.5f);
+    missileBlast.sound = "xboom.wav";
+    // A bolt striking a craft: a brief flash that pops.
+    ExplosionValues boltBlast = Blast("xfire.0", 3, 0.05f, 1.0f, 3.0f, 10, 0.5f);
+    boltBlast.sound = "xhit.wav";
     const auto puff = [](float size) {
         ExplosionValues v = Blast("xfire.0", size < 0.6f ? 3 : 4, 0.05f, size, 0.0f, 0, 0.0f);
         v.sound = "xhit.wav";
@@ -137,6 +143,8 @@ bool WeaponDefinitions(std::vector<NamedDefinition>* out, std::string* error) {
         {"xbldxpl.odf", buildingBlast},
         {"xcarxpl.odf", craftBlast},
         {"xrckxpl.odf", rocketBlast},
+        {"xmslxpl.odf", missileBlast},
+        {"xbltxpl.odf", boltBlast},
         {"xsecxpl.odf", Blast("xfire.0", 4, 0.08f, 1.0f, 0.0f, 0, 0.0f)},
         {"xbldxpla.odf", Blast("xfire.0", 12, 0.08f, 6.0f, 24.0f, 400, 2.0f)},
         {"xcarxpla.odf", Blast("xfire.0", 8, 0.08f, 3.0f, 14.0f, 200, 4.0f)},

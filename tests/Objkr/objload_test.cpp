@@ -72,8 +72,8 @@ TEST_F(ObjLoadTest, HoverTankBuildsItsPartTree) {
     Entity* hull = ObjLoad_FindByName(root, "tkhull");
     Entity* turret = ObjLoad_FindByName(root, "tkturr");
     Entity* barrel = ObjLoad_FindByName(root, "tkbarl");
-    Entity* cannon = ObjLoad_FindByName(root, "hp_cann1");
-    Entity* mortar = ObjLoad_FindByName(root, "hp_mort1");
+    Entity* cannon = ObjLoad_FindByName(root, "hp1cann");
+    Entity* mortar = ObjLoad_FindByName(root, "hp3mort");
     ASSERT_TRUE(hull && turret && barrel && cannon && mortar);
     EXPECT_EQ(ObjLoad_FindByName(root, "nosuch"), nullptr);
     EXPECT_EQ(Entity_GetParent(hull), root);
@@ -82,8 +82,16 @@ TEST_F(ObjLoadTest, HoverTankBuildsItsPartTree) {
     EXPECT_EQ(Entity_GetParent(cannon), turret);
     EXPECT_EQ(Entity_GetParent(mortar), hull);
     EXPECT_FLOAT_EQ(float(turret->local.posit.y), 1.5f);
-    EXPECT_EQ(cannon->type, 70);
-    EXPECT_EQ(mortar->type, 71);
+    EXPECT_EQ(cannon->type, 71);
+    EXPECT_EQ(mortar->type, 73);
+    // The exhaust leaves the vanes backwards and down, not forward into the hull.
+    for (const char* name : {"tkthrl", "tkthrr"}) {
+        Entity* thrust = ObjLoad_FindByName(root, name);
+        ASSERT_NE(thrust, nullptr) << name;
+        EXPECT_EQ(thrust->type, 75);
+        EXPECT_LT(thrust->local.front.z, -0.5f) << name;
+        EXPECT_LT(thrust->local.front.y, 0.0f) << name;
+    }
     // Hardpoints carry no geometry at any level.
     EXPECT_EQ(cannon->geomList.count, 0);
     EXPECT_EQ(cannon->geometry, nullptr);

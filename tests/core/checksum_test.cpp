@@ -235,7 +235,7 @@ TEST_F(ChecksumTest, SampleDefinitionLoadsThroughTheFileCache) {
     EXPECT_TRUE(scout.GetFloat(0x0ED76D3Au, &buildTime, 0));
     EXPECT_EQ(buildTime, 6.5f);
     EXPECT_TRUE(scout.GetString(Text_HashNumbered(0x157BA160u, 2), text, sizeof text, nullptr));
-    EXPECT_STREQ(text, "hp_");
+    EXPECT_STREQ(text, "hp2");
     EXPECT_EQ(Cache_LockCount("AVSCOUT.ODF"), 0) << "the cache keeps its copy unlocked";
 
     OdfFile missing;
