@@ -162,6 +162,9 @@ ModelDef Pilot() {
                           {0, 1.4f, 0});
     m.parts = {body, head, Point("hp_pist1", "ptbody", {0.35f, 1.0f, 0.2f}, 70)};
     m.locators = {{'*', {0, 1.6f, 0.1f}}};
+    // Without a box of its own a pilot touches nothing, and so never climbs into the empty craft
+    // it walks up to.
+    CollisionBox(m, {-0.3f, 0.0f, -0.3f}, {0.3f, 1.7f, 0.3f});
     return m;
 }
 
