@@ -98,7 +98,7 @@ void TakeAboardPeople(Craft* craft) {
         const Vector there = ToVector(other->entity->local.posit);
         if (std::fabs(there.x - at.x) >= box || std::fabs(there.z - at.z) >= box) continue;
         other->entity->flags |= kEntityDead;
-        if (craft->teamRecord) craft->teamRecord->AddPilots(other->objClass ? other->objClass->pilotCost : 1);
+        if (TeamRecord* team = TeamRecord::Get(craft->team)) team->AddPilots(other->objClass ? other->objClass->pilotCost : 1);
     }
 }
 
