@@ -156,15 +156,15 @@ ModelDef Pilot() {
     m.file = "gvpilot.vdf";
     m.vehicle = true;
     m.mass = 80;
+    // Without a box of its own a pilot touches nothing, and so never climbs into the empty craft
+    // it walks up to.
+    CollisionBox(m, {-0.3f, 0.0f, -0.3f}, {0.3f, 1.7f, 0.3f});
     ModelPart body = Part(Keep(GeoBox("ptbody", {-0.3f, 0, -0.2f}, {0.3f, 1.4f, 0.2f}, kSuit)), "world", {0, 0, 0});
     SetGeometry(body, 1, 0, Keep(GeoPrism("ptbody1", 4, 0.3f, 0.3f, 0.0f, 1.4f, kSuit)));
     ModelPart head = Part(Keep(GeoBox("pthead", {-0.15f, 0, -0.15f}, {0.15f, 0.3f, 0.15f}, kSkin)), "ptbody",
                           {0, 1.4f, 0});
     m.parts = {body, head, Point("hp_pist1", "ptbody", {0.35f, 1.0f, 0.2f}, 70)};
     m.locators = {{'*', {0, 1.6f, 0.1f}}};
-    // Without a box of its own a pilot touches nothing, and so never climbs into the empty craft
-    // it walks up to.
-    CollisionBox(m, {-0.3f, 0.0f, -0.3f}, {0.3f, 1.7f, 0.3f});
     return m;
 }
 

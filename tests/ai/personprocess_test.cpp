@@ -213,6 +213,37 @@ TEST_F(PersonTest, AnEmptyCraftIsClaimedOnlyWithin100MetresAndTheOneLastLeftCome
     EXPECT_FALSE(second->gettingIn);
 }
 
+// A claimed craft that someone else takes, or that is destroyed, is given up and another looked
+// for: the pilot never waits for ever beside a craft it cannot have.
+TEST_F(PersonTest, AClaimedCraftThatIsTakenOrGoneIsGivenUpForAnother) {
+    struct Case {
+        const char* what;
+        void (*lose)(Craft* craft);
+    } cases[] = {
+        {"taken", [](Craft* c) { c->SetAiProcess(new Driver); }},
+        {"destroyed", [](Craft* c) { c->entity->flags |= kEntityDead; }},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        Craft* first = Empty({100, 0, 130});
+        Refill();
+        PersonProcess* pilot = Pilot();
+        pilot->Execute();
+        ASSERT_EQ(Person_RouteCraft(pilot->task), first);
+        Craft* second = Empty({100, 0, 170});
+        c.lose(first);
+        Refill();
+        pilot->Execute();
+        EXPECT_FALSE(Claimed(first));
+        EXPECT_TRUE(pilot->gettingIn);
+        EXPECT_EQ(Person_RouteCraft(pilot->task), second);
+        EXPECT_TRUE(Claimed(second));
+        processes_.clear();
+        delete first;
+        delete second;
+    }
+}
+
 TEST_F(PersonTest, TheWayToACraftGlidesWalksStraightOrFollowsAPlannedRoute) {
     Craft* craft = Empty({100, 0, 160});
     std::unique_ptr<UnitTask> straight(Person_RouteToCraft(unit_, craft));
