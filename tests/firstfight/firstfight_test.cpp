@@ -420,11 +420,11 @@ TEST_F(FirstFight, ThePlayerTargetsTheNearestEnemyAndDestroysIt) {
 }
 
 // The pilot who ejected from the destroyed craft lives on under its own brain. While the player
-// is near it fights it on foot (it carries a machine gun), coming down under its chute; once the
-// player is out of reach it stands where it landed (the fight's map gives its team no base to
-// walk home to). An empty craft left 40 m from it once it is down is what it walks to: it climbs
-// in, and the craft fights on for the pilot's team. (The player's own pilot, which the player's
-// keys drive, lands and walks in ThePlayersPilotEjectsAndLandsUnhurt.)
+// is within reach it fights it (it carries a machine gun), steering toward it as it comes down
+// under its chute; the fight's map gives its team no base to walk home to, so once the player is
+// out of reach an empty craft near by is what it looks for. One left 40 m from it as it lands is
+// what it walks to: it climbs in, and the craft fights on for the pilot's team. (The player's own
+// pilot, which the player's keys drive, lands and walks in ThePlayersPilotEjectsAndLandsUnhurt.)
 TEST_F(FirstFight, TheEjectedPilotLandsAndWalks) {
     uint32_t pilot = 0, empty = 0, landed = 0;
     std::map<uint32_t, double> height;  // the pilot's height above the ground, by frame
