@@ -50,7 +50,7 @@ bool Impassable(const Vector& at) { return UnitTask_Hooks().isImpassableAt(at); 
 bool Boardable(GameObject* person, GameObject* craft) {
     if (!Live(craft) || craft == person || !craft->entity) return false;
     const int32_t type = craft->entity->type;
-    if (type != kTypeCraft && type != 6) return false;
+    if (type != kTypeCraft && type != kTypeCraft6) return false;
     if (AI_IsPiloted(craft) || craft->inUse || (craft->boardExcludedTeams & Visibility_TeamBit(person->team))) return false;
     return Team_CanUseObject(TeamRecord::Get(person->team), craft);
 }
@@ -190,6 +190,15 @@ void PersonProcess::ReleaseClaim() {
     if (me && UnitAi_IsListedObject(craft)) craft->boardExcludedTeams &= ~Visibility_TeamBit(me->team);
 }
 
+bool PersonProcess::GiveUpLostCraft() {
+    if (!gettingIn) return false;
+    GameObject* craft = Person_RouteCraft(task);
+    if (Live(craft) && !AI_IsPiloted(craft) && !TaskDone()) return false;
+    ReleaseClaim();
+    DropTask();
+    return true;
+}
+
 void PersonProcess::StateEnter(int32_t state) {
     switch (state) {
         case kUStateWait:
@@ -232,15 +241,7 @@ void PersonProcess::StateExecute(int32_t state) {
     switch (state) {
         case kUStateWait:
             if (independence) {
-                // A craft given up under the pilot (taken, gone, or walked to in vain) is looked
-                // for again rather than waited at for ever.
-                if (gettingIn) {
-                    GameObject* craft = Person_RouteCraft(task);
-                    if (!Live(craft) || AI_IsPiloted(craft) || TaskDone()) {
-                        ReleaseClaim();
-                        DropTask();
-                    }
-                }
+                GiveUpLostCraft();
                 if (!gettingIn) LookForCraft();
                 home = Person_HomeObject(me);
                 if (home) nextState = kUStateUser2;
@@ -252,6 +253,11 @@ void PersonProcess::StateExecute(int32_t state) {
             else UpdateTask();
             return;
         case kUStateUser2:
+            if (GiveUpLostCraft()) {
+                // The walk home starts again from WAIT.
+                nextState = kUStateWait;
+                return;
+            }
             if (!gettingIn) LookForCraft();
             if (TaskDone()) nextState = kUStateWait;
             else UpdateTask();

@@ -38,6 +38,9 @@ private:
     bool LookForCraft();
     // The claim on the craft the current task heads for given back.
     void ReleaseClaim();
+    // A claimed craft that was taken or destroyed, or walked to in vain, is given up (claim and
+    // task) rather than waited at for ever; whether it was.
+    bool GiveUpLostCraft();
     const char* name_;
 };
 

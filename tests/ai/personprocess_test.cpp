@@ -242,6 +242,23 @@ TEST_F(PersonTest, AClaimedCraftThatIsTakenOrGoneIsGivenUpForAnother) {
         delete first;
         delete second;
     }
+    // On the way home the same: the craft given up, the walk home again.
+    Craft* home = NewCraft(*cls_, 1, {600, 0, 600});
+    Place(home, {600, 0, 600});
+    TeamRecord::Get(1)->SetSlot(1, home);
+    Craft* craft = Empty({100, 0, 150});
+    Refill();
+    PersonProcess* pilot = Pilot();
+    pilot->Execute();  // WAIT: the craft claimed, home next
+    pilot->Execute();  // USTATE2: the claim given back on leaving WAIT, and taken again
+    ASSERT_EQ(pilot->curState, kUStateUser2);
+    ASSERT_EQ(Person_RouteCraft(pilot->task), craft);
+    craft->SetAiProcess(new Driver);
+    for (int i = 0; i < 3; ++i) pilot->Execute();
+    EXPECT_FALSE(Claimed(craft));
+    EXPECT_EQ(pilot->curState, kUStateUser2);
+    EXPECT_EQ(FactoryName(pilot->task), "PersonRetreat");
+    TeamRecord::Get(1)->SetSlot(1, nullptr);
 }
 
 TEST_F(PersonTest, TheWayToACraftGlidesWalksStraightOrFollowsAPlannedRoute) {
