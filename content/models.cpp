@@ -171,6 +171,9 @@ ModelDef Pilot() {
     m.file = "gvpilot.vdf";
     m.vehicle = true;
     m.mass = 80;
+    // Without a box of its own a pilot touches nothing, and so never climbs into the empty craft
+    // it walks up to.
+    CollisionBox(m, {-0.3f, 0.0f, -0.3f}, {0.3f, 1.7f, 0.3f});
     ModelPart body = Part(Keep(GeoBox("ptbody", {-0.3f, 0, -0.2f}, {0.3f, 1.4f, 0.2f}, kSuit)), "world", {0, 0, 0});
     // Far away the body is a plain prism. Level 1, what the pilot sees of itself from its own
     // eye, is left empty: the eye sits at the front of the head, and anything of the body drawn

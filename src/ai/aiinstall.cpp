@@ -10,6 +10,7 @@
 #include "ai/avoidance.h"
 #include "ai/pathgrid.h"
 #include "ai/pathplanner.h"
+#include "ai/personprocess.h"
 #include "ai/unittask.h"
 #include "ai/worldqueries.h"
 #include "core/cmdline.h"
@@ -32,6 +33,7 @@ void Ai_InstallSeam() {
     Mission_InstallBaseSelector();
     Ai_InstallTasks();
     Ai_InstallCombatProcesses();
+    Ai_InstallPersonProcesses();
 
     AiSeam& s = Seam_Ai();
     s.pathGridMarkCircle = PathGrid_MarkCircle;

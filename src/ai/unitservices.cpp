@@ -8,6 +8,7 @@
 #include "ai/followtask.h"
 #include "ai/gototask.h"
 #include "ai/pathplanner.h"
+#include "ai/rescuetask.h"
 #include "ai/unittask.h"
 #include "ai/worldqueries.h"
 #include "core/clock.h"
@@ -43,7 +44,7 @@ UnitAiServices MakeDefault() {
     s.attackTask = [](GameObject* owner, GameObject* target) -> UnitTask* { return new AttackTask(owner, target); };
     s.followTask = [](GameObject* owner, GameObject* leader) -> UnitTask* { return new FollowTask(owner, leader); };
     s.defendTask = [](GameObject* owner, GameObject* object) -> UnitTask* { return new DefendTask(owner, object); };
-    s.rescueTask = [](GameObject*, GameObject*) -> UnitTask* { return nullptr; };               // PENDING(5.164)
+    s.rescueTask = [](GameObject* owner, GameObject* unit) -> UnitTask* { return new RescueTask(owner, unit); };
     s.patrolNextLeg = [](UnitTask*) { return false; };                                         // PENDING(5.165)
     s.taskUpdate = [](UnitTask* task) { task->Update(); };
     s.taskIsDone = [](UnitTask* task) { return task->IsDone(); };

@@ -14,6 +14,8 @@
 #include "ai/gototask.h"
 #include "ai/pathgrid.h"
 #include "ai/pathplanner.h"
+#include "ai/personprocess.h"
+#include "ai/rescuetask.h"
 #include "ai/unitprocess.h"
 #include "ai/unitservices.h"
 #include "ai/worldqueries.h"
@@ -1208,6 +1210,8 @@ void Ai_InstallTasks() {
     Ai_InstallFollowTasks();
     Ai_InstallAttackTasks();
     Ai_InstallCombatTasks();
+    Ai_InstallPersonTasks();
+    Ai_InstallRescueTask();
 }
 
 // ---- the task list ---------------------------------------------------------------------------

@@ -23,6 +23,7 @@
 #include "core/shake.h"
 #include "Objkr/classfnc.h"
 #include "fun3d/craftservices.h"
+#include "fun3d/objectpool.h"
 #include "fun3d/objectslot.h"
 #include "fun3d/particlebuffer.h"
 #include "fun3d/teamrecord.h"
@@ -83,6 +84,22 @@ bool NetworkGame() { return Seam_Net().isNetworkGame(); }
 
 Vector ToVector(const DVector& d) {
     return Vector{static_cast<float>(d.x), static_cast<float>(d.y), static_cast<float>(d.z)};
+}
+
+// A rescue's pick-up: the craft's team's people on foot standing beside it (within the larger of
+// both radii and 10 m more, and 20 m, on both ground axes) climb aboard: they leave the world and
+// are pilots of the team again. The user's own pilot boards by itself.
+void TakeAboardPeople(Craft* craft) {
+    const Vector at = ToVector(craft->entity->local.posit);
+    for (GameObject* other : GameObject_List()) {
+        if (other == craft || !other->entity || other->entity->type != kTypePerson) continue;
+        if ((other->entity->flags & kEntityDead) || other == GameObject_GetUser() || other->team != craft->team) continue;
+        const float box = std::max(craft->radius + other->radius + 10.0f, 20.0f);
+        const Vector there = ToVector(other->entity->local.posit);
+        if (std::fabs(there.x - at.x) >= box || std::fabs(there.z - at.z) >= box) continue;
+        other->entity->flags |= kEntityDead;
+        if (TeamRecord* team = TeamRecord::Get(craft->team)) team->AddPilots(other->objClass ? other->objClass->pilotCost : 1);
+    }
 }
 
 Vector RandomOffset(float x, float y, float z, float up) {
@@ -514,6 +531,10 @@ void Craft::Update(float dt) {
         if (controls.hopOut && pilotClass) {
             controls.hopOut = 0;
             HopOut();
+        }
+        if (controls.pickUp) {
+            controls.pickUp = 0;
+            TakeAboardPeople(this);
         }
     }
     // 8.

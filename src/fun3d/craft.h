@@ -67,6 +67,9 @@ struct CraftControls {
     int32_t eject = 0;
     int32_t deploy = 0;
     int32_t hopOut = 0;
+    // Set by a rescue once it has stopped beside a unit on foot: the craft takes aboard its
+    // team's people standing next to it.
+    int32_t pickUp = 0;
 };
 
 class Craft : public GameObject {

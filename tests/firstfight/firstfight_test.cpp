@@ -313,10 +313,11 @@ struct Kill {
     uint32_t pilot = 0;
 };
 
-void TargetTheNearestEnemyAndDestroyIt(Kill* kill) {
+void TargetTheNearestEnemyAndDestroyIt(Kill* kill, uint32_t frames = 640,
+                                       const std::function<void(const GameRunFrame&)>& alsoEveryFrame = {}) {
     GameRunOptions options;
     options.commandLine = kFight;
-    options.frames = 640;
+    options.frames = frames;
     options.keepObjects = true;
     options.events = "20 keydown T\n21 keyup T\n25 keydown Insert\n";
     uint32_t nearest = 0;
@@ -341,6 +342,7 @@ void TargetTheNearestEnemyAndDestroyIt(Kill* kill) {
         const GameRunObject* user = User(f);
         if (user && f.frame == 25) targetAtFire = user->target;
         if (user && f.frame >= 25) KeepTheCannonOn(Live(user->handle), Live(targetAtFire), keys);
+        if (alsoEveryFrame) alsoEveryFrame(f);
     };
     kill->run = GameRun_Play(options);
     const GameRunResult& run = kill->run;
@@ -417,24 +419,71 @@ TEST_F(FirstFight, ThePlayerTargetsTheNearestEnemyAndDestroysIt) {
     TargetTheNearestEnemyAndDestroyIt(&kill);
 }
 
-// The pilot who ejected from the destroyed craft lands and walks away. (The player's own pilot,
-// which the player's keys drive, lands and walks in ThePlayersPilotEjectsAndLandsUnhurt.)
+// The pilot who ejected from the destroyed craft lives on under its own brain. While the player
+// is within reach it fights it (it carries a machine gun), steering toward it as it comes down
+// under its chute; the fight's map gives its team no base to walk home to, so once the player is
+// out of reach an empty craft near by is what it looks for. One left 40 m from it as it lands is
+// what it walks to: it climbs in, and the craft fights on for the pilot's team. (The player's own
+// pilot, which the player's keys drive, lands and walks in ThePlayersPilotEjectsAndLandsUnhurt.)
 TEST_F(FirstFight, TheEjectedPilotLandsAndWalks) {
-    GTEST_SKIP() << "an enemy pilot on foot lives and walks only with its person process (not built yet); without "
-                    "one it plays its dying animation and dies, as a person without a process does";
+    uint32_t pilot = 0, empty = 0, landed = 0;
+    std::map<uint32_t, double> height;  // the pilot's height above the ground, by frame
+    std::map<uint32_t, DVector> where;
+    std::set<std::string> tasks;  // every task the pilot ran
+    double peak = 0.0;
     Kill kill;
-    TargetTheNearestEnemyAndDestroyIt(&kill);
+    TargetTheNearestEnemyAndDestroyIt(&kill, 1100, [&](const GameRunFrame& f) {
+        const GameRunObject* user = User(f);
+        if (!pilot)
+            for (const GameRunObject& o : f.objects)
+                if (o.category == kCategoryPerson && !o.user && user && o.team != user->team) pilot = o.handle;
+        const GameRunObject* p = pilot ? f.Find(pilot) : nullptr;
+        if (!p || p->dead) return;
+        const double h = p->position.y - Terrain_GetHeight(float(p->position.x), float(p->position.z));
+        height[f.frame] = h;
+        where[f.frame] = p->position;
+        if (!p->task.empty()) tasks.insert(p->task);
+        peak = std::max(peak, h);
+        if (!landed && peak > 10.0 && h < 0.5) {
+            landed = f.frame;
+            // An empty craft of no side, 40 m north of where the pilot stands.
+            Matrix at = kIdentityMatrix;
+            const double x = p->position.x, z = p->position.z + 40.0;
+            at.posit = DVector{x, double(Terrain_GetHeight(float(x), float(z))) + 2.0, z};
+            GameObject* craft = GameObjectClass::Build(GameObjectClass::Find("avtank"), at, 0, false, 0, nullptr);
+            ASSERT_NE(craft, nullptr);
+            craft->SetTeam(0);
+            empty = craft->GetObjHandle();
+        }
+    });
     ASSERT_NE(kill.pilot, 0u);
+    EXPECT_EQ(kill.pilot, pilot);
     const GameRunResult& run = kill.run;
-    const uint32_t pilot = kill.pilot;
-    // The pilot lands and walks: it moves over the ground after its ejection has settled.
-    std::vector<DVector> track;
-    for (const GameRunFrame& f : run.frames)
-        if (const GameRunObject* p = f.Find(pilot); p && !p->dead) track.push_back(p->position);
-    ASSERT_GT(track.size(), 120u) << "the pilot did not live long enough to be seen walking";
-    const DVector landed = track[track.size() - 90], last = track.back();
-    EXPECT_GT(GroundDistance(landed, last), 2.0) << "the pilot stands still";
-    EXPECT_LT(std::fabs(last.y - Terrain_GetHeight(float(last.x), float(last.z))), 3.0) << "the pilot is not on the ground";
+    for (const GameRunEvent& e : run.events)
+        EXPECT_FALSE(e.kind == GameRunEventKind::Died && e.object == pilot) << "the pilot died in frame " << e.frame;
+    EXPECT_TRUE(tasks.count("PersonAttack")) << "the pilot never fought the player";
+    ASSERT_NE(landed, 0u) << "the pilot never came down";
+    ASSERT_NE(empty, 0u);
+    EXPECT_TRUE(tasks.count("PersonStraight") || tasks.count("PersonGetIn")) << "the pilot never made for the craft";
+
+    // It walks over the ground to the craft: on the ground and moving from one frame to the next
+    // until it is gone into the craft.
+    uint32_t last = landed;
+    for (const auto& [frame, h] : height)
+        if (frame >= landed) {
+            EXPECT_LT(std::fabs(h), 1.5) << "the pilot left the ground in frame " << frame;
+            last = frame;
+        }
+    ASSERT_GT(last, landed + 30) << "the pilot was gone as soon as it landed";
+    EXPECT_GT(GroundDistance(where[landed], where[last]), 25.0) << "the pilot did not walk to the craft";
+
+    // It climbed in: the pilot is gone from the world, and the craft is driven for its team.
+    const GameRunFrame& end = run.frames.back();
+    EXPECT_EQ(end.Find(pilot), nullptr) << "the pilot is still on foot";
+    const GameRunObject* taken = end.Find(empty);
+    ASSERT_NE(taken, nullptr);
+    EXPECT_EQ(taken->team, 2);
+    EXPECT_EQ(taken->process, "TankEnemy");
 }
 
 // The player's own craft is destroyed under it (it starts with a sliver of hull among the

@@ -18,9 +18,11 @@
 #include "core/clock.h"
 #include "core/game.h"
 #include "core/savegame.h"
+#include "core/seams/ai.h"
 #include "core/seams/cockpit.h"
 #include "core/seams/core.h"
 #include "fun3d/gameobject.h"
+#include "fun3d/gameobjectclass.h"
 #include "fun3d/objectpool.h"
 #include "interface/gamekeys.h"
 #include "platform/filedialog.h"
@@ -126,6 +128,7 @@ struct Recorder {
     std::string resavePath;      // when set, the game just loaded is saved there before it runs
     bool keepPictures = false;   // keeps the frames presented from the load on
     bool (*load)(const char*) = nullptr;  // the game's own loader
+    void (*atStart)(GameObject* user) = nullptr;  // more set-up once the mission stands
 };
 Recorder g_rec;
 
@@ -189,6 +192,7 @@ GameRunResult Fight(int frames, uint32_t saveAt, const std::string& savePath, co
         Seam_Cockpit().gameKeyProcess = Keys;
         g_rec.load = Seam_Core().saveGameLoad;
         Seam_Core().saveGameLoad = LoadAndSave;
+        if (g_rec.atStart) g_rec.atStart(user);
     };
     GameRunResult run = GameRun_Play(options);
     if (g_rec.keys) Seam_Cockpit().gameKeyProcess = g_rec.keys;
@@ -229,6 +233,44 @@ TEST_F(FirstFightSave, SavedInTheMiddleOfTheFightItLoadsBackToTheMomentItWasSave
     size_t rounds = 0;
     for (size_t i = g_rec.firstAfterLoad; i < g_rec.seen.size(); ++i) rounds += g_rec.seen[i].rounds;
     EXPECT_GT(rounds, 0u) << "no round was fired after the load";
+}
+
+// An enemy pilot on foot 60 m ahead of the player, as one that bailed out, with the brain the
+// game gives it.
+void EnemyPilotOnFoot(GameObject* user) {
+    const double x = user->entity->local.posit.x + 60.0, z = user->entity->local.posit.z + 20.0;
+    Matrix at = kIdentityMatrix;
+    at.posit = DVector{x, Terrain_GetHeight(float(x), float(z)) + 0.5, z};
+    GameObject* pilot = GameObjectClass::Build(GameObjectClass::Find("aspilo"), at, 2, false, 0, nullptr);
+    ASSERT_NE(pilot, nullptr);
+    pilot->SetTeam(2);
+    pilot->SetAiProcess(Seam_Ai().createObjectProcess(pilot));
+}
+
+// A pilot on foot, fighting the player when the game is saved, comes back from the load with its
+// brain and its attack as they were at that moment, and its brain drives it on.
+TEST_F(FirstFightSave, APilotOnFootComesBackWithItsBrain) {
+    Recorder how;
+    how.atStart = EnemyPilotOnFoot;
+    const std::string path = Plat_ProfilePath("save") + "/pilot.sav";
+    const GameRunResult run = Fight(300, 240, path, how);
+    ASSERT_EQ(run.exitCode, 0);
+    ASSERT_TRUE(g_rec.pressed) << "the fight never reached the frame of the save";
+    auto pilotOf = [](const Seen& seen) -> const ObjectState* {
+        for (const ObjectState& o : seen.objects)
+            if (o.name == "aspilo") return &o;
+        return nullptr;
+    };
+    const ObjectState* saved = pilotOf(g_rec.atSave);
+    ASSERT_NE(saved, nullptr) << "the pilot was gone before the save";
+    EXPECT_EQ(saved->brain.rfind("PersonEnemy:", 0), 0u) << saved->brain;
+    ASSERT_GT(g_rec.seen.size(), g_rec.firstAfterLoad + 30) << "the loaded game did not run on";
+    const ObjectState* loaded = pilotOf(g_rec.seen[g_rec.firstAfterLoad]);
+    ASSERT_NE(loaded, nullptr) << "the pilot did not come back";
+    EXPECT_TRUE(*loaded == *saved) << saved->brain << " / " << loaded->brain;
+    const ObjectState* last = pilotOf(g_rec.seen.back());
+    ASSERT_NE(last, nullptr);
+    EXPECT_EQ(last->brain.rfind("PersonEnemy:", 0), 0u) << last->brain;
 }
 
 std::string ReadAll(const std::string& path) {

@@ -18,6 +18,7 @@
 #include "core/seams/audio.h"
 #include "fun3d/craft.h"
 #include "fun3d/craftservices.h"
+#include "fun3d/teamrecord.h"
 #include "fun3d/hovercraft.h"
 #include "fun3d/objectslot.h"
 #include "fun3d/particlebuffer.h"
@@ -227,6 +228,46 @@ TEST_F(CraftLifeTest, TheEjectRequestBailsThePilotOutAndGivesTheCraftUp) {
     EXPECT_EQ(craft->healthRatio, 0.0f);
     EXPECT_NE(craft->entity->flags & kEntityDead, 0u);
     EXPECT_EQ(craft->controls.eject, 0);
+}
+
+// A rescue's pick-up takes aboard the craft's team's people standing beside it, once each: they
+// leave the world and are pilots of the team again. People farther off, of another team, or the
+// user's own are left where they are.
+TEST_F(CraftLifeTest, ThePickUpTakesAboardTheTeamsPeopleBesideTheCraft) {
+    TerrainBounds.minXm = 0.0f;
+    TerrainBounds.maxXm = 1000.0f;
+    TerrainBounds.minZm = 0.0f;
+    TerrainBounds.maxZm = 1000.0f;
+    TeamRecord* team = TeamRecord::Get(1);
+    team->AddMaxPilots(10);
+    Craft* craft = PilotedCraft();
+    craft->radius = 4.0f;
+    craft->entity->local.posit = DVector{100.0, 0.0, 100.0};
+    CraftClass& people = NewCraftClass(kCategoryPerson);
+    people.pilotCost = 1;
+    auto person = [&](double x, double z, int32_t side, uint32_t flags = 0) {
+        Entity* root = NewRoot(side, flags);
+        root->type = kTypePerson;
+        Craft* p = GameObject_New<Craft>(root, &people);
+        p->SetTeam(side);
+        p->radius = 1.0f;
+        root->local.posit = DVector{x, 0.0, z};
+        return p;
+    };
+    Craft* beside = person(112.0, 95.0, 1);     // within max(4 + 1 + 10, 20) on both axes
+    Craft* far = person(125.0, 100.0, 1);       // 25 m off along x
+    Craft* enemy = person(105.0, 100.0, 2);
+    const int32_t before = team->GetPilots();
+    craft->controls.pickUp = 1;
+    craft->Update(0.01f);
+    EXPECT_EQ(craft->controls.pickUp, 0);
+    EXPECT_NE(beside->entity->flags & kEntityDead, 0u);
+    EXPECT_EQ(far->entity->flags & kEntityDead, 0u);
+    EXPECT_EQ(enemy->entity->flags & kEntityDead, 0u);
+    EXPECT_EQ(team->GetPilots(), before + 1);
+    craft->Update(0.01f);
+    EXPECT_EQ(team->GetPilots(), before + 1) << "once";
+    TerrainBounds = TerrainBoundsInfo{};
 }
 
 // ---- damage -----------------------------------------------------------------------------------
