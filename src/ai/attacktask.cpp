@@ -584,10 +584,7 @@ void DefendTask::Enter() {
     }
 }
 
-void DefendTask::Exit() {
-    if (curState == kTaskGoto) FreePlan();
-    else if (curState == kTaskStuck) EndStuck();
-}
+void DefendTask::Exit() { ExitMoveState(); }
 
 void DefendTask::Execute() {
     if (curState == kTaskDone) return;

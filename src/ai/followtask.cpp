@@ -111,10 +111,7 @@ void FollowTask::Enter() {
     }
 }
 
-void FollowTask::Exit() {
-    if (curState == kTaskGoto) FreePlan();
-    else if (curState == kTaskStuck) EndStuck();
-}
+void FollowTask::Exit() { ExitMoveState(); }
 
 void FollowTask::Execute() {
     if (curState == kTaskDone) return;

@@ -175,8 +175,7 @@ void GotoTask::Exit() {
     CraftControls& c = Controls();
     c.strafe = 0.0f;
     c.boost = 0;
-    if (curState == kTaskGoto) FreePlan();
-    else if (curState == kTaskStuck) EndStuck();
+    ExitMoveState();
 }
 
 bool GotoTask::Refresh() {

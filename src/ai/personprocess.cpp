@@ -446,10 +446,7 @@ void PersonAttack::Enter() {
     }
 }
 
-void PersonAttack::Exit() {
-    if (curState == kTaskGoto) FreePlan();
-    else if (curState == kTaskStuck) EndStuck();
-}
+void PersonAttack::Exit() { ExitMoveState(); }
 
 void PersonAttack::Execute() {
     GameObject* target = GameObject::FromHandle(himHandle);

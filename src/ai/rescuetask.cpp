@@ -59,10 +59,7 @@ void RescueTask::Enter() {
     }
 }
 
-void RescueTask::Exit() {
-    if (curState == kTaskGoto) FreePlan();
-    else if (curState == kTaskStuck) EndStuck();
-}
+void RescueTask::Exit() { ExitMoveState(); }
 
 void RescueTask::Halt() {
     CraftControls& c = Controls();

@@ -752,6 +752,11 @@ bool UnitTask::IsStuck() {
     return Ground2(at, before) < 25.0f;
 }
 
+void UnitTask::ExitMoveState() {
+    if (curState == kTaskGoto) FreePlan();
+    else if (curState == kTaskStuck) EndStuck();
+}
+
 void UnitTask::BeginStuck() {
     stuckState = 0;
     *ControlFlags() |= kControlStuck;

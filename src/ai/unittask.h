@@ -189,6 +189,8 @@ public:
     bool IsStuck();
     void BeginStuck();
     void EndStuck();
+    // The exit of the moving states: GOTO gives up its plan, STUCK ends its recovery.
+    void ExitMoveState();
     void StuckRecover();
     // ---- weapons ---------------------------------------------------------------------------
     // Virtual so that a test can script what the unit sees.

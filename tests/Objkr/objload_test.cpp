@@ -224,7 +224,8 @@ TEST_F(ObjLoadTest, PilotWithoutOptionalChunksReads) {
     InstallSamples();
     ObjLoadResult result;
     Entity* root = ReadVehicle("gvpilot", &result);
-    EXPECT_EQ(result.collisionGiven, 0);
+    // No light and no animation; its collision box is all it carries beyond its parts.
+    EXPECT_EQ(result.collisionGiven, 1);
     EXPECT_EQ(AnimObj_BlockCount(), 0);
     EXPECT_FALSE(root->flags & kEntityHasLight);
     EXPECT_NE(ObjLoad_FindByName(root, "pthead"), nullptr);

@@ -432,7 +432,7 @@ TEST_F(FirstFight, TheEjectedPilotLandsAndWalks) {
     std::set<std::string> tasks;  // every task the pilot ran
     double peak = 0.0;
     Kill kill;
-    TargetTheNearestEnemyAndDestroyIt(&kill, 1100, [&](const GameRunFrame& f) {
+    TargetTheNearestEnemyAndDestroyIt(&kill, 1500, [&](const GameRunFrame& f) {
         const GameRunObject* user = User(f);
         if (!pilot)
             for (const GameRunObject& o : f.objects)
