@@ -11,6 +11,7 @@
 #include "core/clock.h"
 #include "core/fieldarchive.h"
 #include "core/fixup.h"
+#include "core/helpers.h"
 #include "core/registration.h"
 #include "fun3d/gameobject.h"
 #include "fun3d/gameobjectclass.h"
@@ -37,11 +38,6 @@ Vector PositionOf(const GameObject* object) {
         return Vector{static_cast<float>(p.x), static_cast<float>(p.y), static_cast<float>(p.z)};
     }
     return object ? object->pos : Vector{};
-}
-
-float Ground2(const Vector& a, const Vector& b) {
-    const float dx = a.x - b.x, dz = a.z - b.z;
-    return dx * dx + dz * dz;
 }
 
 bool IsKindGroup(const GameObject* object) { return object && ObjectClass_IsKindGroup(object->objClass); }
@@ -217,7 +213,7 @@ void AttackTask::Choose() {
         return;
     }
     const Vector at = UnitPosition();
-    if (Ground2(at, PositionOf(target)) < attackRangeSq) {
+    if (Vec3_GroundDistSq(at, PositionOf(target)) < attackRangeSq) {
         himHandle = saveHandle;
         nextState = kTaskGoto;
         return;
@@ -228,7 +224,7 @@ void AttackTask::Choose() {
         for (const AttackRecord::Entry& e : record->entries) {
             if (e.attacker == me || !e.task || !UnitAi_IsListedObject(e.attacker)) continue;
             if (e.task->curState != kTaskLead && e.task->nextState != kTaskLead) continue;
-            const float d = Ground2(at, PositionOf(e.attacker));
+            const float d = Vec3_GroundDistSq(at, PositionOf(e.attacker));
             if (d <= best) {
                 best = d;
                 leader = e.attacker;
@@ -310,7 +306,7 @@ void AttackTask::Execute() {
         case kTaskGoto:
             if (lof()) nextState = kTaskBlast;
             else if (IsStuck()) nextState = kTaskStuck;
-            else if (Ground2(PositionOf(target), gotoPoint) > 10000.0f || Ground2(at, gotoPoint) < 100.0f)
+            else if (Vec3_GroundDistSq(PositionOf(target), gotoPoint) > 10000.0f || Vec3_GroundDistSq(at, gotoPoint) < 100.0f)
                 nextState = kTaskGoto;
             else AdvancePlanPoint();
             break;
@@ -319,7 +315,7 @@ void AttackTask::Execute() {
             break;
         case kTaskFollow:
             if (LeaderEngaged()) break;
-            if (Ground2(at, PositionOf(target)) > 10000.0f) {
+            if (Vec3_GroundDistSq(at, PositionOf(target)) > 10000.0f) {
                 gotoPoint = PositionOf(target);
                 nextState = kTaskCatch;
             } else if (IsStuck()) {
@@ -337,7 +333,7 @@ void AttackTask::Execute() {
             break;
         case kTaskSlide: {
             const bool clear = lof();
-            const bool inRange = Ground2(at, PositionOf(target)) <= reachSq;
+            const bool inRange = Vec3_GroundDistSq(at, PositionOf(target)) <= reachSq;
             if (inRange && IsKindGroup(target)) {
                 nextState = kTaskBlast;
             } else if (inRange && since <= 10.0f) {
@@ -375,7 +371,7 @@ void AttackTask::Execute() {
         case kTaskFlee: {
             lof();
             GameObject* from = GameObject::FromHandle(fleeFrom);
-            if (!from || Ground2(at, PositionOf(from)) > 5625.0f) {
+            if (!from || Vec3_GroundDistSq(at, PositionOf(from)) > 5625.0f) {
                 nextState = kTaskSlide;
             } else if (IsStuck()) {
                 nextState = kTaskBlast;
@@ -398,20 +394,20 @@ void AttackTask::Execute() {
             break;
         }
         case kTaskLead:
-            if (Ground2(at, gotoPoint) < waitRangeSq) nextState = kTaskWait;
+            if (Vec3_GroundDistSq(at, gotoPoint) < waitRangeSq) nextState = kTaskWait;
             else if (IsStuck()) nextState = kTaskStuck;
-            else if (Ground2(PositionOf(target), gotoPoint) > 10000.0f) nextState = kTaskLead;
+            else if (Vec3_GroundDistSq(PositionOf(target), gotoPoint) > 10000.0f) nextState = kTaskLead;
             else AdvancePlanPoint();
             break;
         case kTaskCatch:
             if (LeaderEngaged()) break;
-            if (Ground2(at, PositionOf(target)) < 2500.0f) {
+            if (Vec3_GroundDistSq(at, PositionOf(target)) < 2500.0f) {
                 nextState = kTaskFollow;
-            } else if (Ground2(PositionOf(target), gotoPoint) > 10000.0f) {
+            } else if (Vec3_GroundDistSq(PositionOf(target), gotoPoint) > 10000.0f) {
                 nextState = kTaskCatch;
             } else if (IsStuck()) {
                 nextState = kTaskStuck;
-            } else if (Ground2(at, gotoPoint) >= 225.0f) {
+            } else if (Vec3_GroundDistSq(at, gotoPoint) >= 225.0f) {
                 AdvancePlanPoint();
                 CraftControls& c = Controls();
                 c.boost = c.throttle == 1.0f ? 1 : 0;
@@ -431,7 +427,7 @@ void AttackTask::FireControl() {
         const AttackRecord::Entry* ahead = record ? record->Previous(me) : nullptr;
         const bool ally = UnitAi_Services().allyInLineOfFire(me, targetDistSq, 0.3f);
         if (ahead && UnitAi_IsListedObject(ahead->attacker) &&
-            Ground2(UnitPosition(), PositionOf(ahead->attacker)) < 25.0f) {
+            Vec3_GroundDistSq(UnitPosition(), PositionOf(ahead->attacker)) < 25.0f) {
             c.strafe = 1.0f;
         } else if (ally) {
             // Slide aside while a friend stands in the way, holding the shot.
@@ -499,7 +495,7 @@ bool HuntTask::PickPoint(Vector* point) {
             if (!team) continue;
             for (GameObject* object : team->slots) {
                 if (!UnitAi_IsListedObject(object) || !(object->isVisible & seenBit)) continue;
-                const float d = Ground2(at, PositionOf(object));
+                const float d = Vec3_GroundDistSq(at, PositionOf(object));
                 if (d < 22500.0f && IsKindGroup(object)) continue;
                 for (int i = 0; i < 5; ++i) {
                     if (kept[i] && !(d < keptDist[i])) continue;
@@ -600,7 +596,7 @@ void DefendTask::Execute() {
     const Vector at = UnitPosition();
     switch (curState) {
         case kTaskGoto:
-            if (Ground2(at, gotoPoint) < (c - 10.0f) * (c - 10.0f)) nextState = kTaskWait;
+            if (Vec3_GroundDistSq(at, gotoPoint) < (c - 10.0f) * (c - 10.0f)) nextState = kTaskWait;
             else if (IsStuck()) nextState = kTaskStuck;
             else AdvancePlanPoint();
             break;
@@ -609,7 +605,7 @@ void DefendTask::Execute() {
             break;
         case kTaskWait:
             KeepStation();
-            if (Ground2(at, PositionOf(object)) > c * c) {
+            if (Vec3_GroundDistSq(at, PositionOf(object)) > c * c) {
                 gotoPoint = PositionOf(object);
                 nextState = kTaskGoto;
             } else if (Now() > timeOut) {

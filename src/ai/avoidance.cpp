@@ -12,6 +12,7 @@
 #include "ai/worldqueries.h"
 #include "core/clock.h"
 #include "core/debug.h"
+#include "core/helpers.h"
 #include "core/paramfile.h"
 #include "core/registration.h"
 #include "fun3d/gameobject.h"
@@ -56,11 +57,6 @@ Vector Add(const Vector& a, const Vector& b) { return Vector{a.x + b.x, a.y + b.
 Vector Sub(const Vector& a, const Vector& b) { return Vector{a.x - b.x, a.y - b.y, a.z - b.z}; }
 Vector Mul(const Vector& a, float s) { return Vector{a.x * s, a.y * s, a.z * s}; }
 float Dot(const Vector& a, const Vector& b) { return a.x * b.x + a.y * b.y + a.z * b.z; }
-float Ground2(const Vector& a, const Vector& b) {
-    const float dx = a.x - b.x, dz = a.z - b.z;
-    return dx * dx + dz * dz;
-}
-
 uint32_t SignatureOf(const GameObject* o) { return o->objClass ? o->objClass->signature : 0; }
 int32_t KindOf(const GameObject* o) { return o->objClass ? o->objClass->category : 0; }
 int32_t TypeOf(const GameObject* o) { return o->entity ? o->entity->type : 0; }
@@ -195,7 +191,7 @@ void Avoidance_Lateral(GameObject* unit, GameObject* other, const Vector& goal, 
     const float speed = SpeedOf(unit);
     if (!(W > 0.0f) || std::fabs(lat) > W || fwd <= 0.0f || !(speed > 0.0f) || fwd > s.lookAheadTime * speed) return;
     const float strength = s.lateralAvoidanceMultiplier * (lat > 0.0f ? -(W - lat) / W : (W + lat) / W);
-    if (range * range >= Ground2(P, O)) *v = Add(*v, Mul(u, strength));
+    if (range * range >= Vec3_GroundDistSq(P, O)) *v = Add(*v, Mul(u, strength));
 }
 
 bool Avoidance_Steer(GameObject* unit, GameObject* ignore, float range, const Vector& goal, Vector* force, bool debug) {
@@ -365,7 +361,7 @@ bool Avoidance_PredictCollision(GameObject* unit, GameObject* other, float lookA
     const AvoidanceSettings& s = Avoidance_Settings();
     const Vector pu = AI_PositionOf(unit), po = AI_PositionOf(other);
     const float e = (unit->radius + other->radius) * s.safetyCoeff;
-    const float w = std::sqrt(Ground2(pu, po));
+    const float w = std::sqrt(Vec3_GroundDistSq(pu, po));
     if (w - e <= 0.0f) return true;
     if (w - e > (SpeedOf(unit) + SpeedOf(other)) * lookAhead) return false;
     const Vector V = Sub(unit->euler.velocity, other->euler.velocity);
@@ -400,7 +396,7 @@ bool Avoidance_PredictCheap2D(GameObject* unit, GameObject* other, float lookAhe
     const float fwd = Dot(offset, D) / std::sqrt(Dot(D, D));
     const float speed = SpeedOf(unit);
     if (fwd <= 0.0f || !(speed > 0.0f) || fwd > speed * lookAhead) return false;
-    return !(Dot(D, D) < Ground2(P, O));
+    return !(Dot(D, D) < Vec3_GroundDistSq(P, O));
 }
 
 float Avoidance_ClosingTime(GameObject* a, GameObject* b) {

@@ -8,6 +8,7 @@
 #include "ai/unitservices.h"
 #include "ai/worldqueries.h"
 #include "core/clock.h"
+#include "core/helpers.h"
 #include "core/registration.h"
 #include "core/seams/ai.h"
 #include "fun3d/gameobject.h"
@@ -24,11 +25,6 @@ Vector PositionOf(const GameObject* object) {
         return Vector{static_cast<float>(p.x), static_cast<float>(p.y), static_cast<float>(p.z)};
     }
     return object ? object->pos : Vector{};
-}
-
-float Ground2(const Vector& a, const Vector& b) {
-    const float dx = a.x - b.x, dz = a.z - b.z;
-    return dx * dx + dz * dz;
 }
 
 UnitTask* Listed(UnitTask* task) { return AiTasks_FindUnitTask(task); }
@@ -102,7 +98,7 @@ void WingmanBlastAttack::Execute() {
     const Vector at = UnitPosition();
     obstacle = AI_FindNearestSolid(me, at);
     lineOfFire = 0;
-    const float targetDist2 = Ground2(at, PositionOf(target));
+    const float targetDist2 = Vec3_GroundDistSq(at, PositionOf(target));
     const bool gech = dynamic_cast<GechAttack*>(this) != nullptr;
     switch (curState) {
         case kTaskGoto:
@@ -111,10 +107,10 @@ void WingmanBlastAttack::Execute() {
                 nextState = kTaskAttack;
             } else if (IsStuck()) {
                 nextState = kTaskStuck;
-            } else if (Ground2(PositionOf(target), gotoPoint) > 10000.0f) {
+            } else if (Vec3_GroundDistSq(PositionOf(target), gotoPoint) > 10000.0f) {
                 gotoPoint = PositionOf(target);
                 nextState = kTaskGoto;
-            } else if (Ground2(at, gotoPoint) < 100.0f) {
+            } else if (Vec3_GroundDistSq(at, gotoPoint) < 100.0f) {
                 if (gech) gotoPoint = PositionOf(target);
                 nextState = kTaskGoto;
             } else {

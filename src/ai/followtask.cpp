@@ -7,6 +7,7 @@
 #include "ai/unitprocess.h"
 #include "ai/unitservices.h"
 #include "ai/worldqueries.h"
+#include "core/helpers.h"
 #include "core/registration.h"
 #include "fun3d/gameobject.h"
 #include "fun3d/hardpoints.h"
@@ -17,11 +18,6 @@ namespace {
 RosterRegistry<FollowGroup, &FollowGroup::leaderHandle>& Groups() {
     static RosterRegistry<FollowGroup, &FollowGroup::leaderHandle> groups;
     return groups;
-}
-
-float Ground2(const Vector& a, const Vector& b) {
-    const float dx = a.x - b.x, dz = a.z - b.z;
-    return dx * dx + dz * dz;
 }
 
 }  // namespace
@@ -122,7 +118,7 @@ void FollowTask::Execute() {
     }
     obstacle = UnitAi_Services().findNearestObstacle(me, nullptr);
     const Vector at = UnitPosition(), there = AI_PositionOf(leader);
-    const float leader2 = Ground2(at, there);
+    const float leader2 = Vec3_GroundDistSq(at, there);
     switch (curState) {
         case kTaskStart:
             Brake();
@@ -132,10 +128,10 @@ void FollowTask::Execute() {
                 nextState = kTaskFollow;
                 break;
             }
-            const bool leaderNear = Ground2(there, gotoPoint) <= 10000.0f;
+            const bool leaderNear = Vec3_GroundDistSq(there, gotoPoint) <= 10000.0f;
             if (leaderNear && IsStuck()) {
                 nextState = kTaskStuck;
-            } else if (leaderNear && Ground2(at, gotoPoint) >= 225.0f) {
+            } else if (leaderNear && Vec3_GroundDistSq(at, gotoPoint) >= 225.0f) {
                 AdvancePlanPoint();
             } else {
                 // The leader moved on, or the unit is where it was: after it again.

@@ -13,6 +13,7 @@
 #include "core/clock.h"
 #include "core/fieldarchive.h"
 #include "core/fixup.h"
+#include "core/helpers.h"
 #include "core/registration.h"
 #include "fun3d/craft.h"
 #include "fun3d/gameobject.h"
@@ -24,11 +25,6 @@ namespace {
 constexpr int32_t kSayNoGeyser = 14;
 constexpr int32_t kSayToGeyser = 15;
 constexpr int32_t kSayGeyserBlocked = 26;
-
-float Ground2(const Vector& a, const Vector& b) {
-    const float dx = a.x - b.x, dz = a.z - b.z;
-    return dx * dx + dz * dz;
-}
 
 // The room an object keeps around itself when units steer round it. Classes carry no clearance
 // value of their own, so it is the bounding radius.
@@ -69,7 +65,7 @@ GotoTask::GotoTask(GameObject* unit, AiPath* route, bool exactArrival) : UnitTas
     destPoint = Vector{route->points.back().x, 0.0f, route->points.back().z};
     if (!route->HasLabel() && !commandRoute && unit) {
         const Vector2D& first = route->points.front();
-        if (Ground2(Vector{first.x, 0.0f, first.z}, UnitPosition()) < 1.0f) {
+        if (Vec3_GroundDistSq(Vector{first.x, 0.0f, first.z}, UnitPosition()) < 1.0f) {
             // The route starts at the unit: it is already a plan. The unit heads for its end
             // (not back to its middle points once there).
             plan = new AiPath(nullptr, 0);
@@ -134,9 +130,9 @@ void GotoTask::SeekRoutePoint() {
     const int32_t last = path->PointCount() - 1;
     const Vector at = UnitPosition();
     int32_t best = std::clamp(pathPoint, 0, last);
-    float bestDistance = Ground2(at, RoutePoint(best));
+    float bestDistance = Vec3_GroundDistSq(at, RoutePoint(best));
     for (int32_t i = best + 1; i <= last; ++i) {
-        const float d = Ground2(at, RoutePoint(i));
+        const float d = Vec3_GroundDistSq(at, RoutePoint(i));
         if (d < bestDistance) {
             bestDistance = d;
             best = i;
@@ -197,10 +193,10 @@ void GotoTask::Execute() {
             return;
         }
         const Vector at = UnitPosition(), there = AI_PositionOf(target);
-        bool reroute = target->euler.speed > 0.1f && Ground2(there, destPoint) > 1600.0f;
-        if (!reroute && OnLastLeg() && Ground2(at, gotoPoint) < 25.0f) {
+        bool reroute = target->euler.speed > 0.1f && Vec3_GroundDistSq(there, destPoint) > 1600.0f;
+        if (!reroute && OnLastLeg() && Vec3_GroundDistSq(at, gotoPoint) < 25.0f) {
             const float reach = std::max(Clearance(target), target->radius) + Clearance(me) + 10.0f;
-            reroute = Ground2(at, there) >= reach * reach;
+            reroute = Vec3_GroundDistSq(at, there) >= reach * reach;
         }
         if (reroute) {
             FreePlan();
@@ -233,7 +229,7 @@ void GotoTask::Execute() {
 
 bool GotoTask::ArrivalStep() {
     const Vector at = UnitPosition();
-    const float c = Ground2(at, gotoPoint);
+    const float c = Vec3_GroundDistSq(at, gotoPoint);
     float d = 5.0f;
     if (GameObject* skip = GameObject::FromHandle(avoidSkip); skip && Clearance(me) > 5.0f) {
         const int32_t kind = KindOf(skip);
@@ -324,7 +320,7 @@ bool GoNear::Refresh() {
         nextState = kTaskDone;
         return false;
     }
-    lastDistSq = Ground2(UnitPosition(), AI_PositionOf(him));
+    lastDistSq = Vec3_GroundDistSq(UnitPosition(), AI_PositionOf(him));
     if (lastDistSq < nearSq) {
         if (!wasNear) {
             nearTime = Clock_GetTime();
@@ -431,7 +427,7 @@ bool GoPoints::Refresh() {
     }
     if (!plan || plan == lastPlan || KeepPlan()) {
         lastPlan = plan;
-        if (Ground2(UnitPosition(), gotoPoint) < 25.0f) {
+        if (Vec3_GroundDistSq(UnitPosition(), gotoPoint) < 25.0f) {
             if (AtPoint()) {
                 nextState = kTaskWait;
                 obstacle = nullptr;
@@ -496,7 +492,7 @@ bool GotoGeyser::Refresh() {
         const Vector at = UnitPosition(), there = AI_PositionOf(geyser);
         if (obstacle) {
             const Vector o = AI_PositionOf(obstacle);
-            if (Ground2(o, there) < 900.0f && Ground2(at, o) < Ground2(at, there) && Ground2(at, o) < 900.0f) {
+            if (Vec3_GroundDistSq(o, there) < 900.0f && Vec3_GroundDistSq(at, o) < Vec3_GroundDistSq(at, there) && Vec3_GroundDistSq(at, o) < 900.0f) {
                 if (blocked) return true;
                 blocked = true;
                 UnitProcess_Say(me, kSayGeyserBlocked);
@@ -583,7 +579,7 @@ bool GotoGeyser_IsTaken(GameObject* geyser, GameObject* unit, int32_t slot) {
     if (!other || other == unit) return false;
     const AiCmdInfo& cmd = other->curCmd;
     const bool bound = cmd.what == kCmdCodeGoToGeyser || (cmd.what == kCmdCodeGo && cmd.who == geyser->GetObjHandle());
-    return bound && other->seqNo < unit->seqNo && Ground2(AI_PositionOf(other), AI_PositionOf(geyser)) <= 225.0f;
+    return bound && other->seqNo < unit->seqNo && Vec3_GroundDistSq(AI_PositionOf(other), AI_PositionOf(geyser)) <= 225.0f;
 }
 
 void Ai_InstallGotoTasks() {

@@ -11,6 +11,7 @@
 #include "ai/unitservices.h"
 #include "ai/worldqueries.h"
 #include "core/clock.h"
+#include "core/helpers.h"
 #include "core/registration.h"
 #include "fun3d/craft.h"
 #include "fun3d/gameobject.h"
@@ -30,11 +31,6 @@ constexpr float kTooClose2 = 25.0f;        // and steps aside within 5 m of it
 constexpr float kSoldierWait = 5.0f;       // a soldier's wait before it walks home
 constexpr int32_t kHomeSlots[] = {1, 2, 3};
 constexpr int32_t kOutpostFirst = 75, kOutpostLast = 79;
-
-float Ground2(const Vector& a, const Vector& b) {
-    const float dx = a.x - b.x, dz = a.z - b.z;
-    return dx * dx + dz * dz;
-}
 
 float Clamp1(float v) { return std::clamp(v, -1.0f, 1.0f); }
 
@@ -122,7 +118,7 @@ GameObject* Person_HomeObject(GameObject* unit) {
     const Vector at = AI_PositionOf(unit);
     for (int32_t slot = kOutpostFirst; slot <= kOutpostLast; ++slot) {
         GameObject* outpost = Live(team->GetSlot(slot));
-        if (outpost && (!home || Ground2(at, AI_PositionOf(outpost)) < Ground2(at, AI_PositionOf(home)))) home = outpost;
+        if (outpost && (!home || Vec3_GroundDistSq(at, AI_PositionOf(outpost)) < Vec3_GroundDistSq(at, AI_PositionOf(home)))) home = outpost;
     }
     return home;
 }
@@ -460,7 +456,7 @@ void PersonAttack::Execute() {
         case kTaskGoto:
             if (LineOfFireClear()) nextState = kTaskAttack;
             else if (IsStuck()) nextState = kTaskStuck;
-            else if (Ground2(there, gotoPoint) > 10000.0f || Ground2(at, gotoPoint) < 100.0f) nextState = kTaskGoto;
+            else if (Vec3_GroundDistSq(there, gotoPoint) > 10000.0f || Vec3_GroundDistSq(at, gotoPoint) < 100.0f) nextState = kTaskGoto;
             else AdvancePlanPoint();
             break;
         case kTaskStuck:

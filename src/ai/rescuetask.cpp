@@ -1,6 +1,5 @@
 #include "ai/rescuetask.h"
 
-#include <algorithm>
 #include <cmath>
 #include <cstring>
 
@@ -8,6 +7,7 @@
 #include "ai/unitservices.h"
 #include "ai/worldqueries.h"
 #include "core/clock.h"
+#include "core/helpers.h"
 #include "core/registration.h"
 #include "fun3d/gameobject.h"
 
@@ -18,13 +18,6 @@ constexpr float kStop2 = 900.0f;      // within 30 m the vehicle stops
 constexpr float kStation2 = 10000.0f; // within 100 m it keeps station on the unit
 constexpr float kLeg2 = 225.0f;       // the plan is followed until 15 m from its end
 constexpr float kPause = 1.0f;        // the stop before the pick-up
-
-float Ground2(const Vector& a, const Vector& b) {
-    const float dx = a.x - b.x, dz = a.z - b.z;
-    return dx * dx + dz * dz;
-}
-
-float Clamp1(float v) { return std::clamp(v, -1.0f, 1.0f); }
 
 }  // namespace
 
@@ -61,21 +54,6 @@ void RescueTask::Enter() {
 
 void RescueTask::Exit() { ExitMoveState(); }
 
-void RescueTask::Halt() {
-    CraftControls& c = Controls();
-    const Vector v = me->euler.velocity;
-    if (std::sqrt(v.x * v.x + v.y * v.y + v.z * v.z) > 0.01f) {
-        const Vector local = ToLocal(v);
-        c.throttle = Clamp1(-0.2f * local.z);
-        c.strafe = Clamp1(-0.2f * local.x);
-    } else {
-        c.throttle = 0.0f;
-        c.strafe = 0.0f;
-    }
-    c.steering = Clamp1(-me->euler.angularVelocity.y);
-    c.boost = 0;
-}
-
 void RescueTask::Execute() {
     GameObject* unit = GameObject::FromHandle(himHandle);
     if (!unit || !me) {
@@ -84,19 +62,19 @@ void RescueTask::Execute() {
     }
     obstacle = UnitAi_Services().findNearestObstacle(me, unit);
     const Vector at = UnitPosition(), there = AI_PositionOf(unit);
-    const float d2 = Ground2(at, there);
+    const float d2 = Vec3_GroundDistSq(at, there);
     bool braking = false;
     switch (curState) {
         case kTaskStart:
-            Halt();
+            Brake();
             braking = true;
             break;
         case kTaskGoto:
             if (d2 < kNear2) {
                 nextState = kTaskFollow;
-            } else if (Ground2(there, gotoPoint) < kStation2 && IsStuck()) {
+            } else if (Vec3_GroundDistSq(there, gotoPoint) < kStation2 && IsStuck()) {
                 nextState = kTaskStuck;
-            } else if (Ground2(there, gotoPoint) < kStation2 && Ground2(at, gotoPoint) > kLeg2) {
+            } else if (Vec3_GroundDistSq(there, gotoPoint) < kStation2 && Vec3_GroundDistSq(at, gotoPoint) > kLeg2) {
                 AdvancePlanPoint();
             } else {
                 gotoPoint = there;
@@ -108,7 +86,7 @@ void RescueTask::Execute() {
             break;
         case kTaskFollow:
             if (d2 < kStop2) {
-                Halt();
+                Brake();
                 braking = true;
                 timeOut = Clock_GetTime() + kPause;
                 nextState = kTaskWait;
@@ -123,7 +101,7 @@ void RescueTask::Execute() {
             }
             break;
         case kTaskWait:
-            Halt();
+            Brake();
             braking = true;
             if (Clock_GetTime() >= timeOut) {
                 Controls().pickUp = 1;

@@ -16,10 +16,6 @@ public:
     void Exit() override;
     void Execute() override;
     void DebugDraw() override;
-
-private:
-    // Slows to a stop: throttle and strafe against the velocity, steering against the turn.
-    void Halt();
 };
 
 // The create function of the rescue task in the factory table.

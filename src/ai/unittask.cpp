@@ -24,6 +24,7 @@
 #include "core/debug.h"
 #include "core/fieldarchive.h"
 #include "core/fixup.h"
+#include "core/helpers.h"
 #include "core/registration.h"
 #include "core/seams/missions.h"
 #include "core/seams/net.h"
@@ -55,10 +56,6 @@ Vector Add(const Vector& a, const Vector& b) { return Vector{a.x + b.x, a.y + b.
 Vector Sub(const Vector& a, const Vector& b) { return Vector{a.x - b.x, a.y - b.y, a.z - b.z}; }
 Vector Mul(const Vector& a, float s) { return Vector{a.x * s, a.y * s, a.z * s}; }
 float Dot(const Vector& a, const Vector& b) { return a.x * b.x + a.y * b.y + a.z * b.z; }
-float Ground2(const Vector& a, const Vector& b) {
-    const float dx = a.x - b.x, dz = a.z - b.z;
-    return dx * dx + dz * dz;
-}
 float Clamp1(float v) { return std::clamp(v, -1.0f, 1.0f); }
 
 const Matrix& MatrixOf(const GameObject* object) {
@@ -243,7 +240,7 @@ void PairRelation::Init(GameObject* first, GameObject* second) {
     a = first;
     b = second;
     const Vector pa = AI_PositionOf(first), pb = AI_PositionOf(second);
-    distance = std::sqrt(Ground2(pa, pb));
+    distance = std::sqrt(Vec3_GroundDistSq(pa, pb));
     band = Relation_Band(distance);
     const Matrix& ma = MatrixOf(first);
     headingA = std::atan2(ma.front.x, ma.front.z);
@@ -426,12 +423,12 @@ void UnitTask::AdvancePlanPoint() {
         const Vector2D& p2 = plan->points[planPoint];
         const Vector p{p2.x, at.y, p2.z};
         const int32_t team = me ? me->team : 0;
-        bool pass = Ground2(at, p) < switchDist * switchDist && g_hooks.isPathClear(team, at, p);
+        bool pass = Vec3_GroundDistSq(at, p) < switchDist * switchDist && g_hooks.isPathClear(team, at, p);
         if (!pass && planPoint > 0) {
             const Vector2D& prev = plan->points[planPoint - 1];
             pass = (p.x - prev.x) * (at.x - p.x) + (p.z - prev.z) * (at.z - p.z) >= 0.0f;
         }
-        if (!pass && obstacle) pass = Ground2(AI_PositionOf(obstacle), p) < obstacle->radius * obstacle->radius;
+        if (!pass && obstacle) pass = Vec3_GroundDistSq(AI_PositionOf(obstacle), p) < obstacle->radius * obstacle->radius;
         if (!pass) pass = g_hooks.isImpassableAt(p);
         if (!pass) {
             const Vector2D& n2 = plan->points[planPoint + 1];
@@ -456,10 +453,10 @@ Vector UnitTask::SteerToPlanPoint(bool flat) {
     const Vector at = UnitPosition();
     const int32_t last = plan->PointCount() - 1;
     const int32_t index = std::clamp(planPoint, 0, last);
-    const float goal2 = Ground2(at, gotoPoint);
+    const float goal2 = Vec3_GroundDistSq(at, gotoPoint);
     const float d = goal2 > 400.0f ? 20.0f : std::sqrt(goal2);
     const Vector point{plan->points[index].x, at.y, plan->points[index].z};
-    const float r = std::sqrt(Ground2(at, point));
+    const float r = std::sqrt(Vec3_GroundDistSq(at, point));
     if (r > 0.0f) {
         const float gain = cfg.attractiveCoefficient * d * (index == last ? cfg.extraGoalAttraction : 1.0f);
         force = Vector{(point.x - at.x) / r * gain, 0.0f, (point.z - at.z) / r * gain};
@@ -728,7 +725,7 @@ void UnitTask::FollowStep() {
     const Vector at = UnitPosition();
     if (leader->euler.speed < 5.0f) {
         TurnToWorld(lm.front);
-        if (Ground2(at, station) < 100.0f) {
+        if (Vec3_GroundDistSq(at, station) < 100.0f) {
             EndStuck();
             lastStopped = now;
         }
@@ -749,7 +746,7 @@ bool UnitTask::IsStuck() {
     if (Now() < nextStuck + Avoidance_Settings().extraStuckTime) return false;
     const Vector before = lastStuck;
     EndStuck();
-    return Ground2(at, before) < 25.0f;
+    return Vec3_GroundDistSq(at, before) < 25.0f;
 }
 
 void UnitTask::ExitMoveState() {

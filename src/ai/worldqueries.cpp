@@ -9,6 +9,7 @@
 #include "ai/pathgrid.h"
 #include "ai/unittask.h"
 #include "core/clock.h"
+#include "core/helpers.h"
 #include "core/registration.h"
 #include "fun3d/framepasses.h"
 #include "fun3d/gameobject.h"
@@ -35,10 +36,6 @@ constexpr uint32_t kSigChargeGun = Signature("CHRG");
 constexpr int kFlagsIgnoredTarget = 0x0c;
 constexpr int kFlagsNearbyThreat = 0x80;
 
-float Ground2(const Vector& a, const Vector& b) {
-    const float dx = a.x - b.x, dz = a.z - b.z;
-    return dx * dx + dz * dz;
-}
 float Dist2(const Vector& a, const Vector& b) {
     const float dx = a.x - b.x, dy = a.y - b.y, dz = a.z - b.z;
     return dx * dx + dy * dy + dz * dz;
@@ -130,7 +127,7 @@ GameObject* NearestEnemyCraft(GameObject* unit, float* range2, const BucketGrid*
         const int32_t type = TypeOf(object);
         if (!IsVehicle(type) && type != 4) return;
         const Vector p = AI_PositionOf(object);
-        const float d2 = Ground2(at, p);
+        const float d2 = Vec3_GroundDistSq(at, p);
         int slot;
         if (mines && IsMineKind(SignatureOf(object))) {
             slot = 0;
@@ -275,7 +272,7 @@ GameObject* AI_FindNearestFreeCraft(GameObject* unit, float* range2, GameObject*
         if (object == excluded || object == unit || (object->boardExcludedTeams & teamBit)) return;
         if (!IsVehicle(TypeOf(object)) || AI_IsPiloted(object) || object->inUse) return;
         if (!Team_CanUseObject(RecordOf(unit), object)) return;
-        const float d2 = Ground2(at, AI_PositionOf(object));
+        const float d2 = Vec3_GroundDistSq(at, AI_PositionOf(object));
         if (d2 < best) {
             best = d2;
             found = object;
@@ -320,7 +317,7 @@ GameObject* AI_FindBestAttackTarget(GameObject* unit) {
         const int32_t type = TypeOf(object);
         if (!IsVehicle(type) && type != 4) return;
         if (type == 4 && (AI_ClassFlagByte(object) & kFlagsIgnoredTarget)) return;
-        float score = -Ground2(at, AI_PositionOf(object));
+        float score = -Vec3_GroundDistSq(at, AI_PositionOf(object));
         if (handle != 0 && object->target == handle) score += 2500.0f;
         score += 100.0f * AI_WeaponStrength(object);
         if (score > bestScore) {
@@ -534,7 +531,7 @@ GameObject* AI_FindNearestOfClass(GameObject* unit, uint32_t signature, int32_t 
         }
         if (!(object->seen & teamBit)) return;
         if (team >= 0 && TeamOf(object) != team) return;
-        const float d2 = Ground2(at, p);
+        const float d2 = Vec3_GroundDistSq(at, p);
         if (d2 < best) {
             best = d2;
             found = object;
@@ -550,7 +547,7 @@ GameObject* AiUtil_FindNearestSilo(GameObject* unit, float range2) {
     float best = range2;
     ForEachLive([&](GameObject* object) {
         if (SignatureOf(object) != kSigSilo || TeamOf(object) != TeamOf(unit)) return;
-        const float d2 = Ground2(at, AI_PositionOf(object));
+        const float d2 = Vec3_GroundDistSq(at, AI_PositionOf(object));
         if (d2 <= best) {
             best = d2;
             found = object;
@@ -564,7 +561,7 @@ GameObject* AiUtil_FindDropOff(GameObject* unit) {
     const TeamRecord* record = RecordOf(unit);
     GameObject* recycler = record ? record->GetSlot(1) : nullptr;
     if (recycler && AI_IsActive(recycler)) {
-        GameObject* silo = AiUtil_FindNearestSilo(unit, Ground2(AI_PositionOf(unit), AI_PositionOf(recycler)));
+        GameObject* silo = AiUtil_FindNearestSilo(unit, Vec3_GroundDistSq(AI_PositionOf(unit), AI_PositionOf(recycler)));
         return silo ? silo : recycler;
     }
     return AiUtil_FindNearestSilo(unit, 1e30f);
@@ -579,7 +576,7 @@ GameObject* AI_FindNearestEnemyBuilding(GameObject* unit, float range2) {
     ForEachLive([&](GameObject* object) {
         if (object == unit || Ally(unit, object) || TypeOf(object) != 4) return;
         if (object != target && (TeamOf(object) == 0 || (AI_ClassFlagByte(object) & kFlagsIgnoredTarget))) return;
-        const float d2 = Ground2(at, AI_PositionOf(object));
+        const float d2 = Vec3_GroundDistSq(at, AI_PositionOf(object));
         if (d2 < best) {
             best = d2;
             found = object;
@@ -602,7 +599,7 @@ GameObject* AI_FindNearestEnemyOf(int32_t team, const Vector& point, float* rang
             d2 = Dist2(point, p);
         } else {
             if (!IsVehicle(TypeOf(object)) || !AI_IsPiloted(object)) return;
-            d2 = Ground2(point, p);
+            d2 = Vec3_GroundDistSq(point, p);
         }
         if (d2 < best) {
             best = d2;
