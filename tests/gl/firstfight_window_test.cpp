@@ -24,8 +24,6 @@
 
 namespace {
 
-int IgnoreXErrors(Display*, XErrorEvent*) { return 0; }
-
 struct Box {
     int x0 = 0, y0 = 0, x1 = 0, y1 = 0;  // x1, y1 one past the last column and row
     int Area() const { return (x1 - x0) * (y1 - y0); }
@@ -197,9 +195,8 @@ bool IsBurst(const Strange& now, const Strange& before, const Box& ground) {
 class FirstFightWindow : public ::testing::Test {
 protected:
     void SetUp() override {
-        display_ = XOpenDisplay(nullptr);
+        display_ = OpenTestDisplay();
         ASSERT_NE(display_, nullptr) << "needs a display (run under xvfb-run)";
-        XSetErrorHandler(IgnoreXErrors);
         int event = 0, error = 0, major = 0, minor = 0;
         ASSERT_TRUE(XTestQueryExtension(display_, &event, &error, &major, &minor)) << "needs the X test extension";
         char pattern[] = "/tmp/gvgl-firstfight-XXXXXX";

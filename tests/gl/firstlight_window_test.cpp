@@ -22,8 +22,6 @@
 
 namespace {
 
-int IgnoreXErrors(Display*, XErrorEvent*) { return 0; }
-
 struct WindowFrame {
     int width = 0, height = 0;
     std::vector<Rgb> pixels;
@@ -138,9 +136,8 @@ double ShareGreen(const WindowFrame& frame, double first, double last) {
 class FirstLightWindow : public ::testing::Test {
 protected:
     void SetUp() override {
-        display_ = XOpenDisplay(nullptr);
+        display_ = OpenTestDisplay();
         ASSERT_NE(display_, nullptr) << "needs a display (run under xvfb-run)";
-        XSetErrorHandler(IgnoreXErrors);
         char pattern[] = "/tmp/gvgl-firstlight-XXXXXX";
         dir_ = mkdtemp(pattern);
         std::string error;
@@ -156,14 +153,15 @@ protected:
         std::filesystem::remove_all(dir_, ec);
     }
 
-    // Starts the game and waits for its window to show the mission (not one colour).
+    // Starts the game and waits for its window to show the mission: not one colour, and grass
+    // below the horizon (a window just mapped can still show what lay under it on the screen).
     Window Start(std::vector<const char*> switches) {
         child_ = StartGravenholt(dir_, switches);
         return WaitForGameWindow(
             display_, child_,
             [&](Window window) {
                 const WindowFrame frame = ReadWindow(display_, window);
-                return !frame.pixels.empty() && !frame.SingleColour();
+                return !frame.pixels.empty() && !frame.SingleColour() && ShareGreen(frame, 0.55, 0.7) > 0.5;
             },
             std::chrono::seconds(60));
     }

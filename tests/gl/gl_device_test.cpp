@@ -236,7 +236,7 @@ TEST_F(GlDeviceTest, AlphaBlendingAndTheViewportAsAScissor) {
 // The hardware driver record on a real window clears to palette colours and presents; the
 // window shows each frame's colour exactly.
 TEST(GlHardwareDriver, ClearsToAPaletteColourAndPresentsFrameAfterFrame) {
-    Display* display = XOpenDisplay(nullptr);
+    Display* display = OpenTestDisplay();
     ASSERT_NE(display, nullptr) << "needs a display (run under xvfb-run)";
     ASSERT_TRUE(Plat_Init(BackendKind::Sdl));
     char pattern[] = "/tmp/gvglhw-XXXXXX";
@@ -293,7 +293,7 @@ TEST(GlHardwareDriver, ClearsToAPaletteColourAndPresentsFrameAfterFrame) {
 // The real program with "-D3D -win": its window runs on the hardware driver, presents, and the
 // run ends with exit code 0 and a crash-detect record that keeps a hardware mode.
 TEST(GlHardwareDriver, GravenholtD3DWindowRunsOnTheHardwareDriverAndExitsCleanly) {
-    Display* display = XOpenDisplay(nullptr);
+    Display* display = OpenTestDisplay();
     ASSERT_NE(display, nullptr) << "needs a display (run under xvfb-run)";
     char pattern[] = "/tmp/gvglrun-XXXXXX";
     const std::string dir = mkdtemp(pattern);
@@ -305,7 +305,6 @@ TEST(GlHardwareDriver, GravenholtD3DWindowRunsOnTheHardwareDriverAndExitsCleanly
     ASSERT_GE(child, 0);
     // The device takes a native window of its own behind the game's window: the window is found
     // again on every look.
-    XSetErrorHandler([](Display*, XErrorEvent*) { return 0; });
     auto find = [&] { return FindByName(display, DefaultRootWindow(display), "Gravenholt", child); };
     bool shown = Eventually(
         [&] {
@@ -354,6 +353,7 @@ struct PlainXServer {
             const std::string name = ":" + std::to_string(number);
             pid = fork();
             if (pid == 0) {
+                prctl(PR_SET_PDEATHSIG, SIGKILL);  // never outlives the test
                 execlp("Xvfb", "Xvfb", name.c_str(), "-screen", "0", "1280x1024x24", "-extension", "GLX", "-nolisten",
                        "tcp", static_cast<char*>(nullptr));
                 _exit(90);
@@ -382,9 +382,8 @@ TEST(GlHardwareDriver, WithoutOpenGLTheProgramFallsBackToSoftwareAndShowsItsFram
     PlainXServer server;
     ASSERT_FALSE(server.display.empty()) << "Xvfb could not be started";
     Display* display = nullptr;
-    Eventually([&] { return (display = XOpenDisplay(server.display.c_str())) != nullptr; });
+    Eventually([&] { return (display = OpenTestDisplay(server.display.c_str())) != nullptr; });
     ASSERT_NE(display, nullptr) << server.display;
-    XSetErrorHandler([](Display*, XErrorEvent*) { return 0; });
     char pattern[] = "/tmp/gvglno-XXXXXX";
     const std::string dir = mkdtemp(pattern);
     std::string error;

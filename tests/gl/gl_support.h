@@ -5,6 +5,8 @@
 #include <X11/Xatom.h>
 #include <X11/Xlib.h>
 #include <X11/Xutil.h>
+#include <signal.h>
+#include <sys/prctl.h>
 #include <sys/types.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -19,9 +21,13 @@
 #include <vector>
 
 // Starts gravenholt with its data root and profile in dir and the given switches.
+// The game dies with the test process: a test that fails or is killed mid-way never leaves a
+// window behind on the shared display (nor a process holding the test runner's output open).
 inline pid_t StartGravenholt(const std::string& dir, std::vector<const char*> switches) {
+    const pid_t parent = getpid();
     pid_t child = fork();
     if (child != 0) return child;
+    if (prctl(PR_SET_PDEATHSIG, SIGKILL) != 0 || getppid() != parent) _exit(89);
     if (chdir(dir.c_str()) != 0) _exit(90);
     setenv("GRAVENHOLT_PROFILE", dir.c_str(), 1);
     unsetenv("GRAVENHOLT_HEADLESS");
@@ -35,6 +41,14 @@ inline pid_t StartGravenholt(const std::string& dir, std::vector<const char*> sw
     argv.push_back(nullptr);
     execv(GRAVENHOLT_EXE, argv.data());
     _exit(91);
+}
+
+// Opens the display for a test. X errors are tolerated rather than ending the process (the
+// library's default): the game's windows come and go while a test walks the window tree.
+inline Display* OpenTestDisplay(const char* name = nullptr) {
+    Display* display = XOpenDisplay(name);
+    if (display) XSetErrorHandler([](Display*, XErrorEvent*) { return 0; });
+    return display;
 }
 
 inline bool WaitForExit(pid_t child, int* status, std::chrono::seconds limit) {

@@ -31,7 +31,7 @@ void PumpFor(std::chrono::milliseconds span) {
 }
 
 TEST(GlInput, XTestKeysArriveWithTheTablesScanCodesFlagsAndVirtualKeys) {
-    Display* display = XOpenDisplay(nullptr);
+    Display* display = OpenTestDisplay();
     ASSERT_NE(display, nullptr) << "needs a display (run under xvfb-run)";
     int event = 0, error = 0, major = 0, minor = 0;
     ASSERT_TRUE(XTestQueryExtension(display, &event, &error, &major, &minor));

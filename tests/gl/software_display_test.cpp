@@ -41,7 +41,7 @@ void PumpPlatform() {
 // in three palette colours and presents it; the window shows the colours where they were drawn,
 // with the last column and row mended from their neighbours.
 TEST(GlSoftwareDisplay, PresentedFrameShowsThePaletteColoursInTheWindow) {
-    Display* display = XOpenDisplay(nullptr);
+    Display* display = OpenTestDisplay();
     ASSERT_NE(display, nullptr) << "needs a display (run under xvfb-run)";
     ASSERT_TRUE(Plat_Init(BackendKind::Sdl));
     Plat_RegisterClass("GvSoftwareDisplay", TestProc);
@@ -114,7 +114,7 @@ TEST(GlSoftwareDisplay, PresentedFrameShowsThePaletteColoursInTheWindow) {
 // The real program in software mode: its window has the size of display mode 0 and shows the
 // frame the game presents, every pixel the colour its palette gives the sky colour index.
 TEST(GlSoftwareDisplay, GravenholtInSoftwareModePresentsItsFrameInTheWindow) {
-    Display* display = XOpenDisplay(nullptr);
+    Display* display = OpenTestDisplay();
     ASSERT_NE(display, nullptr) << "needs a display (run under xvfb-run)";
     char pattern[] = "/tmp/gvgl-XXXXXX";
     std::string dir = mkdtemp(pattern);

@@ -18,7 +18,7 @@
 namespace {
 
 TEST(GlWindow, OpensCaptionedGravenholtAndClosingEndsWithZero) {
-    Display* display = XOpenDisplay(nullptr);
+    Display* display = OpenTestDisplay();
     ASSERT_NE(display, nullptr) << "needs a display (run under xvfb-run)";
     char pattern[] = "/tmp/gvgl-XXXXXX";
     std::string dir = mkdtemp(pattern);
