@@ -18,18 +18,9 @@
 #include "core/seams/ai.h"
 #include "core/seams/missions.h"
 
-namespace {
-
-void SetCreate(const char* name, FactoryCreate create) {
-    for (FactoryReg& entry : Registration_FactoryTable())
-        if (std::strcmp(entry.name, name) == 0) entry.create = create;
-}
-
-}  // namespace
-
 void Ai_InstallSeam() {
-    SetCreate("AiMission", []() -> sObject* { return new AiMission; });
-    SetCreate("EmptyMission", []() -> sObject* { return new EmptyMission; });
+    Registration_SetCreate("AiMission", []() -> sObject* { return new AiMission; });
+    Registration_SetCreate("EmptyMission", []() -> sObject* { return new EmptyMission; });
     Mission_InstallBaseSelector();
     Ai_InstallTasks();
     Ai_InstallCombatProcesses();

@@ -76,6 +76,12 @@ const AttackRecord::Entry* AttackRecord::Previous(const GameObject* attacker) co
 
 AttackRecord* AttackRegistry_Get(GameObject* target) { return Records().Get(target); }
 
+AttackRecord* AttackRegistry_Join(GameObject* target, GameObject* attacker, UnitTask* task) {
+    AttackRecord* record = AttackRegistry_Get(target);
+    record->Add(attacker, task);
+    return record;
+}
+
 const std::vector<AttackRecord*>& AttackRegistry() { return Records().List(); }
 
 void AttackRegistry_Reset() { Records().Reset(); }
@@ -87,8 +93,7 @@ AttackTask::AttackTask() : UnitTask(nullptr, nullptr) {}
 AttackTask::AttackTask(GameObject* unit, GameObject* target) : UnitTask(unit, target) {
     if (!target) return;  // born finished
     attackTarget = target->GetObjHandle();
-    record = AttackRegistry_Get(target);
-    record->Add(unit, this);
+    record = AttackRegistry_Join(target, unit, this);
     blastDist = 40.0f;
     fireConeX = 0.02f;
     fireConeY = 0.0f;
@@ -131,8 +136,7 @@ void AttackTask_Relink(UnitTask* task) {
     if (!attack || attack->record || !attack->me) return;
     // A target that is gone gives no record; the task finishes on its next frame.
     if (GameObject* target = GameObject::FromHandle(attack->attackTarget)) {
-        attack->record = AttackRegistry_Get(target);
-        attack->record->Add(attack->me, attack);
+        attack->record = AttackRegistry_Join(target, attack->me, attack);
     }
 }
 
@@ -559,10 +563,8 @@ void DefendTask::Enter() {
             nextState = kTaskWait;
             break;
         case kTaskGoto:
-            StartPlan();
-            break;
         case kTaskStuck:
-            BeginStuck();
+            EnterMoveState();
             break;
         case kTaskWait:
             timeOut = Now() + 10.0f;
@@ -639,9 +641,7 @@ void DefendTask::KeepStation() {
 // ---- factory ---------------------------------------------------------------------------------
 
 void Ai_InstallAttackTasks() {
-    for (FactoryReg& reg : Registration_FactoryTable()) {
-        if (std::strcmp(reg.name, "AttackTask") == 0) reg.create = []() -> sObject* { return new AttackTask; };
-        if (std::strcmp(reg.name, "HuntTask") == 0) reg.create = []() -> sObject* { return new HuntTask; };
-        if (std::strcmp(reg.name, "DefendTask") == 0) reg.create = []() -> sObject* { return new DefendTask; };
-    }
+    Registration_SetCreate("AttackTask", []() -> sObject* { return new AttackTask; });
+    Registration_SetCreate("HuntTask", []() -> sObject* { return new HuntTask; });
+    Registration_SetCreate("DefendTask", []() -> sObject* { return new DefendTask; });
 }

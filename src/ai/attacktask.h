@@ -43,6 +43,9 @@ public:
 
 // The record of the target; a new empty one joins the registry when it has none.
 AttackRecord* AttackRegistry_Get(GameObject* target);
+// The target's record with the attacker and its task added at its end (a task taking up, or after
+// a load taking up again, its place among the target's attackers).
+AttackRecord* AttackRegistry_Join(GameObject* target, GameObject* attacker, UnitTask* task);
 const std::vector<AttackRecord*>& AttackRegistry();
 // Every record deleted (the tests' reset; the tasks that held them must be gone).
 void AttackRegistry_Reset();

@@ -62,10 +62,8 @@ void WingmanBlastAttack::Enter() {
             CounterTarget();
             break;
         case kTaskGoto:
-            StartPlan();
-            break;
         case kTaskStuck:
-            BeginStuck();
+            EnterMoveState();
             break;
         default:
             break;
@@ -73,19 +71,8 @@ void WingmanBlastAttack::Enter() {
 }
 
 void WingmanBlastAttack::Exit() {
-    switch (curState) {
-        case kTaskGoto:
-            FreePlan();
-            break;
-        case kTaskStuck:
-            EndStuck();
-            break;
-        case kTaskAttack:
-            WeaponOff(weapon);
-            break;
-        default:
-            break;
-    }
+    if (curState == kTaskAttack) WeaponOff(weapon);
+    else ExitMoveState();
 }
 
 void WingmanBlastAttack::Execute() {
@@ -388,32 +375,23 @@ bool GechProcess::KeepTarget(int32_t state) {
 
 // ---- factory ---------------------------------------------------------------------------------
 
-namespace {
-
-void SetCreate(const char* name, FactoryCreate create) {
-    for (FactoryReg& entry : Registration_FactoryTable())
-        if (std::strcmp(entry.name, name) == 0) entry.create = create;
-}
-
-}  // namespace
-
 void Ai_InstallCombatProcesses() {
-    SetCreate("TankFriend", []() -> sObject* { return new WingmanProcess(WingmanKind::kTank, "TankFriend"); });
-    SetCreate("TankEnemy", []() -> sObject* { return new WingmanProcess(WingmanKind::kTank, "TankEnemy"); });
-    SetCreate("ScoutFriend", []() -> sObject* { return new WingmanProcess(WingmanKind::kScout, "ScoutFriend"); });
-    SetCreate("ScoutEnemy", []() -> sObject* { return new WingmanProcess(WingmanKind::kScout, "ScoutEnemy"); });
-    SetCreate("BomberFriend", []() -> sObject* { return new WingmanProcess(WingmanKind::kBomber, "BomberFriend"); });
-    SetCreate("BomberEnemy", []() -> sObject* { return new WingmanProcess(WingmanKind::kBomber, "BomberEnemy"); });
-    SetCreate("RocketTankFriend",
+    Registration_SetCreate("TankFriend", []() -> sObject* { return new WingmanProcess(WingmanKind::kTank, "TankFriend"); });
+    Registration_SetCreate("TankEnemy", []() -> sObject* { return new WingmanProcess(WingmanKind::kTank, "TankEnemy"); });
+    Registration_SetCreate("ScoutFriend", []() -> sObject* { return new WingmanProcess(WingmanKind::kScout, "ScoutFriend"); });
+    Registration_SetCreate("ScoutEnemy", []() -> sObject* { return new WingmanProcess(WingmanKind::kScout, "ScoutEnemy"); });
+    Registration_SetCreate("BomberFriend", []() -> sObject* { return new WingmanProcess(WingmanKind::kBomber, "BomberFriend"); });
+    Registration_SetCreate("BomberEnemy", []() -> sObject* { return new WingmanProcess(WingmanKind::kBomber, "BomberEnemy"); });
+    Registration_SetCreate("RocketTankFriend",
               []() -> sObject* { return new WingmanProcess(WingmanKind::kRocketTank, "RocketTankFriend"); });
-    SetCreate("RocketTankEnemy",
+    Registration_SetCreate("RocketTankEnemy",
               []() -> sObject* { return new WingmanProcess(WingmanKind::kRocketTank, "RocketTankEnemy"); });
-    SetCreate("GechFriend", []() -> sObject* { return new GechProcess("GechFriend"); });
-    SetCreate("GechEnemy", []() -> sObject* { return new GechProcess("GechEnemy"); });
+    Registration_SetCreate("GechFriend", []() -> sObject* { return new GechProcess("GechFriend"); });
+    Registration_SetCreate("GechEnemy", []() -> sObject* { return new GechProcess("GechEnemy"); });
 }
 
 void Ai_InstallCombatTasks() {
-    SetCreate("WingmanBlastAttack", []() -> sObject* { return new WingmanBlastAttack; });
-    SetCreate("RocketTankAttack", []() -> sObject* { return new RocketTankAttack; });
-    SetCreate("GechAttack", []() -> sObject* { return new GechAttack; });
+    Registration_SetCreate("WingmanBlastAttack", []() -> sObject* { return new WingmanBlastAttack; });
+    Registration_SetCreate("RocketTankAttack", []() -> sObject* { return new RocketTankAttack; });
+    Registration_SetCreate("GechAttack", []() -> sObject* { return new GechAttack; });
 }

@@ -91,10 +91,8 @@ void FollowTask::Enter() {
             nextState = kTaskFollow;
             break;
         case kTaskGoto:
-            StartPlan();
-            break;
         case kTaskStuck:
-            BeginStuck();
+            EnterMoveState();
             break;
         case kTaskFollow:
             if (group && group->IsChanged(me)) {
@@ -204,6 +202,5 @@ void FollowTask_Relink(UnitTask* task) {
 }
 
 void Ai_InstallFollowTasks() {
-    for (FactoryReg& reg : Registration_FactoryTable())
-        if (std::strcmp(reg.name, "FollowTask") == 0) reg.create = []() -> sObject* { return new FollowTask; };
+    Registration_SetCreate("FollowTask", []() -> sObject* { return new FollowTask; });
 }

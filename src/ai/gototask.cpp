@@ -156,10 +156,8 @@ void GotoTask::Enter() {
             gotoPoint = RoutePoint(pathPoint);
             break;
         case kTaskGoto:
-            StartPlan();
-            break;
         case kTaskStuck:
-            BeginStuck();
+            EnterMoveState();
             break;
         default:
             break;
@@ -594,7 +592,5 @@ void Ai_InstallGotoTasks() {
         {"GoNearAndSit", []() -> sObject* { return new GoNearAndSit; }},
         {"GotoGeyser", []() -> sObject* { return new GotoGeyser; }},
     };
-    for (const auto& e : entries)
-        for (FactoryReg& reg : Registration_FactoryTable())
-            if (std::strcmp(reg.name, e.name) == 0) reg.create = e.create;
+    for (const auto& e : entries) Registration_SetCreate(e.name, e.create);
 }

@@ -367,8 +367,7 @@ PersonAttack::PersonAttack() : UnitTask(nullptr, nullptr) {}
 PersonAttack::PersonAttack(GameObject* unit, GameObject* target) : UnitTask(unit, target) {
     if (!target) return;  // born finished
     attackTarget = target->GetObjHandle();
-    record = AttackRegistry_Get(target);
-    record->Add(unit, this);
+    record = AttackRegistry_Join(target, unit, this);
     fireConeX = 0.02f;
     fireConeY = 0.0f;
     curState = kTaskStart;
@@ -392,10 +391,7 @@ bool PersonAttack::PostLoad() {
     if (!UnitTask::PostLoad()) return false;
     // Joins its target's record again, in task-list order (the order attackers joined).
     if (!record && me)
-        if (GameObject* target = GameObject::FromHandle(attackTarget)) {
-            record = AttackRegistry_Get(target);
-            record->Add(me, this);
-        }
+        if (GameObject* target = GameObject::FromHandle(attackTarget)) record = AttackRegistry_Join(target, me, this);
     return true;
 }
 
@@ -628,29 +624,20 @@ bool PersonGetIn::Refresh() {
 
 // ---- factory ---------------------------------------------------------------------------------
 
-namespace {
-
-void SetCreate(const char* name, FactoryCreate create) {
-    for (FactoryReg& entry : Registration_FactoryTable())
-        if (std::strcmp(entry.name, name) == 0) entry.create = create;
-}
-
-}  // namespace
-
 void Ai_InstallPersonProcesses() {
-    SetCreate("PersonFriend", []() -> sObject* { return new PersonProcess("PersonFriend"); });
-    SetCreate("PersonEnemy", []() -> sObject* { return new PersonProcess("PersonEnemy"); });
-    SetCreate("SoldierFriend", []() -> sObject* { return new SoldierProcess("SoldierFriend"); });
-    SetCreate("SoldierEnemy", []() -> sObject* { return new SoldierProcess("SoldierEnemy"); });
+    Registration_SetCreate("PersonFriend", []() -> sObject* { return new PersonProcess("PersonFriend"); });
+    Registration_SetCreate("PersonEnemy", []() -> sObject* { return new PersonProcess("PersonEnemy"); });
+    Registration_SetCreate("SoldierFriend", []() -> sObject* { return new SoldierProcess("SoldierFriend"); });
+    Registration_SetCreate("SoldierEnemy", []() -> sObject* { return new SoldierProcess("SoldierEnemy"); });
 }
 
 void Ai_InstallPersonTasks() {
-    SetCreate("PersonAttack", []() -> sObject* { return new PersonAttack; });
-    SetCreate("SoldierAttack", []() -> sObject* { return new SoldierAttack; });
-    SetCreate("PersonRetreat", []() -> sObject* { return new PersonRetreat; });
-    SetCreate("SoldierRetreat", []() -> sObject* { return new SoldierRetreat; });
-    SetCreate("SoldierReturn", []() -> sObject* { return new SoldierReturn; });
-    SetCreate("PersonGlide", []() -> sObject* { return new PersonGlide; });
-    SetCreate("PersonStraight", []() -> sObject* { return new PersonStraight; });
-    SetCreate("PersonGetIn", []() -> sObject* { return new PersonGetIn; });
+    Registration_SetCreate("PersonAttack", []() -> sObject* { return new PersonAttack; });
+    Registration_SetCreate("SoldierAttack", []() -> sObject* { return new SoldierAttack; });
+    Registration_SetCreate("PersonRetreat", []() -> sObject* { return new PersonRetreat; });
+    Registration_SetCreate("SoldierRetreat", []() -> sObject* { return new SoldierRetreat; });
+    Registration_SetCreate("SoldierReturn", []() -> sObject* { return new SoldierReturn; });
+    Registration_SetCreate("PersonGlide", []() -> sObject* { return new PersonGlide; });
+    Registration_SetCreate("PersonStraight", []() -> sObject* { return new PersonStraight; });
+    Registration_SetCreate("PersonGetIn", []() -> sObject* { return new PersonGetIn; });
 }

@@ -15,16 +15,12 @@ namespace {
 
 AiMission* CurrentMission() { return AiMission::GetCurrent(); }
 
-void SetCreate(const char* name, FactoryCreate create) {
-    for (FactoryReg& entry : Registration_FactoryTable())
-        if (std::strcmp(entry.name, name) == 0) entry.create = create;
-}
 
 }  // namespace
 
 void Ai_InstallProcesses() {
-    SetCreate("UserProcess", UserProcess_Create);
-    SetCreate("NetProcess", NetProcess_Create);
+    Registration_SetCreate("UserProcess", UserProcess_Create);
+    Registration_SetCreate("NetProcess", NetProcess_Create);
     AiSeam& ai = Seam_Ai();
     ai.createUserProcess = [](GameObject* object) -> sObject* {
         return object ? new UserProcess(CurrentMission(), object) : nullptr;

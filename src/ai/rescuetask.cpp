@@ -42,10 +42,8 @@ void RescueTask::Enter() {
             nextState = kTaskFollow;
             break;
         case kTaskGoto:
-            StartPlan();
-            break;
         case kTaskStuck:
-            BeginStuck();
+            EnterMoveState();
             break;
         default:
             break;
@@ -128,6 +126,5 @@ void RescueTask::DebugDraw() {
 }
 
 void Ai_InstallRescueTask() {
-    for (FactoryReg& entry : Registration_FactoryTable())
-        if (std::strcmp(entry.name, "RescueTask") == 0) entry.create = []() -> sObject* { return new RescueTask; };
+    Registration_SetCreate("RescueTask", []() -> sObject* { return new RescueTask; });
 }

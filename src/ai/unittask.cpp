@@ -749,6 +749,11 @@ bool UnitTask::IsStuck() {
     return Vec3_GroundDistSq(at, before) < 25.0f;
 }
 
+void UnitTask::EnterMoveState() {
+    if (curState == kTaskGoto) StartPlan();
+    else if (curState == kTaskStuck) BeginStuck();
+}
+
 void UnitTask::ExitMoveState() {
     if (curState == kTaskGoto) FreePlan();
     else if (curState == kTaskStuck) EndStuck();
@@ -1152,14 +1157,9 @@ bool UnitTask::PostLoad() {
 // ---- simple tasks ----------------------------------------------------------------------------
 
 namespace {
-FactoryReg* TableEntry(const char* name) {
-    for (FactoryReg& entry : Registration_FactoryTable())
-        if (std::strcmp(entry.name, name) == 0) return &entry;
-    return nullptr;
-}
 const FactoryReg* EntryOr(const char* name) {
     if (const FactoryReg* reg = Factory_Find(name)) return reg;
-    return TableEntry(name);
+    return Registration_FactoryEntry(name);
 }
 }  // namespace
 
@@ -1206,8 +1206,7 @@ void Ai_InstallTasks() {
         {"CircleTask", []() -> sObject* { return new CircleTask; }},
         {"CoastTask", []() -> sObject* { return new CoastTask; }},
     };
-    for (const auto& e : entries)
-        if (FactoryReg* reg = TableEntry(e.name)) reg->create = e.create;
+    for (const auto& e : entries) Registration_SetCreate(e.name, e.create);
     Ai_InstallGotoTasks();
     Ai_InstallFollowTasks();
     Ai_InstallAttackTasks();

@@ -189,7 +189,9 @@ public:
     bool IsStuck();
     void BeginStuck();
     void EndStuck();
-    // The exit of the moving states: GOTO gives up its plan, STUCK ends its recovery.
+    // The entry and exit of the moving states: GOTO plans to the go-to point and gives up its
+    // plan, STUCK begins and ends its recovery.
+    void EnterMoveState();
     void ExitMoveState();
     void StuckRecover();
     // ---- weapons ---------------------------------------------------------------------------

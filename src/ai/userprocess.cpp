@@ -28,11 +28,6 @@ namespace {
 constexpr uint32_t kReverseMouse = 0x40;
 constexpr float kAxisOne = 65536.0f;
 
-const FactoryReg* TableEntry(const char* name) {
-    for (const FactoryReg& entry : Registration_FactoryTable())
-        if (std::strcmp(entry.name, name) == 0) return &entry;
-    return nullptr;
-}
 
 void Print(const char* format, ...) __attribute__((format(printf, 1, 2)));
 void Print(const char* format, ...) {
@@ -84,7 +79,7 @@ UserProcess::~UserProcess() {
     if (UnitAi_IsListedObject(fOwner) && fOwner->hardpoints) UnitAi_Services().weaponMaskSelect(fOwner, 0);
 }
 
-const FactoryReg* UserProcess::GetFactory() const { return TableEntry("UserProcess"); }
+const FactoryReg* UserProcess::GetFactory() const { return Registration_FactoryEntry("UserProcess"); }
 
 void UserProcess::SetupWeaponGroups() {
     UnitAiServices& s = UnitAi_Services();
@@ -275,7 +270,7 @@ bool UserProcess::PostLoad() {
 
 // ---- NetProcess ----------------------------------------------------------------------------
 
-const FactoryReg* NetProcess::GetFactory() const { return TableEntry("NetProcess"); }
+const FactoryReg* NetProcess::GetFactory() const { return Registration_FactoryEntry("NetProcess"); }
 
 void NetProcess::DebugDump() {
     GameObject* o = fOwner;

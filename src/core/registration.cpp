@@ -1,5 +1,6 @@
 #include "core/registration.h"
 
+#include <cstring>
 #include <iterator>
 
 #include <lzo/lzo1x.h>
@@ -157,6 +158,16 @@ const char* const kCursorFiles[] = {"cursor1.cur", "cursor_w.cur", "cursor_i.cur
 }  // namespace
 
 std::span<FactoryReg> Registration_FactoryTable() { return g_factoryTable; }
+
+FactoryReg* Registration_FactoryEntry(const char* name) {
+    for (FactoryReg& entry : g_factoryTable)
+        if (name && std::strcmp(entry.name, name) == 0) return &entry;
+    return nullptr;
+}
+
+void Registration_SetCreate(const char* name, FactoryCreate create) {
+    if (FactoryReg* entry = Registration_FactoryEntry(name)) entry->create = create;
+}
 std::span<const char* const> Registration_MissionStems() { return kMissionStems; }
 std::span<const ClassLabel> Registration_ObjectClasses() { return kObjectClasses; }
 std::span<const ClassLabel> Registration_WeaponClasses() { return kWeaponClasses; }

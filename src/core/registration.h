@@ -35,6 +35,10 @@ constexpr uint32_t Signature(const char* text) {
 
 // 1. The named-factory registry: 133 class names. `create` is filled by each class's owner.
 std::span<FactoryReg> Registration_FactoryTable();
+// The table's entry of that name (compared exactly), null when the table has none.
+FactoryReg* Registration_FactoryEntry(const char* name);
+// An owner filling in its class's create function at start-up (nothing for a name not in the table).
+void Registration_SetCreate(const char* name, FactoryCreate create);
 
 // 2. Mission-script stems (a map whose name matches none runs "empty").
 std::span<const char* const> Registration_MissionStems();

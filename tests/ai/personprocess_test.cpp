@@ -17,30 +17,18 @@
 #include "fun3d/framepasses.h"
 #include "fun3d/teamrecord.h"
 #include "goto_fixture.h"
+#include "square_world.h"
 #include "support/field_stream.h"
 #include "weapons/weapon.h"
 
 namespace {
-
-// A brain that only marks its object as driven.
-class Driver : public sObject {
-public:
-    bool Load() override { return true; }
-    bool Save(FILE*) override { return true; }
-    const FactoryReg* GetFactory() const override { return nullptr; }
-};
 
 class PersonTest : public GotoFixture {
 protected:
     void SetUp() override {
         GotoFixture::SetUp();
         Ai_InstallPersonProcesses();
-        TerrainBounds.minXm = 0.0f;
-        TerrainBounds.minZm = 0.0f;
-        TerrainBounds.maxXm = 1000.0f;
-        TerrainBounds.maxZm = 1000.0f;
-        GameObject_CreateGrid();
-        Avoidance_CreateGridOver(0.0f, 0.0f, 1000.0f, 1000.0f);
+        SquareWorld_Make();
         gun_ = new WeaponClass("gun", Signature("CANN"));
         weaponClasses_.push_back(gun_);
         unit_->entity->type = kTypePerson;
@@ -65,6 +53,13 @@ protected:
         return process;
     }
     // An empty craft of no side at the point.
+    // A craft of team 1 at the point, put in the team's slot when one is given (a home).
+    Craft* Home(Vector at, int32_t slot = 0) {
+        Craft* craft = NewCraft(*cls_, 1, at);
+        Place(craft, at);
+        if (slot) TeamRecord::Get(1)->SetSlot(slot, craft);
+        return craft;
+    }
     Craft* Empty(Vector at) {
         Craft* craft = NewCraft(*cls_, 0, at);
         Place(craft, at);
@@ -150,9 +145,7 @@ TEST_F(PersonTest, TheHomeIsTheFirstOfSlotsOneToThreeUnlessAnOutpostIsNearer) {
 // With a home and independence the pilot goes home from WAIT at once, even when it claimed a
 // craft in that same step: leaving WAIT gives the claim back.
 TEST_F(PersonTest, APilotWithAHomeLeavesWaitForHomeAtOnceAndGivesUpItsClaim) {
-    Craft* home = NewCraft(*cls_, 1, {600, 0, 600});
-    Place(home, {600, 0, 600});
-    TeamRecord::Get(1)->SetSlot(1, home);
+    Craft* home = Home({600, 0, 600}, 1);
     Craft* craft = Empty({100, 0, 150});
     Refill();
     PersonProcess* pilot = Pilot();
@@ -164,7 +157,7 @@ TEST_F(PersonTest, APilotWithAHomeLeavesWaitForHomeAtOnceAndGivesUpItsClaim) {
     EXPECT_EQ(Person_RouteCraft(pilot->task), craft);
 
     // Someone else took the craft meanwhile: leaving WAIT the claim goes, and home it is.
-    craft->SetAiProcess(new Driver);
+    craft->SetAiProcess(new TestPilot);
     pilot->Execute();
     EXPECT_EQ(pilot->curState, kUStateUser2);
     EXPECT_FALSE(Claimed(craft));
@@ -203,7 +196,7 @@ TEST_F(PersonTest, AnEmptyCraftIsClaimedOnlyWithin100MetresAndTheOneLastLeftCome
     EXPECT_TRUE(Claimed(left));
     EXPECT_FALSE(Claimed(near));
     unit_->abandoned = 0;
-    left->SetAiProcess(new Driver);
+    left->SetAiProcess(new TestPilot);
     Craft* other = Armed({100, 0, 110});
     other->entity->type = kTypePerson;
     std::unique_ptr<PersonProcess> second(dynamic_cast<PersonProcess*>(Factory_Find("PersonEnemy")->create()));
@@ -220,7 +213,7 @@ TEST_F(PersonTest, AClaimedCraftThatIsTakenOrGoneIsGivenUpForAnother) {
         const char* what;
         void (*lose)(Craft* craft);
     } cases[] = {
-        {"taken", [](Craft* c) { c->SetAiProcess(new Driver); }},
+        {"taken", [](Craft* c) { c->SetAiProcess(new TestPilot); }},
         {"destroyed", [](Craft* c) { c->entity->flags |= kEntityDead; }},
     };
     for (const Case& c : cases) {
@@ -243,9 +236,7 @@ TEST_F(PersonTest, AClaimedCraftThatIsTakenOrGoneIsGivenUpForAnother) {
         delete second;
     }
     // On the way home the same: the craft given up, the walk home again.
-    Craft* home = NewCraft(*cls_, 1, {600, 0, 600});
-    Place(home, {600, 0, 600});
-    TeamRecord::Get(1)->SetSlot(1, home);
+    Home({600, 0, 600}, 1);
     Craft* craft = Empty({100, 0, 150});
     Refill();
     PersonProcess* pilot = Pilot();
@@ -253,7 +244,7 @@ TEST_F(PersonTest, AClaimedCraftThatIsTakenOrGoneIsGivenUpForAnother) {
     pilot->Execute();  // USTATE2: the claim given back on leaving WAIT, and taken again
     ASSERT_EQ(pilot->curState, kUStateUser2);
     ASSERT_EQ(Person_RouteCraft(pilot->task), craft);
-    craft->SetAiProcess(new Driver);
+    craft->SetAiProcess(new TestPilot);
     for (int i = 0; i < 3; ++i) pilot->Execute();
     EXPECT_FALSE(Claimed(craft));
     EXPECT_EQ(pilot->curState, kUStateUser2);
@@ -312,8 +303,7 @@ TEST_F(PersonTest, ReachingHomeAPilotRejoinsThePoolOnceAndASoldierAddsNone) {
     for (const char* kind : kinds)
         for (const Case& c : cases) {
             SCOPED_TRACE(std::string(kind) + " " + std::to_string(c.homeRadius) + " " + std::to_string(c.distance));
-            Craft* home = NewCraft(*cls_, 1, {100, 0, 100 + c.distance});
-            Place(home, {100, 0, 100 + c.distance});
+            Craft* home = Home({100, 0, 100 + c.distance});
             home->radius = c.homeRadius;
             unit_->entity->flags &= ~kEntityDead;
             const int32_t before = team->GetPilots();
@@ -332,8 +322,7 @@ TEST_F(PersonTest, ReachingHomeAPilotRejoinsThePoolOnceAndASoldierAddsNone) {
         }
     unit_->entity->flags &= ~kEntityDead;
     // A home that is gone ends the walk.
-    Craft* home = NewCraft(*cls_, 1, {100, 0, 400});
-    Place(home, {100, 0, 400});
+    Craft* home = Home({100, 0, 400});
     PersonRetreat walk(unit_, home);
     walk.Update();
     Kill(home);
@@ -404,9 +393,7 @@ TEST_F(PersonTest, AnAttackEndsWhenTheTargetIsGoneOrAnAllyOrTheUnitUnarmed) {
 }
 
 TEST_F(PersonTest, ASoldierWaitsFiveSecondsThenGoesHomeAndGetsInWhereItIsOrdered) {
-    Craft* home = NewCraft(*cls_, 1, {100, 0, 500});
-    Place(home, {100, 0, 500});
-    TeamRecord::Get(1)->SetSlot(2, home);
+    Craft* home = Home({100, 0, 500}, 2);
     Refill();
     SoldierProcess* soldier = Soldier();
     soldier->Execute();

@@ -15,29 +15,17 @@
 #include "core/registration.h"
 #include "fun3d/framepasses.h"
 #include "fun3d/fun3d_fixture.h"
+#include "square_world.h"
 #include "fun3d/hardpoints.h"
 #include "weapons/explosion.h"
 #include "weapons/ordnance.h"
 #include "weapons/weapon.h"
 
-// A brain that only marks its object as piloted.
-class TestPilot : public sObject {
-public:
-    bool Load() override { return true; }
-    bool Save(FILE*) override { return true; }
-    const FactoryReg* GetFactory() const override { return nullptr; }
-};
-
 class WorldFixture : public Fun3dFixture {
 protected:
     void SetUp() override {
         Fun3dFixture::SetUp();
-        TerrainBounds.minXm = 0.0f;
-        TerrainBounds.minZm = 0.0f;
-        TerrainBounds.maxXm = 1000.0f;
-        TerrainBounds.maxZm = 1000.0f;
-        GameObject_CreateGrid();
-        Avoidance_CreateGridOver(0.0f, 0.0f, 1000.0f, 1000.0f);
+        SquareWorld_Make();
         Clock_SetTime(100.0f);
     }
     void TearDown() override {
