@@ -273,9 +273,11 @@ void SniperScope::Init() {
 void SniperScope::Update(float) {
     CombatHudServices& s = CombatHud_Services();
     GameObject* craft = s.player();
-    if (!craft || !craft->objClass || craft->objClass->category != kCategoryPerson || !craft->hardpoints) return;
-    // PENDING(3.104) the readiness test and the person class's layout value.
-    large = 0;
+    if (!craft || !craft->objClass || craft->objClass->category != kCategoryPerson || !craft->IsReady() ||
+        !craft->hardpoints)
+        return;
+    // The soviet side's cockpit lays its scope out large.
+    large = craft->objClass->side == kSideSoviet ? 1 : 0;
     HardpointList* hp = craft->hardpoints;
     for (int i = 0; i < 5; ++i) {
         Weapon* weapon = hp->weapons[i];
