@@ -13,6 +13,7 @@
 #include "Objkr/entitysvc.h"
 #include "core/seams/cockpit.h"
 #include "core/seams/shell.h"
+#include "fun3d/craftservices.h"
 #include "fun3d/gameobject.h"
 #include "fun3d/hovercraft.h"
 #include "fun3d/objectpool.h"
@@ -296,8 +297,33 @@ TEST_F(CombatHudTest, TheCraftsAimPitchTiltsTheSight) {
     craft->UpdateWeaponAim(0.1f);
     ASSERT_FLOAT_EQ(craft->aimPitch, 0.4f);
     sight.Simulate(0.1f);
-    EXPECT_NEAR(sight.aim.front.y, std::sin(-0.2f), 1e-5f);
-    EXPECT_NEAR(sight.aim.front.x, std::cos(-0.2f), 1e-5f);
+    EXPECT_NEAR(sight.aim.front.y, std::sin(0.2f), 1e-5f);
+    EXPECT_NEAR(sight.aim.front.x, std::cos(0.2f), 1e-5f);
+}
+
+// The sight turns the way the weapons do: raised guns raise it, lowered guns lower it.
+TEST_F(CombatHudTest, TheSightRisesAndFallsWithTheWeapons) {
+    HoverCraft* craft = HoverPlayer({0, 0, 0});
+    static Matrix gun;
+    gun = kIdentityMatrix;
+    Craft_Services().weaponLocalMatrix = [](Weapon*) -> Matrix* { return &gun; };
+    HardpointList list(craft);
+    list.weapons[0] = reinterpret_cast<Weapon*>(&gun);  // never looked into: the service answers
+    craft->hardpoints = &list;
+    const CombatHudServices own = OwnServices();
+    CombatHud_Services().aimFrame = own.aimFrame;
+    CombatHud_Services().aimPitch = own.aimPitch;
+    AimSight& sight = AimSight_Instance();
+    for (float pitch : {0.8f, -0.6f}) {
+        SCOPED_TRACE(pitch);
+        craft->controls.pitch = pitch;
+        craft->UpdateWeaponAim(0.1f);
+        sight.Simulate(0.1f);
+        ASSERT_NE(gun.front.y, 0.0f);
+        EXPECT_GT(sight.aim.front.y * gun.front.y, 0.0f) << "both up or both down";
+    }
+    craft->hardpoints = nullptr;
+    Craft_ResetServices();
 }
 
 // A ping request in the craft's radar record sounds one ping; a request without a value none.
@@ -738,10 +764,10 @@ TEST_F(CombatHudTest, ThePitchOffsetFollowsTheLevelSettingBit) {
     CombatHud_Services().aimPitch = [](GameObject*) { return -0.4f; };
     AimSight& sight = AimSight_Instance();
     sight.Simulate(0.1f);
-    EXPECT_NEAR(sight.aim.front.y, std::sin(std::asin(-0.6f) + 0.2f), 1e-5f);
+    EXPECT_NEAR(sight.aim.front.y, std::sin(std::asin(-0.6f) - 0.2f), 1e-5f);
     world_.flags = 0x10;
     sight.Simulate(0.1f);
-    EXPECT_NEAR(sight.aim.front.y, std::sin(0.2f), 1e-5f);
+    EXPECT_NEAR(sight.aim.front.y, std::sin(-0.2f), 1e-5f);
 }
 
 // ---- sniper scope ---------------------------------------------------------------------------
