@@ -326,6 +326,13 @@ ZfsArchive* Zfs_Open(const std::string& path, bool forWriting) {
     return archive.release();
 }
 
+bool Zfs_CheckRecords(const ZfsArchive* archive) {
+    if (!archive) return false;
+    for (const ZfsEntry& entry : archive->entries)
+        if (!RecordFits(archive, entry)) return false;
+    return true;
+}
+
 void Zfs_Close(ZfsArchive* archive) {
     if (!archive) return;
     if (archive->file) std::fclose(archive->file);
