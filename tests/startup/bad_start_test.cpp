@@ -19,7 +19,6 @@
 #include <string>
 #include <vector>
 
-#include "content.h"
 #include "core/exitcodes.h"
 #include "core/savegame.h"
 #include "platform/filedialog.h"
@@ -110,10 +109,13 @@ class BadStartTest : public ::testing::Test {
 protected:
     static void SetUpTestSuite() {
         char pattern[] = "/tmp/gvbadstart-XXXXXX";
-        g_world = std::string(mkdtemp(pattern)) + "/world";
-        std::string error;
-        ASSERT_TRUE(content::WriteWorld(g_world, &error)) << error;
-        g_fight = fs::path(g_world).parent_path().string() + "/fight.qmn";
+        const std::string top = mkdtemp(pattern);
+        g_world = top + "/world";
+        // Written by the tool in a process of its own: a suite's set-up runs before the shared
+        // per-test reset, so nothing of this process's state may take part.
+        const ChildRun content = RunChild(GVTOOL_EXE, top, "", {"content", g_world});
+        ASSERT_EQ(content.code, 0) << content.err;
+        g_fight = top + "/fight.qmn";
         const ChildRun tool = RunChild(GVTOOL_EXE, g_world, "", {"mission", g_world, "fight.qmn", "-o", g_fight});
         ASSERT_EQ(tool.code, 0) << tool.err;
     }
