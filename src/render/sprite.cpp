@@ -190,16 +190,15 @@ int Sprite_LoadTable() {
         bool good = pageFits && s.x + s.width <= Sprite_PageWidth(page) && s.y + s.height <= Sprite_PageHeight(page);
         if (!good) {
             if (page) g_files.release(pageName);
-            if (!page) {
-                if (warned.insert(pageName).second) Error_Warning("Sprite texture file \"%s\" not found\n", pageName);
-            } else if (!pageFits) {
-                if (warned.insert(pageName).second)
-                    Error_Warning("Sprite texture file \"%s\" is damaged: its header does not match its %zu bytes\n",
-                                  pageName, pageSize);
-            } else {
+            const bool first = warned.insert(pageName).second;
+            if (first && !page)
+                Error_Warning("Sprite texture file \"%s\" not found\n", pageName);
+            else if (first && !pageFits)
+                Error_Warning("Sprite texture file \"%s\" is damaged: its header does not match its %zu bytes\n",
+                              pageName, pageSize);
+            else if (first)
                 Error_Warning("Sprite texture file \"%s\" does not hold sprite %.32s of %s\n", pageName,
                               g_names[index].data(), tableName);
-            }
             g_sprites[index] = g_sprites[0];
             continue;
         }

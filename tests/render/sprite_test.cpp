@@ -88,14 +88,18 @@ TEST_F(SpriteTest, ADamagedPageIsReportedOnceWhateverItHolds) {
                     {"b", "cockpit", 4, 0, 4, 4, 0},
                     {"c", "cockpit", 8, 0, 4, 4, 0},
                     {"gone1", "nopage", 0, 0, 4, 4, 0},
-                    {"gone2", "nopage", 4, 0, 4, 4, 0}},
-                   {{"cockpit.MAP", garbage}}),
+                    {"gone2", "nopage", 4, 0, 4, 4, 0},
+                    {"wide1", "small", 0, 0, 9, 4, 0},
+                    {"wide2", "small", 2, 0, 9, 4, 0}},
+                   {{"cockpit.MAP", garbage}, CountingPage("small.MAP", 4, 4)}),
               1);
     const auto damaged = Warnings(BoxTexts(), "\"cockpit.MAP\" is damaged");
     ASSERT_EQ(damaged.size(), 1u);
     EXPECT_NE(damaged[0].find("300 bytes"), std::string::npos) << damaged[0];
     EXPECT_EQ(Warnings(BoxTexts(), "\"nopage.MAP\" not found").size(), 1u);
-    for (const char* name : {"a", "b", "c", "gone1", "gone2"})
+    EXPECT_EQ(Warnings(BoxTexts(), "\"small.MAP\" does not hold sprite wide1").size(), 1u);
+    EXPECT_EQ(BoxTexts().size(), 3u) << "one box a page";
+    for (const char* name : {"a", "b", "c", "gone1", "gone2", "wide1", "wide2"})
         EXPECT_EQ(Sprite_Get(Sprite_Find(name)).page, Sprite_Get(0).page) << name;
 }
 
