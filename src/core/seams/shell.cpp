@@ -4,6 +4,7 @@
 #include "core/seams/registry.h"
 
 #include "core/app.h"
+#include "core/exitcodes.h"
 #include "core/game.h"
 #include "core/savegame.h"
 #include "core/sysprobe.h"
@@ -64,6 +65,7 @@ ShellSeam MakeDefault() {
     seam.mainMenu = [] {
         if (Game_GetState() == 10) return 0;
         if (SaveGame_Globals().lastLoadFailed) {
+            App_Globals().exitCode = kExitLoadFailed;
             Game_SetState(10);
             return 0;
         }
