@@ -67,17 +67,17 @@ bool MapSettingsExist(const std::string& name) {
 }
 
 bool KeepOrLoadMap(const char* name) {
-    if (!name) return g_kept.load(name);
-    if (!g_kept.name.empty() && g_kept.name == name) {
+    const std::string wanted = name ? name : "";
+    if (!g_kept.name.empty() && g_kept.name == wanted) {
         Terrain_ClearEntityList();
         return true;
     }
     // A name the data has no map for fails as the real loader fails it, and the kept map stays.
-    if (!g_kept.name.empty() && !MapSettingsExist(name)) return false;
+    if (!g_kept.name.empty() && !MapSettingsExist(wanted)) return false;
     g_kept.name.clear();
     g_kept.planned = false;
     if (!g_kept.load(name)) return false;
-    g_kept.name = name;
+    g_kept.name = wanted;
     return true;
 }
 
@@ -134,7 +134,6 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     if (!file) return 0;
     std::fwrite(data, 1, size, file);
     std::fclose(file);
-    Plat_ClearMessageBoxLog();
     try {
         if (!SaveGame_Load(f.input.c_str()) && !GameObject_List().empty()) __builtin_trap();  // a refused load left objects
     } catch (const Exited&) {
@@ -144,5 +143,6 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     // The models' animation blocks go with the mission, as at the game's mission end; kept, they
     // would pile up input after input (and every input would look like a leak to the fuzzer).
     AnimObj_Reset();
+    Plat_ClearMessageBoxLog();  // the warnings of a refused file
     return 0;
 }
