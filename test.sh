@@ -18,7 +18,7 @@ export ASAN_OPTIONS="detect_leaks=1:abort_on_error=0"
 export UBSAN_OPTIONS="print_stacktrace=1:halt_on_error=1"
 # The parsers of outside input get a short fuzzing run from fixed seeds: one budget shared by
 # every target, spread over the cores.
-ci_phase fuzz ./scripts/fuzz-run build-test || status=1
+ci_phase fuzz ./scripts/fuzz-run build-test "${GV_FUZZ_SECONDS:-60}" || status=1
 # Every other test, the display ones (label gl) under a virtual X server. Each test binary runs
 # its tests in one process, in an order shuffled by one seed for the whole run.
 export GV_TEST_SEED="${GV_TEST_SEED:-$(( (RANDOM * 32768 + RANDOM) % 99999 + 1 ))}"
