@@ -799,10 +799,12 @@ TEST_F(CombatHudTest, TheScopeOpensOnlyForAPersonAimingASniperWeapon) {
     PlainClass person;
     person.category = kCategoryPerson;
     p->hardpoints = new HardpointList(p);
-    alignas(Weapon) static uint8_t rifleBytes[sizeof(Weapon)];
-    alignas(Weapon) static uint8_t gunBytes[sizeof(Weapon)];
-    static Weapon* const rifle = reinterpret_cast<Weapon*>(rifleBytes);
-    Weapon* const gun = reinterpret_cast<Weapon*>(gunBytes);
+    // Real weapons without a mount: the scope reads the chosen one's mount matrix.
+    Weapon gunWeapon(nullptr, nullptr);
+    static Weapon* rifle;
+    Weapon rifleWeapon(nullptr, nullptr);
+    rifle = &rifleWeapon;
+    Weapon* const gun = &gunWeapon;
     p->hardpoints->weapons[0] = gun;
     p->hardpoints->weapons[1] = rifle;
     CombatHud_Services().weaponSignature = [](Weapon* w) {
