@@ -11,6 +11,10 @@ ci_phase layering ./scripts/check-layering
 # One build serves the tests and the fuzz targets: every library carries the fuzzer's coverage
 # hooks, and only the fuzz targets link the fuzzing engine. -O1 with line tables keeps the
 # sanitizers' stack traces readable and runs the scenarios several times faster than -O0.
+# A build folder configured with another compiler cannot switch: start it again.
+if [ -f build-test/CMakeCache.txt ] && ! grep -q '^CMAKE_CXX_COMPILER:[A-Z]*=.*clang++' build-test/CMakeCache.txt; then
+  rm -rf build-test
+fi
 ci_phase configure env CC=clang CXX=clang++ cmake -S . -B build-test -G Ninja -DCMAKE_BUILD_TYPE=Debug \
   -DGV_SANITIZE=ON -DGV_TESTS=ON -DGV_BENCH=OFF -DCMAKE_C_FLAGS_DEBUG="-O1 -g1" -DCMAKE_CXX_FLAGS_DEBUG="-O1 -g1"
 ci_phase build cmake --build build-test
