@@ -39,6 +39,34 @@ std::vector<uint8_t> MakeWorldPalette() {
     return palette;
 }
 
+namespace {
+
+// The rows above a colour's own (full fog, and the sky plane's far edge, light 1) run from the
+// colour into the sky's clear colour instead of on towards white, ending on it in row 0: fogged
+// ground at the edge of the visibility range and the sky plane's far edge meet the clear colour
+// that shows beyond them without a seam. The rows a lit surface takes keep nearly their colour
+// (the share of haze grows with the cube of the step).
+constexpr int kHazeRows = 8;  // rows 7..0: the built rows reach the colour at row 7
+
+void HazeTopRows(const std::vector<uint8_t>& palette) {
+    const float haze[3] = {palette[kSkyClearIndex * 3] / 255.0f, palette[kSkyClearIndex * 3 + 1] / 255.0f,
+                           palette[kSkyClearIndex * 3 + 2] / 255.0f};
+    for (int column = 0; column < 255; ++column) {
+        const float colour[3] = {palette[column * 3] / 255.0f, palette[column * 3 + 1] / 255.0f,
+                                 palette[column * 3 + 2] / 255.0f};
+        for (int row = 1; row < kHazeRows; ++row) {
+            const float step = float(kHazeRows - row) / float(kHazeRows);
+            const float t = step * step * step;
+            float mixed[3];
+            for (int c = 0; c < 3; ++c) mixed[c] = colour[c] + (haze[c] - colour[c]) * t;
+            LumaTable[row][column] = static_cast<uint8_t>(Palette_FindNearest(mixed[0], mixed[1], mixed[2]));
+        }
+        LumaTable[0][column] = static_cast<uint8_t>(kSkyClearIndex);
+    }
+}
+
+}  // namespace
+
 ColorTables MakeColorTables(const std::vector<uint8_t>& palette) {
     ColorTables tables;
     tables.palette = palette;
@@ -46,6 +74,7 @@ ColorTables MakeColorTables(const std::vector<uint8_t>& palette) {
     std::memcpy(driver->palette, palette.data(), 768);
 
     Palette_Load(driver, nullptr);
+    HazeTopRows(palette);
     tables.luma.assign(&LumaTable[0][0], &LumaTable[0][0] + 65536);
 
     Palette_BuildBlendTable(driver, kTranslucencyOpacity);
