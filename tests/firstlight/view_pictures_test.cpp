@@ -9,6 +9,8 @@
 #include <map>
 #include <string>
 
+#include "Objkr/rendersettings.h"
+#include "Terrain/terrenv.h"
 #include "support/app_fixture.h"
 #include "support/frame_fixture.h"
 #include "support/game_run.h"
@@ -101,6 +103,29 @@ TEST_F(ViewPictures, WithoutCockpitOrHudTheGroundAheadIsGrass) {
         EXPECT_EQ(Fnv1a64(f.rgb), c.pinned) << "look at " << PicturePath(c.picture);
         Again();
     }
+}
+
+// The objects are lit by the map's light from the mission's first frame in the cockpit views,
+// not only after a view change has made the map publish it again (the reset of the tree cache
+// at the mission's start put the defaults, full light, back).
+TEST_F(ViewPictures, TheObjectsTakeTheMapsLightFromTheFirstFrame) {
+    GameRunOptions options;
+    options.commandLine = "-nointro fight.qmn";
+    options.frames = 3;
+    options.drawFrom = 3;
+    int checked = 0;
+    options.everyFrame = [&](const GameRunFrame& frame) {
+        if (!frame.hasUser) return;
+        const TerrainViewSet& map = Terrain_Environment().current;
+        EXPECT_FLOAT_EQ(Render_Settings().intensity, map.intensity) << "frame " << frame.frame;
+        EXPECT_FLOAT_EQ(Render_Settings().ambient, map.ambient) << "frame " << frame.frame;
+        ++checked;
+    };
+    const GameRunResult run = GameRun_Play(options);
+    EXPECT_EQ(run.exitCode, 0);
+    EXPECT_GT(checked, 0);
+    ASSERT_FALSE(run.frames.empty());
+    EXPECT_EQ(run.frames.back().cameraMode, 1) << "the cockpit view";
 }
 
 // The ejected pilot, thrown high into the air, sees the ground below it out to the visibility
