@@ -39,6 +39,48 @@ std::vector<uint8_t> MakeWorldPalette() {
     return palette;
 }
 
+namespace {
+
+// The rows above a colour's own (full fog, and the sky plane's far edge, light 1) run from the
+// colour into the sky's clear colour instead of on towards white, ending on it in row 0: fogged
+// ground at the edge of the visibility range and the sky plane's far edge meet the clear colour
+// that shows beyond them without a seam. The rows a lit surface takes keep nearly their colour
+// (the share of haze grows with the cube of the step). The clear colour's own column, the colour
+// sky's, runs from black to a darker sky blue at full light and on up to the clear colour, so
+// the colour sky still pales from the zenith towards the horizon.
+constexpr int kHazeRows = 8;  // rows 7..0: the built rows reach the colour at row 7
+constexpr float kZenithShare = 0.75f;
+
+void HazeTopRows(const std::vector<uint8_t>& palette) {
+    float haze[3];
+    for (int c = 0; c < 3; ++c) haze[c] = palette[kSkyClearIndex * 3 + c] / 255.0f;
+    auto nearest = [](const float rgb[3]) { return static_cast<uint8_t>(Palette_FindNearest(rgb[0], rgb[1], rgb[2])); };
+    for (int column = 0; column < 255; ++column) {
+        float colour[3];
+        for (int c = 0; c < 3; ++c) colour[c] = palette[column * 3 + c] / 255.0f;
+        if (column == kSkyClearIndex) {
+            for (int c = 0; c < 3; ++c) colour[c] *= kZenithShare;
+            for (int row = kHazeRows; row < kLightLevels; ++row) {
+                const float t = float(kLightLevels - 1 - row) / float(kLightLevels - 1 - kHazeRows);
+                float mixed[3];
+                for (int c = 0; c < 3; ++c) mixed[c] = 0.01f + (colour[c] - 0.01f) * t;
+                LumaTable[row][column] = nearest(mixed);
+            }
+        }
+        for (int row = 1; row < kHazeRows; ++row) {
+            const float step = float(kHazeRows - row) / float(kHazeRows);
+            const float t = step * step * step;
+            float mixed[3];
+            for (int c = 0; c < 3; ++c) mixed[c] = colour[c] + (haze[c] - colour[c]) * t;
+            LumaTable[row][column] = nearest(mixed);
+        }
+        LumaTable[0][column] = static_cast<uint8_t>(kSkyClearIndex);
+    }
+    Palette_FillClampRows(-1);
+}
+
+}  // namespace
+
 ColorTables MakeColorTables(const std::vector<uint8_t>& palette) {
     ColorTables tables;
     tables.palette = palette;
@@ -46,6 +88,7 @@ ColorTables MakeColorTables(const std::vector<uint8_t>& palette) {
     std::memcpy(driver->palette, palette.data(), 768);
 
     Palette_Load(driver, nullptr);
+    HazeTopRows(palette);
     tables.luma.assign(&LumaTable[0][0], &LumaTable[0][0] + 65536);
 
     Palette_BuildBlendTable(driver, kTranslucencyOpacity);

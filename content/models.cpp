@@ -99,10 +99,11 @@ ModelDef HoverTank() {
     GeoMerge(hull, GeoBox("", {-1.6f, 1.2f, 1.6f}, {1.6f, 1.5f, 2.6f}, kGlass), {0, 0, 0});
     ModelPart hullPart = Part(Keep(hull), "world", {0, 0.6f, 0});
     // Level 1 is what the driver sees of the craft from its own cockpit: a dashboard low ahead of
-    // the eye. The cockpit point sits 2.15 above the hull's origin, 1.9 forward: above the hull,
-    // the glass and the gun, so the views that draw the whole craft around the eye (no cockpit,
-    // no HUD) look out over the gun and not at the inside of the hull.
-    SetGeometry(hullPart, 1, 0, Keep(GeoBox("tkdash1", {-1.2f, 1.55f, 2.4f}, {1.2f, 1.85f, 2.8f}, kDark)));
+    // the eye. The cockpit point sits 2.7 above the hull's origin, 1.9 forward: well above the
+    // hull, the glass and the gun, so the views that draw the whole craft around the eye (no
+    // cockpit, no HUD) look out over the gun, whose muzzle shows low in the middle, and not at
+    // the inside of the hull (an eye a hand's breadth over the barrel sees little but the barrel).
+    SetGeometry(hullPart, 1, 0, Keep(GeoBox("tkdash1", {-1.2f, 2.1f, 2.4f}, {1.2f, 2.4f, 2.8f}, kDark)));
     SetGeometry(hullPart, 2, 0, Keep(GeoPyramid("tkhull2", 4, 3.2f, 0.0f, 1.5f, kHull)));
     SetGeometry(hullPart, 0, 1, Keep(GeoBox("tkhullx", {-2.0f, 0.0f, -3.0f}, {2.0f, 0.8f, 3.0f}, kWreck)));
 
@@ -141,7 +142,7 @@ ModelDef HoverTank() {
                // Where damage smoke leaves the hull: the two rear corners.
                Point("smoke1", "tkhull", {-1.5f, 1.2f, -2.8f}, 76),
                Point("smoke2", "tkhull", {1.5f, 1.2f, -2.8f}, 76)};
-    m.locators = {{'(', {0, 2.75f, 1.9f}}, {'*', {0, 2.2f, 1.0f}}, {'&', {0, 0.8f, 3.0f}}, {'e', {0, 0.6f, -3.0f}}};
+    m.locators = {{'(', {0, 3.3f, 1.9f}}, {'*', {0, 2.2f, 1.0f}}, {'&', {0, 0.8f, 3.0f}}, {'e', {0, 0.6f, -3.0f}}};
     Keep(GeoPyramid("hdlv_msk", 4, 4.0f, 20.0f, 0.0f, kGlow));
     m.lights = {{1, {0, -0.2f, 1}, {0, 1.0f, 3.0f}, 0.6f, 40.0f}};
     CollisionBox(m, {-2.0f, 0.0f, -3.0f}, {2.0f, 1.5f, 3.0f});

@@ -104,7 +104,8 @@ bool DrawSnapshot(Snapshot* out, float animationSeconds, std::string* error) {
             return false;
         };
         StartEntityWorld();
-        RenderSettings_Reset();
+        // As a mission starts: the settings afresh, but the objects keep the map's light.
+        RenderSettings_ResetKeepingWorldLight();
         RenderSettings_TakeLodInfo();
         Geom_Services().paletteFindNearest = Palette_FindNearest;
         Objkr_Services().unbindTexture = TexMgr_UnbindEntityHook;

@@ -24,6 +24,10 @@ constexpr uint8_t kKey = 255;
 constexpr int kSmokePageSide = 128;
 constexpr int kSmokeCell = 32;  // a puff's square on the smoke page
 
+// How far a puff's rim falls short of its radius at a texel (0 to 1 texel): an uneven edge
+// without holes.
+double RimJitter(int x, int y) { return ((x * 7 + y * 11) % 5) * 0.25; }
+
 // Each letter is 3 x 5 cells, rows top to bottom, '#' ink.
 struct Letter {
     char code;
@@ -242,9 +246,11 @@ std::vector<NamedFile> SampleSpriteFiles() {
     // The smoke and dust animations on a 128 x 128 page: light, medium, dark and black smoke and
     // tan dust, each a round puff with a ragged rim well inside its 32 x 32 cell (however far it is
     // stretched it never shows the cell's square). A puff thins out as it ages: its first half of
-    // frames is whole, the next quarter keeps every other texel and the last quarter one in four,
-    // so that an old puff (and the faint halo a rocket's glow draws with "lsmoke.12") lets the
-    // world show through.
+    // frames is whole, the next quarter a smaller puff and the last quarter a small one, so that
+    // an old puff (and the faint halo a rocket's glow draws with "lsmoke.12") covers little of the
+    // world. Every puff is solid within its rim: the puffs draw see-through anyway (the sprite
+    // drawing blends them), and a puff with holes, stretched over a near view, would be a grid of
+    // large squares.
     {
         struct Puff {
             const char* stem;
@@ -266,15 +272,13 @@ std::vector<NamedFile> SampleSpriteFiles() {
             for (int density = 0; density < 3; ++density, ++cell) {
                 const int left = (cell % 4) * kSmokeCell, top = (cell / 4) * kSmokeCell;
                 cellLeft[density] = left, cellTop[density] = top;
+                const double radius = density == 0 ? 13.0 : density == 1 ? 10.0 : 7.0;
+                const double coreRadius = density == 0 ? 7.0 : density == 1 ? 5.0 : 3.0;
                 for (int y = 0; y < kSmokeCell; ++y)
-                    for (int x = 0; x < kSmokeCell; ++x) {
-                        const double d = std::hypot(x - 15.5, y - 15.5);
-                        const bool kept = density == 0   ? !(d >= 11.0 && ((x + y) & 1))
-                                          : density == 1 ? ((x + y) & 1) == 0
-                                                         : (x & 1) == 0 && (y & 1) == 0;
-                        if (d < 13.0 && kept)
-                            page[static_cast<size_t>((top + y) * kSmokePageSide + left + x)] = d < 7.0 ? core : rim;
-                    }
+                    for (int x = 0; x < kSmokeCell; ++x)
+                        if (std::hypot(x - 15.5, y - 15.5) < radius - RimJitter(x, y))
+                            page[static_cast<size_t>((top + y) * kSmokePageSide + left + x)] =
+                                std::hypot(x - 15.5, y - 15.5) < coreRadius ? core : rim;
             }
             for (int i = 0; i < p.frames; ++i) {
                 const int density = i < p.frames / 2 ? 0 : i < p.frames * 3 / 4 ? 1 : 2;
@@ -294,7 +298,7 @@ std::vector<NamedFile> SampleSpriteFiles() {
             for (int y = 0; y < kSmokeCell; ++y)
                 for (int x = 0; x < kSmokeCell; ++x) {
                     const double d = std::hypot(x - 15.5, y - 15.5);
-                    if (d < 13.0 && !(d >= 11.0 && ((x + y) & 1)))
+                    if (d < 13.0 - RimJitter(x, y))
                         page[static_cast<size_t>((top + y) * kSmokePageSide + left + x)] = d < 8.0 ? core : rim;
                 }
             for (int i = 0; i < 16; ++i) {
@@ -367,7 +371,7 @@ std::vector<NamedFile> SampleSpriteFiles() {
                 if (std::fabs(x - 7.5) < 6.0 * (1.0 - y / 18.0)) px[0] = glow;
                 if (d < 6.0) px[16] = flare;
                 // The trail puff is round with a ragged rim, like the smoke, never the cell's square.
-                if (d < 6.5 && !(d >= 5.5 && ((x + y) & 1))) px[32] = trail;
+                if (d < 6.5 - 0.5 * RimJitter(x, y)) px[32] = trail;
                 if (std::fabs(x - 7.5) < 6.0) px[48] = streak;
                 if ((x < 2 || x > 13 || y < 2 || y > 13) && (std::abs(x - 7) > 3 || std::abs(y - 7) > 3)) px[64] = lock;
             }

@@ -426,7 +426,7 @@ std::string SampleTerrainTextureSections() {
 
 std::string SampleSkySections() {
     return "[Sky]\nSkyHeight = 120\nSkyType = 0\nSkyTexture = skytile.map\nSunTexture = sun\n"
-           "BackdropTexture = backdrop.map\nBackdropDistance = 400\nBackdropHeight = 90\nBackdropBase = -10\n"
+           "BackdropTexture = backdrop.map\nBackdropDistance = 400\nBackdropHeight = 120\nBackdropBase = -40\n"
            "BackdropType = 0\n"
            // Two kinds of cloud drifting under the sky plane, tiled every 250 m.
            "[Clouds]\nCount = 10\nTileSize = 250\nType = 0\nTexture0 = cloud1.map\nSize0 = 60\nHeight0 = 90\n"

@@ -36,6 +36,16 @@ RenderSettings g_settings = Defaults();
 RenderSettings& Render_Settings() { return g_settings; }
 void RenderSettings_Reset() { g_settings = Defaults(); }
 
+void RenderSettings_ResetKeepingWorldLight() {
+    const RenderSettings kept = g_settings;
+    g_settings = Defaults();
+    g_settings.ambient = kept.ambient;
+    g_settings.intensity = kept.intensity;
+    g_settings.lightDirection = kept.lightDirection;
+    g_settings.fogStart = kept.fogStart;
+    g_settings.fogEnd = kept.fogEnd;
+}
+
 float RenderSettings_DistanceFactor(float depth) {
     const RenderSettings& s = g_settings;
     if (!s.fogMode) return 1.0f;

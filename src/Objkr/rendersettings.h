@@ -52,6 +52,10 @@ struct RenderSettings {
 RenderSettings& Render_Settings();
 // The documented defaults.
 void RenderSettings_Reset();
+// The defaults at a mission's start, except the world's light (ambient, intensity, light
+// direction, fog), which the map loaded just before has published and which its view set
+// publishes again only when the view changes.
+void RenderSettings_ResetKeepingWorldLight();
 
 // The vertex distance factor at a view depth: the fog fraction in fog mode (0 near, 1 far),
 // else the attenuation (1 near; nothing fades without fog).

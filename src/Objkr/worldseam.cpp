@@ -34,7 +34,7 @@ void Objkr_InstallWorldSeam() {
     // Mission start: no cached trees (the renderer adds its settings: Render_InstallEntityDrawing).
     s.bspCacheReset = [] {
         BspCache_Reset();
-        RenderSettings_Reset();
+        RenderSettings_ResetKeepingWorldLight();
     };
     s.geomCacheReset = GeomCache_Reset;
     s.geomCacheFreeAll = GeomCache_FreeAll;

@@ -5,6 +5,7 @@
 #include "Objkr/bspcache.h"
 #include "Objkr/entitysvc.h"
 #include "Terrain/terrheight.h"
+#include "Terrain/terramap.h"
 #include "core/clock.h"
 #include "fun3d/gameobject.h"
 #include "fun3d/proginput.h"
@@ -395,6 +396,23 @@ void Camera_ReplaceObject(GameObject* oldObject, GameObject* newObject) {
         if (g_stack[slot].followed == oldObject) SetFollowed(g_stack[slot], newObject);
 }
 
+namespace {
+
+// Without a craft to look from (a map or mission with none for the player) the eye stands over
+// the middle of the map, looking north and a little down: the camera's first place, the world's
+// origin, may lie under the ground, which shows only the sky and whatever stands above the eye.
+constexpr double kOverMapEyeHeight = 20.0;
+
+void PlaceOverMap(RenderView& view) {
+    float bounds[6];
+    Terrain_GetBounds(bounds);
+    const double x = 0.5 * (double(bounds[0]) + double(bounds[3])), z = 0.5 * (double(bounds[2]) + double(bounds[5]));
+    const DVector eye{x, double(Terrain_GetHeight(x, z)) + kOverMapEyeHeight, z};
+    View_SetCameraMatrix(&view, Matrix_FromPositionDirection(eye, Vector{0.0f, -0.25f, 1.0f}));
+}
+
+}  // namespace
+
 void Camera_Reset(int full) {
     RebuildView(g_current.view, kCameraFieldOfView, kCameraNearValue, kCameraFarDistance, 1.0f);
     for (int slot = g_depth; slot < kCameraStackSize; ++slot) {
@@ -413,7 +431,11 @@ void Camera_Reset(int full) {
     c.step = nullptr;
     c.ownEntity = 1;
     g_zoomFactor = 1.0f;
-    if (GameObject* user = UserObject()) Camera_SetMode(user, kCameraCockpit);
+    if (GameObject* user = UserObject()) {
+        Camera_SetMode(user, kCameraCockpit);
+    } else {
+        PlaceOverMap(c.view);
+    }
 }
 
 float Math_LerpClamped(float a, float b, float t) {

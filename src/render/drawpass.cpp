@@ -208,10 +208,11 @@ void RenderSettings_TakeLodInfo() {
 
 void Render_InstallEntityDrawing() {
     WorldSeam& s = Seam_World();
-    // Mission start: no cached trees, the settings afresh with this run's "LODInfo".
+    // Mission start: no cached trees, the settings afresh with this run's "LODInfo" (the map loaded
+    // before keeps its light).
     s.bspCacheReset = [] {
         BspCache_Reset();
-        RenderSettings_Reset();
+        RenderSettings_ResetKeepingWorldLight();
         RenderSettings_TakeLodInfo();
     };
     s.shadowsLoad = Shadows_Load;

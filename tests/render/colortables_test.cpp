@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <cstdlib>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
@@ -56,6 +57,31 @@ TEST(WorldColorTables, WrittenFilesMatchWhatTheRendererBuilds) {
     EXPECT_NEAR(palette[half * 3], 128, 8);
     EXPECT_NEAR(palette[quarter * 3], 64, 8);
     EXPECT_EQ(palette[half * 3], palette[half * 3 + 1]);
+}
+
+// Full fog and the sky plane's far edge (light 1, row 0) are the sky's clear colour for every
+// colour, so fogged ground and the sky meet the clear colour without a seam (the rows once ran
+// on towards white, and the ground stopped in a pale edge over a band of clear blue); the rows a
+// lit surface takes keep close to the colour; the clear colour's own column still brightens from
+// the zenith's light to the horizon's.
+TEST(WorldColorTables, TheLightRowsAboveFullLightFadeIntoTheSkysClearColour) {
+    const std::vector<uint8_t> palette = content::MakeWorldPalette();
+    const content::ColorTables tables = content::MakeColorTables(palette);
+    const int clear = content::kSkyClearIndex;
+    auto distance = [&](int a, int b) {
+        int d = 0;
+        for (int c = 0; c < 3; ++c) d += std::abs(int(palette[a * 3 + c]) - int(palette[b * 3 + c]));
+        return d;
+    };
+    auto luma = [&](int row, int column) { return int(tables.luma[size_t(row) * 256 + size_t(column)]); };
+    for (int c = 0; c < 255; ++c) {
+        EXPECT_EQ(luma(0, c), clear) << c;
+        if (c == clear) continue;
+        EXPECT_LE(distance(luma(3, c), clear), distance(c, clear) + 1) << c;  // no further off than the colour
+        EXPECT_LE(distance(luma(6, c), c), 60) << c;
+    }
+    EXPECT_NE(luma(6, clear), clear);
+    EXPECT_GT(distance(luma(6, clear), clear), 0);
 }
 
 }  // namespace

@@ -16,6 +16,8 @@
 #include "core/clock.h"
 #include "core/game.h"
 #include "core/seams/cockpit.h"
+#include "core/seams/weapons.h"
+#include "core/seams/world.h"
 #include "fun3d/craft.h"
 #include "fun3d/gameobject.h"
 #include "fun3d/objectpool.h"
@@ -41,6 +43,14 @@ struct RunState {
     bool keepObjects = false;
     bool keepSound = false;
     std::function<void(const GameRunFrame&)> everyFrame;
+    uint32_t drawFrom = 0;
+    bool drawing = true;
+    // The world's drawing entries, called while `drawing` is set.
+    void (*skyDraw)(RenderView*, int, int) = nullptr;
+    void (*terrainDraw)(RenderView*) = nullptr;
+    void (*entitiesDrawWorld)(RenderView*, EntityTableRecord*) = nullptr;
+    void (*entitiesDrawSingle)(RenderView*, EntityTableRecord*) = nullptr;
+    void (*ordnanceRenderAll)(RenderView*) = nullptr;
     // What the last frame saw, to tell what happened since.
     bool baseline = false;
     std::map<uint32_t, std::pair<float, bool>> objects;  // handle: health, dead
@@ -180,6 +190,7 @@ void ObserveSound(GameRunFrame& seen) {
 void ObserveFrame() {
     GameRunFrame seen;
     seen.frame = Clock_GetFrameCount();
+    g_run.drawing = seen.frame >= g_run.drawFrom;
     seen.time = Clock_GetTime();
     seen.paused = Game_IsPaused();
     seen.screenMode = App_Globals().screenMode;
@@ -218,6 +229,40 @@ void ObserveFrame() {
     g_run.inputRead();
 }
 
+// Wraps the world's drawing entries so that frames before GameRunOptions::drawFrom skip them.
+void InstallDrawGate() {
+    WorldSeam& world = Seam_World();
+    g_run.skyDraw = world.skyDraw;
+    g_run.terrainDraw = world.terrainDraw;
+    g_run.entitiesDrawWorld = world.entitiesDrawWorld;
+    g_run.entitiesDrawSingle = world.entitiesDrawSingle;
+    g_run.ordnanceRenderAll = Seam_Weapons().ordnanceRenderAll;
+    world.skyDraw = [](RenderView* view, int colour, int detail) {
+        if (g_run.drawing) g_run.skyDraw(view, colour, detail);
+    };
+    world.terrainDraw = [](RenderView* view) {
+        if (g_run.drawing) g_run.terrainDraw(view);
+    };
+    world.entitiesDrawWorld = [](RenderView* view, EntityTableRecord* excluded) {
+        if (g_run.drawing) g_run.entitiesDrawWorld(view, excluded);
+    };
+    world.entitiesDrawSingle = [](RenderView* view, EntityTableRecord* record) {
+        if (g_run.drawing) g_run.entitiesDrawSingle(view, record);
+    };
+    Seam_Weapons().ordnanceRenderAll = [](RenderView* view) {
+        if (g_run.drawing) g_run.ordnanceRenderAll(view);
+    };
+}
+
+void RemoveDrawGate() {
+    WorldSeam& world = Seam_World();
+    world.skyDraw = g_run.skyDraw;
+    world.terrainDraw = g_run.terrainDraw;
+    world.entitiesDrawWorld = g_run.entitiesDrawWorld;
+    world.entitiesDrawSingle = g_run.entitiesDrawSingle;
+    Seam_Weapons().ordnanceRenderAll = g_run.ordnanceRenderAll;
+}
+
 }  // namespace
 
 GameRunResult GameRun_Play(const GameRunOptions& options, bool keepFrames) {
@@ -241,9 +286,13 @@ GameRunResult GameRun_Play(const GameRunOptions& options, bool keepFrames) {
     g_run.keepObjects = options.keepObjects;
     g_run.keepSound = options.keepSound;
     g_run.everyFrame = options.everyFrame;
+    g_run.drawFrom = options.drawFrom;
+    g_run.drawing = options.drawFrom == 0;
+    if (options.drawFrom > 0) InstallDrawGate();
     Seam_Cockpit().inputRead = ObserveFrame;
     result.exitCode = App_Main(options.commandLine.c_str());
     Seam_Cockpit().inputRead = g_run.inputRead;
+    if (options.drawFrom > 0) RemoveDrawGate();
     g_run = RunState{};
     unsetenv("GRAVENHOLT_SEED");
     Plat_UseRealClock();

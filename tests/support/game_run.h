@@ -100,6 +100,9 @@ struct GameRunOptions {
     // Runs at the start of every frame, after the frame was read, with the game's state at hand
     // (its objects through GameObject_List): to script what the event script cannot.
     std::function<void(const GameRunFrame& frame)> everyFrame;
+    // The frame from which the world (sky, terrain, objects, rounds) is drawn; the frames before
+    // it run and present but skip that drawing, for a picture test that looks at the last one.
+    uint32_t drawFrom = 0;
 };
 
 struct GameRunResult {
