@@ -16,6 +16,7 @@
 #include "core/clock.h"
 #include "core/game.h"
 #include "core/seams/cockpit.h"
+#include "core/seams/render.h"
 #include "fun3d/craft.h"
 #include "fun3d/gameobject.h"
 #include "fun3d/objectpool.h"
@@ -41,6 +42,12 @@ struct RunState {
     bool keepObjects = false;
     bool keepSound = false;
     std::function<void(const GameRunFrame&)> everyFrame;
+    // The drawing the run asked for, and the driver's own lock and present it stands in front of.
+    std::function<bool(int)> draw;
+    bool drawThisFrame = true;
+    bool undrawn = false;  // a frame was left undrawn since the last present
+    bool (*lockFrame)() = nullptr;
+    void (*driverPresent)() = nullptr;
     // What the last frame saw, to tell what happened since.
     bool baseline = false;
     std::map<uint32_t, std::pair<float, bool>> objects;  // handle: health, dead
@@ -200,6 +207,7 @@ void ObserveFrame() {
             seen.steering = craft->controls.steering;
         }
     }
+    g_run.drawThisFrame = g_run.draw && g_run.draw(static_cast<int>(g_run.result->frames.size()) + 1);
     seen.cameraMode = Camera_ModeId();
     seen.cameraPosition = Camera_Current().view.cameraPosition;
     if (g_run.keepObjects) ObserveObjects(seen);
@@ -218,7 +226,37 @@ void ObserveFrame() {
     g_run.inputRead();
 }
 
+// A frame the run does not draw: the driver refuses the lock, as a lost device does, so the
+// frame's drawing is skipped whole, and what the simulation queued for drawing goes with it.
+bool LockFrameIfDrawn() {
+    if (g_run.drawThisFrame) return g_run.lockFrame();
+    Seam_Render().renderQueueReset();
+    g_run.undrawn = true;
+    return false;
+}
+
+// Presents only what was drawn: the screen buffer of a frame left undrawn holds an older picture.
+void PresentIfDrawn() {
+    if (g_run.undrawn) {
+        g_run.undrawn = false;
+        return;
+    }
+    g_run.driverPresent();
+}
+
 }  // namespace
+
+std::function<bool(int)> GameRun_DrawEvery() {
+    return [](int) { return true; };
+}
+
+std::function<bool(int)> GameRun_DrawFrom(int first) {
+    return [first](int frame) { return frame >= first; };
+}
+
+std::function<bool(int)> GameRun_DrawLast(int frames) {
+    return [frames](int frame) { return frame == frames - 2; };
+}
 
 GameRunResult GameRun_Play(const GameRunOptions& options, bool keepFrames) {
     GameRunResult result;
@@ -241,9 +279,18 @@ GameRunResult GameRun_Play(const GameRunOptions& options, bool keepFrames) {
     g_run.keepObjects = options.keepObjects;
     g_run.keepSound = options.keepSound;
     g_run.everyFrame = options.everyFrame;
+    g_run.draw = options.draw;
+    g_run.drawThisFrame = true;  // what is drawn before the first frame (start-up screens) stays
+    RenderSeam& render = Seam_Render();
+    g_run.lockFrame = render.lockFrame;
+    g_run.driverPresent = render.driverPresent;
+    render.lockFrame = LockFrameIfDrawn;
+    render.driverPresent = PresentIfDrawn;
     Seam_Cockpit().inputRead = ObserveFrame;
     result.exitCode = App_Main(options.commandLine.c_str());
     Seam_Cockpit().inputRead = g_run.inputRead;
+    render.lockFrame = g_run.lockFrame;
+    render.driverPresent = g_run.driverPresent;
     g_run = RunState{};
     unsetenv("GRAVENHOLT_SEED");
     Plat_UseRealClock();
