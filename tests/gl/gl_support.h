@@ -88,13 +88,18 @@ inline bool WindowBelongsTo(Display* display, Window window, pid_t pid) {
     return match;
 }
 
+// The window's name as its WM_NAME property holds it, whatever its encoding (SDL's message boxes
+// name theirs in UTF-8, which XFetchName does not read).
+inline std::string WindowName(Display* display, Window window) {
+    XTextProperty property{};
+    if (!XGetWMName(display, window, &property) || !property.value) return std::string();
+    std::string name(reinterpret_cast<const char*>(property.value), property.nitems);
+    XFree(property.value);
+    return name;
+}
+
 inline Window FindByName(Display* display, Window window, const char* name, pid_t pid = 0) {
-    char* title = nullptr;
-    if (XFetchName(display, window, &title) && title) {
-        bool match = std::strcmp(title, name) == 0;
-        XFree(title);
-        if (match && WindowBelongsTo(display, window, pid)) return window;
-    }
+    if (WindowName(display, window) == name && WindowBelongsTo(display, window, pid)) return window;
     Window root, parent, *children = nullptr;
     unsigned count = 0;
     Window found = 0;

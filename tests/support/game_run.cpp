@@ -246,6 +246,14 @@ void PresentIfDrawn() {
 
 }  // namespace
 
+void GameRun_DrawNothing() {
+    Seam_Render().lockFrame = [] {
+        Seam_Render().renderQueueReset();
+        return false;
+    };
+    Seam_Render().driverPresent = [] {};
+}
+
 std::function<bool(int)> GameRun_DrawEvery() {
     return [](int) { return true; };
 }

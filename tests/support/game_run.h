@@ -136,5 +136,9 @@ std::function<bool(int frame)> GameRun_DrawFrom(int first);
 // closes within the last frame).
 std::function<bool(int frame)> GameRun_DrawLast(int frames);
 
+// For a test that runs the program itself and looks at no picture: from now on the software
+// driver draws and presents nothing (AppFixture's TearDown puts the render seam back).
+void GameRun_DrawNothing();
+
 // An atStart that puts the user's craft on the ground at (x, z), facing along (fx, 0, fz), at rest.
 std::function<void(class GameObject* user)> GameRun_PlaceAt(float x, float z, float fx, float fz);
