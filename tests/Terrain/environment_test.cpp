@@ -15,6 +15,7 @@
 #include "render/graphicdriver.h"
 #include "render/palette.h"
 #include "terrain_fixture.h"
+#include "support/sample_world.h"
 
 namespace {
 
@@ -228,7 +229,7 @@ TEST_F(EnvironmentTest, GroundFogThickensTheFogBelowItsTop) {
 TEST_F(EnvironmentTest, TheSampleWorldsColourSectionInstallsAllFourTables) {
     Render_InstallSeam();
     std::string error;
-    ASSERT_TRUE(content::WriteWorld(root, &error)) << error;
+    ASSERT_TRUE(SampleWorld_CopyTo(root, &error)) << error;
     ASSERT_TRUE(Zix_Build("kolta.zix")) << Zfs_LastError();
     ASSERT_EQ(Terrain_LoadMap("sample.bzn", 0), 1);
     EXPECT_TRUE(BoxTexts().empty());

@@ -13,6 +13,7 @@
 #include "core/seams/cockpit.h"
 #include "core/seams/render.h"
 #include "terrain_fixture.h"
+#include "support/sample_world.h"
 
 namespace {
 
@@ -49,7 +50,7 @@ constexpr size_t kOneZoneMap = 2 * 16384;
 
 TEST_F(LightMapTest, TheSampleMapsFirstLoadWritesItsLightCacheAndTheNextUsesIt) {
     std::string error;
-    ASSERT_TRUE(content::WriteWorld(root, &error)) << error;
+    ASSERT_TRUE(SampleWorld_CopyTo(root, &error)) << error;
     ASSERT_TRUE(Zix_Build("kolta.zix")) << Zfs_LastError();
     ASSERT_EQ(Terrain_LoadMap("sample.bzn", 0), 1);
     const std::string cache = CachePath("sample");

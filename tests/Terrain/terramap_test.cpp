@@ -10,6 +10,7 @@
 #include "content.h"
 #include "support/exit_trap.h"
 #include "terrain_fixture.h"
+#include "support/sample_world.h"
 
 namespace {
 
@@ -222,7 +223,7 @@ TEST_F(TerrainTest, SetFileNameReplacesTheExtension) {
 
 TEST_F(TerrainTest, SampleMapLoadsThroughTheWorldIndex) {
     std::string error;
-    ASSERT_TRUE(content::WriteWorld(root, &error)) << error;
+    ASSERT_TRUE(SampleWorld_CopyTo(root, &error)) << error;
     EXPECT_FALSE(std::filesystem::exists(root + "/pack")) << "the pack directory goes once packed";
     ASSERT_TRUE(Zix_Build("kolta.zix")) << Zfs_LastError();
     for (const char* name : {"sample.trn", "sample.hgt", "sample.mat"}) {

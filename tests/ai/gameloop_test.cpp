@@ -41,6 +41,7 @@ TEST_F(GameLoopTest, AHeldForwardKeyDrivesThePlayersThrottleTowardOne) {
     Plat_Init(BackendKind::Headless);
     unsetenv("GRAVENHOLT_HEADLESS_FRAMES");
     Startup_InstallAll();
+    GameRun_DrawNothing();
     g_throttle.clear();
     g_userProcess = false;
     // Every frame: the player's throttle control as the frame found it.

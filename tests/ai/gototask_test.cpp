@@ -303,23 +303,42 @@ TEST_F(GotoTest, AMovingTargetIsFollowedOnlyWhenFarFromTheGoalOrOutOfReachAtTheE
         GameObject* target = NewCraft(*cls_, 2, goal);
         Place(target, goal);
         target->radius = 3.0f;
+        // A re-route is told by what it does: a new route to the target's new place, and a new
+        // plan along it (a freed route's address may well be handed to the new one).
+        static int plans;
+        plans = 0;
+        UnitTask_Hooks().planForUnit = [](GameObject* unit, const Vector& to) {
+            ++plans;
+            auto* path = new AiPath(nullptr, 0);
+            const DVector& p = unit->entity->local.posit;
+            path->points = {{static_cast<float>(p.x), static_cast<float>(p.z)}, {to.x, to.z}};
+            return path;
+        };
         GotoTask task(unit_, target);
         ToGoto(&task);
-        AiPath* route = task.path;
+        ASSERT_EQ(plans, 1);
+        ASSERT_NE(task.path, nullptr);
+        ASSERT_FLOAT_EQ(task.path->points.back().x, goal.x);
         task.planPoint = c.onLastLeg ? task.plan->PointCount() - 1 : 0;
         Place(unit_, Vector{goal.x - c.unitToGoal, 0, goal.z});
         Place(target, Vector{goal.x + c.targetMovedBy, 0, goal.z});
         target->SetVelocity(Vector{c.targetSpeed, 0, 0});
         task.Update();
+        ASSERT_NE(task.path, nullptr);
         if (c.reroutes) {
             EXPECT_EQ(task.nextState, kTaskGoto);
             EXPECT_EQ(task.plan, nullptr);
-            EXPECT_NE(task.path, route);
             EXPECT_TRUE(task.release);
             EXPECT_FLOAT_EQ(task.destPoint.x, goal.x + c.targetMovedBy);
             EXPECT_FLOAT_EQ(task.path->points.back().x, goal.x + c.targetMovedBy);
+            // Driving on, the unit plans its way along the new route.
+            ToGoto(&task);
+            EXPECT_EQ(plans, 2);
+            ASSERT_NE(task.plan, nullptr);
+            EXPECT_FLOAT_EQ(task.plan->points.back().x, goal.x + c.targetMovedBy);
         } else {
-            EXPECT_EQ(task.path, route);
+            EXPECT_EQ(plans, 1);
+            EXPECT_FLOAT_EQ(task.path->points.back().x, goal.x);
             EXPECT_FLOAT_EQ(task.destPoint.x, goal.x);
         }
         delete target;

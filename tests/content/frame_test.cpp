@@ -17,6 +17,7 @@
 #include "render/terraindraw.h"
 #include "support/data_root_fixture.h"
 #include "support/world_reset.h"
+#include "support/sample_world.h"
 
 namespace {
 
@@ -41,7 +42,7 @@ protected:
         ResetWorldForTest();
         scratch_.Open();
         std::string error;
-        ASSERT_TRUE(content::WriteWorld(scratch_.root, &error)) << error;
+        ASSERT_TRUE(SampleWorld_CopyTo(scratch_.root, &error)) << error;
         ASSERT_TRUE(FileSys_TryStart(0)) << Zfs_LastError();
         g_seen = Seen{};
     }

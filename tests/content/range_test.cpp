@@ -9,6 +9,7 @@
 #include "range.h"
 #include "support/data_root_fixture.h"
 #include "support/world_reset.h"
+#include "support/sample_world.h"
 
 namespace {
 
@@ -18,7 +19,7 @@ protected:
         ResetWorldForTest();
         scratch_.Open();
         std::string error;
-        ASSERT_TRUE(content::WriteWorld(scratch_.root, &error)) << error;
+        ASSERT_TRUE(SampleWorld_CopyTo(scratch_.root, &error)) << error;
     }
     void TearDown() override { scratch_.Close(); }
 

@@ -16,6 +16,7 @@
 #include "platform/msgbox.h"
 #include "platform/system.h"
 #include "support/world_reset.h"
+#include "support/sample_world.h"
 
 namespace {
 
@@ -31,7 +32,7 @@ TEST(SampleMissions, EveryObjectStandsOnOpenGround) {
     std::string profile = (std::filesystem::temp_directory_path() / "gv_samplemsnp_XXXXXX").string();
     ASSERT_NE(mkdtemp(profile.data()), nullptr);
     std::string error;
-    ASSERT_TRUE(content::WriteWorld(dir, &error)) << error;
+    ASSERT_TRUE(SampleWorld_CopyTo(dir, &error)) << error;
     for (const char* mission : {"sample.qmn", "fight.qmn", "nocraft.qmn"}) {
         SCOPED_TRACE(mission);
         content::HeadlessWorld world(dir, profile);

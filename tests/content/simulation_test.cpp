@@ -27,6 +27,7 @@
 #include "support/world_reset.h"
 #include "terrain_writer.h"
 #include "weapons/weaponsinstall.h"
+#include "support/sample_world.h"
 
 namespace {
 
@@ -57,7 +58,7 @@ TEST(SimulationTool, TheUsersTankDrivesAtTopSpeedAndHovers) {
     std::string dir = (std::filesystem::temp_directory_path() / "gv_simdata_XXXXXX").string();
     ASSERT_NE(mkdtemp(dir.data()), nullptr);
     std::string error;
-    ASSERT_TRUE(content::WriteWorld(dir, &error)) << error;
+    ASSERT_TRUE(SampleWorld_CopyTo(dir, &error)) << error;
 
     const std::string driven = UserLine(dir, 150, 1.0f, 0.0f);
     ASSERT_FALSE(driven.empty());
@@ -79,7 +80,7 @@ TEST(SimulationTool, TheReportShowsTheMapsAiDataAndTheBoundsPushBack) {
     std::string dir = (std::filesystem::temp_directory_path() / "gv_simfight_XXXXXX").string();
     ASSERT_NE(mkdtemp(dir.data()), nullptr);
     std::string error;
-    ASSERT_TRUE(content::WriteWorld(dir, &error)) << error;
+    ASSERT_TRUE(SampleWorld_CopyTo(dir, &error)) << error;
 
     const auto run = [&](const content::SimOptions& options, int frames) {
         std::FILE* out = std::tmpfile();
@@ -157,7 +158,7 @@ TEST(SimulationTool, AGoToTankDrivesRoundTheWallsNorthernEndAndArrives) {
     std::string dir = (std::filesystem::temp_directory_path() / "gv_simwall_XXXXXX").string();
     ASSERT_NE(mkdtemp(dir.data()), nullptr);
     std::string error;
-    ASSERT_TRUE(content::WriteWorld(dir, &error)) << error;
+    ASSERT_TRUE(SampleWorld_CopyTo(dir, &error)) << error;
 
     content::SimOptions options;
     options.report = true;
@@ -220,7 +221,7 @@ TEST(SimulationTool, TheFirstFightComesRoundTheWallPiecesAndHitsThePlayer) {
     std::string dir = (std::filesystem::temp_directory_path() / "gv_simfirst_XXXXXX").string();
     ASSERT_NE(mkdtemp(dir.data()), nullptr);
     std::string error;
-    ASSERT_TRUE(content::WriteWorld(dir, &error)) << error;
+    ASSERT_TRUE(SampleWorld_CopyTo(dir, &error)) << error;
     content::SimOptions options;
     options.report = true;
     std::FILE* out = std::tmpfile();
@@ -296,7 +297,7 @@ TEST(SimulationTool, EnemyCraftBuiltNearAParkedCraftAttackItAndWearItDownWithGun
     std::string profile = (std::filesystem::temp_directory_path() / "gv_simscenep_XXXXXX").string();
     ASSERT_NE(mkdtemp(profile.data()), nullptr);
     std::string error;
-    ASSERT_TRUE(content::WriteWorld(dir, &error)) << error;
+    ASSERT_TRUE(SampleWorld_CopyTo(dir, &error)) << error;
     {
         content::HeadlessWorld world(dir, profile);
         ASSERT_TRUE(world.Ready());
@@ -376,7 +377,7 @@ TEST(SimulationTool, TwoTanksSentHeadOnAlongOneRoadPassEachOtherAndBothArrive) {
     std::string profile = (std::filesystem::temp_directory_path() / "gv_simroadp_XXXXXX").string();
     ASSERT_NE(mkdtemp(profile.data()), nullptr);
     std::string error;
-    ASSERT_TRUE(content::WriteWorld(dir, &error)) << error;
+    ASSERT_TRUE(SampleWorld_CopyTo(dir, &error)) << error;
     {
         content::HeadlessWorld world(dir, profile);
         ASSERT_TRUE(world.Ready());

@@ -11,6 +11,7 @@
 #include "snapshot.h"
 #include "support/data_root_fixture.h"
 #include "support/world_reset.h"
+#include "support/sample_world.h"
 
 namespace {
 
@@ -20,7 +21,7 @@ protected:
         ResetWorldForTest();
         scratch_.Open();
         std::string error;
-        ASSERT_TRUE(content::WriteWorld(scratch_.root, &error)) << error;
+        ASSERT_TRUE(SampleWorld_CopyTo(scratch_.root, &error)) << error;
         ASSERT_TRUE(FileSys_TryStart(0)) << Zfs_LastError();
     }
     void TearDown() override { scratch_.Close(); }

@@ -13,6 +13,7 @@
 #include "definitions.h"
 #include "files_fixture.h"
 #include "platform/system.h"
+#include "support/sample_world.h"
 
 namespace {
 
@@ -72,7 +73,7 @@ protected:
     }
     void InstallWorld() {
         std::string error;
-        ASSERT_TRUE(content::WriteWorld(root, &error)) << error;
+        ASSERT_TRUE(SampleWorld_CopyTo(root, &error)) << error;
         Plat_ForgetDirectoryCache();
         ASSERT_TRUE(FileSys_TryStart(0)) << Zfs_LastError();
     }

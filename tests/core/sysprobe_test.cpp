@@ -9,9 +9,9 @@
 #include "core/zfs.h"
 #include "core/text.h"
 #include "platform/system.h"
-#include "content.h"
 #include "files_fixture.h"
 #include "support/memory_files.h"
+#include "support/sample_world.h"
 
 namespace {
 
@@ -168,7 +168,7 @@ protected:
 
 TEST_F(SampleWorldLanguageTest, AddOnProjectInfoOverridesTheLocale) {
     std::string error;
-    ASSERT_TRUE(content::WriteWorld(root, &error)) << error;
+    ASSERT_TRUE(SampleWorld_CopyTo(root, &error)) << error;
     Plat_ForgetDirectoryCache();
     LocaleEnv::Set("LANG", "de_DE.UTF-8");
     ASSERT_TRUE(FileSys_TryStart(0)) << Zfs_LastError();

@@ -9,6 +9,7 @@
 #include "core/zfs.h"
 #include "files_fixture.h"
 #include "support/exit_trap.h"
+#include "support/sample_world.h"
 
 namespace {
 
@@ -245,7 +246,7 @@ TEST_F(ZixTest, RegisteredLooseFilesAreFoundAndDropTheCachedCopy) {
 
 TEST_F(ZixTest, StartUpOnTheSampleWorldAndItsFailure) {
     std::string error;
-    ASSERT_TRUE(content::WriteWorld(root, &error)) << error;
+    ASSERT_TRUE(SampleWorld_CopyTo(root, &error)) << error;
     for (uint32_t flags : {0u, 1u, 7u}) {
         ASSERT_TRUE(FileSys_TryStart(flags)) << Zfs_LastError();
         const char* readme = static_cast<const char*>(Cache_UseItem("README.TXT"));

@@ -178,6 +178,8 @@ GameRunResult Fight(int frames, uint32_t saveAt, const std::string& savePath, co
     options.commandLine = "-nointro fight.qmn";
     options.frames = frames;
     options.events = "150 keydown Insert\n345 keyup Insert\n350 keydown Insert\n";
+    // Pictures are kept from the save on: the frames drawn start a little before it.
+    if (how.keepPictures) options.draw = GameRun_DrawFrom(int(saveAt) - 12);
     options.atStart = [](GameObject* user) {
         Matrix m{};
         m.up = Vector{0.0f, 1.0f, 0.0f};

@@ -126,6 +126,7 @@ TEST_F(FirstLight, TwoRunsOfOneScriptPresentTheSameFrames) {
     // Thrust raises dust behind the tank, and the chase view looks through it.
     options.frames = 60;
     options.events = "5 keydown Q\n35 keyup Q\n10 keydown LeftArrow\n20 keyup LeftArrow\n30 keydown F4\n31 keyup F4\n";
+    options.draw = GameRun_DrawEvery();
     const GameRunResult first = GameRun_Play(options, true);
     ASSERT_EQ(first.exitCode, 0);
     ASSERT_TRUE(first.scriptError.empty()) << first.scriptError;
@@ -156,6 +157,7 @@ TEST_F(FirstLight, PauseStopsTheSimulationAndShowsThePausedScreen) {
     GameRunOptions options;
     options.frames = 50;
     options.events = "15 keydown Pause\n16 keyup Pause\n35 keydown Pause\n36 keyup Pause\n";
+    options.draw = GameRun_DrawEvery();
     const GameRunResult run = GameRun_Play(options, true);
     ASSERT_EQ(run.exitCode, 0);
     size_t firstPaused = 0, lastPaused = 0;
@@ -276,6 +278,7 @@ TEST_F(FirstLight, TheCockpitViewsLookOutOverTheWorld) {
         GameRunOptions options;
         options.frames = 30;
         options.events = std::string("20 keydown ") + key + "\n21 keyup " + key + "\n";
+        options.draw = GameRun_DrawEvery();  // the clouds where the player sees them
         const GameRunResult run = GameRun_Play(options);
         ASSERT_EQ(run.exitCode, 0);
         ASSERT_EQ(run.lastFrame.width, 640);
@@ -298,6 +301,7 @@ TEST_F(FirstLight, AMissionNamedOtherThanItsMapShowsTheMapsSky) {
     GameRunOptions options;
     options.commandLine = "-nointro fight.qmn";
     options.frames = 20;
+    options.draw = GameRun_DrawLast(options.frames);
     const GameRunResult run = GameRun_Play(options);
     ASSERT_EQ(run.exitCode, 0);
     ASSERT_EQ(run.lastFrame.width, 640);
@@ -314,6 +318,7 @@ TEST_F(FirstLight, TheLastFrameShowsSkyOverTexturedTerrainAndTheScreenshotKeyWri
     GameRunOptions options;
     options.frames = 110;
     options.events = "10 keydown Q\n70 keyup Q\n80 keydown F4\n81 keyup F4\n100 keydown F11\n101 keyup F11\n";
+    options.draw = GameRun_DrawEvery();
     const GameRunResult run = GameRun_Play(options, true);
     ASSERT_EQ(run.exitCode, 0);
     ASSERT_TRUE(run.scriptError.empty()) << run.scriptError;

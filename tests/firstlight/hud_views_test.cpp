@@ -65,6 +65,7 @@ protected:
         GameRunOptions options;
         options.frames = 30;
         if (key) options.events = std::string("5 keydown ") + key + "\n6 keyup " + key + "\n";
+        options.draw = GameRun_DrawLast(options.frames);
         const GameRunResult run = GameRun_Play(options);
         EXPECT_EQ(run.exitCode, 0);
         EXPECT_TRUE(run.scriptError.empty()) << run.scriptError;

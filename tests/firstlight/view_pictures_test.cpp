@@ -63,7 +63,7 @@ protected:
         options.commandLine = std::string("-nointro ") + mission;
         options.frames = frames;
         options.events = events;
-        options.drawFrom = uint32_t(frames - 1);
+        options.draw = GameRun_DrawLast(frames);
         const GameRunResult run = GameRun_Play(options);
         EXPECT_EQ(run.exitCode, 0);
         EXPECT_TRUE(run.scriptError.empty()) << run.scriptError;
@@ -112,7 +112,7 @@ TEST_F(ViewPictures, TheObjectsTakeTheMapsLightFromTheFirstFrame) {
     GameRunOptions options;
     options.commandLine = "-nointro fight.qmn";
     options.frames = 3;
-    options.drawFrom = 3;
+    options.draw = GameRun_DrawLast(3);
     int checked = 0;
     options.everyFrame = [&](const GameRunFrame& frame) {
         if (!frame.hasUser) return;

@@ -31,6 +31,7 @@
 #include "weapons/ordnance.h"
 #include "weapons/weapon.h"
 #include "weapons/weaponsinstall.h"
+#include "support/sample_world.h"
 
 namespace fs = std::filesystem;
 
@@ -46,7 +47,7 @@ protected:
         ASSERT_NE(mkdtemp(pattern.data()), nullptr);
         scratch_ = pattern;
         std::string error;
-        ASSERT_TRUE(content::WriteWorld(scratch_ + "/data", &error)) << error;
+        ASSERT_TRUE(SampleWorld_CopyTo(scratch_ + "/data", &error)) << error;
         fs::create_directories(scratch_ + "/profile");
         world_ = std::make_unique<content::HeadlessWorld>(scratch_ + "/data", scratch_ + "/profile");
         ASSERT_TRUE(world_->Ready());

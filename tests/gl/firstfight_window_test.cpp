@@ -227,7 +227,7 @@ protected:
                 const Frame frame = ReadFrame(display_, window);
                 return !frame.Empty() && !frame.SingleColour();
             },
-            std::chrono::seconds(90));
+            kStageLimit);
     }
     // The next frame that differs from last where the test reads (the game draws slower than the
     // test reads under the sanitizers on a busy machine), or the same picture again when the
@@ -259,7 +259,7 @@ protected:
     int Close(Window window) {
         SendWindowClose(display_, window);
         int status = 0;
-        if (!WaitForExit(child_, &status, std::chrono::seconds(60))) return -1;
+        if (!WaitForExit(child_, &status)) return -1;
         child_ = 0;
         return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
     }

@@ -163,24 +163,41 @@ protected:
                 const WindowFrame frame = ReadWindow(display_, window);
                 return !frame.pixels.empty() && !frame.SingleColour() && ShareGreen(frame, 0.55, 0.7) > 0.5;
             },
-            std::chrono::seconds(60));
+            kStageLimit);
     }
     // Closes the window as its close button does; the exit code, or -1 when it did not end.
     int Close(Window window) {
         SendWindowClose(display_, window);
         int status = 0;
-        if (!WaitForExit(child_, &status, std::chrono::seconds(30))) return -1;
+        if (!WaitForExit(child_, &status)) return -1;
         child_ = 0;
         return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
     }
-    void Hold(Window window, KeySym sym, std::chrono::milliseconds span) {
+    // Holds the key down until the game shows what it does (`shows` holds), up to the stage
+    // limit; whether it showed.
+    ::testing::AssertionResult HoldUntil(Window window, KeySym sym, const std::string& stage,
+                                         const std::function<bool()>& shows) {
         XSetInputFocus(display_, window, RevertToParent, CurrentTime);
         const KeyCode code = XKeysymToKeycode(display_, sym);
         XTestFakeKeyEvent(display_, code, True, CurrentTime);
         XSync(display_, False);
-        std::this_thread::sleep_for(span);
+        ::testing::AssertionResult shown = WaitForStage(child_, stage, shows);
         XTestFakeKeyEvent(display_, code, False, CurrentTime);
         XSync(display_, False);
+        return shown;
+    }
+    // Waits until the game has run its first 20 frames and then shown `pictures` new ones in the
+    // window (the sky and the clouds move on, and the hovering craft bobs).
+    ::testing::AssertionResult RunOn(Window window, int pictures) {
+        ::testing::AssertionResult ran = WaitForStage(child_, "the 20th frame", [&] { return PassedFrame20(dir_); });
+        if (!ran) return ran;
+        WindowFrame last = ReadWindow(display_, window);
+        int seen = 0;
+        return WaitForStage(child_, std::to_string(pictures) + " new pictures in the window", [&] {
+            WindowFrame now = ReadWindow(display_, window);
+            if (now.pixels != last.pixels) ++seen, last = std::move(now);
+            return seen >= pictures;
+        });
     }
 
     Display* display_ = nullptr;
@@ -195,14 +212,13 @@ TEST_F(FirstLightWindow, KeysReachTheRunningGameItsFramesChangeAndClosingEndsWit
     ASSERT_FALSE(before.SingleColour());
     // Standing still, the ground below the horizon stays nearly as it is (the hovering craft
     // bobs a little).
-    std::this_thread::sleep_for(std::chrono::milliseconds(500));
+    ASSERT_TRUE(RunOn(window, 5));
     const double still = ShareDiffering(before, ReadWindow(display_, window), 16, 0.55, 0.7);
     EXPECT_LT(still, 0.08);
     RecordProperty("still", std::to_string(still));
     // The thrust key drives the tank ahead: the textured ground below the horizon slides by.
-    Hold(window, XK_q, std::chrono::milliseconds(1500));
     WindowFrame driven;
-    EXPECT_TRUE(Eventually([&] {
+    EXPECT_TRUE(HoldUntil(window, XK_q, "the ground below the horizon to slide by with the thrust key held", [&] {
         driven = ReadWindow(display_, window);
         return ShareDiffering(before, driven, 16, 0.55, 0.7) > 0.2;
     })) << "the ground did not move: " << ShareDiffering(before, driven, 16, 0.55, 0.7);
@@ -210,9 +226,8 @@ TEST_F(FirstLightWindow, KeysReachTheRunningGameItsFramesChangeAndClosingEndsWit
     SavePicture(driven, "firstlight_driven.ppm");
     // The chase-view key moves the camera behind the tank: the picture changes.
     before = ReadWindow(display_, window);
-    Hold(window, XK_F4, std::chrono::milliseconds(300));
     WindowFrame after;
-    EXPECT_TRUE(Eventually([&] {
+    EXPECT_TRUE(HoldUntil(window, XK_F4, "the picture to change with the chase-view key", [&] {
         after = ReadWindow(display_, window);
         return ShareDiffering(before, after, 16) > 0.05;
     }));
@@ -237,12 +252,12 @@ constexpr double kDriverDifferingShare = 0.08;
 TEST_F(FirstLightWindow, TheHardwareDriverShowsTheSameSceneAsTheSoftwareDriver) {
     Window window = Start({"-nointro", "-win", "-SW", "sample.qmn"});
     ASSERT_NE(window, 0u);
-    std::this_thread::sleep_for(std::chrono::seconds(2));
+    ASSERT_TRUE(RunOn(window, 10));
     const WindowFrame software = ReadWindow(display_, window);
     ASSERT_EQ(Close(window), 0);
     window = Start({"-nointro", "-win", "-D3D", "sample.qmn"});
     ASSERT_NE(window, 0u);
-    std::this_thread::sleep_for(std::chrono::seconds(2));
+    ASSERT_TRUE(RunOn(window, 10));
     const WindowFrame hardware = ReadWindow(display_, window);
     ASSERT_EQ(Close(window), 0);
     SavePicture(software, "firstlight_software.ppm");

@@ -2,6 +2,8 @@
 // finding its window by caption and owner process (tests running side by side on one display
 // never take each other's windows).
 #pragma once
+// gtest before X11: X11 defines macros (None, Bool, Status) that clash with it.
+#include <gtest/gtest.h>
 #include <X11/Xatom.h>
 #include <X11/Xlib.h>
 #include <X11/Xutil.h>
@@ -12,13 +14,22 @@
 #include <unistd.h>
 
 #include <chrono>
+#include <cstdint>
 #include <cstdlib>
 #include <cstring>
+#include <fstream>
 #include <functional>
+#include <iterator>
 #include <ostream>
 #include <string>
 #include <thread>
 #include <vector>
+
+// How long a display test waits for one stage of the game's run (its window in view, a picture,
+// its 20th frame, its exit). Each wait ends as soon as its progress shows, so the limit only says
+// when a run that is stuck is given up: far above what the slowest machine takes (two cores busy
+// with other builds, the game under the sanitizers, where a stage can take a minute).
+inline constexpr std::chrono::seconds kStageLimit{300};
 
 // Starts gravenholt with its data root and profile in dir and the given switches.
 // The game dies with the test process: a test that fails or is killed mid-way never leaves a
@@ -51,7 +62,7 @@ inline Display* OpenTestDisplay(const char* name = nullptr) {
     return display;
 }
 
-inline bool WaitForExit(pid_t child, int* status, std::chrono::seconds limit) {
+inline bool WaitForExit(pid_t child, int* status, std::chrono::seconds limit = kStageLimit) {
     auto end = std::chrono::steady_clock::now() + limit;
     while (std::chrono::steady_clock::now() < end) {
         if (waitpid(child, status, WNOHANG) == child) return true;
@@ -77,13 +88,18 @@ inline bool WindowBelongsTo(Display* display, Window window, pid_t pid) {
     return match;
 }
 
+// The window's name as its WM_NAME property holds it, whatever its encoding (SDL's message boxes
+// name theirs in UTF-8, which XFetchName does not read).
+inline std::string WindowName(Display* display, Window window) {
+    XTextProperty property{};
+    if (!XGetWMName(display, window, &property) || !property.value) return std::string();
+    std::string name(reinterpret_cast<const char*>(property.value), property.nitems);
+    XFree(property.value);
+    return name;
+}
+
 inline Window FindByName(Display* display, Window window, const char* name, pid_t pid = 0) {
-    char* title = nullptr;
-    if (XFetchName(display, window, &title) && title) {
-        bool match = std::strcmp(title, name) == 0;
-        XFree(title);
-        if (match && WindowBelongsTo(display, window, pid)) return window;
-    }
+    if (WindowName(display, window) == name && WindowBelongsTo(display, window, pid)) return window;
     Window root, parent, *children = nullptr;
     unsigned count = 0;
     Window found = 0;
@@ -117,7 +133,7 @@ inline Rgb ReadPixel(Display* display, Window window, int x, int y) {
 }
 
 // Polls until the check holds or the time is up (the X server and SDL work asynchronously).
-inline bool Eventually(const std::function<bool()>& check, std::chrono::seconds limit = std::chrono::seconds(10)) {
+inline bool Eventually(const std::function<bool()>& check, std::chrono::seconds limit = kStageLimit) {
     auto end = std::chrono::steady_clock::now() + limit;
     while (std::chrono::steady_clock::now() < end) {
         if (check()) return true;
@@ -126,14 +142,55 @@ inline bool Eventually(const std::function<bool()>& check, std::chrono::seconds 
     return check();
 }
 
-// Closes a window the way a window manager's close button does.
+// True while the process runs. It is not reaped: WaitForExit still sees its end and status.
+inline bool StillRunning(pid_t child) {
+    siginfo_t info{};
+    return waitid(P_PID, static_cast<id_t>(child), &info, WEXITED | WNOHANG | WNOWAIT) == 0 && info.si_pid == 0;
+}
+
+// Waits for one stage of the game's run, up to the stage limit, and gives up at once when the game
+// ended instead. A failure names the stage and how the wait ended.
+inline ::testing::AssertionResult WaitForStage(pid_t child, const std::string& stage,
+                                               const std::function<bool()>& reached,
+                                               std::chrono::seconds limit = kStageLimit) {
+    const auto start = std::chrono::steady_clock::now();
+    bool ended = false;
+    const bool done = Eventually(
+        [&] {
+            if (reached()) return true;
+            ended = !StillRunning(child);
+            return ended;
+        },
+        limit);
+    if (done && !ended) return ::testing::AssertionSuccess();
+    const auto waited = std::chrono::duration_cast<std::chrono::seconds>(std::chrono::steady_clock::now() - start);
+    if (ended) return ::testing::AssertionFailure() << "the game ended while the test waited for " << stage;
+    return ::testing::AssertionFailure() << "waited " << waited.count() << " s for " << stage << ": never reached";
+}
+
+// The game's crash-detect record ("session.sts") in its profile directory; empty while there is none.
+inline std::vector<char> ReadSessionRecord(const std::string& profile) {
+    std::ifstream file(profile + "/session.sts", std::ios::binary);
+    return std::vector<char>((std::istreambuf_iterator<char>(file)), std::istreambuf_iterator<char>());
+}
+
+// The game writes its crash-detect record with the clean mark at its 20th frame (from the start
+// of the run until then it carries the running mark): the frame counter a test can see from
+// outside. `mode`, unless negative, is the display mode the record must name.
+inline bool PassedFrame20(const std::string& profile, int mode = -1) {
+    const std::vector<char> record = ReadSessionRecord(profile);
+    return record.size() == 8 && static_cast<uint8_t>(record[2]) == 0xAA &&
+           (mode < 0 || static_cast<uint8_t>(record[5]) == mode);
+}
+
 // Waits until the game's window (named "Gravenholt", of the process child) is in view, at least
 // 400 pixels wide, and `shows` accepts it; the window last found (0 for none) either way.
 inline Window WaitForGameWindow(Display* display, pid_t child, const std::function<bool(Window)>& shows,
-                                std::chrono::seconds limit) {
+                                std::chrono::seconds limit = kStageLimit) {
     Window window = 0;
     Eventually(
         [&] {
+            if (!StillRunning(child)) return true;
             window = FindByName(display, DefaultRootWindow(display), "Gravenholt", child);
             XWindowAttributes attributes{};
             if (!window || !XGetWindowAttributes(display, window, &attributes) ||
@@ -145,6 +202,7 @@ inline Window WaitForGameWindow(Display* display, pid_t child, const std::functi
     return window;
 }
 
+// Closes a window the way a window manager's close button does.
 inline void SendWindowClose(Display* display, Window window) {
     XEvent event{};
     event.xclient.type = ClientMessage;

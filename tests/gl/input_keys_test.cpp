@@ -21,13 +21,21 @@ LResult KeyProc(WindowHandle window, uint32_t message, WParam wParam, LParam lPa
     return Plat_DefWindowProc(window, message, wParam, lParam);
 }
 
-void PumpFor(std::chrono::milliseconds span) {
-    const auto end = std::chrono::steady_clock::now() + span;
+// Hands out the window's messages until the check holds (up to the stage limit); whether it did.
+::testing::AssertionResult PumpUntil(const std::string& stage, const std::function<bool()>& check) {
     PlatMsg msg;
-    while (std::chrono::steady_clock::now() < end) {
-        while (Plat_PeekMessage(&msg, true)) Plat_DispatchMessage(&msg);
-        std::this_thread::sleep_for(std::chrono::milliseconds(10));
-    }
+    if (Eventually([&] {
+            while (Plat_PeekMessage(&msg, true)) Plat_DispatchMessage(&msg);
+            return check();
+        }))
+        return ::testing::AssertionSuccess();
+    return ::testing::AssertionFailure() << "waited " << kStageLimit.count() << " s for " << stage;
+}
+
+size_t Count(uint32_t message) {
+    size_t count = 0;
+    for (const PlatMsg& msg : g_keys) count += msg.message == message;
+    return count;
 }
 
 TEST(GlInput, XTestKeysArriveWithTheTablesScanCodesFlagsAndVirtualKeys) {
@@ -42,15 +50,18 @@ TEST(GlInput, XTestKeysArriveWithTheTablesScanCodesFlagsAndVirtualKeys) {
     Plat_ShowWindow(window, SW_SHOW);
 
     Window target = 0;
-    const auto end = std::chrono::steady_clock::now() + std::chrono::seconds(10);
-    while (!target && std::chrono::steady_clock::now() < end) {
-        PumpFor(std::chrono::milliseconds(50));
+    ASSERT_TRUE(PumpUntil("the window on the display", [&] {
         target = FindByName(display, DefaultRootWindow(display), "GvKeyTarget", getpid());
-    }
-    ASSERT_NE(target, 0u);
+        return target != 0;
+    }));
     XSetInputFocus(display, target, RevertToParent, CurrentTime);
     XSync(display, False);
-    PumpFor(std::chrono::milliseconds(200));
+    ASSERT_TRUE(PumpUntil("the keyboard focus on the window", [&] {
+        Window focus = 0;
+        int revert = 0;
+        XGetInputFocus(display, &focus, &revert);
+        return focus == target;
+    }));
     g_keys.clear();
 
     struct Case {
@@ -68,12 +79,14 @@ TEST(GlInput, XTestKeysArriveWithTheTablesScanCodesFlagsAndVirtualKeys) {
     for (const Case& c : cases) {
         const KeyCode code = XKeysymToKeycode(display, c.sym);
         ASSERT_NE(code, 0) << "no key for the symbol on this display";
+        const size_t ups = Count(WM_KEYUP) + Count(WM_SYSKEYUP);
         XTestFakeKeyEvent(display, code, True, CurrentTime);
         XTestFakeKeyEvent(display, code, False, CurrentTime);
         XSync(display, False);
-        PumpFor(std::chrono::milliseconds(150));
+        ASSERT_TRUE(PumpUntil("the key's release to arrive",
+                              [&] { return Count(WM_KEYUP) + Count(WM_SYSKEYUP) > ups; }))
+            << "key " << XKeysymToString(c.sym);
     }
-    PumpFor(std::chrono::milliseconds(300));
 
     std::vector<PlatMsg> downs;
     for (const PlatMsg& msg : g_keys)

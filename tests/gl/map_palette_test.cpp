@@ -60,11 +60,11 @@ TEST(GlMapPalette, TheSampleMapShowsItsPalettesSkyColourNotBlack) {
             seen = ReadPixel(display, window, attributes.width / 2, attributes.height / 8);
             return inPalette(seen);
         },
-        std::chrono::seconds(60));
+        kStageLimit);
     EXPECT_FALSE(exited) << "the game ended before showing the map";
     kill(child, SIGTERM);
     int status = 0;
-    if (!exited && !WaitForExit(child, &status, std::chrono::seconds(10))) {
+    if (!exited && !WaitForExit(child, &status)) {
         kill(child, SIGKILL);
         waitpid(child, &status, 0);
     }

@@ -125,15 +125,10 @@ TEST(GlSoftwareDisplay, GravenholtInSoftwareModePresentsItsFrameInTheWindow) {
     ASSERT_GE(child, 0);
 
     Window window = 0;
-    bool found = Eventually(
-        [&] {
-            int status;
-            if (waitpid(child, &status, WNOHANG) == child) return true;
-            window = FindByName(display, DefaultRootWindow(display), "Gravenholt", child);
-            return window != 0;
-        },
-        std::chrono::seconds(30));
-    EXPECT_TRUE(found && window) << "no window captioned Gravenholt";
+    EXPECT_TRUE(WaitForStage(child, "a window captioned Gravenholt", [&] {
+        window = FindByName(display, DefaultRootWindow(display), "Gravenholt", child);
+        return window != 0;
+    }));
 
     bool sized = false, uniform = false;
     Rgb seen{};
@@ -155,7 +150,7 @@ TEST(GlSoftwareDisplay, GravenholtInSoftwareModePresentsItsFrameInTheWindow) {
     }
     kill(child, SIGTERM);
     int status = 0;
-    if (!WaitForExit(child, &status, std::chrono::seconds(10))) {
+    if (!WaitForExit(child, &status)) {
         kill(child, SIGKILL);
         waitpid(child, &status, 0);
     }

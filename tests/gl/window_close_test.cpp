@@ -29,19 +29,15 @@ TEST(GlWindow, OpensCaptionedGravenholtAndClosingEndsWithZero) {
     ASSERT_GE(child, 0);
 
     Window window = 0;
-    auto end = std::chrono::steady_clock::now() + std::chrono::seconds(30);
-    while (!window && std::chrono::steady_clock::now() < end) {
-        int status;
-        if (waitpid(child, &status, WNOHANG) == child) FAIL() << "the game ended before its window appeared";
+    ASSERT_TRUE(WaitForStage(child, "a window captioned Gravenholt", [&] {
         window = FindByName(display, DefaultRootWindow(display), "Gravenholt", child);
-        if (!window) std::this_thread::sleep_for(std::chrono::milliseconds(100));
-    }
-    ASSERT_NE(window, 0u) << "no window captioned Gravenholt";
+        return window != 0;
+    }));
 
     SendWindowClose(display, window);
 
     int status = 0;
-    bool ended = WaitForExit(child, &status, std::chrono::seconds(30));
+    bool ended = WaitForExit(child, &status);
     if (!ended) {
         kill(child, SIGKILL);
         waitpid(child, &status, 0);

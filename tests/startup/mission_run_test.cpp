@@ -18,6 +18,7 @@
 #include "platform/window.h"
 #include "startup/startup.h"
 #include "support/app_fixture.h"
+#include "support/game_run.h"
 
 namespace {
 
@@ -44,6 +45,7 @@ protected:
         objLoad_ = ObjLoad_Services();
         objkr_ = Objkr_Services();
         Startup_InstallAll();
+        GameRun_DrawNothing();
         Frames().clear();
         g_closeAfter = 0.0f;
         static void (*keys)() = nullptr;

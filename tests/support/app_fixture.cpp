@@ -3,7 +3,6 @@
 #include <cstdlib>
 #include <filesystem>
 
-#include "content.h"
 #include "core/app.h"
 #include "core/debug.h"
 #include "core/savegame.h"
@@ -15,6 +14,7 @@
 #include "platform/paths.h"
 #include "platform/system.h"
 #include "platform/window.h"
+#include "support/sample_world.h"
 
 std::vector<std::string>& RecordedCalls() {
     static std::vector<std::string> calls;
@@ -38,7 +38,7 @@ void AppFixture::SetUp() {
     Plat_SetProfileDir(profileDir);
     // The program reads its data through the index: the sample world serves as the data root.
     std::string error;
-    ASSERT_TRUE(content::WriteWorld(profileDir + "/data", &error)) << error;
+    ASSERT_TRUE(SampleWorld_CopyTo(profileDir + "/data", &error)) << error;
     Plat_SetDataRoot(profileDir + "/data");
     render_ = Seam_Render();
     shell_ = Seam_Shell();

@@ -16,8 +16,7 @@
 #include "core/clock.h"
 #include "core/game.h"
 #include "core/seams/cockpit.h"
-#include "core/seams/weapons.h"
-#include "core/seams/world.h"
+#include "core/seams/render.h"
 #include "fun3d/craft.h"
 #include "fun3d/gameobject.h"
 #include "fun3d/objectpool.h"
@@ -43,14 +42,12 @@ struct RunState {
     bool keepObjects = false;
     bool keepSound = false;
     std::function<void(const GameRunFrame&)> everyFrame;
-    uint32_t drawFrom = 0;
-    bool drawing = true;
-    // The world's drawing entries, called while `drawing` is set.
-    void (*skyDraw)(RenderView*, int, int) = nullptr;
-    void (*terrainDraw)(RenderView*) = nullptr;
-    void (*entitiesDrawWorld)(RenderView*, EntityTableRecord*) = nullptr;
-    void (*entitiesDrawSingle)(RenderView*, EntityTableRecord*) = nullptr;
-    void (*ordnanceRenderAll)(RenderView*) = nullptr;
+    // The drawing the run asked for, and the driver's own lock and present it stands in front of.
+    std::function<bool(int)> draw;
+    bool drawThisFrame = true;
+    bool undrawn = false;  // a frame was left undrawn since the last present
+    bool (*lockFrame)() = nullptr;
+    void (*driverPresent)() = nullptr;
     // What the last frame saw, to tell what happened since.
     bool baseline = false;
     std::map<uint32_t, std::pair<float, bool>> objects;  // handle: health, dead
@@ -190,7 +187,6 @@ void ObserveSound(GameRunFrame& seen) {
 void ObserveFrame() {
     GameRunFrame seen;
     seen.frame = Clock_GetFrameCount();
-    g_run.drawing = seen.frame >= g_run.drawFrom;
     seen.time = Clock_GetTime();
     seen.paused = Game_IsPaused();
     seen.screenMode = App_Globals().screenMode;
@@ -211,6 +207,7 @@ void ObserveFrame() {
             seen.steering = craft->controls.steering;
         }
     }
+    g_run.drawThisFrame = g_run.draw && g_run.draw(static_cast<int>(g_run.result->frames.size()) + 1);
     seen.cameraMode = Camera_ModeId();
     seen.cameraPosition = Camera_Current().view.cameraPosition;
     if (g_run.keepObjects) ObserveObjects(seen);
@@ -229,41 +226,45 @@ void ObserveFrame() {
     g_run.inputRead();
 }
 
-// Wraps the world's drawing entries so that frames before GameRunOptions::drawFrom skip them.
-void InstallDrawGate() {
-    WorldSeam& world = Seam_World();
-    g_run.skyDraw = world.skyDraw;
-    g_run.terrainDraw = world.terrainDraw;
-    g_run.entitiesDrawWorld = world.entitiesDrawWorld;
-    g_run.entitiesDrawSingle = world.entitiesDrawSingle;
-    g_run.ordnanceRenderAll = Seam_Weapons().ordnanceRenderAll;
-    world.skyDraw = [](RenderView* view, int colour, int detail) {
-        if (g_run.drawing) g_run.skyDraw(view, colour, detail);
-    };
-    world.terrainDraw = [](RenderView* view) {
-        if (g_run.drawing) g_run.terrainDraw(view);
-    };
-    world.entitiesDrawWorld = [](RenderView* view, EntityTableRecord* excluded) {
-        if (g_run.drawing) g_run.entitiesDrawWorld(view, excluded);
-    };
-    world.entitiesDrawSingle = [](RenderView* view, EntityTableRecord* record) {
-        if (g_run.drawing) g_run.entitiesDrawSingle(view, record);
-    };
-    Seam_Weapons().ordnanceRenderAll = [](RenderView* view) {
-        if (g_run.drawing) g_run.ordnanceRenderAll(view);
-    };
+// A frame the run does not draw: the driver refuses the lock, as a lost device does, so the
+// frame's drawing is skipped whole, and what the simulation queued for drawing goes with it.
+bool LockFrameIfDrawn() {
+    if (g_run.drawThisFrame) return g_run.lockFrame();
+    Seam_Render().renderQueueReset();
+    g_run.undrawn = true;
+    return false;
 }
 
-void RemoveDrawGate() {
-    WorldSeam& world = Seam_World();
-    world.skyDraw = g_run.skyDraw;
-    world.terrainDraw = g_run.terrainDraw;
-    world.entitiesDrawWorld = g_run.entitiesDrawWorld;
-    world.entitiesDrawSingle = g_run.entitiesDrawSingle;
-    Seam_Weapons().ordnanceRenderAll = g_run.ordnanceRenderAll;
+// Presents only what was drawn: the screen buffer of a frame left undrawn holds an older picture.
+void PresentIfDrawn() {
+    if (g_run.undrawn) {
+        g_run.undrawn = false;
+        return;
+    }
+    g_run.driverPresent();
 }
 
 }  // namespace
+
+void GameRun_DrawNothing() {
+    Seam_Render().lockFrame = [] {
+        Seam_Render().renderQueueReset();
+        return false;
+    };
+    Seam_Render().driverPresent = [] {};
+}
+
+std::function<bool(int)> GameRun_DrawEvery() {
+    return [](int) { return true; };
+}
+
+std::function<bool(int)> GameRun_DrawFrom(int first) {
+    return [first](int frame) { return frame >= first; };
+}
+
+std::function<bool(int)> GameRun_DrawLast(int frames) {
+    return [frames](int frame) { return frame == frames - 2; };
+}
 
 GameRunResult GameRun_Play(const GameRunOptions& options, bool keepFrames) {
     GameRunResult result;
@@ -286,13 +287,18 @@ GameRunResult GameRun_Play(const GameRunOptions& options, bool keepFrames) {
     g_run.keepObjects = options.keepObjects;
     g_run.keepSound = options.keepSound;
     g_run.everyFrame = options.everyFrame;
-    g_run.drawFrom = options.drawFrom;
-    g_run.drawing = options.drawFrom == 0;
-    if (options.drawFrom > 0) InstallDrawGate();
+    g_run.draw = options.draw;
+    g_run.drawThisFrame = true;  // what is drawn before the first frame (start-up screens) stays
+    RenderSeam& render = Seam_Render();
+    g_run.lockFrame = render.lockFrame;
+    g_run.driverPresent = render.driverPresent;
+    render.lockFrame = LockFrameIfDrawn;
+    render.driverPresent = PresentIfDrawn;
     Seam_Cockpit().inputRead = ObserveFrame;
     result.exitCode = App_Main(options.commandLine.c_str());
     Seam_Cockpit().inputRead = g_run.inputRead;
-    if (options.drawFrom > 0) RemoveDrawGate();
+    render.lockFrame = g_run.lockFrame;
+    render.driverPresent = g_run.driverPresent;
     g_run = RunState{};
     unsetenv("GRAVENHOLT_SEED");
     Plat_UseRealClock();

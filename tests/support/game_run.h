@@ -100,9 +100,16 @@ struct GameRunOptions {
     // Runs at the start of every frame, after the frame was read, with the game's state at hand
     // (its objects through GameObject_List): to script what the event script cannot.
     std::function<void(const GameRunFrame& frame)> everyFrame;
-    // The frame from which the world (sky, terrain, objects, rounds) is drawn; the frames before
-    // it run and present but skip that drawing, for a picture test that looks at the last one.
-    uint32_t drawFrom = 0;
+    // Which frames the software driver draws, by the run's frame number (the event script's:
+    // 1 to `frames`). Drawing is much of a frame's cost and the simulation runs the same without
+    // it, so a run draws only what its test looks at: null draws nothing (the window presents
+    // nothing), GameRun_DrawEvery() every frame, GameRun_DrawLast() only the frame that ends up as
+    // GameRunResult::lastFrame. A frame that is not drawn is not presented either.
+    // Some of the picture moves on only in the frames drawn (the clouds drift, the radar sweeps,
+    // dust puffs age): a test that checks a picture as the player sees it draws every frame up to
+    // it; one that looks only at what each frame draws whole (the head-up display, the sky plane)
+    // may draw the last frame alone.
+    std::function<bool(int frame)> draw;
 };
 
 struct GameRunResult {
@@ -119,6 +126,19 @@ struct GameRunResult {
 // Runs the program once with the start-up wiring installed; keepFrames keeps every presented
 // frame (for comparing two runs).
 GameRunResult GameRun_Play(const GameRunOptions& options, bool keepFrames = false);
+
+// Draws every frame (for runs that keep or compare all the frames presented).
+std::function<bool(int frame)> GameRun_DrawEvery();
+// Draws the frames from `first` on.
+std::function<bool(int frame)> GameRun_DrawFrom(int first);
+// Draws only the frame that the window shows last in a run of `frames` frames: the one drawn two
+// frames before the window closes (a frame is presented as the next one starts, and the window
+// closes within the last frame).
+std::function<bool(int frame)> GameRun_DrawLast(int frames);
+
+// For a test that runs the program itself and looks at no picture: from now on the software
+// driver draws and presents nothing (AppFixture's TearDown puts the render seam back).
+void GameRun_DrawNothing();
 
 // An atStart that puts the user's craft on the ground at (x, z), facing along (fx, 0, fz), at rest.
 std::function<void(class GameObject* user)> GameRun_PlaceAt(float x, float z, float fx, float fz);
