@@ -14,7 +14,14 @@
 
 namespace {
 
-std::vector<ZixPath> g_paths;
+// The index's paths own the archives they open. A fatal error ends the program from wherever it
+// is, without closing the file system, so the list closes what is still open as it goes.
+struct ZixPaths : std::vector<ZixPath> {
+    ~ZixPaths() {
+        for (ZixPath& path : *this) Zfs_Close(path.archive);
+    }
+};
+ZixPaths g_paths;
 std::vector<ZixVolume> g_volumes(kZixMaxVolumes);
 std::vector<ZixFile> g_files;
 int g_addonPaths = 0;
