@@ -94,9 +94,9 @@ TEST_F(ClassTest, EverySampleClassLoadsByNameAndBuildsAnObjectFromItsModel) {
         int32_t type;      // the entity's type code: the class's category
         const char* part;  // a part of its model
     } cases[] = {
-        {"player", "hover", 1, "tkturr"},       {"avtank", "hover", 1, "tkbarl"},
+        {"player", "hover", 1, "tkturr"},       {"avtank", "wingman", 1, "tkbarl"},
         {"aspilo", "person", 4, "pthead"},      {"asuser", "person", 4, "ptbody"},
-        {"avscout", "hover", 1, "scwing"},      {"avrecy", "recycler", 6, "rcbay"},
+        {"avscout", "wingman", 1, "scwing"},      {"avrecy", "recycler", 6, "rcbay"},
         {"abfact", "factory", 6, "fccrane"},    {"avscav", "scavenger", 1, "svscoop"},
         {"scrap", "scrap", 7, nullptr},        {"ablpow", "powerplant", 2, "pwfan"},
         {"abcomm", "commtower", 2, "twdish"},   {"abbunk", "m4qbuilding", 2, "bkbase"},
