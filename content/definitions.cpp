@@ -101,7 +101,7 @@ struct Loadout {
     std::vector<const char*> weapons;
 };
 const Loadout kLoadouts[] = {
-    {"player.odf", {"wcannon", "wrocket"}},
+    {"player.odf", {"wcannonp", "wrocket"}},
     {"avtank.odf", {"wcannon", "wrocket"}},
     {"avscout.odf", {"wcannon", "wrocket"}},
     // The pilots on foot carry the machine gun. A person kneels into its sniper stance whenever it
@@ -146,6 +146,8 @@ bool Definitions(std::vector<Definition>* out, std::string* error) {
     ClassValues tank{"wingman", "gvtank", 60, 20, 1, 8.0f, 2500, 1500, "TankFriend", "TankEnemy", "", 3};
     ClassValues player = tank;
     player.label = "hover";
+    // The commander's own tank is armoured to take on the three craft the fight sends at it.
+    player.health = 15000;
     player.friendProcess.clear();
     player.enemyProcess.clear();
     ClassValues mineLayer = tank;

@@ -21,6 +21,7 @@
 #include "support/app_fixture.h"
 #include "support/game_run.h"
 #include "support/state_reset.h"
+#include "weapons/bullet.h"
 #include "weapons/weapon.h"
 
 namespace {
@@ -101,20 +102,27 @@ public:
             keys_.ReleaseAll();
             return;
         }
-        const Matrix& m = user->entity->local;
-        const DVector& at = target->entity->local.posit;
-        const Vector d{float(at.x - m.posit.x), float(at.y - m.posit.y), float(at.z - m.posit.z)};
+        // Where the gun points, and where to aim from there: at the enemy, or, once it is the
+        // target, at the lead mark the sight shows for it.
+        Matrix gun = user->entity->local;
+        Cannon* cannon = CannonOf(user);
+        if (cannon && cannon->entity) Matrix_Multiply(gun, cannon->entity->local, cannon->mountMatrix);
+        Vector at{float(target->entity->local.posit.x), float(target->entity->local.posit.y),
+                  float(target->entity->local.posit.z)};
+        if (cannon && user->target == chosen_) cannon->GetAimPoint(&at, target);
+        const Vector d{float(at.x - gun.posit.x), float(at.y - gun.posit.y), float(at.z - gun.posit.z)};
         auto dot = [](const Vector& a, const Vector& b) { return a.x * b.x + a.y * b.y + a.z * b.z; };
-        const float right = dot(d, m.right), up = dot(d, m.up), ahead = dot(d, m.front);
+        const float right = dot(d, gun.right), up = dot(d, gun.up), ahead = dot(d, gun.front);
         const float across = std::atan2(right, ahead);
         const float rise = std::atan2(up, std::hypot(right, ahead));
         const float distance = std::hypot(right, ahead);
-        // Turning: the arrow key toward the target while it is off to one side.
-        keys_.Hold("GreyLeftArrow", across < -0.05f);
-        keys_.Hold("GreyRightArrow", across > 0.05f);
-        keys_.Hold("C", rise > 0.03f);
-        keys_.Hold("F", rise < -0.03f);
-        keys_.Hold("Q", distance > 90.0f && std::fabs(across) < 0.5f);
+        // Turning and pitching as a player does at the keys: the harder the enemy is off to one
+        // side, the longer the key is held (a positive steering control turns to the left; the
+        // gun tilts up by half the pitch control).
+        Toward(craft->controls.steering, std::clamp(-4.0f * across, -1.0f, 1.0f), 0.04f, "GreyLeftArrow",
+               "GreyRightArrow");
+        Toward(craft->controls.pitch, std::clamp(craft->controls.pitch + 2.0f * rise, -1.0f, 1.0f), 0.02f, "C", "F");
+        keys_.Hold("Q", distance > 60.0f && std::fabs(across) < 0.5f);
         // T once the chosen enemy is ahead and not yet the target (a tap: down, then up).
         const bool ahead_ = std::fabs(across) < 0.1f && user->target != chosen_;
         keys_.Hold("T", ahead_ && !tapped_);
@@ -124,6 +132,17 @@ public:
     int targetsPicked = 0;
 
 private:
+    static Cannon* CannonOf(GameObject* user) {
+        if (user && user->hardpoints)
+            for (Weapon* w : user->hardpoints->weapons)
+                if (auto* c = dynamic_cast<Cannon*>(w)) return c;
+        return nullptr;
+    }
+    // Holds `more` while the control is below the wanted value by over `slack`, `less` while above.
+    void Toward(float value, float wanted, float slack, const char* more, const char* less) {
+        keys_.Hold(more, value < wanted - slack);
+        keys_.Hold(less, value > wanted + slack);
+    }
     Keys keys_;
     uint32_t chosen_ = 0;
     bool tapped_ = false;
@@ -170,31 +189,42 @@ FightOutcome PlayFight(uint32_t seed, bool newcomer) {
     return out;
 }
 
+// Five fights with five seeds: the newcomer wins each, the enemy's rounds take part of its hull
+// each time (it is a fight), and the program ends by itself a few seconds after the last enemy
+// craft is gone, saying so.
 TEST_F(NewPlayer, ANewcomerWinsTheFightWhileTheEnemyFightsBack) {
     for (uint32_t seed : {1u, 2u, 3u, 4u, 5u}) {
         SCOPED_TRACE("seed " + std::to_string(seed));
         const FightOutcome fight = PlayFight(seed, true);
-        std::printf("seed %u: frames %d end %.1f s lowest hull %.2f craft lost %d enemy craft left %d targets %d printed '%s'\n",
-                    seed, fight.frames, double(fight.endTime), double(fight.lowestHull), fight.craftLost,
-                    fight.enemyCraftLeft, fight.targetsPicked, fight.printed.c_str());
+        RecordProperty("seed" + std::to_string(seed),
+                       "won after " + std::to_string(int(fight.endTime)) + " s, hull down to " +
+                           std::to_string(int(fight.lowestHull * 100.0f)) + "%");
         EXPECT_EQ(fight.run.exitCode, 0);
         EXPECT_LT(fight.frames, kFrameLimit) << "the program did not end by itself";
-        EXPECT_FALSE(fight.craftLost);
-        EXPECT_LT(fight.lowestHull, 1.0f) << "the enemy never hit the player";
         EXPECT_EQ(fight.printed, "Mission won\n");
+        EXPECT_EQ(fight.enemyCraftLeft, 0);
+        EXPECT_FALSE(fight.craftLost) << "the newcomer's craft was destroyed";
+        EXPECT_LT(fight.lowestHull, 0.9f) << "the enemy hardly fought back";
         Again();
     }
 }
 
+// A player who gives no input loses the craft to the enemy's fire; its pilot ejects and lands on
+// foot. The enemy craft hunt craft, not a pilot who stands still, so nothing ends the fight until
+// the mission's time limit (five minutes) runs out: then the mission is lost and the program ends
+// by itself, saying so.
 TEST_F(NewPlayer, APlayerWhoStandsStillLosesTheCraftAndTheMission) {
     const FightOutcome fight = PlayFight(1, false);
-    std::printf("frames %d end %.1f s lowest hull %.2f craft lost %d on foot %.1f pilot lost %.1f printed '%s'\n",
-                fight.frames, double(fight.endTime), double(fight.lowestHull), fight.craftLost,
-                double(fight.pilotOnFootFrom), double(fight.pilotLostAt), fight.printed.c_str());
+    RecordProperty("craft lost at", std::to_string(fight.pilotOnFootFrom));
+    RecordProperty("ended at", std::to_string(fight.endTime));
     EXPECT_EQ(fight.run.exitCode, 0);
     EXPECT_TRUE(fight.craftLost);
+    EXPECT_GT(fight.pilotOnFootFrom, 0.0f) << "no pilot on foot after the craft was lost";
     EXPECT_LT(fight.frames, kFrameLimit) << "the program did not end by itself";
     EXPECT_EQ(fight.printed, "Mission lost\n");
+    // Lost at the time limit at the latest: five minutes, the five seconds the end waits, and a
+    // few frames.
+    EXPECT_LT(fight.endTime, 300.0f + 5.0f + 2.0f);
 }
 
 }  // namespace
