@@ -143,7 +143,7 @@ TEST_F(ClassTest, BuildSetsFlagsLabelsAndNumbersAndRefusesBadTeams) {
     ASSERT_NE(user, nullptr);
     EXPECT_EQ(user->entity->flags & (kEntityTeamMask | kEntityUser | kEntityNotDrawn), (3u << 16) | kEntityUser);
     EXPECT_DOUBLE_EQ(user->entity->local.posit.x, 100.0);
-    EXPECT_STREQ(user->label, "avtank7_hover");
+    EXPECT_STREQ(user->label, "avtank7_wingman");
     EXPECT_EQ(GameObject_GetUser(), user);
 
     GameObject* named = BuildAt(tank, 2, false, 8, "escort");
@@ -152,7 +152,7 @@ TEST_F(ClassTest, BuildSetsFlagsLabelsAndNumbersAndRefusesBadTeams) {
     // Without a number the entity layer's per-name counter gives one.
     GameObject* numbered = BuildAt(tank, 2, false, 0);
     ASSERT_NE(numbered, nullptr);
-    EXPECT_EQ(std::string(numbered->label), "avtank" + std::to_string(numbered->record->instance) + "_hover");
+    EXPECT_EQ(std::string(numbered->label), "avtank" + std::to_string(numbered->record->instance) + "_wingman");
 
     GameObject* pilot = BuildAt(GameObjectClass::Find("aspilo"), 1, false, 1);
     ASSERT_NE(pilot, nullptr);
