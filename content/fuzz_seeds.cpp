@@ -1,5 +1,7 @@
 #include "fuzz_seeds.h"
 
+#include <stdlib.h>
+
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
@@ -10,6 +12,7 @@
 #include "archive_writer.h"
 #include "avoidance_config.h"
 #include "bwd2_writer.h"
+#include "content.h"
 #include "ai/aiinstall.h"
 #include "ai/aipath.h"
 #include "ai/aoi.h"
@@ -19,12 +22,15 @@
 #include "ai/unittask.h"
 #include "ai/userprocess.h"
 #include "core/bytes.h"
+#include "core/datafile.h"
 #include "core/factory.h"
 #include "core/fieldarchive.h"
 #include "core/fixup.h"
 #include "core/registration.h"
+#include "core/savegame.h"
 #include "definitions.h"
 #include "keymaps.h"
+#include "mission_writer.h"
 #include "models.h"
 #include "projectinfo.h"
 #include "render/picture.h"
@@ -437,15 +443,46 @@ bool FieldSeeds(FuzzSeedSet& seeds, std::string* error) {
     return true;
 }
 
-// The saved-game target builds its own files (the sample mission, a saved game of it in the
-// text and the binary form); an input picks one by its first byte and then edits it: a kind
-// byte (0 mod 4 cuts, else overwrites kind % 8 + 1 bytes that follow) and a 16-bit position
-// scaled over the file.
+// Saved games and mission files, whole: the sample world's missions as the generator packs them,
+// and saved games of two of them in the text and the binary form, written by the game's own
+// writer right after loading the mission. The world is written into a scratch directory that
+// goes afterwards.
 bool SaveGameSeeds(FuzzSeedSet& seeds, std::string* error) {
-    return seeds.Add("mission.in", std::string(1, '\0'), error) && seeds.Add("saved.in", std::string(1, '\1'), error) &&
-           seeds.Add("binary.in", std::string(1, '\2'), error) &&
-           seeds.Add("cut-mission.in", std::string("\0\4\0\x80", 4), error) &&
-           seeds.Add("poke-binary.in", std::string("\2\1\0\x40\x09\x09", 6), error);
+    std::string dir = (std::filesystem::temp_directory_path() / "gv-fuzz-seeds-XXXXXX").string();
+    if (!mkdtemp(dir.data())) return Fail(error, "cannot make a scratch directory for the saved-game seeds");
+    const std::string profile = dir + "/profile";
+    std::error_code ec;
+    std::filesystem::create_directories(profile, ec);
+    bool ok = !ec && WriteWorld(dir + "/data", error);
+    if (ok) {
+        HeadlessWorld world(dir + "/data", profile);
+        ok = world.Ready() || Fail(error, "the sample world's index cannot be read");
+        for (const char* mission : {"sample.qmn", "fight.qmn", "nocraft.qmn"}) {
+            std::vector<char> bytes;
+            ok = ok && (DataFile_Load(mission, &bytes) || Fail(error, std::string("the sample world has no ") + mission)) &&
+                 seeds.Add(mission, std::string(bytes.begin(), bytes.end()), error);
+        }
+        for (const char* mission : {"sample", "fight"}) {
+            for (bool binary : {false, true}) {
+                if (!ok) break;
+                world.Reset();
+                const std::string path = profile + "/seed.sav";
+                ok = SaveGame_Load((std::string(mission) + ".qmn").c_str()) ||
+                     Fail(error, std::string("the sample world's ") + mission + ".qmn does not load");
+                SaveGame_SetMissionFile(false);
+                Field_SetBinary(binary);
+                ok = ok && (SaveGame_Write(path.c_str(), 0) || Fail(error, "cannot save the game into " + path));
+                Field_SetBinary(false);
+                std::string bytes;
+                ok = ok && (ReadWhole(path, &bytes) || Fail(error, "cannot read back " + path)) &&
+                     seeds.Add(std::string(mission) + (binary ? "-binary.sav" : "-text.sav"), bytes, error);
+            }
+        }
+        world.Reset();
+    }
+    if (!ok && error && error->empty()) *error = "cannot write the sample world for the saved-game seeds";
+    std::filesystem::remove_all(dir, ec);
+    return ok;
 }
 
 // A saved game's mission section holding the player's process and a craft process (the

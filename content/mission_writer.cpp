@@ -7,6 +7,7 @@
 #include "Objkr/classfnc.h"
 #include "ai/aiinstall.h"
 #include "ai/aimission.h"
+#include "ai/userprocess.h"
 #include "ai/aipath.h"
 #include "ai/aoi.h"
 #include "ai/unitprocess.h"
@@ -280,6 +281,10 @@ HeadlessWorld::HeadlessWorld(const std::string& dataDir, const std::string& prof
     Registration_Init();
     Ai_InstallSeam();
     Missions_InstallInstantAction();
+    // A saved game's mission also lists the player's process (and a network game's): their
+    // factories, without the rest of the processes' wiring (the tools drive the craft themselves).
+    Registration_SetCreate("UserProcess", UserProcess_Create);
+    Registration_SetCreate("NetProcess", NetProcess_Create);
     Field_SetHandleFinder(GameObject_HandleForSerial);
     Reset();
 }

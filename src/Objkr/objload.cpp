@@ -58,7 +58,17 @@ Matrix ReadPlacement(const uint8_t* p) {
 std::string TagText(const void* tagBytes) {
     const auto* tag = static_cast<const uint8_t*>(tagBytes);
     std::string text;
-    for (int i = 0; i < 4 && tag[i]; ++i) text.push_back(static_cast<char>(tag[i]));
+    // A damaged file's tag is shown as escapes, so that a message never carries raw bytes.
+    static const char kHex[] = "0123456789ABCDEF";
+    for (int i = 0; i < 4 && tag[i]; ++i) {
+        if (tag[i] >= 0x20 && tag[i] < 0x7F) {
+            text.push_back(static_cast<char>(tag[i]));
+        } else {
+            text += "\\x";
+            text.push_back(kHex[tag[i] >> 4]);
+            text.push_back(kHex[tag[i] & 15]);
+        }
+    }
     return text;
 }
 
@@ -356,10 +366,10 @@ const uint8_t* ObjLoad_ReadChunks(const uint8_t* at, const uint8_t* end, ObjLoad
         if (!ok) {
             const std::string tag = TagText(e.tag);
             if (e.flags & kChunkFatal) {
-                Error_Fatal("Error - reading of %s chunk failed", tag.c_str());
+                Error_Fatal("Error - reading of %s chunk failed\nin %s", tag.c_str(), file);
                 return nullptr;
             }
-            if (e.flags & kChunkWarn) Error_Warning("Error - reading of %s chunk failed", tag.c_str());
+            if (e.flags & kChunkWarn) Error_Warning("Error - reading of %s chunk failed\nin %s", tag.c_str(), file);
             if (e.flags & kChunkStopOnFail) return at;
             if (e.flags & kChunkFailOnFail) return nullptr;
         }
@@ -368,7 +378,7 @@ const uint8_t* ObjLoad_ReadChunks(const uint8_t* at, const uint8_t* end, ObjLoad
     }
     for (int i = 0; i < entries; ++i) {
         if ((table[i].flags & kChunkMandatory) && !(table[i].flags & kChunkSeen)) {
-            Error_Fatal("Error - mandatory %s chunk not found", TagText(table[i].tag).c_str());
+            Error_Fatal("Error - mandatory %s chunk not found\nin %s", TagText(table[i].tag).c_str(), file);
             return nullptr;
         }
     }

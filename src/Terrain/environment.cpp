@@ -1,5 +1,6 @@
 #include "Terrain/terrenv.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstdlib>
 #include <cstring>
@@ -20,6 +21,14 @@
 #include "platform/paths.h"
 
 namespace {
+
+// The ranges the terrain can draw with, for settings read from files: the visibility scale in
+// percent, the satellite view's range and the map's distances in metres.
+constexpr int kVisibilityScaleMin = 10;
+constexpr int kVisibilityScaleMax = 400;
+constexpr int kSatelliteRangeMin = 1;
+constexpr int kSatelliteRangeMax = 100000;
+constexpr int kMapDistanceMax = 100000;
 
 TerrainViewSet NormalDefaults() { return {300.0f, 200.0f, 150, 200, 0.5f, 0.3f, 0.0011764f}; }
 TerrainViewSet SatelliteDefaults() { return {3000.0f, 3000.0f, 3000, 4000, 0.5f, 0.3f, 0.0011764f}; }
@@ -117,12 +126,17 @@ void Terrain_LoadWorldSection() {
 void Terrain_ReadEnvironment() {
     const std::string cfg = Plat_ProfilePath("render.cfg");
     g_env.waves = Plat_IniGetInt("NormalView", "Waves", 0, cfg.c_str());
-    g_env.visibilityScale = Plat_IniGetInt("NormalView", "VisibilityScale", 100, cfg.c_str()) / 100.0f;
+    // A hand-edited file can hold anything: a scale of 0 or less draws no terrain, and a huge one
+    // overflows the fog distances, so the scale is held to what the terrain can draw.
+    const int scalePercent = Plat_IniGetInt("NormalView", "VisibilityScale", 100, cfg.c_str());
+    g_env.visibilityScale = static_cast<float>(std::clamp(scalePercent, kVisibilityScaleMin, kVisibilityScaleMax)) / 100.0f;
     if (Seam_Net().isNetworkGame() && Seam_Net().isInternetGame() && g_env.visibilityScale > 1.5f)
         g_env.visibilityScale = 1.5f;
     g_env.satellite = SatelliteDefaults();
-    g_env.satellite.visibilityRange = static_cast<float>(Plat_IniGetInt(
-        "SateliteView", "VisibilityRange", static_cast<int>(g_env.satellite.visibilityRange), cfg.c_str()));
+    g_env.satellite.visibilityRange = static_cast<float>(
+        std::clamp(Plat_IniGetInt("SateliteView", "VisibilityRange", static_cast<int>(g_env.satellite.visibilityRange),
+                                  cfg.c_str()),
+                   kSatelliteRangeMin, kSatelliteRangeMax));
     RenderSeam& render = Seam_Render();
     render.setSeparateDraw(Plat_IniGetInt("Debug", "SeparateDraw", render.separateDraw(), cfg.c_str()));
     Terrain_DrawMode().faceMask = Plat_IniGetInt("Debug", "FaceMask", Terrain_DrawMode().faceMask, cfg.c_str());
@@ -131,13 +145,14 @@ void Terrain_ReadEnvironment() {
 
     const char* file = Terrain_GetFileName();
     auto get = [file](const char* key, int fallback) { return Cfg_GetProfileInt("NormalView", key, fallback, file); };
+    auto distance = [&get](const char* key, int fallback) { return std::clamp(get(key, fallback), 0, kMapDistanceMax); };
     TerrainViewSet& n = g_env.normal;
     n = NormalDefaults();
-    n.fogStart = get("FogStart", 100);
-    n.fogEnd = get("FogEnd", 250);
+    n.fogStart = distance("FogStart", 100);
+    n.fogEnd = distance("FogEnd", 250);
     n.fogBreak = get("FogBreak", 50) / 100.0f;
-    n.visibilityRange = static_cast<float>(get("VisibilityRange", 250));
-    n.flatRange = static_cast<float>(get("FlatRange", 250));
+    n.visibilityRange = static_cast<float>(distance("VisibilityRange", 250));
+    n.flatRange = static_cast<float>(distance("FlatRange", 250));
     n.intensity = get("Intensity", 30) / 100.0f;
     n.ambient = get("Ambient", 0) / 100.0f;
     g_env.shadowLuma = get("ShadowLuma", 75) / 100.0f;

@@ -1,12 +1,14 @@
 #include "core/app.h"
 
 #include <cctype>
+#include <cstdio>
 #include <cstring>
 #include <string>
 
 #include "core/cmdline.h"
 #include "core/clock.h"
 #include "core/debug.h"
+#include "core/exitcodes.h"
 #include "core/game.h"
 #include "core/phasehook.h"
 #include "core/filesys.h"
@@ -22,6 +24,7 @@
 #include "platform/exit.h"
 #include "platform/instance.h"
 #include "platform/msgbox.h"
+#include "platform/paths.h"
 #include "platform/random.h"
 #include "platform/system.h"
 
@@ -98,6 +101,16 @@ void Shutdown() {
     App_CloseDisplay();
     DebugScreen_Reset();
     Plat_ReleaseInstanceLock();
+}
+
+[[noreturn]] void ProfileDirFailure(const char* what, const char* reason) {
+    char text[1024];
+    std::snprintf(text, sizeof text, "The profile directory \"%s\" cannot be %s: %s", Plat_ProfileDir().c_str(), what,
+                  reason);
+    Plat_StrTableDestroy(g_app.messageTable);
+    g_app.messageTable = nullptr;
+    Plat_MessageBox(0, text, "Gravenholt", MB_ICONERROR);
+    Plat_Exit(kExitProfileDir);
 }
 
 bool InGame() { return g_app.inGame; }
@@ -191,7 +204,12 @@ int App_Main(const char* commandLine) {
         g_app.messageTable = nullptr;
         return 0;
     }
+    // Everything the game writes goes to the profile directory: a player who names a new one
+    // gets it made; one that cannot be made or written ends the start with the reason.
+    std::string reason;
+    if (!Plat_PrepareProfileDir(&reason)) ProfileDirFailure("created", reason.c_str());
     if (!Plat_AcquireInstanceLock(kInstanceLockName)) {
+        if (int error = Plat_InstanceLockError()) ProfileDirFailure("written", std::strerror(error));
         Plat_StrTableDestroy(g_app.messageTable);
         g_app.messageTable = nullptr;
         return 0;
@@ -407,6 +425,12 @@ void App_OutOfMemory(const char* text) {
     App_CloseDisplay();
     Plat_MessageBox(0, text ? text : kOutOfMemoryText, "Gravenholt", MB_ICONERROR);
     Plat_Exit(107);
+}
+
+void App_StartFailure(const char* text, int exitCode) {
+    App_CloseDisplay();
+    Plat_MessageBox(0, text ? text : "", "Gravenholt", MB_ICONERROR);
+    Plat_Exit(exitCode);
 }
 
 void App_CloseDisplay() {

@@ -47,6 +47,9 @@ int App_PumpMessage();
 void App_PumpAllMessages();
 // Closes the display and ends with 107; text null gives the standard out-of-memory text.
 [[noreturn]] void App_OutOfMemory(const char* text);
+// A start that cannot go on (data files missing or damaged, say): closes the display, shows the
+// text in an error box captioned "Gravenholt" and ends the program with the exit code.
+[[noreturn]] void App_StartFailure(const char* text, int exitCode);
 void App_CloseDisplay();
 void App_ResetDriverMode(int value);
 void App_PlayCredits();

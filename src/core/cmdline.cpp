@@ -149,8 +149,10 @@ int CmdLine_Parse(const char* commandLine, char* mapName, size_t mapNameSize) {
             g.flagFile = name + kFlagFilePrefixChars;
             continue;
         }
+        bool matched = false;
         for (const SwitchEntry& entry : kSwitches) {
             if (Text_CompareNoCase(name, entry.name) != 0) continue;
+            matched = true;
             if (entry.value == Value::Takes) {
                 if (t + 1 >= tokens.size()) break;  // nothing left to take: the switch does nothing
                 entry.apply(g, tokens[++t]);
@@ -158,6 +160,12 @@ int CmdLine_Parse(const char* commandLine, char* mapName, size_t mapNameSize) {
                 entry.apply(g, std::string());
             }
             break;
+        }
+        // An absolute path ("/home/me/fight.qmn") also starts with '/': a token that names no
+        // switch and holds a further '/' is the map, not an unknown switch to ignore.
+        if (!matched && token[0] == '/' && token.find('/', 1) != std::string::npos) {
+            g.mapName = token;
+            CopyBounded(mapName, mapNameSize, token);
         }
     }
     return 1;

@@ -7,6 +7,7 @@
 #include "core/app.h"
 #include "core/configfile.h"
 #include "core/debug.h"
+#include "core/exitcodes.h"
 #include "core/filecache.h"
 #include "core/zfs.h"
 #include "core/zix.h"
@@ -28,17 +29,23 @@ bool FileSys_TryStart(uint32_t displayFlags) {
     Cache_Init();
     Zfs_LzoInit();
     const char* indexFile = FileSys_IndexFileName(displayFlags);
-    if (!Zix_Build(indexFile)) {
+    if (!Zix_Build(indexFile) || !Zix_OpenArchives()) {
         Debug_Printf("%s\n", Zfs_LastError());
+        Zix_Free();
         return false;
     }
     return true;
 }
 
 void FileSys_Start(uint32_t displayFlags) {
-    if (!FileSys_TryStart(displayFlags))
-        App_OutOfMemory(App_Text("Sorry, unable to find required files to run. Please check your working "
-                                 "directory or reinstall the game."));
+    if (FileSys_TryStart(displayFlags)) return;
+    // Not a lack of memory: say which file is missing or damaged and end with a code that says so.
+    const std::string reason = Zfs_LastError();
+    const std::string text = std::string(App_Text("Sorry, unable to find required files to run. Please check your "
+                                                  "working directory or reinstall the game.")) +
+                             "\n" + reason;
+    Data_Close();
+    App_StartFailure(text.c_str(), kExitDataFiles);
 }
 
 void Data_Close() {

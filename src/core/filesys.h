@@ -11,8 +11,9 @@ constexpr uint32_t kDisplayBit2 = 0x4;
 
 // "kolta.zix" for the software driver, else "kolta8s", "kolta8l", "kolta16s" or "kolta16l".
 const char* FileSys_IndexFileName(uint32_t displayFlags);
-// Creates the file cache, starts LZO and builds the index. On failure the program ends through
-// App_OutOfMemory with the "unable to find required files" text (exit code 107).
+// Creates the file cache, starts LZO, builds the index and opens its archives. On failure the
+// program ends through App_StartFailure with the "unable to find required files" text and the
+// reason (which file, what is wrong), exit code kExitDataFiles.
 void FileSys_Start(uint32_t displayFlags);
 // Like FileSys_Start, but reports failure instead of ending the program.
 bool FileSys_TryStart(uint32_t displayFlags);

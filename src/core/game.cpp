@@ -9,6 +9,7 @@
 #include "core/clock.h"
 #include "core/cmdline.h"
 #include "core/debug.h"
+#include "core/exitcodes.h"
 #include "core/phasehook.h"
 #include "core/savegame.h"
 #include "core/seams/ai.h"
@@ -397,9 +398,10 @@ void Game_OuterLoop() {
             Game_SetState(kStateRun);
         } else if (state == kStateLoadPath) {
             Game_SetState(kStateRun);
-        } else {
+        } else if (!app.loadRequestAside) {
             cmd.loadPath = cmd.mapName;
         }
+        // (a saved game named by "-load" on the command line keeps its path for the first pass)
 
         Game_MissionSetup();
         cmd.loadRequested = app.loadRequestAside;
@@ -410,6 +412,8 @@ void Game_OuterLoop() {
         const uint32_t keptDifficulty = Bytes_U32(playerDef + kPlayerDefDifficulty);
         if (!Seam_Core().saveGameLoad(cmd.loadPath.c_str())) {
             // Straight back to the shell: no teardown; the next set-up runs over what is left.
+            // Without a shell to go back to the program ends, and says that the load failed.
+            if (app.noShell) app.exitCode = kExitLoadFailed;
             Game_SetState(kStateShell);
             continue;
         }

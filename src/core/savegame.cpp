@@ -333,9 +333,17 @@ bool SaveGame_Load(const char* pathText) {
     CopyText(g.terrainName, FileNamePart(path).substr(0, FileNamePart(path).find('.')));
 
     std::vector<char> bytes;
-    const bool fromTerrain = CmdLine_Globals().nobodyHome || EndsWithNoCase(path, ".TRN") || !ReadFile(path, &bytes);
+    const bool terrainAsked = CmdLine_Globals().nobodyHome || EndsWithNoCase(path, ".TRN");
+    const bool read = !terrainAsked && ReadFile(path, &bytes);
     bool ok;
-    if (fromTerrain) {
+    if (!terrainAsked && !read && HasDirectory(path)) {
+        // A path names one file: when it cannot be read nothing else stands in for it (a bare
+        // terrain of the same name would start a different game than the one asked for).
+        const bool exists = Plat_FileExists(Plat_ProfilePath(path));
+        Error_Warning("Failed to load '%s': %s", path.c_str(),
+                      exists ? "the file cannot be read" : "there is no such file");
+        ok = false;
+    } else if (!read) {
         g.missionSave = true;
         ok = StartFromTerrain(path);
     } else {

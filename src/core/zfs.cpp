@@ -326,6 +326,13 @@ ZfsArchive* Zfs_Open(const std::string& path, bool forWriting) {
     return archive.release();
 }
 
+bool Zfs_CheckRecords(const ZfsArchive* archive) {
+    if (!archive) return false;
+    for (const ZfsEntry& entry : archive->entries)
+        if (!RecordFits(archive, entry)) return false;
+    return true;
+}
+
 void Zfs_Close(ZfsArchive* archive) {
     if (!archive) return;
     if (archive->file) std::fclose(archive->file);
@@ -492,8 +499,12 @@ void* Zfs_Read(ZfsArchive* archive, const char* name, uint32_t* outLength, void*
         ok = ReadAt(archive->file, entry->offset, packed.get(), entry->storedLength);
         if (!ok)
             Zfs_SetError("Could not read record %s from file \"%s\"", entry->Name().c_str(), archive->path.c_str());
-        else
-            ok = Unpack(entry->flags, packed.get(), entry->storedLength, out, length);
+        else if (!(ok = Unpack(entry->flags, packed.get(), entry->storedLength, out, length))) {
+            // The library's reason alone does not say which record of which file is damaged.
+            const std::string reason = Zfs_LastError();
+            Zfs_SetError("Could not unpack record %s from file \"%s\" (%s)", entry->Name().c_str(),
+                         archive->path.c_str(), reason.c_str());
+        }
     } else {
         ok = ReadAt(archive->file, entry->offset, out, length);
         if (!ok)

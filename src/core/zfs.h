@@ -65,6 +65,8 @@ bool Zfs_LzoInit();
 bool Zfs_Create(const std::string& path);
 // Opens and reads the directory; opening for writing creates a missing file first.
 ZfsArchive* Zfs_Open(const std::string& path, bool forWriting);
+// True when every record's stored bytes lie inside the file; else false with the last error set.
+bool Zfs_CheckRecords(const ZfsArchive* archive);
 void Zfs_Close(ZfsArchive* archive);
 // Drops the in-memory directory and reads it again from the same open file.
 bool Zfs_Reopen(ZfsArchive* archive);

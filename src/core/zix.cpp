@@ -250,6 +250,16 @@ bool Locate(const char* name, Source* source) {
 
 }  // namespace
 
+bool Zix_OpenArchives() {
+    for (ZixPath& path : g_paths) {
+        const std::string text = PathText(path);
+        if (Lower(text).find(".zfs") == std::string::npos) continue;
+        if (!path.archive) path.archive = Zfs_Open(Plat_DataPath(text), false);
+        if (!path.archive || !Zfs_CheckRecords(path.archive)) return false;
+    }
+    return true;
+}
+
 std::string ZixFile::Name() const { return std::string(name, strnlen(name, 16)); }
 
 bool Zix_Build(const std::string& indexFile) {

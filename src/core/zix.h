@@ -37,6 +37,10 @@ struct ZixFile {
 // Builds the index from an index file (a path under the data root) and the "addon" tree under the
 // data root. False with the reason in Zfs_LastError(); the ZIX record-count overflow is fatal.
 bool Zix_Build(const std::string& indexFile);
+// Opens every archive the index names and checks that each record lies inside its file, so that
+// a missing or damaged archive is found at start and not as a file that cannot be found later.
+// False with the archive layer's last error set (it names the archive).
+bool Zix_OpenArchives();
 // Frees the table and closes every archive opened through it.
 void Zix_Free();
 

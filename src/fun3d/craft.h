@@ -155,6 +155,10 @@ public:
     int32_t smokeNodeCount = 0;
     float ejectChance = 0.3f;
     uint8_t netRemote = 0;
+    // The radar record's ping request: while the flag is set with a value above 0 the cockpit
+    // radar of the user's craft pings once, taking the request (clearing the flag).
+    uint8_t radarPing = 0;
+    float radarPingValue = 0.0f;
 
 protected:
     // Moves by the velocity and turns by the angular velocity over the time.

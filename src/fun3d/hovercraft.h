@@ -167,7 +167,7 @@ struct HoverDustPuff {
     float constant;
 };
 static_assert(sizeof(HoverDustPuff) == 32);
-constexpr int kHoverDustMax = 2048;
+constexpr int kHoverDustMax = 2049;
 
 // The buffer's animation, set by the dust module of the effects code (weapons/effects), which
 // moves and draws the puffs: first sprite, frame count, frames a second, size at birth and growth

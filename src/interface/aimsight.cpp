@@ -146,8 +146,10 @@ void AimSight::Simulate(float) {
     s.aimFrame(craft, &aim);
     AimSight_LevelFrame(aim, &aimLevel);
     if (IsCockpitState(s.viewState())) {
-        const float turn = -0.5f * s.aimPitch(craft);
-        aim = Pitched((s.playerFlags() & 0x10u) ? aimLevel : aim, turn);
+        // A turn about the right axis by -0.5 of the aim pitch, in the sense the weapons turn by
+        // minus the aim pitch (a positive turn lowers the front): the sight rises as they do.
+        const float lift = 0.5f * s.aimPitch(craft);
+        aim = Pitched((s.playerFlags() & 0x10u) ? aimLevel : aim, lift);
         GameObject* filter = s.selectionCount() > 0 && !s.menuOpen() ? s.selectedObject() : nullptr;
         aimObject = AimSight_BestObject(aim, craft, filter);
         if (aimObject) {
@@ -273,9 +275,11 @@ void SniperScope::Init() {
 void SniperScope::Update(float) {
     CombatHudServices& s = CombatHud_Services();
     GameObject* craft = s.player();
-    if (!craft || !craft->objClass || craft->objClass->category != kCategoryPerson || !craft->hardpoints) return;
-    // PENDING(3.104) the readiness test and the person class's layout value.
-    large = 0;
+    if (!craft || !craft->objClass || craft->objClass->category != kCategoryPerson || !craft->IsReady() ||
+        !craft->hardpoints)
+        return;
+    // The soviet side's cockpit lays its scope out large.
+    large = craft->objClass->side == kSideSoviet ? 1 : 0;
     HardpointList* hp = craft->hardpoints;
     for (int i = 0; i < 5; ++i) {
         Weapon* weapon = hp->weapons[i];

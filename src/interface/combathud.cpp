@@ -6,6 +6,7 @@
 
 #include "Objkr/bucketgrid.h"
 #include "Objkr/entity.h"
+#include "Objkr/entitysvc.h"
 #include "Terrain/terrheight.h"
 #include "Terrain/terramap.h"
 #include "core/clock.h"
@@ -23,7 +24,9 @@
 #include "fun3d/craft.h"
 #include "fun3d/framepasses.h"
 #include "fun3d/gameobject.h"
+#include "fun3d/hovercraft.h"
 #include "fun3d/objectpool.h"
+#include "fun3d/person.h"
 #include "fun3d/teamrecord.h"
 #include "fun3d/visibility.h"
 #include "interface/camera.h"
@@ -48,8 +51,9 @@ namespace {
 HudCommandRecord g_primary, g_secondary;
 
 int ShownTeamOf(GameObject* object) {
-    // PENDING(3.104) the class flag 0x200 that picks the second colour field.
-    const uint32_t value = object->teamColours[0];
+    // Classes with flag 0x200 show their team's second colour.
+    const bool second = object->objClass && (object->objClass->classFlags & 0x200u);
+    const uint32_t value = object->teamColours[second ? 1 : 0];
     if (value != 0) return static_cast<int>(value & 0xFF);
     // No colour pair was set for the team: the relation to the user's team decides.
     const int32_t userTeam = GameObject_GetUserTeam();
@@ -78,13 +82,25 @@ CombatHudServices MakeServices() {
         auto* cls = dynamic_cast<CraftClass*>(craft ? craft->objClass : nullptr);
         return cls ? cls->radarRange : 0.0f;
     };
-    // PENDING(3.102) the craft's aim entity and aim pitch: the craft's own placement, level aim.
+    // The weapons sit on the craft's body, so the body is what the sight aims along; the pitch
+    // is the one the craft's weapon aim gave its guns this frame.
     s.aimFrame = [](GameObject* craft, Matrix* out) {
-        *out = craft->entity ? craft->entity->local : Matrix{};
+        *out = Matrix{};
+        if (craft->entity) Entity_GetTransformTo(*out, craft->entity, nullptr);
         out->posit = DVector{craft->pos.x, craft->pos.y, craft->pos.z};
     };
-    s.aimPitch = [](GameObject*) { return 0.0f; };
-    s.pingRequested = [](GameObject*) { return false; };  // PENDING(3.102) the craft's radar record
+    s.aimPitch = [](GameObject* craft) {
+        if (auto* hover = dynamic_cast<HoverCraft*>(craft)) return hover->aimPitch;
+        if (auto* person = dynamic_cast<Person*>(craft)) return person->aimPitch;
+        return 0.0f;
+    };
+    // A request is answered by one ping: the radar takes it.
+    s.pingRequested = [](GameObject* object) {
+        auto* craft = dynamic_cast<Craft*>(object);
+        if (!craft || !craft->radarPing) return false;
+        craft->radarPing = 0;
+        return craft->radarPingValue > 0.0f;
+    };
     s.shotCost = [](Weapon* weapon) -> int32_t {
         return weapon ? CombatHud_ShotCostOf(weapon->weaponClass, weapon->ordnanceClass) : 0;
     };
@@ -93,7 +109,8 @@ CombatHudServices MakeServices() {
     s.weaponLadder = [](Weapon* weapon) { return weapon && weapon->weaponClass ? weapon->weaponClass->sprite3 : 0; };
     s.weaponSignature = [](Weapon* weapon) { return weapon && weapon->weaponClass ? weapon->weaponClass->signature : 0u; };
     s.hardpointKind = [](Entity* hardpoint) { return hardpoint ? static_cast<int>(hardpoint->type) : 0; };
-    s.hidden = [](GameObject*) { return false; };  // PENDING(3.102) the hidden byte
+    // What is not drawn cannot be aimed at (a pilot inside a craft, a hidden part of a mission).
+    s.hidden = [](GameObject* object) { return object->entity && (object->entity->flags & kEntityNotDrawn); };
     s.radarVisible = [](GameObject* object) { return object->illumination > 0.0f; };
     s.sensorActive = [](GameObject* object) {
         return object->aiProcess != nullptr && ObjectSensor::IsActive(object->conceal);

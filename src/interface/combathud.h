@@ -47,7 +47,7 @@ struct CombatHudServices {
     // and its aim pitch in radians.
     void (*aimFrame)(GameObject* craft, Matrix* out);
     float (*aimPitch)(GameObject* craft);
-    // The craft's radar record asks for a ping this frame.
+    // The craft's radar record asks for a ping this frame (the request is taken by the answer).
     bool (*pingRequested)(GameObject* craft);
     // The ammunition one shot of the weapon costs, chosen by its class's signature.
     int32_t (*shotCost)(Weapon* weapon);
@@ -173,6 +173,8 @@ public:
     void PlaceLayers();
 
     GameObject* target = nullptr;
+    uint32_t targetHandle = 0;
+    Entity* eyePart = nullptr;  // the target's eye (its part of type 40), null when it has none
     RenderView view{};
     uint8_t pending = 0;
     int frameLeft = 0, frameTop = 0, frameRight = 0, frameBottom = 0;  // the inset of the last draw

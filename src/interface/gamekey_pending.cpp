@@ -30,7 +30,10 @@ const GameKeyActions& GameKey_PendingActions() {
         Nothing,                                  // PENDING(12.108) end the alliance
         Nothing,                                  // PENDING(12.120) the scoreboard
         Nothing,                                  // PENDING(12.105) the network debug display
-        [] { return uint32_t{0}; },               // PENDING(3.104) the class record's flag word
+        [] {
+            const GameObject* user = GameObject_GetUser();
+            return user && user->objClass ? user->objClass->classFlags : uint32_t{0};
+        },
         [] { return int32_t{0}; },                // PENDING(12.122) the session's game settings
         GameObject_GetUser,
     };

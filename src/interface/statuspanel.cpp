@@ -3,6 +3,7 @@
 #include <cstdio>
 
 #include "Objkr/entity.h"
+#include "Objkr/entitysvc.h"
 #include "fun3d/gameobject.h"
 #include "interface/camera.h"
 #include "interface/combathud.h"
@@ -255,6 +256,8 @@ void TargetView::Init() {
     // The view is built on the screen buffer at the first draw (the window follows the screen).
     view = RenderView{};
     target = nullptr;
+    targetHandle = 0;
+    eyePart = nullptr;
     pending = 0;
 }
 
@@ -270,8 +273,14 @@ void TargetView_Render() {
     RenderView* main = s.view();
     if (!craft || !main || !main->buffer) return;
     GameObject* target = TargetOf(craft);
-    // PENDING(2.102) the target's eye part (sub-entity 40): the allied view uses its placement.
-    tv.target = target;
+    // The eye part is looked up once per target; a new object in the same pool slot is a new
+    // target, so the handle decides, never the address.
+    const uint32_t handle = target ? target->GetObjHandle() : 0;
+    if (target != tv.target || handle != tv.targetHandle) {
+        tv.target = target;
+        tv.targetHandle = handle;
+        tv.eyePart = target && target->entity ? Entity_FindType(target->entity, kTypeCockpitPart) : nullptr;
+    }
     if (!target) return;
     GraphicBuffer* buffer = main->buffer;
     const int W = Graphic_ClipWidth(buffer), H = Graphic_ClipHeight(buffer);
@@ -303,8 +312,11 @@ void TargetView_Render() {
     }
     const bool allied = craft->IsAlly(target);
     Matrix camera{};
-    if (allied && target->entity) {
-        camera = target->entity->local;
+    if (allied && tv.eyePart) {
+        // Seen from the target's own eye.
+        Entity_GetTransformTo(camera, tv.eyePart, nullptr);
+    } else if (allied && target->entity) {
+        Entity_GetTransformTo(camera, target->entity, nullptr);
     } else {
         const Vector P = craft->pos, T = target->pos;
         Vector front{T.x - P.x, T.y - P.y, T.z - P.z};

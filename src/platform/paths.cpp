@@ -7,6 +7,7 @@
 #include <algorithm>
 #include <cerrno>
 #include <cstdlib>
+#include <cstring>
 #include <mutex>
 #include <optional>
 #include <unordered_map>
@@ -155,6 +156,37 @@ const std::string& Plat_ProfileDir() {
         g_profileDir = (env && *env) ? env : ".";
     }
     return *g_profileDir;
+}
+
+bool Plat_PrepareProfileDir(std::string* reason) {
+    const std::string host = Plat_ResolvePath(Plat_ProfileDir());
+    struct stat st;
+    if (stat(host.c_str(), &st) != 0) {
+        Plat_CreateDirectories(host);
+        if (stat(host.c_str(), &st) != 0) {
+            // The first component that could not be made gives the reason.
+            int error = errno;
+            for (size_t slash = host.find('/', 1);; slash = host.find('/', slash + 1)) {
+                const std::string prefix = host.substr(0, slash);
+                if (stat(prefix.c_str(), &st) != 0) {
+                    error = mkdir(prefix.c_str(), 0777) == 0 ? 0 : errno;
+                    break;
+                }
+                if (!S_ISDIR(st.st_mode)) {
+                    error = ENOTDIR;
+                    break;
+                }
+                if (slash == std::string::npos) break;
+            }
+            if (reason) *reason = std::strerror(error ? error : ENOENT);
+            return false;
+        }
+    }
+    if (!S_ISDIR(st.st_mode)) {
+        if (reason) *reason = std::strerror(ENOTDIR);
+        return false;
+    }
+    return true;
 }
 
 std::string Plat_DataPath(const std::string& name) { return UnderDir(Plat_DataRoot(), name); }

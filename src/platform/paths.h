@@ -18,6 +18,9 @@ const std::string& Plat_DataRoot();
 // The profile directory (everything the game writes): GRAVENHOLT_PROFILE, else the working directory.
 void Plat_SetProfileDir(const std::string& dir);
 const std::string& Plat_ProfileDir();
+// Makes sure the profile directory exists, creating it and its parents as needed. False with
+// the reason ("No such file or directory", "Not a directory", ...) when it cannot be had.
+bool Plat_PrepareProfileDir(std::string* reason);
 // name resolved under the data root / the profile directory (absolute names are kept).
 std::string Plat_DataPath(const std::string& name);
 std::string Plat_ProfilePath(const std::string& name);

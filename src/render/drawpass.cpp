@@ -11,8 +11,10 @@
 #include "Objkr/entitysvc.h"
 #include "Objkr/geometry.h"
 #include "Objkr/rendersettings.h"
+#include "Terrain/terramap.h"
 #include "Terrain/terrheight.h"
 #include "core/seams/world.h"
+#include "fun3d/gameobject.h"
 #include "render/entitydraw.h"
 #include "render/light.h"
 #include "render/raster.h"
@@ -26,17 +28,28 @@ namespace {
 // The light list gathers the lights of the view and picks those of an object.
 void LightCollect(const RenderView* view) { Light_CollectVisible(view); }
 void LightSelect(Entity* entity) { Light_SelectForObject(entity); }
-// PENDING(3.102) the cockpit's selection test of the owning object.
-bool NothingSelected(void*) { return false; }
-// PENDING(2.130) the terrain zones choose the pattern's level, flags and reference height.
-int ZoneLevelZero(double, double) { return 0; }
-bool ZoneAllowsAll(double, double) { return true; }
-uint32_t ZoneNoFlags(double, double) { return 0; }
-float ZoneHeightHere(double x, double z) { return Terrain_GetHeight(x, z); }
+// The selected byte of the game object that owns the tree (the command selection).
+bool OwnerSelected(void* owner) { return owner && static_cast<const GameObject*>(owner)->isSelected != 0; }
+
+// The map's zone under a point in metres, kNoZone off the zone map or where no zone lies.
+uint8_t ZoneUnder(double x, double z) {
+    const double zoneMetres = double(kZoneCells) * 10.0;
+    const double column = std::floor(x / zoneMetres), row = std::floor(z / zoneMetres);
+    if (!(column >= 0.0 && column < kZoneMapSize && row >= 0.0 && row < kZoneMapSize)) return kNoZone;
+    return ZoneMap[int(row)][int(column)];
+}
+// The map files give a zone no pattern level or draw flags of its own: every zone draws the
+// pattern at its first level and adds no draw flags (the faces are drawn plain).
+int ZoneLevel(double, double) { return 0; }
+uint32_t ZoneFlags(double, double) { return 0; }
+// The pattern lies on the map's zones only, not on the default ground around them.
+bool ZoneAllowsPattern(double x, double z) { return ZoneUnder(x, z) != kNoZone; }
+// Ground more than 5 above the map's base height shows no pattern.
+float ZoneReferenceHeight(double, double) { return float(Terrain_GetBaseHeight()); }
 float TerrainHeightAt(double x, double z) { return Terrain_GetHeight(x, z); }
 
-constexpr DrawServices kDefaultServices = {LightCollect, LightSelect, NothingSelected, ZoneLevelZero,
-                                           ZoneAllowsAll,  ZoneNoFlags,   ZoneHeightHere,  TerrainHeightAt};
+constexpr DrawServices kDefaultServices = {LightCollect,      LightSelect, OwnerSelected,       ZoneLevel,
+                                           ZoneAllowsPattern, ZoneFlags,   ZoneReferenceHeight, TerrainHeightAt};
 DrawServices g_services = kDefaultServices;
 
 struct Visible {

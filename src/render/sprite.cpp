@@ -4,6 +4,8 @@
 #include <cmath>
 #include <cstdio>
 #include <cstring>
+#include <set>
+#include <string>
 
 #include "core/bytes.h"
 #include "core/debug.h"
@@ -156,6 +158,7 @@ int Sprite_LoadTable() {
         return 0;
     }
     const size_t records = tableSize / kSpriteRecordSize;
+    std::set<std::string> warned;
     const bool hardware = GraphicD3DFlags != 0;
     for (size_t r = 0; r < records; ++r) {
         if (SpriteCount > kSpriteLimit - 1) {
@@ -182,11 +185,20 @@ int Sprite_LoadTable() {
         s.flags = flags;
         s.page = page;
         // A page that does not hold its rows, or a rectangle leaving it, draws as the default.
-        bool good = page && Sprite_PageFits(page, pageSize) &&
-                    s.x + s.width <= Sprite_PageWidth(page) && s.y + s.height <= Sprite_PageHeight(page);
+        // Each bad page is reported once, with what is wrong with it, not once per sprite.
+        const bool pageFits = page && Sprite_PageFits(page, pageSize);
+        bool good = pageFits && s.x + s.width <= Sprite_PageWidth(page) && s.y + s.height <= Sprite_PageHeight(page);
         if (!good) {
             if (page) g_files.release(pageName);
-            Error_Warning("Sprite texture file \"%s\" not found\n", pageName);
+            const bool first = warned.insert(pageName).second;
+            if (first && !page)
+                Error_Warning("Sprite texture file \"%s\" not found\n", pageName);
+            else if (first && !pageFits)
+                Error_Warning("Sprite texture file \"%s\" is damaged: its header does not match its %zu bytes\n",
+                              pageName, pageSize);
+            else if (first)
+                Error_Warning("Sprite texture file \"%s\" does not hold sprite %.32s of %s\n", pageName,
+                              g_names[index].data(), tableName);
             g_sprites[index] = g_sprites[0];
             continue;
         }

@@ -76,7 +76,8 @@ int FrameToDraw(const EffectSprite& s) {
 // reported for visible entries only.
 template <class Get>
 void DrawBucketed(RenderView* view, int count, const char* clampMessage, Get get) {
-    constexpr int kMaxEntries = 2048;
+    // Room for the larger of the two buffers drawn here, so no entry goes undrawn.
+    constexpr int kMaxEntries = kParticleBufferSize > kHoverDustMax ? kParticleBufferSize : kHoverDustMax;
     constexpr int kCulledVisible = kEffectBuckets;  // a bucket mark: clamped and already culled
     static int16_t bucketOf[kMaxEntries];
     static int16_t sorted[kMaxEntries];

@@ -1,12 +1,17 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <vector>
 
 #include "Objkr/classfnc.h"
 #include "render/drawpass.h"
 #include "Objkr/rendersettings.h"
+#include "Terrain/terramap.h"
 #include "draw_fixture.h"
+#include "fun3d/gameobject.h"
+#include "fun3d/objectpool.h"
+#include "fun3d/objectslot.h"
 
 namespace {
 
@@ -217,6 +222,7 @@ TEST_F(DrawPassTest, ShadowPatternOriginSnapsAndTilesThreeByThree) {
     ASSERT_EQ(ShadowGroup_List(), tile);
     Draw_Services().terrainHeight = [](double, double) { return 0.0f; };
     Draw_Services().zoneReferenceHeight = [](double, double) { return 0.0f; };
+    Draw_Services().zoneAllowsPattern = [](double, double) { return true; };
     View_Init(&view, &buffer, kViewFovMax, 1.0f, 400.0f, 1.0f);
     LookFrom({250, 500, -30}, {0, -1, 0.0001f});
     Shadows_Draw(&view);
@@ -249,6 +255,63 @@ TEST_F(DrawPassTest, ShadowPatternOriginSnapsAndTilesThreeByThree) {
     Shadows_PatternOrigin(&x, &z);
     EXPECT_EQ(x, 400.0f);
     EXPECT_EQ(z, 0.0f);
+}
+
+// The pattern lies on the map's zones only, and only where the ground is at most 5 above the
+// map's base height.
+TEST_F(DrawPassTest, ShadowPatternKeepsToTheZonesAndTheLowGround) {
+    Entity* group = NewRoot("shadows");
+    Entity* tile = Part(group, Square(0.0f, 12, 5.0f));
+    tile->local = Matrix_RotationX(1.5707964f);
+    Classfnc_SetClass(group, kTypeShadowGroup);
+    Enter(group);
+    Classfnc_ActivatePending();
+    // One zone: metres 0 to 1280 on both axes; base height 20.
+    ZoneMap[0][0] = 0;
+    Terrain_SetBaseHeight(20);
+    // Ground 26 (too high) west of x 1150, 25 (at the limit) east of it.
+    Draw_Services().terrainHeight = [](double x, double) { return x < 1150.0 ? 26.0f : 25.0f; };
+    View_Init(&view, &buffer, kViewFovMax, 1.0f, 400.0f, 1.0f);
+    LookFrom({1250, 110, 1270}, {0, -1, 0.0001f});  // pattern origin (1200, 1200)
+    Shadows_Draw(&view);
+    std::vector<std::pair<float, float>> offsets;
+    for (const Queued& q : QueuedItems()) offsets.emplace_back(q.payload.position[0], q.payload.position[2]);
+    std::sort(offsets.begin(), offsets.end());
+    // Of the tiles at 1100, 1200 and 1300 on each axis, those at 1300 lie beyond the zone and
+    // those at x 1100 on high ground.
+    EXPECT_EQ(offsets, (std::vector<std::pair<float, float>>{{1200.0f, 1100.0f}, {1200.0f, 1200.0f}}));
+    ZoneMap[0][0] = kNoZone;
+    Terrain_SetBaseHeight(0);
+}
+
+// The selected view draws the records whose game object is in the command selection.
+TEST_F(DrawPassTest, TheSelectedViewDrawsTheObjectsInTheSelection) {
+    class PlainClass : public GameObjectClass {
+    public:
+        GameObject* BuildObject(Entity* entity) override { return GameObject_New<GameObject>(entity, this); }
+        GameObjectClass* Derive(const char*) override { return nullptr; }
+    } cls;
+    GameObject_PoolInit();
+    EntityTableRecord* first = Thing({-2, 0, 10});
+    EntityTableRecord* second = Thing({2, 0, 10});
+    Thing({0, 0, 12});  // no object owns it
+    GameObject* a = GameObject_New<GameObject>(first->entity, &cls);
+    GameObject* b = GameObject_New<GameObject>(second->entity, &cls);
+    auto drawn = [&] {
+        RenderQueue_Reset();
+        Entities_DrawSelected(&view);
+        std::vector<const void*> records;
+        for (const Queued& q : QueuedItems()) records.push_back(q.payload.record);
+        return records;
+    };
+    EXPECT_TRUE(drawn().empty()) << "nothing selected";
+    a->isSelected = 1;
+    EXPECT_EQ(drawn(), (std::vector<const void*>{first}));
+    a->isSelected = 0;
+    b->isSelected = 1;
+    EXPECT_EQ(drawn(), (std::vector<const void*>{second}));
+    delete a;
+    delete b;
 }
 
 TEST_F(DrawPassTest, GroundShadowCrossingEndsWithinTenHalvings) {

@@ -288,7 +288,7 @@ TEST_F(ObjLoadTest, AMissingMandatoryChunkIsFatal) {
     Entity* root = NewRoot();
     KeepForRelease(root);
     EXPECT_EQ(RunForExit([&] { ObjLoad_ReadSdf(root, &result, "nohead.sdf"); }), 112);
-    EXPECT_EQ(LastBoxText(), "Error - mandatory BWD2 chunk not found");
+    EXPECT_EQ(LastBoxText(), "Error - mandatory BWD2 chunk not found\nin nohead.sdf");
 }
 
 TEST_F(ObjLoadTest, UnknownParentsFallBackToTheRootAndNullPartsGetTheIdentity) {
@@ -455,7 +455,7 @@ TEST_F(ObjLoadTest, ChunkTableWalk) {
     // anything, so the walk ends there.
     EXPECT_EQ(calls, (std::vector<std::string>{"BBBB", "BBBB", "BBBB"}));
     EXPECT_EQ(stop, begin);  // the mandatory "CCCC" was never seen: the program ends
-    EXPECT_EQ(LastBoxText(), "Error - mandatory CCCC chunk not found");
+    EXPECT_EQ(LastBoxText(), "Error - mandatory CCCC chunk not found\nin walk");
 
     // With the mandatory chunk in place the walk returns where it stopped.
     calls.clear();

@@ -145,6 +145,38 @@ TEST_F(EnvironmentTest, VisibilityScaleWidensTheViewBeforeTheFogRuleAndAnInterne
     EXPECT_EQ(Terrain_Environment().current.fogEnd, 360);
 }
 
+// Values a hand-edited "render.cfg" or map may hold: none is undefined behaviour (the build's
+// sanitizer would stop the test), none leaves the terrain undrawn, none stretches it past 4 times.
+TEST_F(EnvironmentTest, OutOfRangeScalesAndDistancesAreHeldToWhatTheTerrainDraws) {
+    struct Case {
+        const char* scale;
+        const char* mapSection;
+        float scaleSeen;
+        float visibility;  // the normal view's range in metres
+    };
+    const Case cases[] = {
+        {"2147483647", "", 4.0f, 1000.0f},
+        {"-2147483648", "", 0.1f, 25.0f},
+        {"0", "", 0.1f, 25.0f},
+        {"-5", "", 0.1f, 25.0f},
+        {"100", "[NormalView]\nVisibilityRange=2147483647\nFogEnd=2147483647\nFlatRange=-7\n", 1.0f, 100000.0f},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(std::string(c.scale) + " " + c.mapSection);
+        std::ofstream(root + "/profile/render.cfg")
+            << "[NormalView]\nVisibilityScale=" << c.scale << "\n[SateliteView]\nVisibilityRange=" << c.scale << "\n";
+        LoadWith(c.mapSection);
+        const TerrainEnvironment& env = Terrain_Environment();
+        EXPECT_FLOAT_EQ(env.visibilityScale, c.scaleSeen);
+        EXPECT_FLOAT_EQ(env.normal.visibilityRange, c.visibility);
+        EXPECT_GE(env.normal.flatRange, 0.0f);
+        EXPECT_GT(env.visibility, 0.0f) << "some terrain is always in view";
+        EXPECT_GE(env.satellite.visibilityRange, 1.0f);
+        EXPECT_LE(env.satellite.visibilityRange, 100000.0f);
+        Terrain_FreeAll();
+    }
+}
+
 TEST_F(EnvironmentTest, VertexLightAndFogInEachDirectionAndTheHardwareByteForm) {
     const char* fog = "[NormalView]\nFogStart = 100\nFogEnd = 200\nVisibilityRange = 400\nIntensity = 80\n"
                       "Ambient = 10\nFogDirection = ";

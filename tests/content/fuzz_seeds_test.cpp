@@ -16,8 +16,12 @@
 #include "core/factory.h"
 #include "core/fieldarchive.h"
 #include "core/paramfile.h"
+#include "core/savegame.h"
 #include "core/zfs.h"
+#include "content.h"
+#include "fun3d/objectpool.h"
 #include "fuzz_seeds.h"
+#include "mission_writer.h"
 #include "texture_writer.h"
 #include "render/d3dtextures.h"
 #include "render/texcache.h"
@@ -189,6 +193,31 @@ TEST_F(FuzzSeedsTest, SavedFieldSeedsReadBackFieldByFieldInBothForms) {
         Field_EndRead();
         Field_SetBinary(false);
         Field_SetVersion(kSaveVersionCurrent);
+    }
+}
+
+// The saved-game target reads whole files: the sample world's missions and saved games of two of
+// them in both forms, each of which loads into a world of its own.
+TEST_F(FuzzSeedsTest, SavedGameSeedsAreWholeFilesThatLoad) {
+    const auto seeds = Seeds("savegame_fuzz");
+    std::vector<std::string> names;
+    for (const auto& [name, bytes] : seeds) names.push_back(name);
+    EXPECT_EQ(names, (std::vector<std::string>{"fight-binary.sav", "fight-text.sav", "fight.qmn", "nocraft.qmn",
+                                               "sample-binary.sav", "sample-text.sav", "sample.qmn"}));
+    // The binary form is not the text form again.
+    EXPECT_NE(seeds.at("sample-binary.sav"), seeds.at("sample-text.sav"));
+    std::string error;
+    ASSERT_TRUE(content::WriteWorld(root + "/world", &error)) << error;
+    fs::create_directories(root + "/profile-seeds");
+    for (const auto& [name, bytes] : seeds) {
+        SCOPED_TRACE(name);
+        content::HeadlessWorld world(root + "/world", root + "/profile-seeds");
+        ASSERT_TRUE(world.Ready());
+        const std::string path = root + "/profile-seeds/" + name;
+        std::ofstream(path, std::ios::binary) << bytes;
+        EXPECT_TRUE(SaveGame_Load(path.c_str())) << (BoxTexts().empty() ? "" : BoxTexts().back());
+        EXPECT_GT(GameObject_List().size(), 3u);
+        EXPECT_EQ(SaveGame_IsMissionFile(), name.ends_with(".qmn"));
     }
 }
 

@@ -172,6 +172,26 @@ TEST_F(CmdLineTest, ABareWordIsTheMapNameAndALaterOneReplacesIt) {
     EXPECT_TRUE(g.noIntro);
 }
 
+TEST_F(CmdLineTest, AnAbsolutePathIsTheMapNameButAnUnknownSwitchStaysIgnored) {
+    struct Case {
+        const char* line;
+        const char* mapName;
+    };
+    const Case cases[] = {
+        {"-nointro /home/me/missions/fight.qmn", "/home/me/missions/fight.qmn"},
+        {"/tmp/x.qmn -nods", "/tmp/x.qmn"},
+        {"/NOINTRO", ""},             // a switch, whatever the prefix
+        {"/bogus.qmn", ""},           // no further '/': an unknown switch
+        {"-load /tmp/s.sav", ""},     // the value of a switch is no map
+        {"/flagfile:/tmp/f", ""},     // nor the rest of the flag file's token
+    };
+    for (const Case& c : cases) {
+        CmdLine_ResetGlobals();
+        EXPECT_EQ(Parse(c.line).mapName, c.mapName) << c.line;
+    }
+    EXPECT_EQ(CmdLine_Globals().flagFile, "/tmp/f");
+}
+
 TEST_F(CmdLineTest, TheMapNameBufferIsNeverOverrun) {
     char small[6];
     std::memset(small, 'Z', sizeof small);

@@ -4,6 +4,8 @@
 #include <cstring>
 
 #include "content.h"
+#include "core/exitcodes.h"
+#include "core/filesys.h"
 #include "core/zfs.h"
 #include "files_fixture.h"
 #include "support/exit_trap.h"
@@ -253,13 +255,23 @@ TEST_F(ZixTest, StartUpOnTheSampleWorldAndItsFailure) {
         EXPECT_EQ(Cache_GetItemSize("noise.bin"), 4096u);
         Data_Close();
     }
+    // A missing index or a damaged archive is no lack of memory: the box names the file.
+    const std::string archive = Read("kolta.zfs");
+    Write("kolta.zfs", archive.substr(0, 40));
+    Plat_ForgetDirectoryCache();
+    EXPECT_FALSE(FileSys_TryStart(0)) << "a damaged archive is found at start";
+    EXPECT_EQ(RunForExit([] { FileSys_Start(0); }), kExitDataFiles);
+    ASSERT_FALSE(Plat_MessageBoxLog().empty());
+    EXPECT_NE(Plat_MessageBoxLog().back().text.find("kolta.zfs"), std::string::npos)
+        << Plat_MessageBoxLog().back().text;
+    Write("kolta.zfs", archive);
     std::filesystem::remove(Path("kolta.zix"));
     Plat_ForgetDirectoryCache();
-    EXPECT_EQ(RunForExit([] { FileSys_Start(0); }), 107);
+    EXPECT_EQ(RunForExit([] { FileSys_Start(0); }), kExitDataFiles);
     ASSERT_FALSE(Plat_MessageBoxLog().empty());
     EXPECT_EQ(Plat_MessageBoxLog().back().text,
               "Sorry, unable to find required files to run. Please check your working directory or reinstall the "
-              "game.");
+              "game.\nCouldn't open file \"kolta.zix\"");
 }
 
 TEST_F(ZixTest, MappedFilesWriteThroughAndAMissingOneIsFatal) {

@@ -277,7 +277,18 @@ TEST_F(EffectsTest, FullBuffersDropNewEntriesSilently) {
     EXPECT_EQ(ParticleBuffer_Records()[kParticleBufferSize - 1].position.x, 0.0f);
     Dust_Effect().MissionSetup();
     for (int i = 0; i < kHoverDustMax + 1; ++i) HoverDust_Add(Vector{}, Vector{}, 0.0f);
-    EXPECT_EQ(HoverDust_Count(), 2048);
+    EXPECT_EQ(HoverDust_Count(), 2049);
+}
+
+TEST_F(EffectsTest, TheLastPuffOfAFullDustBufferIsDrawn) {
+    Dust_Effect().MissionSetup();
+    // 2,048 puffs behind the eye, then one in front of it in the buffer's last place.
+    for (int i = 0; i < 2048; ++i) HoverDust_Add(Vector{0.0f, 0.0f, -5.0f}, Vector{}, 0.0f);
+    HoverDust_Add(Vector{0.0f, 0.0f, 8.0f}, Vector{}, 0.0f);
+    ASSERT_EQ(HoverDust_Count(), 2049);
+    Dust_Effect().Render(nullptr);
+    ASSERT_EQ(g_queued.size(), 1u);
+    EXPECT_EQ(g_queued[0].z, 8.0f);
 }
 
 TEST_F(EffectsTest, AParticleWaitsItsDelayThenStepsAFramePerFrameTime) {

@@ -65,8 +65,6 @@ struct FakeWeapon {
 };
 FakeWeapon g_sniper{true};
 FakeWeapon g_cannon{false};
-const WeaponClass* const kSniperClass = reinterpret_cast<const WeaponClass*>(&g_sniper);
-const WeaponClass* const kCannonClass = reinterpret_cast<const WeaponClass*>(&g_cannon);
 Weapon* AsWeapon(FakeWeapon& w) { return reinterpret_cast<Weapon*>(&w); }
 
 // A process that only marks the object as driven; counts how many are gone.

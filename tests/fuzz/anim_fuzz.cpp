@@ -11,6 +11,7 @@
 #include "core/bytes.h"
 #include "core/debug.h"
 #include "platform/exit.h"
+#include "platform/msgbox.h"
 #include "platform/system.h"
 
 namespace {
@@ -54,5 +55,6 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     Entities_RemoveAll();
     AnimObj_Reset();
     EntityAlloc_FreeAll();
+    Plat_ClearMessageBoxLog();  // the warnings of a refused chunk
     return 0;
 }

@@ -12,6 +12,7 @@
 #include "Objkr/objload.h"
 #include "core/debug.h"
 #include "platform/exit.h"
+#include "platform/msgbox.h"
 #include "platform/system.h"
 
 namespace {
@@ -67,5 +68,6 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     AnimObj_Reset();
     GeomCache_FreeAll();
     EntityAlloc_FreeAll();
+    Plat_ClearMessageBoxLog();  // the warnings of a refused chunk
     return 0;
 }

@@ -40,5 +40,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         PlatJoyPos pos;
         for (int id = 0; id < Plat_JoyCount(); ++id) Plat_JoyGetPos(id, &pos);
     }
+    // The next input starts with no script, no keys down and no sticks (the resolver stays).
+    Plat_ResetInput();
     return 0;
 }

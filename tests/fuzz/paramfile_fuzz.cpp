@@ -11,6 +11,7 @@
 #include "ai/avoidsettings.h"
 #include "core/paramfile.h"
 #include "platform/msgbox.h"
+#include "platform/paths.h"
 #include "platform/system.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
@@ -51,5 +52,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     if (!(settings.gridXSize > 0.0f) || !(settings.gridZSize > 0.0f)) __builtin_trap();
     Avoidance_ResetConfig();
     Plat_ClearMessageBoxLog();
+    // Scans made while looking for the file go with the input.
+    Plat_ForgetDirectoryCache();
     return 0;
 }

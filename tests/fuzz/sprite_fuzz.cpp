@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "fuzz_seeds.h"
+#include "platform/msgbox.h"
 #include "render/sprite.h"
 #include "render/view.h"
 
@@ -39,5 +40,6 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     }
     Graphic_FreeBuffer(&target);
     Sprite_Reset();
+    Plat_ClearMessageBoxLog();  // the warnings of a refused table
     return 0;
 }

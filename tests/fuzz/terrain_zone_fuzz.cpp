@@ -76,5 +76,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         Error_ResetForTests();
     }
     Terrain_FreeAll();
+    // Scans made while looking for the files go with the input.
+    Plat_ForgetDirectoryCache();
     return 0;
 }

@@ -36,5 +36,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     } catch (const Exited&) {
     }
     Zix_Free();
+    // The input names directories of its own; their scans go with it.
+    Plat_ForgetDirectoryCache();
     return 0;
 }

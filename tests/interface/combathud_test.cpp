@@ -13,11 +13,14 @@
 #include "Objkr/entitysvc.h"
 #include "core/seams/cockpit.h"
 #include "core/seams/shell.h"
+#include "fun3d/craftservices.h"
 #include "fun3d/gameobject.h"
+#include "fun3d/hovercraft.h"
 #include "fun3d/objectpool.h"
 #include "fun3d/objectslot.h"
 #include "fun3d/teamrecord.h"
 #include "interface/combathud.h"
+#include "interface/gamekeys.h"
 #include "interface/hudcolors.h"
 #include "render/display.h"
 #include "render/graphicdriver.h"
@@ -208,13 +211,160 @@ protected:
         world_.player = p;
         return p;
     }
+    // The user's hover craft at the position, heading along +x; its entity keeps its height.
+    HoverCraft* HoverPlayer(Vector at) {
+        Entity* e = Entity_New(nullptr);
+        Entity_SetName(e, "hover");
+        e->type = kTypeCraft;
+        e->flags |= 0x20u | kEntityUser | (1u << kEntityTeamShift);
+        e->local.right = {0, 0, -1}, e->local.up = {0, 1, 0}, e->local.front = {1, 0, 0};
+        e->local.posit = DVector{at.x, at.y, at.z};
+        Entities_Add(e, 0, nullptr, nullptr);
+        roots_.push_back(e);
+        hoverClass_.sensorRange = 0.0f;
+        auto* craft = GameObject_New<HoverCraft>(e, &hoverClass_);
+        craft->pos = at;
+        world_.objects.push_back(craft);
+        world_.player = craft;
+        return craft;
+    }
+    // The display's own services, as the game installs them.
+    static CombatHudServices OwnServices() {
+        const CombatHudServices installed = CombatHud_Services();
+        CombatHud_Reset();
+        const CombatHudServices own = CombatHud_Services();
+        CombatHud_Services() = installed;
+        return own;
+    }
 
     GraphicBuffer screen_{};
     RenderView view_{};
     World world_;
     PlainClass craftClass_[3];
+    HoverCraftClass hoverClass_{"hover", uint32_t('H') << 24 | uint32_t('O') << 16 | uint32_t('V') << 8 | 'R',
+                                kCategoryCraft};
     std::vector<Entity*> roots_;
 };
+
+// ---- the display's own view of the objects --------------------------------------------------
+
+TEST_F(CombatHudTest, TheOwnServicesReadColourFieldAndHiddenFlagOfTheObject) {
+    Player();
+    GameObject* o = Object({0, 0, 30}, 2);
+    const CombatHudServices own = OwnServices();
+    o->teamColours[0] = 0x11;
+    o->teamColours[1] = 0x22;
+    EXPECT_EQ(own.shownTeam(o), 0x11);
+    craftClass_[0].classFlags = 0x200;  // its class picks the second field
+    EXPECT_EQ(own.shownTeam(o), 0x22);
+    EXPECT_FALSE(own.hidden(o));
+    o->entity->flags |= kEntityNotDrawn;
+    EXPECT_TRUE(own.hidden(o));
+    // An object that is no craft has no radar record and no aim pitch.
+    EXPECT_FALSE(own.pingRequested(o));
+    EXPECT_EQ(own.aimPitch(o), 0.0f);
+}
+
+// What the player cannot see, the sight cannot rest on: a hidden object on the aim line is
+// passed over for a visible one a little off it.
+TEST_F(CombatHudTest, TheSightPassesOverAHiddenObject) {
+    GameObject* craft = Player();
+    GameObject* onLine = Object({0, 0, 50}, 2);
+    GameObject* offLine = Object({1, 0, 60}, 2);
+    world_.grid = {onLine, offLine};
+    CombatHud_Services().hidden = OwnServices().hidden;
+    Matrix aim{};
+    aim.right = {1, 0, 0}, aim.up = {0, 1, 0}, aim.front = {0, 0, 1};
+    EXPECT_EQ(AimSight_BestObject(aim, craft, nullptr), onLine);
+    onLine->entity->flags |= kEntityNotDrawn;
+    EXPECT_EQ(AimSight_BestObject(aim, craft, nullptr), offLine);
+}
+
+// The sight aims along the craft's body from its centre, tilted by the pitch its weapon aim
+// took from the pitch input this frame.
+TEST_F(CombatHudTest, TheCraftsAimPitchTiltsTheSight) {
+    HoverCraft* craft = HoverPlayer({100, 20, 50});
+    const CombatHudServices own = OwnServices();
+    CombatHud_Services().aimFrame = own.aimFrame;
+    CombatHud_Services().aimPitch = own.aimPitch;
+    AimSight& sight = AimSight_Instance();
+    sight.Simulate(0.1f);
+    EXPECT_NEAR(sight.aim.front.x, 1.0f, 1e-6f) << "level: along the body";
+    EXPECT_NEAR(sight.aim.front.y, 0.0f, 1e-6f);
+    EXPECT_DOUBLE_EQ(sight.aim.posit.x, 100.0);
+    EXPECT_DOUBLE_EQ(sight.aim.posit.y, 20.0);
+    craft->controls.pitch = 0.8f;
+    craft->UpdateWeaponAim(0.1f);
+    ASSERT_FLOAT_EQ(craft->aimPitch, 0.4f);
+    sight.Simulate(0.1f);
+    EXPECT_NEAR(sight.aim.front.y, std::sin(0.2f), 1e-5f);
+    EXPECT_NEAR(sight.aim.front.x, std::cos(0.2f), 1e-5f);
+}
+
+// The sight turns the way the weapons do: raised guns raise it, lowered guns lower it.
+TEST_F(CombatHudTest, TheSightRisesAndFallsWithTheWeapons) {
+    HoverCraft* craft = HoverPlayer({0, 0, 0});
+    static Matrix gun;
+    gun = kIdentityMatrix;
+    Craft_Services().weaponLocalMatrix = [](Weapon*) -> Matrix* { return &gun; };
+    HardpointList list(craft);
+    list.weapons[0] = reinterpret_cast<Weapon*>(&gun);  // never looked into: the service answers
+    craft->hardpoints = &list;
+    const CombatHudServices own = OwnServices();
+    CombatHud_Services().aimFrame = own.aimFrame;
+    CombatHud_Services().aimPitch = own.aimPitch;
+    AimSight& sight = AimSight_Instance();
+    for (float pitch : {0.8f, -0.6f}) {
+        SCOPED_TRACE(pitch);
+        craft->controls.pitch = pitch;
+        craft->UpdateWeaponAim(0.1f);
+        sight.Simulate(0.1f);
+        ASSERT_NE(gun.front.y, 0.0f);
+        EXPECT_GT(sight.aim.front.y * gun.front.y, 0.0f) << "both up or both down";
+    }
+    craft->hardpoints = nullptr;
+    Craft_ResetServices();
+}
+
+// A ping request in the craft's radar record sounds one ping; a request without a value none.
+TEST_F(CombatHudTest, TheCraftsPingRequestPingsTheRadarOnce) {
+    Seam_Cockpit().radarIsOn = [] { return true; };
+    Seam_Cockpit().hudIsOn = [] { return true; };
+    HoverCraft* craft = HoverPlayer({0, 0, 0});
+    CombatHud_Services().pingRequested = OwnServices().pingRequested;
+    Radar& radar = Radar_Instance();
+    radar.Init();
+    radar.Start();
+    craft->radarPing = 1;
+    craft->radarPingValue = 3.0f;
+    radar.Update(0.1f);
+    EXPECT_EQ(world_.sounds, (std::vector<std::string>{"ping.wav"}));
+    EXPECT_FLOAT_EQ(radar.ping, 12.0f);
+    EXPECT_EQ(craft->radarPing, 0) << "the radar took the request";
+    radar.Update(0.1f);
+    EXPECT_EQ(world_.sounds.size(), 1u);
+    craft->radarPing = 1;
+    craft->radarPingValue = 0.0f;
+    radar.Update(0.1f);
+    EXPECT_EQ(world_.sounds.size(), 1u) << "no value, no ping";
+}
+
+// The game keys a class may block (flag 0x20) read the flag word of the user's class.
+TEST_F(CombatHudTest, TheGameKeysReadTheFlagWordOfTheUsersClass) {
+    uint32_t (*classFlags)() = GameKey_PendingActions().userClassFlags;
+    EXPECT_EQ(classFlags(), 0u) << "no user";
+    Entity* e = Entity_New(nullptr);
+    Entity_SetName(e, "user");
+    e->flags |= kEntityUser;
+    Entities_Add(e, 0, nullptr, nullptr);
+    roots_.push_back(e);
+    PlainClass blocked;
+    blocked.classFlags = 0x20;
+    GameObject_New<GameObject>(e, &blocked);
+    ASSERT_NE(GameObject_GetUser(), nullptr);
+    EXPECT_EQ(classFlags(), 0x20u);
+    delete GameObject_GetUser();
+}
 
 // ---- status panel ---------------------------------------------------------------------------
 
@@ -614,10 +764,10 @@ TEST_F(CombatHudTest, ThePitchOffsetFollowsTheLevelSettingBit) {
     CombatHud_Services().aimPitch = [](GameObject*) { return -0.4f; };
     AimSight& sight = AimSight_Instance();
     sight.Simulate(0.1f);
-    EXPECT_NEAR(sight.aim.front.y, std::sin(std::asin(-0.6f) + 0.2f), 1e-5f);
+    EXPECT_NEAR(sight.aim.front.y, std::sin(std::asin(-0.6f) - 0.2f), 1e-5f);
     world_.flags = 0x10;
     sight.Simulate(0.1f);
-    EXPECT_NEAR(sight.aim.front.y, std::sin(0.2f), 1e-5f);
+    EXPECT_NEAR(sight.aim.front.y, std::sin(-0.2f), 1e-5f);
 }
 
 // ---- sniper scope ---------------------------------------------------------------------------
@@ -649,10 +799,12 @@ TEST_F(CombatHudTest, TheScopeOpensOnlyForAPersonAimingASniperWeapon) {
     PlainClass person;
     person.category = kCategoryPerson;
     p->hardpoints = new HardpointList(p);
-    alignas(Weapon) static uint8_t rifleBytes[sizeof(Weapon)];
-    alignas(Weapon) static uint8_t gunBytes[sizeof(Weapon)];
-    static Weapon* const rifle = reinterpret_cast<Weapon*>(rifleBytes);
-    Weapon* const gun = reinterpret_cast<Weapon*>(gunBytes);
+    // Real weapons without a mount: the scope reads the chosen one's mount matrix.
+    Weapon gunWeapon(nullptr, nullptr);
+    static Weapon* rifle;
+    Weapon rifleWeapon(nullptr, nullptr);
+    rifle = &rifleWeapon;
+    Weapon* const gun = &gunWeapon;
     p->hardpoints->weapons[0] = gun;
     p->hardpoints->weapons[1] = rifle;
     CombatHud_Services().weaponSignature = [](Weapon* w) {
@@ -671,6 +823,31 @@ TEST_F(CombatHudTest, TheScopeOpensOnlyForAPersonAimingASniperWeapon) {
         scope.Update(0.1f);
         EXPECT_EQ(scope.pending, c.opens ? 1 : 0) << c.isPerson << " " << c.selected;
     }
+    // The layout follows the person's side: large for the soviet side only.
+    p->objClass = &person;
+    p->hardpoints->selected = 0x2;
+    for (int32_t side : {kSideUnknown, kSideAmerican, kSideSoviet, kSideAlien}) {
+        person.side = side;
+        scope.Update(0.1f);
+        EXPECT_EQ(scope.large, side == kSideSoviet ? 1 : 0) << side;
+    }
+    // A person whose readiness test fails opens no scope.
+    struct Unready : GameObject {
+        using GameObject::GameObject;
+        bool IsReady() override { return false; }
+    };
+    Entity* e = Entity_New(nullptr);
+    Entity_SetName(e, "unready");
+    Entities_Add(e, 0, nullptr, nullptr);
+    roots_.push_back(e);
+    GameObject* unready = GameObject_New<Unready>(e, &person);
+    unready->hardpoints = p->hardpoints;
+    world_.player = unready;
+    scope.pending = 0;
+    scope.Update(0.1f);
+    EXPECT_EQ(scope.pending, 0);
+    unready->hardpoints = nullptr;
+    world_.player = p;
     // On the hardware driver the scope draws through its own viewport and blends its rectangle.
     static std::vector<std::string> calls;
     calls.clear();
@@ -815,6 +992,64 @@ TEST_F(CombatHudTest, TheTargetInsetDrawsOncePerUpdateFromBehindOrThroughTheAlly
     tv.Draw();
     EXPECT_EQ(insets.size(), 4u);
     EXPECT_EQ(tv.target, nullptr);
+}
+
+// An allied target with an eye part (a part of type 40) is seen from that part: its placement in
+// the world at each draw. A new object in the freed slot of the old target has an eye of its own.
+TEST_F(CombatHudTest, AnAlliedTargetIsSeenThroughItsEyePart) {
+    GameObject* p = Player();
+    GameObject* ally = Object({5, 0, 60}, 1, 3.0f);
+    Entity* body = Entity_New(ally->entity);  // an ordinary part before the eye in the walk
+    body->type = 7;
+    Entity* eye = Entity_New(body);
+    eye->type = kTypeCockpitPart;
+    eye->local.right = {0, 0, -1}, eye->local.up = {0, 1, 0}, eye->local.front = {1, 0, 0};  // looks along +x
+    eye->local.posit = {0, 2, 1};
+    struct Seen {
+        DVector camera;
+        Vector ahead;  // the point 10 along world +x from (5, 2, 61), in view space
+        bool allied;
+    };
+    static std::vector<Seen> seen;
+    seen.clear();
+    CombatHud_Services().drawInset = [](RenderView* v, GameObject*, bool allied) {
+        Vector ahead{};
+        View_TransformPoint(&ahead, v, 15.0, 2.0, 61.0);
+        seen.push_back({v->cameraPosition, ahead, allied});
+    };
+    TargetView& tv = TargetView_Instance();
+    tv.Init();
+    p->SetTarget(ally);
+    tv.Update(0.1f);
+    TargetView_Render();
+    ASSERT_EQ(seen.size(), 1u);
+    EXPECT_EQ(tv.eyePart, eye);
+    EXPECT_TRUE(seen[0].allied);
+    EXPECT_DOUBLE_EQ(seen[0].camera.x, 5.0);
+    EXPECT_DOUBLE_EQ(seen[0].camera.y, 2.0);
+    EXPECT_DOUBLE_EQ(seen[0].camera.z, 61.0);
+    EXPECT_NEAR(seen[0].ahead.x, 0.0f, 1e-4f);
+    EXPECT_NEAR(seen[0].ahead.z, 10.0f, 1e-4f) << "the eye's own heading";
+    // The target moves: the eye goes with it.
+    ally->entity->local.posit = {8, 0, 60};
+    tv.Update(0.1f);
+    TargetView_Render();
+    ASSERT_EQ(seen.size(), 2u);
+    EXPECT_DOUBLE_EQ(seen[1].camera.x, 8.0);
+    // The ally goes; a new object without an eye takes its slot and becomes the target.
+    const uint32_t oldHandle = ally->GetObjHandle();
+    world_.objects.erase(std::find(world_.objects.begin(), world_.objects.end(), ally));
+    delete ally;
+    GameObject* next = Object({-20, 0, 30}, 1, 3.0f);
+    ASSERT_EQ(static_cast<void*>(next), static_cast<void*>(ally)) << "the same slot";
+    ASSERT_NE(next->GetObjHandle(), oldHandle);
+    p->SetTarget(next);
+    tv.Update(0.1f);
+    TargetView_Render();
+    ASSERT_EQ(seen.size(), 3u);
+    EXPECT_EQ(tv.eyePart, nullptr);
+    EXPECT_DOUBLE_EQ(seen[2].camera.x, -20.0) << "its own placement, not the old eye";
+    EXPECT_DOUBLE_EQ(seen[2].camera.y, 0.0);
 }
 
 // ---- markers and projection --------------------------------------------------------------------

@@ -74,8 +74,33 @@ TEST_F(SpriteTest, BadOrMissingPagesDrawTheDefaultSpriteAndStayFindable) {
     EXPECT_EQ(Sprite_Get(Sprite_Find("fine")).width, 4);
     const auto missing = Warnings(BoxTexts(), "Sprite texture file");
     ASSERT_EQ(missing.size(), 4u);
-    EXPECT_NE(missing[0].find("\"absent.MAP\""), std::string::npos);
+    EXPECT_NE(missing[0].find("\"absent.MAP\" not found"), std::string::npos);
+    EXPECT_NE(missing[1].find("\"shifted.MAP\" is damaged"), std::string::npos) << "found, but not usable";
+    EXPECT_NE(missing[3].find("sprite outside"), std::string::npos);
     EXPECT_EQ(Cache_LockCount("shifted.MAP") > 0, false) << "a refused page is not kept locked";
+}
+
+// A damaged page holding many sprites (the cockpit's page holds dozens) is one box, not one per
+// sprite, and says what is wrong with it.
+TEST_F(SpriteTest, ADamagedPageIsReportedOnceWhateverItHolds) {
+    std::string garbage(300, '\x5A');
+    ASSERT_EQ(Load({{"a", "cockpit", 0, 0, 4, 4, 0},
+                    {"b", "cockpit", 4, 0, 4, 4, 0},
+                    {"c", "cockpit", 8, 0, 4, 4, 0},
+                    {"gone1", "nopage", 0, 0, 4, 4, 0},
+                    {"gone2", "nopage", 4, 0, 4, 4, 0},
+                    {"wide1", "small", 0, 0, 9, 4, 0},
+                    {"wide2", "small", 2, 0, 9, 4, 0}},
+                   {{"cockpit.MAP", garbage}, CountingPage("small.MAP", 4, 4)}),
+              1);
+    const auto damaged = Warnings(BoxTexts(), "\"cockpit.MAP\" is damaged");
+    ASSERT_EQ(damaged.size(), 1u);
+    EXPECT_NE(damaged[0].find("300 bytes"), std::string::npos) << damaged[0];
+    EXPECT_EQ(Warnings(BoxTexts(), "\"nopage.MAP\" not found").size(), 1u);
+    EXPECT_EQ(Warnings(BoxTexts(), "\"small.MAP\" does not hold sprite wide1").size(), 1u);
+    EXPECT_EQ(BoxTexts().size(), 3u) << "one box a page";
+    for (const char* name : {"a", "b", "c", "gone1", "gone2", "wide1", "wide2"})
+        EXPECT_EQ(Sprite_Get(Sprite_Find(name)).page, Sprite_Get(0).page) << name;
 }
 
 TEST_F(SpriteTest, MissingTableWarnsAndEveryLookupGivesZero) {

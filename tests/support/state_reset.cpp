@@ -163,6 +163,10 @@ void ResetProgramStateForTest() {
     // No map loaded: a map left by an earlier test would size the object grid and the bounds.
     Terrain_FreeAll();
     TerrainBounds = TerrainBoundsInfo{};
+    // Nor its zones or base height (what the shadow pattern keeps to).
+    for (auto& row : ZoneMap)
+        for (uint8_t& zone : row) zone = kNoZone;
+    Terrain_SetBaseHeight(0);
     Batch_ResetState();
     Camera_ResetForTest();
     Hud_Reset();

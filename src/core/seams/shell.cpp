@@ -6,6 +6,7 @@
 #include "core/seams/registry.h"
 
 #include "core/app.h"
+#include "core/exitcodes.h"
 #include "core/game.h"
 #include "core/savegame.h"
 #include "core/sysprobe.h"
@@ -66,6 +67,7 @@ ShellSeam MakeDefault() {
     seam.mainMenu = [] {
         if (Game_GetState() == 10) return 0;
         if (SaveGame_Globals().lastLoadFailed) {
+            App_Globals().exitCode = kExitLoadFailed;
             Game_SetState(10);
             return 0;
         }

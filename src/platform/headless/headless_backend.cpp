@@ -1,7 +1,8 @@
 // The backend for tests, CI and machines without a display: windows exist only as
 // records, boxes are answered by the policy, events come from whoever posts them or from the
 // event script named by GRAVENHOLT_HEADLESS_EVENTS. When GRAVENHOLT_HEADLESS_FRAMES ends a run,
-// the last presented frame goes to the PPM file GRAVENHOLT_HEADLESS_SHOT names.
+// the last presented frame goes to the PPM file GRAVENHOLT_HEADLESS_SHOT names. The text of every
+// box also goes to standard error, on one line, since nobody sees a headless box.
 #include <cstdio>
 #include <cstdlib>
 #include <set>
@@ -13,6 +14,23 @@
 #include "platform/surface.h"
 
 namespace {
+
+// "caption: text", the text's line breaks and trailing blanks folded into single spaces.
+std::string OneLine(const MessageBoxRecord& box) {
+    std::string text;
+    bool blank = false;
+    for (char c : box.text) {
+        const bool space = c == '\n' || c == '\r' || c == '\t' || c == ' ';
+        if (space) {
+            blank = !text.empty();
+            continue;
+        }
+        if (blank) text += ' ';
+        blank = false;
+        text += c;
+    }
+    return box.caption.empty() ? text : box.caption + ": " + text;
+}
 
 class HeadlessBackend final : public PlatBackend {
 public:
@@ -49,7 +67,11 @@ public:
         if (!windows.empty()) Plat_PlayEventScript(frames_, windows.front());
     }
     void waitEvents(uint32_t timeoutMs) override { Plat_Sleep(timeoutMs < 1 ? 1 : timeoutMs); }
-    int messageBox(const MessageBoxRecord& box) override { return Plat_DefaultMessageBoxAnswer(box); }
+    int messageBox(const MessageBoxRecord& box) override {
+        std::fprintf(stderr, "gravenholt: %s\n", OneLine(box).c_str());
+        std::fflush(stderr);
+        return Plat_DefaultMessageBoxAnswer(box);
+    }
     void frameTick() override {
         ++frames_;
         if (frameLimit_ > 0 && frames_ == frameLimit_) {
