@@ -101,7 +101,7 @@ struct Loadout {
     std::vector<const char*> weapons;
 };
 const Loadout kLoadouts[] = {
-    {"player.odf", {"wcannon", "wrocket"}},
+    {"player.odf", {"wcannonp", "wrocket"}},
     {"avtank.odf", {"wcannon", "wrocket"}},
     {"avscout.odf", {"wcannon", "wrocket"}},
     // The pilots on foot carry the machine gun. A person kneels into its sniper stance whenever it
@@ -141,17 +141,24 @@ bool Definitions(std::vector<Definition>* out, std::string* error) {
         ClassValues values;
     };
     // The player's hover tank and its pilots: "player.odf" is the american side's by its name.
-    ClassValues tank{"hover", "gvtank", 60, 20, 1, 8.0f, 2500, 1500, "TankFriend", "TankEnemy", "", 3};
+    // The tanks and scouts that fight are wingmen: each holds one of its team's craft slots, so a
+    // mission can tell when a side has no craft left.
+    ClassValues tank{"wingman", "gvtank", 60, 20, 1, 8.0f, 2500, 1500, "TankFriend", "TankEnemy", "", 3};
     ClassValues player = tank;
+    player.label = "hover";
+    // The commander's own tank is armoured to take on the three craft the fight sends at it.
+    player.health = 15000;
     player.friendProcess.clear();
     player.enemyProcess.clear();
+    ClassValues mineLayer = tank;
+    mineLayer.label = "hover";
     const std::vector<Named> classes = {
         {"player.odf", player},
         {"avtank.odf", tank},
-        {"avdisp.odf", tank},
+        {"avdisp.odf", mineLayer},
         {"aspilo.odf", {"person", "gvpilot", 0, 0, 1, 3.0f, 120, 200, "PersonFriend", "PersonEnemy", "", 1}},
         {"asuser.odf", {"person", "gvpilot", 0, 0, 1, 3.0f, 150, 300, "", "", "", 1}},
-        {"avscout.odf", {"hover", "gvscout", 40, 12, 1, 6.5f, 1800, 800, "ScoutFriend", "ScoutEnemy", "", 2}},
+        {"avscout.odf", {"wingman", "gvscout", 40, 12, 1, 6.5f, 1800, 800, "ScoutFriend", "ScoutEnemy", "", 2}},
         {"avrecy.odf", {"recycler", "gvrecy", 80, 40, 0, 20.0f, 8000, -1, "RecyclerFriend", "RecyclerEnemy", "", 0}},
         {"abfact.odf", {"factory", "gvfact", 60, 30, 0, 15.0f, 7000, -1, "", "", "", 0}},
         {"avscav.odf", {"scavenger", "gvscav", 30, 10, 1, 7.0f, 2000, -1, "ScavengerFriend", "ScavengerEnemy", "", 0}},
@@ -195,7 +202,7 @@ bool Definitions(std::vector<Definition>* out, std::string* error) {
             writer.Float(kRadarRange, 250.0f).Float(kTargetRange, 200.0f);
             writer.String(kVoiceReplies, "radio1.wav").String(kVoiceReports, "radio2.wav");
         }
-        if (named.values.label == "hover") {
+        if (named.values.label == "hover" || named.values.label == "wingman") {
             // A craft left standing grips the ground: one pushed by a hit stops within a few
             // metres instead of coasting away. Full throttle drives on the ground's grip alone.
             writer.Section("HoverCraftClass").Float(kTractionRest, 40.0f).Float(kTractionTop, 20.0f);
@@ -206,6 +213,15 @@ bool Definitions(std::vector<Definition>* out, std::string* error) {
     if (!missing.empty()) {
         if (error) *error = missing;
         return false;
+    }
+    // The fight's settings, named after its mission file: a time limit, whose end loses the
+    // mission for a player who has not won by then (a pilot left on foot, say).
+    {
+        constexpr uint32_t kMissionTimeLimit = 0x1752b305u;
+        OdfWriter writer;
+        writer.Section("InstantAction").Float(kMissionTimeLimit, 300.0f);
+        if (!writer.Ok(error)) return false;
+        files.push_back({"fight.odf", writer.Text()});
     }
     std::vector<NamedDefinition> weapons;
     if (!WeaponDefinitions(&weapons, error)) return false;

@@ -54,9 +54,66 @@ void ReadGameKeys(const std::string& text, std::map<std::string, std::vector<std
     }
 }
 
+// A channel as the player finds it on the device: the keypad's keys by their keypad number and
+// the arrow printed on them, the arrow cluster and the six keys above it by their own labels,
+// mouse and stick movements by the way they are moved. Names without an entry read as they are
+// ("Q", "F1", "Pause").
+std::string PlayerName(const std::string& channel) {
+    static const std::map<std::string, std::string> kNames = {
+        {"LeftArrow", "Keypad 4 (Left)"},
+        {"RightArrow", "Keypad 6 (Right)"},
+        {"UpArrow", "Keypad 8 (Up)"},
+        {"DownArrow", "Keypad 2 (Down)"},
+        {"Home", "Keypad 7 (Home)"},
+        {"End", "Keypad 1 (End)"},
+        {"PageUp", "Keypad 9 (PgUp)"},
+        {"PageDown", "Keypad 3 (PgDn)"},
+        {"Insert", "Keypad 0 (Ins)"},
+        {"Delete", "Keypad . (Del)"},
+        {"KeypadEnter", "Keypad Enter"},
+        {"GreyPlus", "Keypad +"},
+        {"GreyMinus", "Keypad -"},
+        {"GreyStar", "Keypad *"},
+        {"GreySlash", "Keypad /"},
+        {"GreyLeftArrow", "Left arrow"},
+        {"GreyRightArrow", "Right arrow"},
+        {"GreyUpArrow", "Up arrow"},
+        {"GreyDownArrow", "Down arrow"},
+        {"GreyInsert", "Insert"},
+        {"GreyDelete", "Delete"},
+        {"GreyHome", "Home"},
+        {"GreyEnd", "End"},
+        {"GreyPageUp", "Page Up"},
+        {"GreyPageDown", "Page Down"},
+        {"mouse LeftBtn", "left mouse button"},
+        {"mouse RightBtn", "right mouse button"},
+        {"mouse HorizVel", "the mouse"},
+        {"mouse VertVel", "the mouse"},
+        {"joystick1 HorizPos", "the joystick"},
+        {"joystick1 VertPos", "the joystick"},
+        {"joystick1 Button1", "joystick button 1"},
+    };
+    std::string readable;
+    size_t from = 0;
+    // A chord's channels are joined by '+'.
+    for (;;) {
+        const size_t plus = channel.find('+', from);
+        const std::string part = channel.substr(from, plus == std::string::npos ? std::string::npos : plus - from);
+        const auto found = kNames.find(part);
+        readable += found == kNames.end() ? part : found->second;
+        if (plus == std::string::npos) break;
+        readable += " + ";
+        from = plus + 1;
+    }
+    return readable;
+}
+
 struct Action {
     const char* text;
     std::vector<const char*> sinks;  // their bindings are listed in this order
+    // The first two sinks are the two ways of one movement (left and right): their bindings are
+    // shown in pairs, "Left arrow / Right arrow".
+    bool paired = false;
 };
 
 }  // namespace
@@ -73,9 +130,9 @@ std::string HowToPlayTable() {
         {"Thrust forward", {"throttle_up"}},
         {"Thrust back", {"throttle_down"}},
         {"Turbo", {"turbo"}},
-        {"Turn left / right", {"steer_left", "steer_right", "steer"}},
-        {"Pitch up / down", {"pitch_down", "pitch_up", "pitch"}},
-        {"Strafe left / right", {"strafe_left", "strafe_right"}},
+        {"Turn left / right", {"steer_left", "steer_right", "steer"}, true},
+        {"Pitch up / down", {"pitch_up", "pitch_down", "pitch"}, true},
+        {"Strafe left / right", {"strafe_left", "strafe_right"}, true},
         {"Jump", {"jump"}},
         {"Fire", {"weapon_fire"}},
         {"Special weapon", {"weapon_special"}},
@@ -96,12 +153,23 @@ std::string HowToPlayTable() {
     };
     std::string table = "| Action | Default |\n|---|---|\n";
     for (const Action& action : actions) {
-        std::string keys;
-        for (const char* sink : action.sinks) {
-            auto found = bindings.find(sink);
-            if (found == bindings.end()) continue;
-            for (const std::string& chord : found->second) keys += (keys.empty() ? "" : " or ") + chord;
+        std::vector<std::string> ways;
+        size_t next = 0;
+        if (action.paired) {
+            const std::vector<std::string>& one = bindings[action.sinks[0]];
+            const std::vector<std::string>& other = bindings[action.sinks[1]];
+            for (size_t i = 0; i < one.size() || i < other.size(); ++i)
+                ways.push_back((i < one.size() ? PlayerName(one[i]) : "-") + " / " +
+                               (i < other.size() ? PlayerName(other[i]) : "-"));
+            next = 2;
         }
+        for (; next < action.sinks.size(); ++next) {
+            auto found = bindings.find(action.sinks[next]);
+            if (found == bindings.end()) continue;
+            for (const std::string& chord : found->second) ways.push_back(PlayerName(chord));
+        }
+        std::string keys;
+        for (const std::string& way : ways) keys += (keys.empty() ? "" : " or ") + way;
         if (keys.empty()) keys = "(unbound)";
         table += "| " + std::string(action.text) + " | " + keys + " |\n";
     }

@@ -29,9 +29,14 @@ std::string InputMapText() {
         {"throttle_up", {"+ keyboard Q"}},       {"throttle_down", {"+ keyboard S"}},
         {"strafe_left", {"+ keyboard A"}},       {"strafe_right", {"+ keyboard D"}},
         {"pitch_down", {"+ keyboard F"}},        {"pitch_up", {"+ keyboard C"}},
-        {"steer_left", {"+ keyboard LeftArrow"}}, {"steer_right", {"+ keyboard RightArrow"}},
+        // The keyboard's channels tell the keypad's arrows and Insert ("LeftArrow", "Insert") from
+        // the arrow cluster's ("GreyLeftArrow", "GreyInsert"): a player reaches for either, so
+        // both turn the craft and both fire.
+        {"steer_left", {"+ keyboard GreyLeftArrow"}}, {"steer_left", {"+ keyboard LeftArrow"}},
+        {"steer_right", {"+ keyboard GreyRightArrow"}}, {"steer_right", {"+ keyboard RightArrow"}},
         {"turbo", {"+ keyboard W"}},             {"jump", {"+ keyboard E"}},
-        {"weapon_fire", {"+ keyboard Insert"}},  {"weapon_fire", {"+ mouse LeftBtn"}},
+        {"weapon_fire", {"+ keyboard GreyInsert"}}, {"weapon_fire", {"+ keyboard Insert"}},
+        {"weapon_fire", {"+ mouse LeftBtn"}},
         {"weapon_cycle", {"+ keyboard KeypadEnter"}},
         {"menu_press", {"+ keyboard Space"}},    {"alt_press", {"+ keyboard Alt"}},
         {"frontal_target", {"+ keyboard T"}},    {"deploy", {"+ keyboard K"}},

@@ -11,6 +11,7 @@
 #include "ai/aipath.h"
 #include "ai/aoi.h"
 #include "ai/unitprocess.h"
+#include "missions/instantaction.h"
 #include "weapons/explosion.h"
 #include "weapons/ordnance.h"
 #include "weapons/weapon.h"
@@ -279,6 +280,7 @@ HeadlessWorld::HeadlessWorld(const std::string& dataDir, const std::string& prof
     // Saved games name their mission and processes by factory name, as the program fills them.
     Registration_Init();
     Ai_InstallSeam();
+    Missions_InstallInstantAction();
     // A saved game's mission also lists the player's process (and a network game's): their
     // factories, without the rest of the processes' wiring (the tools drive the craft themselves).
     Registration_SetCreate("UserProcess", UserProcess_Create);
@@ -327,7 +329,8 @@ bool WriteSampleTerrainMission(const std::string& dirGiven, const std::string& o
         ok = ok && (Seam_World().terrainLoadMap("sample") || Fail(error, "sample mission: the map does not load"));
         ok = ok && (fight ? BuildFightWorld(error) : BuildSampleObjects(withCraft, error));
         // The sample map has no script: the world runs the base mission, and the file names it.
-        if (ok) AiMission_CreateByName("sample");
+        // The fight is played as instant action: it is won once the enemy has no craft left.
+        if (ok) AiMission_CreateByName(fight ? "UsrMsn" : "sample");
         // Written once from the built world, loaded and written again: the file is then exactly
         // what the game saves after loading it, a fixed point of load and save.
         const std::string first = work + "/" + fileName;

@@ -185,7 +185,14 @@ bool WeaponDefinitions(std::vector<NamedDefinition>* out, std::string* error) {
     mgbullet.lifetime = 1.5f;
     mgbullet.speed = 250.0f;
     mgbullet.damage[0] = 6;
-    for (const auto& [file, values] : {std::pair{"bullet1.odf", bullet1}, std::pair{"mgbullet.odf", mgbullet}}) {
+    // The player's own cannon fires faster rounds: they reach a craft at fighting range before it
+    // has moved out of the way, so a newcomer who keeps the enemy in the sight hits it.
+    OrdnanceValues playerBullet = bullet1;
+    playerBullet.lifetime = 1.0f;
+    playerBullet.speed = 600.0f;
+    playerBullet.damage[0] = 200;
+    for (const auto& [file, values] : {std::pair{"bullet1.odf", bullet1}, std::pair{"mgbullet.odf", mgbullet},
+                                       std::pair{"bulletp.odf", playerBullet}}) {
         if (!OrdnanceDefinitionText(values, &text, error)) return false;
         files.push_back({file, text});
     }
@@ -212,8 +219,11 @@ bool WeaponDefinitions(std::vector<NamedDefinition>* out, std::string* error) {
     rocketLauncher.kind = "rocket";
     rocketLauncher.reloadTime = 1.0f;
     rocketLauncher.sprites[1] = "icon_rocket";
+    WeaponValues playerCannon = cannon;
+    playerCannon.ordnance = "bulletp";
     for (const auto& [file, values] : {std::pair{"wcannon.odf", cannon}, std::pair{"wmgun.odf", mgun},
-                                       std::pair{"wrocket.odf", rocketLauncher}}) {
+                                       std::pair{"wrocket.odf", rocketLauncher},
+                                       std::pair{"wcannonp.odf", playerCannon}}) {
         if (!WeaponDefinitionText(values, &text, error)) return false;
         files.push_back({file, text});
     }

@@ -75,7 +75,7 @@ const ObjectKind kKinds[] = {
     {"turrettank", "TTNK", kCategoryCraft},           // PENDING(3.151)
     {"walker", "WALK", kCategoryCraft},               // PENDING(3.152)
     {"wpnpower", "WEPN", kCategoryPowerUp},
-    {"wingman", "WING", kCategoryCraft},              // PENDING(3.107)
+    {"wingman", "WING", kCategoryCraft},
     {"daywrecker", "WRCK", kCategoryPowerUp},         // the weapons' kind maker
     {"flare", "FLAR", kCategorySpawnPoint},           // the weapons' kind maker
     {"magnet", "MGNT", kCategorySpawnPoint},          // the weapons' kind maker
@@ -102,6 +102,13 @@ GameObjectClass* MakePrototype(const ObjectKind& kind) {
         if (GameObjectClass* made = g_kindMaker(kind.label, signature, kind.category)) return made;
     if (Text_CompareNoCase(kind.label, "craft") == 0) return new CraftClass(kind.label, signature, kind.category);
     if (Text_CompareNoCase(kind.label, "hover") == 0) return new HoverCraftClass(kind.label, signature, kind.category);
+    if (Text_CompareNoCase(kind.label, "wingman") == 0) {
+        // A combat hover craft that holds one of its team's ten craft slots while it lives.
+        auto* wingman = new HoverCraftClass(kind.label, signature, kind.category);
+        wingman->teamSlotFirst = 5;
+        wingman->teamSlotLast = 14;
+        return wingman;
+    }
     if (Text_CompareNoCase(kind.label, "powerup") == 0) return new PowerUpClass(kind.label, signature, kind.category);
     if (Text_CompareNoCase(kind.label, "ammopack") == 0)
         return new AmmoPackClass(kind.label, signature, kind.category, "weapon.wav");

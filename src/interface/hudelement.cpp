@@ -1,5 +1,7 @@
 #include "interface/hudelement.h"
 
+#include "interface/missiontimer.h"
+
 #include "interface/combathud.h"
 
 #include <algorithm>
@@ -280,4 +282,6 @@ void Hud_InstallSeam() {
     seam.groundMarkerSet = GroundMarker_Set;
     seam.missionTimerSave = MissionTimer_Save;
     seam.missionTimerLoad = MissionTimer_Load;
+    seam.missionTimerStart = MissionTimer_Start;
+    seam.missionTimerTime = MissionTimer_GetTime;
 }

@@ -6,6 +6,7 @@
 #include "ai/aiinstall.h"
 #include "ai/aipath.h"
 #include "ai/processinstall.h"
+#include "missions/instantaction.h"
 #include "Terrain/terramap.h"
 #include "collision/collision.h"
 #include "core/phasehook.h"
@@ -57,6 +58,7 @@ const Installer kInstallers[] = {
     Render_InstallSky,
     Ai_InstallSeam,
     Ai_InstallProcesses,
+    Missions_InstallInstantAction,
     Audio_InstallSeam,
     BettyVoice_InstallSeam,
 };

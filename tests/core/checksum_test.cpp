@@ -225,7 +225,7 @@ TEST_F(ChecksumTest, SampleDefinitionLoadsThroughTheFileCache) {
     ASSERT_TRUE(scout.Open("AVSCOUT.ODF"));
     char text[16];
     EXPECT_TRUE(scout.GetString(0x92D04727u, text, sizeof text, nullptr));
-    EXPECT_STREQ(text, "hover");
+    EXPECT_STREQ(text, "wingman");
     char geometry[8];
     EXPECT_TRUE(scout.GetName8(0x0794B13Bu, geometry, "default"));
     EXPECT_EQ(std::string(geometry, 7), "gvscout");

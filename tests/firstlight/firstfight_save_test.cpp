@@ -118,7 +118,8 @@ Seen Snapshot() {
 struct Recorder {
     void (*observe)() = nullptr;  // the harness's own frame observer
     void (*keys)() = nullptr;     // the game's key handling
-    uint32_t saveAt = 0;          // the frame whose game keys save and load
+    uint32_t saveAt = 0;          // from this frame on, the first with rounds in flight and a
+                                  // blast burning is the one whose game keys save and load
     std::string savePath;
     bool pressed = false;
     Seen atSave;
@@ -151,11 +152,13 @@ bool LoadAndSave(const char* path) {
     return loaded;
 }
 
-// In the frame saveAt the save key and then the load key reach the game where any game key does
+// In the first frame from saveAt on with rounds in flight and a blast burning, the save key and
+// then the load key reach the game where any game key does
 // (after the frame's collision pass), with the file dialogs answering the save file.
 void Keys() {
     g_rec.keys();
-    if (g_rec.pressed || Clock_GetFrameCount() != g_rec.saveAt) return;
+    if (g_rec.pressed || Clock_GetFrameCount() < g_rec.saveAt) return;
+    if (Ordnance_LiveList().empty() || Explosion_LiveList().empty()) return;
     g_rec.pressed = true;
     g_rec.atSave = Snapshot();
     Plat_SetFileDialogAnswer(g_rec.savePath);

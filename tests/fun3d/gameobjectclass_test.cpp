@@ -94,9 +94,9 @@ TEST_F(ClassTest, EverySampleClassLoadsByNameAndBuildsAnObjectFromItsModel) {
         int32_t type;      // the entity's type code: the class's category
         const char* part;  // a part of its model
     } cases[] = {
-        {"player", "hover", 1, "tkturr"},       {"avtank", "hover", 1, "tkbarl"},
+        {"player", "hover", 1, "tkturr"},       {"avtank", "wingman", 1, "tkbarl"},
         {"aspilo", "person", 4, "pthead"},      {"asuser", "person", 4, "ptbody"},
-        {"avscout", "hover", 1, "scwing"},      {"avrecy", "recycler", 6, "rcbay"},
+        {"avscout", "wingman", 1, "scwing"},      {"avrecy", "recycler", 6, "rcbay"},
         {"abfact", "factory", 6, "fccrane"},    {"avscav", "scavenger", 1, "svscoop"},
         {"scrap", "scrap", 7, nullptr},        {"ablpow", "powerplant", 2, "pwfan"},
         {"abcomm", "commtower", 2, "twdish"},   {"abbunk", "m4qbuilding", 2, "bkbase"},
@@ -143,7 +143,7 @@ TEST_F(ClassTest, BuildSetsFlagsLabelsAndNumbersAndRefusesBadTeams) {
     ASSERT_NE(user, nullptr);
     EXPECT_EQ(user->entity->flags & (kEntityTeamMask | kEntityUser | kEntityNotDrawn), (3u << 16) | kEntityUser);
     EXPECT_DOUBLE_EQ(user->entity->local.posit.x, 100.0);
-    EXPECT_STREQ(user->label, "avtank7_hover");
+    EXPECT_STREQ(user->label, "avtank7_wingman");
     EXPECT_EQ(GameObject_GetUser(), user);
 
     GameObject* named = BuildAt(tank, 2, false, 8, "escort");
@@ -152,7 +152,7 @@ TEST_F(ClassTest, BuildSetsFlagsLabelsAndNumbersAndRefusesBadTeams) {
     // Without a number the entity layer's per-name counter gives one.
     GameObject* numbered = BuildAt(tank, 2, false, 0);
     ASSERT_NE(numbered, nullptr);
-    EXPECT_EQ(std::string(numbered->label), "avtank" + std::to_string(numbered->record->instance) + "_hover");
+    EXPECT_EQ(std::string(numbered->label), "avtank" + std::to_string(numbered->record->instance) + "_wingman");
 
     GameObject* pilot = BuildAt(GameObjectClass::Find("aspilo"), 1, false, 1);
     ASSERT_NE(pilot, nullptr);

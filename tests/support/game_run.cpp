@@ -1,5 +1,7 @@
 #include "support/game_run.h"
 
+#include "core/seams/render.h"
+
 #include <cmath>
 #include <cstdlib>
 #include <map>
@@ -278,6 +280,10 @@ GameRunResult GameRun_Play(const GameRunOptions& options, bool keepFrames) {
     if (!options.events.empty() && !Plat_ParseEventScript(options.events, &result.scriptError)) return result;
 
     Startup_InstallAll();
+    if (!options.draw) {
+        Seam_Render().lockFrame = [] { return false; };
+        Seam_Render().beginScene = [] { return false; };
+    }
     g_run = RunState{};
     g_run.result = &result;
     g_run.keepFrames = keepFrames;

@@ -355,6 +355,8 @@ void RecordCockpit() {
     GV_PASS(groundMarkerSet);
     GV_RECORD_PASS(missionTimerSave);
     GV_RECORD_PASS(missionTimerLoad);
+    GV_RECORD_PASS(missionTimerStart);
+    GV_PASS(missionTimerTime);
     GV_QUIET(radarIsOn);
     GV_RECORD(radarDrawFrame);
     GV_RECORD(radarDrawSweep);

@@ -1,5 +1,7 @@
 #include "support/state_reset.h"
 
+#include "missions/instantaction.h"
+
 #include "Terrain/terraintex.h"
 #include "Terrain/terrenv.h"
 #include "collision/colshape.h"
@@ -184,6 +186,7 @@ void ResetProgramStateForTest() {
     ExplosionManager_ResetForTest();
     Effects_ResetForTest();
     Mission_Reset();
+    InstantAction_Reset();
     AiPaths_Reset();
     AOI_Reset();
     AiTasks_Clear();

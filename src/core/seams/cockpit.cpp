@@ -43,6 +43,9 @@ CockpitSeam MakeDefault() {
     seam.groundMarkerSet = [](const float*, const Matrix&, int) {};
     seam.missionTimerSave = [](FILE*) { return true; };  // no timer: nothing to write
     seam.missionTimerLoad = [] { return true; };
+    // Without a timer nothing counts down: the time shown never runs out.
+    seam.missionTimerStart = [](int32_t, int32_t, int32_t) {};
+    seam.missionTimerTime = [] { return int32_t(0x7fffffff); };
     seam.radarIsOn = [] { return false; };
     seam.radarDrawFrame = [] {};
     seam.radarDrawSweep = [] {};

@@ -44,6 +44,10 @@ struct CockpitSeam {
     // The mission timer's fields in the mission script state; false at the first failed field.
     bool (*missionTimerSave)(FILE* stream);
     bool (*missionTimerLoad)();
+    // The scripts' mission timer: a countdown from seconds (the two colour thresholds warn and
+    // alert), and the whole seconds it shows.
+    void (*missionTimerStart)(int32_t seconds, int32_t warn, int32_t alert);
+    int32_t (*missionTimerTime)();
     bool (*radarIsOn)();  // the radar toggle of the game keys
     void (*radarDrawFrame)();
     void (*radarDrawSweep)();

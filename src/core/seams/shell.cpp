@@ -1,5 +1,7 @@
 #include "core/seams/shell.h"
 
+#include <cstdio>
+
 #include "core/cmdline.h"
 #include "core/seams/registry.h"
 
@@ -74,8 +76,15 @@ ShellSeam MakeDefault() {
         Game_SetState(5);
         return 0;
     };
-    seam.failureScreen = Nothing;                 // PENDING(11.126)
-    seam.successScreen = Nothing;                 // PENDING(11.126)
+    // PENDING(11.126) until the end screens exist, the result is told in one line.
+    seam.failureScreen = [] {
+        std::fputs("Mission lost\n", stdout);
+        std::fflush(stdout);
+    };
+    seam.successScreen = [] {
+        std::fputs("Mission won\n", stdout);
+        std::fflush(stdout);
+    };
     seam.setInGameScreenState = [] { App_Globals().inGame = true; };
     seam.messageWindowsSetup = Nothing;           // PENDING(11.104)
     seam.messageWindowsDraw = Nothing;            // PENDING(11.104)
