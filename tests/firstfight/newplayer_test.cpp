@@ -166,7 +166,6 @@ FightOutcome PlayFight(uint32_t seed, bool newcomer) {
     options.commandLine = "-nointro fight.qmn";
     options.frames = kFrameLimit;
     options.seed = seed;
-    options.draw = false;
     Newcomer player;
     uint32_t craft = 0;
     options.everyFrame = [&](const GameRunFrame& f) {

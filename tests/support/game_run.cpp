@@ -1,7 +1,5 @@
 #include "support/game_run.h"
 
-#include "core/seams/render.h"
-
 #include <cmath>
 #include <cstdlib>
 #include <map>
@@ -280,10 +278,6 @@ GameRunResult GameRun_Play(const GameRunOptions& options, bool keepFrames) {
     if (!options.events.empty() && !Plat_ParseEventScript(options.events, &result.scriptError)) return result;
 
     Startup_InstallAll();
-    if (!options.draw) {
-        Seam_Render().lockFrame = [] { return false; };
-        Seam_Render().beginScene = [] { return false; };
-    }
     g_run = RunState{};
     g_run.result = &result;
     g_run.keepFrames = keepFrames;

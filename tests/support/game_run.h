@@ -97,9 +97,6 @@ struct GameRunOptions {
     bool keepObjects = false;
     // Keeps the whole mixed sound (GameRunResult::sound).
     bool keepSound = false;
-    // False: the frames run without the world being drawn (the frame is not locked, so nothing
-    // is drawn into it), for long runs that check no picture.
-    bool draw = true;
     // Runs at the start of every frame, after the frame was read, with the game's state at hand
     // (its objects through GameObject_List): to script what the event script cannot.
     std::function<void(const GameRunFrame& frame)> everyFrame;
