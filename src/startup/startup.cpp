@@ -32,6 +32,7 @@
 #include "interface/bettyvoice.h"
 #include "audio/audiomessage.h"
 #include "audio/audiosys.h"
+#include "tools/debugvalues.h"
 
 namespace {
 
@@ -59,6 +60,7 @@ const Installer kInstallers[] = {
     Ai_InstallProcesses,
     Audio_InstallSeam,
     BettyVoice_InstallSeam,
+    DebugValues_InstallSeam,
 };
 
 // The registry's members by the name the subsystem-member registration table gives them; the

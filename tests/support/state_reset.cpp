@@ -57,6 +57,7 @@
 #include "render/sprite.h"
 #include "render/texcache.h"
 #include "shell/screenmode.h"
+#include "tools/debugvalues.h"
 #include "Terrain/terramap.h"
 #include "ai/aimission.h"
 #include "ai/aipath.h"
@@ -169,6 +170,7 @@ void ResetProgramStateForTest() {
     Camera_ResetForTest();
     Hud_Reset();
     UnitAi_ResetServices();
+    DebugValues_Reset();
     PathPlanner_ResetForTests();
     PathRegions_ResetForTests();
     PathGrid_ResetForTests();
