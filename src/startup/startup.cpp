@@ -33,6 +33,7 @@
 #include "audio/audiomessage.h"
 #include "audio/audiosys.h"
 #include "tools/debugvalues.h"
+#include "tools/tuninglist.h"
 
 namespace {
 
@@ -53,6 +54,7 @@ const Installer kInstallers[] = {
     Shell_InstallScreenModes,
     Weapons_InstallSeam,
     Render_InstallBillboards,
+    TuningList_InstallSeam,  // before the display elements are built: the list stands among them
     Hud_InstallSeam,
     CombatHud_InstallSeam,
     Render_InstallSky,

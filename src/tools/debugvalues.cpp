@@ -14,6 +14,7 @@ namespace {
 
 DebugValueColumn g_column;
 std::vector<std::string> g_lines;
+std::string g_lastPrinted;
 int g_greyColour = 0;
 const DebugProjection* g_projection = nullptr;
 
@@ -100,8 +101,12 @@ int DebugText_Print(const char* text, int textColour, int fillColour) {
         bottom = context.textY + height;
     }
     context.textY = bottom + 2;
+    g_lastPrinted = text ? text : "";
     return context.textY;
 }
+
+const std::string& DebugText_LastLine() { return g_lastPrinted; }
+void DebugText_ForgetLast() { g_lastPrinted.clear(); }
 
 void DebugText_SetProjection(const DebugProjection* projection) { g_projection = projection; }
 const DebugProjection* DebugText_Projection() { return g_projection; }
@@ -142,6 +147,7 @@ void DebugValues_InstallSeam() {
 void DebugValues_Reset() {
     g_column = DebugValueColumn{};
     g_lines.clear();
+    g_lastPrinted.clear();
     g_greyColour = 0;
     g_projection = nullptr;
     DebugValues_HelloValue = 1.0f;

@@ -40,6 +40,10 @@ void DebugText_SetCursor(int x, int y);
 // Draws the text at the cursor (over fillColour when it is 0 or more) and moves the cursor to 2
 // pixels below the text's bottom; x stays. Returns the new y.
 int DebugText_Print(const char* text, int textColour, int fillColour);
+// The text of the last print, for tools and tests that read what a display shows; forgotten by
+// DebugText_ForgetLast.
+const std::string& DebugText_LastLine();
+void DebugText_ForgetLast();
 
 // What maps a ground point (x, z) to a screen pixel while an overlay is drawn. False when the
 // point has no place on the screen (behind the viewer).

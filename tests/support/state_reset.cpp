@@ -58,6 +58,7 @@
 #include "render/texcache.h"
 #include "shell/screenmode.h"
 #include "tools/debugvalues.h"
+#include "tools/tuninglist.h"
 #include "Terrain/terramap.h"
 #include "ai/aimission.h"
 #include "ai/aipath.h"
@@ -171,6 +172,7 @@ void ResetProgramStateForTest() {
     Hud_Reset();
     UnitAi_ResetServices();
     DebugValues_Reset();
+    TuningList_Reset();
     PathPlanner_ResetForTests();
     PathRegions_ResetForTests();
     PathGrid_ResetForTests();
