@@ -33,6 +33,7 @@
 #include "audio/audiomessage.h"
 #include "audio/audiosys.h"
 #include "tools/debugvalues.h"
+#include "tools/telemetry.h"
 #include "tools/tuninglist.h"
 
 namespace {
@@ -87,6 +88,7 @@ const PhaseHookMember kMembers[] = {
     {"AudioMessageQueue", AudioMessageQueue_Member},
     {"CockpitWarningVoice", CockpitWarningVoice_Member},
     {"MapBoundsAiWorld", PathWorldListener_Member},
+    {"TelemetryGraph", TelemetryGraph_Member},
 };
 
 }  // namespace

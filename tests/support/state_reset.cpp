@@ -58,6 +58,7 @@
 #include "render/texcache.h"
 #include "shell/screenmode.h"
 #include "tools/debugvalues.h"
+#include "tools/telemetry.h"
 #include "tools/tuninglist.h"
 #include "Terrain/terramap.h"
 #include "ai/aimission.h"
@@ -173,6 +174,7 @@ void ResetProgramStateForTest() {
     UnitAi_ResetServices();
     DebugValues_Reset();
     TuningList_Reset();
+    TelemetryGraph_Reset();
     PathPlanner_ResetForTests();
     PathRegions_ResetForTests();
     PathGrid_ResetForTests();

@@ -1,4 +1,4 @@
-// A small screen for the developer displays: a 240 x 200 buffer set as the display's view, a
+// A small screen for the developer displays: a 240 x 260 buffer set as the display's view, a
 // hand-made font whose every printable glyph is a 2 x 5 block of ink, and a palette of six
 // named colours.
 #pragma once
@@ -12,7 +12,7 @@
 
 namespace tools_test {
 
-constexpr int kWidth = 240, kHeight = 200;
+constexpr int kWidth = 240, kHeight = 260;
 constexpr int kFontHeight = 5, kGlyphWidth = 2;
 enum Colour { kBlack = 0, kWhite = 1, kGrey = 2, kRed = 3, kYellow = 4, kGreen = 5 };
 
