@@ -110,7 +110,7 @@ int Usage() {
                  "                                               --dump-heights prints the CRC-32 of the map's\n"
                  "                                               heights before the first frame, every 30 frames\n"
                  "                                               and after the teardown\n"
-                 "       gvtool sim DATA FILE FRAMES [-throttle T] [-steer S] [-at X Z] [-report]\n"
+                 "       gvtool sim DATA FILE FRAMES [-throttle T] [-steer S] [-at X Z] [-report] [-telemetry]\n"
                  "                  [-go CLASS X1 Z1 X2 Z2]\n"
                  "                                               load FILE as `mission` does, drive the user's craft\n"
                  "                                               with the controls (first moved to the ground at\n"
@@ -122,7 +122,9 @@ int Usage() {
                  "                                               hits it has taken so far: fired=N hits=M);\n"
                  "                                               -go builds a team-1 CLASS craft at X1 Z1 that a\n"
                  "                                               go-to task drives to X2 Z2 (its lines show the\n"
-                 "                                               task; a last \"go\" line tells where it ended)\n"
+                 "                                               task; a last \"go\" line tells where it ended);\n"
+                 "                                               -telemetry ends with the twelve lines of the\n"
+                 "                                               telemetry display for the user's craft\n"
                  "       gvtool plan DATA MAP X1 Z1 X2 Z2 [MOVER [SIDE]]\n"
                  "                                               load MAP, build the path grid and plan a route\n"
                  "                                               (mover 0, side 1 by default); print\n"
@@ -378,6 +380,9 @@ int SimTool(int argc, char** argv) {
         double value = 0.0;
         if (std::strcmp(argv[i], "-report") == 0) {
             options.report = true;
+            i += 1;
+        } else if (std::strcmp(argv[i], "-telemetry") == 0) {
+            options.telemetry = true;
             i += 1;
         } else if (std::strcmp(argv[i], "-at") == 0) {
             double z = 0.0;

@@ -101,7 +101,11 @@ std::string GameKeyMapText() {
            "TRACK_VIEW        F5\n"
            "FREE_EYE_VIEW     F9\n"
            "SAVE_SCREEN       F11\n"
-           "PAUSE_GAME        Pause\n";
+           "PAUSE_GAME        Pause\n"
+           "# Developer keys: the run-time tuning list.\n"
+           "ADVANCE_VAR       Control+Shift+F6\n"
+           "INC_VAR           Control+Shift+F7\n"
+           "DEC_VAR           Control+Shift+F8\n";
 }
 
 std::string LabelMapText() {

@@ -7,6 +7,7 @@
 #include <map>
 #include <set>
 #include <utility>
+#include <vector>
 
 #include "Objkr/entity.h"
 #include "ai/aimission.h"
@@ -30,6 +31,8 @@
 #include "fun3d/gameobject.h"
 #include "fun3d/hovercraft.h"
 #include "fun3d/objectpool.h"
+#include "tools/debugvalues.h"
+#include "tools/telemetry.h"
 #include "mission_writer.h"
 #include "platform/clock.h"
 #include "platform/msgbox.h"
@@ -294,7 +297,15 @@ int Simulation_Tool(const std::string& dataDir, const std::string& file, int fra
             GameObject* user = GameObject_GetUser();
             if (options.moveUser) MoveUser(user, options.atX, options.atZ);
             Simulation_Drive(dynamic_cast<HoverCraft*>(user), throttle, steering);
-            if (options.go) {
+            // The record the telemetry display reads, filled by the user's craft every frame.
+            VehicleTelemetry telemetry;
+            HoverCraft* measured = options.telemetry ? dynamic_cast<HoverCraft*>(user) : nullptr;
+            if (measured) measured->telemetry = &telemetry;
+            if (options.telemetry && !measured) {
+                *error = "-telemetry: the user's object is not a hover craft";
+                status = 1;
+            }
+            if (status == 0 && options.go) {
                 if (GameObject* goer = BuildGoer(options, error)) {
                     g_goer = goer->GetObjHandle();
                     g_goTask = new GotoTask(goer, Vector{options.goToX, 0.0f, options.goToZ});
@@ -320,6 +331,14 @@ int Simulation_Tool(const std::string& dataDir, const std::string& file, int fra
                 Simulation_MissionFrame(unitAi);
                 if (options.report) CountFire();
                 if (options.report && (i + 1) % 30 == 0) ReportObjects(out, (i + 1) / 30);
+            }
+            std::vector<std::string> telemetryLines;
+            if (measured) {
+                if (GameObject::FromHandle(measured->GetObjHandle()) == measured) measured->telemetry = nullptr;
+                TelemetryDisplay display;
+                TelemetryDisplay_Copy(telemetry, &display);
+                display.Draw();
+                telemetryLines = DebugValues_Lines();
             }
             for (GameObject* object : GameObject_List()) {
                 if (status != 0) break;
@@ -347,6 +366,8 @@ int Simulation_Tool(const std::string& dataDir, const std::string& file, int fra
                 delete g_goTask;
                 delete g_goHold;
             }
+            if (status == 0)
+                for (const std::string& line : telemetryLines) std::fprintf(out, "%s\n", line.c_str());
             g_goTask = nullptr;
             g_goHold = nullptr;
             g_fire.clear();

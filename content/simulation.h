@@ -36,6 +36,8 @@ struct SimOptions {
     bool moveUser = false;  // -at X Z: the user's craft to the ground at (x, z) first
     float atX = 0.0f, atZ = 0.0f;
     bool report = false;  // -report: the map's AI data, then the objects once a second
+    // -telemetry: after the run, the twelve lines the telemetry display draws for the user's craft.
+    bool telemetry = false;
     // -go CLASS X1 Z1 X2 Z2: a team-1 craft of the class built on the ground at (x1, z1) and
     // driven by a go-to task to (x2, z2), which the tool updates every frame.
     bool go = false;

@@ -108,9 +108,10 @@ UnitAiServices MakeDefault() {
     s.scriptedCameraActive = [] { return false; };  // the camera fills it at start-up
     s.loadFinishedTime = Game_LoadFinishedTime;
     s.soundPlay2D = [](const char* name) { Seam_Audio().soundPlay(name, nullptr, 0, 0); };
-    s.debugPrint = [](const char*) {};                                                         // PENDING(13.101)
-    s.debugLine = [](const Vector&, const Vector&, uint32_t) {};                               // PENDING(13.101)
-    s.debugCircle = [](const Vector&, float, uint32_t) {};                                     // PENDING(13.101)
+    // The developer tools fill the debug display at start-up.
+    s.debugPrint = [](const char*) {};
+    s.debugLine = [](const Vector&, const Vector&, uint32_t) {};
+    s.debugCircle = [](const Vector&, float, uint32_t) {};
     // Until weapons have select operations of their own, the selection is the mask's mounted
     // slots; firing pulls the trigger of each selected slot that is ready.
     s.weaponMaskSelect = [](GameObject* owner, uint32_t mask) {                                // PENDING(5.149)

@@ -293,6 +293,7 @@ void HoverCraft::SetSpeed(float target) {
     const float forward = Vec3_Dot(euler.velocity, entity->local.front);
     controls.throttle = std::clamp(0.2f * (target - forward), -1.0f, 1.0f);
     controls.strafe = 0.0f;
+    if (telemetry) telemetry->targetSpeed = target;
 }
 
 bool HoverCraft::StopReversing() {
@@ -357,6 +358,12 @@ void HoverCraft::Settle(float dt) {
     torque.z += handling.levelStiffness * hoverFactor * Vec3_Dot(m.right, n);
     engineEffort = -0.5f;
     airborneFactor = 0.0f;
+    if (telemetry) {
+        telemetry->heightRatio = handling.hoverHeight > 0.0f ? h * n.y / handling.hoverHeight : 0.0f;
+        telemetry->gripRatio = 1.0f;
+        telemetry->brake = 0.0f;
+        telemetry->groundNormal = n;
+    }
 }
 
 void HoverCraft::Drive(float dt) {
@@ -414,12 +421,14 @@ void HoverCraft::Drive(float dt) {
     const float a = k.topForward > 0.0f ? std::clamp(speed / k.topForward, 0.0f, 1.0f) : 0.0f;
     const float L = ((k.tractionRest + a * (k.tractionTop - k.tractionRest)) * (1.0f - X) + X * n.y * k.lateralGrip) * V;
     float brake = 0.0f;
+    float grip = 1.0f;
     const float zz = Vec3_Dot(Z, Z);
     if (zz <= L * L) {
         force = Add(force, Z);
     } else {
         const float zLength = std::sqrt(zz);
         if (zLength > 0.0f) force = Add(force, Scale(Z, L / zLength));
+        grip = zLength > 0.0f ? std::max(0.0f, L) / zLength : 1.0f;
         const float wantedLength = Length(wanted);
         const float along = Vec3_Dot(wanted, v);
         if (X > 0.01f && speed * wantedLength > 1.0f && along < 0.0f)
@@ -449,6 +458,12 @@ void HoverCraft::Drive(float dt) {
         engineEffort = steering * steering / 2.0f + std::min(1.0f, strafe * strafe + throttle * throttle);
     airborneFactor = std::clamp(1.0f - V, 0.0f, 1.0f);
     force = Add(force, Scale(v, -kDragFactor * speed));
+    if (telemetry) {
+        telemetry->heightRatio = r;
+        telemetry->gripRatio = grip;
+        telemetry->brake = brake;
+        telemetry->groundNormal = n;
+    }
 }
 
 void HoverCraft::Update(float dt) {
@@ -473,6 +488,21 @@ void HoverCraft::Update(float dt) {
             euler.angularVelocity = Add(euler.angularVelocity, Scale(torque, dt / 2.0f));
             SetSpeedOf(euler);
         }
+    }
+    if (telemetry) {
+        VehicleTelemetry& t = *telemetry;
+        t.steering = controls.steering;
+        t.throttle = controls.throttle;
+        t.strafe = controls.strafe;
+        t.pitch = controls.pitch;
+        const DVector& at = entity->local.posit;
+        t.position = Vector{static_cast<float>(at.x), static_cast<float>(at.y), static_cast<float>(at.z)};
+        t.velocity = euler.velocity;
+        t.force = force;
+        t.angularVelocity = euler.angularVelocity;
+        t.torque = torque;
+        t.hoverFactor = hoverFactor;
+        t.frameTime = dt;
     }
     if (hardpoints) UpdateWeaponAim(dt);
     if (pilotNode) UpdateCockpitSway(dt);

@@ -80,6 +80,24 @@ public:
 // The network state's own part: 6 + 6 + 4 + 1 bytes and one zero pad byte.
 constexpr int32_t kHoverNetStateSize = 18;
 
+// The driving state of one hover craft, filled by the craft every frame while it is attached
+// (HoverCraft::telemetry): the developer tools' telemetry display reads it.
+struct VehicleTelemetry {
+    float targetSpeed = 0.0f;  // the last speed the craft was asked for
+    float steering = 0.0f, throttle = 0.0f, strafe = 0.0f, pitch = 0.0f;  // the controls as read
+    float brake = 0.0f;        // the drive's braking term: 0 while the ground grips the wanted change
+    Vector position{};
+    Vector velocity{};
+    Vector force{};            // the frame's acceleration, gravity included
+    Vector angularVelocity{};
+    Vector torque{};
+    Vector groundNormal{};
+    float heightRatio = 0.0f;  // height along the ground normal over the hover height
+    float hoverFactor = 1.0f;  // the share of the hover lift (1 at or below hover height)
+    float gripRatio = 1.0f;    // the part of the wanted change of velocity the ground let through
+    float frameTime = 0.0f;
+};
+
 class HoverCraft : public Craft {
 public:
     HoverCraft(Entity* entity, GameObjectClass* cls);
@@ -136,6 +154,8 @@ public:
     uint8_t sentFlags = 0;
     float sentSpeed = 0.0f;
     float dustTimer = 0.0f;
+    // Filled each frame while attached; not owned (its owner attaches and detaches it).
+    VehicleTelemetry* telemetry = nullptr;
 
     Entity* throttleSpinners[kHoverThrottleSpinnerMax] = {};
     int throttleSpinnerCount = 0;

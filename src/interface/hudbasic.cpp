@@ -263,18 +263,22 @@ namespace {
 MissionTimer* g_timer = nullptr;
 ScreenTint* g_tint = nullptr;
 LensFlare* g_flare = nullptr;
+void (*g_tuningListMaker)() = nullptr;
 }  // namespace
+
+void Hud_SetTuningListMaker(void (*make)()) { g_tuningListMaker = make; }
 
 void Hud_CreateElements() {
     if (g_timer) return;
-    // The display-element table's order: radar and markers, the timer, the tint, the counters,
-    // the cockpit gauges and the scope, then the lens flare.
+    // The display-element table's order: radar and markers, the timer, the tint, the developer
+    // tools' tuning list, the counters, the cockpit gauges and the scope, then the lens flare.
     CombatHud_CreateFirst();
     static MissionTimer timer;
     static ScreenTint tint;
     static ResourcePanel counters;
     g_timer = &timer;
     g_tint = &tint;
+    if (g_tuningListMaker) g_tuningListMaker();
     ResourcePanel_Register(&counters);
     CombatHud_CreateLast();
     static LensFlare flare;

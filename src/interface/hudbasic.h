@@ -79,5 +79,7 @@ bool MissionTimer_Load();
 
 // Builds the display elements in the display-element table's order (once).
 void Hud_CreateElements();
+// The developer tools' tuning list is built in its place among them by this maker.
+void Hud_SetTuningListMaker(void (*make)());
 // After the layers were emptied (tests): the built elements back in their layers, cleared.
 void HudBasic_Reset();

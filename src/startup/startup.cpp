@@ -33,6 +33,9 @@
 #include "interface/bettyvoice.h"
 #include "audio/audiomessage.h"
 #include "audio/audiosys.h"
+#include "tools/debugvalues.h"
+#include "tools/telemetry.h"
+#include "tools/tuninglist.h"
 
 namespace {
 
@@ -53,6 +56,7 @@ const Installer kInstallers[] = {
     Shell_InstallScreenModes,
     Weapons_InstallSeam,
     Render_InstallBillboards,
+    TuningList_InstallSeam,  // before the display elements are built: the list stands among them
     Hud_InstallSeam,
     CombatHud_InstallSeam,
     Render_InstallSky,
@@ -61,6 +65,7 @@ const Installer kInstallers[] = {
     Missions_InstallInstantAction,
     Audio_InstallSeam,
     BettyVoice_InstallSeam,
+    DebugValues_InstallSeam,
 };
 
 // The registry's members by the name the subsystem-member registration table gives them; the
@@ -85,6 +90,7 @@ const PhaseHookMember kMembers[] = {
     {"AudioMessageQueue", AudioMessageQueue_Member},
     {"CockpitWarningVoice", CockpitWarningVoice_Member},
     {"MapBoundsAiWorld", PathWorldListener_Member},
+    {"TelemetryGraph", TelemetryGraph_Member},
 };
 
 }  // namespace

@@ -59,6 +59,9 @@
 #include "render/sprite.h"
 #include "render/texcache.h"
 #include "shell/screenmode.h"
+#include "tools/debugvalues.h"
+#include "tools/telemetry.h"
+#include "tools/tuninglist.h"
 #include "Terrain/terramap.h"
 #include "ai/aimission.h"
 #include "ai/aipath.h"
@@ -171,6 +174,9 @@ void ResetProgramStateForTest() {
     Camera_ResetForTest();
     Hud_Reset();
     UnitAi_ResetServices();
+    DebugValues_Reset();
+    TuningList_Reset();
+    TelemetryGraph_Reset();
     PathPlanner_ResetForTests();
     PathRegions_ResetForTests();
     PathGrid_ResetForTests();
