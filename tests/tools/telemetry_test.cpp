@@ -84,6 +84,7 @@ protected:
         seen.clear();
         GameRunOptions options;
         options.frames = 20;
+        options.draw = GameRun_DrawEvery();  // the record is copied into the display as it draws
         // Sent off at 10 m/s northward, so that the craft moves without a key.
         options.atStart = [](GameObject* user) { user->euler.velocity = Vector{0.0f, 0.0f, 10.0f}; };
         options.everyFrame = [](const GameRunFrame& frame) {

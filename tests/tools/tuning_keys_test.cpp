@@ -23,6 +23,7 @@ std::string Press(int frame, const char* key) {
 TEST_F(TuningKeys, ControlShiftFunctionKeysStepRaiseAndLowerTheList) {
     GameRunOptions options;
     options.frames = 34;
+    options.draw = GameRun_DrawEvery();  // the harness reads the line the list draws
     options.events = "3 keydown LeftControl\n3 keydown LeftShift\n" + Press(5, "F6") + Press(9, "F6") +
                      Press(13, "F7") + Press(17, "F8") + Press(21, "F8") + Press(25, "F7") +
                      "29 keyup LeftShift\n29 keyup LeftControl\n" + Press(30, "F6");
