@@ -331,8 +331,9 @@ TEST_F(FirstLight, TheLastFrameShowsSkyOverTexturedTerrainAndTheScreenshotKeyWri
     // oldest puffs stopped drawing the sprite after their last frame (an exhaust flame, large) and
     // the western wall moved 50 m west, off the base; and again when the sample craft gripped the
     // ground (it comes to rest a little sooner); and again when each gun hung on its own
-    // hardpoint (the weapon panel shows the cannon, rocket and mortar mounts' kinds).
-    EXPECT_EQ(Fnv1a64(last.rgb), 0x624bc1b0831c3b44ull) << "look at " << PicturePath("firstlight_last.ppm");
+    // hardpoint (the weapon panel shows the cannon, rocket and mortar mounts' kinds); and again
+    // when the player's tank carried 6000 rounds for its fast-firing cannon (the panel's count).
+    EXPECT_EQ(Fnv1a64(last.rgb), 0xd232592fe41e5f0dull) << "look at " << PicturePath("firstlight_last.ppm");
 
     int width = 0, height = 0;
     const std::vector<uint8_t> shot = ReadPcx(profileDir + "/SCR0000.pcx", &width, &height);
