@@ -148,6 +148,8 @@ bool Definitions(std::vector<Definition>* out, std::string* error) {
     player.label = "hover";
     // The commander's own tank is armoured to take on the three craft the fight sends at it.
     player.health = 15000;
+    // Enough rounds for its fast-firing cannon to fire through the whole fight.
+    player.ammo = 6000;
     player.friendProcess.clear();
     player.enemyProcess.clear();
     ClassValues mineLayer = tank;

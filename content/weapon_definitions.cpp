@@ -186,11 +186,13 @@ bool WeaponDefinitions(std::vector<NamedDefinition>* out, std::string* error) {
     mgbullet.speed = 250.0f;
     mgbullet.damage[0] = 6;
     // The player's own cannon fires faster rounds: they reach a craft at fighting range before it
-    // has moved out of the way, so a newcomer who keeps the enemy in the sight hits it.
+    // has moved out of the way, so a newcomer who keeps the enemy in the sight hits it. Each round
+    // weighs what the enemy's does: a hit pushes a craft by the round's damage times its speed, so
+    // a heavy fast round would throw the craft it kills, and the pilot who ejects with it, a few
+    // kilometres. The cannon's punch comes from its rate of fire instead.
     OrdnanceValues playerBullet = bullet1;
     playerBullet.lifetime = 1.0f;
-    playerBullet.speed = 600.0f;
-    playerBullet.damage[0] = 200;
+    playerBullet.speed = 400.0f;
     for (const auto& [file, values] : {std::pair{"bullet1.odf", bullet1}, std::pair{"mgbullet.odf", mgbullet},
                                        std::pair{"bulletp.odf", playerBullet}}) {
         if (!OrdnanceDefinitionText(values, &text, error)) return false;
@@ -221,6 +223,7 @@ bool WeaponDefinitions(std::vector<NamedDefinition>* out, std::string* error) {
     rocketLauncher.sprites[1] = "icon_rocket";
     WeaponValues playerCannon = cannon;
     playerCannon.ordnance = "bulletp";
+    playerCannon.reloadTime = 0.05f;
     for (const auto& [file, values] : {std::pair{"wcannon.odf", cannon}, std::pair{"wmgun.odf", mgun},
                                        std::pair{"wrocket.odf", rocketLauncher},
                                        std::pair{"wcannonp.odf", playerCannon}}) {
