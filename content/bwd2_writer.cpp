@@ -118,47 +118,61 @@ std::string CollisionData(const float values[12]) {
     return out;
 }
 
-std::string AnimationData(const std::vector<std::string>& trackNames, int key, int length, int loops, float speed,
-                          float angle) {
+std::string AnimationData(const std::vector<std::string>& trackNames, const std::vector<AnimSequence>& sequences) {
     const uint32_t tracks = static_cast<uint32_t>(trackNames.size());
+    const uint32_t keysPerTrack = 2 * static_cast<uint32_t>(sequences.size());
     // Offsets of the block count from the chunk's tag: the data starts at chunk byte 8, the
     // counts sit at chunk bytes 16..32 and the arrays start at chunk byte 64.
     std::string out(8, '\0');
-    Bytes_AppendU32(out, 1);           // sequences
-    Bytes_AppendU32(out, tracks);      // tracks
-    Bytes_AppendU32(out, 2 * tracks);  // rotation keys
-    Bytes_AppendU32(out, 0);           // fourth keys
-    Bytes_AppendU32(out, 0);           // position keys
+    Bytes_AppendU32(out, static_cast<uint32_t>(sequences.size()));  // sequences
+    Bytes_AppendU32(out, tracks);                                   // tracks
+    Bytes_AppendU32(out, keysPerTrack * tracks);                    // rotation keys
+    Bytes_AppendU32(out, 0);                                        // fourth keys
+    Bytes_AppendU32(out, 0);                                        // position keys
     out.resize(64 - 8, '\0');
-    // The sequence.
-    std::string sequence;
-    Bytes_AppendU32(sequence, static_cast<uint32_t>(key));
-    sequence.resize(132, '\0');
-    Bytes_AppendU32(sequence, 0);
-    Bytes_AppendU32(sequence, static_cast<uint32_t>(length));
-    Bytes_AppendU32(sequence, static_cast<uint32_t>(loops));
-    Bytes_AppendF32(sequence, speed);
-    out += sequence;
+    std::vector<uint32_t> firsts;
+    uint32_t frame = 0;
+    for (const AnimSequence& s : sequences) {
+        firsts.push_back(frame);
+        std::string sequence;
+        Bytes_AppendU32(sequence, static_cast<uint32_t>(s.key));
+        sequence.resize(132, '\0');
+        Bytes_AppendU32(sequence, frame);
+        Bytes_AppendU32(sequence, static_cast<uint32_t>(s.length));
+        Bytes_AppendU32(sequence, static_cast<uint32_t>(s.loops));
+        Bytes_AppendF32(sequence, s.speed);
+        out += sequence;
+        frame += static_cast<uint32_t>(s.length > 0 ? s.length : 1);
+    }
     for (uint32_t t = 0; t < tracks; ++t) {
         std::string track;
         Bytes_AppendFixed(track, trackNames[t], 8);
         track.resize(60, '\0');
         for (float f : {1.f, 0.f, 0.f, 0.f, 1.f, 0.f, 0.f, 0.f, 1.f}) Bytes_AppendF32(track, f);
         Bytes_AppendVec(track, Vector{0, 0, 0});
-        Bytes_AppendU32(track, 2 * t);  // first rotation key
-        Bytes_AppendU32(track, 2);      // rotation keys
+        Bytes_AppendU32(track, keysPerTrack * t);  // first rotation key
+        Bytes_AppendU32(track, keysPerTrack);      // rotation keys
         track.resize(124, '\0');
         Bytes_AppendU32(track, 0);
         Bytes_AppendU32(track, 0);
         out += track;
     }
     for (uint32_t t = 0; t < tracks; ++t) {
-        Bytes_AppendU32(out, 0);
-        for (float f : {1.f, 0.f, 0.f, 0.f}) Bytes_AppendF32(out, f);  // w, x, y, z
-        Bytes_AppendU32(out, static_cast<uint32_t>(length > 0 ? length - 1 : 0));
-        for (float f : {float(std::cos(angle / 2)), 0.f, float(std::sin(angle / 2)), 0.f}) Bytes_AppendF32(out, f);
+        for (size_t i = 0; i < sequences.size(); ++i) {
+            const AnimSequence& s = sequences[i];
+            Bytes_AppendU32(out, firsts[i]);
+            for (float f : {1.f, 0.f, 0.f, 0.f}) Bytes_AppendF32(out, f);  // w, x, y, z
+            Bytes_AppendU32(out, firsts[i] + static_cast<uint32_t>(s.length > 1 ? s.length - 1 : 0));
+            for (float f : {float(std::cos(s.angle / 2)), 0.f, float(std::sin(s.angle / 2)), 0.f})
+                Bytes_AppendF32(out, f);
+        }
     }
     return out;
+}
+
+std::string AnimationData(const std::vector<std::string>& trackNames, int key, int length, int loops, float speed,
+                          float angle) {
+    return AnimationData(trackNames, {AnimSequence{key, length, loops, speed, angle}});
 }
 
 std::string ModelFileBytes(const ModelDef& model) {

@@ -79,9 +79,20 @@ std::string GeoRecordsData(const ModelDef& model);  // "SGEO" or "VGEO"
 std::string LocatorData(const ModelLocator& locator);
 std::string LightData(const ModelLight& light);
 std::string CollisionData(const float values[12]);
-// An "ANIM" block: header, one sequence per key (first frame 0, the length, loops, speed), one
-// track per part name with two rotation keys (identity, then a turn of `angle` about y at the
-// sequence's last frame).
+// One sequence of an "ANIM" block: its key, length in frames, loop count, speed, and the turn
+// about y every part makes from the sequence's first frame to its last.
+struct AnimSequence {
+    int key = 0;
+    int length = 2;
+    int loops = 0;
+    float speed = 10.0f;
+    float angle = 0.0f;
+};
+// An "ANIM" block: header, the sequences laid end to end on one timeline (the first starts at
+// frame 0), one track per part name with two rotation keys a sequence (identity at its first
+// frame, then its turn at its last).
+std::string AnimationData(const std::vector<std::string>& trackNames, const std::vector<AnimSequence>& sequences);
+// The block of a single sequence.
 std::string AnimationData(const std::vector<std::string>& trackNames, int key, int length, int loops, float speed,
                           float angle);
 

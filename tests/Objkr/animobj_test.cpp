@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "Objkr/animobj.h"
+#include "bwd2_writer.h"
 #include "core/bytes.h"
 #include "objkr_fixture.h"
 #include "platform/msgbox.h"
@@ -132,6 +133,35 @@ TEST_F(AnimObjTest, ASequencePlaysItsFramesAndFinishesAfterAboutOneSecond) {
     EXPECT_NEAR(arm->local.right.x, std::cos(0.9f), 1e-5f);
     EXPECT_NEAR(arm->local.front.x, -std::sin(0.9f), 1e-5f);
     EXPECT_DOUBLE_EQ(arm->local.posit.x, 7.0);
+}
+
+// The generator lays several sequences end to end; each key starts its own frames and each
+// ends at its own turn.
+TEST_F(AnimObjTest, TheGeneratorsSeveralSequenceBlockPlaysEachKeyOnItsOwnFrames) {
+    const std::string data = content::AnimationData({"arm"}, {content::AnimSequence{0, 5, 1, 10.0f, 0.3f},
+                                                              content::AnimSequence{1, 8, 1, 10.0f, 0.6f},
+                                                              content::AnimSequence{4, 4, 1, 10.0f, 0.9f}});
+    Model(content::Bwd2ChunkBytes({"ANIM", data}));
+    struct Case {
+        int key;
+        float first;
+        int steps;
+        float angle;
+    };
+    for (const Case& c : {Case{0, 0, 5, 0.3f}, Case{1, 5, 8, 0.6f}, Case{4, 13, 4, 0.9f}}) {
+        SCOPED_TRACE(c.key);
+        int slot = -1;
+        ASSERT_EQ(AnimObj_Start(root, c.key, &slot), 0);
+        EXPECT_FLOAT_EQ(Slot(slot)->current, c.first);
+        int steps = 0;
+        while (Slot(slot)->state == kAnimPlaying && steps < 100) {
+            AnimObj_Step();
+            ++steps;
+        }
+        EXPECT_EQ(steps, c.steps);
+        EXPECT_NEAR(arm->local.right.x, std::cos(c.angle), 1e-4f);
+        AnimObj_Stop(slot);
+    }
 }
 
 TEST_F(AnimObjTest, DirectionAndLoops) {
