@@ -5,6 +5,7 @@ constexpr int kExitNormal = 0;              // also: another copy already runs o
 constexpr int kExitOutOfMemory = 107;       // memory ran out while loading
 constexpr int kExitNoColourMode = 108;      // the desktop cannot show the software display
 constexpr int kExitScriptFile = 110;        // a script file could not be preprocessed
+constexpr int kExitNumericFatal = 111;      // the planner's numeric arrays gave up (no caller yet)
 constexpr int kExitFatal = 112;             // a fatal error (its box says which)
 constexpr int kExitWarningCancelled = 113;  // a warning's box was cancelled
 constexpr int kExitProfileDir = 114;        // the profile directory cannot be created or written

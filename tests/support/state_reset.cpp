@@ -89,6 +89,11 @@
 #include "audio/radiovoice.h"
 #include "audio/audiomessage.h"
 #include "interface/bettyvoice.h"
+#include "core/drdebug.h"
+#include "Schedule/grassfire.h"
+#include "Schedule/plannerlog.h"
+#include "Schedule/prereq.h"
+#include "Schedule/regionlabel.h"
 
 void ResetProgramStateForTest() {
     // The sound layer closed, its queues empty (before the tables go back).
@@ -206,4 +211,10 @@ void ResetProgramStateForTest() {
     Quake_Effect().magnitude = 0.0f;
     Quake_Effect().rumble = nullptr;
     Lightning_Effect().Forget();
+    // The planner's modules.
+    DR_ResetForTests();
+    PlannerLog_Reset();
+    PREREQ_ResetForTests();
+    RegionLabel_Reset();
+    if (Grassfire_IsOpen()) Grassfire_Close();
 }
