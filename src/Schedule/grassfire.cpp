@@ -37,7 +37,7 @@ void Release(GrassfireState& s) {
 
 void Grassfire_Init(int rows, int columns) {
     GrassfireState& s = State();
-    DR_ASSERT(!s.grassfire_initialised);
+    DR_Assert(!s.grassfire_initialised, __LINE__, DR_SOURCE_NAME, "!grassfire_initialised");
     if (s.grassfire_initialised) Release(s);
     s.rows = rows;
     s.columns = columns;
@@ -51,7 +51,7 @@ void Grassfire_Init(int rows, int columns) {
 int Grassfire_Compute(int32_t* const* source, int32_t* const* destination, int key, int invert, int border,
                       int connectivity, int rows, int columns) {
     GrassfireState& s = State();
-    DR_ASSERT(s.grassfire_initialised);
+    DR_Assert(s.grassfire_initialised, __LINE__, DR_SOURCE_NAME, "grassfire_initialised");
     if (!s.grassfire_initialised) return 0;
     if (rows != s.rows || columns != s.columns) {
         DR_ASSERT(1 == 0);

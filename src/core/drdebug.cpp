@@ -15,6 +15,7 @@ struct DrState {
     int sequence = 0;
     int outstanding = 0;
     int failCount = 0;
+    int failSkip = 0;
     bool exitRegistered = false;
     std::vector<DrAtDoneFn> atDone;  // newest at the back
 };
@@ -27,6 +28,10 @@ DrState& State() {
 bool FailThisAllocation() {
     DrState& s = State();
     if (s.failCount <= 0) return false;
+    if (s.failSkip > 0) {
+        --s.failSkip;
+        return false;
+    }
     --s.failCount;
     return true;
 }
@@ -189,12 +194,16 @@ void* DR_RawCalloc(size_t count, size_t size) {
     return std::calloc(count, size);
 }
 
-void DR_FailAllocations(int count) { State().failCount = count > 0 ? count : 0; }
+void DR_FailAllocations(int count, int skip) {
+    State().failCount = count > 0 ? count : 0;
+    State().failSkip = skip > 0 ? skip : 0;
+}
 
 void DR_ResetForTests() {
     DrState& s = State();
     s.sequence = 0;
     s.outstanding = 0;
     s.failCount = 0;
+    s.failSkip = 0;
     s.atDone.clear();
 }

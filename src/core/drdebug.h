@@ -56,8 +56,9 @@ int DR_Outstanding();
 
 // A zeroed block of count * size bytes (null on overflow or failure); released with std::free.
 void* DR_RawCalloc(size_t count, size_t size);
-// Tests: the next count allocations through DR_RawCalloc and the log fail (0 stops it).
-void DR_FailAllocations(int count);
+// Tests: after skip more allocations through DR_RawCalloc and the log, the next count fail
+// (count 0 stops it).
+void DR_FailAllocations(int count, int skip = 0);
 
 // Counters, at-done list and fault injection back to their start.
 void DR_ResetForTests();
