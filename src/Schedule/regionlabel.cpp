@@ -9,8 +9,11 @@ constexpr int16_t kCandidate = 2001;
 struct RegionState {
     RegionStats stats[kRegionMaxLabels];
     int kept = 0;
-    std::vector<int> stack;  // cells waiting to be filled, reused between runs
-    std::vector<int> filled;  // cells of the region being filled
+    struct Cell {
+        int r, c;
+    };
+    std::vector<Cell> stack;   // cells waiting to be filled, reused between runs
+    std::vector<Cell> filled;  // cells of the region being filled (only when it may be erased)
 };
 
 RegionState& State() {
@@ -48,13 +51,13 @@ NrMatrix<int16_t> RegionLabel(const NrMatrix<int32_t>& source, int lo, int hi, b
             st.stack.clear();
             st.filled.clear();
             out[r0][c0] = static_cast<int16_t>(label);
-            st.stack.push_back(r0 * columns + c0);
+            st.stack.push_back({r0, c0});
             while (!st.stack.empty()) {
-                const int cell = st.stack.back();
+                const RegionState::Cell cell = st.stack.back();
                 st.stack.pop_back();
-                st.filled.push_back(cell);
-                const int r = cell / columns;
-                const int c = cell - r * columns;
+                if (compactOnly) st.filled.push_back(cell);
+                const int r = cell.r;
+                const int c = cell.c;
                 ++s.count;
                 if (r < s.lowRow) s.lowRow = r;
                 if (r > s.highRow) s.highRow = r;
@@ -65,19 +68,19 @@ NrMatrix<int16_t> RegionLabel(const NrMatrix<int32_t>& source, int lo, int hi, b
                 // Left, up, right, down; a cell is labelled as it is pushed, so it is pushed once.
                 if (c > 0 && out[r][c - 1] == kCandidate) {
                     out[r][c - 1] = static_cast<int16_t>(label);
-                    st.stack.push_back(cell - 1);
+                    st.stack.push_back({r, c - 1});
                 }
                 if (r > 0 && out[r - 1][c] == kCandidate) {
                     out[r - 1][c] = static_cast<int16_t>(label);
-                    st.stack.push_back(cell - columns);
+                    st.stack.push_back({r - 1, c});
                 }
                 if (c + 1 < columns && out[r][c + 1] == kCandidate) {
                     out[r][c + 1] = static_cast<int16_t>(label);
-                    st.stack.push_back(cell + 1);
+                    st.stack.push_back({r, c + 1});
                 }
                 if (r + 1 < rows && out[r + 1][c] == kCandidate) {
                     out[r + 1][c] = static_cast<int16_t>(label);
-                    st.stack.push_back(cell + columns);
+                    st.stack.push_back({r + 1, c});
                 }
             }
             const int rowSpan = s.highRow - s.lowRow + 1;
@@ -91,7 +94,7 @@ NrMatrix<int16_t> RegionLabel(const NrMatrix<int32_t>& source, int lo, int hi, b
                 // Past 2000 the labels start again at 1, and so does the statistics entry.
                 label = label >= kRegionMaxLabels ? 1 : label + 1;
             } else {
-                for (int cell : st.filled) out[cell / columns][cell % columns] = 0;
+                for (const RegionState::Cell& cell : st.filled) out[cell.r][cell.c] = 0;
             }
         }
     }
