@@ -121,16 +121,18 @@ void DR_Free(void** block, const char* file, int line) {
 
 void* DR_Realloc(void* block, size_t size, const char* file, int line) {
     DrState& s = State();
-    DR_Assert(block != nullptr, __LINE__, file, "old_buffer");
+    DR_Assert(block != nullptr, line, file, "old_buffer");
+    // Only the old address is kept: the old pointer is not looked at once realloc has run.
     const unsigned long oldAddress = AddressOf(block);
+    const bool hadBlock = block != nullptr;
     void* moved = FailThisAllocation() ? nullptr : std::realloc(block, size);
     if (!moved) {
         // The old block is still the caller's; nothing was released or gained.
-        DR_Assert(0, __LINE__, file, "new_buffer");
+        DR_Assert(0, line, file, "new_buffer");
         return nullptr;
     }
-    if (moved != block) {
-        if (block) {
+    if (AddressOf(moved) != oldAddress) {
+        if (hadBlock) {
             ++s.sequence;
             TraceFree(oldAddress, file, line);
         } else {
