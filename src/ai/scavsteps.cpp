@@ -83,7 +83,7 @@ bool ScavSteps_RepairStep(const ScavStepFields& f) {
         if (slot >= kPadFirst && slot <= kPadLast) {
             if (craft->healthRatio >= 1.0f) return false;
         } else if (slot != kServerSlot) {
-            if (s.taskIsDone(*f.task)) return false;
+            if ((*f.task)->IsDone()) return false;
         } else if (s.canAffordBuild(who, false) && who->curCmd.what == kCmdCodeNone) {
             who->SetCommandObject(kCmdCodeGetRepair, craft);
             *f.whoHandle = 0;
@@ -95,7 +95,7 @@ bool ScavSteps_RepairStep(const ScavStepFields& f) {
         DeleteTask(f.task);
         *f.task = new GoGet(craft, kit);
     }
-    if (*f.task && !s.taskIsDone(*f.task)) s.taskUpdate(*f.task);
+    if (*f.task && !(*f.task)->IsDone()) (*f.task)->Update();
     return true;
 }
 
@@ -109,8 +109,8 @@ bool ScavSteps_CashOutStep(const ScavStepFields& f) {
     GameObject* craft = f.craft;
     if (!craft) return false;
     UnitAiServices& s = UnitAi_Services();
-    if (*f.task && !s.taskIsDone(*f.task)) {
-        s.taskUpdate(*f.task);
+    if (*f.task && !(*f.task)->IsDone()) {
+        (*f.task)->Update();
         return true;
     }
     if (GameObject* drop = s.findDropOff(craft); drop && UnitAi_Distance2(craft, drop) < kDropReach2)

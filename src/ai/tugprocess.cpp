@@ -177,9 +177,8 @@ void TugProcess::Leave(int32_t) {
 }
 
 void TugProcess::Step(int32_t state) {
-    UnitAiServices& s = UnitAi_Services();
     auto* body = dynamic_cast<Craft*>(craft);
-    const bool done = task && s.taskIsDone(task);
+    const bool done = task && (task)->IsDone();
     ScavStepFields fields{craft, &whoHandle, &task};
     switch (state) {
         case kTugWait:
@@ -228,7 +227,7 @@ void TugProcess::Step(int32_t state) {
         default:
             return;
     }
-    if (task && !s.taskIsDone(task)) s.taskUpdate(task);
+    if (task && !(task)->IsDone()) (task)->Update();
 }
 
 void TugProcess::DebugDump() {
@@ -265,7 +264,7 @@ void TugProcess::DebugDump() {
                       static_cast<double>(a.y), static_cast<double>(a.z));
         Print(line);
     }
-    if (task) UnitAi_Services().taskDebugDraw(task);
+    if (task) task->DebugDraw();
 }
 
 bool TugProcess::Save(FILE* stream) {
