@@ -199,8 +199,8 @@ bool BuildFightWorld(std::string* error) {
 }
 
 // "tugs.qmn": on the open flat ground between the long wall and the ramp, a tug of the player's
-// team with an empty scout on its hook, sent to drop it 200 m east; far to the south a SAV of
-// team 2 40 m from a pilot on foot with no brain; the player's tank well clear of both.
+// team with an empty scout on its hook, sent to drop it 200 m east; 400 m to the south a SAV of
+// team 2 40 m from a pilot on foot with no orders; the player's tank well clear of both.
 bool BuildTugsWorld(std::string* error) {
     auto build = [&](const char* name, int32_t team, float x, float z, bool user) -> GameObject* {
         GameObjectClass* cls = GameObjectClass::Find(name);
@@ -214,14 +214,14 @@ bool BuildTugsWorld(std::string* error) {
         if (!object) Fail(error, std::string("tugs mission: ") + name + " could not be built");
         return object;
     };
-    GameObject* user = build("player", 1, 1600.0f, 2300.0f, true);
+    GameObject* user = build("player", 1, 1600.0f, 2400.0f, true);
     if (!user) return false;
     user->aiProcessPending = true;
     Entities_SetUser(user->record);
     user->pilotClass = GameObjectClass::Find("asuser");
 
-    GameObject* tugObject = build("avtug", 1, 1550.0f, 1900.0f, false);
-    GameObject* scout = tugObject ? build("avscout", 1, 1550.0f, 1900.0f, false) : nullptr;
+    GameObject* tugObject = build("avtug", 1, 1550.0f, 2000.0f, false);
+    GameObject* scout = tugObject ? build("avscout", 1, 1550.0f, 2000.0f, false) : nullptr;
     if (!scout) return false;
     auto* tug = dynamic_cast<Tug*>(tugObject);
     if (!tug) return Fail(error, "tugs mission: avtug is not a tug");
@@ -229,12 +229,16 @@ bool BuildTugsWorld(std::string* error) {
     tug->pilotClass = tug->objClass->pilotClass;
     tug->SetCargo(scout);
     tug->deployState = kTugHooked;
-    tug->SetCommandPosition(kCmdCodeDropoff, Vector{1750.0f, 0.0f, 1900.0f}, 0);
+    tug->SetCommandPosition(kCmdCodeDropoff, Vector{1750.0f, 0.0f, 2000.0f}, 0);
 
-    GameObject* sav = build("svsav", 2, 1700.0f, 1400.0f, false);
-    GameObject* pilot = build("aspilo", 1, 1700.0f, 1440.0f, false);
+    GameObject* sav = build("svsav", 2, 1700.0f, 1600.0f, false);
+    GameObject* pilot = build("aspilo", 1, 1700.0f, 1640.0f, false);
     if (!sav || !pilot) return false;
     sav->aiProcessPending = true;
+    // The pilot has a brain (a person without one lies dead) that acts on orders only, and it
+    // has none: it stands where it is.
+    pilot->aiProcessPending = true;
+    pilot->independence = 0;
     return true;
 }
 
