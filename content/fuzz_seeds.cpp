@@ -13,6 +13,8 @@
 #include "avoidance_config.h"
 #include "bwd2_writer.h"
 #include "content.h"
+#include "ai/savprocess.h"
+#include "ai/tugprocess.h"
 #include "ai/aiinstall.h"
 #include "ai/aipath.h"
 #include "ai/aoi.h"
@@ -618,6 +620,10 @@ bool AiSectionSeeds(FuzzSeedSet& seeds, std::string* error) {
     new WingmanBlastAttack(nullptr, nullptr);
     new RocketTankAttack(nullptr, nullptr);
     new GechAttack(nullptr, nullptr);
+    // The tug's pick-up and the SAV's two attacks.
+    new TugPickup;
+    new SAVAttackPersonTask(nullptr, nullptr);
+    new SAVAttackVehicleTask(nullptr, nullptr);
     bool ok = true;
     for (const bool binary : {false, true}) {
         FILE* file = std::tmpfile();
