@@ -369,4 +369,29 @@ TEST_F(TugSavProcessTest, SavsOnOneVehicleStandTwentyTwoAndAHalfDegreesApart) {
     EXPECT_TRUE(AttackRegistry().empty()) << "the attackers leave the vehicle's record";
 }
 
+
+TEST_F(TugSavProcessTest, TheVehicleAttacksDeadlines) {
+    Craft* vehicle = NewCraft(*cls_, 1, Vector{500.0f, 0.0f, 500.0f});
+    SAV* sav = NewKind<SAV>(savClass_, 2, Vector{300.0f, 0.0f, 300.0f});
+    sav->deployState = kSavGround;
+    SAVAttackVehicleTask task(sav, vehicle);
+    const float now = Clock_GetTime();
+    struct Case {
+        int32_t state;
+        float strike, lastShot;  // from now; lastShot < 0: not set by the entry
+        bool deploys;
+    } cases[] = {{kTaskAttack, 15.0f, 3.0f, false}, {kSavTaskSettle, 5.0f, -1.0f, true}};
+    for (const Case& c : cases) {
+        task.lastShotDeadline = -100.0f;
+        sav->controls.deploy = 0;
+        task.curState = c.state;
+        task.Enter();
+        EXPECT_FLOAT_EQ(task.strikeDeadline, now + c.strike) << c.state;
+        const float lastShot = c.lastShot >= 0.0f ? now + c.lastShot : -100.0f;
+        EXPECT_FLOAT_EQ(task.lastShotDeadline, lastShot);
+        EXPECT_EQ(sav->controls.deploy != 0, c.deploys) << "SETTLE deploys the SAV";
+    }
+    task.curState = kTaskDone;
+}
+
 }  // namespace
