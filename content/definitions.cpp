@@ -45,6 +45,10 @@ constexpr uint32_t kPodTurn = 0x73ACCD30u;
 // throttle: at rest, and at top speed.
 constexpr uint32_t kTractionRest = 0x6B8ECF11u;
 constexpr uint32_t kTractionTop = 0x8EC6E538u;
+constexpr uint32_t kHoverHeightKey = 0x4F358485u;
+constexpr uint32_t kLiftBoostKey = 0xD4247E4Fu;
+constexpr uint32_t kTopForwardKey = 0x9410FCFFu;
+constexpr uint32_t kCruiseAltitudeKey = 0x2D6A7A45u;
 
 struct Definition {
     std::string name;
@@ -111,6 +115,8 @@ const Loadout kLoadouts[] = {
     {"asuser.odf", {"wmgun"}},
     // The range's mine layer: a tank that drops magnets.
     {"avdisp.odf", {"wdisp"}},
+    // The SAV's cannon, for its attacks on vehicles.
+    {"svsav.odf", {"wcannon"}},
 };
 
 void WriteLoadout(OdfWriter& w, const char* file, std::string* missing) {
@@ -177,6 +183,10 @@ bool Definitions(std::vector<Definition>* out, std::string* error) {
         {"spcamr.odf", {"camerapod", "gvrepair", 5, 1, -1, 3.0f, 50, -1, "", "", "", 0}},
         // A cannon lying in the field for any craft with a cannon mount.
         {"apwcan.odf", {"wpnpower", "gvrepair", 10, 3, -1, 4.0f, 100, -1, "", "", "", 0}},
+        // The tug, which carries loose craft on its hook, and the SAV, a hover craft of the other
+        // side that climbs high to travel and comes down to ram people on foot.
+        {"avtug.odf", {"tug", "gvtug", 30, 10, 1, 8.0f, 2000, -1, "TugFriend", "TugEnemy", "", 0}},
+        {"svsav.odf", {"sav", "gvscout", 40, 12, 0, 8.0f, 1500, 400, "", "SAVEnemy", "", 1}},
     };
     std::vector<Definition> files;
     for (const Named& named : classes) {
@@ -203,6 +213,15 @@ bool Definitions(std::vector<Definition>* out, std::string* error) {
             writer.Float(kSensorRange, 240.0f);
             writer.Float(kRadarRange, 250.0f).Float(kTargetRange, 200.0f);
             writer.String(kVoiceReplies, "radio1.wav").String(kVoiceReports, "radio2.wav");
+        }
+        if (named.values.label == "tug") {
+            // The tug rides high, so that a craft hanging on its hook clears the ground.
+            writer.Section("HoverCraftClass").Float(kHoverHeightKey, 5.0f);
+        } else if (named.values.label == "sav") {
+            // The SAV's climb and its ram's throttle are fractions of its lift and top speed:
+            // about 5 m/s up at 30 frames a second, and 150 m/s at full throttle.
+            writer.Section("HoverCraftClass").Float(kLiftBoostKey, 150.0f).Float(kTopForwardKey, 150.0f);
+            writer.Section("SAVClass").Float(kCruiseAltitudeKey, 150.0f);
         }
         if (named.values.label == "hover" || named.values.label == "wingman") {
             // A craft left standing grips the ground: one pushed by a hit stops within a few
@@ -254,6 +273,7 @@ std::vector<Definition> InformationTexts() {
         {"avrecy.inf", "Recycler\r\nTurns scrap into new craft and buildings. Guard it well.\r\n"},
         {"abfact.inf", "Factory\r\nBuilds the heavier craft of the base.\r\n"},
         {"avscav.inf", "Scavenger\r\nGathers scrap from the field and brings it home.\r\n"},
+        {"avtug.inf", "Tug\r\nHooks an empty craft or a wreck, carries it and sets it down where it is sent.\r\n"},
     };
 }
 

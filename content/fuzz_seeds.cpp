@@ -13,6 +13,8 @@
 #include "avoidance_config.h"
 #include "bwd2_writer.h"
 #include "content.h"
+#include "ai/savprocess.h"
+#include "ai/tugprocess.h"
 #include "ai/aiinstall.h"
 #include "ai/aipath.h"
 #include "ai/aoi.h"
@@ -457,12 +459,12 @@ bool SaveGameSeeds(FuzzSeedSet& seeds, std::string* error) {
     if (ok) {
         HeadlessWorld world(dir + "/data", profile);
         ok = world.Ready() || Fail(error, "the sample world's index cannot be read");
-        for (const char* mission : {"sample.qmn", "fight.qmn", "nocraft.qmn"}) {
+        for (const char* mission : {"sample.qmn", "fight.qmn", "nocraft.qmn", "tugs.qmn"}) {
             std::vector<char> bytes;
             ok = ok && (DataFile_Load(mission, &bytes) || Fail(error, std::string("the sample world has no ") + mission)) &&
                  seeds.Add(mission, std::string(bytes.begin(), bytes.end()), error);
         }
-        for (const char* mission : {"sample", "fight"}) {
+        for (const char* mission : {"sample", "fight", "tugs"}) {
             for (bool binary : {false, true}) {
                 if (!ok) break;
                 world.Reset();
@@ -618,6 +620,10 @@ bool AiSectionSeeds(FuzzSeedSet& seeds, std::string* error) {
     new WingmanBlastAttack(nullptr, nullptr);
     new RocketTankAttack(nullptr, nullptr);
     new GechAttack(nullptr, nullptr);
+    // The tug's pick-up and the SAV's two attacks.
+    new TugPickup;
+    new SAVAttackPersonTask(nullptr, nullptr);
+    new SAVAttackVehicleTask(nullptr, nullptr);
     bool ok = true;
     for (const bool binary : {false, true}) {
         FILE* file = std::tmpfile();
@@ -759,6 +765,14 @@ bool NetStateSeeds(FuzzSeedSet& seeds, std::string* error) {
         {"craft-half", std::string("\x00\x80\x40\xa0", 4)},
         {"craft-dead", std::string("\x00\x00\x00\x10", 4)},
         {"craft-short", std::string("\x00\x10", 2)},
+        // A tug: the cargo's network id and the state word, then the hover craft's 18 bytes and
+        // the craft's 3; a state outside 0..3 and a record too short for the tug's part.
+        {"tug-hooked", std::string("\x01", 1) + std::string("\x02\x00\x01\x00\x02\x00\x00\x00", 8) +
+                           std::string(18, '\0') + std::string("\xff\xff\x80", 3)},
+        {"tug-bad-state", std::string("\x01", 1) + std::string("\x00\x00\x00\x00\x09\x00\x00\x00", 8) +
+                              std::string(18, '\0') + std::string("\xff\xff\x80", 3)},
+        {"tug-short", std::string("\x01\x02\x00\x01\x00\x02", 6)},
+        {"sav-whole", std::string("\x02", 1) + std::string(18, '\0') + std::string("\xff\xff\x80", 3)},
     };
     for (const auto& r : records)
         if (!seeds.Add(r.name, r.bytes, error)) return false;

@@ -40,6 +40,7 @@
 #include "core/seams/weapons.h"
 #include "core/seams/world.h"
 #include "core/zix.h"
+#include "fun3d/tugsav.h"
 #include "fun3d/gameobject.h"
 #include "fun3d/objectpool.h"
 #include "fun3d/objectseam.h"
@@ -197,6 +198,50 @@ bool BuildFightWorld(std::string* error) {
     return true;
 }
 
+// "tugs.qmn": on the open flat ground between the long wall and the ramp, a tug of the player's
+// team with an empty scout on its hook, sent to drop it 200 m east; 400 m to the south a SAV of
+// team 2 40 m from a pilot on foot with no orders; the player's tank well clear of both.
+bool BuildTugsWorld(std::string* error) {
+    auto build = [&](const char* name, int32_t team, float x, float z, bool user) -> GameObject* {
+        GameObjectClass* cls = GameObjectClass::Find(name);
+        if (!cls) {
+            Fail(error, std::string("tugs mission: class ") + name + " not found");
+            return nullptr;
+        }
+        Matrix m = kIdentityMatrix;
+        m.posit = DVector{x, Terrain_GetHeight(x, z), z};
+        GameObject* object = GameObjectClass::Build(cls, m, team, user, 0, nullptr);
+        if (!object) Fail(error, std::string("tugs mission: ") + name + " could not be built");
+        return object;
+    };
+    GameObject* user = build("player", 1, 1600.0f, 2400.0f, true);
+    if (!user) return false;
+    user->aiProcessPending = true;
+    Entities_SetUser(user->record);
+    user->pilotClass = GameObjectClass::Find("asuser");
+
+    GameObject* tugObject = build("avtug", 1, 1550.0f, 2000.0f, false);
+    GameObject* scout = tugObject ? build("avscout", 1, 1550.0f, 2000.0f, false) : nullptr;
+    if (!scout) return false;
+    auto* tug = dynamic_cast<Tug*>(tugObject);
+    if (!tug) return Fail(error, "tugs mission: avtug is not a tug");
+    tug->aiProcessPending = true;
+    tug->pilotClass = tug->objClass->pilotClass;
+    tug->SetCargo(scout);
+    tug->deployState = kTugHooked;
+    tug->SetCommandPosition(kCmdCodeDropoff, Vector{1750.0f, 0.0f, 2000.0f}, 0);
+
+    GameObject* sav = build("svsav", 2, 1700.0f, 1600.0f, false);
+    GameObject* pilot = build("aspilo", 1, 1700.0f, 1640.0f, false);
+    if (!sav || !pilot) return false;
+    sav->aiProcessPending = true;
+    // The pilot has a brain (a person without one lies dead) that acts on orders only, and it
+    // has none: it stands where it is.
+    pilot->aiProcessPending = true;
+    pilot->independence = 0;
+    return true;
+}
+
 bool WriteMission(const std::string& path, std::string* error) {
     SaveGame_SetMissionFile(true);
     Field_SetBinary(false);
@@ -327,7 +372,8 @@ bool WriteSampleTerrainMission(const std::string& dirGiven, const std::string& o
         std::strcpy(SaveGame_Globals().missionFile, fileName);
         std::strcpy(SaveGame_Globals().terrainName, "sample");
         ok = ok && (Seam_World().terrainLoadMap("sample") || Fail(error, "sample mission: the map does not load"));
-        ok = ok && (fight ? BuildFightWorld(error) : BuildSampleObjects(withCraft, error));
+        if (std::strcmp(fileName, "tugs.qmn") == 0) ok = ok && BuildTugsWorld(error);
+        else ok = ok && (fight ? BuildFightWorld(error) : BuildSampleObjects(withCraft, error));
         // The sample map has no script: the world runs the base mission, and the file names it.
         // The fight is played as instant action: it is won once the enemy has no craft left.
         if (ok) AiMission_CreateByName(fight ? "UsrMsn" : "sample");
@@ -351,6 +397,10 @@ bool WriteSampleMission(const std::string& dir, const std::string& out, std::str
     return WriteSampleTerrainMission(dir, out, "sample.qmn", true, error);
 }
 
+bool WriteTugsMission(const std::string& dir, const std::string& out, std::string* error) {
+    return WriteSampleTerrainMission(dir, out, "tugs.qmn", true, error);
+}
+
 bool WriteNoCraftMission(const std::string& dir, const std::string& out, std::string* error) {
     return WriteSampleTerrainMission(dir, out, "nocraft.qmn", false, error);
 }
@@ -364,6 +414,7 @@ bool WriteMissionWorld(const std::string& dir, std::string* error) {
     if (!WriteFightMission(dir, pack + "/fight.qmn", error)) return false;
     if (!WriteSampleMission(dir, pack + "/sample.qmn", error)) return false;
     if (!WriteNoCraftMission(dir, pack + "/nocraft.qmn", error)) return false;
+    if (!WriteTugsMission(dir, pack + "/tugs.qmn", error)) return false;
     // Packed again, with the mission.
     return WriteArchiveWorld(dir, error);
 }

@@ -36,6 +36,8 @@ bool WriteNoCraftMission(const std::string& dir, const std::string& out, std::st
 // "fight.qmn": the player's tank on the plateau with the map's named paths ("edge_path", a
 // looping and a plain route) and one area of interest of team 2; later units join it.
 bool WriteFightMission(const std::string& dir, const std::string& out, std::string* error);
+// "tugs.qmn": a tug carrying an empty scout to a drop-off point, and a SAV near a pilot on foot.
+bool WriteTugsMission(const std::string& dir, const std::string& out, std::string* error);
 // Writes the missions into the pack directory and packs the archive again with it.
 bool WriteMissionWorld(const std::string& dir, std::string* error);
 // The last step of the world: the pack directory goes.

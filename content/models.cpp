@@ -167,6 +167,24 @@ ModelDef Scout() {
     return m;
 }
 
+// The tug: a flat hover hull with a hook arm under it and the tow point (type 74) below the arm,
+// where the cargo hangs. Its animation block holds two sequences: 0 lowers the hook, 1 raises it.
+ModelDef Tug() {
+    ModelDef m;
+    m.file = "gvtug.vdf";
+    m.vehicle = true;
+    m.mass = 5000;
+    ModelPart hull = Part(Keep(GeoBox("tghull", {-2.4f, 0.0f, -3.4f}, {2.4f, 1.0f, 3.4f}, kHull)), "world", {0, 0.6f, 0});
+    ModelPart cab = Part(Keep(GeoBox("tgcab", {-1.0f, 0.0f, 1.4f}, {1.0f, 0.8f, 3.0f}, kGlass)), "tghull", {0, 1.0f, 0});
+    ModelPart hook = Part(Keep(GeoBox("tghook", {-0.3f, -0.8f, -0.3f}, {0.3f, 0.0f, 0.3f}, kDark)), "tghull", {0, 0, 0});
+    m.parts = {hull, cab, hook, Point("tgtow", "tghook", {0, -1.0f, 0}, 74),
+               Point("tgdust1", "tghull", {-1.2f, -0.6f, 0}, 77), Point("tgdust2", "tghull", {1.2f, -0.6f, 0}, 77)};
+    m.locators = {{'(', {0, 2.0f, 2.2f}}, {'*', {0, 2.4f, 1.0f}}};
+    m.animation = AnimationData({"tghook"}, {AnimSequence{0, 3, 0, 30.0f, 0.0f}, AnimSequence{1, 3, 0, 30.0f, 0.0f}});
+    CollisionBox(m, {-2.4f, 0.0f, -3.4f}, {2.4f, 1.8f, 3.4f});
+    return m;
+}
+
 ModelDef Pilot() {
     ModelDef m;
     m.file = "gvpilot.vdf";
@@ -321,7 +339,8 @@ ModelDef Torpedo() {
 std::vector<ModelDef> SampleModels() {
     Meshes().clear();
     return {HoverTank(), Scout(), Pilot(), Recycler(), Scavenger(), Factory(),
-            PowerPlant(), CommTower(), Bunker(), ScrapPiece(), PowerUp(), Torpedo()};
+            PowerPlant(), CommTower(), Bunker(), ScrapPiece(), PowerUp(), Torpedo(),
+            Tug()};
 }
 
 std::vector<GeoMesh> SampleMeshes() {

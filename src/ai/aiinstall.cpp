@@ -11,6 +11,8 @@
 #include "ai/pathgrid.h"
 #include "ai/pathplanner.h"
 #include "ai/personprocess.h"
+#include "ai/savprocess.h"
+#include "ai/tugprocess.h"
 #include "ai/unittask.h"
 #include "ai/worldqueries.h"
 #include "core/cmdline.h"
@@ -25,6 +27,8 @@ void Ai_InstallSeam() {
     Ai_InstallTasks();
     Ai_InstallCombatProcesses();
     Ai_InstallPersonProcesses();
+    Ai_InstallTugProcesses();
+    Ai_InstallSavProcesses();
 
     AiSeam& s = Seam_Ai();
     s.pathGridMarkCircle = PathGrid_MarkCircle;

@@ -158,6 +158,9 @@ UnitProcess::~UnitProcess() {
 void UnitProcess::Attach(AiMission* mission, GameObject* owner) {
     AiProcess::Attach(mission, owner);
     me = owner;
+    // The object's own word (a mission file keeps it): a unit of independence 0 acts on orders
+    // only.
+    if (owner) independence = owner->independence;
     OnAttach();
 }
 

@@ -609,3 +609,20 @@ GameObject* AI_FindNearestEnemyOf(int32_t team, const Vector& point, float* rang
     if (found) *range2 = best;
     return found;
 }
+
+GameObject* AI_FindNearestEnemyPerson(GameObject* unit, float range2) {
+    if (!unit) return nullptr;
+    const Vector at = AI_PositionOf(unit);
+    GameObject* best = nullptr;
+    float bestDist = range2;
+    for (GameObject* object : GameObject_List()) {
+        if (object == unit || object->objClass->category != kCategoryPerson || unit->IsAlly(object)) continue;
+        if (!GameObject::FromHandle(object->GetObjHandle())) continue;
+        const float d2 = Vec3_GroundDistSq(at, AI_PositionOf(object));
+        if (d2 < bestDist) {
+            bestDist = d2;
+            best = object;
+        }
+    }
+    return best;
+}

@@ -101,3 +101,6 @@ GameObject* AI_FindNearestEnemyBuilding(GameObject* unit, float range2);
 // The nearest enemy of the team near the point: mines by 3-D distance, piloted craft by ground
 // distance; *range2 receives it.
 GameObject* AI_FindNearestEnemyOf(int32_t team, const Vector& point, float* range2);
+// The nearest live person on foot that is not an ally of the unit, within the squared ground
+// range; null for none.
+GameObject* AI_FindNearestEnemyPerson(GameObject* unit, float range2);

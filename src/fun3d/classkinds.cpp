@@ -13,6 +13,7 @@
 #include "fun3d/objectslot.h"
 #include "fun3d/person.h"
 #include "fun3d/powerup.h"
+#include "fun3d/tugsav.h"
 
 namespace {
 
@@ -61,7 +62,7 @@ const ObjectKind kKinds[] = {
     {"producer", "PROD", kCategoryProducer},          // PENDING(3.132)
     {"recycler", "RCYC", kCategoryProducer},          // PENDING(3.133)
     {"repairdepot", "RDEP", kCategoryBuilding},       // PENDING(3.131)
-    {"sav", "SAV", kCategoryCraft},                   // PENDING(3.124)
+    {"sav", "SAV", kCategoryCraft},
     {"scavenger", "SCAV", kCategoryCraft},            // PENDING(3.135)
     {"scrap", "SCRP", kCategoryScrap},                // PENDING(3.136)
     {"dropoff", "SDRP", kCategoryPowerUp},            // PENDING(3.136)
@@ -70,7 +71,7 @@ const ObjectKind kKinds[] = {
     {"scrapsilo", "SILO", kCategoryBuilding},         // PENDING(3.131)
     {"spawnpnt", "SPWN", kCategorySpawnPoint},        // PENDING(3.131)
     {"supplydepot", "SDEP", kCategoryBuilding},       // PENDING(3.131)
-    {"tug", "TUG", kCategoryCraft},                   // PENDING(3.124)
+    {"tug", "TUG", kCategoryCraft},
     {"turret", "TURR", kCategoryProducer},            // PENDING(3.150)
     {"turrettank", "TTNK", kCategoryCraft},           // PENDING(3.151)
     {"walker", "WALK", kCategoryCraft},               // PENDING(3.152)
@@ -118,6 +119,8 @@ GameObjectClass* MakePrototype(const ObjectKind& kind) {
         return new WeaponPowerupClass(kind.label, signature, kind.category, "weapon.wav");
     if (Text_CompareNoCase(kind.label, "person") == 0) return new PersonClass(kind.label, signature, kind.category);
     if (Text_CompareNoCase(kind.label, "camerapod") == 0) return new CameraPodClass(kind.label, signature, kind.category);
+    if (Text_CompareNoCase(kind.label, "sav") == 0) return new SAVClass(kind.label, signature, kind.category);
+    if (Text_CompareNoCase(kind.label, "tug") == 0) return new TugClass(kind.label, signature, kind.category);
     return new StandInKindClass(kind.label, Signature(kind.signature), kind.category);
 }
 

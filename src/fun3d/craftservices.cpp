@@ -3,6 +3,7 @@
 #include "core/seams/cockpit.h"
 #include "core/shake.h"
 #include "fun3d/gameobject.h"
+#include "fun3d/tugsav.h"
 
 namespace {
 
@@ -49,8 +50,8 @@ CraftServices StandIns() {
     s.netMarkPlayerObject = [](GameObject*) {};
     // PENDING(3.136) scrap is dropped where a wreck explodes.
     s.scrapSpawn = [](const Vector&, int32_t) {};
-    // PENDING(3.124) the carrying tug lets go.
-    s.tugReleaseCargo = [](GameObject*, GameObject*) {};
+    // The carrying tug lets go (the cargo is put on the terrain height).
+    s.tugReleaseCargo = Tug_ReleaseCargo;
     return s;
 }
 

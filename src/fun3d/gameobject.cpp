@@ -17,6 +17,7 @@
 #include "core/seams/weapons.h"
 #include "fun3d/objectpool.h"
 #include "fun3d/teamrecord.h"
+#include "fun3d/tugsav.h"
 #include "fun3d/visibility.h"
 
 namespace {
@@ -156,7 +157,8 @@ GameObject::~GameObject() {
     delete conceal;
     conceal = nullptr;
     if (g_user == this) g_user = nullptr;
-    // PENDING(3.124) the carrier's cargo reference is cleared here.
+    // A tug never keeps a cargo that is gone.
+    if (carrier) Tug_ForgetCargo(carrier, this);
     carrier = nullptr;
     FreePath(curCmd.where);
     FreePath(nextCmd.where);

@@ -196,14 +196,15 @@ TEST_F(FuzzSeedsTest, SavedFieldSeedsReadBackFieldByFieldInBothForms) {
     }
 }
 
-// The saved-game target reads whole files: the sample world's missions and saved games of two of
+// The saved-game target reads whole files: the sample world's missions and saved games of three of
 // them in both forms, each of which loads into a world of its own.
 TEST_F(FuzzSeedsTest, SavedGameSeedsAreWholeFilesThatLoad) {
     const auto seeds = Seeds("savegame_fuzz");
     std::vector<std::string> names;
     for (const auto& [name, bytes] : seeds) names.push_back(name);
     EXPECT_EQ(names, (std::vector<std::string>{"fight-binary.sav", "fight-text.sav", "fight.qmn", "nocraft.qmn",
-                                               "sample-binary.sav", "sample-text.sav", "sample.qmn"}));
+                                               "sample-binary.sav", "sample-text.sav", "sample.qmn",
+                                               "tugs-binary.sav", "tugs-text.sav", "tugs.qmn"}));
     // The binary form is not the text form again.
     EXPECT_NE(seeds.at("sample-binary.sav"), seeds.at("sample-text.sav"));
     std::string error;

@@ -33,6 +33,7 @@
 #include "fun3d/gameobject.h"
 #include "fun3d/objectpool.h"
 #include "fun3d/teamrecord.h"
+#include "fun3d/tugsav.h"
 #include "mission_writer.h"
 #include "platform/filedialog.h"
 #include "platform/clock.h"
@@ -652,6 +653,58 @@ TEST_F(SaveGameTest, DialogsAreCancelledHeadlessAndWriteWhereTheyAreTold) {
     EXPECT_EQ(CmdLine_Globals().loadPath, Path("addon/mine.sav"));
     CmdLine_ResetGlobals();
     Game_SetState(kStateShell);
+}
+
+
+// ---- the tug's cargo ---------------------------------------------------------------------------
+
+Tug* FindTug() {
+    for (GameObject* object : GameObject_List())
+        if (auto* tug = dynamic_cast<Tug*>(object)) return tug;
+    return nullptr;
+}
+
+TEST_F(SaveGameTest, ATugsCargoIsLinkedAgainAfterALoadInBothFormsAndAMissingOneIsNone) {
+    world_->Reset();
+    ASSERT_TRUE(SaveGame_Load("tugs.qmn")) << LastBox();
+    Tug* tug = FindTug();
+    ASSERT_NE(tug, nullptr);
+    ASSERT_NE(tug->cargo, nullptr) << "the mission's tug carries its scout";
+    EXPECT_EQ(tug->deployState, kTugHooked) << "hooked after loading, so that it can set the cargo down";
+    EXPECT_STREQ(tug->cargo->objClass->label, "wingman");
+    for (bool binary : {false, true}) {
+        const std::string name = binary ? "tug.bin.sav" : "tug.sav";
+        Save(name, false, binary);
+        ASSERT_TRUE(Load(name)) << LastBox();
+        tug = FindTug();
+        ASSERT_NE(tug, nullptr);
+        ASSERT_NE(tug->cargo, nullptr) << (binary ? "binary" : "text");
+        EXPECT_TRUE(tug->cargo->isCargo);
+        EXPECT_EQ(tug->cargo->carrier, tug);
+        EXPECT_EQ(tug->deployState, kTugHooked);
+        EXPECT_EQ(tug->GetAmmoRatio(), 1.0f);
+    }
+
+    // The tug's cargo field names an object the file does not hold: no cargo, and the tug waits
+    // with its hook up.
+    const std::string text = Save("tug2.sav", false, false);
+    const size_t section = text.find("PrjID [1] =\r\navtug");
+    ASSERT_NE(section, std::string::npos);
+    const size_t field = text.find("undefptr", section);
+    ASSERT_NE(field, std::string::npos);
+    const size_t valueStart = text.find("= ", field) + 2;
+    const size_t valueEnd = text.find("\r\n", valueStart);
+    std::string broken = text.substr(0, valueStart) + "7777777" + text.substr(valueEnd);
+    {
+        std::ofstream out(Path("tug3.sav"), std::ios::binary | std::ios::trunc);
+        out << broken;
+    }
+    ASSERT_TRUE(Load("tug3.sav")) << LastBox();
+    tug = FindTug();
+    ASSERT_NE(tug, nullptr);
+    EXPECT_EQ(tug->cargo, nullptr);
+    EXPECT_EQ(tug->deployState, kTugRaised);
+    for (GameObject* object : GameObject_List()) EXPECT_EQ(object->carrier, nullptr);
 }
 
 }  // namespace

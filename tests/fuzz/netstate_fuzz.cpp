@@ -11,6 +11,7 @@
 #include "fun3d/objectpool.h"
 #include "fun3d/objectslot.h"
 #include "fun3d/teamrecord.h"
+#include "fun3d/tugsav.h"
 #include "platform/system.h"
 
 namespace {
@@ -33,6 +34,21 @@ Craft* TheCraft() {
     return craft;
 }
 
+// A tug and a SAV on the same team, built once like the craft.
+template <class Kind, class KindClass>
+Kind* TheKind(const char* label, const char* signature, const char* name) {
+    static Kind* made = nullptr;
+    if (!made && TheCraft()) {
+        auto* cls = new KindClass(label, Signature(signature), kCategoryCraft);
+        cls->health = 1000;
+        Entity* root = Entity_New(nullptr);
+        Entity_SetName(root, name);
+        Entities_Add(root, 0, nullptr, nullptr);
+        made = GameObject_New<Kind>(root, cls);
+    }
+    return made;
+}
+
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
@@ -43,8 +59,18 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     craft->entity->flags &= ~0x280u;
     craft->curHealth = craft->maxHealth;
     craft->healthRatio = 1.0f;
-    // Kinds: 0 a plain craft; an unknown kind is read as one too.
+    // Kinds: 0 a plain craft, 1 a tug, 2 a SAV; an unknown kind is read as a plain craft.
     switch (data[0]) {
+    case 1:
+        if (Tug* tug = TheKind<Tug, TugClass>("tug", "TUG", "fuzztug")) {
+            tug->UnpackNetState(data + 1, static_cast<int32_t>(size - 1));
+            // The tug never ends up carrying itself.
+            if (tug->cargo == tug) __builtin_trap();
+        }
+        break;
+    case 2:
+        if (SAV* sav = TheKind<SAV, SAVClass>("sav", "SAV", "fuzzsav")) sav->UnpackNetState(data + 1, static_cast<int32_t>(size - 1));
+        break;
     case 0:
     default:
         craft->UnpackNetState(data + 1, static_cast<int32_t>(size - 1));
