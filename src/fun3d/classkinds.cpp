@@ -13,6 +13,7 @@
 #include "fun3d/objectslot.h"
 #include "fun3d/person.h"
 #include "fun3d/powerup.h"
+#include "fun3d/walker.h"
 
 namespace {
 
@@ -73,7 +74,7 @@ const ObjectKind kKinds[] = {
     {"tug", "TUG", kCategoryCraft},                   // PENDING(3.124)
     {"turret", "TURR", kCategoryProducer},            // PENDING(3.150)
     {"turrettank", "TTNK", kCategoryCraft},           // PENDING(3.151)
-    {"walker", "WALK", kCategoryCraft},               // PENDING(3.152)
+    {"walker", "WALK", kCategoryCraft},
     {"wpnpower", "WEPN", kCategoryPowerUp},
     {"wingman", "WING", kCategoryCraft},
     {"daywrecker", "WRCK", kCategoryPowerUp},         // the weapons' kind maker
@@ -118,6 +119,7 @@ GameObjectClass* MakePrototype(const ObjectKind& kind) {
         return new WeaponPowerupClass(kind.label, signature, kind.category, "weapon.wav");
     if (Text_CompareNoCase(kind.label, "person") == 0) return new PersonClass(kind.label, signature, kind.category);
     if (Text_CompareNoCase(kind.label, "camerapod") == 0) return new CameraPodClass(kind.label, signature, kind.category);
+    if (Text_CompareNoCase(kind.label, "walker") == 0) return new WalkerClass(kind.label, signature, kind.category);
     return new StandInKindClass(kind.label, Signature(kind.signature), kind.category);
 }
 
