@@ -10,6 +10,7 @@
 #include "ai/avoidance.h"
 #include "ai/pathgrid.h"
 #include "ai/pathplanner.h"
+#include "ai/patrolprocess.h"
 #include "ai/personprocess.h"
 #include "ai/unittask.h"
 #include "ai/worldqueries.h"
@@ -25,6 +26,7 @@ void Ai_InstallSeam() {
     Ai_InstallTasks();
     Ai_InstallCombatProcesses();
     Ai_InstallPersonProcesses();
+    Ai_InstallPatrolAndGuided();
 
     AiSeam& s = Seam_Ai();
     s.pathGridMarkCircle = PathGrid_MarkCircle;
