@@ -111,6 +111,7 @@ const Loadout kLoadouts[] = {
     {"asuser.odf", {"wmgun"}},
     // The range's mine layer: a tank that drops magnets.
     {"avdisp.odf", {"wdisp"}},
+    {"avwalk.odf", {"wcannon"}},
 };
 
 void WriteLoadout(OdfWriter& w, const char* file, std::string* missing) {
@@ -160,6 +161,8 @@ bool Definitions(std::vector<Definition>* out, std::string* error) {
         {"avdisp.odf", mineLayer},
         {"aspilo.odf", {"person", "gvpilot", 0, 0, 1, 3.0f, 120, 200, "PersonFriend", "PersonEnemy", "", 1}},
         {"asuser.odf", {"person", "gvpilot", 0, 0, 1, 3.0f, 150, 300, "", "", "", 1}},
+        // The walker: the class's own handling blocks, its cannon, the walker brains.
+        {"avwalk.odf", {"walker", "gvwalker", 70, 25, 1, 9.0f, 3000, 1500, "GechFriend", "GechEnemy", "", 1}},
         {"avscout.odf", {"wingman", "gvscout", 40, 12, 1, 6.5f, 1800, 800, "ScoutFriend", "ScoutEnemy", "", 2}},
         {"avrecy.odf", {"recycler", "gvrecy", 80, 40, 0, 20.0f, 8000, -1, "RecyclerFriend", "RecyclerEnemy", "", 0}},
         {"abfact.odf", {"factory", "gvfact", 60, 30, 0, 15.0f, 7000, -1, "", "", "", 0}},
@@ -170,13 +173,14 @@ bool Definitions(std::vector<Definition>* out, std::string* error) {
         {"abcomm.odf", {"commtower", "gvtower", 60, 20, -1, 12.0f, 4000, -1, "", "", "", 0}},
         {"abbunk.odf", {"m4qbuilding", "gvbunker", 30, 10, -1, 9.0f, 6000, -1, "", "", "", 0}},
         {"absupp.odf", {"supplydepot", "gvbunker", 50, 15, -1, 10.0f, 5000, -1, "", "", "", 0}},
-        {"aprepa.odf", {"repairkit", "gvrepair", 10, 3, -1, 4.0f, 100, -1, "", "", "", 0}},
-        {"apammo.odf", {"ammopack", "gvrepair", 10, 3, -1, 4.0f, 100, -1, "", "", "", 0}},
+        // The supplies an armory sends steer themselves to where they are sent.
+        {"aprepa.odf", {"repairkit", "gvrepair", 10, 3, -1, 4.0f, 100, -1, "PowerUpProcess", "PowerUpProcess", "", 0}},
+        {"apammo.odf", {"ammopack", "gvrepair", 10, 3, -1, 4.0f, 100, -1, "PowerUpProcess", "PowerUpProcess", "", 0}},
         // The camera pods a craft drops behind it, one per side by the file's name.
         {"apcamr.odf", {"camerapod", "gvrepair", 5, 1, -1, 3.0f, 50, -1, "", "", "", 0}},
         {"spcamr.odf", {"camerapod", "gvrepair", 5, 1, -1, 3.0f, 50, -1, "", "", "", 0}},
         // A cannon lying in the field for any craft with a cannon mount.
-        {"apwcan.odf", {"wpnpower", "gvrepair", 10, 3, -1, 4.0f, 100, -1, "", "", "", 0}},
+        {"apwcan.odf", {"wpnpower", "gvrepair", 10, 3, -1, 4.0f, 100, -1, "PowerUpProcess", "PowerUpProcess", "", 0}},
     };
     std::vector<Definition> files;
     for (const Named& named : classes) {
@@ -203,6 +207,12 @@ bool Definitions(std::vector<Definition>* out, std::string* error) {
             writer.Float(kSensorRange, 240.0f);
             writer.Float(kRadarRange, 250.0f).Float(kTargetRange, 200.0f);
             writer.String(kVoiceReplies, "radio1.wav").String(kVoiceReports, "radio2.wav");
+        }
+        if (named.values.label == "walker") {
+            // A stride of the sample legs covers about a metre at the animation's rate.
+            constexpr uint32_t kWalkerAnimRate = 0x91936A92u;
+            writer.Section("WalkerClass").Float(kWalkerAnimRate, 4.0f);
+            writer.Float(kSensorRange, 240.0f).Float(kRadarRange, 250.0f).Float(kTargetRange, 200.0f);
         }
         if (named.values.label == "hover" || named.values.label == "wingman") {
             // A craft left standing grips the ground: one pushed by a hit stops within a few

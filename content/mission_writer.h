@@ -37,6 +37,9 @@ bool WriteNoCraftMission(const std::string& dir, const std::string& out, std::st
 // looping and a plain route) and one area of interest of team 2; later units join it.
 bool WriteFightMission(const std::string& dir, const std::string& out, std::string* error);
 // Writes the missions into the pack directory and packs the archive again with it.
+// "walker.qmn": the walker's mission (its world is built in walker_mission.cpp).
+bool WriteWalkerMission(const std::string& dir, const std::string& out, std::string* error);
+bool BuildWalkerWorld(std::string* error);
 bool WriteMissionWorld(const std::string& dir, std::string* error);
 // The last step of the world: the pack directory goes.
 bool RemovePackDirectory(const std::string& dir, std::string* error);
