@@ -7,6 +7,7 @@
 
 #include "Objkr/entitysvc.h"
 #include "Terrain/terrheight.h"
+#include "ai/aipath.h"
 #include "ai/unitprocess.h"
 #include "fun3d/gameobject.h"
 #include "fun3d/gameobjectclass.h"
@@ -61,7 +62,13 @@ bool BuildWalkerWorld(std::string* error) {
     if (!tank) return false;
     tank->aiProcessPending = true;
     tank->pilotClass = tank->objClass->pilotClass;
-    tank->SetCommandPosition(kCmdCodePatrol, Vector{1800.0f, 0.0f, 3000.0f}, 0);
+    // The order names a route of the map, which the saved game keeps with its paths.
+    auto* route = new AiPath("patrol_route", 0);
+    route->points = {{1800.0f, 2800.0f}, {1800.0f, 3000.0f}};
+    AiCmdInfo order{};
+    order.what = kCmdCodePatrol;
+    order.where = route;
+    tank->SetNextCmdInfo(order);
 
     // An empty team-1 craft, and 80 m south of it a team-2 torpedo pointing 60 degrees away.
     GameObject* empty = Place("avtank", 1, 1550.0, 3480.0, 0.0f, false, error);
