@@ -15,6 +15,7 @@
 #include "content.h"
 #include "ai/aiinstall.h"
 #include "ai/aipath.h"
+#include "ai/patrolprocess.h"
 #include "ai/aoi.h"
 #include "ai/attacktask.h"
 #include "ai/combatprocess.h"
@@ -457,7 +458,7 @@ bool SaveGameSeeds(FuzzSeedSet& seeds, std::string* error) {
     if (ok) {
         HeadlessWorld world(dir + "/data", profile);
         ok = world.Ready() || Fail(error, "the sample world's index cannot be read");
-        for (const char* mission : {"sample.qmn", "fight.qmn", "nocraft.qmn"}) {
+        for (const char* mission : {"sample.qmn", "fight.qmn", "nocraft.qmn", "walker.qmn"}) {
             std::vector<char> bytes;
             ok = ok && (DataFile_Load(mission, &bytes) || Fail(error, std::string("the sample world has no ") + mission)) &&
                  seeds.Add(mission, std::string(bytes.begin(), bytes.end()), error);
@@ -618,6 +619,8 @@ bool AiSectionSeeds(FuzzSeedSet& seeds, std::string* error) {
     new WingmanBlastAttack(nullptr, nullptr);
     new RocketTankAttack(nullptr, nullptr);
     new GechAttack(nullptr, nullptr);
+    // A patrol's leg.
+    new PatrolTask(nullptr, route, 6);
     bool ok = true;
     for (const bool binary : {false, true}) {
         FILE* file = std::tmpfile();
@@ -759,6 +762,11 @@ bool NetStateSeeds(FuzzSeedSet& seeds, std::string* error) {
         {"craft-half", std::string("\x00\x80\x40\xa0", 4)},
         {"craft-dead", std::string("\x00\x00\x00\x10", 4)},
         {"craft-short", std::string("\x00\x10", 2)},
+        // A walker: velocity and spin (8.8 fixed), four controls, flags, the pad, then the craft's.
+        {"walker-whole", std::string("\x01\x00\x04\x00\x00\x00\x00\x00\x00\x80\x00\x00\x00"
+                                     "\x7f\x00\x00\x7f\x03\x00\xff\xff\x80", 22)},
+        {"walker-short", std::string("\x01\x00\x04\x00\x00\x00\x00\x00\x00\x80\x00\x00\x00"
+                                     "\x7f\x00\x00\x7f\x03\x00\xff\xff", 21)},
     };
     for (const auto& r : records)
         if (!seeds.Add(r.name, r.bytes, error)) return false;

@@ -11,6 +11,7 @@
 #include "fun3d/objectpool.h"
 #include "fun3d/objectslot.h"
 #include "fun3d/teamrecord.h"
+#include "fun3d/walker.h"
 #include "platform/system.h"
 
 namespace {
@@ -33,6 +34,20 @@ Craft* TheCraft() {
     return craft;
 }
 
+Walker* TheWalker() {
+    static Walker* walker = nullptr;
+    if (!walker && TheCraft()) {
+        auto* cls = new WalkerClass("walker", Signature("WALK"), kCategoryCraft);
+        cls->health = 1000;
+        cls->ammo = 100;
+        Entity* root = Entity_New(nullptr);
+        Entity_SetName(root, "fuzzwalk");
+        Entities_Add(root, 0, nullptr, nullptr);
+        walker = GameObject_New<Walker>(root, cls);
+    }
+    return walker;
+}
+
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
@@ -43,8 +58,14 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     craft->entity->flags &= ~0x280u;
     craft->curHealth = craft->maxHealth;
     craft->healthRatio = 1.0f;
-    // Kinds: 0 a plain craft; an unknown kind is read as one too.
+    // Kinds: 0 a plain craft, 1 a walker; an unknown kind is read as a plain craft.
     switch (data[0]) {
+    case 1:
+        if (Walker* walker = TheWalker()) {
+            walker->entity->flags &= ~0x280u;
+            walker->UnpackNetState(data + 1, static_cast<int32_t>(size - 1));
+        }
+        break;
     case 0:
     default:
         craft->UnpackNetState(data + 1, static_cast<int32_t>(size - 1));
