@@ -117,6 +117,7 @@ const Loadout kLoadouts[] = {
     {"avdisp.odf", {"wdisp"}},
     // The SAV's cannon, for its attacks on vehicles.
     {"svsav.odf", {"wcannon"}},
+    {"avwalk.odf", {"wcannon"}},
 };
 
 void WriteLoadout(OdfWriter& w, const char* file, std::string* missing) {
@@ -166,6 +167,8 @@ bool Definitions(std::vector<Definition>* out, std::string* error) {
         {"avdisp.odf", mineLayer},
         {"aspilo.odf", {"person", "gvpilot", 0, 0, 1, 3.0f, 120, 200, "PersonFriend", "PersonEnemy", "", 1}},
         {"asuser.odf", {"person", "gvpilot", 0, 0, 1, 3.0f, 150, 300, "", "", "", 1}},
+        // The walker: the class's own handling blocks, its cannon, the walker brains.
+        {"avwalk.odf", {"walker", "gvwalker", 70, 25, 1, 9.0f, 3000, 1500, "GechFriend", "GechEnemy", "", 1}},
         {"avscout.odf", {"wingman", "gvscout", 40, 12, 1, 6.5f, 1800, 800, "ScoutFriend", "ScoutEnemy", "", 2}},
         {"avrecy.odf", {"recycler", "gvrecy", 80, 40, 0, 20.0f, 8000, -1, "RecyclerFriend", "RecyclerEnemy", "", 0}},
         {"abfact.odf", {"factory", "gvfact", 60, 30, 0, 15.0f, 7000, -1, "", "", "", 0}},
@@ -176,13 +179,14 @@ bool Definitions(std::vector<Definition>* out, std::string* error) {
         {"abcomm.odf", {"commtower", "gvtower", 60, 20, -1, 12.0f, 4000, -1, "", "", "", 0}},
         {"abbunk.odf", {"m4qbuilding", "gvbunker", 30, 10, -1, 9.0f, 6000, -1, "", "", "", 0}},
         {"absupp.odf", {"supplydepot", "gvbunker", 50, 15, -1, 10.0f, 5000, -1, "", "", "", 0}},
-        {"aprepa.odf", {"repairkit", "gvrepair", 10, 3, -1, 4.0f, 100, -1, "", "", "", 0}},
-        {"apammo.odf", {"ammopack", "gvrepair", 10, 3, -1, 4.0f, 100, -1, "", "", "", 0}},
+        // The supplies an armory sends steer themselves to where they are sent.
+        {"aprepa.odf", {"repairkit", "gvrepair", 10, 3, -1, 4.0f, 100, -1, "PowerUpProcess", "PowerUpProcess", "", 0}},
+        {"apammo.odf", {"ammopack", "gvrepair", 10, 3, -1, 4.0f, 100, -1, "PowerUpProcess", "PowerUpProcess", "", 0}},
         // The camera pods a craft drops behind it, one per side by the file's name.
         {"apcamr.odf", {"camerapod", "gvrepair", 5, 1, -1, 3.0f, 50, -1, "", "", "", 0}},
         {"spcamr.odf", {"camerapod", "gvrepair", 5, 1, -1, 3.0f, 50, -1, "", "", "", 0}},
         // A cannon lying in the field for any craft with a cannon mount.
-        {"apwcan.odf", {"wpnpower", "gvrepair", 10, 3, -1, 4.0f, 100, -1, "", "", "", 0}},
+        {"apwcan.odf", {"wpnpower", "gvrepair", 10, 3, -1, 4.0f, 100, -1, "PowerUpProcess", "PowerUpProcess", "", 0}},
         // The tug, which carries loose craft on its hook, and the SAV, a hover craft of the other
         // side that climbs high to travel and comes down to ram people on foot.
         {"avtug.odf", {"tug", "gvtug", 30, 10, 1, 8.0f, 2000, -1, "TugFriend", "TugEnemy", "", 0}},
@@ -222,6 +226,11 @@ bool Definitions(std::vector<Definition>* out, std::string* error) {
             // about 5 m/s up at 30 frames a second, and 150 m/s at full throttle.
             writer.Section("HoverCraftClass").Float(kLiftBoostKey, 150.0f).Float(kTopForwardKey, 150.0f);
             writer.Section("SAVClass").Float(kCruiseAltitudeKey, 150.0f);
+        } else if (named.values.label == "walker") {
+            // A stride of the sample legs covers about a metre at the animation's rate.
+            constexpr uint32_t kWalkerAnimRate = 0x91936A92u;
+            writer.Section("WalkerClass").Float(kWalkerAnimRate, 4.0f);
+            writer.Float(kSensorRange, 240.0f).Float(kRadarRange, 250.0f).Float(kTargetRange, 200.0f);
         }
         if (named.values.label == "hover" || named.values.label == "wingman") {
             // A craft left standing grips the ground: one pushed by a hit stops within a few

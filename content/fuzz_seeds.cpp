@@ -17,6 +17,7 @@
 #include "ai/tugprocess.h"
 #include "ai/aiinstall.h"
 #include "ai/aipath.h"
+#include "ai/patrolprocess.h"
 #include "ai/aoi.h"
 #include "ai/attacktask.h"
 #include "ai/combatprocess.h"
@@ -459,7 +460,7 @@ bool SaveGameSeeds(FuzzSeedSet& seeds, std::string* error) {
     if (ok) {
         HeadlessWorld world(dir + "/data", profile);
         ok = world.Ready() || Fail(error, "the sample world's index cannot be read");
-        for (const char* mission : {"sample.qmn", "fight.qmn", "nocraft.qmn", "tugs.qmn"}) {
+        for (const char* mission : {"sample.qmn", "fight.qmn", "nocraft.qmn", "tugs.qmn", "walker.qmn"}) {
             std::vector<char> bytes;
             ok = ok && (DataFile_Load(mission, &bytes) || Fail(error, std::string("the sample world has no ") + mission)) &&
                  seeds.Add(mission, std::string(bytes.begin(), bytes.end()), error);
@@ -624,6 +625,8 @@ bool AiSectionSeeds(FuzzSeedSet& seeds, std::string* error) {
     new TugPickup;
     new SAVAttackPersonTask(nullptr, nullptr);
     new SAVAttackVehicleTask(nullptr, nullptr);
+    // A patrol's leg.
+    new PatrolTask(nullptr, route, 6);
     bool ok = true;
     for (const bool binary : {false, true}) {
         FILE* file = std::tmpfile();
@@ -773,6 +776,11 @@ bool NetStateSeeds(FuzzSeedSet& seeds, std::string* error) {
                               std::string(18, '\0') + std::string("\xff\xff\x80", 3)},
         {"tug-short", std::string("\x01\x02\x00\x01\x00\x02", 6)},
         {"sav-whole", std::string("\x02", 1) + std::string(18, '\0') + std::string("\xff\xff\x80", 3)},
+        // A walker: velocity and spin (8.8 fixed), four controls, flags, the pad, then the craft's.
+        {"walker-whole", std::string("\x03\x00\x04\x00\x00\x00\x00\x00\x00\x80\x00\x00\x00"
+                                     "\x7f\x00\x00\x7f\x03\x00\xff\xff\x80", 22)},
+        {"walker-short", std::string("\x03\x00\x04\x00\x00\x00\x00\x00\x00\x80\x00\x00\x00"
+                                     "\x7f\x00\x00\x7f\x03\x00\xff\xff", 21)},
     };
     for (const auto& r : records)
         if (!seeds.Add(r.name, r.bytes, error)) return false;

@@ -357,7 +357,8 @@ namespace {
 
 // A mission file on the sample terrain, with or without the player's craft.
 bool WriteSampleTerrainMission(const std::string& dirGiven, const std::string& outGiven, const char* fileName,
-                               bool withCraft, std::string* error, bool fight = false) {
+                               bool withCraft, std::string* error, bool fight = false,
+                               bool (*build)(std::string*) = nullptr) {
     // The game resolves relative save paths under its profile directory: hand it whole ones.
     const std::string dir = std::filesystem::absolute(dirGiven).string();
     const std::string out = std::filesystem::absolute(outGiven).string();
@@ -372,8 +373,10 @@ bool WriteSampleTerrainMission(const std::string& dirGiven, const std::string& o
         std::strcpy(SaveGame_Globals().missionFile, fileName);
         std::strcpy(SaveGame_Globals().terrainName, "sample");
         ok = ok && (Seam_World().terrainLoadMap("sample") || Fail(error, "sample mission: the map does not load"));
-        if (std::strcmp(fileName, "tugs.qmn") == 0) ok = ok && BuildTugsWorld(error);
-        else ok = ok && (fight ? BuildFightWorld(error) : BuildSampleObjects(withCraft, error));
+        if (build)
+            ok = ok && build(error);
+        else
+            ok = ok && (fight ? BuildFightWorld(error) : BuildSampleObjects(withCraft, error));
         // The sample map has no script: the world runs the base mission, and the file names it.
         // The fight is played as instant action: it is won once the enemy has no craft left.
         if (ok) AiMission_CreateByName(fight ? "UsrMsn" : "sample");
@@ -398,7 +401,7 @@ bool WriteSampleMission(const std::string& dir, const std::string& out, std::str
 }
 
 bool WriteTugsMission(const std::string& dir, const std::string& out, std::string* error) {
-    return WriteSampleTerrainMission(dir, out, "tugs.qmn", true, error);
+    return WriteSampleTerrainMission(dir, out, "tugs.qmn", true, error, false, BuildTugsWorld);
 }
 
 bool WriteNoCraftMission(const std::string& dir, const std::string& out, std::string* error) {
@@ -409,8 +412,13 @@ bool WriteFightMission(const std::string& dir, const std::string& out, std::stri
     return WriteSampleTerrainMission(dir, out, "fight.qmn", true, error, true);
 }
 
+bool WriteWalkerMission(const std::string& dir, const std::string& out, std::string* error) {
+    return WriteSampleTerrainMission(dir, out, "walker.qmn", true, error, false, BuildWalkerWorld);
+}
+
 bool WriteMissionWorld(const std::string& dir, std::string* error) {
     const std::string pack = dir + "/" + kPackDirectory;
+    if (!WriteWalkerMission(dir, pack + "/walker.qmn", error)) return false;
     if (!WriteFightMission(dir, pack + "/fight.qmn", error)) return false;
     if (!WriteSampleMission(dir, pack + "/sample.qmn", error)) return false;
     if (!WriteNoCraftMission(dir, pack + "/nocraft.qmn", error)) return false;

@@ -39,6 +39,9 @@ bool WriteFightMission(const std::string& dir, const std::string& out, std::stri
 // "tugs.qmn": a tug carrying an empty scout to a drop-off point, and a SAV near a pilot on foot.
 bool WriteTugsMission(const std::string& dir, const std::string& out, std::string* error);
 // Writes the missions into the pack directory and packs the archive again with it.
+// "walker.qmn": the walker's mission (its world is built in walker_mission.cpp).
+bool WriteWalkerMission(const std::string& dir, const std::string& out, std::string* error);
+bool BuildWalkerWorld(std::string* error);
 bool WriteMissionWorld(const std::string& dir, std::string* error);
 // The last step of the world: the pack directory goes.
 bool RemovePackDirectory(const std::string& dir, std::string* error);

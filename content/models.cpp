@@ -334,13 +334,39 @@ ModelDef Torpedo() {
     return m;
 }
 
+ModelDef Walker() {
+    ModelDef m;
+    m.file = "gvwalker.vdf";
+    m.vehicle = true;
+    m.mass = 9000;
+    // A body on two legs; the entity's origin is at the feet, where it stands on the ground.
+    ModelPart legLeft = Part(Keep(GeoBox("wklegl", {-0.35f, -3.0f, -0.35f}, {0.35f, 0.0f, 0.35f}, kDark)), "world",
+                             {-1.0f, 3.0f, 0});
+    ModelPart legRight = Part(Keep(GeoBox("wklegr", {-0.35f, -3.0f, -0.35f}, {0.35f, 0.0f, 0.35f}, kDark)), "world",
+                              {1.0f, 3.0f, 0});
+    ModelPart body = Part(Keep(GeoBox("wkbody", {-1.5f, 0, -1.4f}, {1.5f, 1.6f, 1.4f}, kHull)), "world", {0, 3.0f, 0});
+    SetGeometry(body, 1, 0, Keep(GeoBox("wkdash1", {-1.0f, 1.9f, 1.0f}, {1.0f, 2.1f, 1.3f}, kDark)));
+    ModelPart gun = Part(Keep(GeoBox("wkgun", {-0.15f, -0.15f, 0.0f}, {0.15f, 0.15f, 1.8f}, kDark)), "wkbody",
+                         {0, 0.9f, 1.4f});
+    m.parts = {body, legLeft, legRight, gun, Point("hp1cann", "wkbody", {0, 0.9f, 3.3f}, 71)};
+    m.locators = {{'(', {0, 5.1f, 1.0f}}, {'*', {0, 4.0f, 1.0f}}, {'&', {0, 3.9f, 3.2f}}};
+    // Eight leg sequences by key: crouch, rise, stand, the empty stance, then the four strides
+    // (forward, back, left, right), which loop; the legs swing one way over a stride.
+    std::vector<AnimSequence> legs = {{0, 12, 1, 10.0f, 0.0f}, {1, 12, 1, 10.0f, 0.0f}, {2, 2, 1, 10.0f, 0.0f},
+                                      {3, 2, 1, 10.0f, 0.0f}, {4, 16, 0, 16.0f, 0.7f}, {5, 16, 0, 16.0f, -0.7f},
+                                      {6, 16, 0, 16.0f, 0.5f}, {7, 16, 0, 16.0f, -0.5f}};
+    m.animation = AnimationData({"wklegl", "wklegr"}, legs);
+    CollisionBox(m, {-1.6f, 0.0f, -1.5f}, {1.6f, 4.6f, 1.5f});
+    return m;
+}
+
 }  // namespace
 
 std::vector<ModelDef> SampleModels() {
     Meshes().clear();
     return {HoverTank(), Scout(), Pilot(), Recycler(), Scavenger(), Factory(),
             PowerPlant(), CommTower(), Bunker(), ScrapPiece(), PowerUp(), Torpedo(),
-            Tug()};
+            Tug(), Walker()};
 }
 
 std::vector<GeoMesh> SampleMeshes() {

@@ -104,7 +104,7 @@ void Simulation_End() {
     Plat_UseRealClock();
 }
 
-void Simulation_Drive(HoverCraft* craft, float throttle, float steering) {
+void Simulation_Drive(Craft* craft, float throttle, float steering) {
     if (!craft) return;
     if (!craft->aiProcess) craft->SetAiProcess(new FixedControls);
     craft->controls.throttle = throttle;
@@ -296,7 +296,7 @@ int Simulation_Tool(const std::string& dataDir, const std::string& file, int fra
             Mission_SetupBounds();
             GameObject* user = GameObject_GetUser();
             if (options.moveUser) MoveUser(user, options.atX, options.atZ);
-            Simulation_Drive(dynamic_cast<HoverCraft*>(user), throttle, steering);
+            Simulation_Drive(dynamic_cast<Craft*>(user), throttle, steering);
             // The record the telemetry display reads, filled by the user's craft every frame.
             VehicleTelemetry telemetry;
             HoverCraft* measured = options.telemetry ? dynamic_cast<HoverCraft*>(user) : nullptr;

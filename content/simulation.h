@@ -6,6 +6,7 @@
 #include <functional>
 #include <string>
 
+class Craft;
 class HoverCraft;
 
 namespace content {
@@ -26,8 +27,9 @@ void Simulation_MissionFrame(const std::function<void()>& unitAi);
 // once the world's entities are gone).
 void Simulation_End();
 
-// Gives the craft a process (so it drives) that writes the controls into it every frame.
-void Simulation_Drive(HoverCraft* craft, float throttle, float steering);
+// Gives the craft of any kind (hover craft, walker ...) a process (so it drives) that writes the
+// controls into it every frame.
+void Simulation_Drive(Craft* craft, float throttle, float steering);
 
 // The options of `gvtool sim`.
 struct SimOptions {

@@ -35,6 +35,8 @@ namespace {
 
 constexpr float kSpacing = 14.0f;
 constexpr float kStepSeconds = 0.1f;
+// The walker's forward stride.
+constexpr int32_t kWalkerStrideKey = 4;
 constexpr int32_t kCommTowerDishKey = 1;
 
 float StepTime() { return kStepSeconds; }
@@ -114,12 +116,21 @@ bool DrawSnapshot(Snapshot* out, float animationSeconds, std::string* error) {
         Shadows_Load();
         const std::vector<ModelDef> models = SampleModels();
         Entity* tower = nullptr;
+        Entity* walker = nullptr;
         for (size_t i = 0; i < models.size(); ++i) {
             const ModelDef& model = models[i];
             const float x = float(groundX) + (float(i) - float(models.size() - 1) / 2.0f) * kSpacing;
             EntityTableRecord* record = EnterSampleModel(model, DVector{x, ground, groundZ});
             if (!record) return fail("cannot read " + model.file);
             if (model.file == "gvtower.sdf") tower = record->entity;
+            if (model.file == "gvwalker.vdf") walker = record->entity;
+        }
+        // The walker stands mid-stride: its forward stride, a few frames in.
+        if (walker) {
+            int slot = -1;
+            if (AnimObj_Start(walker, kWalkerStrideKey, &slot) != 0) return fail("the walker's stride is missing");
+            Objkr_Services().frameTime = StepTime;
+            for (int i = 0; i < 4; ++i) AnimObj_Step();
         }
         if (animationSeconds > 0.0f && tower) {
             int slot = -1;

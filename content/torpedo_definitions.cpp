@@ -19,6 +19,8 @@ constexpr uint32_t kTurnTorque = 0x19B84820u;
 constexpr uint32_t kLifetime = 0x7C7C544Bu;
 constexpr uint32_t kBlastClass = 0xD61BC22Bu;
 constexpr uint32_t kEngineSound = 0x48B2E796u;
+constexpr uint32_t kFriendProcess = 0x98D7239Cu;
+constexpr uint32_t kEnemyProcess = 0x48AD2AEAu;
 constexpr float kUnset = -1e29f;
 
 void OptionalFloat(OdfWriter& w, uint32_t key, float value) {
@@ -32,6 +34,7 @@ bool TorpedoDefinitionText(const TorpedoValues& v, std::string* text, std::strin
     w.Section("GameObjectClass").String(kClassLabel, "torpedo");
     if (!v.geometry.empty()) w.String(kGeometryName, v.geometry);
     if (v.health >= 0) w.Int(kHealth, v.health);
+    if (!v.process.empty()) w.String(kFriendProcess, v.process).String(kEnemyProcess, v.process);
     w.Section("TorpedoClass");
     OptionalFloat(w, kHoverHeight, v.hoverHeight);
     OptionalFloat(w, kLevelGain, v.levelGain);
@@ -72,6 +75,7 @@ bool TorpedoDefinitions(std::vector<NamedDefinition>* out, std::string* error) {
     torpedo.lifetime = 20.0f;
     torpedo.blast = "xtorp";
     torpedo.engineSound = "engthrst.wav";
+    torpedo.process = "TorpedoProcess";
     if (!TorpedoDefinitionText(torpedo, &text, error)) return false;
     out->push_back({"aptorp.odf", text});
     return true;

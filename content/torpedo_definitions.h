@@ -16,6 +16,7 @@ struct TorpedoValues {
     float maxAccel = -1e30f, turnRate = -1e30f, turnTorque = -1e30f, lifetime = -1e30f;
     std::string blast;
     std::string engineSound;
+    std::string process;  // the brain's factory name, for either side
 };
 bool TorpedoDefinitionText(const TorpedoValues& values, std::string* text, std::string* error);
 

@@ -10,6 +10,7 @@
 #include "ai/avoidance.h"
 #include "ai/pathgrid.h"
 #include "ai/pathplanner.h"
+#include "ai/patrolprocess.h"
 #include "ai/personprocess.h"
 #include "ai/savprocess.h"
 #include "ai/tugprocess.h"
@@ -29,6 +30,7 @@ void Ai_InstallSeam() {
     Ai_InstallPersonProcesses();
     Ai_InstallTugProcesses();
     Ai_InstallSavProcesses();
+    Ai_InstallPatrolAndGuided();
 
     AiSeam& s = Seam_Ai();
     s.pathGridMarkCircle = PathGrid_MarkCircle;

@@ -8,6 +8,7 @@
 #include "ai/followtask.h"
 #include "ai/gototask.h"
 #include "ai/pathplanner.h"
+#include "ai/patrolprocess.h"
 #include "ai/rescuetask.h"
 #include "ai/unittask.h"
 #include "ai/worldqueries.h"
@@ -40,12 +41,17 @@ UnitAiServices MakeDefault() {
     s.gotoObject = [](GameObject* owner, GameObject* target) -> UnitTask* { return new GotoTask(owner, target); };
     s.gotoPath = [](GameObject* owner, AiPath* path, bool exact) -> UnitTask* { return new GotoTask(owner, path, exact); };
     s.goGet = [](GameObject* owner, GameObject* target) -> UnitTask* { return new GoGet(owner, target); };
-    s.patrolTask = [](GameObject*, AiPath*, int32_t) -> UnitTask* { return nullptr; };          // PENDING(5.165)
+    s.patrolTask = [](GameObject* owner, AiPath* path, int32_t type) -> UnitTask* {
+        return new PatrolTask(owner, path, type);
+    };
     s.attackTask = [](GameObject* owner, GameObject* target) -> UnitTask* { return new AttackTask(owner, target); };
     s.followTask = [](GameObject* owner, GameObject* leader) -> UnitTask* { return new FollowTask(owner, leader); };
     s.defendTask = [](GameObject* owner, GameObject* object) -> UnitTask* { return new DefendTask(owner, object); };
     s.rescueTask = [](GameObject* owner, GameObject* unit) -> UnitTask* { return new RescueTask(owner, unit); };
-    s.patrolNextLeg = [](UnitTask*) { return false; };                                         // PENDING(5.165)
+    s.patrolNextLeg = [](UnitTask* task) {
+        auto* patrol = dynamic_cast<PatrolTask*>(task);
+        return patrol && patrol->NextLeg();
+    };
     s.taskUpdate = [](UnitTask* task) { task->Update(); };
     s.taskIsDone = [](UnitTask* task) { return task->IsDone(); };
     // A process torn down after a failed load may still hold a saved id, or a task another

@@ -14,6 +14,7 @@
 #include "fun3d/person.h"
 #include "fun3d/powerup.h"
 #include "fun3d/tugsav.h"
+#include "fun3d/walker.h"
 
 namespace {
 
@@ -74,7 +75,7 @@ const ObjectKind kKinds[] = {
     {"tug", "TUG", kCategoryCraft},
     {"turret", "TURR", kCategoryProducer},            // PENDING(3.150)
     {"turrettank", "TTNK", kCategoryCraft},           // PENDING(3.151)
-    {"walker", "WALK", kCategoryCraft},               // PENDING(3.152)
+    {"walker", "WALK", kCategoryCraft},
     {"wpnpower", "WEPN", kCategoryPowerUp},
     {"wingman", "WING", kCategoryCraft},
     {"daywrecker", "WRCK", kCategoryPowerUp},         // the weapons' kind maker
@@ -121,6 +122,7 @@ GameObjectClass* MakePrototype(const ObjectKind& kind) {
     if (Text_CompareNoCase(kind.label, "camerapod") == 0) return new CameraPodClass(kind.label, signature, kind.category);
     if (Text_CompareNoCase(kind.label, "sav") == 0) return new SAVClass(kind.label, signature, kind.category);
     if (Text_CompareNoCase(kind.label, "tug") == 0) return new TugClass(kind.label, signature, kind.category);
+    if (Text_CompareNoCase(kind.label, "walker") == 0) return new WalkerClass(kind.label, signature, kind.category);
     return new StandInKindClass(kind.label, Signature(kind.signature), kind.category);
 }
 

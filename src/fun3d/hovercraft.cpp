@@ -686,19 +686,22 @@ namespace {
 bool CanAffordBuild(const GameObject* producer) { return producer && !(producer->entity->flags & kEntityDead); }
 }  // namespace
 
-void HoverCraft::BuildCommandList() {
-    TeamRecord* t = teamRecord;
+void HoverCraft::BuildCommandList() { Craft_BuildUnitCommands(*this); }
+
+void Craft_BuildUnitCommands(Craft& craft) {
+    TeamRecord* t = craft.teamRecord;
     auto slot = [t](int32_t s) -> GameObject* { return t ? t->GetSlot(s) : nullptr; };
     auto holds = [t](int32_t first, int32_t last) { return t && t->FindUsedSlot(first, last) >= 0; };
+    CommandList& commands = craft.commands;
     commands.Set(0, 1, true);
     commands.Set(1, 2, true);
     commands.Set(2, 10, true);
-    commands.Set(3, 14, hardpoints != nullptr);
+    commands.Set(3, 14, craft.hardpoints != nullptr);
     GameObject* base0 = slot(0);
-    commands.Set(4, 7, pilotClass && base0 && base0->objClass->category == kCategoryPerson);
+    commands.Set(4, 7, craft.pilotClass && base0 && base0->objClass->category == kCategoryPerson);
     GameObject* builder = slot(3);
-    commands.Set(5, 5, (curHealth < maxHealth && CanAffordBuild(builder)) || holds(60, 64));
-    commands.Set(6, 6, (curAmmo < maxAmmo && CanAffordBuild(builder)) || holds(65, 69));
+    commands.Set(5, 5, (craft.curHealth < craft.maxHealth && CanAffordBuild(builder)) || holds(60, 64));
+    commands.Set(6, 6, (craft.curAmmo < craft.maxAmmo && CanAffordBuild(builder)) || holds(65, 69));
     for (int i = 7; i <= 9; ++i) commands.Set(i, 0, false);
     auto* carrierCraft = dynamic_cast<Craft*>(slot(1));
     commands.Set(10, 8, (carrierCraft && carrierCraft->IsDeployed()) || holds(70, 74));

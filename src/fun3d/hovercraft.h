@@ -56,6 +56,8 @@ struct HoverHandling {
 // is half the pitch input (less the front's slope while the craft levels with the world) and
 // each mounted weapon's part turns by it. Returns the aim pitch.
 float Craft_AimWeaponsByPitch(Craft& craft);
+// The unit command menu of a ground craft (hover craft and walkers share it).
+void Craft_BuildUnitCommands(Craft& craft);
 
 // The performance-scaled constants of the class's values times the factor; the rest unchanged.
 HoverHandling HoverHandling_Scaled(const HoverHandling& base, float factor);

@@ -29,6 +29,7 @@ namespace {
 
 constexpr int32_t kCmdGo = 3;
 constexpr int32_t kCmdDropoff = 8;
+constexpr int32_t kCmdPatrol = 22;
 constexpr size_t kLabelSize = 40;
 constexpr size_t kSpriteNameSize = 32;
 // Tolerance within which a saved orientation counts as orthonormal already; it is then kept
@@ -175,8 +176,8 @@ bool GameObject::SaveHeader(GameObject* object, FILE* stream) {
 
 bool GameObject::Save(FILE* stream) {
     const bool mission = IsMissionFile();
-    // A drop-off is driven along its route like a go order: both keep it.
-    if (nextCmd.what != kCmdGo && nextCmd.what != kCmdDropoff && nextCmd.where) {
+    // A drop-off and a patrol are driven along their route like a go order: all three keep it.
+    if (nextCmd.what != kCmdGo && nextCmd.what != kCmdDropoff && nextCmd.what != kCmdPatrol && nextCmd.where) {
         Seam_Ai().pathFree(nextCmd.where);
         nextCmd.where = nullptr;
     }

@@ -13,11 +13,12 @@
 #include "fun3d/person.h"
 #include "fun3d/powerup.h"
 #include "fun3d/tugsav.h"
+#include "fun3d/walker.h"
 
 constexpr size_t kObjectSlotSize = std::max({sizeof(GameObject), sizeof(Craft), sizeof(HoverCraft),
                                               sizeof(PowerUp), sizeof(CameraPod),
                                               sizeof(Person),
-                                              sizeof(SAV), sizeof(Tug)});
+                                              sizeof(SAV), sizeof(Tug), sizeof(Walker)});
 
 // Builds an object of the kind in a fresh pool slot; null when the pool is exhausted.
 template <class Kind, class... Args>

@@ -27,6 +27,15 @@
 #include "fun3d/objectslot.h"
 #include "platform/random.h"
 
+const uint32_t kPersonProfileKeys[kPersonProfileCount][kPersonProfileFloats] = {
+    {0xED315E04u, 0xD2A79EF5u, 0xA1D381E8u, 0xD76B553Au, 0x88F5BC00u, 0xAF7B8B02u, 0x5D02411Fu, 0x3CF570D4u,
+     0xBBE6098Cu, 0x86E9F09Bu, 0xF5A0CE6Au, 0xA9363C6Bu, 0x3CCA2705u},
+    {0x8B38B03Eu, 0xE8A5238Bu, 0xD4AE3872u, 0x81506BD0u, 0x15ADD84Au, 0x111CD7D8u, 0xE4C48139u, 0xCE60418Eu,
+     0x2D7AE386u, 0x67A2FE05u, 0x571C8880u, 0x85F92215u, 0xDCF0A9DBu},
+    {0x1C690706u, 0xD60BD973u, 0x69AB3D1Au, 0x8F715B4Cu, 0xAAD1EC62u, 0x3FB64E04u, 0x1268530Du, 0xA445B4B6u,
+     0xBE842ADEu, 0xF6A7C509u, 0xE81986DCu, 0x57D66D39u, 0x481C47A3u},
+};
+
 namespace {
 
 constexpr float kGravity = 9.8f;
@@ -37,15 +46,8 @@ constexpr uint32_t kEntityVanished = 0x201;
 constexpr uint32_t kEntityDyingRemote = 0x1000080;
 constexpr uint32_t kSettingsLevelFlight = 0x10;
 
-// Definition keys of the three profiles, in field order.
-constexpr uint32_t kOdfProfiles[kPersonProfileCount][kPersonProfileFloats] = {
-    {0xED315E04u, 0xD2A79EF5u, 0xA1D381E8u, 0xD76B553Au, 0x88F5BC00u, 0xAF7B8B02u, 0x5D02411Fu, 0x3CF570D4u,
-     0xBBE6098Cu, 0x86E9F09Bu, 0xF5A0CE6Au, 0xA9363C6Bu, 0x3CCA2705u},
-    {0x8B38B03Eu, 0xE8A5238Bu, 0xD4AE3872u, 0x81506BD0u, 0x15ADD84Au, 0x111CD7D8u, 0xE4C48139u, 0xCE60418Eu,
-     0x2D7AE386u, 0x67A2FE05u, 0x571C8880u, 0x85F92215u, 0xDCF0A9DBu},
-    {0x1C690706u, 0xD60BD973u, 0x69AB3D1Au, 0x8F715B4Cu, 0xAAD1EC62u, 0x3FB64E04u, 0x1268530Du, 0xA445B4B6u,
-     0xBE842ADEu, 0xF6A7C509u, 0xE81986DCu, 0x57D66D39u, 0x481C47A3u},
-};
+// Definition keys of the three profiles, in field order (shared with the walker's blocks).
+const auto& kOdfProfiles = kPersonProfileKeys;
 constexpr PersonProfile kDefaultProfiles[kPersonProfileCount] = {
     {5, 10, 0.2f, 0.1f, 0.1f, 0, 0, 0, 20, 0.5f, 0.5f, 5, 0},
     {8, 15, 0.25f, 0.1f, 0.1f, 4, 3, 3, 20, 3, 2, 5, 5},

@@ -51,6 +51,9 @@ constexpr int kPersonProfileFloats = 13;
 static_assert(sizeof(PersonProfile) == kPersonProfileFloats * sizeof(float));
 constexpr int kPersonProfileCount = 3;
 enum PersonProfileIndex : int { kProfileStance = 0, kProfileWalking = 1, kProfileAir = 2 };
+// The definition keys of the three profiles, in field order; every legged kind reads its
+// handling blocks under these keys, each with its own defaults.
+extern const uint32_t kPersonProfileKeys[kPersonProfileCount][kPersonProfileFloats];
 
 // The damage-scaled profile: damping, stiffness and the eight fields from top forward speed on
 // take the class's value times the factor; the pitch and roll gains stay.

@@ -179,9 +179,9 @@ void Torpedo::Update(float dt) {
     torque.x -= Vec3_Dot(u, m.front) * levelGain * f;
     torque.z += Vec3_Dot(u, m.right) * levelGain * f;
 
-    // Turning by the brain's steering.
+    // Turning by the steering its brain writes into the control record.
     if (turnRate > 0.0f) {
-        const float steer = Seam_Ai().torpedoSteer(this);
+        const float steer = std::clamp(vehicle->controls[0], -1.0f, 1.0f);
         torque.y = std::clamp(steer - w.y / turnRate, -1.0f, 1.0f) * turnTorque;
     }
 

@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include "fun3d/walker.h"
+
 #include <cmath>
 #include <cstring>
 #include <memory>
@@ -218,15 +220,23 @@ TEST_F(CombatTest, ARocketTankThatCannotSeeItsTargetCreepsCloserAndNeverBacksOff
 }
 
 TEST_F(CombatTest, AWalkerWithManyMountsFiresWithAWideCone) {
+    // A real walker: the mount mask the attack reads is the walker's present mask.
+    WalkerClass walkers("walker", Signature("WALK"), kCategoryCraft);
+    auto* walker = GameObject_New<Walker>(NewRoot(1, 0u), &walkers);
+    ASSERT_NE(walker, nullptr);
+    walker->SetTeam(1);
+    Place(walker, Vector{100, 0, 100});
+    walker->hardpoints = new HardpointList(walker);
     for (uint32_t present : {0x3u, 0x7u}) {
         SCOPED_TRACE(present);
-        GechAttack task(unit_, enemy_);
-        unit_->hardpoints->present = present;
+        GechAttack task(walker, enemy_);
+        walker->hardpoints->present = present;
         task.Update();
         task.Update();
         EXPECT_FLOAT_EQ(task.fireConeX, present > 3 ? 1.0f : 0.02f);
         EXPECT_FLOAT_EQ(task.fireConeY, present > 3 ? 1.0f : 0.0f);
     }
+    walker->TearDown();
 }
 
 TEST_F(CombatTest, ACombatBrainSelectsTheGunsOfACraftThatHasNoneSelected) {

@@ -204,7 +204,7 @@ TEST_F(FuzzSeedsTest, SavedGameSeedsAreWholeFilesThatLoad) {
     for (const auto& [name, bytes] : seeds) names.push_back(name);
     EXPECT_EQ(names, (std::vector<std::string>{"fight-binary.sav", "fight-text.sav", "fight.qmn", "nocraft.qmn",
                                                "sample-binary.sav", "sample-text.sav", "sample.qmn",
-                                               "tugs-binary.sav", "tugs-text.sav", "tugs.qmn"}));
+                                               "tugs-binary.sav", "tugs-text.sav", "tugs.qmn", "walker.qmn"}));
     // The binary form is not the text form again.
     EXPECT_NE(seeds.at("sample-binary.sav"), seeds.at("sample-text.sav"));
     std::string error;

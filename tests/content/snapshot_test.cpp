@@ -52,7 +52,8 @@ TEST_F(SnapshotTest, TheSampleObjectsShowAndTheDishTurns) {
     // Pinned again when the pilot's plain prism became its far-away shape (it was the shape the
     // pilot saw of itself from its own eye); and again when the objects kept the map's light
     // (they were drawn at the full light of the defaults) and the fog came to fade into the sky;
-    // and again, after viewing it, when the tug joined the row of models at its right end.
+    // and again, after viewing it, when the tug and then the walker joined the row of models at its
+    // right end (the walker a small figure that far out).
     EXPECT_EQ(CRC32_Memory(still.pixels.data(), still.pixels.size()), 0x5057F0ABu);
 
     // After a second of the comm tower's dish sequence the picture differs.

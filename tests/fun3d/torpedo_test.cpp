@@ -69,7 +69,6 @@ protected:
             *out = g_calls.listener;
             return g_calls.hasListener;
         };
-        Seam_Ai().torpedoSteer = [](GameObject*) { return g_calls.steer; };
         Seam_Net().isNetworkGame = [] { return false; };
         Random_FillTableFrom([] { return 12345; });
     }
@@ -289,6 +288,8 @@ TEST_F(TorpedoTest, TheBrainsSteeringTurnsItUpToItsTurnRate) {
         SCOPED_TRACE(c.steer);
         g_calls.steer = c.steer;
         Torpedo* t = Launch(1.0f);
+        // Its brain writes the steering into the control record.
+        t->vehicle->controls[0] = c.steer;
         for (int i = 0; i < 90; ++i) t->Update(kDt);
         EXPECT_NEAR(std::fabs(t->euler.angularVelocity.y), std::fabs(c.yawRate), 0.01f);
         if (c.steer > 0.0f) firstSign = t->euler.angularVelocity.y > 0.0f ? 1.0f : -1.0f;

@@ -12,6 +12,7 @@
 #include "fun3d/objectslot.h"
 #include "fun3d/teamrecord.h"
 #include "fun3d/tugsav.h"
+#include "fun3d/walker.h"
 #include "platform/system.h"
 
 namespace {
@@ -47,6 +48,18 @@ Kind* TheKind(const char* label, const char* signature, const char* name) {
         made = GameObject_New<Kind>(root, cls);
     }
     return made;
+Walker* TheWalker() {
+    static Walker* walker = nullptr;
+    if (!walker && TheCraft()) {
+        auto* cls = new WalkerClass("walker", Signature("WALK"), kCategoryCraft);
+        cls->health = 1000;
+        cls->ammo = 100;
+        Entity* root = Entity_New(nullptr);
+        Entity_SetName(root, "fuzzwalk");
+        Entities_Add(root, 0, nullptr, nullptr);
+        walker = GameObject_New<Walker>(root, cls);
+    }
+    return walker;
 }
 
 }  // namespace
@@ -59,7 +72,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     craft->entity->flags &= ~0x280u;
     craft->curHealth = craft->maxHealth;
     craft->healthRatio = 1.0f;
-    // Kinds: 0 a plain craft, 1 a tug, 2 a SAV; an unknown kind is read as a plain craft.
+    // Kinds: 0 a plain craft, 1 a tug, 2 a SAV, 3 a walker; an unknown kind is read as a plain
+    // craft.
     switch (data[0]) {
     case 1:
         if (Tug* tug = TheKind<Tug, TugClass>("tug", "TUG", "fuzztug")) {
@@ -70,6 +84,12 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         break;
     case 2:
         if (SAV* sav = TheKind<SAV, SAVClass>("sav", "SAV", "fuzzsav")) sav->UnpackNetState(data + 1, static_cast<int32_t>(size - 1));
+        break;
+    case 3:
+        if (Walker* walker = TheWalker()) {
+            walker->entity->flags &= ~0x280u;
+            walker->UnpackNetState(data + 1, static_cast<int32_t>(size - 1));
+        }
         break;
     case 0:
     default:

@@ -207,7 +207,6 @@ void RecordAi() {
     GV_RECORD_PASS(missionRemotePlayerReset);
     GV_RECORD_PASS(pathGridMarkCircle);
     GV_PASS(allyInLineOfFire);
-    GV_PASS(torpedoSteer);
     GV_END_TABLE();
 }
 
@@ -511,6 +510,7 @@ void RecordPlanner() {
     GV_TABLE(PlannerSeam, Seam_Planner, "planner");
     GV_PASS(slotCount);
     GV_PASS(scrapChanged);
+    GV_PASS(sendPoint);
     GV_END_TABLE();
 }
 void InstallAll() {

@@ -58,9 +58,6 @@ struct AiSeam {
     // cleared, and whether a friendly object stands in the unit's fire cone within range2.
     void (*pathGridMarkCircle)(float x, float z, float radius, int team, bool add);
     bool (*allyInLineOfFire)(GameObject* unit, float range2, float coneSine);
-
-    // The steering input (-1..1) that a self-steering torpedo's brain gives it this frame.
-    float (*torpedoSteer)(GameObject* torpedo);
 };
 
 AiSeam& Seam_Ai();

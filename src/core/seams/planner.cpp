@@ -8,6 +8,7 @@ PlannerSeam MakeDefault() {
     PlannerSeam s{};
     s.slotCount = [] { return 0; };                      // PENDING(6.106)
     s.scrapChanged = [](int, int change) { return change; };  // PENDING(6.106)
+    s.sendPoint = [](const Vector&, int, int, int, int, Vector*) { return false; };  // PENDING(6.106)
     return s;
 }
 
