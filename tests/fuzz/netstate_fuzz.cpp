@@ -35,31 +35,20 @@ Craft* TheCraft() {
     return craft;
 }
 
-// A tug and a SAV on the same team, built once like the craft.
+// A tug, a SAV and a walker on the same team, each built once like the craft.
 template <class Kind, class KindClass>
 Kind* TheKind(const char* label, const char* signature, const char* name) {
     static Kind* made = nullptr;
     if (!made && TheCraft()) {
         auto* cls = new KindClass(label, Signature(signature), kCategoryCraft);
         cls->health = 1000;
+        cls->ammo = 100;
         Entity* root = Entity_New(nullptr);
         Entity_SetName(root, name);
         Entities_Add(root, 0, nullptr, nullptr);
         made = GameObject_New<Kind>(root, cls);
     }
     return made;
-Walker* TheWalker() {
-    static Walker* walker = nullptr;
-    if (!walker && TheCraft()) {
-        auto* cls = new WalkerClass("walker", Signature("WALK"), kCategoryCraft);
-        cls->health = 1000;
-        cls->ammo = 100;
-        Entity* root = Entity_New(nullptr);
-        Entity_SetName(root, "fuzzwalk");
-        Entities_Add(root, 0, nullptr, nullptr);
-        walker = GameObject_New<Walker>(root, cls);
-    }
-    return walker;
 }
 
 }  // namespace
@@ -86,7 +75,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         if (SAV* sav = TheKind<SAV, SAVClass>("sav", "SAV", "fuzzsav")) sav->UnpackNetState(data + 1, static_cast<int32_t>(size - 1));
         break;
     case 3:
-        if (Walker* walker = TheWalker()) {
+        if (Walker* walker = TheKind<Walker, WalkerClass>("walker", "WALK", "fuzzwalk")) {
             walker->entity->flags &= ~0x280u;
             walker->UnpackNetState(data + 1, static_cast<int32_t>(size - 1));
         }
