@@ -47,7 +47,7 @@ CraftServices StandIns() {
     s.netLocalPlayer = []() -> uint16_t { return kNoPlayer; };
     s.netCreateProcess = [](GameObject*) -> sObject* { return nullptr; };
     s.netMarkPlayerObject = [](GameObject*) {};
-    // PENDING(3.136) scrap is dropped where a wreck explodes.
+    // Filled by the game objects at start-up: scrap is dropped where a wreck explodes.
     s.scrapSpawn = [](const Vector&, int32_t) {};
     // PENDING(3.124) the carrying tug lets go.
     s.tugReleaseCargo = [](GameObject*, GameObject*) {};

@@ -47,7 +47,8 @@ AiSeam MakeDefault() {
     s.missionRemotePlayerReset = [](uint32_t) {};                                         // filled by Ai_InstallSeam
     s.pathGridMarkCircle = [](float, float, float, int, bool) {};                          // filled by Ai_InstallSeam
     s.allyInLineOfFire = [](GameObject*, float, float) { return false; };                  // filled by Ai_InstallSeam
-    s.torpedoSteer = [](GameObject*) { return 0.0f; };                                     // PENDING(5.165)
+    s.torpedoSteer = [](GameObject*) { return 0.0f; };
+    s.teamCanUseObject = [](int32_t, GameObject*) { return false; };  // filled by Ai_InstallSeam                                     // PENDING(5.165)
     return s;
 }
 

@@ -61,6 +61,9 @@ struct AiSeam {
 
     // The steering input (-1..1) that a self-steering torpedo's brain gives it this frame.
     float (*torpedoSteer)(GameObject* torpedo);
+
+    // Whether the team may use the object (an empty craft its pilots may board).
+    bool (*teamCanUseObject)(int32_t team, GameObject* object);
 };
 
 AiSeam& Seam_Ai();
