@@ -19,6 +19,7 @@
 #include "core/seams/net.h"
 #include "core/seams/weapons.h"
 #include "core/shake.h"
+#include "fun3d/craftservices.h"
 #include "fun3d/framepasses.h"
 #include "fun3d/objectslot.h"
 #include "fun3d/scrap.h"
@@ -411,9 +412,9 @@ void ScrapSilo::Explode() {
         const int64_t lost = int64_t(cls->capacityBonus) + teamRecord->GetScrap() - teamRecord->GetMaxScrap();
         if (lost > 0) {
             if (!NetworkGame())
-                Scrap_Spawn(pos, static_cast<int32_t>(lost));
+                Craft_Services().scrapSpawn(pos, static_cast<int32_t>(lost));
             else if (!IsRemote() && !Seam_Net().isDeathmatch())
-                Scrap_Spawn(pos, static_cast<int32_t>(lost / 2));
+                Craft_Services().scrapSpawn(pos, static_cast<int32_t>(lost / 2));
         }
     }
     Building::Explode();
