@@ -17,6 +17,7 @@
 #include "fun3d/craftservices.h"
 #include "fun3d/framepasses.h"
 #include "fun3d/particlebuffer.h"
+#include "Objkr/bucketgrid.h"
 #include "fun3d/scrap.h"
 #include "fun3d/visibility.h"
 #include "fun3d_fixture.h"
@@ -365,6 +366,48 @@ TEST_F(BuildingTest, ScrapBudgetAndTheDropoffTableRefuseWhatIsOutOfRange) {
     DropoffTable_Release(3);
     EXPECT_EQ(DropoffTable_Count(3), 0) << "never below 0";
     EXPECT_EQ(DropoffTable_FindIndex(nullptr), -1);
+}
+
+TEST_F(BuildingTest, TheScrapGridAnswersAsSoonAsItIsMadeAndSkipsPiecesGoneBeforeTheRefill) {
+    GameObjectClass* made = Scrap_MakePrototype("scrap", Signature("SCRP"), kCategoryScrap);
+    ASSERT_NE(made, nullptr);
+    classes_.push_back(made);
+    std::vector<uint32_t> handles;
+    for (float x : {10.0f, 20.0f, 30.0f}) handles.push_back(Place<Scrap>(*made, {x, 0, 10})->GetObjHandle());
+    EXPECT_EQ(ScrapList().size(), 3u);
+    Scrap_CreateGrid();
+    auto resolved = [] {
+        int live = 0, entries = 0;
+        BucketGridQuery q;
+        Scrap_Grid()->Query(20.0, 10.0, 50.0, &q);
+        const BucketGridEntry* e = nullptr;
+        while (q.Next(&e)) {
+            ++entries;
+            if (GameObject::FromHandle(e->value)) ++live;
+        }
+        return std::make_pair(entries, live);
+    };
+    EXPECT_EQ(resolved(), std::make_pair(3, 3)) << "filled as it is made, before any frame";
+    GameObject::FromHandle(handles[1])->TearDown();
+    EXPECT_EQ(ScrapList().size(), 2u);
+    EXPECT_TRUE(Scrap_GridDirty());
+    EXPECT_EQ(resolved(), std::make_pair(3, 2)) << "the gone piece stays until the refill, unresolved";
+    Scrap_RefreshGrid();
+    EXPECT_FALSE(Scrap_GridDirty());
+    EXPECT_EQ(resolved(), std::make_pair(2, 2));
+    Scrap_FreeGrid();
+}
+
+TEST_F(BuildingTest, AScrapFieldLaysItsPiecesOnceAndGoes) {
+    GameObjectClass* fieldClass = Scrap_MakePrototype("scrapfield", Signature("SFLD"), kCategoryBuilding);
+    classes_.push_back(fieldClass);
+    fieldClass->scrapValue = 10;
+    auto* field = Place<ScrapField>(*fieldClass, {100, 0, 100}, 0);
+    const uint32_t handle = field->GetObjHandle();
+    field->Update(0.1f);
+    EXPECT_EQ(GameObject::FromHandleRaw(handle), nullptr) << "gone after its first frame";
+    // Without scrap classes no piece could be made; the field still goes and nothing breaks.
+    EXPECT_TRUE(ScrapList().empty());
 }
 
 }  // namespace
