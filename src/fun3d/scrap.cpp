@@ -140,6 +140,7 @@ void Scrap_FreeGrid() {
 
 BucketGrid* Scrap_Grid() { return g_grid.get(); }
 bool Scrap_GridDirty() { return g_dirty; }
+void Scrap_MarkGridDirty() { g_dirty = true; }
 
 // ---- spawning -------------------------------------------------------------------------------
 

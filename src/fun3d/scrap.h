@@ -58,6 +58,8 @@ void Scrap_RefreshGrid();
 void Scrap_FreeGrid();
 BucketGrid* Scrap_Grid();
 bool Scrap_GridDirty();
+// Marks the grid for refill (what a new or removed piece does).
+void Scrap_MarkGridDirty();
 
 // How many pieces may be spawned with this many live objects: (1536 - 3 n) / 4.
 int32_t Scrap_Budget(int64_t liveObjects);
