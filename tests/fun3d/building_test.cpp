@@ -18,6 +18,7 @@
 #include "fun3d/framepasses.h"
 #include "fun3d/particlebuffer.h"
 #include "Objkr/bucketgrid.h"
+#include "Terrain/terramap.h"
 #include "fun3d/scrap.h"
 #include "fun3d/visibility.h"
 #include "fun3d_fixture.h"
@@ -408,6 +409,46 @@ TEST_F(BuildingTest, AScrapFieldLaysItsPiecesOnceAndGoes) {
     EXPECT_EQ(GameObject::FromHandleRaw(handle), nullptr) << "gone after its first frame";
     // Without scrap classes no piece could be made; the field still goes and nothing breaks.
     EXPECT_TRUE(ScrapList().empty());
+}
+
+TEST_F(BuildingTest, ADepotServesOnlyTheNearestNeedyNonEnemyEachPeriodWithItsSound) {
+    TerrainBounds.minXm = TerrainBounds.minZm = 0.0f;
+    TerrainBounds.maxXm = TerrainBounds.maxZm = 1000.0f;
+    TeamRecord::Get(1)->AddAlly(1);
+    for (bool supply : {false, true}) {
+        SCOPED_TRACE(supply ? "supply" : "repair");
+        g_calls.sounds.clear();
+        auto& cls = Kind(supply ? "supplydepot" : "repairdepot");
+        ServiceDepot* depot = Place<ServiceDepot>(cls, {500, 0, 500});
+        GameObjectClass& craftClass = NewClass(1000, 1000);
+        auto needy = [&](float x, int32_t team) {
+            Entity* root = NewRoot(team);
+            root->local.posit = DVector{x, 0.0, 500.0};
+            GameObject* o = Build(craftClass, root);
+            o->UpdateSphere();
+            o->SetTeam(team);
+            o->curHealth = 400.0f;
+            o->curAmmo = 400;
+            return o;
+        };
+        GameObject* enemy = needy(502.0f, 2);  // nearest of all, but an enemy
+        GameObject* nearer = needy(510.0f, 1);
+        GameObject* farther = needy(520.0f, 1);
+        GameObject* outside = needy(540.0f, 1);  // beyond the 30-unit range
+        GameObject_CreateGrid();
+        depot->Update(0.5f);
+        EXPECT_TRUE(g_calls.sounds.empty()) << "not before a whole period";
+        depot->Update(0.6f);
+        auto level = [&](GameObject* o) { return supply ? static_cast<float>(o->curAmmo) : o->curHealth; };
+        EXPECT_EQ(level(nearer), 500.0f);
+        EXPECT_EQ(level(farther), 400.0f);
+        EXPECT_EQ(level(enemy), 400.0f);
+        EXPECT_EQ(level(outside), 400.0f);
+        EXPECT_EQ(g_calls.sounds, std::vector<std::string>{supply ? "weapon.wav" : "repair.wav"});
+        GameObject_FreeGrid();
+        for (GameObject* o : {enemy, nearer, farther, outside}) o->TearDown();
+        depot->TearDown();
+    }
 }
 
 }  // namespace
