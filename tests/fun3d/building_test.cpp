@@ -451,4 +451,43 @@ TEST_F(BuildingTest, ADepotServesOnlyTheNearestNeedyNonEnemyEachPeriodWithItsSou
     }
 }
 
+TEST_F(BuildingTest, APoweredShieldTowerPushesFriendAndFoeStrictlyInsideItsBoxAlongItsFront) {
+    TerrainBounds.minXm = TerrainBounds.minZm = 0.0f;
+    TerrainBounds.maxXm = TerrainBounds.maxZm = 1000.0f;
+    auto& towerClass = Prototype<ShieldTowerClass>("shieldtower");
+    auto& plantClass = Prototype<PowerPlantClass>("powerplant");
+    ShieldTower* tower = Place<ShieldTower>(towerClass, {500, 0, 500});
+    // The box reaches 50 either side along x, 0..10 up and 5 either side along the front (z).
+    const struct {
+        Vector offset;
+        bool inside;
+    } points[] = {{{0, 5, 0}, true},    {{49, 1, 4}, true},   {{-49, 9, -4}, true}, {{50, 5, 0}, false},
+                  {{0, 10, 0}, false},  {{0, 0, 0}, false},   {{0, 5, 5}, false},   {{0, 5, -6}, false}};
+    for (const auto& p : points)
+        EXPECT_EQ(tower->InsideBox(Vector{500 + p.offset.x, p.offset.y, 500 + p.offset.z}), p.inside)
+            << p.offset.x << " " << p.offset.y << " " << p.offset.z;
+    GameObjectClass& craftClass = NewClass(1000, 0);
+    auto craft = [&](float x, float y, int32_t team) {
+        Entity* root = NewRoot(team);
+        root->local.posit = DVector{x, y, 500.0};
+        GameObject* o = Build(craftClass, root);
+        o->UpdateSphere();
+        o->SetTeam(team);
+        return o;
+    };
+    GameObject* foe = craft(510.0f, 5.0f, 2);
+    GameObject* friendly = craft(490.0f, 5.0f, 1);
+    GameObject* edge = craft(550.0f, 5.0f, 2);  // on the boundary: left alone
+    GameObject_CreateGrid();
+    tower->Update(0.1f);
+    EXPECT_EQ(foe->euler.velocity.z, 0.0f) << "no power, no push";
+    Place<PowerPlant>(plantClass, {520, 0, 520});
+    tower->Update(0.1f);
+    // dt x (push 100 x front - damping 1 x velocity 0) = 10 along the front (+z).
+    EXPECT_FLOAT_EQ(foe->euler.velocity.z, 10.0f);
+    EXPECT_FLOAT_EQ(friendly->euler.velocity.z, 10.0f);
+    EXPECT_EQ(edge->euler.velocity.z, 0.0f);
+    GameObject_FreeGrid();
+}
+
 }  // namespace
