@@ -18,6 +18,7 @@
 #include "ai/unitprocess.h"
 #include "ai/unittask.h"
 #include "core/seams/ai.h"
+#include "core/shake.h"
 #include "fun3d/scrap.h"
 #include "fun3d/teamrecord.h"
 #include "fun3d/craft.h"
@@ -70,6 +71,8 @@ void Simulation_Begin() {
     // As the mission's set-up and start do: the scrap classes, and the scrap grid, filled at once.
     Scrap_FindClasses();
     Scrap_CreateGrid();
+    // And the shared random table, which scatters spawned scrap among other things.
+    Random_FillTable();
     // As a mission's set-up and start do: the avoidance tuning (once per run) and its grid.
     Avoidance_LoadConfig();
     Avoidance_CreateGrid();
