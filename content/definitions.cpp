@@ -175,6 +175,11 @@ bool Definitions(std::vector<Definition>* out, std::string* error) {
         {"avscav.odf", {"scavenger", "gvscav", 30, 10, 1, 7.0f, 2000, -1, "ScavengerFriend", "ScavengerEnemy", "", 0}},
         // Named like a soviet file, but scrap belongs to no side.
         {"scrap.odf", {"scrap", "gvscrap", -1, 1, 0, -1.0f, 50, -1, "", "", "unknown", 0}},
+        // The three pieces that dying buildings and craft leave and scrap fields lay, one scrap
+        // each.
+        {"npscr1.odf", {"scrap", "gvscrap", -1, 1, 0, -1.0f, 50, -1, "", "", "unknown", 0}},
+        {"npscr2.odf", {"scrap", "gvscrap", -1, 1, 0, -1.0f, 50, -1, "", "", "unknown", 0}},
+        {"npscr3.odf", {"scrap", "gvscrap", -1, 1, 0, -1.0f, 50, -1, "", "", "unknown", 0}},
         {"ablpow.odf", {"powerplant", "gvpower", 40, 15, -1, 10.0f, 4500, -1, "", "", "", 0}},
         {"abcomm.odf", {"commtower", "gvtower", 60, 20, -1, 12.0f, 4000, -1, "", "", "", 0}},
         {"abbunk.odf", {"m4qbuilding", "gvbunker", 30, 10, -1, 9.0f, 6000, -1, "", "", "", 0}},

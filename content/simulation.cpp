@@ -18,6 +18,9 @@
 #include "ai/unitprocess.h"
 #include "ai/unittask.h"
 #include "core/seams/ai.h"
+#include "core/shake.h"
+#include "fun3d/scrap.h"
+#include "fun3d/teamrecord.h"
 #include "fun3d/craft.h"
 #include "fun3d/proginput.h"
 #include "Terrain/terrheight.h"
@@ -65,6 +68,11 @@ void Simulation_Prepare() {
 
 void Simulation_Begin() {
     GameObject_CreateGrid();
+    // As the mission's set-up and start do: the scrap classes, and the scrap grid, filled at once.
+    Scrap_FindClasses();
+    Scrap_CreateGrid();
+    // And the shared random table, which scatters spawned scrap among other things.
+    Random_FillTable();
     // As a mission's set-up and start do: the avoidance tuning (once per run) and its grid.
     Avoidance_LoadConfig();
     Avoidance_CreateGrid();
@@ -100,6 +108,7 @@ void Simulation_End() {
     Explosion_Manager().MissionEnd();
     Explosion_Manager().MissionCleanup();
     GameObject_FreeGrid();
+    Scrap_FreeGrid();
     Avoidance_DestroyGrid();
     Plat_UseRealClock();
 }
@@ -199,9 +208,27 @@ void ReportObject(FILE* out, int seconds, GameObject* object) {
 
 bool Reported(GameObject* object) {
     if (!object->objClass || !object->entity) return false;
-    const int32_t kind = object->objClass->category;
-    return Craft_FromEntity(object->entity) || kind == kCategoryCraft || kind == kCategoryPerson ||
-           kind == kCategoryPowerUp;
+    // Every object but the scrap pieces, which the world line counts.
+    return !dynamic_cast<const Scrap*>(object);
+}
+
+// "team=T scrap=S/C pilots=P/Q" for each team 1 to 7 that holds an object, then
+// "world scrap=N fields=F".
+void ReportTeams(FILE* out) {
+    bool holds[kTeamCount] = {};
+    int fields = 0;
+    for (GameObject* object : GameObject_List()) {
+        const int32_t t = static_cast<int32_t>((object->entity->flags & kEntityTeamMask) >> kEntityTeamShift);
+        if (t >= 1 && t < kTeamCount) holds[t] = true;
+        if (dynamic_cast<const ScrapField*>(object) && !(object->entity->flags & kEntityDead)) ++fields;
+    }
+    for (int32_t t = 1; t < kTeamCount; ++t) {
+        const TeamRecord* team = TeamRecord::Get(t);
+        if (!holds[t] || !team) continue;
+        std::fprintf(out, "team=%d scrap=%d/%d pilots=%d/%d\n", t, team->GetScrap(), team->GetMaxScrap(),
+                     team->GetPilots(), team->GetMaxPilots());
+    }
+    std::fprintf(out, "world scrap=%d fields=%d\n", static_cast<int>(ScrapList().size()), fields);
 }
 
 void ReportMap(FILE* out) {
@@ -229,6 +256,7 @@ void ReportObjects(FILE* out, int seconds) {
     const std::vector<GameObject*> list = GameObject_List();
     for (GameObject* object : list)
         if (Reported(object)) ReportObject(out, seconds, object);
+    ReportTeams(out);
 }
 
 // The user's craft to the ground at (x, z), as high above it as it was.

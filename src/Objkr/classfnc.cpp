@@ -22,7 +22,7 @@ void GO_Activate(Entity* e) {
         case kTypeBuilding5:
         case kTypeBuilding7:
         case kTypeBuilding10:
-            fn = g_owners.buildingActivate;  // PENDING(3.130)
+            fn = g_owners.buildingActivate;
             break;
         case kTypePowerUp:
             fn = g_owners.powerUpActivate;
@@ -79,22 +79,9 @@ int Craft_FreeBody(void* data) {
     return 0;
 }
 
-// A building's class record: two words the building layer fills.
-struct BuildingRecord {
-    int32_t words[2];
-};
-
-void* Building_NewRecord() {
-    auto* record = new BuildingRecord{};
-    if (g_owners.buildingsChanged) g_owners.buildingsChanged();  // PENDING(3.130)
-    return record;
-}
-
-int Building_FreeRecord(void* data) {
-    delete static_cast<BuildingRecord*>(data);
-    if (g_owners.buildingsChanged) g_owners.buildingsChanged();  // PENDING(3.130)
-    return 0;
-}
+// The building's class record, which the object layer makes and frees.
+void* Building_NewRecord() { return g_owners.buildingNew ? g_owners.buildingNew() : nullptr; }
+int Building_FreeRecord(void* data) { return g_owners.buildingFree ? g_owners.buildingFree(data) : 0; }
 
 // The power-up's class record: its vehicle record, which the object layer makes and frees.
 void* PowerUp_NewRecord() { return g_owners.powerUpNew ? g_owners.powerUpNew() : nullptr; }

@@ -58,7 +58,10 @@ struct ClassfncOwners {
     int (*objectCollide)(Entity* entity, Entity* other, CollisionBody* contact, CollisionBody* otherContact);
     int (*objectDamage)(Entity* entity, DamageInfo* damage, Entity* source);
     void (*destroyPhysOwner)(void* owner);  // the craft object a PhysBody points at
-    void (*buildingsChanged)();             // a building record was created or freed
+    // A building's class record: made for each building entity; freeing it destroys the
+    // building that owns it.
+    void* (*buildingNew)();
+    int (*buildingFree)(void* data);
     void* (*powerUpNew)();
     int (*powerUpFree)(void* data);
     void* (*personNew)();

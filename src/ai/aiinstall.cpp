@@ -20,6 +20,7 @@
 #include "core/registration.h"
 #include "core/seams/ai.h"
 #include "core/seams/missions.h"
+#include "fun3d/teamrecord.h"
 
 void Ai_InstallSeam() {
     Registration_SetCreate("AiMission", []() -> sObject* { return new AiMission; });
@@ -34,6 +35,7 @@ void Ai_InstallSeam() {
 
     AiSeam& s = Seam_Ai();
     s.pathGridMarkCircle = PathGrid_MarkCircle;
+    s.teamCanUseObject = [](int32_t team, GameObject* object) { return Team_CanUseObject(TeamRecord::Get(team), object); };
     s.allyInLineOfFire = [](GameObject* unit, float range2, float cone) { return AI_AllyInLineOfFire(unit, range2, cone); };
     s.missionClearCurrent = Mission_ClearMapName;
     s.missionTakeMapId = [] { Mission_SetMapName(CmdLine_Globals().mapName.c_str()); };

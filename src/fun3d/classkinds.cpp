@@ -7,6 +7,7 @@
 #include "core/debug.h"
 #include "core/helpers.h"
 #include "core/registration.h"
+#include "fun3d/buildingkinds.h"
 #include "fun3d/craft.h"
 #include "fun3d/gameobjectclass.h"
 #include "fun3d/hovercraft.h"
@@ -40,38 +41,38 @@ struct ObjectKind {
 // Every kind, the registration table's first; kinds it does not list follow in this order.
 const ObjectKind kKinds[] = {
     {"ammopack", "AMMO", kCategoryPowerUp},
-    {"animbuilding", "ANMB", kCategoryBuilding},      // PENDING(3.131)
+    {"animbuilding", "ANMB", kCategoryBuilding},
     {"apc", "APC", kCategoryCraft},                   // PENDING(3.107)
     {"armory", "ARMR", kCategoryProducer},            // PENDING(3.133)
-    {"artifact", "ARTI", kCategoryBuilding},          // PENDING(3.131)
-    {"barracks", "BARR", kCategoryBuilding},          // PENDING(3.131)
-    {"m4qbuilding", "BLDG", kCategoryBuilding},       // PENDING(3.130)
-    {"m4qbuilding2", "BLD2", kCategoryBuilding},      // PENDING(3.130) a plain building
-    {"m4qsign", "SIGN", kCategoryBuilding},           // PENDING(3.130) a plain building
+    {"artifact", "ARTI", kCategoryBuilding},
+    {"barracks", "BARR", kCategoryBuilding},
+    {"m4qbuilding", "BLDG", kCategoryBuilding},
+    {"m4qbuilding2", "BLD2", kCategoryBuilding},  // a plain building
+    {"m4qsign", "SIGN", kCategoryBuilding},  // a plain building
     {"camerapod", "CPOD", kCategoryPowerUp},
-    {"commtower", "COMM", kCategoryBuilding},         // PENDING(3.131)
+    {"commtower", "COMM", kCategoryBuilding},
     {"constructionrig", "CNST", kCategoryProducer},   // PENDING(3.134)
     {"factory", "FACT", kCategoryProducer},           // PENDING(3.133)
-    {"geyser", "GEIZ", kCategoryBuilding},            // PENDING(3.131)
+    {"geyser", "GEIZ", kCategoryBuilding},
     {"repairkit", "RKIT", kCategoryPowerUp},
     {"hover", "HOVR", kCategoryCraft},
     {"howitzer", "HWTZ", kCategoryCraft},             // PENDING(3.107)
     {"minelayer", "MLYR", kCategoryCraft},            // PENDING(3.107)
     {"person", "PERS", kCategoryPerson},
-    {"powerplant", "PLNT", kCategoryBuilding},        // PENDING(3.131)
+    {"powerplant", "PLNT", kCategoryBuilding},
     {"powerup", "PWUP", kCategoryPowerUp},
     {"producer", "PROD", kCategoryProducer},          // PENDING(3.132)
     {"recycler", "RCYC", kCategoryProducer},          // PENDING(3.133)
-    {"repairdepot", "RDEP", kCategoryBuilding},       // PENDING(3.131)
+    {"repairdepot", "RDEP", kCategoryBuilding},
     {"sav", "SAV", kCategoryCraft},
     {"scavenger", "SCAV", kCategoryCraft},            // PENDING(3.135)
-    {"scrap", "SCRP", kCategoryScrap},                // PENDING(3.136)
-    {"dropoff", "SDRP", kCategoryPowerUp},            // PENDING(3.136)
-    {"scrapfield", "SFLD", kCategoryBuilding},        // PENDING(3.136)
-    {"shieldtower", "SHLD", kCategoryBuilding},       // PENDING(3.131)
-    {"scrapsilo", "SILO", kCategoryBuilding},         // PENDING(3.131)
-    {"spawnpnt", "SPWN", kCategorySpawnPoint},        // PENDING(3.131)
-    {"supplydepot", "SDEP", kCategoryBuilding},       // PENDING(3.131)
+    {"scrap", "SCRP", kCategoryScrap},
+    {"dropoff", "SDRP", kCategoryPowerUp},
+    {"scrapfield", "SFLD", kCategoryBuilding},
+    {"shieldtower", "SHLD", kCategoryBuilding},
+    {"scrapsilo", "SILO", kCategoryBuilding},
+    {"spawnpnt", "SPWN", kCategorySpawnPoint},
+    {"supplydepot", "SDEP", kCategoryBuilding},
     {"tug", "TUG", kCategoryCraft},
     {"turret", "TURR", kCategoryProducer},            // PENDING(3.150)
     {"turrettank", "TTNK", kCategoryCraft},           // PENDING(3.151)
@@ -123,6 +124,7 @@ GameObjectClass* MakePrototype(const ObjectKind& kind) {
     if (Text_CompareNoCase(kind.label, "sav") == 0) return new SAVClass(kind.label, signature, kind.category);
     if (Text_CompareNoCase(kind.label, "tug") == 0) return new TugClass(kind.label, signature, kind.category);
     if (Text_CompareNoCase(kind.label, "walker") == 0) return new WalkerClass(kind.label, signature, kind.category);
+    if (GameObjectClass* building = Building_MakePrototype(kind.label, signature, kind.category)) return building;
     return new StandInKindClass(kind.label, Signature(kind.signature), kind.category);
 }
 

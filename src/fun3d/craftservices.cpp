@@ -48,7 +48,7 @@ CraftServices StandIns() {
     s.netLocalPlayer = []() -> uint16_t { return kNoPlayer; };
     s.netCreateProcess = [](GameObject*) -> sObject* { return nullptr; };
     s.netMarkPlayerObject = [](GameObject*) {};
-    // PENDING(3.136) scrap is dropped where a wreck explodes.
+    // Filled by the game objects at start-up: scrap is dropped where a wreck explodes.
     s.scrapSpawn = [](const Vector&, int32_t) {};
     // The carrying tug lets go (the cargo is put on the terrain height).
     s.tugReleaseCargo = Tug_ReleaseCargo;

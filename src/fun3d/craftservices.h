@@ -19,6 +19,11 @@ enum CraftExplosionKind : int {
     kCraftExplosionDeath,       // the first frame of dying
     kCraftExplosionDeathSmall,  // the small blasts while the wreck burns
     kCraftExplosionPilotDeath,  // the pilot killed inside
+    // A building's death by its size: large with a ground blast, medium, small.
+    kBuildingExplosionLarge,
+    kBuildingExplosionGround,
+    kBuildingExplosionMedium,
+    kBuildingExplosionSmall,
 };
 
 // The particle effects of a dying craft.
@@ -65,7 +70,7 @@ struct CraftServices {
     sObject* (*netCreateProcess)(GameObject* object);
     // The pilot from the user's craft becomes the player's own network object.
     void (*netMarkPlayerObject)(GameObject* pilot);
-    // Drops scrap at the position.
+    // Drops scrap at the position (n pieces of the scrap classes).
     void (*scrapSpawn)(const Vector& position, int32_t amount);
     // The tug carrying the object lets go of it.
     void (*tugReleaseCargo)(GameObject* tug, GameObject* cargo);

@@ -12,6 +12,7 @@
 #include "core/seams/ai.h"
 #include "core/seams/cockpit.h"
 #include "core/seams/net.h"
+#include "fun3d/building.h"
 #include "fun3d/craft.h"
 #include "fun3d/gameobject.h"
 #include "fun3d/objectpool.h"
@@ -121,11 +122,13 @@ void GameObject_EntityDynamics(EntityDynamics* out, Entity* e) {
 
 int GameObject_EntityContact(Entity* e, Entity* other, CollisionBody* contact, CollisionBody* otherContact) {
     GameObject* object = OwnerOf(e);
+    if (auto* building = dynamic_cast<Building*>(object)) return building->ContactOn(e, other, contact) ? 1 : 0;
     return object && object->OnContact(other, contact, otherContact) ? 1 : 0;
 }
 
 int GameObject_EntityDamage(Entity* e, DamageInfo* damage, Entity*) {
     GameObject* object = OwnerOf(e);
+    if (auto* building = dynamic_cast<Building*>(object)) return damage && building->TakeDamageOn(e, damage) ? 1 : 0;
     return object && damage && object->TakeDamage(damage, nullptr) ? 1 : 0;
 }
 
@@ -133,6 +136,9 @@ void GameObject_InstallClassFunctions() {
     ClassfncOwners& owners = Classfnc_Owners();
     owners.craftActivate = Craft_ActivateEntity;
     owners.powerUpActivate = PowerUp_ActivateEntity;
+    owners.buildingActivate = Building::Init;
+    owners.buildingNew = Building_NewEntityRecord;
+    owners.buildingFree = Building_FreeEntityRecord;
     owners.powerUpNew = PowerUpVehicle_New;
     owners.powerUpFree = PowerUpVehicle_Free;
     owners.personActivate = Craft_ActivateEntity;

@@ -3,7 +3,10 @@
 #include "Objkr/entity.h"
 #include "Objkr/objload.h"
 #include "core/seams/objects.h"
+#include "fun3d/buildingkinds.h"
+#include "fun3d/craftservices.h"
 #include "fun3d/framepasses.h"
+#include "fun3d/scrap.h"
 #include "fun3d/gameobject.h"
 #include "fun3d/gameobjectclass.h"
 #include "fun3d/objectnet.h"
@@ -45,6 +48,11 @@ void GameObjects_InstallSeam() {
     s.sendNetUpdates = GameObject_SendNetUpdates;
     s.registerNetObjects = GameObject_RegisterNetObjects;
     s.stepUserObject = GameObject_StepUser;
+    s.animBuildingPostLoad = Building_RestartLoops;
+    s.scrapCreateGrid = Scrap_CreateGrid;
+    s.scrapFreeGrid = Scrap_FreeGrid;
+    s.scrapRefreshGrid = Scrap_RefreshGrid;
+    Craft_Services().scrapSpawn = [](const Vector& at, int32_t n) { Scrap_Spawn(at, n); };
     GameObject_InstallClassFunctions();
     ObjLoad_Services().objectClassType = GameObjectClass_EntityTypeOf;
     Objkr_Services().ownerFlags = OwnerFlags;

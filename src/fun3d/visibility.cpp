@@ -32,6 +32,12 @@ ObjectSensor::~ObjectSensor() {
     list.erase(std::remove(list.begin(), list.end(), this), list.end());
 }
 
+void ObjectSensor::SetListed(bool listed) {
+    auto& list = Sensors();
+    list.erase(std::remove(list.begin(), list.end(), this), list.end());
+    if (listed) list.push_back(this);
+}
+
 const std::vector<ObjectSensor*>& ObjectSensor_List() { return Sensors(); }
 void ObjectSensor_ResetList() { Sensors().clear(); }
 

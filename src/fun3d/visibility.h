@@ -30,6 +30,9 @@ public:
     // everything within range that is not concealed.
     void Sweep();
     void Sweep(float frameTime);
+    // Takes the sensor out of the global list (it then takes no part in the sweeps) or puts it
+    // back at the end.
+    void SetListed(bool listed);
 
     float range = 200.0f;
     float period = 0.0f;

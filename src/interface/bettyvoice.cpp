@@ -149,6 +149,8 @@ void BettyVoice_InstallSeam() {
     // The status panel's hull and ammunition lines: the voice picks the message by whose craft it is.
     cockpit.voiceReportPanel = [](GameObject* craft, int) { BettyVoice::ReportPanel(craft); };
     cockpit.voiceReportCraft = [](GameObject* craft, int) { BettyVoice::ReportCraft(craft); };
+    cockpit.voiceReportBuilding = BettyVoice::ReportBuilding;
+    cockpit.voiceReportTower = BettyVoice::ReportTower;
     cockpit.queueWarning = [](int message) {
         if (message >= 0 && message < kMessages) Push(message);
     };

@@ -13,6 +13,7 @@
 #include "core/savegame.h"
 #include "fun3d/objectpool.h"
 #include "fun3d/objectseam.h"
+#include "fun3d/scrap.h"
 #include "interface/camera.h"
 #include "interface/inputdevices.h"
 #include "render/drawpass.h"
@@ -91,6 +92,8 @@ const PhaseHookMember kMembers[] = {
     {"CockpitWarningVoice", CockpitWarningVoice_Member},
     {"MapBoundsAiWorld", PathWorldListener_Member},
     {"TelemetryGraph", TelemetryGraph_Member},
+    {"ScrapPickup", DropoffTableHook_Member},
+    {"ScrapFields", ScrapFieldHook_Member},
 };
 
 }  // namespace

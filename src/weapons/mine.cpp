@@ -43,41 +43,24 @@ void* StartLoop(const char* name, Entity* entity) {
     return Seam_Audio().soundPlay(name, entity, kLoopSoundFlags, header);
 }
 
-// ---- building stand-ins ---------------------------------------------------------------------
-
-// PENDING(3.130) the building class's own key (its ambient sound) is read by the building class.
-void BuildingClass_ReadOdfStandIn(const OdfFile& odf, MineClass* cls, const MineClass* prototype) {
-    odf.GetString(kOdfBuildingSound, cls->buildingSound, sizeof cls->buildingSound, prototype->buildingSound);
-}
-
-// PENDING(3.130) the building's own save fields follow the game object's.
-bool Building_SaveStandIn(GameObject* object, FILE* stream) { return object->GameObject::Save(stream); }
-bool Building_LoadStandIn(GameObject* object) { return object->GameObject::Load(); }
-
-// PENDING(3.130) the building's death: its explosion by size, smoke, debris and scrap.
-void Building_ExplodeStandIn(GameObject* object) { object->GameObject::Explode(); }
-
 }  // namespace
 
 // ---- the mine -------------------------------------------------------------------------------
 
-MineClass::MineClass(const char* kindLabel, uint32_t kindSignature, int32_t kindCategory) {
-    label = kindLabel;
-    signature = kindSignature;
-    category = kindCategory;
+MineClass::MineClass(const char* kindLabel, uint32_t kindSignature, int32_t kindCategory)
+    : BuildingClass(kindLabel, kindSignature, kindCategory) {
     health = kMineHitPoints;
 }
 
-MineClass::MineClass(MineClass* p, const char* name) : GameObjectClass(p, name) {
+MineClass::MineClass(MineClass* p, const char* name) : BuildingClass(p, name) {
     OdfFile odf(fileName);
-    BuildingClass_ReadOdfStandIn(odf, this, p);
     odf.GetFloat(kOdfMineLifetime, &lifetime, p->lifetime);
 }
 
 GameObject* MineClass::BuildObject(Entity* entity) { return GameObject_New<Mine>(entity, this); }
 GameObjectClass* MineClass::Derive(const char* name) { return new MineClass(this, name); }
 
-Mine::Mine(Entity* e, GameObjectClass* cls) : GameObject(e, cls) {
+Mine::Mine(Entity* e, GameObjectClass* cls) : Building(e, cls) {
     lifeTimer = ClassLifetime();
     // A mine is no obstacle: its shape leaves the collision lists.
     if (record) DeleteCollisionEntity(record);
@@ -106,6 +89,10 @@ float Mine::ClassLifetime() const {
 }
 
 bool Mine::GoneWhenDead() {
+    if ((entity->flags & kEntityDestroyRequested) && !IsRemote()) {
+        Explode();
+        return true;
+    }
     if (!(entity->flags & kEntityDead)) return false;
     TearDown();
     return true;
@@ -123,7 +110,7 @@ void Mine::Update(float dt) {
 }
 
 bool Mine::Save(FILE* stream) {
-    return Field_WriteFloat(stream, lifeTimer, "lifeTimer") && Building_SaveStandIn(this, stream);
+    return Field_WriteFloat(stream, lifeTimer, "lifeTimer") && Building::Save(stream);
 }
 
 bool Mine::Load() {
@@ -134,23 +121,17 @@ bool Mine::Load() {
     } else {
         lifeTimer = ClassLifetime();
     }
-    return Building_LoadStandIn(this);
+    return Building::Load();
 }
 
-void Mine::Explode() { Building_ExplodeStandIn(this); }
+void Mine::Explode() { Building::Explode(); }
 
 void Mine::TearDown() {
     // Sounds attached to the mine end with it.
     for (int i = 0; i < 8 && Seam_Audio().soundStopAttached(entity); ++i) {
     }
-    Entity* e = entity;
-    GameObject::TearDown();
-    // PENDING(3.130) a building's record destroys its object when the entity is freed; until
-    // then the mine goes itself, or its slot would stay taken until the mission ends. The entity
-    // may outlive it on the class lists: it must not name the mine any more.
-    if (e && e->owner == this) e->owner = nullptr;
-    entity = nullptr;
-    delete this;
+    // Freeing the entity's building record destroys the mine.
+    Building::TearDown();
 }
 
 // ---- the flare ------------------------------------------------------------------------------
@@ -258,7 +239,7 @@ void Magnet::Update(float dt) {
     if (GoneWhenDead()) return;
     const auto* cls = dynamic_cast<const MagnetClass*>(objClass);
     if (cls && cls->lifetime - lifeTimer > cls->armDelay) {
-        if (cls->buildingSound[0] && !soundLoop) soundLoop = StartLoop(cls->buildingSound, entity);
+        if (cls->ambientSound[0] && !soundLoop) soundLoop = StartLoop(cls->ambientSound, entity);
         const Vector at = PositionOf(entity->local);
         const float range = cls->range;
         const float rangeSq = range * range;

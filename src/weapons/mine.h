@@ -3,22 +3,19 @@
 // that pushes craft and bends shots around it). Their classes live in the object-class
 // registry; Weapons_InstallSeam hands it their prototypes (Mine_MakeObjectPrototype).
 //
-// A mine is a static object of kind code 5 standing on the highest floor under it. What a
-// building adds to a game object (its own class keys, damage, death, save fields) stays with the
-// building stand-ins below until buildings exist; the mine calls them where a building's would
-// run.
+// A mine is a building of kind code 5 standing on the highest floor under it: its class reads the
+// building's key (the ambient sound, the magnet's hum), its save carries the building's fields and
+// its death is the building's.
 #pragma once
 #include <cstdint>
 #include <cstdio>
 
-#include "fun3d/gameobject.h"
-#include "fun3d/gameobjectclass.h"
+#include "fun3d/building.h"
 
 class OrdnanceClass;
 
 // Definition keys.
 constexpr uint32_t kOdfMineLifetime = 0x7C7C544Bu;
-constexpr uint32_t kOdfBuildingSound = 0xF1AAD7DCu;
 constexpr uint32_t kOdfFlareOrdnance = 0x19D3EBC6u;
 constexpr uint32_t kOdfFlareSound = 0xCFDE2FC0u;
 constexpr uint32_t kOdfMineDelay = 0x682CD2B2u;  // the flare's start delay, the magnet's arm delay
@@ -40,7 +37,7 @@ constexpr uint32_t kMineDeadFlags = 0x280;
 // A flare fires at most this many shots in one update; a backlog beyond is dropped.
 constexpr int kFlareMostShotsPerUpdate = 64;
 
-class MineClass : public GameObjectClass {
+class MineClass : public BuildingClass {
 public:
     // The prototype of a kind: kind code 5, 150 hit points, a life of 300 s.
     MineClass(const char* kindLabel, uint32_t kindSignature, int32_t kindCategory);
@@ -50,11 +47,9 @@ public:
     GameObjectClass* Derive(const char* name) override;
 
     float lifetime = 300.0f;
-    // The building class's ambient sound, which the magnet plays as its hum.
-    char buildingSound[kMineSoundSize] = {};
 };
 
-class Mine : public GameObject {
+class Mine : public Building {
 public:
     // Drops the collision shape and stands the mine on the highest floor under it, its up axis
     // along the floor's normal and its front kept.

@@ -30,6 +30,10 @@ void Weapons_InstallSeam() {
     s.ordnanceReceiveNew = Ordnance_ReceiveNew;
     s.ordnanceReceiveExpire = Ordnance_ReceiveExpire;
     s.ordnanceReceiveKill = Ordnance_ReceiveKill;
+    s.ordnanceForEachLive = [](void (*fn)(void*, Entity*, EntityDynamics*), void* context) {
+        for (Ordnance* shot : Ordnance_LiveList())
+            if (!shot->IsDead() && shot->entity) fn(context, shot->entity, &shot->motion);
+    };
     s.weaponClassFreeAll = WeaponClass_FreeAll;
     s.weaponClassBuild = [](WeaponClass* cls, Entity* owner, Entity* hardpoint) -> Weapon* {
         return cls ? cls->Build(owner, hardpoint) : nullptr;
@@ -103,6 +107,11 @@ void Weapons_InstallSeam() {
             case kCraftExplosionDeath: cls = manager.stdExplosionCarB; break;
             case kCraftExplosionDeathSmall:
             case kCraftExplosionPilotDeath: cls = manager.stdExplosionSec; break;
+            // Buildings burst in the standard explosions by their size.
+            case kBuildingExplosionLarge: cls = manager.stdExplosionBld; break;
+            case kBuildingExplosionGround: cls = manager.stdExplosionGndShk; break;
+            case kBuildingExplosionMedium: cls = manager.stdExplosionCar; break;
+            case kBuildingExplosionSmall: cls = manager.stdExplosionSec; break;
             default: break;
         }
         return cls && cls->Build(at, nullptr) != nullptr;

@@ -20,7 +20,16 @@ void RecordSimulate(Entity* e) { g_updated.push_back(e); }
 void RecordPostStep(Entity* e, float dt) { g_postSteps.emplace_back(e, dt); }
 void RecordBuildingActivate(Entity* e) { g_log.push_back("building:" + Name(e)); }
 void RecordCraftActivate(Entity* e) { g_log.push_back("craft:" + Name(e)); }
-void CountBuildingChange() { ++g_buildingChanges; }
+// A building record is a counted token: each one made and freed counts as a change.
+void* CountBuildingNew() {
+    ++g_buildingChanges;
+    return new int(0);
+}
+int CountBuildingFree(void* data) {
+    delete static_cast<int*>(data);
+    ++g_buildingChanges;
+    return 0;
+}
 float TestFrameTime() { return g_frameTime; }
 
 int g_collideResult[2] = {0, 0};
@@ -44,7 +53,8 @@ protected:
         o.objectPostStep = RecordPostStep;
         o.buildingActivate = RecordBuildingActivate;
         o.craftActivate = RecordCraftActivate;
-        o.buildingsChanged = CountBuildingChange;
+        o.buildingNew = CountBuildingNew;
+        o.buildingFree = CountBuildingFree;
         o.objectCollide = RecordCollide;
         Objkr_Services().frameTime = TestFrameTime;
     }

@@ -1,5 +1,5 @@
 // The object records peers send: a power-up's state and extra records, a received "RG", an
-// object's state record with its header and a pilot on foot's state. The first byte picks the reader; the rest is the
+// object's state record with its header, a pilot on foot's state and a building's health record. The first byte picks the reader; the rest is the
 // record, copied exactly so that a read past it is caught. Any bytes are refused or applied.
 #include <cstddef>
 #include <cstdint>
@@ -8,6 +8,7 @@
 #include "Objkr/entity.h"
 #include "core/registration.h"
 #include "core/seams/net.h"
+#include "fun3d/building.h"
 #include "fun3d/objectpool.h"
 #include "fun3d/objectslot.h"
 #include "fun3d/person.h"
@@ -20,6 +21,7 @@ struct Objects {
     AmmoPack* ammoPack;
     GameObject* receiver;
     Person* person;
+    Building* building;
 };
 
 Entity* NewRoot(const char* name, int32_t type) {
@@ -45,6 +47,9 @@ const Objects& FuzzObjects() {
         Entity* personRoot = NewRoot("fuzzpilot", kTypePerson);
         personRoot->classData = Person_NewRecord();
         made.person = GameObject_New<Person>(personRoot, personCls);
+        auto* buildingCls = new BuildingClass("m4qbuilding", Signature("BLDG"), kCategoryBuilding);
+        buildingCls->health = 100;
+        made.building = GameObject_New<Building>(NewRoot("fuzzbldg", kTypeBuilding), buildingCls);
         made.powerUp->netId = 1;
         made.ammoPack->netId = 2;
         made.receiver->netId = 3;
@@ -71,9 +76,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     o.powerUp->entity->flags &= ~(kEntityDead | kEntityDestroyRequested | 0x80u);
     o.ammoPack->entity->flags &= ~(kEntityDead | kEntityDestroyRequested | 0x80u);
     o.person->entity->flags &= ~(kEntityDead | kEntityDestroyRequested | 0x80u);
+    o.building->entity->flags &= ~(kEntityDead | kEntityDestroyRequested | 0x80u);
     uint8_t out[64];
     int32_t written = 0;
-    switch (data[0] % 5) {
+    switch (data[0] % 6) {
         case 0:
             o.powerUp->UnpackNetState(record.data(), length);
             o.powerUp->PackNetState(out, written);
@@ -87,6 +93,11 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
             break;
         case 3:
             o.ammoPack->ReceiveRecord(7, record.data(), length);
+            break;
+        case 4:
+            // A building's health record: a short or non-finite one is refused.
+            o.building->UnpackNetState(record.data(), length);
+            o.building->PackNetState(out, written);
             break;
         default:
             o.person->UnpackNetState(record.data(), length);

@@ -171,6 +171,7 @@ void RecordWeapons() {
     GV_RECORD_PASS(ordnanceReceiveNew);
     GV_RECORD_PASS(ordnanceReceiveExpire);
     GV_RECORD_PASS(ordnanceReceiveKill);
+    GV_PASS(ordnanceForEachLive);
     GV_END_TABLE();
 }
 
@@ -207,6 +208,7 @@ void RecordAi() {
     GV_RECORD_PASS(missionRemotePlayerReset);
     GV_RECORD_PASS(pathGridMarkCircle);
     GV_PASS(allyInLineOfFire);
+    GV_PASS(teamCanUseObject);
     GV_END_TABLE();
 }
 
@@ -369,6 +371,8 @@ void RecordCockpit() {
     GV_QUIET(insetViewsRender);
     GV_RECORD_PASS(voiceReportPanel);
     GV_RECORD_PASS(voiceReportCraft);
+    GV_RECORD_PASS(voiceReportBuilding);
+    GV_RECORD_PASS(voiceReportTower);
     GV_RECORD(writeMapImage);
     GV_QUIET(cameraTargetPosition);
     GV_PASS(cheatFlags);

@@ -18,6 +18,8 @@
 #include "core/shake.h"
 #include "core/sysprobe.h"
 #include "core/textentry.h"
+#include "fun3d/building.h"
+#include "fun3d/buildingkinds.h"
 #include "fun3d/craft.h"
 #include "fun3d/gameobject.h"
 #include "fun3d/craftservices.h"
@@ -26,6 +28,7 @@
 #include "fun3d/powerup.h"
 #include "fun3d/particlebuffer.h"
 #include "fun3d/proginput.h"
+#include "fun3d/scrap.h"
 #include "fun3d/visibility.h"
 #include "interface/camera.h"
 #include "interface/hudelement.h"
@@ -143,6 +146,9 @@ void ResetProgramStateForTest() {
     ParticleBuffer_Clear();
     ParticleKind_ResetCraftSmoke();
     ObjectSensor_ResetList();
+    BuildingKinds_Reset();
+    Scrap_ResetForTests();
+    Building_ObjectsChanged() = false;
     EntityCaches_ResetAll();
     Classfnc_ResetOwners();
     Classfnc_ResetLists();

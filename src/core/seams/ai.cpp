@@ -47,6 +47,7 @@ AiSeam MakeDefault() {
     s.missionRemotePlayerReset = [](uint32_t) {};                                         // filled by Ai_InstallSeam
     s.pathGridMarkCircle = [](float, float, float, int, bool) {};                          // filled by Ai_InstallSeam
     s.allyInLineOfFire = [](GameObject*, float, float) { return false; };                  // filled by Ai_InstallSeam
+    s.teamCanUseObject = [](int32_t, GameObject*) { return false; };  // filled by Ai_InstallSeam
     return s;
 }
 

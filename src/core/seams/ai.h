@@ -58,6 +58,9 @@ struct AiSeam {
     // cleared, and whether a friendly object stands in the unit's fire cone within range2.
     void (*pathGridMarkCircle)(float x, float z, float radius, int team, bool add);
     bool (*allyInLineOfFire)(GameObject* unit, float range2, float coneSine);
+
+    // Whether the team may use the object (an empty craft its pilots may board).
+    bool (*teamCanUseObject)(int32_t team, GameObject* object);
 };
 
 AiSeam& Seam_Ai();

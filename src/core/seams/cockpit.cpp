@@ -62,6 +62,8 @@ CockpitSeam MakeDefault() {
     // Until the warning voice installs its own (BettyVoice_InstallSeam): nothing is spoken.
     seam.voiceReportPanel = [](GameObject*, int) {};
     seam.voiceReportCraft = [](GameObject*, int) {};
+    seam.voiceReportBuilding = [](GameObject*) {};
+    seam.voiceReportTower = [] {};
     seam.writeMapImage = [] {};                   // PENDING(9.143)
     seam.cameraTargetPosition = [](float*) { return false; };
     seam.cheatFlags = [] { return uint32_t{0}; };

@@ -64,6 +64,10 @@ struct CockpitSeam {
     // ammunition).
     void (*voiceReportPanel)(GameObject* craft, int message);
     void (*voiceReportCraft)(GameObject* craft, int message);
+    // The warning voice: a building of the user's team destroyed; the user's powered towers
+    // went to none or came back.
+    void (*voiceReportBuilding)(GameObject* building);
+    void (*voiceReportTower)();
     void (*writeMapImage)();  // "shellmap" / "largemap"
     // The world position of the object the camera follows; false when it follows none.
     bool (*cameraTargetPosition)(float out[3]);

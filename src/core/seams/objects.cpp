@@ -8,7 +8,7 @@ ObjectsSeam MakeDefault() {
     ObjectsSeam s{};
     s.teamRecordCreateAll = [] {};           // filled by GameObjects_InstallSeam
     s.teamRecordDestroyAll = [] {};          // filled by GameObjects_InstallSeam
-    s.animBuildingPostLoad = [] {};          // PENDING(3.130)
+    s.animBuildingPostLoad = [] {};          // filled by GameObjects_InstallSeam
     s.gameObjectCreateGrid = [] {};          // filled by GameObjects_InstallSeam
     s.gameObjectFreeGrid = [] {};            // filled by GameObjects_InstallSeam
     s.gameObjectUpdateGrid = [] {};          // filled by GameObjects_InstallSeam
@@ -17,9 +17,9 @@ ObjectsSeam MakeDefault() {
     s.gameObjectRemoveAll = [] {};           // filled by GameObjects_InstallSeam
     s.sendNetUpdates = [] {};                // filled by GameObjects_InstallSeam
     s.stepUserObject = [](float) {};         // filled by GameObjects_InstallSeam
-    s.scrapCreateGrid = [] {};               // PENDING(3.136)
-    s.scrapFreeGrid = [] {};                 // PENDING(3.136)
-    s.scrapRefreshGrid = [] {};              // PENDING(3.136)
+    s.scrapCreateGrid = [] {};               // filled by GameObjects_InstallSeam
+    s.scrapFreeGrid = [] {};                 // filled by GameObjects_InstallSeam
+    s.scrapRefreshGrid = [] {};              // filled by GameObjects_InstallSeam
     s.classesFreeAll = [] {};                // filled by GameObjects_InstallSeam
     s.saveAll = [](FILE*) { return true; };             // filled by GameObjects_InstallSeam
     s.loadAll = [] { return true; };                    // filled by GameObjects_InstallSeam

@@ -31,6 +31,7 @@ WeaponsSeam MakeDefault() {
     s.ordnanceReceiveNew = [](const uint8_t*, int, uint16_t) {};
     s.ordnanceReceiveExpire = [](const uint8_t*, int, uint16_t, float) {};
     s.ordnanceReceiveKill = [](const uint8_t*, int, uint16_t) {};
+    s.ordnanceForEachLive = [](void (*)(void*, Entity*, EntityDynamics*), void*) {};  // filled by Weapons_InstallSeam
     return s;
 }
 

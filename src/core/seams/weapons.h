@@ -7,6 +7,7 @@
 
 struct RenderView;
 struct Entity;
+struct EntityDynamics;
 class Weapon;
 class WeaponClass;
 
@@ -49,6 +50,10 @@ struct WeaponsSeam {
     void (*ordnanceReceiveNew)(const uint8_t* data, int size, uint16_t sender);
     void (*ordnanceReceiveExpire)(const uint8_t* data, int size, uint16_t sender, float time);
     void (*ordnanceReceiveKill)(const uint8_t* data, int size, uint16_t sender);
+
+    // Calls fn for every live shot with its entity and its motion (velocity, speed and inverse
+    // speed, which fn may change).
+    void (*ordnanceForEachLive)(void (*fn)(void* context, Entity* entity, EntityDynamics* motion), void* context);
 };
 
 WeaponsSeam& Seam_Weapons();
