@@ -11,6 +11,9 @@
 
 #include "Objkr/rendersettings.h"
 #include "Terrain/terrenv.h"
+#include "fun3d/gameobject.h"
+#include "fun3d/objectpool.h"
+#include "fun3d/tugsav.h"
 #include "support/app_fixture.h"
 #include "support/frame_fixture.h"
 #include "support/game_run.h"
@@ -146,6 +149,47 @@ TEST_F(ViewPictures, WithoutACraftTheMapIsSeenFromAbove) {
     EXPECT_GT(GrassShare(f, 0, 300, 639, 479), 80) << "the lower part is not ground";
     EXPECT_LT(GrassShare(f, 0, 0, 639, 150), 5) << "ground or grass tufts in the sky";
     EXPECT_EQ(Fnv1a64(f.rgb), 0xaed9058aeaa325cfull) << "look at " << PicturePath("view_nocraft.ppm");
+}
+
+}  // namespace
+
+namespace {
+
+// The tug of "tugs.qmn" with the scout on its hook, seen from the player's craft held 30 m to its
+// side: the scout hangs under the tug's tow point and moves with it.
+TEST_F(ViewPictures, TheTugCarriesTheScoutOnItsHook) {
+    GameRunOptions options;
+    options.commandLine = "-nointro tugs.qmn";
+    options.frames = 60;
+    options.draw = GameRun_DrawLast(60);
+    Tug* seen = nullptr;
+    bool carrying = false;
+    options.everyFrame = [&](const GameRunFrame&) {
+        GameObject* user = GameObject_GetUser();
+        Tug* tug = nullptr;
+        for (GameObject* object : GameObject_List())
+            if (auto* candidate = dynamic_cast<Tug*>(object)) tug = candidate;
+        if (!user || !tug || !user->entity || !tug->entity) return;
+        seen = tug;
+        carrying = tug->cargo != nullptr;
+        // Beside the tug, on its right, turned to face it.
+        const Matrix& t = tug->entity->local;
+        Matrix m = t;
+        m.right = t.front;
+        m.front = Vector{-t.right.x, -t.right.y, -t.right.z};
+        m.posit.x += double(t.right.x) * 30.0;
+        m.posit.y -= 2.0;
+        m.posit.z += double(t.right.z) * 30.0;
+        user->SetMatrix(m);
+        user->SetVelocity(Vector{0, 0, 0});
+    };
+    const GameRunResult run = GameRun_Play(options);
+    EXPECT_EQ(run.exitCode, 0);
+    ASSERT_NE(seen, nullptr) << "no tug in the mission";
+    EXPECT_TRUE(carrying) << "the tug's hook is empty";
+    ASSERT_EQ(run.lastFrame.width, 640);
+    SavePicture(Picture{run.lastFrame.width, run.lastFrame.height, 3, run.lastFrame.rgb}, PicturePath("view_tug.ppm"));
+    EXPECT_EQ(Fnv1a64(run.lastFrame.rgb), 0x2d2e760204c634b4ull) << "look at " << PicturePath("view_tug.ppm");
 }
 
 }  // namespace
