@@ -95,6 +95,7 @@ void Advance(Disc& d) {
     if (d.mode != kCdPlaying) return;
     if (CdDisc_Position() >= d.to) {
         d.mode = kCdStopped;
+        d.from = d.to;
         PlatMedia_StopTicket(d.ticket);
     }
 }
@@ -198,6 +199,7 @@ bool CdDisc_Play(uint32_t from, uint32_t to) {
 void CdDisc_Stop() {
     Disc& d = D();
     if (!d.open) return;
+    d.from = CdDisc_Position();
     PlatMedia_StopTicket(d.ticket);
     d.mode = kCdStopped;
 }
