@@ -150,7 +150,7 @@ bool Plat_SurfacePresent32(WindowHandle window, const uint32_t* pixels, int widt
     for (int y = 0; y < height; ++y)
         std::memcpy(surface->frame.data() + size_t(y) * size_t(width), pixels + size_t(y) * size_t(pitch),
                     size_t(width) * 4);
-    if (!surface->frameOnly) return Show(window, *surface);
+    // The backend picks the way: the software surface, or the picture of an OpenGL window.
     ++surface->presents;
     surface->indexed = false;
     surface->indices.clear();

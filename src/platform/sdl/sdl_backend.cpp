@@ -129,7 +129,7 @@ public:
 
     bool presentFullColour(WindowHandle handle, const uint32_t* xrgb, int width, int height) override {
         if (glWindows_.count(handle)) return Plat_GlShowFrame(find(handle), xrgb, width, height);
-        if (!surfaceOpen(handle)) return false;
+        if (!surfaces_.count(handle) && !surfaceOpen(handle)) return false;
         return surfacePresent(handle, xrgb, width, height);
     }
 
