@@ -1,6 +1,7 @@
 #include "platform/movie.h"
 
 #include <algorithm>
+#include <cstring>
 #include <map>
 #include <memory>
 
@@ -24,6 +25,7 @@ struct Device {
     WindowHandle notify = 0;
     int shown = -1;
     std::vector<uint32_t> canvas;
+    std::vector<int> columns;
 };
 
 struct MovieState {
@@ -63,21 +65,37 @@ bool Show(Device& d, int frame) {
         width = d.width;
         height = d.height;
     }
-    d.canvas.assign(size_t(cw) * size_t(ch), 0);
+    const size_t canvasSize = size_t(cw) * size_t(ch);
+    const bool covers = left <= 0 && top <= 0 && left + width >= cw && top + height >= ch;
+    // Only what the picture leaves uncovered is cleared.
+    if (d.canvas.size() != canvasSize || !covers) d.canvas.assign(canvasSize, 0);
     const std::vector<uint32_t>& pixels = d.decoder->pixels();
     const int fw = d.clip.width, fh = d.clip.height;
     if (width > 0 && height > 0) {
         const int x0 = std::max(left, 0), x1 = std::min(left + width, cw);
         const int y0 = std::max(top, 0), y1 = std::min(top + height, ch);
-        std::vector<int> column(size_t(std::max(x1 - x0, 0)));
+        std::vector<int>& column = d.columns;
+        column.resize(size_t(std::max(x1 - x0, 0)));
         for (int x = x0; x < x1; ++x) column[size_t(x - x0)] = int(int64_t(x - left) * fw / width);
+        int lastRow = -1;
         for (int y = y0; y < y1; ++y) {
-            const uint32_t* in = pixels.data() + size_t(int64_t(y - top) * fh / height) * size_t(fw);
+            const int row = int(int64_t(y - top) * fh / height);
             uint32_t* out = d.canvas.data() + size_t(y) * size_t(cw);
-            for (int x = x0; x < x1; ++x) out[x] = in[column[size_t(x - x0)]];
+            if (row == lastRow) {
+                // A picture row shown on more than one window row is scaled once.
+                std::memcpy(out + x0, out - cw + x0, size_t(x1 - x0) * 4);
+                continue;
+            }
+            lastRow = row;
+            const uint32_t* in = pixels.data() + size_t(row) * size_t(fw);
+            const int* col = column.data();
+            for (int x = x0; x < x1; ++x) out[x] = in[col[x - x0]];
         }
     }
-    return Plat_SurfacePresent32(d.window, d.canvas.data(), cw, ch, cw);
+    const bool shown = Plat_SurfacePresent32Swap(d.window, d.canvas, cw, ch);
+    // What comes back is an older frame: only a picture that covers the window overwrites it all.
+    if (d.canvas.size() != canvasSize) d.canvas.assign(canvasSize, 0);
+    return shown;
 }
 
 }  // namespace

@@ -137,24 +137,46 @@ bool Plat_SurfacePresent16(WindowHandle window, const uint16_t* pixels, int widt
     return Show(window, *surface);
 }
 
-bool Plat_SurfacePresent32(WindowHandle window, const uint32_t* pixels, int width, int height, int pitch) {
-    if (!Plat_IsWindow(window) || !SizesFit(pixels, width, height, pitch)) return false;
+namespace {
+
+// Keeps the frame now in surface->frame and hands it to the backend.
+bool ShowFullColour(WindowHandle window, Surface& surface, int width, int height) {
+    surface.width = width;
+    surface.height = height;
+    // The backend picks the way: the software surface, or the picture of an OpenGL window.
+    ++surface.presents;
+    surface.indexed = false;
+    surface.indices.clear();
+    return Plat_Backend()->presentFullColour(window, surface.frame.data(), width, height);
+}
+
+Surface* FullColourSurface(WindowHandle window) {
     Surface* surface = Find(window);
     if (!surface) {
         surface = &Surfaces()[window];
         surface->frameOnly = true;
     }
-    surface->width = width;
-    surface->height = height;
+    return surface;
+}
+
+}  // namespace
+
+bool Plat_SurfacePresent32(WindowHandle window, const uint32_t* pixels, int width, int height, int pitch) {
+    if (!Plat_IsWindow(window) || !SizesFit(pixels, width, height, pitch)) return false;
+    Surface* surface = FullColourSurface(window);
     surface->frame.resize(size_t(width) * size_t(height));
     for (int y = 0; y < height; ++y)
         std::memcpy(surface->frame.data() + size_t(y) * size_t(width), pixels + size_t(y) * size_t(pitch),
                     size_t(width) * 4);
-    // The backend picks the way: the software surface, or the picture of an OpenGL window.
-    ++surface->presents;
-    surface->indexed = false;
-    surface->indices.clear();
-    return Plat_Backend()->presentFullColour(window, surface->frame.data(), width, height);
+    return ShowFullColour(window, *surface, width, height);
+}
+
+bool Plat_SurfacePresent32Swap(WindowHandle window, std::vector<uint32_t>& frame, int width, int height) {
+    if (!Plat_IsWindow(window) || width <= 0 || height <= 0 || frame.size() != size_t(width) * size_t(height))
+        return false;
+    Surface* surface = FullColourSurface(window);
+    surface->frame.swap(frame);
+    return ShowFullColour(window, *surface, width, height);
 }
 
 bool Plat_SurfaceLastFrame(WindowHandle window, PlatFrame* frame) {

@@ -37,6 +37,9 @@ bool Plat_SurfacePresent16(WindowHandle window, const uint16_t* pixels, int widt
 // window included). The frame is kept as the last one either way, so tests and the headless
 // shot see it; a window the frame opened no surface for still reports the surface closed.
 bool Plat_SurfacePresent32(WindowHandle window, const uint32_t* pixels, int width, int height, int pitch);
+// The same for a whole frame of width x height words the caller gives up: it is taken without a
+// copy, and frame comes back holding the surface's previous buffer (for the next frame).
+bool Plat_SurfacePresent32Swap(WindowHandle window, std::vector<uint32_t>& frame, int width, int height);
 
 // The last frame presented on the window; false when none since the surface opened.
 bool Plat_SurfaceLastFrame(WindowHandle window, PlatFrame* frame);
