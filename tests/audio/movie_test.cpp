@@ -224,6 +224,8 @@ TEST_F(MovieTest, EscapeInMovieModeClosesTheMovie) {
     const PlatRect rect{0, 0, 8, 4};
     movie_play(0, &rect);
     App_Globals().screenMode = 32;
+    App_Globals().inGame = false;  // the movies play outside a mission
+    Game_SetState(5);
     App_WindowProc(window, WM_KEYDOWN, WParam(VK_ESCAPE), 0);
     EXPECT_FALSE(movie_is_playing());
     EXPECT_EQ(App_Globals().screenMode, 1);

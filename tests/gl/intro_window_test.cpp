@@ -51,7 +51,8 @@ TEST_P(IntroWindow, ShowsTheIntroEscapeEndsItEarlyAndTheGameGoesOn) {
         return IntroSky(ReadPixel(display, w, 4, 2)) && IntroGround(ReadPixel(display, w, 4, 476));
     });
     ASSERT_NE(window, 0u) << "no window";
-    ASSERT_TRUE(IntroSky(ReadPixel(display, window, 4, 2))) << "the intro never showed";
+    ASSERT_TRUE(IntroSky(ReadPixel(display, window, 4, 2)))
+        << "the intro never showed: " << ReadPixel(display, window, 4, 2) << " / " << ReadPixel(display, window, 4, 476);
     const auto seen = std::chrono::steady_clock::now();
     const std::vector<char> first = Picture(display, window);
     EXPECT_TRUE(Eventually([&] { return Picture(display, window) != first; }, std::chrono::seconds(3)))
