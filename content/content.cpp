@@ -5,6 +5,7 @@
 #include "colortables.h"
 #include "definitions.h"
 #include "keymaps.h"
+#include "media_writer.h"
 #include "mission_writer.h"
 #include "models.h"
 #include "projectinfo.h"
@@ -35,6 +36,7 @@ const Generator kGenerators[] = {
     WriteMissionWorld,
     RemovePackDirectory,
     WriteKeyMaps,
+    WriteMediaWorld,
     nullptr,  // the list ends here; generators go above this line
 };
 }  // namespace

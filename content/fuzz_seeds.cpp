@@ -33,6 +33,7 @@
 #include "core/savegame.h"
 #include "definitions.h"
 #include "keymaps.h"
+#include "media_writer.h"
 #include "mission_writer.h"
 #include "models.h"
 #include "projectinfo.h"
@@ -892,6 +893,27 @@ bool SoundSeeds(FuzzSeedSet& seeds, std::string* error) {
            seeds.Add("headed.wav", text(headed), error) && seeds.Add("odd.wav", text(odd), error);
 }
 
+// The generated movies, and a small clip of each frame kind.
+bool AviSeeds(FuzzSeedSet& seeds, std::string* error) {
+    auto text = [](const std::vector<uint8_t>& b) { return std::string(b.begin(), b.end()); };
+    AviPicture small;
+    small.width = 6;
+    small.height = 3;
+    small.framesPerSecond = 10;
+    for (int f = 0; f < 3; ++f) {
+        std::vector<uint8_t> picture(18);
+        for (size_t i = 0; i < picture.size(); ++i) picture[i] = uint8_t((i / 2 + size_t(f)) % 4);
+        small.frames.push_back(picture);
+    }
+    AviPicture raw = small;
+    raw.runLength = false;
+    raw.sound.assign(300, 128);
+    return seeds.Add("intro.avi", text(AviBytes(SampleClip("intro"))), error) &&
+           seeds.Add("credits.avi", text(AviBytes(SampleClip("credits"))), error) &&
+           seeds.Add("small_rle.avi", text(AviBytes(small)), error) &&
+           seeds.Add("small_raw_sound.avi", text(AviBytes(raw)), error);
+}
+
 // ---- the table ------------------------------------------------------------------------------
 
 // Each fuzz target (the stem of tests/fuzz/<target>.cpp) and the writer of its seeds. One row a
@@ -929,6 +951,7 @@ const SeedRow kSeedRows[] = {
     {"savegame_fuzz", SaveGameSeeds},
     {"picture_fuzz", PictureSeeds},
     {"sound_fuzz", SoundSeeds},
+    {"avi_fuzz", AviSeeds},
     {"sprite_fuzz", SpriteSeeds},
     {"terrain_zone_fuzz", TerrainSeeds},
     {"texture_fuzz", TextureSeeds},

@@ -39,6 +39,7 @@
 #include "core/zfs.h"
 #include "odfkeys.h"
 #include "sound_tool.h"
+#include "media_tool.h"
 #include "frame.h"
 #include "pathplan_tool.h"
 #include "howtoplay.h"
@@ -68,6 +69,10 @@ int Usage() {
                  "                                               listener at the origin facing +z, the source at\n"
                  "                                               (X, 0, Z) when given (2-D otherwise); write the\n"
                  "                                               mix to OUT.wav (16-bit stereo)\n"
+                 "       gvtool movie FILE [OUTDIR]              read a movie clip; print its frames, size, rate\n"
+                 "                                               and sound; write every tenth frame to OUTDIR\n"
+                 "       gvtool cd DIR TRACK                     play TRACK of the disc DIR on the virtual clock;\n"
+                 "                                               print the tracks as they start, then \"stopped\"\n"
                  "       gvtool odfkey HASH [PREFIX | @STATE]    find a readable definition key text with that\n"
                  "                                               hash, beginning with PREFIX or continuing the\n"
                  "                                               hash state STATE\n"
@@ -545,6 +550,9 @@ int main(int argc, char** argv) {
         return 0;
     }
     if (command == "odfkey") return FindKey(argc, argv);
+    if (command == "movie" && (argc == 3 || argc == 4))
+        return content::MovieTool(argv[2], argc == 4 ? argv[3] : "", stdout, stderr);
+    if (command == "cd" && argc == 4) return content::CdTool(argv[2], std::atoi(argv[3]), stdout, stderr);
     if (command == "sound" && (argc == 5 || argc == 7)) {
         std::string error;
         const bool placed = argc == 7;

@@ -4,6 +4,8 @@
 
 #include "audio/audiomessage.h"
 #include "audio/audiosys.h"
+#include "audio/cdaudio.h"
+#include "audio/movie.h"
 #include "audio/radiovoice.h"
 #include "core/seams/audio.h"
 
@@ -131,4 +133,23 @@ void Audio_InstallSeam() {
     seam.radioVoiceQueue = RadioVoice_Queue;
     seam.radioVoiceRemoveSpeaker = RadioVoice_RemoveSpeaker;
     seam.hoverEngineSettings = []() -> const float* { return Audio_Constants().hoverEngine; };
+
+    // Music from the disc.
+    seam.cdPlayTrack = [](int track, bool forced) { CDAudio_PlayTrack(track, forced); };
+    seam.cdPlayMissionTrack = [] { CDAudio_PlayTrack(-1, false); };
+    seam.cdStop = CDAudio_Stop;
+    seam.cdSetTrack = CDAudio_SetTrack;
+    seam.cdPause = CDAudio_Pause;
+    seam.cdResume = CDAudio_Resume;
+    seam.cdSaveVolume = CDAudio_SaveVolume;
+    seam.cdRestoreVolume = [] { CDAudio_SetVolume(kCdVolumeRestore); };
+
+    // The movies.
+    seam.movieDeviceOpen = [] { return movie_driver_open() == 1; };
+    seam.movieDeviceClose = movie_driver_close;
+    seam.movieOpen = [](const char* name) { return movie_open(name) == 1; };
+    seam.moviePlay = [](const PlatRect& rect) { movie_play(0, &rect); };
+    seam.movieIsPlaying = movie_is_playing;
+    seam.movieClose = movie_close;
+    seam.movieNotify = [](WParam code, LParam device) { movie_on_notify(uint32_t(code), uint32_t(device)); };
 }

@@ -9,6 +9,7 @@
 #include "Objkr/dynamics.h"
 #include "Objkr/entity.h"
 #include "Objkr/entitysvc.h"
+#include "audio/cdaudio.h"
 #include "audio/radiovoice.h"
 #include "audio/wave.h"
 #include "core/cmdline.h"
@@ -494,6 +495,7 @@ int AudioSys_Init(WindowHandle) {
     const uint8_t* def = PlayerDef();
     a.max3D = def ? def[83] : 8;
     AudioSys_SetVolumes(-1, -1, -1);
+    CDAudio_Open();
     ResetSlots();
     if (!a.page || a.page->draw != DrawPage) a.page = DebugScreen_AddPage(DrawPage);
     return 1;
@@ -506,6 +508,8 @@ void AudioSys_Shutdown() {
     if (!a.open) return;
     AudioSys_StopAll();
     Debug_Printf("AudioSys - minFreeCopies(%d)\n", a.minFree);
+    CDAudio_Stop();
+    CDAudio_Close();
     PlatSound_Close();
     a.open = false;
 }
@@ -638,6 +642,7 @@ bool Sound_IsPlayingData(const void* data) {
 
 void AudioSys_Update(int updateListener) {
     AudioState& a = A();
+    CDAudio_Recheck();
     if (!a.open) return;
     const AudioConstants& c = Constants();
     const bool listener = updateListener && a.has3D;
@@ -759,6 +764,7 @@ void AudioSys_SetVolumes(int cd, int effects, int voice) {
         slot = std::clamp(value, 0, 10);
     };
     level(cd, 80, a.cd);
+    if (cd != -2) CDAudio_SetVolume(uint32_t(a.cd));
     level(effects, 81, a.effects);
     level(voice, 82, a.voice);
 }

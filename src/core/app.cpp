@@ -367,6 +367,8 @@ LResult App_WindowProc(WindowHandle window, uint32_t message, WParam wParam, LPa
             Game_SetState(2);
             return 0;
         case WM_CLOSE:
+            // A close during a movie ends the movie too, so the program does not wait it out.
+            if (g_app.screenMode == 32 && Seam_Audio().movieIsPlaying()) Seam_Audio().movieClose();
             Game_SetState(10);
             return 0;
         case WM_SIZE:  // 11

@@ -37,6 +37,11 @@ public:
     virtual bool surfaceOpen(WindowHandle) { return true; }
     virtual void surfaceClose(WindowHandle) {}
     virtual bool surfacePresent(WindowHandle, const uint32_t* /*xrgb*/, int /*width*/, int /*height*/) { return true; }
+    // A full-colour frame on a window without an open surface (a window the hardware device
+    // draws, or none yet): shown filling the window. true when shown or when nothing shows.
+    virtual bool presentFullColour(WindowHandle, const uint32_t* /*xrgb*/, int /*width*/, int /*height*/) {
+        return true;
+    }
     // Whether presenting shows the pixels somewhere. A backend that shows nothing is never handed
     // them: the surface keeps 8-bit frames as they came and widens them only when read back.
     virtual bool surfaceShowsPixels() const { return false; }

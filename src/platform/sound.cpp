@@ -85,6 +85,8 @@ bool g_preferMixer = false;
 }
 
 void PlatSound_PreferMixer(bool mixer) { g_preferMixer = mixer; }
+bool PlatSound_PrefersMixer() { return g_preferMixer; }
+std::vector<int16_t>& PlatSound_MutableRecord() { return S().record; }
 
 bool PlatSound_Open(bool want3D, int primaryRate) {
     const bool ok = (g_preferMixer || Plat_IsHeadless()) ? PlatSound_OpenDevice(PlatSoundDevice::Mixer, want3D, 22050)

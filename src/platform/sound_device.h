@@ -57,3 +57,13 @@ std::unique_ptr<PlatSoundDeviceImpl> Plat_MakeMixerSound(int outputRate);
 // Shared rules of both devices.
 float PlatSound_Gain(int32_t hundredthsDb);
 float PlatSound_DistanceGain(float distance, float minDistance, float maxDistance, float rolloff);
+
+// The media output (media.h): the mixer adds the stream to what it mixes; the audio device of
+// the sdl backend pulls it on its own thread.
+void PlatMedia_MixInto(float* stereo, int frames, int outputRate);
+void PlatMedia_DeviceMix(float* stereo, int frames, int outputRate);
+bool PlatSound_PrefersMixer();
+std::vector<int16_t>& PlatSound_MutableRecord();
+// The sdl backend's audio device for the media output; false when none opens.
+bool Plat_OpenMediaDevice();
+void Plat_CloseMediaDevice();

@@ -19,6 +19,7 @@ struct Surface {
     int width = 0;
     int height = 0;
     int presents = 0;
+    bool frameOnly = false;  // made by a full-colour present, not opened
 };
 
 std::map<WindowHandle, Surface>& Surfaces() {
@@ -50,39 +51,44 @@ bool Show(WindowHandle window, Surface& surface) {
 
 bool Plat_SurfaceOpen(WindowHandle window) {
     if (!Plat_IsWindow(window)) return false;
-    if (Find(window)) return true;
+    Surface* found = Find(window);
+    if (found && !found->frameOnly) return true;
     if (!Plat_Backend()->surfaceOpen(window)) return false;
     Surfaces()[window] = Surface{};
     return true;
 }
 
 void Plat_SurfaceClose(WindowHandle window) {
-    if (!Find(window)) return;
-    Plat_Backend()->surfaceClose(window);
+    Surface* surface = Find(window);
+    if (!surface) return;
+    if (!surface->frameOnly) Plat_Backend()->surfaceClose(window);
     Surfaces().erase(window);
 }
 
 void Plat_SurfaceForget(WindowHandle window) { Plat_SurfaceClose(window); }
 
-bool Plat_SurfaceIsOpen(WindowHandle window) { return Find(window) != nullptr; }
+bool Plat_SurfaceIsOpen(WindowHandle window) {
+    Surface* surface = Find(window);
+    return surface && !surface->frameOnly;
+}
 
 bool Plat_SurfaceSetPalette(WindowHandle window, const uint8_t rgb[768]) {
     Surface* surface = Find(window);
-    if (!surface || !rgb) return false;
+    if (!surface || surface->frameOnly || !rgb) return false;
     std::memcpy(surface->palette, rgb, sizeof surface->palette);
     return true;
 }
 
 bool Plat_SurfaceGetPalette(WindowHandle window, uint8_t rgb[768]) {
     Surface* surface = Find(window);
-    if (!surface || !rgb) return false;
+    if (!surface || surface->frameOnly || !rgb) return false;
     std::memcpy(rgb, surface->palette, sizeof surface->palette);
     return true;
 }
 
 bool Plat_SurfacePresent8(WindowHandle window, const uint8_t* pixels, int width, int height, int pitch) {
     Surface* surface = Find(window);
-    if (!surface || !SizesFit(pixels, width, height, pitch)) return false;
+    if (!surface || surface->frameOnly || !SizesFit(pixels, width, height, pitch)) return false;
     surface->width = width;
     surface->height = height;
     if (!Plat_Backend()->surfaceShowsPixels()) {
@@ -112,7 +118,7 @@ bool Plat_SurfacePresent8(WindowHandle window, const uint8_t* pixels, int width,
 
 bool Plat_SurfacePresent16(WindowHandle window, const uint16_t* pixels, int width, int height, int pitch) {
     Surface* surface = Find(window);
-    if (!surface || !SizesFit(pixels, width, height, pitch)) return false;
+    if (!surface || surface->frameOnly || !SizesFit(pixels, width, height, pitch)) return false;
     surface->width = width;
     surface->height = height;
     surface->frame.resize(size_t(width) * size_t(height));
@@ -129,6 +135,48 @@ bool Plat_SurfacePresent16(WindowHandle window, const uint16_t* pixels, int widt
         }
     }
     return Show(window, *surface);
+}
+
+namespace {
+
+// Keeps the frame now in surface->frame and hands it to the backend.
+bool ShowFullColour(WindowHandle window, Surface& surface, int width, int height) {
+    surface.width = width;
+    surface.height = height;
+    // The backend picks the way: the software surface, or the picture of an OpenGL window.
+    ++surface.presents;
+    surface.indexed = false;
+    surface.indices.clear();
+    return Plat_Backend()->presentFullColour(window, surface.frame.data(), width, height);
+}
+
+Surface* FullColourSurface(WindowHandle window) {
+    Surface* surface = Find(window);
+    if (!surface) {
+        surface = &Surfaces()[window];
+        surface->frameOnly = true;
+    }
+    return surface;
+}
+
+}  // namespace
+
+bool Plat_SurfacePresent32(WindowHandle window, const uint32_t* pixels, int width, int height, int pitch) {
+    if (!Plat_IsWindow(window) || !SizesFit(pixels, width, height, pitch)) return false;
+    Surface* surface = FullColourSurface(window);
+    surface->frame.resize(size_t(width) * size_t(height));
+    for (int y = 0; y < height; ++y)
+        std::memcpy(surface->frame.data() + size_t(y) * size_t(width), pixels + size_t(y) * size_t(pitch),
+                    size_t(width) * 4);
+    return ShowFullColour(window, *surface, width, height);
+}
+
+bool Plat_SurfacePresent32Swap(WindowHandle window, std::vector<uint32_t>& frame, int width, int height) {
+    if (!Plat_IsWindow(window) || width <= 0 || height <= 0 || frame.size() != size_t(width) * size_t(height))
+        return false;
+    Surface* surface = FullColourSurface(window);
+    surface->frame.swap(frame);
+    return ShowFullColour(window, *surface, width, height);
 }
 
 bool Plat_SurfaceLastFrame(WindowHandle window, PlatFrame* frame) {

@@ -32,6 +32,15 @@ bool Plat_SurfaceGetPalette(WindowHandle window, uint8_t rgb[768]);
 bool Plat_SurfacePresent8(WindowHandle window, const uint8_t* pixels, int width, int height, int pitch);
 bool Plat_SurfacePresent16(WindowHandle window, const uint16_t* pixels, int width, int height, int pitch);
 
+// Shows a full-colour frame (0x00RRGGBB words) on any window: on its surface when one is open,
+// else as a window-filling picture of whatever draws the window (the hardware device's OpenGL
+// window included). The frame is kept as the last one either way, so tests and the headless
+// shot see it; a window the frame opened no surface for still reports the surface closed.
+bool Plat_SurfacePresent32(WindowHandle window, const uint32_t* pixels, int width, int height, int pitch);
+// The same for a whole frame of width x height words the caller gives up: it is taken without a
+// copy, and frame comes back holding the surface's previous buffer (for the next frame).
+bool Plat_SurfacePresent32Swap(WindowHandle window, std::vector<uint32_t>& frame, int width, int height);
+
 // The last frame presented on the window; false when none since the surface opened.
 bool Plat_SurfaceLastFrame(WindowHandle window, PlatFrame* frame);
 // How many frames were presented since the surface opened.

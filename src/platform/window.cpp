@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "platform/backend.h"
+#include "platform/movie.h"
 #include "platform/clock.h"
 #include "platform/input.h"
 
@@ -77,6 +78,7 @@ void PostTimers() {
 void TakeInEvents() {
     Plat_Backend()->pollEvents();
     PostTimers();
+    PlatMovie_Service();
 }
 
 }  // namespace

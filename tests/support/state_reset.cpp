@@ -91,6 +91,10 @@
 #include "audio/audiosys.h"
 #include "audio/radiovoice.h"
 #include "audio/audiomessage.h"
+#include "audio/cdaudio.h"
+#include "audio/movie.h"
+#include "platform/media.h"
+#include "platform/movie.h"
 #include "interface/bettyvoice.h"
 #include "core/drdebug.h"
 #include "Schedule/grassfire.h"
@@ -104,6 +108,10 @@ void ResetProgramStateForTest() {
     AudioMessage_Reset();
     RadioVoice_ResetForTests();
     AudioSys_ResetForTests();
+    Movie_Reset();
+    PlatMovie_Reset();
+    CDAudio_Reset();
+    PlatMedia_Reset();
     // Every function table back to its stand-ins.
     Seams_ResetAll();
     ShellSeam_ResetStandInRecord();

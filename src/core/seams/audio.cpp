@@ -4,9 +4,8 @@
 
 namespace {
 
-// Silent defaults until the audio library installs its entries at start-up. CD audio and the
-// movie player are stand-ins (PENDING(10.104), PENDING(10.105)); the stand-in movie device opens
-// no movie, so the intro, credits and outro are skipped.
+// Silent defaults until the audio library installs its entries at start-up: no music, and a
+// movie device that opens no movie, so the intro, credits and outro are skipped.
 void Nothing() {}
 void NothingWindow(WindowHandle) {}
 bool Fails() { return false; }
@@ -33,10 +32,10 @@ AudioSeam MakeDefault() {
     seam.soundFrontEndEnable = [](bool) {};
     seam.releaseMissionSounds = [] {};
     seam.stopAllSounds = [] {};
-    seam.cdPlayTrack = [](int, bool) {};          // PENDING(10.104)
-    seam.cdPlayMissionTrack = [] {};              // PENDING(10.104)
-    seam.cdStop = [] {};                          // PENDING(10.104)
-    seam.cdSetTrack = [](int) {};                 // PENDING(10.104)
+    seam.cdPlayTrack = [](int, bool) {};
+    seam.cdPlayMissionTrack = [] {};
+    seam.cdStop = [] {};
+    seam.cdSetTrack = [](int) {};
     seam.soundMemoryInUse = [] { return 0u; };
     seam.soundPlayOnObject = [](const char*, Entity*) -> void* { return nullptr; };
     seam.soundPlay = [](const char*, Entity*, uint32_t, int) -> void* { return nullptr; };

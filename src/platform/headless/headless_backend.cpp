@@ -74,12 +74,15 @@ public:
     }
     void frameTick() override {
         ++frames_;
-        if (frameLimit_ > 0 && frames_ == frameLimit_) {
+        if (frameLimit_ > 0 && frames_ >= frameLimit_) {
             auto windows = Plat_AllWindows();
             if (windows.empty()) return;
             // What the run showed last, for whoever looks afterwards.
-            if (!shotPath_.empty() && !Plat_SurfaceSaveFrame(windows.front(), shotPath_.c_str()))
+            if (frames_ == frameLimit_ && !shotPath_.empty() &&
+                !Plat_SurfaceSaveFrame(windows.front(), shotPath_.c_str()))
                 std::fprintf(stderr, "gravenholt: no frame written to %s\n", shotPath_.c_str());
+            // Asked again at every later frame: a close that came while a movie played, before
+            // the game took up its state, is not lost.
             Plat_PostMessage(windows.front(), WM_CLOSE, 0, 0);
         }
     }

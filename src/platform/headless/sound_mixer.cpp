@@ -108,6 +108,7 @@ public:
                 }
             }
         }
+        PlatMedia_MixInto(mix.data(), frames, outputRate);
         const size_t cap = kRecordSeconds * size_t(outputRate) * 2;
         if (out.size() + mix.size() > cap) out.erase(out.begin(), out.begin() + std::min(out.size(), mix.size() + cap / 2));
         for (float s : mix) out.push_back(int16_t(std::lround(std::clamp(s, -1.0f, 32767.0f / 32768.0f) * 32768.0f)));

@@ -828,3 +828,48 @@ std::unique_ptr<GpuSystem> Plat_MakeGlSystem(GpuResult* result) {
     if (result) *result = GpuResult::Ok;
     return system;
 }
+
+// A full-colour frame (0x00RRGGBB words, top row first) filling the OpenGL window: the frame
+// goes into a texture that is stretched over the whole window, and the window is swapped. The
+// hardware device's own state (framebuffer, scissor, the texture unit's binding, the unpack
+// rules) is put back afterwards, so its next frame draws as before.
+bool Plat_GlShowFrame(void* nativeWindow, const uint32_t* xrgb, int width, int height) {
+    auto* window = static_cast<SDL_Window*>(nativeWindow);
+    if (!window || !xrgb || width <= 0 || height <= 0 || !SDL_GL_GetCurrentContext()) return false;
+    GLint readFbo = 0, drawFbo = 0, texture = 0, alignment = 4, rowLength = 0;
+    glGetIntegerv(GL_READ_FRAMEBUFFER_BINDING, &readFbo);
+    glGetIntegerv(GL_DRAW_FRAMEBUFFER_BINDING, &drawFbo);
+    glGetIntegerv(GL_TEXTURE_BINDING_2D, &texture);
+    glGetIntegerv(GL_UNPACK_ALIGNMENT, &alignment);
+    glGetIntegerv(GL_UNPACK_ROW_LENGTH, &rowLength);
+    const GLboolean scissor = glIsEnabled(GL_SCISSOR_TEST);
+
+    GLuint picture = 0, source = 0;
+    glGenTextures(1, &picture);
+    glBindTexture(GL_TEXTURE_2D, picture);
+    glPixelStorei(GL_UNPACK_ALIGNMENT, 4);
+    glPixelStorei(GL_UNPACK_ROW_LENGTH, 0);
+    glTexImage2D(GL_TEXTURE_2D, 0, GL_RGBA8, width, height, 0, GL_BGRA, GL_UNSIGNED_BYTE, xrgb);
+    glGenFramebuffers(1, &source);
+    glBindFramebuffer(GL_READ_FRAMEBUFFER, source);
+    glFramebufferTexture2D(GL_READ_FRAMEBUFFER, GL_COLOR_ATTACHMENT0, GL_TEXTURE_2D, picture, 0);
+    glBindFramebuffer(GL_DRAW_FRAMEBUFFER, 0);
+    glDisable(GL_SCISSOR_TEST);
+    int windowWidth = 0, windowHeight = 0;
+    SDL_GL_GetDrawableSize(window, &windowWidth, &windowHeight);
+    // The frame's first row is its top: it lands at the window's top.
+    glBlitFramebuffer(0, 0, width, height, 0, windowHeight, windowWidth, 0, GL_COLOR_BUFFER_BIT,
+                      windowWidth == width && windowHeight == height ? GL_NEAREST : GL_LINEAR);
+    const bool ok = glGetError() == GL_NO_ERROR;
+    SDL_GL_SwapWindow(window);
+
+    glBindFramebuffer(GL_READ_FRAMEBUFFER, GLuint(readFbo));
+    glBindFramebuffer(GL_DRAW_FRAMEBUFFER, GLuint(drawFbo));
+    glDeleteFramebuffers(1, &source);
+    glBindTexture(GL_TEXTURE_2D, GLuint(texture));
+    glDeleteTextures(1, &picture);
+    glPixelStorei(GL_UNPACK_ALIGNMENT, alignment);
+    glPixelStorei(GL_UNPACK_ROW_LENGTH, rowLength);
+    if (scissor) glEnable(GL_SCISSOR_TEST);
+    return ok;
+}

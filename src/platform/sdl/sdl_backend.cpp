@@ -9,6 +9,9 @@
 #include "platform/backend.h"
 #include "platform/input.h"
 
+// The OpenGL window's full-colour picture (gl_device.cpp).
+bool Plat_GlShowFrame(void* nativeWindow, const uint32_t* xrgb, int width, int height);
+
 namespace {
 
 WParam WheelDelta(int notches) { return static_cast<WParam>(static_cast<uint16_t>(notches * 120)) << 16; }
@@ -122,6 +125,12 @@ public:
         }
         if (SDL_UpdateTexture(surface.texture, nullptr, xrgb, width * 4) != 0) return false;
         return redraw(surface);
+    }
+
+    bool presentFullColour(WindowHandle handle, const uint32_t* xrgb, int width, int height) override {
+        if (glWindows_.count(handle)) return Plat_GlShowFrame(find(handle), xrgb, width, height);
+        if (!surfaces_.count(handle) && !surfaceOpen(handle)) return false;
+        return surfacePresent(handle, xrgb, width, height);
     }
 
     void* glWindow(WindowHandle handle) override {
