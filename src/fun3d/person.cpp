@@ -46,8 +46,6 @@ constexpr uint32_t kEntityVanished = 0x201;
 constexpr uint32_t kEntityDyingRemote = 0x1000080;
 constexpr uint32_t kSettingsLevelFlight = 0x10;
 
-// Definition keys of the three profiles, in field order (shared with the walker's blocks).
-const auto& kOdfProfiles = kPersonProfileKeys;
 constexpr PersonProfile kDefaultProfiles[kPersonProfileCount] = {
     {5, 10, 0.2f, 0.1f, 0.1f, 0, 0, 0, 20, 0.5f, 0.5f, 5, 0},
     {8, 15, 0.25f, 0.1f, 0.1f, 4, 3, 3, 20, 3, 2, 5, 5},
@@ -182,13 +180,18 @@ PersonClass::PersonClass(const char* kindLabel, uint32_t kindSignature, int32_t 
     std::strncpy(stepSound, "step.wav", kCraftTextSize - 1);
 }
 
+void PersonProfile_ReadAll(OdfFile& odf, PersonProfile (&out)[kPersonProfileCount],
+                           const PersonProfile (&defaults)[kPersonProfileCount]) {
+    for (int i = 0; i < kPersonProfileCount; ++i) {
+        float* fields = &out[i].angularDamping;
+        const float* from = &defaults[i].angularDamping;
+        for (int k = 0; k < kPersonProfileFloats; ++k) odf.GetFloat(kPersonProfileKeys[i][k], &fields[k], from[k]);
+    }
+}
+
 PersonClass::PersonClass(PersonClass* p, const char* name) : CraftClass(p, name) {
     OdfFile odf(fileName);
-    for (int i = 0; i < kPersonProfileCount; ++i) {
-        float* fields = &profiles[i].angularDamping;
-        const float* defaults = &p->profiles[i].angularDamping;
-        for (int k = 0; k < kPersonProfileFloats; ++k) odf.GetFloat(kOdfProfiles[i][k], &fields[k], defaults[k]);
-    }
+    PersonProfile_ReadAll(odf, profiles, p->profiles);
     auto numbered = [&](uint32_t seed, int count, char (*out)[kCraftTextSize], const char (*defaults)[kCraftTextSize]) {
         for (int i = 0; i < count; ++i)
             odf.GetString(Text_HashNumbered(seed, i + 1), out[i], kCraftTextSize, defaults[i]);

@@ -54,6 +54,10 @@ enum PersonProfileIndex : int { kProfileStance = 0, kProfileWalking = 1, kProfil
 // The definition keys of the three profiles, in field order; every legged kind reads its
 // handling blocks under these keys, each with its own defaults.
 extern const uint32_t kPersonProfileKeys[kPersonProfileCount][kPersonProfileFloats];
+class OdfFile;
+// Reads the three profile blocks from a definition, each field defaulting to the parent's.
+void PersonProfile_ReadAll(OdfFile& odf, PersonProfile (&out)[kPersonProfileCount],
+                           const PersonProfile (&defaults)[kPersonProfileCount]);
 
 // The damage-scaled profile: damping, stiffness and the eight fields from top forward speed on
 // take the class's value times the factor; the pitch and roll gains stay.

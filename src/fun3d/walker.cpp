@@ -125,11 +125,8 @@ WalkerClass::WalkerClass(const char* kindLabel, uint32_t kindSignature, int32_t 
 
 WalkerClass::WalkerClass(WalkerClass* p, const char* name) : CraftClass(p, name) {
     OdfFile odf(fileName);
-    for (int i = 0; i < kWalkerHandlingCount; ++i) {
-        float* fields = &handling[i].angularDamping;
-        const float* defaults = &p->handling[i].angularDamping;
-        for (int k = 0; k < kPersonProfileFloats; ++k) odf.GetFloat(kPersonProfileKeys[i][k], &fields[k], defaults[k]);
-    }
+    static_assert(kWalkerHandlingCount == kPersonProfileCount);
+    PersonProfile_ReadAll(odf, handling, p->handling);
     odf.GetString(kOdfJump, jumpSound, kCraftTextSize, p->jumpSound);
     odf.GetString(kOdfLand, landSound, kCraftTextSize, p->landSound);
     odf.GetString(kOdfStep, stepSound, kCraftTextSize, p->stepSound);
